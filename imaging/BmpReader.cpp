@@ -1,0 +1,306 @@
+#include "BmpReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+namespace tessaline {
+
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr int64_t kMaxDimension = 32767;
+constexpr int64_t kMaxPixelBytes = int64_t{64} * 1024 * 1024;
+constexpr uintmax_t kMaxFileBytes = uintmax_t{96} * 1024 * 1024;
+
+constexpr uint32_t kRgb = 0;
+constexpr uint32_t kRle8 = 1;
+constexpr uint32_t kRle4 = 2;
+constexpr uint32_t kBitFields = 3;
+
+using Bytes = std::span<const uint8_t>;
+
+// Callers check the bounds before reading.
+uint16_t Get16(Bytes b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+uint32_t Get32(Bytes b, size_t at) {
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+int32_t GetI32(Bytes b, size_t at) {
+    return static_cast<int32_t>(Get32(b, at));
+}
+
+bool IsKnownHeaderSize(uint32_t size) {
+    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+}
+
+bool IsKnownDepth(uint16_t bpp) {
+    return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
+
+bool CompressionFitsDepth(uint32_t compression, uint16_t bpp) {
+    switch (compression) {
+    case kRgb:
+        return true;
+    case kRle8:
+        return bpp == 8;
+    case kRle4:
+        return bpp == 4;
+    case kBitFields:
+        return bpp == 16 || bpp == 32;
+    default:
+        return false;
+    }
+}
+
+// The layout facts of one file, all checked against each other and the file size.
+struct Layout {
+    int64_t width = 0;
+    int64_t height = 0; // absolute
+    bool topDown = false;
+    uint16_t bpp = 0;
+    uint32_t compression = 0;
+    int64_t stride = 0;
+    uint64_t pixelOffset = 0;
+    uint64_t imageSize = 0;
+};
+
+// Expands a Windows RLE8 or RLE4 stream into zero-filled bottom-up rows.
+class RleExpander {
+public:
+    RleExpander(const Layout& layout, std::vector<uint8_t>& out)
+        : m_layout(layout), m_out(out), m_four(layout.bpp == 4) {}
+
+    // Returns an empty string on success, else the reason for refusing.
+    std::string Run(Bytes data) {
+        size_t pos = 0;
+        while (data.size() - pos >= 2) {
+            const uint8_t count = data[pos];
+            const uint8_t value = data[pos + 1];
+            pos += 2;
+            if (count > 0) {
+                if (auto why = Check(count); !why.empty())
+                    return why;
+                for (int64_t i = 0; i < count; ++i) {
+                    const uint8_t index =
+                        m_four ? static_cast<uint8_t>(i % 2 == 0 ? value >> 4 : value & 0x0F)
+                               : value;
+                    Put(index);
+                }
+                continue;
+            }
+            switch (value) {
+            case 0: // end of line
+                m_x = 0;
+                ++m_y;
+                break;
+            case 1: // end of bitmap
+                return {};
+            case 2: { // delta
+                if (data.size() - pos < 2)
+                    return {};
+                const int64_t dx = data[pos];
+                const int64_t dy = data[pos + 1];
+                pos += 2;
+                if (m_x + dx > m_layout.width)
+                    return "RLE delta moves past the row end";
+                if (m_y + dy >= m_layout.height)
+                    return "RLE delta moves past the last row";
+                m_x += dx;
+                m_y += dy;
+                break;
+            }
+            default: { // absolute block of `value` pixels, padded to a 16-bit boundary
+                if (auto why = Check(value); !why.empty())
+                    return why;
+                const size_t bytes = m_four ? (value + 1u) / 2u : value;
+                if (data.size() - pos < bytes)
+                    return "RLE absolute block cut short by the end of the data";
+                for (size_t i = 0; i < value; ++i) {
+                    const uint8_t b = data[pos + (m_four ? i / 2 : i)];
+                    Put(m_four ? static_cast<uint8_t>(i % 2 == 0 ? b >> 4 : b & 0x0F) : b);
+                }
+                pos += std::min(bytes + (bytes & 1u), data.size() - pos);
+            }
+            }
+        }
+        return {}; // data ended without the end-of-bitmap escape: keep what was decoded
+    }
+
+private:
+    std::string Check(int64_t count) const {
+        if (m_y >= m_layout.height)
+            return "RLE data runs past the last row";
+        if (m_x + count > m_layout.width)
+            return "RLE run passes the row end";
+        return {};
+    }
+
+    void Put(uint8_t index) {
+        const auto at = static_cast<size_t>(m_y * m_layout.stride + (m_four ? m_x / 2 : m_x));
+        if (!m_four)
+            m_out[at] = index;
+        else if (m_x % 2 == 0)
+            m_out[at] = static_cast<uint8_t>((m_out[at] & 0x0F) | index << 4);
+        else
+            m_out[at] = static_cast<uint8_t>((m_out[at] & 0xF0) | index);
+        ++m_x;
+    }
+
+    const Layout& m_layout;
+    std::vector<uint8_t>& m_out;
+    bool m_four;
+    int64_t m_x = 0;
+    int64_t m_y = 0; // stored row, counted from the bottom
+};
+
+} // namespace
+
+Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
+    using R = Result<DecodedBitmap>;
+    if (file.size() < kFileHeaderSize)
+        return R::Fail("truncated file header");
+    if (file[0] != 'B' || file[1] != 'M')
+        return R::Fail("not a BMP file (no \"BM\" signature)");
+    if (file.size() < kFileHeaderSize + 4)
+        return R::Fail("truncated info header");
+    const uint32_t headerSize = Get32(file, 14);
+    if (!IsKnownHeaderSize(headerSize))
+        return R::Fail("unsupported info header size " + std::to_string(headerSize));
+    if (file.size() < kFileHeaderSize + headerSize)
+        return R::Fail("truncated info header");
+
+    Layout l;
+    l.pixelOffset = Get32(file, 10);
+    const int32_t width = GetI32(file, 18);
+    const int32_t height = GetI32(file, 22);
+    l.bpp = Get16(file, 28);
+    l.compression = Get32(file, 30);
+    l.imageSize = Get32(file, 34);
+    const uint32_t coloursUsed = Get32(file, 46);
+
+    if (!IsKnownDepth(l.bpp))
+        return R::Fail("unsupported bits per pixel " + std::to_string(l.bpp));
+    if (l.compression > kBitFields)
+        return R::Fail("unsupported compression " + std::to_string(l.compression));
+    if (!CompressionFitsDepth(l.compression, l.bpp))
+        return R::Fail("unsupported compression " + std::to_string(l.compression) + " with " +
+                       std::to_string(l.bpp) + " bits per pixel");
+    if (width <= 0)
+        return R::Fail("invalid width " + std::to_string(width));
+    if (height == 0 || height == std::numeric_limits<int32_t>::min())
+        return R::Fail("invalid height " + std::to_string(height));
+    l.width = width;
+    l.topDown = height < 0;
+    l.height = l.topDown ? -int64_t{height} : int64_t{height};
+    if (l.width > kMaxDimension || l.height > kMaxDimension)
+        return R::Fail("image too large (" + std::to_string(l.width) + " x " +
+                       std::to_string(l.height) + ")");
+    l.stride = (l.width * l.bpp + 31) / 32 * 4;
+    if (l.stride * l.height > kMaxPixelBytes)
+        return R::Fail("image too large (" + std::to_string(l.stride * l.height) +
+                       " bytes of pixel data)");
+    const bool rle = l.compression == kRle8 || l.compression == kRle4;
+    if (rle && l.topDown)
+        return R::Fail("top-down RLE bitmap not supported");
+
+    DecodedBitmap out;
+    size_t tablesAt = kFileHeaderSize + headerSize;
+    if (l.compression == kBitFields) {
+        out.hasMasks = true;
+        if (headerSize == 40) {
+            if (file.size() < tablesAt + 12)
+                return R::Fail("truncated colour masks");
+            out.masks = {Get32(file, tablesAt), Get32(file, tablesAt + 4),
+                         Get32(file, tablesAt + 8), 0};
+            tablesAt += 12;
+        } else {
+            const size_t at = kFileHeaderSize + 40;
+            out.masks = {Get32(file, at), Get32(file, at + 4), Get32(file, at + 8),
+                         headerSize >= 56 ? Get32(file, at + 12) : 0};
+        }
+        if (out.masks.red == 0 && out.masks.green == 0 && out.masks.blue == 0)
+            return R::Fail("colour masks are all zero");
+    }
+    if (l.pixelOffset < tablesAt)
+        return R::Fail("pixel data offset " + std::to_string(l.pixelOffset) +
+                       " lies inside the headers");
+
+    if (l.bpp <= 8) {
+        const uint64_t maxEntries = uint64_t{1} << l.bpp;
+        const uint64_t declared =
+            coloursUsed != 0 ? std::min<uint64_t>(coloursUsed, maxEntries) : maxEntries;
+        if (tablesAt + declared * 4 > file.size())
+            return R::Fail("truncated palette");
+        // Some writers declare more colours than they leave room for before the pixels.
+        const uint64_t entries = std::min(declared, (l.pixelOffset - tablesAt) / 4);
+        out.palette.resize(static_cast<size_t>(entries));
+        for (size_t i = 0; i < out.palette.size(); ++i) {
+            const size_t at = tablesAt + 4 * i;
+            out.palette[i] = {file[at], file[at + 1], file[at + 2], file[at + 3]};
+        }
+    }
+
+    const auto stride = static_cast<size_t>(l.stride);
+    const auto rows = static_cast<size_t>(l.height);
+    if (!rle) {
+        if (l.pixelOffset + stride * rows > file.size())
+            return R::Fail("truncated pixel data");
+        out.pixels.resize(stride * rows);
+        const uint8_t* src = file.data() + l.pixelOffset;
+        for (size_t row = 0; row < rows; ++row) {
+            const size_t from = l.topDown ? rows - 1 - row : row;
+            std::memcpy(out.pixels.data() + row * stride, src + from * stride, stride);
+        }
+    } else {
+        if (l.pixelOffset > file.size())
+            return R::Fail("pixel data offset past the end of the file");
+        size_t end = file.size();
+        if (l.imageSize != 0 && l.pixelOffset + l.imageSize <= file.size())
+            end = static_cast<size_t>(l.pixelOffset + l.imageSize);
+        out.pixels.assign(stride * rows, 0);
+        RleExpander expander(l, out.pixels);
+        const std::string why = expander.Run(file.subspan(l.pixelOffset, end - l.pixelOffset));
+        if (!why.empty())
+            return R::Fail(why);
+    }
+
+    out.description.bmType = 0;
+    out.description.bmWidth = static_cast<int32_t>(l.width);
+    out.description.bmHeight = static_cast<int32_t>(l.height);
+    out.description.bmWidthBytes = static_cast<int32_t>(l.stride);
+    out.description.bmPlanes = 1;
+    out.description.bmBitsPixel = l.bpp;
+    return out;
+}
+
+Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
+    using R = Result<std::vector<uint8_t>>;
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    if (!std::filesystem::exists(p, ec))
+        return R::Fail("file not found: " + path);
+    if (!std::filesystem::is_regular_file(p, ec))
+        return R::Fail("not a regular file: " + path);
+    const uintmax_t size = std::filesystem::file_size(p, ec);
+    if (ec)
+        return R::Fail("cannot read file size: " + path);
+    if (size > kMaxFileBytes)
+        return R::Fail("file too large to be a logo (" + std::to_string(size) + " bytes): " + path);
+    std::ifstream in(p, std::ios::binary);
+    if (!in)
+        return R::Fail("cannot open file: " + path);
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    if (static_cast<uintmax_t>(in.gcount()) != size)
+        return R::Fail("cannot read file: " + path);
+    return bytes;
+}
+
+} // namespace tessaline

@@ -1,0 +1,337 @@
+#include "CLogoImage.h"
+
+#include "GreyLevel.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <fstream>
+
+namespace tessaline {
+
+namespace {
+
+// The first `count` bytes of a file, or fewer when the file is shorter;
+// nothing when it cannot be opened.
+std::optional<std::vector<uint8_t>> ReadHead(const std::string& path, std::size_t count) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> head(count);
+    in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(count));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at) {
+    if (at + 4 > b.size()) {
+        return 0;
+    }
+    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+           uint32_t{b[at + 3]} << 24;
+}
+
+bool HasBmSignature(const std::vector<uint8_t>& head) {
+    return head.size() >= 14 && head[0] == 0x42 && head[1] == 0x4D;
+}
+
+constexpr uint32_t kBitFields = 3;
+
+// Error-diffusion shares of e * weight / 42, truncated toward zero, for every
+// error the decision can leave (-126 to 128) and each Stucki weight.
+struct DiffusionShares {
+    static constexpr int kMinError = -126;
+    static constexpr int kMaxError = 128;
+    std::array<std::array<int16_t, kMaxError - kMinError + 1>, 9> share{};
+    DiffusionShares() {
+        for (int w : {1, 2, 4, 8}) {
+            for (int e = kMinError; e <= kMaxError; ++e) {
+                share[static_cast<std::size_t>(w)][static_cast<std::size_t>(e - kMinError)] =
+                    static_cast<int16_t>(e * w / 42);
+            }
+        }
+    }
+    const int16_t* ForWeight(int w) const {
+        return share[static_cast<std::size_t>(w)].data() - kMinError;
+    }
+};
+
+inline void AddClamped(uint8_t& cell, int delta) {
+    const int v = cell + delta;
+    cell = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+} // namespace
+
+CLogoImage::CLogoImage() = default;
+CLogoImage::~CLogoImage() = default;
+
+int CLogoImage::NeedsGreyConversion(const std::string& path) {
+    m_rasterLength = 0;
+    const auto head = ReadHead(path, 32);
+    if (!head || !HasBmSignature(*head)) {
+        return 0;
+    }
+    // Every bitmap deeper than one bit per pixel is reduced through a grey
+    // level, whatever header or masks it carries; one-bit files are packed
+    // from their own bits.
+    const uint32_t headerSize = Le32(*head, 14);
+    std::size_t depthAt = headerSize == 12 ? 24 : 28;
+    if (head->size() < depthAt + 2) {
+        return 0;
+    }
+    const uint16_t depth = static_cast<uint16_t>((*head)[depthAt] | (*head)[depthAt + 1] << 8);
+    return depth > 1 ? 1 : 0;
+}
+
+int CLogoImage::LoadBitmapFile(const std::string& path) {
+    m_rasterLength = 0;
+    m_bitmap.reset();
+    m_planesReady = false;
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) {
+        return 0;
+    }
+    auto decoded = DecodeBmp(bytes.Value());
+    if (!decoded) {
+        return 0;
+    }
+    m_bitmap = std::move(decoded).Value();
+    m_description = m_bitmap->description;
+    m_paddedWidth = static_cast<int32_t>((int64_t{m_description.bmWidth} + 7) / 8 * 8);
+    m_paddedHeight = static_cast<int32_t>((int64_t{m_description.bmHeight} + 7) / 8 * 8);
+    m_description.bmWidthBytes = (m_description.bmWidthBytes + 3) / 4 * 4;
+    return 1;
+}
+
+int CLogoImage::IsFirstEntryWhite(const std::string& path) {
+    m_rasterLength = 0;
+    const auto head = ReadHead(path, 64);
+    if (!head || !HasBmSignature(*head)) {
+        return 0;
+    }
+    // The palette starts after the info header, whatever its size, and after
+    // the three masks that follow a 40-byte header under bit-field compression.
+    const uint64_t headerSize = Le32(*head, 14);
+    const uint32_t compression = headerSize >= 40 ? Le32(*head, 30) : 0;
+    uint64_t paletteAt = 14 + headerSize;
+    if (headerSize == 40 && compression == kBitFields) {
+        paletteAt += 12;
+    }
+    if (paletteAt > 4096) {
+        return 0;
+    }
+    const auto entry = ReadHead(path, static_cast<std::size_t>(paletteAt) + 3);
+    if (!entry || entry->size() < paletteAt + 3) {
+        return 0;
+    }
+    const auto at = static_cast<std::size_t>(paletteAt);
+    return ((*entry)[at] == 0xFF && (*entry)[at + 1] == 0xFF && (*entry)[at + 2] == 0xFF) ? 1 : 0;
+}
+
+bool CLogoImage::FitsNvImage() const {
+    return HasBitmap() && m_paddedWidth >= 8 && m_paddedHeight >= 8 &&
+           m_paddedWidth <= kMaxNvPaddedWidth && m_paddedHeight <= kMaxNvPaddedHeight;
+}
+
+std::span<const uint8_t> CLogoImage::Raster() const {
+    return std::span<const uint8_t>(m_raster).first(static_cast<std::size_t>(m_rasterLength));
+}
+
+void CLogoImage::ConvertLogo(int greyFlag, int whiteFlag, int32_t imageMode, int32_t brightness) {
+    if (greyFlag == 1) {
+        if (imageMode != 0) {
+            ErrorDiffusionConvert(whiteFlag, brightness);
+        } else {
+            ThresholdConvert(whiteFlag, brightness);
+        }
+    } else {
+        DirectConvert(whiteFlag);
+    }
+}
+
+void CLogoImage::PrepareConversion() {
+    m_rasterLength = 0;
+    const auto area =
+        static_cast<std::size_t>(m_paddedWidth) * static_cast<std::size_t>(m_paddedHeight);
+    // Fresh planes for every file: the margin starts at 0 and nothing of an
+    // earlier file shows through.
+    m_grey.assign(area, 0);
+    m_mono.assign(area, 0);
+    m_planesReady = true;
+}
+
+void CLogoImage::GreyPass(bool withOffset, int32_t brightness) {
+    const GreyLevels levels(*m_bitmap, withOffset ? BrightnessOffset(brightness) : 0);
+    const auto width = static_cast<std::size_t>(m_description.bmWidth);
+    const auto height = static_cast<std::size_t>(m_description.bmHeight);
+    const auto stride = static_cast<std::size_t>(m_description.bmWidthBytes);
+    const auto planeStride = static_cast<std::size_t>(m_paddedWidth);
+    for (std::size_t m = 0; m < height; ++m) {
+        levels.Row(m_bitmap->pixels.data() + m * stride, width, m_grey.data() + m * planeStride);
+    }
+}
+
+void CLogoImage::ThresholdConvert(int whiteFlag, int32_t brightness) {
+    if (!FitsNvImage()) {
+        m_rasterLength = 0;
+        return;
+    }
+    PrepareConversion();
+    GreyPass(false, brightness);
+    // The threshold is a 16-bit value in the original arithmetic; it wraps.
+    const auto t =
+        static_cast<int16_t>(static_cast<uint16_t>(5u * static_cast<uint32_t>(brightness) + 103u));
+    for (std::size_t i = 0; i < m_grey.size(); ++i) {
+        m_mono[i] = m_grey[i] > t ? 255 : 0;
+    }
+    PackRaster(false, whiteFlag);
+}
+
+void CLogoImage::ErrorDiffusionConvert(int whiteFlag, int32_t brightness) {
+    if (!FitsNvImage()) {
+        m_rasterLength = 0;
+        return;
+    }
+    PrepareConversion();
+    GreyPass(true, brightness);
+    WriteThresholdBitmap();
+    std::fill(m_mono.begin(), m_mono.end(), uint8_t{0});
+
+    // Stucki diffusion over a copy whose rows are packed without a gap: a
+    // position past a row's end is the start of the next row, and the two
+    // rows below the picture take error but are never visited.
+    const auto w = static_cast<std::size_t>(m_paddedWidth);
+    const auto h = static_cast<std::size_t>(m_paddedHeight);
+    std::vector<uint8_t> work(w * (h + 2) + 2, 0);
+    std::copy(m_grey.begin(), m_grey.end(), work.begin());
+
+    static const DiffusionShares shares;
+    const int16_t* s1 = shares.ForWeight(1);
+    const int16_t* s2 = shares.ForWeight(2);
+    const int16_t* s4 = shares.ForWeight(4);
+    const int16_t* s8 = shares.ForWeight(8);
+    uint8_t* a = work.data();
+    uint8_t* mono = m_mono.data();
+    for (std::size_t m = 0; m < h; ++m) {
+        for (std::size_t x = 0; x < w; ++x) {
+            const std::size_t p = m * w + x;
+            const int v = a[p];
+            int e = v;
+            if (v > 128) {
+                mono[p] = 255;
+                e = v - 255;
+            }
+            if (e == 0) {
+                continue;
+            }
+            AddClamped(a[p + 1], s8[e]);
+            AddClamped(a[p + 2], s4[e]);
+            uint8_t* below = a + p + w;
+            uint8_t* below2 = below + w;
+            // Columns left of the picture's edge take no error; the first two
+            // columns of a row are the only ones that have any.
+            if (x >= 2) {
+                AddClamped(below[-2], s2[e]);
+                AddClamped(below2[-2], s1[e]);
+            }
+            if (x >= 1) {
+                AddClamped(below[-1], s4[e]);
+                AddClamped(below2[-1], s2[e]);
+            }
+            AddClamped(below[0], s8[e]);
+            AddClamped(below[1], s4[e]);
+            AddClamped(below[2], s2[e]);
+            AddClamped(below2[0], s4[e]);
+            AddClamped(below2[1], s2[e]);
+            AddClamped(below2[2], s1[e]);
+        }
+    }
+    PackRaster(false, whiteFlag);
+}
+
+void CLogoImage::DirectConvert(int whiteFlag) {
+    if (!FitsNvImage()) {
+        m_rasterLength = 0;
+        return;
+    }
+    m_rasterLength = 0;
+    PackRaster(true, whiteFlag);
+}
+
+void CLogoImage::PackRaster(bool direct, int whiteFlag) {
+    const auto w = static_cast<std::size_t>(m_paddedWidth);
+    const auto bands = static_cast<std::size_t>(m_paddedHeight) / 8;
+    const auto width = static_cast<std::size_t>(m_description.bmWidth);
+    const auto height = static_cast<std::size_t>(m_description.bmHeight);
+    const auto stride = static_cast<std::size_t>(m_description.bmWidthBytes);
+    const auto depth = static_cast<std::size_t>(m_description.bmBitsPixel);
+    // Dots outside the bitmap (the margin) stay 0.
+    m_raster.assign(w * bands, 0);
+    uint8_t* raster = m_raster.data();
+
+    for (std::size_t k = 0; k < bands; ++k) {
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::size_t y = 8 * k + i; // picture row from the top
+            if (y >= height) {
+                break;
+            }
+            const std::size_t m = height - 1 - y;
+            const auto bit = static_cast<uint8_t>(0x80u >> i);
+            uint8_t* out = raster + k;
+            if (direct) {
+                const uint8_t* row = m_bitmap->pixels.data() + m * stride;
+                for (std::size_t x = 0; x < width; ++x, out += bands) {
+                    const bool set = (row[x * depth / 8] >> (7 - x % 8)) & 1;
+                    if (set == (whiteFlag == 1)) {
+                        *out = static_cast<uint8_t>(*out | bit);
+                    }
+                }
+            } else {
+                const uint8_t* row = m_mono.data() + m * w;
+                for (std::size_t x = 0; x < width; ++x, out += bands) {
+                    if (row[x] < 127) {
+                        *out = static_cast<uint8_t>(*out | bit);
+                    }
+                }
+            }
+        }
+    }
+    m_rasterLength = static_cast<int32_t>(w * bands);
+}
+
+int64_t BrightnessOffset(int32_t brightness) {
+    if (brightness == 5) {
+        return 0;
+    }
+    const int64_t steps = (5 - int64_t{brightness}) * 5;
+    return static_cast<int64_t>(static_cast<double>(steps) * 1.27);
+}
+
+LogoFlags ReadLogo(CLogoImage& image, const std::string& path) {
+    LogoFlags flags;
+    flags.greyFlag = image.NeedsGreyConversion(path);
+    image.LoadBitmapFile(path);
+    flags.whiteFlag = image.IsFirstEntryWhite(path);
+    return flags;
+}
+
+int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height,
+                   int32_t& width) {
+    auto bytes = ReadFileBytes(nvImage);
+    if (!bytes) {
+        return -1;
+    }
+    const auto decoded = DecodeBmp(bytes.Value());
+    if (!decoded) {
+        return -1;
+    }
+    const BitmapDescription& d = decoded.Value().description;
+    bitsPixel = d.bmBitsPixel;
+    height = d.bmHeight;
+    width = d.bmWidth;
+    return 0;
+}
+
+} // namespace tessaline
