@@ -44,7 +44,7 @@ void BM_DecodeBmp(benchmark::State& state) {
         auto decoded = tessaline::DecodeBmp(file);
         benchmark::DoNotOptimize(decoded);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(file.size()));
 }
 
 void BM_LoadBitmapFile(benchmark::State& state) {
@@ -71,7 +71,7 @@ void BM_ConvertLogo(benchmark::State& state) {
         benchmark::DoNotOptimize(image.RasterLength());
     }
     state.SetLabel(mode == 0 ? "None" : "Error Diffusion");
-    state.counters["dots/s"] = benchmark::Counter(static_cast<double>(s.w) * s.h,
+    state.counters["dots/s"] = benchmark::Counter(static_cast<double>(s.w) * static_cast<double>(s.h),
                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 
