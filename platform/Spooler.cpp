@@ -1,0 +1,32 @@
+#include "Spooler.h"
+
+#include <algorithm>
+
+namespace tessaline {
+
+void Spooler::Install(std::shared_ptr<SpoolerBackend> backend) {
+    m_backends.push_back(std::move(backend));
+}
+
+QueueList Spooler::ListQueues() const {
+    QueueList all;
+    for (const auto& backend : m_backends) {
+        QueueList one = backend->ListQueues();
+        all.ok = all.ok && one.ok;
+        all.names.insert(all.names.end(), one.names.begin(), one.names.end());
+    }
+    return all;
+}
+
+std::unique_ptr<SpoolerQueue> Spooler::Open(std::string_view name, QueueAccess access) const {
+    for (const auto& backend : m_backends) {
+        const QueueList list = backend->ListQueues();
+        if (std::find(list.names.begin(), list.names.end(), name) == list.names.end()) {
+            continue;
+        }
+        return backend->Open(name, access);
+    }
+    return nullptr;
+}
+
+} // namespace tessaline

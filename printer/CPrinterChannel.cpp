@@ -1,0 +1,72 @@
+#include "CPrinterChannel.h"
+
+#include <string_view>
+
+namespace tessaline {
+
+int32_t CPrinterChannel::CountInstalledPrinters(const std::string& name,
+                                                const MessageFn& onFailure) const {
+    const QueueList list = m_spooler.ListQueues();
+    // A spooler that answered the enumeration with an error is reported; the
+    // queues the other backends did list still count, so a failing CUPS server
+    // does not hide the virtual printers.
+    if (!list.ok && onFailure) {
+        onFailure("EnumPrinters() failed", "EnumPrinters() Error");
+    }
+    int32_t count = 0;
+    for (const std::string& installed : list.names) {
+        // "THERMAL #1" also counts "THERMAL #12": only the given length is compared.
+        if (std::string_view(installed).starts_with(name)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+int CPrinterChannel::OpenLogoDocument(const std::string& name) {
+    m_queue.reset();
+    m_docInfo = LogoDocumentInfo{};
+    std::unique_ptr<SpoolerQueue> queue = m_spooler.Open(name, QueueAccess::Plain);
+    if (!queue) {
+        return 0;
+    }
+    if (!queue->StartRawJob(m_docInfo.docName, m_docInfo.dataType)) {
+        return 0; // the queue closes here, once
+    }
+    m_queue = std::move(queue);
+    return 1;
+}
+
+int CPrinterChannel::WriteRawBytes(std::span<const uint8_t> bytes) {
+    if (bytes.empty()) {
+        return 1;
+    }
+    if (!m_queue) {
+        return 0;
+    }
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (!m_queue->Write(bytes.subspan(i, 1))) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CPrinterChannel::CloseLogoDocument() {
+    if (!m_queue) {
+        return 0;
+    }
+    const bool ended = m_queue->EndJob();
+    m_queue.reset();
+    return ended ? 1 : 0;
+}
+
+void CPrinterChannel::CancelLogoDocument() {
+    if (!m_queue) {
+        return;
+    }
+    m_queue->CancelJob();
+    m_queue.reset();
+}
+
+} // namespace tessaline

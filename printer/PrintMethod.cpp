@@ -1,0 +1,36 @@
+#include "PrintStream.h"
+#include "PrinterMethods.h"
+
+namespace tessaline {
+
+namespace {
+
+constexpr int32_t kPrintSelector = 0;
+constexpr int32_t kEraseSelector = 3;
+constexpr int32_t kEraseArgument = 1000; // first = mode = 1000 makes the stream erase
+
+} // namespace
+
+int32_t Print(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
+              int32_t Range, int32_t Mode, int32_t lngEnd) {
+    PrinterOperation operation;
+    operation.edit = DriverConfigEdit::Enable;
+    int32_t first = Range;
+    int32_t mode = Mode;
+    if (Printer == kEraseSelector) {
+        first = kEraseArgument;
+        mode = kEraseArgument;
+        operation.edit = DriverConfigEdit::Disable;
+    }
+    if (Printer == kPrintSelector || Printer == kEraseSelector) {
+        operation.check = [first, lngEnd] {
+            return PrintRangeAccepted(first, lngEnd) ? kPrinterOk : kPrinterRefused;
+        };
+        operation.stream = [&context, first, mode, lngEnd](CPrinterChannel& channel) {
+            return WritePrintStream(channel, first, mode, lngEnd, context.progress);
+        };
+    }
+    return RunPrinterOperation(context, PrinterName, operation);
+}
+
+} // namespace tessaline

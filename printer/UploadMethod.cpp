@@ -1,0 +1,24 @@
+#include "PrinterMethods.h"
+#include "UploadStream.h"
+
+namespace tessaline {
+
+int32_t Upload(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
+               const std::string& NVImage, int32_t ImageMode, int32_t Brightness) {
+    PrinterOperation operation;
+    operation.edit = DriverConfigEdit::Enable;
+    if (Printer == 0) {
+        // Every file is checked before the document opens, so a bad list
+        // sends nothing rather than a partial definition.
+        operation.check = [&NVImage] {
+            return UploadListSendable(SplitNVImage(NVImage)) ? kPrinterOk : kPrinterRefused;
+        };
+        operation.stream = [&](CPrinterChannel& channel) {
+            return WriteUploadStream(channel, NVImage, ImageMode, Brightness, context.progress,
+                                     context.sleep);
+        };
+    }
+    return RunPrinterOperation(context, PrinterName, operation);
+}
+
+} // namespace tessaline

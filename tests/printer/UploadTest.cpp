@@ -1,0 +1,334 @@
+#include "BmpBuilder.h"
+#include "CLogoImage.h"
+#include "PrinterBench.h"
+#include "PrinterMethods.h"
+#include "UploadStream.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CallKind;
+using test::Concat;
+using test::Hex;
+using test::PrinterBench;
+
+// A folder of logo files that lives as long as the test.
+class LogoFolder {
+public:
+    LogoFolder() {
+        std::random_device rd;
+        m_dir = fs::temp_directory_path() / ("tessaline-upload-" + std::to_string(rd()));
+        fs::create_directories(m_dir);
+    }
+    ~LogoFolder() {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    LogoFolder(const LogoFolder&) = delete;
+    LogoFolder& operator=(const LogoFolder&) = delete;
+
+    // A 24-bit file: black where `black` says, white elsewhere.
+    std::string Logo(
+        const std::string& name, int w, int h,
+        std::function<bool(int, int)> black = [](int, int) { return true; }) {
+        return Write(name, test::Make24(w, h, [black](int x, int y) {
+                         return black(x, y) ? test::Bgr{0, 0, 0} : test::Bgr{255, 255, 255};
+                     }));
+    }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (m_dir / name).string();
+        EXPECT_TRUE(test::WriteFile(path, bytes));
+        return path;
+    }
+    std::string Missing(const std::string& name) const { return (m_dir / name).string(); }
+
+private:
+    fs::path m_dir;
+};
+
+// Header and raster as the stream must carry them, converted the way an upload does.
+std::vector<uint8_t> ImageBytes(const std::string& path, int32_t mode = 0, int32_t brightness = 5) {
+    auto image = std::make_unique<CLogoImage>();
+    const LogoFlags flags = ReadLogo(*image, path);
+    image->ConvertLogo(flags.greyFlag, flags.whiteFlag, mode, brightness);
+    const auto header = NvImageHeader(image->PaddedWidth(), image->PaddedHeight());
+    EXPECT_TRUE(header.has_value());
+    const auto raster = image->Raster();
+    return Concat({std::vector<uint8_t>(header->begin(), header->end()),
+                   std::vector<uint8_t>(raster.begin(), raster.end())});
+}
+
+std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t n) {
+    return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+TEST(SplitNVImage, EveryPathEndsWithABar) {
+    struct Case {
+        std::string list;
+        std::vector<std::string> paths;
+    };
+    const Case cases[] = {
+        {"a.bmp|b.bmp|", {"a.bmp", "b.bmp"}},
+        {"a.bmp|b.bmp", {"a.bmp"}},
+        {"a.bmp", {}},
+        {"", {}},
+        {"|", {""}},
+        {"||x", {"", ""}},
+        {" a b |C:\\Logos\\c.bmp|", {" a b ", "C:\\Logos\\c.bmp"}},
+        {"/t/\xEB\xA1\x9C\xEA\xB3\xA0.bmp|", {"/t/\xEB\xA1\x9C\xEA\xB3\xA0.bmp"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SplitNVImage(c.list), c.paths) << c.list;
+    }
+}
+
+TEST(NvImageHeader, CountsEightDotUnitsLowByteFirst) {
+    EXPECT_EQ(NvImageHeader(8, 8), (std::array<uint8_t, 4>{1, 0, 1, 0}));
+    EXPECT_EQ(NvImageHeader(104, 56), (std::array<uint8_t, 4>{0x0D, 0, 0x07, 0}));
+    EXPECT_EQ(NvImageHeader(512, 48), (std::array<uint8_t, 4>{0x40, 0, 0x06, 0}));
+    EXPECT_EQ(NvImageHeader(8184, 2304), (std::array<uint8_t, 4>{0xFF, 0x03, 0x20, 0x01}));
+    for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+             {0, 8}, {8, 0}, {-8, 8}, {12, 8}, {8, 9}, {8 * 65536, 8}}) {
+        EXPECT_FALSE(NvImageHeader(w, h).has_value()) << w << "x" << h;
+    }
+}
+
+TEST(Upload, SendsTheDefinitionOfEveryListedImage) {
+    LogoFolder folder;
+    const std::string a =
+        folder.Logo("a.bmp", 100, 50, [](int x, int y) { return (x + y) % 3 == 0; });
+    const std::string b = folder.Logo("b.bmp", 512, 48, [](int x, int) { return x < 200; });
+    PrinterBench bench;
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b + "|", 0, 5), kPrinterOk);
+
+    const std::vector<uint8_t> first = ImageBytes(a);
+    const std::vector<uint8_t> second = ImageBytes(b);
+    ASSERT_EQ(first.size(), 4u + 728u);
+    ASSERT_EQ(second.size(), 4u + 3072u);
+    EXPECT_EQ(Prefix(first, 4), Hex("0D 00 07 00"));
+    EXPECT_EQ(Prefix(second, 4), Hex("40 00 06 00"));
+    EXPECT_EQ(bench.rec->Written(), Concat({Hex("1B 40 1C 71 02"), first, second}));
+    EXPECT_TRUE(bench.rec->EveryWriteOneByte());
+    EXPECT_EQ(bench.progress, (std::vector<int32_t>{1, 2}));
+
+    // The pause comes between ESC @ and FS q, and lasts 100 ms.
+    const std::vector<CallKind> seq = bench.rec->Sequence();
+    const std::vector<CallKind> head{CallKind::OpenPlain, CallKind::StartJob, CallKind::Write,
+                                     CallKind::Write,     CallKind::Pause,    CallKind::Write};
+    EXPECT_EQ(std::vector<CallKind>(seq.begin(), seq.begin() + 6), head);
+    EXPECT_EQ(bench.rec->Count(CallKind::Pause), 1u);
+    for (const auto& call : bench.rec->calls) {
+        if (call.kind == CallKind::Pause) {
+            EXPECT_EQ(call.millis, 100);
+        }
+    }
+    const auto& record = bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"].bytes;
+    ASSERT_EQ(record.size(), 1480u);
+    EXPECT_EQ(record[1204], 1);
+}
+
+TEST(Upload, SmallImagesArePaddedToEightDots) {
+    LogoFolder folder;
+    for (const auto& [w, h] : std::vector<std::pair<int, int>>{{8, 8}, {1, 1}, {7, 3}}) {
+        const std::string path = folder.Logo("s.bmp", w, h);
+        PrinterBench bench;
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", path + "|", 1, 5), kPrinterOk);
+        const std::vector<uint8_t> written = bench.rec->Written();
+        ASSERT_EQ(written.size(), 5u + 4u + 8u) << w << "x" << h;
+        EXPECT_EQ(std::vector<uint8_t>(written.begin() + 5, written.begin() + 9),
+                  Hex("01 00 01 00"));
+    }
+}
+
+TEST(Upload, AllBlackImageSendsAllDots) {
+    LogoFolder folder;
+    const std::string path = folder.Logo("black.bmp", 8, 8);
+    PrinterBench bench;
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", path + "|", 0, 5), kPrinterOk);
+    EXPECT_EQ(bench.rec->Written(), Hex("1B 40 1C 71 01 01 00 01 00 FF FF FF FF FF FF FF FF"));
+}
+
+TEST(Upload, OnlyPathsEndedByABarAreSent) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 8, 8);
+    const std::string b = folder.Logo("b.bmp", 16, 16);
+    PrinterBench bench;
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b, 0, 5), kPrinterOk);
+    EXPECT_EQ(bench.rec->Written(), Concat({Hex("1B 40 1C 71 01"), ImageBytes(a)}));
+    EXPECT_EQ(bench.progress, std::vector<int32_t>{1});
+}
+
+TEST(Upload, AListWithoutABarSpoolsAnEmptyDocumentAndEnables) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 8, 8);
+    for (const std::string& list : {a, std::string()}) {
+        PrinterBench bench;
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", list, 0, 5), kPrinterOk);
+        EXPECT_EQ(bench.rec->Count(CallKind::Write), 0u);
+        EXPECT_EQ(bench.rec->Count(CallKind::Pause), 0u);
+        EXPECT_EQ(bench.rec->Count(CallKind::EndJob), 1u);
+        EXPECT_TRUE(bench.progress.empty());
+        EXPECT_EQ(bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"].bytes.at(1208), 1);
+    }
+}
+
+TEST(Upload, AnotherSelectorSendsNoImageButEnables) {
+    PrinterBench bench;
+    // The list is not even looked at: nothing of it is sent.
+    EXPECT_EQ(Upload(bench.Context(), 1, "THERMAL #1", "/no/such/file.bmp|", 0, 5), kPrinterOk);
+    EXPECT_EQ(bench.rec->Count(CallKind::Write), 0u);
+    EXPECT_EQ(bench.rec->Count(CallKind::StartJob), 1u);
+    EXPECT_TRUE(bench.progress.empty());
+    EXPECT_EQ(bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"].bytes.at(1204), 1);
+}
+
+TEST(Upload, ProgressFollowsEachImagesLastByte) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 16, 8);
+    const std::string b = folder.Logo("b.bmp", 8, 24);
+    const std::string c = folder.Logo("c.bmp", 8, 8);
+    PrinterBench bench;
+    std::vector<size_t> writesAt;
+    PrinterContext context = bench.Context();
+    context.progress = [&](int32_t data) {
+        bench.progress.push_back(data);
+        writesAt.push_back(bench.rec->Count(CallKind::Write));
+    };
+    EXPECT_EQ(Upload(context, 0, "THERMAL #1", a + "|" + b + "|" + c + "|", 0, 5), kPrinterOk);
+    EXPECT_EQ(bench.progress, (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(writesAt,
+              (std::vector<size_t>{5 + 4 + 16, 5 + 4 + 16 + 4 + 24, 5 + 4 + 16 + 4 + 24 + 4 + 8}));
+}
+
+TEST(Upload, SendsUpTo255ImagesAndRefusesMore) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 8, 8);
+    std::string list;
+    for (int i = 0; i < 255; ++i) {
+        list += a + "|";
+    }
+    PrinterBench full;
+    EXPECT_EQ(Upload(full.Context(), 0, "THERMAL #1", list, 0, 5), kPrinterOk);
+    EXPECT_EQ(Prefix(full.rec->Written(), 5), Hex("1B 40 1C 71 FF"));
+    EXPECT_EQ(full.progress.size(), 255u);
+    EXPECT_EQ(full.progress.back(), 255);
+
+    PrinterBench over;
+    EXPECT_EQ(Upload(over.Context(), 0, "THERMAL #1", list + a + "|", 0, 5), kPrinterRefused);
+    EXPECT_TRUE(over.rec->Sequence().empty());
+    EXPECT_TRUE(over.rec->driverData.empty());
+}
+
+TEST(Upload, AListThatCannotBeSentWholeSendsNothing) {
+    LogoFolder folder;
+    const std::string good = folder.Logo("good.bmp", 8, 8);
+    const std::string wide = folder.Logo("wide.bmp", 8185, 1);
+    const std::string tall = folder.Logo("tall.bmp", 1, 2305);
+    const std::string junk = folder.Write("junk.bmp", Hex("42 4D 00 01 02 03"));
+    const std::string missing = folder.Missing("missing.bmp");
+    for (const std::string& bad : {wide, tall, junk, missing, std::string()}) {
+        PrinterBench bench;
+        EXPECT_EQ(
+            Upload(bench.Context(), 0, "THERMAL #1", good + "|" + bad + "|" + good + "|", 0, 5),
+            kPrinterRefused)
+            << bad;
+        EXPECT_TRUE(bench.rec->Sequence().empty()) << bad;
+        EXPECT_TRUE(bench.progress.empty());
+        EXPECT_TRUE(bench.rec->driverData.empty());
+    }
+}
+
+TEST(Upload, TheLargestImageTheCommandCarriesIsAccepted) {
+    LogoFolder folder;
+    const std::string path = folder.Logo("max.bmp", 8184, 8, [](int, int) { return false; });
+    EXPECT_TRUE(UploadListSendable({path}));
+}
+
+TEST(Upload, AFileLostAfterTheStreamBeganStopsItBeforeItsHeader) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 8, 8);
+    const std::string b = folder.Logo("b.bmp", 16, 16);
+    PrinterBench bench;
+    PrinterContext context = bench.Context();
+    context.progress = [&](int32_t data) {
+        bench.progress.push_back(data);
+        fs::remove(b);
+    };
+    EXPECT_EQ(Upload(context, 0, "THERMAL #1", a + "|" + b + "|", 0, 5), kPrinterRefused);
+    EXPECT_EQ(bench.rec->Written(), Concat({Hex("1B 40 1C 71 02"), ImageBytes(a)}));
+    EXPECT_EQ(bench.progress, std::vector<int32_t>{1});
+    EXPECT_EQ(bench.rec->Count(CallKind::CancelJob), 1u);
+    EXPECT_EQ(bench.rec->Count(CallKind::EndJob), 0u);
+    EXPECT_TRUE(bench.rec->driverData.empty());
+    EXPECT_EQ(bench.rec->Count(CallKind::OpenFull), 0u);
+}
+
+TEST(Upload, ARefusedByteEndsTheStreamThere) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 8, 8);
+    const std::string b = folder.Logo("b.bmp", 8, 8);
+    const std::vector<uint8_t> whole =
+        Concat({Hex("1B 40 1C 71 02"), ImageBytes(a), ImageBytes(b)});
+    struct Case {
+        size_t failingWrite;
+        size_t pauses;
+        std::vector<int32_t> progress;
+    };
+    const Case cases[] = {
+        {1, 0, {}},   // ESC @
+        {2, 0, {}},   // no pause after half an initialise
+        {3, 1, {}},   // FS q
+        {5, 1, {}},   // the count
+        {7, 1, {}},   // inside the first header
+        {12, 1, {}},  // inside the first raster
+        {17, 1, {}},  // the first raster's last byte
+        {18, 1, {1}}, // the second header
+        {whole.size(), 1, {1}},
+    };
+    for (const Case& c : cases) {
+        PrinterBench bench;
+        bench.rec->Fail(CallKind::Write, c.failingWrite);
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b + "|", 0, 5),
+                  kPrinterNotSent)
+            << c.failingWrite;
+        EXPECT_EQ(bench.rec->Written(), Prefix(whole, c.failingWrite - 1)) << c.failingWrite;
+        EXPECT_EQ(bench.rec->Count(CallKind::Write), c.failingWrite);
+        EXPECT_EQ(bench.rec->Count(CallKind::Pause), c.pauses) << c.failingWrite;
+        EXPECT_EQ(bench.progress, c.progress) << c.failingWrite;
+        EXPECT_EQ(bench.rec->Count(CallKind::CancelJob), 1u);
+        EXPECT_EQ(bench.rec->Count(CallKind::OpenFull), 0u);
+    }
+}
+
+TEST(Upload, FailuresAroundTheDocumentAreReported) {
+    LogoFolder folder;
+    const std::string a = folder.Logo("a.bmp", 8, 8);
+    struct Case {
+        CallKind failing;
+        int32_t result;
+    };
+    for (const Case c :
+         {Case{CallKind::OpenPlain, kPrinterNotStarted},
+          Case{CallKind::StartJob, kPrinterNotStarted}, Case{CallKind::EndJob, kPrinterNotSent}}) {
+        PrinterBench bench;
+        bench.rec->Fail(c.failing);
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|", 0, 5), c.result);
+        EXPECT_EQ(bench.rec->Count(CallKind::OpenFull), 0u);
+        EXPECT_TRUE(bench.rec->driverData.empty());
+    }
+}
+
+TEST(Upload, NotInstalledComesBeforeTheListCheck) {
+    PrinterBench bench({"Office"});
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", "/no/such.bmp|", 0, 5),
+              kPrinterNotInstalled);
+    EXPECT_TRUE(bench.rec->Sequence().empty());
+}
+
+} // namespace
+} // namespace tessaline
