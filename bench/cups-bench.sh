@@ -1,0 +1,16 @@
+#!/bin/sh
+# Builds the CUPS spooling benchmark and runs it against a private CUPS
+# server of its own, which it stops again afterwards.
+# Usage: bench/cups-bench.sh [ROUNDS]     (BUILD_DIR overrides build/bench-cups)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build/bench-cups}
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALINE_TESTS=OFF >/dev/null
+cmake --build "$build" --target tessaline_bench_cups >/dev/null
+
+# A short folder name: the server's socket path must stay under ~100 bytes.
+server=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-bench-cups.XXXXXX")
+trap 'sh "$root/tests/platform/private-cupsd.sh" stop "$server"' EXIT INT TERM
+TESSALINE_REQUIRE_CUPS=1 sh "$root/tests/platform/private-cupsd.sh" start "$server" >/dev/null
+"$build/bench/cups/tessaline_bench_cups" "$server" "$@"

@@ -1,0 +1,176 @@
+// Times spooling the stream of a 255-logo upload (each logo 576 x 128 dots)
+// through CupsBackend, one byte per Write as the printer channel hands them
+// over, against spooling the same bytes with `lp -o raw`. Both are timed
+// until the private server's capture backend holds every byte of the job.
+//
+// Usage: tessaline_bench_cups SERVER_DIR [ROUNDS]
+// SERVER_DIR is a running private CUPS server (tests/platform/private-cupsd.sh).
+
+#include "CupsBackend.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace tessaline;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kLogos = 255;
+constexpr int kWidthDots = 576;
+constexpr int kHeightDots = 128;
+const std::string kQueue = "THERMAL_1";
+const std::string kListedName = "THERMAL #1";
+
+// 1B 40, 1C 71 n, then per logo xL xH yL yH and the column-major raster.
+std::vector<uint8_t> UploadStream() {
+    const size_t rasterBytes = static_cast<size_t>(kWidthDots) * kHeightDots / 8;
+    std::vector<uint8_t> s = {0x1B, 0x40, 0x1C, 0x71, static_cast<uint8_t>(kLogos)};
+    s.reserve(s.size() + kLogos * (4 + rasterBytes));
+    for (int logo = 0; logo < kLogos; ++logo) {
+        s.insert(s.end(), {kWidthDots / 8, 0, kHeightDots / 8, 0});
+        for (size_t i = 0; i < rasterBytes; ++i) {
+            // A logo-like picture: a ring and some lettering-like stripes.
+            const auto x = static_cast<int>(i / (kHeightDots / 8));
+            const auto y8 = static_cast<int>(i % (kHeightDots / 8)) * 8;
+            uint8_t b = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                const int y = y8 + bit;
+                const int dx = x - 100 - logo % 50;
+                const int dy = y - 64;
+                const int r2 = dx * dx + dy * dy;
+                const bool ring = r2 > 40 * 40 && r2 < 55 * 55;
+                const bool text =
+                    x > 220 && x < 540 && y > 40 && y < 90 && ((x / 6 + y / 9) % 3 == 0);
+                if (ring || text) {
+                    b = static_cast<uint8_t>(b | (0x80 >> bit));
+                }
+            }
+            s.push_back(b);
+        }
+    }
+    return s;
+}
+
+std::set<std::string> Captures(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(kQueue + "-", 0) == 0 && entry.path().extension() == ".bin") {
+            names.insert(name);
+        }
+    }
+    return names;
+}
+
+// Waits for a capture that was not there before and holds `size` bytes.
+bool WaitForNewCapture(const fs::path& folder, const std::set<std::string>& before, size_t size) {
+    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    while (Clock::now() < deadline) {
+        for (const std::string& name : Captures(folder)) {
+            if (before.count(name) == 0) {
+                return fs::file_size(folder / name) == size;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return false;
+}
+
+double SpoolThroughBackend(const std::vector<uint8_t>& stream, const fs::path& capture) {
+    const auto before = Captures(capture);
+    const auto start = Clock::now();
+    CupsBackend backend;
+    auto queue = backend.Open(kListedName, QueueAccess::Plain);
+    if (queue == nullptr || !queue->StartRawJob("Logo", "RAW")) {
+        std::fprintf(stderr, "cups-bench: cannot start a job on \"%s\"\n", kListedName.c_str());
+        std::exit(1);
+    }
+    const auto opened = Clock::now();
+    bool ok = true;
+    for (const uint8_t& b : stream) {
+        ok = queue->Write(std::span(&b, 1)) && ok;
+    }
+    const auto written = Clock::now();
+    ok = queue->EndJob() && ok;
+    const auto ended = Clock::now();
+    const bool arrived = WaitForNewCapture(capture, before, stream.size());
+    const auto ms = [](auto d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::printf(
+        "  backend phases: open+start %.1f ms, writes %.1f ms, end %.1f ms, to capture %.1f ms\n",
+        ms(opened - start), ms(written - opened), ms(ended - written), ms(Clock::now() - ended));
+    if (!ok || !arrived) {
+        std::fprintf(stderr, "cups-bench: the backend's job did not arrive whole\n");
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double SpoolThroughLp(const fs::path& file, size_t size, const fs::path& capture) {
+    const auto before = Captures(capture);
+    const std::string command =
+        "lp -d " + kQueue + " -o raw -t Logo '" + file.string() + "' >/dev/null";
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0 || !WaitForNewCapture(capture, before, size)) {
+        std::fprintf(stderr, "cups-bench: lp's job did not arrive whole\n");
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s SERVER_DIR [ROUNDS]\n", argv[0]);
+        return 2;
+    }
+    const fs::path server = argv[1];
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+    const fs::path capture = server / "capture";
+    ::setenv("CUPS_SERVER", (server / "cups.sock").c_str(), 1);
+    ::setenv("PATH",
+             (std::string(std::getenv("PATH") ? std::getenv("PATH") : "") + ":/usr/bin:/usr/sbin")
+                 .c_str(),
+             1);
+
+    const std::vector<uint8_t> stream = UploadStream();
+    const fs::path file = server / "upload-stream.bin";
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()),
+               static_cast<std::streamsize>(stream.size()));
+
+    std::printf("stream: %d logos of %d x %d dots, %zu bytes, written one byte per call\n", kLogos,
+                kWidthDots, kHeightDots, stream.size());
+    std::vector<double> backendTimes;
+    std::vector<double> lpTimes;
+    // One warm-up job each, then alternating rounds so drift hits both alike.
+    SpoolThroughBackend(stream, capture);
+    SpoolThroughLp(file, stream.size(), capture);
+    for (int round = 0; round < rounds; ++round) {
+        backendTimes.push_back(SpoolThroughBackend(stream, capture));
+        lpTimes.push_back(SpoolThroughLp(file, stream.size(), capture));
+        std::printf("round %d: CupsBackend %.1f ms, lp -o raw %.1f ms\n", round + 1,
+                    backendTimes.back() * 1e3, lpTimes.back() * 1e3);
+    }
+    const double backend = Median(backendTimes);
+    const double lp = Median(lpTimes);
+    std::printf(
+        "median of %d: CupsBackend %.1f ms, lp -o raw %.1f ms, ratio %.2f (target <= 1.25)\n",
+        rounds, backend * 1e3, lp * 1e3, backend / lp);
+    return 0;
+}

@@ -1,0 +1,75 @@
+#include "CupsBackend.h"
+
+#include "CupsQueue.h"
+#include "CupsQueueList.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tessaline {
+
+namespace {
+
+// Queue names are nearly always plain already; anything that could leave the
+// folder or hide it (a leading dot, a slash) is spelled as %XX.
+std::string FolderNameFor(std::string_view queueName) {
+    std::string folder;
+    for (size_t i = 0; i < queueName.size(); ++i) {
+        const auto c = static_cast<unsigned char>(queueName[i]);
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '@' ||
+                           (c == '.' && i > 0);
+        if (plain) {
+            folder += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            folder += escaped;
+        }
+    }
+    return folder;
+}
+
+} // namespace
+
+CupsBackend::CupsBackend() : CupsBackend(TessalineDataHome() / "driver-data") {}
+
+CupsBackend::CupsBackend(std::filesystem::path driverDataRoot)
+    : m_driverDataRoot(std::move(driverDataRoot)) {}
+
+QueueList CupsBackend::ListQueues() {
+    const CupsConnection http = ConnectToCups();
+    const auto queues = FetchCupsQueues(http.get());
+    QueueList list;
+    if (!queues) {
+        list.ok = false;
+        return list;
+    }
+    for (const CupsQueueEntry& queue : *queues) {
+        list.names.push_back(queue.listedName);
+    }
+    return list;
+}
+
+std::unique_ptr<SpoolerQueue> CupsBackend::Open(std::string_view name, QueueAccess access) {
+    const auto queues = FetchCupsQueues(ConnectToCups().get());
+    if (!queues) {
+        return nullptr;
+    }
+    const auto found = std::find_if(queues->begin(), queues->end(),
+                                    [&](const CupsQueueEntry& q) { return q.listedName == name; });
+    if (found == queues->end()) {
+        return nullptr;
+    }
+    DriverDataStore store(DriverDataFolder(found->queueName));
+    if (access == QueueAccess::Full && !store.Writable()) {
+        return nullptr;
+    }
+    return std::make_unique<CupsQueue>(found->queueName, access, std::move(store));
+}
+
+std::filesystem::path CupsBackend::DriverDataFolder(std::string_view queueName) const {
+    return m_driverDataRoot / FolderNameFor(queueName);
+}
+
+} // namespace tessaline

@@ -1,0 +1,67 @@
+#include "CupsBackend.h"
+#include "FakeIppServer.h"
+#include "PrivateCups.h"
+
+#include <gtest/gtest.h>
+
+using namespace tessaline;
+using namespace tessaline::test;
+
+namespace {
+
+TEST(CupsQueueList, ServerThatCannotBeReachedListsNoQueues) {
+    TempFolder temp;
+    UseCupsServer((temp.Path() / "nobody-listens.sock").string());
+    CupsBackend backend(temp.Path() / "driver-data");
+    const QueueList list = backend.ListQueues();
+    EXPECT_TRUE(list.ok);
+    EXPECT_TRUE(list.names.empty());
+    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Plain), nullptr);
+}
+
+TEST(CupsQueueList, FollowsTheServersAnswer) {
+    struct Case {
+        const char* what;
+        std::string response;
+        bool ok;
+        std::vector<std::string> names;
+    };
+    const std::vector<FakePrinter> printers = {
+        {"Z_LAST_BY_NAME", "THERMAL #1"}, {"PLAIN", ""}, {"THERMAL_12", "THERMAL #12"}};
+    const Case cases[] = {
+        {"queues, in the server's order",
+         IppHttpResponse(0x0000, printers),
+         true,
+         {"THERMAL #1", "PLAIN", "THERMAL #12"}},
+        {"no queues at all", IppHttpResponse(0x0000, {}), true, {}},
+        {"not-found: the scheduler has no queues", IppHttpResponse(0x0406, {}), true, {}},
+        {"IPP internal error", IppHttpResponse(0x0500, printers), false, {}},
+        {"IPP forbidden", IppHttpResponse(0x0401, {}), false, {}},
+        {"HTTP forbidden", HttpErrorResponse("403 Forbidden"), false, {}},
+        {"HTTP server error", HttpErrorResponse("500 Internal Server Error"), false, {}},
+        {"connection closed without an answer", "", true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder temp;
+        const auto socket = temp.Path() / "ipp.sock";
+        FakeIppServer server(socket, c.response);
+        UseCupsServer(socket.string());
+        CupsBackend backend(temp.Path() / "driver-data");
+        const QueueList list = backend.ListQueues();
+        EXPECT_EQ(list.ok, c.ok);
+        EXPECT_EQ(list.names, c.names);
+        EXPECT_GE(server.Requests(), 1);
+    }
+}
+
+TEST(CupsQueueList, OpensNothingWhenTheServerAnswersWithAnError) {
+    TempFolder temp;
+    const auto socket = temp.Path() / "ipp.sock";
+    FakeIppServer server(socket, HttpErrorResponse("500 Internal Server Error"));
+    UseCupsServer(socket.string());
+    CupsBackend backend(temp.Path() / "driver-data");
+    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Full), nullptr);
+}
+
+} // namespace

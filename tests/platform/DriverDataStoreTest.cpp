@@ -1,0 +1,175 @@
+#include "DriverDataStore.h"
+
+#include "PrivateCups.h"
+
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace tessaline;
+using namespace tessaline::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<uint8_t> bytes;
+    for (int v : values) {
+        bytes.push_back(static_cast<uint8_t>(v));
+    }
+    return bytes;
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(DriverDataStore, ValuesRoundTripWithTheirType) {
+    struct Case {
+        const char* name;
+        uint32_t type;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<uint8_t> record(1480);
+    for (size_t i = 0; i < record.size(); ++i) {
+        record[i] = static_cast<uint8_t>(255 - i % 256);
+    }
+    const Case cases[] = {
+        {"TTY DeviceConfig", kRegBinary, record},
+        {"Empty", kRegBinary, {}},
+        {"Line ends and zeros", 4, Bytes({'\n', 0, '\r', '\n', 0})},
+        {"Largest type", 0xFFFFFFFFu, Bytes({1})},
+        {"Type zero", 0, Bytes({2, 3})},
+    };
+    TempFolder temp;
+    const DriverDataStore store(temp.Path() / "queue");
+    for (const Case& c : cases) {
+        ASSERT_TRUE(store.Set(c.name, c.type, c.bytes)) << c.name;
+    }
+    for (const Case& c : cases) {
+        const auto value = store.Get(c.name);
+        ASSERT_TRUE(value.has_value()) << c.name;
+        EXPECT_EQ(value->type, c.type) << c.name;
+        EXPECT_EQ(value->bytes, c.bytes) << c.name;
+    }
+}
+
+TEST(DriverDataStore, SetReplacesTheWholeValueAndLeavesNoTemporaryFiles) {
+    TempFolder temp;
+    const DriverDataStore store(temp.Path());
+    ASSERT_TRUE(store.Set("V", 3, std::vector<uint8_t>(5000, 0xAA)));
+    ASSERT_TRUE(store.Set("V", 4, Bytes({1, 2})));
+    const auto value = store.Get("V");
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(value->type, 4u);
+    EXPECT_EQ(value->bytes, Bytes({1, 2}));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"V", "V.type"}));
+}
+
+TEST(DriverDataStore, ValueNeverWrittenIsNothing) {
+    TempFolder temp;
+    EXPECT_FALSE(DriverDataStore(temp.Path()).Get("TTY DeviceConfig").has_value());
+    EXPECT_FALSE(DriverDataStore(temp.Path() / "absent").Get("TTY DeviceConfig").has_value());
+}
+
+TEST(DriverDataStore, BadNamesAreRefusedAndWriteNothing) {
+    const std::string names[] = {"",
+                                 ".",
+                                 "..",
+                                 "a/b",
+                                 "../escape",
+                                 ".hidden",
+                                 "X.type",
+                                 ".type",
+                                 std::string(201, 'n'),
+                                 std::string("nul\0byte", 8)};
+    TempFolder temp;
+    const DriverDataStore store(temp.Path() / "queue");
+    for (const std::string& name : names) {
+        EXPECT_FALSE(store.Set(name, 3, Bytes({1}))) << name;
+        EXPECT_FALSE(store.Get(name).has_value()) << name;
+    }
+    EXPECT_TRUE(fs::is_empty(temp.Path())) << "nothing written, no folder made";
+}
+
+TEST(DriverDataStore, DamagedTypeFileMakesTheValueUnreadable) {
+    const std::string types[] = {"", "\n", "abc", "3x", " 3", "-1", "4294967296", "3\n\n", "0x3"};
+    TempFolder temp;
+    const DriverDataStore store(temp.Path());
+    ASSERT_TRUE(store.Set("V", 3, Bytes({7})));
+    for (const std::string& type : types) {
+        WriteText(temp.Path() / "V.type", type);
+        EXPECT_FALSE(store.Get("V").has_value()) << '"' << type << '"';
+    }
+    WriteText(temp.Path() / "V.type", "3");
+    EXPECT_TRUE(store.Get("V").has_value()) << "no line end needed";
+    fs::remove(temp.Path() / "V");
+    EXPECT_FALSE(store.Get("V").has_value()) << "type without bytes";
+    ASSERT_TRUE(store.Set("W", 3, Bytes({7})));
+    fs::remove(temp.Path() / "W.type");
+    EXPECT_FALSE(store.Get("W").has_value()) << "bytes without type";
+}
+
+TEST(DriverDataStore, FolderThatCannotBeMadeIsNotWritable) {
+    TempFolder temp;
+    WriteText(temp.Path() / "file", "x");
+    const DriverDataStore blocked(temp.Path() / "file" / "queue");
+    EXPECT_FALSE(blocked.Writable());
+    EXPECT_FALSE(blocked.Set("V", 3, Bytes({1})));
+    EXPECT_FALSE(blocked.Get("V").has_value());
+
+    const DriverDataStore fine(temp.Path() / "a" / "b");
+    EXPECT_TRUE(fine.Writable());
+    EXPECT_TRUE(fs::is_directory(temp.Path() / "a" / "b"));
+    EXPECT_TRUE(fs::is_empty(temp.Path() / "a" / "b")) << "the probe file is removed";
+}
+
+TEST(DriverDataStore, ReadOnlyFolderIsNotWritable) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders";
+    }
+    TempFolder temp;
+    fs::permissions(temp.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(DriverDataStore(temp.Path()).Writable());
+    EXPECT_FALSE(DriverDataStore(temp.Path()).Set("V", 3, Bytes({1})));
+    fs::permissions(temp.Path(), fs::perms::owner_all);
+}
+
+TEST(TessalineDataHome, FollowsXdgDataHomeElseHome) {
+    struct Case {
+        const char* xdg; // nullptr: unset
+        const char* home;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/data/x", "/home/u", "/data/x/tessaline"},
+        {nullptr, "/home/u", "/home/u/.local/share/tessaline"},
+        {"", "/home/u", "/home/u/.local/share/tessaline"},
+        {"relative/dir", "/home/u", "/home/u/.local/share/tessaline"},
+    };
+    const char* oldXdg = std::getenv("XDG_DATA_HOME");
+    const char* oldHome = std::getenv("HOME");
+    const std::optional<std::string> savedXdg =
+        oldXdg ? std::optional(std::string(oldXdg)) : std::nullopt;
+    const std::optional<std::string> savedHome =
+        oldHome ? std::optional(std::string(oldHome)) : std::nullopt;
+    for (const Case& c : cases) {
+        if (c.xdg) {
+            ::setenv("XDG_DATA_HOME", c.xdg, 1);
+        } else {
+            ::unsetenv("XDG_DATA_HOME");
+        }
+        ::setenv("HOME", c.home, 1);
+        EXPECT_EQ(TessalineDataHome(), fs::path(c.expected)) << (c.xdg ? c.xdg : "(unset)");
+    }
+    savedXdg ? ::setenv("XDG_DATA_HOME", savedXdg->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    savedHome ? ::setenv("HOME", savedHome->c_str(), 1) : ::unsetenv("HOME");
+}
+
+} // namespace
