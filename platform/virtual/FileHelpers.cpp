@@ -1,0 +1,125 @@
+#include "FileHelpers.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaline {
+
+namespace {
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string SystemError(std::string_view what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::string temp = path.string() + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return Status::Fail(SystemError("cannot create a file beside " + path.string()));
+    }
+    ::fchmod(fd, 0644);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    Status status = written ? Status{} : Status::Fail(SystemError("cannot write " + temp));
+    if (::close(fd) != 0 && status.ok) {
+        status = Status::Fail(SystemError("cannot write " + temp));
+    }
+    if (status.ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        status = Status::Fail(SystemError("cannot replace " + path.string()));
+    }
+    if (!status.ok) {
+        ::unlink(temp.c_str());
+    }
+    return status;
+}
+
+Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text) {
+    return WriteFileAtomic(path,
+                           std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+Status AppendToFile(const std::filesystem::path& path, std::string_view text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return Status::Fail(SystemError("cannot open " + path.string()));
+    }
+    const bool written = WriteAll(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    Status status = written ? Status{} : Status::Fail(SystemError("cannot write " + path.string()));
+    ::close(fd);
+    return status;
+}
+
+std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path, Status& status) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        status = Status::Fail(SystemError("cannot open the lock " + path.string()));
+        return std::nullopt;
+    }
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            status = Status::Fail(SystemError("cannot lock " + path.string()));
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    status = {};
+    return FileLock(fd);
+}
+
+FileLock::FileLock(FileLock&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+FileLock::~FileLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+} // namespace tessaline

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Status.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace tessaline {
+
+// Replaces the file at once: the bytes go to a temporary file in the same
+// folder, reach the disk, then take the name.
+Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text);
+
+// The whole file; nothing when it is missing or unreadable.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path);
+
+// Adds the text at the end of the file, creating it when missing.
+Status AppendToFile(const std::filesystem::path& path, std::string_view text);
+
+// An exclusive advisory lock on a file, held until destruction. Other
+// processes taking the same lock wait for it.
+class FileLock {
+public:
+    static std::optional<FileLock> Acquire(const std::filesystem::path& path, Status& status);
+    FileLock(FileLock&& other) noexcept;
+    FileLock& operator=(FileLock&&) = delete;
+    FileLock(const FileLock&) = delete;
+    ~FileLock();
+
+private:
+    explicit FileLock(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};
+
+// "what: system error text" for the last failed system call.
+std::string SystemError(std::string_view what);
+
+} // namespace tessaline

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "EscPosEmulator.h"
+#include "Status.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace tessaline {
+
+// The NV memory as kept between jobs: a mark, the day and count of NV writes,
+// then the stored definitions exactly as FS q carried them (xL xH yL yH raster).
+std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory);
+
+// Reads what EncodeNvMemory wrote; refuses anything else with a reason and
+// leaves `memory` untouched then.
+Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory);
+
+} // namespace tessaline

@@ -1,0 +1,74 @@
+#include "VirtualPrinterBackend.h"
+
+namespace tessaline {
+
+VirtualPrinterQueue::VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access)
+    : m_folder(folder), m_driverData(folder / "driver-data"), m_access(access) {}
+
+bool VirtualPrinterQueue::StartRawJob(std::string_view documentName, std::string_view dataType) {
+    if (m_job) {
+        return false;
+    }
+    m_job = SpooledJob{std::string(documentName), std::string(dataType), {}};
+    return true;
+}
+
+bool VirtualPrinterQueue::Write(std::span<const uint8_t> bytes) {
+    if (!m_job) {
+        return false;
+    }
+    m_job->bytes.insert(m_job->bytes.end(), bytes.begin(), bytes.end());
+    return true;
+}
+
+bool VirtualPrinterQueue::EndJob() {
+    if (!m_job) {
+        return false;
+    }
+    m_lastJob = m_folder.Deliver(*m_job, TodayLocal());
+    m_job.reset();
+    return m_lastJob.status.ok;
+}
+
+void VirtualPrinterQueue::CancelJob() {
+    m_job.reset();
+}
+
+std::optional<DriverValue> VirtualPrinterQueue::GetDriverData(std::string_view valueName) {
+    return m_driverData.Get(valueName);
+}
+
+bool VirtualPrinterQueue::SetDriverData(std::string_view valueName, uint32_t type,
+                                        std::span<const uint8_t> bytes) {
+    return m_access == QueueAccess::Full && m_driverData.Set(valueName, type, bytes);
+}
+
+VirtualPrinterBackend::VirtualPrinterBackend(std::filesystem::path dataHome)
+    : m_store(std::move(dataHome)) {}
+
+QueueList VirtualPrinterBackend::ListQueues() {
+    QueueList list;
+    for (const VirtualPrinterInfo& info : m_store.List(&list.ok)) {
+        list.names.push_back(info.name);
+    }
+    return list;
+}
+
+std::unique_ptr<SpoolerQueue> VirtualPrinterBackend::Open(std::string_view name,
+                                                          QueueAccess access) {
+    return OpenPrinter(name, access);
+}
+
+std::unique_ptr<VirtualPrinterQueue> VirtualPrinterBackend::OpenPrinter(std::string_view name,
+                                                                        QueueAccess access) {
+    if (!m_store.Find(name)) {
+        return nullptr;
+    }
+    const std::filesystem::path folder = m_store.PrinterFolder(name);
+    if (access == QueueAccess::Full && !DriverDataStore(folder / "driver-data").Writable()) {
+        return nullptr;
+    }
+    return std::make_unique<VirtualPrinterQueue>(folder, access);
+}
+
+} // namespace tessaline

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "DriverDataStore.h"
+#include "Spooler.h"
+#include "VirtualPrinterFolder.h"
+#include "VirtualPrinterStore.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tessaline {
+
+// An open virtual printer. Bytes gather in memory; the printer works on the
+// job when it ends, so an abandoned job leaves no trace at all.
+class VirtualPrinterQueue : public SpoolerQueue {
+public:
+    VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access);
+    ~VirtualPrinterQueue() override = default;
+
+    bool StartRawJob(std::string_view documentName, std::string_view dataType) override;
+    bool Write(std::span<const uint8_t> bytes) override;
+    bool EndJob() override;
+    void CancelJob() override;
+    std::optional<DriverValue> GetDriverData(std::string_view valueName) override;
+    // Only a queue opened with full access may change driver data.
+    bool SetDriverData(std::string_view valueName, uint32_t type,
+                       std::span<const uint8_t> bytes) override;
+
+    // What the last EndJob came to: its number, pieces of paper, or why it failed.
+    const DeliveredJob& LastJob() const { return m_lastJob; }
+
+private:
+    VirtualPrinterFolder m_folder;
+    DriverDataStore m_driverData;
+    QueueAccess m_access;
+    std::optional<SpooledJob> m_job;
+    DeliveredJob m_lastJob;
+};
+
+// The virtual printers under Tessaline's data folder, as spooler queues.
+class VirtualPrinterBackend : public SpoolerBackend {
+public:
+    explicit VirtualPrinterBackend(std::filesystem::path dataHome = TessalineDataHome());
+
+    QueueList ListQueues() override;
+    // Nothing for a name not installed, and with full access when the
+    // printer's driver-data folder cannot be written.
+    std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) override;
+    std::unique_ptr<VirtualPrinterQueue> OpenPrinter(std::string_view name, QueueAccess access);
+
+    const VirtualPrinterStore& Store() const { return m_store; }
+
+private:
+    VirtualPrinterStore m_store;
+};
+
+} // namespace tessaline

@@ -1,0 +1,251 @@
+#include "VirtualPrinterStore.h"
+
+#include "FileHelpers.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace tessaline {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSubfolders[] = {"jobs", "driver-data", "nv", "paper"};
+
+std::optional<uint64_t> ParseNumber(std::string_view text) {
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A fresh empty folder in the staging area beside printers/, so that a
+// half-made or half-removed printer never shows in the list.
+std::optional<fs::path> MakeStagingFolder(const fs::path& home, const char* kind, Status& status) {
+    std::error_code ec;
+    fs::create_directories(home / ".staging", ec);
+    std::string pattern = (home / ".staging" / kind).string() + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        status =
+            Status::Fail(SystemError("cannot create a folder in " + (home / ".staging").string()));
+        return std::nullopt;
+    }
+    return fs::path(pattern);
+}
+
+} // namespace
+
+VirtualPrinterStore::VirtualPrinterStore(fs::path dataHome) : m_home(std::move(dataHome)) {}
+
+fs::path VirtualPrinterStore::PrinterFolder(std::string_view name) const {
+    return PrintersFolder() / fs::path(std::string(name));
+}
+
+Status VirtualPrinterStore::CheckName(std::string_view name) {
+    if (name.empty()) {
+        return Status::Fail("a printer name cannot be empty");
+    }
+    if (name == "." || name == "..") {
+        return Status::Fail("a printer name cannot be \".\" or \"..\"");
+    }
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/') {
+            return Status::Fail("a printer name cannot hold \"/\"");
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            return Status::Fail("a printer name cannot hold a control character");
+        }
+    }
+    return {};
+}
+
+Status VirtualPrinterStore::CheckModel(const PrinterModel& model) {
+    if (model.paperWidth < kMinPaperWidth || model.paperWidth > kMaxPaperWidth) {
+        return Status::Fail("the paper width must be " + std::to_string(kMinPaperWidth) + " to " +
+                            std::to_string(kMaxPaperWidth) + " dots");
+    }
+    if (model.nvCapacity < 1 || model.nvCapacity > kMaxNvCapacity) {
+        return Status::Fail("the NV capacity must be 1 to " + std::to_string(kMaxNvCapacity) +
+                            " bytes");
+    }
+    return {};
+}
+
+std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
+    return "paper-width=" + std::to_string(info.model.paperWidth) + "\n" +
+           "nv-capacity=" + std::to_string(info.model.nvCapacity) + "\n" +
+           "added=" + std::to_string(info.added) + "\n";
+}
+
+std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
+    VirtualPrinterInfo info;
+    bool width = false;
+    bool capacity = false;
+    while (!text.empty()) {
+        const size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        const size_t eq = line.find('=');
+        if (line.empty() || eq == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view key = line.substr(0, eq);
+        const auto value = ParseNumber(line.substr(eq + 1));
+        if (!value) {
+            return std::nullopt;
+        }
+        if (key == "paper-width" && *value <= static_cast<uint64_t>(kMaxPaperWidth)) {
+            info.model.paperWidth = static_cast<int>(*value);
+            width = true;
+        } else if (key == "nv-capacity") {
+            info.model.nvCapacity = *value;
+            capacity = true;
+        } else if (key == "added") {
+            info.added = *value;
+        }
+    }
+    if (!width || !capacity || !VirtualPrinterStore::CheckModel(info.model)) {
+        return std::nullopt;
+    }
+    return info;
+}
+
+std::optional<VirtualPrinterInfo> VirtualPrinterStore::Find(std::string_view name) const {
+    if (!CheckName(name)) {
+        return std::nullopt;
+    }
+    const auto bytes = ReadWholeFile(PrinterFolder(name) / kPrinterConfName);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    auto info = ParsePrinterConf(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    if (info) {
+        info->name = std::string(name);
+    }
+    return info;
+}
+
+std::vector<VirtualPrinterInfo> VirtualPrinterStore::List(bool* ok) const {
+    std::vector<VirtualPrinterInfo> printers;
+    if (ok != nullptr) {
+        *ok = true;
+    }
+    std::error_code ec;
+    fs::directory_iterator it(PrintersFolder(), ec);
+    if (ec) {
+        if (ok != nullptr && ec != std::errc::no_such_file_or_directory) {
+            *ok = false;
+        }
+        return printers;
+    }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) {
+            if (ok != nullptr) {
+                *ok = false;
+            }
+            break;
+        }
+        if (auto info = Find(it->path().filename().string())) {
+            printers.push_back(std::move(*info));
+        }
+    }
+    std::sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) {
+        return a.added != b.added ? a.added < b.added : a.name < b.name;
+    });
+    return printers;
+}
+
+Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model) {
+    if (Status s = CheckName(name); !s) {
+        return s;
+    }
+    if (Status s = CheckModel(model); !s) {
+        return s;
+    }
+    std::error_code ec;
+    fs::create_directories(PrintersFolder(), ec);
+    if (ec) {
+        return Status::Fail("cannot create " + PrintersFolder().string() + ": " + ec.message());
+    }
+    Status status;
+    auto lock = FileLock::Acquire(m_home / "printers.lock", status);
+    if (!lock) {
+        return status;
+    }
+    const fs::path target = PrinterFolder(name);
+    if (fs::symlink_status(target, ec).type() != fs::file_type::not_found) {
+        return Status::Fail("a printer named \"" + std::string(name) + "\" already exists");
+    }
+
+    VirtualPrinterInfo info{std::string(name), model, 1};
+    for (const auto& other : List()) {
+        info.added = std::max(info.added, other.added + 1);
+    }
+    auto staging = MakeStagingFolder(m_home, "add", status);
+    if (!staging) {
+        return status;
+    }
+    for (const char* sub : kSubfolders) {
+        if (::mkdir((*staging / sub).c_str(), 0755) != 0) {
+            status = Status::Fail(SystemError("cannot create " + (*staging / sub).string()));
+            break;
+        }
+    }
+    if (status) {
+        status = WriteFileAtomic(*staging / kPrinterConfName, FormatPrinterConf(info));
+    }
+    if (status) {
+        ::chmod(staging->c_str(), 0755);
+        if (::renameat2(AT_FDCWD, staging->c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
+            0) {
+            status = Status::Fail(SystemError("cannot create " + target.string()));
+        }
+    }
+    if (!status) {
+        fs::remove_all(*staging, ec);
+    }
+    return status;
+}
+
+Status VirtualPrinterStore::Remove(std::string_view name) {
+    if (Status s = CheckName(name); !s) {
+        return s;
+    }
+    Status status;
+    auto lock = FileLock::Acquire(m_home / "printers.lock", status);
+    if (!lock) {
+        return status;
+    }
+    if (!Find(name)) {
+        return Status::Fail("no virtual printer named \"" + std::string(name) + "\"");
+    }
+    const fs::path folder = PrinterFolder(name);
+    // Wait for a job the printer is working on, so it is not cut in half.
+    auto jobLock = FileLock::Acquire(folder / ".lock", status);
+    if (!jobLock) {
+        return status;
+    }
+    auto staging = MakeStagingFolder(m_home, "remove", status);
+    if (!staging) {
+        return status;
+    }
+    if (::rename(folder.c_str(), staging->c_str()) != 0) {
+        status = Status::Fail(SystemError("cannot remove " + folder.string()));
+    }
+    std::error_code ec;
+    fs::remove_all(*staging, ec);
+    return status;
+}
+
+} // namespace tessaline

@@ -1,0 +1,225 @@
+#include "Cli.h"
+
+#include "../virtual/NvStreams.h"
+#include "../virtual/TempHome.h"
+#include "FileHelpers.h"
+#include "Png.h"
+#include "Spooler.h"
+#include "VirtualPrinterStore.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Stands in for the CUPS server: lists the queues it is given.
+class ListedQueues : public SpoolerBackend {
+public:
+    explicit ListedQueues(std::vector<std::string> names, bool ok = true)
+        : m_names(std::move(names)), m_ok(ok) {}
+    QueueList ListQueues() override { return {m_ok, m_names}; }
+    std::unique_ptr<SpoolerQueue> Open(std::string_view, QueueAccess) override { return nullptr; }
+
+private:
+    std::vector<std::string> m_names;
+    bool m_ok;
+};
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    test::TempHome home;
+    CliEnvironment env{nullptr, home.DataHome()};
+
+    CliRun Run(std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = RunCli(args, env, out, err);
+        return {status, out.str(), err.str()};
+    }
+    fs::path Folder(const std::string& name) {
+        return VirtualPrinterStore(home.DataHome()).PrinterFolder(name);
+    }
+    fs::path WriteFile(const std::string& name, const test::Bytes& bytes) {
+        const fs::path path = home.Root() / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+};
+
+TEST_F(Cli, AddListPathRemove) {
+    EXPECT_EQ(Run({"vprinter", "add", "THERMAL #1"}).status, 0);
+    EXPECT_EQ(Run({"vprinter", "add", "58mm", "--paper-width", "384"}).status, 0);
+    EXPECT_EQ(Run({"vprinter", "add", "big", "--nv-capacity=1048576"}).status, 0);
+    EXPECT_EQ(Run({"vprinter", "list"}).out, "THERMAL #1\n58mm\nbig\n");
+    EXPECT_EQ(Run({"vprinter", "path", "58mm"}).out, Folder("58mm").string() + "\n");
+
+    const auto narrow = VirtualPrinterStore(home.DataHome()).Find("58mm");
+    ASSERT_TRUE(narrow.has_value());
+    EXPECT_EQ(narrow->model.paperWidth, 384);
+    EXPECT_EQ(VirtualPrinterStore(home.DataHome()).Find("big")->model.nvCapacity, 1048576u);
+
+    const CliRun removed = Run({"vprinter", "remove", "58mm"});
+    EXPECT_EQ(removed.status, 0);
+    EXPECT_EQ(removed.out, "");
+    EXPECT_FALSE(fs::exists(Folder("58mm")));
+    EXPECT_EQ(Run({"vprinter", "list"}).out, "THERMAL #1\nbig\n");
+}
+
+TEST_F(Cli, PrintersListsCupsQueuesFirstThenVirtualPrinters) {
+    env.cups = std::make_shared<ListedQueues>(std::vector<std::string>{"Office", "THERMAL #3"});
+    Run({"vprinter", "add", "THERMAL #2"});
+    Run({"vprinter", "add", "THERMAL #1"});
+    const CliRun run = Run({"printers"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Office\nTHERMAL #3\nTHERMAL #2\nTHERMAL #1\n");
+
+    env.cups = std::make_shared<ListedQueues>(std::vector<std::string>{}, false);
+    const CliRun failed = Run({"printers"});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "THERMAL #2\nTHERMAL #1\n");
+    EXPECT_NE(failed.err.find("incomplete"), std::string::npos);
+}
+
+TEST_F(Cli, FeedSpoolsTheFileAndShowsWhatThePrinterDid) {
+    Run({"vprinter", "add", "p"});
+    const test::Bytes upload = test::UploadStream({test::SmallLogo(), test::WideLogo()});
+    const CliRun fed = Run({"vprinter", "feed", "p", WriteFile("upload.bin", upload).string()});
+    ASSERT_EQ(fed.status, 0) << fed.err;
+    EXPECT_NE(fed.out.find("job 000001: 3813 bytes spooled to p\n"), std::string::npos);
+    EXPECT_NE(fed.out.find("000001 @5: FS q 2: image 1 104x56 dots, 728 bytes\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadWholeFile(Folder("p") / "jobs" / "000001.bin"), upload);
+
+    const CliRun printed =
+        Run({"vprinter", "feed", "p", WriteFile("all.bin", test::PrintAllStream(0x30)).string()});
+    ASSERT_EQ(printed.status, 0);
+    const fs::path paper = Folder("p") / "paper" / "000002-1.png";
+    EXPECT_NE(printed.out.find("paper: " + paper.string() + "\n"), std::string::npos);
+    const auto picture = DecodePng(ReadWholeFile(paper).value_or(test::Bytes{}));
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->width, 576);
+    EXPECT_EQ(picture->height, 105);
+
+    const CliRun shown = Run({"vprinter", "show", "p"});
+    EXPECT_EQ(shown.status, 0);
+    for (const std::string& part : std::vector<std::string>{
+             "Stored images:   2\n", "  1: 104x56 dots, 728 bytes", "  2: 512x48 dots, 3072 bytes",
+             "Jobs:            2\n", "NV writes today: 1\n", "Newest paper:    job 000002\n",
+             "NV capacity:     262144 bytes, 3808 used\n", paper.string()}) {
+        EXPECT_NE(shown.out.find(part), std::string::npos) << part << "\n" << shown.out;
+    }
+}
+
+TEST_F(Cli, ShowOfAFreshPrinter) {
+    Run({"vprinter", "add", "p", "--paper-width", "384"});
+    const CliRun shown = Run({"vprinter", "show", "p"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("Paper width:     384 dots\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("Stored images:   0\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("Jobs:            0\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("Newest paper:    none\n"), std::string::npos);
+}
+
+TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
+    Run({"vprinter", "add", "p"});
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{}, 2, "Usage: tessaline-cli COMMAND"},
+        {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+        {{"printers", "extra"}, 2, "unexpected argument"},
+        {{"vprinter"}, 2, "Usage: tessaline-cli vprinter SUBCOMMAND"},
+        {{"vprinter", "rename", "p"}, 2, "unknown subcommand 'rename'"},
+        {{"vprinter", "add"}, 2, "missing argument"},
+        {{"vprinter", "add", "a", "b"}, 2, "too many arguments"},
+        {{"vprinter", "add", "q", "--paper-width"}, 2, "--paper-width needs a number"},
+        {{"vprinter", "add", "q", "--paper-width", "-5"}, 2, "needs a number, not '-5'"},
+        {{"vprinter", "add", "q", "--paper-width", "5000"}, 2, "8 to 1024 dots"},
+        {{"vprinter", "add", "q", "--nv-capacity", "0"}, 2, "NV capacity must be"},
+        {{"vprinter", "add", "q", "--colour", "red"}, 2, "unknown option '--colour'"},
+        {{"vprinter", "list", "--paper-width", "384"}, 2, "unknown option"},
+        {{"vprinter", "add", "p"}, 1, "already exists"},
+        {{"vprinter", "add", "a/b"}, 1, "cannot hold \"/\""},
+        {{"vprinter", "add", "tab\there"}, 1, "control character"},
+        {{"vprinter", "remove", "q"}, 1, "no virtual printer named \"q\""},
+        {{"vprinter", "path", "q"}, 1, "no virtual printer named \"q\""},
+        {{"vprinter", "show", "q"}, 1, "no virtual printer named \"q\""},
+        {{"vprinter", "feed", "q", "/dev/null"}, 1, "no virtual printer named \"q\""},
+        {{"vprinter", "feed", "p", "/no/such/file"}, 1, "cannot read /no/such/file"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = Run(c.args);
+        const std::string shown = c.args.empty() ? "(none)" : c.args.back();
+        EXPECT_EQ(run.status, c.status) << shown;
+        EXPECT_EQ(run.out, "") << shown;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << shown << ": " << run.err;
+    }
+    // None of the refusals left a printer behind.
+    EXPECT_EQ(Run({"vprinter", "list"}).out, "p\n");
+    EXPECT_TRUE(fs::is_empty(Folder("p") / "jobs"));
+}
+
+TEST_F(Cli, EveryCommandHasHelp) {
+    const std::vector<std::vector<std::string>> asks = {{"--help"},
+                                                        {"printers", "--help"},
+                                                        {"vprinter", "--help"},
+                                                        {"vprinter", "add", "--help"},
+                                                        {"vprinter", "remove", "-h"},
+                                                        {"vprinter", "list", "--help"},
+                                                        {"vprinter", "path", "--help"},
+                                                        {"vprinter", "show", "--help"},
+                                                        {"vprinter", "feed", "--help"}};
+    for (const auto& args : asks) {
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind("Usage: tessaline-cli", 0), 0u) << args.back();
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_FALSE(fs::exists(home.DataHome() / "printers"));
+}
+
+// The installed binary itself, with the CUPS client pointed at no server.
+TEST(CliBinary, RunsAsAUserWould) {
+    test::TempHome home;
+    ::setenv("CUPS_SERVER", (home.Root() / "no-cups.sock").c_str(), 1);
+    const std::string cli = TESSALINE_CLI_PATH;
+    auto run = [&](const std::string& args, std::string& out) {
+        out.clear();
+        FILE* pipe = ::popen((cli + " " + args + " 2>/dev/null").c_str(), "r");
+        std::array<char, 4096> buffer{};
+        size_t n = 0;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+            out.append(buffer.data(), n);
+        }
+        const int status = ::pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    EXPECT_EQ(run("--help", out), 0);
+    EXPECT_EQ(run("vprinter add 'THERMAL #1' --paper-width 384", out), 0);
+    EXPECT_EQ(run("vprinter add 'THERMAL #1'", out), 1);
+    EXPECT_EQ(run("printers", out), 0);
+    EXPECT_EQ(out, "THERMAL #1\n");
+    EXPECT_EQ(run("bogus", out), 2);
+    ::unsetenv("CUPS_SERVER");
+}
+
+} // namespace
+} // namespace tessaline

@@ -1,0 +1,350 @@
+#include "EscPosEmulator.h"
+
+#include "NvStreams.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace tessaline {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::TestLogo;
+
+constexpr const char* kDay = "2024-03-01";
+
+JobOutcome Emulate(const PrinterModel& model, NvMemory& memory, const Bytes& job, const char* day) {
+    return RunJob(model, memory, job, day);
+}
+
+size_t CountLog(const JobOutcome& outcome, const std::string& part) {
+    return static_cast<size_t>(
+        std::count_if(outcome.log.begin(), outcome.log.end(),
+                      [&](const LogEntry& e) { return e.text.find(part) != std::string::npos; }));
+}
+
+// Checks that the stored image holds exactly the logo's padded dots.
+void ExpectHolds(const NvImage& image, const TestLogo& logo) {
+    ASSERT_EQ(image.Width(), logo.PaddedWidth());
+    ASSERT_EQ(image.Height(), logo.PaddedHeight());
+    int wrong = 0;
+    for (int x = 0; x < image.Width(); ++x) {
+        for (int y = 0; y < image.Height(); ++y) {
+            wrong += image.Dot(x, y) != logo.Holds(x, y);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+NvMemory Uploaded() {
+    NvMemory memory;
+    Emulate({}, memory, test::UploadStream({test::SmallLogo(), test::WideLogo()}), kDay);
+    return memory;
+}
+
+TEST(EscPosEmulator, TwoFileUploadStoresBothImages) {
+    NvMemory memory;
+    const Bytes job = test::UploadStream({test::SmallLogo(), test::WideLogo()});
+    ASSERT_EQ(job.size(), 2u + 3 + 4 + 728 + 4 + 3072);
+    const JobOutcome outcome = Emulate({}, memory, job, kDay);
+
+    ASSERT_EQ(memory.images.size(), 2u);
+    EXPECT_EQ(memory.images[0].x, 13);
+    EXPECT_EQ(memory.images[0].y, 7);
+    EXPECT_EQ(memory.images[0].raster.size(), 728u);
+    EXPECT_EQ(memory.images[1].raster.size(), 3072u);
+    ExpectHolds(memory.images[0], test::SmallLogo());
+    ExpectHolds(memory.images[1], test::WideLogo());
+    EXPECT_TRUE(outcome.memoryChanged);
+    EXPECT_TRUE(outcome.paper.empty());
+    EXPECT_EQ(memory.writesThatDay, 1u);
+    EXPECT_EQ(NvBytesUsed(memory), 4u + 728 + 4 + 3072);
+
+    ASSERT_EQ(outcome.log.size(), 4u);
+    EXPECT_EQ(outcome.log[0].offset, 0u);
+    EXPECT_EQ(outcome.log[0].text, "ESC @: initialise");
+    EXPECT_EQ(outcome.log[2].offset, 5u);
+    EXPECT_EQ(outcome.log[2].text, "FS q 2: image 1 104x56 dots, 728 bytes");
+    EXPECT_EQ(outcome.log[3].offset, 737u);
+    EXPECT_EQ(outcome.log[3].text, "FS q 2: image 2 512x48 dots, 3072 bytes");
+}
+
+TEST(EscPosEmulator, NvImagePictureIsTheStoredDots) {
+    const NvMemory memory = Uploaded();
+    const MonoPicture picture = NvImagePicture(memory.images[0]);
+    ASSERT_EQ(picture.width, 104);
+    ASSERT_EQ(picture.height, 56);
+    for (int x = 0; x < 104; ++x) {
+        for (int y = 0; y < 56; ++y) {
+            ASSERT_EQ(picture.Dot(x, y), test::SmallLogo().Holds(x, y)) << x << "," << y;
+        }
+    }
+}
+
+struct SizeModeCase {
+    uint8_t m;
+    int sx;
+    int sy;
+};
+
+class EscPosSizeMode : public ::testing::TestWithParam<SizeModeCase> {};
+
+TEST_P(EscPosSizeMode, DrawsTheImageScaledAtTheLeft) {
+    const SizeModeCase c = GetParam();
+    NvMemory memory = Uploaded();
+    const JobOutcome outcome = Emulate({}, memory, {0x1C, 0x70, 0x01, c.m, 0x1D, 0x56, 0x00}, kDay);
+    ASSERT_EQ(outcome.paper.size(), 1u);
+    const MonoPicture& paper = outcome.paper[0];
+    EXPECT_EQ(paper.width, 576);
+    ASSERT_EQ(paper.height, 56 * c.sy);
+    const TestLogo logo = test::SmallLogo();
+    int wrong = 0;
+    for (int x = 0; x < paper.width; ++x) {
+        for (int y = 0; y < paper.height; ++y) {
+            const bool want = x < 104 * c.sx && logo.Holds(x / c.sx, y / c.sy);
+            wrong += paper.Dot(x, y) != want;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(outcome.memoryChanged);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllModes, EscPosSizeMode,
+                         ::testing::Values(SizeModeCase{0, 1, 1}, SizeModeCase{1, 2, 1},
+                                           SizeModeCase{2, 1, 2}, SizeModeCase{3, 2, 2},
+                                           SizeModeCase{0x30, 1, 1}, SizeModeCase{0x31, 2, 1},
+                                           SizeModeCase{0x32, 1, 2}, SizeModeCase{0x33, 2, 2}));
+
+TEST(EscPosEmulator, PrintAllPrintsBothImagesAndLogsTheMissingOnes) {
+    NvMemory memory = Uploaded();
+    const JobOutcome outcome = Emulate({}, memory, test::PrintAllStream(0x30), kDay);
+    ASSERT_EQ(outcome.paper.size(), 1u);
+    const MonoPicture& paper = outcome.paper[0];
+    // Image 1, image 2 below it, then one dot row of feed before the cut.
+    ASSERT_EQ(paper.height, 56 + 48 + 1);
+    int wrong = 0;
+    for (int x = 0; x < 576; ++x) {
+        for (int y = 0; y < paper.height; ++y) {
+            bool want = false;
+            if (y < 56) {
+                want = x < 104 && test::SmallLogo().Holds(x, y);
+            } else if (y < 104) {
+                want = x < 512 && test::WideLogo().Holds(x, y - 56);
+            }
+            wrong += paper.Dot(x, y) != want;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(CountLog(outcome, "not stored; nothing printed"), 253u);
+    EXPECT_EQ(CountLog(outcome, "printed image"), 2u);
+    EXPECT_EQ(outcome.log.back().text, "GS V 66 1: fed 1 dot, partial cut: piece 1, 105 dots long");
+    EXPECT_EQ(outcome.log.back().offset, 1020u);
+}
+
+struct TooWideCase {
+    int paperWidth;
+    uint8_t image;
+    uint8_t m;
+    bool prints;
+};
+
+class EscPosTooWide : public ::testing::TestWithParam<TooWideCase> {};
+
+TEST_P(EscPosTooWide, ImageWiderThanThePaperPrintsNothing) {
+    const TooWideCase c = GetParam();
+    NvMemory memory = Uploaded();
+    PrinterModel model;
+    model.paperWidth = c.paperWidth;
+    const JobOutcome outcome = Emulate(model, memory, {0x1C, 0x70, c.image, c.m}, kDay);
+    EXPECT_EQ(outcome.paper.size(), c.prints ? 1u : 0u);
+    EXPECT_EQ(CountLog(outcome, "wider than the"), c.prints ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widths, EscPosTooWide,
+    ::testing::Values(TooWideCase{576, 2, 0x30, true}, TooWideCase{576, 2, 0x31, false},
+                      TooWideCase{576, 2, 0x33, false}, TooWideCase{576, 2, 0x32, true},
+                      TooWideCase{384, 2, 0x30, false}, TooWideCase{384, 1, 0x33, true},
+                      TooWideCase{208, 1, 0x31, true}, TooWideCase{207, 1, 0x31, false}));
+
+TEST(EscPosEmulator, EraseEmptiesTheMemory) {
+    NvMemory memory = Uploaded();
+    const JobOutcome outcome =
+        Emulate({}, memory, {0x1C, 0x65, 0x1C, 0x70, 0xE8, 0x30, 0x1D, 0x56, 0x42, 0x01}, kDay);
+    EXPECT_TRUE(memory.images.empty());
+    EXPECT_TRUE(outcome.memoryChanged);
+    EXPECT_TRUE(outcome.paper.empty());
+    EXPECT_EQ(outcome.log[0].text, "FS e: erased every stored image (2 forgotten)");
+    EXPECT_EQ(outcome.log[1].text, "FS p 232 48: image 232 not stored; nothing printed");
+    EXPECT_EQ(CountLog(outcome, "no piece of paper"), 1u);
+    EXPECT_EQ(memory.writesThatDay, 2u);
+
+    const JobOutcome after = Emulate({}, memory, {0x1C, 0x70, 0x01, 0x30}, kDay);
+    EXPECT_EQ(CountLog(after, "image 1 not stored"), 1u);
+}
+
+Bytes Header(uint16_t x, uint16_t y) {
+    return {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8), static_cast<uint8_t>(y),
+            static_cast<uint8_t>(y >> 8)};
+}
+
+struct RefusedCase {
+    const char* name;
+    Bytes job;
+    uint64_t capacity;
+    const char* logPart;
+};
+
+class EscPosRefusedDefinition : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(EscPosRefusedDefinition, StoresNothingAndKeepsTheImagesStoredBefore) {
+    const RefusedCase& c = GetParam();
+    NvMemory memory = Uploaded();
+    const NvMemory before = memory;
+    PrinterModel model;
+    model.nvCapacity = c.capacity;
+    const JobOutcome outcome = Emulate(model, memory, c.job, kDay);
+    ASSERT_EQ(memory.images.size(), 2u);
+    EXPECT_EQ(memory.images[0].raster, before.images[0].raster);
+    EXPECT_EQ(memory.images[1].raster, before.images[1].raster);
+    EXPECT_FALSE(outcome.memoryChanged);
+    EXPECT_EQ(memory.writesThatDay, before.writesThatDay);
+    EXPECT_EQ(CountLog(outcome, "refused, nothing stored"), 1u);
+    EXPECT_EQ(CountLog(outcome, c.logPart), 1u) << outcome.log.back().text;
+    EXPECT_EQ(CountLog(outcome, "not understood"), 0u);
+}
+
+const Bytes kEightDots(8, 0xFF);
+
+INSTANTIATE_TEST_SUITE_P(
+    Definitions, EscPosRefusedDefinition,
+    ::testing::Values(
+        RefusedCase{"RasterCutShort", Cat({{0x1C, 0x71, 0x01}, Header(2, 1), Bytes(15, 0xFF)}),
+                    262144, "16 raster bytes needed, 15 left"},
+        RefusedCase{"SecondImageCutShort",
+                    Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), {0xFF}}),
+                    262144, "image 2: 8 raster bytes needed, 1 left"},
+        RefusedCase{"SizeCutShort", Cat({{0x1C, 0x71, 0x01}, {0x01, 0x00, 0x01}}), 262144,
+                    "size cut short"},
+        RefusedCase{"CountCutShort", {0x1C, 0x71}, 262144, "FS q: cut short"},
+        RefusedCase{"XZero", Cat({{0x1C, 0x71, 0x01}, Header(0, 1)}), 262144, "x=0 y=1 outside"},
+        RefusedCase{"X1024", Cat({{0x1C, 0x71, 0x01}, Header(1024, 1), Bytes(1024 * 8, 0xFF)}),
+                    262144, "x=1024 y=1 outside"},
+        RefusedCase{"YZero", Cat({{0x1C, 0x71, 0x01}, Header(1, 0)}), 262144, "x=1 y=0 outside"},
+        RefusedCase{"Y289", Cat({{0x1C, 0x71, 0x01}, Header(1, 289), Bytes(289 * 8, 0)}), 262144,
+                    "x=1 y=289 outside"},
+        RefusedCase{"BadSecondOfTwo",
+                    Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1024, 1)}), 262144,
+                    "image 2: size x=1024"},
+        RefusedCase{"NoImages", {0x1C, 0x71, 0x00}, 262144, "no image to define"},
+        RefusedCase{"OverCapacity",
+                    Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), kEightDots}),
+                    23, "24 bytes exceed the NV capacity of 23 bytes"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(EscPosEmulator, RefusedDefinitionSkipsItsDeclaredBytes) {
+    // The 1024-wide definition's 8192 bytes are skipped, and the ESC @ after
+    // them is read as a command again.
+    NvMemory memory;
+    const JobOutcome outcome =
+        Emulate({}, memory,
+                Cat({{0x1C, 0x71, 0x01}, Header(1024, 1), Bytes(8192, 0x1B), {0x1B, 0x40}}), kDay);
+    ASSERT_EQ(outcome.log.size(), 2u);
+    EXPECT_EQ(outcome.log[1].offset, 3u + 4 + 8192);
+    EXPECT_EQ(outcome.log[1].text, "ESC @: initialise");
+}
+
+TEST(EscPosEmulator, ExactCapacityIsAccepted) {
+    NvMemory memory;
+    PrinterModel model;
+    model.nvCapacity = 24;
+    Emulate(model, memory,
+            Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), kEightDots}), kDay);
+    EXPECT_EQ(memory.images.size(), 2u);
+}
+
+TEST(EscPosEmulator, UploadForgetsTheImagesStoredBefore) {
+    NvMemory memory = Uploaded();
+    Emulate({}, memory, Cat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots}), kDay);
+    ASSERT_EQ(memory.images.size(), 1u);
+    EXPECT_EQ(memory.images[0].Width(), 8);
+}
+
+TEST(EscPosEmulator, WarnsPastTenNvWritesADayAndCountsAfreshNextDay) {
+    NvMemory memory;
+    const Bytes upload = Cat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots});
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_EQ(CountLog(Emulate({}, memory, upload, kDay), "warning"), 0u) << i;
+    }
+    const JobOutcome eleventh = Emulate({}, memory, upload, kDay);
+    EXPECT_EQ(CountLog(eleventh, "warning: NV write 11 today"), 1u);
+    EXPECT_EQ(CountLog(Emulate({}, memory, {0x1C, 0x65}, kDay), "warning: NV write 12"), 1u);
+    EXPECT_EQ(CountLog(Emulate({}, memory, upload, "2024-03-02"), "warning"), 0u);
+    EXPECT_EQ(memory.writesThatDay, 1u);
+    EXPECT_EQ(memory.writesDay, "2024-03-02");
+}
+
+TEST(EscPosEmulator, UnknownBytesAreLoggedAsOneRunAndSkipped) {
+    NvMemory memory;
+    const JobOutcome outcome = Emulate({}, memory, {'H', 'i', 0x1B, 0x1B, 0x40, 0x1C}, kDay);
+    ASSERT_EQ(outcome.log.size(), 3u);
+    EXPECT_EQ(outcome.log[0].text, "3 bytes not understood, skipped: 48 69 1B");
+    EXPECT_EQ(outcome.log[1].offset, 3u);
+    EXPECT_EQ(outcome.log[1].text, "ESC @: initialise");
+    EXPECT_EQ(outcome.log[2].text, "1 byte not understood, skipped: 1C");
+}
+
+TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
+    const struct {
+        Bytes job;
+        const char* text;
+    } cases[] = {
+        {{0x1C, 0x70, 0x01}, "FS p: cut short by the end of the job; nothing printed"},
+        {{0x1C, 0x70, 0x01, 0x04}, "FS p 1 4: size mode not 0 to 3 or 48 to 51; nothing printed"},
+        {{0x1C, 0x70, 0x00, 0x30}, "FS p 0 48: image 0 not stored; nothing printed"},
+        {{0x1D, 0x56}, "GS V: cut short by the end of the job; no cut"},
+        {{0x1D, 0x56, 0x42}, "GS V 66: cut short by the end of the job; no cut"},
+        {{0x1D, 0x56, 0x02}, "GS V 2: cut mode not 0, 1, 48, 49, 65 or 66; no cut"},
+    };
+    for (const auto& c : cases) {
+        NvMemory memory = Uploaded();
+        const JobOutcome outcome = Emulate({}, memory, c.job, kDay);
+        ASSERT_EQ(outcome.log.size(), 1u);
+        EXPECT_EQ(outcome.log[0].text, c.text);
+        EXPECT_TRUE(outcome.paper.empty());
+    }
+}
+
+TEST(EscPosEmulator, PaperIsCutIntoPiecesAndTheRestLeftAtTheEnd) {
+    NvMemory memory = Uploaded();
+    const Bytes job = {0x1C, 0x70, 0x01, 0x30, 0x1D, 0x56, 0x41, 0x10, // piece 1 + 16 rows
+                       0x1D, 0x56, 0x30,                               // nothing to cut
+                       0x1C, 0x70, 0x02, 0x30, 0x1D, 0x56, 0x01,       // piece 2
+                       0x1C, 0x70, 0x01, 0x32};                        // left uncut
+    const JobOutcome outcome = Emulate({}, memory, job, kDay);
+    ASSERT_EQ(outcome.paper.size(), 3u);
+    EXPECT_EQ(outcome.paper[0].height, 56 + 16);
+    EXPECT_EQ(outcome.paper[1].height, 48);
+    EXPECT_EQ(outcome.paper[2].height, 112);
+    EXPECT_EQ(outcome.log.back().text, "end of job: piece 3 left uncut, 112 dots long");
+    EXPECT_EQ(outcome.log.back().offset, job.size());
+}
+
+TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
+    NvMemory memory;
+    Emulate({}, memory, Cat({{0x1C, 0x71, 0x01}, Header(1, 288), Bytes(288 * 8, 0x81)}), kDay);
+    Bytes job;
+    const int fits = kPaperRowsPerJob / (288 * 8 * 2);
+    for (int i = 0; i < fits + 3; ++i) {
+        job.insert(job.end(), {0x1C, 0x70, 0x01, 0x33});
+    }
+    const JobOutcome outcome = Emulate({}, memory, job, kDay);
+    ASSERT_EQ(outcome.paper.size(), 1u);
+    EXPECT_EQ(outcome.paper[0].height, fits * 288 * 8 * 2);
+    EXPECT_EQ(CountLog(outcome, "out of paper"), 3u);
+}
+
+} // namespace
+} // namespace tessaline

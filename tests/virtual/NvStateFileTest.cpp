@@ -1,0 +1,92 @@
+#include "NvStateFile.h"
+
+#include "EscPosEmulator.h"
+#include "NvStreams.h"
+#include "Png.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaline {
+namespace {
+
+NvMemory TwoImages() {
+    NvMemory memory;
+    RunJob({}, memory, test::UploadStream({test::SmallLogo(), test::WideLogo()}), "2024-03-01");
+    return memory;
+}
+
+TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
+    NvMemory memory = TwoImages();
+    memory.writesThatDay = 7;
+    NvMemory loaded;
+    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(memory), loaded).ok);
+    ASSERT_EQ(loaded.images.size(), 2u);
+    EXPECT_EQ(loaded.images[0].x, 13);
+    EXPECT_EQ(loaded.images[0].y, 7);
+    EXPECT_EQ(loaded.images[0].raster, memory.images[0].raster);
+    EXPECT_EQ(loaded.images[1].raster, memory.images[1].raster);
+    EXPECT_EQ(loaded.writesDay, "2024-03-01");
+    EXPECT_EQ(loaded.writesThatDay, 7u);
+
+    NvMemory empty;
+    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(NvMemory{}), empty).ok);
+    EXPECT_TRUE(empty.images.empty());
+    EXPECT_EQ(empty.writesDay, "");
+}
+
+TEST(NvStateFile, RefusesDamagedFilesAndKeepsTheMemory) {
+    const std::vector<uint8_t> good = EncodeNvMemory(TwoImages());
+    std::vector<std::vector<uint8_t>> bad = {
+        {},
+        std::vector<uint8_t>(good.begin(), good.begin() + 10),
+        std::vector<uint8_t>(good.begin(), good.end() - 1),
+        good,
+        good,
+    };
+    bad[3].push_back(0);
+    bad[4][0] = 'X';
+    // Every cut of the file is refused, never read past its end.
+    for (size_t cut = 0; cut < good.size(); cut += 97) {
+        bad.emplace_back(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+    }
+    for (const auto& bytes : bad) {
+        NvMemory memory;
+        memory.writesThatDay = 3;
+        EXPECT_FALSE(DecodeNvMemory(bytes, memory).ok) << bytes.size();
+        EXPECT_EQ(memory.writesThatDay, 3u);
+    }
+}
+
+TEST(Png, RoundTripsDotsForAnyWidth) {
+    for (const int width : {1, 7, 8, 9, 104, 576}) {
+        MonoPicture picture = MonoPicture::Blank(width, 13);
+        for (int y = 0; y < 13; ++y) {
+            for (int x = 0; x < width; ++x) {
+                if ((x + 2 * y) % 3 == 0) {
+                    picture.SetDot(x, y);
+                }
+            }
+        }
+        const std::vector<uint8_t> png = EncodePng(picture);
+        ASSERT_FALSE(png.empty());
+        const auto back = DecodePng(png);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(back->width, width);
+        EXPECT_EQ(back->height, 13);
+        EXPECT_EQ(back->bits, picture.bits) << width;
+    }
+}
+
+TEST(Png, RefusesWhatIsNotAPicture) {
+    EXPECT_TRUE(EncodePng(MonoPicture::Blank(576, 0)).empty());
+    std::string why;
+    const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'p', 'n', 'g'};
+    EXPECT_FALSE(DecodePng(junk, &why).has_value());
+    EXPECT_FALSE(why.empty());
+    std::vector<uint8_t> cut = EncodePng(MonoPicture::Blank(64, 64));
+    cut.resize(cut.size() / 2);
+    EXPECT_FALSE(DecodePng(cut).has_value());
+}
+
+} // namespace
+} // namespace tessaline

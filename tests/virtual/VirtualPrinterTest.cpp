@@ -1,0 +1,379 @@
+#include "FileHelpers.h"
+#include "NvStreams.h"
+#include "Png.h"
+#include "TempHome.h"
+#include "VirtualPrinterBackend.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+Bytes ReadBytes(const fs::path& path) {
+    return ReadWholeFile(path).value_or(Bytes{});
+}
+
+MonoPicture ReadPng(const fs::path& path) {
+    const auto picture = DecodePng(ReadBytes(path));
+    EXPECT_TRUE(picture.has_value()) << path;
+    return picture.value_or(MonoPicture{});
+}
+
+bool Spool(SpoolerBackend& backend, const std::string& name, const Bytes& bytes,
+           const char* document = "Logo") {
+    auto queue = backend.Open(name, QueueAccess::Plain);
+    if (!queue || !queue->StartRawJob(document, "RAW")) {
+        return false;
+    }
+    for (const uint8_t byte : bytes) {
+        if (!queue->Write(std::span(&byte, 1))) {
+            return false;
+        }
+    }
+    return queue->EndJob();
+}
+
+class VirtualPrinter : public ::testing::Test {
+protected:
+    test::TempHome home;
+    VirtualPrinterStore store{home.DataHome()};
+    VirtualPrinterBackend backend{home.DataHome()};
+
+    fs::path Folder(const char* name) { return store.PrinterFolder(name); }
+};
+
+TEST_F(VirtualPrinter, DefaultDataHomeFollowsXdgDataHome) {
+    VirtualPrinterBackend fromEnvironment;
+    EXPECT_EQ(fromEnvironment.Store().PrintersFolder(), home.DataHome() / "printers");
+}
+
+TEST_F(VirtualPrinter, ListsPrintersInTheOrderAdded) {
+    for (const char* name : {"THERMAL #2", "zeta", "THERMAL #1", "alpha"}) {
+        ASSERT_TRUE(store.Add(name, {}).ok) << name;
+    }
+    EXPECT_EQ(backend.ListQueues().names,
+              (std::vector<std::string>{"THERMAL #2", "zeta", "THERMAL #1", "alpha"}));
+    ASSERT_TRUE(store.Remove("zeta").ok);
+    ASSERT_TRUE(store.Add("zeta", {}).ok);
+    const QueueList list = backend.ListQueues();
+    EXPECT_TRUE(list.ok);
+    EXPECT_EQ(list.names, (std::vector<std::string>{"THERMAL #2", "THERMAL #1", "alpha", "zeta"}));
+}
+
+TEST_F(VirtualPrinter, NoPrintersFolderMeansAnEmptyList) {
+    const QueueList list = backend.ListQueues();
+    EXPECT_TRUE(list.ok);
+    EXPECT_TRUE(list.names.empty());
+    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Plain), nullptr);
+}
+
+TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
+    for (const std::string& name :
+         {std::string(""), std::string("."), std::string(".."), std::string("a/b"),
+          std::string("tab\there"), std::string("nl\n"), std::string("del\x7F"),
+          std::string("nul\0x", 5)}) {
+        EXPECT_FALSE(store.Add(name, {}).ok) << name;
+    }
+    EXPECT_TRUE(store.Add("..hidden but fine", {}).ok);
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    const Status again = store.Add("THERMAL #1", {});
+    EXPECT_FALSE(again.ok);
+    EXPECT_NE(again.reason.find("already exists"), std::string::npos);
+    EXPECT_FALSE(store.Add("narrow", PrinterModel{4, 262144}).ok);
+    EXPECT_FALSE(store.Add("empty memory", PrinterModel{576, 0}).ok);
+    EXPECT_FALSE(store.Remove("never added").ok);
+    // Nothing half-made is left behind by the refusals.
+    EXPECT_EQ(backend.ListQueues().names,
+              (std::vector<std::string>{"..hidden but fine", "THERMAL #1"}));
+    size_t folders = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(store.PrintersFolder())) {
+        ++folders;
+    }
+    EXPECT_EQ(folders, 2u);
+}
+
+TEST_F(VirtualPrinter, KeepsItsSettings) {
+    ASSERT_TRUE(store.Add("58mm", PrinterModel{384, 1000}).ok);
+    const auto info = store.Find("58mm");
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->model.paperWidth, 384);
+    EXPECT_EQ(info->model.nvCapacity, 1000u);
+    EXPECT_EQ(ReadText(Folder("58mm") / "printer.conf"),
+              "paper-width=384\nnv-capacity=1000\nadded=1\n");
+}
+
+TEST_F(VirtualPrinter, UploadLeavesJobFilesNvPicturesAndLog) {
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    const Bytes upload = test::UploadStream({test::SmallLogo(), test::WideLogo()});
+    ASSERT_TRUE(Spool(backend, "THERMAL #1", upload));
+    const fs::path folder = Folder("THERMAL #1");
+
+    EXPECT_EQ(ReadBytes(folder / "jobs" / "000001.bin"), upload);
+    EXPECT_EQ(ReadText(folder / "jobs" / "000001.txt"), "document=Logo\ndatatype=RAW\n");
+    const MonoPicture first = ReadPng(folder / "nv" / "001.png");
+    const MonoPicture second = ReadPng(folder / "nv" / "002.png");
+    ASSERT_EQ(first.width, 104);
+    ASSERT_EQ(first.height, 56);
+    ASSERT_EQ(second.width, 512);
+    ASSERT_EQ(second.height, 48);
+    int wrong = 0;
+    for (int y = 0; y < 56; ++y) {
+        for (int x = 0; x < 104; ++x) {
+            wrong += first.Dot(x, y) != test::SmallLogo().Holds(x, y);
+        }
+    }
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            wrong += second.Dot(x, y) != test::WideLogo().Holds(x, y);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(fs::exists(folder / "nv" / "003.png"));
+    EXPECT_TRUE(fs::is_empty(folder / "paper"));
+    EXPECT_EQ(ReadText(folder / "log.txt"),
+              "000001 @0: ESC @: initialise\n"
+              "000001 @2: FS q 2: define 2 images, 3808 of 262144 NV bytes\n"
+              "000001 @5: FS q 2: image 1 104x56 dots, 728 bytes\n"
+              "000001 @737: FS q 2: image 2 512x48 dots, 3072 bytes\n");
+}
+
+TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    ASSERT_TRUE(Spool(backend, "THERMAL #1", test::UploadStream({test::SmallLogo()})));
+    VirtualPrinterBackend later(home.DataHome());
+    ASSERT_TRUE(Spool(later, "THERMAL #1", test::PrintAllStream(0x33)));
+    const fs::path folder = Folder("THERMAL #1");
+    const MonoPicture paper = ReadPng(folder / "paper" / "000002-1.png");
+    EXPECT_EQ(paper.width, 576);
+    EXPECT_EQ(paper.height, 112 + 1);
+    EXPECT_TRUE(paper.Dot(0, 0));
+    EXPECT_TRUE(paper.Dot(1, 1));
+    EXPECT_FALSE(paper.Dot(208, 0));
+    EXPECT_EQ(VirtualPrinterFolder(folder).NewestPaperPictures(),
+              std::vector<fs::path>{folder / "paper" / "000002-1.png"});
+
+    // An erase leaves no NV picture behind, and no paper.
+    ASSERT_TRUE(
+        Spool(later, "THERMAL #1", {0x1C, 0x65, 0x1C, 0x70, 0xE8, 0x30, 0x1D, 0x56, 0x42, 0x01}));
+    EXPECT_FALSE(fs::exists(folder / "nv" / "001.png"));
+    EXPECT_TRUE(VirtualPrinterFolder(folder).LoadNvMemory().images.empty());
+    EXPECT_FALSE(fs::exists(folder / "paper" / "000003-1.png"));
+}
+
+TEST_F(VirtualPrinter, DamagedNvFileStartsEmptyAndSaysSo) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(WriteFileAtomic(Folder("p") / "nv" / "state.bin", std::string_view("junk")).ok);
+    ASSERT_TRUE(Spool(backend, "p", {0x1C, 0x70, 0x01, 0x30}));
+    const std::string log = ReadText(Folder("p") / "log.txt");
+    EXPECT_NE(log.find("000001 @0: NV memory unreadable (not an NV memory file); it starts empty"),
+              std::string::npos);
+    EXPECT_NE(log.find("image 1 not stored"), std::string::npos);
+    std::string why;
+    VirtualPrinterFolder(Folder("p")).LoadNvMemory(&why);
+    EXPECT_EQ(why, "");
+}
+
+TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(Spool(backend, "p", {0x1B, 0x40}));
+    ASSERT_TRUE(Spool(backend, "p", {0x1B, 0x40}));
+    fs::remove(Folder("p") / "jobs" / "000002.bin");
+    fs::remove(Folder("p") / "jobs" / "000002.txt");
+    auto queue = backend.OpenPrinter("p", QueueAccess::Plain);
+    ASSERT_TRUE(queue->StartRawJob("doc\nname", "RAW"));
+    ASSERT_TRUE(queue->EndJob());
+    EXPECT_EQ(queue->LastJob().number, 3u);
+    EXPECT_EQ(ReadText(Folder("p") / "jobs" / "000003.txt"),
+              "document=doc\\x0Aname\ndatatype=RAW\n");
+    EXPECT_EQ(ReadBytes(Folder("p") / "jobs" / "000003.bin"), Bytes{});
+}
+
+TEST_F(VirtualPrinter, AbandonedJobLeavesNothing) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    {
+        auto queue = backend.Open("p", QueueAccess::Plain);
+        ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
+        const Bytes bytes = test::UploadStream({test::SmallLogo()});
+        ASSERT_TRUE(queue->Write(bytes));
+        queue->CancelJob();
+        EXPECT_FALSE(queue->EndJob());
+        ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
+        ASSERT_TRUE(queue->Write(bytes));
+        // Closed with the job still running: cancelled too.
+    }
+    EXPECT_TRUE(fs::is_empty(Folder("p") / "jobs"));
+    EXPECT_TRUE(fs::is_empty(Folder("p") / "nv"));
+    EXPECT_FALSE(fs::exists(Folder("p") / "log.txt") && !ReadText(Folder("p") / "log.txt").empty());
+}
+
+TEST_F(VirtualPrinter, QueueRefusesWritesOutsideAJob) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    auto queue = backend.Open("p", QueueAccess::Plain);
+    const uint8_t byte = 0x1B;
+    EXPECT_FALSE(queue->Write(std::span(&byte, 1)));
+    EXPECT_FALSE(queue->EndJob());
+    ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
+    EXPECT_FALSE(queue->StartRawJob("Logo", "RAW"));
+}
+
+TEST_F(VirtualPrinter, JobToARemovedPrinterFails) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    auto queue = backend.OpenPrinter("p", QueueAccess::Plain);
+    ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
+    ASSERT_TRUE(store.Remove("p").ok);
+    EXPECT_FALSE(queue->EndJob());
+    EXPECT_FALSE(queue->LastJob().status.ok);
+    EXPECT_FALSE(fs::exists(Folder("p")));
+}
+
+TEST_F(VirtualPrinter, DriverDataLandsInItsFolder) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    const Bytes record(1480, 0x5A);
+    {
+        auto plain = backend.Open("p", QueueAccess::Plain);
+        EXPECT_FALSE(plain->SetDriverData("TTY DeviceConfig", kRegBinary, record));
+        EXPECT_FALSE(plain->GetDriverData("TTY DeviceConfig").has_value());
+    }
+    auto full = backend.Open("p", QueueAccess::Full);
+    ASSERT_NE(full, nullptr);
+    ASSERT_TRUE(full->SetDriverData("TTY DeviceConfig", kRegBinary, record));
+    EXPECT_EQ(ReadBytes(Folder("p") / "driver-data" / "TTY DeviceConfig"), record);
+    EXPECT_EQ(ReadText(Folder("p") / "driver-data" / "TTY DeviceConfig.type"), "3\n");
+    const auto back = backend.Open("p", QueueAccess::Plain)->GetDriverData("TTY DeviceConfig");
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->type, kRegBinary);
+    EXPECT_EQ(back->bytes, record);
+}
+
+TEST_F(VirtualPrinter, FullAccessFailsWhenDriverDataCannotBeWritten) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    const fs::path driverData = Folder("p") / "driver-data";
+    fs::remove_all(driverData);
+    std::ofstream(driverData) << "in the way";
+    EXPECT_EQ(backend.Open("p", QueueAccess::Full), nullptr);
+    EXPECT_NE(backend.Open("p", QueueAccess::Plain), nullptr);
+}
+
+TEST_F(VirtualPrinter, SpoolerListsAndOpensVirtualPrinters) {
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    Spooler spooler;
+    spooler.Install(std::make_shared<VirtualPrinterBackend>(home.DataHome()));
+    EXPECT_EQ(spooler.ListQueues().names, std::vector<std::string>{"THERMAL #1"});
+    EXPECT_NE(spooler.Open("THERMAL #1", QueueAccess::Full), nullptr);
+    EXPECT_EQ(spooler.Open("THERMAL #2", QueueAccess::Full), nullptr);
+}
+
+// Two processes add printers at once: each gets a place of its own in the order.
+TEST_F(VirtualPrinter, ConcurrentAddsKeepADistinctOrder) {
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            VirtualPrinterStore own(home.DataHome());
+            bool ok = true;
+            for (int i = 0; i < 10; ++i) {
+                const std::string name =
+                    std::string(1, static_cast<char>('a' + c)) + std::to_string(i);
+                ok = own.Add(name, {}).ok && ok;
+                own.Add("same", {}); // only one of the two may have it
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const auto printers = store.List();
+    ASSERT_EQ(printers.size(), 21u);
+    std::set<uint64_t> places;
+    for (const auto& info : printers) {
+        places.insert(info.added);
+    }
+    EXPECT_EQ(places.size(), 21u);
+    EXPECT_TRUE(fs::is_empty(home.DataHome() / ".staging"));
+}
+
+// Two processes spool jobs to one printer at the same moment; every job
+// arrives whole under a number of its own.
+TEST_F(VirtualPrinter, JobsFromTwoProcessesNeverMix) {
+    ASSERT_TRUE(store.Add("p", {}).ok);
+    constexpr int kJobsEach = 8;
+    const Bytes jobA = test::UploadStream({test::SmallLogo(), test::WideLogo()});
+    Bytes jobB = test::PrintAllStream(0x30);
+    jobB.insert(jobB.end(), 20000, 0x41);
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            VirtualPrinterBackend own(home.DataHome());
+            bool ok = true;
+            for (int i = 0; i < kJobsEach; ++i) {
+                auto queue = own.Open("p", QueueAccess::Plain);
+                ok = ok && queue && queue->StartRawJob(c == 0 ? "A" : "B", "RAW");
+                const Bytes& bytes = c == 0 ? jobA : jobB;
+                ok = ok && queue->Write(bytes) && queue->EndJob();
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const VirtualPrinterFolder folder(Folder("p"));
+    const auto numbers = folder.JobNumbers();
+    ASSERT_EQ(numbers.size(), 2u * kJobsEach);
+    int a = 0;
+    int b = 0;
+    for (uint32_t n = 1; n <= 2 * kJobsEach; ++n) {
+        EXPECT_EQ(numbers[n - 1], n);
+        const std::string name = VirtualPrinterFolder::JobName(n);
+        const Bytes bytes = ReadBytes(folder.Path() / "jobs" / (name + ".bin"));
+        const std::string meta = ReadText(folder.Path() / "jobs" / (name + ".txt"));
+        if (meta == "document=A\ndatatype=RAW\n") {
+            EXPECT_EQ(bytes, jobA);
+            ++a;
+        } else {
+            EXPECT_EQ(meta, "document=B\ndatatype=RAW\n");
+            EXPECT_EQ(bytes, jobB);
+            ++b;
+        }
+    }
+    EXPECT_EQ(a, kJobsEach);
+    EXPECT_EQ(b, kJobsEach);
+    // Each job's log lines stay together, in offset order.
+    std::istringstream log(ReadText(folder.Path() / "log.txt"));
+    std::string line;
+    std::string last;
+    int switches = 0;
+    while (std::getline(log, line)) {
+        if (line.substr(0, 6) != last) {
+            ++switches;
+            last = line.substr(0, 6);
+        }
+    }
+    EXPECT_EQ(switches, 2 * kJobsEach);
+}
+
+} // namespace
+} // namespace tessaline

@@ -1,0 +1,85 @@
+#include "Cli.h"
+
+#include "Spooler.h"
+#include "VirtualPrinterBackend.h"
+
+#include <algorithm>
+#include <ostream>
+
+namespace tessaline {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tessaline-cli COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  printers    list every installed printer: CUPS queues, then virtual printers\n"
+    "  vprinter    add, remove, inspect and feed virtual printers\n"
+    "\n"
+    "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
+
+constexpr const char* kPrintersUsage =
+    "Usage: tessaline-cli printers\n"
+    "\n"
+    "Lists every installed printer name the spooler offers, one a line: the CUPS\n"
+    "queues first, in the server's order, then the virtual printers in the order\n"
+    "they were added.\n";
+
+int Printers(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+             std::ostream& err) {
+    if (WantsHelp(args)) {
+        out << kPrintersUsage;
+        return 0;
+    }
+    if (!args.empty()) {
+        err << "tessaline-cli printers: unexpected argument '" << args[0] << "'\n"
+            << kPrintersUsage;
+        return kExitUsage;
+    }
+    Spooler spooler;
+    if (env.cups) {
+        spooler.Install(env.cups);
+    }
+    spooler.Install(std::make_shared<VirtualPrinterBackend>(env.dataHome));
+    const QueueList list = spooler.ListQueues();
+    for (const std::string& name : list.names) {
+        out << name << '\n';
+    }
+    if (!list.ok) {
+        err << "tessaline-cli printers: the spooler refused to list some printers; "
+               "the list is incomplete\n";
+        return kExitFailed;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool WantsHelp(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+           std::ostream& err) {
+    if (args.empty()) {
+        err << kUsage;
+        return kExitUsage;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        out << kUsage;
+        return 0;
+    }
+    if (args[0] == "printers") {
+        return Printers(rest, env, out, err);
+    }
+    if (args[0] == "vprinter") {
+        return RunVPrinter(rest, env, out, err);
+    }
+    err << "tessaline-cli: unknown command '" << args[0] << "'\n" << kUsage;
+    return kExitUsage;
+}
+
+} // namespace tessaline

@@ -1,0 +1,297 @@
+#include "Cli.h"
+#include "FileHelpers.h"
+#include "VirtualPrinterBackend.h"
+
+#include <cerrno>
+#include <charconv>
+#include <ostream>
+
+namespace tessaline {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tessaline-cli vprinter SUBCOMMAND [ARGUMENTS]\n"
+    "\n"
+    "Virtual printers are emulated receipt printers that turn what they are sent\n"
+    "into PNG pictures of their NV images and of the paper they print.\n"
+    "\n"
+    "Subcommands:\n"
+    "  add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
+    "                   install a virtual printer\n"
+    "  remove NAME      delete a virtual printer and everything it printed\n"
+    "  list             the virtual printers, one a line, in the order added\n"
+    "  path NAME        the printer's folder\n"
+    "  show NAME        its stored images, jobs, NV writes today and newest paper\n"
+    "  feed NAME FILE   spool FILE's raw bytes to it as one job ('-' reads stdin)\n"
+    "\n"
+    "Run 'tessaline-cli vprinter SUBCOMMAND --help' for more.\n";
+
+constexpr const char* kAddUsage =
+    "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
+    "\n"
+    "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
+    "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
+    "\n"
+    "  --paper-width DOTS    dots across the paper: 576 for 80 mm rolls (default),\n"
+    "                        384 for 58 mm; 8 to 1024\n"
+    "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n";
+
+constexpr const char* kRemoveUsage =
+    "Usage: tessaline-cli vprinter remove NAME\n"
+    "\n"
+    "Deletes the virtual printer NAME with its jobs, pictures and log, after the\n"
+    "job it is working on, if any.\n";
+
+constexpr const char* kListUsage =
+    "Usage: tessaline-cli vprinter list\n"
+    "\n"
+    "Prints the names of the virtual printers, one a line, in the order added.\n";
+
+constexpr const char* kPathUsage =
+    "Usage: tessaline-cli vprinter path NAME\n"
+    "\n"
+    "Prints the folder of the virtual printer NAME. In it: jobs/ (each job's raw\n"
+    "bytes and name), nv/ (a PNG of each stored NV image), paper/ (a PNG of each\n"
+    "piece of paper printed), driver-data/ and log.txt.\n";
+
+constexpr const char* kShowUsage =
+    "Usage: tessaline-cli vprinter show NAME\n"
+    "\n"
+    "Shows the printer's settings, the NV images it holds with their sizes, the\n"
+    "number of jobs, the NV writes made today and the newest paper pictures.\n";
+
+constexpr const char* kFeedUsage =
+    "Usage: tessaline-cli vprinter feed NAME FILE\n"
+    "\n"
+    "Spools the bytes of FILE unchanged to the virtual printer NAME as one raw job,\n"
+    "as 'lp -o raw' would, and prints what the printer made of them. FILE '-'\n"
+    "reads standard input.\n";
+
+struct Subcommand {
+    const char* name;
+    const char* usage;
+    size_t operands;
+};
+
+constexpr Subcommand kSubcommands[] = {
+    {"add", kAddUsage, 1},   {"remove", kRemoveUsage, 1}, {"list", kListUsage, 0},
+    {"path", kPathUsage, 1}, {"show", kShowUsage, 1},     {"feed", kFeedUsage, 2},
+};
+
+std::optional<uint64_t> ParseCount(const std::string& text) {
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+class Command {
+public:
+    Command(const Subcommand& sub, const CliEnvironment& env, std::ostream& out, std::ostream& err)
+        : m_sub(sub), m_store(env.dataHome), m_backend(env.dataHome), m_out(out), m_err(err) {}
+
+    int Usage(const std::string& problem) {
+        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n" << m_sub.usage;
+        return kExitUsage;
+    }
+    int Fail(const std::string& problem) {
+        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n";
+        return kExitFailed;
+    }
+    // Checks that the printer is installed; the reason goes to stderr if not.
+    std::optional<VirtualPrinterInfo> Installed(const std::string& name) {
+        auto info = m_store.Find(name);
+        if (!info) {
+            Fail("no virtual printer named \"" + name + "\"");
+        }
+        return info;
+    }
+
+    int Run(const std::vector<std::string>& operands, const PrinterModel& model) {
+        const std::string name = operands.empty() ? std::string() : operands[0];
+        const std::string_view sub = m_sub.name;
+        if (sub == "add") {
+            const Status s = m_store.Add(name, model);
+            return s ? 0 : Fail(s.reason);
+        }
+        if (sub == "remove") {
+            const Status s = m_store.Remove(name);
+            return s ? 0 : Fail(s.reason);
+        }
+        if (sub == "list") {
+            bool ok = true;
+            for (const VirtualPrinterInfo& info : m_store.List(&ok)) {
+                m_out << info.name << '\n';
+            }
+            return ok ? 0 : Fail("cannot read " + m_store.PrintersFolder().string());
+        }
+        if (sub == "path") {
+            if (!Installed(name)) {
+                return kExitFailed;
+            }
+            m_out << m_store.PrinterFolder(name).string() << '\n';
+            return 0;
+        }
+        if (sub == "show") {
+            return Show(name);
+        }
+        return Feed(name, operands[1]);
+    }
+
+private:
+    int Show(const std::string& name) {
+        const auto info = Installed(name);
+        if (!info) {
+            return kExitFailed;
+        }
+        const VirtualPrinterFolder folder(m_store.PrinterFolder(name));
+        std::string why;
+        const NvMemory memory = folder.LoadNvMemory(&why);
+        m_out << "Printer:         " << name << '\n'
+              << "Folder:          " << folder.Path().string() << '\n'
+              << "Paper width:     " << info->model.paperWidth << " dots\n"
+              << "NV capacity:     " << info->model.nvCapacity << " bytes, " << NvBytesUsed(memory)
+              << " used\n"
+              << "Stored images:   " << memory.images.size() << '\n';
+        if (!why.empty()) {
+            m_out << "  (the NV memory file is damaged: " << why << ")\n";
+        }
+        for (size_t k = 0; k < memory.images.size(); ++k) {
+            const NvImage& image = memory.images[k];
+            m_out << "  " << k + 1 << ": " << image.Width() << "x" << image.Height() << " dots, "
+                  << image.raster.size() << " bytes  "
+                  << (folder.Path() / "nv" / VirtualPrinterFolder::NvPictureName(k + 1)).string()
+                  << '\n';
+        }
+        const uint32_t writes = memory.writesDay == TodayLocal() ? memory.writesThatDay : 0;
+        m_out << "Jobs:            " << folder.JobNumbers().size() << '\n'
+              << "NV writes today: " << writes
+              << (writes > kNvWritesPerDay ? " (more than 10 a day wear the memory out)" : "")
+              << '\n';
+        const auto paper = folder.NewestPaperPictures();
+        if (paper.empty()) {
+            m_out << "Newest paper:    none\n";
+        } else {
+            m_out << "Newest paper:    job " << paper.front().filename().string().substr(0, 6)
+                  << '\n';
+            for (const auto& picture : paper) {
+                m_out << "  " << picture.string() << '\n';
+            }
+        }
+        return 0;
+    }
+
+    int Feed(const std::string& name, const std::string& file) {
+        if (!Installed(name)) {
+            return kExitFailed;
+        }
+        const auto bytes = ReadWholeFile(file == "-" ? std::string("/dev/stdin") : file);
+        if (!bytes) {
+            return Fail(SystemError("cannot read " + file));
+        }
+        auto queue = m_backend.OpenPrinter(name, QueueAccess::Plain);
+        if (!queue || !queue->StartRawJob(file == "-" ? "stdin" : file, "RAW")) {
+            return Fail("the printer would not start a job");
+        }
+        queue->Write(*bytes);
+        if (!queue->EndJob()) {
+            const DeliveredJob& job = queue->LastJob();
+            return Fail("the printer could not take the job: " + job.status.reason);
+        }
+        const DeliveredJob& job = queue->LastJob();
+        m_out << "job " << VirtualPrinterFolder::JobName(job.number) << ": " << bytes->size()
+              << " bytes spooled to " << name << '\n'
+              << job.log;
+        for (const auto& picture : job.paper) {
+            m_out << "paper: " << picture.string() << '\n';
+        }
+        return 0;
+    }
+
+    const Subcommand& m_sub;
+    VirtualPrinterStore m_store;
+    VirtualPrinterBackend m_backend;
+    std::ostream& m_out;
+    std::ostream& m_err;
+};
+
+} // namespace
+
+int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+                std::ostream& err) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        (args.empty() ? err : out) << kUsage;
+        return args.empty() ? kExitUsage : 0;
+    }
+    const Subcommand* sub = nullptr;
+    for (const Subcommand& candidate : kSubcommands) {
+        if (args[0] == candidate.name) {
+            sub = &candidate;
+        }
+    }
+    if (sub == nullptr) {
+        err << "tessaline-cli vprinter: unknown subcommand '" << args[0] << "'\n" << kUsage;
+        return kExitUsage;
+    }
+    Command command(*sub, env, out, err);
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (WantsHelp(rest)) {
+        out << sub->usage;
+        return 0;
+    }
+
+    std::vector<std::string> operands;
+    PrinterModel model;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
+        if (optionsEnded || arg == "-" || arg.rfind("-", 0) != 0) {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        const std::string option = arg.substr(0, eq);
+        if (std::string_view(sub->name) != "add" ||
+            (option != "--paper-width" && option != "--nv-capacity")) {
+            return command.Usage("unknown option '" + option + "'");
+        }
+        std::string value;
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < rest.size()) {
+            value = rest[++i];
+        } else {
+            return command.Usage(option + " needs a number");
+        }
+        const auto number = ParseCount(value);
+        if (!number) {
+            return command.Usage(option + " needs a number, not '" + value + "'");
+        }
+        if (option == "--paper-width") {
+            if (*number > static_cast<uint64_t>(kMaxPaperWidth)) {
+                return command.Usage("the paper width must be " + std::to_string(kMinPaperWidth) +
+                                     " to " + std::to_string(kMaxPaperWidth) + " dots");
+            }
+            model.paperWidth = static_cast<int>(*number);
+        } else {
+            model.nvCapacity = *number;
+        }
+    }
+    if (operands.size() != sub->operands) {
+        return command.Usage(operands.size() < sub->operands ? "missing argument"
+                                                             : "too many arguments");
+    }
+    if (Status s = VirtualPrinterStore::CheckModel(model); !s) {
+        return command.Usage(s.reason);
+    }
+    return command.Run(operands, model);
+}
+
+} // namespace tessaline

@@ -1,0 +1,12 @@
+#include "Cli.h"
+#include "CupsBackend.h"
+#include "DriverDataStore.h"
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const tessaline::CliEnvironment env{std::make_shared<tessaline::CupsBackend>(),
+                                        tessaline::TessalineDataHome()};
+    return tessaline::RunCli(args, env, std::cout, std::cerr);
+}
