@@ -1,0 +1,319 @@
+#include "ControlHost.h"
+
+#include "ComponentRegistry.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <exception>
+
+namespace tessaline {
+
+// One connected event sink. Its address is the context the control calls back
+// with, so it lives on the heap and stays put until it is disconnected. A sink
+// disconnected from inside its own handler is only marked; it is freed once
+// the handler has returned.
+struct ControlHost::Sink {
+    EventHandler handler;
+    TsEventSink sink{};
+    uint32_t cookie = 0;
+    int running = 0;
+    bool connected = false;
+
+    static void Invoke(void* context, int32_t dispid, const TsVariant* args, uint32_t argc) {
+        auto* self = static_cast<Sink*>(context);
+        if (!self || !self->connected || !self->handler) {
+            return;
+        }
+        ++self->running;
+        try {
+            self->handler(dispid, std::span<const TsVariant>(args, args ? argc : 0));
+        } catch (const std::exception& e) {
+            // The control is C; an exception must end here.
+            std::fprintf(stderr, "tessaline: event handler failed: %s\n", e.what());
+        } catch (...) {
+            std::fprintf(stderr, "tessaline: event handler failed\n");
+        }
+        --self->running;
+    }
+};
+
+namespace {
+
+template <typename Fn> Fn Symbol(void* library, const char* name) {
+    void* symbol = ::dlsym(library, name);
+    Fn fn = nullptr;
+    static_assert(sizeof fn == sizeof symbol);
+    std::memcpy(&fn, &symbol, sizeof fn);
+    return fn;
+}
+
+std::string DlError() {
+    const char* why = ::dlerror();
+    return why ? why : "unknown error";
+}
+
+std::string Hex(TsResult result) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(result));
+    return text;
+}
+
+int32_t HostMessageBox(void* context, const char* text, const char* caption, uint32_t flags) {
+    const auto* handler = static_cast<const ControlHost::MessageBoxHandler*>(context);
+    std::string body = text ? text : "";
+    std::string title = caption ? caption : "";
+    if (handler && *handler) {
+        try {
+            return (*handler)(body, title, flags);
+        } catch (...) {
+            // Fall through to standard error: the message must not be lost.
+        }
+    }
+    std::fprintf(stderr, "%s%s%s\n", title.c_str(), title.empty() ? "" : ": ", body.c_str());
+    return TS_IDOK;
+}
+
+} // namespace
+
+std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& progId,
+                                                         std::string& error) {
+    error.clear();
+    ComponentRegistry registry;
+    auto entry = registry.FindClassByProgId(progId);
+    if (!entry) {
+        if (!registry.Error().empty()) {
+            error = "cannot look up \"" + progId + "\": " + registry.Error();
+        } else {
+            error = "The component \"" + progId + "\" is not registered in " +
+                    registry.File().string() +
+                    ". Register the control library first, for example: "
+                    "tessaline-cli register /path/to/libtessaline-control.so";
+        }
+        return nullptr;
+    }
+    if (entry->libraryPath.empty()) {
+        error = "The registration of \"" + progId + "\" in " + registry.File().string() +
+                " names no library. Register the control library again: "
+                "tessaline-cli register /path/to/libtessaline-control.so";
+        return nullptr;
+    }
+
+    std::unique_ptr<ControlHost> host(new ControlHost());
+    host->m_libraryPath = entry->libraryPath;
+    host->m_library = ::dlopen(entry->libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!host->m_library) {
+        error = "cannot load " + entry->libraryPath + " for \"" + progId + "\": " + DlError() +
+                ". If the library has moved, register it again: tessaline-cli register "
+                "/path/to/libtessaline-control.so";
+        return nullptr;
+    }
+    if (auto moduleInfo = Symbol<TsDllGetModuleInfoFn>(host->m_library, "DllGetModuleInfo")) {
+        const TsModuleInfo* info = moduleInfo();
+        if (info && info->abiVersion != TS_COMPONENT_ABI_VERSION) {
+            error = entry->libraryPath + " speaks component ABI version " +
+                    std::to_string(info->abiVersion) + "; this program speaks version " +
+                    std::to_string(TS_COMPONENT_ABI_VERSION);
+            return nullptr;
+        }
+    }
+    ::dlerror();
+    auto getClassObject = Symbol<TsDllGetClassObjectFn>(host->m_library, "DllGetClassObject");
+    if (!getClassObject) {
+        error = entry->libraryPath + " is not a component library: " + DlError();
+        return nullptr;
+    }
+    TsClassFactory* factory = nullptr;
+    TsResult result = getClassObject(entry->clsid.c_str(), &factory);
+    if (TS_FAILED(result) || !factory) {
+        error = "the class " + entry->clsid + " (\"" + progId + "\") is not available from " +
+                entry->libraryPath + ": " + Hex(result);
+        return nullptr;
+    }
+    TsControl* control = nullptr;
+    result = factory->vtbl->CreateInstance(factory, &control);
+    factory->vtbl->Release(factory);
+    if (TS_FAILED(result) || !control) {
+        error = "cannot create \"" + progId + "\": " + Hex(result);
+        return nullptr;
+    }
+    host->m_control = control;
+    host->m_site.context = &host->m_messageBox;
+    host->m_site.MessageBox = &HostMessageBox;
+    control->vtbl->SetHostSite(control, &host->m_site);
+    return host;
+}
+
+ControlHost::~ControlHost() {
+    if (m_control) {
+        for (auto& sink : m_sinks) {
+            if (sink->connected) {
+                m_control->vtbl->Unadvise(m_control, sink->cookie);
+                sink->connected = false;
+            }
+        }
+        m_control->vtbl->SetHostSite(m_control, nullptr);
+        m_control->vtbl->Release(m_control);
+        m_control = nullptr;
+    }
+    m_sinks.clear();
+    // The library goes only when it says nothing of it is alive; a library
+    // without DllCanUnloadNow stays loaded for the life of the process.
+    if (m_library) {
+        auto canUnloadNow = Symbol<TsDllCanUnloadNowFn>(m_library, "DllCanUnloadNow");
+        if (canUnloadNow && canUnloadNow() == TS_S_OK) {
+            ::dlclose(m_library);
+        }
+    }
+}
+
+TsResult ControlHost::GetIDOfName(const std::string& name, int32_t& dispid) const {
+    if (!m_control) {
+        return TS_E_POINTER;
+    }
+    return m_control->vtbl->GetIDOfName(m_control, name.c_str(), &dispid);
+}
+
+TsResult ControlHost::Invoke(int32_t dispid, std::span<TsVariant> args, TsVariant* result) {
+    if (!m_control) {
+        return TS_E_POINTER;
+    }
+    if (args.size() > UINT32_MAX) {
+        return TS_DISP_E_BADPARAMCOUNT;
+    }
+    return m_control->vtbl->Invoke(m_control, dispid, args.empty() ? nullptr : args.data(),
+                                   static_cast<uint32_t>(args.size()), result);
+}
+
+void ControlHost::FreeResult(TsVariant& result) {
+    if (m_control && result.vt == TS_VT_STR && result.u.str) {
+        m_control->vtbl->FreeString(m_control, const_cast<char*>(result.u.str));
+    }
+    result = TsVariant{};
+}
+
+TsResult ControlHost::InvokeI4(int32_t dispid, std::span<TsVariant> args, int32_t& result) {
+    TsVariant value{};
+    TsResult r = Invoke(dispid, args, &value);
+    if (TS_FAILED(r)) {
+        return r;
+    }
+    switch (value.vt) {
+    case TS_VT_I4:
+        result = value.u.i4;
+        return r;
+    case TS_VT_I2:
+        result = value.u.i2;
+        return r;
+    default:
+        FreeResult(value);
+        return TS_DISP_E_TYPEMISMATCH;
+    }
+}
+
+TsResult ControlHost::InvokeStr(int32_t dispid, std::span<TsVariant> args, std::string& result) {
+    TsVariant value{};
+    TsResult r = Invoke(dispid, args, &value);
+    if (TS_FAILED(r)) {
+        return r;
+    }
+    if (value.vt != TS_VT_STR) {
+        FreeResult(value);
+        return TS_DISP_E_TYPEMISMATCH;
+    }
+    result = value.u.str ? value.u.str : "";
+    FreeResult(value);
+    return r;
+}
+
+uint32_t ControlHost::Advise(EventHandler handler) {
+    if (!m_control || !handler) {
+        return 0;
+    }
+    std::erase_if(m_sinks, [](const auto& s) { return !s->connected && s->running == 0; });
+    auto sink = std::make_unique<Sink>();
+    sink->handler = std::move(handler);
+    sink->sink.context = sink.get();
+    sink->sink.Invoke = &Sink::Invoke;
+    sink->connected = true; // before Advise: a control may greet a new sink at once
+    uint32_t cookie = 0;
+    if (TS_FAILED(m_control->vtbl->Advise(m_control, &sink->sink, &cookie)) || cookie == 0) {
+        return 0;
+    }
+    sink->cookie = cookie;
+    m_sinks.push_back(std::move(sink));
+    return cookie;
+}
+
+void ControlHost::Unadvise(uint32_t cookie) {
+    if (!m_control || cookie == 0) {
+        return;
+    }
+    auto it = std::find_if(m_sinks.begin(), m_sinks.end(),
+                           [&](const auto& s) { return s->connected && s->cookie == cookie; });
+    if (it == m_sinks.end()) {
+        return;
+    }
+    m_control->vtbl->Unadvise(m_control, cookie);
+    (*it)->connected = false;
+    if ((*it)->running == 0) {
+        m_sinks.erase(it);
+    }
+}
+
+void ControlHost::SetMessageBox(MessageBoxHandler handler) {
+    m_messageBox = std::move(handler);
+}
+
+TsResult ControlHost::Draw(const TsSurface& surface, TsRect bounds) {
+    if (!m_control) {
+        return TS_E_POINTER;
+    }
+    return m_control->vtbl->Draw(m_control, &surface, bounds);
+}
+
+const TsTypeLibInfo* ControlHost::TypeLib() const {
+    const TsTypeLibInfo* info = nullptr;
+    if (!m_control || TS_FAILED(m_control->vtbl->GetTypeLib(m_control, &info))) {
+        return nullptr;
+    }
+    return info;
+}
+
+std::vector<TsVerbInfo> ControlHost::Verbs() const {
+    const TsVerbInfo* verbs = nullptr;
+    uint32_t count = 0;
+    if (!m_control || TS_FAILED(m_control->vtbl->GetVerbs(m_control, &verbs, &count)) || !verbs) {
+        return {};
+    }
+    return {verbs, verbs + count};
+}
+
+std::vector<TsPropertyPageInfo> ControlHost::PropertyPages() const {
+    const TsPropertyPageInfo* pages = nullptr;
+    uint32_t count = 0;
+    if (!m_control || TS_FAILED(m_control->vtbl->GetPropertyPages(m_control, &pages, &count)) ||
+        !pages) {
+        return {};
+    }
+    return {pages, pages + count};
+}
+
+uint32_t ControlHost::MiscStatus() const {
+    uint32_t status = 0;
+    if (!m_control || TS_FAILED(m_control->vtbl->GetMiscStatus(m_control, &status))) {
+        return 0;
+    }
+    return status;
+}
+
+const TsModuleInfo* ControlHost::ModuleInfo() const {
+    if (!m_library) {
+        return nullptr;
+    }
+    auto moduleInfo = Symbol<TsDllGetModuleInfoFn>(m_library, "DllGetModuleInfo");
+    return moduleInfo ? moduleInfo() : nullptr;
+}
+
+} // namespace tessaline

@@ -1,0 +1,69 @@
+#include "LibraryRegistration.h"
+
+#include "tessaline_component.h"
+
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <system_error>
+
+namespace tessaline {
+namespace {
+
+std::string ResultText(TsResult result) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(result));
+    switch (result) {
+    case TS_SELFREG_E_TYPELIB:
+        return std::string(hex) + " (the type library could not be registered)";
+    case TS_SELFREG_E_CLASS:
+        return std::string(hex) + " (the classes could not be registered)";
+    default:
+        return hex;
+    }
+}
+
+} // namespace
+
+bool RegisterLibrary(const std::filesystem::path& library, bool unregister, std::string& error) {
+    error.clear();
+    // The library records its own path, so hand dlopen an absolute one: a bare
+    // name would send it searching the system's library folders instead.
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(library, ec);
+    if (ec) {
+        error = "cannot resolve " + library.string() + ": " + ec.message();
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = "no such library: " + path.string();
+        return false;
+    }
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = ::dlerror();
+        error = "cannot load " + path.string() + ": " + (why ? why : "unknown error");
+        return false;
+    }
+    const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    ::dlerror();
+    void* symbol = ::dlsym(handle, entry);
+    if (!symbol) {
+        const char* why = ::dlerror();
+        error = path.string() + " is not a component library: " + (why ? why : entry);
+        ::dlclose(handle);
+        return false;
+    }
+    TsDllRegisterServerFn fn = nullptr;
+    static_assert(sizeof fn == sizeof symbol);
+    std::memcpy(&fn, &symbol, sizeof fn);
+    TsResult result = fn();
+    ::dlclose(handle);
+    if (TS_FAILED(result)) {
+        error = std::string(entry) + " of " + path.string() + " failed: " + ResultText(result);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tessaline
