@@ -1,0 +1,15 @@
+#include "ControlSpooler.h"
+
+#include "CupsBackend.h"
+#include "VirtualPrinterBackend.h"
+
+namespace tessaline {
+
+std::unique_ptr<Spooler> MakeControlSpooler() {
+    auto spooler = std::make_unique<Spooler>();
+    spooler->Install(std::make_shared<CupsBackend>());
+    spooler->Install(std::make_shared<VirtualPrinterBackend>());
+    return spooler;
+}
+
+} // namespace tessaline

@@ -1,0 +1,130 @@
+#include "TypeLibrary.h"
+
+#include "TessalineIds.h"
+
+#include <array>
+#include <cstddef>
+
+namespace tessaline {
+
+namespace {
+
+constexpr uint16_t kI2 = TS_VT_I2;
+constexpr uint16_t kI4 = TS_VT_I4;
+constexpr uint16_t kStr = TS_VT_STR;
+constexpr uint16_t kI4Ref = TS_VT_I4 | TS_VT_BYREF;
+
+constexpr std::array<TsParamInfo, 4> kBitmapInfoParams{{
+    {"NVImage", kStr},
+    {"BitsPixel", kI4Ref},
+    {"Height", kI4Ref},
+    {"Width", kI4Ref},
+}};
+
+constexpr std::array<TsParamInfo, 3> kPreviewParams{{
+    {"PreviewName", kStr},
+    {"ImageMode", kI2},
+    {"Brightness", kI2},
+}};
+
+constexpr std::array<TsParamInfo, 5> kPrintParams{{
+    {"Printer", kI4},
+    {"PrinterName", kStr},
+    {"Range", kI4},
+    {"Mode", kI4},
+    {"lngEnd", kI4},
+}};
+
+constexpr std::array<TsParamInfo, 5> kUploadParams{{
+    {"Printer", kI4},
+    {"PrinterName", kStr},
+    {"NVImage", kStr},
+    {"ImageMode", kI4},
+    {"Brightness", kI4},
+}};
+
+constexpr std::array<TsMemberInfo, 4> kDispatchMembers{{
+    {kDispidBitmapInfo, "BitmapInfo", kI4, kBitmapInfoParams.size(), kBitmapInfoParams.data()},
+    {kDispidPreview, "Preview", kStr, kPreviewParams.size(), kPreviewParams.data()},
+    {kDispidPrint, "Print", kI4, kPrintParams.size(), kPrintParams.data()},
+    {kDispidUpload, "Upload", kI4, kUploadParams.size(), kUploadParams.data()},
+}};
+
+constexpr std::array<TsParamInfo, 1> kProgressParams{{{"Data", kI4}}};
+
+constexpr std::array<TsMemberInfo, 1> kEventMembers{{
+    {kEventidProgress, "Progress", TS_VT_EMPTY, kProgressParams.size(), kProgressParams.data()},
+}};
+
+constexpr std::array<TsInterfaceInfo, 2> kInterfaces{{
+    {"_DTessaline", kDTessalineIid, "Dispatch interface for Tessaline Control", TS_TYPE_DISPATCH,
+     kDispatchMembers.size(), kDispatchMembers.data()},
+    {"_DTessalineEvents", kDTessalineEventsIid, "Event interface for Tessaline Control",
+     TS_TYPE_DISPATCH | TS_TYPE_SOURCE, kEventMembers.size(), kEventMembers.data()},
+}};
+
+constexpr std::array<TsClassInfo, 1> kClasses{{
+    {"Tessaline", kTessalineClsid, "Tessaline Control", TS_CLASS_CONTROL | TS_CLASS_CREATABLE,
+     "_DTessaline", "_DTessalineEvents"},
+}};
+
+constexpr TsTypeLibInfo kTypeLib{"TESSALINELib",
+                                 kTessalineLibId,
+                                 kTypeLibMajor,
+                                 kTypeLibMinor,
+                                 "Tessaline ActiveX Control module",
+                                 "Tessaline.hlp",
+                                 kInterfaces.size(),
+                                 kInterfaces.data(),
+                                 kClasses.size(),
+                                 kClasses.data()};
+
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+const TsTypeLibInfo& TessalineTypeLib() {
+    return kTypeLib;
+}
+
+const TsInterfaceInfo& DispatchInterface() {
+    return kInterfaces[0];
+}
+
+const TsInterfaceInfo& EventInterface() {
+    return kInterfaces[1];
+}
+
+const TsMemberInfo* FindDispatchMember(int32_t dispid) {
+    for (const TsMemberInfo& member : kDispatchMembers) {
+        if (member.dispid == dispid) {
+            return &member;
+        }
+    }
+    return nullptr;
+}
+
+const TsMemberInfo* FindDispatchMember(std::string_view name) {
+    for (const TsMemberInfo& member : kDispatchMembers) {
+        if (EqualNoCase(member.name, name)) {
+            return &member;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace tessaline

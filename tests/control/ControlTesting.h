@@ -1,0 +1,202 @@
+#pragma once
+
+// Test support for the control library: it is loaded as a host loads it, at
+// run time, and everything it writes goes to temporary folders.
+
+#include "tessaline_component.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <optional>
+#include <stdlib.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace tessaline::test {
+
+// The library's five entry points, from one load that lasts the whole run.
+struct ControlLibrary {
+    void* handle = nullptr;
+    TsDllGetClassObjectFn GetClassObject = nullptr;
+    TsDllCanUnloadNowFn CanUnloadNow = nullptr;
+    TsDllRegisterServerFn RegisterServer = nullptr;
+    TsDllUnregisterServerFn UnregisterServer = nullptr;
+    TsDllGetModuleInfoFn GetModuleInfo = nullptr;
+
+    static const ControlLibrary& Get() {
+        static const ControlLibrary library = Load();
+        return library;
+    }
+
+private:
+    template <typename Fn> static Fn Symbol(void* handle, const char* name) {
+        return reinterpret_cast<Fn>(::dlsym(handle, name));
+    }
+    static ControlLibrary Load() {
+        ControlLibrary lib;
+        lib.handle = ::dlopen(TESSALINE_CONTROL_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        if (lib.handle == nullptr) {
+            ADD_FAILURE() << ::dlerror();
+            return lib;
+        }
+        lib.GetClassObject = Symbol<TsDllGetClassObjectFn>(lib.handle, "DllGetClassObject");
+        lib.CanUnloadNow = Symbol<TsDllCanUnloadNowFn>(lib.handle, "DllCanUnloadNow");
+        lib.RegisterServer = Symbol<TsDllRegisterServerFn>(lib.handle, "DllRegisterServer");
+        lib.UnregisterServer = Symbol<TsDllUnregisterServerFn>(lib.handle, "DllUnregisterServer");
+        lib.GetModuleInfo = Symbol<TsDllGetModuleInfoFn>(lib.handle, "DllGetModuleInfo");
+        return lib;
+    }
+};
+
+inline constexpr const char* kControlClsid = "{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}";
+inline constexpr const char* kPropPageClsid = "{A3E45346-70C8-4900-8193-B86FFF51784A}";
+inline constexpr const char* kTypeLibId = "{C55950F9-B8E7-4BEA-B316-2A86074C54F8}";
+
+// Fresh XDG config and data homes and a fresh current folder for one test,
+// and a CUPS server that is not there, so only virtual printers are installed.
+class TempHomes {
+public:
+    TempHomes() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tessaline-control-XXXXXX").string();
+        m_root = ::mkdtemp(pattern.data());
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "CUPS_SERVER"}) {
+            const char* old = std::getenv(name);
+            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        }
+        ::setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
+        // The same path in every test: libcups remembers the first server it was given.
+        ::setenv("CUPS_SERVER", "/nonexistent/tessaline-test/cups.sock", 1);
+        std::filesystem::create_directories(Work());
+        m_oldCwd = std::filesystem::current_path();
+        std::filesystem::current_path(Work());
+    }
+    ~TempHomes() {
+        std::filesystem::current_path(m_oldCwd);
+        for (const auto& [name, value] : m_saved) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+    TempHomes(const TempHomes&) = delete;
+    TempHomes& operator=(const TempHomes&) = delete;
+
+    const std::filesystem::path& Root() const { return m_root; }
+    std::filesystem::path Work() const { return m_root / "work"; }
+    std::filesystem::path DataHome() const { return m_root / "data" / "tessaline"; }
+    std::filesystem::path RegistryFile() const {
+        return m_root / "config" / "tessaline" / "components.reg";
+    }
+
+private:
+    std::filesystem::path m_root;
+    std::filesystem::path m_oldCwd;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+// One control instance, released at the end of its scope.
+class Control {
+public:
+    Control() {
+        const ControlLibrary& lib = ControlLibrary::Get();
+        TsClassFactory* factory = nullptr;
+        if (lib.GetClassObject == nullptr ||
+            lib.GetClassObject(kControlClsid, &factory) != TS_S_OK) {
+            ADD_FAILURE() << "no class object";
+            return;
+        }
+        if (factory->vtbl->CreateInstance(factory, &m_control) != TS_S_OK) {
+            ADD_FAILURE() << "CreateInstance failed";
+        }
+        factory->vtbl->Release(factory);
+    }
+    ~Control() {
+        if (m_control != nullptr) {
+            m_control->vtbl->Release(m_control);
+        }
+    }
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    TsControl* get() const { return m_control; }
+    const TsControlVtbl& operator*() const { return *m_control->vtbl; }
+    const TsControlVtbl* operator->() const { return m_control->vtbl; }
+
+    TsResult Invoke(int32_t dispid, std::vector<TsVariant> args, TsVariant* result) const {
+        return m_control->vtbl->Invoke(m_control, dispid, args.data(),
+                                       static_cast<uint32_t>(args.size()), result);
+    }
+    // A method with a 32-bit result; INT32_MIN when the call itself failed.
+    int32_t InvokeI4(int32_t dispid, std::vector<TsVariant> args) const {
+        TsVariant result{};
+        if (Invoke(dispid, std::move(args), &result) != TS_S_OK || result.vt != TS_VT_I4) {
+            return INT32_MIN;
+        }
+        return result.u.i4;
+    }
+
+private:
+    TsControl* m_control = nullptr;
+};
+
+inline TsVariant I4(int32_t v) {
+    TsVariant var{};
+    var.vt = TS_VT_I4;
+    var.u.i4 = v;
+    return var;
+}
+inline TsVariant I2(int16_t v) {
+    TsVariant var{};
+    var.vt = TS_VT_I2;
+    var.u.i2 = v;
+    return var;
+}
+inline TsVariant Str(const char* v) {
+    TsVariant var{};
+    var.vt = TS_VT_STR;
+    var.u.str = v;
+    return var;
+}
+inline TsVariant RefI4(int32_t* v) {
+    TsVariant var{};
+    var.vt = TS_VT_I4 | TS_VT_BYREF;
+    var.u.pi4 = v;
+    return var;
+}
+inline TsVariant RefI2(int16_t* v) {
+    TsVariant var{};
+    var.vt = TS_VT_I2 | TS_VT_BYREF;
+    var.u.pi2 = v;
+    return var;
+}
+inline TsVariant RefStr(const char** v) {
+    TsVariant var{};
+    var.vt = TS_VT_STR | TS_VT_BYREF;
+    var.u.pstr = v;
+    return var;
+}
+
+// An event sink that hands every event to a function.
+struct Sink {
+    std::function<void(int32_t dispid, const TsVariant* args, uint32_t argc)> onEvent;
+
+    TsEventSink Abi() {
+        return TsEventSink{this,
+                           [](void* context, int32_t dispid, const TsVariant* args, uint32_t argc) {
+                               static_cast<Sink*>(context)->onEvent(dispid, args, argc);
+                           }};
+    }
+};
+
+} // namespace tessaline::test

@@ -1,0 +1,198 @@
+// Calls by dispatch identifier: the four methods with values and with
+// references, and the dispatch errors.
+
+#include "VirtualPrinterFixture.h"
+
+#include <filesystem>
+#include <string>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test;
+
+class Dispatch : public WithVirtualPrinter {
+protected:
+    Control control;
+};
+
+TEST_F(Dispatch, BitmapInfoWritesTheSizeBackThroughItsReferences) {
+    const std::string path = Logo("logo.bmp", 100, 50);
+    const char* pathRef = path.c_str();
+    // The path as a value and as a reference.
+    for (const TsVariant& name : {Str(path.c_str()), RefStr(&pathRef)}) {
+        int32_t bits = -1;
+        int32_t height = -1;
+        int32_t width = -1;
+        EXPECT_EQ(control.InvokeI4(1, {name, RefI4(&bits), RefI4(&height), RefI4(&width)}), 0);
+        EXPECT_EQ(bits, 24);
+        EXPECT_EQ(height, 50);
+        EXPECT_EQ(width, 100);
+    }
+}
+
+TEST_F(Dispatch, BitmapInfoLeavesItsOutputsAloneWhenTheFileDoesNotLoad) {
+    const fs::path notBitmap = homes.Root() / "notes.bmp";
+    ASSERT_TRUE(WriteFile(notBitmap.string(), {'B', 'M', 0, 0}));
+    for (const std::string& path : {notBitmap.string(), (homes.Root() / "missing.bmp").string()}) {
+        int32_t bits = 7;
+        int32_t height = 8;
+        int32_t width = 9;
+        EXPECT_EQ(
+            control.InvokeI4(1, {Str(path.c_str()), RefI4(&bits), RefI4(&height), RefI4(&width)}),
+            -1);
+        EXPECT_EQ(std::vector<int32_t>({bits, height, width}), (std::vector<int32_t>{7, 8, 9}));
+    }
+}
+
+TEST_F(Dispatch, BitmapInfoOutputsMustBeReferencesTo32BitIntegers) {
+    const std::string path = Logo("logo.bmp", 10, 10);
+    int32_t bits = 7;
+    int32_t height = 8;
+    int16_t shortWidth = 9;
+    int32_t width = 9;
+    const std::vector<std::vector<TsVariant>> wrong{
+        {Str(path.c_str()), RefI4(&bits), RefI4(&height), I4(0)},
+        {Str(path.c_str()), RefI4(&bits), RefI4(&height), RefI2(&shortWidth)},
+        {Str(path.c_str()), I4(0), RefI4(&height), RefI4(&width)},
+        {Str(path.c_str()), RefI4(&bits), Str("x"), RefI4(&width)},
+    };
+    for (const auto& args : wrong) {
+        TsVariant result = I4(12345);
+        EXPECT_EQ(control.Invoke(1, args, &result), TS_DISP_E_TYPEMISMATCH);
+        EXPECT_EQ(result.vt, TS_VT_EMPTY);
+    }
+    EXPECT_EQ(std::vector<int32_t>({bits, height, width}), (std::vector<int32_t>{7, 8, 9}));
+    EXPECT_EQ(shortWidth, 9);
+    EXPECT_EQ(control.Invoke(1, {Str(path.c_str()), RefI4(&bits), RefI4(nullptr), RefI4(&width)},
+                             nullptr),
+              TS_E_POINTER);
+}
+
+TEST_F(Dispatch, PreviewReturnsThePathOfThePreviewItWrote) {
+    const std::string path = Logo("logo.bmp", 40, 20);
+    int16_t mode = 1;
+    int16_t brightness = 5;
+    int32_t longMode = 0;
+    const std::vector<std::vector<TsVariant>> calls{
+        {Str(path.c_str()), I2(0), I2(5)},
+        {Str(path.c_str()), I4(1), I4(5)}, // 32-bit values where 16 are declared
+        {Str(path.c_str()), RefI2(&mode), RefI2(&brightness)},
+        {Str(path.c_str()), RefI4(&longMode), I2(5)},
+    };
+    const fs::path expected = homes.Work() / "Temp.bmp";
+    for (const auto& args : calls) {
+        fs::remove(expected);
+        TsVariant result{};
+        ASSERT_EQ(control.Invoke(2, args, &result), TS_S_OK);
+        ASSERT_EQ(result.vt, TS_VT_STR);
+        EXPECT_EQ(fs::path(result.u.str), expected);
+        EXPECT_TRUE(fs::exists(expected));
+        control->FreeString(control.get(), const_cast<char*>(result.u.str));
+    }
+}
+
+TEST_F(Dispatch, PreviewRefusesA16BitArgumentThatDoesNotFit) {
+    const std::string path = Logo("logo.bmp", 40, 20);
+    for (const int32_t value : {32768, -32769, INT32_MAX}) {
+        TsVariant result{};
+        EXPECT_EQ(control.Invoke(2, {Str(path.c_str()), I4(value), I2(5)}, &result),
+                  TS_DISP_E_TYPEMISMATCH)
+            << value;
+        EXPECT_EQ(result.vt, TS_VT_EMPTY);
+    }
+    EXPECT_FALSE(fs::exists(homes.Work() / "Temp.bmp"));
+}
+
+TEST_F(Dispatch, PrintWithEveryArgumentByReferenceSendsWhatValuesSend) {
+    int32_t printer = 0;
+    const char* name = kQueue;
+    int32_t range = 2;
+    int32_t mode = 1;
+    int32_t last = 4;
+    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(kQueue), I4(2), I4(1), I4(4)}), 0);
+    EXPECT_EQ(control.InvokeI4(
+                  3, {RefI4(&printer), RefStr(&name), RefI4(&range), RefI4(&mode), RefI4(&last)}),
+              0);
+    ASSERT_EQ(Jobs(), (std::vector<uint32_t>{1, 2}));
+    const std::vector<uint8_t> expected{0x1C, 0x70, 2, 0x31, 0x1C, 0x70, 3,    0x31,
+                                        0x1C, 0x70, 4, 0x31, 0x1D, 0x56, 0x42, 0x01};
+    EXPECT_EQ(Job(1), expected);
+    EXPECT_EQ(Job(2), expected);
+    // The references are read, never written.
+    EXPECT_EQ(std::vector<int32_t>({printer, range, mode, last}),
+              (std::vector<int32_t>{0, 2, 1, 4}));
+}
+
+TEST_F(Dispatch, UploadSendsTheListedLogos) {
+    const std::string list = Logo("a.bmp", 8, 8) + "|";
+    EXPECT_EQ(control.InvokeI4(4, {I4(0), Str(kQueue), Str(list.c_str()), I4(0), I4(5)}), 0);
+    ASSERT_EQ(Jobs(), (std::vector<uint32_t>{1}));
+    std::vector<uint8_t> expected{0x1B, 0x40, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
+    expected.insert(expected.end(), 8, 0xFF);
+    EXPECT_EQ(Job(1), expected);
+}
+
+TEST_F(Dispatch, PrinterMethodsOnAQueueThatIsNotInstalledReturnMinus5) {
+    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str("THERMAL #9"), I4(1), I4(0), I4(0)}), -5);
+    EXPECT_EQ(control.InvokeI4(4, {I4(0), Str("THERMAL #9"), Str("a.bmp|"), I4(0), I4(5)}), -5);
+    EXPECT_TRUE(Jobs().empty());
+}
+
+TEST_F(Dispatch, RefusesUnknownMembersWrongCountsAndWrongTypes) {
+    int32_t out = 0;
+    struct Case {
+        int32_t dispid;
+        std::vector<TsVariant> args;
+        TsResult expected;
+    };
+    const std::vector<Case> cases{
+        {0, {}, TS_DISP_E_MEMBERNOTFOUND},
+        {5, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {-1, {}, TS_DISP_E_MEMBERNOTFOUND},
+        {1, {Str("a.bmp"), RefI4(&out), RefI4(&out)}, TS_DISP_E_BADPARAMCOUNT},
+        {2, {Str("a.bmp"), I2(0), I2(5), I2(0)}, TS_DISP_E_BADPARAMCOUNT},
+        {3, {I4(0), Str(kQueue), I4(1), I4(0)}, TS_DISP_E_BADPARAMCOUNT},
+        {4, {}, TS_DISP_E_BADPARAMCOUNT},
+        {3, {Str("0"), Str(kQueue), I4(1), I4(0), I4(0)}, TS_DISP_E_TYPEMISMATCH},
+        {3, {I4(0), I4(1), I4(1), I4(0), I4(0)}, TS_DISP_E_TYPEMISMATCH},
+        {4, {I4(0), Str(kQueue), I2(0), I4(0), I4(5)}, TS_DISP_E_TYPEMISMATCH},
+        {2, {Str("a.bmp"), TsVariant{}, I2(5)}, TS_DISP_E_TYPEMISMATCH},
+        {3, {I4(0), Str(kQueue), I4(1), I4(0), RefI4(nullptr)}, TS_E_POINTER},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        TsVariant result = I4(777);
+        EXPECT_EQ(control.Invoke(cases[i].dispid, cases[i].args, &result), cases[i].expected)
+            << "case " << i;
+        EXPECT_EQ(result.vt, TS_VT_EMPTY) << "case " << i;
+    }
+    EXPECT_EQ(control->Invoke(control.get(), 3, nullptr, 5, nullptr), TS_E_POINTER);
+    // None of them reached the printer.
+    EXPECT_TRUE(Jobs().empty());
+}
+
+TEST_F(Dispatch, A16BitPrinterArgumentIsWidened) {
+    int16_t printer = 0;
+    EXPECT_EQ(control.InvokeI4(3, {RefI2(&printer), Str(kQueue), I2(5), I4(3), I4(0)}), 0);
+    EXPECT_EQ(Job(1), (std::vector<uint8_t>{0x1C, 0x70, 5, 0x33, 0x1D, 0x56, 0x42, 0x01}));
+}
+
+TEST_F(Dispatch, StringsReachTheSpoolerAsTheHostsBytes) {
+    const std::string name = "THERMAL #1 caf\xC3\xA9 \xE2\x80\x93 \xEB\xA1\x9C\xEA\xB3\xA0";
+    ASSERT_TRUE(VirtualPrinterStore(homes.DataHome()).Add(name, {}).ok);
+    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(name.c_str()), I4(9), I4(0), I4(0)}), 0);
+    const fs::path folder = VirtualPrinterStore(homes.DataHome()).PrinterFolder(name);
+    EXPECT_EQ(VirtualPrinterFolder(folder).JobNumbers(), (std::vector<uint32_t>{1}));
+    EXPECT_TRUE(Jobs().empty()); // not "THERMAL #1", whose name it begins with
+}
+
+TEST_F(Dispatch, ANullStringIsTheEmptyString) {
+    // The empty name matches every installed queue in the check, and then
+    // names none to open.
+    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(nullptr), I4(1), I4(0), I4(0)}), -2);
+    EXPECT_TRUE(Jobs().empty());
+}
+
+} // namespace
+} // namespace tessaline

@@ -1,0 +1,48 @@
+#pragma once
+
+// A control test with temporary homes, one installed virtual printer
+// "THERMAL #1" and a few logo files.
+
+#include "BmpBuilder.h"
+#include "ControlTesting.h"
+#include "FileHelpers.h"
+#include "VirtualPrinterFolder.h"
+#include "VirtualPrinterStore.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tessaline::test {
+
+inline constexpr const char* kQueue = "THERMAL #1";
+
+class WithVirtualPrinter : public ::testing::Test {
+protected:
+    WithVirtualPrinter() { EXPECT_TRUE(VirtualPrinterStore(homes.DataHome()).Add(kQueue, {}).ok); }
+
+    // A w × h 24-bit logo, black where `black` says.
+    std::string Logo(
+        const std::string& name, int w, int h,
+        const std::function<bool(int, int)>& black = [](int, int) { return true; }) {
+        const std::filesystem::path path = homes.Root() / name;
+        EXPECT_TRUE(WriteFile(path.string(), Make24(w, h, [&black](int x, int y) {
+                                  return black(x, y) ? Bgr{0, 0, 0} : Bgr{255, 255, 255};
+                              })));
+        return path.string();
+    }
+
+    std::filesystem::path Folder() const {
+        return VirtualPrinterStore(homes.DataHome()).PrinterFolder(kQueue);
+    }
+    std::vector<uint32_t> Jobs() const { return VirtualPrinterFolder(Folder()).JobNumbers(); }
+    std::vector<uint8_t> Job(uint32_t n) const {
+        return ReadWholeFile(Folder() / "jobs" / (VirtualPrinterFolder::JobName(n) + ".bin"))
+            .value_or(std::vector<uint8_t>{});
+    }
+
+    TempHomes homes;
+};
+
+} // namespace tessaline::test
