@@ -17,6 +17,15 @@ constexpr const char* kUsage =
     "  printers    list every installed printer: CUPS queues, then virtual printers\n"
     "  vprinter    add, remove, inspect and feed virtual printers\n"
     "\n"
+    "Through the Tessaline control, as the program calls it:\n"
+    "  register    register the control library (unregister removes it)\n"
+    "  info        a bitmap's depth and size\n"
+    "  preview     convert a logo and write its one-bit preview\n"
+    "  upload      store logos in a printer's NV memory\n"
+    "  print       print stored NV images\n"
+    "  erase       erase a printer's NV memory\n"
+    "  describe    the control's type library\n"
+    "\n"
     "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
 
 constexpr const char* kPrintersUsage =
@@ -77,6 +86,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);
+    }
+    if (IsControlCommand(args[0])) {
+        return RunControlCommand(args[0], rest, env, out, err);
     }
     err << "tessaline-cli: unknown command '" << args[0] << "'\n" << kUsage;
     return kExitUsage;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ControlCommands.h"
+
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
@@ -15,6 +17,7 @@ class SpoolerBackend;
 struct CliEnvironment {
     std::shared_ptr<SpoolerBackend> cups; // may be null: no CUPS queues then
     std::filesystem::path dataHome;       // TessalineDataHome() normally
+    ControlLibraries libraries;           // for register and unregister
 };
 
 // Runs `tessaline-cli` with its arguments (without the program name); what a

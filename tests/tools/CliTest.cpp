@@ -41,7 +41,7 @@ struct CliRun {
 class Cli : public ::testing::Test {
 protected:
     test::TempHome home;
-    CliEnvironment env{nullptr, home.DataHome()};
+    CliEnvironment env{nullptr, home.DataHome(), {}};
 
     CliRun Run(std::vector<std::string> args) {
         std::ostringstream out;

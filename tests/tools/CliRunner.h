@@ -1,0 +1,82 @@
+#pragma once
+
+// Runs the real tessaline-cli binary in a private home: its own data folder
+// (virtual printers), configuration folder (component registry) and working
+// folder, with CUPS pointed at a server that is not there unless a test says
+// otherwise.
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+namespace tessaline::test {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliRunner {
+public:
+    CliRunner() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tessaline-cli-XXXXXX").string();
+        m_root = ::mkdtemp(pattern.data());
+        m_cupsServer = (m_root / "no-cups.sock").string();
+    }
+    ~CliRunner() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_root, ec);
+    }
+    CliRunner(const CliRunner&) = delete;
+    CliRunner& operator=(const CliRunner&) = delete;
+
+    const std::filesystem::path& Root() const { return m_root; }
+    std::filesystem::path DataHome() const { return m_root / "data" / "tessaline"; }
+    void UseCupsServer(const std::string& server) { m_cupsServer = server; }
+
+    static std::string Quote(const std::filesystem::path& p) {
+        std::string q = "'";
+        for (char c : p.string()) {
+            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        return q + "'";
+    }
+
+    CliResult Run(const std::string& args) const {
+        const std::string errFile = (m_root / "stderr.txt").string();
+        const std::string command =
+            "cd " + Quote(m_root) + " && XDG_DATA_HOME=" + Quote(m_root / "data") +
+            " XDG_CONFIG_HOME=" + Quote(m_root / "config") + " CUPS_SERVER=" + Quote(m_cupsServer) +
+            " " + Quote(TESSALINE_CLI_PATH) + " " + args + " 2>" + Quote(errFile);
+        CliResult result;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return result;
+        }
+        std::array<char, 4096> buffer{};
+        std::size_t n = 0;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+            result.out.append(buffer.data(), n);
+        }
+        const int status = ::pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (FILE* f = std::fopen(errFile.c_str(), "r")) {
+            while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) {
+                result.err.append(buffer.data(), n);
+            }
+            std::fclose(f);
+        }
+        return result;
+    }
+
+private:
+    std::filesystem::path m_root;
+    std::string m_cupsServer;
+};
+
+} // namespace tessaline::test

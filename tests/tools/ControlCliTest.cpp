@@ -1,0 +1,144 @@
+// tessaline-cli's control commands, run as a user runs them: the real binary,
+// the control library registered in a private registry, a virtual printer.
+#include "BmpBuilder.h"
+#include "CliRunner.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ControlCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(cli.Run("register " + cli.Quote(TESSALINE_CONTROL_PATH)).status, 0);
+        ASSERT_EQ(cli.Run("vprinter add 'THERMAL #1'").status, 0);
+        logoA = cli.Root() / "a.bmp";
+        logoB = cli.Root() / "b.bmp";
+        test::WriteFile(logoA.string(), test::Make24(100, 50, [](int, int) {
+                            return test::Bgr{0, 0, 0};
+                        }));
+        test::WriteFile(
+            logoB.string(), test::Make24(512, 48, [](int x, int y) {
+                return (x / 8 + y / 8) % 2 ? test::Bgr{0, 0, 0} : test::Bgr{255, 255, 255};
+            }));
+    }
+    fs::path Printer() const { return cli.DataHome() / "printers" / "THERMAL #1"; }
+    std::vector<uint8_t> Job(int n) const {
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d.bin", n);
+        return ReadAll(Printer() / "jobs" / name);
+    }
+
+    test::CliRunner cli;
+    fs::path logoA, logoB;
+};
+
+TEST_F(ControlCli, UploadPrintAllEraseOnAVirtualPrinter) {
+    const auto upload =
+        cli.Run("upload --printer 'THERMAL #1' " + cli.Quote(logoA) + " " + cli.Quote(logoB));
+    ASSERT_EQ(upload.status, 0) << upload.err;
+    EXPECT_NE(upload.err.find("image 2 of 2"), std::string::npos) << upload.err;
+    const auto job1 = Job(1);
+    ASSERT_EQ(job1.size(), 2u + 3 + 4 + 728 + 4 + 3072);
+    EXPECT_EQ(std::vector<uint8_t>(job1.begin(), job1.begin() + 9),
+              (std::vector<uint8_t>{0x1B, 0x40, 0x1C, 0x71, 0x02, 0x0D, 0x00, 0x07, 0x00}));
+    EXPECT_TRUE(fs::exists(Printer() / "nv" / "001.png"));
+    EXPECT_TRUE(fs::exists(Printer() / "nv" / "002.png"));
+
+    ASSERT_EQ(cli.Run("print --printer 'THERMAL #1' --all").status, 0);
+    const auto job2 = Job(2);
+    ASSERT_EQ(job2.size(), 255u * 4 + 4);
+    EXPECT_EQ(job2[4 * 254 + 2], 0xFF);
+    EXPECT_TRUE(fs::exists(Printer() / "paper" / "000002-1.png"));
+
+    ASSERT_EQ(cli.Run("erase --printer 'THERMAL #1'").status, 0);
+    EXPECT_EQ(Job(3),
+              (std::vector<uint8_t>{0x1C, 0x65, 0x1C, 0x70, 0xE8, 0x30, 0x1D, 0x56, 0x42, 0x01}));
+    EXPECT_FALSE(fs::exists(Printer() / "nv" / "001.png"));
+    // The erase switched the driver's logo commands off.
+    const auto record = ReadAll(Printer() / "driver-data" / "TTY DeviceConfig");
+    ASSERT_EQ(record.size(), 1480u);
+    EXPECT_EQ(record[1204], 0);
+    EXPECT_EQ(record[1248], 0);
+}
+
+TEST_F(ControlCli, ResultsBecomeExitStatuses) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"info " + cli.Quote(logoA), 0, ""},
+        {"info " + cli.Quote(cli.Root() / "none.bmp"), 1, "is not a bitmap"},
+        {"upload --printer 'THERMAL #7' " + cli.Quote(logoA), 2, "THERMAL #1"},
+        {"print --printer 'THERMAL #1' --range 1-300", 3, "range of more than 255"},
+        {"upload --printer 'THERMAL #1' " + cli.Quote(cli.Root() / "none.bmp"), 3,
+         "nothing was sent"},
+        {"print --printer 'THERMAL #1' --all --image 2", 1, "exactly one of"},
+        {"preview --mode sharp " + cli.Quote(logoA), 1, "--mode is none or diffusion"},
+        {"upload " + cli.Quote(logoA), 1, "--printer NAME is required"},
+        {"print --printer 'THERMAL #1' --image 2 --size 4", 1, "--size is 0, 1, 2 or 3"},
+    };
+    for (const Case& c : cases) {
+        const auto run = cli.Run(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+    }
+    EXPECT_EQ(cli.Run("info " + cli.Quote(logoA)).out, "bits=24 height=50 width=100\n");
+    // Refusals sent nothing: no job at all reached the printer.
+    EXPECT_TRUE(fs::is_empty(Printer() / "jobs"));
+}
+
+TEST_F(ControlCli, PreviewWritesIntoTheCurrentFolder) {
+    const auto run = cli.Run("preview --mode diffusion --brightness 7 " + cli.Quote(logoB));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, (cli.Root() / "Temp.bmp").string() + "\n");
+    EXPECT_EQ(ReadAll(cli.Root() / "Temp.bmp").size(), 62u + 64 * 48);
+    EXPECT_TRUE(fs::exists(cli.Root() / "TempTe.bmp"));
+}
+
+TEST_F(ControlCli, UnregisterLeavesNothingAndTheCommandsSaySo) {
+    ASSERT_EQ(cli.Run("unregister " + cli.Quote(TESSALINE_CONTROL_PATH)).status, 0);
+    EXPECT_FALSE(fs::exists(cli.Root() / "config" / "tessaline" / "components.reg"));
+    const auto run = cli.Run("info " + cli.Quote(logoA));
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("TESSALINE.TessalineCtrl.1"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("tessaline-cli register"), std::string::npos) << run.err;
+}
+
+TEST_F(ControlCli, EveryCommandHasHelp) {
+    for (const char* command :
+         {"register", "unregister", "info", "preview", "upload", "print", "erase", "describe"}) {
+        const auto run = cli.Run(std::string(command) + " --help");
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_EQ(run.out.rfind(std::string("Usage: tessaline-cli ") + command, 0), 0u) << run.out;
+    }
+}
+
+TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
+    const auto run = cli.Run("describe");
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* line :
+         {"library TESSALINELib 1.0", "[id 1] long BitmapInfo(BSTR NVImage, long* BitsPixel",
+          "[id 2] BSTR Preview(BSTR PreviewName, short ImageMode, short Brightness)",
+          "[id 3] long Print(long Printer, BSTR PrinterName, long Range, long Mode, long lngEnd)",
+          "[id 4] long Upload(long Printer, BSTR PrinterName, BSTR NVImage, long ImageMode, long "
+          "Brightness)",
+          "[id 1] void Progress(long Data)", "coclass Tessaline", "flags control creatable"}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+    }
+}
+
+} // namespace
+} // namespace tessaline

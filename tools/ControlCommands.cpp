@@ -1,0 +1,562 @@
+// The commands that go through the registered Tessaline control, by dispatch
+// identifier, exactly as the program calls it.
+#include "ControlCommands.h"
+
+#include "Cli.h"
+#include "ControlHost.h"
+#include "LibraryRegistration.h"
+#include "Spooler.h"
+#include "VirtualPrinterBackend.h"
+
+#include <charconv>
+#include <optional>
+#include <ostream>
+
+namespace tessaline {
+
+namespace {
+
+constexpr const char* kProgId = "TESSALINE.TessalineCtrl.1";
+constexpr int32_t kBitmapInfo = 1;
+constexpr int32_t kPreview = 2;
+constexpr int32_t kPrint = 3;
+constexpr int32_t kUpload = 4;
+constexpr int32_t kProgress = 1;
+
+// Exit statuses of the control commands.
+constexpr int kExitDone = 0;
+constexpr int kExitWrongUse = 1;       // a usage error, or a file `info` cannot read
+constexpr int kExitNotInstalled = 2;   // the control returned -5
+constexpr int kExitNotTransmitted = 3; // the control returned -1 to -4
+
+constexpr const char* kStatusHelp =
+    "\n"
+    "Exit status: 0 done; 1 wrong command line; 2 the printer is not installed;\n"
+    "3 the control could not send the job (the message says why).\n";
+
+struct Help {
+    const char* name;
+    const char* text;
+};
+
+const Help kHelps[] = {
+    {"register", "Usage: tessaline-cli register [LIBRARY]\n"
+                 "\n"
+                 "Records the control library's classes and type library in your component\n"
+                 "registry, as regsvr32 does, so that the program and this tool can create the\n"
+                 "control. LIBRARY defaults to the control library this tool was built or\n"
+                 "installed with.\n"},
+    {"unregister", "Usage: tessaline-cli unregister [LIBRARY]\n"
+                   "\n"
+                   "Removes exactly the entries that 'register' recorded for LIBRARY.\n"},
+    {"info", "Usage: tessaline-cli info FILE\n"
+             "\n"
+             "Asks the control for a bitmap's size (BitmapInfo) and prints\n"
+             "bits=<n> height=<n> width=<n>. Exit status 1 when FILE is not a bitmap.\n"},
+    {"preview", "Usage: tessaline-cli preview [--mode none|diffusion] [--brightness 0-10] FILE\n"
+                "\n"
+                "Converts FILE as an upload would (Preview) and prints the path of the one-bit\n"
+                "preview bitmap; it lands in the current folder as Temp.bmp (and TempTe.bmp\n"
+                "for diffusion). A one-bit FILE is its own preview. Defaults: none, 5.\n"},
+    {"upload",
+     "Usage: tessaline-cli upload --printer NAME [--mode none|diffusion] [--brightness 0-10]\n"
+     "                            FILE...\n"
+     "\n"
+     "Stores the bitmaps in the printer's NV memory as images 1, 2, ... in the order\n"
+     "given (Upload), replacing every image stored before. Progress goes to stderr.\n"
+     "NV memory wears with writes: upload rarely. Defaults: none, 5.\n"},
+    {"print", "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
+              "                           [--size 0-3]\n"
+              "\n"
+              "Prints stored NV images (Print) and cuts the paper. Sizes: 0 normal, 1 double\n"
+              "width, 2 double height, 3 both. Default size 0.\n"},
+    {"erase", "Usage: tessaline-cli erase --printer NAME\n"
+              "\n"
+              "Erases every NV image the printer stores (Print with Printer 3).\n"},
+    {"describe", "Usage: tessaline-cli describe\n"
+                 "\n"
+                 "Prints the control's type library as a host reads it: interfaces, dispatch\n"
+                 "identifiers, members and their parameters.\n"},
+};
+
+const char* HelpOf(const std::string& command) {
+    for (const Help& h : kHelps) {
+        if (command == h.name) {
+            return h.text;
+        }
+    }
+    return "";
+}
+
+int Usage(const std::string& command, const std::string& why, std::ostream& err) {
+    err << "tessaline-cli " << command << ": " << why << "\n" << HelpOf(command);
+    return kExitWrongUse;
+}
+
+std::optional<int32_t> ParseInt(const std::string& text) {
+    int32_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Options of the form --name VALUE; everything else is a plain argument.
+struct ParsedArgs {
+    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<std::string> flags; // options without a value
+    std::vector<std::string> plain;
+    std::string error;
+
+    const std::string* Option(const std::string& name) const {
+        for (const auto& [key, value] : options) {
+            if (key == name) {
+                return &value;
+            }
+        }
+        return nullptr;
+    }
+    bool Flag(const std::string& name) const {
+        return std::find(flags.begin(), flags.end(), name) != flags.end();
+    }
+};
+
+ParsedArgs Parse(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
+                 const std::vector<std::string>& withoutValue) {
+    ParsedArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() < 2 || a.rfind("--", 0) != 0) {
+            parsed.plain.push_back(a);
+            continue;
+        }
+        if (std::find(withoutValue.begin(), withoutValue.end(), a) != withoutValue.end()) {
+            parsed.flags.push_back(a);
+            continue;
+        }
+        if (std::find(withValue.begin(), withValue.end(), a) == withValue.end()) {
+            parsed.error = "unknown option '" + a + "'";
+            return parsed;
+        }
+        if (i + 1 >= args.size()) {
+            parsed.error = a + " needs a value";
+            return parsed;
+        }
+        if (parsed.Option(a) != nullptr) {
+            parsed.error = a + " given twice";
+            return parsed;
+        }
+        parsed.options.emplace_back(a, args[++i]);
+    }
+    return parsed;
+}
+
+// Image mode and brightness as the program passes them: 0 or 1, and 0 to 10.
+bool ReadModeAndBrightness(const ParsedArgs& parsed, int32_t& mode, int32_t& brightness,
+                           std::string& why) {
+    mode = 0;
+    brightness = 5;
+    if (const std::string* m = parsed.Option("--mode")) {
+        if (*m == "none") {
+            mode = 0;
+        } else if (*m == "diffusion") {
+            mode = 1;
+        } else {
+            why = "--mode is none or diffusion, not '" + *m + "'";
+            return false;
+        }
+    }
+    if (const std::string* b = parsed.Option("--brightness")) {
+        const auto value = ParseInt(*b);
+        if (!value || *value < 0 || *value > 10) {
+            why = "--brightness is a whole number from 0 to 10, not '" + *b + "'";
+            return false;
+        }
+        brightness = *value;
+    }
+    return true;
+}
+
+TsVariant I4(int32_t v) {
+    TsVariant var{};
+    var.vt = TS_VT_I4;
+    var.u.i4 = v;
+    return var;
+}
+
+TsVariant I2(int16_t v) {
+    TsVariant var{};
+    var.vt = TS_VT_I2;
+    var.u.i2 = v;
+    return var;
+}
+
+TsVariant Str(const std::string& s) {
+    TsVariant var{};
+    var.vt = TS_VT_STR;
+    var.u.str = s.c_str();
+    return var;
+}
+
+TsVariant RefI4(int32_t* p) {
+    TsVariant var{};
+    var.vt = TS_VT_I4 | TS_VT_BYREF;
+    var.u.pi4 = p;
+    return var;
+}
+
+std::unique_ptr<ControlHost> CreateControl(std::ostream& err) {
+    std::string error;
+    auto host = ControlHost::CreateByProgId(kProgId, error);
+    if (!host) {
+        err << "tessaline-cli: " << error << "\n";
+    }
+    return host;
+}
+
+std::string DescribeFailure(int32_t result) {
+    switch (result) {
+    case -1:
+        return "no memory for the printer's driver record";
+    case -2:
+        return "the printer did not accept a new document";
+    case -3:
+        return "the printer's spooler refused the bytes; nothing partial was printed";
+    case -4:
+        return "the request cannot be sent whole (a file that does not load or is too large, "
+               "more than 255 files, or a range of more than 255 images); nothing was sent";
+    default:
+        return "the control returned " + std::to_string(result);
+    }
+}
+
+// Turns the result of Upload or Print into an exit status and a message.
+int PrinterOutcome(int32_t result, const std::string& printer, const CliEnvironment& env,
+                   std::ostream& err) {
+    if (result == 0) {
+        return kExitDone;
+    }
+    if (result == -5) {
+        Spooler spooler;
+        if (env.cups) {
+            spooler.Install(env.cups);
+        }
+        spooler.Install(std::make_shared<VirtualPrinterBackend>(env.dataHome));
+        const QueueList list = spooler.ListQueues();
+        err << "tessaline-cli: the printer \"" << printer << "\" is not installed.";
+        if (list.names.empty()) {
+            err << " No printers are installed; add a CUPS queue, or a virtual printer with\n"
+                   "  tessaline-cli vprinter add \""
+                << printer << "\"\n";
+        } else {
+            err << " Installed printers:\n";
+            for (const std::string& name : list.names) {
+                err << "  " << name << "\n";
+            }
+        }
+        return kExitNotInstalled;
+    }
+    err << "tessaline-cli: communication error, can not be transmitted: " << DescribeFailure(result)
+        << " (" << result << ")\n";
+    return kExitNotTransmitted;
+}
+
+int Register(const std::vector<std::string>& args, const ControlLibraries& libraries, bool undo,
+             std::ostream& out, std::ostream& err) {
+    const std::string command = undo ? "unregister" : "register";
+    if (args.size() > 1) {
+        return Usage(command, "too many arguments", err);
+    }
+    const std::filesystem::path library =
+        args.empty() ? libraries.Default() : std::filesystem::path(args[0]);
+    std::string error;
+    if (!RegisterLibrary(library, undo, error)) {
+        err << "tessaline-cli " << command << ": " << error << "\n";
+        return kExitNotTransmitted;
+    }
+    out << (undo ? "Unregistered " : "Registered ") << std::filesystem::absolute(library).string()
+        << "\n";
+    return kExitDone;
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 1) {
+        return Usage("info", args.empty() ? "missing FILE" : "too many arguments", err);
+    }
+    auto host = CreateControl(err);
+    if (!host) {
+        return kExitNotTransmitted;
+    }
+    int32_t bits = 0, height = 0, width = 0;
+    TsVariant argv[] = {Str(args[0]), RefI4(&bits), RefI4(&height), RefI4(&width)};
+    int32_t result = 0;
+    const TsResult hr = host->InvokeI4(kBitmapInfo, argv, result);
+    if (TS_FAILED(hr) || result != 0) {
+        err << "tessaline-cli info: " << args[0] << " is not a bitmap that can be read\n";
+        return kExitWrongUse;
+    }
+    out << "bits=" << bits << " height=" << height << " width=" << width << "\n";
+    return kExitDone;
+}
+
+int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const ParsedArgs parsed = Parse(args, {"--mode", "--brightness"}, {});
+    if (!parsed.error.empty()) {
+        return Usage("preview", parsed.error, err);
+    }
+    if (parsed.plain.size() != 1) {
+        return Usage("preview", parsed.plain.empty() ? "missing FILE" : "one FILE at a time", err);
+    }
+    int32_t mode = 0, brightness = 5;
+    std::string why;
+    if (!ReadModeAndBrightness(parsed, mode, brightness, why)) {
+        return Usage("preview", why, err);
+    }
+    auto host = CreateControl(err);
+    if (!host) {
+        return kExitNotTransmitted;
+    }
+    TsVariant argv[] = {Str(parsed.plain[0]), I2(static_cast<int16_t>(mode)),
+                        I2(static_cast<int16_t>(brightness))};
+    std::string path;
+    if (TS_FAILED(host->InvokeStr(kPreview, argv, path))) {
+        err << "tessaline-cli preview: the control refused the call\n";
+        return kExitNotTransmitted;
+    }
+    out << path << "\n";
+    return kExitDone;
+}
+
+int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& env,
+                  std::ostream& err) {
+    const ParsedArgs parsed = Parse(args, {"--printer", "--mode", "--brightness"}, {});
+    if (!parsed.error.empty()) {
+        return Usage("upload", parsed.error, err);
+    }
+    const std::string* printer = parsed.Option("--printer");
+    if (printer == nullptr) {
+        return Usage("upload", "--printer NAME is required", err);
+    }
+    if (parsed.plain.empty()) {
+        return Usage("upload", "no FILE to upload", err);
+    }
+    int32_t mode = 0, brightness = 5;
+    std::string why;
+    if (!ReadModeAndBrightness(parsed, mode, brightness, why)) {
+        return Usage("upload", why, err);
+    }
+    std::string list;
+    for (const std::string& file : parsed.plain) {
+        // The list separates paths with "|"; such a path cannot be sent.
+        if (file.find_first_of("|\n\r") != std::string::npos) {
+            return Usage("upload", "a path holding \"|\" or a line break cannot be sent: " + file,
+                         err);
+        }
+        list += file + "|";
+    }
+    auto host = CreateControl(err);
+    if (!host) {
+        return kExitNotTransmitted;
+    }
+    const std::size_t total = parsed.plain.size();
+    host->Advise([&err, total](int32_t dispid, std::span<const TsVariant> eventArgs) {
+        if (dispid == kProgress && eventArgs.size() == 1 && eventArgs[0].vt == TS_VT_I4) {
+            err << "image " << eventArgs[0].u.i4 << " of " << total << " sent\n";
+        }
+    });
+    TsVariant argv[] = {I4(0), Str(*printer), Str(list), I4(mode), I4(brightness)};
+    int32_t result = 0;
+    if (TS_FAILED(host->InvokeI4(kUpload, argv, result))) {
+        err << "tessaline-cli upload: the control refused the call\n";
+        return kExitNotTransmitted;
+    }
+    return PrinterOutcome(result, *printer, env, err);
+}
+
+int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env, bool erase,
+                 std::ostream& err) {
+    const std::string command = erase ? "erase" : "print";
+    const ParsedArgs parsed =
+        erase ? Parse(args, {"--printer"}, {})
+              : Parse(args, {"--printer", "--image", "--range", "--size"}, {"--all"});
+    if (!parsed.error.empty()) {
+        return Usage(command, parsed.error, err);
+    }
+    if (!parsed.plain.empty()) {
+        return Usage(command, "unexpected argument '" + parsed.plain[0] + "'", err);
+    }
+    const std::string* printer = parsed.Option("--printer");
+    if (printer == nullptr) {
+        return Usage(command, "--printer NAME is required", err);
+    }
+    int32_t selector = 0, range = 0, size = 0, last = 0;
+    if (erase) {
+        selector = 3;
+    } else {
+        const std::string* image = parsed.Option("--image");
+        const std::string* span = parsed.Option("--range");
+        const int choices = (parsed.Flag("--all") ? 1 : 0) + (image ? 1 : 0) + (span ? 1 : 0);
+        if (choices != 1) {
+            return Usage(command, "give exactly one of --all, --image N, --range FIRST-LAST", err);
+        }
+        if (image) {
+            const auto n = ParseInt(*image);
+            if (!n || *n < 1 || *n > 255) {
+                return Usage(command, "--image is an image number from 1 to 255", err);
+            }
+            range = *n;
+        } else if (span) {
+            const std::size_t dash = span->find('-', 1);
+            const auto first =
+                dash == std::string::npos ? std::nullopt : ParseInt(span->substr(0, dash));
+            const auto second =
+                dash == std::string::npos ? std::nullopt : ParseInt(span->substr(dash + 1));
+            if (!first || !second || *first < 1 || *second < *first) {
+                return Usage(command, "--range is FIRST-LAST with 1 <= FIRST <= LAST", err);
+            }
+            range = *first;
+            last = *second;
+        }
+        if (const std::string* s = parsed.Option("--size")) {
+            const auto n = ParseInt(*s);
+            if (!n || *n < 0 || *n > 3) {
+                return Usage(command, "--size is 0, 1, 2 or 3", err);
+            }
+            size = *n;
+        }
+    }
+    auto host = CreateControl(err);
+    if (!host) {
+        return kExitNotTransmitted;
+    }
+    host->Advise([&err](int32_t dispid, std::span<const TsVariant> eventArgs) {
+        if (dispid == kProgress && eventArgs.size() == 1 && eventArgs[0].vt == TS_VT_I4 &&
+            eventArgs[0].u.i4 % 32 == 0) {
+            err << "image " << eventArgs[0].u.i4 << " of 255 requested\n";
+        }
+    });
+    TsVariant argv[] = {I4(selector), Str(*printer), I4(range), I4(size), I4(last)};
+    int32_t result = 0;
+    if (TS_FAILED(host->InvokeI4(kPrint, argv, result))) {
+        err << "tessaline-cli " << command << ": the control refused the call\n";
+        return kExitNotTransmitted;
+    }
+    return PrinterOutcome(result, *printer, env, err);
+}
+
+std::string TypeName(uint16_t vt) {
+    const bool byRef = (vt & TS_VT_BYREF) != 0;
+    std::string name;
+    switch (vt & ~TS_VT_BYREF) {
+    case TS_VT_I2:
+        name = "short";
+        break;
+    case TS_VT_I4:
+        name = "long";
+        break;
+    case TS_VT_STR:
+        name = "BSTR";
+        break;
+    case TS_VT_EMPTY:
+        name = "void";
+        break;
+    default:
+        name = "vt" + std::to_string(vt);
+    }
+    return byRef ? name + "*" : name;
+}
+
+int Describe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty()) {
+        return Usage("describe", "unexpected argument '" + args[0] + "'", err);
+    }
+    auto host = CreateControl(err);
+    if (!host) {
+        return kExitNotTransmitted;
+    }
+    const TsTypeLibInfo* lib = host->TypeLib();
+    if (lib == nullptr) {
+        err << "tessaline-cli describe: the control gives no type information\n";
+        return kExitNotTransmitted;
+    }
+    out << "library " << lib->name << " " << lib->majorVersion << "." << lib->minorVersion << " "
+        << lib->uuid << "\n  helpstring \"" << lib->helpString << "\"\n  helpfile \""
+        << lib->helpFile << "\"\n  from " << host->LibraryPath() << "\n";
+    for (uint32_t i = 0; i < lib->interfaceCount; ++i) {
+        const TsInterfaceInfo& itf = lib->interfaces[i];
+        out << "\ndispinterface " << itf.name << " " << itf.uuid
+            << ((itf.flags & TS_TYPE_SOURCE) ? " (events)" : "") << "\n  helpstring \""
+            << itf.helpString << "\"\n";
+        for (uint32_t m = 0; m < itf.memberCount; ++m) {
+            const TsMemberInfo& member = itf.members[m];
+            out << "  [id " << member.dispid << "] " << TypeName(member.resultVt) << " "
+                << member.name << "(";
+            for (uint32_t p = 0; p < member.paramCount; ++p) {
+                out << (p ? ", " : "") << TypeName(member.params[p].vt) << " "
+                    << member.params[p].name;
+            }
+            out << ")\n";
+        }
+    }
+    for (uint32_t i = 0; i < lib->classCount; ++i) {
+        const TsClassInfo& cls = lib->classes[i];
+        out << "\ncoclass " << cls.name << " " << cls.uuid << "\n  helpstring \"" << cls.helpString
+            << "\"\n  flags" << ((cls.flags & TS_CLASS_CONTROL) ? " control" : "")
+            << ((cls.flags & TS_CLASS_CREATABLE) ? " creatable" : "") << "\n  default "
+            << cls.defaultInterface << "\n  source " << cls.defaultSource << "\n";
+    }
+    return kExitDone;
+}
+
+} // namespace
+
+std::filesystem::path ControlLibraries::Default() const {
+    // A tool run from the build tree registers the library built beside it.
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec && !buildTree.empty() && !builtLibrary.empty()) {
+        const auto rel = self.lexically_relative(buildTree);
+        if (!rel.empty() && rel.native().rfind("..", 0) != 0) {
+            return builtLibrary;
+        }
+    }
+    return installedLibrary;
+}
+
+bool IsControlCommand(const std::string& command) {
+    for (const Help& h : kHelps) {
+        if (command == h.name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int RunControlCommand(const std::string& command, const std::vector<std::string>& args,
+                      const CliEnvironment& env, std::ostream& out, std::ostream& err) {
+    if (WantsHelp(args)) {
+        out << HelpOf(command)
+            << (command == "register" || command == "unregister" ? "" : kStatusHelp);
+        return kExitDone;
+    }
+    if (command == "register" || command == "unregister") {
+        return Register(args, env.libraries, command == "unregister", out, err);
+    }
+    if (command == "info") {
+        return Info(args, out, err);
+    }
+    if (command == "preview") {
+        return PreviewCommand(args, out, err);
+    }
+    if (command == "upload") {
+        return UploadCommand(args, env, err);
+    }
+    if (command == "print" || command == "erase") {
+        return PrintCommand(args, env, command == "erase", err);
+    }
+    return Describe(args, out, err);
+}
+
+} // namespace tessaline
