@@ -6,6 +6,7 @@
 #include "ControlHost.h"
 #include "LibraryRegistration.h"
 #include "Spooler.h"
+#include "Variants.h"
 #include "VirtualPrinterBackend.h"
 
 #include <charconv>
@@ -179,34 +180,6 @@ bool ReadModeAndBrightness(const ParsedArgs& parsed, int32_t& mode, int32_t& bri
     return true;
 }
 
-TsVariant I4(int32_t v) {
-    TsVariant var{};
-    var.vt = TS_VT_I4;
-    var.u.i4 = v;
-    return var;
-}
-
-TsVariant I2(int16_t v) {
-    TsVariant var{};
-    var.vt = TS_VT_I2;
-    var.u.i2 = v;
-    return var;
-}
-
-TsVariant Str(const std::string& s) {
-    TsVariant var{};
-    var.vt = TS_VT_STR;
-    var.u.str = s.c_str();
-    return var;
-}
-
-TsVariant RefI4(int32_t* p) {
-    TsVariant var{};
-    var.vt = TS_VT_I4 | TS_VT_BYREF;
-    var.u.pi4 = p;
-    return var;
-}
-
 std::unique_ptr<ControlHost> CreateControl(std::ostream& err) {
     std::string error;
     auto host = ControlHost::CreateByProgId(kProgId, error);
@@ -290,7 +263,7 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         return kExitNotTransmitted;
     }
     int32_t bits = 0, height = 0, width = 0;
-    TsVariant argv[] = {Str(args[0]), RefI4(&bits), RefI4(&height), RefI4(&width)};
+    TsVariant argv[] = {MakeStr(args[0]), MakeI4Ref(&bits), MakeI4Ref(&height), MakeI4Ref(&width)};
     int32_t result = 0;
     const TsResult hr = host->InvokeI4(kBitmapInfo, argv, result);
     if (TS_FAILED(hr) || result != 0) {
@@ -318,8 +291,8 @@ int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (!host) {
         return kExitNotTransmitted;
     }
-    TsVariant argv[] = {Str(parsed.plain[0]), I2(static_cast<int16_t>(mode)),
-                        I2(static_cast<int16_t>(brightness))};
+    TsVariant argv[] = {MakeStr(parsed.plain[0]), MakeI2(static_cast<int16_t>(mode)),
+                        MakeI2(static_cast<int16_t>(brightness))};
     std::string path;
     if (TS_FAILED(host->InvokeStr(kPreview, argv, path))) {
         err << "tessaline-cli preview: the control refused the call\n";
@@ -362,11 +335,13 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     }
     const std::size_t total = parsed.plain.size();
     host->Advise([&err, total](int32_t dispid, std::span<const TsVariant> eventArgs) {
-        if (dispid == kProgress && eventArgs.size() == 1 && eventArgs[0].vt == TS_VT_I4) {
-            err << "image " << eventArgs[0].u.i4 << " of " << total << " sent\n";
+        const auto k = eventArgs.size() == 1 ? VariantInt(eventArgs[0]) : std::nullopt;
+        if (dispid == kProgress && k) {
+            err << "image " << *k << " of " << total << " sent\n";
         }
     });
-    TsVariant argv[] = {I4(0), Str(*printer), Str(list), I4(mode), I4(brightness)};
+    TsVariant argv[] = {MakeI4(0), MakeStr(*printer), MakeStr(list), MakeI4(mode),
+                        MakeI4(brightness)};
     int32_t result = 0;
     if (TS_FAILED(host->InvokeI4(kUpload, argv, result))) {
         err << "tessaline-cli upload: the control refused the call\n";
@@ -432,12 +407,13 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         return kExitNotTransmitted;
     }
     host->Advise([&err](int32_t dispid, std::span<const TsVariant> eventArgs) {
-        if (dispid == kProgress && eventArgs.size() == 1 && eventArgs[0].vt == TS_VT_I4 &&
-            eventArgs[0].u.i4 % 32 == 0) {
-            err << "image " << eventArgs[0].u.i4 << " of 255 requested\n";
+        const auto j = eventArgs.size() == 1 ? VariantInt(eventArgs[0]) : std::nullopt;
+        if (dispid == kProgress && j && *j % 32 == 0) {
+            err << "image " << *j << " of 255 requested\n";
         }
     });
-    TsVariant argv[] = {I4(selector), Str(*printer), I4(range), I4(size), I4(last)};
+    TsVariant argv[] = {MakeI4(selector), MakeStr(*printer), MakeI4(range), MakeI4(size),
+                        MakeI4(last)};
     int32_t result = 0;
     if (TS_FAILED(host->InvokeI4(kPrint, argv, result))) {
         err << "tessaline-cli " << command << ": the control refused the call\n";
