@@ -14,7 +14,7 @@ PACKAGES=(
   # private CUPS server for the integration tests, lp for the benchmark
   cups-daemon cups-client cups-bsd
   # Korean texts in the program, and a display for window tests
-  fonts-nanum xvfb
+  fonts-nanum fonts-liberation2 xvfb
 )
 
 missing=()

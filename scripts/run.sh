@@ -1,8 +1,47 @@
 #!/usr/bin/env bash
-# Builds Tessaline and runs its main job. Extra arguments go to the program.
+# Builds Tessaline, registers its control and opens the logo utility.
+# Extra arguments go to the program.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+# Everything the build and the program need, xvfb-run included.
 ./scripts/install-deps.sh
+
+# The program is a desktop window; say so before spending minutes on a build.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  cat >&2 <<'EOF'
+run.sh: Tessaline is a desktop program and needs a display, but neither DISPLAY
+nor WAYLAND_DISPLAY is set (no X11 or Wayland session is reachable from here).
+
+Run it from a terminal inside your desktop session, or over SSH with X11
+forwarding (ssh -X). On a machine without a screen, give it a virtual one:
+
+    xvfb-run -a ./scripts/run.sh
+EOF
+  exit 2
+fi
+
 cmake --preset default >/dev/null
-cmake --build --preset default --target tessaline-sample
-exec ./build/default/samples/tessaline-sample "$@"
+cmake --build --preset default --target tessaline tessaline-cli tessaline-control
+
+build="$root/build/default"
+cli="$build/tools/tessaline-cli"
+
+# The program finds its control through the component registry, never by path.
+"$cli" register "$build/control/libtessaline-control.so" >/dev/null
+
+# Without a thermal printer queue the program has nothing to work on: give it
+# a virtual one, which draws what it prints as pictures.
+printers="$("$cli" printers || true)"
+if ! grep -Eqx 'THERMAL #([1-9]|1[0-5])' <<<"$printers"; then
+  "$cli" vprinter add "THERMAL #1" >/dev/null
+  echo "run.sh: no \"THERMAL #\" printer queue is installed; added the virtual printer \"THERMAL #1\"."
+  echo "run.sh: what it prints goes to $("$cli" vprinter path "THERMAL #1")/paper/"
+fi
+
+# The control writes its preview pictures into the current folder.
+work="${XDG_DATA_HOME:-$HOME/.local/share}/tessaline/work"
+mkdir -p "$work"
+cd "$work"
+exec "$build/app/tessaline" "$@"

@@ -197,6 +197,11 @@ struct RefusedCase {
     const char* logPart;
 };
 
+// Test names show the case's name, not a dump of its bytes.
+void PrintTo(const RefusedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class EscPosRefusedDefinition : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(EscPosRefusedDefinition, StoresNothingAndKeepsTheImagesStoredBefore) {

@@ -1,0 +1,82 @@
+#include "AppServices.h"
+#include "CorvidoLogic.h"
+#include "CorvidoTexts.h"
+#include "LogoControl.h"
+#include "LogoMath.h"
+#include "modNVUpload.h"
+
+namespace tessaline {
+
+void CorvidoLogic::cmdSearch_Click() {
+    if (Busy() || !mobjFiles) {
+        return;
+    }
+    if (mobjFiles->xCount() >= kMaxLogoFiles) {
+        m_services.MessageBox(kMsgListFull, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    AddFile();
+}
+
+void CorvidoLogic::AddFile() {
+    const FileChoice choice = m_services.OpenFileDialog(m_services.ProgramFolder(), kLogoFilter);
+    if (choice.fileName.empty()) {
+        return;
+    }
+    if (!StorableLogoPath(choice.fileName)) {
+        // The settings file and the NVImage string separate paths with "|"
+        // and lines; such a path would split into pieces there.
+        m_services.MessageBox("This file cannot be listed: its name holds \"|\", a line break "
+                              "or a NUL character.\r\nRename the file or its folder and add it "
+                              "again.",
+                              gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    if (m_control == nullptr) {
+        return;
+    }
+    std::optional<BitmapInfoReply> info;
+    {
+        BusyScope busy(m_busy);
+        info = m_control->BitmapInfo(choice.fileName);
+    }
+    if (!info || info->result < 0) {
+        m_services.MessageBox("This file cannot be read as a logo bitmap (.bmp).\r\n" +
+                                  choice.fileName,
+                              gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    if (!LogoInRange(info->height, info->width)) {
+        m_services.MessageBox(kMsgOutOfRange, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    mobjFiles->xAdd(choice.fileName, choice.fileTitle, NvSize(info->height, info->width),
+                    info->height, info->width);
+    RefreshFileList();
+}
+
+void CorvidoLogic::cmdRemove_Click() {
+    if (Busy() || !mobjFiles || m_view.ItemCount() == 0) {
+        return;
+    }
+    const int32_t selected = m_view.SelectedIndex();
+    if (selected == 0) {
+        return; // rows but no selection: nothing names the entry to remove
+    }
+    if (m_services.MessageBox(kMsgRemove, gstrTitle, MsgButtons::YesNo, MsgIcon::None) ==
+        MsgAnswer::No) {
+        return;
+    }
+    mobjFiles->xRemove(m_view.SelectedIndex());
+    RefreshFileList();
+}
+
+void CorvidoLogic::cmdReset_Click() {
+    if (Busy() || !mobjFiles) {
+        return;
+    }
+    mobjFiles->xReset();
+    RefreshFileList();
+}
+
+} // namespace tessaline

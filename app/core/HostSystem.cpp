@@ -1,0 +1,120 @@
+#include "HostSystem.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tessaline {
+
+namespace {
+
+struct LanguagePage {
+    std::string_view language;
+    int32_t codePage;
+};
+
+// Languages whose Windows ANSI page is not 1252.
+constexpr std::array kLanguagePages{
+    LanguagePage{"ko", 949},  LanguagePage{"ja", 932},  LanguagePage{"th", 874},
+    LanguagePage{"cs", 1250}, LanguagePage{"hu", 1250}, LanguagePage{"pl", 1250},
+    LanguagePage{"ro", 1250}, LanguagePage{"hr", 1250}, LanguagePage{"sk", 1250},
+    LanguagePage{"sl", 1250}, LanguagePage{"sq", 1250}, LanguagePage{"bs", 1250},
+    LanguagePage{"ru", 1251}, LanguagePage{"uk", 1251}, LanguagePage{"be", 1251},
+    LanguagePage{"bg", 1251}, LanguagePage{"mk", 1251}, LanguagePage{"sr", 1251},
+    LanguagePage{"kk", 1251}, LanguagePage{"ky", 1251}, LanguagePage{"mn", 1251},
+    LanguagePage{"tt", 1251}, LanguagePage{"el", 1253}, LanguagePage{"tr", 1254},
+    LanguagePage{"az", 1254}, LanguagePage{"uz", 1254}, LanguagePage{"he", 1255},
+    LanguagePage{"yi", 1255}, LanguagePage{"ar", 1256}, LanguagePage{"fa", 1256},
+    LanguagePage{"ur", 1256}, LanguagePage{"et", 1257}, LanguagePage{"lv", 1257},
+    LanguagePage{"lt", 1257}, LanguagePage{"vi", 1258},
+};
+
+} // namespace
+
+int32_t CodePageForLocale(std::string_view locale) {
+    // language[_territory][.charset][@modifier]
+    const size_t end = locale.find_first_of("_.@");
+    const std::string_view language = locale.substr(0, end);
+    std::string_view territory;
+    if (end != std::string_view::npos && locale[end] == '_') {
+        const std::string_view rest = locale.substr(end + 1);
+        territory = rest.substr(0, rest.find_first_of(".@"));
+    }
+    if (language == "zh") {
+        // Traditional characters in Taiwan, Hong Kong and Macao, simplified elsewhere.
+        return territory == "TW" || territory == "HK" || territory == "MO" ? 950 : 936;
+    }
+    if (language == "sr" && locale.find("@latin") != std::string_view::npos) {
+        return 1250;
+    }
+    for (const LanguagePage& entry : kLanguagePages) {
+        if (entry.language == language) {
+            return entry.codePage;
+        }
+    }
+    return 1252;
+}
+
+std::string CharacterLocale(const EnvironmentLookup& getenv) {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = getenv(name);
+        if (value != nullptr && value[0] != '\0') {
+            return value;
+        }
+    }
+    return "C";
+}
+
+int32_t EnvironmentCodePage() {
+    return CodePageForLocale(CharacterLocale([](const char* name) { return std::getenv(name); }));
+}
+
+std::string ExecutableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        return std::filesystem::current_path(ec).string();
+    }
+    return exe.parent_path().string();
+}
+
+std::string UserConfigHome() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0') {
+        home = env;
+    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+        home = pw->pw_dir;
+    }
+    return home + "/.config";
+}
+
+bool CanCreateFileIn(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return false;
+    }
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool PathIsFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+AppStatus RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        return AppStatus::Fail("cannot delete " + path + ": " + std::strerror(errno));
+    }
+    return {};
+}
+
+} // namespace tessaline

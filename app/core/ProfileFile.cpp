@@ -1,0 +1,239 @@
+#include "ProfileFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tessaline {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    const char* blanks = " \t\r";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if ((ca >= 'A' && ca <= 'Z' ? ca + 32 : ca) != (cb >= 'A' && cb <= 'Z' ? cb + 32 : cb)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of profile text, split where it matters.
+struct Line {
+    std::string_view raw;
+    bool isSection = false;
+    std::string_view name; // section name, or key
+    std::string_view value;
+    bool isKey = false;
+};
+
+std::vector<Line> SplitLines(std::string_view text) {
+    std::vector<Line> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        Line line;
+        line.raw = text.substr(start, end - start);
+        const std::string_view body = Trim(line.raw);
+        if (!body.empty() && body.front() == '[') {
+            const size_t close = body.find(']');
+            line.isSection = true;
+            line.name =
+                Trim(body.substr(1, close == std::string_view::npos ? body.size() - 1 : close - 1));
+        } else if (const size_t eq = body.find('='); eq != std::string_view::npos) {
+            line.isKey = true;
+            line.name = Trim(body.substr(0, eq));
+            line.value = Trim(body.substr(eq + 1));
+        }
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
+                                            std::string_view key) {
+    bool inSection = false;
+    for (const Line& line : SplitLines(text)) {
+        if (line.isSection) {
+            inSection = SameName(line.name, section);
+        } else if (inSection && line.isKey && SameName(line.name, key)) {
+            return std::string(line.value);
+        }
+    }
+    return std::nullopt;
+}
+
+std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                            std::string_view value) {
+    const std::vector<Line> lines = SplitLines(text);
+    const std::string newLine = std::string(key) + "=" + std::string(value) + "\n";
+    // Where the first section of that name is, where its key is, and its last key line.
+    std::optional<size_t> sectionAt;
+    std::optional<size_t> keyAt;
+    size_t insertAfter = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].isSection) {
+            if (sectionAt) {
+                break;
+            }
+            if (SameName(lines[i].name, section)) {
+                sectionAt = i;
+                insertAfter = i;
+            }
+        } else if (sectionAt && lines[i].isKey) {
+            insertAfter = i;
+            if (!keyAt && SameName(lines[i].name, key)) {
+                keyAt = i;
+            }
+        }
+    }
+    std::string out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (keyAt && i == *keyAt) {
+            out += newLine;
+            continue;
+        }
+        out += lines[i].raw;
+        out += '\n';
+        if (sectionAt && !keyAt && i == insertAfter) {
+            out += newLine;
+        }
+    }
+    if (!sectionAt) {
+        out += "[" + std::string(section) + "]\n" + newLine;
+    }
+    return out;
+}
+
+std::string FormatProfile(std::string_view section, const ProfileEntries& entries) {
+    std::string out = "[" + std::string(section) + "]\n";
+    for (const auto& [key, value] : entries) {
+        out += key;
+        out += '=';
+        out += value;
+        out += '\n';
+    }
+    return out;
+}
+
+AppStatus ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                                const FileWriteHooks* hooks) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::error_code ec;
+    if (target.has_parent_path()) {
+        fs::create_directories(target.parent_path(), ec);
+        if (ec) {
+            return AppStatus::Fail("cannot create the folder " + target.parent_path().string() +
+                                   ": " + ec.message());
+        }
+    }
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        return AppStatus::Fail("cannot create a file beside " + path + ": " + std::strerror(errno));
+    }
+    auto fail = [&](const char* what) {
+        const int saved = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return AppStatus::Fail(std::string(what) + " " + temp + ": " + std::strerror(saved));
+    };
+    ::fchmod(fd, 0644);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        // Whole blocks, so a hook can stop the process between two of them.
+        const size_t chunk = std::min<size_t>(bytes.size() - done, 4096);
+        if (hooks && hooks->write) {
+            if (!hooks->write(fd, bytes.data() + done, chunk)) {
+                return fail("cannot write");
+            }
+            done += chunk;
+            continue;
+        }
+        const ssize_t n = ::write(fd, bytes.data() + done, chunk);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return fail("cannot write");
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        return fail("cannot flush");
+    }
+    if (::close(fd) != 0) {
+        const int saved = errno;
+        ::unlink(temp.c_str());
+        return AppStatus::Fail("cannot close " + temp + ": " + std::strerror(saved));
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
+        ::unlink(temp.c_str());
+        return AppStatus::Fail("cannot replace " + path + ": " + std::strerror(saved));
+    }
+    return {};
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return std::move(content).str();
+}
+
+std::string ReadProfileFileString(const std::string& file, const std::string& section,
+                                  const std::string& key) {
+    auto text = ReadWholeFile(file);
+    if (!text) {
+        return {};
+    }
+    return FindProfileValue(*text, section, key).value_or(std::string());
+}
+
+AppStatus WriteProfileFileString(const std::string& file, const std::string& section,
+                                 const std::string& key, const std::string& value) {
+    const std::string old = ReadWholeFile(file).value_or(std::string());
+    return ReplaceFileAtomically(file, SetProfileValue(old, section, key, value));
+}
+
+AppStatus ReplaceProfileFileWith(const std::string& file, const std::string& section,
+                                 const ProfileEntries& entries, const FileWriteHooks* hooks) {
+    return ReplaceFileAtomically(file, FormatProfile(section, entries), hooks);
+}
+
+} // namespace tessaline

@@ -1,0 +1,103 @@
+#include "modNVUpload.h"
+
+#include "AppServices.h"
+
+#include <charconv>
+#include <cstdint>
+
+namespace tessaline {
+
+AppStatus WriteLogoIni(AppServices& services, const std::string& strFile, const std::string& strKey,
+                       const std::string& strValue) {
+    return services.WriteProfileString(strFile, kLogoSection, strKey, strValue);
+}
+
+std::string ReadLogoIni(AppServices& services, const std::string& strFile,
+                        const std::string& strKey) {
+    std::string value = services.ReadProfileString(strFile, kLogoSection, strKey);
+    std::erase(value, '\0');
+    return value;
+}
+
+std::string LogoKey(int position) {
+    return kLogoKeyPrefix + std::to_string(position);
+}
+
+std::string FormatLogoValue(const clsFile& file) {
+    return file.mstrFileName + '|' + file.mstrFileTitle + '|' + std::to_string(file.mlngSize) +
+           '|' + std::to_string(file.mlngHeight) + '|' + std::to_string(file.mlngWidth);
+}
+
+namespace {
+
+// A whole decimal number with an optional minus sign that fits 32 bits.
+std::optional<int32_t> WholeNumber(std::string_view text) {
+    if (text.empty() || text == "-") {
+        return std::nullopt;
+    }
+    int32_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<clsFile> ParseLogoValue(std::string_view value) {
+    std::string_view fields[5];
+    size_t start = 0;
+    for (int i = 0; i < 5; ++i) {
+        const size_t bar = value.find('|', start);
+        if (bar == std::string_view::npos) {
+            if (i < 4) {
+                return std::nullopt;
+            }
+            fields[i] = value.substr(start);
+        } else {
+            // Anything after a fifth "|" is left alone, as the list always did.
+            fields[i] = value.substr(start, bar - start);
+            start = bar + 1;
+        }
+    }
+    auto size = WholeNumber(fields[2]);
+    auto height = WholeNumber(fields[3]);
+    auto width = WholeNumber(fields[4]);
+    if (!size || !height || !width) {
+        return std::nullopt;
+    }
+    return clsFile{std::string(fields[0]), std::string(fields[1]), *size, *height, *width};
+}
+
+AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
+                      const std::vector<clsFile>& files) {
+    if (files.empty()) {
+        if (!services.FileExists(strFile)) {
+            return {};
+        }
+        return services.DeleteFile(strFile);
+    }
+    ProfileEntries entries;
+    entries.reserve(files.size());
+    int position = 0;
+    for (const clsFile& file : files) {
+        entries.emplace_back(LogoKey(++position), FormatLogoValue(file));
+    }
+    return services.ReplaceProfileFile(strFile, kLogoSection, entries);
+}
+
+std::string LogoSettingsFile(AppServices& services) {
+    std::string folder = services.ProgramFolder();
+    if (!services.FolderWritable(folder)) {
+        folder = services.ConfigHome() + "/tessaline";
+    }
+    return folder + "/" + kSettingsFileName;
+}
+
+bool StorableLogoPath(std::string_view path) {
+    return path.find_first_of(std::string_view("|\r\n\0", 4)) == std::string_view::npos;
+}
+
+} // namespace tessaline

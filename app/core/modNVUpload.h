@@ -1,0 +1,48 @@
+#pragma once
+
+#include "AppStatus.h"
+#include "clsFile.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaline {
+
+class AppServices;
+
+inline constexpr const char* kLogoSection = "LOGO";
+inline constexpr const char* kLogoKeyPrefix = "Logofile";
+inline constexpr const char* kSettingsFileName = "CorvidoFiles.ini";
+inline constexpr int kMaxLogoFiles = 255;
+
+// Writes key = value into section "LOGO" of the settings file.
+AppStatus WriteLogoIni(AppServices& services, const std::string& strFile, const std::string& strKey,
+                       const std::string& strValue);
+// The key's value in section "LOGO"; empty when the file, section or key is missing.
+std::string ReadLogoIni(AppServices& services, const std::string& strFile,
+                        const std::string& strKey);
+
+// "Logofile" followed by the 1-based position.
+std::string LogoKey(int position);
+// path|title|size|height|width
+std::string FormatLogoValue(const clsFile& file);
+// The entry a stored value describes; nothing when it has fewer than five
+// fields or a size, height or width that is not a whole 32-bit number.
+std::optional<clsFile> ParseLogoValue(std::string_view value);
+
+// Replaces the settings file with the list (keys Logofile1 ...), atomically;
+// an empty list leaves no file.
+AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
+                      const std::vector<clsFile>& files);
+
+// Where the settings file lives: beside the executable when that folder can
+// be written, else in ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline.
+std::string LogoSettingsFile(AppServices& services);
+
+// False for a path the settings file and the NVImage string cannot carry:
+// one holding "|", a line break or a NUL.
+bool StorableLogoPath(std::string_view path);
+
+} // namespace tessaline

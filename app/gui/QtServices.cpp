@@ -1,0 +1,167 @@
+#include "QtServices.h"
+
+#include "CupsBackend.h"
+#include "HostSystem.h"
+#include "ProfileFile.h"
+#include "Spooler.h"
+#include "VirtualPrinterBackend.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
+
+namespace tessaline {
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+std::shared_ptr<const Spooler> SystemSpooler() {
+    auto spooler = std::make_shared<Spooler>();
+    spooler->Install(std::make_shared<CupsBackend>());
+    spooler->Install(std::make_shared<VirtualPrinterBackend>());
+    return spooler;
+}
+
+QtServices::QtServices(std::shared_ptr<const Spooler> spooler) : m_spooler(std::move(spooler)) {}
+
+MsgAnswer QtServices::MessageBox(const std::string& text, const std::optional<std::string>& title,
+                                 MsgButtons buttons, MsgIcon icon) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(Q(title.value_or(kApplicationTitle)));
+    QString body = Q(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box.setText(body);
+    switch (icon) {
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgAnswer::Ok;
+}
+
+std::string QtFileFilter(const std::string& filter) {
+    // Description and pattern alternate, separated by "|".
+    std::string out;
+    size_t start = 0;
+    while (start <= filter.size()) {
+        const size_t bar = filter.find('|', start);
+        const std::string description =
+            filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+        std::string pattern;
+        if (bar != std::string::npos) {
+            const size_t next = filter.find('|', bar + 1);
+            pattern = filter.substr(bar + 1,
+                                    next == std::string::npos ? std::string::npos : next - bar - 1);
+            start = next == std::string::npos ? filter.size() + 1 : next + 1;
+        } else {
+            start = filter.size() + 1;
+        }
+        if (!out.empty()) {
+            out += ";;";
+        }
+        std::string patterns = pattern;
+        std::replace(patterns.begin(), patterns.end(), ';', ' ');
+        if (description.find("(" + pattern + ")") != std::string::npos || pattern.empty()) {
+            out += description;
+        } else {
+            out += description + " (" + patterns + ")";
+        }
+    }
+    return out;
+}
+
+FileChoice QtServices::OpenFileDialog(const std::string& initialFolder, const std::string& filter) {
+    const QString path = QFileDialog::getOpenFileName(m_parent, QString(), Q(initialFolder),
+                                                      Q(QtFileFilter(filter)));
+    if (path.isEmpty()) {
+        return {};
+    }
+    return {path.toStdString(), QFileInfo(path).fileName().toStdString()};
+}
+
+void QtServices::Sleep(int32_t milliseconds) {
+    if (milliseconds <= 0) {
+        return;
+    }
+    // The windows keep painting and answering the desktop while the program
+    // waits, so it is never taken for hung; the user's input waits until the
+    // command is over.
+    QEventLoop wait;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtServices::DoEvents() {
+    QCoreApplication::processEvents();
+}
+
+int32_t QtServices::CodePage() {
+    return EnvironmentCodePage();
+}
+
+std::vector<std::string> QtServices::InstalledPrinters() {
+    if (!m_spooler) {
+        return {};
+    }
+    return m_spooler->ListQueues().names;
+}
+
+std::string QtServices::ProgramFolder() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    return folder.isEmpty() ? ExecutableFolder() : folder.toStdString();
+}
+
+std::string QtServices::ConfigHome() {
+    return UserConfigHome();
+}
+
+bool QtServices::FolderWritable(const std::string& folder) {
+    return CanCreateFileIn(folder);
+}
+
+bool QtServices::FileExists(const std::string& path) {
+    return PathIsFile(path);
+}
+
+AppStatus QtServices::DeleteFile(const std::string& path) {
+    return RemoveFile(path);
+}
+
+std::string QtServices::ReadProfileString(const std::string& file, const std::string& section,
+                                          const std::string& key) {
+    return ReadProfileFileString(file, section, key);
+}
+
+AppStatus QtServices::WriteProfileString(const std::string& file, const std::string& section,
+                                         const std::string& key, const std::string& value) {
+    return WriteProfileFileString(file, section, key, value);
+}
+
+AppStatus QtServices::ReplaceProfileFile(const std::string& file, const std::string& section,
+                                         const ProfileEntries& entries) {
+    return ReplaceProfileFileWith(file, section, entries);
+}
+
+} // namespace tessaline

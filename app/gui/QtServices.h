@@ -1,0 +1,57 @@
+#pragma once
+
+#include "AppServices.h"
+
+#include <memory>
+
+class QWidget;
+
+namespace tessaline {
+
+class Spooler;
+
+// The program's services over Qt's dialogs and event loop and the system:
+// printers through the spooler (CUPS queues, then virtual printers), the
+// settings file through the profile functions.
+class QtServices final : public AppServices {
+public:
+    explicit QtServices(std::shared_ptr<const Spooler> spooler);
+
+    // The window that owns the dialogs; null: none.
+    void SetDialogParent(QWidget* parent) { m_parent = parent; }
+
+    MsgAnswer MessageBox(const std::string& text, const std::optional<std::string>& title,
+                         MsgButtons buttons, MsgIcon icon) override;
+    FileChoice OpenFileDialog(const std::string& initialFolder, const std::string& filter) override;
+    void Sleep(int32_t milliseconds) override;
+    void DoEvents() override;
+    int32_t CodePage() override;
+    std::vector<std::string> InstalledPrinters() override;
+    std::string ProgramFolder() override;
+    std::string ConfigHome() override;
+    bool FolderWritable(const std::string& folder) override;
+    bool FileExists(const std::string& path) override;
+    AppStatus DeleteFile(const std::string& path) override;
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override;
+    AppStatus WriteProfileString(const std::string& file, const std::string& section,
+                                 const std::string& key, const std::string& value) override;
+    AppStatus ReplaceProfileFile(const std::string& file, const std::string& section,
+                                 const ProfileEntries& entries) override;
+
+private:
+    std::shared_ptr<const Spooler> m_spooler;
+    QWidget* m_parent = nullptr;
+};
+
+// The installed printers as the program sees them: the CUPS queues, then the
+// virtual printers under Tessaline's data folder.
+std::shared_ptr<const Spooler> SystemSpooler();
+
+// The application title message boxes show when they name no title of their own.
+inline constexpr const char* kApplicationTitle = "Tessaline";
+
+// "Logo File (*.bmp)|*.bmp" as a Qt file dialog filter ("Logo File (*.bmp)").
+std::string QtFileFilter(const std::string& filter);
+
+} // namespace tessaline

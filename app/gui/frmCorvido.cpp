@@ -1,0 +1,351 @@
+#include "frmCorvido.h"
+
+#include "AppServices.h"
+#include "TessalineHostWidget.h"
+#include "ui_frmCorvido.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSlider>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
+
+using tessaline::Ctl;
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost* host,
+                       tessaline::LogoControl* control, std::string controlError, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::frmCorvido>()) {
+    m_ui->setupUi(this);
+    for (int i = 0; i < tessaline::kControlCount; ++i) {
+        const auto id = static_cast<Ctl>(i);
+        m_controls[static_cast<size_t>(i)] =
+            id == Ctl::Form ? this : findChild<QWidget*>(QLatin1String(tessaline::ControlName(id)));
+        Q_ASSERT(m_controls[static_cast<size_t>(i)] != nullptr);
+    }
+    if (const QScreen* screen = this->screen()) {
+        m_dpi = screen->logicalDotsPerInchY();
+    }
+    for (QLabel* label : {m_ui->lblCopyright_0, m_ui->lblCopyright_1}) {
+        QFont font = label->font();
+        font.setPointSizeF(8.25);
+        label->setFont(font);
+    }
+    m_ui->ListView_0->setColumnCount(0);
+    m_ui->ListView_0->header()->setStretchLastSection(false);
+    m_ui->Tessaline->SetControl(host);
+    PaintAboutPicture();
+    LayOutFromTwips();
+    m_logic = std::make_unique<tessaline::CorvidoLogic>(*this, services, control,
+                                                        std::move(controlError));
+    WireEvents();
+}
+
+frmCorvido::~frmCorvido() = default;
+
+void frmCorvido::Load() {
+    m_logic->Form_Load();
+}
+
+int frmCorvido::Pixels(int twips) const {
+    return static_cast<int>(std::lround(twips * m_dpi / 1440.0));
+}
+
+QWidget* frmCorvido::Control(Ctl control) const {
+    return m_controls[static_cast<size_t>(control)];
+}
+
+void frmCorvido::LayOutFromTwips() {
+    const QRect form = property("twips").toRect();
+    setFixedSize(Pixels(form.width()), Pixels(form.height()));
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        const QVariant twips = widget->property("twips");
+        if (!twips.isValid() || widget->parentWidget() == m_ui->SSTab_Tab0) {
+            continue;
+        }
+        const QRect r = twips.toRect();
+        QRect pixels(Pixels(r.x()), Pixels(r.y()), Pixels(r.width()), Pixels(r.height()));
+        if (r.height() == 0) {
+            pixels.setHeight(widget->sizeHint().height());
+        }
+        widget->setGeometry(pixels);
+    }
+    // The page moves whenever the tab lays itself out (its header's height
+    // depends on the style and font it is shown with), so its children follow.
+    m_ui->SSTab_Tab0->installEventFilter(this);
+    PlaceTabChildren();
+}
+
+void frmCorvido::PlaceTabChildren() {
+    // The tab's children are placed relative to the tab control, as the form
+    // gives them; its page sits below the header.
+    const QPoint offset = m_ui->SSTab_Tab0->mapTo(m_ui->SSTab, QPoint(0, 0));
+    for (QWidget* widget : m_ui->SSTab_Tab0->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QVariant twips = widget->property("twips");
+        if (!twips.isValid()) {
+            continue;
+        }
+        const QRect r = twips.toRect();
+        QRect pixels(Pixels(r.x()), Pixels(r.y()), Pixels(r.width()), Pixels(r.height()));
+        if (r.height() == 0) {
+            pixels.setHeight(widget->sizeHint().height());
+        }
+        widget->setGeometry(pixels.translated(-offset));
+    }
+}
+
+void frmCorvido::PaintAboutPicture() {
+    QPixmap picture(152, 46);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.fillRect(QRect(0, 0, 46, 46), QColor(30, 60, 120));
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(28);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 0, 46, 46), Qt::AlignCenter, QStringLiteral("T"));
+    painter.setPen(QColor(30, 60, 120));
+    font.setPixelSize(16);
+    painter.setFont(font);
+    painter.drawText(QRect(52, 0, 100, 46), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("Tessaline"));
+    painter.end();
+    m_ui->Image1->setPixmap(picture);
+}
+
+void frmCorvido::WireEvents() {
+    auto* logic = m_logic.get();
+    connect(m_ui->SSTab, &QTabWidget::tabBarClicked, this, [logic](int) { logic->SSTab_Click(); });
+    connect(m_ui->cmdClose, &QAbstractButton::clicked, this, [logic] { logic->cmdClose_Click(); });
+    connect(m_ui->cmdSearch, &QAbstractButton::clicked, this,
+            [logic] { logic->cmdSearch_Click(); });
+    connect(m_ui->cmdRemove, &QAbstractButton::clicked, this,
+            [logic] { logic->cmdRemove_Click(); });
+    connect(m_ui->cmdReset, &QAbstractButton::clicked, this, [logic] { logic->cmdReset_Click(); });
+    connect(m_ui->ListView_0, &QTreeWidget::itemClicked, this,
+            [this, logic](QTreeWidgetItem* item, int) {
+                logic->ListView_ItemClick(m_ui->ListView_0->indexOfTopLevelItem(item) + 1);
+            });
+    connect(m_ui->optImageMode_0, &QAbstractButton::clicked, this,
+            [logic] { logic->optImageMode_Click(0); });
+    connect(m_ui->optImageMode_1, &QAbstractButton::clicked, this,
+            [logic] { logic->optImageMode_Click(1); });
+    connect(m_ui->cmdUpload, &QAbstractButton::clicked, this,
+            [logic] { logic->cmdUpload_Click(); });
+    connect(m_ui->Cmd_Erase, &QAbstractButton::clicked, this,
+            [logic] { logic->Cmd_Erase_Click(); });
+    connect(m_ui->cmdPrint, &QAbstractButton::clicked, this, [logic] { logic->cmdPrint_Click(); });
+    m_ui->Slider1->installEventFilter(this);
+}
+
+bool frmCorvido::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->SSTab_Tab0 && event->type() == QEvent::Move) {
+        PlaceTabChildren();
+        return false;
+    }
+    if (watched == m_ui->Slider1 && event->type() == QEvent::MouseButtonPress &&
+        !m_forwardingPress) {
+        // The slider takes the press first, so the handler reads the
+        // position the press has chosen.
+        m_forwardingPress = true;
+        QCoreApplication::sendEvent(m_ui->Slider1, event);
+        m_forwardingPress = false;
+        m_logic->Slider1_MouseDown();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmCorvido::closeEvent(QCloseEvent* event) {
+    if (!m_logic->Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    m_logic->Form_Unload();
+    event->accept();
+}
+
+void frmCorvido::Unload() {
+    close();
+}
+
+void frmCorvido::SetFocus(Ctl control) {
+    Control(control)->setFocus(Qt::OtherFocusReason);
+}
+
+void frmCorvido::CentreOnScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QSize size = frameGeometry().size().isValid() ? frameGeometry().size() : this->size();
+    move(area.x() + static_cast<int>((area.width() - size.width()) / 2.0),
+         area.y() + static_cast<int>((area.height() - size.height()) / 2.0));
+}
+
+void frmCorvido::ClearRows() {
+    m_ui->ListView_0->clear();
+}
+
+void frmCorvido::AddRow(int32_t index, const std::string& text, const std::string& subItem1,
+                        const std::string& subItem2) {
+    auto* item = new QTreeWidgetItem(QStringList{Q(text), Q(subItem1), Q(subItem2)});
+    for (size_t column = 0; column < m_rightAligned.size(); ++column) {
+        if (m_rightAligned[column]) {
+            item->setTextAlignment(static_cast<int>(column), Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    const int at = std::clamp(index - 1, 0, m_ui->ListView_0->topLevelItemCount());
+    m_ui->ListView_0->insertTopLevelItem(at, item);
+}
+
+void frmCorvido::SetText(Ctl control, const std::string& text) {
+    QWidget* widget = Control(control);
+    const QString value = Q(text);
+    if (control == Ctl::Form) {
+        setWindowTitle(value);
+    } else if (control == Ctl::SSTab) {
+        m_ui->SSTab->setCurrentIndex(0);
+        m_ui->SSTab->setTabText(0, value);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(value);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(value);
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        group->setTitle(value);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(value);
+    }
+}
+
+std::string frmCorvido::Text(Ctl control) const {
+    QWidget* widget = Control(control);
+    QString value;
+    if (control == Ctl::Form) {
+        value = windowTitle();
+    } else if (control == Ctl::SSTab) {
+        value = m_ui->SSTab->tabText(0);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        value = button->text();
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        value = label->text();
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        value = group->title();
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        value = edit->text();
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        value = combo->currentText();
+    }
+    return value.toStdString();
+}
+
+void frmCorvido::SetEnabled(Ctl control, bool enabled) {
+    Control(control)->setEnabled(enabled);
+}
+
+bool frmCorvido::Enabled(Ctl control) const {
+    return Control(control)->isEnabled();
+}
+
+void frmCorvido::SetVisible(Ctl control, bool visible) {
+    Control(control)->setVisible(visible);
+}
+
+bool frmCorvido::Visible(Ctl control) const {
+    return !Control(control)->isHidden();
+}
+
+void frmCorvido::SetValue(Ctl option, bool selected) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Control(option))) {
+        button->setChecked(selected);
+    }
+}
+
+bool frmCorvido::Value(Ctl option) const {
+    auto* button = qobject_cast<QAbstractButton*>(Control(option));
+    return button != nullptr && button->isChecked();
+}
+
+void frmCorvido::AddColumn(const std::string& text, int32_t widthTwips, bool rightAligned) {
+    QTreeWidget* list = m_ui->ListView_0;
+    const int column = list->columnCount();
+    list->setColumnCount(column + 1);
+    list->headerItem()->setText(column, Q(text));
+    list->headerItem()->setTextAlignment(column, (rightAligned ? Qt::AlignRight : Qt::AlignLeft) |
+                                                     Qt::AlignVCenter);
+    list->setColumnWidth(column, Pixels(widthTwips));
+    m_rightAligned.push_back(rightAligned);
+}
+
+int32_t frmCorvido::ItemCount() const {
+    return m_ui->ListView_0->topLevelItemCount();
+}
+
+int32_t frmCorvido::SelectedIndex() const {
+    const QList<QTreeWidgetItem*> selected = m_ui->ListView_0->selectedItems();
+    if (selected.isEmpty()) {
+        return 0;
+    }
+    return m_ui->ListView_0->indexOfTopLevelItem(selected.first()) + 1;
+}
+
+void frmCorvido::SelectItem(int32_t index) {
+    if (QTreeWidgetItem* item = m_ui->ListView_0->topLevelItem(index - 1)) {
+        m_ui->ListView_0->setCurrentItem(item);
+    }
+}
+
+void frmCorvido::AddPrinter(const std::string& name) {
+    m_ui->cboPrinter->addItem(Q(name));
+}
+
+void frmCorvido::SelectPrinter(int32_t index) {
+    m_ui->cboPrinter->setCurrentIndex(index);
+}
+
+int32_t frmCorvido::SliderValue() const {
+    return m_ui->Slider1->value();
+}
+
+int32_t frmCorvido::SliderMax() const {
+    return m_ui->Slider1->maximum();
+}
+
+bool frmCorvido::LoadPicture(Ctl image, const std::string& path) {
+    auto* label = qobject_cast<QLabel*>(Control(image));
+    if (label == nullptr) {
+        return false;
+    }
+    QPixmap picture;
+    if (path.empty() || !picture.load(Q(path))) {
+        label->clear();
+        return false;
+    }
+    label->setPixmap(picture);
+    return true;
+}
+
+void frmCorvido::SetPictureRect(Ctl image, int32_t left, int32_t top, int32_t width,
+                                int32_t height) {
+    Control(image)->setGeometry(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
+}

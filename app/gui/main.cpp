@@ -1,0 +1,102 @@
+#include "ControlHost.h"
+#include "DispatchLogoControl.h"
+#include "QtServices.h"
+#include "frmCorvido.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+// Saves a picture of the window once it has painted, then closes it. The
+// first listed logo is clicked first, so both pictures show.
+void ScheduleScreenshot(frmCorvido& form, const QString& file) {
+    QTimer::singleShot(300, &form, [&form, file] {
+        if (form.ItemCount() > 0) {
+            form.Logic().ListView_ItemClick(1);
+        }
+        QTimer::singleShot(300, &form, [&form, file] {
+            if (!form.grab().save(file, "PNG")) {
+                std::fprintf(stderr, "tessaline: cannot save %s\n", file.toLocal8Bit().constData());
+            }
+            form.close();
+        });
+    });
+}
+
+// True when Qt has somewhere to show the window: an X11 or Wayland session,
+// or a platform chosen by hand (QT_QPA_PLATFORM or -platform).
+bool DisplayReachable(int argc, char* argv[]) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') {
+            return true;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!DisplayReachable(argc, argv)) {
+        std::fprintf(stderr,
+                     "tessaline: this program shows a window and needs a display, but neither "
+                     "DISPLAY nor WAYLAND_DISPLAY is set.\n"
+                     "Start it inside a desktop session, or give it a virtual display:\n"
+                     "    xvfb-run -a ./scripts/run.sh\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(tessaline::kApplicationTitle));
+
+    QString screenshot;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) {
+            screenshot = args[++i];
+        } else {
+            std::fprintf(stderr, "Usage: tessaline [--screenshot FILE.png]\n");
+            return 2;
+        }
+    }
+
+    tessaline::QtServices services(tessaline::SystemSpooler());
+
+    std::string error;
+    std::unique_ptr<tessaline::ControlHost> host =
+        tessaline::ControlHost::CreateByProgId(tessaline::kTessalineControlProgId, error);
+    std::unique_ptr<tessaline::DispatchLogoControl> control;
+    if (host) {
+        control = std::make_unique<tessaline::DispatchLogoControl>(*host);
+    }
+
+    frmCorvido form(services, host.get(), control.get(), error);
+    services.SetDialogParent(&form);
+    if (host) {
+        // The control's own messages come up as the program's message boxes.
+        host->SetMessageBox(
+            [&services](const std::string& text, const std::string& caption, uint32_t) {
+                services.MessageBox(text, caption, tessaline::MsgButtons::Ok,
+                                    tessaline::MsgIcon::Exclamation);
+                return TS_IDOK;
+            });
+    }
+    form.Load();
+    form.show();
+    if (!screenshot.isEmpty()) {
+        ScheduleScreenshot(form, screenshot);
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,252 @@
+#include "AppTestFiles.h"
+#include "ListViewRows.h"
+#include "ScriptedServices.h"
+#include "clsFiles.h"
+#include "modNVUpload.h"
+
+#include <gtest/gtest.h>
+
+namespace tessaline {
+namespace {
+
+using test::ReadText;
+using test::ScriptedServices;
+using test::TempFolder;
+using test::WriteText;
+
+struct RecordedRows final : ListViewRows {
+    void ClearRows() override { rows.clear(); }
+    void AddRow(int32_t index, const std::string& text, const std::string& sub1,
+                const std::string& sub2) override {
+        rows.push_back(std::to_string(index) + ":" + text + ":" + sub1 + ":" + sub2);
+    }
+    std::vector<std::string> rows;
+};
+
+// A program folder holding the settings file and some logo files.
+class LogoListFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        services.programFolder = folder.Path().string();
+        services.configHome = folder.File("config");
+    }
+    std::string Settings() const { return folder.File("CorvidoFiles.ini"); }
+    std::string Logo(int n) const {
+        const std::string path = folder.File("logo" + std::to_string(n) + ".bmp");
+        if (!PathIsFile(path)) {
+            WriteText(path, "BM");
+        }
+        return path;
+    }
+    std::string Value(int n) const {
+        return Logo(n) + "|logo" + std::to_string(n) + ".bmp|" + std::to_string(n * 8) + "|" +
+               std::to_string(n) + "|8";
+    }
+
+    TempFolder folder;
+    ScriptedServices services;
+};
+
+TEST(LogoValue, FormatsTheFiveFieldsJoinedByBars) {
+    EXPECT_EQ(FormatLogoValue({"C:\\Logos\\shop.bmp", "shop.bmp", 3072, 48, 512}),
+              "C:\\Logos\\shop.bmp|shop.bmp|3072|48|512");
+    EXPECT_EQ(FormatLogoValue({"/a.bmp", "a.bmp", -1, 0, 7}), "/a.bmp|a.bmp|-1|0|7");
+}
+
+TEST(LogoValue, ParsesWholeNumbersOnly) {
+    struct Case {
+        const char* value;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"/a.bmp|a.bmp|3072|48|512", true},   {"/a.bmp|a.bmp|-8|1|1", true},
+        {"/a.bmp|a.bmp|8|1|1|extra", true},   {"|||1|1", false},
+        {"/a.bmp|a.bmp|3072|48", false},      {"/a.bmp", false},
+        {"/a.bmp|a.bmp|3072|48|", false},     {"/a.bmp|a.bmp|30x|48|512", false},
+        {"/a.bmp|a.bmp|3072|4.5|512", false}, {"/a.bmp|a.bmp|3072|48| 512", false},
+        {"/a.bmp|a.bmp|-|48|512", false},     {"/a.bmp|a.bmp|2147483648|48|512", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseLogoValue(c.value).has_value(), c.ok) << c.value;
+    }
+    const auto entry = ParseLogoValue("/x/shop.bmp|shop.bmp|3072|48|512");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->mstrFileName, "/x/shop.bmp");
+    EXPECT_EQ(entry->mstrFileTitle, "shop.bmp");
+    EXPECT_EQ(entry->mlngSize, 3072);
+    EXPECT_EQ(entry->mlngHeight, 48);
+    EXPECT_EQ(entry->mlngWidth, 512);
+}
+
+TEST(LogoValue, PathsTheFormatCannotCarryAreRefused) {
+    EXPECT_TRUE(StorableLogoPath("/home/shop/logo 1.bmp"));
+    EXPECT_TRUE(StorableLogoPath("/home/상점/로고.bmp"));
+    EXPECT_FALSE(StorableLogoPath("/home/a|b.bmp"));
+    EXPECT_FALSE(StorableLogoPath("/home/a\nb.bmp"));
+    EXPECT_FALSE(StorableLogoPath("/home/a\rb.bmp"));
+    EXPECT_FALSE(StorableLogoPath(std::string("/home/a\0b.bmp", 13)));
+}
+
+TEST_F(LogoListFixture, SettingsLiveBesideTheProgramWhenItsFolderIsWritable) {
+    EXPECT_EQ(LogoSettingsFile(services), folder.File("CorvidoFiles.ini"));
+    services.programFolderWritable = false;
+    EXPECT_EQ(LogoSettingsFile(services), folder.File("config") + "/tessaline/CorvidoFiles.ini");
+}
+
+TEST_F(LogoListFixture, ListOperations) {
+    clsFiles files(services);
+    EXPECT_EQ(files.xCount(), 0);
+    EXPECT_EQ(files.xGetSizeTotal(), 0);
+    EXPECT_EQ(files.xGetUploadFileName(), "");
+    files.xAdd("C:\\x.bmp", "x.bmp", 8, 1, 1);
+    EXPECT_EQ(files.xGetUploadFileName(), "C:\\x.bmp|");
+    files.xAdd("/b.bmp", "b.bmp", 728, 50, 100);
+    files.xAdd("/c.bmp", "c.bmp", 3072, 48, 512);
+    files.xAdd("/b.bmp", "b.bmp", 728, 50, 100);
+    EXPECT_EQ(files.xGetUploadFileName(), "C:\\x.bmp|/b.bmp|/c.bmp|/b.bmp|");
+    EXPECT_EQ(files.xGetSizeTotal(), 8 + 728 + 3072 + 728);
+
+    files.xRemove(2);
+    EXPECT_EQ(files.xCount(), 3);
+    EXPECT_EQ(files.xGetFileName(2), "/c.bmp");
+    EXPECT_EQ(files.xGetHeight(2), 48);
+    EXPECT_EQ(files.xGetWidth(2), 512);
+
+    RecordedRows rows;
+    rows.rows = {"stale"};
+    files.xDisplay(rows);
+    EXPECT_EQ(rows.rows,
+              (std::vector<std::string>{"1:1:x.bmp:8", "2:2:c.bmp:3072", "3:3:b.bmp:728"}));
+
+    // Positions outside the list read as empty and remove nothing.
+    for (int32_t bad : {0, -1, 4, 1000}) {
+        EXPECT_EQ(files.xGetFileName(bad), "");
+        EXPECT_EQ(files.xGetHeight(bad), 0);
+        files.xRemove(bad);
+    }
+    EXPECT_EQ(files.xCount(), 3);
+    files.xReset();
+    EXPECT_EQ(files.xCount(), 0);
+    files.Release();
+}
+
+TEST_F(LogoListFixture, RoundTripOf255EntriesAndKey256IsNeverRead) {
+    {
+        clsFiles files(services);
+        for (int i = 1; i <= 255; ++i) {
+            files.xAdd(Logo(i % 7), "t" + std::to_string(i), i, i + 1, i + 2);
+        }
+        ASSERT_TRUE(files.Release());
+    }
+    const std::string text = ReadText(Settings());
+    EXPECT_EQ(text.rfind("[LOGO]\nLogofile1=" + Logo(1) + "|t1|1|2|3\n", 0), 0u);
+    EXPECT_NE(text.find("Logofile255="), std::string::npos);
+    WriteText(Settings(), text + "Logofile256=" + Value(3) + "\n");
+
+    clsFiles loaded(services);
+    ASSERT_EQ(loaded.xCount(), 255);
+    EXPECT_EQ(loaded.xGetFileName(255), Logo(255 % 7));
+    EXPECT_EQ(loaded.xGetHeight(255), 256);
+    EXPECT_EQ(loaded.xGetWidth(255), 257);
+    loaded.Release();
+}
+
+TEST_F(LogoListFixture, GapsEndLoadingAndSaveRenumbers) {
+    WriteText(Settings(), "[LOGO]\nLogofile1=" + Value(1) + "\nLogofile2=" + Value(2) +
+                              "\nLogofile4=" + Value(4) + "\n");
+    {
+        clsFiles files(services);
+        EXPECT_EQ(files.xCount(), 2);
+    }
+    EXPECT_EQ(ReadText(Settings()),
+              "[LOGO]\nLogofile1=" + Value(1) + "\nLogofile2=" + Value(2) + "\n");
+}
+
+TEST_F(LogoListFixture, DeletedFilesAreDroppedAndLaterEntriesMoveUp) {
+    const std::string first = Value(1);
+    WriteText(Settings(), "[LOGO]\nLogofile1=" + first + "\nLogofile2=" + Value(2) + "\n");
+    std::filesystem::remove(Logo(1));
+    {
+        clsFiles files(services);
+        ASSERT_EQ(files.xCount(), 1);
+        EXPECT_EQ(files.xGetFileName(1), Logo(2));
+    }
+    EXPECT_EQ(ReadText(Settings()), "[LOGO]\nLogofile1=" + Value(2) + "\n");
+}
+
+TEST_F(LogoListFixture, DamagedValuesAreSkippedAndLaterKeysStillRead) {
+    WriteText(Settings(), "[LOGO]\nLogofile1=" + Logo(1) + "|only|three\nLogofile2=" + Logo(2) +
+                              "|t|big|1|1\nLogofile3=" + Value(3) + "\n");
+    clsFiles files(services);
+    ASSERT_EQ(files.xCount(), 1);
+    EXPECT_EQ(files.xGetFileName(1), Logo(3));
+    files.Release();
+}
+
+TEST_F(LogoListFixture, LongValuesAreReadWhole) {
+    const std::string deep = folder.File(std::string(150, 'd') + "/" + std::string(150, 'e'));
+    std::filesystem::create_directories(deep);
+    const std::string path = deep + "/logo.bmp";
+    WriteText(path, "BM");
+    ASSERT_GT(path.size(), 300u);
+    WriteText(Settings(), "[LOGO]\nLogofile1=" + path + "|logo.bmp|8|1|1\n");
+    clsFiles files(services);
+    ASSERT_EQ(files.xCount(), 1);
+    EXPECT_EQ(files.xGetFileName(1), path);
+    files.Release();
+}
+
+TEST_F(LogoListFixture, EmptyListSavesNoFile) {
+    WriteText(Settings(), "[LOGO]\nLogofile1=" + Value(1) + "\n");
+    {
+        clsFiles files(services);
+        files.xReset();
+    }
+    EXPECT_FALSE(PathIsFile(Settings()));
+    {
+        clsFiles files(services);
+        EXPECT_EQ(files.xCount(), 0);
+    }
+    EXPECT_FALSE(PathIsFile(Settings()));
+}
+
+TEST_F(LogoListFixture, FailedSaveKeepsTheListSavedBeforeAndSaysWhy) {
+    WriteText(Settings(), "[LOGO]\nLogofile1=" + Value(1) + "\n");
+    const std::string before = ReadText(Settings());
+    FileWriteHooks full;
+    full.write = [](int, const char*, size_t) {
+        errno = ENOSPC;
+        return false;
+    };
+    services.writeHooks = full;
+    clsFiles files(services);
+    files.xAdd(Logo(2), "logo2.bmp", 16, 2, 8);
+    const AppStatus status = files.Release();
+    EXPECT_FALSE(status.ok);
+    EXPECT_FALSE(status.reason.empty());
+    EXPECT_EQ(ReadText(Settings()), before);
+}
+
+TEST_F(LogoListFixture, UnwritableProgramFolderSavesUnderConfigHome) {
+    services.programFolderWritable = false;
+    {
+        clsFiles files(services);
+        files.xAdd(Logo(1), "logo1.bmp", 8, 1, 8);
+    }
+    EXPECT_FALSE(PathIsFile(Settings()));
+    const std::string saved = folder.File("config") + "/tessaline/CorvidoFiles.ini";
+    EXPECT_EQ(ReadText(saved), "[LOGO]\nLogofile1=" + Logo(1) + "|logo1.bmp|8|1|8\n");
+    clsFiles again(services);
+    EXPECT_EQ(again.xCount(), 1);
+    again.Release();
+}
+
+TEST_F(LogoListFixture, WriteAndReadLogoIni) {
+    ASSERT_TRUE(WriteLogoIni(services, Settings(), "Logofile1", "a|b|1|2|3"));
+    EXPECT_EQ(ReadLogoIni(services, Settings(), "Logofile1"), "a|b|1|2|3");
+    EXPECT_EQ(ReadLogoIni(services, Settings(), "Logofile2"), "");
+    EXPECT_EQ(ReadText(Settings()), "[LOGO]\nLogofile1=a|b|1|2|3\n");
+}
+
+} // namespace
+} // namespace tessaline

@@ -1,0 +1,216 @@
+// The main window's upload, printout and erase against a real CUPS scheduler
+// (the test run's private server): what the queue's device receives is
+// checked byte for byte.
+#include "BmpBuilder.h"
+#include "ControlHost.h"
+#include "DispatchLogoControl.h"
+#include "LibraryRegistration.h"
+#include "PrivateCups.h"
+#include "QtServices.h"
+#include "RecordingControl.h"
+#include "ScriptedServices.h"
+#include "frmCorvido.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <unistd.h>
+
+namespace tessaline {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const std::string kQueue = "THERMAL_1";
+const Bytes kEraseStream{0x1C, 0x65, 0x1C, 0x70, 0xE8, 0x30, 0x1D, 0x56, 0x42, 0x01};
+
+// One application for the whole run, on the offscreen platform, made before
+// the first case and destroyed after the last, while Qt's globals still stand.
+class QtApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        m_app = std::make_unique<QApplication>(m_argc, m_argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[25] = "tessaline_app_cups_tests";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_app;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+Bytes BlackImage(int width, int height) {
+    Bytes out{static_cast<uint8_t>(width / 8), 0, static_cast<uint8_t>(height / 8), 0};
+    out.insert(out.end(), static_cast<size_t>(width * height / 8), 0xFF);
+    return out;
+}
+
+class WindowOnCups : public test::PrivateCupsTest {
+protected:
+    void SetUp() override {
+        PrivateCupsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
+        }
+        namespace fs = std::filesystem;
+        const fs::path config = DataHome() / "config";
+        const fs::path work = DataHome() / "work";
+        m_program = DataHome() / "program";
+        fs::create_directories(work);
+        fs::create_directories(m_program);
+        m_savedConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error)) << error;
+        m_savedWork = fs::current_path();
+        fs::current_path(work);
+
+        services.spooler = SystemSpooler();
+        services.programFolder = m_program.string();
+        services.configHome = config.string();
+        m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
+        ASSERT_NE(m_host, nullptr) << error;
+        m_real = std::make_unique<DispatchLogoControl>(*m_host);
+        control = std::make_unique<test::RecordingControl>(*m_real);
+        form = std::make_unique<frmCorvido>(services, m_host.get(), control.get());
+        form->Load();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    void TearDown() override {
+        if (form) {
+            form->close();
+        }
+        form.reset();
+        control.reset();
+        m_real.reset();
+        m_host.reset();
+        if (!m_savedWork.empty()) {
+            std::filesystem::current_path(m_savedWork);
+            if (m_savedConfig.empty()) {
+                ::unsetenv("XDG_CONFIG_HOME");
+            } else {
+                ::setenv("XDG_CONFIG_HOME", m_savedConfig.c_str(), 1);
+            }
+        }
+        PrivateCupsTest::TearDown();
+    }
+
+    // An option button takes clicks on its circle and caption only: aim at the circle.
+    void Click(Ctl which) {
+        QWidget* widget = form->Control(which);
+        const QPoint at = qobject_cast<QRadioButton*>(widget) != nullptr
+                              ? QPoint(8, widget->height() / 2)
+                              : widget->rect().center();
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    }
+    void ChoosePrinter(const QString& name) {
+        auto* combo = qobject_cast<QComboBox*>(form->Control(Ctl::cboPrinter));
+        const int index = combo->findText(name);
+        ASSERT_GE(index, 0) << name.toStdString();
+        combo->setCurrentIndex(index);
+    }
+    std::string AddLogo(const std::string& name, int width, int height) {
+        const std::string path = (m_program / name).string();
+        EXPECT_TRUE(test::WriteFile(path, test::Make24(width, height, [](int, int) {
+                                        return test::Bgr{0, 0, 0};
+                                    })));
+        services.choices.push_back({path, name});
+        Click(Ctl::cmdSearch);
+        return path;
+    }
+    // Clicks the command and returns what the queue's device received for it.
+    Bytes Spooled(Ctl command) {
+        const int before = LastJobId(kQueue);
+        Click(command);
+        const auto job = WaitForJobAfter(kQueue, before);
+        if (!job) {
+            ADD_FAILURE() << "no job for " << ControlName(command);
+            return {};
+        }
+        const auto captured = WaitForCapture(kQueue, job->id);
+        return captured ? captured->bytes : Bytes{};
+    }
+    std::string Title() const { return form->Logic().Title(); }
+
+    test::ScriptedServices services;
+    std::unique_ptr<test::RecordingControl> control;
+    std::unique_ptr<frmCorvido> form;
+
+private:
+    std::filesystem::path m_program;
+    std::filesystem::path m_savedWork;
+    std::string m_savedConfig;
+    std::unique_ptr<ControlHost> m_host;
+    std::unique_ptr<DispatchLogoControl> m_real;
+};
+
+TEST_F(WindowOnCups, UploadPrintAllAndEraseReachTheQueue) {
+    auto* combo = qobject_cast<QComboBox*>(form->Control(Ctl::cboPrinter));
+    QStringList offered;
+    for (int i = 0; i < combo->count(); ++i) {
+        offered << combo->itemText(i);
+    }
+    ASSERT_TRUE(offered.contains("THERMAL #1")) << offered.join(", ").toStdString();
+    EXPECT_TRUE(offered.contains("THERMAL #12"));
+    ChoosePrinter("THERMAL #1");
+    AddLogo("a.bmp", 16, 8);
+    AddLogo("b.bmp", 8, 16);
+    ASSERT_EQ(form->Logic().Files()->xCount(), 2);
+
+    Bytes expected{0x1B, 0x40, 0x1C, 0x71, 0x02};
+    for (const Bytes& image : {BlackImage(16, 8), BlackImage(8, 16)}) {
+        expected.insert(expected.end(), image.begin(), image.end());
+    }
+    EXPECT_EQ(Spooled(Ctl::cmdUpload), expected);
+    EXPECT_EQ(services.sleeps, (std::vector<int32_t>{2000, 5000}));
+    ASSERT_EQ(services.prompts.size(), 2u);
+    EXPECT_EQ(services.prompts[1].text.substr(0, 52),
+              "Upload finished, and Writing of bit image completed.");
+
+    Click(Ctl::optMode_1);
+    const Bytes all = Spooled(Ctl::cmdPrint);
+    ASSERT_EQ(all.size(), 255u * 4 + 4);
+    EXPECT_EQ(Bytes(all.begin(), all.begin() + 8),
+              (Bytes{0x1C, 0x70, 0x01, 0x31, 0x1C, 0x70, 0x02, 0x31}));
+    EXPECT_EQ(Bytes(all.end() - 4, all.end()), (Bytes{0x1D, 0x56, 0x42, 0x01}));
+    ASSERT_EQ(services.prompts.size(), 3u);
+    EXPECT_EQ(services.prompts[2].text, "Printout success.");
+
+    EXPECT_EQ(Spooled(Ctl::Cmd_Erase), kEraseStream);
+    ASSERT_EQ(services.prompts.size(), 5u);
+    EXPECT_EQ(services.prompts[3].title.value_or(""), "Delete");
+    EXPECT_EQ(services.prompts[4].text.substr(0, 52),
+              "Upload finished, and Cleaning of NV Image completed.");
+    EXPECT_EQ(form->Logic().PrinterName(), "THERMAL #1");
+}
+
+TEST_F(WindowOnCups, RejectingQueueShowsTheCodeInThePrintoutTitle) {
+    ChoosePrinter("THERMAL #3");
+    AddLogo("a.bmp", 16, 8);
+    Click(Ctl::optRange_1);
+    qobject_cast<QLineEdit*>(form->Control(Ctl::txtRange))->setText("7");
+    Click(Ctl::cmdPrint);
+    ASSERT_EQ(control->prints.size(), 1u);
+    ASSERT_EQ(services.prompts.size(), 1u);
+    const test::Prompt& prompt = services.prompts[0];
+    EXPECT_EQ(prompt.text, "Communication error. Can not be transmitted.");
+    const std::string title = prompt.title.value_or("");
+    ASSERT_EQ(title.substr(0, Title().size()), Title());
+    const std::string code = title.substr(Title().size());
+    EXPECT_TRUE(code == "-1" || code == "-2" || code == "-3" || code == "-4") << title;
+}
+
+} // namespace
+} // namespace tessaline
