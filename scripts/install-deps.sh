@@ -15,6 +15,8 @@ PACKAGES=(
   cups-daemon cups-client cups-bsd
   # Korean texts in the program, and a display for window tests
   fonts-nanum fonts-liberation2 xvfb
+  # the Debian package (cpack, dpkg-shlibdeps) and the Python host example
+  dpkg-dev file python3
 )
 
 missing=()

@@ -180,7 +180,10 @@ bool ReadModeAndBrightness(const ParsedArgs& parsed, int32_t& mode, int32_t& bri
     return true;
 }
 
-std::unique_ptr<ControlHost> CreateControl(std::ostream& err) {
+std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, std::ostream& err) {
+    if (const std::string note = RegisterOnFirstRun(kProgId, libraries); !note.empty()) {
+        err << "tessaline-cli: " << note << "\n";
+    }
     std::string error;
     auto host = ControlHost::CreateByProgId(kProgId, error);
     if (!host) {
@@ -254,11 +257,12 @@ int Register(const std::vector<std::string>& args, const ControlLibraries& libra
     return kExitDone;
 }
 
-int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Info(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+         std::ostream& err) {
     if (args.size() != 1) {
         return Usage("info", args.empty() ? "missing FILE" : "too many arguments", err);
     }
-    auto host = CreateControl(err);
+    auto host = CreateControl(env.libraries, err);
     if (!host) {
         return kExitNotTransmitted;
     }
@@ -274,7 +278,8 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return kExitDone;
 }
 
-int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& env,
+                   std::ostream& out, std::ostream& err) {
     const ParsedArgs parsed = Parse(args, {"--mode", "--brightness"}, {});
     if (!parsed.error.empty()) {
         return Usage("preview", parsed.error, err);
@@ -287,7 +292,7 @@ int PreviewCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (!ReadModeAndBrightness(parsed, mode, brightness, why)) {
         return Usage("preview", why, err);
     }
-    auto host = CreateControl(err);
+    auto host = CreateControl(env.libraries, err);
     if (!host) {
         return kExitNotTransmitted;
     }
@@ -329,7 +334,7 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         }
         list += file + "|";
     }
-    auto host = CreateControl(err);
+    auto host = CreateControl(env.libraries, err);
     if (!host) {
         return kExitNotTransmitted;
     }
@@ -402,7 +407,7 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
             size = *n;
         }
     }
-    auto host = CreateControl(err);
+    auto host = CreateControl(env.libraries, err);
     if (!host) {
         return kExitNotTransmitted;
     }
@@ -444,11 +449,12 @@ std::string TypeName(uint16_t vt) {
     return byRef ? name + "*" : name;
 }
 
-int Describe(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Describe(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+             std::ostream& err) {
     if (!args.empty()) {
         return Usage("describe", "unexpected argument '" + args[0] + "'", err);
     }
-    auto host = CreateControl(err);
+    auto host = CreateControl(env.libraries, err);
     if (!host) {
         return kExitNotTransmitted;
     }
@@ -488,19 +494,6 @@ int Describe(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 } // namespace
 
-std::filesystem::path ControlLibraries::Default() const {
-    // A tool run from the build tree registers the library built beside it.
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec && !buildTree.empty() && !builtLibrary.empty()) {
-        const auto rel = self.lexically_relative(buildTree);
-        if (!rel.empty() && rel.native().rfind("..", 0) != 0) {
-            return builtLibrary;
-        }
-    }
-    return installedLibrary;
-}
-
 bool IsControlCommand(const std::string& command) {
     for (const Help& h : kHelps) {
         if (command == h.name) {
@@ -521,10 +514,10 @@ int RunControlCommand(const std::string& command, const std::vector<std::string>
         return Register(args, env.libraries, command == "unregister", out, err);
     }
     if (command == "info") {
-        return Info(args, out, err);
+        return Info(args, env, out, err);
     }
     if (command == "preview") {
-        return PreviewCommand(args, out, err);
+        return PreviewCommand(args, env, out, err);
     }
     if (command == "upload") {
         return UploadCommand(args, env, err);
@@ -532,7 +525,7 @@ int RunControlCommand(const std::string& command, const std::vector<std::string>
     if (command == "print" || command == "erase") {
         return PrintCommand(args, env, command == "erase", err);
     }
-    return Describe(args, out, err);
+    return Describe(args, env, out, err);
 }
 
 } // namespace tessaline

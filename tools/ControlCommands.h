@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FirstRunRegistration.h"
+
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -8,16 +10,6 @@
 namespace tessaline {
 
 struct CliEnvironment;
-
-// Where the control library is: the one built beside this tool, or the
-// installed one.
-struct ControlLibraries {
-    std::filesystem::path buildTree;    // the build folder this tool came from
-    std::filesystem::path builtLibrary; // the control library of that build
-    std::filesystem::path installedLibrary;
-    // The library `register` takes when none is named.
-    std::filesystem::path Default() const;
-};
 
 // register, unregister, info, preview, upload, print, erase, describe.
 bool IsControlCommand(const std::string& command);

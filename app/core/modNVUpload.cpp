@@ -88,9 +88,21 @@ AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
     return services.ReplaceProfileFile(strFile, kLogoSection, entries);
 }
 
+bool IsSystemFolder(std::string_view folder) {
+    for (std::string_view system : {"/usr", "/bin", "/sbin", "/lib", "/etc"}) {
+        if (folder == system || (folder.starts_with(system) && folder.size() > system.size() &&
+                                 folder[system.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string LogoSettingsFile(AppServices& services) {
     std::string folder = services.ProgramFolder();
-    if (!services.FolderWritable(folder)) {
+    // An installed program's folder is the system's, even where it can be
+    // written (as root): the list then lives in the user's configuration.
+    if (IsSystemFolder(folder) || !services.FolderWritable(folder)) {
         folder = services.ConfigHome() + "/tessaline";
     }
     return folder + "/" + kSettingsFileName;

@@ -39,6 +39,10 @@ AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
 
 // Where the settings file lives: beside the executable when that folder can
 // be written, else in ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline.
+// True for the system's own folders (/usr, /bin, ...), where an installed
+// program lives.
+bool IsSystemFolder(std::string_view folder);
+
 std::string LogoSettingsFile(AppServices& services);
 
 // False for a path the settings file and the NVImage string cannot carry:

@@ -1,5 +1,6 @@
 #include "ControlHost.h"
 #include "DispatchLogoControl.h"
+#include "FirstRunRegistration.h"
 #include "QtServices.h"
 #include "frmCorvido.h"
 
@@ -73,6 +74,18 @@ int main(int argc, char* argv[]) {
     }
 
     tessaline::QtServices services(tessaline::SystemSpooler());
+
+    // An installed program registers its control for this user on the first run.
+    const tessaline::ControlLibraries libraries{TESSALINE_BUILD_TREE,
+                                                TESSALINE_BUILT_CONTROL,
+                                                TESSALINE_INSTALLED_CONTROL,
+                                                TESSALINE_INSTALLED_CONTROL_RELATIVE,
+                                                {}};
+    if (const std::string note =
+            tessaline::RegisterOnFirstRun(tessaline::kTessalineControlProgId, libraries);
+        !note.empty()) {
+        std::fprintf(stderr, "tessaline: %s\n", note.c_str());
+    }
 
     std::string error;
     std::unique_ptr<tessaline::ControlHost> host =

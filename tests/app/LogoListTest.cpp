@@ -91,6 +91,13 @@ TEST_F(LogoListFixture, SettingsLiveBesideTheProgramWhenItsFolderIsWritable) {
     EXPECT_EQ(LogoSettingsFile(services), folder.File("CorvidoFiles.ini"));
     services.programFolderWritable = false;
     EXPECT_EQ(LogoSettingsFile(services), folder.File("config") + "/tessaline/CorvidoFiles.ini");
+    // An installed program keeps the list in the user's configuration even as root.
+    services.programFolderWritable = true;
+    services.programFolder = "/usr/bin";
+    EXPECT_EQ(LogoSettingsFile(services), folder.File("config") + "/tessaline/CorvidoFiles.ini");
+    EXPECT_TRUE(IsSystemFolder("/usr/local/bin"));
+    EXPECT_FALSE(IsSystemFolder("/usrlocal/bin"));
+    EXPECT_FALSE(IsSystemFolder("/home/shop/tessaline/build/app"));
 }
 
 TEST_F(LogoListFixture, ListOperations) {
