@@ -1,6 +1,7 @@
 #include "CLogoImage.h"
 
 #include "GreyLevel.h"
+#include "StuckiDiffusion.h"
 
 #include <algorithm>
 #include <array>
@@ -37,30 +38,6 @@ bool HasBmSignature(const std::vector<uint8_t>& head) {
 }
 
 constexpr uint32_t kBitFields = 3;
-
-// Error-diffusion shares of e * weight / 42, truncated toward zero, for every
-// error the decision can leave (-126 to 128) and each Stucki weight.
-struct DiffusionShares {
-    static constexpr int kMinError = -126;
-    static constexpr int kMaxError = 128;
-    std::array<std::array<int16_t, kMaxError - kMinError + 1>, 9> share{};
-    DiffusionShares() {
-        for (int w : {1, 2, 4, 8}) {
-            for (int e = kMinError; e <= kMaxError; ++e) {
-                share[static_cast<std::size_t>(w)][static_cast<std::size_t>(e - kMinError)] =
-                    static_cast<int16_t>(e * w / 42);
-            }
-        }
-    }
-    const int16_t* ForWeight(int w) const {
-        return share[static_cast<std::size_t>(w)].data() - kMinError;
-    }
-};
-
-inline void AddClamped(uint8_t& cell, int delta) {
-    const int v = cell + delta;
-    cell = static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
 
 } // namespace
 
@@ -183,8 +160,11 @@ void CLogoImage::ThresholdConvert(int whiteFlag, int32_t brightness) {
     // The threshold is a 16-bit value in the original arithmetic; it wraps.
     const auto t =
         static_cast<int16_t>(static_cast<uint16_t>(5u * static_cast<uint32_t>(brightness) + 103u));
-    for (std::size_t i = 0; i < m_grey.size(); ++i) {
-        m_mono[i] = m_grey[i] > t ? 255 : 0;
+    const uint8_t* grey = m_grey.data();
+    uint8_t* mono = m_mono.data();
+    const std::size_t count = m_grey.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        mono[i] = grey[i] > t ? 255 : 0;
     }
     PackRaster(false, whiteFlag);
 }
@@ -197,57 +177,9 @@ void CLogoImage::ErrorDiffusionConvert(int whiteFlag, int32_t brightness) {
     PrepareConversion();
     GreyPass(true, brightness);
     WriteThresholdBitmap();
-    std::fill(m_mono.begin(), m_mono.end(), uint8_t{0});
 
-    // Stucki diffusion over a copy whose rows are packed without a gap: a
-    // position past a row's end is the start of the next row, and the two
-    // rows below the picture take error but are never visited.
-    const auto w = static_cast<std::size_t>(m_paddedWidth);
-    const auto h = static_cast<std::size_t>(m_paddedHeight);
-    std::vector<uint8_t> work(w * (h + 2) + 2, 0);
-    std::copy(m_grey.begin(), m_grey.end(), work.begin());
-
-    static const DiffusionShares shares;
-    const int16_t* s1 = shares.ForWeight(1);
-    const int16_t* s2 = shares.ForWeight(2);
-    const int16_t* s4 = shares.ForWeight(4);
-    const int16_t* s8 = shares.ForWeight(8);
-    uint8_t* a = work.data();
-    uint8_t* mono = m_mono.data();
-    for (std::size_t m = 0; m < h; ++m) {
-        for (std::size_t x = 0; x < w; ++x) {
-            const std::size_t p = m * w + x;
-            const int v = a[p];
-            int e = v;
-            if (v > 128) {
-                mono[p] = 255;
-                e = v - 255;
-            }
-            if (e == 0) {
-                continue;
-            }
-            AddClamped(a[p + 1], s8[e]);
-            AddClamped(a[p + 2], s4[e]);
-            uint8_t* below = a + p + w;
-            uint8_t* below2 = below + w;
-            // Columns left of the picture's edge take no error; the first two
-            // columns of a row are the only ones that have any.
-            if (x >= 2) {
-                AddClamped(below[-2], s2[e]);
-                AddClamped(below2[-2], s1[e]);
-            }
-            if (x >= 1) {
-                AddClamped(below[-1], s4[e]);
-                AddClamped(below2[-1], s2[e]);
-            }
-            AddClamped(below[0], s8[e]);
-            AddClamped(below[1], s4[e]);
-            AddClamped(below[2], s2[e]);
-            AddClamped(below2[0], s4[e]);
-            AddClamped(below2[1], s2[e]);
-            AddClamped(below2[2], s1[e]);
-        }
-    }
+    StuckiDiffuse(m_grey.data(), static_cast<std::size_t>(m_paddedWidth),
+                  static_cast<std::size_t>(m_paddedHeight), m_mono.data());
     PackRaster(false, whiteFlag);
 }
 
@@ -271,30 +203,41 @@ void CLogoImage::PackRaster(bool direct, int whiteFlag) {
     m_raster.assign(w * bands, 0);
     uint8_t* raster = m_raster.data();
 
-    for (std::size_t k = 0; k < bands; ++k) {
-        for (std::size_t i = 0; i < 8; ++i) {
-            const std::size_t y = 8 * k + i; // picture row from the top
-            if (y >= height) {
-                break;
-            }
-            const std::size_t m = height - 1 - y;
-            const auto bit = static_cast<uint8_t>(0x80u >> i);
-            uint8_t* out = raster + k;
-            if (direct) {
-                const uint8_t* row = m_bitmap->pixels.data() + m * stride;
+    if (direct) {
+        for (std::size_t k = 0; k < bands; ++k) {
+            for (std::size_t i = 0; i < 8; ++i) {
+                const std::size_t y = 8 * k + i; // picture row from the top
+                if (y >= height) {
+                    break;
+                }
+                const uint8_t* row = m_bitmap->pixels.data() + (height - 1 - y) * stride;
+                const auto bit = static_cast<uint8_t>(0x80u >> i);
+                uint8_t* out = raster + k;
                 for (std::size_t x = 0; x < width; ++x, out += bands) {
                     const bool set = (row[x * depth / 8] >> (7 - x % 8)) & 1;
                     if (set == (whiteFlag == 1)) {
                         *out = static_cast<uint8_t>(*out | bit);
                     }
                 }
-            } else {
-                const uint8_t* row = m_mono.data() + m * w;
-                for (std::size_t x = 0; x < width; ++x, out += bands) {
-                    if (row[x] < 127) {
-                        *out = static_cast<uint8_t>(*out | bit);
-                    }
+            }
+        }
+    } else {
+        // Each band's byte gathers the eight rows at once; rows below the
+        // bitmap read as white.
+        const std::vector<uint8_t> white(w, 255);
+        for (std::size_t k = 0; k < bands; ++k) {
+            std::array<const uint8_t*, 8> rows{};
+            for (std::size_t i = 0; i < 8; ++i) {
+                const std::size_t y = 8 * k + i;
+                rows[i] = y < height ? m_mono.data() + (height - 1 - y) * w : white.data();
+            }
+            uint8_t* out = raster + k;
+            for (std::size_t x = 0; x < width; ++x, out += bands) {
+                unsigned byte = 0;
+                for (std::size_t i = 0; i < 8; ++i) {
+                    byte |= static_cast<unsigned>(rows[i][x] < 127) << (7 - i);
                 }
+                *out = static_cast<uint8_t>(byte);
             }
         }
     }

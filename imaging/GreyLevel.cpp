@@ -6,24 +6,6 @@ namespace tessaline {
 
 namespace {
 
-// Each product rounded to double once, as the weighed sum is defined; the
-// sum of table entries is then bit for bit the sum of the products.
-struct Weights {
-    std::array<double, 256> green{}, red{}, blue{};
-    Weights() {
-        for (int c = 0; c < 256; ++c) {
-            green[static_cast<std::size_t>(c)] = 0.587 * c;
-            red[static_cast<std::size_t>(c)] = 0.299 * c;
-            blue[static_cast<std::size_t>(c)] = 0.114 * c;
-        }
-    }
-};
-
-const Weights& TheWeights() {
-    static const Weights weights;
-    return weights;
-}
-
 uint32_t Le16(const uint8_t* p) {
     return uint32_t{p[0]} | uint32_t{p[1]} << 8;
 }
@@ -38,6 +20,11 @@ constexpr ColourMasks kMasks555{0x7C00, 0x03E0, 0x001F, 0};
 
 GreyLevels::GreyLevels(const DecodedBitmap& bitmap, int64_t offset)
     : m_depth(bitmap.description.bmBitsPixel) {
+    for (int c = 0; c < 256; ++c) {
+        m_weightGreen[static_cast<std::size_t>(c)] = 0.587 * c;
+        m_weightRed[static_cast<std::size_t>(c)] = 0.299 * c;
+        m_weightBlue[static_cast<std::size_t>(c)] = 0.114 * c;
+    }
     for (int c = 0; c < 256; ++c) {
         const int64_t v = c + offset;
         m_shifted[static_cast<std::size_t>(c)] =
@@ -80,22 +67,6 @@ uint8_t GreyLevels::Field::Scaled(uint32_t value) const {
     }
     const uint64_t v = (value & mask) >> shift;
     return static_cast<uint8_t>((v * 255 + max / 2) / max);
-}
-
-uint8_t GreyLevels::Weigh(uint8_t blue, uint8_t green, uint8_t red) const {
-    const uint8_t g = m_shifted[green];
-    const uint8_t r = m_shifted[red];
-    const uint8_t b = m_shifted[blue];
-    // In thousandths the weighed sum is exact; the double sum can only land on
-    // the other side of a whole number when the exact sum is that whole number
-    // (128, 128, 128 weighs 127.999...), so only then is it worked out in double.
-    const unsigned thousandths = 587u * g + 299u * r + 114u * b;
-    if (thousandths % 1000 != 0) {
-        return static_cast<uint8_t>(thousandths / 1000);
-    }
-    const Weights& w = TheWeights();
-    const double sum = (w.green[g] + w.red[r]) + w.blue[b];
-    return static_cast<uint8_t>(static_cast<int>(sum));
 }
 
 uint8_t GreyLevels::MaskedGrey(uint32_t value) const {

@@ -18,8 +18,23 @@ public:
     // Grey levels of the first `width` pixels of one stored row.
     void Row(const uint8_t* row, std::size_t width, uint8_t* grey) const;
 
-    // The weighed grey of one colour, offset already applied to each byte.
-    uint8_t Weigh(uint8_t blue, uint8_t green, uint8_t red) const;
+    // The weighed grey of one colour, the offset applied to each byte first.
+    uint8_t Weigh(uint8_t blue, uint8_t green, uint8_t red) const {
+        const uint8_t g = m_shifted[green];
+        const uint8_t r = m_shifted[red];
+        const uint8_t b = m_shifted[blue];
+        // In thousandths the weighed sum is exact; the double sum can only
+        // land on the other side of a whole number when the exact sum is that
+        // whole number (128, 128, 128 weighs 127.999...), so only then is it
+        // worked out in double.
+        const unsigned thousandths = 587u * g + 299u * r + 114u * b;
+        const unsigned whole = thousandths / 1000;
+        if (whole * 1000 != thousandths) {
+            return static_cast<uint8_t>(whole);
+        }
+        const double sum = (m_weightGreen[g] + m_weightRed[r]) + m_weightBlue[b];
+        return static_cast<uint8_t>(static_cast<int>(sum));
+    }
 
 private:
     struct Field {
@@ -32,6 +47,9 @@ private:
     uint8_t MaskedGrey(uint32_t value) const;
 
     uint16_t m_depth = 0;
+    // Each product rounded to double once, as the weighed sum is defined: the
+    // sum of table entries is bit for bit the sum of the products.
+    std::array<double, 256> m_weightGreen{}, m_weightRed{}, m_weightBlue{};
     std::array<uint8_t, 256> m_shifted{};   // byte + offset, clamped to 0..255
     std::array<uint8_t, 256> m_indexGrey{}; // palette index -> grey
     bool m_byMasks = false;                 // 16 bits, or 32 bits in an unusual order

@@ -87,14 +87,19 @@ int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) const 
     PutLe32(file, 46, 2);
     PutLe32(file, 54, 0xFFFFFFFFu); // entry 0 white, entry 1 black
 
+    // A pixel is black in the mono plane at 0, in the grey plane below 128.
+    const uint8_t limit = source == PlaneSource::Mono ? 1 : 128;
     for (std::size_t m = 0; m < height; ++m) {
         const uint8_t* cells = plane.data() + m * planeStride;
         uint8_t* row = file.data() + 62 + m * rowBytes;
-        for (std::size_t x = 0; x < width; ++x) {
-            const bool black = source == PlaneSource::Mono ? cells[x] == 0 : cells[x] < 128;
-            if (black) {
-                row[x / 8] = static_cast<uint8_t>(row[x / 8] | (0x80u >> (x % 8)));
+        // Eight pixels a byte; the plane's padded width is a whole number of
+        // bytes, and bits past the width stay 0.
+        for (std::size_t x = 0; x < width; x += 8) {
+            unsigned byte = 0;
+            for (std::size_t b = 0; b < 8; ++b) {
+                byte |= static_cast<unsigned>(x + b < width && cells[x + b] < limit) << (7 - b);
             }
+            row[x / 8] = static_cast<uint8_t>(byte);
         }
     }
     return ReplaceFile(CurrentDirectory() + literal, file) ? 1 : 0;
