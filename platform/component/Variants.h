@@ -22,11 +22,15 @@ inline TsVariant MakeI4(int32_t value) {
     return v;
 }
 
-inline TsVariant MakeStr(const std::string& text) {
+inline TsVariant MakeStr(const char* text) {
     TsVariant v{};
     v.vt = TS_VT_STR;
-    v.u.str = text.c_str();
+    v.u.str = text;
     return v;
+}
+
+inline TsVariant MakeStr(const std::string& text) {
+    return MakeStr(text.c_str());
 }
 
 inline TsVariant MakeI4Ref(int32_t* target) {

@@ -7,6 +7,7 @@
 #include "ScriptedServices.h"
 #include "TessalineHostWidget.h"
 #include "VirtualPrinterBackend.h"
+#include "WindowFixture.h"
 #include "frmCorvido.h"
 
 #include <QComboBox>
@@ -31,7 +32,7 @@ using tessaline::test::WriteText;
 
 Q_DECLARE_METATYPE(tessaline::Ctl)
 
-class CorvidoWindowTest : public QObject {
+class CorvidoWindowTest : public tessaline::test::WindowFixture {
     Q_OBJECT
 
 private:
@@ -85,13 +86,6 @@ private:
         return !label->pixmap().isNull();
     }
 
-    std::unique_ptr<TempFolder> m_root;
-    std::unique_ptr<TempFolder> m_program;
-    std::unique_ptr<ScriptedServices> m_services;
-    std::unique_ptr<ControlHost> m_host;
-    std::unique_ptr<DispatchLogoControl> m_real;
-    std::unique_ptr<test::RecordingControl> m_control;
-    std::unique_ptr<frmCorvido> m_form;
     std::string m_work;
 
 private slots:
@@ -107,29 +101,9 @@ private slots:
         QCOMPARE(::chdir(m_work.c_str()), 0);
     }
 
-    void init() {
-        m_program = std::make_unique<TempFolder>();
-        m_services = std::make_unique<ScriptedServices>();
-        m_services->programFolder = m_program->Path().string();
-        m_services->configHome = m_program->File("config");
-        std::string error;
-        m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
-        QVERIFY2(m_host != nullptr, error.c_str());
-        m_real = std::make_unique<DispatchLogoControl>(*m_host);
-        m_control = std::make_unique<test::RecordingControl>(*m_real);
-    }
+    void init() { StartWindowParts(); }
 
-    void cleanup() {
-        if (m_form) {
-            m_form->close();
-        }
-        m_form.reset();
-        m_control.reset();
-        m_real.reset();
-        m_host.reset();
-        m_services.reset();
-        m_program.reset();
-    }
+    void cleanup() { StopWindowParts(); }
 
     void everyControlAtItsPlaceWithItsKindAndText() {
         // Not loaded: the form as designed.

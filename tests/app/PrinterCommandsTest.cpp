@@ -11,6 +11,7 @@
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
 #include "VirtualPrinterStore.h"
+#include "WindowFixture.h"
 #include "frmCorvido.h"
 
 #include <QLineEdit>
@@ -84,7 +85,7 @@ QString Show(const Bytes& bytes) {
 
 Q_DECLARE_METATYPE(Bytes)
 
-class PrinterCommandsTest : public QObject {
+class PrinterCommandsTest : public tessaline::test::WindowFixture {
     Q_OBJECT
 
 private:
@@ -150,14 +151,6 @@ private:
         return m_form->ProgressWindow() ? m_form->ProgressWindow()->ProBar() : nullptr;
     }
 
-    std::unique_ptr<TempFolder> m_root;
-    std::unique_ptr<TempFolder> m_program;
-    std::unique_ptr<ScriptedServices> m_services;
-    std::unique_ptr<ControlHost> m_host;
-    std::unique_ptr<DispatchLogoControl> m_real;
-    std::unique_ptr<test::RecordingControl> m_control;
-    std::unique_ptr<frmCorvido> m_form;
-
 private slots:
     void initTestCase() {
         m_root = std::make_unique<TempFolder>();
@@ -174,28 +167,10 @@ private slots:
         // A fresh virtual printer with a fresh driver record for every case.
         std::filesystem::remove_all(TessalineDataHome());
         QVERIFY(VirtualPrinterStore(TessalineDataHome()).Add(kPrinter, PrinterModel{}).ok);
-        m_program = std::make_unique<TempFolder>();
-        m_services = std::make_unique<ScriptedServices>();
-        m_services->programFolder = m_program->Path().string();
-        m_services->configHome = m_program->File("config");
-        std::string error;
-        m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
-        QVERIFY2(m_host != nullptr, error.c_str());
-        m_real = std::make_unique<DispatchLogoControl>(*m_host);
-        m_control = std::make_unique<test::RecordingControl>(*m_real);
+        StartWindowParts();
     }
 
-    void cleanup() {
-        if (m_form) {
-            m_form->close();
-        }
-        m_form.reset();
-        m_control.reset();
-        m_real.reset();
-        m_host.reset();
-        m_services.reset();
-        m_program.reset();
-    }
+    void cleanup() { StopWindowParts(); }
 
     void uploadOneFileWaitsWithoutProgressWindow() {
         Open();

@@ -3,6 +3,7 @@
 // Test support for the control library: it is loaded as a host loads it, at
 // run time, and everything it writes goes to temporary folders.
 
+#include "Variants.h"
 #include "tessaline_component.h"
 
 #include <cstdint>
@@ -151,28 +152,16 @@ private:
 };
 
 inline TsVariant I4(int32_t v) {
-    TsVariant var{};
-    var.vt = TS_VT_I4;
-    var.u.i4 = v;
-    return var;
+    return MakeI4(v);
 }
 inline TsVariant I2(int16_t v) {
-    TsVariant var{};
-    var.vt = TS_VT_I2;
-    var.u.i2 = v;
-    return var;
+    return MakeI2(v);
 }
 inline TsVariant Str(const char* v) {
-    TsVariant var{};
-    var.vt = TS_VT_STR;
-    var.u.str = v;
-    return var;
+    return MakeStr(v);
 }
 inline TsVariant RefI4(int32_t* v) {
-    TsVariant var{};
-    var.vt = TS_VT_I4 | TS_VT_BYREF;
-    var.u.pi4 = v;
-    return var;
+    return MakeI4Ref(v);
 }
 inline TsVariant RefI2(int16_t* v) {
     TsVariant var{};

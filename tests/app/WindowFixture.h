@@ -1,0 +1,58 @@
+#pragma once
+
+// What every window test case stands on: a program folder of its own, the
+// scripted services, and the real control created by ProgID and recorded.
+
+#include "AppTestFiles.h"
+#include "ControlHost.h"
+#include "DispatchLogoControl.h"
+#include "RecordingControl.h"
+#include "ScriptedServices.h"
+#include "frmCorvido.h"
+
+#include <QObject>
+#include <QtTest>
+#include <memory>
+#include <string>
+
+namespace tessaline::test {
+
+class WindowFixture : public QObject {
+protected:
+    // Fresh program folder, services and control; QVERIFY-fails when the
+    // control cannot be created.
+    void StartWindowParts() {
+        m_program = std::make_unique<TempFolder>();
+        m_services = std::make_unique<ScriptedServices>();
+        m_services->programFolder = m_program->Path().string();
+        m_services->configHome = m_program->File("config");
+        std::string error;
+        m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
+        QVERIFY2(m_host != nullptr, error.c_str());
+        m_real = std::make_unique<DispatchLogoControl>(*m_host);
+        m_control = std::make_unique<RecordingControl>(*m_real);
+    }
+
+    // Closes the window and releases everything, the control last but the folder.
+    void StopWindowParts() {
+        if (m_form) {
+            m_form->close();
+        }
+        m_form.reset();
+        m_control.reset();
+        m_real.reset();
+        m_host.reset();
+        m_services.reset();
+        m_program.reset();
+    }
+
+    std::unique_ptr<TempFolder> m_root;
+    std::unique_ptr<TempFolder> m_program;
+    std::unique_ptr<ScriptedServices> m_services;
+    std::unique_ptr<ControlHost> m_host;
+    std::unique_ptr<DispatchLogoControl> m_real;
+    std::unique_ptr<RecordingControl> m_control;
+    std::unique_ptr<frmCorvido> m_form;
+};
+
+} // namespace tessaline::test
