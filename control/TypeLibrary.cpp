@@ -1,5 +1,6 @@
 #include "TypeLibrary.h"
 
+#include "RegistryDocument.h"
 #include "TessalineIds.h"
 
 #include <array>
@@ -79,22 +80,6 @@ constexpr TsTypeLibInfo kTypeLib{"TESSALINELib",
                                  kClasses.size(),
                                  kClasses.data()};
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 const TsTypeLibInfo& TessalineTypeLib() {
@@ -120,7 +105,7 @@ const TsMemberInfo* FindDispatchMember(int32_t dispid) {
 
 const TsMemberInfo* FindDispatchMember(std::string_view name) {
     for (const TsMemberInfo& member : kDispatchMembers) {
-        if (EqualNoCase(member.name, name)) {
+        if (registry::EqualsNoCase(member.name, name)) {
             return &member;
         }
     }

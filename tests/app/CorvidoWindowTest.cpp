@@ -86,20 +86,8 @@ private:
         return !label->pixmap().isNull();
     }
 
-    std::string m_work;
-
 private slots:
-    void initTestCase() {
-        m_root = std::make_unique<TempFolder>();
-        ::setenv("XDG_CONFIG_HOME", m_root->File("config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", m_root->File("data").c_str(), 1);
-        std::string error;
-        QVERIFY2(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error), error.c_str());
-        // The control writes its preview pictures into the current folder.
-        m_work = m_root->File("work");
-        std::filesystem::create_directories(m_work);
-        QCOMPARE(::chdir(m_work.c_str()), 0);
-    }
+    void initTestCase() { StartTestHome(); }
 
     void init() { StartWindowParts(); }
 

@@ -152,16 +152,7 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        m_root = std::make_unique<TempFolder>();
-        ::setenv("XDG_CONFIG_HOME", m_root->File("config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", m_root->File("data").c_str(), 1);
-        std::string error;
-        QVERIFY2(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error), error.c_str());
-        const std::string work = m_root->File("work");
-        std::filesystem::create_directories(work);
-        QCOMPARE(::chdir(work.c_str()), 0);
-    }
+    void initTestCase() { StartTestHome(); }
 
     void init() {
         // A fresh virtual printer with a fresh driver record for every case.

@@ -6,19 +6,36 @@
 #include "AppTestFiles.h"
 #include "ControlHost.h"
 #include "DispatchLogoControl.h"
+#include "LibraryRegistration.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
 #include "frmCorvido.h"
 
 #include <QObject>
 #include <QtTest>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace tessaline::test {
 
 class WindowFixture : public QObject {
 protected:
+    // Once per test program: private configuration and data folders, the
+    // built control registered there, and a work folder made current (the
+    // control writes its preview pictures into the current folder).
+    void StartTestHome() {
+        m_root = std::make_unique<TempFolder>();
+        ::setenv("XDG_CONFIG_HOME", m_root->File("config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", m_root->File("data").c_str(), 1);
+        std::string error;
+        QVERIFY2(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error), error.c_str());
+        m_work = m_root->File("work");
+        std::filesystem::create_directories(m_work);
+        QCOMPARE(::chdir(m_work.c_str()), 0);
+    }
+
     // Fresh program folder, services and control; QVERIFY-fails when the
     // control cannot be created.
     void StartWindowParts() {
@@ -47,6 +64,7 @@ protected:
     }
 
     std::unique_ptr<TempFolder> m_root;
+    std::string m_work;
     std::unique_ptr<TempFolder> m_program;
     std::unique_ptr<ScriptedServices> m_services;
     std::unique_ptr<ControlHost> m_host;
