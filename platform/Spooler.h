@@ -47,6 +47,9 @@ public:
     // Replaces the whole value. False when it could not be stored.
     virtual bool SetDriverData(std::string_view valueName, uint32_t type,
                                std::span<const uint8_t> bytes) = 0;
+    // Why the last call that returned false failed, in the spooler's own
+    // words; empty when it gave none.
+    virtual std::string LastError() const { return {}; }
 };
 
 // A source of printer queues: CUPS, the virtual printers, or a test double.
@@ -57,6 +60,9 @@ public:
     virtual QueueList ListQueues() = 0;
     // Opens a queue by a listed name; nullptr when this backend cannot.
     virtual std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) = 0;
+    // Why the last ListQueues or Open failed, in the spooler's own words;
+    // empty when it gave none.
+    virtual std::string LastError() const { return {}; }
 };
 
 // The installed backends in listing order (CUPS first, then virtual printers).
