@@ -51,6 +51,10 @@ public:
     virtual bool FolderWritable(const std::string& folder) = 0;
     virtual bool FileExists(const std::string& path) = 0;
     virtual AppStatus DeleteFile(const std::string& path) = 0;
+    // The whole file, or nothing when it cannot be read.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Replaces the file with `bytes` atomically: the old or the new bytes, never a part.
+    virtual AppStatus ReplaceFile(const std::string& path, const std::string& bytes) = 0;
     // A key's value in a section of a profile (INI) file; empty when missing.
     virtual std::string ReadProfileString(const std::string& file, const std::string& section,
                                           const std::string& key) = 0;

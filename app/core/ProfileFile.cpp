@@ -143,6 +143,33 @@ std::string FormatProfile(std::string_view section, const ProfileEntries& entrie
     return out;
 }
 
+bool ProfileHoldsOnly(std::string_view text, std::string_view section,
+                      const ProfileEntries& entries) {
+    bool inSection = false;
+    size_t next = 0;
+    for (const Line& line : SplitLines(text)) {
+        const std::string_view body = Trim(line.raw);
+        if (body.empty()) {
+            continue;
+        }
+        if (line.isSection) {
+            // One header of that name, with nothing after its bracket.
+            if (inSection || body.back() != ']' || body.find(']') != body.size() - 1 ||
+                !SameName(line.name, section)) {
+                return false;
+            }
+            inSection = true;
+            continue;
+        }
+        if (!inSection || !line.isKey || next == entries.size() ||
+            !SameName(line.name, entries[next].first) || line.value != entries[next].second) {
+            return false;
+        }
+        ++next;
+    }
+    return next == entries.size();
+}
+
 AppStatus ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                                 const FileWriteHooks* hooks) {
     namespace fs = std::filesystem;

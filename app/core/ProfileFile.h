@@ -23,6 +23,11 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
                             std::string_view value);
 // A file holding one section with `entries`, in order.
 std::string FormatProfile(std::string_view section, const ProfileEntries& entries);
+// True when `text`, read as above, holds `section` with exactly `entries` in
+// that order and nothing else but blank lines: rewriting it with
+// FormatProfile would lose nothing. Text without any key holds no entries.
+bool ProfileHoldsOnly(std::string_view text, std::string_view section,
+                      const ProfileEntries& entries);
 
 // The seam through which a replacement writes, so tests can fail it or stop
 // the process half-way. Returns false (with errno set) when a write fails.

@@ -34,11 +34,12 @@ void clsFiles::Load() {
                  entry->mlngHeight, entry->mlngWidth);
         }
     }
+    m_loaded = LogoEntries(m_files);
 }
 
 AppStatus clsFiles::Release() {
     m_released = true;
-    AppStatus status = SaveLogoIni(m_services, LogoSettingsFile(m_services), m_files);
+    AppStatus status = SaveLogoIni(m_services, LogoSettingsFile(m_services), m_files, m_loaded);
     m_files.clear();
     return status;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppServices.h"
 #include "AppStatus.h"
 #include "clsFile.h"
 
@@ -9,7 +10,6 @@
 
 namespace tessaline {
 
-class AppServices;
 class ListViewRows;
 
 // The list of chosen logo files, 1-based, in the order they were added.
@@ -48,6 +48,9 @@ private:
 
     AppServices& m_services;
     std::vector<clsFile> m_files;
+    // What the list took from the settings file, as a save would write it:
+    // the save keeps a copy of the file when it holds anything more.
+    ProfileEntries m_loaded;
     bool m_released = false;
 };
 

@@ -1,6 +1,7 @@
 #include "modNVUpload.h"
 
 #include "AppServices.h"
+#include "ProfileFile.h"
 
 #include <charconv>
 #include <cstdint>
@@ -71,21 +72,62 @@ std::optional<clsFile> ParseLogoValue(std::string_view value) {
     return clsFile{std::string(fields[0]), std::string(fields[1]), *size, *height, *width};
 }
 
-AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
-                      const std::vector<clsFile>& files) {
-    if (files.empty()) {
-        if (!services.FileExists(strFile)) {
-            return {};
-        }
-        return services.DeleteFile(strFile);
-    }
+ProfileEntries LogoEntries(const std::vector<clsFile>& files) {
     ProfileEntries entries;
     entries.reserve(files.size());
     int position = 0;
     for (const clsFile& file : files) {
         entries.emplace_back(LogoKey(++position), FormatLogoValue(file));
     }
-    return services.ReplaceProfileFile(strFile, kLogoSection, entries);
+    return entries;
+}
+
+std::string LogoBackupFile(const std::string& strFile) {
+    return strFile + ".bak";
+}
+
+namespace {
+
+// Keeps the settings file as it is beside it when the save would lose
+// anything of it: the list only carries the entries it could load.
+AppStatus KeepWhatTheSaveWouldLose(AppServices& services, const std::string& strFile,
+                                   const std::vector<clsFile>& files,
+                                   const ProfileEntries& loaded) {
+    if (!services.FileExists(strFile)) {
+        return {};
+    }
+    const std::optional<std::string> text = services.ReadFile(strFile);
+    if (!text) {
+        return AppStatus::Fail("cannot read " + strFile +
+                               " to keep a copy of it; it is left as it is");
+    }
+    const bool loses =
+        !ProfileHoldsOnly(*text, kLogoSection, loaded) || (files.empty() && !loaded.empty());
+    if (!loses) {
+        return {};
+    }
+    const std::string backup = LogoBackupFile(strFile);
+    if (AppStatus kept = services.ReplaceFile(backup, *text); !kept) {
+        return AppStatus::Fail("cannot keep a copy of " + strFile + " as " + backup + " (" +
+                               kept.reason + "); it is left as it is");
+    }
+    return {};
+}
+
+} // namespace
+
+AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
+                      const std::vector<clsFile>& files, const ProfileEntries& loaded) {
+    if (AppStatus kept = KeepWhatTheSaveWouldLose(services, strFile, files, loaded); !kept) {
+        return kept;
+    }
+    if (files.empty()) {
+        if (!services.FileExists(strFile)) {
+            return {};
+        }
+        return services.DeleteFile(strFile);
+    }
+    return services.ReplaceProfileFile(strFile, kLogoSection, LogoEntries(files));
 }
 
 bool IsSystemFolder(std::string_view folder) {

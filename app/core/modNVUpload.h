@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppServices.h"
 #include "AppStatus.h"
 #include "clsFile.h"
 
@@ -9,8 +10,6 @@
 #include <vector>
 
 namespace tessaline {
-
-class AppServices;
 
 inline constexpr const char* kLogoSection = "LOGO";
 inline constexpr const char* kLogoKeyPrefix = "Logofile";
@@ -32,10 +31,22 @@ std::string FormatLogoValue(const clsFile& file);
 // fields or a size, height or width that is not a whole 32-bit number.
 std::optional<clsFile> ParseLogoValue(std::string_view value);
 
+// The keys and values a save of `files` writes.
+ProfileEntries LogoEntries(const std::vector<clsFile>& files);
+
+// Where a save keeps the settings file it would otherwise lose something of:
+// beside it, its name followed by ".bak".
+std::string LogoBackupFile(const std::string& strFile);
+
 // Replaces the settings file with the list (keys Logofile1 ...), atomically;
-// an empty list leaves no file.
+// an empty list leaves no file. `loaded` are the entries the list took from
+// the file (LogoEntries of the list as loaded). When the file holds anything
+// more (entries dropped at load, damaged values, other lines or sections) or
+// the list is now empty, the file as it is becomes LogoBackupFile first; when
+// that fails, or the file cannot be read, nothing is changed and the reason
+// returned.
 AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
-                      const std::vector<clsFile>& files);
+                      const std::vector<clsFile>& files, const ProfileEntries& loaded);
 
 // Where the settings file lives: beside the executable when that folder can
 // be written, else in ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline.

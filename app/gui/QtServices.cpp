@@ -149,6 +149,14 @@ AppStatus QtServices::DeleteFile(const std::string& path) {
     return RemoveFile(path);
 }
 
+std::optional<std::string> QtServices::ReadFile(const std::string& path) {
+    return ReadWholeFile(path);
+}
+
+AppStatus QtServices::ReplaceFile(const std::string& path, const std::string& bytes) {
+    return ReplaceFileAtomically(path, bytes);
+}
+
 std::string QtServices::ReadProfileString(const std::string& file, const std::string& section,
                                           const std::string& key) {
     return ReadProfileFileString(file, section, key);

@@ -32,6 +32,8 @@ public:
     bool FolderWritable(const std::string& folder) override;
     bool FileExists(const std::string& path) override;
     AppStatus DeleteFile(const std::string& path) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    AppStatus ReplaceFile(const std::string& path, const std::string& bytes) override;
     std::string ReadProfileString(const std::string& file, const std::string& section,
                                   const std::string& key) override;
     AppStatus WriteProfileString(const std::string& file, const std::string& section,

@@ -483,6 +483,7 @@ private slots:
         QVERIFY(m_services->prompts.empty());
         m_form->close();
         QVERIFY(!PathIsFile(Settings()));
+        QCOMPARE(ReadText(Settings() + ".bak"), before);
     }
 
     void closingSavesTheList_data() {

@@ -155,7 +155,10 @@ TEST_F(LogoListFixture, RoundTripOf255EntriesAndKey256IsNeverRead) {
     EXPECT_EQ(loaded.xGetFileName(255), Logo(255 % 7));
     EXPECT_EQ(loaded.xGetHeight(255), 256);
     EXPECT_EQ(loaded.xGetWidth(255), 257);
-    loaded.Release();
+    ASSERT_TRUE(loaded.Release());
+    // The key the list could not take survives in the copy kept before the save.
+    EXPECT_EQ(ReadText(Settings() + ".bak"), text + "Logofile256=" + Value(3) + "\n");
+    EXPECT_EQ(ReadText(Settings()), text);
 }
 
 TEST_F(LogoListFixture, GapsEndLoadingAndSaveRenumbers) {
@@ -188,6 +191,105 @@ TEST_F(LogoListFixture, DamagedValuesAreSkippedAndLaterKeysStillRead) {
     ASSERT_EQ(files.xCount(), 1);
     EXPECT_EQ(files.xGetFileName(1), Logo(3));
     files.Release();
+}
+
+// Before a save drops anything the list could not carry, the file as it was
+// becomes CorvidoFiles.ini.bak; a save that loses nothing makes no copy.
+TEST_F(LogoListFixture, SaveKeepsTheFileAsItWasBeforeLosingAnything) {
+    enum class Then { Close, Add, Reset };
+    const std::string one = "Logofile1=" + Value(1) + "\n";
+    const std::string two = "Logofile2=" + Value(2) + "\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool logo1Gone; // on a USB stick that is not mounted
+        Then then;
+        bool backup;
+    };
+    const Case cases[] = {
+        {"the program's own file", "[LOGO]\n" + one + two, false, Then::Close, false},
+        {"written with CRLF and blanks",
+         "[LOGO]\r\n " + one.substr(0, one.size() - 1) + " \r\n\r\n", false, Then::Close, false},
+        {"an entry added", "[LOGO]\n" + one, false, Then::Add, false},
+        {"nothing but the section", "[LOGO]\n", false, Then::Close, false},
+        {"the only entry's file missing", "[LOGO]\n" + one, true, Then::Close, true},
+        {"the first of two missing", "[LOGO]\n" + one + two, true, Then::Add, true},
+        {"a damaged value", "[LOGO]\n" + one + "Logofile2=" + Logo(2) + "|t|big|1|1\n", false,
+         Then::Close, true},
+        {"a number written otherwise", "[LOGO]\nLogofile1=" + Logo(1) + "|logo1.bmp|08|1|8\n",
+         false, Then::Close, true},
+        {"a comment", "; shop 12\n[LOGO]\n" + one, false, Then::Close, true},
+        {"another section", "[LOGO]\n" + one + "[Till]\nName=2\n", false, Then::Close, true},
+        {"a key after a gap", "[LOGO]\n" + one + "Logofile3=" + Value(3) + "\n", false, Then::Close,
+         true},
+        {"the same key twice", "[LOGO]\n" + one + one, false, Then::Close, true},
+        {"a line of garbage", "[LOGO]\n" + one + "\x01\x7fgarbage\n", false, Then::Close, true},
+        {"the list emptied", "[LOGO]\n" + one, false, Then::Reset, true},
+    };
+    const std::string backup = Settings() + ".bak";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(backup);
+        WriteText(Settings(), c.text);
+        Logo(1);
+        if (c.logo1Gone) {
+            std::filesystem::remove(Logo(1));
+        }
+        {
+            clsFiles files(services);
+            if (c.then == Then::Add) {
+                files.xAdd(Logo(4), "logo4.bmp", 32, 4, 8);
+            } else if (c.then == Then::Reset) {
+                files.xReset();
+            }
+            ASSERT_TRUE(files.Release());
+        }
+        if (c.backup) {
+            EXPECT_EQ(ReadText(backup), c.text);
+        } else {
+            EXPECT_FALSE(PathIsFile(backup));
+        }
+    }
+}
+
+// The list of a stick that is not mounted survives any number of runs, and
+// comes back when the backup is put in place with the stick mounted.
+TEST_F(LogoListFixture, ListOnAMissingStickSurvivesInTheBackup) {
+    const std::string text = "[LOGO]\nLogofile1=" + Value(1) + "\n";
+    const std::string backup = Settings() + ".bak";
+    WriteText(Settings(), text);
+    std::filesystem::rename(Logo(1), folder.File("away.bmp"));
+    for (int run = 0; run < 2; ++run) {
+        clsFiles files(services);
+        EXPECT_EQ(files.xCount(), 0);
+        ASSERT_TRUE(files.Release());
+        EXPECT_FALSE(PathIsFile(Settings()));
+        EXPECT_EQ(ReadText(backup), text);
+    }
+    std::filesystem::rename(backup, Settings());
+    std::filesystem::rename(folder.File("away.bmp"), Logo(1));
+    {
+        clsFiles files(services);
+        ASSERT_EQ(files.xCount(), 1);
+        EXPECT_EQ(files.xGetFileName(1), Logo(1));
+        ASSERT_TRUE(files.Release());
+    }
+    EXPECT_EQ(ReadText(Settings()), text);
+
+    // A copy that cannot be written stops the save: the file stays as it was.
+    std::filesystem::remove(Logo(1));
+    FileWriteHooks full;
+    full.write = [](int, const char*, size_t) {
+        errno = ENOSPC;
+        return false;
+    };
+    services.writeHooks = full;
+    clsFiles files(services);
+    const AppStatus status = files.Release();
+    EXPECT_FALSE(status.ok);
+    EXPECT_NE(status.reason.find("CorvidoFiles.ini.bak"), std::string::npos) << status.reason;
+    EXPECT_EQ(ReadText(Settings()), text);
+    EXPECT_FALSE(PathIsFile(backup));
 }
 
 TEST_F(LogoListFixture, LongValuesAreReadWhole) {

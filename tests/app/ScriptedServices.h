@@ -64,6 +64,12 @@ public:
     }
     bool FileExists(const std::string& path) override { return PathIsFile(path); }
     AppStatus DeleteFile(const std::string& path) override { return RemoveFile(path); }
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        return ReadWholeFile(path);
+    }
+    AppStatus ReplaceFile(const std::string& path, const std::string& bytes) override {
+        return ReplaceFileAtomically(path, bytes, writeHooks ? &*writeHooks : nullptr);
+    }
     std::string ReadProfileString(const std::string& file, const std::string& section,
                                   const std::string& key) override {
         ++profileReads;
