@@ -2,6 +2,7 @@
 
 #include "CupsBackend.h"
 #include "HostSystem.h"
+#include "InputHold.h"
 #include "ProfileFile.h"
 #include "Spooler.h"
 #include "VirtualPrinterBackend.h"
@@ -106,11 +107,13 @@ void QtServices::Sleep(int32_t milliseconds) {
         return;
     }
     // The windows keep painting and answering the desktop while the program
-    // waits, so it is never taken for hung; the user's input waits until the
-    // command is over.
+    // waits, so it is never taken for hung. The user's input meanwhile is
+    // dropped: kept for later, it would act after the command on a window
+    // the user no longer sees as it was.
+    InputHold hold(nullptr, [] { return true; });
     QEventLoop wait;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &wait, &QEventLoop::quit);
-    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    wait.exec();
 }
 
 void QtServices::DoEvents() {

@@ -56,6 +56,8 @@ frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost*
     LayOutFromTwips();
     m_logic = std::make_unique<tessaline::CorvidoLogic>(*this, services, control,
                                                         std::move(controlError));
+    m_inputHold =
+        std::make_unique<InputHold>(this, [logic = m_logic.get()] { return logic->Busy(); });
     WireEvents();
 }
 

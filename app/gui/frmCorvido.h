@@ -2,6 +2,7 @@
 
 #include "CorvidoLogic.h"
 #include "CorvidoView.h"
+#include "InputHold.h"
 #include "frmProgress.h"
 
 #include <QWidget>
@@ -89,4 +90,6 @@ private:
     // Before the rules, which reach the progress window through it.
     ProgressWindowHost m_progressForm{this};
     std::unique_ptr<tessaline::CorvidoLogic> m_logic;
+    // While a command runs, the window's controls take no input at all.
+    std::unique_ptr<InputHold> m_inputHold;
 };

@@ -16,7 +16,10 @@
 
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QTreeWidget>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -104,6 +107,7 @@ private:
         return path;
     }
     QWidget* W(Ctl control) const { return m_form->Control(control); }
+    std::string T(Ctl control) const { return m_form->Text(control); }
     // An option button takes clicks on its circle and caption only: aim at the circle.
     void Click(Ctl control) {
         QWidget* widget = W(control);
@@ -499,6 +503,27 @@ private slots:
         Open();
         AddLogo("a.bmp", 16, 8);
         AddLogo("b.bmp", 16, 8);
+        auto* slider = qobject_cast<QSlider*>(W(Ctl::Slider1));
+        auto* list = qobject_cast<QTreeWidget*>(W(Ctl::ListView_0));
+        // What the user's input could change, as the window shows it and as
+        // its rules hold it.
+        const auto state = [&] {
+            return QStringList{
+                QStringLiteral("options %1%2 %3 %4")
+                    .arg(m_form->Value(Ctl::optImageMode_0))
+                    .arg(m_form->Value(Ctl::optImageMode_1))
+                    .arg(m_form->Value(Ctl::optRange_0))
+                    .arg(m_form->Value(Ctl::optMode_0)),
+                QStringLiteral("image mode %1").arg(m_form->Logic().ImageMode()),
+                QStringLiteral("slider %1").arg(slider->value()),
+                QStringLiteral("row %1").arg(m_form->SelectedIndex()),
+                QStringLiteral("range text '%1'").arg(QString::fromStdString(T(Ctl::txtRange))),
+                QStringLiteral("previews %1").arg(m_control->previews.size())}
+                .join(QStringLiteral("; "));
+        };
+        const QString before = state();
+        // Every click and key during the flow, the options', the slider's, the
+        // list's and the range text's too, changes nothing at all.
         const auto tryEverything = [&] {
             QVERIFY(m_form->Logic().Busy());
             QVERIFY(!m_form->close());
@@ -508,6 +533,15 @@ private slots:
             Click(Ctl::cmdPrint);
             Click(Ctl::cmdReset);
             Click(Ctl::cmdClose);
+            Click(Ctl::optImageMode_1);
+            Click(Ctl::optRange_1);
+            Click(Ctl::optMode_3);
+            QTest::mouseClick(slider, Qt::LeftButton, {},
+                              QPoint(slider->width() - 2, slider->height() / 2));
+            QTest::keyClick(slider, Qt::Key_End);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->topLevelItem(1)).center());
+            QTest::keyClicks(W(Ctl::txtRange), "12");
         };
         int tries = 0;
         m_control->during = [&] {
@@ -527,6 +561,7 @@ private slots:
         QCOMPARE(m_control->uploads.size(), size_t{1});
         QVERIFY(m_control->prints.empty());
         QCOMPARE(m_form->Logic().Files()->xCount(), 2);
+        QCOMPARE(state(), before);
         QCOMPARE(m_services->prompts.size(), size_t{2});
         QVERIFY(m_form->isVisible());
         QVERIFY(!m_form->Logic().Busy());
@@ -556,15 +591,28 @@ private slots:
     }
 
     void programSleepKeepsTheWindowsWorking() {
-        // The program's own services: the wait lets timers and painting through.
+        // The program's own services: the wait lets timers and painting
+        // through, but no click of the user's, neither then nor afterwards.
         QtServices services(nullptr);
+        QPushButton button;
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        int clicks = 0;
+        connect(&button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
         bool fired = false;
-        QTimer::singleShot(20, this, [&fired] { fired = true; });
+        QTimer::singleShot(20, this, [&] {
+            fired = true;
+            QTest::mouseClick(&button, Qt::LeftButton);
+        });
         QElapsedTimer timer;
         timer.start();
         services.Sleep(150);
         QVERIFY(fired);
         QVERIFY(timer.elapsed() >= 149);
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks, 0);
+        QTest::mouseClick(&button, Qt::LeftButton);
+        QCOMPARE(clicks, 1);
     }
 
     void progressWindowIsCentredAndBuiltAfresh() {
