@@ -53,7 +53,9 @@ void CorvidoLogic::optImageMode_Click(int32_t Index) {
 }
 
 void CorvidoLogic::Slider1_MouseDown() {
-    if (Busy()) {
+    // A disabled slider takes no press; the handler's own re-enabling at its
+    // end would otherwise switch it on.
+    if (Busy() || !m_view.Enabled(Ctl::Slider1)) {
         return;
     }
     mlngBrightness = SliderBrightness(m_view.SliderValue(), m_view.SliderMax());

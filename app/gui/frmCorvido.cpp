@@ -165,7 +165,7 @@ bool frmCorvido::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == m_ui->Slider1 && event->type() == QEvent::MouseButtonPress &&
-        !m_forwardingPress) {
+        !m_forwardingPress && m_ui->Slider1->isEnabled()) {
         // The slider takes the press first, so the handler reads the
         // position the press has chosen.
         m_forwardingPress = true;

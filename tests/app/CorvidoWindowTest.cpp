@@ -81,6 +81,13 @@ private:
         m_services->choices.push_back({path, std::filesystem::path(path).filename().string()});
         QTest::mouseClick(W(Ctl::cmdSearch), Qt::LeftButton);
     }
+    // A press on the slider's right end, as the user makes it.
+    void PressSlider() {
+        QWidget* slider = W(Ctl::Slider1);
+        const QPoint end(slider->width() - 2, slider->height() / 2);
+        QTest::mousePress(slider, Qt::LeftButton, {}, end);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, end);
+    }
     bool PictureShown(Ctl image) const {
         const auto* label = qobject_cast<QLabel*>(W(image));
         return !label->pixmap().isNull();
@@ -254,6 +261,8 @@ private slots:
             QVERIFY2(!W(control)->isEnabled(), ControlName(control));
         }
         QVERIFY(W(Ctl::cmdClose)->isEnabled());
+        PressSlider();
+        QVERIFY(!W(Ctl::Slider1)->isEnabled());
         QCOMPARE(m_services->profileReads, 0);
         QTest::mouseClick(W(Ctl::cmdClose), Qt::LeftButton);
         QVERIFY(!m_form->isVisible());
@@ -477,6 +486,11 @@ private slots:
                             Ctl::cmdPrint}) {
             QVERIFY2(!W(control)->isEnabled(), ControlName(control));
         }
+        // A press on the disabled slider does nothing at all.
+        const size_t previews = m_control->previews.size();
+        PressSlider();
+        QVERIFY(!W(Ctl::Slider1)->isEnabled());
+        QCOMPARE(m_control->previews.size(), previews);
         QCOMPARE(ReadText(Settings()), before);
         // Removing the last entry leaves nothing to ask about.
         QTest::mouseClick(W(Ctl::cmdRemove), Qt::LeftButton);
@@ -666,6 +680,8 @@ private slots:
         }
         QTest::mouseClick(W(Ctl::cmdReset), Qt::LeftButton);
         QVERIFY(!W(Ctl::cmdSearch)->isEnabled());
+        PressSlider();
+        QVERIFY(!W(Ctl::Slider1)->isEnabled());
     }
 
     void hostedControlDrawsAndOffersItsProperties() {
