@@ -52,8 +52,8 @@ frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost*
     m_ui->ListView_0->setColumnCount(0);
     m_ui->ListView_0->header()->setStretchLastSection(false);
     m_ui->Tessaline->SetControl(host);
-    PaintAboutPicture();
     LayOutFromTwips();
+    PaintAboutPicture();
     m_logic = std::make_unique<tessaline::CorvidoLogic>(*this, services, control,
                                                         std::move(controlError));
     m_inputHold =
@@ -115,23 +115,50 @@ void frmCorvido::PlaceTabChildren() {
 }
 
 void frmCorvido::PaintAboutPicture() {
+    // The picture's frame reaches 60 twips into the version label's, so the
+    // picture draws in its upper 40 rows only, on a clear background, and the
+    // two labels lie above it: no text is ever covered.
     QPixmap picture(152, 46);
-    picture.fill(Qt::white);
+    picture.fill(Qt::transparent);
     QPainter painter(&picture);
-    painter.fillRect(QRect(0, 0, 46, 46), QColor(30, 60, 120));
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor blue(30, 60, 120);
+    painter.fillRect(QRect(0, 0, 40, 40), blue);
     painter.setPen(Qt::white);
     QFont font = painter.font();
     font.setBold(true);
-    font.setPixelSize(28);
+    font.setPixelSize(26);
     painter.setFont(font);
-    painter.drawText(QRect(0, 0, 46, 46), Qt::AlignCenter, QStringLiteral("T"));
-    painter.setPen(QColor(30, 60, 120));
+    painter.drawText(QRect(0, 0, 40, 40), Qt::AlignCenter, QStringLiteral("T"));
+    painter.setPen(blue);
     font.setPixelSize(16);
     painter.setFont(font);
-    painter.drawText(QRect(52, 0, 100, 46), Qt::AlignVCenter | Qt::AlignLeft,
+    painter.drawText(QRect(48, 0, 104, 40), Qt::AlignVCenter | Qt::AlignLeft,
                      QStringLiteral("Tessaline"));
     painter.end();
     m_ui->Image1->setPixmap(picture);
+    m_ui->Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QLabel* label : {m_ui->lblCopyright_1, m_ui->lblCopyright_0}) {
+        label->raise();
+        FitTextToLabel(*label);
+    }
+}
+
+void frmCorvido::FitTextToLabel(QLabel& label) {
+    // The label's width is fixed in twips; where the font that stands in for
+    // Arial runs wider, a smaller size keeps the whole text readable rather
+    // than cut.
+    QFont font = label.font();
+    const QRect room = label.contentsRect();
+    const auto fits = [&](const QFont& candidate) {
+        const QFontMetrics metrics(candidate);
+        return metrics.horizontalAdvance(label.text()) <= room.width() &&
+               metrics.height() <= room.height();
+    };
+    while (!fits(font) && font.pointSizeF() > 6.0) {
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+    label.setFont(font);
 }
 
 void frmCorvido::WireEvents() {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class QLabel;
+
 namespace Ui {
 class frmCorvido;
 }
@@ -81,6 +83,7 @@ private:
     void PlaceTabChildren();
     void WireEvents();
     void PaintAboutPicture();
+    static void FitTextToLabel(QLabel& label);
 
     std::unique_ptr<Ui::frmCorvido> m_ui;
     std::array<QWidget*, tessaline::kControlCount> m_controls{};

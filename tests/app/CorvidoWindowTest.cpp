@@ -291,6 +291,27 @@ private slots:
         QCOMPARE(List()->headerItem()->text(2), korean ? QString::fromUtf8("크기") : "Size");
         QVERIFY(List()->headerItem()->textAlignment(2) & Qt::AlignRight);
         QCOMPARE(m_form->Visible(Ctl::Frame1_4), korean);
+        if (korean) {
+            // The About box shows both lines whole, and the picture, whose
+            // frame reaches into the version label's, leaves them clear.
+            const auto* picture = qobject_cast<QLabel*>(W(Ctl::Image1));
+            const QImage image = picture->pixmap().toImage();
+            for (Ctl line : {Ctl::lblCopyright_1, Ctl::lblCopyright_0}) {
+                const auto* label = qobject_cast<QLabel*>(W(line));
+                const QRect room = label->contentsRect();
+                QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= room.width(),
+                         ControlName(line));
+                QVERIFY2(label->fontMetrics().height() <= room.height(), ControlName(line));
+                const QRect shared = picture->geometry().intersected(label->geometry());
+                for (int y = shared.top(); y <= shared.bottom(); ++y) {
+                    for (int x = shared.left(); x <= shared.right(); ++x) {
+                        const QPoint at = QPoint(x, y) - picture->geometry().topLeft();
+                        QVERIFY2(!image.valid(at) || qAlpha(image.pixel(at)) == 0,
+                                 ControlName(line));
+                    }
+                }
+            }
+        }
         for (const ControlText& entry : kKoreanTexts) {
             if (korean) {
                 QCOMPARE(QString::fromStdString(T(entry.control)), QString::fromUtf8(entry.text));
