@@ -35,6 +35,7 @@ frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost*
                        tessaline::LogoControl* control, std::string controlError, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::frmCorvido>()) {
     m_ui->setupUi(this);
+    setWindowIcon(ProgramIcon());
     for (int i = 0; i < tessaline::kControlCount; ++i) {
         const auto id = static_cast<Ctl>(i);
         m_controls[static_cast<size_t>(i)] =
@@ -65,6 +66,15 @@ frmCorvido::~frmCorvido() = default;
 
 void frmCorvido::Load() {
     m_logic->Form_Load();
+}
+
+QIcon frmCorvido::ProgramIcon() {
+    // The resources live in a static library: nothing else would pull them in.
+    [[maybe_unused]] static const bool registered = [] {
+        Q_INIT_RESOURCE(tessaline);
+        return true;
+    }();
+    return QIcon(QStringLiteral(":/tessaline/icon.png"));
 }
 
 int frmCorvido::Pixels(int twips) const {

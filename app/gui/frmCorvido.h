@@ -5,6 +5,7 @@
 #include "InputHold.h"
 #include "frmProgress.h"
 
+#include <QIcon>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -43,6 +44,8 @@ public:
     QWidget* Control(tessaline::Ctl control) const;
     // Pixels for twips at the screen's resolution.
     int Pixels(int twips) const;
+    // The program's icon, the one its package installs.
+    static QIcon ProgramIcon();
     // The progress window while it is loaded; null otherwise.
     frmProgress* ProgressWindow() const { return m_progressForm.Window(); }
 

@@ -61,6 +61,10 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(tessaline::kApplicationTitle));
+    // Every window and message box carries the program's icon; the desktop
+    // matches the windows to the menu entry by its name.
+    QApplication::setWindowIcon(frmCorvido::ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tessaline.Tessaline"));
 
     QString screenshot;
     const QStringList args = QApplication::arguments();

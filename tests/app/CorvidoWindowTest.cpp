@@ -164,6 +164,7 @@ private slots:
         const auto px = [this](int twips) { return m_form->Pixels(twips); };
         QCOMPARE(m_form->size(), QSize(px(12735), px(9045)));
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Halvering 2.11"));
+        QCOMPARE(m_form->windowIcon().availableSizes(), QList<QSize>{QSize(128, 128)});
         QCOMPARE(m_form->font().family(), QStringLiteral("Arial"));
         QCOMPARE(m_form->font().pointSize(), 9);
         for (const Row& row : rows) {
