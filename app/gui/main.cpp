@@ -1,17 +1,22 @@
 #include "ControlHost.h"
 #include "DispatchLogoControl.h"
+#include "DriverDataStore.h"
 #include "FirstRunRegistration.h"
 #include "QtServices.h"
 #include "frmCorvido.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +53,28 @@ bool DisplayReachable(int argc, char* argv[]) {
     return false;
 }
 
+// The installed program works in a folder of its own whichever way it is
+// started, as a Windows shortcut starts a program in the program's folder:
+// the control writes its preview pictures (Temp.bmp, TempTe.bmp) into the
+// current folder, which from the desktop's menu is the user's home. Run from
+// its build tree, the program stays where it was started (scripts/run.sh
+// starts it in the same folder).
+void EnterWorkFolder(const tessaline::ControlLibraries& libraries) {
+    if (libraries.RunFromBuildTree()) {
+        return;
+    }
+    const std::filesystem::path work = tessaline::TessalineDataHome() / "work";
+    std::error_code ec;
+    std::filesystem::create_directories(work, ec);
+    if (ec || ::chdir(work.c_str()) != 0) {
+        const std::string reason = ec ? ec.message() : std::strerror(errno);
+        std::fprintf(stderr,
+                     "tessaline: cannot work in %s (%s); the preview pictures go to the "
+                     "current folder\n",
+                     work.c_str(), reason.c_str());
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -70,7 +97,8 @@ int main(int argc, char* argv[]) {
     const QStringList args = QApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) {
-            screenshot = args[++i];
+            // Named from the folder the program was started in.
+            screenshot = QFileInfo(args[++i]).absoluteFilePath();
         } else {
             std::fprintf(stderr, "Usage: tessaline [--screenshot FILE.png]\n");
             return 2;
@@ -90,6 +118,7 @@ int main(int argc, char* argv[]) {
         !note.empty()) {
         std::fprintf(stderr, "tessaline: %s\n", note.c_str());
     }
+    EnterWorkFolder(libraries);
 
     std::string error;
     std::unique_ptr<tessaline::ControlHost> host =

@@ -128,12 +128,18 @@ sed -i "s#=$lib\$#=$scratch/gone/libtessaline-control.so#" "$registry"
 grep -q "is gone" info.err || { cat info.err; fail "the stale registration was not replaced"; }
 grep -q "bits=24 height=160 width=384" info.txt || fail "info: $(cat info.txt)"
 
-step "the program runs from the unpacked files"
+step "the program runs from the unpacked files, in a work folder of its own"
+# The screenshot clicks the listed logo, so the control writes its preview
+# into the program's current folder: the work folder, not where it started.
+printf '[LOGO]\nLogofile1=%s|logo.bmp|7680|160|384\n' "$logo" >"$root/usr/bin/CorvidoFiles.ini"
+rm -f Temp.bmp
 status=0
-QT_QPA_PLATFORM=offscreen timeout 60 "$program" --screenshot "$scratch/window.png" \
+QT_QPA_PLATFORM=offscreen timeout 60 "$program" --screenshot window.png \
   >program.out 2>program.err || status=$?
 [ "$status" -eq 0 ] || { cat program.out program.err; fail "the program exited with $status"; }
-[ -s "$scratch/window.png" ] || { cat program.err; fail "the program drew no window"; }
+[ -s window.png ] || { cat program.err; fail "the program drew no window"; }
+[ -s "$XDG_DATA_HOME/tessaline/work/Temp.bmp" ] || fail "no preview in the work folder"
+[ ! -e Temp.bmp ] || fail "the preview landed in the folder the program was started in"
 
 step "the program registers the control on its first run"
 rm -rf "$XDG_CONFIG_HOME"
