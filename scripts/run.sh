@@ -40,6 +40,26 @@ if ! grep -Eqx 'THERMAL #([1-9]|1[0-5])' <<<"$printers"; then
   echo "run.sh: what it prints goes to $("$cli" vprinter path "THERMAL #1")/paper/"
 fi
 
+# The program keeps its list of logos beside itself, or in the user's
+# configuration where that folder is a system folder or cannot be written.
+settings_dir="$build/app"
+case "$settings_dir/" in
+/usr/* | /bin/* | /sbin/* | /lib/* | /etc/*) settings_dir="" ;;
+esac
+if [ -z "$settings_dir" ] || [ ! -w "$settings_dir" ]; then
+  case "${XDG_CONFIG_HOME:-}" in
+  /*) settings_dir="$XDG_CONFIG_HOME/tessaline" ;;
+  *) settings_dir="$HOME/.config/tessaline" ;;
+  esac
+fi
+# On the first run the list starts with the sample logo: the window opens
+# with a logo and its printed preview, ready to upload.
+if note="$(./scripts/seed-logo-list.sh "$settings_dir/CorvidoFiles.ini" "$cli" samples/logo.bmp)"; then
+  [ -z "$note" ] || echo "run.sh: first run: $note"
+else
+  echo "run.sh: the logo list starts empty" >&2
+fi
+
 # The control writes its preview pictures into the current folder.
 work="${XDG_DATA_HOME:-$HOME/.local/share}/tessaline/work"
 mkdir -p "$work"

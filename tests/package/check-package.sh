@@ -11,6 +11,7 @@
 # does: a tool run from inside its build tree would take the build's library.
 set -euo pipefail
 build=$(cd "$1" && pwd) cpack=$2 logo=$3
+source=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-package-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
@@ -131,7 +132,21 @@ grep -q "bits=24 height=160 width=384" info.txt || fail "info: $(cat info.txt)"
 step "the program runs from the unpacked files, in a work folder of its own"
 # The screenshot clicks the listed logo, so the control writes its preview
 # into the program's current folder: the work folder, not where it started.
-printf '[LOGO]\nLogofile1=%s|logo.bmp|7680|160|384\n' "$logo" >"$root/usr/bin/CorvidoFiles.ini"
+# The list starts with the sample logo, as scripts/run.sh starts it on a first
+# run; a list that exists, or a copy of an emptied one, is left alone.
+seed="$source/scripts/seed-logo-list.sh"
+list="$root/usr/bin/CorvidoFiles.ini"
+touch "$list.bak"
+"$seed" "$list" "$cli" "$logo" >/dev/null
+[ ! -e "$list" ] || fail "a list was started beside the copy of an earlier one"
+rm "$list.bak"
+"$seed" "$list" "$cli" "$logo" >/dev/null
+[ "$(cat "$list")" = "$(printf '[LOGO]\nLogofile1=%s|logo.bmp|7680|160|384' "$logo")" ] ||
+  { cat "$list"; fail "the first list is not the sample logo's"; }
+echo "the user's own" >>"$list"
+"$seed" "$list" "$cli" "$logo" >/dev/null
+grep -q "the user's own" "$list" || fail "an existing list was replaced"
+sed -i '$d' "$list"
 rm -f Temp.bmp
 status=0
 QT_QPA_PLATFORM=offscreen timeout 60 "$program" --screenshot window.png \
