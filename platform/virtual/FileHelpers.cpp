@@ -59,9 +59,13 @@ Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text)
                            std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path,
+                                                  std::string* why) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
+        if (why != nullptr) {
+            *why = SystemError("cannot read " + path.string());
+        }
         return std::nullopt;
     }
     std::vector<uint8_t> bytes;
@@ -72,6 +76,9 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
             continue;
         }
         if (n < 0) {
+            if (why != nullptr) {
+                *why = SystemError("cannot read " + path.string());
+            }
             ::close(fd);
             return std::nullopt;
         }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,8 +17,10 @@ namespace tessaline {
 Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text);
 
-// The whole file; nothing when it is missing or unreadable.
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path);
+// The whole file; nothing when it is missing or unreadable, and `why` (when
+// given) then says "cannot read <path>: <system error>".
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path,
+                                                  std::string* why = nullptr);
 
 // Adds the text at the end of the file, creating it when missing.
 Status AppendToFile(const std::filesystem::path& path, std::string_view text);

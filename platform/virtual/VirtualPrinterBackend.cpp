@@ -51,6 +51,9 @@ QueueList VirtualPrinterBackend::ListQueues() {
     for (const VirtualPrinterInfo& info : m_store.List(&list.ok)) {
         list.names.push_back(info.name);
     }
+    if (!list.ok) {
+        m_lastError = "cannot read " + m_store.PrintersFolder().string();
+    }
     return list;
 }
 
@@ -61,11 +64,19 @@ std::unique_ptr<SpoolerQueue> VirtualPrinterBackend::Open(std::string_view name,
 
 std::unique_ptr<VirtualPrinterQueue> VirtualPrinterBackend::OpenPrinter(std::string_view name,
                                                                         QueueAccess access) {
-    if (!m_store.Find(name)) {
+    const auto info = m_store.Find(name);
+    if (!info) {
+        m_lastError = "no virtual printer named \"" + std::string(name) + "\"";
+        return nullptr;
+    }
+    if (!info->problem.empty()) {
+        m_lastError = "the virtual printer \"" + std::string(name) +
+                      "\" has damaged settings: " + info->problem;
         return nullptr;
     }
     const std::filesystem::path folder = m_store.PrinterFolder(name);
     if (access == QueueAccess::Full && !DriverDataStore(folder / "driver-data").Writable()) {
+        m_lastError = "cannot write " + (folder / "driver-data").string();
         return nullptr;
     }
     return std::make_unique<VirtualPrinterQueue>(folder, access);

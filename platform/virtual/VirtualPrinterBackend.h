@@ -44,16 +44,19 @@ class VirtualPrinterBackend : public SpoolerBackend {
 public:
     explicit VirtualPrinterBackend(std::filesystem::path dataHome = TessalineDataHome());
 
+    // Printers with damaged settings are listed too; opening them fails.
     QueueList ListQueues() override;
-    // Nothing for a name not installed, and with full access when the
-    // printer's driver-data folder cannot be written.
+    // Nothing for a name not installed or with damaged settings, and with
+    // full access when the printer's driver-data folder cannot be written.
     std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) override;
     std::unique_ptr<VirtualPrinterQueue> OpenPrinter(std::string_view name, QueueAccess access);
+    std::string LastError() const override { return m_lastError; }
 
     const VirtualPrinterStore& Store() const { return m_store; }
 
 private:
     VirtualPrinterStore m_store;
+    std::string m_lastError;
 };
 
 } // namespace tessaline

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <tuple>
 #include <unistd.h>
 
 namespace tessaline {
@@ -57,6 +59,11 @@ Status VirtualPrinterStore::CheckName(std::string_view name) {
     if (name == "." || name == "..") {
         return Status::Fail("a printer name cannot be \".\" or \"..\"");
     }
+    if (name.size() > NAME_MAX) {
+        return Status::Fail("a printer name is too long: it may have at most " +
+                            std::to_string(NAME_MAX) + " bytes, this one has " +
+                            std::to_string(name.size()));
+    }
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '/') {
@@ -87,14 +94,27 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
            "added=" + std::to_string(info.added) + "\n";
 }
 
-std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
+std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::string* why) {
+    auto refuse = [why](std::string reason) -> std::optional<VirtualPrinterInfo> {
+        if (why != nullptr) {
+            *why = std::move(reason);
+        }
+        return std::nullopt;
+    };
+    if (text.empty()) {
+        return refuse("the file is empty");
+    }
     VirtualPrinterInfo info;
     bool width = false;
     bool capacity = false;
-    while (!text.empty()) {
+    for (size_t number = 1; !text.empty(); ++number) {
         const size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = text.substr(0, end);
+        std::string_view line = text.substr(0, end);
         text.remove_prefix(std::min(end + 1, text.size()));
+        // A file saved by an editor that ends lines with CR LF reads the same.
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
         const size_t eq = line.find('=');
         if (line.empty() || eq == std::string_view::npos) {
             continue;
@@ -102,10 +122,12 @@ std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
         const std::string_view key = line.substr(0, eq);
         const auto value = ParseNumber(line.substr(eq + 1));
         if (!value) {
-            return std::nullopt;
+            return refuse("line " + std::to_string(number) + " holds no number after \"=\"");
         }
-        if (key == "paper-width" && *value <= static_cast<uint64_t>(kMaxPaperWidth)) {
-            info.model.paperWidth = static_cast<int>(*value);
+        if (key == "paper-width") {
+            // Out of range widths stay out of range for CheckModel below.
+            info.model.paperWidth =
+                static_cast<int>(std::min<uint64_t>(*value, kMaxPaperWidth + 1));
             width = true;
         } else if (key == "nv-capacity") {
             info.model.nvCapacity = *value;
@@ -114,8 +136,32 @@ std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
             info.added = *value;
         }
     }
-    if (!width || !capacity || !VirtualPrinterStore::CheckModel(info.model)) {
+    if (!width) {
+        return refuse("it gives no paper-width");
+    }
+    if (!capacity) {
+        return refuse("it gives no nv-capacity");
+    }
+    if (Status s = VirtualPrinterStore::CheckModel(info.model); !s) {
+        return refuse(s.reason);
+    }
+    return info;
+}
+
+std::optional<VirtualPrinterInfo> ReadPrinterConf(const fs::path& folder, std::string* why) {
+    const fs::path path = folder / kPrinterConfName;
+    std::string reason;
+    const auto bytes = ReadWholeFile(path, &reason);
+    if (!bytes) {
+        if (why != nullptr) {
+            *why = reason;
+        }
         return std::nullopt;
+    }
+    auto info = ParsePrinterConf(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), &reason);
+    if (!info && why != nullptr) {
+        *why = path.string() + ": " + reason;
     }
     return info;
 }
@@ -124,15 +170,20 @@ std::optional<VirtualPrinterInfo> VirtualPrinterStore::Find(std::string_view nam
     if (!CheckName(name)) {
         return std::nullopt;
     }
-    const auto bytes = ReadWholeFile(PrinterFolder(name) / kPrinterConfName);
-    if (!bytes) {
+    const fs::path folder = PrinterFolder(name);
+    std::error_code ec;
+    if (!fs::is_directory(fs::status(folder, ec))) {
         return std::nullopt;
     }
-    auto info = ParsePrinterConf(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    if (info) {
-        info->name = std::string(name);
+    // A printer whose settings are damaged is still installed: it is listed,
+    // shown and removed with its problem rather than vanishing.
+    std::string why;
+    auto info = ReadPrinterConf(folder, &why);
+    if (!info) {
+        info = VirtualPrinterInfo{};
+        info->problem = why;
     }
+    info->name = std::string(name);
     return info;
 }
 
@@ -161,7 +212,9 @@ std::vector<VirtualPrinterInfo> VirtualPrinterStore::List(bool* ok) const {
         }
     }
     std::sort(printers.begin(), printers.end(), [](const auto& a, const auto& b) {
-        return a.added != b.added ? a.added < b.added : a.name < b.name;
+        const bool aDamaged = !a.problem.empty();
+        const bool bDamaged = !b.problem.empty();
+        return std::tie(aDamaged, a.added, a.name) < std::tie(bDamaged, b.added, b.name);
     });
     return printers;
 }
@@ -184,11 +237,21 @@ Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model
         return status;
     }
     const fs::path target = PrinterFolder(name);
-    if (fs::symlink_status(target, ec).type() != fs::file_type::not_found) {
+    const fs::file_type type = fs::symlink_status(target, ec).type();
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        return Status::Fail("cannot add \"" + std::string(name) + "\": " + ec.message());
+    }
+    if (type != fs::file_type::not_found) {
+        const auto existing = Find(name);
+        if (existing && !existing->problem.empty()) {
+            return Status::Fail("a printer named \"" + std::string(name) +
+                                "\" already exists, but its settings are damaged (" +
+                                existing->problem + "); remove it, then add it again");
+        }
         return Status::Fail("a printer named \"" + std::string(name) + "\" already exists");
     }
 
-    VirtualPrinterInfo info{std::string(name), model, 1};
+    VirtualPrinterInfo info{std::string(name), model, 1, {}};
     for (const auto& other : List()) {
         info.added = std::max(info.added, other.added + 1);
     }

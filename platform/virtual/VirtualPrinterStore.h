@@ -20,7 +20,8 @@ inline constexpr uint64_t kMaxNvCapacity = 64ull << 20;
 struct VirtualPrinterInfo {
     std::string name;
     PrinterModel model;
-    uint64_t added = 0; // place in the order printers were added
+    uint64_t added = 0;  // place in the order printers were added
+    std::string problem; // why printer.conf cannot be used ("<path>: <reason>"); empty when it can
 };
 
 // The virtual printers installed under <data home>/printers, one folder each.
@@ -34,28 +35,37 @@ public:
     std::filesystem::path PrintersFolder() const { return m_home / "printers"; }
     std::filesystem::path PrinterFolder(std::string_view name) const;
 
-    // Refuses names a folder cannot carry: empty, ".", "..", or holding "/"
-    // or a control character.
+    // Refuses names a folder cannot carry: empty, ".", "..", longer than a
+    // file name may be, or holding "/" or a control character.
     static Status CheckName(std::string_view name);
     // Refuses a paper width or NV capacity the emulator cannot model.
     static Status CheckModel(const PrinterModel& model);
 
     // Creates the printer's folder with its settings; fails if the name is taken.
     Status Add(std::string_view name, const PrinterModel& model);
-    // Deletes the printer's folder with everything in it, once its running job is done.
+    // Deletes the printer's folder with everything in it, once its running job
+    // is done; a printer with damaged settings too.
     Status Remove(std::string_view name);
-    // Every printer, in the order added. ok is false when the folder is unreadable.
+    // Every printer, in the order added; those with damaged settings last, with
+    // their problem. ok is false when the folder is unreadable.
     std::vector<VirtualPrinterInfo> List(bool* ok = nullptr) const;
-    // The printer's settings; nothing when it is not installed.
+    // The printer's settings, or its problem when they are damaged; nothing
+    // when no printer of that name is installed.
     std::optional<VirtualPrinterInfo> Find(std::string_view name) const;
 
 private:
     std::filesystem::path m_home;
 };
 
-// The text of a printer's settings file, and its reading.
+// The text of a printer's settings file, and its reading. A refused text
+// leaves the reason in `why`.
 std::string FormatPrinterConf(const VirtualPrinterInfo& info);
-std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text);
+std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text,
+                                                   std::string* why = nullptr);
+// The settings of the printer in `folder`; nothing, with "<path>: <reason>"
+// in `why`, when printer.conf is missing, unreadable or damaged.
+std::optional<VirtualPrinterInfo> ReadPrinterConf(const std::filesystem::path& folder,
+                                                  std::string* why = nullptr);
 
 inline constexpr const char* kPrinterConfName = "printer.conf";
 

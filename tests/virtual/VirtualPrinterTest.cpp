@@ -5,6 +5,7 @@
 #include "VirtualPrinterBackend.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <sstream>
@@ -86,9 +87,10 @@ TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
     for (const std::string& name :
          {std::string(""), std::string("."), std::string(".."), std::string("a/b"),
           std::string("tab\there"), std::string("nl\n"), std::string("del\x7F"),
-          std::string("nul\0x", 5)}) {
+          std::string("nul\0x", 5), std::string(256, 'n')}) {
         EXPECT_FALSE(store.Add(name, {}).ok) << name;
     }
+    EXPECT_NE(store.Add(std::string(256, 'n'), {}).reason.find("too long"), std::string::npos);
     EXPECT_TRUE(store.Add("..hidden but fine", {}).ok);
     ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
     const Status again = store.Add("THERMAL #1", {});
@@ -105,6 +107,56 @@ TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
         ++folders;
     }
     EXPECT_EQ(folders, 2u);
+    EXPECT_TRUE(store.Add(std::string(255, 'n'), {}).ok);
+}
+
+// A printer whose settings file is damaged stays listed with its problem and
+// can be removed; only opening it fails, saying why.
+TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& conf)> harm;
+        const char* problem; // "" when the file still reads
+    } cases[] = {
+        {"empty", [](const fs::path& conf) { WriteFileAtomic(conf, std::string_view()); },
+         "printer.conf: the file is empty"},
+        {"garbage",
+         [](const fs::path& conf) { WriteFileAtomic(conf, std::string_view("\x89PNG\r\n")); },
+         "printer.conf: it gives no paper-width"},
+        {"unreadable",
+         [](const fs::path& conf) {
+             fs::remove(conf);
+             fs::create_directory(conf);
+         },
+         "printer.conf: Is a directory"},
+        {"crlf",
+         [](const fs::path& conf) {
+             WriteFileAtomic(conf, std::string_view("paper-width=384\r\nnv-capacity=1000\r\n"));
+         },
+         ""},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(store.Add(c.name, {}).ok);
+        c.harm(Folder(c.name) / "printer.conf");
+    }
+    EXPECT_EQ(backend.ListQueues().names.size(), 4u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto info = store.Find(c.name);
+        ASSERT_TRUE(info.has_value());
+        if (*c.problem == '\0') {
+            EXPECT_EQ(info->problem, "");
+            EXPECT_EQ(info->model.paperWidth, 384);
+            EXPECT_NE(backend.Open(c.name, QueueAccess::Plain), nullptr);
+            continue;
+        }
+        EXPECT_NE(info->problem.find(c.problem), std::string::npos) << info->problem;
+        EXPECT_EQ(backend.Open(c.name, QueueAccess::Plain), nullptr);
+        EXPECT_NE(backend.LastError().find(c.problem), std::string::npos) << backend.LastError();
+        EXPECT_NE(store.Add(c.name, {}).reason.find("settings are damaged"), std::string::npos);
+        EXPECT_TRUE(store.Remove(c.name).ok);
+    }
+    EXPECT_EQ(backend.ListQueues().names, std::vector<std::string>{"crlf"});
 }
 
 TEST_F(VirtualPrinter, KeepsItsSettings) {
