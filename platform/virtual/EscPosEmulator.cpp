@@ -53,6 +53,13 @@ private:
     void Log(size_t offset, std::string text) {
         m_outcome.log.push_back(LogEntry{offset, std::move(text)});
     }
+    // A definition the printer will not store fails the job; the first one says why.
+    void Refuse(size_t offset, std::string text) {
+        if (m_outcome.refusal.empty()) {
+            m_outcome.refusal = text;
+        }
+        Log(offset, std::move(text));
+    }
 
     bool StartsCommand(size_t at) const {
         if (!Has(at + 1)) {
@@ -122,13 +129,13 @@ private:
     // declared bytes are skipped rather than read as commands.
     size_t DefineImages(size_t at) {
         if (!Has(at + 2)) {
-            Log(at, "FS q: cut short by the end of the job; refused, nothing stored");
+            Refuse(at, "FS q: cut short by the end of the job; refused, nothing stored");
             return m_job.size();
         }
         const unsigned count = At(at + 2);
         const std::string command = Format("FS q %u", count);
         if (count == 0) {
-            Log(at, command + ": no image to define; refused, nothing stored");
+            Refuse(at, command + ": no image to define; refused, nothing stored");
             return at + 3;
         }
         std::vector<Definition> definitions;
@@ -136,25 +143,25 @@ private:
         uint64_t total = 0;
         for (unsigned k = 1; k <= count; ++k) {
             if (!Has(p + 3)) {
-                Log(p, Format("%s: image %u: size cut short by the end of the job; refused, "
-                              "nothing stored",
-                              command.c_str(), k));
+                Refuse(p, Format("%s: image %u: size cut short by the end of the job; refused, "
+                                 "nothing stored",
+                                 command.c_str(), k));
                 return m_job.size();
             }
             const auto x = static_cast<uint16_t>(At(p) | At(p + 1) << 8);
             const auto y = static_cast<uint16_t>(At(p + 2) | At(p + 3) << 8);
             const size_t length = static_cast<size_t>(x) * y * 8;
             if (x < 1 || x > kNvMaxX || y < 1 || y > kNvMaxY) {
-                Log(p, Format("%s: image %u: size x=%u y=%u outside x 1 to %u, y 1 to %u; "
-                              "refused, nothing stored",
-                              command.c_str(), k, x, y, kNvMaxX, kNvMaxY));
+                Refuse(p, Format("%s: image %u: size x=%u y=%u outside x 1 to %u, y 1 to %u; "
+                                 "refused, nothing stored",
+                                 command.c_str(), k, x, y, kNvMaxX, kNvMaxY));
                 return std::min(m_job.size(), p + 4 + length);
             }
             const size_t left = m_job.size() - (p + 4);
             if (length > left) {
-                Log(p, Format("%s: image %u: %zu raster bytes needed, %zu left in the job; "
-                              "refused, nothing stored",
-                              command.c_str(), k, length, left));
+                Refuse(p, Format("%s: image %u: %zu raster bytes needed, %zu left in the job; "
+                                 "refused, nothing stored",
+                                 command.c_str(), k, length, left));
                 return m_job.size();
             }
             definitions.push_back(Definition{p, x, y, length});
@@ -162,10 +169,10 @@ private:
             p += 4 + length;
         }
         if (total > m_model.nvCapacity) {
-            Log(at, Format("%s: %llu bytes exceed the NV capacity of %llu bytes; refused, "
-                           "nothing stored",
-                           command.c_str(), static_cast<unsigned long long>(total),
-                           static_cast<unsigned long long>(m_model.nvCapacity)));
+            Refuse(at, Format("%s: %llu bytes exceed the NV capacity of %llu bytes; refused, "
+                              "nothing stored",
+                              command.c_str(), static_cast<unsigned long long>(total),
+                              static_cast<unsigned long long>(m_model.nvCapacity)));
             return p;
         }
 

@@ -57,6 +57,7 @@ struct JobOutcome {
     std::vector<LogEntry> log;
     std::vector<MonoPicture> paper; // pieces in the order they came out
     bool memoryChanged = false;     // the NV images were stored or erased
+    std::string refusal;            // the first NV definition refused; empty when none was
 };
 
 // Bytes the NV memory uses: each definition's 4 size bytes and raster.

@@ -33,25 +33,62 @@ std::string SystemError(std::string_view what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    std::string temp = path.string() + ".tmp-XXXXXX";
+std::optional<StagedFile> StagedFile::Write(std::filesystem::path target,
+                                            std::span<const uint8_t> bytes, Status& status) {
+    std::string temp = target.string() + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        return Status::Fail(SystemError("cannot create a file beside " + path.string()));
+        status = Status::Fail(SystemError("cannot create a file beside " + target.string()));
+        return std::nullopt;
     }
     ::fchmod(fd, 0644);
     const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    Status status = written ? Status{} : Status::Fail(SystemError("cannot write " + temp));
+    status = written ? Status{} : Status::Fail(SystemError("cannot write " + temp));
     if (::close(fd) != 0 && status.ok) {
         status = Status::Fail(SystemError("cannot write " + temp));
     }
-    if (status.ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        status = Status::Fail(SystemError("cannot replace " + path.string()));
-    }
     if (!status.ok) {
         ::unlink(temp.c_str());
+        return std::nullopt;
     }
-    return status;
+    return StagedFile(std::move(target), std::move(temp));
+}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : m_target(std::move(other.m_target)), m_temp(std::move(other.m_temp)) {
+    other.m_temp.clear();
+}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+        if (!m_temp.empty()) {
+            ::unlink(m_temp.c_str());
+        }
+        m_target = std::move(other.m_target);
+        m_temp = std::move(other.m_temp);
+        other.m_temp.clear();
+    }
+    return *this;
+}
+
+StagedFile::~StagedFile() {
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+    }
+}
+
+Status StagedFile::Commit() {
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        return Status::Fail(SystemError("cannot replace " + m_target.string()));
+    }
+    m_temp.clear();
+    return {};
+}
+
+Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    Status status;
+    auto staged = StagedFile::Write(path, bytes, status);
+    return staged ? staged->Commit() : status;
 }
 
 Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text) {

@@ -12,6 +12,30 @@
 
 namespace tessaline {
 
+// A file written in full, and on the disk, under a temporary name beside its
+// target. It takes the target's name on Commit; until then nobody sees it, and
+// it is deleted if never committed.
+class StagedFile {
+public:
+    static std::optional<StagedFile> Write(std::filesystem::path target,
+                                           std::span<const uint8_t> bytes, Status& status);
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile();
+
+    // Renames the file over its target. Fails when the rename does.
+    Status Commit();
+    const std::filesystem::path& Target() const { return m_target; }
+
+private:
+    StagedFile(std::filesystem::path target, std::string temp)
+        : m_target(std::move(target)), m_temp(std::move(temp)) {}
+    std::filesystem::path m_target;
+    std::string m_temp; // empty once committed
+};
+
 // Replaces the file at once: the bytes go to a temporary file in the same
 // folder, reach the disk, then take the name.
 Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);

@@ -1,5 +1,6 @@
 #include "NvStateFile.h"
 
+#include <string>
 #include <string_view>
 
 namespace tessaline {
@@ -40,19 +41,26 @@ std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory) {
     return out;
 }
 
-Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory) {
-    const size_t head = kMark.size() + kDayLength + 4 + 2;
-    if (bytes.size() < head ||
+bool DecodeNvWrites(std::span<const uint8_t> bytes, NvMemory& memory) {
+    if (bytes.size() < kMark.size() + kDayLength + 4 ||
         std::string_view(reinterpret_cast<const char*>(bytes.data()), kMark.size()) != kMark) {
-        return Status::Fail("not an NV memory file");
+        return false;
     }
-    NvMemory loaded;
     std::string day(reinterpret_cast<const char*>(bytes.data()) + kMark.size(), kDayLength);
     while (!day.empty() && day.back() == ' ') {
         day.pop_back();
     }
-    loaded.writesDay = day;
-    loaded.writesThatDay = static_cast<uint32_t>(GetLe(bytes, kMark.size() + kDayLength, 4));
+    memory.writesDay = day;
+    memory.writesThatDay = static_cast<uint32_t>(GetLe(bytes, kMark.size() + kDayLength, 4));
+    return true;
+}
+
+Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory) {
+    const size_t head = kMark.size() + kDayLength + 4 + 2;
+    NvMemory loaded;
+    if (bytes.size() < head || !DecodeNvWrites(bytes, loaded)) {
+        return Status::Fail("not an NV memory file");
+    }
     const auto count = GetLe(bytes, kMark.size() + kDayLength + 4, 2);
     size_t at = head;
     for (uint64_t k = 1; k <= count; ++k) {

@@ -17,4 +17,9 @@ std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory);
 // leaves `memory` untouched then.
 Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory);
 
+// Reads only the day and count of NV writes from the head of a file whose
+// images DecodeNvMemory refused. False, and `memory` untouched, when even the
+// head is not one EncodeNvMemory wrote.
+bool DecodeNvWrites(std::span<const uint8_t> bytes, NvMemory& memory);
+
 } // namespace tessaline

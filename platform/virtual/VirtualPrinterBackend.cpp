@@ -5,9 +5,14 @@ namespace tessaline {
 VirtualPrinterQueue::VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access)
     : m_folder(folder), m_driverData(folder / "driver-data"), m_access(access) {}
 
+bool VirtualPrinterQueue::Fail(std::string why) {
+    m_lastError = std::move(why);
+    return false;
+}
+
 bool VirtualPrinterQueue::StartRawJob(std::string_view documentName, std::string_view dataType) {
     if (m_job) {
-        return false;
+        return Fail("a job is already running on this queue");
     }
     m_job = SpooledJob{std::string(documentName), std::string(dataType), {}};
     return true;
@@ -15,7 +20,7 @@ bool VirtualPrinterQueue::StartRawJob(std::string_view documentName, std::string
 
 bool VirtualPrinterQueue::Write(std::span<const uint8_t> bytes) {
     if (!m_job) {
-        return false;
+        return Fail("no job is running on this queue");
     }
     m_job->bytes.insert(m_job->bytes.end(), bytes.begin(), bytes.end());
     return true;
@@ -23,11 +28,11 @@ bool VirtualPrinterQueue::Write(std::span<const uint8_t> bytes) {
 
 bool VirtualPrinterQueue::EndJob() {
     if (!m_job) {
-        return false;
+        return Fail("no job is running on this queue");
     }
     m_lastJob = m_folder.Deliver(*m_job, TodayLocal());
     m_job.reset();
-    return m_lastJob.status.ok;
+    return m_lastJob.status.ok || Fail(m_lastJob.status.reason);
 }
 
 void VirtualPrinterQueue::CancelJob() {
@@ -40,7 +45,12 @@ std::optional<DriverValue> VirtualPrinterQueue::GetDriverData(std::string_view v
 
 bool VirtualPrinterQueue::SetDriverData(std::string_view valueName, uint32_t type,
                                         std::span<const uint8_t> bytes) {
-    return m_access == QueueAccess::Full && m_driverData.Set(valueName, type, bytes);
+    if (m_access != QueueAccess::Full) {
+        return Fail("the queue was opened without full access");
+    }
+    return m_driverData.Set(valueName, type, bytes) ||
+           Fail("cannot store \"" + std::string(valueName) + "\" in " +
+                m_driverData.Folder().string());
 }
 
 VirtualPrinterBackend::VirtualPrinterBackend(std::filesystem::path dataHome)

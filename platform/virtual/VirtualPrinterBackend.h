@@ -27,16 +27,21 @@ public:
     // Only a queue opened with full access may change driver data.
     bool SetDriverData(std::string_view valueName, uint32_t type,
                        std::span<const uint8_t> bytes) override;
+    // A failed job gives the printer's own words, as its log has them.
+    std::string LastError() const override { return m_lastError; }
 
     // What the last EndJob came to: its number, pieces of paper, or why it failed.
     const DeliveredJob& LastJob() const { return m_lastJob; }
 
 private:
+    bool Fail(std::string why);
+
     VirtualPrinterFolder m_folder;
     DriverDataStore m_driverData;
     QueueAccess m_access;
     std::optional<SpooledJob> m_job;
     DeliveredJob m_lastJob;
+    std::string m_lastError;
 };
 
 // The virtual printers under Tessaline's data folder, as spooler queues.

@@ -1,7 +1,7 @@
 #include "VirtualPrinterFolder.h"
 
 #include "FileHelpers.h"
-#include "NvStateFile.h"
+#include "NvMemoryFolder.h"
 #include "Png.h"
 #include "VirtualPrinterStore.h"
 
@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kNvStateName = "state.bin";
 constexpr const char* kLastJobName = "last";
 
 // Digits only, exactly `width` of them (any width when 0).
@@ -57,14 +56,6 @@ std::string EscapeField(std::string_view text) {
     return out;
 }
 
-Status WritePicture(const fs::path& path, const MonoPicture& picture) {
-    const std::vector<uint8_t> png = EncodePng(picture);
-    if (png.empty()) {
-        return Status::Fail("cannot encode " + path.string());
-    }
-    return WriteFileAtomic(path, png);
-}
-
 } // namespace
 
 VirtualPrinterFolder::VirtualPrinterFolder(fs::path folder) : m_folder(std::move(folder)) {}
@@ -76,9 +67,7 @@ std::string VirtualPrinterFolder::JobName(uint32_t number) {
 }
 
 std::string VirtualPrinterFolder::NvPictureName(size_t image) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%03zu.png", image);
-    return name;
+    return tessaline::NvPictureName(image);
 }
 
 std::vector<uint32_t> VirtualPrinterFolder::JobNumbers() const {
@@ -95,15 +84,33 @@ std::vector<uint32_t> VirtualPrinterFolder::JobNumbers() const {
 }
 
 NvMemory VirtualPrinterFolder::LoadNvMemory(std::string* why) const {
-    NvMemory memory;
-    const auto bytes = ReadWholeFile(m_folder / "nv" / kNvStateName);
-    if (!bytes) {
-        return memory;
+    NvMemoryRead read = NvMemoryFolder(m_folder / "nv").Load(TodayLocal());
+    if (why != nullptr) {
+        *why = read.damage;
     }
-    if (Status s = DecodeNvMemory(*bytes, memory); !s && why != nullptr) {
-        *why = s.reason;
+    return std::move(read.memory);
+}
+
+std::vector<std::string> VirtualPrinterFolder::DamagedNvFiles() const {
+    return NvMemoryFolder(m_folder / "nv").KeptAside();
+}
+
+uint32_t VirtualPrinterFolder::LastJobNumber() const {
+    // Numbers are never given out twice: the last one is kept even when the
+    // user clears jobs/ out.
+    uint32_t last = 0;
+    if (const auto kept = ReadWholeFile(m_folder / "jobs" / kLastJobName)) {
+        std::string text(kept->begin(), kept->end());
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+            text.pop_back();
+        }
+        last = ParseDigits(text, 0).value_or(0);
     }
-    return memory;
+    const auto numbers = JobNumbers();
+    if (!numbers.empty()) {
+        last = std::max(last, numbers.back());
+    }
+    return last;
 }
 
 std::vector<fs::path> VirtualPrinterFolder::NewestPaperPictures() const {
@@ -142,87 +149,124 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     if (!lock) {
         return result;
     }
-    // The printer may have been removed while the job was being spooled.
-    const auto conf = ReadWholeFile(m_folder / kPrinterConfName);
-    const auto info = conf ? ParsePrinterConf(std::string_view(
-                                 reinterpret_cast<const char*>(conf->data()), conf->size()))
-                           : std::nullopt;
+    // The printer may have been removed, or its settings damaged, while the
+    // job was being spooled.
+    std::string why;
+    const auto info = ReadPrinterConf(m_folder, &why);
     if (!info) {
-        result.status = Status::Fail("no virtual printer at " + m_folder.string());
+        std::error_code ec;
+        result.status = Status::Fail(fs::is_directory(m_folder, ec)
+                                         ? "the printer's settings cannot be read: " + why
+                                         : "no virtual printer at " + m_folder.string());
         return result;
     }
-
-    // Numbers are never given out twice: the last one is kept even when the
-    // user clears jobs/ out.
-    uint32_t last = 0;
-    if (const auto kept = ReadWholeFile(m_folder / "jobs" / kLastJobName)) {
-        std::string text(kept->begin(), kept->end());
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-            text.pop_back();
-        }
-        last = ParseDigits(text, 0).value_or(0);
-    }
-    const auto numbers = JobNumbers();
-    if (!numbers.empty()) {
-        last = std::max(last, numbers.back());
-    }
+    const fs::path logFile = m_folder / "log.txt";
+    const uint32_t last = LastJobNumber();
     if (last >= kLastJobNumber) {
-        result.status = Status::Fail("every job number up to 999999 is used");
+        result.status = Status::Fail("job refused: every job number up to 999999 is used; "
+                                     "remove the printer and add it again to start from 1");
+        result.log = "------ @0: " + result.status.reason + "\n";
+        AppendToFile(logFile, result.log);
         return result;
     }
     const uint32_t number = last + 1;
     const std::string name = JobName(number);
-    const fs::path jobs = m_folder / "jobs";
-    result.status = WriteFileAtomic(jobs / (name + ".bin"), job.bytes);
-    if (result.status) {
-        result.status = WriteFileAtomic(jobs / (name + ".txt"),
-                                        "document=" + EscapeField(job.document) + "\n" +
-                                            "datatype=" + EscapeField(job.dataType) + "\n");
-    }
-    if (result.status) {
-        result.status = WriteFileAtomic(jobs / kLastJobName, std::to_string(number) + "\n");
-    }
-    if (!result.status) {
-        return result;
-    }
-    result.number = number;
+
+    const NvMemoryFolder nv(m_folder / "nv");
+    const NvMemoryRead before = nv.Load(today);
+    NvMemory memory = before.memory;
+    const JobOutcome outcome = RunJob(info->model, memory, job.bytes, today);
+    // A job that does not change the NV memory never rewrites it, and a job
+    // the printer refused an upload of leaves it as it was.
+    const bool storeNv = outcome.memoryChanged && outcome.refusal.empty();
+    const std::string aside = storeNv && !before.damage.empty() ? nv.AsideName(today) : "";
 
     std::string log;
-    std::string why;
-    NvMemory memory = LoadNvMemory(&why);
-    if (!why.empty()) {
-        log += name + " @0: NV memory unreadable (" + why + "); it starts empty\n";
+    if (!before.damage.empty()) {
+        log += name + " @0: NV memory unreadable (" + before.damage + "); " +
+               (storeNv ? "kept aside as nv/" + aside + ", the job starts from an empty memory"
+                        : "left as it is, the job sees an empty memory") +
+               "\n";
     }
-    const JobOutcome outcome = RunJob(info->model, memory, job.bytes, today);
     for (const LogEntry& entry : outcome.log) {
         log += name + " @" + std::to_string(entry.offset) + ": " + entry.text + "\n";
     }
 
+    // Every record is written in full first; only then do they take their
+    // names, the job's own records and log lines before the NV memory, so a
+    // failure on the way leaves the NV memory as it was.
+    const fs::path jobs = m_folder / "jobs";
+    const std::string meta = "document=" + EscapeField(job.document) + "\n" +
+                             "datatype=" + EscapeField(job.dataType) + "\n";
+    const std::string lastText = std::to_string(number) + "\n";
+    std::vector<StagedFile> records;
     Status status;
-    if (outcome.memoryChanged || !why.empty()) {
-        const fs::path nv = m_folder / "nv";
-        status = WriteFileAtomic(nv / kNvStateName, EncodeNvMemory(memory));
-        for (size_t k = 0; status && k < memory.images.size(); ++k) {
-            status = WritePicture(nv / NvPictureName(k + 1), NvImagePicture(memory.images[k]));
+    auto stage = [&](const fs::path& target, std::span<const uint8_t> bytes) {
+        if (!status) {
+            return;
         }
-        // Pictures of images the memory no longer holds go.
-        std::error_code ec;
-        for (size_t k = memory.images.size() + 1; status && k <= 255; ++k) {
-            fs::remove(nv / NvPictureName(k), ec);
+        if (auto file = StagedFile::Write(target, bytes, status)) {
+            records.push_back(std::move(*file));
         }
-    }
+    };
+    auto asBytes = [](const std::string& text) {
+        return std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    };
+    stage(jobs / (name + ".bin"), job.bytes);
+    stage(jobs / (name + ".txt"), asBytes(meta));
+    stage(jobs / kLastJobName, asBytes(lastText));
+    const size_t firstPaper = records.size();
     for (size_t k = 0; status && k < outcome.paper.size(); ++k) {
         const fs::path picture = m_folder / "paper" / (name + "-" + std::to_string(k + 1) + ".png");
-        status = WritePicture(picture, outcome.paper[k]);
-        if (status) {
-            result.paper.push_back(picture);
+        const std::vector<uint8_t> png = EncodePng(outcome.paper[k]);
+        if (png.empty()) {
+            status = Status::Fail("cannot encode " + picture.string());
+        }
+        stage(picture, png);
+    }
+    std::optional<NvMemoryFolder::Staged> nvFiles;
+    if (status && storeNv) {
+        nvFiles = nv.Stage(memory, status);
+    }
+    if (status) {
+        // The job's bytes hold its number; without them it has none.
+        status = records.front().Commit();
+    }
+    if (!status) {
+        result.status = status;
+        return result;
+    }
+    result.number = number;
+    for (size_t k = 1; status && k < records.size(); ++k) {
+        status = records[k].Commit();
+        if (status && k >= firstPaper) {
+            result.paper.push_back(records[k].Target());
         }
     }
-    if (Status logged = AppendToFile(m_folder / "log.txt", log); !logged && status) {
+
+    const std::string atEnd = name + " @" + std::to_string(job.bytes.size()) + ": job failed: ";
+    const std::string untouched = storeNv ? "; the NV memory is left as it was" : "";
+    if (!status) {
+        log += atEnd + status.reason + untouched + "\n";
+    }
+    if (Status logged = AppendToFile(logFile, log); !logged && status) {
         status = logged;
     }
+    if (status && nvFiles) {
+        status = nv.Commit(std::move(*nvFiles), aside);
+        if (!status) {
+            const std::string failed = atEnd + status.reason + untouched + "\n";
+            AppendToFile(logFile, failed);
+            log += failed;
+        }
+    }
+    if (!status) {
+        status.reason += untouched;
+    } else if (!outcome.refusal.empty()) {
+        status = Status::Fail("job " + name + ": " + outcome.refusal);
+    }
     result.log = std::move(log);
-    result.status = status;
+    result.status = std::move(status);
     return result;
 }
 

@@ -39,11 +39,17 @@ public:
 
     // Numbers the job, keeps its bytes, runs the printer over them and leaves
     // the NV pictures, paper pictures and log lines. `today` is YYYY-MM-DD.
+    // All or nothing for the NV memory: the job fails with the reason, and
+    // the memory is as it was, when the printer refused an upload or any of
+    // the job's records could not be written.
     DeliveredJob Deliver(const SpooledJob& job, std::string_view today) const;
 
     // The NV memory after the last job; empty before the first. A damaged
-    // file reads as empty and says why in `why`.
+    // file reads as no images, keeping its count of NV writes where it can,
+    // and says why in `why`.
     NvMemory LoadNvMemory(std::string* why = nullptr) const;
+    // Names of damaged NV memory files kept aside in nv/, in name order.
+    std::vector<std::string> DamagedNvFiles() const;
     // Numbers of the jobs kept in jobs/, ascending.
     std::vector<uint32_t> JobNumbers() const;
     // The paper pictures of the newest job that printed any, in piece order.
@@ -53,6 +59,8 @@ public:
     static std::string NvPictureName(size_t image); // "007.png"
 
 private:
+    uint32_t LastJobNumber() const;
+
     std::filesystem::path m_folder;
 };
 

@@ -58,6 +58,7 @@ TEST(EscPosEmulator, TwoFileUploadStoresBothImages) {
     ExpectHolds(memory.images[0], test::SmallLogo());
     ExpectHolds(memory.images[1], test::WideLogo());
     EXPECT_TRUE(outcome.memoryChanged);
+    EXPECT_EQ(outcome.refusal, "");
     EXPECT_TRUE(outcome.paper.empty());
     EXPECT_EQ(memory.writesThatDay, 1u);
     EXPECT_EQ(NvBytesUsed(memory), 4u + 728 + 4 + 3072);
@@ -218,6 +219,7 @@ TEST_P(EscPosRefusedDefinition, StoresNothingAndKeepsTheImagesStoredBefore) {
     EXPECT_EQ(memory.writesThatDay, before.writesThatDay);
     EXPECT_EQ(CountLog(outcome, "refused, nothing stored"), 1u);
     EXPECT_EQ(CountLog(outcome, c.logPart), 1u) << outcome.log.back().text;
+    EXPECT_NE(outcome.refusal.find(c.logPart), std::string::npos) << outcome.refusal;
     EXPECT_EQ(CountLog(outcome, "not understood"), 0u);
 }
 

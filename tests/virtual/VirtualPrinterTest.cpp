@@ -227,17 +227,128 @@ TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
     EXPECT_FALSE(fs::exists(folder / "paper" / "000003-1.png"));
 }
 
-TEST_F(VirtualPrinter, DamagedNvFileStartsEmptyAndSaysSo) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
-    ASSERT_TRUE(WriteFileAtomic(Folder("p") / "nv" / "state.bin", std::string_view("junk")).ok);
-    ASSERT_TRUE(Spool(backend, "p", {0x1C, 0x70, 0x01, 0x30}));
-    const std::string log = ReadText(Folder("p") / "log.txt");
-    EXPECT_NE(log.find("000001 @0: NV memory unreadable (not an NV memory file); it starts empty"),
-              std::string::npos);
-    EXPECT_NE(log.find("image 1 not stored"), std::string::npos);
-    std::string why;
-    VirtualPrinterFolder(Folder("p")).LoadNvMemory(&why);
-    EXPECT_EQ(why, "");
+// A damaged NV memory file is never replaced silently: a job that does not
+// write the memory leaves it as it is, one that does keeps it aside first, and
+// the count of today's NV writes never drops because of the damage.
+TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& state)> damage;
+        const char* why;
+        uint32_t writesToday; // as read from the damaged file
+        bool uploadStores;
+    } cases[] = {
+        {"zero length", [](const fs::path& state) { WriteFileAtomic(state, std::string_view()); },
+         "not an NV memory file", kNvWritesPerDay, true},
+        {"garbage",
+         [](const fs::path& state) { WriteFileAtomic(state, std::string_view("GIF89a junk")); },
+         "not an NV memory file", kNvWritesPerDay, true},
+        {"truncated",
+         [](const fs::path& state) {
+             Bytes bytes = ReadBytes(state);
+             bytes.resize(bytes.size() - 1);
+             WriteFileAtomic(state, bytes);
+         },
+         "raster cut short", 1, true},
+        {"a folder",
+         [](const fs::path& state) {
+             fs::remove(state);
+             fs::create_directory(state);
+         },
+         "Is a directory", kNvWritesPerDay, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(store.Add(c.name, {}).ok);
+        ASSERT_TRUE(Spool(backend, c.name, test::UploadStream({test::SmallLogo()})));
+        const VirtualPrinterFolder folder(Folder(c.name));
+        const fs::path nv = folder.Path() / "nv";
+        c.damage(nv / "state.bin");
+        const Bytes damaged = ReadBytes(nv / "state.bin");
+        const Bytes picture = ReadBytes(nv / "001.png");
+
+        ASSERT_TRUE(Spool(backend, c.name, test::PrintAllStream(0x30)));
+        EXPECT_EQ(ReadBytes(nv / "state.bin"), damaged);
+        EXPECT_EQ(ReadBytes(nv / "001.png"), picture);
+        const std::string log = ReadText(folder.Path() / "log.txt");
+        EXPECT_NE(log.find("000002 @0: NV memory unreadable ("), std::string::npos) << log;
+        EXPECT_NE(log.find("left as it is"), std::string::npos) << log;
+        std::string why;
+        EXPECT_EQ(folder.LoadNvMemory(&why).writesThatDay, c.writesToday);
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+
+        EXPECT_EQ(Spool(backend, c.name, test::UploadStream({test::WideLogo()})), c.uploadStores);
+        const auto kept = folder.DamagedNvFiles();
+        if (!c.uploadStores) {
+            EXPECT_TRUE(kept.empty());
+            EXPECT_EQ(ReadBytes(nv / "001.png"), picture);
+            continue;
+        }
+        ASSERT_EQ(kept, std::vector<std::string>{"state.bin.damaged-" + TodayLocal()});
+        EXPECT_EQ(ReadBytes(nv / kept[0]), damaged);
+        const NvMemory after = folder.LoadNvMemory(&why);
+        EXPECT_EQ(why, "");
+        EXPECT_EQ(after.images.size(), 1u);
+        EXPECT_EQ(after.writesThatDay, c.writesToday + 1);
+    }
+}
+
+// Either every record of a job lands and it succeeds, or it fails with the
+// reason and the NV memory is as it was, so nobody uploads again in vain.
+TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
+    const struct {
+        const char* name;
+        PrinterModel model;
+        std::function<void(const fs::path& folder)> harm;
+        const char* why;
+        const char* logged; // nullptr: the log cannot be written
+    } cases[] = {
+        {"log is a folder",
+         {},
+         [](const fs::path& f) {
+             fs::remove(f / "log.txt");
+             fs::create_directory(f / "log.txt");
+         },
+         "log.txt: Is a directory; the NV memory is left as it was",
+         nullptr},
+        {"second picture is a folder",
+         {},
+         [](const fs::path& f) { fs::create_directory(f / "nv" / "002.png"); },
+         "002.png",
+         "000002 @3813: job failed: "},
+        {"over the capacity", PrinterModel{576, 1000}, [](const fs::path&) {},
+         "job 000002: FS q 2: 3808 bytes exceed the NV capacity of 1000 bytes; refused, "
+         "nothing stored",
+         "refused, nothing stored"},
+        {"numbers used up",
+         {},
+         [](const fs::path& f) {
+             WriteFileAtomic(f / "jobs" / "last", std::string_view("999999"));
+         },
+         "every job number up to 999999 is used",
+         "------ @0: job refused: every job number"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(store.Add(c.name, c.model).ok);
+        ASSERT_TRUE(Spool(backend, c.name, test::UploadStream({test::SmallLogo()})));
+        const fs::path folder = Folder(c.name);
+        const Bytes state = ReadBytes(folder / "nv" / "state.bin");
+        const Bytes picture = ReadBytes(folder / "nv" / "001.png");
+        c.harm(folder);
+
+        auto queue = backend.OpenPrinter(c.name, QueueAccess::Plain);
+        ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
+        ASSERT_TRUE(queue->Write(test::UploadStream({test::WideLogo(), test::SmallLogo()})));
+        EXPECT_FALSE(queue->EndJob());
+        EXPECT_NE(queue->LastError().find(c.why), std::string::npos) << queue->LastError();
+        EXPECT_EQ(ReadBytes(folder / "nv" / "state.bin"), state);
+        EXPECT_EQ(ReadBytes(folder / "nv" / "001.png"), picture);
+        EXPECT_FALSE(fs::is_regular_file(folder / "nv" / "002.png"));
+        if (c.logged != nullptr) {
+            EXPECT_NE(ReadText(folder / "log.txt").find(c.logged), std::string::npos);
+        }
+    }
 }
 
 TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {

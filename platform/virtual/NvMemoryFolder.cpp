@@ -1,0 +1,180 @@
+#include "NvMemoryFolder.h"
+
+#include "NvStateFile.h"
+#include "Png.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace tessaline {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kStateName = "state.bin";
+constexpr std::string_view kAsidePrefix = "state.bin.damaged-";
+constexpr size_t kMaxImages = 255;
+
+std::string LocalDay(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y-%m-%d", &local);
+    return day;
+}
+
+// Where a picture waits while its replacement goes in, so a failure can put it back.
+fs::path Previous(const fs::path& picture) {
+    return picture.parent_path() / ("." + picture.filename().string() + ".previous");
+}
+
+} // namespace
+
+std::string NvPictureName(size_t image) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%03zu.png", image);
+    return name;
+}
+
+NvMemoryFolder::NvMemoryFolder(fs::path folder) : m_folder(std::move(folder)) {}
+
+NvMemoryRead NvMemoryFolder::Load(std::string_view today) const {
+    NvMemoryRead read;
+    const fs::path path = m_folder / kStateName;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+        return read; // nothing stored yet
+    }
+    std::string why;
+    const auto bytes = ReadWholeFile(path, &why);
+    if (bytes) {
+        const Status decoded = DecodeNvMemory(*bytes, read.memory);
+        if (decoded) {
+            return read;
+        }
+        why = decoded.reason;
+    }
+    read.damage = why;
+    if (bytes && DecodeNvWrites(*bytes, read.memory)) {
+        return read;
+    }
+    // Every NV write rewrites the file, so one last changed before today saw
+    // no write today; one changed today may have seen any number.
+    if (LocalDay(info.st_mtime) == today) {
+        read.memory.writesDay = std::string(today);
+        read.memory.writesThatDay = kNvWritesPerDay;
+        read.damage +=
+            "; today's NV writes are unknown, counted as " + std::to_string(kNvWritesPerDay);
+    }
+    return read;
+}
+
+std::string NvMemoryFolder::AsideName(std::string_view today) const {
+    const std::string base = std::string(kAsidePrefix) + std::string(today);
+    std::string name = base;
+    std::error_code ec;
+    for (int n = 2; fs::symlink_status(m_folder / name, ec).type() != fs::file_type::not_found;
+         ++n) {
+        name = base + "-" + std::to_string(n);
+    }
+    return name;
+}
+
+std::vector<std::string> NvMemoryFolder::KeptAside() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(m_folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.starts_with(kAsidePrefix)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory,
+                                                            Status& status) const {
+    Staged staged;
+    for (size_t k = 0; k < memory.images.size(); ++k) {
+        const fs::path target = m_folder / NvPictureName(k + 1);
+        const std::vector<uint8_t> png = EncodePng(NvImagePicture(memory.images[k]));
+        if (png.empty()) {
+            status = Status::Fail("cannot encode " + target.string());
+            return std::nullopt;
+        }
+        auto picture = StagedFile::Write(target, png, status);
+        if (!picture) {
+            return std::nullopt;
+        }
+        staged.pictures.push_back(std::move(*picture));
+    }
+    auto state = StagedFile::Write(m_folder / kStateName, EncodeNvMemory(memory), status);
+    if (!state) {
+        return std::nullopt;
+    }
+    staged.state.emplace(std::move(*state));
+    return staged;
+}
+
+Status NvMemoryFolder::Commit(Staged staged, const std::string& aside) const {
+    const fs::path state = m_folder / kStateName;
+    if (!aside.empty() && ::link(state.c_str(), (m_folder / aside).c_str()) != 0) {
+        return Status::Fail(
+            SystemError("cannot keep the damaged " + state.string() + " as " + aside));
+    }
+    struct Replaced {
+        fs::path picture;
+        bool hadOne;
+    };
+    std::vector<Replaced> replaced;
+    Status status;
+    for (StagedFile& picture : staged.pictures) {
+        const fs::path previous = Previous(picture.Target());
+        ::unlink(previous.c_str());
+        const bool hadOne = ::link(picture.Target().c_str(), previous.c_str()) == 0;
+        if (!hadOne && errno != ENOENT) {
+            status = Status::Fail(SystemError("cannot keep " + picture.Target().string()));
+            break;
+        }
+        status = picture.Commit();
+        if (!status) {
+            ::unlink(previous.c_str());
+            break;
+        }
+        replaced.push_back({picture.Target(), hadOne});
+    }
+    if (status) {
+        status = staged.state->Commit();
+    }
+    for (const Replaced& r : replaced) {
+        const fs::path previous = Previous(r.picture);
+        if (status) {
+            ::unlink(previous.c_str());
+        } else if (r.hadOne) {
+            ::rename(previous.c_str(), r.picture.c_str());
+        } else {
+            ::unlink(r.picture.c_str());
+        }
+    }
+    if (!status) {
+        if (!aside.empty()) {
+            ::unlink((m_folder / aside).c_str());
+        }
+        return status;
+    }
+    std::error_code ec;
+    for (size_t k = staged.pictures.size() + 1; k <= kMaxImages; ++k) {
+        fs::remove(m_folder / NvPictureName(k), ec);
+    }
+    return {};
+}
+
+} // namespace tessaline

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "EscPosEmulator.h"
+#include "FileHelpers.h"
+#include "Status.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaline {
+
+// What nv/state.bin held when it was read.
+struct NvMemoryRead {
+    NvMemory memory;
+    std::string damage; // why the file could not be read; empty when it could or is absent
+};
+
+// A printer's NV memory on disk: nv/state.bin, which every job starts from,
+// and nv/NNN.png, a picture of each stored image. Used under the printer's lock.
+class NvMemoryFolder {
+public:
+    // The new memory's files, written in full beside the old ones, not yet in place.
+    struct Staged {
+        std::vector<StagedFile> pictures;
+        std::optional<StagedFile> state;
+    };
+
+    explicit NvMemoryFolder(std::filesystem::path folder);
+
+    // The stored memory. A damaged file reads as no images; its count of NV
+    // writes is kept from the file's head where that survives, and is never
+    // taken as lower than it may have been: when the file changed `today` and
+    // its head is lost, today's count is taken as the daily limit.
+    NvMemoryRead Load(std::string_view today) const;
+    // The name a damaged state.bin is kept under when replaced `today`:
+    // "state.bin.damaged-YYYY-MM-DD", with "-2", "-3", ... when taken.
+    std::string AsideName(std::string_view today) const;
+    // The names of the damaged files kept aside, in name order.
+    std::vector<std::string> KeptAside() const;
+
+    // Writes the files of `memory`; nothing changes yet.
+    std::optional<Staged> Stage(const NvMemory& memory, Status& status) const;
+    // Makes the staged memory the stored one: a damaged state.bin is first
+    // kept as `aside` (when not empty), then the pictures are replaced and
+    // state.bin last; pictures of images no longer held go. On failure the
+    // folder is left as it was.
+    Status Commit(Staged staged, const std::string& aside) const;
+
+private:
+    std::filesystem::path m_folder;
+};
+
+// "007.png", the picture of NV image 7.
+std::string NvPictureName(size_t image);
+
+} // namespace tessaline
