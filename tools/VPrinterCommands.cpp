@@ -10,6 +10,18 @@ namespace tessaline {
 
 namespace {
 
+// Exit statuses, the same as the control commands'.
+constexpr int kExitDone = 0;
+constexpr int kExitWrongUse = 1;       // a wrong command line, or input that cannot be read
+constexpr int kExitNotInstalled = 2;   // no virtual printer of that name
+constexpr int kExitNotTransmitted = 3; // the printer could not carry the request out
+
+// Ends every help text.
+constexpr const char* kStatusHelp =
+    "\n"
+    "Exit status: 0 done; 1 wrong command line or unreadable input; 2 the printer is\n"
+    "not installed; 3 the request was not carried out (the message says why).\n";
+
 constexpr const char* kUsage =
     "Usage: tessaline-cli vprinter SUBCOMMAND [ARGUMENTS]\n"
     "\n"
@@ -94,18 +106,19 @@ public:
         : m_sub(sub), m_store(env.dataHome), m_backend(env.dataHome), m_out(out), m_err(err) {}
 
     int Usage(const std::string& problem) {
-        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n" << m_sub.usage;
-        return kExitUsage;
+        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n"
+              << m_sub.usage << kStatusHelp;
+        return kExitWrongUse;
     }
-    int Fail(const std::string& problem) {
+    int Fail(int status, const std::string& problem) {
         m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n";
-        return kExitFailed;
+        return status;
     }
     // Checks that the printer is installed; the reason goes to stderr if not.
     std::optional<VirtualPrinterInfo> Installed(const std::string& name) {
         auto info = m_store.Find(name);
         if (!info) {
-            Fail("no virtual printer named \"" + name + "\"");
+            Fail(kExitNotInstalled, "no virtual printer named \"" + name + "\"");
         }
         return info;
     }
@@ -114,26 +127,24 @@ public:
         const std::string name = operands.empty() ? std::string() : operands[0];
         const std::string_view sub = m_sub.name;
         if (sub == "add") {
-            const Status s = m_store.Add(name, model);
-            return s ? 0 : Fail(s.reason);
+            return Add(name, model);
         }
         if (sub == "remove") {
+            if (!Installed(name)) {
+                return kExitNotInstalled;
+            }
             const Status s = m_store.Remove(name);
-            return s ? 0 : Fail(s.reason);
+            return s ? kExitDone : Fail(kExitNotTransmitted, s.reason);
         }
         if (sub == "list") {
-            bool ok = true;
-            for (const VirtualPrinterInfo& info : m_store.List(&ok)) {
-                m_out << info.name << '\n';
-            }
-            return ok ? 0 : Fail("cannot read " + m_store.PrintersFolder().string());
+            return List();
         }
         if (sub == "path") {
             if (!Installed(name)) {
-                return kExitFailed;
+                return kExitNotInstalled;
             }
             m_out << m_store.PrinterFolder(name).string() << '\n';
-            return 0;
+            return kExitDone;
         }
         if (sub == "show") {
             return Show(name);
@@ -142,22 +153,59 @@ public:
     }
 
 private:
+    std::string RemoveHint(const std::string& name) const {
+        return "'tessaline-cli vprinter remove \"" + name + "\"' removes it";
+    }
+
+    int Add(const std::string& name, const PrinterModel& model) {
+        if (Status s = VirtualPrinterStore::CheckName(name); !s) {
+            return Fail(kExitWrongUse, s.reason);
+        }
+        const Status s = m_store.Add(name, model);
+        if (s) {
+            return kExitDone;
+        }
+        // A name already taken is the command line's fault; anything else the store's.
+        return m_store.Find(name) ? Fail(kExitWrongUse, s.reason)
+                                  : Fail(kExitNotTransmitted, s.reason);
+    }
+
+    int List() {
+        bool ok = true;
+        for (const VirtualPrinterInfo& info : m_store.List(&ok)) {
+            m_out << info.name << '\n';
+            if (!info.problem.empty()) {
+                m_err << "tessaline-cli vprinter list: \"" << info.name
+                      << "\" has damaged settings: " << info.problem << "; "
+                      << RemoveHint(info.name) << "\n";
+            }
+        }
+        return ok ? kExitDone
+                  : Fail(kExitNotTransmitted, "cannot read " + m_store.PrintersFolder().string());
+    }
+
     int Show(const std::string& name) {
         const auto info = Installed(name);
         if (!info) {
-            return kExitFailed;
+            return kExitNotInstalled;
         }
         const VirtualPrinterFolder folder(m_store.PrinterFolder(name));
         std::string why;
         const NvMemory memory = folder.LoadNvMemory(&why);
         m_out << "Printer:         " << name << '\n'
-              << "Folder:          " << folder.Path().string() << '\n'
-              << "Paper width:     " << info->model.paperWidth << " dots\n"
-              << "NV capacity:     " << info->model.nvCapacity << " bytes, " << NvBytesUsed(memory)
-              << " used\n"
-              << "Stored images:   " << memory.images.size() << '\n';
+              << "Folder:          " << folder.Path().string() << '\n';
+        if (info->problem.empty()) {
+            m_out << "Paper width:     " << info->model.paperWidth << " dots\n"
+                  << "NV capacity:     " << info->model.nvCapacity << " bytes, "
+                  << NvBytesUsed(memory) << " used\n";
+        } else {
+            m_out << "Settings:        damaged, it takes no job (" << info->problem << "); "
+                  << RemoveHint(name) << '\n';
+        }
+        m_out << "Stored images:   " << memory.images.size() << '\n';
         if (!why.empty()) {
-            m_out << "  (the NV memory file is damaged: " << why << ")\n";
+            m_out << "  (the NV memory file is damaged: " << why
+                  << "; jobs leave it as it is, the next upload or erase keeps it aside)\n";
         }
         for (size_t k = 0; k < memory.images.size(); ++k) {
             const NvImage& image = memory.images[k];
@@ -165,6 +213,10 @@ private:
                   << image.raster.size() << " bytes  "
                   << (folder.Path() / "nv" / VirtualPrinterFolder::NvPictureName(k + 1)).string()
                   << '\n';
+        }
+        for (const std::string& kept : folder.DamagedNvFiles()) {
+            m_out << "Kept aside:      " << (folder.Path() / "nv" / kept).string()
+                  << " (a damaged NV memory file)\n";
         }
         const uint32_t writes = memory.writesDay == TodayLocal() ? memory.writesThatDay : 0;
         m_out << "Jobs:            " << folder.JobNumbers().size() << '\n'
@@ -181,34 +233,39 @@ private:
                 m_out << "  " << picture.string() << '\n';
             }
         }
-        return 0;
+        return kExitDone;
     }
 
     int Feed(const std::string& name, const std::string& file) {
         if (!Installed(name)) {
-            return kExitFailed;
+            return kExitNotInstalled;
         }
-        const auto bytes = ReadWholeFile(file == "-" ? std::string("/dev/stdin") : file);
+        std::string why;
+        const auto bytes = ReadWholeFile(file == "-" ? std::string("/dev/stdin") : file, &why);
         if (!bytes) {
-            return Fail(SystemError("cannot read " + file));
+            return Fail(kExitWrongUse, why);
         }
         auto queue = m_backend.OpenPrinter(name, QueueAccess::Plain);
-        if (!queue || !queue->StartRawJob(file == "-" ? "stdin" : file, "RAW")) {
-            return Fail("the printer would not start a job");
+        if (!queue) {
+            return Fail(kExitNotTransmitted, m_backend.LastError());
+        }
+        if (!queue->StartRawJob(file == "-" ? "stdin" : file, "RAW")) {
+            return Fail(kExitNotTransmitted, queue->LastError());
         }
         queue->Write(*bytes);
-        if (!queue->EndJob()) {
-            const DeliveredJob& job = queue->LastJob();
-            return Fail("the printer could not take the job: " + job.status.reason);
-        }
+        const bool ended = queue->EndJob();
         const DeliveredJob& job = queue->LastJob();
-        m_out << "job " << VirtualPrinterFolder::JobName(job.number) << ": " << bytes->size()
-              << " bytes spooled to " << name << '\n'
-              << job.log;
+        // What the printer made of the bytes, whether or not the job went through.
+        if (job.number != 0) {
+            m_out << "job " << VirtualPrinterFolder::JobName(job.number) << ": " << bytes->size()
+                  << " bytes spooled to " << name << '\n';
+        }
+        m_out << job.log;
         for (const auto& picture : job.paper) {
             m_out << "paper: " << picture.string() << '\n';
         }
-        return 0;
+        return ended ? kExitDone
+                     : Fail(kExitNotTransmitted, "the job failed: " + queue->LastError());
     }
 
     const Subcommand& m_sub;
@@ -223,8 +280,8 @@ private:
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        (args.empty() ? err : out) << kUsage;
-        return args.empty() ? kExitUsage : 0;
+        (args.empty() ? err : out) << kUsage << kStatusHelp;
+        return args.empty() ? kExitWrongUse : kExitDone;
     }
     const Subcommand* sub = nullptr;
     for (const Subcommand& candidate : kSubcommands) {
@@ -233,14 +290,15 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         }
     }
     if (sub == nullptr) {
-        err << "tessaline-cli vprinter: unknown subcommand '" << args[0] << "'\n" << kUsage;
-        return kExitUsage;
+        err << "tessaline-cli vprinter: unknown subcommand '" << args[0] << "'\n"
+            << kUsage << kStatusHelp;
+        return kExitWrongUse;
     }
     Command command(*sub, env, out, err);
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (WantsHelp(rest)) {
-        out << sub->usage;
-        return 0;
+        out << sub->usage << kStatusHelp;
+        return kExitDone;
     }
 
     std::vector<std::string> operands;

@@ -78,6 +78,23 @@ TEST_F(Cli, AddListPathRemove) {
     EXPECT_EQ(removed.out, "");
     EXPECT_FALSE(fs::exists(Folder("58mm")));
     EXPECT_EQ(Run({"vprinter", "list"}).out, "THERMAL #1\nbig\n");
+
+    // A printer with damaged settings is named with its problem, and can go.
+    std::ofstream(Folder("THERMAL #1") / "printer.conf", std::ios::trunc).flush();
+    const CliRun listed = Run({"vprinter", "list"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "big\nTHERMAL #1\n");
+    EXPECT_NE(listed.err.find("\"THERMAL #1\" has damaged settings: "), std::string::npos);
+    EXPECT_NE(listed.err.find("printer.conf: the file is empty"), std::string::npos);
+    const CliRun shown = Run({"vprinter", "show", "THERMAL #1"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("Settings:        damaged"), std::string::npos) << shown.out;
+    const CliRun again = Run({"vprinter", "add", "THERMAL #1"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("its settings are damaged"), std::string::npos) << again.err;
+    EXPECT_EQ(Run({"vprinter", "feed", "THERMAL #1", "/dev/null"}).status, 3);
+    EXPECT_EQ(Run({"vprinter", "remove", "THERMAL #1"}).status, 0);
+    EXPECT_EQ(Run({"vprinter", "list"}).out, "big\n");
 }
 
 TEST_F(Cli, PrintersListsCupsQueuesFirstThenVirtualPrinters) {
@@ -115,6 +132,16 @@ TEST_F(Cli, FeedSpoolsTheFileAndShowsWhatThePrinterDid) {
     EXPECT_EQ(picture->width, 576);
     EXPECT_EQ(picture->height, 105);
 
+    // An upload the printer refuses fails the job, with the printer's words.
+    Run({"vprinter", "add", "small", "--nv-capacity", "1000"});
+    const CliRun refused =
+        Run({"vprinter", "feed", "small", WriteFile("upload.bin", upload).string()});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("the job failed: job 000001: FS q 2: 3808 bytes exceed the NV "
+                               "capacity of 1000 bytes; refused, nothing stored"),
+              std::string::npos)
+        << refused.err;
+
     const CliRun shown = Run({"vprinter", "show", "p"});
     EXPECT_EQ(shown.status, 0);
     for (const std::string& part : std::vector<std::string>{
@@ -145,24 +172,27 @@ TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
         {{}, 2, "Usage: tessaline-cli COMMAND"},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{"printers", "extra"}, 2, "unexpected argument"},
-        {{"vprinter"}, 2, "Usage: tessaline-cli vprinter SUBCOMMAND"},
-        {{"vprinter", "rename", "p"}, 2, "unknown subcommand 'rename'"},
-        {{"vprinter", "add"}, 2, "missing argument"},
-        {{"vprinter", "add", "a", "b"}, 2, "too many arguments"},
-        {{"vprinter", "add", "q", "--paper-width"}, 2, "--paper-width needs a number"},
-        {{"vprinter", "add", "q", "--paper-width", "-5"}, 2, "needs a number, not '-5'"},
-        {{"vprinter", "add", "q", "--paper-width", "5000"}, 2, "8 to 1024 dots"},
-        {{"vprinter", "add", "q", "--nv-capacity", "0"}, 2, "NV capacity must be"},
-        {{"vprinter", "add", "q", "--colour", "red"}, 2, "unknown option '--colour'"},
-        {{"vprinter", "list", "--paper-width", "384"}, 2, "unknown option"},
+        {{"vprinter"}, 1, "Usage: tessaline-cli vprinter SUBCOMMAND"},
+        {{"vprinter", "rename", "p"}, 1, "unknown subcommand 'rename'"},
+        {{"vprinter", "add"}, 1, "missing argument"},
+        {{"vprinter", "add", "a", "b"}, 1, "too many arguments"},
+        {{"vprinter", "add", "q", "--paper-width"}, 1, "--paper-width needs a number"},
+        {{"vprinter", "add", "q", "--paper-width", "-5"}, 1, "needs a number, not '-5'"},
+        {{"vprinter", "add", "q", "--paper-width", "5000"}, 1, "8 to 1024 dots"},
+        {{"vprinter", "add", "q", "--nv-capacity", "0"}, 1, "NV capacity must be"},
+        {{"vprinter", "add", "q", "--colour", "red"}, 1, "unknown option '--colour'"},
+        {{"vprinter", "list", "--paper-width", "384"}, 1, "unknown option"},
         {{"vprinter", "add", "p"}, 1, "already exists"},
         {{"vprinter", "add", "a/b"}, 1, "cannot hold \"/\""},
         {{"vprinter", "add", "tab\there"}, 1, "control character"},
-        {{"vprinter", "remove", "q"}, 1, "no virtual printer named \"q\""},
-        {{"vprinter", "path", "q"}, 1, "no virtual printer named \"q\""},
-        {{"vprinter", "show", "q"}, 1, "no virtual printer named \"q\""},
-        {{"vprinter", "feed", "q", "/dev/null"}, 1, "no virtual printer named \"q\""},
-        {{"vprinter", "feed", "p", "/no/such/file"}, 1, "cannot read /no/such/file"},
+        {{"vprinter", "add", std::string(300, 'n')}, 1, "too long"},
+        {{"vprinter", "remove", "q"}, 2, "no virtual printer named \"q\""},
+        {{"vprinter", "path", "q"}, 2, "no virtual printer named \"q\""},
+        {{"vprinter", "show", "q"}, 2, "no virtual printer named \"q\""},
+        {{"vprinter", "feed", "q", "/dev/null"}, 2, "no virtual printer named \"q\""},
+        {{"vprinter", "feed", "p", "/no/such/file"},
+         1,
+         "cannot read /no/such/file: No such file or directory"},
     };
     for (const auto& c : cases) {
         const CliRun run = Run(c.args);
@@ -191,6 +221,13 @@ TEST_F(Cli, EveryCommandHasHelp) {
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out.rfind("Usage: tessaline-cli", 0), 0u) << args.back();
         EXPECT_EQ(run.err, "");
+        if (args[0] == "vprinter") {
+            EXPECT_NE(run.out.find("Exit status: 0 done; 1 wrong command line or unreadable input; "
+                                   "2 the printer is\nnot installed; 3 the request was not "
+                                   "carried out"),
+                      std::string::npos)
+                << args.back();
+        }
     }
     EXPECT_FALSE(fs::exists(home.DataHome() / "printers"));
 }
