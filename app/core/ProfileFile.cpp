@@ -127,13 +127,20 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
         }
     }
     if (!sectionAt) {
-        out += "[" + std::string(section) + "]\n" + newLine;
+        out += '[';
+        out += section;
+        out += "]\n";
+        out += newLine;
     }
     return out;
 }
 
 std::string FormatProfile(std::string_view section, const ProfileEntries& entries) {
-    std::string out = "[" + std::string(section) + "]\n";
+    // Appended piece by piece: g++ 12 at -O3 warns (-Wrestrict) about
+    // "[" + std::string(...) although nothing overlaps.
+    std::string out = "[";
+    out += section;
+    out += "]\n";
     for (const auto& [key, value] : entries) {
         out += key;
         out += '=';

@@ -129,8 +129,8 @@ TEST_F(Dispatch, UploadSendsTheListedLogos) {
     const std::string list = Logo("a.bmp", 8, 8) + "|";
     EXPECT_EQ(control.InvokeI4(4, {I4(0), Str(kQueue), Str(list.c_str()), I4(0), I4(5)}), 0);
     ASSERT_EQ(Jobs(), (std::vector<uint32_t>{1}));
-    std::vector<uint8_t> expected{0x1B, 0x40, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
-    expected.insert(expected.end(), 8, 0xFF);
+    const std::vector<uint8_t> expected{0x1B, 0x40, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00,
+                                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(Job(1), expected);
 }
 
