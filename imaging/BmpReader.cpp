@@ -11,9 +11,13 @@ namespace tessaline {
 namespace {
 
 constexpr size_t kFileHeaderSize = 14;
+constexpr uint32_t kCoreHeaderSize = 12; // OS/2 and Windows 2.x: 16-bit sizes, 3-byte palette
 constexpr int64_t kMaxDimension = 32767;
-constexpr int64_t kMaxPixelBytes = int64_t{64} * 1024 * 1024;
 constexpr uintmax_t kMaxFileBytes = uintmax_t{96} * 1024 * 1024;
+// The pixels of an uncompressed file fit whenever the file itself does, and
+// the largest logo the printer takes (8184 x 2304 at 32 bits, 72 MiB) with
+// them; an RLE stream may not expand beyond the same bound.
+constexpr int64_t kMaxPixelBytes = static_cast<int64_t>(kMaxFileBytes);
 
 constexpr uint32_t kRgb = 0;
 constexpr uint32_t kRle8 = 1;
@@ -37,7 +41,8 @@ int32_t GetI32(Bytes b, size_t at) {
 }
 
 bool IsKnownHeaderSize(uint32_t size) {
-    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+    return size == kCoreHeaderSize || size == 40 || size == 52 || size == 56 || size == 108 ||
+           size == 124;
 }
 
 bool IsKnownDepth(uint16_t bpp) {
@@ -71,11 +76,15 @@ struct Layout {
     uint64_t imageSize = 0;
 };
 
-// Expands a Windows RLE8 or RLE4 stream into zero-filled bottom-up rows.
+// Expands a Windows RLE8 or RLE4 stream into zero-filled bottom-up rows and
+// marks every pixel the stream never sets. Runs and absolute blocks may go on
+// into the row's padding, as some writers emit them for widths that are not a
+// multiple of 4; the pixels beyond the width are dropped.
 class RleExpander {
 public:
-    RleExpander(const Layout& layout, std::vector<uint8_t>& out)
-        : m_layout(layout), m_out(out), m_four(layout.bpp == 4) {}
+    RleExpander(const Layout& layout, DecodedBitmap& out)
+        : m_layout(layout), m_out(out.pixels), m_skipped(out.skipped), m_four(layout.bpp == 4),
+          m_skippedStride(static_cast<size_t>((layout.width + 7) / 8)) {}
 
     // Returns an empty string on success, else the reason for refusing.
     std::string Run(Bytes data) {
@@ -85,8 +94,8 @@ public:
             const uint8_t value = data[pos + 1];
             pos += 2;
             if (count > 0) {
-                if (auto why = Check(count); !why.empty())
-                    return why;
+                if (m_y >= m_layout.height)
+                    return "RLE data runs past the last row";
                 for (int64_t i = 0; i < count; ++i) {
                     const uint8_t index =
                         m_four ? static_cast<uint8_t>(i % 2 == 0 ? value >> 4 : value & 0x0F)
@@ -108,7 +117,10 @@ public:
                 const int64_t dx = data[pos];
                 const int64_t dy = data[pos + 1];
                 pos += 2;
-                if (m_x + dx > m_layout.width)
+                // A delta from within the row must stay within it; one from
+                // the padding (after a run that went on past the width) stays
+                // in the padding, where nothing is drawn.
+                if (m_x <= m_layout.width && m_x + dx > m_layout.width)
                     return "RLE delta moves past the row end";
                 if (m_y + dy >= m_layout.height)
                     return "RLE delta moves past the last row";
@@ -117,8 +129,8 @@ public:
                 break;
             }
             default: { // absolute block of `value` pixels, padded to a 16-bit boundary
-                if (auto why = Check(value); !why.empty())
-                    return why;
+                if (m_y >= m_layout.height)
+                    return "RLE data runs past the last row";
                 const size_t bytes = m_four ? (value + 1u) / 2u : value;
                 if (data.size() - pos < bytes)
                     return "RLE absolute block cut short by the end of the data";
@@ -134,15 +146,11 @@ public:
     }
 
 private:
-    std::string Check(int64_t count) const {
-        if (m_y >= m_layout.height)
-            return "RLE data runs past the last row";
-        if (m_x + count > m_layout.width)
-            return "RLE run passes the row end";
-        return {};
-    }
-
     void Put(uint8_t index) {
+        if (m_x >= m_layout.width) {
+            ++m_x; // in the row's padding: dropped
+            return;
+        }
         const auto at = static_cast<size_t>(m_y * m_layout.stride + (m_four ? m_x / 2 : m_x));
         if (!m_four)
             m_out[at] = index;
@@ -150,12 +158,17 @@ private:
             m_out[at] = static_cast<uint8_t>((m_out[at] & 0x0F) | index << 4);
         else
             m_out[at] = static_cast<uint8_t>((m_out[at] & 0xF0) | index);
+        const auto x = static_cast<size_t>(m_x);
+        uint8_t& mark = m_skipped[static_cast<size_t>(m_y) * m_skippedStride + x / 8];
+        mark = static_cast<uint8_t>(mark & ~(0x80u >> (x % 8)));
         ++m_x;
     }
 
     const Layout& m_layout;
     std::vector<uint8_t>& m_out;
+    std::vector<uint8_t>& m_skipped;
     bool m_four;
+    size_t m_skippedStride;
     int64_t m_x = 0;
     int64_t m_y = 0; // stored row, counted from the bottom
 };
@@ -178,14 +191,25 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
 
     Layout l;
     l.pixelOffset = Get32(file, 10);
-    const int32_t width = GetI32(file, 18);
-    const int32_t height = GetI32(file, 22);
-    l.bpp = Get16(file, 28);
-    l.compression = Get32(file, 30);
-    l.imageSize = Get32(file, 34);
-    const uint32_t coloursUsed = Get32(file, 46);
+    const bool core = headerSize == kCoreHeaderSize;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t coloursUsed = 0;
+    if (core) {
+        // Sizes are unsigned 16-bit counts, rows always bottom-up, no compression.
+        width = Get16(file, 18);
+        height = Get16(file, 20);
+        l.bpp = Get16(file, 24);
+    } else {
+        width = GetI32(file, 18);
+        height = GetI32(file, 22);
+        l.bpp = Get16(file, 28);
+        l.compression = Get32(file, 30);
+        l.imageSize = Get32(file, 34);
+        coloursUsed = Get32(file, 46);
+    }
 
-    if (!IsKnownDepth(l.bpp))
+    if (!IsKnownDepth(l.bpp) || (core && (l.bpp == 16 || l.bpp == 32)))
         return R::Fail("unsupported bits per pixel " + std::to_string(l.bpp));
     if (l.compression > kBitFields)
         return R::Fail("unsupported compression " + std::to_string(l.compression));
@@ -234,16 +258,21 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
 
     if (l.bpp <= 8) {
         const uint64_t maxEntries = uint64_t{1} << l.bpp;
-        const uint64_t declared =
-            coloursUsed != 0 ? std::min<uint64_t>(coloursUsed, maxEntries) : maxEntries;
-        if (tablesAt + declared * 4 > file.size())
+        // A core header declares no count: its palette ends where the pixels begin.
+        const uint64_t entrySize = core ? 3 : 4;
+        const uint64_t room = (l.pixelOffset - tablesAt) / entrySize;
+        const uint64_t declared = core               ? std::min(maxEntries, room)
+                                  : coloursUsed != 0 ? std::min<uint64_t>(coloursUsed, maxEntries)
+                                                     : maxEntries;
+        if (tablesAt + declared * entrySize > file.size())
             return R::Fail("truncated palette");
         // Some writers declare more colours than they leave room for before the pixels.
-        const uint64_t entries = std::min(declared, (l.pixelOffset - tablesAt) / 4);
+        const uint64_t entries = std::min(declared, room);
         out.palette.resize(static_cast<size_t>(entries));
         for (size_t i = 0; i < out.palette.size(); ++i) {
-            const size_t at = tablesAt + 4 * i;
-            out.palette[i] = {file[at], file[at + 1], file[at + 2], file[at + 3]};
+            const size_t at = tablesAt + static_cast<size_t>(entrySize) * i;
+            out.palette[i] = {file[at], file[at + 1], file[at + 2],
+                              core ? uint8_t{0} : file[at + 3]};
         }
     }
 
@@ -265,7 +294,8 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
         if (l.imageSize != 0 && l.pixelOffset + l.imageSize <= file.size())
             end = static_cast<size_t>(l.pixelOffset + l.imageSize);
         out.pixels.assign(stride * rows, 0);
-        RleExpander expander(l, out.pixels);
+        out.skipped.assign(static_cast<size_t>((l.width + 7) / 8) * rows, 0xFF);
+        RleExpander expander(l, out);
         const std::string why = expander.Run(file.subspan(l.pixelOffset, end - l.pixelOffset));
         if (!why.empty())
             return R::Fail(why);
@@ -284,22 +314,24 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
     using R = Result<std::vector<uint8_t>>;
     std::error_code ec;
     const std::filesystem::path p(path);
-    if (!std::filesystem::exists(p, ec))
-        return R::Fail("file not found: " + path);
-    if (!std::filesystem::is_regular_file(p, ec))
-        return R::Fail("not a regular file: " + path);
+    const std::filesystem::file_status status = std::filesystem::status(p, ec);
+    if (!std::filesystem::exists(status))
+        return R::Fail("file not found");
+    // A FIFO or a device would block or never end; a folder holds no picture.
+    if (!std::filesystem::is_regular_file(status))
+        return R::Fail("not a regular file");
     const uintmax_t size = std::filesystem::file_size(p, ec);
     if (ec)
-        return R::Fail("cannot read file size: " + path);
+        return R::Fail("cannot read the file's size");
     if (size > kMaxFileBytes)
-        return R::Fail("file too large to be a logo (" + std::to_string(size) + " bytes): " + path);
+        return R::Fail("file too large to be a logo (" + std::to_string(size) + " bytes)");
     std::ifstream in(p, std::ios::binary);
     if (!in)
-        return R::Fail("cannot open file: " + path);
+        return R::Fail("cannot open the file");
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
     if (static_cast<uintmax_t>(in.gcount()) != size)
-        return R::Fail("cannot read file: " + path);
+        return R::Fail("cannot read the file");
     return bytes;
 }
 

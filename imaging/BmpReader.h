@@ -38,20 +38,33 @@ struct ColourMasks {
 // A BMP file decoded into the layout every later step expects: bottom-up rows
 // of bmWidthBytes bytes each (stored row 0 is the bottom of the picture), in
 // the file's own depth. RLE files are expanded to plain 4- or 8-bit rows, with
-// every pixel the stream skips or never sets holding index 0.
+// every pixel the stream skips or never sets holding index 0 and marked in
+// `skipped`: such pixels are paper.
 struct DecodedBitmap {
     BitmapDescription description;
     std::vector<uint8_t> pixels; // bmWidthBytes * bmHeight bytes
     std::vector<PaletteEntry> palette;
     bool hasMasks = false; // true only under bit-field compression
     ColourMasks masks;
+    // RLE files only (empty otherwise): one bit per pixel, set where the
+    // stream left the pixel unset; rows of (bmWidth + 7) / 8 bytes, bottom-up,
+    // pixel x in bit 7 - x % 8 of byte x / 8.
+    std::vector<uint8_t> skipped;
+
+    bool IsSkipped(size_t x, size_t storedRow) const {
+        if (skipped.empty())
+            return false;
+        const size_t rowBytes = (static_cast<size_t>(description.bmWidth) + 7) / 8;
+        return (skipped[storedRow * rowBytes + x / 8] >> (7 - x % 8)) & 1u;
+    }
 };
 
 // Decodes a whole BMP file held in memory. Refuses, with a reason, every file
 // it does not understand; never reads outside `file`.
 Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file);
 
-// Reads a whole file into memory, refusing files too large to be a logo.
+// Reads a whole regular file into memory, refusing others and files too large
+// to be a logo; the reason does not repeat the path.
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path);
 
 } // namespace tessaline

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace tessaline {
@@ -15,6 +16,11 @@ namespace {
 // The first `count` bytes of a file, or fewer when the file is shorter;
 // nothing when it cannot be opened.
 std::optional<std::vector<uint8_t>> ReadHead(const std::string& path, std::size_t count) {
+    // Opening a FIFO would wait for a writer for ever; only plain files are read.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return std::nullopt;
@@ -66,12 +72,15 @@ int CLogoImage::LoadBitmapFile(const std::string& path) {
     m_rasterLength = 0;
     m_bitmap.reset();
     m_planesReady = false;
+    m_loadFailure.clear();
     auto bytes = ReadFileBytes(path);
     if (!bytes) {
+        m_loadFailure = bytes.Reason();
         return 0;
     }
     auto decoded = DecodeBmp(bytes.Value());
     if (!decoded) {
+        m_loadFailure = decoded.Reason();
         return 0;
     }
     m_bitmap = std::move(decoded).Value();
@@ -145,8 +154,15 @@ void CLogoImage::GreyPass(bool withOffset, int32_t brightness) {
     const auto height = static_cast<std::size_t>(m_description.bmHeight);
     const auto stride = static_cast<std::size_t>(m_description.bmWidthBytes);
     const auto planeStride = static_cast<std::size_t>(m_paddedWidth);
+    const bool anySkipped = !m_bitmap->skipped.empty();
     for (std::size_t m = 0; m < height; ++m) {
-        levels.Row(m_bitmap->pixels.data() + m * stride, width, m_grey.data() + m * planeStride);
+        uint8_t* grey = m_grey.data() + m * planeStride;
+        levels.Row(m_bitmap->pixels.data() + m * stride, width, grey);
+        for (std::size_t x = 0; anySkipped && x < width; ++x) {
+            if (m_bitmap->IsSkipped(x, m)) {
+                grey[x] = levels.Paper();
+            }
+        }
     }
 }
 

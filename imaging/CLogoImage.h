@@ -28,6 +28,8 @@ public:
     int NeedsGreyConversion(const std::string& path);
     // 1 if the file was loaded, 0 if not (the object is then empty).
     int LoadBitmapFile(const std::string& path);
+    // Why the last LoadBitmapFile refused its file; empty after a load.
+    const std::string& LoadFailure() const { return m_loadFailure; }
     // 1 if palette entry 0 (where the palette really starts) is white.
     int IsFirstEntryWhite(const std::string& path);
 
@@ -67,6 +69,7 @@ private:
     std::vector<uint8_t> m_mono;
     std::optional<DecodedBitmap> m_bitmap;
     BitmapDescription m_description;
+    std::string m_loadFailure;
     bool m_planesReady = false; // the planes hold the loaded bitmap's conversion
     int32_t m_rasterLength = 0;
     int32_t m_paddedHeight = 0;

@@ -18,6 +18,10 @@ public:
     // Grey levels of the first `width` pixels of one stored row.
     void Row(const uint8_t* row, std::size_t width, uint8_t* grey) const;
 
+    // The grey of blank paper (white, the offset applied), for pixels a file
+    // leaves transparent or unset.
+    uint8_t Paper() const { return Weigh(255, 255, 255); }
+
     // The weighed grey of one colour, the offset applied to each byte first.
     uint8_t Weigh(uint8_t blue, uint8_t green, uint8_t red) const {
         const uint8_t g = m_shifted[green];

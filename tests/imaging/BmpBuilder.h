@@ -38,7 +38,8 @@ struct BmpSpec {
     int32_t width = 1;
     int32_t height = 1; // written negated when topDown is set
     uint16_t bitsPerPixel = 24;
-    uint32_t headerSize = 40; // 40, 52, 56, 108, 124; others are written as asked
+    uint32_t headerSize = 40; // 12 (core: 16-bit sizes, 3-byte palette), 40, 52, 56, 108,
+                              // 124; others are written as asked
     bool topDown = false;
     uint32_t compression = 0; // 0 RGB, 1 RLE8, 2 RLE4, 3 BITFIELDS
     std::vector<Bgra> palette;
@@ -106,9 +107,11 @@ inline std::vector<uint8_t> StoredRows(const BmpSpec& s) {
 inline std::vector<uint8_t> BuildBmp(const BmpSpec& s) {
     const std::vector<uint8_t> pixels = detail::StoredRows(s);
     const bool masksAfterHeader = s.masks && s.headerSize == 40;
+    const bool core = s.headerSize == 12;
+    const size_t entryBytes = core ? 3 : 4;
     const size_t headerBytes = s.headerSize;
     const size_t paletteAt = 14 + headerBytes + (masksAfterHeader ? 12 : 0);
-    const size_t naturalOffset = paletteAt + 4 * s.palette.size();
+    const size_t naturalOffset = paletteAt + entryBytes * s.palette.size();
     const size_t pixelAt = s.pixelOffset.value_or(static_cast<uint32_t>(naturalOffset));
     const size_t total = std::max(naturalOffset, pixelAt) + pixels.size();
 
@@ -119,6 +122,20 @@ inline std::vector<uint8_t> BuildBmp(const BmpSpec& s) {
     detail::Put32(out, 10, static_cast<uint32_t>(pixelAt));
 
     detail::Put32(out, 14, s.headerSize);
+    if (core) {
+        detail::Put16(out, 18, static_cast<uint32_t>(s.width));
+        detail::Put16(out, 20, static_cast<uint32_t>(s.height));
+        detail::Put16(out, 22, 1);
+        detail::Put16(out, 24, s.bitsPerPixel);
+        for (size_t i = 0; i < s.palette.size(); ++i) {
+            out[paletteAt + 3 * i] = s.palette[i].b;
+            out[paletteAt + 3 * i + 1] = s.palette[i].g;
+            out[paletteAt + 3 * i + 2] = s.palette[i].r;
+        }
+        std::copy(pixels.begin(), pixels.end(), out.begin() + static_cast<std::ptrdiff_t>(pixelAt));
+        out.resize(total);
+        return out;
+    }
     detail::Put32(out, 18, static_cast<uint32_t>(s.width));
     detail::Put32(out, 22, static_cast<uint32_t>(s.topDown ? -s.height : s.height));
     detail::Put16(out, 26, 1);

@@ -53,17 +53,22 @@ BmpSpec Rle(int w, int h, uint16_t bpp, std::vector<uint8_t> stream) {
 
 TEST(BmpReader, DeliversBottomUpRowsForEveryDepthAndRowOrder) {
     for (const uint16_t bpp : std::initializer_list<uint16_t>{1, 4, 8, 16, 24, 32}) {
-        for (bool topDown : {false, true}) {
+        // Variant 2, the 12-byte core header, knows no 16 or 32 bits and no top-down rows.
+        for (const int variant : {0, 1, 2}) {
+            const bool topDown = variant == 1;
+            if (variant == 2 && (bpp == 16 || bpp == 32))
+                continue;
             BmpSpec s;
             s.width = 13;
             s.height = 5;
             s.bitsPerPixel = bpp;
             s.topDown = topDown;
+            s.headerSize = variant == 2 ? 12 : 40;
             if (bpp <= 8)
                 s.palette.resize(size_t{1} << bpp);
             s.pixel = [bpp](int x, int y) { return Pattern(bpp, x, y); };
             const auto r = DecodeBmp(BuildBmp(s));
-            ASSERT_TRUE(r.Ok()) << bpp << " " << r.Reason();
+            ASSERT_TRUE(r.Ok()) << bpp << " " << s.headerSize << " " << r.Reason();
             const auto& d = r.Value();
             EXPECT_EQ(d.description.bmWidth, 13);
             EXPECT_EQ(d.description.bmHeight, 5);
@@ -75,7 +80,7 @@ TEST(BmpReader, DeliversBottomUpRowsForEveryDepthAndRowOrder) {
             for (int y = 0; y < 5; ++y)
                 for (int x = 0; x < 13; ++x)
                     ASSERT_EQ(PixelAt(d, x, 4 - y), Pattern(bpp, x, y))
-                        << "bpp " << bpp << " topDown " << topDown << " at " << x << "," << y;
+                        << "bpp " << bpp << " variant " << variant << " at " << x << "," << y;
         }
     }
 }
@@ -140,6 +145,8 @@ TEST(BmpReader, FindsAndClampsThePalette) {
         {40, 1, 300, 2, {}, 2},
         {40, 8, 0, 256, 14 + 40 + 16 * 4, 16}, // pixel data begins inside the palette
         {40, 24, 2, 2, {}, 0},                 // deeper files carry no palette
+        {12, 8, 0, 256, {}, 256},              // core header: three bytes an entry
+        {12, 4, 0, 5, {}, 5},                  // core header: ends where the pixels begin
     };
     for (const auto& c : cases) {
         BmpSpec s;
@@ -173,6 +180,10 @@ TEST(BmpReader, ExpandsRle8RunsAbsoluteBlocksDeltasAndLineEnds) {
                                          0x02, 0x09, 0x00, 0x01};
     const std::vector<std::vector<uint32_t>> rows = {
         {5, 5, 5, 1, 2, 3}, {0, 0, 0, 0, 0, 0}, {0, 0, 9, 9, 0, 0}};
+    // Pixels the stream never set are paper, whatever index they hold.
+    const std::vector<std::vector<bool>> skipped = {{false, false, false, false, false, false},
+                                                    {true, true, true, true, true, true},
+                                                    {true, true, false, false, true, true}};
     for (bool withEnd : {true, false}) {
         auto s = Rle(6, 3, 8, stream);
         if (!withEnd)
@@ -182,9 +193,34 @@ TEST(BmpReader, ExpandsRle8RunsAbsoluteBlocksDeltasAndLineEnds) {
         EXPECT_EQ(r.Value().description.bmWidthBytes, 8);
         ASSERT_EQ(r.Value().pixels.size(), 24u);
         for (int row = 0; row < 3; ++row)
-            for (int x = 0; x < 6; ++x)
+            for (int x = 0; x < 6; ++x) {
                 EXPECT_EQ(PixelAt(r.Value(), x, row), rows[size_t(row)][size_t(x)])
                     << x << "," << row;
+                EXPECT_EQ(r.Value().IsSkipped(size_t(x), size_t(row)),
+                          skipped[size_t(row)][size_t(x)])
+                    << x << "," << row;
+            }
+    }
+}
+
+TEST(BmpReader, RunsIntoTheRowPaddingKeepOnlyThePixelsWithinTheWidth) {
+    // Writers run on into the padding of rows whose width is not a multiple of 4.
+    const struct {
+        const char* name;
+        BmpSpec spec;
+        std::vector<uint8_t> pixels;
+    } cases[] = {
+        {"rle8 run", Rle(4, 2, 8, {0x05, 0x01, 0x00, 0x00, 0x01, 0x02}), {1, 1, 1, 1, 2, 0, 0, 0}},
+        {"rle4 run", Rle(3, 1, 4, {0x04, 0x11}), {0x11, 0x10, 0, 0}},
+        {"rle8 absolute block", Rle(2, 1, 8, {0x00, 0x03, 1, 2, 3, 0}), {1, 2, 0, 0}},
+        {"delta from the padding",
+         Rle(2, 2, 8, {0x03, 0x04, 0x00, 0x02, 0x00, 0x01, 0x01, 0x05}),
+         {4, 4, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const auto r = DecodeBmp(BuildBmp(c.spec));
+        ASSERT_TRUE(r.Ok()) << c.name << ": " << r.Reason();
+        EXPECT_EQ(r.Value().pixels, c.pixels) << c.name;
     }
 }
 
@@ -257,7 +293,8 @@ TEST(BmpReader, RefusesMalformedFiles) {
         {"signature", with(ok24, 0, 0x4D42 ^ 0x0100), "signature"},
         {"file header", cut(ok24, 10), "truncated file header"},
         {"info header", cut(ok24, 40), "truncated info header"},
-        {"header size 12", with(ok24, 14, 12), "header size 12"},
+        {"core header over a 40-byte one", with(ok24, 14, 12), "bits per pixel 0"},
+        {"header size 16", with(ok24, 14, 16), "header size 16"},
         {"header size 64", with(ok24, 14, 64), "header size 64"},
         {"pixels", cut(ok24, ok24.size() - 1), "truncated pixel data"},
         {"pixel offset past file", with(ok24, 10, 0xFFFFFFF0), "truncated pixel data"},
@@ -269,9 +306,11 @@ TEST(BmpReader, RefusesMalformedFiles) {
         {"height min", header(1, std::numeric_limits<int32_t>::min(), 24, 0), "invalid height"},
         {"width huge", header(std::numeric_limits<int32_t>::max(), 1, 32, 0), "too large"},
         {"height huge", header(1, -40000, 24, 0), "too large"},
-        {"over 64 MiB", header(32767, 32767, 32, 0), "too large"},
-        {"just over 64 MiB", header(4096, -4097, 32, 0), "too large"},
-        {"64 MiB is allowed", header(4096, 4096, 32, 0), "truncated pixel data"},
+        {"over 96 MiB", header(32767, 32767, 32, 0), "too large"},
+        {"just over 96 MiB", header(5000, -5034, 32, 0), "too large"},
+        {"96 MiB is allowed", header(4096, 6144, 32, 0), "truncated pixel data"},
+        {"8184 x 2304 at 32 bits", header(8184, 2304, 32, 0), "truncated pixel data"},
+        {"core header at 32 bits", with(with(ok24, 14, 12), 22, 0x00200001), "bits per pixel 32"},
         {"bpp 2", header(1, 1, 2, 0), "bits per pixel 2"},
         {"bpp 0", header(1, 1, 0, 0), "bits per pixel 0"},
         {"bpp 64", header(1, 1, 64, 0), "bits per pixel 64"},
@@ -285,10 +324,9 @@ TEST(BmpReader, RefusesMalformedFiles) {
         {"masks cut", cut(header(1, 1, 16, 3), 60), "truncated colour masks"},
         {"zero masks", BuildBmp(zeroMasks), "all zero"},
         {"top-down rle", BuildBmp(topDownRle), "top-down"},
-        {"rle run past row", BuildBmp(Rle(4, 2, 8, {0x05, 0x01})), "row end"},
-        {"rle4 run past row", BuildBmp(Rle(3, 1, 4, {0x04, 0x11})), "row end"},
         {"rle past last row", BuildBmp(Rle(2, 1, 8, {0x00, 0x00, 0x01, 0x01})), "last row"},
-        {"rle absolute past row", BuildBmp(Rle(2, 1, 8, {0x00, 0x03, 1, 2, 3, 0})), "row end"},
+        {"rle absolute past last row", BuildBmp(Rle(2, 1, 8, {0x00, 0x00, 0x00, 0x03, 1, 2, 3, 0})),
+         "last row"},
         {"rle delta past row", BuildBmp(Rle(2, 2, 8, {0x00, 0x02, 0x03, 0x00})), "row end"},
         {"rle delta past last row", BuildBmp(Rle(2, 2, 8, {0x00, 0x02, 0x00, 0x02})), "last row"},
         {"rle absolute cut short", BuildBmp(Rle(8, 1, 8, {0x00, 0x05, 1, 2})), "cut short"},
