@@ -72,6 +72,7 @@ int CLogoImage::LoadBitmapFile(const std::string& path) {
     m_rasterLength = 0;
     m_bitmap.reset();
     m_planesReady = false;
+    m_thresholdWritten = false;
     m_loadFailure.clear();
     auto bytes = ReadFileBytes(path);
     if (!bytes) {
@@ -121,6 +122,15 @@ bool CLogoImage::FitsNvImage() const {
            m_paddedWidth <= kMaxNvPaddedWidth && m_paddedHeight <= kMaxNvPaddedHeight;
 }
 
+std::string CLogoImage::NvFitFailure() const {
+    if (!HasBitmap() || FitsNvImage()) {
+        return {};
+    }
+    return "too large for the printer's NV memory (" + std::to_string(m_description.bmWidth) +
+           " x " + std::to_string(m_description.bmHeight) + " dots; at most " +
+           std::to_string(kMaxNvPaddedWidth) + " x " + std::to_string(kMaxNvPaddedHeight) + ")";
+}
+
 std::span<const uint8_t> CLogoImage::Raster() const {
     return std::span<const uint8_t>(m_raster).first(static_cast<std::size_t>(m_rasterLength));
 }
@@ -146,6 +156,7 @@ void CLogoImage::PrepareConversion() {
     m_grey.assign(area, 0);
     m_mono.assign(area, 0);
     m_planesReady = true;
+    m_thresholdWritten = false;
 }
 
 void CLogoImage::GreyPass(bool withOffset, int32_t brightness) {

@@ -42,6 +42,10 @@ public:
     // 255 when no bitmap is held, 0 when the file cannot be created, 1 after writing.
     int WritePreviewBitmap();
     int WriteThresholdBitmap();
+    // Why the last preview or threshold picture could not be written.
+    const std::string& WriteFailure() const { return m_writeFailure; }
+    // True when the conversion since the last load wrote "TempTe.bmp".
+    bool ThresholdBitmapWritten() const { return m_thresholdWritten; }
 
     bool HasBitmap() const { return m_bitmap.has_value(); }
     const BitmapDescription& Description() const { return m_description; }
@@ -51,6 +55,8 @@ public:
     std::span<const uint8_t> Raster() const;
     // True when a bitmap is held and its padded size fits the NV definition command.
     bool FitsNvImage() const;
+    // Why the held bitmap does not fit; empty when it does or none is held.
+    std::string NvFitFailure() const;
 
     // The planes of the last conversion, PaddedWidth() bytes a row, stored row 0
     // at the bottom: grey 0 black to 255 white, mono 0 black or 255 white.
@@ -62,7 +68,7 @@ private:
     void PrepareConversion();
     void GreyPass(bool withOffset, int32_t brightness);
     void PackRaster(bool direct, int whiteFlag);
-    int WritePlaneBitmap(const char* literal, PlaneSource source) const;
+    int WritePlaneBitmap(const char* literal, PlaneSource source);
 
     std::vector<uint8_t> m_raster;
     std::vector<uint8_t> m_grey;
@@ -70,6 +76,8 @@ private:
     std::optional<DecodedBitmap> m_bitmap;
     BitmapDescription m_description;
     std::string m_loadFailure;
+    std::string m_writeFailure;
+    bool m_thresholdWritten = false;
     bool m_planesReady = false; // the planes hold the loaded bitmap's conversion
     int32_t m_rasterLength = 0;
     int32_t m_paddedHeight = 0;
@@ -83,10 +91,14 @@ int64_t BrightnessOffset(int32_t brightness);
 // returns 0; returns -1 and leaves them untouched when the file cannot be loaded.
 int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height, int32_t& width);
 
-// Converts one file as an upload would and writes the one-bit preview beside the
+// Converts one file as an upload would and writes the one-bit preview into the
 // current directory; returns the preview's path, or the file's own path for
-// files that take no grey conversion.
-std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness);
+// files that take no grey conversion. When no picture shows the file (it
+// does not load or fit, or the preview cannot be written) `failure` gets
+// "<file>: <reason>" or the write's reason, and no older preview is left under
+// the returned name; otherwise it is emptied.
+std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
+                    std::string* failure = nullptr);
 
 // The read sequence of every image-producing call: grey flag, load, white flag.
 struct LogoFlags {

@@ -1,6 +1,8 @@
 #include "CLogoImage.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -24,31 +26,47 @@ std::string CurrentDirectory() {
 
 // Writes `bytes` to a fresh file beside `target` and renames it over the
 // target, so a link planted at that name is replaced rather than followed and
-// a reader never sees half a file.
-bool ReplaceFile(const std::string& target, const std::vector<uint8_t>& bytes) {
+// a reader never sees half a file. Returns why it could not; empty on success.
+std::string ReplaceFile(const std::string& target, const std::vector<uint8_t>& bytes) {
     std::random_device entropy;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::string temp = target + ".tmp" + std::to_string(entropy());
         std::FILE* f = std::fopen(temp.c_str(), "wbx");
         if (f == nullptr) {
+            const int error = errno;
             if (std::filesystem::exists(std::filesystem::symlink_status(temp))) {
                 continue; // name taken: try another
             }
-            return false;
+            return std::strerror(error);
         }
         const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        const int writeError = errno;
         const bool closed = std::fclose(f) == 0;
+        const int closeError = errno;
         std::error_code ec;
+        std::string why;
         if (written && closed) {
             std::filesystem::rename(temp, target, ec);
             if (!ec) {
-                return true;
+                return {};
             }
+            why = ec.message();
+        } else {
+            why = std::strerror(written ? closeError : writeError);
         }
         std::filesystem::remove(temp, ec);
-        return false;
+        return why;
     }
-    return false;
+    return "no free temporary name";
+}
+
+// Removes a preview file an earlier call left, so a path this call returns
+// never shows another logo's picture. A link is removed, not followed.
+void RemoveStale(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, ec))) {
+        std::filesystem::remove(path, ec);
+    }
 }
 
 } // namespace
@@ -58,10 +76,13 @@ int CLogoImage::WritePreviewBitmap() {
 }
 
 int CLogoImage::WriteThresholdBitmap() {
-    return WritePlaneBitmap("/TempTe.bmp", PlaneSource::GreyBelow128);
+    const int written = WritePlaneBitmap("/TempTe.bmp", PlaneSource::GreyBelow128);
+    m_thresholdWritten = written == 1;
+    return written;
 }
 
-int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) const {
+int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) {
+    m_writeFailure.clear();
     const auto width = static_cast<std::size_t>(m_description.bmWidth);
     const auto height = static_cast<std::size_t>(m_description.bmHeight);
     const auto planeStride = static_cast<std::size_t>(m_paddedWidth);
@@ -102,18 +123,59 @@ int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) const 
             row[x / 8] = static_cast<uint8_t>(byte);
         }
     }
-    return ReplaceFile(CurrentDirectory() + literal, file) ? 1 : 0;
+    const std::string folder = CurrentDirectory();
+    if (folder.empty()) {
+        m_writeFailure = "cannot tell the current folder";
+        return 0;
+    }
+    const std::string target = folder + literal;
+    if (std::string why = ReplaceFile(target, file); !why.empty()) {
+        m_writeFailure = "cannot write " + target + ": " + why;
+        return 0;
+    }
+    return 1;
 }
 
-std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness) {
+std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
+                    std::string* failure) {
     CLogoImage image;
     const LogoFlags flags = ReadLogo(image, previewName);
+    std::string why;
+    if (!image.HasBitmap()) {
+        why = previewName + ": " + image.LoadFailure();
+    }
     if (flags.greyFlag != 1) {
+        // The file is its own preview.
+        if (failure != nullptr) {
+            *failure = why;
+        }
         return previewName;
     }
-    image.ConvertLogo(flags.greyFlag, flags.whiteFlag, imageMode, brightness);
-    image.WritePreviewBitmap();
-    return CurrentDirectory() + "/Temp.bmp";
+    const std::string folder = CurrentDirectory();
+    if (why.empty() && folder.empty()) {
+        why = "cannot tell the current folder";
+    }
+    if (why.empty()) {
+        image.ConvertLogo(flags.greyFlag, flags.whiteFlag, imageMode, brightness);
+        why = image.NvFitFailure();
+        if (!why.empty()) {
+            why = previewName + ": " + why;
+        } else if (image.WritePreviewBitmap() != 1) {
+            why = image.WriteFailure();
+        }
+    }
+    if (!why.empty() && !folder.empty()) {
+        // No picture for this call: the path returned must not name an
+        // older one, nor leave an older threshold picture beside it.
+        RemoveStale(folder + "/Temp.bmp");
+        if (!image.ThresholdBitmapWritten()) {
+            RemoveStale(folder + "/TempTe.bmp");
+        }
+    }
+    if (failure != nullptr) {
+        *failure = why;
+    }
+    return folder + "/Temp.bmp";
 }
 
 } // namespace tessaline

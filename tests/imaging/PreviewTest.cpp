@@ -87,11 +87,61 @@ TEST_F(PreviewFiles, FilesWithoutGreyConversionAreTheirOwnPreview) {
     const auto one =
         Put("one.bmp", Make1(8, 8, kWhite, kBlack, [](int, int) -> uint8_t { return 1; }));
     const std::string missing = (m_dir / "nope.bmp").string();
-    const auto text = Put("text.bmp", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
-    for (const std::string& p : {one, missing, text}) {
-        EXPECT_EQ(Preview(p, 0, 5), p);
+    const std::string words = "this is not a bitmap";
+    const auto text = Put("text.bmp", std::vector<uint8_t>(words.begin(), words.end()));
+    const struct {
+        std::string path;
+        std::string failure;
+    } cases[] = {
+        {one, ""},
+        {missing, missing + ": file not found"},
+        {text, text + ": not a BMP file"},
+    };
+    for (const auto& c : cases) {
+        std::string failure = "stale";
+        EXPECT_EQ(Preview(c.path, 0, 5, &failure), c.path);
+        EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure);
+        EXPECT_EQ(failure.empty(), c.failure.empty()) << failure;
     }
     EXPECT_FALSE(std::filesystem::exists(m_dir / "Temp.bmp"));
+}
+
+TEST_F(PreviewFiles, NoOlderPictureIsLeftUnderTheReturnedName) {
+    const auto good = Put("good.bmp", Make24(8, 8, [](int, int) { return Bgr{0, 0, 0}; }));
+    auto damaged = Make24(8, 8, [](int, int) { return Bgr{0, 0, 0}; });
+    damaged.resize(damaged.size() - 1);
+    const auto cut = Put("cut.bmp", damaged);
+    const auto wide = Put("wide.bmp", Make24(8185, 8, [](int, int) { return Bgr{0, 0, 0}; }));
+    const std::vector<uint8_t> older = {'o', 'l', 'd'};
+    const struct {
+        const std::string& path;
+        int16_t mode;
+        bool newPreview;   // Temp.bmp written by this call
+        bool newThreshold; // TempTe.bmp written by this call
+        bool keptThreshold;
+        const char* failure;
+    } cases[] = {
+        {good, 0, true, false, true, ""}, // "None" leaves an older TempTe.bmp alone
+        {good, 1, true, true, false, ""},
+        {cut, 0, false, false, false, "truncated pixel data"},
+        {cut, 1, false, false, false, "truncated pixel data"},
+        {wide, 1, false, false, false, "too large"},
+    };
+    for (const auto& c : cases) {
+        Put("Temp.bmp", older);
+        Put("TempTe.bmp", older);
+        std::string failure;
+        EXPECT_EQ(Preview(c.path, c.mode, 5, &failure), Cwd() + "/Temp.bmp");
+        EXPECT_NE(failure.find(c.failure), std::string::npos) << c.path << ": " << failure;
+        EXPECT_EQ(failure.empty(), std::string(c.failure).empty()) << c.path << ": " << failure;
+        EXPECT_EQ(std::filesystem::exists(m_dir / "Temp.bmp"), c.newPreview) << c.path;
+        EXPECT_NE(Read(m_dir / "Temp.bmp"), older) << c.path;
+        EXPECT_EQ(std::filesystem::exists(m_dir / "TempTe.bmp"), c.newThreshold || c.keptThreshold)
+            << c.path << " mode " << c.mode;
+        if (c.newThreshold) {
+            EXPECT_NE(Read(m_dir / "TempTe.bmp"), older) << c.path;
+        }
+    }
 }
 
 TEST_F(PreviewFiles, PlantedLinkIsReplacedNotFollowed) {
@@ -131,7 +181,9 @@ TEST_F(PreviewFiles, TargetThatCannotBeReplacedFailsCleanly) {
     Convert(image, path, 0, 5);
     EXPECT_EQ(image.WritePreviewBitmap(), 0);
     // The path is still the answer; the caller finds out when it opens it.
-    EXPECT_EQ(Preview(path, 0, 5), Cwd() + "/Temp.bmp");
+    std::string failure;
+    EXPECT_EQ(Preview(path, 0, 5, &failure), Cwd() + "/Temp.bmp");
+    EXPECT_EQ(failure.rfind("cannot write " + Cwd() + "/Temp.bmp: ", 0), 0u) << failure;
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(m_dir)) {
         ++entries;
