@@ -279,6 +279,10 @@ int64_t BrightnessOffset(int32_t brightness) {
     return static_cast<int64_t>(static_cast<double>(steps) * 1.27);
 }
 
+int32_t ClampBrightness(int32_t brightness) {
+    return std::clamp(brightness, 0, 10);
+}
+
 LogoFlags ReadLogo(CLogoImage& image, const std::string& path) {
     LogoFlags flags;
     flags.greyFlag = image.NeedsGreyConversion(path);

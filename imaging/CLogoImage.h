@@ -86,6 +86,9 @@ private:
 
 // Brightness offset of "Error Diffusion": trunc((5 - brightness) * 5 * 1.27), 0 at 5.
 int64_t BrightnessOffset(int32_t brightness);
+// Brightness as Preview and Upload apply it: 0 to 10, a value outside counting
+// as the nearest end, so that 99 does not turn a logo solid black.
+int32_t ClampBrightness(int32_t brightness);
 
 // Fills the three outputs with the file's bits per pixel, height and width and
 // returns 0; returns -1 and leaves them untouched when the file cannot be loaded.
@@ -96,7 +99,8 @@ int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& heig
 // files that take no grey conversion. When no picture shows the file (it
 // does not load or fit, or the preview cannot be written) `failure` gets
 // "<file>: <reason>" or the write's reason, and no older preview is left under
-// the returned name; otherwise it is emptied.
+// the returned name; otherwise it is emptied. Brightness outside 0 to 10
+// counts as the nearest end.
 std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
                     std::string* failure = nullptr);
 

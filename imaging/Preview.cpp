@@ -156,7 +156,7 @@ std::string Preview(const std::string& previewName, int16_t imageMode, int16_t b
         why = "cannot tell the current folder";
     }
     if (why.empty()) {
-        image.ConvertLogo(flags.greyFlag, flags.whiteFlag, imageMode, brightness);
+        image.ConvertLogo(flags.greyFlag, flags.whiteFlag, imageMode, ClampBrightness(brightness));
         why = image.NvFitFailure();
         if (!why.empty()) {
             why = previewName + ": " + why;

@@ -23,8 +23,8 @@ int32_t Print(const PrinterContext& context, int32_t Printer, const std::string&
         operation.edit = DriverConfigEdit::Disable;
     }
     if (Printer == kPrintSelector || Printer == kEraseSelector) {
-        operation.check = [first, lngEnd] {
-            return PrintRangeAccepted(first, lngEnd) ? kPrinterOk : kPrinterRefused;
+        operation.check = [first, mode, lngEnd] {
+            return PrintRequestRefusal(first, mode, lngEnd).empty() ? kPrinterOk : kPrinterRefused;
         };
         operation.stream = [&context, first, mode, lngEnd](CPrinterChannel& channel) {
             return WritePrintStream(channel, first, mode, lngEnd, context.progress);

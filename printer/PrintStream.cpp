@@ -37,16 +37,40 @@ uint8_t PrintModeByte(int32_t mode) {
     }
 }
 
-bool PrintRangeAccepted(int32_t first, int32_t last) {
-    if (first <= 0) {
-        return true;
+std::string PrintRequestRefusal(int32_t first, int32_t mode, int32_t last) {
+    const auto outside = [](int64_t number) {
+        return "image number " + std::to_string(number) + " is outside 1 to " +
+               std::to_string(kAllImages);
+    };
+    if (first == kEraseSelector && mode == kEraseSelector) {
+        if (last > 0 && int64_t{last} - int64_t{first} >= kMaxPrintRange) {
+            return "the range " + std::to_string(first) + "-" + std::to_string(last) +
+                   " holds more than " + std::to_string(kMaxPrintRange) + " numbers";
+        }
+        return {};
     }
-    return int64_t{last} - int64_t{first} < kMaxPrintRange;
+    if (first == 0 && last == 0) {
+        return {};
+    }
+    // The printer takes the low byte of a number: 300 would print image 44.
+    if (first < 1 || first > kAllImages) {
+        return outside(first);
+    }
+    if (last > 0) {
+        if (last > kAllImages) {
+            return outside(last);
+        }
+        if (first > last) {
+            return "the range " + std::to_string(first) + "-" + std::to_string(last) +
+                   " runs backwards: its first number is greater than its last";
+        }
+    }
+    return {};
 }
 
 std::optional<std::vector<StreamCommand>> BuildPrintStream(int32_t first, int32_t mode,
                                                            int32_t last) {
-    if (!PrintRangeAccepted(first, last)) {
+    if (!PrintRequestRefusal(first, mode, last).empty()) {
         return std::nullopt;
     }
     const uint8_t m = PrintModeByte(mode);

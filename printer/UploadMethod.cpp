@@ -1,3 +1,4 @@
+#include "CLogoImage.h"
 #include "PrinterMethods.h"
 #include "UploadStream.h"
 
@@ -7,14 +8,15 @@ int32_t Upload(const PrinterContext& context, int32_t Printer, const std::string
                const std::string& NVImage, int32_t ImageMode, int32_t Brightness) {
     PrinterOperation operation;
     operation.edit = DriverConfigEdit::Enable;
+    const int32_t brightness = ClampBrightness(Brightness);
     if (Printer == 0) {
         // Every file is checked before the document opens, so a bad list
         // sends nothing rather than a partial definition.
         operation.check = [&NVImage] {
-            return UploadListSendable(SplitNVImage(NVImage)) ? kPrinterOk : kPrinterRefused;
+            return UploadListRefusal(SplitNVImage(NVImage)).empty() ? kPrinterOk : kPrinterRefused;
         };
         operation.stream = [&](CPrinterChannel& channel) {
-            return WriteUploadStream(channel, NVImage, ImageMode, Brightness, context.progress,
+            return WriteUploadStream(channel, NVImage, ImageMode, brightness, context.progress,
                                      context.sleep);
         };
     }

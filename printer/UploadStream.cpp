@@ -45,6 +45,11 @@ std::vector<std::string> SplitNVImage(const std::string& NVImage) {
         paths.push_back(NVImage.substr(start, bar - start));
         start = bar + 1;
     }
+    // A last path without its bar is still a path: dropping it would replace
+    // the printer's logos with fewer than the caller listed.
+    if (start < NVImage.size()) {
+        paths.push_back(NVImage.substr(start));
+    }
     return paths;
 }
 
@@ -59,18 +64,25 @@ std::optional<std::array<uint8_t, 4>> NvImageHeader(int32_t paddedWidth, int32_t
                                   static_cast<uint8_t>(y & 0xFFu), static_cast<uint8_t>(y >> 8)};
 }
 
-bool UploadListSendable(const std::vector<std::string>& paths) {
+std::string UploadListRefusal(const std::vector<std::string>& paths) {
+    if (paths.empty()) {
+        return "the list names no logo file";
+    }
     if (paths.size() > kMaxNvImages) {
-        return false;
+        return "the list names " + std::to_string(paths.size()) +
+               " logo files; the printer stores at most " + std::to_string(kMaxNvImages);
     }
     // One probe for the whole list, as the stream itself reuses one image.
     auto probe = std::make_unique<CLogoImage>();
     for (const std::string& path : paths) {
-        if (probe->LoadBitmapFile(path) != 1 || !probe->FitsNvImage()) {
-            return false;
+        if (probe->LoadBitmapFile(path) != 1) {
+            return path + ": " + probe->LoadFailure();
+        }
+        if (!probe->FitsNvImage()) {
+            return path + ": " + probe->NvFitFailure();
         }
     }
-    return true;
+    return {};
 }
 
 StreamResult WriteUploadStream(CPrinterChannel& channel, const std::string& NVImage,

@@ -393,8 +393,8 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
                 dash == std::string::npos ? std::nullopt : ParseInt(span->substr(0, dash));
             const auto second =
                 dash == std::string::npos ? std::nullopt : ParseInt(span->substr(dash + 1));
-            if (!first || !second || *first < 1 || *second < *first) {
-                return Usage(command, "--range is FIRST-LAST with 1 <= FIRST <= LAST", err);
+            if (!first || !second || *first < 1 || *second < *first || *second > 255) {
+                return Usage(command, "--range is FIRST-LAST with 1 <= FIRST <= LAST <= 255", err);
             }
             range = *first;
             last = *second;

@@ -62,6 +62,22 @@ TEST_F(PreviewFiles, ErrorDiffusionAlsoWritesTheThresholdFile) {
     EXPECT_NE(te, pv) << "the preview is diffused, not cut";
 }
 
+TEST_F(PreviewFiles, BrightnessOutside0To10CountsAsTheNearestEnd) {
+    const auto path = Put("grey.bmp", Make24(24, 8, [](int x, int) {
+                              const auto v = static_cast<uint8_t>(x * 10);
+                              return Bgr{v, v, v};
+                          }));
+    for (const int16_t mode : {int16_t{0}, int16_t{1}}) {
+        for (const auto& [given, applied] : std::vector<std::pair<int16_t, int16_t>>{
+                 {99, 10}, {11, 10}, {-1, 0}, {INT16_MIN, 0}}) {
+            Preview(path, mode, applied);
+            const auto expected = Read(m_dir / "Temp.bmp");
+            Preview(path, mode, given);
+            EXPECT_EQ(Read(m_dir / "Temp.bmp"), expected) << mode << " " << given;
+        }
+    }
+}
+
 TEST_F(PreviewFiles, RowLengthAtWord) {
     struct Case {
         int width;

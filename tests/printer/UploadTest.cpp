@@ -67,18 +67,18 @@ std::vector<uint8_t> Prefix(const std::vector<uint8_t>& bytes, size_t n) {
     return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)};
 }
 
-TEST(SplitNVImage, EveryPathEndsWithABar) {
+TEST(SplitNVImage, EveryPathEndsWithABarOrTheList) {
     struct Case {
         std::string list;
         std::vector<std::string> paths;
     };
     const Case cases[] = {
         {"a.bmp|b.bmp|", {"a.bmp", "b.bmp"}},
-        {"a.bmp|b.bmp", {"a.bmp"}},
-        {"a.bmp", {}},
+        {"a.bmp|b.bmp", {"a.bmp", "b.bmp"}},
+        {"a.bmp", {"a.bmp"}},
         {"", {}},
         {"|", {""}},
-        {"||x", {"", ""}},
+        {"||x", {"", "", "x"}},
         {" a b |C:\\Logos\\c.bmp|", {" a b ", "C:\\Logos\\c.bmp"}},
         {"/t/\xEB\xA1\x9C\xEA\xB3\xA0.bmp|", {"/t/\xEB\xA1\x9C\xEA\xB3\xA0.bmp"}},
     };
@@ -153,27 +153,47 @@ TEST(Upload, AllBlackImageSendsAllDots) {
     EXPECT_EQ(bench.rec->Written(), Hex("1B 40 1C 71 01 01 00 01 00 FF FF FF FF FF FF FF FF"));
 }
 
-TEST(Upload, OnlyPathsEndedByABarAreSent) {
+TEST(Upload, APathWithoutItsBarIsSentLikeTheOthers) {
     LogoFolder folder;
     const std::string a = folder.Logo("a.bmp", 8, 8);
     const std::string b = folder.Logo("b.bmp", 16, 16);
-    PrinterBench bench;
-    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b, 0, 5), kPrinterOk);
-    EXPECT_EQ(bench.rec->Written(), Concat({Hex("1B 40 1C 71 01"), ImageBytes(a)}));
-    EXPECT_EQ(bench.progress, std::vector<int32_t>{1});
+    const struct {
+        std::string list;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {a + "|" + b, Concat({Hex("1B 40 1C 71 02"), ImageBytes(a), ImageBytes(b)})},
+        {a, Concat({Hex("1B 40 1C 71 01"), ImageBytes(a)})},
+    };
+    for (const auto& c : cases) {
+        PrinterBench bench;
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", c.list, 0, 5), kPrinterOk) << c.list;
+        EXPECT_EQ(bench.rec->Written(), c.bytes) << c.list;
+    }
 }
 
-TEST(Upload, AListWithoutABarSpoolsAnEmptyDocumentAndEnables) {
+TEST(Upload, AListWithoutAPathIsRefusedAndSendsNothing) {
+    PrinterBench bench;
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", "", 0, 5), kPrinterRefused);
+    EXPECT_TRUE(bench.rec->Sequence().empty());
+    EXPECT_TRUE(bench.rec->driverData.empty());
+}
+
+TEST(Upload, BrightnessOutside0To10CountsAsTheNearestEnd) {
     LogoFolder folder;
-    const std::string a = folder.Logo("a.bmp", 8, 8);
-    for (const std::string& list : {a, std::string()}) {
-        PrinterBench bench;
-        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", list, 0, 5), kPrinterOk);
-        EXPECT_EQ(bench.rec->Count(CallKind::Write), 0u);
-        EXPECT_EQ(bench.rec->Count(CallKind::Pause), 0u);
-        EXPECT_EQ(bench.rec->Count(CallKind::EndJob), 1u);
-        EXPECT_TRUE(bench.progress.empty());
-        EXPECT_EQ(bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"].bytes.at(1208), 1);
+    const std::string grey = folder.Write("grey.bmp", test::Make24(24, 16, [](int x, int y) {
+                                              const auto v = static_cast<uint8_t>(x * 9 + y * 3);
+                                              return test::Bgr{v, v, v};
+                                          }));
+    for (const int32_t mode : {0, 1}) {
+        for (const auto& [given, applied] : std::vector<std::pair<int32_t, int32_t>>{
+                 {99, 10}, {11, 10}, {INT32_MAX, 10}, {-1, 0}, {INT32_MIN, 0}}) {
+            PrinterBench bench;
+            EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", grey + "|", mode, given),
+                      kPrinterOk);
+            EXPECT_EQ(bench.rec->Written(),
+                      Concat({Hex("1B 40 1C 71 01"), ImageBytes(grey, mode, applied)}))
+                << "mode " << mode << " brightness " << given;
+        }
     }
 }
 
@@ -246,7 +266,7 @@ TEST(Upload, AListThatCannotBeSentWholeSendsNothing) {
 TEST(Upload, TheLargestImageTheCommandCarriesIsAccepted) {
     LogoFolder folder;
     const std::string path = folder.Logo("max.bmp", 8184, 8, [](int, int) { return false; });
-    EXPECT_TRUE(UploadListSendable({path}));
+    EXPECT_EQ(UploadListRefusal({path}), "");
 }
 
 TEST(Upload, AFileLostAfterTheStreamBeganStopsItBeforeItsHeader) {
