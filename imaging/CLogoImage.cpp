@@ -291,15 +291,24 @@ LogoFlags ReadLogo(CLogoImage& image, const std::string& path) {
     return flags;
 }
 
-int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height,
-                   int32_t& width) {
+int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height, int32_t& width,
+                   std::string* failure) {
+    const auto refuse = [&](const std::string& why) {
+        if (failure != nullptr) {
+            *failure = nvImage + ": " + why;
+        }
+        return -1;
+    };
+    if (failure != nullptr) {
+        failure->clear();
+    }
     auto bytes = ReadFileBytes(nvImage);
     if (!bytes) {
-        return -1;
+        return refuse(bytes.Reason());
     }
     const auto decoded = DecodeBmp(bytes.Value());
     if (!decoded) {
-        return -1;
+        return refuse(decoded.Reason());
     }
     const BitmapDescription& d = decoded.Value().description;
     bitsPixel = d.bmBitsPixel;

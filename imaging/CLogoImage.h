@@ -91,8 +91,10 @@ int64_t BrightnessOffset(int32_t brightness);
 int32_t ClampBrightness(int32_t brightness);
 
 // Fills the three outputs with the file's bits per pixel, height and width and
-// returns 0; returns -1 and leaves them untouched when the file cannot be loaded.
-int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height, int32_t& width);
+// returns 0; returns -1 and leaves them untouched when the file cannot be
+// loaded, with "<file>: <reason>" in `failure` (emptied on success).
+int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height, int32_t& width,
+                   std::string* failure = nullptr);
 
 // Converts one file as an upload would and writes the one-bit preview into the
 // current directory; returns the preview's path, or the file's own path for

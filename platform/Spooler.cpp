@@ -19,13 +19,19 @@ QueueList Spooler::ListQueues() const {
 }
 
 std::unique_ptr<SpoolerQueue> Spooler::Open(std::string_view name, QueueAccess access) const {
+    m_lastError.clear();
     for (const auto& backend : m_backends) {
         const QueueList list = backend->ListQueues();
         if (std::find(list.names.begin(), list.names.end(), name) == list.names.end()) {
             continue;
         }
-        return backend->Open(name, access);
+        std::unique_ptr<SpoolerQueue> queue = backend->Open(name, access);
+        if (queue == nullptr) {
+            m_lastError = backend->LastError();
+        }
+        return queue;
     }
+    m_lastError = "no printer is named exactly \"" + std::string(name) + "\"";
     return nullptr;
 }
 

@@ -74,9 +74,13 @@ public:
     QueueList ListQueues() const;
     // Opens the named queue on the first backend that lists it.
     std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) const;
+    // Why the last Open failed: the backend's own words, or that no backend
+    // lists the name; empty after an Open that succeeded.
+    std::string LastError() const { return m_lastError; }
 
 private:
     std::vector<std::shared_ptr<SpoolerBackend>> m_backends;
+    mutable std::string m_lastError;
 };
 
 } // namespace tessaline

@@ -23,14 +23,22 @@ int32_t CPrinterChannel::CountInstalledPrinters(const std::string& name,
     return count;
 }
 
+void CPrinterChannel::NoteFailure(const std::string& words, const char* otherwise) {
+    m_lastError = "\"" + m_name + "\": " + (words.empty() ? std::string(otherwise) : words);
+}
+
 int CPrinterChannel::OpenLogoDocument(const std::string& name) {
     m_queue.reset();
     m_docInfo = LogoDocumentInfo{};
+    m_name = name;
+    m_lastError.clear();
     std::unique_ptr<SpoolerQueue> queue = m_spooler.Open(name, QueueAccess::Plain);
     if (!queue) {
+        NoteFailure(m_spooler.LastError(), "the printer could not be opened");
         return 0;
     }
     if (!queue->StartRawJob(m_docInfo.docName, m_docInfo.dataType)) {
+        NoteFailure(queue->LastError(), "the printer did not start the document");
         return 0; // the queue closes here, once
     }
     m_queue = std::move(queue);
@@ -42,10 +50,12 @@ int CPrinterChannel::WriteRawBytes(std::span<const uint8_t> bytes) {
         return 1;
     }
     if (!m_queue) {
+        NoteFailure({}, "no document is open");
         return 0;
     }
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (!m_queue->Write(bytes.subspan(i, 1))) {
+            NoteFailure(m_queue->LastError(), "the spooler refused the bytes");
             return 0;
         }
     }
@@ -54,9 +64,13 @@ int CPrinterChannel::WriteRawBytes(std::span<const uint8_t> bytes) {
 
 int CPrinterChannel::CloseLogoDocument() {
     if (!m_queue) {
+        NoteFailure({}, "no document is open");
         return 0;
     }
     const bool ended = m_queue->EndJob();
+    if (!ended) {
+        NoteFailure(m_queue->LastError(), "the spooler did not take the whole document");
+    }
     m_queue.reset();
     return ended ? 1 : 0;
 }

@@ -45,11 +45,19 @@ public:
 
     bool IsOpen() const { return m_queue != nullptr; }
     const LogoDocumentInfo& DocumentInfo() const { return m_docInfo; }
+    // Why the last open, write or close failed: the queue's name and the
+    // spooler's own words.
+    const std::string& LastError() const { return m_lastError; }
 
 private:
+    // Notes the spooler's words, or `otherwise` when it gave none.
+    void NoteFailure(const std::string& words, const char* otherwise);
+
     const Spooler& m_spooler;
     std::unique_ptr<SpoolerQueue> m_queue;
     LogoDocumentInfo m_docInfo;
+    std::string m_name;
+    std::string m_lastError;
 };
 
 } // namespace tessaline

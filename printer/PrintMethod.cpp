@@ -24,9 +24,11 @@ int32_t Print(const PrinterContext& context, int32_t Printer, const std::string&
     }
     if (Printer == kPrintSelector || Printer == kEraseSelector) {
         operation.check = [first, mode, lngEnd] {
-            return PrintRequestRefusal(first, mode, lngEnd).empty() ? kPrinterOk : kPrinterRefused;
+            return PrintRequestRefusal(first, mode, lngEnd);
         };
-        operation.stream = [&context, first, mode, lngEnd](CPrinterChannel& channel) {
+        operation.stream = [&context, first, mode, lngEnd](CPrinterChannel& channel,
+                                                           std::string& refusal) {
+            refusal = PrintRequestRefusal(first, mode, lngEnd);
             return WritePrintStream(channel, first, mode, lngEnd, context.progress);
         };
     }

@@ -2,30 +2,55 @@
 
 namespace tessaline {
 
-int32_t RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
-                            const PrinterOperation& operation) {
+namespace {
+
+int32_t RunFrame(const PrinterContext& context, const std::string& printerName,
+                 const PrinterOperation& operation, std::string& why) {
     CPrinterChannel channel(context.spooler);
     if (channel.CountInstalledPrinters(printerName, context.message) == 0) {
+        why = "the printer \"" + printerName + "\" is not installed";
         return kPrinterNotInstalled;
     }
     if (operation.check) {
-        if (const int32_t refused = operation.check(); refused != kPrinterOk) {
-            return refused;
+        if (why = operation.check(); !why.empty()) {
+            return kPrinterRefused;
         }
     }
     if (!channel.OpenLogoDocument(printerName)) {
+        why = channel.LastError();
         return kPrinterNotStarted;
     }
-    const StreamResult sent = operation.stream ? operation.stream(channel) : StreamResult::Empty;
+    const StreamResult sent =
+        operation.stream ? operation.stream(channel, why) : StreamResult::Empty;
     if (sent == StreamResult::WriteFailed || sent == StreamResult::Refused) {
+        if (sent == StreamResult::WriteFailed) {
+            why = channel.LastError();
+        }
         // Whatever part of a command went out must not reach the printer.
         channel.CancelLogoDocument();
         return sent == StreamResult::Refused ? kPrinterRefused : kPrinterNotSent;
     }
     if (!channel.CloseLogoDocument()) {
+        why = channel.LastError();
         return kPrinterNotSent;
     }
-    return UpdateDriverConfig(context.spooler, printerName, operation.edit);
+    const int32_t edited = UpdateDriverConfig(context.spooler, printerName, operation.edit);
+    if (edited == kPrinterNoMemory) {
+        why = "no memory for the printer's driver record";
+    }
+    return edited;
+}
+
+} // namespace
+
+int32_t RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
+                            const PrinterOperation& operation) {
+    std::string why;
+    const int32_t result = RunFrame(context, printerName, operation, why);
+    if (context.failure != nullptr) {
+        *context.failure = result == kPrinterOk ? std::string() : why;
+    }
+    return result;
 }
 
 } // namespace tessaline

@@ -12,12 +12,10 @@ int32_t Upload(const PrinterContext& context, int32_t Printer, const std::string
     if (Printer == 0) {
         // Every file is checked before the document opens, so a bad list
         // sends nothing rather than a partial definition.
-        operation.check = [&NVImage] {
-            return UploadListRefusal(SplitNVImage(NVImage)).empty() ? kPrinterOk : kPrinterRefused;
-        };
-        operation.stream = [&](CPrinterChannel& channel) {
+        operation.check = [&NVImage] { return UploadListRefusal(SplitNVImage(NVImage)); };
+        operation.stream = [&](CPrinterChannel& channel, std::string& refusal) {
             return WriteUploadStream(channel, NVImage, ImageMode, brightness, context.progress,
-                                     context.sleep);
+                                     context.sleep, &refusal);
         };
     }
     return RunPrinterOperation(context, PrinterName, operation);

@@ -75,6 +75,9 @@ std::string UploadListRefusal(const std::vector<std::string>& paths) {
     // One probe for the whole list, as the stream itself reuses one image.
     auto probe = std::make_unique<CLogoImage>();
     for (const std::string& path : paths) {
+        if (path.empty()) {
+            return "the list holds an empty path";
+        }
         if (probe->LoadBitmapFile(path) != 1) {
             return path + ": " + probe->LoadFailure();
         }
@@ -87,13 +90,19 @@ std::string UploadListRefusal(const std::vector<std::string>& paths) {
 
 StreamResult WriteUploadStream(CPrinterChannel& channel, const std::string& NVImage,
                                int32_t ImageMode, int32_t Brightness, const ProgressFn& progress,
-                               const SleepFn& sleep) {
+                               const SleepFn& sleep, std::string* refusal) {
+    const auto refuse = [refusal](std::string why) {
+        if (refusal != nullptr) {
+            *refusal = std::move(why);
+        }
+        return StreamResult::Refused;
+    };
     const std::vector<std::string> paths = SplitNVImage(NVImage);
     if (paths.empty()) {
         return StreamResult::Empty;
     }
     if (paths.size() > kMaxNvImages) {
-        return StreamResult::Refused;
+        return refuse(UploadListRefusal(paths));
     }
     auto image = std::make_unique<CLogoImage>();
 
@@ -116,12 +125,13 @@ StreamResult WriteUploadStream(CPrinterChannel& channel, const std::string& NVIm
         if (!image->HasBitmap()) {
             // FS q promised this image; stopping here is the only way not to
             // send a header whose raster never follows.
-            return StreamResult::Refused;
+            return refuse(path + ": " + image->LoadFailure());
         }
         image->ConvertLogo(flags.greyFlag, flags.whiteFlag, ImageMode, Brightness);
         const std::optional<ImageBytes> bytes = ConvertedImage(*image);
         if (!bytes) {
-            return StreamResult::Refused;
+            const std::string why = image->NvFitFailure();
+            return refuse(path + ": " + (why.empty() ? "did not convert" : why));
         }
         if (!channel.WriteRawBytes(bytes->header) || !channel.WriteRawBytes(bytes->raster)) {
             return StreamResult::WriteFailed;

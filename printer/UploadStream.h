@@ -30,11 +30,12 @@ std::optional<std::array<uint8_t, 4>> NvImageHeader(int32_t paddedWidth, int32_t
 std::string UploadListRefusal(const std::vector<std::string>& paths);
 // Sends ESC @, pauses 100 ms, then FS q n with every image's header and
 // raster, raising Progress(k) after image k. Empty (nothing sent) when the
-// list holds no path; Refused when it holds more than kMaxNvImages paths
-// (nothing sent) or a file fails to load or convert (the stream stops before
-// its header); WriteFailed at the first refused byte.
+// list holds no path; Refused, with the reason in `refusal`, when it holds
+// more than kMaxNvImages paths (nothing sent) or a file fails to load or
+// convert (the stream stops before its header); WriteFailed at the first
+// refused byte.
 StreamResult WriteUploadStream(CPrinterChannel& channel, const std::string& NVImage,
                                int32_t ImageMode, int32_t Brightness, const ProgressFn& progress,
-                               const SleepFn& sleep);
+                               const SleepFn& sleep, std::string* refusal = nullptr);
 
 } // namespace tessaline

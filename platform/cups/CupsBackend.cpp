@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cups/cups.h>
 
 namespace tessaline {
 
@@ -38,10 +39,12 @@ CupsBackend::CupsBackend(std::filesystem::path driverDataRoot)
     : m_driverDataRoot(std::move(driverDataRoot)) {}
 
 QueueList CupsBackend::ListQueues() {
+    m_lastError.clear();
     const CupsConnection http = ConnectToCups();
     const auto queues = FetchCupsQueues(http.get());
     QueueList list;
     if (!queues) {
+        m_lastError = cupsLastErrorString();
         list.ok = false;
         return list;
     }
@@ -52,17 +55,27 @@ QueueList CupsBackend::ListQueues() {
 }
 
 std::unique_ptr<SpoolerQueue> CupsBackend::Open(std::string_view name, QueueAccess access) {
-    const auto queues = FetchCupsQueues(ConnectToCups().get());
+    m_lastError.clear();
+    const CupsConnection http = ConnectToCups();
+    if (http == nullptr) {
+        m_lastError = "cannot reach the CUPS server " + std::string(cupsServer());
+        return nullptr;
+    }
+    const auto queues = FetchCupsQueues(http.get());
     if (!queues) {
+        m_lastError = cupsLastErrorString();
         return nullptr;
     }
     const auto found = std::find_if(queues->begin(), queues->end(),
                                     [&](const CupsQueueEntry& q) { return q.listedName == name; });
     if (found == queues->end()) {
+        m_lastError = "CUPS lists no queue under \"" + std::string(name) + "\"";
         return nullptr;
     }
     DriverDataStore store(DriverDataFolder(found->queueName));
     if (access == QueueAccess::Full && !store.Writable()) {
+        m_lastError =
+            "cannot write the driver data folder " + DriverDataFolder(found->queueName).string();
         return nullptr;
     }
     return std::make_unique<CupsQueue>(found->queueName, access, std::move(store));

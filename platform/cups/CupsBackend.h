@@ -27,11 +27,16 @@ public:
     // is asked and the queue's driver-data store cannot be written.
     std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) override;
 
+    // CUPS's own words for the last failed listing or open, or ours where
+    // CUPS had none to give.
+    std::string LastError() const override { return m_lastError; }
+
     // The folder that holds the driver data of the CUPS queue `queueName`.
     std::filesystem::path DriverDataFolder(std::string_view queueName) const;
 
 private:
     std::filesystem::path m_driverDataRoot;
+    std::string m_lastError;
 };
 
 } // namespace tessaline

@@ -29,6 +29,9 @@ public:
     // Needs full access, as changing a queue's driver data does elsewhere.
     bool SetDriverData(std::string_view valueName, uint32_t type,
                        std::span<const uint8_t> bytes) override;
+    // CUPS's words for the last failed call (its last error text, or the
+    // HTTP status of a refused block), or ours where CUPS gave none.
+    std::string LastError() const override { return m_lastError; }
 
 private:
     enum class JobState {
@@ -39,6 +42,8 @@ private:
 
     bool Flush();
     void Abandon();
+    // Keeps CUPS's last error text (with `context` before it) for LastError.
+    void NoteCupsError(const char* context);
 
     CupsConnection m_http; // open while a job runs
     std::string m_queueName;
@@ -49,6 +54,7 @@ private:
     std::unique_ptr<uint8_t[]> m_block;
     size_t m_used = 0;
     bool m_anyBytes = false; // the running job has been given at least one byte
+    std::string m_lastError;
 };
 
 } // namespace tessaline

@@ -112,6 +112,79 @@ TEST(PrinterOperation, DriverRecordFailuresDoNotFailTheOperation) {
     }
 }
 
+TEST(PrinterOperation, EveryFailureSaysWhyInTheSpoolersWords) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> queues;
+        CallKind failing;
+        size_t nth;
+        int32_t range;
+        int32_t result;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"success", {"THERMAL #1"}, CallKind::Pause, 0, 5, kPrinterOk, ""},
+        {"driver record", {"THERMAL #1"}, CallKind::OpenFull, 1, 5, kPrinterOk, ""},
+        {"not installed",
+         {"Office"},
+         CallKind::Pause,
+         0,
+         5,
+         kPrinterNotInstalled,
+         "the printer \"THERMAL #1\" is not installed"},
+        {"refused number",
+         {"THERMAL #1"},
+         CallKind::Pause,
+         0,
+         300,
+         kPrinterRefused,
+         "image number 300 is outside 1 to 255"},
+        {"open",
+         {"THERMAL #1"},
+         CallKind::OpenPlain,
+         1,
+         5,
+         kPrinterNotStarted,
+         "\"THERMAL #1\": refused 1 open"},
+        {"longer name only",
+         {"THERMAL #12"},
+         CallKind::Pause,
+         0,
+         5,
+         kPrinterNotStarted,
+         "\"THERMAL #1\": no printer is named exactly \"THERMAL #1\""},
+        {"start",
+         {"THERMAL #1"},
+         CallKind::StartJob,
+         1,
+         5,
+         kPrinterNotStarted,
+         "\"THERMAL #1\": refused 1 start"},
+        {"write",
+         {"THERMAL #1"},
+         CallKind::Write,
+         3,
+         5,
+         kPrinterNotSent,
+         "\"THERMAL #1\": refused 3 write"},
+        {"end",
+         {"THERMAL #1"},
+         CallKind::EndJob,
+         1,
+         5,
+         kPrinterNotSent,
+         "\"THERMAL #1\": refused 1 end"},
+    };
+    for (const Case& c : cases) {
+        PrinterBench bench(c.queues);
+        if (c.nth != 0) {
+            bench.rec->Fail(c.failing, c.nth);
+        }
+        EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", c.range, 0, 0), c.result) << c.what;
+        EXPECT_EQ(bench.failure, c.failure) << c.what;
+    }
+}
+
 TEST(PrinterOperation, APrefixNameOpensTheQueueOfThatName) {
     PrinterBench bench({"THERMAL #12", "THERMAL #1"});
     EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 0, 0), kPrinterOk);

@@ -47,6 +47,7 @@ struct PrinterBench {
             .message = [this](const std::string& text,
                               const std::string& caption) { messages.emplace_back(text, caption); },
             .sleep = [this](std::chrono::milliseconds ms) { rec->Pause(ms); },
+            .failure = &failure,
         };
     }
 
@@ -54,6 +55,7 @@ struct PrinterBench {
     Spooler spooler;
     std::vector<int32_t> progress;
     std::vector<std::pair<std::string, std::string>> messages;
+    std::string failure = "not set"; // why the last operation failed
 };
 
 } // namespace tessaline::test

@@ -2,7 +2,8 @@
 
 // A spooler backend for tests: it lists the queues it is given, records
 // every call with its bytes, keeps driver data per queue, and fails any call
-// it is told to (the n-th call of a kind).
+// it is told to (the n-th call of a kind), giving "refused <n-th> <kind>" as
+// its reason.
 
 #include "Spooler.h"
 
@@ -114,6 +115,8 @@ public:
         return out;
     }
 
+    std::string LastError() const override { return m_lastError; }
+
     // --- the spooler's state, set freely by tests ---
 
     std::vector<std::string> names;
@@ -151,6 +154,7 @@ private:
             return ok;
         }
         void CancelJob() override { m_owner.Record(Call(CallKind::CancelJob, m_name)); }
+        std::string LastError() const override { return m_owner.m_lastError; }
         std::optional<DriverValue> GetDriverData(std::string_view valueName) override {
             const bool ok = m_owner.Answer(CallKind::GetData);
             SpoolerCall c = Call(CallKind::GetData, m_name, ok);
@@ -200,12 +204,29 @@ private:
         const size_t n = ++m_seen[kind];
         for (const auto& [k, nth] : m_failures) {
             if (k == kind && nth == n) {
+                m_lastError = "refused " + std::to_string(n) + " " + KindName(kind);
                 return false;
             }
         }
         return true;
     }
+    static std::string KindName(CallKind kind) {
+        switch (kind) {
+        case CallKind::OpenPlain:
+        case CallKind::OpenFull:
+            return "open";
+        case CallKind::StartJob:
+            return "start";
+        case CallKind::Write:
+            return "write";
+        case CallKind::EndJob:
+            return "end";
+        default:
+            return "call";
+        }
+    }
 
+    std::string m_lastError;
     std::vector<std::pair<CallKind, size_t>> m_failures;
     std::map<CallKind, size_t> m_seen;
 };

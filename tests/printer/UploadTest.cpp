@@ -174,6 +174,7 @@ TEST(Upload, APathWithoutItsBarIsSentLikeTheOthers) {
 TEST(Upload, AListWithoutAPathIsRefusedAndSendsNothing) {
     PrinterBench bench;
     EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", "", 0, 5), kPrinterRefused);
+    EXPECT_EQ(bench.failure, "the list names no logo file");
     EXPECT_TRUE(bench.rec->Sequence().empty());
     EXPECT_TRUE(bench.rec->driverData.empty());
 }
@@ -251,12 +252,20 @@ TEST(Upload, AListThatCannotBeSentWholeSendsNothing) {
     const std::string tall = folder.Logo("tall.bmp", 1, 2305);
     const std::string junk = folder.Write("junk.bmp", Hex("42 4D 00 01 02 03"));
     const std::string missing = folder.Missing("missing.bmp");
-    for (const std::string& bad : {wide, tall, junk, missing, std::string()}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {wide, wide + ": too large for the printer's NV memory (8185 x 1 dots"},
+        {tall, tall + ": too large for the printer's NV memory (1 x 2305 dots"},
+        {junk, junk + ": truncated file header"},
+        {missing, missing + ": file not found"},
+        {std::string(), "the list holds an empty path"},
+    };
+    for (const auto& [bad, failure] : cases) {
         PrinterBench bench;
         EXPECT_EQ(
             Upload(bench.Context(), 0, "THERMAL #1", good + "|" + bad + "|" + good + "|", 0, 5),
             kPrinterRefused)
             << bad;
+        EXPECT_EQ(bench.failure.rfind(failure, 0), 0u) << bench.failure;
         EXPECT_TRUE(bench.rec->Sequence().empty()) << bad;
         EXPECT_TRUE(bench.progress.empty());
         EXPECT_TRUE(bench.rec->driverData.empty());
@@ -280,6 +289,7 @@ TEST(Upload, AFileLostAfterTheStreamBeganStopsItBeforeItsHeader) {
         fs::remove(b);
     };
     EXPECT_EQ(Upload(context, 0, "THERMAL #1", a + "|" + b + "|", 0, 5), kPrinterRefused);
+    EXPECT_EQ(bench.failure, b + ": file not found");
     EXPECT_EQ(bench.rec->Written(), Concat({Hex("1B 40 1C 71 02"), ImageBytes(a)}));
     EXPECT_EQ(bench.progress, std::vector<int32_t>{1});
     EXPECT_EQ(bench.rec->Count(CallKind::CancelJob), 1u);
