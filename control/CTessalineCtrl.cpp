@@ -43,28 +43,36 @@ private:
 
 int32_t CTessalineCtrl::BitmapInfo(const std::string& NVImage, int32_t& BitsPixel, int32_t& Height,
                                    int32_t& Width) {
-    return tessaline::BitmapInfo(NVImage, BitsPixel, Height, Width);
+    return tessaline::BitmapInfo(NVImage, BitsPixel, Height, Width, &m_errorText);
 }
 
 std::string CTessalineCtrl::Preview(const std::string& PreviewName, int16_t ImageMode,
                                     int16_t Brightness) {
-    return tessaline::Preview(PreviewName, ImageMode, Brightness);
+    return tessaline::Preview(PreviewName, ImageMode, Brightness, &m_errorText);
 }
 
 template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& operation) {
     if (m_channelBusy) {
         // A Progress handler of ours called back in: the running job owns the
         // channel, so this call sends nothing rather than cut into that job.
+        m_errorText = "Upload or Print was called from a Progress handler while this control's "
+                      "own call was running";
         return kPrinterNotStarted;
     }
     ChannelClaim claim(m_channelBusy);
     const std::unique_ptr<Spooler> spooler = MakeControlSpooler();
+    // The running call's reason lands here first, so that a nested call
+    // refused meanwhile cannot leave its words in place of this call's.
+    std::string failure;
     const PrinterContext context{
         *spooler,
         [this](int32_t data) { FireProgress(data); },
         [this](const std::string& text, const std::string& caption) { ShowMessage(text, caption); },
-        {}};
-    return operation(context);
+        {},
+        &failure};
+    const int32_t result = operation(context);
+    m_errorText = failure;
+    return result;
 }
 
 int32_t CTessalineCtrl::Print(int32_t Printer, const std::string& PrinterName, int32_t Range,

@@ -10,8 +10,8 @@
 
 namespace tessaline {
 
-// The Tessaline control: the four methods of _DTessaline, the Progress event
-// of _DTessalineEvents, drawing, verbs and the host site. Apartment-threaded:
+// The Tessaline control: the methods of _DTessaline, the Progress event of
+// _DTessalineEvents, drawing, verbs and the host site. Apartment-threaded:
 // the host creates and calls it on one thread, and events come back on that
 // thread from inside the running method.
 class CTessalineCtrl {
@@ -34,6 +34,10 @@ public:
     // control's own Upload or Print is still running.
     int32_t Upload(int32_t Printer, const std::string& PrinterName, const std::string& NVImage,
                    int32_t ImageMode, int32_t Brightness);
+    // Why this control's last method call failed ("coupon.bmp: RLE run passes
+    // the row end", the spooler's words, ...); empty after one that succeeded.
+    // A Preview failed when it made no picture of the file.
+    std::string ErrorText() const { return m_errorText; }
 
     // Connects a sink; returns its cookie (from 1 upwards).
     uint32_t Advise(const TsEventSink& sink);
@@ -57,6 +61,7 @@ private:
     // True while Upload or Print runs: the channel belongs to that call, and a
     // second one started from an event handler must not share it.
     bool m_channelBusy = false;
+    std::string m_errorText;
     std::vector<std::pair<uint32_t, TsEventSink>> m_sinks;
     uint32_t m_nextCookie = 1;
     std::optional<TsHostSite> m_site;

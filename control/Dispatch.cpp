@@ -76,6 +76,8 @@ TsResult InvokeDispatch(CTessalineCtrl& control, int32_t dispid, const TsVariant
     case kDispidUpload:
         SetI4(result, control.Upload(a.I4(0), a.Str(1), a.Str(2), a.I4(3), a.I4(4)));
         return TS_S_OK;
+    case kDispidErrorText:
+        return SetStr(result, control.ErrorText());
     default:
         return TS_DISP_E_MEMBERNOTFOUND;
     }

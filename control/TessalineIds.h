@@ -35,6 +35,7 @@ inline constexpr int32_t kDispidBitmapInfo = 1;
 inline constexpr int32_t kDispidPreview = 2;
 inline constexpr int32_t kDispidPrint = 3;
 inline constexpr int32_t kDispidUpload = 4;
+inline constexpr int32_t kDispidErrorText = 5;
 inline constexpr int32_t kEventidProgress = 1;
 
 } // namespace tessaline

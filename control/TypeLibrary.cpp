@@ -44,11 +44,12 @@ constexpr std::array<TsParamInfo, 5> kUploadParams{{
     {"Brightness", kI4},
 }};
 
-constexpr std::array<TsMemberInfo, 4> kDispatchMembers{{
+constexpr std::array<TsMemberInfo, 5> kDispatchMembers{{
     {kDispidBitmapInfo, "BitmapInfo", kI4, kBitmapInfoParams.size(), kBitmapInfoParams.data()},
     {kDispidPreview, "Preview", kStr, kPreviewParams.size(), kPreviewParams.data()},
     {kDispidPrint, "Print", kI4, kPrintParams.size(), kPrintParams.data()},
     {kDispidUpload, "Upload", kI4, kUploadParams.size(), kUploadParams.data()},
+    {kDispidErrorText, "ErrorText", kStr, 0, nullptr},
 }};
 
 constexpr std::array<TsParamInfo, 1> kProgressParams{{{"Data", kI4}}};

@@ -38,13 +38,13 @@ constexpr const char* kPrintersUsage =
 int Printers(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
              std::ostream& err) {
     if (WantsHelp(args)) {
-        out << kPrintersUsage;
-        return 0;
+        out << kPrintersUsage << kExitStatusHelp;
+        return kExitDone;
     }
     if (!args.empty()) {
         err << "tessaline-cli printers: unexpected argument '" << args[0] << "'\n"
             << kPrintersUsage;
-        return kExitUsage;
+        return kExitWrongUse;
     }
     Spooler spooler;
     if (env.cups) {
@@ -58,9 +58,9 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
     if (!list.ok) {
         err << "tessaline-cli printers: the spooler refused to list some printers; "
                "the list is incomplete\n";
-        return kExitFailed;
+        return kExitNotTransmitted;
     }
-    return 0;
+    return kExitDone;
 }
 
 } // namespace
@@ -74,12 +74,12 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
            std::ostream& err) {
     if (args.empty()) {
         err << kUsage;
-        return kExitUsage;
+        return kExitWrongUse;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        out << kUsage;
-        return 0;
+        out << kUsage << kExitStatusHelp;
+        return kExitDone;
     }
     if (args[0] == "printers") {
         return Printers(rest, env, out, err);
@@ -91,7 +91,7 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
         return RunControlCommand(args[0], rest, env, out, err);
     }
     err << "tessaline-cli: unknown command '" << args[0] << "'\n" << kUsage;
-    return kExitUsage;
+    return kExitWrongUse;
 }
 
 } // namespace tessaline

@@ -21,8 +21,8 @@ struct CliEnvironment {
 };
 
 // Runs `tessaline-cli` with its arguments (without the program name); what a
-// user should read goes to `out`, errors to `err`. Returns the exit status:
-// 0 done, 1 the operation failed, 2 the command line was wrong.
+// user should read goes to `out`, errors to `err`. Returns the exit status
+// (kExitDone and the others below).
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
            std::ostream& err);
 
@@ -30,8 +30,15 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);
 
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
+// The exit statuses of tessaline-cli's commands, as every --help states them.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitWrongUse = 1;       // a wrong command line, or input that cannot be read
+inline constexpr int kExitNotInstalled = 2;   // the printer is not installed
+inline constexpr int kExitNotTransmitted = 3; // the request was not transmitted or carried out
+inline constexpr const char* kExitStatusHelp =
+    "\n"
+    "Exit status: 0 done; 1 wrong command line or unreadable input; 2 the printer is\n"
+    "not installed; 3 the request was not carried out (the message says why).\n";
 
 // "--help" or "-h" anywhere among the arguments.
 bool WantsHelp(const std::vector<std::string>& args);

@@ -22,18 +22,8 @@ constexpr int32_t kBitmapInfo = 1;
 constexpr int32_t kPreview = 2;
 constexpr int32_t kPrint = 3;
 constexpr int32_t kUpload = 4;
+constexpr int32_t kErrorText = 5;
 constexpr int32_t kProgress = 1;
-
-// Exit statuses of the control commands.
-constexpr int kExitDone = 0;
-constexpr int kExitWrongUse = 1;       // a usage error, or a file `info` cannot read
-constexpr int kExitNotInstalled = 2;   // the control returned -5
-constexpr int kExitNotTransmitted = 3; // the control returned -1 to -4
-
-constexpr const char* kStatusHelp =
-    "\n"
-    "Exit status: 0 done; 1 wrong command line; 2 the printer is not installed;\n"
-    "3 the control could not send the job (the message says why).\n";
 
 struct Help {
     const char* name;
@@ -53,24 +43,29 @@ const Help kHelps[] = {
     {"info", "Usage: tessaline-cli info FILE\n"
              "\n"
              "Asks the control for a bitmap's size (BitmapInfo) and prints\n"
-             "bits=<n> height=<n> width=<n>. Exit status 1 when FILE is not a bitmap.\n"},
+             "bits=<n> height=<n> width=<n>. When FILE cannot be read as a bitmap, says\n"
+             "why and exits with status 1.\n"},
     {"preview", "Usage: tessaline-cli preview [--mode none|diffusion] [--brightness 0-10] FILE\n"
                 "\n"
                 "Converts FILE as an upload would (Preview) and prints the path of the one-bit\n"
                 "preview bitmap; it lands in the current folder as Temp.bmp (and TempTe.bmp\n"
-                "for diffusion). A one-bit FILE is its own preview. Defaults: none, 5.\n"},
+                "for diffusion). A one-bit FILE is its own preview. Defaults: none, 5.\n"
+                "When no picture can be made (FILE does not load or is too large for the\n"
+                "printer, or the folder cannot be written), says why and exits with status 1.\n"},
     {"upload",
      "Usage: tessaline-cli upload --printer NAME [--mode none|diffusion] [--brightness 0-10]\n"
      "                            FILE...\n"
      "\n"
      "Stores the bitmaps in the printer's NV memory as images 1, 2, ... in the order\n"
      "given (Upload), replacing every image stored before. Progress goes to stderr.\n"
-     "NV memory wears with writes: upload rarely. Defaults: none, 5.\n"},
+     "NV memory wears with writes: upload rarely. Defaults: none, 5. When a FILE\n"
+     "cannot be sent, nothing is sent; the message names the file and the reason.\n"},
     {"print", "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
               "                           [--size 0-3]\n"
               "\n"
-              "Prints stored NV images (Print) and cuts the paper. Sizes: 0 normal, 1 double\n"
-              "width, 2 double height, 3 both. Default size 0.\n"},
+              "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
+              "1 to 255. Sizes: 0 normal, 1 double width, 2 double height, 3 both. Default\n"
+              "size 0.\n"},
     {"erase", "Usage: tessaline-cli erase --printer NAME\n"
               "\n"
               "Erases every NV image the printer stores (Print with Printer 3).\n"},
@@ -92,6 +87,15 @@ const char* HelpOf(const std::string& command) {
 int Usage(const std::string& command, const std::string& why, std::ostream& err) {
     err << "tessaline-cli " << command << ": " << why << "\n" << HelpOf(command);
     return kExitWrongUse;
+}
+
+// Why the control's last call failed, in its own words; empty when it gives none.
+std::string ErrorTextOf(ControlHost& host) {
+    std::string text;
+    if (TS_FAILED(host.InvokeStr(kErrorText, {}, text))) {
+        return {};
+    }
+    return text;
 }
 
 std::optional<int32_t> ParseInt(const std::string& text) {
@@ -192,6 +196,7 @@ std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, st
     return host;
 }
 
+// The meaning of a result code, for a control that gives no reason of its own.
 std::string DescribeFailure(int32_t result) {
     switch (result) {
     case -1:
@@ -201,18 +206,24 @@ std::string DescribeFailure(int32_t result) {
     case -3:
         return "the printer's spooler refused the bytes; nothing partial was printed";
     case -4:
-        return "the request cannot be sent whole (a file that does not load or is too large, "
-               "more than 255 files, or a range of more than 255 images); nothing was sent";
+        return "the request cannot be sent whole";
     default:
         return "the control returned " + std::to_string(result);
     }
 }
 
-// Turns the result of Upload or Print into an exit status and a message.
-int PrinterOutcome(int32_t result, const std::string& printer, const CliEnvironment& env,
-                   std::ostream& err) {
+// Turns the result of Upload or Print, with the control's reason, into an
+// exit status and a message.
+int PrinterOutcome(const std::string& command, int32_t result, const std::string& reason,
+                   const std::string& printer, const CliEnvironment& env, std::ostream& err) {
     if (result == 0) {
         return kExitDone;
+    }
+    const std::string why = reason.empty() ? DescribeFailure(result) : reason;
+    if (result == -4) {
+        // A file that cannot be sent, or numbers the printer cannot print: the input's fault.
+        err << "tessaline-cli " << command << ": nothing was sent: " << why << "\n";
+        return kExitWrongUse;
     }
     if (result == -5) {
         Spooler spooler;
@@ -234,7 +245,7 @@ int PrinterOutcome(int32_t result, const std::string& printer, const CliEnvironm
         }
         return kExitNotInstalled;
     }
-    err << "tessaline-cli: communication error, can not be transmitted: " << DescribeFailure(result)
+    err << "tessaline-cli " << command << ": communication error, can not be transmitted: " << why
         << " (" << result << ")\n";
     return kExitNotTransmitted;
 }
@@ -271,7 +282,9 @@ int Info(const std::vector<std::string>& args, const CliEnvironment& env, std::o
     int32_t result = 0;
     const TsResult hr = host->InvokeI4(kBitmapInfo, argv, result);
     if (TS_FAILED(hr) || result != 0) {
-        err << "tessaline-cli info: " << args[0] << " is not a bitmap that can be read\n";
+        const std::string why = TS_FAILED(hr) ? std::string() : ErrorTextOf(*host);
+        err << "tessaline-cli info: "
+            << (why.empty() ? args[0] + " is not a bitmap that can be read" : why) << "\n";
         return kExitWrongUse;
     }
     out << "bits=" << bits << " height=" << height << " width=" << width << "\n";
@@ -302,6 +315,11 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
     if (TS_FAILED(host->InvokeStr(kPreview, argv, path))) {
         err << "tessaline-cli preview: the control refused the call\n";
         return kExitNotTransmitted;
+    }
+    // The control returns a path even when it made no picture; its reason says so.
+    if (const std::string failure = ErrorTextOf(*host); !failure.empty()) {
+        err << "tessaline-cli preview: no preview was written: " << failure << "\n";
+        return kExitWrongUse;
     }
     out << path << "\n";
     return kExitDone;
@@ -352,7 +370,8 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         err << "tessaline-cli upload: the control refused the call\n";
         return kExitNotTransmitted;
     }
-    return PrinterOutcome(result, *printer, env, err);
+    return PrinterOutcome("upload", result, result == 0 ? std::string() : ErrorTextOf(*host),
+                          *printer, env, err);
 }
 
 int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env, bool erase,
@@ -424,7 +443,8 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         err << "tessaline-cli " << command << ": the control refused the call\n";
         return kExitNotTransmitted;
     }
-    return PrinterOutcome(result, *printer, env, err);
+    return PrinterOutcome(command, result, result == 0 ? std::string() : ErrorTextOf(*host),
+                          *printer, env, err);
 }
 
 std::string TypeName(uint16_t vt) {
@@ -506,8 +526,7 @@ bool IsControlCommand(const std::string& command) {
 int RunControlCommand(const std::string& command, const std::vector<std::string>& args,
                       const CliEnvironment& env, std::ostream& out, std::ostream& err) {
     if (WantsHelp(args)) {
-        out << HelpOf(command)
-            << (command == "register" || command == "unregister" ? "" : kStatusHelp);
+        out << HelpOf(command) << kExitStatusHelp;
         return kExitDone;
     }
     if (command == "register" || command == "unregister") {

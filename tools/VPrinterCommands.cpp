@@ -10,17 +10,8 @@ namespace tessaline {
 
 namespace {
 
-// Exit statuses, the same as the control commands'.
-constexpr int kExitDone = 0;
-constexpr int kExitWrongUse = 1;       // a wrong command line, or input that cannot be read
-constexpr int kExitNotInstalled = 2;   // no virtual printer of that name
-constexpr int kExitNotTransmitted = 3; // the printer could not carry the request out
-
-// Ends every help text.
-constexpr const char* kStatusHelp =
-    "\n"
-    "Exit status: 0 done; 1 wrong command line or unreadable input; 2 the printer is\n"
-    "not installed; 3 the request was not carried out (the message says why).\n";
+// The exit statuses (kExitDone and the others) and kExitStatusHelp, which
+// ends every help text, are those of Cli.h: one table for every command.
 
 constexpr const char* kUsage =
     "Usage: tessaline-cli vprinter SUBCOMMAND [ARGUMENTS]\n"
@@ -107,7 +98,7 @@ public:
 
     int Usage(const std::string& problem) {
         m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n"
-              << m_sub.usage << kStatusHelp;
+              << m_sub.usage << kExitStatusHelp;
         return kExitWrongUse;
     }
     int Fail(int status, const std::string& problem) {
@@ -280,7 +271,7 @@ private:
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        (args.empty() ? err : out) << kUsage << kStatusHelp;
+        (args.empty() ? err : out) << kUsage << kExitStatusHelp;
         return args.empty() ? kExitWrongUse : kExitDone;
     }
     const Subcommand* sub = nullptr;
@@ -291,13 +282,13 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     }
     if (sub == nullptr) {
         err << "tessaline-cli vprinter: unknown subcommand '" << args[0] << "'\n"
-            << kUsage << kStatusHelp;
+            << kUsage << kExitStatusHelp;
         return kExitWrongUse;
     }
     Command command(*sub, env, out, err);
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (WantsHelp(rest)) {
-        out << sub->usage << kStatusHelp;
+        out << sub->usage << kExitStatusHelp;
         return kExitDone;
     }
 

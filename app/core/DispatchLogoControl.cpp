@@ -67,6 +67,14 @@ std::optional<int32_t> DispatchLogoControl::Upload(int32_t Printer, const std::s
     return result;
 }
 
+std::optional<std::string> DispatchLogoControl::ErrorText() {
+    std::string result;
+    if (TS_FAILED(m_host.InvokeStr(kDispErrorText, {}, result))) {
+        return std::nullopt;
+    }
+    return result;
+}
+
 void DispatchLogoControl::OnProgress(std::function<void(int32_t Data)> handler) {
     m_progress = std::move(handler);
 }

@@ -24,6 +24,7 @@ public:
     std::optional<int32_t> Upload(int32_t Printer, const std::string& PrinterName,
                                   const std::string& NVImage, int32_t ImageMode,
                                   int32_t Brightness) override;
+    std::optional<std::string> ErrorText() override;
     void OnProgress(std::function<void(int32_t Data)> handler) override;
 
 private:
@@ -38,6 +39,7 @@ inline constexpr int32_t kDispBitmapInfo = 1;
 inline constexpr int32_t kDispPreview = 2;
 inline constexpr int32_t kDispPrint = 3;
 inline constexpr int32_t kDispUpload = 4;
+inline constexpr int32_t kDispErrorText = 5;
 inline constexpr int32_t kEventProgress = 1;
 
 } // namespace tessaline

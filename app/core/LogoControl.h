@@ -29,6 +29,9 @@ public:
     virtual std::optional<int32_t> Upload(int32_t Printer, const std::string& PrinterName,
                                           const std::string& NVImage, int32_t ImageMode,
                                           int32_t Brightness) = 0;
+    // Why the control's last call failed (empty after a success). The
+    // program's messages are fixed texts, so it does not show this.
+    virtual std::optional<std::string> ErrorText() = 0;
     // The handler receives every Progress event (its Data argument).
     virtual void OnProgress(std::function<void(int32_t Data)> handler) = 0;
 };

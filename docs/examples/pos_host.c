@@ -6,8 +6,9 @@
  *   cc -std=c11 -I/usr/include/tessaline pos_host.c -o pos_host -ldl
  *   ./pos_host "THERMAL #1" logo.bmp
  *
- * Exit status: 0 done, 1 wrong use or an unreadable logo, 2 the printer is
- * not installed, 3 the control could not be loaded or the job not sent.
+ * Exit status: 0 done, 1 wrong use or a logo that cannot be sent, 2 the
+ * printer is not installed, 3 the control could not be loaded or the job not
+ * sent. Every failure of the control is printed with its ErrorText.
  */
 #define _POSIX_C_SOURCE 200809L
 
@@ -22,7 +23,13 @@
 #define PROG_ID "TESSALINE.TessalineCtrl.1"
 
 /* The control's dispatch identifiers; they never change. */
-enum { DISPID_BITMAP_INFO = 1, DISPID_PREVIEW = 2, DISPID_PRINT = 3, DISPID_UPLOAD = 4 };
+enum {
+    DISPID_BITMAP_INFO = 1,
+    DISPID_PREVIEW = 2,
+    DISPID_PRINT = 3,
+    DISPID_UPLOAD = 4,
+    DISPID_ERROR_TEXT = 5
+};
 enum { DISPID_PROGRESS = 1 };
 
 static char* trim(char* s) {
@@ -138,6 +145,20 @@ static TsResult call_i4(TsControl* control, int32_t dispid, TsVariant* args, uin
     return hr;
 }
 
+/* ErrorText(): why the control's last call failed, in its own words. The
+ * control allocated the string; FreeString gives it back. */
+static void print_error_text(TsControl* control) {
+    TsVariant r;
+    memset(&r, 0, sizeof r);
+    if (TS_SUCCEEDED(control->vtbl->Invoke(control, DISPID_ERROR_TEXT, NULL, 0, &r)) &&
+        r.vt == TS_VT_STR && r.u.str != NULL) {
+        if (r.u.str[0] != '\0') {
+            fprintf(stderr, "pos_host: %s\n", r.u.str);
+        }
+        control->vtbl->FreeString(control, (char*)r.u.str);
+    }
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         fprintf(stderr, "Usage: pos_host PRINTER LOGO.bmp\n");
@@ -198,6 +219,7 @@ int main(int argc, char** argv) {
     TsVariant info[] = {str(logo), i4_ref(&bits), i4_ref(&height), i4_ref(&width)};
     if (TS_FAILED(call_i4(control, DISPID_BITMAP_INFO, info, 4, &result)) || result != 0) {
         fprintf(stderr, "pos_host: %s is not a bitmap that can be read\n", logo);
+        print_error_text(control);
         status = 1;
         goto done;
     }
@@ -212,7 +234,8 @@ int main(int argc, char** argv) {
     if (TS_FAILED(call_i4(control, DISPID_UPLOAD, upload, 5, &result)) || result != 0) {
         fprintf(stderr, "pos_host: upload to \"%s\" failed: %d%s\n", printer, (int)result,
                 result == -5 ? " (printer not installed)" : "");
-        status = result == -5 ? 2 : 3;
+        print_error_text(control);
+        status = result == -5 ? 2 : result == -4 ? 1 : 3;
         goto done;
     }
     printf("stored as NV image 1 in \"%s\"\n", printer);
@@ -222,7 +245,8 @@ int main(int argc, char** argv) {
     TsVariant print[] = {i4(0), str(printer), i4(1), i4(0), i4(0)};
     if (TS_FAILED(call_i4(control, DISPID_PRINT, print, 5, &result)) || result != 0) {
         fprintf(stderr, "pos_host: printing on \"%s\" failed: %d\n", printer, (int)result);
-        status = result == -5 ? 2 : 3;
+        print_error_text(control);
+        status = result == -5 ? 2 : result == -4 ? 1 : 3;
         goto done;
     }
     printf("printed NV image 1\n");

@@ -7,8 +7,9 @@ memory (with a progress line per logo) and prints stored image 1.
 
     python3 tessaline_ctypes.py PRINTER LOGO.bmp [LOGO.bmp ...]
 
-Exit status: 0 done, 1 wrong use or an unreadable logo, 2 the printer is not
-installed, 3 the control could not be loaded or the job not sent.
+Exit status: 0 done, 1 wrong use or a logo that cannot be sent, 2 the printer
+is not installed, 3 the control could not be loaded or the job not sent. Every
+failure of the control is printed with its ErrorText.
 """
 import ctypes
 import os
@@ -214,14 +215,20 @@ def main(argv):
         print(f"tessaline_ctypes: {e}", file=sys.stderr)
         return 3
     try:
-        ids = {name: control.dispid(name) for name in ("BitmapInfo", "Preview", "Upload", "Print")}
+        ids = {name: control.dispid(name)
+               for name in ("BitmapInfo", "Preview", "Upload", "Print", "ErrorText")}
         print(f"control from {control.path}: dispatch ids {ids}")
+
+        def fail(message, status):
+            # ErrorText(): why the control's last call failed, in its own words.
+            print(f"tessaline_ctypes: {message}: {control.invoke(ids['ErrorText'])}",
+                  file=sys.stderr)
+            return status
 
         for logo in logos:
             bits, height, width = [0], [0], [0]
             if control.invoke(ids["BitmapInfo"], logo, bits, height, width) != 0:
-                print(f"tessaline_ctypes: {logo} is not a bitmap that can be read", file=sys.stderr)
-                return 1
+                return fail(f"{logo} is not a bitmap that can be read", 1)
             print(f"{logo}: {bits[0]} bits per pixel, {width[0]} x {height[0]} dots")
 
         # Preview(file, ImageMode 1 = Error Diffusion, Brightness 5) writes the
@@ -233,14 +240,14 @@ def main(argv):
         control.on_event(lambda dispid, args: print(f"progress: logo {args[0]} sent"))
         result = control.invoke(ids["Upload"], 0, printer, "".join(p + "|" for p in logos), 1, 5)
         if result != 0:
-            print(f"tessaline_ctypes: upload to \"{printer}\" failed: {result}", file=sys.stderr)
-            return 2 if result == -5 else 3
+            return fail(f"upload to \"{printer}\" failed ({result})",
+                        {-5: 2, -4: 1}.get(result, 3))
 
         # Print(0, printer, Range 1, Mode 0 = normal size, lngEnd 0): image 1, then a cut.
         result = control.invoke(ids["Print"], 0, printer, 1, 0, 0)
         if result != 0:
-            print(f"tessaline_ctypes: printing on \"{printer}\" failed: {result}", file=sys.stderr)
-            return 2 if result == -5 else 3
+            return fail(f"printing on \"{printer}\" failed ({result})",
+                        {-5: 2, -4: 1}.get(result, 3))
         print(f"stored {len(logos)} logo(s) in \"{printer}\" and printed NV image 1")
         return 0
     finally:

@@ -73,6 +73,7 @@ public:
         }
         return m_real.Upload(Printer, PrinterName, NVImage, ImageMode, Brightness);
     }
+    std::optional<std::string> ErrorText() override { return m_real.ErrorText(); }
     void OnProgress(std::function<void(int32_t)> handler) override {
         if (!handler) {
             m_real.OnProgress(nullptr);

@@ -146,6 +146,16 @@ public:
         }
         return result.u.i4;
     }
+    // ErrorText (dispatch identifier 5); "<call failed>" when the call itself failed.
+    std::string ErrorText() const {
+        TsVariant result{};
+        if (Invoke(5, {}, &result) != TS_S_OK || result.vt != TS_VT_STR) {
+            return "<call failed>";
+        }
+        std::string text = result.u.str;
+        m_control->vtbl->FreeString(m_control, const_cast<char*>(result.u.str));
+        return text;
+    }
 
 private:
     TsControl* m_control = nullptr;

@@ -134,6 +134,56 @@ TEST_F(Dispatch, UploadSendsTheListedLogos) {
     EXPECT_EQ(Job(1), expected);
 }
 
+TEST_F(Dispatch, ErrorTextSaysWhyTheLastCallFailedAndEmptiesOnSuccess) {
+    const std::string good = Logo("good.bmp", 8, 8);
+    auto damaged = Make24(8, 8, [](int, int) { return Bgr{0, 0, 0}; });
+    damaged.resize(damaged.size() - 1);
+    const std::string cut = (homes.Root() / "cut.bmp").string();
+    ASSERT_TRUE(WriteFile(cut, damaged));
+    const std::string missing = (homes.Root() / "missing.bmp").string();
+    int32_t out = 0;
+    const auto info = [&](const std::string& path) {
+        return control.InvokeI4(1, {Str(path.c_str()), RefI4(&out), RefI4(&out), RefI4(&out)});
+    };
+    const auto preview = [&](const std::string& path) {
+        TsVariant result{};
+        EXPECT_EQ(control.Invoke(2, {Str(path.c_str()), I2(0), I2(5)}, &result), TS_S_OK);
+        control->FreeString(control.get(), const_cast<char*>(result.u.str));
+        return 0;
+    };
+    const auto print = [&](const char* queue, int32_t range) {
+        return control.InvokeI4(3, {I4(0), Str(queue), I4(range), I4(0), I4(0)});
+    };
+    const auto upload = [&](const std::string& list) {
+        return control.InvokeI4(4, {I4(0), Str(kQueue), Str(list.c_str()), I4(0), I4(5)});
+    };
+    EXPECT_EQ(control.ErrorText(), "") << "nothing failed yet";
+    const struct {
+        const char* what;
+        std::function<int32_t()> call;
+        int32_t result;
+        std::string text;
+    } cases[] = {
+        {"info of a missing file", [&] { return info(missing); }, -1, missing + ": file not found"},
+        {"info of a good file", [&] { return info(good); }, 0, ""},
+        {"preview of a damaged file", [&] { return preview(cut); }, 0,
+         cut + ": truncated pixel data"},
+        {"preview of a good file", [&] { return preview(good); }, 0, ""},
+        {"print on a missing printer", [&] { return print("THERMAL #9", 1); }, -5,
+         "the printer \"THERMAL #9\" is not installed"},
+        {"print of image 300", [&] { return print(kQueue, 300); }, -4,
+         "image number 300 is outside 1 to 255"},
+        {"upload of a damaged file", [&] { return upload(good + "|" + cut + "|"); }, -4,
+         cut + ": truncated pixel data"},
+        {"upload of a good file", [&] { return upload(good); }, 0, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.call(), c.result) << c.what;
+        EXPECT_EQ(control.ErrorText(), c.text) << c.what;
+    }
+    EXPECT_EQ(Jobs().size(), 1u) << "only the good upload reached the printer";
+}
+
 TEST_F(Dispatch, PrinterMethodsOnAQueueThatIsNotInstalledReturnMinus5) {
     EXPECT_EQ(control.InvokeI4(3, {I4(0), Str("THERMAL #9"), I4(1), I4(0), I4(0)}), -5);
     EXPECT_EQ(control.InvokeI4(4, {I4(0), Str("THERMAL #9"), Str("a.bmp|"), I4(0), I4(5)}), -5);
@@ -149,7 +199,8 @@ TEST_F(Dispatch, RefusesUnknownMembersWrongCountsAndWrongTypes) {
     };
     const std::vector<Case> cases{
         {0, {}, TS_DISP_E_MEMBERNOTFOUND},
-        {5, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {6, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {5, {I4(0)}, TS_DISP_E_BADPARAMCOUNT},
         {-1, {}, TS_DISP_E_MEMBERNOTFOUND},
         {1, {Str("a.bmp"), RefI4(&out), RefI4(&out)}, TS_DISP_E_BADPARAMCOUNT},
         {2, {Str("a.bmp"), I2(0), I2(5), I2(0)}, TS_DISP_E_BADPARAMCOUNT},

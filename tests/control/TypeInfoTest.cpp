@@ -137,15 +137,17 @@ TEST(TypeLibrary, ListsTheMethodsAndTheEventWithTheirParameters) {
            {"PrinterName", TS_VT_STR},
            {"NVImage", TS_VT_STR},
            {"ImageMode", TS_VT_I4},
-           {"Brightness", TS_VT_I4}}}});
+           {"Brightness", TS_VT_I4}}},
+         {5, "ErrorText", TS_VT_STR, {}}});
     ExpectMembers(*FindInterface(lib, "_DTessalineEvents"),
                   {{1, "Progress", TS_VT_EMPTY, {{"Data", TS_VT_I4}}}});
 }
 
 TEST(TypeLibrary, NamesLeadToIdentifiersWhateverTheirCase) {
     const Control control;
-    const std::vector<std::pair<const char*, int32_t>> known{
-        {"BitmapInfo", 1}, {"bitmapinfo", 1}, {"PREVIEW", 2}, {"Print", 3}, {"uPlOaD", 4}};
+    const std::vector<std::pair<const char*, int32_t>> known{{"BitmapInfo", 1}, {"bitmapinfo", 1},
+                                                             {"PREVIEW", 2},    {"Print", 3},
+                                                             {"uPlOaD", 4},     {"errortext", 5}};
     for (const auto& [name, id] : known) {
         int32_t dispid = -99;
         EXPECT_EQ(control->GetIDOfName(control.get(), name, &dispid), TS_S_OK) << name;

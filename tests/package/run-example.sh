@@ -2,7 +2,8 @@
 # Runs one of the docs/examples hosts the way its text says: the built control
 # registered in a private registry, a virtual printer "THERMAL #1", the sample
 # logo. Then checks what the printer stored and printed, and that a printer
-# that is not installed gives exit status 2.
+# that is not installed gives exit status 2 and an unreadable logo 1, each
+# with the control's ErrorText.
 #
 # Usage: run-example.sh CLI CONTROL LOGO SCRATCH HOST-COMMAND...
 set -euo pipefail
@@ -41,8 +42,12 @@ grep -qi "cut" "$printer/log.txt" || fail "the printout did not end with a cut"
 status=0
 "$@" "THERMAL #9" "$logo" >/dev/null 2>"$scratch/err9.txt" || status=$?
 [ "$status" -eq 2 ] || { cat "$scratch/err9.txt"; fail "a missing printer gave $status, not 2"; }
+grep -q 'the printer "THERMAL #9" is not installed' "$scratch/err9.txt" ||
+  { cat "$scratch/err9.txt"; fail "ErrorText did not name the missing printer"; }
 
 status=0
-"$@" "THERMAL #1" "$scratch/no-such.bmp" >/dev/null 2>&1 || status=$?
+"$@" "THERMAL #1" "$scratch/no-such.bmp" >/dev/null 2>"$scratch/err1.txt" || status=$?
 [ "$status" -eq 1 ] || fail "an unreadable logo gave $status, not 1"
+grep -q "no-such.bmp: file not found" "$scratch/err1.txt" ||
+  { cat "$scratch/err1.txt"; fail "ErrorText did not name the file and the reason"; }
 echo "example: ok"

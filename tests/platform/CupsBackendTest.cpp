@@ -124,9 +124,13 @@ TEST_F(CupsRawJob, RejectingQueueNeverReportsSuccess) {
     auto queue = backend.Open("THERMAL #3", QueueAccess::Plain);
     ASSERT_NE(queue, nullptr);
     const bool started = queue->StartRawJob("Logo", "RAW");
+    const std::string whyNotStarted = queue->LastError();
     const bool written = WriteOneByOne(*queue, Pattern(100));
     const bool ended = queue->EndJob();
     EXPECT_FALSE(started && written && ended);
+    // The refusal comes with CUPS's own words.
+    const std::string why = started ? queue->LastError() : whyNotStarted;
+    EXPECT_EQ(why.rfind("CUPS ", 0), 0u) << why;
     EXPECT_FALSE(HasCapture(kRejects, before + 1));
 }
 

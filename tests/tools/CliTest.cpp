@@ -107,7 +107,7 @@ TEST_F(Cli, PrintersListsCupsQueuesFirstThenVirtualPrinters) {
 
     env.cups = std::make_shared<ListedQueues>(std::vector<std::string>{}, false);
     const CliRun failed = Run({"printers"});
-    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.status, 3);
     EXPECT_EQ(failed.out, "THERMAL #2\nTHERMAL #1\n");
     EXPECT_NE(failed.err.find("incomplete"), std::string::npos);
 }
@@ -169,9 +169,9 @@ TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
         int status;
         const char* message;
     } cases[] = {
-        {{}, 2, "Usage: tessaline-cli COMMAND"},
-        {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
-        {{"printers", "extra"}, 2, "unexpected argument"},
+        {{}, 1, "Usage: tessaline-cli COMMAND"},
+        {{"frobnicate"}, 1, "unknown command 'frobnicate'"},
+        {{"printers", "extra"}, 1, "unexpected argument"},
         {{"vprinter"}, 1, "Usage: tessaline-cli vprinter SUBCOMMAND"},
         {{"vprinter", "rename", "p"}, 1, "unknown subcommand 'rename'"},
         {{"vprinter", "add"}, 1, "missing argument"},
@@ -254,7 +254,7 @@ TEST(CliBinary, RunsAsAUserWould) {
     EXPECT_EQ(run("vprinter add 'THERMAL #1'", out), 1);
     EXPECT_EQ(run("printers", out), 0);
     EXPECT_EQ(out, "THERMAL #1\n");
-    EXPECT_EQ(run("bogus", out), 2);
+    EXPECT_EQ(run("bogus", out), 1);
     ::unsetenv("CUPS_SERVER");
 }
 

@@ -65,7 +65,9 @@ TEST_F(ControlCliCups, UploadPrintAllEraseArriveByteForByte) {
 TEST_F(ControlCliCups, RejectingQueueIsReported) {
     const auto run = cli.Run("print --printer 'THERMAL #3' --image 1");
     EXPECT_EQ(run.status, 3) << run.err;
-    EXPECT_NE(run.err.find("can not be transmitted"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("can not be transmitted: \"THERMAL #3\": CUPS refused"),
+              std::string::npos)
+        << run.err;
 }
 
 } // namespace

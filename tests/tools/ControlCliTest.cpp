@@ -6,6 +6,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
 
 namespace tessaline {
 namespace {
@@ -73,6 +74,10 @@ TEST_F(ControlCli, UploadPrintAllEraseOnAVirtualPrinter) {
 }
 
 TEST_F(ControlCli, ResultsBecomeExitStatuses) {
+    const fs::path none = cli.Root() / "none.bmp";
+    const fs::path fifo = cli.Root() / "fifo.bmp";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(cli.Run("vprinter add 'THERMAL #2' --nv-capacity 1000").status, 0);
     struct Case {
         std::string args;
         int status;
@@ -80,12 +85,19 @@ TEST_F(ControlCli, ResultsBecomeExitStatuses) {
     };
     const Case cases[] = {
         {"info " + cli.Quote(logoA), 0, ""},
-        {"info " + cli.Quote(cli.Root() / "none.bmp"), 1, "is not a bitmap"},
+        {"info " + cli.Quote(none), 1, none.string() + ": file not found"},
+        {"preview " + cli.Quote(none), 1, "no preview was written: " + none.string()},
+        // A FIFO is refused at once instead of waiting for a writer.
+        {"preview " + cli.Quote(fifo), 1, fifo.string() + ": not a regular file"},
         {"upload --printer 'THERMAL #7' " + cli.Quote(logoA), 2, "THERMAL #1"},
+        // The printer's own words for a job it failed.
+        {"upload --printer 'THERMAL #2' " + cli.Quote(logoB), 3,
+         "can not be transmitted: \"THERMAL #2\": job 000001: FS q 1: 3076 bytes exceed the NV "
+         "capacity of 1000 bytes"},
         {"print --printer 'THERMAL #1' --range 1-300", 1, "1 <= FIRST <= LAST <= 255"},
         {"print --printer 'THERMAL #1' --range 250-260", 1, "1 <= FIRST <= LAST <= 255"},
-        {"upload --printer 'THERMAL #1' " + cli.Quote(cli.Root() / "none.bmp"), 3,
-         "nothing was sent"},
+        {"upload --printer 'THERMAL #1' " + cli.Quote(logoA) + " " + cli.Quote(none), 1,
+         "nothing was sent: " + none.string() + ": file not found"},
         {"print --printer 'THERMAL #1' --all --image 2", 1, "exactly one of"},
         {"preview --mode sharp " + cli.Quote(logoA), 1, "--mode is none or diffusion"},
         {"upload " + cli.Quote(logoA), 1, "--printer NAME is required"},
@@ -95,6 +107,9 @@ TEST_F(ControlCli, ResultsBecomeExitStatuses) {
         const auto run = cli.Run(c.args);
         EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+        if (c.status != 0) {
+            EXPECT_EQ(run.out, "") << c.args;
+        }
     }
     EXPECT_EQ(cli.Run("info " + cli.Quote(logoA)).out, "bits=24 height=50 width=100\n");
     // Refusals sent nothing: no job at all reached the printer.
@@ -124,6 +139,11 @@ TEST_F(ControlCli, EveryCommandHasHelp) {
         const auto run = cli.Run(std::string(command) + " --help");
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_EQ(run.out.rfind(std::string("Usage: tessaline-cli ") + command, 0), 0u) << run.out;
+        EXPECT_NE(run.out.find("Exit status: 0 done; 1 wrong command line or unreadable input; "
+                               "2 the printer is\nnot installed; 3 the request was not carried "
+                               "out"),
+                  std::string::npos)
+            << run.out;
     }
 }
 
@@ -136,7 +156,8 @@ TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
           "[id 3] long Print(long Printer, BSTR PrinterName, long Range, long Mode, long lngEnd)",
           "[id 4] long Upload(long Printer, BSTR PrinterName, BSTR NVImage, long ImageMode, long "
           "Brightness)",
-          "[id 1] void Progress(long Data)", "coclass Tessaline", "flags control creatable"}) {
+          "[id 5] BSTR ErrorText()", "[id 1] void Progress(long Data)", "coclass Tessaline",
+          "flags control creatable"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
 }
