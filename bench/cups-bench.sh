@@ -1,16 +1,20 @@
 #!/bin/sh
-# Builds the CUPS spooling benchmark and runs it against a private CUPS
-# server of its own, which it stops again afterwards.
+# Builds the CUPS spooling benchmark, tessaline-cli and the control library,
+# and runs the benchmark against a private CUPS server of its own, which it
+# stops again afterwards: spooling through the backend against lp -o raw, then
+# a whole 255-logo upload through tessaline-cli against sleep 0.1; lp -o raw.
 # Usage: bench/cups-bench.sh [ROUNDS]     (BUILD_DIR overrides build/bench-cups)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build/bench-cups}
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALINE_TESTS=OFF >/dev/null
-cmake --build "$build" --target tessaline_bench_cups >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTESSALINE_TESTS=OFF \
+  -DTESSALINE_REGISTER_CONTROL=OFF >/dev/null
+cmake --build "$build" --target tessaline_bench_cups tessaline-cli tessaline-control >/dev/null
 
 # A short folder name: the server's socket path must stay under ~100 bytes.
 server=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-bench-cups.XXXXXX")
 trap 'sh "$root/tests/platform/private-cupsd.sh" stop "$server"' EXIT INT TERM
 TESSALINE_REQUIRE_CUPS=1 sh "$root/tests/platform/private-cupsd.sh" start "$server" >/dev/null
-"$build/bench/cups/tessaline_bench_cups" "$server" "$@"
+"$build/bench/cups/tessaline_bench_cups" "$server" "${1:-9}" \
+  "$build/tools/tessaline-cli" "$build/control/libtessaline-control.so"

@@ -3,9 +3,15 @@
 // over, against spooling the same bytes with `lp -o raw`. Both are timed
 // until the private server's capture backend holds every byte of the job.
 //
-// Usage: tessaline_bench_cups SERVER_DIR [ROUNDS]
+// Given tessaline-cli and the control library, it then times the whole
+// upload as a user runs it: `tessaline-cli upload` of 255 logo files (read,
+// converted and sent, the 100 ms pause included) against `sleep 0.1; lp -o
+// raw` of the bytes it sends, side by side, each until the capture is whole.
+//
+// Usage: tessaline_bench_cups SERVER_DIR [ROUNDS [CLI CONTROL]]
 // SERVER_DIR is a running private CUPS server (tests/platform/private-cupsd.sh).
 
+#include "BmpBuilder.h"
 #include "CupsBackend.h"
 
 #include <algorithm>
@@ -132,6 +138,103 @@ double Median(std::vector<double> v) {
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+// One word for the shell, quoted.
+std::string Quote(const std::string& word) {
+    std::string q = "'";
+    for (const char c : word) {
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return q + "'";
+}
+
+// Times one shell command until a new capture of `size` bytes has arrived.
+double TimeCommand(const std::string& command, size_t size, const fs::path& capture) {
+    const auto before = Captures(capture);
+    const auto start = Clock::now();
+    if (std::system(command.c_str()) != 0 || !WaitForNewCapture(capture, before, size)) {
+        std::fprintf(stderr, "cups-bench: \"%s\" did not deliver %zu bytes\n", command.c_str(),
+                     size);
+        std::exit(1);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// 255 logo files as a shop would upload them: 576 x 128, 24 bits, a ring
+// and lettering in shades of grey, each logo a little different.
+std::vector<std::string> WriteLogoFiles(const fs::path& folder) {
+    fs::create_directories(folder);
+    std::vector<std::string> paths;
+    for (int logo = 0; logo < kLogos; ++logo) {
+        const auto bytes = tessaline::test::Make24(kWidthDots, kHeightDots, [logo](int x, int y) {
+            const int dx = x - 100 - logo % 50;
+            const int dy = y - 64;
+            const int r2 = dx * dx + dy * dy;
+            const bool ring = r2 > 40 * 40 && r2 < 55 * 55;
+            const bool text = x > 220 && x < 540 && y > 40 && y < 90 && (x / 6 + y / 9) % 3 == 0;
+            const auto shade = static_cast<uint8_t>(ring ? 40 + x % 60 : text ? 20 : 235);
+            return tessaline::test::Bgr{shade, shade, shade};
+        });
+        char name[32];
+        std::snprintf(name, sizeof name, "logo%03d.bmp", logo + 1);
+        paths.push_back((folder / name).string());
+        tessaline::test::WriteFile(paths.back(), bytes);
+    }
+    return paths;
+}
+
+// The whole upload through tessaline-cli against `sleep 0.1; lp -o raw`.
+void CompareWholeUpload(const fs::path& server, const std::string& cli, const std::string& control,
+                        int rounds) {
+    const fs::path capture = server / "capture";
+    const fs::path work = server / "upload-bench";
+    const std::vector<std::string> logos = WriteLogoFiles(work / "logos");
+    std::string env = "cd "; // built piece by piece: g++ 12 -O3 warns on "cd " + temporary
+    env += Quote(work.string()) + " && XDG_CONFIG_HOME=" + Quote((work / "config").string()) +
+           " XDG_DATA_HOME=" + Quote((work / "data").string()) + " ";
+    const std::string registration = env + Quote(cli) + " register " + Quote(control);
+    if (std::system((registration + " >/dev/null").c_str()) != 0) {
+        std::fprintf(stderr, "cups-bench: cannot register %s\n", control.c_str());
+        std::exit(1);
+    }
+    const size_t size =
+        5 + static_cast<size_t>(kLogos) * (4 + size_t{kWidthDots} * kHeightDots / 8);
+    for (const char* mode : {"none", "diffusion"}) {
+        std::string upload =
+            env + Quote(cli) + " upload --printer " + Quote(kListedName) + " --mode " + mode;
+        for (const std::string& logo : logos) {
+            upload += ' ';
+            upload += Quote(logo);
+        }
+        upload += " 2>/dev/null";
+        // lp sends the bytes the upload sent: those of the warm-up's capture.
+        const auto before = Captures(capture);
+        TimeCommand(upload, size, capture);
+        fs::path sent;
+        for (const std::string& name : Captures(capture)) {
+            if (before.count(name) == 0) {
+                sent = capture / name;
+            }
+        }
+        const std::string lp = "sleep 0.1; lp -d " + kQueue + " -o raw -t Logo " +
+                               Quote(sent.string()) + " >/dev/null";
+        TimeCommand(lp, size, capture);
+        std::vector<double> uploadTimes;
+        std::vector<double> lpTimes;
+        for (int round = 0; round < rounds; ++round) {
+            uploadTimes.push_back(TimeCommand(upload, size, capture));
+            lpTimes.push_back(TimeCommand(lp, size, capture));
+            std::printf(
+                "round %d (%s): tessaline-cli upload %.1f ms, sleep 0.1; lp -o raw %.1f ms\n",
+                round + 1, mode, uploadTimes.back() * 1e3, lpTimes.back() * 1e3);
+        }
+        const double a = Median(uploadTimes);
+        const double b = Median(lpTimes);
+        std::printf("median of %d (%s): tessaline-cli upload %.1f ms, sleep 0.1; lp -o raw %.1f "
+                    "ms, ratio %.2f (target <= 1.5)\n",
+                    rounds, mode, a * 1e3, b * 1e3, a / b);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -172,5 +275,11 @@ int main(int argc, char** argv) {
     std::printf(
         "median of %d: CupsBackend %.1f ms, lp -o raw %.1f ms, ratio %.2f (target <= 1.25)\n",
         rounds, backend * 1e3, lp * 1e3, backend / lp);
+
+    if (argc > 4) {
+        std::printf("\nwhole upload: %d logo files of %d x %d dots, 24 bits\n", kLogos, kWidthDots,
+                    kHeightDots);
+        CompareWholeUpload(server, argv[3], argv[4], rounds);
+    }
     return 0;
 }
