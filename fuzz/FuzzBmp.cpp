@@ -49,6 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t mode : {0, 1}) {
         tessaline::CLogoImage image;
         const auto flags = tessaline::ReadLogo(image, g_path);
+        // An upload takes the flags from the bytes it read: they must be the probes'.
+        const auto inMemory = tessaline::LogoFlagsOf(std::span<const uint8_t>(data, size));
+        if (inMemory.greyFlag != flags.greyFlag || inMemory.whiteFlag != flags.whiteFlag) {
+            __builtin_trap();
+        }
         image.ConvertLogo(flags.greyFlag, flags.whiteFlag, mode, size % 11 == 0 ? 10 : 5);
         if (image.RasterLength() != 0 &&
             image.RasterLength() != image.PaddedWidth() * image.PaddedHeight() / 8) {

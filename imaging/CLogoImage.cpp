@@ -31,7 +31,7 @@ std::optional<std::vector<uint8_t>> ReadHead(const std::string& path, std::size_
     return head;
 }
 
-uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at) {
+uint32_t Le32(std::span<const uint8_t> b, std::size_t at) {
     if (at + 4 > b.size()) {
         return 0;
     }
@@ -39,11 +39,59 @@ uint32_t Le32(const std::vector<uint8_t>& b, std::size_t at) {
            uint32_t{b[at + 3]} << 24;
 }
 
-bool HasBmSignature(const std::vector<uint8_t>& head) {
+bool HasBmSignature(std::span<const uint8_t> head) {
     return head.size() >= 14 && head[0] == 0x42 && head[1] == 0x4D;
 }
 
 constexpr uint32_t kBitFields = 3;
+constexpr std::size_t kGreyProbeBytes = 32;
+constexpr std::size_t kWhiteProbeBytes = 64;
+
+// The grey flag from a file's first bytes. Every bitmap deeper than one bit
+// per pixel is reduced through a grey level, whatever header or masks it
+// carries; one-bit files are packed from their own bits.
+int GreyFlagOf(std::span<const uint8_t> head) {
+    if (!HasBmSignature(head)) {
+        return 0;
+    }
+    const uint32_t headerSize = Le32(head, 14);
+    const std::size_t depthAt = headerSize == 12 ? 24 : 28;
+    if (head.size() < depthAt + 2) {
+        return 0;
+    }
+    const uint16_t depth = static_cast<uint16_t>(head[depthAt] | head[depthAt + 1] << 8);
+    return depth > 1 ? 1 : 0;
+}
+
+// Where palette entry 0 starts, from a file's first 64 bytes: after the info
+// header, whatever its size, and after the three masks that follow a 40-byte
+// header under bit-field compression. Nothing for a file that is no bitmap.
+std::optional<std::size_t> FirstEntryAt(std::span<const uint8_t> head) {
+    if (!HasBmSignature(head)) {
+        return std::nullopt;
+    }
+    const uint64_t headerSize = Le32(head, 14);
+    const uint32_t compression = headerSize >= 40 ? Le32(head, 30) : 0;
+    uint64_t paletteAt = 14 + headerSize;
+    if (headerSize == 40 && compression == kBitFields) {
+        paletteAt += 12;
+    }
+    if (paletteAt > 4096) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(paletteAt);
+}
+
+int WhiteAt(std::span<const uint8_t> bytes, std::size_t at) {
+    if (bytes.size() < at + 3) {
+        return 0;
+    }
+    return (bytes[at] == 0xFF && bytes[at + 1] == 0xFF && bytes[at + 2] == 0xFF) ? 1 : 0;
+}
+
+std::span<const uint8_t> Head(std::span<const uint8_t> file, std::size_t count) {
+    return file.first(std::min(count, file.size()));
+}
 
 } // namespace
 
@@ -52,20 +100,8 @@ CLogoImage::~CLogoImage() = default;
 
 int CLogoImage::NeedsGreyConversion(const std::string& path) {
     m_rasterLength = 0;
-    const auto head = ReadHead(path, 32);
-    if (!head || !HasBmSignature(*head)) {
-        return 0;
-    }
-    // Every bitmap deeper than one bit per pixel is reduced through a grey
-    // level, whatever header or masks it carries; one-bit files are packed
-    // from their own bits.
-    const uint32_t headerSize = Le32(*head, 14);
-    std::size_t depthAt = headerSize == 12 ? 24 : 28;
-    if (head->size() < depthAt + 2) {
-        return 0;
-    }
-    const uint16_t depth = static_cast<uint16_t>((*head)[depthAt] | (*head)[depthAt + 1] << 8);
-    return depth > 1 ? 1 : 0;
+    const auto head = ReadHead(path, kGreyProbeBytes);
+    return head ? GreyFlagOf(*head) : 0;
 }
 
 int CLogoImage::LoadBitmapFile(const std::string& path) {
@@ -84,7 +120,15 @@ int CLogoImage::LoadBitmapFile(const std::string& path) {
         m_loadFailure = decoded.Reason();
         return 0;
     }
-    m_bitmap = std::move(decoded).Value();
+    return AdoptBitmap(std::move(decoded).Value());
+}
+
+int CLogoImage::AdoptBitmap(DecodedBitmap bitmap) {
+    m_rasterLength = 0;
+    m_planesReady = false;
+    m_thresholdWritten = false;
+    m_loadFailure.clear();
+    m_bitmap = std::move(bitmap);
     m_description = m_bitmap->description;
     m_paddedWidth = static_cast<int32_t>((int64_t{m_description.bmWidth} + 7) / 8 * 8);
     m_paddedHeight = static_cast<int32_t>((int64_t{m_description.bmHeight} + 7) / 8 * 8);
@@ -94,40 +138,32 @@ int CLogoImage::LoadBitmapFile(const std::string& path) {
 
 int CLogoImage::IsFirstEntryWhite(const std::string& path) {
     m_rasterLength = 0;
-    const auto head = ReadHead(path, 64);
-    if (!head || !HasBmSignature(*head)) {
+    const auto head = ReadHead(path, kWhiteProbeBytes);
+    const std::optional<std::size_t> at = head ? FirstEntryAt(*head) : std::nullopt;
+    if (!at) {
         return 0;
     }
-    // The palette starts after the info header, whatever its size, and after
-    // the three masks that follow a 40-byte header under bit-field compression.
-    const uint64_t headerSize = Le32(*head, 14);
-    const uint32_t compression = headerSize >= 40 ? Le32(*head, 30) : 0;
-    uint64_t paletteAt = 14 + headerSize;
-    if (headerSize == 40 && compression == kBitFields) {
-        paletteAt += 12;
-    }
-    if (paletteAt > 4096) {
-        return 0;
-    }
-    const auto entry = ReadHead(path, static_cast<std::size_t>(paletteAt) + 3);
-    if (!entry || entry->size() < paletteAt + 3) {
-        return 0;
-    }
-    const auto at = static_cast<std::size_t>(paletteAt);
-    return ((*entry)[at] == 0xFF && (*entry)[at + 1] == 0xFF && (*entry)[at + 2] == 0xFF) ? 1 : 0;
+    const auto entry = ReadHead(path, *at + 3);
+    return entry ? WhiteAt(*entry, *at) : 0;
 }
 
 bool CLogoImage::FitsNvImage() const {
-    return HasBitmap() && m_paddedWidth >= 8 && m_paddedHeight >= 8 &&
-           m_paddedWidth <= kMaxNvPaddedWidth && m_paddedHeight <= kMaxNvPaddedHeight;
+    return HasBitmap() && tessaline::NvFitFailure(m_description).empty();
 }
 
 std::string CLogoImage::NvFitFailure() const {
-    if (!HasBitmap() || FitsNvImage()) {
+    return HasBitmap() ? tessaline::NvFitFailure(m_description) : std::string();
+}
+
+std::string NvFitFailure(const BitmapDescription& description) {
+    const int64_t paddedWidth = (int64_t{description.bmWidth} + 7) / 8 * 8;
+    const int64_t paddedHeight = (int64_t{description.bmHeight} + 7) / 8 * 8;
+    if (paddedWidth >= 8 && paddedHeight >= 8 && paddedWidth <= kMaxNvPaddedWidth &&
+        paddedHeight <= kMaxNvPaddedHeight) {
         return {};
     }
-    return "too large for the printer's NV memory (" + std::to_string(m_description.bmWidth) +
-           " x " + std::to_string(m_description.bmHeight) + " dots; at most " +
+    return "too large for the printer's NV memory (" + std::to_string(description.bmWidth) + " x " +
+           std::to_string(description.bmHeight) + " dots; at most " +
            std::to_string(kMaxNvPaddedWidth) + " x " + std::to_string(kMaxNvPaddedHeight) + ")";
 }
 
@@ -203,7 +239,9 @@ void CLogoImage::ErrorDiffusionConvert(int whiteFlag, int32_t brightness) {
     }
     PrepareConversion();
     GreyPass(true, brightness);
-    WriteThresholdBitmap();
+    if (m_writesThreshold) {
+        WriteThresholdBitmap();
+    }
 
     StuckiDiffuse(m_grey.data(), static_cast<std::size_t>(m_paddedWidth),
                   static_cast<std::size_t>(m_paddedHeight), m_mono.data());
@@ -281,6 +319,15 @@ int64_t BrightnessOffset(int32_t brightness) {
 
 int32_t ClampBrightness(int32_t brightness) {
     return std::clamp(brightness, 0, 10);
+}
+
+LogoFlags LogoFlagsOf(std::span<const uint8_t> file) {
+    LogoFlags flags;
+    flags.greyFlag = GreyFlagOf(Head(file, kGreyProbeBytes));
+    if (const auto at = FirstEntryAt(Head(file, kWhiteProbeBytes))) {
+        flags.whiteFlag = WhiteAt(file, *at);
+    }
+    return flags;
 }
 
 LogoFlags ReadLogo(CLogoImage& image, const std::string& path) {

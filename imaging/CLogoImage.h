@@ -30,6 +30,9 @@ public:
     int LoadBitmapFile(const std::string& path);
     // Why the last LoadBitmapFile refused its file; empty after a load.
     const std::string& LoadFailure() const { return m_loadFailure; }
+    // Holds a bitmap decoded elsewhere, as LoadBitmapFile holds the one it
+    // reads; returns 1.
+    int AdoptBitmap(DecodedBitmap bitmap);
     // 1 if palette entry 0 (where the palette really starts) is white.
     int IsFirstEntryWhite(const std::string& path);
 
@@ -46,6 +49,9 @@ public:
     const std::string& WriteFailure() const { return m_writeFailure; }
     // True when the conversion since the last load wrote "TempTe.bmp".
     bool ThresholdBitmapWritten() const { return m_thresholdWritten; }
+    // Whether "Error Diffusion" writes "TempTe.bmp" (it does unless told
+    // not to: an upload converting in parallel leaves it to its last file).
+    void SetWritesThresholdBitmap(bool writes) { m_writesThreshold = writes; }
 
     bool HasBitmap() const { return m_bitmap.has_value(); }
     const BitmapDescription& Description() const { return m_description; }
@@ -78,11 +84,17 @@ private:
     std::string m_loadFailure;
     std::string m_writeFailure;
     bool m_thresholdWritten = false;
+    bool m_writesThreshold = true;
     bool m_planesReady = false; // the planes hold the loaded bitmap's conversion
     int32_t m_rasterLength = 0;
     int32_t m_paddedHeight = 0;
     int32_t m_paddedWidth = 0;
 };
+
+// Why a bitmap of this description does not fit the NV definition command
+// (padded width up to kMaxNvPaddedWidth, height up to kMaxNvPaddedHeight);
+// empty when it fits.
+std::string NvFitFailure(const BitmapDescription& description);
 
 // Brightness offset of "Error Diffusion": trunc((5 - brightness) * 5 * 1.27), 0 at 5.
 int64_t BrightnessOffset(int32_t brightness);
@@ -112,5 +124,7 @@ struct LogoFlags {
     int whiteFlag = 0;
 };
 LogoFlags ReadLogo(CLogoImage& image, const std::string& path);
+// The flags the read sequence's probes give for a file holding these bytes.
+LogoFlags LogoFlagsOf(std::span<const uint8_t> file);
 
 } // namespace tessaline

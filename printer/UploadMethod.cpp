@@ -9,13 +9,15 @@ int32_t Upload(const PrinterContext& context, int32_t Printer, const std::string
     PrinterOperation operation;
     operation.edit = DriverConfigEdit::Enable;
     const int32_t brightness = ClampBrightness(Brightness);
+    // Each file is read once: checked before the document opens, so a bad
+    // list sends nothing rather than a partial definition, and converted on
+    // worker threads while the stream is written.
+    UploadImages images(Printer == 0 ? SplitNVImage(NVImage) : std::vector<std::string>(),
+                        ImageMode, brightness);
     if (Printer == 0) {
-        // Every file is checked before the document opens, so a bad list
-        // sends nothing rather than a partial definition.
-        operation.check = [&NVImage] { return UploadListRefusal(SplitNVImage(NVImage)); };
+        operation.check = [&images] { return images.Check(); };
         operation.stream = [&](CPrinterChannel& channel, std::string& refusal) {
-            return WriteUploadStream(channel, NVImage, ImageMode, brightness, context.progress,
-                                     context.sleep, &refusal);
+            return WriteUploadStream(channel, images, context.progress, context.sleep, &refusal);
         };
     }
     return RunPrinterOperation(context, PrinterName, operation);

@@ -5,7 +5,9 @@
 #include "UploadStream.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <random>
 
 namespace tessaline {
@@ -278,24 +280,62 @@ TEST(Upload, TheLargestImageTheCommandCarriesIsAccepted) {
     EXPECT_EQ(UploadListRefusal({path}), "");
 }
 
-TEST(Upload, AFileLostAfterTheStreamBeganStopsItBeforeItsHeader) {
-    LogoFolder folder;
-    const std::string a = folder.Logo("a.bmp", 8, 8);
-    const std::string b = folder.Logo("b.bmp", 16, 16);
-    PrinterBench bench;
-    PrinterContext context = bench.Context();
-    context.progress = [&](int32_t data) {
-        bench.progress.push_back(data);
-        fs::remove(b);
+TEST(Upload, EachFileIsReadOnceWithinTheMemoryBoundAndAgainBeyondIt) {
+    // The check keeps what it decoded, so a file removed after it is still
+    // sent as checked; beyond the bound it is read again, and then its loss
+    // stops the stream before its header.
+    struct Case {
+        size_t decodedBytes;
+        StreamResult result;
+        bool bSent;
     };
-    EXPECT_EQ(Upload(context, 0, "THERMAL #1", a + "|" + b + "|", 0, 5), kPrinterRefused);
-    EXPECT_EQ(bench.failure, b + ": file not found");
-    EXPECT_EQ(bench.rec->Written(), Concat({Hex("1B 40 1C 71 02"), ImageBytes(a)}));
-    EXPECT_EQ(bench.progress, std::vector<int32_t>{1});
-    EXPECT_EQ(bench.rec->Count(CallKind::CancelJob), 1u);
-    EXPECT_EQ(bench.rec->Count(CallKind::EndJob), 0u);
-    EXPECT_TRUE(bench.rec->driverData.empty());
-    EXPECT_EQ(bench.rec->Count(CallKind::OpenFull), 0u);
+    for (const Case c : {Case{UploadMemoryBound{}.decodedBytes, StreamResult::Sent, true},
+                         Case{0, StreamResult::Refused, false}}) {
+        LogoFolder folder;
+        const std::string a = folder.Logo("a.bmp", 8, 8);
+        const std::string b = folder.Logo("b.bmp", 16, 16);
+        const std::vector<uint8_t> bBytes = ImageBytes(b);
+        UploadImages images({a, b}, 0, 5, UploadMemoryBound{c.decodedBytes, 0});
+        ASSERT_EQ(images.Check(), "");
+        fs::remove(b);
+        PrinterBench bench;
+        CPrinterChannel channel(bench.spooler);
+        ASSERT_EQ(channel.OpenLogoDocument("THERMAL #1"), 1);
+        std::string refusal;
+        EXPECT_EQ(WriteUploadStream(channel, images, bench.Context().progress, {}, &refusal),
+                  c.result);
+        const auto sent = Concat({Hex("1B 40 1C 71 02"), ImageBytes(a)});
+        EXPECT_EQ(bench.rec->Written(), c.bSent ? Concat({sent, bBytes}) : sent);
+        EXPECT_EQ(refusal, c.bSent ? "" : b + ": file not found");
+        EXPECT_EQ(bench.progress, c.bSent ? (std::vector<int32_t>{1, 2}) : std::vector<int32_t>{1});
+    }
+}
+
+TEST(Upload, ErrorDiffusionLeavesTheLastFilesThresholdPicture) {
+    // Converted in parallel, the files must still leave "TempTe.bmp" as
+    // converting them in turn does: the last file's.
+    LogoFolder folder;
+    const fs::path before = fs::current_path();
+    fs::current_path(fs::path(folder.Missing("")).parent_path());
+    std::string list;
+    std::string last;
+    // The file before the last is the slowest, so it ends after the last one.
+    for (int i = 0; i < 6; ++i) {
+        last = folder.Logo("l" + std::to_string(i) + ".bmp", i == 4 ? 1200 : 16, i == 4 ? 600 : 8,
+                           [i](int x, int y) { return (x + y * i) % 3 == 0; });
+        list += last + "|";
+    }
+    PrinterBench bench;
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", list, 1, 5), kPrinterOk);
+    const auto read = [] {
+        std::ifstream in("TempTe.bmp", std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::vector<uint8_t> uploaded = read();
+    ImageBytes(last, 1, 5); // writes the last file's own threshold picture
+    EXPECT_FALSE(uploaded.empty());
+    EXPECT_EQ(uploaded, read());
+    fs::current_path(before);
 }
 
 TEST(Upload, ARefusedByteEndsTheStreamThere) {
