@@ -1,3 +1,5 @@
+// CTessalineCtrl: the Tessaline control's methods, Progress event, drawing and verbs.
+
 #include "CTessalineCtrl.h"
 
 #include "CLogoImage.h"

@@ -1,3 +1,4 @@
+// CTessalineCtrl: the Tessaline control's methods, Progress event, drawing and verbs.
 #pragma once
 
 #include "tessaline_component.h"

@@ -1,3 +1,5 @@
+// CTessalinePropPage: the control's one property page and its dialog description.
+
 #include "CTessalinePropPage.h"
 
 #include "ModuleData.h"

@@ -1,3 +1,4 @@
+// CTessalinePropPage: the control's one property page and its dialog description.
 #pragma once
 
 #include "tessaline_component.h"

@@ -1,3 +1,5 @@
+// CLogoImage: loading a logo bitmap and converting it to the NV raster.
+
 #include "CLogoImage.h"
 
 #include "GreyLevel.h"

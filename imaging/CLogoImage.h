@@ -1,3 +1,4 @@
+// CLogoImage: one loaded logo bitmap, its grey and mono planes and its NV raster.
 #pragma once
 
 #include "BmpReader.h"

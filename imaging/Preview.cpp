@@ -1,3 +1,5 @@
+// CLogoImage's preview bitmaps, and the Preview sequence that writes them.
+
 #include "CLogoImage.h"
 
 #include <cerrno>

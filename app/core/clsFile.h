@@ -1,3 +1,4 @@
+// clsFile: one chosen logo file (path, title, NV size in bytes, height, width).
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// clsFiles: the list of chosen logo files, loaded from and saved to the settings file.
+
 #include "clsFiles.h"
 
 #include "AppServices.h"

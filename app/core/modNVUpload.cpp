@@ -1,3 +1,5 @@
+// modNVUpload: the settings file's LOGO section, its keys and the format of its entries.
+
 #include "modNVUpload.h"
 
 #include "AppServices.h"

@@ -1,3 +1,4 @@
+// modNVUpload: the settings file's LOGO section, its keys and the format of its entries.
 #pragma once
 
 #include "AppServices.h"

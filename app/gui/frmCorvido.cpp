@@ -1,3 +1,5 @@
+// frmCorvido: the main window's widgets, laid out from the form's twips and wired to its rules.
+
 #include "frmCorvido.h"
 
 #include "AppServices.h"
@@ -55,8 +57,8 @@ frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost*
     m_ui->Tessaline->SetControl(host);
     LayOutFromTwips();
     PaintAboutPicture();
-    m_logic = std::make_unique<tessaline::CorvidoLogic>(*this, services, control,
-                                                        std::move(controlError));
+    m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, services, control,
+                                                           std::move(controlError));
     m_inputHold =
         std::make_unique<InputHold>(this, [logic = m_logic.get()] { return logic->Busy(); });
     WireEvents();

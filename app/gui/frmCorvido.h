@@ -1,8 +1,9 @@
+// frmCorvido: the main window's widgets, laid out from the form's twips and wired to its rules.
 #pragma once
 
-#include "CorvidoLogic.h"
-#include "CorvidoView.h"
 #include "InputHold.h"
+#include "MainWindowLogic.h"
+#include "MainWindowView.h"
 #include "frmProgress.h"
 
 #include <QIcon>
@@ -24,8 +25,8 @@ class LogoControl;
 } // namespace tessaline
 
 // The main window. It lays its controls out from the form's twips, shows what
-// the rules in CorvidoLogic tell it and hands every event to them.
-class frmCorvido : public QWidget, public tessaline::CorvidoView {
+// the rules in MainWindowLogic tell it and hands every event to them.
+class frmCorvido : public QWidget, public tessaline::MainWindowView {
     Q_OBJECT
 public:
     // `host` draws the control on the window (null: nothing drawn); `control`
@@ -39,7 +40,7 @@ public:
     // Runs the start-up sequence; call once before the window is first shown.
     void Load();
 
-    tessaline::CorvidoLogic& Logic() { return *m_logic; }
+    tessaline::MainWindowLogic& Logic() { return *m_logic; }
     // The widget of a control, for tests and screenshots.
     QWidget* Control(tessaline::Ctl control) const;
     // Pixels for twips at the screen's resolution.
@@ -49,7 +50,7 @@ public:
     // The progress window while it is loaded; null otherwise.
     frmProgress* ProgressWindow() const { return m_progressForm.Window(); }
 
-    // CorvidoView
+    // MainWindowView
     void ClearRows() override;
     void AddRow(int32_t index, const std::string& text, const std::string& subItem1,
                 const std::string& subItem2) override;
@@ -95,7 +96,7 @@ private:
     bool m_forwardingPress = false;
     // Before the rules, which reach the progress window through it.
     ProgressWindowHost m_progressForm{this};
-    std::unique_ptr<tessaline::CorvidoLogic> m_logic;
+    std::unique_ptr<tessaline::MainWindowLogic> m_logic;
     // While a command runs, the window's controls take no input at all.
     std::unique_ptr<InputHold> m_inputHold;
 };

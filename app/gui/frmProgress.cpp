@@ -1,3 +1,5 @@
+// frmProgress: the progress window shown while a long call into the control runs.
+
 #include "frmProgress.h"
 
 #include <QCloseEvent>

@@ -1,3 +1,4 @@
+// frmProgress: the progress window shown while a long call into the control runs.
 #pragma once
 
 #include "ProgressView.h"

@@ -3,10 +3,10 @@
 // the printer received and what the user was told.
 #include "AppTestFiles.h"
 #include "ControlHost.h"
-#include "CorvidoTexts.h"
 #include "DispatchLogoControl.h"
 #include "DriverDataStore.h"
 #include "LibraryRegistration.h"
+#include "MainWindowTexts.h"
 #include "QtServices.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"

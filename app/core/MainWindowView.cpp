@@ -1,4 +1,4 @@
-#include "CorvidoView.h"
+#include "MainWindowView.h"
 
 #include <array>
 

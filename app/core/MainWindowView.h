@@ -69,7 +69,7 @@ const char* ControlName(Ctl control);
 
 // What the main window's rules need of its widgets. Positions and sizes are
 // in twips; the window maps them to pixels at the screen's resolution.
-class CorvidoView : public ListViewRows {
+class MainWindowView : public ListViewRows {
 public:
     // The window's caption for Form, the caption of tab 0 for SSTab (made
     // current first), the caption or text of any other control.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CorvidoView.h"
+#include "MainWindowView.h"
 
 #include <array>
 #include <cstdint>

@@ -1,13 +1,13 @@
 #include "AppServices.h"
-#include "CorvidoLogic.h"
-#include "CorvidoTexts.h"
 #include "LogoControl.h"
 #include "LogoMath.h"
+#include "MainWindowLogic.h"
+#include "MainWindowTexts.h"
 #include "modNVUpload.h"
 
 namespace tessaline {
 
-void CorvidoLogic::cmdSearch_Click() {
+void MainWindowLogic::cmdSearch_Click() {
     if (Busy() || !mobjFiles) {
         return;
     }
@@ -18,7 +18,7 @@ void CorvidoLogic::cmdSearch_Click() {
     AddFile();
 }
 
-void CorvidoLogic::AddFile() {
+void MainWindowLogic::AddFile() {
     const FileChoice choice = m_services.OpenFileDialog(m_services.ProgramFolder(), kLogoFilter);
     if (choice.fileName.empty()) {
         return;
@@ -55,7 +55,7 @@ void CorvidoLogic::AddFile() {
     RefreshFileList();
 }
 
-void CorvidoLogic::cmdRemove_Click() {
+void MainWindowLogic::cmdRemove_Click() {
     if (Busy() || !mobjFiles || m_view.ItemCount() == 0) {
         return;
     }
@@ -71,7 +71,7 @@ void CorvidoLogic::cmdRemove_Click() {
     RefreshFileList();
 }
 
-void CorvidoLogic::cmdReset_Click() {
+void MainWindowLogic::cmdReset_Click() {
     if (Busy() || !mobjFiles) {
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CorvidoView.h"
+#include "MainWindowView.h"
 #include "ProgressLogic.h"
 #include "clsFiles.h"
 
@@ -16,15 +16,15 @@ class LogoControl;
 
 // The main window's state and rules. The window wires its widgets to these
 // handlers; everything it shows goes through the view.
-class CorvidoLogic {
+class MainWindowLogic {
 public:
     // `control` is null when the Tessaline control could not be created;
     // `controlError` then says which ProgID is missing and how to register it.
-    CorvidoLogic(CorvidoView& view, AppServices& services, LogoControl* control,
-                 std::string controlError = {});
-    ~CorvidoLogic();
-    CorvidoLogic(const CorvidoLogic&) = delete;
-    CorvidoLogic& operator=(const CorvidoLogic&) = delete;
+    MainWindowLogic(MainWindowView& view, AppServices& services, LogoControl* control,
+                    std::string controlError = {});
+    ~MainWindowLogic();
+    MainWindowLogic(const MainWindowLogic&) = delete;
+    MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
     // Window events.
     void Form_Load();
@@ -97,7 +97,7 @@ private:
 
     static constexpr int32_t kKorean = 949;
 
-    CorvidoView& m_view;
+    MainWindowView& m_view;
     AppServices& m_services;
     LogoControl* m_control;
     std::string m_controlError;

@@ -1,8 +1,8 @@
 #include "AppTestFiles.h"
 #include "ControlHost.h"
-#include "CorvidoTexts.h"
 #include "DispatchLogoControl.h"
 #include "LibraryRegistration.h"
+#include "MainWindowTexts.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
 #include "TessalineHostWidget.h"
@@ -32,7 +32,7 @@ using tessaline::test::WriteText;
 
 Q_DECLARE_METATYPE(tessaline::Ctl)
 
-class CorvidoWindowTest : public tessaline::test::WindowFixture {
+class MainWindowTest : public tessaline::test::WindowFixture {
     Q_OBJECT
 
 private:
@@ -731,5 +731,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(CorvidoWindowTest)
-#include "CorvidoWindowTest.moc"
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,7 +1,7 @@
 #include "AppServices.h"
-#include "CorvidoLogic.h"
 #include "LogoControl.h"
 #include "LogoMath.h"
+#include "MainWindowLogic.h"
 
 namespace tessaline {
 
@@ -12,7 +12,7 @@ constexpr int32_t kTwipsPerPixel = 10;
 
 } // namespace
 
-void CorvidoLogic::ListView_ItemClick(int32_t index) {
+void MainWindowLogic::ListView_ItemClick(int32_t index) {
     if (Busy() || !mobjFiles || index < 1 || index > mobjFiles->xCount()) {
         return;
     }
@@ -32,7 +32,7 @@ void CorvidoLogic::ListView_ItemClick(int32_t index) {
     PreviewRefresh(mlngImageMode == 1 ? 1 : 0);
 }
 
-void CorvidoLogic::optImageMode_Click(int32_t Index) {
+void MainWindowLogic::optImageMode_Click(int32_t Index) {
     if (Busy()) {
         return;
     }
@@ -52,7 +52,7 @@ void CorvidoLogic::optImageMode_Click(int32_t Index) {
     PreviewRefresh(0);
 }
 
-void CorvidoLogic::Slider1_MouseDown() {
+void MainWindowLogic::Slider1_MouseDown() {
     // A disabled slider takes no press; the handler's own re-enabling at its
     // end would otherwise switch it on.
     if (Busy() || !m_view.Enabled(Ctl::Slider1)) {
@@ -64,7 +64,7 @@ void CorvidoLogic::Slider1_MouseDown() {
     m_view.SetEnabled(Ctl::Slider1, true);
 }
 
-void CorvidoLogic::PreviewRefresh(int16_t m) {
+void MainWindowLogic::PreviewRefresh(int16_t m) {
     const int32_t n = m_view.SelectedIndex();
     if (!mobjFiles || m_control == nullptr || n < 1 || n > mobjFiles->xCount()) {
         return;

@@ -1,7 +1,7 @@
 #include "AppServices.h"
-#include "CorvidoLogic.h"
-#include "CorvidoTexts.h"
 #include "LogoControl.h"
+#include "MainWindowLogic.h"
+#include "MainWindowTexts.h"
 #include "RangeText.h"
 
 namespace tessaline {
@@ -20,11 +20,11 @@ bool CommunicationFailure(int32_t result) {
 
 } // namespace
 
-bool CorvidoLogic::PrinterCommandsReady() const {
+bool MainWindowLogic::PrinterCommandsReady() const {
     return !Busy() && m_startupComplete && m_control != nullptr;
 }
 
-int32_t CorvidoLogic::SelectedMode() const {
+int32_t MainWindowLogic::SelectedMode() const {
     if (m_view.Value(Ctl::optMode_0)) {
         return 0;
     }
@@ -37,18 +37,18 @@ int32_t CorvidoLogic::SelectedMode() const {
     return 3;
 }
 
-void CorvidoLogic::OpenProgress(int32_t lngMax) {
+void MainWindowLogic::OpenProgress(int32_t lngMax) {
     m_progress.Show(gstrTitle);
     m_progress.mlngMax = lngMax;
     m_progress.mlngValue = 0;
     m_progress.ProBarShow();
 }
 
-void CorvidoLogic::Tessaline_Progress(int32_t Data) {
+void MainWindowLogic::Tessaline_Progress(int32_t Data) {
     m_progress.Report(Data);
 }
 
-void CorvidoLogic::ReportTransfer(std::optional<int32_t> result, const char* success) {
+void MainWindowLogic::ReportTransfer(std::optional<int32_t> result, const char* success) {
     // A call the control never answered went nowhere: that is reported as a
     // failure, never as success.
     if (!result || CommunicationFailure(*result)) {
@@ -59,7 +59,7 @@ void CorvidoLogic::ReportTransfer(std::optional<int32_t> result, const char* suc
     }
 }
 
-void CorvidoLogic::cmdUpload_Click() {
+void MainWindowLogic::cmdUpload_Click() {
     if (!PrinterCommandsReady() || !mobjFiles) {
         return;
     }
@@ -95,7 +95,7 @@ void CorvidoLogic::cmdUpload_Click() {
     ReportTransfer(result, kMsgUploadDone);
 }
 
-void CorvidoLogic::Cmd_Erase_Click() {
+void MainWindowLogic::Cmd_Erase_Click() {
     if (!PrinterCommandsReady()) {
         return;
     }
@@ -116,7 +116,7 @@ void CorvidoLogic::Cmd_Erase_Click() {
     ReportTransfer(result, kMsgEraseDone);
 }
 
-void CorvidoLogic::cmdPrint_Click() {
+void MainWindowLogic::cmdPrint_Click() {
     if (!PrinterCommandsReady()) {
         return;
     }

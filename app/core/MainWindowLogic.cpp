@@ -1,9 +1,9 @@
-#include "CorvidoLogic.h"
+#include "MainWindowLogic.h"
 
 #include "AppServices.h"
-#include "CorvidoTexts.h"
 #include "LogoControl.h"
 #include "LogoMath.h"
+#include "MainWindowTexts.h"
 
 #include <utility>
 
@@ -30,8 +30,8 @@ constexpr std::array kInputControls{
 
 } // namespace
 
-CorvidoLogic::CorvidoLogic(CorvidoView& view, AppServices& services, LogoControl* control,
-                           std::string controlError)
+MainWindowLogic::MainWindowLogic(MainWindowView& view, AppServices& services, LogoControl* control,
+                                 std::string controlError)
     : m_view(view), m_services(services), m_control(control),
       m_controlError(std::move(controlError)), m_progress(view.ProgressForm(), services) {
     if (m_control != nullptr) {
@@ -39,13 +39,13 @@ CorvidoLogic::CorvidoLogic(CorvidoView& view, AppServices& services, LogoControl
     }
 }
 
-CorvidoLogic::~CorvidoLogic() {
+MainWindowLogic::~MainWindowLogic() {
     if (m_control != nullptr) {
         m_control->OnProgress(nullptr);
     }
 }
 
-void CorvidoLogic::Form_Load() {
+void MainWindowLogic::Form_Load() {
     mlngCodePage = m_services.CodePage();
 
     if (m_control == nullptr) {
@@ -106,7 +106,7 @@ void CorvidoLogic::Form_Load() {
     m_startupComplete = true;
 }
 
-int32_t CorvidoLogic::FindPrinters() {
+int32_t MainWindowLogic::FindPrinters() {
     int32_t found = 0;
     for (const std::string& printer : m_services.InstalledPrinters()) {
         for (const char* name : kThermalQueueNames) {
@@ -119,14 +119,14 @@ int32_t CorvidoLogic::FindPrinters() {
     return found;
 }
 
-void CorvidoLogic::StopStartup() {
+void MainWindowLogic::StopStartup() {
     // Without a printer there is no list to work on: only Close stays.
     for (Ctl control : kInputControls) {
         m_view.SetEnabled(control, false);
     }
 }
 
-void CorvidoLogic::ApplyControlAvailability() {
+void MainWindowLogic::ApplyControlAvailability() {
     if (m_control != nullptr) {
         return;
     }
@@ -135,7 +135,7 @@ void CorvidoLogic::ApplyControlAvailability() {
     }
 }
 
-void CorvidoLogic::RefreshFileList() {
+void MainWindowLogic::RefreshFileList() {
     if (!mobjFiles) {
         return;
     }
@@ -158,7 +158,7 @@ void CorvidoLogic::RefreshFileList() {
     ApplyControlAvailability();
 }
 
-void CorvidoLogic::SSTab_Click() {
+void MainWindowLogic::SSTab_Click() {
     if (!m_startupComplete) {
         return;
     }
@@ -171,18 +171,18 @@ void CorvidoLogic::SSTab_Click() {
     }
 }
 
-void CorvidoLogic::cmdClose_Click() {
+void MainWindowLogic::cmdClose_Click() {
     if (Busy()) {
         return;
     }
     m_view.Unload();
 }
 
-bool CorvidoLogic::Form_QueryUnload() const {
+bool MainWindowLogic::Form_QueryUnload() const {
     return !Busy();
 }
 
-void CorvidoLogic::Form_Unload() {
+void MainWindowLogic::Form_Unload() {
     if (m_unloaded) {
         return;
     }
