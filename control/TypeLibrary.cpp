@@ -1,6 +1,6 @@
 #include "TypeLibrary.h"
 
-#include "RegistryDocument.h"
+#include "NameCompare.h"
 #include "TessalineIds.h"
 
 #include <array>
@@ -106,7 +106,7 @@ const TsMemberInfo* FindDispatchMember(int32_t dispid) {
 
 const TsMemberInfo* FindDispatchMember(std::string_view name) {
     for (const TsMemberInfo& member : kDispatchMembers) {
-        if (registry::EqualsNoCase(member.name, name)) {
+        if (EqualsNoCase(member.name, name)) {
             return &member;
         }
     }

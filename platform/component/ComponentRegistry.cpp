@@ -44,6 +44,7 @@
 // when an entry is appended after it.
 #include "ComponentRegistry.h"
 
+#include "NameCompare.h"
 #include "RegistryDocument.h"
 #include "RegistryFileIo.h"
 

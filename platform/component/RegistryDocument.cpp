@@ -1,11 +1,9 @@
 #include "RegistryDocument.h"
 
+#include "NameCompare.h"
+
 namespace tessaline::registry {
 namespace {
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
@@ -28,18 +26,6 @@ std::optional<std::string> SectionHeader(std::string_view line) {
 }
 
 } // namespace
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() > prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);

@@ -25,7 +25,7 @@ struct Key {
     std::string value;
 };
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// True when `s` is longer than `prefix` and starts with it, ASCII case ignored.
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 
 // Splits text into the preamble and its sections; Serialize joins them back
