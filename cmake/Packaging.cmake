@@ -48,7 +48,7 @@ install(FILES ${tessaline_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # ---- The component ABI for other hosts, and its guide -----------------------
 
-install(FILES ${PROJECT_SOURCE_DIR}/platform/component/tessaline_component.h
+install(FILES ${PROJECT_SOURCE_DIR}/platform/component/include/tessaline/tessaline_component.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessaline)
 set(TESSALINE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tessaline)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
@@ -120,9 +120,3 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups-daemon")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups-client")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
-
-# The package and the examples for other hosts are tested from the installed
-# files, so their tests live here, after every target they use.
-if(TESSALINE_TESTS AND TARGET tessaline-cli AND TARGET tessaline-control)
-  add_subdirectory(${PROJECT_SOURCE_DIR}/tests/package ${PROJECT_BINARY_DIR}/tests/package)
-endif()

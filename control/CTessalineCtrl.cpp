@@ -2,10 +2,10 @@
 
 #include "CTessalineCtrl.h"
 
-#include "CLogoImage.h"
 #include "ControlSpooler.h"
-#include "PrinterMethods.h"
 #include "TessalineIds.h"
+#include "imaging/CLogoImage.h"
+#include "printer/PrinterMethods.h"
 
 #include <algorithm>
 #include <array>

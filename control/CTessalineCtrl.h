@@ -1,7 +1,7 @@
 // CTessalineCtrl: the Tessaline control's methods, Progress event, drawing and verbs.
 #pragma once
 
-#include "tessaline_component.h"
+#include "tessaline/tessaline_component.h"
 
 #include <cstdint>
 #include <optional>

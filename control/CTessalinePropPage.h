@@ -1,7 +1,7 @@
 // CTessalinePropPage: the control's one property page and its dialog description.
 #pragma once
 
-#include "tessaline_component.h"
+#include "tessaline/tessaline_component.h"
 
 namespace tessaline {
 

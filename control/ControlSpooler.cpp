@@ -1,7 +1,7 @@
 #include "ControlSpooler.h"
 
-#include "CupsBackend.h"
-#include "VirtualPrinterBackend.h"
+#include "platform/cups/CupsBackend.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 namespace tessaline {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CTessalineCtrl.h"
-#include "tessaline_component.h"
+#include "tessaline/tessaline_component.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 #include "ModuleData.h"
 #include "ModuleState.h"
 #include "Registration.h"
-#include "tessaline_component.h"
+#include "tessaline/tessaline_component.h"
 
 #define TESSALINE_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ComponentRegistry.h"
-#include "tessaline_component.h"
+#include "platform/component/ComponentRegistry.h"
+#include "tessaline/tessaline_component.h"
 
 #include <string>
 

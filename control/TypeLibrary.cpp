@@ -1,7 +1,7 @@
 #include "TypeLibrary.h"
 
-#include "NameCompare.h"
 #include "TessalineIds.h"
+#include "platform/component/NameCompare.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the BMP decoder and, through a file, to the whole
 // read, convert and pack sequence of an upload, in both image modes.
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "BmpReader.h"
+#include "imaging/BmpReader.h"
 
 #include <algorithm>
 #include <cstring>

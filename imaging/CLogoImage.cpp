@@ -1,6 +1,6 @@
 // CLogoImage: loading a logo bitmap and converting it to the NV raster.
 
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include "GreyLevel.h"
 #include "StuckiDiffusion.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BmpReader.h"
+#include "imaging/BmpReader.h"
 
 #include <array>
 #include <cstdint>

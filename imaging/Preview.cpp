@@ -1,6 +1,6 @@
 // CLogoImage's preview bitmaps, and the Preview sequence that writes them.
 
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include <cerrno>
 #include <cstdio>

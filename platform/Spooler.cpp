@@ -1,4 +1,4 @@
-#include "Spooler.h"
+#include "platform/Spooler.h"
 
 #include <algorithm>
 

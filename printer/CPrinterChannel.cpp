@@ -1,4 +1,4 @@
-#include "CPrinterChannel.h"
+#include "printer/CPrinterChannel.h"
 
 #include <string_view>
 

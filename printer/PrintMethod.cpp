@@ -1,5 +1,5 @@
 #include "PrintStream.h"
-#include "PrinterMethods.h"
+#include "printer/PrinterMethods.h"
 
 namespace tessaline {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CPrinterChannel.h"
-#include "StreamResult.h"
+#include "printer/CPrinterChannel.h"
+#include "printer/StreamResult.h"
 
 #include <cstdint>
 #include <optional>

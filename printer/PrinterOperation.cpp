@@ -1,4 +1,4 @@
-#include "PrinterOperation.h"
+#include "printer/PrinterOperation.h"
 
 namespace tessaline {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
-#include "CLogoImage.h"
-#include "PrinterMethods.h"
 #include "UploadStream.h"
+#include "imaging/CLogoImage.h"
+#include "printer/PrinterMethods.h"
 
 namespace tessaline {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CPrinterChannel.h"
-#include "StreamResult.h"
 #include "UploadImages.h"
+#include "printer/CPrinterChannel.h"
+#include "printer/StreamResult.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 // Converts a logo as an upload would and writes its one-bit preview into a
 // folder, so the result can be looked at before any printer is touched.
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include <cstdio>
 #include <filesystem>

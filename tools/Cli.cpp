@@ -1,7 +1,7 @@
 #include "Cli.h"
 
-#include "Spooler.h"
-#include "VirtualPrinterBackend.h"
+#include "platform/Spooler.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <algorithm>
 #include <ostream>

@@ -3,11 +3,11 @@
 #include "ControlCommands.h"
 
 #include "Cli.h"
-#include "ControlHost.h"
-#include "LibraryRegistration.h"
-#include "Spooler.h"
-#include "Variants.h"
-#include "VirtualPrinterBackend.h"
+#include "platform/Spooler.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/LibraryRegistration.h"
+#include "platform/component/Variants.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <charconv>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FirstRunRegistration.h"
+#include "platform/component/FirstRunRegistration.h"
 
 #include <filesystem>
 #include <iosfwd>

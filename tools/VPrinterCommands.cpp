@@ -1,6 +1,6 @@
 #include "Cli.h"
-#include "FileHelpers.h"
-#include "VirtualPrinterBackend.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <cerrno>
 #include <charconv>

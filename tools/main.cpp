@@ -1,6 +1,6 @@
 #include "Cli.h"
-#include "CupsBackend.h"
-#include "DriverDataStore.h"
+#include "platform/DriverDataStore.h"
+#include "platform/cups/CupsBackend.h"
 
 #include <iostream>
 

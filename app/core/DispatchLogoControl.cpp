@@ -1,7 +1,7 @@
-#include "DispatchLogoControl.h"
+#include "app/core/DispatchLogoControl.h"
 
-#include "ControlHost.h"
-#include "Variants.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/Variants.h"
 
 #include <array>
 

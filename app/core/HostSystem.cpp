@@ -1,4 +1,4 @@
-#include "HostSystem.h"
+#include "app/core/HostSystem.h"
 
 #include <array>
 #include <cerrno>

@@ -1,8 +1,8 @@
-#include "AppServices.h"
-#include "LogoControl.h"
 #include "LogoMath.h"
-#include "MainWindowLogic.h"
 #include "MainWindowTexts.h"
+#include "app/core/AppServices.h"
+#include "app/core/LogoControl.h"
+#include "app/core/MainWindowLogic.h"
 #include "modNVUpload.h"
 
 namespace tessaline {

@@ -1,9 +1,9 @@
-#include "MainWindowLogic.h"
+#include "app/core/MainWindowLogic.h"
 
-#include "AppServices.h"
-#include "LogoControl.h"
 #include "LogoMath.h"
 #include "MainWindowTexts.h"
+#include "app/core/AppServices.h"
+#include "app/core/LogoControl.h"
 
 #include <utility>
 

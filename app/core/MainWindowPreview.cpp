@@ -1,7 +1,7 @@
-#include "AppServices.h"
-#include "LogoControl.h"
 #include "LogoMath.h"
-#include "MainWindowLogic.h"
+#include "app/core/AppServices.h"
+#include "app/core/LogoControl.h"
+#include "app/core/MainWindowLogic.h"
 
 namespace tessaline {
 

@@ -1,8 +1,8 @@
-#include "AppServices.h"
-#include "LogoControl.h"
-#include "MainWindowLogic.h"
 #include "MainWindowTexts.h"
 #include "RangeText.h"
+#include "app/core/AppServices.h"
+#include "app/core/LogoControl.h"
+#include "app/core/MainWindowLogic.h"
 
 namespace tessaline {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainWindowView.h"
+#include "app/core/MainWindowView.h"
 
 #include <array>
 #include <cstdint>

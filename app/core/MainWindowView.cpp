@@ -1,4 +1,4 @@
-#include "MainWindowView.h"
+#include "app/core/MainWindowView.h"
 
 #include <array>
 

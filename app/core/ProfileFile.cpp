@@ -1,4 +1,4 @@
-#include "ProfileFile.h"
+#include "app/core/ProfileFile.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
-#include "ProgressLogic.h"
+#include "app/core/ProgressLogic.h"
 
-#include "AppServices.h"
-#include "ProgressView.h"
+#include "app/core/AppServices.h"
+#include "app/core/ProgressView.h"
 
 namespace tessaline {
 

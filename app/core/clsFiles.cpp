@@ -1,9 +1,9 @@
 // clsFiles: the list of chosen logo files, loaded from and saved to the settings file.
 
-#include "clsFiles.h"
+#include "app/core/clsFiles.h"
 
-#include "AppServices.h"
-#include "ListViewRows.h"
+#include "app/core/AppServices.h"
+#include "app/core/ListViewRows.h"
 #include "modNVUpload.h"
 
 #include <utility>

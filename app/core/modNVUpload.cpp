@@ -2,8 +2,8 @@
 
 #include "modNVUpload.h"
 
-#include "AppServices.h"
-#include "ProfileFile.h"
+#include "app/core/AppServices.h"
+#include "app/core/ProfileFile.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // modNVUpload: the settings file's LOGO section, its keys and the format of its entries.
 #pragma once
 
-#include "AppServices.h"
-#include "AppStatus.h"
-#include "clsFile.h"
+#include "app/core/AppServices.h"
+#include "app/core/AppStatus.h"
+#include "app/core/clsFile.h"
 
 #include <optional>
 #include <string>

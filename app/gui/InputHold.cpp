@@ -1,4 +1,4 @@
-#include "InputHold.h"
+#include "app/gui/InputHold.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tessaline_component.h"
+#include "tessaline/tessaline_component.h"
 
 #include <QDialog>
 #include <vector>

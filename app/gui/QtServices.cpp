@@ -1,11 +1,11 @@
 #include "QtServices.h"
 
-#include "CupsBackend.h"
-#include "HostSystem.h"
-#include "InputHold.h"
-#include "ProfileFile.h"
-#include "Spooler.h"
-#include "VirtualPrinterBackend.h"
+#include "app/core/HostSystem.h"
+#include "app/core/ProfileFile.h"
+#include "app/gui/InputHold.h"
+#include "platform/Spooler.h"
+#include "platform/cups/CupsBackend.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppServices.h"
+#include "app/core/AppServices.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #include "TessalineHostWidget.h"
 
-#include "ControlHost.h"
 #include "PropertyFrame.h"
+#include "platform/component/ControlHost.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

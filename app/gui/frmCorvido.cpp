@@ -1,9 +1,9 @@
 // frmCorvido: the main window's widgets, laid out from the form's twips and wired to its rules.
 
-#include "frmCorvido.h"
+#include "app/gui/frmCorvido.h"
 
-#include "AppServices.h"
 #include "TessalineHostWidget.h"
+#include "app/core/AppServices.h"
 #include "ui_frmCorvido.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 // frmProgress: the progress window shown while a long call into the control runs.
 
-#include "frmProgress.h"
+#include "app/gui/frmProgress.h"
 
 #include <QCloseEvent>
 #include <QProgressBar>

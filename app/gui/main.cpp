@@ -1,9 +1,9 @@
-#include "ControlHost.h"
-#include "DispatchLogoControl.h"
-#include "DriverDataStore.h"
-#include "FirstRunRegistration.h"
 #include "QtServices.h"
-#include "frmCorvido.h"
+#include "app/core/DispatchLogoControl.h"
+#include "app/gui/frmCorvido.h"
+#include "platform/DriverDataStore.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/FirstRunRegistration.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -5,13 +5,13 @@
 // temporary configuration folder, and prints the figures.
 
 #include "AppTestFiles.h"
-#include "ControlHost.h"
-#include "CupsBackend.h"
-#include "DispatchLogoControl.h"
-#include "LibraryRegistration.h"
 #include "ScriptedServices.h"
-#include "VirtualPrinterBackend.h"
-#include "frmCorvido.h"
+#include "app/core/DispatchLogoControl.h"
+#include "app/gui/frmCorvido.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/LibraryRegistration.h"
+#include "platform/cups/CupsBackend.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

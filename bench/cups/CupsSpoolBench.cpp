@@ -12,7 +12,7 @@
 // SERVER_DIR is a running private CUPS server (tests/platform/private-cupsd.sh).
 
 #include "BmpBuilder.h"
-#include "CupsBackend.h"
+#include "platform/cups/CupsBackend.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 // Figures for reading and converting logos: a full-width receipt logo with
 // photo-like content, and the largest logo the NV command can carry.
 #include "BmpBuilder.h"
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -71,8 +71,9 @@ void BM_ConvertLogo(benchmark::State& state) {
         benchmark::DoNotOptimize(image.RasterLength());
     }
     state.SetLabel(mode == 0 ? "None" : "Error Diffusion");
-    state.counters["dots/s"] = benchmark::Counter(static_cast<double>(s.w) * static_cast<double>(s.h),
-                                                  benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["dots/s"] =
+        benchmark::Counter(static_cast<double>(s.w) * static_cast<double>(s.h),
+                           benchmark::Counter::kIsIterationInvariantRate);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
  * control through the user's component registry, load it, check a logo, store
  * it in a printer's NV memory as image 1 and print it once.
  *
- *   cc -std=c11 -I/usr/include/tessaline pos_host.c -o pos_host -ldl
+ *   cc -std=c11 pos_host.c -o pos_host -ldl
  *   ./pos_host "THERMAL #1" logo.bmp
  *
  * Exit status: 0 done, 1 wrong use or a logo that cannot be sent, 2 the
@@ -12,13 +12,12 @@
  */
 #define _POSIX_C_SOURCE 200809L
 
-#include "tessaline_component.h"
-
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <tessaline/tessaline_component.h>
 
 #define PROG_ID "TESSALINE.TessalineCtrl.1"
 

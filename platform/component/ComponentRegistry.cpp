@@ -42,11 +42,11 @@
 // the file is deleted, so registering and unregistering into a missing file
 // leaves it missing. A file whose last line lacks its line break gains one
 // when an entry is appended after it.
-#include "ComponentRegistry.h"
+#include "platform/component/ComponentRegistry.h"
 
-#include "NameCompare.h"
 #include "RegistryDocument.h"
 #include "RegistryFileIo.h"
+#include "platform/component/NameCompare.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "ControlHost.h"
+#include "platform/component/ControlHost.h"
 
-#include "ComponentRegistry.h"
+#include "platform/component/ComponentRegistry.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "FirstRunRegistration.h"
+#include "platform/component/FirstRunRegistration.h"
 
-#include "ComponentRegistry.h"
-#include "LibraryRegistration.h"
+#include "platform/component/ComponentRegistry.h"
+#include "platform/component/LibraryRegistration.h"
 
 #include <system_error>
 

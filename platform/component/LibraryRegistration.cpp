@@ -1,6 +1,6 @@
-#include "LibraryRegistration.h"
+#include "platform/component/LibraryRegistration.h"
 
-#include "tessaline_component.h"
+#include "tessaline/tessaline_component.h"
 
 #include <cstdio>
 #include <cstring>

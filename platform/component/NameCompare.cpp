@@ -1,4 +1,4 @@
-#include "NameCompare.h"
+#include "platform/component/NameCompare.h"
 
 #include <cstddef>
 

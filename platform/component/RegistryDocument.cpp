@@ -1,6 +1,6 @@
 #include "RegistryDocument.h"
 
-#include "NameCompare.h"
+#include "platform/component/NameCompare.h"
 
 namespace tessaline::registry {
 namespace {

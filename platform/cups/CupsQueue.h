@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CupsConnection.h"
-#include "DriverDataStore.h"
-#include "Spooler.h"
+#include "platform/DriverDataStore.h"
+#include "platform/Spooler.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "EscPosEmulator.h"
+#include "platform/virtual/EscPosEmulator.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "FileHelpers.h"
+#include "platform/virtual/FileHelpers.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "NvMemoryFolder.h"
 
 #include "NvStateFile.h"
-#include "Png.h"
+#include "platform/virtual/Png.h"
 
 #include <algorithm>
 #include <cerrno>

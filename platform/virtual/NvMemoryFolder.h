@@ -1,8 +1,8 @@
 #pragma once
 
-#include "EscPosEmulator.h"
-#include "FileHelpers.h"
-#include "Status.h"
+#include "platform/virtual/EscPosEmulator.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/Status.h"
 
 #include <filesystem>
 #include <optional>

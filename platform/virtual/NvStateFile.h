@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EscPosEmulator.h"
-#include "Status.h"
+#include "platform/virtual/EscPosEmulator.h"
+#include "platform/virtual/Status.h"
 
 #include <cstdint>
 #include <span>

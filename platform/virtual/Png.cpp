@@ -1,4 +1,4 @@
-#include "Png.h"
+#include "platform/virtual/Png.h"
 
 #include <csetjmp>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "VirtualPrinterBackend.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 namespace tessaline {
 

@@ -1,9 +1,9 @@
-#include "VirtualPrinterFolder.h"
+#include "platform/virtual/VirtualPrinterFolder.h"
 
-#include "FileHelpers.h"
 #include "NvMemoryFolder.h"
-#include "Png.h"
-#include "VirtualPrinterStore.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/Png.h"
+#include "platform/virtual/VirtualPrinterStore.h"
 
 #include <algorithm>
 #include <cctype>

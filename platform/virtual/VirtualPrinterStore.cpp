@@ -1,6 +1,6 @@
-#include "VirtualPrinterStore.h"
+#include "platform/virtual/VirtualPrinterStore.h"
 
-#include "FileHelpers.h"
+#include "platform/virtual/FileHelpers.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "AppTestFiles.h"
-#include "ListViewRows.h"
 #include "ScriptedServices.h"
-#include "clsFiles.h"
+#include "app/core/ListViewRows.h"
+#include "app/core/clsFiles.h"
 #include "modNVUpload.h"
 
 #include <gtest/gtest.h>

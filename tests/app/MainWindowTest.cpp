@@ -1,14 +1,14 @@
 #include "AppTestFiles.h"
-#include "ControlHost.h"
-#include "DispatchLogoControl.h"
-#include "LibraryRegistration.h"
 #include "MainWindowTexts.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
 #include "TessalineHostWidget.h"
-#include "VirtualPrinterBackend.h"
 #include "WindowFixture.h"
-#include "frmCorvido.h"
+#include "app/core/DispatchLogoControl.h"
+#include "app/gui/frmCorvido.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/LibraryRegistration.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <QComboBox>
 #include <QGroupBox>

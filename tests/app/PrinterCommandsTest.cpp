@@ -2,17 +2,17 @@
 // control library printing on a virtual printer: every case checks the bytes
 // the printer received and what the user was told.
 #include "AppTestFiles.h"
-#include "ControlHost.h"
-#include "DispatchLogoControl.h"
-#include "DriverDataStore.h"
-#include "LibraryRegistration.h"
 #include "MainWindowTexts.h"
 #include "QtServices.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
-#include "VirtualPrinterStore.h"
 #include "WindowFixture.h"
-#include "frmCorvido.h"
+#include "app/core/DispatchLogoControl.h"
+#include "app/gui/frmCorvido.h"
+#include "platform/DriverDataStore.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/LibraryRegistration.h"
+#include "platform/virtual/VirtualPrinterStore.h"
 
 #include <QLineEdit>
 #include <QProgressBar>

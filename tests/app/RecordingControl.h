@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogoControl.h"
+#include "app/core/LogoControl.h"
 
 #include <deque>
 #include <functional>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "AppServices.h"
-#include "HostSystem.h"
-#include "ProfileFile.h"
-#include "Spooler.h"
+#include "app/core/AppServices.h"
+#include "app/core/HostSystem.h"
+#include "app/core/ProfileFile.h"
+#include "platform/Spooler.h"
 
 #include <deque>
 #include <functional>

@@ -2,14 +2,14 @@
 // (the test run's private server): what the queue's device receives is
 // checked byte for byte.
 #include "BmpBuilder.h"
-#include "ControlHost.h"
-#include "DispatchLogoControl.h"
-#include "LibraryRegistration.h"
 #include "PrivateCups.h"
 #include "QtServices.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
-#include "frmCorvido.h"
+#include "app/core/DispatchLogoControl.h"
+#include "app/gui/frmCorvido.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/LibraryRegistration.h"
 
 #include <QApplication>
 #include <QComboBox>

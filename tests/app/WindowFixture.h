@@ -4,12 +4,12 @@
 // scripted services, and the real control created by ProgID and recorded.
 
 #include "AppTestFiles.h"
-#include "ControlHost.h"
-#include "DispatchLogoControl.h"
-#include "LibraryRegistration.h"
 #include "RecordingControl.h"
 #include "ScriptedServices.h"
-#include "frmCorvido.h"
+#include "app/core/DispatchLogoControl.h"
+#include "app/gui/frmCorvido.h"
+#include "platform/component/ControlHost.h"
+#include "platform/component/LibraryRegistration.h"
 
 #include <QObject>
 #include <QtTest>

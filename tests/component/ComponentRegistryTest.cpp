@@ -1,4 +1,4 @@
-#include "ComponentRegistry.h"
+#include "platform/component/ComponentRegistry.h"
 
 #include "ComponentTesting.h"
 

@@ -1,8 +1,8 @@
-#include "ControlHost.h"
+#include "platform/component/ControlHost.h"
 
-#include "ComponentRegistry.h"
 #include "ComponentTesting.h"
-#include "LibraryRegistration.h"
+#include "platform/component/ComponentRegistry.h"
+#include "platform/component/LibraryRegistration.h"
 
 #include <cstdio>
 #include <cstring>

@@ -9,8 +9,8 @@
 //
 // Counters of live objects, connected sinks and unfreed strings are exported
 // so the tests can see the host clean up after itself.
-#include "ComponentRegistry.h"
-#include "tessaline_component.h"
+#include "platform/component/ComponentRegistry.h"
+#include "tessaline/tessaline_component.h"
 
 #include <cstdlib>
 #include <cstring>

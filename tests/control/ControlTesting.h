@@ -3,8 +3,8 @@
 // Test support for the control library: it is loaded as a host loads it, at
 // run time, and everything it writes goes to temporary folders.
 
-#include "Variants.h"
-#include "tessaline_component.h"
+#include "platform/component/Variants.h"
+#include "tessaline/tessaline_component.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // Self-registration into the per-user component registry, the class object,
 // and when the library may be unloaded.
 
-#include "ComponentRegistry.h"
-#include "ControlHost.h"
 #include "ControlTesting.h"
-#include "FileHelpers.h"
+#include "platform/component/ComponentRegistry.h"
+#include "platform/component/ControlHost.h"
+#include "platform/virtual/FileHelpers.h"
 
 #include <climits>
 #include <filesystem>

@@ -5,9 +5,9 @@
 
 #include "BmpBuilder.h"
 #include "ControlTesting.h"
-#include "FileHelpers.h"
-#include "VirtualPrinterFolder.h"
-#include "VirtualPrinterStore.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/VirtualPrinterFolder.h"
+#include "platform/virtual/VirtualPrinterStore.h"
 
 #include <cstdint>
 #include <filesystem>

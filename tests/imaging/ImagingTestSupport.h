@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BmpBuilder.h"
-#include "CLogoImage.h"
+#include "imaging/CLogoImage.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // Where an installed host finds its control library, and the registration a
 // host makes on its first run, against a copy of the built library laid out
 // as an installed prefix and a private registry.
-#include "FirstRunRegistration.h"
+#include "platform/component/FirstRunRegistration.h"
 
-#include "ComponentRegistry.h"
 #include "ComponentTesting.h"
+#include "platform/component/ComponentRegistry.h"
 
 #include <gtest/gtest.h>
 

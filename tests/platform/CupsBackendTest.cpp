@@ -1,4 +1,4 @@
-#include "CupsBackend.h"
+#include "platform/cups/CupsBackend.h"
 
 #include "PrivateCups.h"
 

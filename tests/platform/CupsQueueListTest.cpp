@@ -1,6 +1,6 @@
-#include "CupsBackend.h"
 #include "FakeIppServer.h"
 #include "PrivateCups.h"
+#include "platform/cups/CupsBackend.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "DriverDataStore.h"
+#include "platform/DriverDataStore.h"
 
 #include "PrivateCups.h"
 

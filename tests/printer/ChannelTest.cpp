@@ -1,5 +1,5 @@
-#include "CPrinterChannel.h"
 #include "PrinterBench.h"
+#include "printer/CPrinterChannel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "DriverConfig.h"
+#include "printer/DriverConfig.h"
 
 #include "PrinterBench.h"
 

@@ -1,5 +1,5 @@
 #include "PrinterBench.h"
-#include "PrinterMethods.h"
+#include "printer/PrinterMethods.h"
 
 #include <gtest/gtest.h>
 

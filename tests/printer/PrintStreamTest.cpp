@@ -1,7 +1,7 @@
 #include "PrintStream.h"
 
 #include "PrinterBench.h"
-#include "PrinterMethods.h"
+#include "printer/PrinterMethods.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -3,8 +3,8 @@
 // A spooler with one recording backend, and a context that records the
 // Progress events, messages and pauses of an operation.
 
-#include "PrinterOperation.h"
 #include "RecordingSpooler.h"
+#include "printer/PrinterOperation.h"
 
 #include <cstdint>
 #include <memory>

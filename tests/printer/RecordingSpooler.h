@@ -5,7 +5,7 @@
 // it is told to (the n-th call of a kind), giving "refused <n-th> <kind>" as
 // its reason.
 
-#include "Spooler.h"
+#include "platform/Spooler.h"
 
 #include <chrono>
 #include <cstddef>

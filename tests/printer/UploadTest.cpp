@@ -1,8 +1,8 @@
 #include "BmpBuilder.h"
-#include "CLogoImage.h"
 #include "PrinterBench.h"
-#include "PrinterMethods.h"
 #include "UploadStream.h"
+#include "imaging/CLogoImage.h"
+#include "printer/PrinterMethods.h"
 
 #include <filesystem>
 #include <fstream>

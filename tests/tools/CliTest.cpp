@@ -2,10 +2,10 @@
 
 #include "../virtual/NvStreams.h"
 #include "../virtual/TempHome.h"
-#include "FileHelpers.h"
-#include "Png.h"
-#include "Spooler.h"
-#include "VirtualPrinterStore.h"
+#include "platform/Spooler.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/Png.h"
+#include "platform/virtual/VirtualPrinterStore.h"
 
 #include <array>
 #include <cstdio>

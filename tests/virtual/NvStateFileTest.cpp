@@ -1,8 +1,8 @@
 #include "NvStateFile.h"
 
-#include "EscPosEmulator.h"
 #include "NvStreams.h"
-#include "Png.h"
+#include "platform/virtual/EscPosEmulator.h"
+#include "platform/virtual/Png.h"
 
 #include <gtest/gtest.h>
 

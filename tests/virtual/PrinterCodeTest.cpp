@@ -2,13 +2,13 @@
 // backend: the printer must receive exactly the recorded bytes.
 
 #include "BmpBuilder.h"
-#include "FileHelpers.h"
 #include "NvStreams.h"
-#include "Png.h"
 #include "PrinterBench.h"
-#include "PrinterMethods.h"
 #include "TempHome.h"
-#include "VirtualPrinterBackend.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/Png.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
+#include "printer/PrinterMethods.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "FileHelpers.h"
 #include "NvStreams.h"
-#include "Png.h"
 #include "TempHome.h"
-#include "VirtualPrinterBackend.h"
+#include "platform/virtual/FileHelpers.h"
+#include "platform/virtual/Png.h"
+#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <fstream>
 #include <functional>

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/core/AppStatus.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessaline {
+
+enum class MsgButtons { Ok, YesNo };
+// Exclamation is also the warning icon: the system draws the two alike.
+enum class MsgIcon { None, Information, Exclamation };
+enum class MsgAnswer { Ok, Yes, No };
+
+// What the file-open dialog returned; both empty when the user cancelled.
+struct FileChoice {
+    std::string fileName;  // full path
+    std::string fileTitle; // the name without its folder
+};
+
+using ProfileEntries = std::vector<std::pair<std::string, std::string>>;
+
+// The window controls' and the system's services the program relies on. The
+// windows get one at construction; the tests hand in a scripted one.
+class AppServices {
+public:
+    virtual ~AppServices() = default;
+
+    // Modal message box. No title: the application's own title shows.
+    virtual MsgAnswer MessageBox(const std::string& text, const std::optional<std::string>& title,
+                                 MsgButtons buttons, MsgIcon icon) = 0;
+    // Open-file dialog starting in `initialFolder`; `filter` as "Name (*.ext)|*.ext".
+    virtual FileChoice OpenFileDialog(const std::string& initialFolder,
+                                      const std::string& filter) = 0;
+    // Waits on the user-interface thread; no command of the user's starts meanwhile.
+    virtual void Sleep(int32_t milliseconds) = 0;
+    // Handles the window messages waiting now, then returns.
+    virtual void DoEvents() = 0;
+    // The ANSI code page the system's locale stands for.
+    virtual int32_t CodePage() = 0;
+    // Names of the installed printers, in the spooler's order.
+    virtual std::vector<std::string> InstalledPrinters() = 0;
+    // The folder that holds the program's executable file.
+    virtual std::string ProgramFolder() = 0;
+    // ${XDG_CONFIG_HOME:-$HOME/.config}
+    virtual std::string ConfigHome() = 0;
+    // True when a new file can be created in `folder`.
+    virtual bool FolderWritable(const std::string& folder) = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+    virtual AppStatus DeleteFile(const std::string& path) = 0;
+    // The whole file, or nothing when it cannot be read.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Replaces the file with `bytes` atomically: the old or the new bytes, never a part.
+    virtual AppStatus ReplaceFile(const std::string& path, const std::string& bytes) = 0;
+    // A key's value in a section of a profile (INI) file; empty when missing.
+    virtual std::string ReadProfileString(const std::string& file, const std::string& section,
+                                          const std::string& key) = 0;
+    // Sets one key, creating the file or the section when needed.
+    virtual AppStatus WriteProfileString(const std::string& file, const std::string& section,
+                                         const std::string& key, const std::string& value) = 0;
+    // Replaces the whole file with one section holding `entries`, atomically:
+    // either the new file or the old one is there afterwards, never a part.
+    virtual AppStatus ReplaceProfileFile(const std::string& file, const std::string& section,
+                                         const ProfileEntries& entries) = 0;
+};
+
+} // namespace tessaline

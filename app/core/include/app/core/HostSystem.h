@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/core/AppStatus.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tessaline {
+
+// The Windows ANSI code page that stands for a POSIX locale name such as
+// "ko_KR.UTF-8": 949 for Korean whatever the character set, otherwise the
+// page of the locale's language, 1252 for Western languages, "C" and "POSIX".
+int32_t CodePageForLocale(std::string_view locale);
+
+// The locale that decides the character type, as POSIX orders the variables:
+// the first of LC_ALL, LC_CTYPE and LANG that is set and not empty.
+using EnvironmentLookup = std::function<const char*(const char* name)>;
+std::string CharacterLocale(const EnvironmentLookup& getenv);
+
+// The code page of the process's environment, whether or not the machine has
+// that locale installed.
+int32_t EnvironmentCodePage();
+
+// The folder that holds the running executable.
+std::string ExecutableFolder();
+// ${XDG_CONFIG_HOME:-$HOME/.config} (a relative XDG_CONFIG_HOME is ignored).
+std::string UserConfigHome();
+// True when a file can be created in `folder`.
+bool CanCreateFileIn(const std::string& folder);
+bool PathIsFile(const std::string& path);
+AppStatus RemoveFile(const std::string& path);
+
+} // namespace tessaline

@@ -1,0 +1,58 @@
+// clsFiles: the list of chosen logo files, loaded from and saved to the settings file.
+#pragma once
+
+#include "app/core/AppServices.h"
+#include "app/core/AppStatus.h"
+#include "app/core/clsFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+class ListViewRows;
+
+// The list of chosen logo files, 1-based, in the order they were added.
+// Creating it loads the settings file; Release (or destruction) saves it.
+// The list checks nothing: its callers keep it to 255 entries and pass
+// positions taken from the list view. A position outside 1 to the count
+// reads as an empty entry and removes nothing.
+class clsFiles {
+public:
+    explicit clsFiles(AppServices& services);
+    ~clsFiles();
+    clsFiles(const clsFiles&) = delete;
+    clsFiles& operator=(const clsFiles&) = delete;
+
+    void xAdd(std::string strFileName, std::string strFileTitle, int32_t lngSize, int32_t lngHeight,
+              int32_t lngWidth);
+    void xReset();
+    void xDisplay(ListViewRows& objListView) const;
+    void xRemove(int32_t Index);
+    // Every path followed by "|", in list order.
+    std::string xGetUploadFileName() const;
+    std::string xGetFileName(int32_t Index) const;
+    int32_t xGetHeight(int32_t Index) const;
+    int32_t xGetWidth(int32_t Index) const;
+    int32_t xCount() const;
+    int32_t xGetSizeTotal() const;
+
+    // Saves the list in place of the settings file and lets the object go
+    // quiet: later destruction saves nothing. The list saved before stays
+    // whole when this fails.
+    AppStatus Release();
+
+private:
+    const clsFile* At(int32_t Index) const;
+    void Load();
+
+    AppServices& m_services;
+    std::vector<clsFile> m_files;
+    // What the list took from the settings file, as a save would write it:
+    // the save keeps a copy of the file when it holds anything more.
+    ProfileEntries m_loaded;
+    bool m_released = false;
+};
+
+} // namespace tessaline

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "tessaline/tessaline_component.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+// The host side of the component ABI: one control instance created by ProgID
+// through the component registry, from a library loaded at run time.
+// Used by the program and the command-line tool; neither links the library.
+class ControlHost {
+public:
+    ~ControlHost();
+    ControlHost(const ControlHost&) = delete;
+    ControlHost& operator=(const ControlHost&) = delete;
+
+    // Looks the ProgID up in the registry, loads the library, asks its class
+    // object for an instance. On failure returns null and says why in `error`
+    // (which ProgID is missing and how to register it, or what failed).
+    static std::unique_ptr<ControlHost> CreateByProgId(const std::string& progId,
+                                                       std::string& error);
+
+    // Late-bound calls. Invoke passes the arguments as given (values or references).
+    TsResult GetIDOfName(const std::string& name, int32_t& dispid) const;
+    TsResult Invoke(int32_t dispid, std::span<TsVariant> args, TsVariant* result);
+    // Frees what a successful Invoke left in `result` (a string) and empties it.
+    void FreeResult(TsVariant& result);
+    // Invoke for a method with a 32-bit result; `result` untouched on failure.
+    TsResult InvokeI4(int32_t dispid, std::span<TsVariant> args, int32_t& result);
+    // Invoke for a method with a string result, copied into `result`.
+    TsResult InvokeStr(int32_t dispid, std::span<TsVariant> args, std::string& result);
+
+    // Events: the handler gets every event of the control (dispid and arguments).
+    using EventHandler = std::function<void(int32_t dispid, std::span<const TsVariant> args)>;
+    uint32_t Advise(EventHandler handler); // 0 on failure
+    void Unadvise(uint32_t cookie);
+
+    // The host's message box, for the control's messages. Empty: none.
+    using MessageBoxHandler =
+        std::function<int32_t(const std::string& text, const std::string& caption, uint32_t flags)>;
+    void SetMessageBox(MessageBoxHandler handler);
+
+    TsResult Draw(const TsSurface& surface, TsRect bounds);
+    const TsTypeLibInfo* TypeLib() const; // null on failure
+    std::vector<TsVerbInfo> Verbs() const;
+    std::vector<TsPropertyPageInfo> PropertyPages() const;
+    uint32_t MiscStatus() const;
+    const TsModuleInfo* ModuleInfo() const; // null when not exported
+    const std::string& LibraryPath() const { return m_libraryPath; }
+
+private:
+    ControlHost() = default;
+    struct Sink;
+    void* m_library = nullptr;
+    TsControl* m_control = nullptr;
+    std::string m_libraryPath;
+    std::vector<std::unique_ptr<Sink>> m_sinks;
+    MessageBoxHandler m_messageBox;
+    TsHostSite m_site{};
+};
+
+} // namespace tessaline

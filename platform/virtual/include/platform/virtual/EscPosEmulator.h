@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/virtual/MonoPicture.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaline {
+
+// One NV bit image as the printer stores it: x × 8 dots across, y × 8 dots
+// down, raster column by column, 8 vertical dots a byte, top dot in bit 7.
+struct NvImage {
+    uint16_t x = 0;
+    uint16_t y = 0;
+    std::vector<uint8_t> raster;
+
+    int Width() const { return x * 8; }
+    int Height() const { return y * 8; }
+    bool Dot(int col, int row) const {
+        const size_t at = static_cast<size_t>(col) * y + static_cast<size_t>(row) / 8;
+        return (raster[at] >> (7 - row % 8) & 1) != 0;
+    }
+};
+
+// What the printer's NV memory holds, and how often it was written today.
+struct NvMemory {
+    std::vector<NvImage> images; // NV image k is images[k - 1]
+    std::string writesDay;       // YYYY-MM-DD the count below belongs to
+    uint32_t writesThatDay = 0;
+};
+
+// The build of one virtual printer.
+struct PrinterModel {
+    int paperWidth = 576;         // dots across the paper (384 for 58 mm rolls)
+    uint64_t nvCapacity = 262144; // bytes of NV memory for image definitions
+};
+
+inline constexpr uint16_t kNvMaxX = 1023;
+inline constexpr uint16_t kNvMaxY = 288;
+inline constexpr uint32_t kNvWritesPerDay = 10;
+// One job's paper ends after this many dot rows (about 65 m); later prints
+// are refused as out of paper, so a runaway job cannot exhaust memory.
+inline constexpr int kPaperRowsPerJob = 1 << 19;
+
+// One line of the printer's log: where in the job, and what happened.
+struct LogEntry {
+    size_t offset = 0;
+    std::string text;
+};
+
+// Everything one job did.
+struct JobOutcome {
+    std::vector<LogEntry> log;
+    std::vector<MonoPicture> paper; // pieces in the order they came out
+    bool memoryChanged = false;     // the NV images were stored or erased
+    std::string refusal;            // the first NV definition refused; empty when none was
+};
+
+// Bytes the NV memory uses: each definition's 4 size bytes and raster.
+uint64_t NvBytesUsed(const NvMemory& memory);
+
+// Interprets one job as the receipt printer does, starting from and updating
+// `memory`. `today` (YYYY-MM-DD) keys the daily count of NV writes.
+JobOutcome RunJob(const PrinterModel& model, NvMemory& memory, std::span<const uint8_t> job,
+                  std::string_view today);
+
+// The stored image as a picture, one dot a pixel.
+MonoPicture NvImagePicture(const NvImage& image);
+
+} // namespace tessaline

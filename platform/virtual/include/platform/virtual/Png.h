@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/virtual/MonoPicture.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+// The picture as a one-bit greyscale PNG file, black dots on white.
+// Empty when libpng refuses (a picture without dots in either direction).
+std::vector<uint8_t> EncodePng(const MonoPicture& picture);
+
+// Reads a PNG back as dots: any pixel darker than mid grey is black.
+// Nothing when the bytes are not a PNG libpng can read; why says what failed.
+std::optional<MonoPicture> DecodePng(std::span<const uint8_t> bytes, std::string* why = nullptr);
+
+} // namespace tessaline

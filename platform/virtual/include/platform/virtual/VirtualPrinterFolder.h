@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/virtual/EscPosEmulator.h"
+#include "platform/virtual/Status.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaline {
+
+// One raw job as the spooler handed it over.
+struct SpooledJob {
+    std::string document;
+    std::string dataType;
+    std::vector<uint8_t> bytes;
+};
+
+// What delivering a job came to.
+struct DeliveredJob {
+    Status status;
+    uint32_t number = 0;                      // 0 when no number was given out
+    std::string log;                          // the lines added to log.txt
+    std::vector<std::filesystem::path> paper; // pictures of the pieces of paper
+};
+
+inline constexpr uint32_t kLastJobNumber = 999999;
+
+// The folder of one virtual printer: jobs/, driver-data/, nv/, paper/, log.txt.
+// Each job is handled whole under the folder's lock, so jobs from several
+// processes queue up one after the other.
+class VirtualPrinterFolder {
+public:
+    explicit VirtualPrinterFolder(std::filesystem::path folder);
+
+    const std::filesystem::path& Path() const { return m_folder; }
+
+    // Numbers the job, keeps its bytes, runs the printer over them and leaves
+    // the NV pictures, paper pictures and log lines. `today` is YYYY-MM-DD.
+    // All or nothing for the NV memory: the job fails with the reason, and
+    // the memory is as it was, when the printer refused an upload or any of
+    // the job's records could not be written.
+    DeliveredJob Deliver(const SpooledJob& job, std::string_view today) const;
+
+    // The NV memory after the last job; empty before the first. A damaged
+    // file reads as no images, keeping its count of NV writes where it can,
+    // and says why in `why`.
+    NvMemory LoadNvMemory(std::string* why = nullptr) const;
+    // Names of damaged NV memory files kept aside in nv/, in name order.
+    std::vector<std::string> DamagedNvFiles() const;
+    // Numbers of the jobs kept in jobs/, ascending.
+    std::vector<uint32_t> JobNumbers() const;
+    // The paper pictures of the newest job that printed any, in piece order.
+    std::vector<std::filesystem::path> NewestPaperPictures() const;
+
+    static std::string JobName(uint32_t number);    // "000042"
+    static std::string NvPictureName(size_t image); // "007.png"
+
+private:
+    uint32_t LastJobNumber() const;
+
+    std::filesystem::path m_folder;
+};
+
+// Today's local date as YYYY-MM-DD.
+std::string TodayLocal();
+
+} // namespace tessaline

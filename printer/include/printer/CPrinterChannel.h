@@ -1,0 +1,63 @@
+#pragma once
+
+#include "platform/Spooler.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace tessaline {
+
+// Shows a message to the user: text, caption (OK button only).
+using MessageFn = std::function<void(const std::string& text, const std::string& caption)>;
+
+// The description every raw document carries.
+struct LogoDocumentInfo {
+    const char* docName = "Logo";
+    const char* outputFile = nullptr;
+    const char* dataType = "RAW";
+};
+
+// The road to the printer: one raw document on one spooler queue at a time,
+// open only while a printer operation runs.
+class CPrinterChannel {
+public:
+    explicit CPrinterChannel(const Spooler& spooler) : m_spooler(spooler) {}
+    CPrinterChannel(const CPrinterChannel&) = delete;
+    CPrinterChannel& operator=(const CPrinterChannel&) = delete;
+
+    // Number of installed queues whose name begins with `name` (byte-wise,
+    // case-sensitive); 0 when none or when the enumeration failed, in which
+    // case `onFailure` is told "EnumPrinters() failed".
+    int32_t CountInstalledPrinters(const std::string& name, const MessageFn& onFailure) const;
+    // 1 when the raw document "Logo" was started on the named queue, 0 otherwise.
+    int OpenLogoDocument(const std::string& name);
+    // 1 when every byte was accepted, 0 at the first refused one (the rest is
+    // not sent). Hands the spooler one byte per call.
+    int WriteRawBytes(std::span<const uint8_t> bytes);
+    // Ends the job and closes the queue; 1 when the job was handed over whole.
+    int CloseLogoDocument();
+    // Abandons the job, so the printer gets nothing partial where the spooler
+    // still allows that, and closes the queue.
+    void CancelLogoDocument();
+
+    bool IsOpen() const { return m_queue != nullptr; }
+    const LogoDocumentInfo& DocumentInfo() const { return m_docInfo; }
+    // Why the last open, write or close failed: the queue's name and the
+    // spooler's own words.
+    const std::string& LastError() const { return m_lastError; }
+
+private:
+    // Notes the spooler's words, or `otherwise` when it gave none.
+    void NoteFailure(const std::string& words, const char* otherwise);
+
+    const Spooler& m_spooler;
+    std::unique_ptr<SpoolerQueue> m_queue;
+    LogoDocumentInfo m_docInfo;
+    std::string m_name;
+    std::string m_lastError;
+};
+
+} // namespace tessaline

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "printer/CPrinterChannel.h"
+#include "printer/DriverConfig.h"
+#include "printer/StreamResult.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tessaline {
+
+// Results of Upload and Print.
+inline constexpr int32_t kPrinterOk = 0;
+inline constexpr int32_t kPrinterNoMemory = -1;     // no memory for the driver record
+inline constexpr int32_t kPrinterNotStarted = -2;   // the raw document could not be started
+inline constexpr int32_t kPrinterNotSent = -3;      // bytes or the job's end were refused
+inline constexpr int32_t kPrinterRefused = -4;      // the request cannot be sent whole
+inline constexpr int32_t kPrinterNotInstalled = -5; // no installed queue has that name
+
+// What a printer operation needs from the control that runs it.
+struct PrinterContext {
+    const Spooler& spooler;
+    ProgressFn progress;            // the Progress event; may be empty
+    MessageFn message;              // the control's message box; may be empty
+    SleepFn sleep;                  // empty: the calling thread really sleeps
+    std::string* failure = nullptr; // gets why the call failed, emptied on success; may be null
+};
+
+// What one method hands the frame.
+struct PrinterOperation {
+    // Runs before anything is opened: why the request cannot be sent whole
+    // (the result is then kPrinterRefused), or empty to go on.
+    std::function<std::string()> check;
+    // The command stream; empty when the method's selector chose none, and
+    // then an empty document is spooled. On Refused it says why in `refusal`.
+    std::function<StreamResult(CPrinterChannel&, std::string& refusal)> stream;
+    DriverConfigEdit edit = DriverConfigEdit::Enable;
+};
+
+// Checks the queue, spools one raw document "Logo" with the operation's
+// stream, and edits the driver record only when the document went out whole.
+// Every result but kPrinterOk comes with its reason in context.failure.
+int32_t RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
+                            const PrinterOperation& operation);
+
+} // namespace tessaline
