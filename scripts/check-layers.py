@@ -1,0 +1,273 @@
+#!/usr/bin/env python3
+"""Fails when a file includes what its layer may not use.
+
+Usage: check-layers.py [SOURCE-DIR]
+
+Every folder with C or C++ sources has a rule below: which layers' public
+headers and which kinds of system header its files may include. A file may
+always include its own folder's headers, except that a public header (under
+include/) may not include a private one, which its users cannot see. The tests
+of a folder may also include that folder's private headers, and no other
+folder's. CTest runs this under the label "layers"; nothing is built first.
+"""
+
+import os
+import re
+import sys
+
+# Where each layer's public headers live. A quoted include names its layer by
+# its path: "platform/cups/CupsBackend.h" is platform/cups's, and
+# "tessaline/..." is the component ABI as it is installed.
+PUBLIC_ROOTS = {
+    "imaging": "imaging/include",
+    "printer": "printer/include",
+    "platform": "platform/include",
+    "platform/cups": "platform/cups/include",
+    "platform/virtual": "platform/virtual/include",
+    "platform/component": "platform/component/include",
+    "tessaline": "platform/component/include",
+    "app/core": "app/core/include",
+    "app/gui": "app/gui/include",
+}
+
+# What each folder may use besides its own headers: layers ("printer"), single
+# public headers ("platform/Spooler.h"), another folder's private headers
+# ("private:imaging"), the test helpers of other test folders ("tests"), and
+# kinds of system header (std, simd, posix, dlfcn, qt, cups, png, gtest,
+# benchmark; see SYSTEM_KINDS). A rule for one file adds to its folder's.
+RULES = {
+    "imaging": (
+        "std simd",
+        "decodes and converts bytes with the standard library alone; SIMD comes with the compiler"),
+    "printer": (
+        "std imaging platform/Spooler.h",
+        "builds command streams from logos and sends them through the spooler interface only"),
+    "platform": (
+        "std posix",
+        "the spooler interface and the driver-data files, over the system's calls"),
+    "platform/cups": (
+        "std posix cups platform",
+        "the one user of libcups, behind the spooler interface"),
+    "platform/virtual": (
+        "std posix png platform",
+        "virtual printers: libpng only here, where their pictures are written"),
+    "platform/component": (
+        "std posix dlfcn",
+        "the component ABI's platform side: the registry files and loading libraries"),
+    "control": (
+        "std dlfcn imaging printer tessaline platform/component platform/Spooler.h",
+        "the control shell over imaging and printer; dlfcn finds its own file to register it"),
+    "control/ControlSpooler.cpp": (
+        "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
+        "the one function that builds the control's spooler from the backends"),
+    "app/core": (
+        "std posix tessaline platform platform/component",
+        "the program's rules: the host side of the component ABI, no Qt and no backend"),
+    "app/gui": (
+        "std posix qt app/core tessaline platform platform/component",
+        "Qt windows over app/core, and main() settling the working folder; no backend"),
+    "app/gui/QtServices.cpp": (
+        "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
+        "builds the program's spooler from the backends, through their front doors only"),
+    "tools": (
+        "std tessaline platform platform/component platform/cups platform/virtual",
+        "tessaline-cli: a host of the control that also manages virtual printers"),
+    "samples": ("std imaging", "converts the sample logo without a printer"),
+    "fuzz": ("std posix imaging", "feeds the decoders bytes, in a folder of its own"),
+    "bench": (
+        "std posix benchmark qt tests imaging platform/component platform/cups"
+        " platform/virtual app/core app/gui",
+        "measures every layer through its public headers"),
+    "docs/examples": (
+        "std posix dlfcn tessaline",
+        "hosts written against the installed ABI header alone, as other programs are"),
+    "tests/imaging": (
+        "std posix gtest imaging private:imaging",
+        "the imaging tests, with files written to temporary folders"),
+    "tests/printer": (
+        "std gtest tests imaging printer private:printer platform platform/cups",
+        "the printer tests, over a recording spooler and the private CUPS server"),
+    "tests/platform": (
+        "std posix gtest cups platform platform/cups",
+        "the CUPS backend against a private CUPS server and a fake IPP server"),
+    "tests/virtual": (
+        "std posix gtest tests printer platform/virtual private:platform/virtual",
+        "the virtual printers, also as the printer code's spooler"),
+    "tests/component": (
+        "std dlfcn gtest tessaline platform/component",
+        "the registry and the host, with a component built for the tests"),
+    "tests/control": (
+        "std posix dlfcn gtest tests tessaline platform/component platform/virtual",
+        "the control as hosts load it, onto virtual printers"),
+    "tests/app": (
+        "std posix qt gtest tests platform platform/component platform/virtual app/core"
+        " app/gui private:app/core private:app/gui",
+        "the program's rules and windows with the real control and virtual printers"),
+    "tests/tools": (
+        "std posix gtest tests platform platform/virtual private:tools",
+        "tessaline-cli run in-process and as its binary"),
+    "tests/package": (
+        "std gtest tests platform/component",
+        "the installed files and first-run registration"),
+}
+
+# Kinds of system header, by the name inside the angle brackets.
+SYSTEM_KINDS = [
+    ("qt", re.compile(r"^Q[A-Za-z]*$|^Qt[A-Za-z]*/")),
+    ("cups", re.compile(r"^cups/")),
+    ("png", re.compile(r"^png(conf)?\.h$")),
+    ("dlfcn", re.compile(r"^(dlfcn|link)\.h$")),
+    ("gtest", re.compile(r"^(gtest|gmock)/")),
+    ("benchmark", re.compile(r"^benchmark/")),
+    ("simd", re.compile(r"^[a-z]*intrin\.h$")),
+    # C++ headers have no extension; the C library's keep theirs.
+    ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
+                       r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
+    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob)\.h$|^sys/")),
+]
+
+SOURCE = re.compile(r"\.(c|cpp|h)$")
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
+GENERATED = re.compile(r"^ui_\w+\.h$|^\w+\.moc$")
+
+
+def folder_of(path):
+    """The longest folder rule that holds `path`, or None."""
+    best = None
+    for key in RULES:
+        if (path == key or path.startswith(key + "/")) and not key.endswith((".cpp", ".h", ".c")):
+            if best is None or len(key) > len(best):
+                best = key
+    return best
+
+
+def uses_of(path, folder):
+    uses = set(RULES[folder][0].split())
+    if path in RULES:
+        uses |= set(RULES[path][0].split())
+    return uses
+
+
+def system_kind(name):
+    for kind, pattern in SYSTEM_KINDS:
+        if pattern.search(name):
+            return kind
+    return None
+
+
+def public_layer(root, name):
+    """The layer whose public headers hold `name`, or None."""
+    found = [layer for layer, include_dir in PUBLIC_ROOTS.items()
+             if name.startswith(layer + "/")
+             and os.path.isfile(os.path.join(root, include_dir, name))]
+    return max(found, key=len) if found else None
+
+
+def check_file(root, path, folder, private_dirs, test_dirs):
+    problems = []
+    uses = uses_of(path, folder)
+    public_header = "/include/" in "/" + path
+    in_tests = path.startswith(("tests/", "bench/"))
+    why = f"(rule for {folder}: {RULES[folder][1]})"
+    with open(os.path.join(root, path), encoding="utf-8", errors="replace") as text:
+        lines = list(text)
+    for number, line in enumerate(lines, 1):
+        match = INCLUDE.match(line)
+        if not match:
+            continue
+        bracket, name = match.groups()
+        closing = ">" if bracket == "<" else '"'
+        where = f"{path}:{number}: #include {bracket}{name}{closing}"
+        if bracket == "<" and not name.startswith("tessaline/"):
+            kind = system_kind(name)
+            if kind is None:
+                problems.append(f"{where}: an unknown system header; give it a kind in SYSTEM_KINDS")
+            elif kind not in uses:
+                problems.append(f"{where}: {folder} may not use {kind} {why}")
+            continue
+        local = os.path.normpath(os.path.join(os.path.dirname(path), name))
+        if bracket == '"' and os.path.isfile(os.path.join(root, local)):
+            owner = folder_of(local)
+            if owner == folder:
+                if public_header and "/include/" not in "/" + local:
+                    problems.append(f"{where}: a public header includes a private one")
+            elif local.startswith("tests/") and in_tests:
+                if "tests" not in uses:
+                    problems.append(f"{where}: {folder} may not use other tests' helpers {why}")
+            else:
+                problems.append(f"{where}: reaches into {owner} by a relative path")
+            continue
+        if bracket == '"' and GENERATED.match(name):
+            continue
+        layer = public_layer(root, name)
+        if layer is not None:
+            own = layer == folder or (layer == "tessaline" and folder == "platform/component")
+            if not own and layer not in uses and name not in uses:
+                problems.append(f"{where}: {folder} may not use {layer} {why}")
+            continue
+        owner = holder(root, name, private_dirs)
+        if owner is not None:
+            if f"private:{owner}" not in uses:
+                problems.append(f"{where}: a private header of {owner} {why}")
+            continue
+        helper = holder(root, name, test_dirs)
+        if helper is not None:
+            if not in_tests:
+                problems.append(f"{where}: a test helper of {helper}")
+            elif "tests" not in uses:
+                problems.append(f"{where}: {folder} may not use other tests' helpers {why}")
+            continue
+        public = [os.path.relpath(os.path.join(d, f), os.path.join(root, include_dir))
+                  for include_dir in sorted(set(PUBLIC_ROOTS.values()))
+                  for d, _, files in os.walk(os.path.join(root, include_dir))
+                  for f in files if f == os.path.basename(name)]
+        hint = f"; public headers go by their layer: {public[0]}" if public else ""
+        problems.append(f"{where}: no such header{hint}")
+    return problems
+
+
+def holder(root, name, dirs):
+    """The first of `dirs` that holds `name`, or None."""
+    for folder in dirs:
+        if os.path.isfile(os.path.join(root, folder, name)):
+            return folder
+    return None
+
+
+def main():
+    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
+                           os.path.join(os.path.dirname(__file__), ".."))
+    sources = []
+    for directory, subdirs, files in os.walk(root):
+        relative = os.path.relpath(directory, root)
+        if relative == ".":
+            # The build trees and hidden folders are not sources.
+            subdirs[:] = [d for d in subdirs if not d.startswith((".", "build"))]
+            continue
+        sources += [os.path.join(relative, f) for f in files if SOURCE.search(f)]
+    folders = [key for key in RULES if not key.endswith((".cpp", ".h", ".c"))]
+    private_dirs = sorted({os.path.dirname(s) for s in sources
+                           if s.endswith(".h") and "/include/" not in "/" + s
+                           and not s.startswith(("tests/", "bench/"))})
+    test_dirs = sorted({os.path.dirname(s) for s in sources if s.startswith("tests/")})
+    problems = []
+    for path in sorted(sources):
+        folder = folder_of(path)
+        if folder is None:
+            problems.append(f"{path}: no rule for its folder; add one to RULES")
+            continue
+        problems += check_file(root, path, folder, private_dirs, test_dirs)
+    for rule in RULES:
+        if not os.path.exists(os.path.join(root, rule)):
+            problems.append(f"{rule}: a rule for something that is not there")
+    for problem in problems:
+        print(problem)
+    if problems:
+        print(f"layers: {len(problems)} include(s) break the layering")
+        return 1
+    print(f"layers: {len(sources)} files in {len(folders)} folders keep to their layers")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
