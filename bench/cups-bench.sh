@@ -14,7 +14,7 @@ cmake --build "$build" --target tessaline_bench_cups tessaline-cli tessaline-con
 
 # A short folder name: the server's socket path must stay under ~100 bytes.
 server=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-bench-cups.XXXXXX")
-trap 'sh "$root/tests/platform/private-cupsd.sh" stop "$server"' EXIT INT TERM
-TESSALINE_REQUIRE_CUPS=1 sh "$root/tests/platform/private-cupsd.sh" start "$server" >/dev/null
+trap 'sh "$root/tests/support/private-cupsd.sh" stop "$server"' EXIT INT TERM
+TESSALINE_REQUIRE_CUPS=1 sh "$root/tests/support/private-cupsd.sh" start "$server" >/dev/null
 "$build/bench/cups/tessaline_bench_cups" "$server" "${1:-9}" \
   "$build/tools/tessaline-cli" "$build/control/libtessaline-control.so"

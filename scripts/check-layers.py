@@ -28,13 +28,15 @@ PUBLIC_ROOTS = {
     "tessaline": "platform/component/include",
     "app/core": "app/core/include",
     "app/gui": "app/gui/include",
+    "tests/support": "tests/support/include",
 }
 
 # What each folder may use besides its own headers: layers ("printer"), single
 # public headers ("platform/Spooler.h"), another folder's private headers
-# ("private:imaging"), the test helpers of other test folders ("tests"), and
-# kinds of system header (std, simd, posix, dlfcn, qt, cups, png, gtest,
-# benchmark; see SYSTEM_KINDS). A rule for one file adds to its folder's.
+# ("private:imaging"), the test helpers of other test folders ("tests"; no
+# folder has it, since what tests share is in tests/support), and kinds of
+# system header (std, simd, posix, dlfcn, qt, cups, png, gtest, benchmark; see
+# SYSTEM_KINDS). A rule for one file adds to its folder's.
 RULES = {
     "imaging": (
         "std simd",
@@ -75,39 +77,44 @@ RULES = {
     "samples": ("std imaging", "converts the sample logo without a printer"),
     "fuzz": ("std posix imaging", "feeds the decoders bytes, in a folder of its own"),
     "bench": (
-        "std posix benchmark qt tests imaging platform/component platform/cups"
-        " platform/virtual app/core app/gui",
-        "measures every layer through its public headers"),
+        "std posix benchmark qt imaging platform/component platform/cups"
+        " platform/virtual app/core app/gui tests/support",
+        "measures every layer through its public headers, with the tests' shared helpers"),
     "docs/examples": (
         "std posix dlfcn tessaline",
         "hosts written against the installed ABI header alone, as other programs are"),
+    "tests/support": (
+        "std posix gtest cups platform printer app/core",
+        "what several test folders share: temporary homes, files, the BMP builder, the recording"
+        " spooler, tessaline-cli as a binary, the private CUPS server; over any layer's front"
+        " door"),
     "tests/imaging": (
-        "std posix gtest imaging private:imaging",
+        "std posix gtest imaging private:imaging tests/support",
         "the imaging tests, with files written to temporary folders"),
     "tests/printer": (
-        "std gtest tests imaging printer private:printer platform platform/cups",
+        "std gtest imaging printer private:printer platform platform/cups tests/support",
         "the printer tests, over a recording spooler and the private CUPS server"),
     "tests/platform": (
-        "std posix gtest cups platform platform/cups",
+        "std posix gtest cups platform platform/cups tests/support",
         "the CUPS backend against a private CUPS server and a fake IPP server"),
     "tests/virtual": (
-        "std posix gtest tests printer platform/virtual private:platform/virtual",
+        "std posix gtest printer platform/virtual private:platform/virtual tests/support",
         "the virtual printers, also as the printer code's spooler"),
     "tests/component": (
-        "std dlfcn gtest tessaline platform/component",
+        "std dlfcn gtest tessaline platform/component tests/support",
         "the registry and the host, with a component built for the tests"),
     "tests/control": (
-        "std posix dlfcn gtest tests tessaline platform/component platform/virtual",
+        "std posix dlfcn gtest tessaline platform/component platform/virtual tests/support",
         "the control as hosts load it, onto virtual printers"),
     "tests/app": (
-        "std posix qt gtest tests platform platform/component platform/virtual app/core"
-        " app/gui private:app/core private:app/gui",
+        "std posix qt gtest platform platform/component platform/virtual app/core app/gui"
+        " private:app/core private:app/gui tests/support",
         "the program's rules and windows with the real control and virtual printers"),
     "tests/tools": (
-        "std posix gtest tests platform platform/virtual private:tools",
+        "std posix gtest platform platform/virtual private:tools tests/support",
         "tessaline-cli run in-process and as its binary"),
     "tests/package": (
-        "std gtest tests platform/component",
+        "std gtest platform/component tests/support",
         "the installed files and first-run registration"),
 }
 

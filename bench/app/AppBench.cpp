@@ -4,21 +4,23 @@
 // offscreen platform with the real control library, registered into a
 // temporary configuration folder, and prints the figures.
 
-#include "AppTestFiles.h"
-#include "ScriptedServices.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/cups/CupsBackend.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TempHome.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
+#include <stdlib.h>
 #include <vector>
 
 using namespace tessaline;
@@ -56,9 +58,8 @@ void Print(const char* what, const Figures& f, double budget) {
 int main(int argc, char* argv[]) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("CUPS_SERVER", "/nonexistent/tessaline-bench.sock", 0);
-    test::TempFolder root;
-    ::setenv("XDG_CONFIG_HOME", root.File("config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", root.File("data").c_str(), 1);
+    // The control writes its preview pictures into the current folder, the work folder.
+    const test::TempHome home({.workFolder = true});
     QApplication app(argc, argv);
 
     std::string error;
@@ -71,14 +72,8 @@ int main(int argc, char* argv[]) {
     spooler->Install(std::make_shared<CupsBackend>());
     spooler->Install(std::make_shared<VirtualPrinterBackend>());
 
-    const std::string work = root.File("work");
-    std::filesystem::create_directories(work);
-    if (::chdir(work.c_str()) != 0) {
-        return 1;
-    }
-
     // 255 logos of a receipt's width, listed in the settings file.
-    const std::string logo = root.File("logo576x648.bmp");
+    const std::string logo = (home.Root() / "logo576x648.bmp").string();
     test::WriteBmp(logo, 576, 648, 24, [](int x, int y) {
         return static_cast<uint8_t>((x * 255 / 575 + y / 3) & 0xFF);
     });
@@ -87,7 +82,7 @@ int main(int argc, char* argv[]) {
         settings +=
             "Logofile" + std::to_string(k) + "=" + logo + "|logo576x648.bmp|46656|648|576\n";
     }
-    test::WriteText(root.File("CorvidoFiles.ini"), settings);
+    test::WriteText(home.Root() / "CorvidoFiles.ini", settings);
 
     std::unique_ptr<ControlHost> host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
     if (!host) {
@@ -100,8 +95,8 @@ int main(int argc, char* argv[]) {
     for (int run = 0; run < 15; ++run) {
         test::ScriptedServices services;
         services.spooler = spooler;
-        services.programFolder = root.Path().string();
-        services.configHome = root.File("config-unused");
+        services.programFolder = home.Root().string();
+        services.configHome = (home.Root() / "config-unused").string();
         QElapsedTimer timer;
         timer.start();
         frmCorvido form(services, host.get(), &control);
@@ -125,8 +120,8 @@ int main(int argc, char* argv[]) {
 
     test::ScriptedServices services;
     services.spooler = spooler;
-    services.programFolder = root.Path().string();
-    services.configHome = root.File("config-unused");
+    services.programFolder = home.Root().string();
+    services.configHome = (home.Root() / "config-unused").string();
     frmCorvido form(services, host.get(), &control);
     form.Load();
     form.show();

@@ -9,10 +9,10 @@
 // raw` of the bytes it sends, side by side, each until the capture is whole.
 //
 // Usage: tessaline_bench_cups SERVER_DIR [ROUNDS [CLI CONTROL]]
-// SERVER_DIR is a running private CUPS server (tests/platform/private-cupsd.sh).
+// SERVER_DIR is a running private CUPS server (tests/support/private-cupsd.sh).
 
-#include "BmpBuilder.h"
 #include "platform/cups/CupsBackend.h"
+#include "tests/support/BmpBuilder.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,15 +1,19 @@
 // Figures for reading and converting logos: a full-width receipt logo with
 // photo-like content, and the largest logo the NV command can carry.
-#include "BmpBuilder.h"
 #include "imaging/CLogoImage.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/Environment.h"
+#include "tests/support/TempFolder.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
-#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
 using tessaline::test::Bgr;
+using tessaline::test::TempFolder;
 
 // Smooth shading with fine detail, so diffusion has real work everywhere.
 std::vector<uint8_t> PhotoLike(int w, int h) {
@@ -21,10 +25,11 @@ std::vector<uint8_t> PhotoLike(int w, int h) {
     });
 }
 
-std::string WriteTemp(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const auto path = std::filesystem::temp_directory_path() / name;
-    tessaline::test::WriteFile(path.string(), bytes);
-    return path.string();
+// Writes the logo into `folder`; its path.
+std::string WriteLogo(const TempFolder& folder, const std::vector<uint8_t>& bytes) {
+    const std::string path = folder.File("logo.bmp");
+    tessaline::test::WriteFile(path, bytes);
+    return path;
 }
 
 struct Size {
@@ -49,7 +54,8 @@ void BM_DecodeBmp(benchmark::State& state) {
 
 void BM_LoadBitmapFile(benchmark::State& state) {
     const Size s = SizeOf(state);
-    const auto path = WriteTemp("tessaline-bench-load.bmp", PhotoLike(s.w, s.h));
+    const TempFolder folder;
+    const auto path = WriteLogo(folder, PhotoLike(s.w, s.h));
     tessaline::CLogoImage image;
     for (auto _ : state) {
         benchmark::DoNotOptimize(image.LoadBitmapFile(path));
@@ -59,11 +65,10 @@ void BM_LoadBitmapFile(benchmark::State& state) {
 void BM_ConvertLogo(benchmark::State& state) {
     const Size s = SizeOf(state);
     const auto mode = static_cast<int32_t>(state.range(1));
-    const auto path = WriteTemp("tessaline-bench-convert.bmp", PhotoLike(s.w, s.h));
+    const TempFolder folder;
+    const auto path = WriteLogo(folder, PhotoLike(s.w, s.h));
     // The diffusion writes its threshold file into the current directory.
-    const auto dir = std::filesystem::temp_directory_path() / "tessaline-bench";
-    std::filesystem::create_directories(dir);
-    std::filesystem::current_path(dir);
+    const tessaline::test::ScopedCurrentFolder current(folder.Path());
     tessaline::CLogoImage image;
     const auto flags = tessaline::ReadLogo(image, path);
     for (auto _ : state) {

@@ -1,8 +1,9 @@
-#include "AppTestFiles.h"
-#include "ScriptedServices.h"
 #include "app/core/ListViewRows.h"
 #include "app/core/clsFiles.h"
 #include "modNVUpload.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-#include "AppTestFiles.h"
 #include "MainWindowTexts.h"
 #include "RecordingControl.h"
-#include "ScriptedServices.h"
 #include "TessalineHostWidget.h"
 #include "WindowFixture.h"
 #include "app/core/DispatchLogoControl.h"
@@ -9,6 +7,10 @@
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TempFolder.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,11 +1,9 @@
 // The upload, erase and printout commands of the main window, with the real
 // control library printing on a virtual printer: every case checks the bytes
 // the printer received and what the user was told.
-#include "AppTestFiles.h"
 #include "MainWindowTexts.h"
 #include "QtServices.h"
 #include "RecordingControl.h"
-#include "ScriptedServices.h"
 #include "WindowFixture.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
@@ -13,6 +11,10 @@
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/virtual/VirtualPrinterStore.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/Files.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TempFolder.h"
 
 #include <QLineEdit>
 #include <QProgressBar>

@@ -1,6 +1,7 @@
 #include "app/core/ProfileFile.h"
 
-#include "AppTestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

@@ -1,25 +1,27 @@
 // The main window's upload, printout and erase against a real CUPS scheduler
 // (the test run's private server): what the queue's device receives is
 // checked byte for byte.
-#include "BmpBuilder.h"
-#include "PrivateCups.h"
 #include "QtServices.h"
 #include "RecordingControl.h"
-#include "ScriptedServices.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/PrivateCups.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TempHome.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
-#include <unistd.h>
+#include <optional>
 
 namespace tessaline {
 namespace {
@@ -67,22 +69,15 @@ protected:
         if (IsSkipped() || HasFatalFailure()) {
             return;
         }
-        namespace fs = std::filesystem;
-        const fs::path config = DataHome() / "config";
-        const fs::path work = DataHome() / "work";
-        m_program = DataHome() / "program";
-        fs::create_directories(work);
-        fs::create_directories(m_program);
-        m_savedConfig = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        m_home.emplace(test::TempHomeOptions{.workFolder = true});
+        m_program = m_home->Root() / "program";
+        std::filesystem::create_directories(m_program);
         std::string error;
         ASSERT_TRUE(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error)) << error;
-        m_savedWork = fs::current_path();
-        fs::current_path(work);
 
         services.spooler = SystemSpooler();
         services.programFolder = m_program.string();
-        services.configHome = config.string();
+        services.configHome = m_home->XdgConfigHome().string();
         m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
         ASSERT_NE(m_host, nullptr) << error;
         m_real = std::make_unique<DispatchLogoControl>(*m_host);
@@ -101,14 +96,7 @@ protected:
         control.reset();
         m_real.reset();
         m_host.reset();
-        if (!m_savedWork.empty()) {
-            std::filesystem::current_path(m_savedWork);
-            if (m_savedConfig.empty()) {
-                ::unsetenv("XDG_CONFIG_HOME");
-            } else {
-                ::setenv("XDG_CONFIG_HOME", m_savedConfig.c_str(), 1);
-            }
-        }
+        m_home.reset();
         PrivateCupsTest::TearDown();
     }
 
@@ -154,9 +142,8 @@ protected:
     std::unique_ptr<frmCorvido> form;
 
 private:
+    std::optional<test::TempHome> m_home;
     std::filesystem::path m_program;
-    std::filesystem::path m_savedWork;
-    std::string m_savedConfig;
     std::unique_ptr<ControlHost> m_host;
     std::unique_ptr<DispatchLogoControl> m_real;
 };

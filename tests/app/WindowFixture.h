@@ -3,20 +3,20 @@
 // What every window test case stands on: a program folder of its own, the
 // scripted services, and the real control created by ProgID and recorded.
 
-#include "AppTestFiles.h"
 #include "RecordingControl.h"
-#include "ScriptedServices.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TempHome.h"
 
 #include <QObject>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 namespace tessaline::test {
 
@@ -26,14 +26,10 @@ protected:
     // built control registered there, and a work folder made current (the
     // control writes its preview pictures into the current folder).
     void StartTestHome() {
-        m_root = std::make_unique<TempFolder>();
-        ::setenv("XDG_CONFIG_HOME", m_root->File("config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", m_root->File("data").c_str(), 1);
+        m_home = std::make_unique<TempHome>(TempHomeOptions{.workFolder = true});
         std::string error;
         QVERIFY2(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error), error.c_str());
-        m_work = m_root->File("work");
-        std::filesystem::create_directories(m_work);
-        QCOMPARE(::chdir(m_work.c_str()), 0);
+        m_work = m_home->Work().string();
     }
 
     // Fresh program folder, services and control; QVERIFY-fails when the
@@ -63,7 +59,7 @@ protected:
         m_program.reset();
     }
 
-    std::unique_ptr<TempFolder> m_root;
+    std::unique_ptr<TempHome> m_home;
     std::string m_work;
     std::unique_ptr<TempFolder> m_program;
     std::unique_ptr<ScriptedServices> m_services;

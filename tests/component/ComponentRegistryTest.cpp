@@ -1,6 +1,7 @@
 #include "platform/component/ComponentRegistry.h"
 
-#include "ComponentTesting.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -8,9 +9,9 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadAll;
-using testing::TempConfigHome;
-using testing::WriteAll;
+using test::ReadAll;
+using test::TempHome;
+using test::WriteText;
 
 const std::string kCtrlClsid = "{0C6B1D2E-3F40-4A51-8B62-7C8D9EAFB0C1}";
 const std::string kPageClsid = "{0C6B1D2E-3F40-4A51-8B62-7C8D9EAFB0C2}";
@@ -82,10 +83,10 @@ void PrintTo(const RoundTripCase& c, std::ostream* os) {
 class RegistryRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 
 TEST_P(RegistryRoundTrip, UnregisterRestoresTheFileByteForByte) {
-    TempConfigHome home;
+    TempHome home;
     const auto& param = GetParam();
     if (param.before) {
-        WriteAll(home.RegistryFile(), *param.before);
+        WriteText(home.RegistryFile(), *param.before);
     }
     ComponentRegistry registry;
     ASSERT_EQ(registry.File(), home.RegistryFile());
@@ -111,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(ComponentRegistry, RecordsEverythingItIsGiven) {
-    TempConfigHome home;
+    TempHome home;
     ComponentRegistry registry;
     RegisterAll(registry);
 
@@ -147,11 +148,11 @@ TEST(ComponentRegistry, RecordsEverythingItIsGiven) {
 }
 
 TEST(ComponentRegistry, ReRegisteringReplacesTheEntryInPlace) {
-    TempConfigHome home;
-    WriteAll(home.RegistryFile(), kUnrelated);
+    TempHome home;
+    WriteText(home.RegistryFile(), kUnrelated);
     ComponentRegistry registry;
     RegisterAll(registry);
-    WriteAll(home.RegistryFile(), *ReadAll(home.RegistryFile()) + "[Later]\nx=1\n");
+    WriteText(home.RegistryFile(), *ReadAll(home.RegistryFile()) + "[Later]\nx=1\n");
     ASSERT_TRUE(registry.RegisterClass(ControlClass("/new/libtessaline-control.so")));
 
     std::string text = *ReadAll(home.RegistryFile());
@@ -167,8 +168,8 @@ TEST(ComponentRegistry, ReRegisteringReplacesTheEntryInPlace) {
 }
 
 TEST(ComponentRegistry, KeepsUnrelatedEntriesVerbatim) {
-    TempConfigHome home;
-    WriteAll(home.RegistryFile(), kUnrelated);
+    TempHome home;
+    WriteText(home.RegistryFile(), kUnrelated);
     ComponentRegistry registry;
     RegisterAll(registry);
     std::string text = *ReadAll(home.RegistryFile());
@@ -179,20 +180,20 @@ TEST(ComponentRegistry, KeepsUnrelatedEntriesVerbatim) {
 }
 
 TEST(ComponentRegistry, ToleratesHandEditedAndMalformedLines) {
-    TempConfigHome home;
-    WriteAll(home.RegistryFile(), "garbage before any section\n"
-                                  "[progid\\tessaline.tessalinectrl.1]\r\n"
-                                  "  clsid =  " +
-                                      kCtrlClsid +
-                                      "  \r\n"
-                                      "[CLSID\\" +
-                                      kCtrlClsid +
-                                      "]\r\n"
-                                      "no equals sign here\n"
-                                      "# InprocServer32=/commented/out.so\n"
-                                      "InprocServer32 = /spaced/lib.so\r\n"
-                                      "InprocServer32=/second/occurrence.so\n"
-                                      "MiscStatus=not a number\n");
+    TempHome home;
+    WriteText(home.RegistryFile(), "garbage before any section\n"
+                                   "[progid\\tessaline.tessalinectrl.1]\r\n"
+                                   "  clsid =  " +
+                                       kCtrlClsid +
+                                       "  \r\n"
+                                       "[CLSID\\" +
+                                       kCtrlClsid +
+                                       "]\r\n"
+                                       "no equals sign here\n"
+                                       "# InprocServer32=/commented/out.so\n"
+                                       "InprocServer32 = /spaced/lib.so\r\n"
+                                       "InprocServer32=/second/occurrence.so\n"
+                                       "MiscStatus=not a number\n");
     ComponentRegistry registry;
     auto c = registry.FindClassByProgId("TESSALINE.TessalineCtrl.1");
     ASSERT_TRUE(c) << registry.Error();
@@ -204,7 +205,7 @@ TEST(ComponentRegistry, ToleratesHandEditedAndMalformedLines) {
 }
 
 TEST(ComponentRegistry, UnregisterLeavesAProgIdAnotherClassHasTakenOver) {
-    TempConfigHome home;
+    TempHome home;
     ComponentRegistry registry;
     ASSERT_TRUE(registry.RegisterClass(ControlClass()));
     ClassRegistration usurper = ControlClass();
@@ -217,7 +218,7 @@ TEST(ComponentRegistry, UnregisterLeavesAProgIdAnotherClassHasTakenOver) {
 }
 
 TEST(ComponentRegistry, RenamedProgIdDropsTheOldOne) {
-    TempConfigHome home;
+    TempHome home;
     ComponentRegistry registry;
     ASSERT_TRUE(registry.RegisterClass(ControlClass()));
     ClassRegistration renamed = ControlClass();
@@ -228,7 +229,7 @@ TEST(ComponentRegistry, RenamedProgIdDropsTheOldOne) {
 }
 
 TEST(ComponentRegistry, MissingFileIsEmptyNotAnError) {
-    TempConfigHome home;
+    TempHome home;
     ComponentRegistry registry;
     EXPECT_FALSE(registry.FindClassByProgId("TESSALINE.TessalineCtrl.1"));
     EXPECT_TRUE(registry.Error().empty());
@@ -239,10 +240,10 @@ TEST(ComponentRegistry, MissingFileIsEmptyNotAnError) {
 }
 
 TEST(ComponentRegistry, UnwritableOrUnreadablePlacesAreErrors) {
-    TempConfigHome home;
+    TempHome home;
     // A plain file where the folder should be: no folder can be made there.
-    WriteAll(home.Dir() / "blocked", "not a folder");
-    ComponentRegistry blocked(home.Dir() / "blocked" / "tessaline" / "components.reg");
+    WriteText(home.XdgConfigHome() / "blocked", "not a folder");
+    ComponentRegistry blocked(home.XdgConfigHome() / "blocked" / "tessaline" / "components.reg");
     EXPECT_FALSE(blocked.RegisterClass(ControlClass()));
     EXPECT_NE(blocked.Error().find("blocked"), std::string::npos) << blocked.Error();
     EXPECT_FALSE(blocked.UnregisterClass(kCtrlClsid));
@@ -257,8 +258,8 @@ TEST(ComponentRegistry, UnwritableOrUnreadablePlacesAreErrors) {
 }
 
 TEST(ComponentRegistry, RefusesEntriesThatWouldBreakTheFormat) {
-    TempConfigHome home;
-    WriteAll(home.RegistryFile(), kUnrelated);
+    TempHome home;
+    WriteText(home.RegistryFile(), kUnrelated);
     ComponentRegistry registry;
     struct Case {
         const char* what;
@@ -287,7 +288,7 @@ TEST(ComponentRegistry, RefusesEntriesThatWouldBreakTheFormat) {
 }
 
 TEST(ComponentRegistry, ConcurrentWritersKeepEachOthersEntries) {
-    TempConfigHome home;
+    TempHome home;
     constexpr int kThreads = 8;
     constexpr int kEach = 12;
     std::vector<std::thread> threads;
@@ -319,8 +320,9 @@ TEST(ComponentRegistry, ConcurrentWritersKeepEachOthersEntries) {
 }
 
 TEST(ComponentRegistry, DefaultFileFollowsXdgConfigHome) {
-    TempConfigHome home;
-    EXPECT_EQ(ComponentRegistry::DefaultFile(), home.Dir() / "tessaline" / "components.reg");
+    TempHome home;
+    EXPECT_EQ(ComponentRegistry::DefaultFile(),
+              home.XdgConfigHome() / "tessaline" / "components.reg");
 
     std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("HOME", "/home/someone", 1);
@@ -334,8 +336,8 @@ TEST(ComponentRegistry, DefaultFileFollowsXdgConfigHome) {
 }
 
 TEST(ComponentRegistry, AppendsAfterALastLineWithoutLineBreak) {
-    TempConfigHome home;
-    WriteAll(home.RegistryFile(), "[Other]\nkey=value");
+    TempHome home;
+    WriteText(home.RegistryFile(), "[Other]\nkey=value");
     ComponentRegistry registry;
     ASSERT_TRUE(registry.RegisterClass(PageClass()));
     ASSERT_TRUE(registry.FindClass(kPageClsid));
@@ -346,8 +348,8 @@ TEST(ComponentRegistry, AppendsAfterALastLineWithoutLineBreak) {
 }
 
 TEST(ComponentRegistry, KeepsTheFilesPermissions) {
-    TempConfigHome home;
-    WriteAll(home.RegistryFile(), kUnrelated);
+    TempHome home;
+    WriteText(home.RegistryFile(), kUnrelated);
     std::filesystem::permissions(home.RegistryFile(), std::filesystem::perms(0600));
     ComponentRegistry registry;
     ASSERT_TRUE(registry.RegisterClass(ControlClass()));

@@ -1,8 +1,9 @@
 #include "platform/component/ControlHost.h"
 
-#include "ComponentTesting.h"
 #include "platform/component/ComponentRegistry.h"
 #include "platform/component/LibraryRegistration.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempHome.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,8 +15,8 @@
 namespace tessaline {
 namespace {
 
-using testing::ReadAll;
-using testing::TempConfigHome;
+using test::ReadAll;
+using test::TempHome;
 
 constexpr const char* kFakeProgId = "TESSALINE.FakeCtrl.1";
 constexpr const char* kFakeClsid = "{5EA1F00D-0000-4000-8000-00000000FA4E}";
@@ -93,7 +94,7 @@ protected:
         ASSERT_TRUE(host) << error;
     }
 
-    TempConfigHome home;
+    TempHome home;
     FakeLibrary fake;
     std::unique_ptr<ControlHost> host;
 };
@@ -285,7 +286,7 @@ TEST_F(ControlHostTest, DestructionDisconnectsAndReleasesTheControl) {
 }
 
 TEST(ControlHost, UnregisteredProgIdSaysHowToRegister) {
-    TempConfigHome home;
+    TempHome home;
     std::string error;
     EXPECT_FALSE(ControlHost::CreateByProgId("TESSALINE.TessalineCtrl.1", error));
     EXPECT_NE(error.find("\"TESSALINE.TessalineCtrl.1\" is not registered"), std::string::npos)
@@ -311,7 +312,7 @@ std::string LibcPath() {
 }
 
 TEST(ControlHost, ReportsWhyALibraryFailsToLoad) {
-    TempConfigHome home;
+    TempHome home;
     struct Case {
         const char* what;
         std::string clsid;
@@ -320,7 +321,7 @@ TEST(ControlHost, ReportsWhyALibraryFailsToLoad) {
     };
     std::vector<Case> cases = {
         {"missing library", "{5EA1F00D-0000-4000-8000-000000000001}",
-         (home.Dir() / "gone.so").string(), "No such file"},
+         (home.XdgConfigHome() / "gone.so").string(), "No such file"},
         {"not a component library", "{5EA1F00D-0000-4000-8000-000000000002}", LibcPath(),
          "DllGetClassObject"},
         {"library of another ABI version", "{5EA1F00D-0000-4000-8000-00000000FA4E}",
@@ -343,7 +344,7 @@ TEST(ControlHost, ReportsWhyALibraryFailsToLoad) {
 }
 
 TEST(LibraryRegistration, RegistersAndUnregistersLikeRegsvr32) {
-    TempConfigHome home;
+    TempHome home;
     std::string error;
     ASSERT_TRUE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, false, error)) << error;
     ComponentRegistry registry;
@@ -356,17 +357,17 @@ TEST(LibraryRegistration, RegistersAndUnregistersLikeRegsvr32) {
     ASSERT_TRUE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, true, error)) << error;
     EXPECT_FALSE(ReadAll(home.RegistryFile()));
 
-    EXPECT_FALSE(RegisterLibrary(home.Dir() / "nothing.so", false, error));
+    EXPECT_FALSE(RegisterLibrary(home.XdgConfigHome() / "nothing.so", false, error));
     EXPECT_NE(error.find("nothing.so"), std::string::npos) << error;
     EXPECT_FALSE(RegisterLibrary(LibcPath(), false, error));
     EXPECT_NE(error.find("not a component library"), std::string::npos) << error;
 }
 
 TEST(LibraryRegistration, ReportsAFailingEntryPoint) {
-    TempConfigHome home;
+    TempHome home;
     // A file where the registry's folder belongs makes the library's own
     // registration fail; its result must come back as a failure.
-    testing::WriteAll(home.Dir() / "tessaline", "in the way");
+    test::WriteText(home.XdgConfigHome() / "tessaline", "in the way");
     std::string error;
     EXPECT_FALSE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, false, error));
     EXPECT_NE(error.find("0x80040200"), std::string::npos) << error;

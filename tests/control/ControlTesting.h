@@ -5,17 +5,13 @@
 
 #include "platform/component/Variants.h"
 #include "tessaline/tessaline_component.h"
+#include "tests/support/TempHome.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <dlfcn.h>
-#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <optional>
-#include <stdlib.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace tessaline::test {
@@ -60,50 +56,8 @@ inline constexpr const char* kTypeLibId = "{C55950F9-B8E7-4BEA-B316-2A86074C54F8
 
 // Fresh XDG config and data homes and a fresh current folder for one test,
 // and a CUPS server that is not there, so only virtual printers are installed.
-class TempHomes {
-public:
-    TempHomes() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tessaline-control-XXXXXX").string();
-        m_root = ::mkdtemp(pattern.data());
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "CUPS_SERVER"}) {
-            const char* old = std::getenv(name);
-            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        }
-        ::setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (m_root / "data").c_str(), 1);
-        // The same path in every test: libcups remembers the first server it was given.
-        ::setenv("CUPS_SERVER", "/nonexistent/tessaline-test/cups.sock", 1);
-        std::filesystem::create_directories(Work());
-        m_oldCwd = std::filesystem::current_path();
-        std::filesystem::current_path(Work());
-    }
-    ~TempHomes() {
-        std::filesystem::current_path(m_oldCwd);
-        for (const auto& [name, value] : m_saved) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-    TempHomes(const TempHomes&) = delete;
-    TempHomes& operator=(const TempHomes&) = delete;
-
-    const std::filesystem::path& Root() const { return m_root; }
-    std::filesystem::path Work() const { return m_root / "work"; }
-    std::filesystem::path DataHome() const { return m_root / "data" / "tessaline"; }
-    std::filesystem::path RegistryFile() const {
-        return m_root / "config" / "tessaline" / "components.reg";
-    }
-
-private:
-    std::filesystem::path m_root;
-    std::filesystem::path m_oldCwd;
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+struct TempHomes : TempHome {
+    TempHomes() : TempHome({.workFolder = true, .withoutCups = true}) {}
 };
 
 // One control instance, released at the end of its scope.

@@ -3,11 +3,11 @@
 // A control test with temporary homes, one installed virtual printer
 // "THERMAL #1" and a few logo files.
 
-#include "BmpBuilder.h"
 #include "ControlTesting.h"
 #include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/VirtualPrinterFolder.h"
 #include "platform/virtual/VirtualPrinterStore.h"
+#include "tests/support/BmpBuilder.h"
 
 #include <cstdint>
 #include <filesystem>

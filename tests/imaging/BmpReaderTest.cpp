@@ -1,6 +1,7 @@
 #include "imaging/BmpReader.h"
 
-#include "BmpBuilder.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/TempFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -342,8 +343,8 @@ TEST(BmpReader, RefusesMalformedFiles) {
 }
 
 TEST(BmpReader, ReadFileBytesReadsWholeFilesAndRefusesOthers) {
-    const auto dir = std::filesystem::temp_directory_path() / "tessaline_bmp_reader_test";
-    std::filesystem::create_directories(dir);
+    const TempFolder folder;
+    const auto& dir = folder.Path();
     const auto bytes = Make24(3, 3, [](int x, int y) { return Bgr{uint8_t(x), uint8_t(y), 9}; });
     ASSERT_TRUE(WriteFile((dir / "a.bmp").string(), bytes));
     const auto read = ReadFileBytes((dir / "a.bmp").string());
@@ -354,5 +355,4 @@ TEST(BmpReader, ReadFileBytesReadsWholeFilesAndRefusesOthers) {
     EXPECT_FALSE(ReadFileBytes((dir / "a.bmp").string()).Ok());
     EXPECT_FALSE(ReadFileBytes((dir / "missing.bmp").string()).Ok());
     EXPECT_FALSE(ReadFileBytes(dir.string()).Ok());
-    std::filesystem::remove_all(dir);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "BmpBuilder.h"
 #include "imaging/CLogoImage.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/Environment.h"
+#include "tests/support/TempFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #include <string>
 
 namespace tessaline::test {
@@ -14,24 +15,15 @@ namespace tessaline::test {
 // runs (the preview files land in the current directory).
 class ScratchDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        m_dir = std::filesystem::temp_directory_path() / ("tessaline-test-" + std::to_string(rd()));
-        std::filesystem::create_directories(m_dir);
-        m_previous = std::filesystem::current_path();
-        std::filesystem::current_path(m_dir);
-    }
-    void TearDown() override {
-        std::filesystem::current_path(m_previous);
-        std::filesystem::remove_all(m_dir);
-    }
     std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = (m_dir / name).string();
         EXPECT_TRUE(WriteFile(path, bytes));
         return path;
     }
-    std::filesystem::path m_dir;
-    std::filesystem::path m_previous;
+
+    TempFolder m_folder;
+    const std::filesystem::path m_dir = m_folder.Path();
+    ScopedCurrentFolder m_current{m_dir};
 };
 
 inline const Bgra kWhite{0xFF, 0xFF, 0xFF, 0};

@@ -3,9 +3,11 @@
 // as an installed prefix and a private registry.
 #include "platform/component/FirstRunRegistration.h"
 
-#include "ComponentTesting.h"
 #include "platform/component/ComponentRegistry.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempHome.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace tessaline {
@@ -20,7 +22,7 @@ constexpr const char* kProgId = "TESSALINE.TessalineCtrl.1";
 class FirstRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = m_config.Dir() / "root";
+        m_root = m_config.XdgConfigHome() / "root";
         fs::create_directories(m_root / "prefix" / "bin");
         fs::create_directories(m_root / "prefix" / "lib");
         fs::create_directories(m_root / "build" / "tools");
@@ -39,19 +41,19 @@ protected:
         return entry ? entry->libraryPath : std::string();
     }
 
-    testing::TempConfigHome m_config;
+    test::TempHome m_config;
     fs::path m_root;
     fs::path m_installed;
 };
 
 TEST(ControlLibraries, FindsTheLibraryBesideTheHostThenTheConfiguredOne) {
-    testing::TempConfigHome scratch;
-    const fs::path prefix = scratch.Dir() / "usr";
+    test::TempHome scratch;
+    const fs::path prefix = scratch.XdgConfigHome() / "usr";
     fs::create_directories(prefix / "bin");
     fs::create_directories(prefix / "lib" / "x86_64-linux-gnu");
     const fs::path beside = prefix / "lib" / "x86_64-linux-gnu" / "libtessaline-control.so";
     std::ofstream(beside) << "x";
-    const fs::path configured = scratch.Dir() / "configured.so";
+    const fs::path configured = scratch.XdgConfigHome() / "configured.so";
 
     struct Case {
         const char* what;
@@ -62,17 +64,18 @@ TEST(ControlLibraries, FindsTheLibraryBesideTheHostThenTheConfiguredOne) {
     const Case cases[] = {
         {"beside the moved prefix", prefix / "bin" / "tessaline-cli", false, beside},
         {"beside wins over configured", prefix / "bin" / "tessaline-cli", true, beside},
-        {"configured when nothing beside", scratch.Dir() / "elsewhere" / "tool", true, configured},
-        {"none at all", scratch.Dir() / "elsewhere" / "tool", false, fs::path()},
+        {"configured when nothing beside", scratch.XdgConfigHome() / "elsewhere" / "tool", true,
+         configured},
+        {"none at all", scratch.XdgConfigHome() / "elsewhere" / "tool", false, fs::path()},
     };
     for (const Case& c : cases) {
         fs::remove(configured);
         if (c.configuredExists) {
             std::ofstream(configured) << "x";
         }
-        const ControlLibraries libs{scratch.Dir() / "build", scratch.Dir() / "build" / "lib.so",
-                                    configured, "../lib/x86_64-linux-gnu/libtessaline-control.so",
-                                    c.self};
+        const ControlLibraries libs{scratch.XdgConfigHome() / "build",
+                                    scratch.XdgConfigHome() / "build" / "lib.so", configured,
+                                    "../lib/x86_64-linux-gnu/libtessaline-control.so", c.self};
         EXPECT_EQ(libs.Installed(), c.expected) << c.what;
         EXPECT_FALSE(libs.RunFromBuildTree()) << c.what;
         EXPECT_EQ(libs.Default(), c.expected.empty() ? configured : c.expected) << c.what;

@@ -1,6 +1,6 @@
 #include "platform/cups/CupsBackend.h"
 
-#include "PrivateCups.h"
+#include "tests/support/PrivateCups.h"
 
 #include <cups/cups.h>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "FakeIppServer.h"
-#include "PrivateCups.h"
 #include "platform/cups/CupsBackend.h"
+#include "tests/support/PrivateCups.h"
 
 #include <gtest/gtest.h>
 

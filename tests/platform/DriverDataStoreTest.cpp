@@ -1,9 +1,9 @@
 #include "platform/DriverDataStore.h"
 
-#include "PrivateCups.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <algorithm>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,10 +19,6 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
         bytes.push_back(static_cast<uint8_t>(v));
     }
     return bytes;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
 }
 
 TEST(DriverDataStore, ValuesRoundTripWithTheirType) {

@@ -1,5 +1,5 @@
-#include "PrinterBench.h"
 #include "printer/CPrinterChannel.h"
+#include "tests/support/PrinterBench.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The printer code against a real CUPS scheduler: what Upload and Print
 // spool must reach the printer's device byte for byte.
-#include "BmpBuilder.h"
-#include "PrinterBench.h"
-#include "PrivateCups.h"
 #include "platform/cups/CupsBackend.h"
 #include "printer/PrinterMethods.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/PrinterBench.h"
+#include "tests/support/PrivateCups.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "printer/DriverConfig.h"
 
-#include "PrinterBench.h"
+#include "tests/support/PrinterBench.h"
 
 #include <gtest/gtest.h>
 

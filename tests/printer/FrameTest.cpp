@@ -1,5 +1,5 @@
-#include "PrinterBench.h"
 #include "printer/PrinterMethods.h"
+#include "tests/support/PrinterBench.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "PrintStream.h"
 
-#include "PrinterBench.h"
 #include "printer/PrinterMethods.h"
+#include "tests/support/PrinterBench.h"
 
 #include <gtest/gtest.h>
 #include <limits>

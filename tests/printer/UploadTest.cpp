@@ -1,14 +1,14 @@
-#include "BmpBuilder.h"
-#include "PrinterBench.h"
 #include "UploadStream.h"
 #include "imaging/CLogoImage.h"
 #include "printer/PrinterMethods.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/PrinterBench.h"
+#include "tests/support/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <random>
 
 namespace tessaline {
 namespace {
@@ -22,18 +22,6 @@ using test::PrinterBench;
 // A folder of logo files that lives as long as the test.
 class LogoFolder {
 public:
-    LogoFolder() {
-        std::random_device rd;
-        m_dir = fs::temp_directory_path() / ("tessaline-upload-" + std::to_string(rd()));
-        fs::create_directories(m_dir);
-    }
-    ~LogoFolder() {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    LogoFolder(const LogoFolder&) = delete;
-    LogoFolder& operator=(const LogoFolder&) = delete;
-
     // A 24-bit file: black where `black` says, white elsewhere.
     std::string Logo(
         const std::string& name, int w, int h,
@@ -43,14 +31,14 @@ public:
                      }));
     }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = (m_dir / name).string();
+        const std::string path = m_folder.File(name);
         EXPECT_TRUE(test::WriteFile(path, bytes));
         return path;
     }
-    std::string Missing(const std::string& name) const { return (m_dir / name).string(); }
+    std::string Missing(const std::string& name) const { return m_folder.File(name); }
 
 private:
-    fs::path m_dir;
+    test::TempFolder m_folder;
 };
 
 // Header and raster as the stream must carry them, converted the way an upload does.

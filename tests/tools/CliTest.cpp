@@ -1,11 +1,11 @@
 #include "Cli.h"
 
-#include "../virtual/NvStreams.h"
-#include "../virtual/TempHome.h"
 #include "platform/Spooler.h"
 #include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
+#include "tests/support/NvStreams.h"
+#include "tests/support/TempHome.h"
 
 #include <array>
 #include <cstdio>

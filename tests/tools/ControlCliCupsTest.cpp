@@ -1,8 +1,8 @@
 // tessaline-cli's control commands against a real CUPS scheduler: what the
 // printer's device receives is checked byte for byte.
-#include "BmpBuilder.h"
-#include "CliRunner.h"
-#include "PrivateCups.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/PrivateCups.h"
 
 #include <gtest/gtest.h>
 

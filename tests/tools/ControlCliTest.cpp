@@ -1,7 +1,7 @@
 // tessaline-cli's control commands, run as a user runs them: the real binary,
 // the control library registered in a private registry, a virtual printer.
-#include "BmpBuilder.h"
-#include "CliRunner.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/CliRunner.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/virtual/EscPosEmulator.h"
 
-#include "NvStreams.h"
+#include "tests/support/NvStreams.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@ namespace tessaline {
 namespace {
 
 using test::Bytes;
-using test::Cat;
+using test::Concat;
 using test::TestLogo;
 
 constexpr const char* kDay = "2024-03-01";
@@ -228,36 +228,37 @@ const Bytes kEightDots(8, 0xFF);
 INSTANTIATE_TEST_SUITE_P(
     Definitions, EscPosRefusedDefinition,
     ::testing::Values(
-        RefusedCase{"RasterCutShort", Cat({{0x1C, 0x71, 0x01}, Header(2, 1), Bytes(15, 0xFF)}),
+        RefusedCase{"RasterCutShort", Concat({{0x1C, 0x71, 0x01}, Header(2, 1), Bytes(15, 0xFF)}),
                     262144, "16 raster bytes needed, 15 left"},
         RefusedCase{"SecondImageCutShort",
-                    Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), {0xFF}}),
+                    Concat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), {0xFF}}),
                     262144, "image 2: 8 raster bytes needed, 1 left"},
-        RefusedCase{"SizeCutShort", Cat({{0x1C, 0x71, 0x01}, {0x01, 0x00, 0x01}}), 262144,
+        RefusedCase{"SizeCutShort", Concat({{0x1C, 0x71, 0x01}, {0x01, 0x00, 0x01}}), 262144,
                     "size cut short"},
         RefusedCase{"CountCutShort", {0x1C, 0x71}, 262144, "FS q: cut short"},
-        RefusedCase{"XZero", Cat({{0x1C, 0x71, 0x01}, Header(0, 1)}), 262144, "x=0 y=1 outside"},
-        RefusedCase{"X1024", Cat({{0x1C, 0x71, 0x01}, Header(1024, 1), Bytes(1024 * 8, 0xFF)}),
+        RefusedCase{"XZero", Concat({{0x1C, 0x71, 0x01}, Header(0, 1)}), 262144, "x=0 y=1 outside"},
+        RefusedCase{"X1024", Concat({{0x1C, 0x71, 0x01}, Header(1024, 1), Bytes(1024 * 8, 0xFF)}),
                     262144, "x=1024 y=1 outside"},
-        RefusedCase{"YZero", Cat({{0x1C, 0x71, 0x01}, Header(1, 0)}), 262144, "x=1 y=0 outside"},
-        RefusedCase{"Y289", Cat({{0x1C, 0x71, 0x01}, Header(1, 289), Bytes(289 * 8, 0)}), 262144,
+        RefusedCase{"YZero", Concat({{0x1C, 0x71, 0x01}, Header(1, 0)}), 262144, "x=1 y=0 outside"},
+        RefusedCase{"Y289", Concat({{0x1C, 0x71, 0x01}, Header(1, 289), Bytes(289 * 8, 0)}), 262144,
                     "x=1 y=289 outside"},
         RefusedCase{"BadSecondOfTwo",
-                    Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1024, 1)}), 262144,
+                    Concat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1024, 1)}), 262144,
                     "image 2: size x=1024"},
         RefusedCase{"NoImages", {0x1C, 0x71, 0x00}, 262144, "no image to define"},
-        RefusedCase{"OverCapacity",
-                    Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), kEightDots}),
-                    23, "24 bytes exceed the NV capacity of 23 bytes"}),
+        RefusedCase{
+            "OverCapacity",
+            Concat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), kEightDots}), 23,
+            "24 bytes exceed the NV capacity of 23 bytes"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(EscPosEmulator, RefusedDefinitionSkipsItsDeclaredBytes) {
     // The 1024-wide definition's 8192 bytes are skipped, and the ESC @ after
     // them is read as a command again.
     NvMemory memory;
-    const JobOutcome outcome =
-        Emulate({}, memory,
-                Cat({{0x1C, 0x71, 0x01}, Header(1024, 1), Bytes(8192, 0x1B), {0x1B, 0x40}}), kDay);
+    const JobOutcome outcome = Emulate(
+        {}, memory, Concat({{0x1C, 0x71, 0x01}, Header(1024, 1), Bytes(8192, 0x1B), {0x1B, 0x40}}),
+        kDay);
     ASSERT_EQ(outcome.log.size(), 2u);
     EXPECT_EQ(outcome.log[1].offset, 3u + 4 + 8192);
     EXPECT_EQ(outcome.log[1].text, "ESC @: initialise");
@@ -268,20 +269,20 @@ TEST(EscPosEmulator, ExactCapacityIsAccepted) {
     PrinterModel model;
     model.nvCapacity = 24;
     Emulate(model, memory,
-            Cat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), kEightDots}), kDay);
+            Concat({{0x1C, 0x71, 0x02}, Header(1, 1), kEightDots, Header(1, 1), kEightDots}), kDay);
     EXPECT_EQ(memory.images.size(), 2u);
 }
 
 TEST(EscPosEmulator, UploadForgetsTheImagesStoredBefore) {
     NvMemory memory = Uploaded();
-    Emulate({}, memory, Cat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots}), kDay);
+    Emulate({}, memory, Concat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots}), kDay);
     ASSERT_EQ(memory.images.size(), 1u);
     EXPECT_EQ(memory.images[0].Width(), 8);
 }
 
 TEST(EscPosEmulator, WarnsPastTenNvWritesADayAndCountsAfreshNextDay) {
     NvMemory memory;
-    const Bytes upload = Cat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots});
+    const Bytes upload = Concat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots});
     for (int i = 1; i <= 10; ++i) {
         EXPECT_EQ(CountLog(Emulate({}, memory, upload, kDay), "warning"), 0u) << i;
     }
@@ -341,7 +342,7 @@ TEST(EscPosEmulator, PaperIsCutIntoPiecesAndTheRestLeftAtTheEnd) {
 
 TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
     NvMemory memory;
-    Emulate({}, memory, Cat({{0x1C, 0x71, 0x01}, Header(1, 288), Bytes(288 * 8, 0x81)}), kDay);
+    Emulate({}, memory, Concat({{0x1C, 0x71, 0x01}, Header(1, 288), Bytes(288 * 8, 0x81)}), kDay);
     Bytes job;
     const int fits = kPaperRowsPerJob / (288 * 8 * 2);
     for (int i = 0; i < fits + 3; ++i) {

@@ -1,8 +1,8 @@
 #include "NvStateFile.h"
 
-#include "NvStreams.h"
 #include "platform/virtual/EscPosEmulator.h"
 #include "platform/virtual/Png.h"
+#include "tests/support/NvStreams.h"
 
 #include <gtest/gtest.h>
 

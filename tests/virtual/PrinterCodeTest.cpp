@@ -1,14 +1,14 @@
 // Upload and Print against a virtual printer, side by side with the recording
 // backend: the printer must receive exactly the recorded bytes.
 
-#include "BmpBuilder.h"
-#include "NvStreams.h"
-#include "PrinterBench.h"
-#include "TempHome.h"
 #include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "printer/PrinterMethods.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/NvStreams.h"
+#include "tests/support/PrinterBench.h"
+#include "tests/support/TempHome.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
-#include "NvStreams.h"
-#include "TempHome.h"
 #include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
+#include "tests/support/Files.h"
+#include "tests/support/NvStreams.h"
+#include "tests/support/TempHome.h"
 
 #include <fstream>
 #include <functional>
@@ -17,13 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadText;
 
 Bytes ReadBytes(const fs::path& path) {
     return ReadWholeFile(path).value_or(Bytes{});

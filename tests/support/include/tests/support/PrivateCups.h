@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tests/support/Environment.h"
+#include "tests/support/TempFolder.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -14,19 +17,6 @@ namespace tessaline::test {
 // Points libcups at `server` (a socket path or host) for this thread,
 // bypassing what it may have remembered from an earlier CUPS_SERVER.
 void UseCupsServer(const std::string& server);
-
-// A fresh temporary folder, removed with the object.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // What the capture backend recorded of one job.
 struct CapturedJob {
@@ -44,7 +34,7 @@ struct ServerJob {
 };
 
 // Base of tests that need the private CUPS server the test run started
-// (tests/platform/private-cupsd.sh, CTest label "cups"). SetUp points libcups
+// (tests/support/private-cupsd.sh, CTest label "cups"). SetUp points libcups
 // at it and XDG_DATA_HOME at a fresh folder, or skips the test when the run
 // has no server; with TESSALINE_REQUIRE_CUPS=1 a missing server fails instead.
 class PrivateCupsTest : public ::testing::Test {
@@ -74,8 +64,7 @@ protected:
 private:
     std::filesystem::path m_dir;
     std::optional<TempFolder> m_dataHome;
-    std::string m_savedDataHome;
-    bool m_hadDataHome = false;
+    std::optional<ScopedEnvironment> m_environment;
 };
 
 } // namespace tessaline::test

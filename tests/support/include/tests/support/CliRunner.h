@@ -5,9 +5,10 @@
 // folder, with CUPS pointed at a server that is not there unless a test says
 // otherwise.
 
+#include "tests/support/TempFolder.h"
+
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
@@ -22,21 +23,10 @@ struct CliResult {
 
 class CliRunner {
 public:
-    CliRunner() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tessaline-cli-XXXXXX").string();
-        m_root = ::mkdtemp(pattern.data());
-        m_cupsServer = (m_root / "no-cups.sock").string();
-    }
-    ~CliRunner() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_root, ec);
-    }
-    CliRunner(const CliRunner&) = delete;
-    CliRunner& operator=(const CliRunner&) = delete;
+    CliRunner() : m_cupsServer((Root() / "no-cups.sock").string()) {}
 
-    const std::filesystem::path& Root() const { return m_root; }
-    std::filesystem::path DataHome() const { return m_root / "data" / "tessaline"; }
+    const std::filesystem::path& Root() const { return m_root.Path(); }
+    std::filesystem::path DataHome() const { return Root() / "data" / "tessaline"; }
     void UseCupsServer(const std::string& server) { m_cupsServer = server; }
 
     static std::string Quote(const std::filesystem::path& p) {
@@ -48,10 +38,10 @@ public:
     }
 
     CliResult Run(const std::string& args) const {
-        const std::string errFile = (m_root / "stderr.txt").string();
+        const std::string errFile = (Root() / "stderr.txt").string();
         const std::string command =
-            "cd " + Quote(m_root) + " && XDG_DATA_HOME=" + Quote(m_root / "data") +
-            " XDG_CONFIG_HOME=" + Quote(m_root / "config") + " CUPS_SERVER=" + Quote(m_cupsServer) +
+            "cd " + Quote(Root()) + " && XDG_DATA_HOME=" + Quote(Root() / "data") +
+            " XDG_CONFIG_HOME=" + Quote(Root() / "config") + " CUPS_SERVER=" + Quote(m_cupsServer) +
             " " + Quote(TESSALINE_CLI_PATH) + " " + args + " 2>" + Quote(errFile);
         CliResult result;
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -75,7 +65,7 @@ public:
     }
 
 private:
-    std::filesystem::path m_root;
+    TempFolder m_root;
     std::string m_cupsServer;
 };
 

@@ -1,4 +1,4 @@
-#include "PrivateCups.h"
+#include "tests/support/PrivateCups.h"
 
 #include <cstdlib>
 #include <cups/cups.h>
@@ -14,19 +14,6 @@ namespace fs = std::filesystem;
 void UseCupsServer(const std::string& server) {
     ::setenv("CUPS_SERVER", server.c_str(), 1);
     cupsSetServer(nullptr);
-}
-
-TempFolder::TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tessaline-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("no temporary folder");
-    }
-    m_path = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
 }
 
 void PrivateCupsTest::SetUp() {
@@ -53,22 +40,12 @@ void PrivateCupsTest::SetUp() {
 
     // The driver-data store must never write into the real home.
     m_dataHome.emplace();
-    if (const char* old = std::getenv("XDG_DATA_HOME")) {
-        m_hadDataHome = true;
-        m_savedDataHome = old;
-    }
-    ::setenv("XDG_DATA_HOME", m_dataHome->Path().c_str(), 1);
+    m_environment.emplace();
+    m_environment->Set("XDG_DATA_HOME", m_dataHome->Path().string());
 }
 
 void PrivateCupsTest::TearDown() {
-    if (!m_dataHome) {
-        return;
-    }
-    if (m_hadDataHome) {
-        ::setenv("XDG_DATA_HOME", m_savedDataHome.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_DATA_HOME");
-    }
+    m_environment.reset();
     m_dataHome.reset();
 }
 

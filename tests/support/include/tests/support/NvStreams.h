@@ -2,13 +2,14 @@
 
 // Builders for the byte streams a receipt printer receives, for the tests.
 
+#include "tests/support/Bytes.h"
+
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace tessaline::test {
 
-using Bytes = std::vector<uint8_t>;
 using DotRule = std::function<bool(int x, int y)>;
 
 // A logo of width × height dots padded to multiples of 8: its NV raster
@@ -49,14 +50,6 @@ struct TestLogo {
         return out;
     }
 };
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
 
 // 1B 40, 1C 71 n, then each logo's definition.
 inline Bytes UploadStream(const std::vector<TestLogo>& logos) {

@@ -3,10 +3,11 @@
 // Builds BMP files in memory for tests: any depth, header size, row order,
 // palette, masks and compression, with pixels from a callback or raw bytes.
 
+#include "tests/support/Files.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -221,11 +222,27 @@ inline std::vector<uint8_t> Make1(int w, int h, Bgra entry0, Bgra entry1,
     return MakeIndexed(w, h, 1, {entry0, entry1}, fn);
 }
 
-inline bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(f);
+// Writes an uncompressed bottom-up BMP of 1 or 24 bits per pixel, as a
+// program's user would pick: `grey` gives each pixel's level (x, y from the
+// top), a diagonal ramp when none is given; 1-bit files print levels below 128
+// black.
+inline void WriteBmp(const std::string& path, int32_t width, int32_t height, uint16_t bits,
+                     const std::function<uint8_t(int, int)>& grey = {}) {
+    const auto level = [grey](int x, int y) {
+        return grey ? grey(x, y) : static_cast<uint8_t>((x * 7 + y * 3) & 0xFF);
+    };
+    BmpSpec s;
+    s.width = width;
+    s.height = height;
+    s.bitsPerPixel = bits;
+    if (bits == 1) {
+        s.palette = {Bgra{0, 0, 0, 0}, Bgra{0xFF, 0xFF, 0xFF, 0}};
+        s.coloursUsed = 2;
+        s.pixel = [level](int x, int y) { return level(x, y) >= 128 ? 1u : 0u; };
+    } else {
+        s.pixel = [level](int x, int y) { return uint32_t{level(x, y)} * 0x010101u; };
+    }
+    WriteFile(path, BuildBmp(s));
 }
 
 } // namespace tessaline::test

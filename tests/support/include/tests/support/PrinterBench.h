@@ -3,36 +3,17 @@
 // A spooler with one recording backend, and a context that records the
 // Progress events, messages and pauses of an operation.
 
-#include "RecordingSpooler.h"
 #include "printer/PrinterOperation.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/RecordingSpooler.h"
 
 #include <cstdint>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace tessaline::test {
-
-// "1C 70 01 30" -> bytes.
-inline std::vector<uint8_t> Hex(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<uint8_t> out;
-    std::string byte;
-    while (in >> byte) {
-        out.push_back(static_cast<uint8_t>(std::stoul(byte, nullptr, 16)));
-    }
-    return out;
-}
-
-inline std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
-    std::vector<uint8_t> out;
-    for (const auto& p : parts) {
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
-}
 
 struct PrinterBench {
     explicit PrinterBench(std::vector<std::string> queues = {"THERMAL #1"})
