@@ -125,15 +125,9 @@ protected:
     }
     // Clicks the command and returns what the queue's device received for it.
     Bytes Spooled(Ctl command) {
-        const int before = LastJobId(kQueue);
-        Click(command);
-        const auto job = WaitForJobAfter(kQueue, before);
-        if (!job) {
-            ADD_FAILURE() << "no job for " << ControlName(command);
-            return {};
-        }
-        const auto captured = WaitForCapture(kQueue, job->id);
-        return captured ? captured->bytes : Bytes{};
+        return NextJob(
+                   kQueue, [&] { Click(command); }, ControlName(command))
+            .bytes;
     }
     std::string Title() const { return form->Logic().Title(); }
 

@@ -39,20 +39,10 @@ protected:
 
     // Runs one operation and returns what the device received for it.
     template <typename Op> std::vector<uint8_t> Spooled(Op op, int32_t expectedResult = 0) {
-        const int before = LastJobId(kQueue);
-        EXPECT_EQ(op(), expectedResult);
-        const auto job = WaitForJobAfter(kQueue, before);
-        if (!job) {
-            ADD_FAILURE() << "no job reached the queue";
-            return {};
-        }
-        const auto captured = WaitForCapture(kQueue, job->id);
-        if (!captured) {
-            ADD_FAILURE() << "job " << job->id << " printed nothing";
-            return {};
-        }
-        EXPECT_EQ(captured->title, "Logo");
-        return captured->bytes;
+        const test::CapturedJob job = NextJob(
+            kQueue, [&] { EXPECT_EQ(op(), expectedResult); }, "the operation");
+        EXPECT_EQ(job.title, "Logo");
+        return job.bytes;
     }
 
     std::string Logo(const std::string& name, int w, int h) {

@@ -146,6 +146,23 @@ std::optional<CapturedJob> PrivateCupsTest::WaitForCapture(const std::string& qu
     return captured;
 }
 
+CapturedJob PrivateCupsTest::NextJob(const std::string& queue, const std::function<void()>& spool,
+                                     const std::string& what) const {
+    const int before = LastJobId(queue);
+    spool();
+    const auto job = WaitForJobAfter(queue, before);
+    if (!job) {
+        ADD_FAILURE() << "no job reached " << queue << " for " << what;
+        return {};
+    }
+    const auto captured = WaitForCapture(queue, job->id);
+    if (!captured) {
+        ADD_FAILURE() << "job " << job->id << " for " << what << " printed nothing";
+        return {};
+    }
+    return *captured;
+}
+
 bool PrivateCupsTest::HasCapture(const std::string& queue, int jobId) const {
     const std::string name = queue + "-" + std::to_string(jobId);
     return fs::exists(m_dir / "capture" / (name + ".bin")) ||

@@ -24,16 +24,11 @@ protected:
 
     // Runs a command and returns what the queue's device received for it.
     std::vector<uint8_t> Spooled(const std::string& args) {
-        const int before = LastJobId(kQueue);
-        const auto run = cli.Run(args);
-        EXPECT_EQ(run.status, 0) << args << "\n" << run.err;
-        const auto job = WaitForJobAfter(kQueue, before);
-        if (!job) {
-            ADD_FAILURE() << "no job for: " << args;
-            return {};
-        }
-        const auto captured = WaitForCapture(kQueue, job->id);
-        return captured ? captured->bytes : std::vector<uint8_t>{};
+        const auto run = [&] {
+            const test::CliResult result = cli.Run(args);
+            EXPECT_EQ(result.status, 0) << args << "\n" << result.err;
+        };
+        return NextJob(kQueue, run, args).bytes;
     }
 
     test::CliRunner cli;

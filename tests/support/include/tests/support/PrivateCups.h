@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -56,6 +57,11 @@ protected:
     std::optional<CapturedJob>
     WaitForCapture(const std::string& queue, int jobId,
                    std::chrono::seconds timeout = std::chrono::seconds(30)) const;
+    // Runs `spool`, waits for the job it puts on `queue` to end and returns
+    // what the queue's device received; a failure naming `what` when no job
+    // comes or nothing was captured.
+    CapturedJob NextJob(const std::string& queue, const std::function<void()>& spool,
+                        const std::string& what) const;
     // True when the capture backend wrote anything for job `jobId`.
     bool HasCapture(const std::string& queue, int jobId) const;
     // Runs a CUPS command-line tool against the private server; its exit status.
