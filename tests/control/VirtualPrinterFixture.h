@@ -27,9 +27,7 @@ protected:
         const std::string& name, int w, int h,
         const std::function<bool(int, int)>& black = [](int, int) { return true; }) {
         const std::filesystem::path path = homes.Root() / name;
-        EXPECT_TRUE(WriteFile(path.string(), Make24(w, h, [&black](int x, int y) {
-                                  return black(x, y) ? Bgr{0, 0, 0} : Bgr{255, 255, 255};
-                              })));
+        EXPECT_TRUE(WriteFile(path, MakeBlackOnWhite(w, h, black)));
         return path.string();
     }
 

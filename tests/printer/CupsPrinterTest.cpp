@@ -47,9 +47,8 @@ protected:
 
     std::string Logo(const std::string& name, int w, int h) {
         const auto path = DataHome() / name;
-        test::WriteFile(path.string(), test::Make24(w, h, [](int x, int y) {
-                            return (x + y) % 3 ? test::Bgr{0, 0, 0} : test::Bgr{255, 255, 255};
-                        }));
+        test::WriteFile(
+            path, test::MakeBlackOnWhite(w, h, [](int x, int y) { return (x + y) % 3 != 0; }));
         return path.string();
     }
 

@@ -26,9 +26,7 @@ public:
     std::string Logo(
         const std::string& name, int w, int h,
         std::function<bool(int, int)> black = [](int, int) { return true; }) {
-        return Write(name, test::Make24(w, h, [black](int x, int y) {
-                         return black(x, y) ? test::Bgr{0, 0, 0} : test::Bgr{255, 255, 255};
-                     }));
+        return Write(name, test::MakeBlackOnWhite(w, h, black));
     }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         const std::string path = m_folder.File(name);

@@ -4,6 +4,7 @@
 #include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
+#include "tests/support/Files.h"
 #include "tests/support/NvStreams.h"
 #include "tests/support/TempHome.h"
 
@@ -54,9 +55,7 @@ protected:
     }
     fs::path WriteFile(const std::string& name, const test::Bytes& bytes) {
         const fs::path path = home.Root() / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        test::WriteFile(path, bytes);
         return path;
     }
 };

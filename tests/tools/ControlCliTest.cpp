@@ -28,10 +28,8 @@ protected:
         test::WriteFile(logoA.string(), test::Make24(100, 50, [](int, int) {
                             return test::Bgr{0, 0, 0};
                         }));
-        test::WriteFile(
-            logoB.string(), test::Make24(512, 48, [](int x, int y) {
-                return (x / 8 + y / 8) % 2 ? test::Bgr{0, 0, 0} : test::Bgr{255, 255, 255};
-            }));
+        test::WriteFile(logoB, test::MakeBlackOnWhite(
+                                   512, 48, [](int x, int y) { return (x / 8 + y / 8) % 2 != 0; }));
     }
     fs::path Printer() const { return cli.DataHome() / "printers" / "THERMAL #1"; }
     std::vector<uint8_t> Job(int n) const {

@@ -42,10 +42,7 @@ protected:
 
     std::string Logo(const std::string& name, int w, int h, std::function<bool(int, int)> black) {
         const fs::path path = home.Root() / name;
-        EXPECT_TRUE(
-            test::WriteFile(path.string(), test::Make24(w, h, [black](int x, int y) {
-                                return black(x, y) ? test::Bgr{0, 0, 0} : test::Bgr{255, 255, 255};
-                            })));
+        EXPECT_TRUE(test::WriteFile(path, test::MakeBlackOnWhite(w, h, black)));
         return path.string();
     }
 

@@ -195,6 +195,14 @@ inline std::vector<uint8_t> Make32(int w, int h, const std::function<Bgra(int x,
     return BuildBmp(s);
 }
 
+// A w × h 24-bit logo, black where `black` says and white elsewhere.
+inline std::vector<uint8_t> MakeBlackOnWhite(int w, int h,
+                                             const std::function<bool(int x, int yTop)>& black) {
+    return Make24(w, h, [&black](int x, int y) {
+        return black(x, y) ? Bgr{0, 0, 0} : Bgr{255, 255, 255};
+    });
+}
+
 inline std::vector<uint8_t> MakeIndexed(int w, int h, uint16_t bpp, std::vector<Bgra> palette,
                                         const std::function<uint8_t(int x, int yTop)>& fn) {
     BmpSpec s;
