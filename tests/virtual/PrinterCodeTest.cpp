@@ -6,11 +6,11 @@
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "printer/PrinterMethods.h"
 #include "tests/support/BmpBuilder.h"
+#include "tests/support/Files.h"
 #include "tests/support/NvStreams.h"
 #include "tests/support/PrinterBench.h"
 #include "tests/support/TempHome.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -51,12 +51,7 @@ protected:
         return ReadWholeFile(Folder() / "jobs" / (VirtualPrinterFolder::JobName(n) + ".bin"))
             .value_or(Bytes{1, 2, 3});
     }
-    std::string Log() const {
-        std::ifstream in(Folder() / "log.txt");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string Log() const { return test::ReadText(Folder() / "log.txt"); }
 
     test::TempHome home;
     Spooler spooler;
