@@ -19,6 +19,7 @@ import sys
 # its path: "platform/cups/CupsBackend.h" is platform/cups's, and
 # "tessaline/..." is the component ABI as it is installed.
 PUBLIC_ROOTS = {
+    "base": "base/include",
     "imaging": "imaging/include",
     "printer": "printer/include",
     "platform": "platform/include",
@@ -37,7 +38,9 @@ PUBLIC_ROOTS = {
 # folder has it, since what tests share is in tests/support), and kinds of
 # system header (std, simd, posix, dlfcn, qt, cups, png, gtest, benchmark; see
 # SYSTEM_KINDS). A rule for one file adds to its folder's.
+# Every folder may use EVERYWHERE besides.
 RULES = {
+    "base": ("std", "the result type every layer returns, with the standard library alone"),
     "imaging": (
         "std simd",
         "decodes and converts bytes with the standard library alone; SIMD comes with the compiler"),
@@ -148,8 +151,12 @@ def folder_of(path):
     return best
 
 
+# The bottom of the graph: what any layer, imaging included, may use.
+EVERYWHERE = {"base"}
+
+
 def uses_of(path, folder):
-    uses = set(RULES[folder][0].split())
+    uses = set(RULES[folder][0].split()) | EVERYWHERE
     if path in RULES:
         uses |= set(RULES[path][0].split())
     return uses

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/Result.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <span>

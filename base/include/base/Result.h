@@ -1,0 +1,74 @@
+#pragma once
+
+#include <concepts>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+namespace tessaline {
+
+template <typename T> class Result;
+
+template <typename T> inline constexpr bool kIsResult = false;
+template <typename T> inline constexpr bool kIsResult<Result<T>> = true;
+
+// A value, or the reason it could not be produced. The reason is words for
+// the user ("cannot read /a.bmp: No such file or directory"); each layer
+// passes it up, adding in front what it knows.
+template <typename T> class [[nodiscard]] Result {
+public:
+    template <typename U = T>
+    requires(std::convertible_to<U&&, T> && !kIsResult<std::remove_cvref_t<U>>) Result(U&& value)
+        : m_state(std::in_place_index<0>, std::forward<U>(value)) {}
+    // The same success or failure with a value of another type that converts,
+    // such as a pointer to a derived class.
+    template <typename U>
+    requires(!std::same_as<U, T> && std::convertible_to<U&&, T>) Result(Result<U>&& other)
+        : m_state(other.Ok() ? State(std::in_place_index<0>, std::move(other).Value())
+                             : State(std::in_place_index<1>, Failure{other.Reason()})) {}
+    static Result Fail(std::string reason) { return Result(Failure{std::move(reason)}); }
+
+    bool Ok() const { return m_state.index() == 0; }
+    explicit operator bool() const { return Ok(); }
+    const T& Value() const& { return std::get<0>(m_state); }
+    T& Value() & { return std::get<0>(m_state); }
+    T&& Value() && { return std::get<0>(std::move(m_state)); }
+    // Why it failed; empty for a success.
+    const std::string& Reason() const {
+        static const std::string kNone;
+        return Ok() ? kNone : std::get<1>(m_state).reason;
+    }
+
+private:
+    struct Failure {
+        std::string reason;
+    };
+    using State = std::variant<T, Failure>;
+    explicit Result(Failure failure) : m_state(std::in_place_index<1>, std::move(failure)) {}
+
+    State m_state;
+};
+
+// Success, or the reason of a failure: Result for what yields no value.
+template <> class [[nodiscard]] Result<void> {
+public:
+    Result() = default;
+    static Result Fail(std::string reason) {
+        Result failed;
+        failed.m_failed = true;
+        failed.m_reason = std::move(reason);
+        return failed;
+    }
+
+    bool Ok() const { return !m_failed; }
+    explicit operator bool() const { return Ok(); }
+    // Why it failed; empty for a success.
+    const std::string& Reason() const { return m_reason; }
+
+private:
+    bool m_failed = false;
+    std::string m_reason;
+};
+
+} // namespace tessaline
