@@ -124,8 +124,8 @@ public:
             if (!Installed(name)) {
                 return kExitNotInstalled;
             }
-            const Status s = m_store.Remove(name);
-            return s ? kExitDone : Fail(kExitNotTransmitted, s.reason);
+            const Result<void> s = m_store.Remove(name);
+            return s ? kExitDone : Fail(kExitNotTransmitted, s.Reason());
         }
         if (sub == "list") {
             return List();
@@ -149,16 +149,16 @@ private:
     }
 
     int Add(const std::string& name, const PrinterModel& model) {
-        if (Status s = VirtualPrinterStore::CheckName(name); !s) {
-            return Fail(kExitWrongUse, s.reason);
+        if (Result<void> s = VirtualPrinterStore::CheckName(name); !s) {
+            return Fail(kExitWrongUse, s.Reason());
         }
-        const Status s = m_store.Add(name, model);
+        const Result<void> s = m_store.Add(name, model);
         if (s) {
             return kExitDone;
         }
         // A name already taken is the command line's fault; anything else the store's.
-        return m_store.Find(name) ? Fail(kExitWrongUse, s.reason)
-                                  : Fail(kExitNotTransmitted, s.reason);
+        return m_store.Find(name) ? Fail(kExitWrongUse, s.Reason())
+                                  : Fail(kExitNotTransmitted, s.Reason());
     }
 
     int List() {
@@ -337,8 +337,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         return command.Usage(operands.size() < sub->operands ? "missing argument"
                                                              : "too many arguments");
     }
-    if (Status s = VirtualPrinterStore::CheckModel(model); !s) {
-        return command.Usage(s.reason);
+    if (Result<void> s = VirtualPrinterStore::CheckModel(model); !s) {
+        return command.Usage(s.Reason());
     }
     return command.Run(operands, model);
 }

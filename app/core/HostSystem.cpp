@@ -110,9 +110,9 @@ bool PathIsFile(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-AppStatus RemoveFile(const std::string& path) {
+Result<void> RemoveFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        return AppStatus::Fail("cannot delete " + path + ": " + std::strerror(errno));
+        return Result<void>::Fail("cannot delete " + path + ": " + std::strerror(errno));
     }
     return {};
 }

@@ -190,12 +190,12 @@ void MainWindowLogic::Form_Unload() {
     if (!mobjFiles) {
         return;
     }
-    const AppStatus saved = mobjFiles->Release();
+    const Result<void> saved = mobjFiles->Release();
     mobjFiles.reset();
     if (!saved) {
         m_services.MessageBox("The logo file list could not be saved; the list saved before is "
                               "kept.\r\n" +
-                                  saved.reason,
+                                  saved.Reason(),
                               gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
     }
 }

@@ -177,28 +177,29 @@ bool ProfileHoldsOnly(std::string_view text, std::string_view section,
     return next == entries.size();
 }
 
-AppStatus ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                                const FileWriteHooks* hooks) {
+Result<void> ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                                   const FileWriteHooks* hooks) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     std::error_code ec;
     if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), ec);
         if (ec) {
-            return AppStatus::Fail("cannot create the folder " + target.parent_path().string() +
-                                   ": " + ec.message());
+            return Result<void>::Fail("cannot create the folder " + target.parent_path().string() +
+                                      ": " + ec.message());
         }
     }
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        return AppStatus::Fail("cannot create a file beside " + path + ": " + std::strerror(errno));
+        return Result<void>::Fail("cannot create a file beside " + path + ": " +
+                                  std::strerror(errno));
     }
     auto fail = [&](const char* what) {
         const int saved = errno;
         ::close(fd);
         ::unlink(temp.c_str());
-        return AppStatus::Fail(std::string(what) + " " + temp + ": " + std::strerror(saved));
+        return Result<void>::Fail(std::string(what) + " " + temp + ": " + std::strerror(saved));
     };
     ::fchmod(fd, 0644);
     size_t done = 0;
@@ -227,12 +228,12 @@ AppStatus ReplaceFileAtomically(const std::string& path, std::string_view bytes,
     if (::close(fd) != 0) {
         const int saved = errno;
         ::unlink(temp.c_str());
-        return AppStatus::Fail("cannot close " + temp + ": " + std::strerror(saved));
+        return Result<void>::Fail("cannot close " + temp + ": " + std::strerror(saved));
     }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         const int saved = errno;
         ::unlink(temp.c_str());
-        return AppStatus::Fail("cannot replace " + path + ": " + std::strerror(saved));
+        return Result<void>::Fail("cannot replace " + path + ": " + std::strerror(saved));
     }
     return {};
 }
@@ -259,14 +260,14 @@ std::string ReadProfileFileString(const std::string& file, const std::string& se
     return FindProfileValue(*text, section, key).value_or(std::string());
 }
 
-AppStatus WriteProfileFileString(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value) {
+Result<void> WriteProfileFileString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& value) {
     const std::string old = ReadWholeFile(file).value_or(std::string());
     return ReplaceFileAtomically(file, SetProfileValue(old, section, key, value));
 }
 
-AppStatus ReplaceProfileFileWith(const std::string& file, const std::string& section,
-                                 const ProfileEntries& entries, const FileWriteHooks* hooks) {
+Result<void> ReplaceProfileFileWith(const std::string& file, const std::string& section,
+                                    const ProfileEntries& entries, const FileWriteHooks* hooks) {
     return ReplaceFileAtomically(file, FormatProfile(section, entries), hooks);
 }
 

@@ -16,7 +16,9 @@ clsFiles::clsFiles(AppServices& services) : m_services(services) {
 
 clsFiles::~clsFiles() {
     if (!m_released) {
-        Release();
+        // A destructor cannot say why a save failed: callers that must know
+        // call Release first.
+        static_cast<void>(Release());
     }
 }
 
@@ -39,9 +41,9 @@ void clsFiles::Load() {
     m_loaded = LogoEntries(m_files);
 }
 
-AppStatus clsFiles::Release() {
+Result<void> clsFiles::Release() {
     m_released = true;
-    AppStatus status = SaveLogoIni(m_services, LogoSettingsFile(m_services), m_files, m_loaded);
+    Result<void> status = SaveLogoIni(m_services, LogoSettingsFile(m_services), m_files, m_loaded);
     m_files.clear();
     return status;
 }

@@ -10,8 +10,8 @@
 
 namespace tessaline {
 
-AppStatus WriteLogoIni(AppServices& services, const std::string& strFile, const std::string& strKey,
-                       const std::string& strValue) {
+Result<void> WriteLogoIni(AppServices& services, const std::string& strFile,
+                          const std::string& strKey, const std::string& strValue) {
     return services.WriteProfileString(strFile, kLogoSection, strKey, strValue);
 }
 
@@ -92,16 +92,16 @@ namespace {
 
 // Keeps the settings file as it is beside it when the save would lose
 // anything of it: the list only carries the entries it could load.
-AppStatus KeepWhatTheSaveWouldLose(AppServices& services, const std::string& strFile,
-                                   const std::vector<clsFile>& files,
-                                   const ProfileEntries& loaded) {
+Result<void> KeepWhatTheSaveWouldLose(AppServices& services, const std::string& strFile,
+                                      const std::vector<clsFile>& files,
+                                      const ProfileEntries& loaded) {
     if (!services.FileExists(strFile)) {
         return {};
     }
     const std::optional<std::string> text = services.ReadFile(strFile);
     if (!text) {
-        return AppStatus::Fail("cannot read " + strFile +
-                               " to keep a copy of it; it is left as it is");
+        return Result<void>::Fail("cannot read " + strFile +
+                                  " to keep a copy of it; it is left as it is");
     }
     const bool loses =
         !ProfileHoldsOnly(*text, kLogoSection, loaded) || (files.empty() && !loaded.empty());
@@ -109,18 +109,18 @@ AppStatus KeepWhatTheSaveWouldLose(AppServices& services, const std::string& str
         return {};
     }
     const std::string backup = LogoBackupFile(strFile);
-    if (AppStatus kept = services.ReplaceFile(backup, *text); !kept) {
-        return AppStatus::Fail("cannot keep a copy of " + strFile + " as " + backup + " (" +
-                               kept.reason + "); it is left as it is");
+    if (Result<void> kept = services.ReplaceFile(backup, *text); !kept) {
+        return Result<void>::Fail("cannot keep a copy of " + strFile + " as " + backup + " (" +
+                                  kept.Reason() + "); it is left as it is");
     }
     return {};
 }
 
 } // namespace
 
-AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
-                      const std::vector<clsFile>& files, const ProfileEntries& loaded) {
-    if (AppStatus kept = KeepWhatTheSaveWouldLose(services, strFile, files, loaded); !kept) {
+Result<void> SaveLogoIni(AppServices& services, const std::string& strFile,
+                         const std::vector<clsFile>& files, const ProfileEntries& loaded) {
+    if (Result<void> kept = KeepWhatTheSaveWouldLose(services, strFile, files, loaded); !kept) {
         return kept;
     }
     if (files.empty()) {

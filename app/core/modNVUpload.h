@@ -2,8 +2,8 @@
 #pragma once
 
 #include "app/core/AppServices.h"
-#include "app/core/AppStatus.h"
 #include "app/core/clsFile.h"
+#include "base/Result.h"
 
 #include <optional>
 #include <string>
@@ -18,8 +18,8 @@ inline constexpr const char* kSettingsFileName = "CorvidoFiles.ini";
 inline constexpr int kMaxLogoFiles = 255;
 
 // Writes key = value into section "LOGO" of the settings file.
-AppStatus WriteLogoIni(AppServices& services, const std::string& strFile, const std::string& strKey,
-                       const std::string& strValue);
+Result<void> WriteLogoIni(AppServices& services, const std::string& strFile,
+                          const std::string& strKey, const std::string& strValue);
 // The key's value in section "LOGO"; empty when the file, section or key is missing.
 std::string ReadLogoIni(AppServices& services, const std::string& strFile,
                         const std::string& strKey);
@@ -46,8 +46,8 @@ std::string LogoBackupFile(const std::string& strFile);
 // the list is now empty, the file as it is becomes LogoBackupFile first; when
 // that fails, or the file cannot be read, nothing is changed and the reason
 // returned.
-AppStatus SaveLogoIni(AppServices& services, const std::string& strFile,
-                      const std::vector<clsFile>& files, const ProfileEntries& loaded);
+Result<void> SaveLogoIni(AppServices& services, const std::string& strFile,
+                         const std::vector<clsFile>& files, const ProfileEntries& loaded);
 
 // Where the settings file lives: beside the executable when that folder can
 // be written, else in ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline.

@@ -148,7 +148,7 @@ bool QtServices::FileExists(const std::string& path) {
     return PathIsFile(path);
 }
 
-AppStatus QtServices::DeleteFile(const std::string& path) {
+Result<void> QtServices::DeleteFile(const std::string& path) {
     return RemoveFile(path);
 }
 
@@ -156,7 +156,7 @@ std::optional<std::string> QtServices::ReadFile(const std::string& path) {
     return ReadWholeFile(path);
 }
 
-AppStatus QtServices::ReplaceFile(const std::string& path, const std::string& bytes) {
+Result<void> QtServices::ReplaceFile(const std::string& path, const std::string& bytes) {
     return ReplaceFileAtomically(path, bytes);
 }
 
@@ -165,13 +165,13 @@ std::string QtServices::ReadProfileString(const std::string& file, const std::st
     return ReadProfileFileString(file, section, key);
 }
 
-AppStatus QtServices::WriteProfileString(const std::string& file, const std::string& section,
-                                         const std::string& key, const std::string& value) {
+Result<void> QtServices::WriteProfileString(const std::string& file, const std::string& section,
+                                            const std::string& key, const std::string& value) {
     return WriteProfileFileString(file, section, key, value);
 }
 
-AppStatus QtServices::ReplaceProfileFile(const std::string& file, const std::string& section,
-                                         const ProfileEntries& entries) {
+Result<void> QtServices::ReplaceProfileFile(const std::string& file, const std::string& section,
+                                            const ProfileEntries& entries) {
     return ReplaceProfileFileWith(file, section, entries);
 }
 

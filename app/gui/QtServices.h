@@ -31,15 +31,15 @@ public:
     std::string ConfigHome() override;
     bool FolderWritable(const std::string& folder) override;
     bool FileExists(const std::string& path) override;
-    AppStatus DeleteFile(const std::string& path) override;
+    Result<void> DeleteFile(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
-    AppStatus ReplaceFile(const std::string& path, const std::string& bytes) override;
+    Result<void> ReplaceFile(const std::string& path, const std::string& bytes) override;
     std::string ReadProfileString(const std::string& file, const std::string& section,
                                   const std::string& key) override;
-    AppStatus WriteProfileString(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value) override;
-    AppStatus ReplaceProfileFile(const std::string& file, const std::string& section,
-                                 const ProfileEntries& entries) override;
+    Result<void> WriteProfileString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& value) override;
+    Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
+                                    const ProfileEntries& entries) override;
 
 private:
     std::shared_ptr<const Spooler> m_spooler;

@@ -67,7 +67,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "cannot register the control: %s\n", error.c_str());
         return 1;
     }
-    VirtualPrinterStore(TessalineDataHome()).Add("THERMAL #1", PrinterModel{});
+    // One added by an earlier run serves as well.
+    static_cast<void>(VirtualPrinterStore(TessalineDataHome()).Add("THERMAL #1", PrinterModel{}));
     auto spooler = std::make_shared<Spooler>();
     spooler->Install(std::make_shared<CupsBackend>());
     spooler->Install(std::make_shared<VirtualPrinterBackend>());
@@ -114,7 +115,7 @@ int main(int argc, char* argv[]) {
         }
         // Save elsewhere, so every run starts from the same settings file.
         services.programFolderWritable = false;
-        form.Logic().Files()->Release();
+        static_cast<void>(form.Logic().Files()->Release());
         form.hide();
     }
 
@@ -157,7 +158,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     services.programFolderWritable = false;
-    form.Logic().Files()->Release();
+    static_cast<void>(form.Logic().Files()->Release());
 
     // The control's own share of a refresh: the conversion and the preview file.
     std::vector<double> controlNone;

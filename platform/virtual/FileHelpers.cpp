@@ -34,20 +34,20 @@ std::string SystemError(std::string_view what) {
 }
 
 std::optional<StagedFile> StagedFile::Write(std::filesystem::path target,
-                                            std::span<const uint8_t> bytes, Status& status) {
+                                            std::span<const uint8_t> bytes, Result<void>& status) {
     std::string temp = target.string() + ".tmp-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        status = Status::Fail(SystemError("cannot create a file beside " + target.string()));
+        status = Result<void>::Fail(SystemError("cannot create a file beside " + target.string()));
         return std::nullopt;
     }
     ::fchmod(fd, 0644);
     const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    status = written ? Status{} : Status::Fail(SystemError("cannot write " + temp));
-    if (::close(fd) != 0 && status.ok) {
-        status = Status::Fail(SystemError("cannot write " + temp));
+    status = written ? Result<void>{} : Result<void>::Fail(SystemError("cannot write " + temp));
+    if (::close(fd) != 0 && status.Ok()) {
+        status = Result<void>::Fail(SystemError("cannot write " + temp));
     }
-    if (!status.ok) {
+    if (!status.Ok()) {
         ::unlink(temp.c_str());
         return std::nullopt;
     }
@@ -77,21 +77,21 @@ StagedFile::~StagedFile() {
     }
 }
 
-Status StagedFile::Commit() {
+Result<void> StagedFile::Commit() {
     if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-        return Status::Fail(SystemError("cannot replace " + m_target.string()));
+        return Result<void>::Fail(SystemError("cannot replace " + m_target.string()));
     }
     m_temp.clear();
     return {};
 }
 
-Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-    Status status;
+Result<void> WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    Result<void> status;
     auto staged = StagedFile::Write(path, bytes, status);
     return staged ? staged->Commit() : status;
 }
 
-Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text) {
+Result<void> WriteFileAtomic(const std::filesystem::path& path, std::string_view text) {
     return WriteFileAtomic(path,
                            std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
@@ -128,26 +128,27 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
     return bytes;
 }
 
-Status AppendToFile(const std::filesystem::path& path, std::string_view text) {
+Result<void> AppendToFile(const std::filesystem::path& path, std::string_view text) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return Status::Fail(SystemError("cannot open " + path.string()));
+        return Result<void>::Fail(SystemError("cannot open " + path.string()));
     }
     const bool written = WriteAll(fd, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    Status status = written ? Status{} : Status::Fail(SystemError("cannot write " + path.string()));
+    Result<void> status =
+        written ? Result<void>{} : Result<void>::Fail(SystemError("cannot write " + path.string()));
     ::close(fd);
     return status;
 }
 
-std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path, Status& status) {
+std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& path, Result<void>& status) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        status = Status::Fail(SystemError("cannot open the lock " + path.string()));
+        status = Result<void>::Fail(SystemError("cannot open the lock " + path.string()));
         return std::nullopt;
     }
     while (::flock(fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
-            status = Status::Fail(SystemError("cannot lock " + path.string()));
+            status = Result<void>::Fail(SystemError("cannot lock " + path.string()));
             ::close(fd);
             return std::nullopt;
         }

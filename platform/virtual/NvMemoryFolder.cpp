@@ -59,11 +59,11 @@ NvMemoryRead NvMemoryFolder::Load(std::string_view today) const {
     std::string why;
     const auto bytes = ReadWholeFile(path, &why);
     if (bytes) {
-        const Status decoded = DecodeNvMemory(*bytes, read.memory);
+        const Result<void> decoded = DecodeNvMemory(*bytes, read.memory);
         if (decoded) {
             return read;
         }
-        why = decoded.reason;
+        why = decoded.Reason();
     }
     read.damage = why;
     if (bytes && DecodeNvWrites(*bytes, read.memory)) {
@@ -105,13 +105,13 @@ std::vector<std::string> NvMemoryFolder::KeptAside() const {
 }
 
 std::optional<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory,
-                                                            Status& status) const {
+                                                            Result<void>& status) const {
     Staged staged;
     for (size_t k = 0; k < memory.images.size(); ++k) {
         const fs::path target = m_folder / NvPictureName(k + 1);
         const std::vector<uint8_t> png = EncodePng(NvImagePicture(memory.images[k]));
         if (png.empty()) {
-            status = Status::Fail("cannot encode " + target.string());
+            status = Result<void>::Fail("cannot encode " + target.string());
             return std::nullopt;
         }
         auto picture = StagedFile::Write(target, png, status);
@@ -128,10 +128,10 @@ std::optional<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memo
     return staged;
 }
 
-Status NvMemoryFolder::Commit(Staged staged, const std::string& aside) const {
+Result<void> NvMemoryFolder::Commit(Staged staged, const std::string& aside) const {
     const fs::path state = m_folder / kStateName;
     if (!aside.empty() && ::link(state.c_str(), (m_folder / aside).c_str()) != 0) {
-        return Status::Fail(
+        return Result<void>::Fail(
             SystemError("cannot keep the damaged " + state.string() + " as " + aside));
     }
     struct Replaced {
@@ -139,13 +139,13 @@ Status NvMemoryFolder::Commit(Staged staged, const std::string& aside) const {
         bool hadOne;
     };
     std::vector<Replaced> replaced;
-    Status status;
+    Result<void> status;
     for (StagedFile& picture : staged.pictures) {
         const fs::path previous = Previous(picture.Target());
         ::unlink(previous.c_str());
         const bool hadOne = ::link(picture.Target().c_str(), previous.c_str()) == 0;
         if (!hadOne && errno != ENOENT) {
-            status = Status::Fail(SystemError("cannot keep " + picture.Target().string()));
+            status = Result<void>::Fail(SystemError("cannot keep " + picture.Target().string()));
             break;
         }
         status = picture.Commit();

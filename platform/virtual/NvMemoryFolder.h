@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/Result.h"
 #include "platform/virtual/EscPosEmulator.h"
 #include "platform/virtual/FileHelpers.h"
-#include "platform/virtual/Status.h"
 
 #include <filesystem>
 #include <optional>
@@ -42,12 +42,12 @@ public:
     std::vector<std::string> KeptAside() const;
 
     // Writes the files of `memory`; nothing changes yet.
-    std::optional<Staged> Stage(const NvMemory& memory, Status& status) const;
+    std::optional<Staged> Stage(const NvMemory& memory, Result<void>& status) const;
     // Makes the staged memory the stored one: a damaged state.bin is first
     // kept as `aside` (when not empty), then the pictures are replaced and
     // state.bin last; pictures of images no longer held go. On failure the
     // folder is left as it was.
-    Status Commit(Staged staged, const std::string& aside) const;
+    Result<void> Commit(Staged staged, const std::string& aside) const;
 
 private:
     std::filesystem::path m_folder;

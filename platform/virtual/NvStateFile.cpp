@@ -55,26 +55,26 @@ bool DecodeNvWrites(std::span<const uint8_t> bytes, NvMemory& memory) {
     return true;
 }
 
-Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory) {
+Result<void> DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory) {
     const size_t head = kMark.size() + kDayLength + 4 + 2;
     NvMemory loaded;
     if (bytes.size() < head || !DecodeNvWrites(bytes, loaded)) {
-        return Status::Fail("not an NV memory file");
+        return Result<void>::Fail("not an NV memory file");
     }
     const auto count = GetLe(bytes, kMark.size() + kDayLength + 4, 2);
     size_t at = head;
     for (uint64_t k = 1; k <= count; ++k) {
         if (bytes.size() - at < 4) {
-            return Status::Fail("image " + std::to_string(k) + ": size cut short");
+            return Result<void>::Fail("image " + std::to_string(k) + ": size cut short");
         }
         const auto x = static_cast<uint16_t>(GetLe(bytes, at, 2));
         const auto y = static_cast<uint16_t>(GetLe(bytes, at + 2, 2));
         if (x < 1 || x > kNvMaxX || y < 1 || y > kNvMaxY) {
-            return Status::Fail("image " + std::to_string(k) + ": size out of range");
+            return Result<void>::Fail("image " + std::to_string(k) + ": size out of range");
         }
         const size_t length = static_cast<size_t>(x) * y * 8;
         if (bytes.size() - at - 4 < length) {
-            return Status::Fail("image " + std::to_string(k) + ": raster cut short");
+            return Result<void>::Fail("image " + std::to_string(k) + ": raster cut short");
         }
         const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at + 4);
         loaded.images.push_back(NvImage{
@@ -82,7 +82,7 @@ Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory) {
         at += 4 + length;
     }
     if (at != bytes.size()) {
-        return Status::Fail("bytes after the last image");
+        return Result<void>::Fail("bytes after the last image");
     }
     memory = std::move(loaded);
     return {};

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
 #include "platform/virtual/EscPosEmulator.h"
-#include "platform/virtual/Status.h"
 
 #include <cstdint>
 #include <span>
@@ -15,7 +15,7 @@ std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory);
 
 // Reads what EncodeNvMemory wrote; refuses anything else with a reason and
 // leaves `memory` untouched then.
-Status DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory);
+Result<void> DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory);
 
 // Reads only the day and count of NV writes from the head of a file whose
 // images DecodeNvMemory refused. False, and `memory` untouched, when even the

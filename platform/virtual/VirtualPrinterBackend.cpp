@@ -32,7 +32,7 @@ bool VirtualPrinterQueue::EndJob() {
     }
     m_lastJob = m_folder.Deliver(*m_job, TodayLocal());
     m_job.reset();
-    return m_lastJob.status.ok || Fail(m_lastJob.status.reason);
+    return m_lastJob.status.Ok() || Fail(m_lastJob.status.Reason());
 }
 
 void VirtualPrinterQueue::CancelJob() {

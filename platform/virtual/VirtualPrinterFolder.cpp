@@ -155,18 +155,19 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     const auto info = ReadPrinterConf(m_folder, &why);
     if (!info) {
         std::error_code ec;
-        result.status = Status::Fail(fs::is_directory(m_folder, ec)
-                                         ? "the printer's settings cannot be read: " + why
-                                         : "no virtual printer at " + m_folder.string());
+        result.status = Result<void>::Fail(fs::is_directory(m_folder, ec)
+                                               ? "the printer's settings cannot be read: " + why
+                                               : "no virtual printer at " + m_folder.string());
         return result;
     }
     const fs::path logFile = m_folder / "log.txt";
     const uint32_t last = LastJobNumber();
     if (last >= kLastJobNumber) {
-        result.status = Status::Fail("job refused: every job number up to 999999 is used; "
-                                     "remove the printer and add it again to start from 1");
-        result.log = "------ @0: " + result.status.reason + "\n";
-        AppendToFile(logFile, result.log);
+        result.status = Result<void>::Fail("job refused: every job number up to 999999 is used; "
+                                           "remove the printer and add it again to start from 1");
+        result.log = "------ @0: " + result.status.Reason() + "\n";
+        // The job fails with its reason either way; the log only repeats it.
+        static_cast<void>(AppendToFile(logFile, result.log));
         return result;
     }
     const uint32_t number = last + 1;
@@ -200,7 +201,7 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
                              "datatype=" + EscapeField(job.dataType) + "\n";
     const std::string lastText = std::to_string(number) + "\n";
     std::vector<StagedFile> records;
-    Status status;
+    Result<void> status;
     auto stage = [&](const fs::path& target, std::span<const uint8_t> bytes) {
         if (!status) {
             return;
@@ -220,7 +221,7 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
         const fs::path picture = m_folder / "paper" / (name + "-" + std::to_string(k + 1) + ".png");
         const std::vector<uint8_t> png = EncodePng(outcome.paper[k]);
         if (png.empty()) {
-            status = Status::Fail("cannot encode " + picture.string());
+            status = Result<void>::Fail("cannot encode " + picture.string());
         }
         stage(picture, png);
     }
@@ -247,23 +248,23 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     const std::string atEnd = name + " @" + std::to_string(job.bytes.size()) + ": job failed: ";
     const std::string untouched = storeNv ? "; the NV memory is left as it was" : "";
     if (!status) {
-        log += atEnd + status.reason + untouched + "\n";
+        log += atEnd + status.Reason() + untouched + "\n";
     }
-    if (Status logged = AppendToFile(logFile, log); !logged && status) {
+    if (Result<void> logged = AppendToFile(logFile, log); !logged && status) {
         status = logged;
     }
     if (status && nvFiles) {
         status = nv.Commit(std::move(*nvFiles), aside);
         if (!status) {
-            const std::string failed = atEnd + status.reason + untouched + "\n";
-            AppendToFile(logFile, failed);
+            const std::string failed = atEnd + status.Reason() + untouched + "\n";
+            static_cast<void>(AppendToFile(logFile, failed)); // the job fails either way
             log += failed;
         }
     }
     if (!status) {
-        status.reason += untouched;
+        status = Result<void>::Fail(status.Reason() + untouched);
     } else if (!outcome.refusal.empty()) {
-        status = Status::Fail("job " + name + ": " + outcome.refusal);
+        status = Result<void>::Fail("job " + name + ": " + outcome.refusal);
     }
     result.log = std::move(log);
     result.status = std::move(status);

@@ -32,13 +32,14 @@ std::optional<uint64_t> ParseNumber(std::string_view text) {
 
 // A fresh empty folder in the staging area beside printers/, so that a
 // half-made or half-removed printer never shows in the list.
-std::optional<fs::path> MakeStagingFolder(const fs::path& home, const char* kind, Status& status) {
+std::optional<fs::path> MakeStagingFolder(const fs::path& home, const char* kind,
+                                          Result<void>& status) {
     std::error_code ec;
     fs::create_directories(home / ".staging", ec);
     std::string pattern = (home / ".staging" / kind).string() + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        status =
-            Status::Fail(SystemError("cannot create a folder in " + (home / ".staging").string()));
+        status = Result<void>::Fail(
+            SystemError("cannot create a folder in " + (home / ".staging").string()));
         return std::nullopt;
     }
     return fs::path(pattern);
@@ -52,38 +53,38 @@ fs::path VirtualPrinterStore::PrinterFolder(std::string_view name) const {
     return PrintersFolder() / fs::path(std::string(name));
 }
 
-Status VirtualPrinterStore::CheckName(std::string_view name) {
+Result<void> VirtualPrinterStore::CheckName(std::string_view name) {
     if (name.empty()) {
-        return Status::Fail("a printer name cannot be empty");
+        return Result<void>::Fail("a printer name cannot be empty");
     }
     if (name == "." || name == "..") {
-        return Status::Fail("a printer name cannot be \".\" or \"..\"");
+        return Result<void>::Fail("a printer name cannot be \".\" or \"..\"");
     }
     if (name.size() > NAME_MAX) {
-        return Status::Fail("a printer name is too long: it may have at most " +
-                            std::to_string(NAME_MAX) + " bytes, this one has " +
-                            std::to_string(name.size()));
+        return Result<void>::Fail("a printer name is too long: it may have at most " +
+                                  std::to_string(NAME_MAX) + " bytes, this one has " +
+                                  std::to_string(name.size()));
     }
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '/') {
-            return Status::Fail("a printer name cannot hold \"/\"");
+            return Result<void>::Fail("a printer name cannot hold \"/\"");
         }
         if (byte < 0x20 || byte == 0x7F) {
-            return Status::Fail("a printer name cannot hold a control character");
+            return Result<void>::Fail("a printer name cannot hold a control character");
         }
     }
     return {};
 }
 
-Status VirtualPrinterStore::CheckModel(const PrinterModel& model) {
+Result<void> VirtualPrinterStore::CheckModel(const PrinterModel& model) {
     if (model.paperWidth < kMinPaperWidth || model.paperWidth > kMaxPaperWidth) {
-        return Status::Fail("the paper width must be " + std::to_string(kMinPaperWidth) + " to " +
-                            std::to_string(kMaxPaperWidth) + " dots");
+        return Result<void>::Fail("the paper width must be " + std::to_string(kMinPaperWidth) +
+                                  " to " + std::to_string(kMaxPaperWidth) + " dots");
     }
     if (model.nvCapacity < 1 || model.nvCapacity > kMaxNvCapacity) {
-        return Status::Fail("the NV capacity must be 1 to " + std::to_string(kMaxNvCapacity) +
-                            " bytes");
+        return Result<void>::Fail("the NV capacity must be 1 to " + std::to_string(kMaxNvCapacity) +
+                                  " bytes");
     }
     return {};
 }
@@ -142,8 +143,8 @@ std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::s
     if (!capacity) {
         return refuse("it gives no nv-capacity");
     }
-    if (Status s = VirtualPrinterStore::CheckModel(info.model); !s) {
-        return refuse(s.reason);
+    if (Result<void> s = VirtualPrinterStore::CheckModel(info.model); !s) {
+        return refuse(s.Reason());
     }
     return info;
 }
@@ -219,19 +220,20 @@ std::vector<VirtualPrinterInfo> VirtualPrinterStore::List(bool* ok) const {
     return printers;
 }
 
-Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model) {
-    if (Status s = CheckName(name); !s) {
+Result<void> VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model) {
+    if (Result<void> s = CheckName(name); !s) {
         return s;
     }
-    if (Status s = CheckModel(model); !s) {
+    if (Result<void> s = CheckModel(model); !s) {
         return s;
     }
     std::error_code ec;
     fs::create_directories(PrintersFolder(), ec);
     if (ec) {
-        return Status::Fail("cannot create " + PrintersFolder().string() + ": " + ec.message());
+        return Result<void>::Fail("cannot create " + PrintersFolder().string() + ": " +
+                                  ec.message());
     }
-    Status status;
+    Result<void> status;
     auto lock = FileLock::Acquire(m_home / "printers.lock", status);
     if (!lock) {
         return status;
@@ -239,16 +241,16 @@ Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model
     const fs::path target = PrinterFolder(name);
     const fs::file_type type = fs::symlink_status(target, ec).type();
     if (ec && ec != std::errc::no_such_file_or_directory) {
-        return Status::Fail("cannot add \"" + std::string(name) + "\": " + ec.message());
+        return Result<void>::Fail("cannot add \"" + std::string(name) + "\": " + ec.message());
     }
     if (type != fs::file_type::not_found) {
         const auto existing = Find(name);
         if (existing && !existing->problem.empty()) {
-            return Status::Fail("a printer named \"" + std::string(name) +
-                                "\" already exists, but its settings are damaged (" +
-                                existing->problem + "); remove it, then add it again");
+            return Result<void>::Fail("a printer named \"" + std::string(name) +
+                                      "\" already exists, but its settings are damaged (" +
+                                      existing->problem + "); remove it, then add it again");
         }
-        return Status::Fail("a printer named \"" + std::string(name) + "\" already exists");
+        return Result<void>::Fail("a printer named \"" + std::string(name) + "\" already exists");
     }
 
     VirtualPrinterInfo info{std::string(name), model, 1, {}};
@@ -261,7 +263,7 @@ Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model
     }
     for (const char* sub : kSubfolders) {
         if (::mkdir((*staging / sub).c_str(), 0755) != 0) {
-            status = Status::Fail(SystemError("cannot create " + (*staging / sub).string()));
+            status = Result<void>::Fail(SystemError("cannot create " + (*staging / sub).string()));
             break;
         }
     }
@@ -272,7 +274,7 @@ Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model
         ::chmod(staging->c_str(), 0755);
         if (::renameat2(AT_FDCWD, staging->c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
             0) {
-            status = Status::Fail(SystemError("cannot create " + target.string()));
+            status = Result<void>::Fail(SystemError("cannot create " + target.string()));
         }
     }
     if (!status) {
@@ -281,17 +283,17 @@ Status VirtualPrinterStore::Add(std::string_view name, const PrinterModel& model
     return status;
 }
 
-Status VirtualPrinterStore::Remove(std::string_view name) {
-    if (Status s = CheckName(name); !s) {
+Result<void> VirtualPrinterStore::Remove(std::string_view name) {
+    if (Result<void> s = CheckName(name); !s) {
         return s;
     }
-    Status status;
+    Result<void> status;
     auto lock = FileLock::Acquire(m_home / "printers.lock", status);
     if (!lock) {
         return status;
     }
     if (!Find(name)) {
-        return Status::Fail("no virtual printer named \"" + std::string(name) + "\"");
+        return Result<void>::Fail("no virtual printer named \"" + std::string(name) + "\"");
     }
     const fs::path folder = PrinterFolder(name);
     // Wait for a job the printer is working on, so it is not cut in half.
@@ -304,7 +306,7 @@ Status VirtualPrinterStore::Remove(std::string_view name) {
         return status;
     }
     if (::rename(folder.c_str(), staging->c_str()) != 0) {
-        status = Status::Fail(SystemError("cannot remove " + folder.string()));
+        status = Result<void>::Fail(SystemError("cannot remove " + folder.string()));
     }
     std::error_code ec;
     fs::remove_all(*staging, ec);

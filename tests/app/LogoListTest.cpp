@@ -135,7 +135,7 @@ TEST_F(LogoListFixture, ListOperations) {
     EXPECT_EQ(files.xCount(), 3);
     files.xReset();
     EXPECT_EQ(files.xCount(), 0);
-    files.Release();
+    EXPECT_TRUE(files.Release());
 }
 
 TEST_F(LogoListFixture, RoundTripOf255EntriesAndKey256IsNeverRead) {
@@ -193,7 +193,7 @@ TEST_F(LogoListFixture, DamagedValuesAreSkippedAndLaterKeysStillRead) {
     clsFiles files(services);
     ASSERT_EQ(files.xCount(), 1);
     EXPECT_EQ(files.xGetFileName(1), Logo(3));
-    files.Release();
+    EXPECT_TRUE(files.Release());
 }
 
 // Before a save drops anything the list could not carry, the file as it was
@@ -288,9 +288,9 @@ TEST_F(LogoListFixture, ListOnAMissingStickSurvivesInTheBackup) {
     };
     services.writeHooks = full;
     clsFiles files(services);
-    const AppStatus status = files.Release();
-    EXPECT_FALSE(status.ok);
-    EXPECT_NE(status.reason.find("CorvidoFiles.ini.bak"), std::string::npos) << status.reason;
+    const Result<void> status = files.Release();
+    EXPECT_FALSE(status.Ok());
+    EXPECT_NE(status.Reason().find("CorvidoFiles.ini.bak"), std::string::npos) << status.Reason();
     EXPECT_EQ(ReadText(Settings()), text);
     EXPECT_FALSE(PathIsFile(backup));
 }
@@ -305,7 +305,7 @@ TEST_F(LogoListFixture, LongValuesAreReadWhole) {
     clsFiles files(services);
     ASSERT_EQ(files.xCount(), 1);
     EXPECT_EQ(files.xGetFileName(1), path);
-    files.Release();
+    EXPECT_TRUE(files.Release());
 }
 
 TEST_F(LogoListFixture, EmptyListSavesNoFile) {
@@ -333,9 +333,9 @@ TEST_F(LogoListFixture, FailedSaveKeepsTheListSavedBeforeAndSaysWhy) {
     services.writeHooks = full;
     clsFiles files(services);
     files.xAdd(Logo(2), "logo2.bmp", 16, 2, 8);
-    const AppStatus status = files.Release();
-    EXPECT_FALSE(status.ok);
-    EXPECT_FALSE(status.reason.empty());
+    const Result<void> status = files.Release();
+    EXPECT_FALSE(status.Ok());
+    EXPECT_FALSE(status.Reason().empty());
     EXPECT_EQ(ReadText(Settings()), before);
 }
 
@@ -350,7 +350,7 @@ TEST_F(LogoListFixture, UnwritableProgramFolderSavesUnderConfigHome) {
     EXPECT_EQ(ReadText(saved), "[LOGO]\nLogofile1=" + Logo(1) + "|logo1.bmp|8|1|8\n");
     clsFiles again(services);
     EXPECT_EQ(again.xCount(), 1);
-    again.Release();
+    EXPECT_TRUE(again.Release());
 }
 
 TEST_F(LogoListFixture, WriteAndReadLogoIni) {

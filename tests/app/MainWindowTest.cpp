@@ -213,7 +213,7 @@ private slots:
         VirtualPrinterStore store(data.Path());
         for (const char* name : {"thermal #1", "THERMAL #3", "THERMAL #16", "THERMAL #1 ", "Office",
                                  "THERMAL #1", "THERMAL #15"}) {
-            QVERIFY2(store.Add(name, PrinterModel{}).ok, name);
+            QVERIFY2(store.Add(name, PrinterModel{}).Ok(), name);
         }
         auto backend = std::make_shared<VirtualPrinterBackend>(data.Path());
         auto spooler = std::make_shared<Spooler>();

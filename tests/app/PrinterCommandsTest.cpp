@@ -167,7 +167,7 @@ private slots:
     void init() {
         // A fresh virtual printer with a fresh driver record for every case.
         std::filesystem::remove_all(TessalineDataHome());
-        QVERIFY(VirtualPrinterStore(TessalineDataHome()).Add(kPrinter, PrinterModel{}).ok);
+        QVERIFY(VirtualPrinterStore(TessalineDataHome()).Add(kPrinter, PrinterModel{}).Ok());
         StartWindowParts();
     }
 
@@ -254,7 +254,7 @@ private slots:
         Open();
         AddLogo("a.bmp", 16, 8);
         AddLogo("b.bmp", 16, 8);
-        QVERIFY(VirtualPrinterStore(TessalineDataHome()).Remove(kPrinter).ok);
+        QVERIFY(VirtualPrinterStore(TessalineDataHome()).Remove(kPrinter).Ok());
         Click(Ctl::cmdUpload);
         QCOMPARE(m_control->uploads.size(), size_t{1});
         QCOMPARE(m_services->prompts.size(), size_t{1}); // the confirmation only
@@ -504,7 +504,7 @@ private slots:
     void printoutToARemovedPrinterSaysNothing() {
         Open();
         AddLogo("a.bmp", 16, 8);
-        QVERIFY(VirtualPrinterStore(TessalineDataHome()).Remove(kPrinter).ok);
+        QVERIFY(VirtualPrinterStore(TessalineDataHome()).Remove(kPrinter).Ok());
         Click(Ctl::cmdPrint);
         Click(Ctl::Cmd_Erase);
         QCOMPARE(m_control->prints.size(), size_t{2});

@@ -75,9 +75,9 @@ TEST(AtomicReplace, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
         errno = ENOSPC;
         return false;
     };
-    const AppStatus status = ReplaceFileAtomically(file, std::string(10000, 'x'), &full);
-    EXPECT_FALSE(status.ok);
-    EXPECT_NE(status.reason.find("No space left"), std::string::npos) << status.reason;
+    const Result<void> status = ReplaceFileAtomically(file, std::string(10000, 'x'), &full);
+    EXPECT_FALSE(status.Ok());
+    EXPECT_NE(status.Reason().find("No space left"), std::string::npos) << status.Reason();
     EXPECT_EQ(ReadText(file), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
                             std::filesystem::directory_iterator()),
@@ -87,7 +87,7 @@ TEST(AtomicReplace, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
 TEST(AtomicReplace, FolderThatCannotBeMadeIsReported) {
     TempFolder folder;
     WriteText(folder.File("plain"), "a file, not a folder");
-    EXPECT_FALSE(ReplaceFileAtomically(folder.File("plain/CorvidoFiles.ini"), "x").ok);
+    EXPECT_FALSE(ReplaceFileAtomically(folder.File("plain/CorvidoFiles.ini"), "x").Ok());
 }
 
 // A process killed half-way through a save leaves the file saved before whole.
@@ -116,7 +116,7 @@ TEST(AtomicReplace, KillDuringSaveLeavesOldFileIntact) {
             }
             return ::write(fd, data, size) == static_cast<ssize_t>(size);
         };
-        ReplaceProfileFileWith(file, "LOGO", next, &dying);
+        static_cast<void>(ReplaceProfileFileWith(file, "LOGO", next, &dying));
         ::_exit(0);
     }
     int status = 0;
@@ -137,8 +137,8 @@ TEST(AtomicReplace, KillAtAnyMomentLeavesAWholeFile) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (;;) {
-                ReplaceFileAtomically(file, b);
-                ReplaceFileAtomically(file, a);
+                static_cast<void>(ReplaceFileAtomically(file, b));
+                static_cast<void>(ReplaceFileAtomically(file, a));
             }
         }
         ::usleep(static_cast<useconds_t>(2000 + round * 1500));

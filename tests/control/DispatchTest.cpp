@@ -231,7 +231,7 @@ TEST_F(Dispatch, A16BitPrinterArgumentIsWidened) {
 
 TEST_F(Dispatch, StringsReachTheSpoolerAsTheHostsBytes) {
     const std::string name = "THERMAL #1 caf\xC3\xA9 \xE2\x80\x93 \xEB\xA1\x9C\xEA\xB3\xA0";
-    ASSERT_TRUE(VirtualPrinterStore(homes.DataHome()).Add(name, {}).ok);
+    ASSERT_TRUE(VirtualPrinterStore(homes.DataHome()).Add(name, {}).Ok());
     EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(name.c_str()), I4(9), I4(0), I4(0)}), 0);
     const fs::path folder = VirtualPrinterStore(homes.DataHome()).PrinterFolder(name);
     EXPECT_EQ(VirtualPrinterFolder(folder).JobNumbers(), (std::vector<uint32_t>{1}));

@@ -93,7 +93,7 @@ TEST(Registration, UnregisteringRemovesExactlyWhatRegisteringAdded) {
 TEST(Registration, AnUnwritableRegistryFailsAtTheTypeLibrary) {
     const TempHomes homes;
     // The registry's folder cannot be made: its parent is a file.
-    ASSERT_TRUE(WriteFileAtomic(homes.Root() / "config", std::string_view("x")).ok);
+    ASSERT_TRUE(WriteFileAtomic(homes.Root() / "config", std::string_view("x")).Ok());
     EXPECT_EQ(ControlLibrary::Get().RegisterServer(), TS_SELFREG_E_TYPELIB);
     EXPECT_EQ(ControlLibrary::Get().UnregisterServer(), TS_SELFREG_E_TYPELIB);
 }

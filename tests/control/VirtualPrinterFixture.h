@@ -20,7 +20,9 @@ inline constexpr const char* kQueue = "THERMAL #1";
 
 class WithVirtualPrinter : public ::testing::Test {
 protected:
-    WithVirtualPrinter() { EXPECT_TRUE(VirtualPrinterStore(homes.DataHome()).Add(kQueue, {}).ok); }
+    WithVirtualPrinter() {
+        EXPECT_TRUE(VirtualPrinterStore(homes.DataHome()).Add(kQueue, {}).Ok());
+    }
 
     // A w × h 24-bit logo, black where `black` says.
     std::string Logo(

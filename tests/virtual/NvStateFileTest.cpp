@@ -19,7 +19,7 @@ TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
     NvMemory memory = TwoImages();
     memory.writesThatDay = 7;
     NvMemory loaded;
-    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(memory), loaded).ok);
+    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(memory), loaded).Ok());
     ASSERT_EQ(loaded.images.size(), 2u);
     EXPECT_EQ(loaded.images[0].x, 13);
     EXPECT_EQ(loaded.images[0].y, 7);
@@ -29,7 +29,7 @@ TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
     EXPECT_EQ(loaded.writesThatDay, 7u);
 
     NvMemory empty;
-    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(NvMemory{}), empty).ok);
+    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(NvMemory{}), empty).Ok());
     EXPECT_TRUE(empty.images.empty());
     EXPECT_EQ(empty.writesDay, "");
 }
@@ -52,7 +52,7 @@ TEST(NvStateFile, RefusesDamagedFilesAndKeepsTheMemory) {
     for (const auto& bytes : bad) {
         NvMemory memory;
         memory.writesThatDay = 3;
-        EXPECT_FALSE(DecodeNvMemory(bytes, memory).ok) << bytes.size();
+        EXPECT_FALSE(DecodeNvMemory(bytes, memory).Ok()) << bytes.size();
         EXPECT_EQ(memory.writesThatDay, 3u);
     }
 }

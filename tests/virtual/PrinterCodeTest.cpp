@@ -25,7 +25,7 @@ constexpr const char* kQueue = "THERMAL #1";
 class ThroughPrinterCode : public ::testing::Test {
 protected:
     ThroughPrinterCode() {
-        EXPECT_TRUE(VirtualPrinterStore(home.DataHome()).Add(kQueue, {}).ok);
+        EXPECT_TRUE(VirtualPrinterStore(home.DataHome()).Add(kQueue, {}).Ok());
         spooler.Install(std::make_shared<VirtualPrinterBackend>(home.DataHome()));
         // 100 × 50 all black, and 512 × 48 with black squares.
         logos = Logo("a.bmp", 100, 50, [](int, int) { return true; }) + "|" +

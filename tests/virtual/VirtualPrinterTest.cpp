@@ -60,12 +60,12 @@ TEST_F(VirtualPrinter, DefaultDataHomeFollowsXdgDataHome) {
 
 TEST_F(VirtualPrinter, ListsPrintersInTheOrderAdded) {
     for (const char* name : {"THERMAL #2", "zeta", "THERMAL #1", "alpha"}) {
-        ASSERT_TRUE(store.Add(name, {}).ok) << name;
+        ASSERT_TRUE(store.Add(name, {}).Ok()) << name;
     }
     EXPECT_EQ(backend.ListQueues().names,
               (std::vector<std::string>{"THERMAL #2", "zeta", "THERMAL #1", "alpha"}));
-    ASSERT_TRUE(store.Remove("zeta").ok);
-    ASSERT_TRUE(store.Add("zeta", {}).ok);
+    ASSERT_TRUE(store.Remove("zeta").Ok());
+    ASSERT_TRUE(store.Add("zeta", {}).Ok());
     const QueueList list = backend.ListQueues();
     EXPECT_TRUE(list.ok);
     EXPECT_EQ(list.names, (std::vector<std::string>{"THERMAL #2", "THERMAL #1", "alpha", "zeta"}));
@@ -83,17 +83,17 @@ TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
          {std::string(""), std::string("."), std::string(".."), std::string("a/b"),
           std::string("tab\there"), std::string("nl\n"), std::string("del\x7F"),
           std::string("nul\0x", 5), std::string(256, 'n')}) {
-        EXPECT_FALSE(store.Add(name, {}).ok) << name;
+        EXPECT_FALSE(store.Add(name, {}).Ok()) << name;
     }
-    EXPECT_NE(store.Add(std::string(256, 'n'), {}).reason.find("too long"), std::string::npos);
-    EXPECT_TRUE(store.Add("..hidden but fine", {}).ok);
-    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
-    const Status again = store.Add("THERMAL #1", {});
-    EXPECT_FALSE(again.ok);
-    EXPECT_NE(again.reason.find("already exists"), std::string::npos);
-    EXPECT_FALSE(store.Add("narrow", PrinterModel{4, 262144}).ok);
-    EXPECT_FALSE(store.Add("empty memory", PrinterModel{576, 0}).ok);
-    EXPECT_FALSE(store.Remove("never added").ok);
+    EXPECT_NE(store.Add(std::string(256, 'n'), {}).Reason().find("too long"), std::string::npos);
+    EXPECT_TRUE(store.Add("..hidden but fine", {}).Ok());
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).Ok());
+    const Result<void> again = store.Add("THERMAL #1", {});
+    EXPECT_FALSE(again.Ok());
+    EXPECT_NE(again.Reason().find("already exists"), std::string::npos);
+    EXPECT_FALSE(store.Add("narrow", PrinterModel{4, 262144}).Ok());
+    EXPECT_FALSE(store.Add("empty memory", PrinterModel{576, 0}).Ok());
+    EXPECT_FALSE(store.Remove("never added").Ok());
     // Nothing half-made is left behind by the refusals.
     EXPECT_EQ(backend.ListQueues().names,
               (std::vector<std::string>{"..hidden but fine", "THERMAL #1"}));
@@ -102,7 +102,7 @@ TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
         ++folders;
     }
     EXPECT_EQ(folders, 2u);
-    EXPECT_TRUE(store.Add(std::string(255, 'n'), {}).ok);
+    EXPECT_TRUE(store.Add(std::string(255, 'n'), {}).Ok());
 }
 
 // A printer whose settings file is damaged stays listed with its problem and
@@ -113,10 +113,13 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
         std::function<void(const fs::path& conf)> harm;
         const char* problem; // "" when the file still reads
     } cases[] = {
-        {"empty", [](const fs::path& conf) { WriteFileAtomic(conf, std::string_view()); },
+        {"empty",
+         [](const fs::path& conf) { EXPECT_TRUE(WriteFileAtomic(conf, std::string_view())); },
          "printer.conf: the file is empty"},
         {"garbage",
-         [](const fs::path& conf) { WriteFileAtomic(conf, std::string_view("\x89PNG\r\n")); },
+         [](const fs::path& conf) {
+             EXPECT_TRUE(WriteFileAtomic(conf, std::string_view("\x89PNG\r\n")));
+         },
          "printer.conf: it gives no paper-width"},
         {"unreadable",
          [](const fs::path& conf) {
@@ -126,12 +129,13 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
          "printer.conf: Is a directory"},
         {"crlf",
          [](const fs::path& conf) {
-             WriteFileAtomic(conf, std::string_view("paper-width=384\r\nnv-capacity=1000\r\n"));
+             EXPECT_TRUE(WriteFileAtomic(
+                 conf, std::string_view("paper-width=384\r\nnv-capacity=1000\r\n")));
          },
          ""},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(store.Add(c.name, {}).ok);
+        ASSERT_TRUE(store.Add(c.name, {}).Ok());
         c.harm(Folder(c.name) / "printer.conf");
     }
     EXPECT_EQ(backend.ListQueues().names.size(), 4u);
@@ -148,14 +152,14 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
         EXPECT_NE(info->problem.find(c.problem), std::string::npos) << info->problem;
         EXPECT_EQ(backend.Open(c.name, QueueAccess::Plain), nullptr);
         EXPECT_NE(backend.LastError().find(c.problem), std::string::npos) << backend.LastError();
-        EXPECT_NE(store.Add(c.name, {}).reason.find("settings are damaged"), std::string::npos);
-        EXPECT_TRUE(store.Remove(c.name).ok);
+        EXPECT_NE(store.Add(c.name, {}).Reason().find("settings are damaged"), std::string::npos);
+        EXPECT_TRUE(store.Remove(c.name).Ok());
     }
     EXPECT_EQ(backend.ListQueues().names, std::vector<std::string>{"crlf"});
 }
 
 TEST_F(VirtualPrinter, KeepsItsSettings) {
-    ASSERT_TRUE(store.Add("58mm", PrinterModel{384, 1000}).ok);
+    ASSERT_TRUE(store.Add("58mm", PrinterModel{384, 1000}).Ok());
     const auto info = store.Find("58mm");
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->model.paperWidth, 384);
@@ -165,7 +169,7 @@ TEST_F(VirtualPrinter, KeepsItsSettings) {
 }
 
 TEST_F(VirtualPrinter, UploadLeavesJobFilesNvPicturesAndLog) {
-    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).Ok());
     const Bytes upload = test::UploadStream({test::SmallLogo(), test::WideLogo()});
     ASSERT_TRUE(Spool(backend, "THERMAL #1", upload));
     const fs::path folder = Folder("THERMAL #1");
@@ -200,7 +204,7 @@ TEST_F(VirtualPrinter, UploadLeavesJobFilesNvPicturesAndLog) {
 }
 
 TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
-    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).Ok());
     ASSERT_TRUE(Spool(backend, "THERMAL #1", test::UploadStream({test::SmallLogo()})));
     VirtualPrinterBackend later(home.DataHome());
     ASSERT_TRUE(Spool(later, "THERMAL #1", test::PrintAllStream(0x33)));
@@ -233,16 +237,19 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
         uint32_t writesToday; // as read from the damaged file
         bool uploadStores;
     } cases[] = {
-        {"zero length", [](const fs::path& state) { WriteFileAtomic(state, std::string_view()); },
+        {"zero length",
+         [](const fs::path& state) { EXPECT_TRUE(WriteFileAtomic(state, std::string_view())); },
          "not an NV memory file", kNvWritesPerDay, true},
         {"garbage",
-         [](const fs::path& state) { WriteFileAtomic(state, std::string_view("GIF89a junk")); },
+         [](const fs::path& state) {
+             EXPECT_TRUE(WriteFileAtomic(state, std::string_view("GIF89a junk")));
+         },
          "not an NV memory file", kNvWritesPerDay, true},
         {"truncated",
          [](const fs::path& state) {
              Bytes bytes = ReadBytes(state);
              bytes.resize(bytes.size() - 1);
-             WriteFileAtomic(state, bytes);
+             EXPECT_TRUE(WriteFileAtomic(state, bytes));
          },
          "raster cut short", 1, true},
         {"a folder",
@@ -254,7 +261,7 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(store.Add(c.name, {}).ok);
+        ASSERT_TRUE(store.Add(c.name, {}).Ok());
         ASSERT_TRUE(Spool(backend, c.name, test::UploadStream({test::SmallLogo()})));
         const VirtualPrinterFolder folder(Folder(c.name));
         const fs::path nv = folder.Path() / "nv";
@@ -318,14 +325,14 @@ TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
         {"numbers used up",
          {},
          [](const fs::path& f) {
-             WriteFileAtomic(f / "jobs" / "last", std::string_view("999999"));
+             EXPECT_TRUE(WriteFileAtomic(f / "jobs" / "last", std::string_view("999999")));
          },
          "every job number up to 999999 is used",
          "------ @0: job refused: every job number"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(store.Add(c.name, c.model).ok);
+        ASSERT_TRUE(store.Add(c.name, c.model).Ok());
         ASSERT_TRUE(Spool(backend, c.name, test::UploadStream({test::SmallLogo()})));
         const fs::path folder = Folder(c.name);
         const Bytes state = ReadBytes(folder / "nv" / "state.bin");
@@ -347,7 +354,7 @@ TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
 }
 
 TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     ASSERT_TRUE(Spool(backend, "p", {0x1B, 0x40}));
     ASSERT_TRUE(Spool(backend, "p", {0x1B, 0x40}));
     fs::remove(Folder("p") / "jobs" / "000002.bin");
@@ -362,7 +369,7 @@ TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {
 }
 
 TEST_F(VirtualPrinter, AbandonedJobLeavesNothing) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     {
         auto queue = backend.Open("p", QueueAccess::Plain);
         ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
@@ -380,7 +387,7 @@ TEST_F(VirtualPrinter, AbandonedJobLeavesNothing) {
 }
 
 TEST_F(VirtualPrinter, QueueRefusesWritesOutsideAJob) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     auto queue = backend.Open("p", QueueAccess::Plain);
     const uint8_t byte = 0x1B;
     EXPECT_FALSE(queue->Write(std::span(&byte, 1)));
@@ -390,17 +397,17 @@ TEST_F(VirtualPrinter, QueueRefusesWritesOutsideAJob) {
 }
 
 TEST_F(VirtualPrinter, JobToARemovedPrinterFails) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     auto queue = backend.OpenPrinter("p", QueueAccess::Plain);
     ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
-    ASSERT_TRUE(store.Remove("p").ok);
+    ASSERT_TRUE(store.Remove("p").Ok());
     EXPECT_FALSE(queue->EndJob());
-    EXPECT_FALSE(queue->LastJob().status.ok);
+    EXPECT_FALSE(queue->LastJob().status.Ok());
     EXPECT_FALSE(fs::exists(Folder("p")));
 }
 
 TEST_F(VirtualPrinter, DriverDataLandsInItsFolder) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     const Bytes record(1480, 0x5A);
     {
         auto plain = backend.Open("p", QueueAccess::Plain);
@@ -419,7 +426,7 @@ TEST_F(VirtualPrinter, DriverDataLandsInItsFolder) {
 }
 
 TEST_F(VirtualPrinter, FullAccessFailsWhenDriverDataCannotBeWritten) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     const fs::path driverData = Folder("p") / "driver-data";
     fs::remove_all(driverData);
     std::ofstream(driverData) << "in the way";
@@ -428,7 +435,7 @@ TEST_F(VirtualPrinter, FullAccessFailsWhenDriverDataCannotBeWritten) {
 }
 
 TEST_F(VirtualPrinter, SpoolerListsAndOpensVirtualPrinters) {
-    ASSERT_TRUE(store.Add("THERMAL #1", {}).ok);
+    ASSERT_TRUE(store.Add("THERMAL #1", {}).Ok());
     Spooler spooler;
     spooler.Install(std::make_shared<VirtualPrinterBackend>(home.DataHome()));
     EXPECT_EQ(spooler.ListQueues().names, std::vector<std::string>{"THERMAL #1"});
@@ -448,8 +455,8 @@ TEST_F(VirtualPrinter, ConcurrentAddsKeepADistinctOrder) {
             for (int i = 0; i < 10; ++i) {
                 const std::string name =
                     std::string(1, static_cast<char>('a' + c)) + std::to_string(i);
-                ok = own.Add(name, {}).ok && ok;
-                own.Add("same", {}); // only one of the two may have it
+                ok = own.Add(name, {}).Ok() && ok;
+                static_cast<void>(own.Add("same", {})); // only one of the two may have it
             }
             ::_exit(ok ? 0 : 1);
         }
@@ -472,7 +479,7 @@ TEST_F(VirtualPrinter, ConcurrentAddsKeepADistinctOrder) {
 // Two processes spool jobs to one printer at the same moment; every job
 // arrives whole under a number of its own.
 TEST_F(VirtualPrinter, JobsFromTwoProcessesNeverMix) {
-    ASSERT_TRUE(store.Add("p", {}).ok);
+    ASSERT_TRUE(store.Add("p", {}).Ok());
     constexpr int kJobsEach = 8;
     const Bytes jobA = test::UploadStream({test::SmallLogo(), test::WideLogo()});
     Bytes jobB = test::PrintAllStream(0x30);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/AppStatus.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <optional>
@@ -50,21 +50,21 @@ public:
     // True when a new file can be created in `folder`.
     virtual bool FolderWritable(const std::string& folder) = 0;
     virtual bool FileExists(const std::string& path) = 0;
-    virtual AppStatus DeleteFile(const std::string& path) = 0;
+    virtual Result<void> DeleteFile(const std::string& path) = 0;
     // The whole file, or nothing when it cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Replaces the file with `bytes` atomically: the old or the new bytes, never a part.
-    virtual AppStatus ReplaceFile(const std::string& path, const std::string& bytes) = 0;
+    virtual Result<void> ReplaceFile(const std::string& path, const std::string& bytes) = 0;
     // A key's value in a section of a profile (INI) file; empty when missing.
     virtual std::string ReadProfileString(const std::string& file, const std::string& section,
                                           const std::string& key) = 0;
     // Sets one key, creating the file or the section when needed.
-    virtual AppStatus WriteProfileString(const std::string& file, const std::string& section,
-                                         const std::string& key, const std::string& value) = 0;
+    virtual Result<void> WriteProfileString(const std::string& file, const std::string& section,
+                                            const std::string& key, const std::string& value) = 0;
     // Replaces the whole file with one section holding `entries`, atomically:
     // either the new file or the old one is there afterwards, never a part.
-    virtual AppStatus ReplaceProfileFile(const std::string& file, const std::string& section,
-                                         const ProfileEntries& entries) = 0;
+    virtual Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
+                                            const ProfileEntries& entries) = 0;
 };
 
 } // namespace tessaline

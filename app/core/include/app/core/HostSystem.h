@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/AppStatus.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,6 +30,6 @@ std::string UserConfigHome();
 // True when a file can be created in `folder`.
 bool CanCreateFileIn(const std::string& folder);
 bool PathIsFile(const std::string& path);
-AppStatus RemoveFile(const std::string& path);
+Result<void> RemoveFile(const std::string& path);
 
 } // namespace tessaline

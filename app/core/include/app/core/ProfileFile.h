@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/core/AppServices.h"
-#include "app/core/AppStatus.h"
+#include "base/Result.h"
 
 #include <cstddef>
 #include <functional>
@@ -38,18 +38,18 @@ struct FileWriteHooks {
 // Writes `bytes` to a new file in the same folder, flushes it to disk and
 // renames it over `path`, so `path` holds the old or the new bytes, never a
 // part. The folder is created when missing.
-AppStatus ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                                const FileWriteHooks* hooks = nullptr);
+Result<void> ReplaceFileAtomically(const std::string& path, std::string_view bytes,
+                                   const FileWriteHooks* hooks = nullptr);
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // The profile services over real files.
 std::string ReadProfileFileString(const std::string& file, const std::string& section,
                                   const std::string& key);
-AppStatus WriteProfileFileString(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value);
-AppStatus ReplaceProfileFileWith(const std::string& file, const std::string& section,
-                                 const ProfileEntries& entries,
-                                 const FileWriteHooks* hooks = nullptr);
+Result<void> WriteProfileFileString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& value);
+Result<void> ReplaceProfileFileWith(const std::string& file, const std::string& section,
+                                    const ProfileEntries& entries,
+                                    const FileWriteHooks* hooks = nullptr);
 
 } // namespace tessaline

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "app/core/AppServices.h"
-#include "app/core/AppStatus.h"
 #include "app/core/clsFile.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <string>
@@ -41,7 +41,7 @@ public:
     // Saves the list in place of the settings file and lets the object go
     // quiet: later destruction saves nothing. The list saved before stays
     // whole when this fails.
-    AppStatus Release();
+    Result<void> Release();
 
 private:
     const clsFile* At(int32_t Index) const;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/virtual/Status.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -18,7 +18,7 @@ namespace tessaline {
 class StagedFile {
 public:
     static std::optional<StagedFile> Write(std::filesystem::path target,
-                                           std::span<const uint8_t> bytes, Status& status);
+                                           std::span<const uint8_t> bytes, Result<void>& status);
     StagedFile(StagedFile&& other) noexcept;
     StagedFile& operator=(StagedFile&& other) noexcept;
     StagedFile(const StagedFile&) = delete;
@@ -26,7 +26,7 @@ public:
     ~StagedFile();
 
     // Renames the file over its target. Fails when the rename does.
-    Status Commit();
+    Result<void> Commit();
     const std::filesystem::path& Target() const { return m_target; }
 
 private:
@@ -38,8 +38,8 @@ private:
 
 // Replaces the file at once: the bytes go to a temporary file in the same
 // folder, reach the disk, then take the name.
-Status WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
-Status WriteFileAtomic(const std::filesystem::path& path, std::string_view text);
+Result<void> WriteFileAtomic(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+Result<void> WriteFileAtomic(const std::filesystem::path& path, std::string_view text);
 
 // The whole file; nothing when it is missing or unreadable, and `why` (when
 // given) then says "cannot read <path>: <system error>".
@@ -47,13 +47,13 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& p
                                                   std::string* why = nullptr);
 
 // Adds the text at the end of the file, creating it when missing.
-Status AppendToFile(const std::filesystem::path& path, std::string_view text);
+Result<void> AppendToFile(const std::filesystem::path& path, std::string_view text);
 
 // An exclusive advisory lock on a file, held until destruction. Other
 // processes taking the same lock wait for it.
 class FileLock {
 public:
-    static std::optional<FileLock> Acquire(const std::filesystem::path& path, Status& status);
+    static std::optional<FileLock> Acquire(const std::filesystem::path& path, Result<void>& status);
     FileLock(FileLock&& other) noexcept;
     FileLock& operator=(FileLock&&) = delete;
     FileLock(const FileLock&) = delete;

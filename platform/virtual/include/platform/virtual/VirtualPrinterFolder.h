@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
 #include "platform/virtual/EscPosEmulator.h"
-#include "platform/virtual/Status.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +20,7 @@ struct SpooledJob {
 
 // What delivering a job came to.
 struct DeliveredJob {
-    Status status;
+    Result<void> status;
     uint32_t number = 0;                      // 0 when no number was given out
     std::string log;                          // the lines added to log.txt
     std::vector<std::filesystem::path> paper; // pictures of the pieces of paper

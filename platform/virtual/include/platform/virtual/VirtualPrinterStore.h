@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
 #include "platform/virtual/EscPosEmulator.h"
-#include "platform/virtual/Status.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,15 +37,15 @@ public:
 
     // Refuses names a folder cannot carry: empty, ".", "..", longer than a
     // file name may be, or holding "/" or a control character.
-    static Status CheckName(std::string_view name);
+    static Result<void> CheckName(std::string_view name);
     // Refuses a paper width or NV capacity the emulator cannot model.
-    static Status CheckModel(const PrinterModel& model);
+    static Result<void> CheckModel(const PrinterModel& model);
 
     // Creates the printer's folder with its settings; fails if the name is taken.
-    Status Add(std::string_view name, const PrinterModel& model);
+    Result<void> Add(std::string_view name, const PrinterModel& model);
     // Deletes the printer's folder with everything in it, once its running job
     // is done; a printer with damaged settings too.
-    Status Remove(std::string_view name);
+    Result<void> Remove(std::string_view name);
     // Every printer, in the order added; those with damaged settings last, with
     // their problem. ok is false when the folder is unreadable.
     std::vector<VirtualPrinterInfo> List(bool* ok = nullptr) const;

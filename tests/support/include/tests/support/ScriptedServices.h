@@ -63,11 +63,11 @@ public:
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
     bool FileExists(const std::string& path) override { return PathIsFile(path); }
-    AppStatus DeleteFile(const std::string& path) override { return RemoveFile(path); }
+    Result<void> DeleteFile(const std::string& path) override { return RemoveFile(path); }
     std::optional<std::string> ReadFile(const std::string& path) override {
         return ReadWholeFile(path);
     }
-    AppStatus ReplaceFile(const std::string& path, const std::string& bytes) override {
+    Result<void> ReplaceFile(const std::string& path, const std::string& bytes) override {
         return ReplaceFileAtomically(path, bytes, writeHooks ? &*writeHooks : nullptr);
     }
     std::string ReadProfileString(const std::string& file, const std::string& section,
@@ -75,12 +75,12 @@ public:
         ++profileReads;
         return ReadProfileFileString(file, section, key);
     }
-    AppStatus WriteProfileString(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value) override {
+    Result<void> WriteProfileString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& value) override {
         return WriteProfileFileString(file, section, key, value);
     }
-    AppStatus ReplaceProfileFile(const std::string& file, const std::string& section,
-                                 const ProfileEntries& entries) override {
+    Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
+                                    const ProfileEntries& entries) override {
         ++profileReplaces;
         return ReplaceProfileFileWith(file, section, entries, writeHooks ? &*writeHooks : nullptr);
     }
