@@ -1,12 +1,12 @@
 #include "platform/DriverDataStore.h"
 
-#include <cerrno>
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
+
 #include <charconv>
 #include <cstdlib>
-#include <fcntl.h>
 #include <pwd.h>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -34,92 +34,18 @@ bool GoodValueName(std::string_view name) {
              name.substr(name.size() - kTypeSuffix.size()) == kTypeSuffix);
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    // Closes now, reporting whether the kernel accepted the last writes.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-std::optional<std::vector<uint8_t>> ReadWholeFile(const fs::path& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
+// A regular file's bytes; nothing for anything else, which never blocks the
+// reader the way a pipe planted under a value's name would.
+std::optional<std::string> ReadValueFile(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
         return std::nullopt;
     }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<uint64_t>(st.st_size) > kMaxValueBytes) {
-        return std::nullopt;
-    }
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (bytes.size() > kMaxValueBytes) {
-            return std::nullopt;
-        }
-    }
-    return bytes;
+    Result<std::string> read = ReadWholeFile(path, kMaxValueBytes);
+    return read ? std::optional(std::move(read).Value()) : std::nullopt;
 }
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Writes a temporary file beside `target` and renames it over `target`, so a
-// reader sees either the old or the new contents, never a mixture.
-bool ReplaceFile(const fs::path& target, std::span<const uint8_t> bytes) {
-    std::string temp = target.parent_path().string();
-    temp.append("/.").append(target.filename().string()).append(".XXXXXX");
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.Get() < 0) {
-        return false;
-    }
-    const bool ok = WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close() &&
-                    ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-    }
-    return ok;
-}
-
-std::optional<uint32_t> ParseType(const std::vector<uint8_t>& text) {
-    std::string_view s(reinterpret_cast<const char*>(text.data()), text.size());
+std::optional<uint32_t> ParseType(std::string_view s) {
     if (!s.empty() && s.back() == '\n') {
         s.remove_suffix(1);
     }
@@ -147,29 +73,25 @@ bool DriverDataStore::Writable() const {
     if (ec || !fs::is_directory(m_folder, ec)) {
         return false;
     }
-    std::string probe = (m_folder / ".probe.XXXXXX");
-    Fd fd(::mkostemp(probe.data(), O_CLOEXEC));
-    if (fd.Get() < 0) {
-        return false;
-    }
-    ::unlink(probe.c_str());
-    return true;
+    // Only writing a file answers for rights, read-only media and the rest;
+    // the probe is never committed, so it leaves nothing behind.
+    return StagedFile::Write(m_folder / "probe", {}).Ok();
 }
 
 std::optional<DriverValue> DriverDataStore::Get(std::string_view valueName) const {
     if (!GoodValueName(valueName)) {
         return std::nullopt;
     }
-    const auto typeText = ReadWholeFile(TypePath(m_folder, valueName));
+    const auto typeText = ReadValueFile(TypePath(m_folder, valueName));
     if (!typeText) {
         return std::nullopt;
     }
     const auto type = ParseType(*typeText);
-    auto bytes = ReadWholeFile(m_folder / std::string(valueName));
+    const auto bytes = ReadValueFile(m_folder / std::string(valueName));
     if (!type || !bytes) {
         return std::nullopt;
     }
-    return DriverValue{*type, std::move(*bytes)};
+    return DriverValue{*type, std::vector<uint8_t>(bytes->begin(), bytes->end())};
 }
 
 bool DriverDataStore::Set(std::string_view valueName, uint32_t type,
@@ -177,19 +99,10 @@ bool DriverDataStore::Set(std::string_view valueName, uint32_t type,
     if (!GoodValueName(valueName) || bytes.size() > kMaxValueBytes) {
         return false;
     }
-    std::error_code ec;
-    fs::create_directories(m_folder, ec);
-    if (ec) {
-        return false;
-    }
-    std::string typeText = std::to_string(type);
-    typeText.push_back('\n');
-    const auto typeBytes =
-        std::span(reinterpret_cast<const uint8_t*>(typeText.data()), typeText.size());
     // The type goes first: a value whose bytes were never stored is not
     // readable yet, and a stale type beside new bytes is the smaller harm.
-    return ReplaceFile(TypePath(m_folder, valueName), typeBytes) &&
-           ReplaceFile(m_folder / std::string(valueName), bytes);
+    return ReplaceFileAtomically(TypePath(m_folder, valueName), std::to_string(type) + "\n") &&
+           ReplaceFileAtomically(m_folder / std::string(valueName), bytes);
 }
 
 std::filesystem::path TessalineDataHome() {

@@ -49,7 +49,11 @@ RULES = {
         "builds command streams from logos and sends them through the spooler interface only"),
     "platform": (
         "std posix",
-        "the spooler interface and the driver-data files, over the system's calls"),
+        "the spooler interface, the driver-data files and the file seams, over the system's"
+        " calls"),
+    "platform/posix": (
+        "std posix platform",
+        "the POSIX implementations of the platform's seams, one file each"),
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
@@ -57,7 +61,7 @@ RULES = {
         "std posix png platform",
         "virtual printers: libpng only here, where their pictures are written"),
     "platform/component": (
-        "std posix dlfcn",
+        "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
     "control": (
         "std dlfcn imaging printer tessaline platform/component platform/Spooler.h",
@@ -101,13 +105,13 @@ RULES = {
         "std posix gtest cups platform platform/cups tests/support",
         "the CUPS backend against a private CUPS server and a fake IPP server"),
     "tests/virtual": (
-        "std posix gtest printer platform/virtual private:platform/virtual tests/support",
+        "std posix gtest printer platform platform/virtual private:platform/virtual tests/support",
         "the virtual printers, also as the printer code's spooler"),
     "tests/component": (
         "std dlfcn gtest tessaline platform/component tests/support",
         "the registry and the host, with a component built for the tests"),
     "tests/control": (
-        "std posix dlfcn gtest tessaline platform/component platform/virtual tests/support",
+        "std posix dlfcn gtest tessaline platform platform/component platform/virtual tests/support",
         "the control as hosts load it, onto virtual printers"),
     "tests/app": (
         "std posix qt gtest platform platform/component platform/virtual app/core app/gui"

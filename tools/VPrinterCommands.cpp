@@ -1,5 +1,6 @@
 #include "Cli.h"
-#include "platform/virtual/FileHelpers.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <cerrno>
@@ -231,10 +232,10 @@ private:
         if (!Installed(name)) {
             return kExitNotInstalled;
         }
-        std::string why;
-        const auto bytes = ReadWholeFile(file == "-" ? std::string("/dev/stdin") : file, &why);
+        const Result<std::string> bytes =
+            ReadWholeFile(file == "-" ? std::string("/dev/stdin") : file);
         if (!bytes) {
-            return Fail(kExitWrongUse, why);
+            return Fail(kExitWrongUse, bytes.Reason());
         }
         auto queue = m_backend.OpenPrinter(name, QueueAccess::Plain);
         if (!queue) {
@@ -243,13 +244,13 @@ private:
         if (!queue->StartRawJob(file == "-" ? "stdin" : file, "RAW")) {
             return Fail(kExitNotTransmitted, queue->LastError());
         }
-        queue->Write(*bytes);
+        queue->Write(AsBytes(bytes.Value()));
         const bool ended = queue->EndJob();
         const DeliveredJob& job = queue->LastJob();
         // What the printer made of the bytes, whether or not the job went through.
         if (job.number != 0) {
-            m_out << "job " << VirtualPrinterFolder::JobName(job.number) << ": " << bytes->size()
-                  << " bytes spooled to " << name << '\n';
+            m_out << "job " << VirtualPrinterFolder::JobName(job.number) << ": "
+                  << bytes.Value().size() << " bytes spooled to " << name << '\n';
         }
         m_out << job.log;
         for (const auto& picture : job.paper) {

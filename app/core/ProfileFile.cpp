@@ -1,14 +1,8 @@
 #include "app/core/ProfileFile.h"
 
+#include "platform/FileIo.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace tessaline {
@@ -177,93 +171,23 @@ bool ProfileHoldsOnly(std::string_view text, std::string_view section,
     return next == entries.size();
 }
 
-Result<void> ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                                   const FileWriteHooks* hooks) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    std::error_code ec;
-    if (target.has_parent_path()) {
-        fs::create_directories(target.parent_path(), ec);
-        if (ec) {
-            return Result<void>::Fail("cannot create the folder " + target.parent_path().string() +
-                                      ": " + ec.message());
-        }
-    }
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        return Result<void>::Fail("cannot create a file beside " + path + ": " +
-                                  std::strerror(errno));
-    }
-    auto fail = [&](const char* what) {
-        const int saved = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return Result<void>::Fail(std::string(what) + " " + temp + ": " + std::strerror(saved));
-    };
-    ::fchmod(fd, 0644);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        // Whole blocks, so a hook can stop the process between two of them.
-        const size_t chunk = std::min<size_t>(bytes.size() - done, 4096);
-        if (hooks && hooks->write) {
-            if (!hooks->write(fd, bytes.data() + done, chunk)) {
-                return fail("cannot write");
-            }
-            done += chunk;
-            continue;
-        }
-        const ssize_t n = ::write(fd, bytes.data() + done, chunk);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("cannot write");
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        return fail("cannot flush");
-    }
-    if (::close(fd) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        return Result<void>::Fail("cannot close " + temp + ": " + std::strerror(saved));
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        return Result<void>::Fail("cannot replace " + path + ": " + std::strerror(saved));
-    }
-    return {};
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return std::move(content).str();
-}
-
 std::string ReadProfileFileString(const std::string& file, const std::string& section,
                                   const std::string& key) {
-    auto text = ReadWholeFile(file);
+    const Result<std::string> text = ReadWholeFile(file);
     if (!text) {
         return {};
     }
-    return FindProfileValue(*text, section, key).value_or(std::string());
+    return FindProfileValue(text.Value(), section, key).value_or(std::string());
 }
 
 Result<void> WriteProfileFileString(const std::string& file, const std::string& section,
                                     const std::string& key, const std::string& value) {
-    const std::string old = ReadWholeFile(file).value_or(std::string());
-    return ReplaceFileAtomically(file, SetProfileValue(old, section, key, value));
+    const Result<std::optional<std::string>> old = ReadFileIfPresent(file);
+    if (!old) {
+        return Result<void>::Fail(old.Reason());
+    }
+    return ReplaceFileAtomically(file,
+                                 SetProfileValue(old.Value().value_or(""), section, key, value));
 }
 
 Result<void> ReplaceProfileFileWith(const std::string& file, const std::string& section,

@@ -3,6 +3,7 @@
 #include "app/core/HostSystem.h"
 #include "app/core/ProfileFile.h"
 #include "app/gui/InputHold.h"
+#include "platform/FileIo.h"
 #include "platform/Spooler.h"
 #include "platform/cups/CupsBackend.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
@@ -153,7 +154,8 @@ Result<void> QtServices::DeleteFile(const std::string& path) {
 }
 
 std::optional<std::string> QtServices::ReadFile(const std::string& path) {
-    return ReadWholeFile(path);
+    Result<std::string> bytes = ReadWholeFile(path);
+    return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
 }
 
 Result<void> QtServices::ReplaceFile(const std::string& path, const std::string& bytes) {

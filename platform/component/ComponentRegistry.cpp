@@ -46,6 +46,8 @@
 
 #include "RegistryDocument.h"
 #include "RegistryFileIo.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/component/NameCompare.h"
 
 #include <cerrno>
@@ -119,13 +121,13 @@ bool Modify(const std::filesystem::path& file, std::string& error, Change change
     if (!lock.Held()) {
         return false;
     }
-    std::string text;
-    bool exists = false;
-    mode_t mode = 0644;
-    if (!ReadFile(file, text, exists, mode, error)) {
+    // A file that cannot be read is never replaced by what could be read of it.
+    const Result<std::optional<std::string>> text = ReadFileIfPresent(file);
+    if (!text) {
+        error = text.Reason();
         return false;
     }
-    Document doc = exists ? Parse(text) : Document{kNewFileHeader, {}};
+    Document doc = text.Value() ? Parse(*text.Value()) : Document{kNewFileHeader, {}};
     if (!change(doc)) {
         return true;
     }
@@ -136,18 +138,21 @@ bool Modify(const std::filesystem::path& file, std::string& error, Change change
         }
         return true;
     }
-    return WriteAtomically(file, Serialize(doc), mode, error);
+    if (const Result<void> written = ReplaceFileAtomically(file, Serialize(doc)); !written) {
+        error = written.Reason();
+        return false;
+    }
+    return true;
 }
 
 std::optional<Document> Load(const std::filesystem::path& file, std::string& error) {
-    std::string text;
-    bool exists = false;
-    mode_t mode = 0;
     error.clear();
-    if (!ReadFile(file, text, exists, mode, error)) {
+    const Result<std::optional<std::string>> text = ReadFileIfPresent(file);
+    if (!text) {
+        error = text.Reason();
         return std::nullopt;
     }
-    return Parse(text);
+    return Parse(text.Value().value_or(std::string()));
 }
 
 ClassRegistration ClassFrom(const Section& section, std::string clsid) {

@@ -1,6 +1,8 @@
 #include "NvMemoryFolder.h"
 
 #include "NvStateFile.h"
+#include "platform/FileIo.h"
+#include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 
 #include <algorithm>
@@ -56,17 +58,17 @@ NvMemoryRead NvMemoryFolder::Load(std::string_view today) const {
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
         return read; // nothing stored yet
     }
-    std::string why;
-    const auto bytes = ReadWholeFile(path, &why);
+    const Result<std::string> bytes = ReadWholeFile(path);
+    std::string why = bytes.Reason();
     if (bytes) {
-        const Result<void> decoded = DecodeNvMemory(*bytes, read.memory);
+        const Result<void> decoded = DecodeNvMemory(AsBytes(bytes.Value()), read.memory);
         if (decoded) {
             return read;
         }
         why = decoded.Reason();
     }
     read.damage = why;
-    if (bytes && DecodeNvWrites(*bytes, read.memory)) {
+    if (bytes && DecodeNvWrites(AsBytes(bytes.Value()), read.memory)) {
         return read;
     }
     // Every NV write rewrites the file, so one last changed before today saw
@@ -104,27 +106,26 @@ std::vector<std::string> NvMemoryFolder::KeptAside() const {
     return names;
 }
 
-std::optional<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory,
-                                                            Result<void>& status) const {
+Result<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory) const {
+    using R = Result<Staged>;
     Staged staged;
     for (size_t k = 0; k < memory.images.size(); ++k) {
         const fs::path target = m_folder / NvPictureName(k + 1);
         const std::vector<uint8_t> png = EncodePng(NvImagePicture(memory.images[k]));
         if (png.empty()) {
-            status = Result<void>::Fail("cannot encode " + target.string());
-            return std::nullopt;
+            return R::Fail("cannot encode " + target.string());
         }
-        auto picture = StagedFile::Write(target, png, status);
+        Result<StagedFile> picture = StagedFile::Write(target, png);
         if (!picture) {
-            return std::nullopt;
+            return R::Fail(picture.Reason());
         }
-        staged.pictures.push_back(std::move(*picture));
+        staged.pictures.push_back(std::move(picture).Value());
     }
-    auto state = StagedFile::Write(m_folder / kStateName, EncodeNvMemory(memory), status);
+    Result<StagedFile> state = StagedFile::Write(m_folder / kStateName, EncodeNvMemory(memory));
     if (!state) {
-        return std::nullopt;
+        return R::Fail(state.Reason());
     }
-    staged.state.emplace(std::move(*state));
+    staged.state.emplace(std::move(state).Value());
     return staged;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/Result.h"
+#include "platform/AtomicFile.h"
 #include "platform/virtual/EscPosEmulator.h"
-#include "platform/virtual/FileHelpers.h"
 
 #include <filesystem>
 #include <optional>
@@ -42,7 +42,7 @@ public:
     std::vector<std::string> KeptAside() const;
 
     // Writes the files of `memory`; nothing changes yet.
-    std::optional<Staged> Stage(const NvMemory& memory, Result<void>& status) const;
+    Result<Staged> Stage(const NvMemory& memory) const;
     // Makes the staged memory the stored one: a damaged state.bin is first
     // kept as `aside` (when not empty), then the pictures are replaced and
     // state.bin last; pictures of images no longer held go. On failure the

@@ -1,6 +1,8 @@
 #include "platform/virtual/VirtualPrinterFolder.h"
 
 #include "NvMemoryFolder.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
@@ -99,8 +101,8 @@ uint32_t VirtualPrinterFolder::LastJobNumber() const {
     // Numbers are never given out twice: the last one is kept even when the
     // user clears jobs/ out.
     uint32_t last = 0;
-    if (const auto kept = ReadWholeFile(m_folder / "jobs" / kLastJobName)) {
-        std::string text(kept->begin(), kept->end());
+    if (Result<std::string> kept = ReadWholeFile(m_folder / "jobs" / kLastJobName)) {
+        std::string text = std::move(kept).Value();
         while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
             text.pop_back();
         }
@@ -206,16 +208,15 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
         if (!status) {
             return;
         }
-        if (auto file = StagedFile::Write(target, bytes, status)) {
-            records.push_back(std::move(*file));
+        if (Result<StagedFile> file = StagedFile::Write(target, bytes)) {
+            records.push_back(std::move(file).Value());
+        } else {
+            status = Result<void>::Fail(file.Reason());
         }
     };
-    auto asBytes = [](const std::string& text) {
-        return std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    };
     stage(jobs / (name + ".bin"), job.bytes);
-    stage(jobs / (name + ".txt"), asBytes(meta));
-    stage(jobs / kLastJobName, asBytes(lastText));
+    stage(jobs / (name + ".txt"), AsBytes(meta));
+    stage(jobs / kLastJobName, AsBytes(lastText));
     const size_t firstPaper = records.size();
     for (size_t k = 0; status && k < outcome.paper.size(); ++k) {
         const fs::path picture = m_folder / "paper" / (name + "-" + std::to_string(k + 1) + ".png");
@@ -227,7 +228,11 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     }
     std::optional<NvMemoryFolder::Staged> nvFiles;
     if (status && storeNv) {
-        nvFiles = nv.Stage(memory, status);
+        if (Result<NvMemoryFolder::Staged> staged = nv.Stage(memory)) {
+            nvFiles = std::move(staged).Value();
+        } else {
+            status = Result<void>::Fail(staged.Reason());
+        }
     }
     if (status) {
         // The job's bytes hold its number; without them it has none.

@@ -1,5 +1,7 @@
 #include "platform/virtual/VirtualPrinterStore.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/virtual/FileHelpers.h"
 
 #include <algorithm>
@@ -151,16 +153,15 @@ std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::s
 
 std::optional<VirtualPrinterInfo> ReadPrinterConf(const fs::path& folder, std::string* why) {
     const fs::path path = folder / kPrinterConfName;
-    std::string reason;
-    const auto bytes = ReadWholeFile(path, &reason);
+    const Result<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
         if (why != nullptr) {
-            *why = reason;
+            *why = bytes.Reason();
         }
         return std::nullopt;
     }
-    auto info = ParsePrinterConf(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), &reason);
+    std::string reason;
+    auto info = ParsePrinterConf(bytes.Value(), &reason);
     if (!info && why != nullptr) {
         *why = path.string() + ": " + reason;
     }
@@ -268,7 +269,7 @@ Result<void> VirtualPrinterStore::Add(std::string_view name, const PrinterModel&
         }
     }
     if (status) {
-        status = WriteFileAtomic(*staging / kPrinterConfName, FormatPrinterConf(info));
+        status = ReplaceFileAtomically(*staging / kPrinterConfName, FormatPrinterConf(info));
     }
     if (status) {
         ::chmod(staging->c_str(), 0755);

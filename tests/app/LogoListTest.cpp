@@ -282,10 +282,7 @@ TEST_F(LogoListFixture, ListOnAMissingStickSurvivesInTheBackup) {
     // A copy that cannot be written stops the save: the file stays as it was.
     std::filesystem::remove(Logo(1));
     FileWriteHooks full;
-    full.write = [](int, const char*, size_t) {
-        errno = ENOSPC;
-        return false;
-    };
+    full.beforeBlock = [](size_t) { return std::make_error_code(std::errc::no_space_on_device); };
     services.writeHooks = full;
     clsFiles files(services);
     const Result<void> status = files.Release();
@@ -326,10 +323,7 @@ TEST_F(LogoListFixture, FailedSaveKeepsTheListSavedBeforeAndSaysWhy) {
     WriteText(Settings(), "[LOGO]\nLogofile1=" + Value(1) + "\n");
     const std::string before = ReadText(Settings());
     FileWriteHooks full;
-    full.write = [](int, const char*, size_t) {
-        errno = ENOSPC;
-        return false;
-    };
+    full.beforeBlock = [](size_t) { return std::make_error_code(std::errc::no_space_on_device); };
     services.writeHooks = full;
     clsFiles files(services);
     files.xAdd(Logo(2), "logo2.bmp", 16, 2, 8);

@@ -657,9 +657,8 @@ private slots:
         SaveList({{a, "a.bmp", 8, 8, 8}});
         const std::string before = ReadText(Settings());
         FileWriteHooks full;
-        full.write = [](int, const char*, size_t) {
-            errno = ENOSPC;
-            return false;
+        full.beforeBlock = [](size_t) {
+            return std::make_error_code(std::errc::no_space_on_device);
         };
         m_services->writeHooks = full;
         Open();

@@ -71,10 +71,7 @@ TEST(AtomicReplace, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     const std::string file = folder.File("CorvidoFiles.ini");
     WriteText(file, "old");
     FileWriteHooks full;
-    full.write = [](int, const char*, size_t) {
-        errno = ENOSPC;
-        return false;
-    };
+    full.beforeBlock = [](size_t) { return std::make_error_code(std::errc::no_space_on_device); };
     const Result<void> status = ReplaceFileAtomically(file, std::string(10000, 'x'), &full);
     EXPECT_FALSE(status.Ok());
     EXPECT_NE(status.Reason().find("No space left"), std::string::npos) << status.Reason();
@@ -110,11 +107,11 @@ TEST(AtomicReplace, KillDuringSaveLeavesOldFileIntact) {
         }
         int blocks = 0;
         FileWriteHooks dying;
-        dying.write = [&blocks](int fd, const char* data, size_t size) {
+        dying.beforeBlock = [&blocks](size_t) {
             if (++blocks == 3) {
                 ::raise(SIGKILL);
             }
-            return ::write(fd, data, size) == static_cast<ssize_t>(size);
+            return std::error_code();
         };
         static_cast<void>(ReplaceProfileFileWith(file, "LOGO", next, &dying));
         ::_exit(0);

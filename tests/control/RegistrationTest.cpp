@@ -2,9 +2,10 @@
 // and when the library may be unloaded.
 
 #include "ControlTesting.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/component/ComponentRegistry.h"
 #include "platform/component/ControlHost.h"
-#include "platform/virtual/FileHelpers.h"
 
 #include <climits>
 #include <filesystem>
@@ -21,8 +22,9 @@ std::string LibraryPath() {
     return fs::canonical(TESSALINE_CONTROL_LIBRARY).string();
 }
 
-std::optional<std::vector<uint8_t>> RegistryBytes(const TempHomes& homes) {
-    return ReadWholeFile(homes.RegistryFile());
+std::optional<std::string> RegistryBytes(const TempHomes& homes) {
+    const auto bytes = ReadWholeFile(homes.RegistryFile());
+    return bytes ? std::optional(bytes.Value()) : std::nullopt;
 }
 
 TEST(Registration, RecordsBothClassesAndTheTypeLibrary) {
@@ -93,7 +95,7 @@ TEST(Registration, UnregisteringRemovesExactlyWhatRegisteringAdded) {
 TEST(Registration, AnUnwritableRegistryFailsAtTheTypeLibrary) {
     const TempHomes homes;
     // The registry's folder cannot be made: its parent is a file.
-    ASSERT_TRUE(WriteFileAtomic(homes.Root() / "config", std::string_view("x")).Ok());
+    ASSERT_TRUE(ReplaceFileAtomically(homes.Root() / "config", std::string_view("x")).Ok());
     EXPECT_EQ(ControlLibrary::Get().RegisterServer(), TS_SELFREG_E_TYPELIB);
     EXPECT_EQ(ControlLibrary::Get().UnregisterServer(), TS_SELFREG_E_TYPELIB);
 }

@@ -4,7 +4,7 @@
 // "THERMAL #1" and a few logo files.
 
 #include "ControlTesting.h"
-#include "platform/virtual/FileHelpers.h"
+#include "platform/FileIo.h"
 #include "platform/virtual/VirtualPrinterFolder.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 #include "tests/support/BmpBuilder.h"
@@ -38,8 +38,10 @@ protected:
     }
     std::vector<uint32_t> Jobs() const { return VirtualPrinterFolder(Folder()).JobNumbers(); }
     std::vector<uint8_t> Job(uint32_t n) const {
-        return ReadWholeFile(Folder() / "jobs" / (VirtualPrinterFolder::JobName(n) + ".bin"))
-            .value_or(std::vector<uint8_t>{});
+        const auto bytes =
+            ReadWholeFile(Folder() / "jobs" / (VirtualPrinterFolder::JobName(n) + ".bin"));
+        return bytes ? std::vector<uint8_t>(bytes.Value().begin(), bytes.Value().end())
+                     : std::vector<uint8_t>{};
     }
 
     TempHomes homes;

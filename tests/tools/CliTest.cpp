@@ -1,7 +1,6 @@
 #include "Cli.h"
 
 #include "platform/Spooler.h"
-#include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 #include "tests/support/Files.h"
@@ -119,14 +118,14 @@ TEST_F(Cli, FeedSpoolsTheFileAndShowsWhatThePrinterDid) {
     EXPECT_NE(fed.out.find("job 000001: 3813 bytes spooled to p\n"), std::string::npos);
     EXPECT_NE(fed.out.find("000001 @5: FS q 2: image 1 104x56 dots, 728 bytes\n"),
               std::string::npos);
-    EXPECT_EQ(ReadWholeFile(Folder("p") / "jobs" / "000001.bin"), upload);
+    EXPECT_EQ(test::FileBytes(Folder("p") / "jobs" / "000001.bin"), upload);
 
     const CliRun printed =
         Run({"vprinter", "feed", "p", WriteFile("all.bin", test::PrintAllStream(0x30)).string()});
     ASSERT_EQ(printed.status, 0);
     const fs::path paper = Folder("p") / "paper" / "000002-1.png";
     EXPECT_NE(printed.out.find("paper: " + paper.string() + "\n"), std::string::npos);
-    const auto picture = DecodePng(ReadWholeFile(paper).value_or(test::Bytes{}));
+    const auto picture = DecodePng(test::FileBytes(paper).value_or(test::Bytes{}));
     ASSERT_TRUE(picture.has_value());
     EXPECT_EQ(picture->width, 576);
     EXPECT_EQ(picture->height, 105);

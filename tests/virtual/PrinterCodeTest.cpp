@@ -1,7 +1,6 @@
 // Upload and Print against a virtual printer, side by side with the recording
 // backend: the printer must receive exactly the recorded bytes.
 
-#include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "printer/PrinterMethods.h"
@@ -48,7 +47,7 @@ protected:
 
     fs::path Folder() const { return VirtualPrinterStore(home.DataHome()).PrinterFolder(kQueue); }
     Bytes Job(uint32_t n) const {
-        return ReadWholeFile(Folder() / "jobs" / (VirtualPrinterFolder::JobName(n) + ".bin"))
+        return test::FileBytes(Folder() / "jobs" / (VirtualPrinterFolder::JobName(n) + ".bin"))
             .value_or(Bytes{1, 2, 3});
     }
     std::string Log() const { return test::ReadText(Folder() / "log.txt"); }
@@ -86,7 +85,7 @@ TEST_F(ThroughPrinterCode, UploadAndPrintSendTheRecordedBytes) {
     for (uint32_t n = 1; n <= 5; ++n) {
         EXPECT_EQ(Job(n), documents[n - 1]) << "job " << n;
     }
-    EXPECT_EQ(ReadWholeFile(Folder() / "jobs" / "000001.txt"),
+    EXPECT_EQ(test::FileBytes(Folder() / "jobs" / "000001.txt"),
               test::Hex("64 6F 63 75 6D 65 6E 74 3D 4C 6F 67 6F 0A " // document=Logo
                         "64 61 74 61 74 79 70 65 3D 52 41 57 0A"));  // datatype=RAW
 
@@ -107,7 +106,7 @@ TEST_F(ThroughPrinterCode, UploadAndPrintSendTheRecordedBytes) {
     EXPECT_EQ(missing, 253u);
 
     // The print-all paper: the black 100 × 50 block, then the squares.
-    const auto paper = DecodePng(ReadWholeFile(Folder() / "paper" / "000002-1.png").value());
+    const auto paper = DecodePng(test::FileBytes(Folder() / "paper" / "000002-1.png").value());
     ASSERT_TRUE(paper.has_value());
     EXPECT_EQ(paper->height, 56 + 48 + 1);
     EXPECT_TRUE(paper->Dot(0, 0) && paper->Dot(99, 49));
@@ -126,17 +125,17 @@ TEST_F(ThroughPrinterCode, DriverRecordLandsInDriverData) {
     EXPECT_EQ(progress, (std::vector<int32_t>{1, 2}));
 
     const fs::path record = Folder() / "driver-data" / "TTY DeviceConfig";
-    const Bytes stored = ReadWholeFile(record).value_or(Bytes{});
+    const Bytes stored = test::FileBytes(record).value_or(Bytes{});
     ASSERT_EQ(stored.size(), 1480u);
     EXPECT_EQ(stored, bench.rec->driverData[kQueue]["TTY DeviceConfig"].bytes);
-    EXPECT_EQ(ReadWholeFile(record.string() + ".type"), test::Hex("33 0A"));
+    EXPECT_EQ(test::FileBytes(record.string() + ".type"), test::Hex("33 0A"));
     // Logo commands A and B switched on: they print NV images 1 and 2.
     EXPECT_EQ(Bytes(stored.begin() + 1248, stored.begin() + 1252), test::Hex("1C 70 01 30"));
     EXPECT_EQ(Bytes(stored.begin() + 1352, stored.begin() + 1356), test::Hex("1C 70 02 30"));
     EXPECT_EQ(stored[1204], 1);
 
     // The stored images are the converted bitmaps.
-    const auto first = DecodePng(ReadWholeFile(Folder() / "nv" / "001.png").value());
+    const auto first = DecodePng(test::FileBytes(Folder() / "nv" / "001.png").value());
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->width, 104);
     EXPECT_EQ(first->height, 56);
@@ -150,7 +149,7 @@ TEST_F(ThroughPrinterCode, DriverRecordLandsInDriverData) {
 
     // The erase switches them off again.
     ASSERT_EQ(Print(Context(), 3, kQueue, 0, 0, 0), kPrinterOk);
-    const Bytes erased = ReadWholeFile(record).value_or(Bytes{});
+    const Bytes erased = test::FileBytes(record).value_or(Bytes{});
     ASSERT_EQ(erased.size(), 1480u);
     EXPECT_EQ(erased[1204], 0);
     EXPECT_EQ(erased[1348], 0);

@@ -1,4 +1,4 @@
-#include "platform/virtual/FileHelpers.h"
+#include "platform/AtomicFile.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "tests/support/Files.h"
@@ -21,7 +21,7 @@ using test::Bytes;
 using test::ReadText;
 
 Bytes ReadBytes(const fs::path& path) {
-    return ReadWholeFile(path).value_or(Bytes{});
+    return test::FileBytes(path).value_or(Bytes{});
 }
 
 MonoPicture ReadPng(const fs::path& path) {
@@ -114,11 +114,11 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
         const char* problem; // "" when the file still reads
     } cases[] = {
         {"empty",
-         [](const fs::path& conf) { EXPECT_TRUE(WriteFileAtomic(conf, std::string_view())); },
+         [](const fs::path& conf) { EXPECT_TRUE(ReplaceFileAtomically(conf, std::string_view())); },
          "printer.conf: the file is empty"},
         {"garbage",
          [](const fs::path& conf) {
-             EXPECT_TRUE(WriteFileAtomic(conf, std::string_view("\x89PNG\r\n")));
+             EXPECT_TRUE(ReplaceFileAtomically(conf, std::string_view("\x89PNG\r\n")));
          },
          "printer.conf: it gives no paper-width"},
         {"unreadable",
@@ -129,7 +129,7 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
          "printer.conf: Is a directory"},
         {"crlf",
          [](const fs::path& conf) {
-             EXPECT_TRUE(WriteFileAtomic(
+             EXPECT_TRUE(ReplaceFileAtomically(
                  conf, std::string_view("paper-width=384\r\nnv-capacity=1000\r\n")));
          },
          ""},
@@ -238,18 +238,20 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
         bool uploadStores;
     } cases[] = {
         {"zero length",
-         [](const fs::path& state) { EXPECT_TRUE(WriteFileAtomic(state, std::string_view())); },
+         [](const fs::path& state) {
+             EXPECT_TRUE(ReplaceFileAtomically(state, std::string_view()));
+         },
          "not an NV memory file", kNvWritesPerDay, true},
         {"garbage",
          [](const fs::path& state) {
-             EXPECT_TRUE(WriteFileAtomic(state, std::string_view("GIF89a junk")));
+             EXPECT_TRUE(ReplaceFileAtomically(state, std::string_view("GIF89a junk")));
          },
          "not an NV memory file", kNvWritesPerDay, true},
         {"truncated",
          [](const fs::path& state) {
              Bytes bytes = ReadBytes(state);
              bytes.resize(bytes.size() - 1);
-             EXPECT_TRUE(WriteFileAtomic(state, bytes));
+             EXPECT_TRUE(ReplaceFileAtomically(state, bytes));
          },
          "raster cut short", 1, true},
         {"a folder",
@@ -325,7 +327,7 @@ TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
         {"numbers used up",
          {},
          [](const fs::path& f) {
-             EXPECT_TRUE(WriteFileAtomic(f / "jobs" / "last", std::string_view("999999")));
+             EXPECT_TRUE(ReplaceFileAtomically(f / "jobs" / "last", std::string_view("999999")));
          },
          "every job number up to 999999 is used",
          "------ @0: job refused: every job number"},

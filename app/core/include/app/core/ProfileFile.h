@@ -2,9 +2,8 @@
 
 #include "app/core/AppServices.h"
 #include "base/Result.h"
+#include "platform/AtomicFile.h"
 
-#include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,21 +28,8 @@ std::string FormatProfile(std::string_view section, const ProfileEntries& entrie
 bool ProfileHoldsOnly(std::string_view text, std::string_view section,
                       const ProfileEntries& entries);
 
-// The seam through which a replacement writes, so tests can fail it or stop
-// the process half-way. Returns false (with errno set) when a write fails.
-struct FileWriteHooks {
-    std::function<bool(int fd, const char* data, size_t size)> write;
-};
-
-// Writes `bytes` to a new file in the same folder, flushes it to disk and
-// renames it over `path`, so `path` holds the old or the new bytes, never a
-// part. The folder is created when missing.
-Result<void> ReplaceFileAtomically(const std::string& path, std::string_view bytes,
-                                   const FileWriteHooks* hooks = nullptr);
-// The whole file, or nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
-
-// The profile services over real files.
+// The profile services over real files. A file that cannot be read is never
+// replaced.
 std::string ReadProfileFileString(const std::string& file, const std::string& section,
                                   const std::string& key);
 Result<void> WriteProfileFileString(const std::string& file, const std::string& section,

@@ -1,11 +1,16 @@
 #pragma once
 
-// Builders for the byte streams a receipt printer receives, for the tests.
+// Builders for the byte streams a receipt printer receives, and the bytes
+// files hold, for the tests.
+
+#include "platform/FileIo.h"
 
 #include "tests/support/Bytes.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tessaline::test {
@@ -68,6 +73,15 @@ inline TestLogo SmallLogo() {
 }
 inline TestLogo WideLogo() {
     return {512, 48, [](int x, int y) { return (x / 16 + y / 8) % 2 == 0; }};
+}
+
+// The bytes the file holds; nothing when it cannot be read.
+inline std::optional<Bytes> FileBytes(const std::filesystem::path& path) {
+    const Result<std::string> read = ReadWholeFile(path);
+    if (!read) {
+        return std::nullopt;
+    }
+    return Bytes(read.Value().begin(), read.Value().end());
 }
 
 // Print all: 1C 70 j mode for j = 1..255, then the cut 1D 56 42 01.

@@ -3,6 +3,7 @@
 #include "app/core/AppServices.h"
 #include "app/core/HostSystem.h"
 #include "app/core/ProfileFile.h"
+#include "platform/FileIo.h"
 #include "platform/Spooler.h"
 
 #include <deque>
@@ -65,7 +66,8 @@ public:
     bool FileExists(const std::string& path) override { return PathIsFile(path); }
     Result<void> DeleteFile(const std::string& path) override { return RemoveFile(path); }
     std::optional<std::string> ReadFile(const std::string& path) override {
-        return ReadWholeFile(path);
+        Result<std::string> bytes = ReadWholeFile(path);
+        return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
     }
     Result<void> ReplaceFile(const std::string& path, const std::string& bytes) override {
         return ReplaceFileAtomically(path, bytes, writeHooks ? &*writeHooks : nullptr);
