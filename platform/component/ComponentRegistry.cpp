@@ -45,14 +45,15 @@
 #include "platform/component/ComponentRegistry.h"
 
 #include "RegistryDocument.h"
-#include "RegistryFileIo.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
+#include "platform/FileLock.h"
 #include "platform/component/NameCompare.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -117,8 +118,17 @@ bool IsOneLine(const std::string& s) {
 template <typename Change>
 bool Modify(const std::filesystem::path& file, std::string& error, Change change) {
     error.clear();
-    FileLock lock(file, error);
-    if (!lock.Held()) {
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    if (ec) {
+        error = "cannot create " + file.parent_path().string() + ": " + ec.message();
+        return false;
+    }
+    std::filesystem::path lockFile = file;
+    lockFile += ".lock";
+    const Result<FileLock> lock = FileLock::Acquire(lockFile);
+    if (!lock) {
+        error = lock.Reason();
         return false;
     }
     // A file that cannot be read is never replaced by what could be read of it.
@@ -133,7 +143,8 @@ bool Modify(const std::filesystem::path& file, std::string& error, Change change
     }
     if (doc.sections.empty() && doc.preamble == kNewFileHeader) {
         if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
-            error = "cannot remove " + file.string() + ": " + ErrnoText(errno);
+            error =
+                "cannot remove " + file.string() + ": " + std::generic_category().message(errno);
             return false;
         }
         return true;

@@ -1,8 +1,8 @@
 #include "NvMemoryFolder.h"
 
 #include "NvStateFile.h"
+#include "SystemError.h"
 #include "platform/FileIo.h"
-#include "platform/virtual/FileHelpers.h"
 #include "platform/virtual/Png.h"
 
 #include <algorithm>

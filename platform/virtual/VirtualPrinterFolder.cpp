@@ -1,9 +1,10 @@
 #include "platform/virtual/VirtualPrinterFolder.h"
 
 #include "NvMemoryFolder.h"
+#include "SystemError.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
-#include "platform/virtual/FileHelpers.h"
+#include "platform/FileLock.h"
 #include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 
@@ -147,8 +148,9 @@ std::vector<fs::path> VirtualPrinterFolder::NewestPaperPictures() const {
 
 DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_view today) const {
     DeliveredJob result;
-    auto lock = FileLock::Acquire(m_folder / ".lock", result.status);
+    const Result<FileLock> lock = FileLock::Acquire(m_folder / ".lock");
     if (!lock) {
+        result.status = Result<void>::Fail(lock.Reason());
         return result;
     }
     // The printer may have been removed, or its settings damaged, while the

@@ -1,8 +1,9 @@
 #include "platform/virtual/VirtualPrinterStore.h"
 
+#include "SystemError.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
-#include "platform/virtual/FileHelpers.h"
+#include "platform/FileLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,15 +35,13 @@ std::optional<uint64_t> ParseNumber(std::string_view text) {
 
 // A fresh empty folder in the staging area beside printers/, so that a
 // half-made or half-removed printer never shows in the list.
-std::optional<fs::path> MakeStagingFolder(const fs::path& home, const char* kind,
-                                          Result<void>& status) {
+Result<fs::path> MakeStagingFolder(const fs::path& home, const char* kind) {
     std::error_code ec;
     fs::create_directories(home / ".staging", ec);
     std::string pattern = (home / ".staging" / kind).string() + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        status = Result<void>::Fail(
+        return Result<fs::path>::Fail(
             SystemError("cannot create a folder in " + (home / ".staging").string()));
-        return std::nullopt;
     }
     return fs::path(pattern);
 }
@@ -234,10 +233,9 @@ Result<void> VirtualPrinterStore::Add(std::string_view name, const PrinterModel&
         return Result<void>::Fail("cannot create " + PrintersFolder().string() + ": " +
                                   ec.message());
     }
-    Result<void> status;
-    auto lock = FileLock::Acquire(m_home / "printers.lock", status);
+    const Result<FileLock> lock = FileLock::Acquire(m_home / "printers.lock");
     if (!lock) {
-        return status;
+        return Result<void>::Fail(lock.Reason());
     }
     const fs::path target = PrinterFolder(name);
     const fs::file_type type = fs::symlink_status(target, ec).type();
@@ -258,28 +256,30 @@ Result<void> VirtualPrinterStore::Add(std::string_view name, const PrinterModel&
     for (const auto& other : List()) {
         info.added = std::max(info.added, other.added + 1);
     }
-    auto staging = MakeStagingFolder(m_home, "add", status);
+    const Result<fs::path> staging = MakeStagingFolder(m_home, "add");
     if (!staging) {
-        return status;
+        return Result<void>::Fail(staging.Reason());
     }
+    const fs::path& folder = staging.Value();
+    Result<void> status;
     for (const char* sub : kSubfolders) {
-        if (::mkdir((*staging / sub).c_str(), 0755) != 0) {
-            status = Result<void>::Fail(SystemError("cannot create " + (*staging / sub).string()));
+        if (::mkdir((folder / sub).c_str(), 0755) != 0) {
+            status = Result<void>::Fail(SystemError("cannot create " + (folder / sub).string()));
             break;
         }
     }
     if (status) {
-        status = ReplaceFileAtomically(*staging / kPrinterConfName, FormatPrinterConf(info));
+        status = ReplaceFileAtomically(folder / kPrinterConfName, FormatPrinterConf(info));
     }
     if (status) {
-        ::chmod(staging->c_str(), 0755);
-        if (::renameat2(AT_FDCWD, staging->c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
+        ::chmod(folder.c_str(), 0755);
+        if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
             0) {
             status = Result<void>::Fail(SystemError("cannot create " + target.string()));
         }
     }
     if (!status) {
-        fs::remove_all(*staging, ec);
+        fs::remove_all(folder, ec);
     }
     return status;
 }
@@ -288,29 +288,29 @@ Result<void> VirtualPrinterStore::Remove(std::string_view name) {
     if (Result<void> s = CheckName(name); !s) {
         return s;
     }
-    Result<void> status;
-    auto lock = FileLock::Acquire(m_home / "printers.lock", status);
+    const Result<FileLock> lock = FileLock::Acquire(m_home / "printers.lock");
     if (!lock) {
-        return status;
+        return Result<void>::Fail(lock.Reason());
     }
     if (!Find(name)) {
         return Result<void>::Fail("no virtual printer named \"" + std::string(name) + "\"");
     }
     const fs::path folder = PrinterFolder(name);
     // Wait for a job the printer is working on, so it is not cut in half.
-    auto jobLock = FileLock::Acquire(folder / ".lock", status);
+    const Result<FileLock> jobLock = FileLock::Acquire(folder / ".lock");
     if (!jobLock) {
-        return status;
+        return Result<void>::Fail(jobLock.Reason());
     }
-    auto staging = MakeStagingFolder(m_home, "remove", status);
+    const Result<fs::path> staging = MakeStagingFolder(m_home, "remove");
     if (!staging) {
-        return status;
+        return Result<void>::Fail(staging.Reason());
     }
-    if (::rename(folder.c_str(), staging->c_str()) != 0) {
+    Result<void> status;
+    if (::rename(folder.c_str(), staging.Value().c_str()) != 0) {
         status = Result<void>::Fail(SystemError("cannot remove " + folder.string()));
     }
     std::error_code ec;
-    fs::remove_all(*staging, ec);
+    fs::remove_all(staging.Value(), ec);
     return status;
 }
 
