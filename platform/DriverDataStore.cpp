@@ -4,10 +4,7 @@
 #include "platform/FileIo.h"
 
 #include <charconv>
-#include <cstdlib>
-#include <pwd.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace tessaline {
@@ -103,20 +100,6 @@ bool DriverDataStore::Set(std::string_view valueName, uint32_t type,
     // readable yet, and a stale type beside new bytes is the smaller harm.
     return ReplaceFileAtomically(TypePath(m_folder, valueName), std::to_string(type) + "\n") &&
            ReplaceFileAtomically(m_folder / std::string(valueName), bytes);
-}
-
-std::filesystem::path TessalineDataHome() {
-    // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-        return fs::path(xdg) / "tessaline";
-    }
-    fs::path home;
-    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0') {
-        home = env;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        home = pw->pw_dir;
-    }
-    return home / ".local" / "share" / "tessaline";
 }
 
 } // namespace tessaline

@@ -48,9 +48,9 @@ RULES = {
         "std imaging platform/Spooler.h",
         "builds command streams from logos and sends them through the spooler interface only"),
     "platform": (
-        "std posix",
-        "the spooler interface, the driver-data files and the file seams, over the system's"
-        " calls"),
+        "std",
+        "the spooler interface, the driver-data files and the seams over the system: code"
+        " every platform shares, so nothing of one system's (that is in platform/posix)"),
     "platform/posix": (
         "std posix platform",
         "the POSIX implementations of the platform's seams, one file each"),

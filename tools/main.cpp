@@ -1,5 +1,5 @@
 #include "Cli.h"
-#include "platform/DriverDataStore.h"
+#include "platform/UserFolders.h"
 #include "platform/cups/CupsBackend.h"
 
 #include <iostream>

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -82,19 +81,6 @@ std::string ExecutableFolder() {
         return std::filesystem::current_path(ec).string();
     }
     return exe.parent_path().string();
-}
-
-std::string UserConfigHome() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-        return xdg;
-    }
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] != '\0') {
-        home = env;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        home = pw->pw_dir;
-    }
-    return home + "/.config";
 }
 
 bool CanCreateFileIn(const std::string& folder) {

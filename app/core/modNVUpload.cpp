@@ -147,7 +147,7 @@ std::string LogoSettingsFile(AppServices& services) {
     // An installed program's folder is the system's, even where it can be
     // written (as root): the list then lives in the user's configuration.
     if (IsSystemFolder(folder) || !services.FolderWritable(folder)) {
-        folder = services.ConfigHome() + "/tessaline";
+        folder = services.SettingsFolder();
     }
     return folder + "/" + kSettingsFileName;
 }

@@ -50,7 +50,7 @@ Result<void> SaveLogoIni(AppServices& services, const std::string& strFile,
                          const std::vector<clsFile>& files, const ProfileEntries& loaded);
 
 // Where the settings file lives: beside the executable when that folder can
-// be written, else in ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline.
+// be written, else in the user's settings folder.
 // True for the system's own folders (/usr, /bin, ...), where an installed
 // program lives.
 bool IsSystemFolder(std::string_view folder);

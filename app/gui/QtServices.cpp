@@ -5,6 +5,7 @@
 #include "app/gui/InputHold.h"
 #include "platform/FileIo.h"
 #include "platform/Spooler.h"
+#include "platform/UserFolders.h"
 #include "platform/cups/CupsBackend.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
@@ -137,8 +138,8 @@ std::string QtServices::ProgramFolder() {
     return folder.isEmpty() ? ExecutableFolder() : folder.toStdString();
 }
 
-std::string QtServices::ConfigHome() {
-    return UserConfigHome();
+std::string QtServices::SettingsFolder() {
+    return TessalineConfigHome().string();
 }
 
 bool QtServices::FolderWritable(const std::string& folder) {

@@ -28,7 +28,7 @@ public:
     int32_t CodePage() override;
     std::vector<std::string> InstalledPrinters() override;
     std::string ProgramFolder() override;
-    std::string ConfigHome() override;
+    std::string SettingsFolder() override;
     bool FolderWritable(const std::string& folder) override;
     bool FileExists(const std::string& path) override;
     Result<void> DeleteFile(const std::string& path) override;

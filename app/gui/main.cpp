@@ -1,7 +1,7 @@
 #include "QtServices.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
-#include "platform/DriverDataStore.h"
+#include "platform/UserFolders.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/FirstRunRegistration.h"
 

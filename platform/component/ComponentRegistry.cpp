@@ -1,7 +1,7 @@
 // The per-user component registry file.
 //
-// ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline/components.reg is a line-oriented
-// UTF-8 text file in the manner of an INI file:
+// components.reg in the user's settings folder (TessalineConfigHome()) is a
+// line-oriented UTF-8 text file in the manner of an INI file:
 //
 //   # comment (also ";"); comments and blank lines are kept as they stand
 //   [CLSID\{1B6F4C1A-0000-4000-8000-000000000001}]
@@ -48,11 +48,11 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
+#include "platform/UserFolders.h"
 #include "platform/component/NameCompare.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <pwd.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -189,19 +189,7 @@ ClassRegistration ClassFrom(const Section& section, std::string clsid) {
 ComponentRegistry::ComponentRegistry(std::filesystem::path file) : m_file(std::move(file)) {}
 
 std::filesystem::path ComponentRegistry::DefaultFile() {
-    std::filesystem::path base;
-    // A relative XDG_CONFIG_HOME is invalid and ignored.
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        if (!home || home[0] == '\0') {
-            const passwd* pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : "/";
-        }
-        base = std::filesystem::path(home) / ".config";
-    }
-    return base / "tessaline" / "components.reg";
+    return TessalineConfigHome() / "components.reg";
 }
 
 bool ComponentRegistry::RegisterClass(const ClassRegistration& entry) {

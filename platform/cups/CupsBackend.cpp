@@ -2,6 +2,7 @@
 
 #include "CupsQueue.h"
 #include "CupsQueueList.h"
+#include "platform/UserFolders.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,7 +7,7 @@
 #include "WindowFixture.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
-#include "platform/DriverDataStore.h"
+#include "platform/UserFolders.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/virtual/VirtualPrinterStore.h"

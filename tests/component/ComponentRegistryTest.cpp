@@ -319,22 +319,6 @@ TEST(ComponentRegistry, ConcurrentWritersKeepEachOthersEntries) {
     EXPECT_TRUE(registry.FindClassByProgId("Test.Class7_11"));
 }
 
-TEST(ComponentRegistry, DefaultFileFollowsXdgConfigHome) {
-    TempHome home;
-    EXPECT_EQ(ComponentRegistry::DefaultFile(),
-              home.XdgConfigHome() / "tessaline" / "components.reg");
-
-    std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    ::setenv("HOME", "/home/someone", 1);
-    for (const char* xdg : {"", "relative/config"}) {
-        ::setenv("XDG_CONFIG_HOME", xdg, 1);
-        EXPECT_EQ(ComponentRegistry::DefaultFile(),
-                  std::filesystem::path("/home/someone/.config/tessaline/components.reg"))
-            << "XDG_CONFIG_HOME=\"" << xdg << "\"";
-    }
-    ::setenv("HOME", oldHome.c_str(), 1);
-}
-
 TEST(ComponentRegistry, AppendsAfterALastLineWithoutLineBreak) {
     TempHome home;
     WriteText(home.RegistryFile(), "[Other]\nkey=value");

@@ -137,35 +137,4 @@ TEST(DriverDataStore, ReadOnlyFolderIsNotWritable) {
     fs::permissions(temp.Path(), fs::perms::owner_all);
 }
 
-TEST(TessalineDataHome, FollowsXdgDataHomeElseHome) {
-    struct Case {
-        const char* xdg; // nullptr: unset
-        const char* home;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"/data/x", "/home/u", "/data/x/tessaline"},
-        {nullptr, "/home/u", "/home/u/.local/share/tessaline"},
-        {"", "/home/u", "/home/u/.local/share/tessaline"},
-        {"relative/dir", "/home/u", "/home/u/.local/share/tessaline"},
-    };
-    const char* oldXdg = std::getenv("XDG_DATA_HOME");
-    const char* oldHome = std::getenv("HOME");
-    const std::optional<std::string> savedXdg =
-        oldXdg ? std::optional(std::string(oldXdg)) : std::nullopt;
-    const std::optional<std::string> savedHome =
-        oldHome ? std::optional(std::string(oldHome)) : std::nullopt;
-    for (const Case& c : cases) {
-        if (c.xdg) {
-            ::setenv("XDG_DATA_HOME", c.xdg, 1);
-        } else {
-            ::unsetenv("XDG_DATA_HOME");
-        }
-        ::setenv("HOME", c.home, 1);
-        EXPECT_EQ(TessalineDataHome(), fs::path(c.expected)) << (c.xdg ? c.xdg : "(unset)");
-    }
-    savedXdg ? ::setenv("XDG_DATA_HOME", savedXdg->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
-    savedHome ? ::setenv("HOME", savedHome->c_str(), 1) : ::unsetenv("HOME");
-}
-
 } // namespace

@@ -29,7 +29,4 @@ private:
     std::filesystem::path m_folder;
 };
 
-// ${XDG_DATA_HOME:-$HOME/.local/share}/tessaline
-std::filesystem::path TessalineDataHome();
-
 } // namespace tessaline

@@ -45,8 +45,8 @@ public:
     virtual std::vector<std::string> InstalledPrinters() = 0;
     // The folder that holds the program's executable file.
     virtual std::string ProgramFolder() = 0;
-    // ${XDG_CONFIG_HOME:-$HOME/.config}
-    virtual std::string ConfigHome() = 0;
+    // The user's own folder for Tessaline's settings (TessalineConfigHome()).
+    virtual std::string SettingsFolder() = 0;
     // True when a new file can be created in `folder`.
     virtual bool FolderWritable(const std::string& folder) = 0;
     virtual bool FileExists(const std::string& path) = 0;

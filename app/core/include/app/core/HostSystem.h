@@ -25,8 +25,6 @@ int32_t EnvironmentCodePage();
 
 // The folder that holds the running executable.
 std::string ExecutableFolder();
-// ${XDG_CONFIG_HOME:-$HOME/.config} (a relative XDG_CONFIG_HOME is ignored).
-std::string UserConfigHome();
 // True when a file can be created in `folder`.
 bool CanCreateFileIn(const std::string& folder);
 bool PathIsFile(const std::string& path);

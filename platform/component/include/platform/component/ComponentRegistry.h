@@ -39,7 +39,7 @@ class ComponentRegistry {
 public:
     explicit ComponentRegistry(std::filesystem::path file = DefaultFile());
 
-    // ${XDG_CONFIG_HOME:-$HOME/.config}/tessaline/components.reg
+    // components.reg in TessalineConfigHome()
     static std::filesystem::path DefaultFile();
 
     // Each returns false, with Error() set, when the file cannot be read or written.

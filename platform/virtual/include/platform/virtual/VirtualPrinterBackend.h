@@ -2,6 +2,7 @@
 
 #include "platform/DriverDataStore.h"
 #include "platform/Spooler.h"
+#include "platform/UserFolders.h"
 #include "platform/virtual/VirtualPrinterFolder.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 

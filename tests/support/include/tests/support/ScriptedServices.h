@@ -59,7 +59,7 @@ public:
         return spooler ? spooler->ListQueues().names : printers;
     }
     std::string ProgramFolder() override { return programFolder; }
-    std::string ConfigHome() override { return configHome; }
+    std::string SettingsFolder() override { return configHome + "/tessaline"; }
     bool FolderWritable(const std::string& folder) override {
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
@@ -94,7 +94,7 @@ public:
     std::vector<std::string> printers{"THERMAL #1"};
     std::shared_ptr<const Spooler> spooler; // when set, the printers come from it
     std::string programFolder;
-    std::string configHome;
+    std::string configHome; // the settings folder is its "tessaline"
     std::optional<bool> programFolderWritable;
     std::optional<FileWriteHooks> writeHooks;
     std::function<void(int32_t)> onSleep; // runs inside each sleep
