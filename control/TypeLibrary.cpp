@@ -1,7 +1,7 @@
 #include "TypeLibrary.h"
 
 #include "TessalineIds.h"
-#include "platform/component/NameCompare.h"
+#include "base/NameCompare.h"
 
 #include <array>
 #include <cstddef>

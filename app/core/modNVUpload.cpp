@@ -3,7 +3,7 @@
 #include "modNVUpload.h"
 
 #include "app/core/AppServices.h"
-#include "app/core/ProfileFile.h"
+#include "platform/ProfileText.h"
 
 #include <charconv>
 #include <cstdint>

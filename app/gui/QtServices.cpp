@@ -1,9 +1,9 @@
 #include "QtServices.h"
 
-#include "app/core/HostSystem.h"
-#include "app/core/ProfileFile.h"
 #include "app/gui/InputHold.h"
 #include "platform/FileIo.h"
+#include "platform/HostSystem.h"
+#include "platform/ProfileFile.h"
 #include "platform/Spooler.h"
 #include "platform/UserFolders.h"
 #include "platform/cups/CupsBackend.h"
@@ -151,7 +151,7 @@ bool QtServices::FileExists(const std::string& path) {
 }
 
 Result<void> QtServices::DeleteFile(const std::string& path) {
-    return RemoveFile(path);
+    return RemoveFileIfPresent(path);
 }
 
 std::optional<std::string> QtServices::ReadFile(const std::string& path) {

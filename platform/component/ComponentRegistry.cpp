@@ -26,15 +26,15 @@
 //   HelpFile=Tessaline.hlp
 //   Path=/usr/lib/x86_64-linux-gnu/libtessaline-control.so
 //
-// A section runs from its "[name]" line to the line before the next one, and
-// its text (blank lines and comments included) is what registering replaces
-// and unregistering removes; every other byte of the file is kept verbatim,
-// lines we cannot make sense of included. Section names, class identifiers
-// and ProgIDs compare without regard to ASCII case; keys and values are
-// trimmed of spaces and tabs; the first occurrence of a key counts. Values
-// cannot hold line breaks, so such entries are refused.
+// It is read as every profile file is (ProfileText.h). A section runs from its
+// "[name]" line to the line before the next one, and its text (blank lines and
+// comments included) is what registering replaces and unregistering removes;
+// every other byte of the file is kept verbatim, lines we cannot make sense of
+// included. Class identifiers and ProgIDs compare without regard to ASCII
+// case, as section names and keys do. Values cannot hold line breaks, so such
+// entries are refused.
 //
-// Every change takes an exclusive flock on "components.reg.lock" beside the
+// Every change takes an exclusive lock on "components.reg.lock" beside the
 // file, re-reads the file, and replaces it atomically (temporary file in the
 // same folder, then rename), so concurrent writers never lose each other's
 // entries. Readers need no lock: they always see one whole version. When an
@@ -44,29 +44,31 @@
 // when an entry is appended after it.
 #include "platform/component/ComponentRegistry.h"
 
-#include "RegistryDocument.h"
+#include "base/NameCompare.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
+#include "platform/HostSystem.h"
+#include "platform/ProfileText.h"
 #include "platform/UserFolders.h"
-#include "platform/component/NameCompare.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
 
 namespace tessaline {
 namespace {
-
-using namespace registry;
 
 constexpr const char* kNewFileHeader =
     "# Tessaline component registry: control classes and type libraries\n"
     "# registered for this user. Written by \"tessaline-cli register\";\n"
     "# the format is described in docs/component-registry.md.\n"
     "\n";
+
+// A section as registering writes it: its keys, then a blank line.
+std::string BuildSection(const std::string& name, const ProfileEntries& keys) {
+    return FormatProfile(name, keys) + "\n";
+}
 
 std::string ClassSection(const std::string& clsid) {
     return "CLSID\\" + clsid;
@@ -137,50 +139,48 @@ bool Modify(const std::filesystem::path& file, std::string& error, Change change
         error = text.Reason();
         return false;
     }
-    Document doc = text.Value() ? Parse(*text.Value()) : Document{kNewFileHeader, {}};
+    ProfileDocument doc =
+        text.Value() ? SplitProfile(*text.Value()) : ProfileDocument{kNewFileHeader, {}};
     if (!change(doc)) {
         return true;
     }
     if (doc.sections.empty() && doc.preamble == kNewFileHeader) {
-        if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
-            error =
-                "cannot remove " + file.string() + ": " + std::generic_category().message(errno);
-            return false;
-        }
-        return true;
+        const Result<void> removed = RemoveFileIfPresent(file);
+        error = removed.Reason();
+        return removed.Ok();
     }
-    if (const Result<void> written = ReplaceFileAtomically(file, Serialize(doc)); !written) {
+    if (const Result<void> written = ReplaceFileAtomically(file, JoinProfile(doc)); !written) {
         error = written.Reason();
         return false;
     }
     return true;
 }
 
-std::optional<Document> Load(const std::filesystem::path& file, std::string& error) {
+std::optional<ProfileDocument> Load(const std::filesystem::path& file, std::string& error) {
     error.clear();
     const Result<std::optional<std::string>> text = ReadFileIfPresent(file);
     if (!text) {
         error = text.Reason();
         return std::nullopt;
     }
-    return Parse(text.Value().value_or(std::string()));
+    return SplitProfile(text.Value().value_or(std::string()));
 }
 
-ClassRegistration ClassFrom(const Section& section, std::string clsid) {
+ClassRegistration ClassFrom(const ProfileSection& section, std::string clsid) {
     ClassRegistration c;
     c.clsid = std::move(clsid);
-    c.progId = Value(section, "ProgID").value_or("");
-    c.userTypeName = Value(section, "UserTypeName").value_or("");
-    c.libraryPath = Value(section, "InprocServer32").value_or("");
-    c.threadingModel = Value(section, "ThreadingModel").value_or("");
-    c.control = Value(section, "Control").value_or("0") == "1";
-    c.insertable = Value(section, "Insertable").value_or("0") == "1";
-    c.toolboxBitmap = static_cast<int32_t>(
-        std::strtol(Value(section, "ToolboxBitmap32").value_or("0").c_str(), nullptr, 10));
+    c.progId = FindSectionValue(section, "ProgID").value_or("");
+    c.userTypeName = FindSectionValue(section, "UserTypeName").value_or("");
+    c.libraryPath = FindSectionValue(section, "InprocServer32").value_or("");
+    c.threadingModel = FindSectionValue(section, "ThreadingModel").value_or("");
+    c.control = FindSectionValue(section, "Control").value_or("0") == "1";
+    c.insertable = FindSectionValue(section, "Insertable").value_or("0") == "1";
+    c.toolboxBitmap = static_cast<int32_t>(std::strtol(
+        FindSectionValue(section, "ToolboxBitmap32").value_or("0").c_str(), nullptr, 10));
     c.miscStatus = static_cast<uint32_t>(
-        std::strtoul(Value(section, "MiscStatus").value_or("0").c_str(), nullptr, 10));
-    c.typeLibId = Value(section, "TypeLib").value_or("");
-    c.typeLibVersion = Value(section, "Version").value_or("");
+        std::strtoul(FindSectionValue(section, "MiscStatus").value_or("0").c_str(), nullptr, 10));
+    c.typeLibId = FindSectionValue(section, "TypeLib").value_or("");
+    c.typeLibVersion = FindSectionValue(section, "Version").value_or("");
     return c;
 }
 
@@ -212,7 +212,7 @@ bool ComponentRegistry::RegisterClass(const ClassRegistration& entry) {
             return false;
         }
     }
-    std::vector<Key> keys;
+    ProfileEntries keys;
     if (!entry.progId.empty()) {
         keys.push_back({"ProgID", entry.progId});
     }
@@ -235,16 +235,16 @@ bool ComponentRegistry::RegisterClass(const ClassRegistration& entry) {
         progIdText = BuildSection(ProgIdSection(entry.progId),
                                   {{"CLSID", entry.clsid}, {"UserTypeName", entry.userTypeName}});
     }
-    return Modify(m_file, m_error, [&](Document& doc) {
+    return Modify(m_file, m_error, [&](ProfileDocument& doc) {
         // A ProgID the class held before, under another name, goes with the old entry.
-        RemoveIf(doc, [&](const Section& s) {
+        RemoveSections(doc, [&](const ProfileSection& s) {
             return StartsWithNoCase(s.name, "ProgID\\") &&
                    !EqualsNoCase(s.name, ProgIdSection(entry.progId)) &&
-                   EqualsNoCase(Value(s, "CLSID").value_or(""), entry.clsid);
+                   EqualsNoCase(FindSectionValue(s, "CLSID").value_or(""), entry.clsid);
         });
-        Replace(doc, ClassSection(entry.clsid), classText);
+        ReplaceSection(doc, ClassSection(entry.clsid), classText);
         if (!progIdText.empty()) {
-            Replace(doc, ProgIdSection(entry.progId), progIdText);
+            ReplaceSection(doc, ProgIdSection(entry.progId), progIdText);
         }
         return true;
     });
@@ -255,13 +255,14 @@ bool ComponentRegistry::UnregisterClass(const std::string& clsid) {
         m_error = "not a class identifier: \"" + clsid + "\"";
         return false;
     }
-    return Modify(m_file, m_error, [&](Document& doc) {
-        bool removed = RemoveIf(
-            doc, [&](const Section& s) { return EqualsNoCase(s.name, ClassSection(clsid)); });
+    return Modify(m_file, m_error, [&](ProfileDocument& doc) {
+        bool removed = RemoveSections(doc, [&](const ProfileSection& s) {
+            return EqualsNoCase(s.name, ClassSection(clsid));
+        });
         // Only ProgIDs that still name this class: another class may have taken one over.
-        removed |= RemoveIf(doc, [&](const Section& s) {
+        removed |= RemoveSections(doc, [&](const ProfileSection& s) {
             return StartsWithNoCase(s.name, "ProgID\\") &&
-                   EqualsNoCase(Value(s, "CLSID").value_or(""), clsid);
+                   EqualsNoCase(FindSectionValue(s, "CLSID").value_or(""), clsid);
         });
         return removed;
     });
@@ -288,8 +289,8 @@ bool ComponentRegistry::RegisterTypeLib(const TypeLibRegistration& entry) {
                                                                   {"HelpString", entry.helpString},
                                                                   {"HelpFile", entry.helpFile},
                                                                   {"Path", entry.libraryPath}});
-    return Modify(m_file, m_error, [&](Document& doc) {
-        Replace(doc, TypeLibSection(entry.libid, entry.version), text);
+    return Modify(m_file, m_error, [&](ProfileDocument& doc) {
+        ReplaceSection(doc, TypeLibSection(entry.libid, entry.version), text);
         return true;
     });
 }
@@ -299,8 +300,8 @@ bool ComponentRegistry::UnregisterTypeLib(const std::string& libid, const std::s
         m_error = "not a type library: \"" + libid + "\" version \"" + version + "\"";
         return false;
     }
-    return Modify(m_file, m_error, [&](Document& doc) {
-        return RemoveIf(doc, [&](const Section& s) {
+    return Modify(m_file, m_error, [&](ProfileDocument& doc) {
+        return RemoveSections(doc, [&](const ProfileSection& s) {
             return EqualsNoCase(s.name, TypeLibSection(libid, version));
         });
     });
@@ -312,9 +313,9 @@ ComponentRegistry::FindClassByProgId(const std::string& progId) const {
     if (!doc || progId.empty()) {
         return std::nullopt;
     }
-    if (const Section* s = FindSection(*doc, ProgIdSection(progId))) {
-        if (auto clsid = Value(*s, "CLSID")) {
-            if (const Section* c = FindSection(*doc, ClassSection(*clsid))) {
+    if (const ProfileSection* s = FindSection(*doc, ProgIdSection(progId))) {
+        if (auto clsid = FindSectionValue(*s, "CLSID")) {
+            if (const ProfileSection* c = FindSection(*doc, ClassSection(*clsid))) {
                 return ClassFrom(*c, *clsid);
             }
         }
@@ -327,7 +328,7 @@ std::optional<ClassRegistration> ComponentRegistry::FindClass(const std::string&
     if (!doc) {
         return std::nullopt;
     }
-    if (const Section* c = FindSection(*doc, ClassSection(clsid))) {
+    if (const ProfileSection* c = FindSection(*doc, ClassSection(clsid))) {
         return ClassFrom(*c, clsid);
     }
     return std::nullopt;
@@ -339,17 +340,17 @@ ComponentRegistry::FindTypeLib(const std::string& libid, const std::string& vers
     if (!doc) {
         return std::nullopt;
     }
-    const Section* s = FindSection(*doc, TypeLibSection(libid, version));
+    const ProfileSection* s = FindSection(*doc, TypeLibSection(libid, version));
     if (!s) {
         return std::nullopt;
     }
     TypeLibRegistration t;
     t.libid = libid;
     t.version = version;
-    t.name = Value(*s, "Name").value_or("");
-    t.helpString = Value(*s, "HelpString").value_or("");
-    t.helpFile = Value(*s, "HelpFile").value_or("");
-    t.libraryPath = Value(*s, "Path").value_or("");
+    t.name = FindSectionValue(*s, "Name").value_or("");
+    t.helpString = FindSectionValue(*s, "HelpString").value_or("");
+    t.helpFile = FindSectionValue(*s, "HelpFile").value_or("");
+    t.libraryPath = FindSectionValue(*s, "Path").value_or("");
     return t;
 }
 

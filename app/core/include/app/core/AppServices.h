@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "platform/ProfileText.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,8 +21,6 @@ struct FileChoice {
     std::string fileName;  // full path
     std::string fileTitle; // the name without its folder
 };
-
-using ProfileEntries = std::vector<std::pair<std::string, std::string>>;
 
 // The window controls' and the system's services the program relies on. The
 // windows get one at construction; the tests hand in a scripted one.

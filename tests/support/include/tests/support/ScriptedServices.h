@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/core/AppServices.h"
-#include "app/core/HostSystem.h"
-#include "app/core/ProfileFile.h"
 #include "platform/FileIo.h"
+#include "platform/HostSystem.h"
+#include "platform/ProfileFile.h"
 #include "platform/Spooler.h"
 
 #include <deque>
@@ -64,7 +64,7 @@ public:
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
     bool FileExists(const std::string& path) override { return PathIsFile(path); }
-    Result<void> DeleteFile(const std::string& path) override { return RemoveFile(path); }
+    Result<void> DeleteFile(const std::string& path) override { return RemoveFileIfPresent(path); }
     std::optional<std::string> ReadFile(const std::string& path) override {
         Result<std::string> bytes = ReadWholeFile(path);
         return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;

@@ -19,8 +19,8 @@ int32_t CodePageForLocale(std::string_view locale);
 using EnvironmentLookup = std::function<const char*(const char* name)>;
 std::string CharacterLocale(const EnvironmentLookup& getenv);
 
-// The code page of the process's environment, whether or not the machine has
-// that locale installed.
+// The ANSI code page of the process's environment: here the one its locale
+// stands for, whether or not the machine has that locale installed.
 int32_t EnvironmentCodePage();
 
 // The folder that holds the running executable.
@@ -28,6 +28,7 @@ std::string ExecutableFolder();
 // True when a file can be created in `folder`.
 bool CanCreateFileIn(const std::string& folder);
 bool PathIsFile(const std::string& path);
-Result<void> RemoveFile(const std::string& path);
+// Deletes the file; one that is not there counts as deleted.
+Result<void> RemoveFileIfPresent(const std::string& path);
 
 } // namespace tessaline

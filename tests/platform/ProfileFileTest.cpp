@@ -1,9 +1,10 @@
-#include "app/core/ProfileFile.h"
+#include "platform/ProfileFile.h"
 
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 
 #include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,10 @@ namespace {
 using test::ReadText;
 using test::TempFolder;
 using test::WriteText;
+
+std::string File(const TempFolder& folder, const std::string& name) {
+    return (folder.Path() / name).string();
+}
 
 TEST(ProfileFile, FindsKeysAsTheProfileFunctionsDo) {
     const std::string text = "; saved by hand\r\n"
@@ -59,16 +64,29 @@ TEST(ProfileFile, FormatsOneSectionInOrder) {
 
 TEST(ProfileFile, WriteCreatesFileAndFolder) {
     TempFolder folder;
-    const std::string file = folder.File("sub/dir/CorvidoFiles.ini");
+    const std::string file = File(folder, "sub/dir/CorvidoFiles.ini");
     ASSERT_TRUE(WriteProfileFileString(file, "LOGO", "Logofile1", "x"));
     ASSERT_TRUE(WriteProfileFileString(file, "LOGO", "Logofile2", "y"));
     EXPECT_EQ(ReadProfileFileString(file, "LOGO", "Logofile2"), "y");
-    EXPECT_EQ(ReadProfileFileString(folder.File("none.ini"), "LOGO", "Logofile1"), "");
+    EXPECT_EQ(ReadProfileFileString(File(folder, "none.ini"), "LOGO", "Logofile1"), "");
+}
+
+TEST(ProfileFile, WriteNeverReplacesAFileItCannotRead) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every file";
+    }
+    TempFolder folder;
+    const std::string file = File(folder, "CorvidoFiles.ini");
+    WriteText(file, "[LOGO]\nLogofile1=kept\n");
+    std::filesystem::permissions(file, std::filesystem::perms::owner_write);
+    EXPECT_FALSE(WriteProfileFileString(file, "LOGO", "Logofile2", "x"));
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    EXPECT_EQ(ReadText(file), "[LOGO]\nLogofile1=kept\n");
 }
 
 TEST(AtomicReplace, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     TempFolder folder;
-    const std::string file = folder.File("CorvidoFiles.ini");
+    const std::string file = File(folder, "CorvidoFiles.ini");
     WriteText(file, "old");
     FileWriteHooks full;
     full.beforeBlock = [](size_t) { return std::make_error_code(std::errc::no_space_on_device); };
@@ -83,14 +101,14 @@ TEST(AtomicReplace, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
 
 TEST(AtomicReplace, FolderThatCannotBeMadeIsReported) {
     TempFolder folder;
-    WriteText(folder.File("plain"), "a file, not a folder");
-    EXPECT_FALSE(ReplaceFileAtomically(folder.File("plain/CorvidoFiles.ini"), "x").Ok());
+    WriteText(File(folder, "plain"), "a file, not a folder");
+    EXPECT_FALSE(ReplaceFileAtomically(File(folder, "plain/CorvidoFiles.ini"), "x").Ok());
 }
 
 // A process killed half-way through a save leaves the file saved before whole.
 TEST(AtomicReplace, KillDuringSaveLeavesOldFileIntact) {
     TempFolder folder;
-    const std::string file = folder.File("CorvidoFiles.ini");
+    const std::string file = File(folder, "CorvidoFiles.ini");
     ProfileEntries old;
     for (int i = 1; i <= 255; ++i) {
         old.emplace_back("Logofile" + std::to_string(i), "/old/" + std::to_string(i) + ".bmp");
@@ -125,7 +143,7 @@ TEST(AtomicReplace, KillDuringSaveLeavesOldFileIntact) {
 // Killed at random moments of repeated saves, the file is always one whole save.
 TEST(AtomicReplace, KillAtAnyMomentLeavesAWholeFile) {
     TempFolder folder;
-    const std::string file = folder.File("CorvidoFiles.ini");
+    const std::string file = File(folder, "CorvidoFiles.ini");
     const std::string a = FormatProfile("LOGO", {{"Logofile1", std::string(50000, 'a')}});
     const std::string b = FormatProfile("LOGO", {{"Logofile1", std::string(70000, 'b')}});
     ASSERT_TRUE(ReplaceFileAtomically(file, a));

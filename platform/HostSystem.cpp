@@ -1,13 +1,6 @@
-#include "app/core/HostSystem.h"
+#include "platform/HostSystem.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 
 namespace tessaline {
 
@@ -68,39 +61,6 @@ std::string CharacterLocale(const EnvironmentLookup& getenv) {
         }
     }
     return "C";
-}
-
-int32_t EnvironmentCodePage() {
-    return CodePageForLocale(CharacterLocale([](const char* name) { return std::getenv(name); }));
-}
-
-std::string ExecutableFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return std::filesystem::current_path(ec).string();
-    }
-    return exe.parent_path().string();
-}
-
-bool CanCreateFileIn(const std::string& folder) {
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return false;
-    }
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
-bool PathIsFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-Result<void> RemoveFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        return Result<void>::Fail("cannot delete " + path + ": " + std::strerror(errno));
-    }
-    return {};
 }
 
 } // namespace tessaline
