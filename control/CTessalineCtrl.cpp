@@ -2,9 +2,9 @@
 
 #include "CTessalineCtrl.h"
 
-#include "ControlSpooler.h"
 #include "TessalineIds.h"
 #include "imaging/CLogoImage.h"
+#include "platform/SystemSpooler.h"
 #include "printer/PrinterMethods.h"
 
 #include <algorithm>
@@ -62,7 +62,7 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
         return kPrinterNotStarted;
     }
     ChannelClaim claim(m_channelBusy);
-    const std::unique_ptr<Spooler> spooler = MakeControlSpooler();
+    const std::unique_ptr<Spooler> spooler = MakeSpooler();
     // The running call's reason lands here first, so that a nested call
     // refused meanwhile cannot leave its words in place of this call's.
     std::string failure;

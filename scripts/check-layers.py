@@ -54,6 +54,9 @@ RULES = {
     "platform/posix": (
         "std posix platform",
         "the POSIX implementations of the platform's seams, one file each"),
+    "platform/posix/SystemSpooler.cpp": (
+        "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
+        "the one function that builds the spooler of the program, the control and the CLI"),
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
@@ -64,27 +67,23 @@ RULES = {
         "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
     "control": (
-        "std dlfcn imaging printer tessaline platform/component platform/Spooler.h",
-        "the control shell over imaging and printer; dlfcn finds its own file to register it"),
-    "control/ControlSpooler.cpp": (
-        "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
-        "the one function that builds the control's spooler from the backends"),
+        "std dlfcn imaging printer tessaline platform/component platform/Spooler.h"
+        " platform/SystemSpooler.h",
+        "the control shell over imaging and printer, printing through the system's spooler;"
+        " dlfcn finds its own file to register it"),
     "app/core": (
         "std posix tessaline platform platform/component",
         "the program's rules: the host side of the component ABI, no Qt and no backend"),
     "app/gui": (
         "std posix qt app/core tessaline platform platform/component",
         "Qt windows over app/core, and main() settling the working folder; no backend"),
-    "app/gui/QtServices.cpp": (
-        "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
-        "builds the program's spooler from the backends, through their front doors only"),
     "tools": (
-        "std tessaline platform platform/component platform/cups platform/virtual",
+        "std tessaline platform platform/component platform/virtual",
         "tessaline-cli: a host of the control that also manages virtual printers"),
     "samples": ("std imaging", "converts the sample logo without a printer"),
     "fuzz": ("std posix imaging", "feeds the decoders bytes, in a folder of its own"),
     "bench": (
-        "std posix benchmark qt imaging platform/component platform/cups"
+        "std posix benchmark qt imaging platform platform/component platform/cups"
         " platform/virtual app/core app/gui tests/support",
         "measures every layer through its public headers, with the tests' shared helpers"),
     "docs/examples": (

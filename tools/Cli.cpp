@@ -1,7 +1,6 @@
 #include "Cli.h"
 
-#include "platform/Spooler.h"
-#include "platform/virtual/VirtualPrinterBackend.h"
+#include "platform/SystemSpooler.h"
 
 #include <algorithm>
 #include <ostream>
@@ -46,12 +45,7 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
             << kPrintersUsage;
         return kExitWrongUse;
     }
-    Spooler spooler;
-    if (env.cups) {
-        spooler.Install(env.cups);
-    }
-    spooler.Install(std::make_shared<VirtualPrinterBackend>(env.dataHome));
-    const QueueList list = spooler.ListQueues();
+    const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
     for (const std::string& name : list.names) {
         out << name << '\n';
     }

@@ -12,12 +12,12 @@ namespace tessaline {
 
 class SpoolerBackend;
 
-// Where the command line finds its printers: CUPS queues first, then the
-// virtual printers under Tessaline's data folder.
+// Where the command line finds its printers: the system's queues first, then
+// the virtual printers under Tessaline's data folder (see MakeSpooler).
 struct CliEnvironment {
-    std::shared_ptr<SpoolerBackend> cups; // may be null: no CUPS queues then
-    std::filesystem::path dataHome;       // TessalineDataHome() normally
-    ControlLibraries libraries;           // for register and unregister
+    std::shared_ptr<SpoolerBackend> systemQueues; // MakeSystemQueues(); null: none
+    std::filesystem::path dataHome;               // TessalineDataHome() normally
+    ControlLibraries libraries;                   // for register and unregister
 };
 
 // Runs `tessaline-cli` with its arguments (without the program name); what a

@@ -3,11 +3,10 @@
 #include "ControlCommands.h"
 
 #include "Cli.h"
-#include "platform/Spooler.h"
+#include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/component/Variants.h"
-#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <charconv>
 #include <optional>
@@ -226,12 +225,7 @@ int PrinterOutcome(const std::string& command, int32_t result, const std::string
         return kExitWrongUse;
     }
     if (result == -5) {
-        Spooler spooler;
-        if (env.cups) {
-            spooler.Install(env.cups);
-        }
-        spooler.Install(std::make_shared<VirtualPrinterBackend>(env.dataHome));
-        const QueueList list = spooler.ListQueues();
+        const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
         err << "tessaline-cli: the printer \"" << printer << "\" is not installed.";
         if (list.names.empty()) {
             err << " No printers are installed; add a CUPS queue, or a virtual printer with\n"

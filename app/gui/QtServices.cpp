@@ -6,8 +6,6 @@
 #include "platform/ProfileFile.h"
 #include "platform/Spooler.h"
 #include "platform/UserFolders.h"
-#include "platform/cups/CupsBackend.h"
-#include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -26,13 +24,6 @@ QString Q(const std::string& text) {
 }
 
 } // namespace
-
-std::shared_ptr<const Spooler> SystemSpooler() {
-    auto spooler = std::make_shared<Spooler>();
-    spooler->Install(std::make_shared<CupsBackend>());
-    spooler->Install(std::make_shared<VirtualPrinterBackend>());
-    return spooler;
-}
 
 QtServices::QtServices(std::shared_ptr<const Spooler> spooler) : m_spooler(std::move(spooler)) {}
 

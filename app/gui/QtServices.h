@@ -46,10 +46,6 @@ private:
     QWidget* m_parent = nullptr;
 };
 
-// The installed printers as the program sees them: the CUPS queues, then the
-// virtual printers under Tessaline's data folder.
-std::shared_ptr<const Spooler> SystemSpooler();
-
 // The application title message boxes show when they name no title of their own.
 inline constexpr const char* kApplicationTitle = "Tessaline";
 

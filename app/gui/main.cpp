@@ -1,6 +1,7 @@
 #include "QtServices.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
+#include "platform/SystemSpooler.h"
 #include "platform/UserFolders.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/FirstRunRegistration.h"
@@ -105,7 +106,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    tessaline::QtServices services(tessaline::SystemSpooler());
+    tessaline::QtServices services(tessaline::MakeSpooler());
 
     // An installed program registers its control for this user on the first run.
     const tessaline::ControlLibraries libraries{TESSALINE_BUILD_TREE,

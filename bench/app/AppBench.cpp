@@ -6,9 +6,9 @@
 
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
+#include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
-#include "platform/cups/CupsBackend.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/Files.h"
@@ -69,9 +69,7 @@ int main(int argc, char* argv[]) {
     }
     // One added by an earlier run serves as well.
     static_cast<void>(VirtualPrinterStore(TessalineDataHome()).Add("THERMAL #1", PrinterModel{}));
-    auto spooler = std::make_shared<Spooler>();
-    spooler->Install(std::make_shared<CupsBackend>());
-    spooler->Install(std::make_shared<VirtualPrinterBackend>());
+    const std::shared_ptr<const Spooler> spooler = MakeSpooler();
 
     // 255 logos of a receipt's width, listed in the settings file.
     const std::string logo = (home.Root() / "logo576x648.bmp").string();

@@ -5,6 +5,7 @@
 #include "RecordingControl.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
+#include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "tests/support/BmpBuilder.h"
@@ -75,7 +76,7 @@ protected:
         std::string error;
         ASSERT_TRUE(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error)) << error;
 
-        services.spooler = SystemSpooler();
+        services.spooler = MakeSpooler();
         services.programFolder = m_program.string();
         services.configHome = m_home->XdgConfigHome().string();
         m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);

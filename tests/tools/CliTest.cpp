@@ -96,14 +96,15 @@ TEST_F(Cli, AddListPathRemove) {
 }
 
 TEST_F(Cli, PrintersListsCupsQueuesFirstThenVirtualPrinters) {
-    env.cups = std::make_shared<ListedQueues>(std::vector<std::string>{"Office", "THERMAL #3"});
+    env.systemQueues =
+        std::make_shared<ListedQueues>(std::vector<std::string>{"Office", "THERMAL #3"});
     Run({"vprinter", "add", "THERMAL #2"});
     Run({"vprinter", "add", "THERMAL #1"});
     const CliRun run = Run({"printers"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Office\nTHERMAL #3\nTHERMAL #2\nTHERMAL #1\n");
 
-    env.cups = std::make_shared<ListedQueues>(std::vector<std::string>{}, false);
+    env.systemQueues = std::make_shared<ListedQueues>(std::vector<std::string>{}, false);
     const CliRun failed = Run({"printers"});
     EXPECT_EQ(failed.status, 3);
     EXPECT_EQ(failed.out, "THERMAL #2\nTHERMAL #1\n");
