@@ -12,27 +12,24 @@ QueueList Spooler::ListQueues() const {
     QueueList all;
     for (const auto& backend : m_backends) {
         QueueList one = backend->ListQueues();
-        all.ok = all.ok && one.ok;
+        if (all.status && !one.status) {
+            all.status = one.status;
+        }
         all.names.insert(all.names.end(), one.names.begin(), one.names.end());
     }
     return all;
 }
 
-std::unique_ptr<SpoolerQueue> Spooler::Open(std::string_view name, QueueAccess access) const {
-    m_lastError.clear();
+Result<std::unique_ptr<SpoolerQueue>> Spooler::Open(std::string_view name,
+                                                    QueueAccess access) const {
     for (const auto& backend : m_backends) {
         const QueueList list = backend->ListQueues();
-        if (std::find(list.names.begin(), list.names.end(), name) == list.names.end()) {
-            continue;
+        if (std::find(list.names.begin(), list.names.end(), name) != list.names.end()) {
+            return backend->Open(name, access);
         }
-        std::unique_ptr<SpoolerQueue> queue = backend->Open(name, access);
-        if (queue == nullptr) {
-            m_lastError = backend->LastError();
-        }
-        return queue;
     }
-    m_lastError = "no printer is named exactly \"" + std::string(name) + "\"";
-    return nullptr;
+    return Result<std::unique_ptr<SpoolerQueue>>::Fail("no printer is named exactly \"" +
+                                                       std::string(name) + "\"");
 }
 
 } // namespace tessaline

@@ -10,7 +10,7 @@ int32_t CPrinterChannel::CountInstalledPrinters(const std::string& name,
     // A spooler that answered the enumeration with an error is reported; the
     // queues the other backends did list still count, so a failing CUPS server
     // does not hide the virtual printers.
-    if (!list.ok && onFailure) {
+    if (!list.status && onFailure) {
         onFailure("EnumPrinters() failed", "EnumPrinters() Error");
     }
     int32_t count = 0;
@@ -32,16 +32,18 @@ int CPrinterChannel::OpenLogoDocument(const std::string& name) {
     m_docInfo = LogoDocumentInfo{};
     m_name = name;
     m_lastError.clear();
-    std::unique_ptr<SpoolerQueue> queue = m_spooler.Open(name, QueueAccess::Plain);
+    Result<std::unique_ptr<SpoolerQueue>> queue = m_spooler.Open(name, QueueAccess::Plain);
     if (!queue) {
-        NoteFailure(m_spooler.LastError(), "the printer could not be opened");
+        NoteFailure(queue.Reason(), "the printer could not be opened");
         return 0;
     }
-    if (!queue->StartRawJob(m_docInfo.docName, m_docInfo.dataType)) {
-        NoteFailure(queue->LastError(), "the printer did not start the document");
+    if (const Result<void> started =
+            queue.Value()->StartRawJob(m_docInfo.docName, m_docInfo.dataType);
+        !started) {
+        NoteFailure(started.Reason(), "the printer did not start the document");
         return 0; // the queue closes here, once
     }
-    m_queue = std::move(queue);
+    m_queue = std::move(queue).Value();
     return 1;
 }
 
@@ -54,8 +56,8 @@ int CPrinterChannel::WriteRawBytes(std::span<const uint8_t> bytes) {
         return 0;
     }
     for (size_t i = 0; i < bytes.size(); ++i) {
-        if (!m_queue->Write(bytes.subspan(i, 1))) {
-            NoteFailure(m_queue->LastError(), "the spooler refused the bytes");
+        if (const Result<void> written = m_queue->Write(bytes.subspan(i, 1)); !written) {
+            NoteFailure(written.Reason(), "the spooler refused the bytes");
             return 0;
         }
     }
@@ -67,9 +69,9 @@ int CPrinterChannel::CloseLogoDocument() {
         NoteFailure({}, "no document is open");
         return 0;
     }
-    const bool ended = m_queue->EndJob();
+    const Result<void> ended = m_queue->EndJob();
     if (!ended) {
-        NoteFailure(m_queue->LastError(), "the spooler did not take the whole document");
+        NoteFailure(ended.Reason(), "the spooler did not take the whole document");
     }
     m_queue.reset();
     return ended ? 1 : 0;

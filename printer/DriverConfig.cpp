@@ -111,15 +111,15 @@ DriverConfigRecord EditDriverConfig(const std::optional<DriverValue>& stored,
 int32_t UpdateDriverConfig(const Spooler& spooler, const std::string& printerName,
                            DriverConfigEdit edit) {
     try {
-        std::unique_ptr<SpoolerQueue> queue = spooler.Open(printerName, QueueAccess::Full);
+        Result<std::unique_ptr<SpoolerQueue>> queue = spooler.Open(printerName, QueueAccess::Full);
         if (!queue) {
             return 0; // e.g. no right to administer the queue: its record stays as it is
         }
         const DriverConfigRecord record =
-            EditDriverConfig(queue->GetDriverData(kDriverConfigName), edit);
+            EditDriverConfig(queue.Value()->GetDriverData(kDriverConfigName), edit);
         // A refused write-back leaves the old record in place; the bytes already
         // reached the printer, so the operation itself still stands.
-        queue->SetDriverData(kDriverConfigName, kRegBinary, record);
+        static_cast<void>(queue.Value()->SetDriverData(kDriverConfigName, kRegBinary, record));
         return 0;
     } catch (const std::bad_alloc&) {
         return -1;

@@ -49,7 +49,7 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
     for (const std::string& name : list.names) {
         out << name << '\n';
     }
-    if (!list.ok) {
+    if (!list.status) {
         err << "tessaline-cli printers: the spooler refused to list some printers; "
                "the list is incomplete\n";
         return kExitNotTransmitted;

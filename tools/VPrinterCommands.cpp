@@ -237,16 +237,19 @@ private:
         if (!bytes) {
             return Fail(kExitWrongUse, bytes.Reason());
         }
-        auto queue = m_backend.OpenPrinter(name, QueueAccess::Plain);
-        if (!queue) {
-            return Fail(kExitNotTransmitted, m_backend.LastError());
+        const auto opened = m_backend.OpenPrinter(name, QueueAccess::Plain);
+        if (!opened) {
+            return Fail(kExitNotTransmitted, opened.Reason());
         }
-        if (!queue->StartRawJob(file == "-" ? "stdin" : file, "RAW")) {
-            return Fail(kExitNotTransmitted, queue->LastError());
+        VirtualPrinterQueue& queue = *opened.Value();
+        if (const Result<void> started = queue.StartRawJob(file == "-" ? "stdin" : file, "RAW");
+            !started) {
+            return Fail(kExitNotTransmitted, started.Reason());
         }
-        queue->Write(AsBytes(bytes.Value()));
-        const bool ended = queue->EndJob();
-        const DeliveredJob& job = queue->LastJob();
+        // A running job takes any bytes: the printer answers when it ends.
+        static_cast<void>(queue.Write(AsBytes(bytes.Value())));
+        const Result<void> ended = queue.EndJob();
+        const DeliveredJob& job = queue.LastJob();
         // What the printer made of the bytes, whether or not the job went through.
         if (job.number != 0) {
             m_out << "job " << VirtualPrinterFolder::JobName(job.number) << ": "
@@ -256,8 +259,7 @@ private:
         for (const auto& picture : job.paper) {
             m_out << "paper: " << picture.string() << '\n';
         }
-        return ended ? kExitDone
-                     : Fail(kExitNotTransmitted, "the job failed: " + queue->LastError());
+        return ended ? kExitDone : Fail(kExitNotTransmitted, "the job failed: " + ended.Reason());
     }
 
     const Subcommand& m_sub;

@@ -96,7 +96,7 @@ double SpoolThroughBackend(const std::vector<uint8_t>& stream, const fs::path& c
     const auto before = Captures(capture);
     const auto start = Clock::now();
     CupsBackend backend;
-    auto queue = backend.Open(kListedName, QueueAccess::Plain);
+    auto queue = backend.Open(kListedName, QueueAccess::Plain).ValueOr(nullptr);
     if (queue == nullptr || !queue->StartRawJob("Logo", "RAW")) {
         std::fprintf(stderr, "cups-bench: cannot start a job on \"%s\"\n", kListedName.c_str());
         std::exit(1);

@@ -40,13 +40,11 @@ CupsBackend::CupsBackend(std::filesystem::path driverDataRoot)
     : m_driverDataRoot(std::move(driverDataRoot)) {}
 
 QueueList CupsBackend::ListQueues() {
-    m_lastError.clear();
     const CupsConnection http = ConnectToCups();
     const auto queues = FetchCupsQueues(http.get());
     QueueList list;
     if (!queues) {
-        m_lastError = cupsLastErrorString();
-        list.ok = false;
+        list.status = Result<void>::Fail(cupsLastErrorString());
         return list;
     }
     for (const CupsQueueEntry& queue : *queues) {
@@ -55,29 +53,25 @@ QueueList CupsBackend::ListQueues() {
     return list;
 }
 
-std::unique_ptr<SpoolerQueue> CupsBackend::Open(std::string_view name, QueueAccess access) {
-    m_lastError.clear();
+Result<std::unique_ptr<SpoolerQueue>> CupsBackend::Open(std::string_view name, QueueAccess access) {
+    using R = Result<std::unique_ptr<SpoolerQueue>>;
     const CupsConnection http = ConnectToCups();
     if (http == nullptr) {
-        m_lastError = "cannot reach the CUPS server " + std::string(cupsServer());
-        return nullptr;
+        return R::Fail("cannot reach the CUPS server " + std::string(cupsServer()));
     }
     const auto queues = FetchCupsQueues(http.get());
     if (!queues) {
-        m_lastError = cupsLastErrorString();
-        return nullptr;
+        return R::Fail(cupsLastErrorString());
     }
     const auto found = std::find_if(queues->begin(), queues->end(),
                                     [&](const CupsQueueEntry& q) { return q.listedName == name; });
     if (found == queues->end()) {
-        m_lastError = "CUPS lists no queue under \"" + std::string(name) + "\"";
-        return nullptr;
+        return R::Fail("CUPS lists no queue under \"" + std::string(name) + "\"");
     }
     DriverDataStore store(DriverDataFolder(found->queueName));
     if (access == QueueAccess::Full && !store.Writable()) {
-        m_lastError =
-            "cannot write the driver data folder " + DriverDataFolder(found->queueName).string();
-        return nullptr;
+        return R::Fail("cannot write the driver data folder " +
+                       DriverDataFolder(found->queueName).string());
     }
     return std::make_unique<CupsQueue>(found->queueName, access, std::move(store));
 }

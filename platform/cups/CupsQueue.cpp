@@ -7,154 +7,155 @@
 
 namespace tessaline {
 
+namespace {
+
+Result<void> Refuse(std::string why) {
+    return Result<void>::Fail(std::move(why));
+}
+
+} // namespace
+
 CupsQueue::CupsQueue(std::string queueName, QueueAccess access, DriverDataStore store)
     : m_queueName(std::move(queueName)), m_access(access), m_store(std::move(store)),
       m_block(std::make_unique<uint8_t[]>(kBlockBytes)) {}
 
 CupsQueue::~CupsQueue() {
     if (m_state == JobState::Sending) {
-        Abandon();
+        Abandon({});
     }
 }
 
-void CupsQueue::NoteCupsError(const char* context) {
-    m_lastError = context;
+std::string CupsQueue::CupsError(const char* context) {
+    std::string error = context;
     const char* words = cupsLastErrorString();
     if (cupsLastError() >= IPP_STATUS_REDIRECTION_OTHER_SITE && words != nullptr &&
         *words != '\0') {
-        m_lastError += ": ";
-        m_lastError += words;
+        error += ": ";
+        error += words;
     }
+    return error;
 }
 
-bool CupsQueue::StartRawJob(std::string_view documentName, std::string_view dataType) {
-    m_lastError.clear();
+Result<void> CupsQueue::StartRawJob(std::string_view documentName, std::string_view dataType) {
     if (m_state != JobState::None) {
-        m_lastError = "a job is already running on this queue";
-        return false;
+        return Refuse("a job is already running on this queue");
     }
     // Only raw bytes go straight to the printer; CUPS would filter anything else.
     const std::string type(dataType);
     if (strcasecmp(type.c_str(), "RAW") != 0) {
-        m_lastError = "only raw jobs are sent, not " + type;
-        return false;
+        return Refuse("only raw jobs are sent, not " + type);
     }
     // A connection of the job's own: one kept from earlier may have been
     // closed by the server in the meantime.
     m_http = ConnectToCups();
     if (m_http == nullptr) {
-        m_lastError = "cannot reach the CUPS server " + std::string(cupsServer());
-        return false;
+        return Refuse("cannot reach the CUPS server " + std::string(cupsServer()));
     }
     const std::string title(documentName);
     const int jobId = cupsCreateJob(m_http.get(), m_queueName.c_str(), title.c_str(), 0, nullptr);
     if (jobId <= 0) {
-        NoteCupsError("CUPS refused the job");
+        const std::string why = CupsError("CUPS refused the job");
         m_http.reset();
-        return false;
+        return Refuse(why);
     }
     if (cupsStartDocument(m_http.get(), m_queueName.c_str(), jobId, title.c_str(), CUPS_FORMAT_RAW,
                           1) != HTTP_STATUS_CONTINUE) {
-        NoteCupsError("CUPS refused the document");
+        const std::string why = CupsError("CUPS refused the document");
         // The job exists without a document; it must not wait for one forever.
         m_jobId = jobId;
-        Abandon();
+        Abandon(why);
         m_state = JobState::None;
-        return false;
+        return Refuse(why);
     }
     m_jobId = jobId;
     m_used = 0;
     m_anyBytes = false;
     m_state = JobState::Sending;
-    return true;
+    return {};
 }
 
-bool CupsQueue::Write(std::span<const uint8_t> bytes) {
+Result<void> CupsQueue::Write(std::span<const uint8_t> bytes) {
     if (m_state != JobState::Sending) {
-        m_lastError = "no job is running on this queue";
-        return false;
+        return Refuse("no job is running on this queue");
     }
     m_anyBytes = m_anyBytes || !bytes.empty();
     // The printer channel writes one byte per call; keep that path short.
     if (bytes.size() == 1 && m_used + 1 < kBlockBytes) {
         m_block[m_used++] = bytes[0];
-        return true;
+        return {};
     }
     while (!bytes.empty()) {
         const size_t n = std::min(kBlockBytes - m_used, bytes.size());
         std::memcpy(m_block.get() + m_used, bytes.data(), n);
         m_used += n;
         bytes = bytes.subspan(n);
-        if (m_used == kBlockBytes && !Flush()) {
-            return false;
+        if (m_used == kBlockBytes) {
+            if (Result<void> flushed = Flush(); !flushed) {
+                return flushed;
+            }
         }
     }
-    return true;
+    return {};
 }
 
-bool CupsQueue::Flush() {
+Result<void> CupsQueue::Flush() {
     if (m_used == 0) {
-        return true;
+        return {};
     }
     const http_status_t status =
         cupsWriteRequestData(m_http.get(), reinterpret_cast<const char*>(m_block.get()), m_used);
     m_used = 0;
     if (status != HTTP_STATUS_CONTINUE) {
         // The words of the refused block, taken before the cancel that follows.
-        NoteCupsError("CUPS refused the document's bytes");
+        std::string why = CupsError("CUPS refused the document's bytes");
         if (cupsLastError() < IPP_STATUS_REDIRECTION_OTHER_SITE) {
-            m_lastError += std::string(": ") + httpStatus(status);
+            why += std::string(": ") + httpStatus(status);
         }
-        Abandon();
-        return false;
+        Abandon(why);
+        return Refuse(why);
     }
-    return true;
+    return {};
 }
 
-bool CupsQueue::EndJob() {
+Result<void> CupsQueue::EndJob() {
     if (m_state == JobState::Cancelled) {
         // The failure that cancelled the job has left its words already.
-        if (m_lastError.empty()) {
-            m_lastError = "the job was cancelled";
-        }
         m_state = JobState::None;
-        return false;
+        return Refuse(m_cancelledWhy.empty() ? "the job was cancelled" : m_cancelledWhy);
     }
     if (m_state != JobState::Sending) {
-        m_lastError = "no job is running on this queue";
-        return false;
+        return Refuse("no job is running on this queue");
     }
-    m_lastError.clear();
     if (!m_anyBytes) {
         // An empty document has nothing for the printer, and the scheduler
         // takes no empty document: withdraw the job, and the document has
         // been delivered as it was, empty.
-        Abandon();
+        Abandon({});
         m_state = JobState::None;
-        return true;
+        return {};
     }
-    if (!Flush()) {
+    if (Result<void> flushed = Flush(); !flushed) {
         m_state = JobState::None;
-        return false;
+        return flushed;
     }
     const ipp_status_t status = cupsFinishDocument(m_http.get(), m_queueName.c_str());
     if (status >= IPP_STATUS_REDIRECTION_OTHER_SITE) {
-        NoteCupsError("CUPS did not take the whole document");
+        const std::string why = CupsError("CUPS did not take the whole document");
         // CUPS holds the document back until it is whole, so cancelling now
         // still keeps the printer from getting any of it.
-        Abandon();
+        Abandon(why);
         m_state = JobState::None;
-        return false;
+        return Refuse(why);
     }
     m_state = JobState::None;
     m_jobId = 0;
     m_http.reset();
-    return true;
+    return {};
 }
 
 void CupsQueue::CancelJob() {
     if (m_state == JobState::Sending) {
-        Abandon();
+        Abandon({});
     }
     m_state = JobState::None;
 }
@@ -162,7 +163,7 @@ void CupsQueue::CancelJob() {
 // Cancels the current job. The connection may be in the middle of the
 // document's request, so it is dropped (the scheduler then discards the
 // partial document) and the cancel goes over a fresh one.
-void CupsQueue::Abandon() {
+void CupsQueue::Abandon(std::string why) {
     m_used = 0;
     m_http.reset();
     if (const CupsConnection http = ConnectToCups(); http != nullptr && m_jobId > 0) {
@@ -170,23 +171,22 @@ void CupsQueue::Abandon() {
     }
     m_jobId = 0;
     m_state = JobState::Cancelled;
+    m_cancelledWhy = std::move(why);
 }
 
 std::optional<DriverValue> CupsQueue::GetDriverData(std::string_view valueName) {
     return m_store.Get(valueName);
 }
 
-bool CupsQueue::SetDriverData(std::string_view valueName, uint32_t type,
-                              std::span<const uint8_t> bytes) {
+Result<void> CupsQueue::SetDriverData(std::string_view valueName, uint32_t type,
+                                      std::span<const uint8_t> bytes) {
     if (m_access != QueueAccess::Full) {
-        m_lastError = "the queue was opened without full access";
-        return false;
+        return Refuse("the queue was opened without full access");
     }
     if (!m_store.Set(valueName, type, bytes)) {
-        m_lastError = "cannot store the driver data " + std::string(valueName);
-        return false;
+        return Refuse("cannot store the driver data " + std::string(valueName));
     }
-    return true;
+    return {};
 }
 
 } // namespace tessaline

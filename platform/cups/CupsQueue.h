@@ -21,17 +21,16 @@ public:
     CupsQueue(const CupsQueue&) = delete;
     CupsQueue& operator=(const CupsQueue&) = delete;
 
-    bool StartRawJob(std::string_view documentName, std::string_view dataType) override;
-    bool Write(std::span<const uint8_t> bytes) override;
-    bool EndJob() override;
+    // A failure gives CUPS's words (its last error text, or the HTTP status
+    // of a refused block), or ours where CUPS gave none.
+    Result<void> StartRawJob(std::string_view documentName, std::string_view dataType) override;
+    Result<void> Write(std::span<const uint8_t> bytes) override;
+    Result<void> EndJob() override;
     void CancelJob() override;
     std::optional<DriverValue> GetDriverData(std::string_view valueName) override;
     // Needs full access, as changing a queue's driver data does elsewhere.
-    bool SetDriverData(std::string_view valueName, uint32_t type,
-                       std::span<const uint8_t> bytes) override;
-    // CUPS's words for the last failed call (its last error text, or the
-    // HTTP status of a refused block), or ours where CUPS gave none.
-    std::string LastError() const override { return m_lastError; }
+    Result<void> SetDriverData(std::string_view valueName, uint32_t type,
+                               std::span<const uint8_t> bytes) override;
 
 private:
     enum class JobState {
@@ -40,10 +39,11 @@ private:
         Cancelled // a failure cancelled the job; EndJob reports it
     };
 
-    bool Flush();
-    void Abandon();
-    // Keeps CUPS's last error text (with `context` before it) for LastError.
-    void NoteCupsError(const char* context);
+    Result<void> Flush();
+    // Cancels the job; `why` is what EndJob reports for it.
+    void Abandon(std::string why);
+    // `context`, then CUPS's last error text where it has one.
+    static std::string CupsError(const char* context);
 
     CupsConnection m_http; // open while a job runs
     std::string m_queueName;
@@ -53,8 +53,8 @@ private:
     int m_jobId = 0;
     std::unique_ptr<uint8_t[]> m_block;
     size_t m_used = 0;
-    bool m_anyBytes = false; // the running job has been given at least one byte
-    std::string m_lastError;
+    bool m_anyBytes = false;    // the running job has been given at least one byte
+    std::string m_cancelledWhy; // what cancelled the job, for EndJob to report
 };
 
 } // namespace tessaline

@@ -40,7 +40,7 @@ using CupsDriverData = PrivateCupsTest;
 TEST_F(CupsQueueList, ListsDescriptionsElseQueueNamesInTheServersOrder) {
     CupsBackend backend;
     const QueueList list = backend.ListQueues();
-    EXPECT_TRUE(list.ok);
+    EXPECT_TRUE(list.status);
     const std::vector<std::string> expected = {"NO_DESCRIPTION", "THERMAL #1", "THERMAL #12",
                                                "THERMAL #3"};
     EXPECT_EQ(list.names, expected);
@@ -58,7 +58,7 @@ TEST_F(CupsOpen, FindsAQueueOnlyByItsListedName) {
     CupsBackend backend;
     for (const Case& c : cases) {
         for (QueueAccess access : {QueueAccess::Plain, QueueAccess::Full}) {
-            EXPECT_EQ(backend.Open(c.name, access) != nullptr, c.found)
+            EXPECT_EQ(backend.Open(c.name, access).Ok(), c.found)
                 << '"' << c.name << "\" access " << static_cast<int>(access);
         }
     }
@@ -72,7 +72,7 @@ TEST_F(CupsRawJob, BytesArriveUnchangedAsOneRawLogoJob) {
     for (size_t size : sizes) {
         SCOPED_TRACE(size);
         const int before = LastJobId(kThermal1);
-        auto queue = backend.Open("THERMAL #1", QueueAccess::Plain);
+        auto queue = backend.Open("THERMAL #1", QueueAccess::Plain).ValueOr(nullptr);
         ASSERT_NE(queue, nullptr);
         const std::vector<uint8_t> bytes = Pattern(size);
         ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
@@ -93,7 +93,7 @@ TEST_F(CupsRawJob, BytesArriveUnchangedAsOneRawLogoJob) {
 
 TEST_F(CupsRawJob, WritesOfAnySizeAndSeveralJobsOnOneOpenQueueStayApart) {
     CupsBackend backend;
-    auto queue = backend.Open("THERMAL #12", QueueAccess::Plain);
+    auto queue = backend.Open("THERMAL #12", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(queue, nullptr);
     const std::string name = "THERMAL_12";
     const std::vector<uint8_t> first = Pattern(200000);
@@ -121,22 +121,21 @@ TEST_F(CupsRawJob, WritesOfAnySizeAndSeveralJobsOnOneOpenQueueStayApart) {
 TEST_F(CupsRawJob, RejectingQueueNeverReportsSuccess) {
     CupsBackend backend;
     const int before = LastJobId(kRejects);
-    auto queue = backend.Open("THERMAL #3", QueueAccess::Plain);
+    auto queue = backend.Open("THERMAL #3", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(queue, nullptr);
-    const bool started = queue->StartRawJob("Logo", "RAW");
-    const std::string whyNotStarted = queue->LastError();
+    const Result<void> started = queue->StartRawJob("Logo", "RAW");
     const bool written = WriteOneByOne(*queue, Pattern(100));
-    const bool ended = queue->EndJob();
+    const Result<void> ended = queue->EndJob();
     EXPECT_FALSE(started && written && ended);
     // The refusal comes with CUPS's own words.
-    const std::string why = started ? queue->LastError() : whyNotStarted;
+    const std::string why = started ? ended.Reason() : started.Reason();
     EXPECT_EQ(why.rfind("CUPS ", 0), 0u) << why;
     EXPECT_FALSE(HasCapture(kRejects, before + 1));
 }
 
 TEST_F(CupsRawJob, CallsOutsideAJobAndOtherDataTypesFail) {
     CupsBackend backend;
-    auto queue = backend.Open("THERMAL #1", QueueAccess::Plain);
+    auto queue = backend.Open("THERMAL #1", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(queue, nullptr);
     const uint8_t b = 0x1B;
     EXPECT_FALSE(queue->Write(std::span(&b, 1)));
@@ -153,7 +152,7 @@ TEST_F(CupsRawJob, EmptyDocumentIsDeliveredAsNothing) {
     // prints, and the empty document counts as delivered.
     CupsBackend backend;
     const int before = LastJobId(kThermal1);
-    auto queue = backend.Open("THERMAL #1", QueueAccess::Plain);
+    auto queue = backend.Open("THERMAL #1", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(queue, nullptr);
     ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
     EXPECT_TRUE(queue->EndJob());
@@ -168,7 +167,7 @@ TEST_F(CupsRawJob, CancelledOrClosedMidJobPrintsNothing) {
     for (bool closeInstead : {false, true}) {
         SCOPED_TRACE(closeInstead ? "queue closed" : "job cancelled");
         const int before = LastJobId(kThermal1);
-        auto queue = backend.Open("THERMAL #1", QueueAccess::Plain);
+        auto queue = backend.Open("THERMAL #1", QueueAccess::Plain).ValueOr(nullptr);
         ASSERT_NE(queue, nullptr);
         ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
         // More than a block, so part of the document already reached CUPS.
@@ -194,13 +193,13 @@ TEST_F(CupsRawJob, FailureShowingOnlyAtTheEndIsAFailedJob) {
                           (ServerDir() / "capture").string() + " -E"),
               0);
     CupsBackend backend;
-    auto queue = backend.Open("DOOMED #1", QueueAccess::Plain);
+    auto queue = backend.Open("DOOMED #1", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(queue, nullptr);
     ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
     bool written = WriteOneByOne(*queue, Pattern(100000));
     ASSERT_EQ(RunCupsTool("lpadmin -x " + doomed), 0);
     written = WriteOneByOne(*queue, Pattern(100000)) && written;
-    const bool ended = queue->EndJob();
+    const Result<void> ended = queue->EndJob();
     EXPECT_FALSE(written && ended);
     for (const auto& entry : std::filesystem::directory_iterator(ServerDir() / "capture")) {
         EXPECT_NE(entry.path().filename().string().find(doomed), 0u) << entry.path();
@@ -214,13 +213,13 @@ TEST_F(CupsDriverData, ValuesPersistPerQueueAcrossOpens) {
     }
     {
         CupsBackend backend;
-        auto queue = backend.Open("THERMAL #1", QueueAccess::Full);
+        auto queue = backend.Open("THERMAL #1", QueueAccess::Full).ValueOr(nullptr);
         ASSERT_NE(queue, nullptr);
         EXPECT_FALSE(queue->GetDriverData("TTY DeviceConfig").has_value());
         ASSERT_TRUE(queue->SetDriverData("TTY DeviceConfig", kRegBinary, record));
     }
     CupsBackend backend;
-    auto same = backend.Open("THERMAL #1", QueueAccess::Plain);
+    auto same = backend.Open("THERMAL #1", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(same, nullptr);
     const auto value = same->GetDriverData("TTY DeviceConfig");
     ASSERT_TRUE(value.has_value());
@@ -228,7 +227,7 @@ TEST_F(CupsDriverData, ValuesPersistPerQueueAcrossOpens) {
     EXPECT_EQ(value->bytes, record);
     EXPECT_FALSE(same->GetDriverData("Other value").has_value());
 
-    auto other = backend.Open("THERMAL #12", QueueAccess::Full);
+    auto other = backend.Open("THERMAL #12", QueueAccess::Full).ValueOr(nullptr);
     ASSERT_NE(other, nullptr);
     EXPECT_FALSE(other->GetDriverData("TTY DeviceConfig").has_value());
 
@@ -244,8 +243,8 @@ TEST_F(CupsDriverData, FullAccessFailsExactlyWhenTheStoreCannotBeWritten) {
     std::ofstream(blocker) << "x";
     ::setenv("XDG_DATA_HOME", blocker.c_str(), 1);
     CupsBackend backend;
-    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Full), nullptr);
-    auto plain = backend.Open("THERMAL #1", QueueAccess::Plain);
+    EXPECT_FALSE(backend.Open("THERMAL #1", QueueAccess::Full));
+    auto plain = backend.Open("THERMAL #1", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(plain, nullptr);
     const uint8_t b = 8;
     EXPECT_FALSE(plain->SetDriverData("TTY DeviceConfig", kRegBinary, std::span(&b, 1)));
@@ -254,11 +253,11 @@ TEST_F(CupsDriverData, FullAccessFailsExactlyWhenTheStoreCannotBeWritten) {
 
 TEST_F(CupsDriverData, PlainAccessMayReadButNotWrite) {
     CupsBackend backend;
-    auto plain = backend.Open("THERMAL #12", QueueAccess::Plain);
+    auto plain = backend.Open("THERMAL #12", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_NE(plain, nullptr);
     const uint8_t b = 8;
     EXPECT_FALSE(plain->SetDriverData("TTY DeviceConfig", kRegBinary, std::span(&b, 1)));
-    auto full = backend.Open("THERMAL #12", QueueAccess::Full);
+    auto full = backend.Open("THERMAL #12", QueueAccess::Full).ValueOr(nullptr);
     ASSERT_NE(full, nullptr);
     ASSERT_TRUE(full->SetDriverData("TTY DeviceConfig", kRegBinary, std::span(&b, 1)));
     ASSERT_TRUE(plain->GetDriverData("TTY DeviceConfig").has_value());

@@ -14,9 +14,9 @@ TEST(CupsQueueList, ServerThatCannotBeReachedListsNoQueues) {
     UseCupsServer((temp.Path() / "nobody-listens.sock").string());
     CupsBackend backend(temp.Path() / "driver-data");
     const QueueList list = backend.ListQueues();
-    EXPECT_TRUE(list.ok);
+    EXPECT_TRUE(list.status);
     EXPECT_TRUE(list.names.empty());
-    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Plain), nullptr);
+    EXPECT_FALSE(backend.Open("THERMAL #1", QueueAccess::Plain));
 }
 
 TEST(CupsQueueList, FollowsTheServersAnswer) {
@@ -49,7 +49,7 @@ TEST(CupsQueueList, FollowsTheServersAnswer) {
         UseCupsServer(socket.string());
         CupsBackend backend(temp.Path() / "driver-data");
         const QueueList list = backend.ListQueues();
-        EXPECT_EQ(list.ok, c.ok);
+        EXPECT_EQ(list.status.Ok(), c.ok);
         EXPECT_EQ(list.names, c.names);
         EXPECT_GE(server.Requests(), 1);
     }
@@ -61,7 +61,7 @@ TEST(CupsQueueList, OpensNothingWhenTheServerAnswersWithAnError) {
     FakeIppServer server(socket, HttpErrorResponse("500 Internal Server Error"));
     UseCupsServer(socket.string());
     CupsBackend backend(temp.Path() / "driver-data");
-    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Full), nullptr);
+    EXPECT_FALSE(backend.Open("THERMAL #1", QueueAccess::Full));
 }
 
 } // namespace

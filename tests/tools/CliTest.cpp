@@ -24,8 +24,12 @@ class ListedQueues : public SpoolerBackend {
 public:
     explicit ListedQueues(std::vector<std::string> names, bool ok = true)
         : m_names(std::move(names)), m_ok(ok) {}
-    QueueList ListQueues() override { return {m_ok, m_names}; }
-    std::unique_ptr<SpoolerQueue> Open(std::string_view, QueueAccess) override { return nullptr; }
+    QueueList ListQueues() override {
+        return {m_names, m_ok ? Result<void>() : Result<void>::Fail("refused")};
+    }
+    Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view, QueueAccess) override {
+        return Result<std::unique_ptr<SpoolerQueue>>::Fail("not a real spooler");
+    }
 
 private:
     std::vector<std::string> m_names;

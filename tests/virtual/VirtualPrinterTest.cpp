@@ -32,7 +32,7 @@ MonoPicture ReadPng(const fs::path& path) {
 
 bool Spool(SpoolerBackend& backend, const std::string& name, const Bytes& bytes,
            const char* document = "Logo") {
-    auto queue = backend.Open(name, QueueAccess::Plain);
+    auto queue = backend.Open(name, QueueAccess::Plain).ValueOr(nullptr);
     if (!queue || !queue->StartRawJob(document, "RAW")) {
         return false;
     }
@@ -41,7 +41,7 @@ bool Spool(SpoolerBackend& backend, const std::string& name, const Bytes& bytes,
             return false;
         }
     }
-    return queue->EndJob();
+    return queue->EndJob().Ok();
 }
 
 class VirtualPrinter : public ::testing::Test {
@@ -67,15 +67,15 @@ TEST_F(VirtualPrinter, ListsPrintersInTheOrderAdded) {
     ASSERT_TRUE(store.Remove("zeta").Ok());
     ASSERT_TRUE(store.Add("zeta", {}).Ok());
     const QueueList list = backend.ListQueues();
-    EXPECT_TRUE(list.ok);
+    EXPECT_TRUE(list.status);
     EXPECT_EQ(list.names, (std::vector<std::string>{"THERMAL #2", "THERMAL #1", "alpha", "zeta"}));
 }
 
 TEST_F(VirtualPrinter, NoPrintersFolderMeansAnEmptyList) {
     const QueueList list = backend.ListQueues();
-    EXPECT_TRUE(list.ok);
+    EXPECT_TRUE(list.status);
     EXPECT_TRUE(list.names.empty());
-    EXPECT_EQ(backend.Open("THERMAL #1", QueueAccess::Plain), nullptr);
+    EXPECT_FALSE(backend.Open("THERMAL #1", QueueAccess::Plain));
 }
 
 TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
@@ -146,12 +146,13 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
         if (*c.problem == '\0') {
             EXPECT_EQ(info->problem, "");
             EXPECT_EQ(info->model.paperWidth, 384);
-            EXPECT_NE(backend.Open(c.name, QueueAccess::Plain), nullptr);
+            EXPECT_TRUE(backend.Open(c.name, QueueAccess::Plain));
             continue;
         }
         EXPECT_NE(info->problem.find(c.problem), std::string::npos) << info->problem;
-        EXPECT_EQ(backend.Open(c.name, QueueAccess::Plain), nullptr);
-        EXPECT_NE(backend.LastError().find(c.problem), std::string::npos) << backend.LastError();
+        const auto refused = backend.Open(c.name, QueueAccess::Plain);
+        EXPECT_FALSE(refused);
+        EXPECT_NE(refused.Reason().find(c.problem), std::string::npos) << refused.Reason();
         EXPECT_NE(store.Add(c.name, {}).Reason().find("settings are damaged"), std::string::npos);
         EXPECT_TRUE(store.Remove(c.name).Ok());
     }
@@ -341,11 +342,12 @@ TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
         const Bytes picture = ReadBytes(folder / "nv" / "001.png");
         c.harm(folder);
 
-        auto queue = backend.OpenPrinter(c.name, QueueAccess::Plain);
+        auto queue = backend.OpenPrinter(c.name, QueueAccess::Plain).ValueOr(nullptr);
         ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
         ASSERT_TRUE(queue->Write(test::UploadStream({test::WideLogo(), test::SmallLogo()})));
-        EXPECT_FALSE(queue->EndJob());
-        EXPECT_NE(queue->LastError().find(c.why), std::string::npos) << queue->LastError();
+        const Result<void> ended = queue->EndJob();
+        EXPECT_FALSE(ended);
+        EXPECT_NE(ended.Reason().find(c.why), std::string::npos) << ended.Reason();
         EXPECT_EQ(ReadBytes(folder / "nv" / "state.bin"), state);
         EXPECT_EQ(ReadBytes(folder / "nv" / "001.png"), picture);
         EXPECT_FALSE(fs::is_regular_file(folder / "nv" / "002.png"));
@@ -361,7 +363,7 @@ TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {
     ASSERT_TRUE(Spool(backend, "p", {0x1B, 0x40}));
     fs::remove(Folder("p") / "jobs" / "000002.bin");
     fs::remove(Folder("p") / "jobs" / "000002.txt");
-    auto queue = backend.OpenPrinter("p", QueueAccess::Plain);
+    auto queue = backend.OpenPrinter("p", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_TRUE(queue->StartRawJob("doc\nname", "RAW"));
     ASSERT_TRUE(queue->EndJob());
     EXPECT_EQ(queue->LastJob().number, 3u);
@@ -373,7 +375,7 @@ TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {
 TEST_F(VirtualPrinter, AbandonedJobLeavesNothing) {
     ASSERT_TRUE(store.Add("p", {}).Ok());
     {
-        auto queue = backend.Open("p", QueueAccess::Plain);
+        auto queue = backend.Open("p", QueueAccess::Plain).ValueOr(nullptr);
         ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
         const Bytes bytes = test::UploadStream({test::SmallLogo()});
         ASSERT_TRUE(queue->Write(bytes));
@@ -390,7 +392,7 @@ TEST_F(VirtualPrinter, AbandonedJobLeavesNothing) {
 
 TEST_F(VirtualPrinter, QueueRefusesWritesOutsideAJob) {
     ASSERT_TRUE(store.Add("p", {}).Ok());
-    auto queue = backend.Open("p", QueueAccess::Plain);
+    auto queue = backend.Open("p", QueueAccess::Plain).ValueOr(nullptr);
     const uint8_t byte = 0x1B;
     EXPECT_FALSE(queue->Write(std::span(&byte, 1)));
     EXPECT_FALSE(queue->EndJob());
@@ -400,7 +402,7 @@ TEST_F(VirtualPrinter, QueueRefusesWritesOutsideAJob) {
 
 TEST_F(VirtualPrinter, JobToARemovedPrinterFails) {
     ASSERT_TRUE(store.Add("p", {}).Ok());
-    auto queue = backend.OpenPrinter("p", QueueAccess::Plain);
+    auto queue = backend.OpenPrinter("p", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
     ASSERT_TRUE(store.Remove("p").Ok());
     EXPECT_FALSE(queue->EndJob());
@@ -412,16 +414,17 @@ TEST_F(VirtualPrinter, DriverDataLandsInItsFolder) {
     ASSERT_TRUE(store.Add("p", {}).Ok());
     const Bytes record(1480, 0x5A);
     {
-        auto plain = backend.Open("p", QueueAccess::Plain);
+        auto plain = backend.Open("p", QueueAccess::Plain).ValueOr(nullptr);
         EXPECT_FALSE(plain->SetDriverData("TTY DeviceConfig", kRegBinary, record));
         EXPECT_FALSE(plain->GetDriverData("TTY DeviceConfig").has_value());
     }
-    auto full = backend.Open("p", QueueAccess::Full);
+    auto full = backend.Open("p", QueueAccess::Full).ValueOr(nullptr);
     ASSERT_NE(full, nullptr);
     ASSERT_TRUE(full->SetDriverData("TTY DeviceConfig", kRegBinary, record));
     EXPECT_EQ(ReadBytes(Folder("p") / "driver-data" / "TTY DeviceConfig"), record);
     EXPECT_EQ(ReadText(Folder("p") / "driver-data" / "TTY DeviceConfig.type"), "3\n");
-    const auto back = backend.Open("p", QueueAccess::Plain)->GetDriverData("TTY DeviceConfig");
+    const auto back =
+        backend.Open("p", QueueAccess::Plain).Value()->GetDriverData("TTY DeviceConfig");
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(back->type, kRegBinary);
     EXPECT_EQ(back->bytes, record);
@@ -432,8 +435,8 @@ TEST_F(VirtualPrinter, FullAccessFailsWhenDriverDataCannotBeWritten) {
     const fs::path driverData = Folder("p") / "driver-data";
     fs::remove_all(driverData);
     std::ofstream(driverData) << "in the way";
-    EXPECT_EQ(backend.Open("p", QueueAccess::Full), nullptr);
-    EXPECT_NE(backend.Open("p", QueueAccess::Plain), nullptr);
+    EXPECT_FALSE(backend.Open("p", QueueAccess::Full));
+    EXPECT_TRUE(backend.Open("p", QueueAccess::Plain));
 }
 
 TEST_F(VirtualPrinter, SpoolerListsAndOpensVirtualPrinters) {
@@ -441,8 +444,8 @@ TEST_F(VirtualPrinter, SpoolerListsAndOpensVirtualPrinters) {
     Spooler spooler;
     spooler.Install(std::make_shared<VirtualPrinterBackend>(home.DataHome()));
     EXPECT_EQ(spooler.ListQueues().names, std::vector<std::string>{"THERMAL #1"});
-    EXPECT_NE(spooler.Open("THERMAL #1", QueueAccess::Full), nullptr);
-    EXPECT_EQ(spooler.Open("THERMAL #2", QueueAccess::Full), nullptr);
+    EXPECT_TRUE(spooler.Open("THERMAL #1", QueueAccess::Full));
+    EXPECT_FALSE(spooler.Open("THERMAL #2", QueueAccess::Full));
 }
 
 // Two processes add printers at once: each gets a place of its own in the order.
@@ -494,7 +497,7 @@ TEST_F(VirtualPrinter, JobsFromTwoProcessesNeverMix) {
             VirtualPrinterBackend own(home.DataHome());
             bool ok = true;
             for (int i = 0; i < kJobsEach; ++i) {
-                auto queue = own.Open("p", QueueAccess::Plain);
+                auto queue = own.Open("p", QueueAccess::Plain).ValueOr(nullptr);
                 ok = ok && queue && queue->StartRawJob(c == 0 ? "A" : "B", "RAW");
                 const Bytes& bytes = c == 0 ? jobA : jobB;
                 ok = ok && queue->Write(bytes) && queue->EndJob();

@@ -34,6 +34,13 @@ public:
     const T& Value() const& { return std::get<0>(m_state); }
     T& Value() & { return std::get<0>(m_state); }
     T&& Value() && { return std::get<0>(std::move(m_state)); }
+    // The value, or `fallback` for a failure.
+    template <typename U> T ValueOr(U&& fallback) const& {
+        return Ok() ? Value() : static_cast<T>(std::forward<U>(fallback));
+    }
+    template <typename U> T ValueOr(U&& fallback) && {
+        return Ok() ? std::get<0>(std::move(m_state)) : static_cast<T>(std::forward<U>(fallback));
+    }
     // Why it failed; empty for a success.
     const std::string& Reason() const {
         static const std::string kNone;

@@ -21,22 +21,19 @@ public:
     explicit CupsBackend(std::filesystem::path driverDataRoot);
 
     // The server's queues in its own order; no queues when it cannot be
-    // reached, ok = false when it answers the enumeration with an error.
+    // reached, and a failed status, in CUPS's words, when it answers the
+    // enumeration with an error.
     QueueList ListQueues() override;
-    // The queue listed under `name`; nullptr when none is, or when full access
-    // is asked and the queue's driver-data store cannot be written.
-    std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) override;
-
-    // CUPS's own words for the last failed listing or open, or ours where
-    // CUPS had none to give.
-    std::string LastError() const override { return m_lastError; }
+    // The queue listed under `name`. Fails, in CUPS's words or ours where CUPS
+    // had none, when none is, or when full access is asked and the queue's
+    // driver-data store cannot be written.
+    Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view name, QueueAccess access) override;
 
     // The folder that holds the driver data of the CUPS queue `queueName`.
     std::filesystem::path DriverDataFolder(std::string_view queueName) const;
 
 private:
     std::filesystem::path m_driverDataRoot;
-    std::string m_lastError;
 };
 
 } // namespace tessaline

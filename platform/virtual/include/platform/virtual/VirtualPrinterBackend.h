@@ -20,29 +20,25 @@ public:
     VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access);
     ~VirtualPrinterQueue() override = default;
 
-    bool StartRawJob(std::string_view documentName, std::string_view dataType) override;
-    bool Write(std::span<const uint8_t> bytes) override;
-    bool EndJob() override;
+    Result<void> StartRawJob(std::string_view documentName, std::string_view dataType) override;
+    Result<void> Write(std::span<const uint8_t> bytes) override;
+    // A failed job gives the printer's own words, as its log has them.
+    Result<void> EndJob() override;
     void CancelJob() override;
     std::optional<DriverValue> GetDriverData(std::string_view valueName) override;
     // Only a queue opened with full access may change driver data.
-    bool SetDriverData(std::string_view valueName, uint32_t type,
-                       std::span<const uint8_t> bytes) override;
-    // A failed job gives the printer's own words, as its log has them.
-    std::string LastError() const override { return m_lastError; }
+    Result<void> SetDriverData(std::string_view valueName, uint32_t type,
+                               std::span<const uint8_t> bytes) override;
 
     // What the last EndJob came to: its number, pieces of paper, or why it failed.
     const DeliveredJob& LastJob() const { return m_lastJob; }
 
 private:
-    bool Fail(std::string why);
-
     VirtualPrinterFolder m_folder;
     DriverDataStore m_driverData;
     QueueAccess m_access;
     std::optional<SpooledJob> m_job;
     DeliveredJob m_lastJob;
-    std::string m_lastError;
 };
 
 // The virtual printers under Tessaline's data folder, as spooler queues.
@@ -52,17 +48,16 @@ public:
 
     // Printers with damaged settings are listed too; opening them fails.
     QueueList ListQueues() override;
-    // Nothing for a name not installed or with damaged settings, and with
-    // full access when the printer's driver-data folder cannot be written.
-    std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) override;
-    std::unique_ptr<VirtualPrinterQueue> OpenPrinter(std::string_view name, QueueAccess access);
-    std::string LastError() const override { return m_lastError; }
+    // Fails for a name not installed or with damaged settings, and with full
+    // access when the printer's driver-data folder cannot be written.
+    Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view name, QueueAccess access) override;
+    Result<std::unique_ptr<VirtualPrinterQueue>> OpenPrinter(std::string_view name,
+                                                             QueueAccess access);
 
     const VirtualPrinterStore& Store() const { return m_store; }
 
 private:
     VirtualPrinterStore m_store;
-    std::string m_lastError;
 };
 
 } // namespace tessaline

@@ -60,19 +60,24 @@ public:
     }
 
     QueueList ListQueues() override {
-        const bool ok = Answer(CallKind::List);
-        Record(Call(CallKind::List, {}, ok));
-        const bool answered = ok && !listFails;
-        return {.ok = answered, .names = answered ? names : std::vector<std::string>{}};
+        const Result<void> ok = Answer(CallKind::List);
+        Record(Call(CallKind::List, {}, ok.Ok()));
+        QueueList list;
+        if (!ok || listFails) {
+            list.status = ok ? Result<void>::Fail("refused the list") : ok;
+        } else {
+            list.names = names;
+        }
+        return list;
     }
 
-    std::unique_ptr<SpoolerQueue> Open(std::string_view name, QueueAccess access) override {
+    Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view name, QueueAccess access) override {
         const CallKind kind =
             access == QueueAccess::Full ? CallKind::OpenFull : CallKind::OpenPlain;
-        const bool ok = Answer(kind);
-        Record(Call(kind, std::string(name), ok));
+        const Result<void> ok = Answer(kind);
+        Record(Call(kind, std::string(name), ok.Ok()));
         if (!ok) {
-            return nullptr;
+            return Result<std::unique_ptr<SpoolerQueue>>::Fail(ok.Reason());
         }
         return std::make_unique<Queue>(*this, std::string(name));
     }
@@ -115,8 +120,6 @@ public:
         return out;
     }
 
-    std::string LastError() const override { return m_lastError; }
-
     // --- the spooler's state, set freely by tests ---
 
     std::vector<std::string> names;
@@ -133,30 +136,30 @@ private:
         Queue(const Queue&) = delete;
         Queue& operator=(const Queue&) = delete;
 
-        bool StartRawJob(std::string_view documentName, std::string_view dataType) override {
-            const bool ok = m_owner.Answer(CallKind::StartJob);
-            SpoolerCall c = Call(CallKind::StartJob, m_name, ok);
+        Result<void> StartRawJob(std::string_view documentName,
+                                 std::string_view dataType) override {
+            Result<void> ok = m_owner.Answer(CallKind::StartJob);
+            SpoolerCall c = Call(CallKind::StartJob, m_name, ok.Ok());
             c.text = documentName;
             c.dataType = dataType;
             m_owner.Record(std::move(c));
             return ok;
         }
-        bool Write(std::span<const uint8_t> bytes) override {
-            const bool ok = m_owner.Answer(CallKind::Write);
-            SpoolerCall c = Call(CallKind::Write, m_name, ok);
+        Result<void> Write(std::span<const uint8_t> bytes) override {
+            Result<void> ok = m_owner.Answer(CallKind::Write);
+            SpoolerCall c = Call(CallKind::Write, m_name, ok.Ok());
             c.bytes.assign(bytes.begin(), bytes.end());
             m_owner.Record(std::move(c));
             return ok;
         }
-        bool EndJob() override {
-            const bool ok = m_owner.Answer(CallKind::EndJob);
-            m_owner.Record(Call(CallKind::EndJob, m_name, ok));
+        Result<void> EndJob() override {
+            Result<void> ok = m_owner.Answer(CallKind::EndJob);
+            m_owner.Record(Call(CallKind::EndJob, m_name, ok.Ok()));
             return ok;
         }
         void CancelJob() override { m_owner.Record(Call(CallKind::CancelJob, m_name)); }
-        std::string LastError() const override { return m_owner.m_lastError; }
         std::optional<DriverValue> GetDriverData(std::string_view valueName) override {
-            const bool ok = m_owner.Answer(CallKind::GetData);
+            const bool ok = m_owner.Answer(CallKind::GetData).Ok();
             SpoolerCall c = Call(CallKind::GetData, m_name, ok);
             c.text = valueName;
             m_owner.Record(std::move(c));
@@ -170,11 +173,11 @@ private:
             }
             return it->second;
         }
-        bool SetDriverData(std::string_view valueName, uint32_t type,
-                           std::span<const uint8_t> bytes) override {
-            const bool ok = m_owner.Answer(CallKind::SetData);
+        Result<void> SetDriverData(std::string_view valueName, uint32_t type,
+                                   std::span<const uint8_t> bytes) override {
+            Result<void> ok = m_owner.Answer(CallKind::SetData);
             std::vector<uint8_t> copy(bytes.begin(), bytes.end());
-            SpoolerCall c = Call(CallKind::SetData, m_name, ok);
+            SpoolerCall c = Call(CallKind::SetData, m_name, ok.Ok());
             c.text = valueName;
             c.type = type;
             c.bytes = copy;
@@ -200,15 +203,14 @@ private:
     void Record(SpoolerCall call) { calls.push_back(std::move(call)); }
 
     // Counts the call and answers whether it succeeds.
-    bool Answer(CallKind kind) {
+    Result<void> Answer(CallKind kind) {
         const size_t n = ++m_seen[kind];
         for (const auto& [k, nth] : m_failures) {
             if (k == kind && nth == n) {
-                m_lastError = "refused " + std::to_string(n) + " " + KindName(kind);
-                return false;
+                return Result<void>::Fail("refused " + std::to_string(n) + " " + KindName(kind));
             }
         }
-        return true;
+        return {};
     }
     static std::string KindName(CallKind kind) {
         switch (kind) {
@@ -226,7 +228,6 @@ private:
         }
     }
 
-    std::string m_lastError;
     std::vector<std::pair<CallKind, size_t>> m_failures;
     std::map<CallKind, size_t> m_seen;
 };
