@@ -237,7 +237,7 @@ private:
         if (!bytes) {
             return Fail(kExitWrongUse, bytes.Reason());
         }
-        const auto opened = m_backend.OpenPrinter(name, QueueAccess::Plain);
+        const auto opened = m_backend.OpenVirtualPrinter(name, QueueAccess::Plain);
         if (!opened) {
             return Fail(kExitNotTransmitted, opened.Reason());
         }

@@ -12,7 +12,7 @@ void MainWindowLogic::cmdSearch_Click() {
         return;
     }
     if (mobjFiles->xCount() >= kMaxLogoFiles) {
-        m_services.MessageBox(kMsgListFull, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage(kMsgListFull, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     AddFile();
@@ -26,10 +26,10 @@ void MainWindowLogic::AddFile() {
     if (!StorableLogoPath(choice.fileName)) {
         // The settings file and the NVImage string separate paths with "|"
         // and lines; such a path would split into pieces there.
-        m_services.MessageBox("This file cannot be listed: its name holds \"|\", a line break "
-                              "or a NUL character.\r\nRename the file or its folder and add it "
-                              "again.",
-                              gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage("This file cannot be listed: its name holds \"|\", a line break "
+                               "or a NUL character.\r\nRename the file or its folder and add it "
+                               "again.",
+                               gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     if (m_control == nullptr) {
@@ -41,13 +41,13 @@ void MainWindowLogic::AddFile() {
         info = m_control->BitmapInfo(choice.fileName);
     }
     if (!info || info->result < 0) {
-        m_services.MessageBox("This file cannot be read as a logo bitmap (.bmp).\r\n" +
-                                  choice.fileName,
-                              gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage("This file cannot be read as a logo bitmap (.bmp).\r\n" +
+                                   choice.fileName,
+                               gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     if (!LogoInRange(info->height, info->width)) {
-        m_services.MessageBox(kMsgOutOfRange, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage(kMsgOutOfRange, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     mobjFiles->xAdd(choice.fileName, choice.fileTitle, NvSize(info->height, info->width),
@@ -63,7 +63,7 @@ void MainWindowLogic::cmdRemove_Click() {
     if (selected == 0) {
         return; // rows but no selection: nothing names the entry to remove
     }
-    if (m_services.MessageBox(kMsgRemove, gstrTitle, MsgButtons::YesNo, MsgIcon::None) ==
+    if (m_services.ShowMessage(kMsgRemove, gstrTitle, MsgButtons::YesNo, MsgIcon::None) ==
         MsgAnswer::No) {
         return;
     }

@@ -49,15 +49,15 @@ void MainWindowLogic::Form_Load() {
     mlngCodePage = m_services.CodePage();
 
     if (m_control == nullptr) {
-        m_services.MessageBox(m_controlError.empty()
-                                  ? std::string("The Tessaline control cannot be created.")
-                                  : m_controlError,
-                              std::nullopt, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage(m_controlError.empty()
+                                   ? std::string("The Tessaline control cannot be created.")
+                                   : m_controlError,
+                               std::nullopt, MsgButtons::Ok, MsgIcon::Exclamation);
     }
 
     if (FindPrinters() == 0) {
-        m_services.MessageBox(Korean() ? kNoDriverKorean : kNoDriverEnglish, std::nullopt,
-                              MsgButtons::Ok, MsgIcon::None);
+        m_services.ShowMessage(Korean() ? kNoDriverKorean : kNoDriverEnglish, std::nullopt,
+                               MsgButtons::Ok, MsgIcon::None);
         StopStartup();
         return;
     }
@@ -111,7 +111,7 @@ int32_t MainWindowLogic::FindPrinters() {
     for (const std::string& printer : m_services.InstalledPrinters()) {
         for (const char* name : kThermalQueueNames) {
             if (printer == name) {
-                m_view.AddPrinter(printer);
+                m_view.AddPrinterName(printer);
                 ++found;
             }
         }
@@ -193,10 +193,10 @@ void MainWindowLogic::Form_Unload() {
     const Result<void> saved = mobjFiles->Release();
     mobjFiles.reset();
     if (!saved) {
-        m_services.MessageBox("The logo file list could not be saved; the list saved before is "
-                              "kept.\r\n" +
-                                  saved.Reason(),
-                              gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage("The logo file list could not be saved; the list saved before is "
+                               "kept.\r\n" +
+                                   saved.Reason(),
+                               gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
     }
 }
 

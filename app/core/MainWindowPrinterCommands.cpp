@@ -52,10 +52,10 @@ void MainWindowLogic::ReportTransfer(std::optional<int32_t> result, const char* 
     // A call the control never answered went nowhere: that is reported as a
     // failure, never as success.
     if (!result || CommunicationFailure(*result)) {
-        m_services.MessageBox(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
-                              MsgIcon::Exclamation);
+        m_services.ShowMessage(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
+                               MsgIcon::Exclamation);
     } else if (*result == 0) {
-        m_services.MessageBox(success, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
+        m_services.ShowMessage(success, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
     }
 }
 
@@ -68,7 +68,7 @@ void MainWindowLogic::cmdUpload_Click() {
     if (mobjFiles->xCount() == 0) {
         return;
     }
-    if (m_services.MessageBox(kMsgUploadConfirm, gstrTitle, MsgButtons::YesNo, MsgIcon::None) !=
+    if (m_services.ShowMessage(kMsgUploadConfirm, gstrTitle, MsgButtons::YesNo, MsgIcon::None) !=
         MsgAnswer::Yes) {
         return;
     }
@@ -101,8 +101,8 @@ void MainWindowLogic::Cmd_Erase_Click() {
     }
     BusyScope busy(m_busy);
     mstrPrinterName = m_view.Text(Ctl::cboPrinter);
-    if (m_services.MessageBox(kMsgEraseConfirm, std::string(kEraseConfirmTitle), MsgButtons::YesNo,
-                              MsgIcon::None) != MsgAnswer::Yes) {
+    if (m_services.ShowMessage(kMsgEraseConfirm, std::string(kEraseConfirmTitle), MsgButtons::YesNo,
+                               MsgIcon::None) != MsgAnswer::Yes) {
         return;
     }
     // The erase stream ignores the range; a number the window cannot hold
@@ -122,7 +122,7 @@ void MainWindowLogic::cmdPrint_Click() {
     }
     BusyScope busy(m_busy);
     const auto refuse = [this](const char* text) {
-        m_services.MessageBox(text, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage(text, gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
         m_view.SetFocus(Ctl::txtRange);
     };
 
@@ -164,14 +164,14 @@ void MainWindowLogic::cmdPrint_Click() {
     }
 
     if (!result) {
-        m_services.MessageBox(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
-                              MsgIcon::Exclamation);
+        m_services.ShowMessage(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
+                               MsgIcon::Exclamation);
     } else if (*result == 0) {
-        m_services.MessageBox(kMsgPrintoutDone, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
+        m_services.ShowMessage(kMsgPrintoutDone, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
     } else if (CommunicationFailure(*result)) {
         // The printout names the control's code in the title.
-        m_services.MessageBox(kMsgCommunicationError, gstrTitle + std::to_string(*result),
-                              MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage(kMsgCommunicationError, gstrTitle + std::to_string(*result),
+                               MsgButtons::Ok, MsgIcon::Exclamation);
     }
 }
 

@@ -12,12 +12,12 @@ namespace tessaline {
 
 Result<void> WriteLogoIni(AppServices& services, const std::string& strFile,
                           const std::string& strKey, const std::string& strValue) {
-    return services.WriteProfileString(strFile, kLogoSection, strKey, strValue);
+    return services.WriteProfileKey(strFile, kLogoSection, strKey, strValue);
 }
 
 std::string ReadLogoIni(AppServices& services, const std::string& strFile,
                         const std::string& strKey) {
-    std::string value = services.ReadProfileString(strFile, kLogoSection, strKey);
+    std::string value = services.ReadProfileKey(strFile, kLogoSection, strKey);
     std::erase(value, '\0');
     return value;
 }
@@ -109,7 +109,7 @@ Result<void> KeepWhatTheSaveWouldLose(AppServices& services, const std::string& 
         return {};
     }
     const std::string backup = LogoBackupFile(strFile);
-    if (Result<void> kept = services.ReplaceFile(backup, *text); !kept) {
+    if (Result<void> kept = services.ReplaceFileBytes(backup, *text); !kept) {
         return Result<void>::Fail("cannot keep a copy of " + strFile + " as " + backup + " (" +
                                   kept.Reason() + "); it is left as it is");
     }
@@ -127,7 +127,7 @@ Result<void> SaveLogoIni(AppServices& services, const std::string& strFile,
         if (!services.FileExists(strFile)) {
             return {};
         }
-        return services.DeleteFile(strFile);
+        return services.RemoveFile(strFile);
     }
     return services.ReplaceProfileFile(strFile, kLogoSection, LogoEntries(files));
 }

@@ -27,8 +27,8 @@ QString Q(const std::string& text) {
 
 QtServices::QtServices(std::shared_ptr<const Spooler> spooler) : m_spooler(std::move(spooler)) {}
 
-MsgAnswer QtServices::MessageBox(const std::string& text, const std::optional<std::string>& title,
-                                 MsgButtons buttons, MsgIcon icon) {
+MsgAnswer QtServices::ShowMessage(const std::string& text, const std::optional<std::string>& title,
+                                  MsgButtons buttons, MsgIcon icon) {
     QMessageBox box(m_parent);
     box.setWindowTitle(Q(title.value_or(kApplicationTitle)));
     QString body = Q(text);
@@ -141,7 +141,7 @@ bool QtServices::FileExists(const std::string& path) {
     return PathIsFile(path);
 }
 
-Result<void> QtServices::DeleteFile(const std::string& path) {
+Result<void> QtServices::RemoveFile(const std::string& path) {
     return RemoveFileIfPresent(path);
 }
 
@@ -150,17 +150,17 @@ std::optional<std::string> QtServices::ReadFile(const std::string& path) {
     return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
 }
 
-Result<void> QtServices::ReplaceFile(const std::string& path, const std::string& bytes) {
+Result<void> QtServices::ReplaceFileBytes(const std::string& path, const std::string& bytes) {
     return ReplaceFileAtomically(path, bytes);
 }
 
-std::string QtServices::ReadProfileString(const std::string& file, const std::string& section,
-                                          const std::string& key) {
+std::string QtServices::ReadProfileKey(const std::string& file, const std::string& section,
+                                       const std::string& key) {
     return ReadProfileFileString(file, section, key);
 }
 
-Result<void> QtServices::WriteProfileString(const std::string& file, const std::string& section,
-                                            const std::string& key, const std::string& value) {
+Result<void> QtServices::WriteProfileKey(const std::string& file, const std::string& section,
+                                         const std::string& key, const std::string& value) {
     return WriteProfileFileString(file, section, key, value);
 }
 

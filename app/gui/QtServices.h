@@ -20,8 +20,8 @@ public:
     // The window that owns the dialogs; null: none.
     void SetDialogParent(QWidget* parent) { m_parent = parent; }
 
-    MsgAnswer MessageBox(const std::string& text, const std::optional<std::string>& title,
-                         MsgButtons buttons, MsgIcon icon) override;
+    MsgAnswer ShowMessage(const std::string& text, const std::optional<std::string>& title,
+                          MsgButtons buttons, MsgIcon icon) override;
     FileChoice OpenFileDialog(const std::string& initialFolder, const std::string& filter) override;
     void Sleep(int32_t milliseconds) override;
     void DoEvents() override;
@@ -31,13 +31,13 @@ public:
     std::string SettingsFolder() override;
     bool FolderWritable(const std::string& folder) override;
     bool FileExists(const std::string& path) override;
-    Result<void> DeleteFile(const std::string& path) override;
+    Result<void> RemoveFile(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
-    Result<void> ReplaceFile(const std::string& path, const std::string& bytes) override;
-    std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override;
-    Result<void> WriteProfileString(const std::string& file, const std::string& section,
-                                    const std::string& key, const std::string& value) override;
+    Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) override;
+    std::string ReadProfileKey(const std::string& file, const std::string& section,
+                               const std::string& key) override;
+    Result<void> WriteProfileKey(const std::string& file, const std::string& section,
+                                 const std::string& key, const std::string& value) override;
     Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
                                     const ProfileEntries& entries) override;
 

@@ -356,7 +356,7 @@ void frmCorvido::SelectItem(int32_t index) {
     }
 }
 
-void frmCorvido::AddPrinter(const std::string& name) {
+void frmCorvido::AddPrinterName(const std::string& name) {
     m_ui->cboPrinter->addItem(Q(name));
 }
 

@@ -135,8 +135,8 @@ int main(int argc, char* argv[]) {
         // The control's own messages come up as the program's message boxes.
         host->SetMessageBox(
             [&services](const std::string& text, const std::string& caption, uint32_t) {
-                services.MessageBox(text, caption, tessaline::MsgButtons::Ok,
-                                    tessaline::MsgIcon::Exclamation);
+                services.ShowMessage(text, caption, tessaline::MsgButtons::Ok,
+                                     tessaline::MsgIcon::Exclamation);
                 return TS_IDOK;
             });
     }

@@ -68,11 +68,11 @@ QueueList VirtualPrinterBackend::ListQueues() {
 
 Result<std::unique_ptr<SpoolerQueue>> VirtualPrinterBackend::Open(std::string_view name,
                                                                   QueueAccess access) {
-    return OpenPrinter(name, access);
+    return OpenVirtualPrinter(name, access);
 }
 
 Result<std::unique_ptr<VirtualPrinterQueue>>
-VirtualPrinterBackend::OpenPrinter(std::string_view name, QueueAccess access) {
+VirtualPrinterBackend::OpenVirtualPrinter(std::string_view name, QueueAccess access) {
     using R = Result<std::unique_ptr<VirtualPrinterQueue>>;
     const auto info = m_store.Find(name);
     if (!info) {

@@ -342,7 +342,7 @@ TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
         const Bytes picture = ReadBytes(folder / "nv" / "001.png");
         c.harm(folder);
 
-        auto queue = backend.OpenPrinter(c.name, QueueAccess::Plain).ValueOr(nullptr);
+        auto queue = backend.OpenVirtualPrinter(c.name, QueueAccess::Plain).ValueOr(nullptr);
         ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
         ASSERT_TRUE(queue->Write(test::UploadStream({test::WideLogo(), test::SmallLogo()})));
         const Result<void> ended = queue->EndJob();
@@ -363,7 +363,7 @@ TEST_F(VirtualPrinter, JobNumbersAreNeverReused) {
     ASSERT_TRUE(Spool(backend, "p", {0x1B, 0x40}));
     fs::remove(Folder("p") / "jobs" / "000002.bin");
     fs::remove(Folder("p") / "jobs" / "000002.txt");
-    auto queue = backend.OpenPrinter("p", QueueAccess::Plain).ValueOr(nullptr);
+    auto queue = backend.OpenVirtualPrinter("p", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_TRUE(queue->StartRawJob("doc\nname", "RAW"));
     ASSERT_TRUE(queue->EndJob());
     EXPECT_EQ(queue->LastJob().number, 3u);
@@ -402,7 +402,7 @@ TEST_F(VirtualPrinter, QueueRefusesWritesOutsideAJob) {
 
 TEST_F(VirtualPrinter, JobToARemovedPrinterFails) {
     ASSERT_TRUE(store.Add("p", {}).Ok());
-    auto queue = backend.OpenPrinter("p", QueueAccess::Plain).ValueOr(nullptr);
+    auto queue = backend.OpenVirtualPrinter("p", QueueAccess::Plain).ValueOr(nullptr);
     ASSERT_TRUE(queue->StartRawJob("Logo", "RAW"));
     ASSERT_TRUE(store.Remove("p").Ok());
     EXPECT_FALSE(queue->EndJob());

@@ -23,14 +23,16 @@ struct FileChoice {
 };
 
 // The window controls' and the system's services the program relies on. The
-// windows get one at construction; the tests hand in a scripted one.
+// windows get one at construction; the tests hand in a scripted one. No
+// method takes a name <windows.h> turns into a macro (MessageBox, DeleteFile,
+// ReplaceFile, WriteProfileString ...), so the Windows services can see both.
 class AppServices {
 public:
     virtual ~AppServices() = default;
 
     // Modal message box. No title: the application's own title shows.
-    virtual MsgAnswer MessageBox(const std::string& text, const std::optional<std::string>& title,
-                                 MsgButtons buttons, MsgIcon icon) = 0;
+    virtual MsgAnswer ShowMessage(const std::string& text, const std::optional<std::string>& title,
+                                  MsgButtons buttons, MsgIcon icon) = 0;
     // Open-file dialog starting in `initialFolder`; `filter` as "Name (*.ext)|*.ext".
     virtual FileChoice OpenFileDialog(const std::string& initialFolder,
                                       const std::string& filter) = 0;
@@ -49,17 +51,17 @@ public:
     // True when a new file can be created in `folder`.
     virtual bool FolderWritable(const std::string& folder) = 0;
     virtual bool FileExists(const std::string& path) = 0;
-    virtual Result<void> DeleteFile(const std::string& path) = 0;
+    virtual Result<void> RemoveFile(const std::string& path) = 0;
     // The whole file, or nothing when it cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // Replaces the file with `bytes` atomically: the old or the new bytes, never a part.
-    virtual Result<void> ReplaceFile(const std::string& path, const std::string& bytes) = 0;
+    virtual Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) = 0;
     // A key's value in a section of a profile (INI) file; empty when missing.
-    virtual std::string ReadProfileString(const std::string& file, const std::string& section,
-                                          const std::string& key) = 0;
+    virtual std::string ReadProfileKey(const std::string& file, const std::string& section,
+                                       const std::string& key) = 0;
     // Sets one key, creating the file or the section when needed.
-    virtual Result<void> WriteProfileString(const std::string& file, const std::string& section,
-                                            const std::string& key, const std::string& value) = 0;
+    virtual Result<void> WriteProfileKey(const std::string& file, const std::string& section,
+                                         const std::string& key, const std::string& value) = 0;
     // Replaces the whole file with one section holding `entries`, atomically:
     // either the new file or the old one is there afterwards, never a part.
     virtual Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,

@@ -91,7 +91,7 @@ public:
     virtual void SelectItem(int32_t index) = 0;
 
     // The printer list.
-    virtual void AddPrinter(const std::string& name) = 0;
+    virtual void AddPrinterName(const std::string& name) = 0;
     virtual void SelectPrinter(int32_t index) = 0;
 
     virtual int32_t SliderValue() const = 0;

@@ -66,7 +66,7 @@ public:
     int32_t ItemCount() const override;
     int32_t SelectedIndex() const override;
     void SelectItem(int32_t index) override;
-    void AddPrinter(const std::string& name) override;
+    void AddPrinterName(const std::string& name) override;
     void SelectPrinter(int32_t index) override;
     int32_t SliderValue() const override;
     int32_t SliderMax() const override;

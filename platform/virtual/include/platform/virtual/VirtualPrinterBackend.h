@@ -51,8 +51,8 @@ public:
     // Fails for a name not installed or with damaged settings, and with full
     // access when the printer's driver-data folder cannot be written.
     Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view name, QueueAccess access) override;
-    Result<std::unique_ptr<VirtualPrinterQueue>> OpenPrinter(std::string_view name,
-                                                             QueueAccess access);
+    Result<std::unique_ptr<VirtualPrinterQueue>> OpenVirtualPrinter(std::string_view name,
+                                                                    QueueAccess access);
 
     const VirtualPrinterStore& Store() const { return m_store; }
 

@@ -27,8 +27,8 @@ struct Prompt {
 // dialog and sleep. Files are real, in the folders the test names.
 class ScriptedServices final : public AppServices {
 public:
-    MsgAnswer MessageBox(const std::string& text, const std::optional<std::string>& title,
-                         MsgButtons buttons, MsgIcon icon) override {
+    MsgAnswer ShowMessage(const std::string& text, const std::optional<std::string>& title,
+                          MsgButtons buttons, MsgIcon icon) override {
         prompts.push_back({text, title, buttons, icon});
         if (!answers.empty()) {
             const MsgAnswer answer = answers.front();
@@ -64,21 +64,21 @@ public:
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
     bool FileExists(const std::string& path) override { return PathIsFile(path); }
-    Result<void> DeleteFile(const std::string& path) override { return RemoveFileIfPresent(path); }
+    Result<void> RemoveFile(const std::string& path) override { return RemoveFileIfPresent(path); }
     std::optional<std::string> ReadFile(const std::string& path) override {
         Result<std::string> bytes = ReadWholeFile(path);
         return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
     }
-    Result<void> ReplaceFile(const std::string& path, const std::string& bytes) override {
+    Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) override {
         return ReplaceFileAtomically(path, bytes, writeHooks ? &*writeHooks : nullptr);
     }
-    std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override {
+    std::string ReadProfileKey(const std::string& file, const std::string& section,
+                               const std::string& key) override {
         ++profileReads;
         return ReadProfileFileString(file, section, key);
     }
-    Result<void> WriteProfileString(const std::string& file, const std::string& section,
-                                    const std::string& key, const std::string& value) override {
+    Result<void> WriteProfileKey(const std::string& file, const std::string& section,
+                                 const std::string& key, const std::string& value) override {
         return WriteProfileFileString(file, section, key, value);
     }
     Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
