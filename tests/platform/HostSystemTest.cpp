@@ -1,11 +1,10 @@
 #include "platform/HostSystem.h"
 
 #include "platform/UserFolders.h"
+#include "tests/support/Environment.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
-#include <optional>
 #include <string>
 
 namespace tessaline {
@@ -107,23 +106,14 @@ TEST(UserFolders, TessalinesFoldersFollowXdgElseHome) {
         {"", "/home/u", "/home/u/.config/tessaline", "/home/u/.local/share/tessaline"},
         {"relative/dir", "/home/u", "/home/u/.config/tessaline", "/home/u/.local/share/tessaline"},
     };
-    const char* const variables[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME"};
-    std::optional<std::string> saved[3];
-    for (size_t v = 0; v < 3; ++v) {
-        if (const char* old = std::getenv(variables[v])) {
-            saved[v] = old;
-        }
-    }
+    test::ScopedEnvironment environment;
     for (const Case& c : cases) {
         for (const char* xdg : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            c.xdg ? ::setenv(xdg, c.xdg, 1) : ::unsetenv(xdg);
+            c.xdg ? environment.Set(xdg, c.xdg) : environment.Unset(xdg);
         }
-        ::setenv("HOME", c.home, 1);
+        environment.Set("HOME", c.home);
         EXPECT_EQ(TessalineConfigHome(), c.config) << (c.xdg ? c.xdg : "(unset)");
         EXPECT_EQ(TessalineDataHome(), c.data) << (c.xdg ? c.xdg : "(unset)");
-    }
-    for (size_t v = 0; v < 3; ++v) {
-        saved[v] ? ::setenv(variables[v], saved[v]->c_str(), 1) : ::unsetenv(variables[v]);
     }
 }
 
