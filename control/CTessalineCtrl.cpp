@@ -4,6 +4,7 @@
 
 #include "TessalineIds.h"
 #include "imaging/CLogoImage.h"
+#include "platform/AtomicFile.h"
 #include "platform/SystemSpooler.h"
 #include "printer/PrinterMethods.h"
 
@@ -50,7 +51,7 @@ int32_t CTessalineCtrl::BitmapInfo(const std::string& NVImage, int32_t& BitsPixe
 
 std::string CTessalineCtrl::Preview(const std::string& PreviewName, int16_t ImageMode,
                                     int16_t Brightness) {
-    return tessaline::Preview(PreviewName, ImageMode, Brightness, &m_errorText);
+    return tessaline::Preview(PreviewName, ImageMode, Brightness, ReplaceWholeFile, &m_errorText);
 }
 
 template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& operation) {
@@ -71,7 +72,8 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
         [this](int32_t data) { FireProgress(data); },
         [this](const std::string& text, const std::string& caption) { ShowMessage(text, caption); },
         {},
-        &failure};
+        &failure,
+        ReplaceWholeFile};
     const int32_t result = operation(context);
     m_errorText = failure;
     return result;

@@ -2,11 +2,7 @@
 
 #include "imaging/CLogoImage.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <random>
 
 namespace tessaline {
 
@@ -24,42 +20,6 @@ std::string CurrentDirectory() {
     std::error_code ec;
     const auto dir = std::filesystem::current_path(ec);
     return ec ? std::string() : dir.string();
-}
-
-// Writes `bytes` to a fresh file beside `target` and renames it over the
-// target, so a link planted at that name is replaced rather than followed and
-// a reader never sees half a file. Returns why it could not; empty on success.
-std::string ReplaceFile(const std::string& target, const std::vector<uint8_t>& bytes) {
-    std::random_device entropy;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::string temp = target + ".tmp" + std::to_string(entropy());
-        std::FILE* f = std::fopen(temp.c_str(), "wbx");
-        if (f == nullptr) {
-            const int error = errno;
-            if (std::filesystem::exists(std::filesystem::symlink_status(temp))) {
-                continue; // name taken: try another
-            }
-            return std::strerror(error);
-        }
-        const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        const int writeError = errno;
-        const bool closed = std::fclose(f) == 0;
-        const int closeError = errno;
-        std::error_code ec;
-        std::string why;
-        if (written && closed) {
-            std::filesystem::rename(temp, target, ec);
-            if (!ec) {
-                return {};
-            }
-            why = ec.message();
-        } else {
-            why = std::strerror(written ? closeError : writeError);
-        }
-        std::filesystem::remove(temp, ec);
-        return why;
-    }
-    return "no free temporary name";
 }
 
 // Removes a preview file an earlier call left, so a path this call returns
@@ -131,16 +91,21 @@ int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) {
         return 0;
     }
     const std::string target = folder + literal;
-    if (std::string why = ReplaceFile(target, file); !why.empty()) {
-        m_writeFailure = "cannot write " + target + ": " + why;
+    if (!m_writePicture) {
+        m_writeFailure = "cannot write " + target + ": no way to write pictures was given";
+        return 0;
+    }
+    if (const Result<void> written = m_writePicture(target, file); !written) {
+        m_writeFailure = written.Reason();
         return 0;
     }
     return 1;
 }
 
 std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
-                    std::string* failure) {
+                    const PictureWriter& write, std::string* failure) {
     CLogoImage image;
+    image.SetPictureWriter(write);
     const LogoFlags flags = ReadLogo(image, previewName);
     std::string why;
     if (!image.HasBitmap()) {

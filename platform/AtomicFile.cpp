@@ -34,4 +34,8 @@ Result<void> ReplaceFileAtomically(const std::filesystem::path& path, std::strin
     return ReplaceFileAtomically(path, AsBytes(text), hooks);
 }
 
+Result<void> ReplaceWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+    return ReplaceFileAtomically(std::filesystem::path(path), bytes);
+}
+
 } // namespace tessaline

@@ -27,9 +27,9 @@ void LowerTo(std::atomic<size_t>& value, size_t candidate) {
 } // namespace
 
 UploadImages::UploadImages(std::vector<std::string> paths, int32_t imageMode, int32_t brightness,
-                           UploadMemoryBound bound)
-    : m_paths(std::move(paths)), m_imageMode(imageMode), m_brightness(brightness), m_bound(bound),
-      m_slots(m_paths.size()) {}
+                           PictureWriter writePicture, UploadMemoryBound bound)
+    : m_paths(std::move(paths)), m_imageMode(imageMode), m_brightness(brightness),
+      m_writePicture(std::move(writePicture)), m_bound(bound), m_slots(m_paths.size()) {}
 
 UploadImages::~UploadImages() {
     {
@@ -163,6 +163,7 @@ bool UploadImages::ConvertNext(std::unique_ptr<CLogoImage>& image, bool wait) {
     try {
         if (!image) {
             image = std::make_unique<CLogoImage>();
+            image->SetPictureWriter(m_writePicture);
         }
         failure = ConvertOne(k, *image, bytes);
     } catch (const std::bad_alloc&) {

@@ -42,8 +42,9 @@ struct NvImageBytes {
 // of each file in turn gives; only the last file writes "TempTe.bmp".
 class UploadImages {
 public:
+    // `writePicture` writes the last file's "TempTe.bmp"; empty: nothing does.
     UploadImages(std::vector<std::string> paths, int32_t imageMode, int32_t brightness,
-                 UploadMemoryBound bound = {});
+                 PictureWriter writePicture, UploadMemoryBound bound = {});
     // Stops the workers and waits for them.
     ~UploadImages();
     UploadImages(const UploadImages&) = delete;
@@ -85,6 +86,7 @@ private:
     std::vector<std::string> m_paths;
     int32_t m_imageMode;
     int32_t m_brightness;
+    PictureWriter m_writePicture;
     UploadMemoryBound m_bound;
 
     std::vector<Slot> m_slots;

@@ -13,7 +13,7 @@ int32_t Upload(const PrinterContext& context, int32_t Printer, const std::string
     // list sends nothing rather than a partial definition, and converted on
     // worker threads while the stream is written.
     UploadImages images(Printer == 0 ? SplitNVImage(NVImage) : std::vector<std::string>(),
-                        ImageMode, brightness);
+                        ImageMode, brightness, context.writePicture);
     if (Printer == 0) {
         operation.check = [&images] { return images.Check(); };
         operation.stream = [&](CPrinterChannel& channel, std::string& refusal) {

@@ -38,7 +38,7 @@ std::optional<std::array<uint8_t, 4>> NvImageHeader(int32_t paddedWidth, int32_t
 }
 
 std::string UploadListRefusal(const std::vector<std::string>& paths) {
-    return UploadImages(paths, 0, 5).Check();
+    return UploadImages(paths, 0, 5, {}).Check();
 }
 
 StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,

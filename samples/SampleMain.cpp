@@ -1,6 +1,7 @@
 // Converts a logo as an upload would and writes its one-bit preview into a
 // folder, so the result can be looked at before any printer is touched.
 #include "imaging/CLogoImage.h"
+#include "platform/AtomicFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
     };
     for (const Mode mode :
          {Mode{0, "None", "none.bmp"}, Mode{1, "Error Diffusion", "diffusion.bmp"}}) {
-        const std::string preview = tessaline::Preview(logo.string(), mode.imageMode, 5);
+        const std::string preview =
+            tessaline::Preview(logo.string(), mode.imageMode, 5, tessaline::ReplaceWholeFile);
         if (preview == logo.string()) {
             std::printf("one-bit logo: it prints as it is, %s\n", logo.c_str());
             break;

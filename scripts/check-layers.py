@@ -68,7 +68,7 @@ RULES = {
         "the component ABI's platform side: the registry files and loading libraries"),
     "control": (
         "std dlfcn imaging printer tessaline platform/component platform/Spooler.h"
-        " platform/SystemSpooler.h",
+        " platform/SystemSpooler.h platform/AtomicFile.h",
         "the control shell over imaging and printer, printing through the system's spooler;"
         " dlfcn finds its own file to register it"),
     "app/core": (
@@ -80,7 +80,9 @@ RULES = {
     "tools": (
         "std tessaline platform platform/component platform/virtual",
         "tessaline-cli: a host of the control that also manages virtual printers"),
-    "samples": ("std imaging", "converts the sample logo without a printer"),
+    "samples": (
+        "std imaging platform/AtomicFile.h",
+        "converts the sample logo without a printer, writing its pictures as the control does"),
     "fuzz": ("std posix imaging", "feeds the decoders bytes, in a folder of its own"),
     "bench": (
         "std posix benchmark qt imaging platform platform/component platform/cups"
@@ -95,7 +97,7 @@ RULES = {
         " spooler, tessaline-cli as a binary, the private CUPS server; over any layer's front"
         " door"),
     "tests/imaging": (
-        "std posix gtest imaging private:imaging tests/support",
+        "std posix gtest imaging private:imaging platform/AtomicFile.h tests/support",
         "the imaging tests, with files written to temporary folders"),
     "tests/printer": (
         "std gtest imaging printer private:printer platform platform/cups tests/support",

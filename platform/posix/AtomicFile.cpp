@@ -65,8 +65,11 @@ Result<StagedFile> StagedFile::Write(fs::path target, std::span<const uint8_t> b
         return fail(errno);
     }
     StagedFile staged(std::move(target), temp);
+    // The permissions of the file replaced, not of what a link there points at.
     struct stat old {};
-    const mode_t mode = ::stat(staged.m_target.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644;
+    const mode_t mode = ::lstat(staged.m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode)
+                            ? old.st_mode & 07777
+                            : 0644;
     Result<void> written = WriteBlocks(fd, bytes, hooks);
     if (written && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)) {
         written = Result<void>::Fail(SystemText(errno));

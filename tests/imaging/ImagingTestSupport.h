@@ -1,6 +1,7 @@
 #pragma once
 
 #include "imaging/CLogoImage.h"
+#include "platform/AtomicFile.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/Environment.h"
 #include "tests/support/TempFolder.h"
@@ -31,6 +32,7 @@ inline const Bgra kBlack{0, 0, 0, 0};
 
 // Reads and converts one file as an upload does.
 inline void Convert(CLogoImage& image, const std::string& path, int32_t mode, int32_t brightness) {
+    image.SetPictureWriter(ReplaceWholeFile);
     const LogoFlags flags = ReadLogo(image, path);
     image.ConvertLogo(flags.greyFlag, flags.whiteFlag, mode, brightness);
 }

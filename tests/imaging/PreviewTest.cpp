@@ -28,7 +28,7 @@ TEST_F(PreviewFiles, GoldenHeaderOfA100x50Logo) {
     const auto path = Put("logo.bmp", Make24(100, 50, [](int x, int) {
                               return x < 50 ? Bgr{0, 0, 0} : Bgr{255, 255, 255};
                           }));
-    EXPECT_EQ(Preview(path, 0, 5), Cwd() + "/Temp.bmp");
+    EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile), Cwd() + "/Temp.bmp");
     const auto file = Read(m_dir / "Temp.bmp");
     ASSERT_EQ(file.size(), 862u);
     const uint8_t header[62] = {
@@ -49,7 +49,7 @@ TEST_F(PreviewFiles, ErrorDiffusionAlsoWritesTheThresholdFile) {
                               const auto v = static_cast<uint8_t>(x * 6);
                               return Bgr{v, v, v};
                           }));
-    Preview(path, 1, 5);
+    Preview(path, 1, 5, ReplaceWholeFile);
     const auto te = Read(m_dir / "TempTe.bmp");
     const auto pv = Read(m_dir / "Temp.bmp");
     ASSERT_EQ(te.size(), 62u + 8 * 10);
@@ -70,9 +70,9 @@ TEST_F(PreviewFiles, BrightnessOutside0To10CountsAsTheNearestEnd) {
     for (const int16_t mode : {int16_t{0}, int16_t{1}}) {
         for (const auto& [given, applied] : std::vector<std::pair<int16_t, int16_t>>{
                  {99, 10}, {11, 10}, {-1, 0}, {INT16_MIN, 0}}) {
-            Preview(path, mode, applied);
+            Preview(path, mode, applied, ReplaceWholeFile);
             const auto expected = Read(m_dir / "Temp.bmp");
-            Preview(path, mode, given);
+            Preview(path, mode, given, ReplaceWholeFile);
             EXPECT_EQ(Read(m_dir / "Temp.bmp"), expected) << mode << " " << given;
         }
     }
@@ -85,7 +85,7 @@ TEST_F(PreviewFiles, RowLengthAtWord) {
     };
     for (const Case c : {Case{32, 4}, Case{33, 8}, Case{1, 4}}) {
         const auto path = Put("w.bmp", Make24(c.width, 3, [](int, int) { return Bgr{0, 0, 0}; }));
-        Preview(path, 0, 5);
+        Preview(path, 0, 5, ReplaceWholeFile);
         const auto file = Read(m_dir / "Temp.bmp");
         ASSERT_EQ(file.size(), 62 + c.rowBytes * 3) << c.width;
         EXPECT_EQ(Le32(file, 34), c.rowBytes * 3);
@@ -115,7 +115,7 @@ TEST_F(PreviewFiles, FilesWithoutGreyConversionAreTheirOwnPreview) {
     };
     for (const auto& c : cases) {
         std::string failure = "stale";
-        EXPECT_EQ(Preview(c.path, 0, 5, &failure), c.path);
+        EXPECT_EQ(Preview(c.path, 0, 5, ReplaceWholeFile, &failure), c.path);
         EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure);
         EXPECT_EQ(failure.empty(), c.failure.empty()) << failure;
     }
@@ -147,7 +147,7 @@ TEST_F(PreviewFiles, NoOlderPictureIsLeftUnderTheReturnedName) {
         Put("Temp.bmp", older);
         Put("TempTe.bmp", older);
         std::string failure;
-        EXPECT_EQ(Preview(c.path, c.mode, 5, &failure), Cwd() + "/Temp.bmp");
+        EXPECT_EQ(Preview(c.path, c.mode, 5, ReplaceWholeFile, &failure), Cwd() + "/Temp.bmp");
         EXPECT_NE(failure.find(c.failure), std::string::npos) << c.path << ": " << failure;
         EXPECT_EQ(failure.empty(), std::string(c.failure).empty()) << c.path << ": " << failure;
         EXPECT_EQ(std::filesystem::exists(m_dir / "Temp.bmp"), c.newPreview) << c.path;
@@ -163,12 +163,17 @@ TEST_F(PreviewFiles, NoOlderPictureIsLeftUnderTheReturnedName) {
 TEST_F(PreviewFiles, PlantedLinkIsReplacedNotFollowed) {
     const auto victim = m_dir / "victim.txt";
     Put("victim.txt", {'k', 'e', 'e', 'p'});
+    std::filesystem::permissions(victim, std::filesystem::perms::owner_read);
     std::filesystem::create_symlink(victim, m_dir / "Temp.bmp");
     const auto path = Put("logo.bmp", Make24(8, 8, [](int, int) { return Bgr{0, 0, 0}; }));
-    Preview(path, 0, 5);
+    Preview(path, 0, 5, ReplaceWholeFile);
     EXPECT_EQ(Read(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
     EXPECT_FALSE(std::filesystem::is_symlink(m_dir / "Temp.bmp"));
     EXPECT_EQ(Read(m_dir / "Temp.bmp").size(), 62u + 4 * 8);
+    // A new picture's permissions, not those of the file the link named.
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(m_dir / "Temp.bmp").permissions(),
+              perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
     // No temporary file is left behind.
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(m_dir)) {
@@ -185,7 +190,7 @@ TEST_F(PreviewFiles, LongCurrentDirectory) {
     std::filesystem::create_directories(deep);
     const auto path = Put("logo.bmp", Make24(8, 8, [](int, int) { return Bgr{0, 0, 0}; }));
     std::filesystem::current_path(deep);
-    EXPECT_EQ(Preview(path, 1, 5), deep.string() + "/Temp.bmp");
+    EXPECT_EQ(Preview(path, 1, 5, ReplaceWholeFile), deep.string() + "/Temp.bmp");
     EXPECT_TRUE(std::filesystem::exists(deep / "Temp.bmp"));
     EXPECT_TRUE(std::filesystem::exists(deep / "TempTe.bmp"));
 }
@@ -198,7 +203,7 @@ TEST_F(PreviewFiles, TargetThatCannotBeReplacedFailsCleanly) {
     EXPECT_EQ(image.WritePreviewBitmap(), 0);
     // The path is still the answer; the caller finds out when it opens it.
     std::string failure;
-    EXPECT_EQ(Preview(path, 0, 5, &failure), Cwd() + "/Temp.bmp");
+    EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile, &failure), Cwd() + "/Temp.bmp");
     EXPECT_EQ(failure.rfind("cannot write " + Cwd() + "/Temp.bmp: ", 0), 0u) << failure;
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(m_dir)) {

@@ -1,5 +1,6 @@
 #include "UploadStream.h"
 #include "imaging/CLogoImage.h"
+#include "platform/AtomicFile.h"
 #include "printer/PrinterMethods.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/PrinterBench.h"
@@ -42,6 +43,7 @@ private:
 // Header and raster as the stream must carry them, converted the way an upload does.
 std::vector<uint8_t> ImageBytes(const std::string& path, int32_t mode = 0, int32_t brightness = 5) {
     auto image = std::make_unique<CLogoImage>();
+    image->SetPictureWriter(ReplaceWholeFile);
     const LogoFlags flags = ReadLogo(*image, path);
     image->ConvertLogo(flags.greyFlag, flags.whiteFlag, mode, brightness);
     const auto header = NvImageHeader(image->PaddedWidth(), image->PaddedHeight());
@@ -281,7 +283,7 @@ TEST(Upload, EachFileIsReadOnceWithinTheMemoryBoundAndAgainBeyondIt) {
         const std::string a = folder.Logo("a.bmp", 8, 8);
         const std::string b = folder.Logo("b.bmp", 16, 16);
         const std::vector<uint8_t> bBytes = ImageBytes(b);
-        UploadImages images({a, b}, 0, 5, UploadMemoryBound{c.decodedBytes, 0});
+        UploadImages images({a, b}, 0, 5, {}, UploadMemoryBound{c.decodedBytes, 0});
         ASSERT_EQ(images.Check(), "");
         fs::remove(b);
         PrinterBench bench;

@@ -4,6 +4,7 @@
 #include "imaging/BmpReader.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +16,12 @@ namespace tessaline {
 // x and y of its header count 8-dot units, x up to 1023 and y up to 288.
 inline constexpr int32_t kMaxNvPaddedWidth = 1023 * 8;
 inline constexpr int32_t kMaxNvPaddedHeight = 288 * 8;
+
+// Replaces the file at `path` with a preview picture's bytes, whole or not at
+// all. Imaging builds the pictures; its host hands it the platform's atomic
+// replace to write them with.
+using PictureWriter =
+    std::function<Result<void>(const std::string& path, std::span<const uint8_t> bytes)>;
 
 // One loaded logo bitmap together with the planes and the NV raster of its
 // conversion. Reused for several files in turn during an upload.
@@ -43,7 +50,9 @@ public:
     void ErrorDiffusionConvert(int whiteFlag, int32_t brightness);
     void DirectConvert(int whiteFlag);
 
-    // 255 when no bitmap is held, 0 when the file cannot be created, 1 after writing.
+    // How the preview pictures are written; without one, none can be.
+    void SetPictureWriter(PictureWriter write) { m_writePicture = std::move(write); }
+    // 255 when no bitmap is held, 0 when the file cannot be written, 1 after writing.
     int WritePreviewBitmap();
     int WriteThresholdBitmap();
     // Why the last preview or threshold picture could not be written.
@@ -84,6 +93,7 @@ private:
     BitmapDescription m_description;
     std::string m_loadFailure;
     std::string m_writeFailure;
+    PictureWriter m_writePicture;
     bool m_thresholdWritten = false;
     bool m_writesThreshold = true;
     bool m_planesReady = false; // the planes hold the loaded bitmap's conversion
@@ -110,14 +120,14 @@ int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& heig
                    std::string* failure = nullptr);
 
 // Converts one file as an upload would and writes the one-bit preview into the
-// current directory; returns the preview's path, or the file's own path for
-// files that take no grey conversion. When no picture shows the file (it
+// current directory with `write`; returns the preview's path, or the file's
+// own path for files that take no grey conversion. When no picture shows the file (it
 // does not load or fit, or the preview cannot be written) `failure` gets
 // "<file>: <reason>" or the write's reason, and no older preview is left under
 // the returned name; otherwise it is emptied. Brightness outside 0 to 10
 // counts as the nearest end.
 std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
-                    std::string* failure = nullptr);
+                    const PictureWriter& write, std::string* failure = nullptr);
 
 // The read sequence of every image-producing call: grey flag, load, white flag.
 struct LogoFlags {

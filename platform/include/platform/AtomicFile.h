@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -59,6 +60,11 @@ Result<void> ReplaceFileAtomically(const std::filesystem::path& path,
                                    const FileWriteHooks* hooks = nullptr);
 Result<void> ReplaceFileAtomically(const std::filesystem::path& path, std::string_view text,
                                    const FileWriteHooks* hooks = nullptr);
+
+// ReplaceFileAtomically as one plain function of a path and bytes, for code
+// handed a writer instead of using the platform itself (imaging's preview
+// pictures).
+Result<void> ReplaceWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 
 // Text as the bytes it is made of.
 inline std::span<const uint8_t> AsBytes(std::string_view text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/CLogoImage.h"
 #include "printer/CPrinterChannel.h"
 #include "printer/DriverConfig.h"
 #include "printer/StreamResult.h"
@@ -21,10 +22,11 @@ inline constexpr int32_t kPrinterNotInstalled = -5; // no installed queue has th
 // What a printer operation needs from the control that runs it.
 struct PrinterContext {
     const Spooler& spooler;
-    ProgressFn progress;            // the Progress event; may be empty
-    MessageFn message;              // the control's message box; may be empty
-    SleepFn sleep;                  // empty: the calling thread really sleeps
-    std::string* failure = nullptr; // gets why the call failed, emptied on success; may be null
+    ProgressFn progress;             // the Progress event; may be empty
+    MessageFn message;               // the control's message box; may be empty
+    SleepFn sleep;                   // empty: the calling thread really sleeps
+    std::string* failure = nullptr;  // gets why the call failed, emptied on success; may be null
+    PictureWriter writePicture = {}; // writes "TempTe.bmp"; empty: no picture is written
 };
 
 // What one method hands the frame.

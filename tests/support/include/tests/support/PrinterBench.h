@@ -3,6 +3,7 @@
 // A spooler with one recording backend, and a context that records the
 // Progress events, messages and pauses of an operation.
 
+#include "platform/AtomicFile.h"
 #include "printer/PrinterOperation.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/RecordingSpooler.h"
@@ -29,6 +30,7 @@ struct PrinterBench {
                               const std::string& caption) { messages.emplace_back(text, caption); },
             .sleep = [this](std::chrono::milliseconds ms) { rec->Pause(ms); },
             .failure = &failure,
+            .writePicture = ReplaceWholeFile,
         };
     }
 
