@@ -15,6 +15,15 @@
 
 namespace tessaline {
 
+// Upload and Print hand their hosts the printer operation's results as they
+// stand, so those are the codes the hosts' header promises.
+static_assert(kPrinterOk == TESSALINE_PRINTER_OK);
+static_assert(kPrinterNoMemory == TESSALINE_PRINTER_NO_MEMORY);
+static_assert(kPrinterNotStarted == TESSALINE_PRINTER_NOT_STARTED);
+static_assert(kPrinterNotSent == TESSALINE_PRINTER_NOT_SENT);
+static_assert(kPrinterRefused == TESSALINE_PRINTER_REFUSED);
+static_assert(kPrinterNotInstalled == TESSALINE_PRINTER_NOT_INSTALLED);
+
 namespace {
 
 constexpr uint32_t kBackColour = TS_RGB(192, 192, 192);

@@ -17,7 +17,8 @@ import sys
 
 # Where each layer's public headers live. A quoted include names its layer by
 # its path: "platform/cups/CupsBackend.h" is platform/cups's, and
-# "tessaline/..." is the component ABI as it is installed.
+# "tessaline/..." are the C headers installed for hosts: the component ABI
+# and the Tessaline control's contract.
 PUBLIC_ROOTS = {
     "base": "base/include",
     "imaging": "imaging/include",

@@ -7,6 +7,7 @@
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/component/Variants.h"
+#include "tessaline/tessaline_control.h"
 
 #include <charconv>
 #include <optional>
@@ -15,14 +16,6 @@
 namespace tessaline {
 
 namespace {
-
-constexpr const char* kProgId = "TESSALINE.TessalineCtrl.1";
-constexpr int32_t kBitmapInfo = 1;
-constexpr int32_t kPreview = 2;
-constexpr int32_t kPrint = 3;
-constexpr int32_t kUpload = 4;
-constexpr int32_t kErrorText = 5;
-constexpr int32_t kProgress = 1;
 
 struct Help {
     const char* name;
@@ -91,7 +84,7 @@ int Usage(const std::string& command, const std::string& why, std::ostream& err)
 // Why the control's last call failed, in its own words; empty when it gives none.
 std::string ErrorTextOf(ControlHost& host) {
     std::string text;
-    if (TS_FAILED(host.InvokeStr(kErrorText, {}, text))) {
+    if (TS_FAILED(host.InvokeStr(TESSALINE_DISPID_ERRORTEXT, {}, text))) {
         return {};
     }
     return text;
@@ -184,11 +177,11 @@ bool ReadModeAndBrightness(const ParsedArgs& parsed, int32_t& mode, int32_t& bri
 }
 
 std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, std::ostream& err) {
-    if (const std::string note = RegisterOnFirstRun(kProgId, libraries); !note.empty()) {
+    if (const std::string note = RegisterOnFirstRun(TESSALINE_PROGID, libraries); !note.empty()) {
         err << "tessaline-cli: " << note << "\n";
     }
     std::string error;
-    auto host = ControlHost::CreateByProgId(kProgId, error);
+    auto host = ControlHost::CreateByProgId(TESSALINE_PROGID, error);
     if (!host) {
         err << "tessaline-cli: " << error << "\n";
     }
@@ -198,13 +191,13 @@ std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, st
 // The meaning of a result code, for a control that gives no reason of its own.
 std::string DescribeFailure(int32_t result) {
     switch (result) {
-    case -1:
+    case TESSALINE_PRINTER_NO_MEMORY:
         return "no memory for the printer's driver record";
-    case -2:
+    case TESSALINE_PRINTER_NOT_STARTED:
         return "the printer did not accept a new document";
-    case -3:
+    case TESSALINE_PRINTER_NOT_SENT:
         return "the printer's spooler refused the bytes; nothing partial was printed";
-    case -4:
+    case TESSALINE_PRINTER_REFUSED:
         return "the request cannot be sent whole";
     default:
         return "the control returned " + std::to_string(result);
@@ -215,16 +208,16 @@ std::string DescribeFailure(int32_t result) {
 // exit status and a message.
 int PrinterOutcome(const std::string& command, int32_t result, const std::string& reason,
                    const std::string& printer, const CliEnvironment& env, std::ostream& err) {
-    if (result == 0) {
+    if (result == TESSALINE_PRINTER_OK) {
         return kExitDone;
     }
     const std::string why = reason.empty() ? DescribeFailure(result) : reason;
-    if (result == -4) {
+    if (result == TESSALINE_PRINTER_REFUSED) {
         // A file that cannot be sent, or numbers the printer cannot print: the input's fault.
         err << "tessaline-cli " << command << ": nothing was sent: " << why << "\n";
         return kExitWrongUse;
     }
-    if (result == -5) {
+    if (result == TESSALINE_PRINTER_NOT_INSTALLED) {
         const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
         err << "tessaline-cli: the printer \"" << printer << "\" is not installed.";
         if (list.names.empty()) {
@@ -274,7 +267,7 @@ int Info(const std::vector<std::string>& args, const CliEnvironment& env, std::o
     int32_t bits = 0, height = 0, width = 0;
     TsVariant argv[] = {MakeStr(args[0]), MakeI4Ref(&bits), MakeI4Ref(&height), MakeI4Ref(&width)};
     int32_t result = 0;
-    const TsResult hr = host->InvokeI4(kBitmapInfo, argv, result);
+    const TsResult hr = host->InvokeI4(TESSALINE_DISPID_BITMAPINFO, argv, result);
     if (TS_FAILED(hr) || result != 0) {
         const std::string why = TS_FAILED(hr) ? std::string() : ErrorTextOf(*host);
         err << "tessaline-cli info: "
@@ -306,7 +299,7 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
     TsVariant argv[] = {MakeStr(parsed.plain[0]), MakeI2(static_cast<int16_t>(mode)),
                         MakeI2(static_cast<int16_t>(brightness))};
     std::string path;
-    if (TS_FAILED(host->InvokeStr(kPreview, argv, path))) {
+    if (TS_FAILED(host->InvokeStr(TESSALINE_DISPID_PREVIEW, argv, path))) {
         err << "tessaline-cli preview: the control refused the call\n";
         return kExitNotTransmitted;
     }
@@ -353,18 +346,19 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     const std::size_t total = parsed.plain.size();
     host->Advise([&err, total](int32_t dispid, std::span<const TsVariant> eventArgs) {
         const auto k = eventArgs.size() == 1 ? VariantInt(eventArgs[0]) : std::nullopt;
-        if (dispid == kProgress && k) {
+        if (dispid == TESSALINE_EVENTID_PROGRESS && k) {
             err << "image " << *k << " of " << total << " sent\n";
         }
     });
     TsVariant argv[] = {MakeI4(0), MakeStr(*printer), MakeStr(list), MakeI4(mode),
                         MakeI4(brightness)};
     int32_t result = 0;
-    if (TS_FAILED(host->InvokeI4(kUpload, argv, result))) {
+    if (TS_FAILED(host->InvokeI4(TESSALINE_DISPID_UPLOAD, argv, result))) {
         err << "tessaline-cli upload: the control refused the call\n";
         return kExitNotTransmitted;
     }
-    return PrinterOutcome("upload", result, result == 0 ? std::string() : ErrorTextOf(*host),
+    return PrinterOutcome("upload", result,
+                          result == TESSALINE_PRINTER_OK ? std::string() : ErrorTextOf(*host),
                           *printer, env, err);
 }
 
@@ -426,18 +420,19 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
     }
     host->Advise([&err](int32_t dispid, std::span<const TsVariant> eventArgs) {
         const auto j = eventArgs.size() == 1 ? VariantInt(eventArgs[0]) : std::nullopt;
-        if (dispid == kProgress && j && *j % 32 == 0) {
+        if (dispid == TESSALINE_EVENTID_PROGRESS && j && *j % 32 == 0) {
             err << "image " << *j << " of 255 requested\n";
         }
     });
     TsVariant argv[] = {MakeI4(selector), MakeStr(*printer), MakeI4(range), MakeI4(size),
                         MakeI4(last)};
     int32_t result = 0;
-    if (TS_FAILED(host->InvokeI4(kPrint, argv, result))) {
+    if (TS_FAILED(host->InvokeI4(TESSALINE_DISPID_PRINT, argv, result))) {
         err << "tessaline-cli " << command << ": the control refused the call\n";
         return kExitNotTransmitted;
     }
-    return PrinterOutcome(command, result, result == 0 ? std::string() : ErrorTextOf(*host),
+    return PrinterOutcome(command, result,
+                          result == TESSALINE_PRINTER_OK ? std::string() : ErrorTextOf(*host),
                           *printer, env, err);
 }
 

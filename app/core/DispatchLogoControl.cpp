@@ -9,7 +9,7 @@ namespace tessaline {
 
 DispatchLogoControl::DispatchLogoControl(ControlHost& host) : m_host(host) {
     m_cookie = m_host.Advise([this](int32_t dispid, std::span<const TsVariant> args) {
-        if (dispid != kEventProgress || args.empty() || !m_progress) {
+        if (dispid != TESSALINE_EVENTID_PROGRESS || args.empty() || !m_progress) {
             return;
         }
         if (const auto data = VariantInt(args[0])) {
@@ -28,7 +28,7 @@ std::optional<BitmapInfoReply> DispatchLogoControl::BitmapInfo(const std::string
     BitmapInfoReply reply;
     std::array args{MakeStr(NVImage), MakeI4Ref(&reply.bitsPixel), MakeI4Ref(&reply.height),
                     MakeI4Ref(&reply.width)};
-    if (TS_FAILED(m_host.InvokeI4(kDispBitmapInfo, args, reply.result))) {
+    if (TS_FAILED(m_host.InvokeI4(TESSALINE_DISPID_BITMAPINFO, args, reply.result))) {
         return std::nullopt;
     }
     return reply;
@@ -38,7 +38,7 @@ std::optional<std::string> DispatchLogoControl::Preview(const std::string& Previ
                                                         int16_t ImageMode, int16_t Brightness) {
     std::array args{MakeStr(PreviewName), MakeI2(ImageMode), MakeI2(Brightness)};
     std::string result;
-    if (TS_FAILED(m_host.InvokeStr(kDispPreview, args, result))) {
+    if (TS_FAILED(m_host.InvokeStr(TESSALINE_DISPID_PREVIEW, args, result))) {
         return std::nullopt;
     }
     return result;
@@ -49,7 +49,7 @@ std::optional<int32_t> DispatchLogoControl::Print(int32_t Printer, const std::st
     std::array args{MakeI4(Printer), MakeStr(PrinterName), MakeI4(Range), MakeI4(Mode),
                     MakeI4(lngEnd)};
     int32_t result = 0;
-    if (TS_FAILED(m_host.InvokeI4(kDispPrint, args, result))) {
+    if (TS_FAILED(m_host.InvokeI4(TESSALINE_DISPID_PRINT, args, result))) {
         return std::nullopt;
     }
     return result;
@@ -61,7 +61,7 @@ std::optional<int32_t> DispatchLogoControl::Upload(int32_t Printer, const std::s
     std::array args{MakeI4(Printer), MakeStr(PrinterName), MakeStr(NVImage), MakeI4(ImageMode),
                     MakeI4(Brightness)};
     int32_t result = 0;
-    if (TS_FAILED(m_host.InvokeI4(kDispUpload, args, result))) {
+    if (TS_FAILED(m_host.InvokeI4(TESSALINE_DISPID_UPLOAD, args, result))) {
         return std::nullopt;
     }
     return result;
@@ -69,7 +69,7 @@ std::optional<int32_t> DispatchLogoControl::Upload(int32_t Printer, const std::s
 
 std::optional<std::string> DispatchLogoControl::ErrorText() {
     std::string result;
-    if (TS_FAILED(m_host.InvokeStr(kDispErrorText, {}, result))) {
+    if (TS_FAILED(m_host.InvokeStr(TESSALINE_DISPID_ERRORTEXT, {}, result))) {
         return std::nullopt;
     }
     return result;

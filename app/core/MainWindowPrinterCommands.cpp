@@ -3,6 +3,7 @@
 #include "app/core/AppServices.h"
 #include "app/core/LogoControl.h"
 #include "app/core/MainWindowLogic.h"
+#include "tessaline/tessaline_control.h"
 
 namespace tessaline {
 
@@ -15,7 +16,7 @@ constexpr int32_t kAllImages = 255;
 
 // The control's codes for a printer it found but could not finish with.
 bool CommunicationFailure(int32_t result) {
-    return result >= -4 && result <= -1;
+    return result >= TESSALINE_PRINTER_REFUSED && result <= TESSALINE_PRINTER_NO_MEMORY;
 }
 
 } // namespace
@@ -54,7 +55,7 @@ void MainWindowLogic::ReportTransfer(std::optional<int32_t> result, const char* 
     if (!result || CommunicationFailure(*result)) {
         m_services.ShowMessage(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
                                MsgIcon::Exclamation);
-    } else if (*result == 0) {
+    } else if (*result == TESSALINE_PRINTER_OK) {
         m_services.ShowMessage(success, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
     }
 }
@@ -88,7 +89,7 @@ void MainWindowLogic::cmdUpload_Click() {
         m_services.Sleep(2000);
         m_progress.Unload();
     }
-    if (result && *result == 0) {
+    if (result && *result == TESSALINE_PRINTER_OK) {
         // The printer writes its NV memory after the job has left the spooler.
         m_services.Sleep(5000);
     }
@@ -166,7 +167,7 @@ void MainWindowLogic::cmdPrint_Click() {
     if (!result) {
         m_services.ShowMessage(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
                                MsgIcon::Exclamation);
-    } else if (*result == 0) {
+    } else if (*result == TESSALINE_PRINTER_OK) {
         m_services.ShowMessage(kMsgPrintoutDone, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
     } else if (CommunicationFailure(*result)) {
         // The printout names the control's code in the title.

@@ -18,18 +18,7 @@
 #include <string.h>
 #include <strings.h>
 #include <tessaline/tessaline_component.h>
-
-#define PROG_ID "TESSALINE.TessalineCtrl.1"
-
-/* The control's dispatch identifiers; they never change. */
-enum {
-    DISPID_BITMAP_INFO = 1,
-    DISPID_PREVIEW = 2,
-    DISPID_PRINT = 3,
-    DISPID_UPLOAD = 4,
-    DISPID_ERROR_TEXT = 5
-};
-enum { DISPID_PROGRESS = 1 };
+#include <tessaline/tessaline_control.h>
 
 static char* trim(char* s) {
     while (*s == ' ' || *s == '\t') {
@@ -103,7 +92,7 @@ static int find_library(const char* prog_id, char* library, size_t size) {
 /* Progress arrives during Upload, once per logo sent. */
 static void on_event(void* context, int32_t dispid, const TsVariant* args, uint32_t argc) {
     (void)context;
-    if (dispid == DISPID_PROGRESS && argc == 1 && args[0].vt == TS_VT_I4) {
+    if (dispid == TESSALINE_EVENTID_PROGRESS && argc == 1 && args[0].vt == TS_VT_I4) {
         printf("progress: logo %d sent\n", (int)args[0].u.i4);
     }
 }
@@ -144,12 +133,24 @@ static TsResult call_i4(TsControl* control, int32_t dispid, TsVariant* args, uin
     return hr;
 }
 
+/* The exit status for a failed Upload or Print. */
+static int exit_status(int32_t result) {
+    switch (result) {
+    case TESSALINE_PRINTER_NOT_INSTALLED:
+        return 2;
+    case TESSALINE_PRINTER_REFUSED:
+        return 1;
+    default:
+        return 3;
+    }
+}
+
 /* ErrorText(): why the control's last call failed, in its own words. The
  * control allocated the string; FreeString gives it back. */
 static void print_error_text(TsControl* control) {
     TsVariant r;
     memset(&r, 0, sizeof r);
-    if (TS_SUCCEEDED(control->vtbl->Invoke(control, DISPID_ERROR_TEXT, NULL, 0, &r)) &&
+    if (TS_SUCCEEDED(control->vtbl->Invoke(control, TESSALINE_DISPID_ERRORTEXT, NULL, 0, &r)) &&
         r.vt == TS_VT_STR && r.u.str != NULL) {
         if (r.u.str[0] != '\0') {
             fprintf(stderr, "pos_host: %s\n", r.u.str);
@@ -171,7 +172,7 @@ int main(int argc, char** argv) {
     }
 
     char path[4096];
-    if (!find_library(PROG_ID, path, sizeof path)) {
+    if (!find_library(TESSALINE_PROGID, path, sizeof path)) {
         return 3;
     }
     void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -199,9 +200,9 @@ int main(int argc, char** argv) {
     /* The class object answers to the ProgID as well as to the class id. */
     TsClassFactory* factory = NULL;
     TsControl* control = NULL;
-    if (get_class_object == NULL || TS_FAILED(get_class_object(PROG_ID, &factory)) ||
+    if (get_class_object == NULL || TS_FAILED(get_class_object(TESSALINE_PROGID, &factory)) ||
         TS_FAILED(factory->vtbl->CreateInstance(factory, &control))) {
-        fprintf(stderr, "pos_host: %s does not create %s\n", path, PROG_ID);
+        fprintf(stderr, "pos_host: %s does not create %s\n", path, TESSALINE_PROGID);
         return 3;
     }
     factory->vtbl->Release(factory);
@@ -216,7 +217,7 @@ int main(int argc, char** argv) {
     /* BitmapInfo(NVImage, BitsPixel*, Height*, Width*): 0 when the file is a
      * bitmap the printer can store. */
     TsVariant info[] = {str(logo), i4_ref(&bits), i4_ref(&height), i4_ref(&width)};
-    if (TS_FAILED(call_i4(control, DISPID_BITMAP_INFO, info, 4, &result)) || result != 0) {
+    if (TS_FAILED(call_i4(control, TESSALINE_DISPID_BITMAPINFO, info, 4, &result)) || result != 0) {
         fprintf(stderr, "pos_host: %s is not a bitmap that can be read\n", logo);
         print_error_text(control);
         status = 1;
@@ -230,11 +231,12 @@ int main(int argc, char** argv) {
     char list[4100];
     snprintf(list, sizeof list, "%s|", logo);
     TsVariant upload[] = {i4(0), str(printer), str(list), i4(1), i4(5)};
-    if (TS_FAILED(call_i4(control, DISPID_UPLOAD, upload, 5, &result)) || result != 0) {
+    if (TS_FAILED(call_i4(control, TESSALINE_DISPID_UPLOAD, upload, 5, &result)) ||
+        result != TESSALINE_PRINTER_OK) {
         fprintf(stderr, "pos_host: upload to \"%s\" failed: %d%s\n", printer, (int)result,
-                result == -5 ? " (printer not installed)" : "");
+                result == TESSALINE_PRINTER_NOT_INSTALLED ? " (printer not installed)" : "");
         print_error_text(control);
-        status = result == -5 ? 2 : result == -4 ? 1 : 3;
+        status = exit_status(result);
         goto done;
     }
     printf("stored as NV image 1 in \"%s\"\n", printer);
@@ -242,10 +244,11 @@ int main(int argc, char** argv) {
     /* Print(Printer 0, PrinterName, Range 1, Mode 0 = normal size, lngEnd 0):
      * NV image 1 alone, then a paper cut. */
     TsVariant print[] = {i4(0), str(printer), i4(1), i4(0), i4(0)};
-    if (TS_FAILED(call_i4(control, DISPID_PRINT, print, 5, &result)) || result != 0) {
+    if (TS_FAILED(call_i4(control, TESSALINE_DISPID_PRINT, print, 5, &result)) ||
+        result != TESSALINE_PRINTER_OK) {
         fprintf(stderr, "pos_host: printing on \"%s\" failed: %d\n", printer, (int)result);
         print_error_text(control);
-        status = result == -5 ? 2 : result == -4 ? 1 : 3;
+        status = exit_status(result);
         goto done;
     }
     printf("printed NV image 1\n");

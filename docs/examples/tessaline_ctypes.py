@@ -17,11 +17,20 @@ import sys
 from ctypes import (CFUNCTYPE, POINTER, Structure, Union, byref, c_char_p, c_int16, c_int32,
                     c_uint16, c_uint32, c_void_p)
 
-PROG_ID = "TESSALINE.TessalineCtrl.1"
-ABI_VERSION = 1
+# tessaline_control.h, the parts this host uses; Python cannot include C, so
+# the values are copied here under the header's names (the tests compare them).
+TESSALINE_PROGID = "TESSALINE.TessalineCtrl.1"
+TESSALINE_EVENTID_PROGRESS = 1
+TESSALINE_PRINTER_OK = 0
+TESSALINE_PRINTER_REFUSED = -4
+TESSALINE_PRINTER_NOT_INSTALLED = -5
 
 # tessaline_component.h, the parts this host uses.
-VT_I2, VT_I4, VT_STR, VT_BYREF = 2, 3, 8, 0x4000
+TS_COMPONENT_ABI_VERSION = 1
+TS_VT_I2, TS_VT_I4, TS_VT_STR, TS_VT_BYREF = 2, 3, 8, 0x4000
+
+# Exit statuses for a failed Upload or Print; any other failure is 3.
+EXIT_STATUS = {TESSALINE_PRINTER_NOT_INSTALLED: 2, TESSALINE_PRINTER_REFUSED: 1}
 
 
 class Value(Union):
@@ -129,24 +138,24 @@ class TessalineControl:
     """One control instance, called late-bound by dispatch identifier."""
 
     def __init__(self):
-        path = find_library(PROG_ID)
+        path = find_library(TESSALINE_PROGID)
         # RTLD_LOCAL, as every host loads it; the library stays mapped anyway.
         self._lib = ctypes.CDLL(path, mode=os.RTLD_NOW | os.RTLD_LOCAL)
         info = self._lib.DllGetModuleInfo
         info.restype = POINTER(ModuleInfo)
-        if info().contents.abiVersion != ABI_VERSION:
+        if info().contents.abiVersion != TS_COMPONENT_ABI_VERSION:
             raise RuntimeError(f"{path} speaks another component ABI version")
         get_class_object = self._lib.DllGetClassObject
         get_class_object.argtypes = [c_char_p, POINTER(PFactory)]
         get_class_object.restype = c_int32
         factory = PFactory()
-        if get_class_object(PROG_ID.encode(), byref(factory)) < 0:
-            raise RuntimeError(f"{path} does not create {PROG_ID}")
+        if get_class_object(TESSALINE_PROGID.encode(), byref(factory)) < 0:
+            raise RuntimeError(f"{path} does not create {TESSALINE_PROGID}")
         self._control = PControl()
         created = factory.contents.vtbl.contents.CreateInstance(factory, byref(self._control))
         factory.contents.vtbl.contents.Release(factory)
         if created < 0:
-            raise RuntimeError(f"cannot create {PROG_ID}")
+            raise RuntimeError(f"cannot create {TESSALINE_PROGID}")
         self._vtbl = self._control.contents.vtbl.contents
         self._sink = None
         self._cookie = c_uint32(0)
@@ -167,7 +176,7 @@ class TessalineControl:
         """handler(dispid, [int, ...]) for every event, raised inside the call."""
 
         def invoke(_context, dispid, args, argc):
-            handler(dispid, [args[k].u.i4 for k in range(argc) if args[k].vt == VT_I4])
+            handler(dispid, [args[k].u.i4 for k in range(argc) if args[k].vt == TS_VT_I4])
 
         self._sink = EventSink(None, EventFn(invoke))  # kept alive while connected
         self._vtbl.Advise(self._control, byref(self._sink), byref(self._cookie))
@@ -180,15 +189,15 @@ class TessalineControl:
             if isinstance(a, str):
                 buffer = ctypes.create_string_buffer(a.encode())
                 keep.append(buffer)
-                v.vt, v.u.str = VT_STR, ctypes.addressof(buffer)
+                v.vt, v.u.str = TS_VT_STR, ctypes.addressof(buffer)
             elif isinstance(a, tuple):
-                v.vt, v.u.i2 = VT_I2, a[1]
+                v.vt, v.u.i2 = TS_VT_I2, a[1]
             elif isinstance(a, list):
                 cell = c_int32(a[0])
                 keep.append((a, cell))
-                v.vt, v.u.pi4 = VT_I4 | VT_BYREF, ctypes.pointer(cell)
+                v.vt, v.u.pi4 = TS_VT_I4 | TS_VT_BYREF, ctypes.pointer(cell)
             else:
-                v.vt, v.u.i4 = VT_I4, a
+                v.vt, v.u.i4 = TS_VT_I4, a
         result = Variant()
         hr = self._vtbl.Invoke(self._control, dispid, variants, len(args), byref(result))
         if hr < 0:
@@ -196,7 +205,7 @@ class TessalineControl:
         for item in keep:
             if isinstance(item, tuple):
                 item[0][0] = item[1].value
-        if result.vt == VT_STR:
+        if result.vt == TS_VT_STR:
             # The string is the caller's: copy it, then give it back.
             text = ctypes.string_at(result.u.str).decode() if result.u.str else ""
             self._vtbl.FreeString(self._control, result.u.str)
@@ -237,17 +246,19 @@ def main(argv):
 
         # Upload(0, printer, "a.bmp|b.bmp|", ImageMode, Brightness): logo k
         # becomes NV image k. The NV memory wears: upload at set-up, rarely.
-        control.on_event(lambda dispid, args: print(f"progress: logo {args[0]} sent"))
+        def on_event(dispid, args):
+            if dispid == TESSALINE_EVENTID_PROGRESS and args:
+                print(f"progress: logo {args[0]} sent")
+
+        control.on_event(on_event)
         result = control.invoke(ids["Upload"], 0, printer, "".join(p + "|" for p in logos), 1, 5)
-        if result != 0:
-            return fail(f"upload to \"{printer}\" failed ({result})",
-                        {-5: 2, -4: 1}.get(result, 3))
+        if result != TESSALINE_PRINTER_OK:
+            return fail(f"upload to \"{printer}\" failed ({result})", EXIT_STATUS.get(result, 3))
 
         # Print(0, printer, Range 1, Mode 0 = normal size, lngEnd 0): image 1, then a cut.
         result = control.invoke(ids["Print"], 0, printer, 1, 0, 0)
-        if result != 0:
-            return fail(f"printing on \"{printer}\" failed ({result})",
-                        {-5: 2, -4: 1}.get(result, 3))
+        if result != TESSALINE_PRINTER_OK:
+            return fail(f"printing on \"{printer}\" failed ({result})", EXIT_STATUS.get(result, 3))
         print(f"stored {len(logos)} logo(s) in \"{printer}\" and printed NV image 1")
         return 0
     finally:

@@ -2,7 +2,9 @@
 // data, property page, verbs, status, and the exported symbols.
 
 #include "ControlTesting.h"
+#include "tessaline/tessaline_control.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -160,6 +162,86 @@ TEST(TypeLibrary, NamesLeadToIdentifiersWhateverTheirCase) {
         EXPECT_EQ(dispid, -99);
     }
     EXPECT_EQ(control->GetIDOfName(control.get(), nullptr, nullptr), TS_E_POINTER);
+}
+
+// A GUID as Windows lays it out, for the header's brace initialisers.
+struct Guid {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+};
+
+std::string GuidText(const Guid& g) {
+    char text[39];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1,
+                  g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4],
+                  g.data4[5], g.data4[6], g.data4[7]);
+    return text;
+}
+
+// The header hosts are built against names what the built control answers
+// to: its identifiers, its members by name, its ProgID.
+TEST(TypeLibrary, AnswersToTheIdentifiersOfTheHostsHeader) {
+    const Control control;
+    const TsTypeLibInfo& lib = TypeLib(control);
+    const TsInterfaceInfo* dispatch = FindInterface(lib, "_DTessaline");
+    const TsInterfaceInfo* events = FindInterface(lib, "_DTessalineEvents");
+    ASSERT_TRUE(dispatch != nullptr && events != nullptr && lib.classCount == 1);
+    EXPECT_EQ(lib.majorVersion, TESSALINE_LIB_VERSION_MAJOR);
+    EXPECT_EQ(lib.minorVersion, TESSALINE_LIB_VERSION_MINOR);
+    EXPECT_EQ(std::to_string(lib.majorVersion) + "." + std::to_string(lib.minorVersion),
+              TESSALINE_LIB_VERSION);
+
+    struct Identifier {
+        const char* built;
+        const char* text;
+        Guid guid;
+    };
+    const Identifier identifiers[] = {
+        {lib.uuid, TESSALINE_LIBID, TESSALINE_LIBID_GUID},
+        {dispatch->uuid, TESSALINE_DIID_DTESSALINE, TESSALINE_DIID_DTESSALINE_GUID},
+        {events->uuid, TESSALINE_DIID_DTESSALINEEVENTS, TESSALINE_DIID_DTESSALINEEVENTS_GUID},
+        {lib.classes[0].uuid, TESSALINE_CLSID, TESSALINE_CLSID_GUID},
+        {test::kPropPageClsid, TESSALINE_PROPPAGE_CLSID, TESSALINE_PROPPAGE_CLSID_GUID},
+    };
+    for (const Identifier& id : identifiers) {
+        EXPECT_STREQ(id.text, id.built);
+        EXPECT_EQ(GuidText(id.guid), id.built);
+    }
+
+    struct Member {
+        const TsInterfaceInfo* iface;
+        const char* name;
+        int32_t dispid;
+    };
+    const Member members[] = {
+        {dispatch, "BitmapInfo", TESSALINE_DISPID_BITMAPINFO},
+        {dispatch, "Preview", TESSALINE_DISPID_PREVIEW},
+        {dispatch, "Print", TESSALINE_DISPID_PRINT},
+        {dispatch, "Upload", TESSALINE_DISPID_UPLOAD},
+        {dispatch, "ErrorText", TESSALINE_DISPID_ERRORTEXT},
+        {events, "Progress", TESSALINE_EVENTID_PROGRESS},
+    };
+    for (const Member& m : members) {
+        const TsMemberInfo* described = nullptr;
+        for (uint32_t i = 0; i < m.iface->memberCount; ++i) {
+            if (std::string_view(m.iface->members[i].name) == m.name) {
+                described = &m.iface->members[i];
+            }
+        }
+        ASSERT_NE(described, nullptr) << m.name;
+        EXPECT_EQ(described->dispid, m.dispid) << m.name;
+        if (m.iface == dispatch) {
+            int32_t dispid = -99;
+            EXPECT_EQ(control->GetIDOfName(control.get(), m.name, &dispid), TS_S_OK) << m.name;
+            EXPECT_EQ(dispid, m.dispid) << m.name;
+        }
+    }
+
+    TsClassFactory* factory = nullptr;
+    ASSERT_EQ(ControlLibrary::Get().GetClassObject(TESSALINE_PROGID, &factory), TS_S_OK);
+    factory->vtbl->Release(factory);
 }
 
 uint32_t Le32(const uint8_t* p) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/LogoControl.h"
+#include "tessaline/tessaline_control.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,13 +34,7 @@ private:
     uint32_t m_cookie = 0;
 };
 
-// The control's ProgID and dispatch identifiers, as the control's type library fixes them.
-inline constexpr const char* kTessalineControlProgId = "TESSALINE.TessalineCtrl.1";
-inline constexpr int32_t kDispBitmapInfo = 1;
-inline constexpr int32_t kDispPreview = 2;
-inline constexpr int32_t kDispPrint = 3;
-inline constexpr int32_t kDispUpload = 4;
-inline constexpr int32_t kDispErrorText = 5;
-inline constexpr int32_t kEventProgress = 1;
+// The ProgID the program creates the control by.
+inline constexpr const char* kTessalineControlProgId = TESSALINE_PROGID;
 
 } // namespace tessaline

@@ -1,0 +1,95 @@
+/*
+ * The Tessaline control as its hosts know it: the ProgID and class, interface
+ * and type-library identifiers it is created and described by, the dispatch
+ * and event identifiers its methods and its event are called by, and the
+ * result codes of Upload and Print. None of these ever changes: hosts are
+ * built against them, and the control is built against this same header.
+ *
+ * Plain C with nothing but macros, so C, C++ and Python hosts (which copy the
+ * values) and a COM host on Windows use one set of values. Hosts on Linux
+ * create the control through <tessaline/tessaline_component.h>.
+ *
+ * Identifiers come twice: as the registry writes them ("{XXXXXXXX-...}"), and
+ * as brace initialisers of a GUID ({Data1, Data2, Data3, {Data4[0..7]}}), as
+ * in  static const CLSID clsid = TESSALINE_CLSID_GUID;
+ */
+#ifndef TESSALINE_CONTROL_H
+#define TESSALINE_CONTROL_H
+
+/* Each GUID stays on one line, to be read against its string. */
+/* clang-format off */
+
+/* ---- Creating the control ------------------------------------------------- */
+
+/* The ProgID hosts create the control by. */
+#define TESSALINE_PROGID "TESSALINE.TessalineCtrl.1"
+
+/* The class Tessaline. */
+#define TESSALINE_CLSID "{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}"
+#define TESSALINE_CLSID_GUID \
+    {0xD20B7BA2, 0xF718, 0x4DA7, {0x8D, 0xE3, 0x7A, 0x07, 0xC0, 0xB3, 0x83, 0xA5}}
+
+/* The property page class; its class object answers to the ProgID below. */
+#define TESSALINE_PROPPAGE_PROGID "TESSALINE.TessalinePropPage.1"
+#define TESSALINE_PROPPAGE_CLSID "{A3E45346-70C8-4900-8193-B86FFF51784A}"
+#define TESSALINE_PROPPAGE_CLSID_GUID \
+    {0xA3E45346, 0x70C8, 0x4900, {0x81, 0x93, 0xB8, 0x6F, 0xFF, 0x51, 0x78, 0x4A}}
+
+/* ---- The type library TESSALINELib ---------------------------------------- */
+
+#define TESSALINE_LIBID "{C55950F9-B8E7-4BEA-B316-2A86074C54F8}"
+#define TESSALINE_LIBID_GUID \
+    {0xC55950F9, 0xB8E7, 0x4BEA, {0xB3, 0x16, 0x2A, 0x86, 0x07, 0x4C, 0x54, 0xF8}}
+#define TESSALINE_LIB_VERSION_MAJOR 1
+#define TESSALINE_LIB_VERSION_MINOR 0
+#define TESSALINE_LIB_VERSION "1.0"
+
+/* The dispatch interface _DTessaline: the methods. */
+#define TESSALINE_DIID_DTESSALINE "{A12BB3FB-2E10-4593-AEA3-FFB933B44E68}"
+#define TESSALINE_DIID_DTESSALINE_GUID \
+    {0xA12BB3FB, 0x2E10, 0x4593, {0xAE, 0xA3, 0xFF, 0xB9, 0x33, 0xB4, 0x4E, 0x68}}
+
+/* The event interface _DTessalineEvents: the event. */
+#define TESSALINE_DIID_DTESSALINEEVENTS "{73783CE4-1332-4912-A77D-74787F0C1126}"
+#define TESSALINE_DIID_DTESSALINEEVENTS_GUID \
+    {0x73783CE4, 0x1332, 0x4912, {0xA7, 0x7D, 0x74, 0x78, 0x7F, 0x0C, 0x11, 0x26}}
+
+/* clang-format on */
+
+/* ---- Dispatch identifiers of _DTessaline ---------------------------------- */
+
+/* BitmapInfo(NVImage, BitsPixel*, Height*, Width*): 0, or -1 for a file that
+ * cannot be loaded as a bitmap. */
+#define TESSALINE_DISPID_BITMAPINFO 1
+/* Preview(PreviewName, ImageMode, Brightness): the preview picture's path. */
+#define TESSALINE_DISPID_PREVIEW 2
+/* Print(Printer, PrinterName, Range, Mode, lngEnd): a result code below. */
+#define TESSALINE_DISPID_PRINT 3
+/* Upload(Printer, PrinterName, NVImage, ImageMode, Brightness): a result code below. */
+#define TESSALINE_DISPID_UPLOAD 4
+/* ErrorText(): why this control's last call failed; empty after a success. */
+#define TESSALINE_DISPID_ERRORTEXT 5
+
+/* ---- Event identifiers of _DTessalineEvents ------------------------------- */
+
+/* Progress(Data): raised inside Upload once per logo, inside a print-all Print
+ * once per image number. */
+#define TESSALINE_EVENTID_PROGRESS 1
+
+/* ---- Result codes of Upload and Print -------------------------------------- */
+
+#define TESSALINE_PRINTER_OK 0
+/* No memory for the printer's driver record. */
+#define TESSALINE_PRINTER_NO_MEMORY (-1)
+/* The printer did not accept a new document (also: Upload or Print called
+ * from a Progress handler of the same control). */
+#define TESSALINE_PRINTER_NOT_STARTED (-2)
+/* The spooler refused the bytes or the job's end; nothing partial was printed. */
+#define TESSALINE_PRINTER_NOT_SENT (-3)
+/* The request cannot be sent whole (a file that does not load or fit, an image
+ * number outside 1 to 255, ...); nothing was sent. */
+#define TESSALINE_PRINTER_REFUSED (-4)
+/* No printer of that name is installed. */
+#define TESSALINE_PRINTER_NOT_INSTALLED (-5)
+
+#endif /* TESSALINE_CONTROL_H */
