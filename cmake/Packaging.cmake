@@ -49,13 +49,47 @@ install(FILES ${tessaline_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # ---- The component ABI for other hosts, and its guide -----------------------
 
 install(FILES ${PROJECT_SOURCE_DIR}/platform/component/include/tessaline/tessaline_component.h
+              ${PROJECT_SOURCE_DIR}/platform/component/include/tessaline/tessaline_control.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessaline)
+
+# What a host builds against, for pkg-config (tessaline.pc) and for CMake
+# (find_package(Tessaline)). Hosts load the control at run time, so neither
+# links it: both give the headers and dlopen, and name the control's file.
+# Both find the prefix relative to themselves, so a package staged under
+# DESTDIR or unpacked elsewhere describes itself correctly.
+include(CMakePackageConfigHelpers)
+set(TESSALINE_CONTROL_FILE_NAME
+    ${CMAKE_SHARED_LIBRARY_PREFIX}tessaline-control${CMAKE_SHARED_LIBRARY_SUFFIX})
+set(TESSALINE_CONTROL_FILE ${CMAKE_INSTALL_LIBDIR}/${TESSALINE_CONTROL_FILE_NAME})
+set(TESSALINE_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH TESSALINE_PC_TO_PREFIX /${TESSALINE_PC_DIR} /)
+string(REGEX REPLACE "/$" "" TESSALINE_PC_TO_PREFIX "${TESSALINE_PC_TO_PREFIX}")
+set(TESSALINE_PC_LIBS)
+foreach(lib ${CMAKE_DL_LIBS})
+  string(APPEND TESSALINE_PC_LIBS " -l${lib}")
+endforeach()
+string(STRIP "${TESSALINE_PC_LIBS}" TESSALINE_PC_LIBS)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/tessaline.pc.in
+               ${PROJECT_BINARY_DIR}/packaging/tessaline.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/tessaline.pc DESTINATION ${TESSALINE_PC_DIR})
+
+set(TESSALINE_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Tessaline)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/TessalineConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/packaging/TessalineConfig.cmake
+  INSTALL_DESTINATION ${TESSALINE_CMAKE_DIR}
+  PATH_VARS CMAKE_INSTALL_INCLUDEDIR TESSALINE_CONTROL_FILE)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/packaging/TessalineConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/TessalineConfig.cmake
+              ${PROJECT_BINARY_DIR}/packaging/TessalineConfigVersion.cmake
+        DESTINATION ${TESSALINE_CMAKE_DIR})
 set(TESSALINE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tessaline)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/docs/component-abi.md
               ${PROJECT_SOURCE_DIR}/docs/component-registry.md
         DESTINATION ${TESSALINE_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/examples/pos_host.c
+              ${PROJECT_SOURCE_DIR}/docs/examples/CMakeLists.txt
               ${PROJECT_SOURCE_DIR}/docs/examples/tessaline_ctypes.py
         DESTINATION ${TESSALINE_DOC_DIR}/examples)
 

@@ -55,7 +55,10 @@ for pattern in \
   '^\./usr/share/icons/hicolor/128x128/apps/io\.github\.tessaline\.Tessaline\.png$' \
   '^\./usr/share/man/man1/tessaline\.1\.gz$' \
   '^\./usr/share/man/man1/tessaline-cli\.1\.gz$' \
-  '^\./usr/include/tessaline/tessaline_component\.h$'; do
+  '^\./usr/include/tessaline/tessaline_component\.h$' \
+  '^\./usr/include/tessaline/tessaline_control\.h$' \
+  '^\./usr/lib/(.+/)?pkgconfig/tessaline\.pc$' \
+  '^\./usr/lib/(.+/)?cmake/Tessaline/TessalineConfig\.cmake$'; do
   grep -Eq "$pattern" "$scratch/contents.txt" || fail "the package lacks $pattern"
 done
 if grep -Ev '^\./usr/' "$scratch/contents.txt" | grep -v '^\./$'; then
@@ -69,6 +72,10 @@ cli="$root/usr/bin/tessaline-cli"
 program="$root/usr/bin/tessaline"
 lib=$(find "$root/usr/lib" -name libtessaline-control.so | head -n 1)
 [ -n "$lib" ] || fail "no control library unpacked"
+# The package's pkg-config file finds its prefix from where it lies.
+pc=$(find "$root/usr/lib" -name tessaline.pc | head -n 1)
+[ "$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --variable=controllibrary tessaline)" -ef "$lib" ] ||
+  fail "the unpacked tessaline.pc does not name the unpacked control"
 for binary in "$cli" "$program" "$lib"; do
   if readelf -d "$binary" | grep -E 'R(UN)?PATH' | grep -qF "$build"; then
     fail "$binary searches the build tree for libraries"
