@@ -1,6 +1,13 @@
 #!/usr/bin/env python3
-"""Writes the fuzzer's seed corpus: one small BMP of each kind the decoder
-accepts. Run from this folder; the files go into corpus/."""
+"""Writes the fuzzers' seed corpora, one folder a kind of input:
+
+  corpus/bmp/       one small BMP of each kind the decoder accepts (the BMP
+                    and imaging targets)
+  corpus/escpos/    printer jobs: uploads, printouts, erases, refused ones
+  corpus/ini/       settings files and registry files (the INI reader)
+  corpus/registry/  component registry files
+
+Run from this folder."""
 import os
 import struct
 
@@ -49,7 +56,70 @@ files = {
                            header=124, compression=3,
                            masks=(0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)),
 }
-os.makedirs("corpus", exist_ok=True)
+
+
+def upload(*images):
+    """ESC @, then FS q n with each image's x, y (8-dot units) and raster."""
+    out = bytes([0x1B, 0x40, 0x1C, 0x71, len(images)])
+    for x, y, fill in images:
+        out += struct.pack("<HH", x, y) + bytes([fill]) * (x * y * 8)
+    return out
+
+
+def print_image(n, mode=0x30):
+    return bytes([0x1C, 0x70, n, mode])
+
+
+CUT = bytes([0x1D, 0x56, 0x42, 0x01])
+ERASE = bytes([0x1C, 0x65])
+
+jobs = {
+    "upload-two.bin": upload((1, 1, 0xFF), (2, 1, 0x5A)),
+    "upload-wide.bin": upload((72, 2, 0x81)),
+    "print-all.bin": b"".join(print_image(n) for n in range(1, 256)) + CUT,
+    "print-range-sizes.bin": print_image(1, 0x31) + print_image(2, 0x33) + print_image(1, 2) + CUT,
+    "erase.bin": ERASE,
+    "upload-then-print.bin": upload((2, 2, 0x3C)) + print_image(1, 0x32) + bytes([0x1D, 0x56, 0x41, 24]),
+    "refused-size.bin": bytes([0x1B, 0x40, 0x1C, 0x71, 1]) + struct.pack("<HH", 0, 3),
+    "refused-short.bin": upload((4, 4, 0xAA))[:-9],
+    "cuts-and-noise.bin": b"hello\n" + bytes([0x1D, 0x56, 0, 0x1D, 0x56, 49, 0x1B, 0x21, 0]) + CUT,
+}
+
+settings = {
+    "corvido.ini": "[LOGO]\nLogofile1=/srv/logos/shop.bmp|shop.bmp|7680|160|384\n"
+                   "Logofile2=/srv/logos/coupon.bmp|coupon.bmp|2048|64|256\n",
+    "corvido-crlf.ini": "[LOGO]\r\nLogofile1 = C:\\Logos\\a.bmp|a.bmp|8|8|8\r\n\r\n",
+    "two-sections.ini": "; kept\n[Other]\nLogofile1=x\n[ logo ]\nLOGOFILE2=y\nLogofile2=z\n[LOGO\n",
+}
+
+registries = {
+    "components.reg": "# Tessaline component registry\n\n"
+                      "[CLSID\\{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}]\n"
+                      "ProgID=TESSALINE.TessalineCtrl.1\nUserTypeName=Tessaline Control\n"
+                      "InprocServer32=/usr/lib/libtessaline-control.so\nThreadingModel=Apartment\n"
+                      "Control=1\nInsertable=0\nToolboxBitmap32=1\nMiscStatus=131473\n"
+                      "TypeLib={C55950F9-B8E7-4BEA-B316-2A86074C54F8}\nVersion=1.0\n\n"
+                      "[ProgID\\TESSALINE.TessalineCtrl.1]\n"
+                      "CLSID={D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}\nUserTypeName=Tessaline Control\n\n"
+                      "[TypeLib\\{C55950F9-B8E7-4BEA-B316-2A86074C54F8}\\1.0]\nName=TESSALINELib\n"
+                      "HelpString=Tessaline ActiveX Control module\nHelpFile=Tessaline.hlp\n"
+                      "Path=/usr/lib/libtessaline-control.so\n",
+    "foreign-unterminated.reg": "; another program's entries\n[clsid\\{11111111-2222-3333-4444-555555555555}]\n"
+                                "  InprocServer32 =\t/opt/x.so \nprogid=Other.Ctrl.1",
+}
+
+
+def write(folder, name, data):
+    os.makedirs(os.path.join("corpus", folder), exist_ok=True)
+    with open(os.path.join("corpus", folder, name), "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode())
+
+
 for name, data in files.items():
-    with open(os.path.join("corpus", name), "wb") as f:
-        f.write(data)
+    write("bmp", name, data)
+for name, data in jobs.items():
+    write("escpos", name, data)
+for name, data in {**settings, **registries}.items():
+    write("ini", name, data)
+for name, data in registries.items():
+    write("registry", name, data)

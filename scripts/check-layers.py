@@ -84,7 +84,10 @@ RULES = {
     "samples": (
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),
-    "fuzz": ("std posix imaging", "feeds the decoders bytes, in a folder of its own"),
+    "fuzz": (
+        "std posix imaging platform platform/virtual platform/component",
+        "feeds each parser bytes: the BMP decoder, the imaging sequence, the ESC/POS emulator,"
+        " the INI reader and the component registry"),
     "bench": (
         "std posix benchmark qt imaging platform platform/component platform/cups"
         " platform/virtual app/core app/gui tests/support",
