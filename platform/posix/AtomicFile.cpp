@@ -59,7 +59,11 @@ Result<StagedFile> StagedFile::Write(fs::path target, std::span<const uint8_t> b
                                         SystemText(error));
     };
     // Hidden, so that nobody listing the folder takes it for one of its files.
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: g++ 12 at -O3 warns (-Wrestrict) about "." + string.
+    std::string hiddenName = ".";
+    hiddenName += target.filename().string();
+    hiddenName += ".XXXXXX";
+    std::string temp = (folder / hiddenName).string();
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         return fail(errno);
