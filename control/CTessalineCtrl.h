@@ -1,23 +1,30 @@
-// CTessalineCtrl: the Tessaline control's methods, Progress event, drawing and verbs.
+// CTessalineCtrl: the Tessaline control's methods and its Progress event, shared by every shell.
 #pragma once
 
-#include "tessaline/tessaline_component.h"
-
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace tessaline {
 
-// The Tessaline control: the methods of _DTessaline, the Progress event of
-// _DTessalineEvents, drawing, verbs and the host site. Apartment-threaded:
-// the host creates and calls it on one thread, and events come back on that
-// thread from inside the running method.
+// What the control tells its host from inside a running method. Each shell
+// (the component ABI, COM) hands these on to its host in its own way.
+class ControlEvents {
+public:
+    virtual ~ControlEvents() = default;
+    // Raises Progress(Data) in the host's connected sinks.
+    virtual void FireProgress(int32_t Data) = 0;
+    // The control's message box: text, caption, OK only.
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+};
+
+// The Tessaline control: the methods of _DTessaline and the Progress event
+// of _DTessalineEvents. Strings are the host's bytes as the shell received
+// them (UTF-8 on Linux, the ANSI code page on Windows), unchanged into file
+// and printer names. Apartment-threaded: the host creates and calls it on
+// one thread, and events come back on that thread from inside the method.
 class CTessalineCtrl {
 public:
-    CTessalineCtrl() = default;
+    explicit CTessalineCtrl(ControlEvents& events) : m_events(events) {}
     CTessalineCtrl(const CTessalineCtrl&) = delete;
     CTessalineCtrl& operator=(const CTessalineCtrl&) = delete;
 
@@ -40,32 +47,14 @@ public:
     // A Preview failed when it made no picture of the file.
     std::string ErrorText() const { return m_errorText; }
 
-    // Connects a sink; returns its cookie (from 1 upwards).
-    uint32_t Advise(const TsEventSink& sink);
-    // False when no sink has that cookie.
-    bool Unadvise(uint32_t cookie);
-    // Raises Progress(Data) in every connected sink, in the order they connected.
-    void FireProgress(int32_t Data);
-
-    void SetHostSite(const TsHostSite* site);
-    // The host's message box, or standard error when the host has none.
-    void ShowMessage(const std::string& text, const std::string& caption) const;
-
-    // Paints the control's rectangle; false when the surface lacks a drawing call.
-    bool OnDraw(const TsSurface& surface, TsRect bounds) const;
-
-    static const TsVerbInfo* Verbs(uint32_t& count);
-
 private:
     template <typename Operation> int32_t RunOnChannel(Operation&& operation);
 
+    ControlEvents& m_events;
     // True while Upload or Print runs: the channel belongs to that call, and a
     // second one started from an event handler must not share it.
     bool m_channelBusy = false;
     std::string m_errorText;
-    std::vector<std::pair<uint32_t, TsEventSink>> m_sinks;
-    uint32_t m_nextCookie = 1;
-    std::optional<TsHostSite> m_site;
 };
 
 } // namespace tessaline

@@ -3,17 +3,22 @@
 #include "Boundary.h"
 #include "CTessalineCtrl.h"
 #include "CTessalinePropPage.h"
+#include "ComponentEvents.h"
+#include "ControlFace.h"
 #include "Dispatch.h"
 #include "ModuleState.h"
 #include "TessalineIds.h"
 #include "TypeLibrary.h"
 
+#include <array>
 #include <atomic>
 #include <string_view>
 
 namespace tessaline {
 
 namespace {
+
+constexpr std::array<TsVerbInfo, 1> kVerbs{{{TS_VERB_PROPERTIES, "&Properties..."}}};
 
 struct ControlObject : TsControl {
     ControlObject();
@@ -22,7 +27,8 @@ struct ControlObject : TsControl {
     ControlObject& operator=(const ControlObject&) = delete;
 
     std::atomic<uint32_t> refs{1};
-    CTessalineCtrl control;
+    ComponentEvents events;
+    CTessalineCtrl control{events};
 };
 
 ControlObject* Self(TsControl* self) {
@@ -94,7 +100,7 @@ TsResult Advise(TsControl* self, const TsEventSink* sink, uint32_t* cookie) {
         if (self == nullptr || sink == nullptr || cookie == nullptr || sink->Invoke == nullptr) {
             return TS_E_POINTER;
         }
-        *cookie = Self(self)->control.Advise(*sink);
+        *cookie = Self(self)->events.Advise(*sink);
         return TS_S_OK;
     });
 }
@@ -104,7 +110,7 @@ TsResult Unadvise(TsControl* self, uint32_t cookie) {
         if (self == nullptr) {
             return TS_E_POINTER;
         }
-        return Self(self)->control.Unadvise(cookie) ? TS_S_OK : TS_CONNECT_E_NOCONNECTION;
+        return Self(self)->events.Unadvise(cookie) ? TS_S_OK : TS_CONNECT_E_NOCONNECTION;
     });
 }
 
@@ -113,7 +119,7 @@ TsResult SetHostSite(TsControl* self, const TsHostSite* site) {
         if (self == nullptr) {
             return TS_E_POINTER;
         }
-        Self(self)->control.SetHostSite(site);
+        Self(self)->events.SetHostSite(site);
         return TS_S_OK;
     });
 }
@@ -130,14 +136,24 @@ TsResult Draw(TsControl* self, const TsSurface* surface, TsRect bounds) {
     if (self == nullptr || surface == nullptr) {
         return TS_E_POINTER;
     }
-    return Self(self)->control.OnDraw(*surface, bounds) ? TS_S_OK : TS_E_POINTER;
+    if (surface->FillRect == nullptr || surface->DrawText == nullptr) {
+        return TS_E_POINTER;
+    }
+    surface->FillRect(surface->context, bounds, kFaceBackColour);
+    // The host's font and clipping apply; a rectangle smaller than the text
+    // shows what the host's clipping lets through.
+    surface->DrawText(surface->context, FaceCaptionCorner(bounds.left),
+                      FaceCaptionCorner(bounds.top), kFaceCaption, kFaceTextColour,
+                      kFaceBackColour);
+    return TS_S_OK;
 }
 
 TsResult GetVerbs(TsControl* self, const TsVerbInfo** verbs, uint32_t* count) {
     if (self == nullptr || verbs == nullptr || count == nullptr) {
         return TS_E_POINTER;
     }
-    *verbs = CTessalineCtrl::Verbs(*count);
+    *verbs = kVerbs.data();
+    *count = static_cast<uint32_t>(kVerbs.size());
     return TS_S_OK;
 }
 
