@@ -10,11 +10,15 @@
 
 namespace tessaline {
 
+namespace {
+
 // One connected event sink. Its address is the context the control calls back
 // with, so it lives on the heap and stays put until it is disconnected. A sink
 // disconnected from inside its own handler is only marked; it is freed once
 // the handler has returned.
-struct ControlHost::Sink {
+struct Sink {
+    using EventHandler = ControlHost::EventHandler;
+
     EventHandler handler;
     TsEventSink sink{};
     uint32_t cookie = 0;
@@ -38,8 +42,6 @@ struct ControlHost::Sink {
         --self->running;
     }
 };
-
-namespace {
 
 template <typename Fn> Fn Symbol(void* library, const char* name) {
     void* symbol = ::dlsym(library, name);
@@ -77,6 +79,16 @@ int32_t HostMessageBox(void* context, const char* text, const char* caption, uin
 
 } // namespace
 
+struct ControlHost::State {
+    void* library = nullptr;
+    TsControl* control = nullptr;
+    std::vector<std::unique_ptr<Sink>> sinks;
+    MessageBoxHandler messageBox;
+    TsHostSite site{};
+};
+
+ControlHost::ControlHost() : m_state(std::make_unique<State>()) {}
+
 std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& progId,
                                                          std::string& error) {
     error.clear();
@@ -102,14 +114,15 @@ std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& prog
 
     std::unique_ptr<ControlHost> host(new ControlHost());
     host->m_libraryPath = entry->libraryPath;
-    host->m_library = ::dlopen(entry->libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!host->m_library) {
+    host->m_state->library = ::dlopen(entry->libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!host->m_state->library) {
         error = "cannot load " + entry->libraryPath + " for \"" + progId + "\": " + DlError() +
                 ". If the library has moved, register it again: tessaline-cli register "
                 "/path/to/libtessaline-control.so";
         return nullptr;
     }
-    if (auto moduleInfo = Symbol<TsDllGetModuleInfoFn>(host->m_library, "DllGetModuleInfo")) {
+    if (auto moduleInfo =
+            Symbol<TsDllGetModuleInfoFn>(host->m_state->library, "DllGetModuleInfo")) {
         const TsModuleInfo* info = moduleInfo();
         if (info && info->abiVersion != TS_COMPONENT_ABI_VERSION) {
             error = entry->libraryPath + " speaks component ABI version " +
@@ -119,7 +132,8 @@ std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& prog
         }
     }
     ::dlerror();
-    auto getClassObject = Symbol<TsDllGetClassObjectFn>(host->m_library, "DllGetClassObject");
+    auto getClassObject =
+        Symbol<TsDllGetClassObjectFn>(host->m_state->library, "DllGetClassObject");
     if (!getClassObject) {
         error = entry->libraryPath + " is not a component library: " + DlError();
         return nullptr;
@@ -138,144 +152,113 @@ std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& prog
         error = "cannot create \"" + progId + "\": " + Hex(result);
         return nullptr;
     }
-    host->m_control = control;
-    host->m_site.context = &host->m_messageBox;
-    host->m_site.MessageBox = &HostMessageBox;
-    control->vtbl->SetHostSite(control, &host->m_site);
+    host->m_state->control = control;
+    host->m_state->site.context = &host->m_state->messageBox;
+    host->m_state->site.MessageBox = &HostMessageBox;
+    control->vtbl->SetHostSite(control, &host->m_state->site);
     return host;
 }
 
 ControlHost::~ControlHost() {
-    if (m_control) {
-        for (auto& sink : m_sinks) {
+    if (m_state->control) {
+        for (auto& sink : m_state->sinks) {
             if (sink->connected) {
-                m_control->vtbl->Unadvise(m_control, sink->cookie);
+                m_state->control->vtbl->Unadvise(m_state->control, sink->cookie);
                 sink->connected = false;
             }
         }
-        m_control->vtbl->SetHostSite(m_control, nullptr);
-        m_control->vtbl->Release(m_control);
-        m_control = nullptr;
+        m_state->control->vtbl->SetHostSite(m_state->control, nullptr);
+        m_state->control->vtbl->Release(m_state->control);
+        m_state->control = nullptr;
     }
-    m_sinks.clear();
+    m_state->sinks.clear();
     // The library goes only when it says nothing of it is alive; a library
     // without DllCanUnloadNow stays loaded for the life of the process.
-    if (m_library) {
-        auto canUnloadNow = Symbol<TsDllCanUnloadNowFn>(m_library, "DllCanUnloadNow");
+    if (m_state->library) {
+        auto canUnloadNow = Symbol<TsDllCanUnloadNowFn>(m_state->library, "DllCanUnloadNow");
         if (canUnloadNow && canUnloadNow() == TS_S_OK) {
-            ::dlclose(m_library);
+            ::dlclose(m_state->library);
         }
     }
 }
 
 TsResult ControlHost::GetIDOfName(const std::string& name, int32_t& dispid) const {
-    if (!m_control) {
+    if (!m_state->control) {
         return TS_E_POINTER;
     }
-    return m_control->vtbl->GetIDOfName(m_control, name.c_str(), &dispid);
+    return m_state->control->vtbl->GetIDOfName(m_state->control, name.c_str(), &dispid);
 }
 
 TsResult ControlHost::Invoke(int32_t dispid, std::span<TsVariant> args, TsVariant* result) {
-    if (!m_control) {
+    if (!m_state->control) {
         return TS_E_POINTER;
     }
     if (args.size() > UINT32_MAX) {
         return TS_DISP_E_BADPARAMCOUNT;
     }
-    return m_control->vtbl->Invoke(m_control, dispid, args.empty() ? nullptr : args.data(),
-                                   static_cast<uint32_t>(args.size()), result);
+    return m_state->control->vtbl->Invoke(m_state->control, dispid,
+                                          args.empty() ? nullptr : args.data(),
+                                          static_cast<uint32_t>(args.size()), result);
 }
 
 void ControlHost::FreeResult(TsVariant& result) {
-    if (m_control && result.vt == TS_VT_STR && result.u.str) {
-        m_control->vtbl->FreeString(m_control, const_cast<char*>(result.u.str));
+    if (m_state->control && result.vt == TS_VT_STR && result.u.str) {
+        m_state->control->vtbl->FreeString(m_state->control, const_cast<char*>(result.u.str));
     }
     result = TsVariant{};
 }
 
-TsResult ControlHost::InvokeI4(int32_t dispid, std::span<TsVariant> args, int32_t& result) {
-    TsVariant value{};
-    TsResult r = Invoke(dispid, args, &value);
-    if (TS_FAILED(r)) {
-        return r;
-    }
-    switch (value.vt) {
-    case TS_VT_I4:
-        result = value.u.i4;
-        return r;
-    case TS_VT_I2:
-        result = value.u.i2;
-        return r;
-    default:
-        FreeResult(value);
-        return TS_DISP_E_TYPEMISMATCH;
-    }
-}
-
-TsResult ControlHost::InvokeStr(int32_t dispid, std::span<TsVariant> args, std::string& result) {
-    TsVariant value{};
-    TsResult r = Invoke(dispid, args, &value);
-    if (TS_FAILED(r)) {
-        return r;
-    }
-    if (value.vt != TS_VT_STR) {
-        FreeResult(value);
-        return TS_DISP_E_TYPEMISMATCH;
-    }
-    result = value.u.str ? value.u.str : "";
-    FreeResult(value);
-    return r;
-}
-
 uint32_t ControlHost::Advise(EventHandler handler) {
-    if (!m_control || !handler) {
+    if (!m_state->control || !handler) {
         return 0;
     }
-    std::erase_if(m_sinks, [](const auto& s) { return !s->connected && s->running == 0; });
+    std::erase_if(m_state->sinks, [](const auto& s) { return !s->connected && s->running == 0; });
     auto sink = std::make_unique<Sink>();
     sink->handler = std::move(handler);
     sink->sink.context = sink.get();
     sink->sink.Invoke = &Sink::Invoke;
     sink->connected = true; // before Advise: a control may greet a new sink at once
     uint32_t cookie = 0;
-    if (TS_FAILED(m_control->vtbl->Advise(m_control, &sink->sink, &cookie)) || cookie == 0) {
+    if (TS_FAILED(m_state->control->vtbl->Advise(m_state->control, &sink->sink, &cookie)) ||
+        cookie == 0) {
         return 0;
     }
     sink->cookie = cookie;
-    m_sinks.push_back(std::move(sink));
+    m_state->sinks.push_back(std::move(sink));
     return cookie;
 }
 
 void ControlHost::Unadvise(uint32_t cookie) {
-    if (!m_control || cookie == 0) {
+    if (!m_state->control || cookie == 0) {
         return;
     }
-    auto it = std::find_if(m_sinks.begin(), m_sinks.end(),
+    auto it = std::find_if(m_state->sinks.begin(), m_state->sinks.end(),
                            [&](const auto& s) { return s->connected && s->cookie == cookie; });
-    if (it == m_sinks.end()) {
+    if (it == m_state->sinks.end()) {
         return;
     }
-    m_control->vtbl->Unadvise(m_control, cookie);
+    m_state->control->vtbl->Unadvise(m_state->control, cookie);
     (*it)->connected = false;
     if ((*it)->running == 0) {
-        m_sinks.erase(it);
+        m_state->sinks.erase(it);
     }
 }
 
 void ControlHost::SetMessageBox(MessageBoxHandler handler) {
-    m_messageBox = std::move(handler);
+    m_state->messageBox = std::move(handler);
 }
 
 TsResult ControlHost::Draw(const TsSurface& surface, TsRect bounds) {
-    if (!m_control) {
+    if (!m_state->control) {
         return TS_E_POINTER;
     }
-    return m_control->vtbl->Draw(m_control, &surface, bounds);
+    return m_state->control->vtbl->Draw(m_state->control, &surface, bounds);
 }
 
 const TsTypeLibInfo* ControlHost::TypeLib() const {
     const TsTypeLibInfo* info = nullptr;
-    if (!m_control || TS_FAILED(m_control->vtbl->GetTypeLib(m_control, &info))) {
+    if (!m_state->control ||
+        TS_FAILED(m_state->control->vtbl->GetTypeLib(m_state->control, &info))) {
         return nullptr;
     }
     return info;
@@ -284,7 +267,8 @@ const TsTypeLibInfo* ControlHost::TypeLib() const {
 std::vector<TsVerbInfo> ControlHost::Verbs() const {
     const TsVerbInfo* verbs = nullptr;
     uint32_t count = 0;
-    if (!m_control || TS_FAILED(m_control->vtbl->GetVerbs(m_control, &verbs, &count)) || !verbs) {
+    if (!m_state->control ||
+        TS_FAILED(m_state->control->vtbl->GetVerbs(m_state->control, &verbs, &count)) || !verbs) {
         return {};
     }
     return {verbs, verbs + count};
@@ -293,7 +277,8 @@ std::vector<TsVerbInfo> ControlHost::Verbs() const {
 std::vector<TsPropertyPageInfo> ControlHost::PropertyPages() const {
     const TsPropertyPageInfo* pages = nullptr;
     uint32_t count = 0;
-    if (!m_control || TS_FAILED(m_control->vtbl->GetPropertyPages(m_control, &pages, &count)) ||
+    if (!m_state->control ||
+        TS_FAILED(m_state->control->vtbl->GetPropertyPages(m_state->control, &pages, &count)) ||
         !pages) {
         return {};
     }
@@ -302,17 +287,18 @@ std::vector<TsPropertyPageInfo> ControlHost::PropertyPages() const {
 
 uint32_t ControlHost::MiscStatus() const {
     uint32_t status = 0;
-    if (!m_control || TS_FAILED(m_control->vtbl->GetMiscStatus(m_control, &status))) {
+    if (!m_state->control ||
+        TS_FAILED(m_state->control->vtbl->GetMiscStatus(m_state->control, &status))) {
         return 0;
     }
     return status;
 }
 
 const TsModuleInfo* ControlHost::ModuleInfo() const {
-    if (!m_library) {
+    if (!m_state->library) {
         return nullptr;
     }
-    auto moduleInfo = Symbol<TsDllGetModuleInfoFn>(m_library, "DllGetModuleInfo");
+    auto moduleInfo = Symbol<TsDllGetModuleInfoFn>(m_state->library, "DllGetModuleInfo");
     return moduleInfo ? moduleInfo() : nullptr;
 }
 

@@ -7,55 +7,10 @@
 
 namespace tessaline {
 
-namespace {
-
-std::filesystem::path SelfPath(const ControlLibraries& libraries) {
-    if (!libraries.self.empty()) {
-        return libraries.self;
-    }
+std::filesystem::path ThisProgramPath() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : exe;
-}
-
-} // namespace
-
-bool ControlLibraries::RunFromBuildTree() const {
-    if (buildTree.empty() || builtLibrary.empty()) {
-        return false;
-    }
-    const auto exe = SelfPath(*this);
-    if (exe.empty()) {
-        return false;
-    }
-    const auto rel = exe.lexically_relative(buildTree);
-    return !rel.empty() && rel.native().rfind("..", 0) != 0;
-}
-
-std::filesystem::path ControlLibraries::Installed() const {
-    std::error_code ec;
-    if (!installedRelative.empty()) {
-        const auto exe = SelfPath(*this);
-        if (!exe.empty()) {
-            const auto beside = (exe.parent_path() / installedRelative).lexically_normal();
-            if (std::filesystem::is_regular_file(beside, ec)) {
-                return beside;
-            }
-        }
-    }
-    if (!installedLibrary.empty() && std::filesystem::is_regular_file(installedLibrary, ec)) {
-        return installedLibrary;
-    }
-    return {};
-}
-
-std::filesystem::path ControlLibraries::Default() const {
-    // A host run from the build tree takes the library built beside it.
-    if (RunFromBuildTree()) {
-        return builtLibrary;
-    }
-    const auto installed = Installed();
-    return installed.empty() ? installedLibrary : installed;
 }
 
 std::string RegisterOnFirstRun(const std::string& progId, const ControlLibraries& libraries) {

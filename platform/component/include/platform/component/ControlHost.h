@@ -14,6 +14,8 @@ namespace tessaline {
 // The host side of the component ABI: one control instance created by ProgID
 // through the component registry, from a library loaded at run time.
 // Used by the program and the command-line tool; neither links the library.
+// On Windows the same calls go to the registered ActiveX control through COM
+// (IDispatch, its connection point, its type library): platform/win32.
 class ControlHost {
 public:
     ~ControlHost();
@@ -55,14 +57,12 @@ public:
     const std::string& LibraryPath() const { return m_libraryPath; }
 
 private:
-    ControlHost() = default;
-    struct Sink;
-    void* m_library = nullptr;
-    TsControl* m_control = nullptr;
+    ControlHost();
+    // What the host holds of the control: the loaded library, the control
+    // object and its sinks (one implementation per system).
+    struct State;
+    std::unique_ptr<State> m_state;
     std::string m_libraryPath;
-    std::vector<std::unique_ptr<Sink>> m_sinks;
-    MessageBoxHandler m_messageBox;
-    TsHostSite m_site{};
 };
 
 } // namespace tessaline

@@ -16,7 +16,7 @@ struct ControlLibraries {
     // prefix has moved: a package unpacked elsewhere, or installed under
     // another prefix than the build was configured with.
     std::filesystem::path installedRelative;
-    std::filesystem::path self; // the host's own path; empty: /proc/self/exe
+    std::filesystem::path self; // the host's own path; empty: ThisProgramPath()
 
     // True when the host runs from inside the build folder it was built in.
     bool RunFromBuildTree() const;
@@ -27,12 +27,17 @@ struct ControlLibraries {
     std::filesystem::path Default() const;
 };
 
+// The running program's own file; empty when the system cannot say.
+std::filesystem::path ThisProgramPath();
+
 // Registers the installed control library for this user when `progId` is not
 // registered yet, or names a library that no longer exists: the registry is
 // per user, so a package cannot register for everyone when it installs. A
 // host run from its build tree leaves the registry to the build. Returns what
 // it did or why it could not, for the user to read; empty when nothing was
 // needed or nothing could be done.
+// On Windows the control is registered for the whole system (regsvr32, the
+// installer), so there is no first run and this returns empty.
 std::string RegisterOnFirstRun(const std::string& progId, const ControlLibraries& libraries);
 
 } // namespace tessaline
