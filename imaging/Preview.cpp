@@ -15,6 +15,12 @@ void PutLe32(std::vector<uint8_t>& out, std::size_t at, uint32_t v) {
     out[at + 3] = static_cast<uint8_t>(v >> 24);
 }
 
+// A preview file in `folder`, joined by the system's own separator: the
+// current folder followed by "\Temp.bmp" on Windows, by "/Temp.bmp" elsewhere.
+std::string InFolder(const std::string& folder, const char* name) {
+    return folder + static_cast<char>(std::filesystem::path::preferred_separator) + name;
+}
+
 // The current directory as the system reports it now; empty when it cannot.
 std::string CurrentDirectory() {
     std::error_code ec;
@@ -34,16 +40,16 @@ void RemoveStale(const std::string& path) {
 } // namespace
 
 int CLogoImage::WritePreviewBitmap() {
-    return WritePlaneBitmap("/Temp.bmp", PlaneSource::Mono);
+    return WritePlaneBitmap("Temp.bmp", PlaneSource::Mono);
 }
 
 int CLogoImage::WriteThresholdBitmap() {
-    const int written = WritePlaneBitmap("/TempTe.bmp", PlaneSource::GreyBelow128);
+    const int written = WritePlaneBitmap("TempTe.bmp", PlaneSource::GreyBelow128);
     m_thresholdWritten = written == 1;
     return written;
 }
 
-int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) {
+int CLogoImage::WritePlaneBitmap(const char* name, PlaneSource source) {
     m_writeFailure.clear();
     const auto width = static_cast<std::size_t>(m_description.bmWidth);
     const auto height = static_cast<std::size_t>(m_description.bmHeight);
@@ -90,7 +96,7 @@ int CLogoImage::WritePlaneBitmap(const char* literal, PlaneSource source) {
         m_writeFailure = "cannot tell the current folder";
         return 0;
     }
-    const std::string target = folder + literal;
+    const std::string target = InFolder(folder, name);
     if (!m_writePicture) {
         m_writeFailure = "cannot write " + target + ": no way to write pictures was given";
         return 0;
@@ -134,15 +140,15 @@ std::string Preview(const std::string& previewName, int16_t imageMode, int16_t b
     if (!why.empty() && !folder.empty()) {
         // No picture for this call: the path returned must not name an
         // older one, nor leave an older threshold picture beside it.
-        RemoveStale(folder + "/Temp.bmp");
+        RemoveStale(InFolder(folder, "Temp.bmp"));
         if (!image.ThresholdBitmapWritten()) {
-            RemoveStale(folder + "/TempTe.bmp");
+            RemoveStale(InFolder(folder, "TempTe.bmp"));
         }
     }
     if (failure != nullptr) {
         *failure = why;
     }
-    return folder + "/Temp.bmp";
+    return InFolder(folder, "Temp.bmp");
 }
 
 } // namespace tessaline

@@ -84,7 +84,7 @@ private:
     void PrepareConversion();
     void GreyPass(bool withOffset, int32_t brightness);
     void PackRaster(bool direct, int whiteFlag);
-    int WritePlaneBitmap(const char* literal, PlaneSource source);
+    int WritePlaneBitmap(const char* name, PlaneSource source);
 
     std::vector<uint8_t> m_raster;
     std::vector<uint8_t> m_grey;
