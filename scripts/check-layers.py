@@ -27,6 +27,7 @@ PUBLIC_ROOTS = {
     "platform/cups": "platform/cups/include",
     "platform/virtual": "platform/virtual/include",
     "platform/component": "platform/component/include",
+    "platform/win32": "platform/win32/include",
     "tessaline": "platform/component/include",
     "app/core": "app/core/include",
     "app/gui": "app/gui/include",
@@ -37,8 +38,8 @@ PUBLIC_ROOTS = {
 # public headers ("platform/Spooler.h"), another folder's private headers
 # ("private:imaging"), the test helpers of other test folders ("tests"; no
 # folder has it, since what tests share is in tests/support), and kinds of
-# system header (std, simd, posix, dlfcn, qt, cups, png, gtest, benchmark; see
-# SYSTEM_KINDS). A rule for one file adds to its folder's.
+# system header (std, simd, posix, dlfcn, qt, cups, png, gtest, benchmark,
+# win32, com, winspool; see SYSTEM_KINDS). A rule for one file adds to its folder's.
 # Every folder may use EVERYWHERE besides.
 RULES = {
     "base": ("std", "the result type every layer returns, with the standard library alone"),
@@ -67,11 +68,17 @@ RULES = {
     "platform/component": (
         "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
+    "platform/win32": (
+        "std win32 com winspool platform platform/component tessaline",
+        "the Windows spooler, ANSI text, and the component host's calls over COM"),
     "control": (
         "std dlfcn imaging printer tessaline platform/component platform/Spooler.h"
         " platform/SystemSpooler.h platform/AtomicFile.h",
         "the control shell over imaging and printer, printing through the system's spooler;"
         " dlfcn finds its own file to register it"),
+    "control/win32": (
+        "std win32 com private:control platform/win32",
+        "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
     "app/core": (
         "std posix tessaline platform platform/component",
         "the program's rules: the host side of the component ABI, no Qt and no backend"),
@@ -143,6 +150,10 @@ SYSTEM_KINDS = [
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
     ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob)\.h$|^sys/")),
+    # Windows: the base API, COM and OLE, and the print spooler.
+    ("win32", re.compile(r"^(windows|guiddef|shlobj)\.h$")),
+    ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),
+    ("winspool", re.compile(r"^winspool\.h$")),
 ]
 
 SOURCE = re.compile(r"\.(c|cpp|h)$")

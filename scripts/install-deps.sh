@@ -17,6 +17,11 @@ PACKAGES=(
   fonts-nanum fonts-liberation2 xvfb
   # the Debian package (cpack, dpkg-shlibdeps) and the Python host example
   dpkg-dev file python3
+  # the Windows build (windows preset): MinGW-w64 with POSIX threads, widl,
+  # the system IDL files and stdole2.tlb; Wine runs its tests
+  g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
+  # the Korean locale, whose ANSI code page is 949 under Wine
+  locales
 )
 
 missing=()
@@ -26,7 +31,21 @@ for p in "${PACKAGES[@]}"; do
   fi
 done
 
+# Wine takes code page 949 from a ko_KR locale the system has generated.
+korean_locale() {
+  if locale -a 2>/dev/null | grep -qix 'ko_KR.utf8'; then
+    return 0
+  fi
+  local run=""
+  if [ "$(id -u)" -ne 0 ]; then
+    run="sudo"
+  fi
+  echo "install-deps: generating the locale ko_KR.UTF-8" >&2
+  $run localedef -i ko_KR -f UTF-8 ko_KR.UTF-8
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+  korean_locale
   exit 0
 fi
 
@@ -44,3 +63,4 @@ echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+korean_locale

@@ -1,0 +1,46 @@
+// CTessalinePropPage: the control's property page "General" on dialog 200.
+#pragma once
+
+#include <ocidl.h>
+
+namespace tessaline::com {
+
+// The control's property page "General" (dialog 200). It shows the dialog
+// and exchanges no values.
+class CTessalinePropPage final : public IPropertyPage {
+public:
+    // The class factory's creation function.
+    static HRESULT Create(REFIID iid, void** object);
+
+    CTessalinePropPage(const CTessalinePropPage&) = delete;
+    CTessalinePropPage& operator=(const CTessalinePropPage&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IPropertyPage
+    HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
+    HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
+    HRESULT STDMETHODCALLTYPE Deactivate() override;
+    HRESULT STDMETHODCALLTYPE GetPageInfo(PROPPAGEINFO* info) override;
+    HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override;
+    HRESULT STDMETHODCALLTYPE Show(UINT command) override;
+    HRESULT STDMETHODCALLTYPE Move(LPCRECT rect) override;
+    HRESULT STDMETHODCALLTYPE IsPageDirty() override;
+    HRESULT STDMETHODCALLTYPE Apply() override;
+    HRESULT STDMETHODCALLTYPE Help(LPCOLESTR helpDir) override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* msg) override;
+
+private:
+    CTessalinePropPage();
+    ~CTessalinePropPage();
+
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+    LONG m_references = 1;
+    IPropertyPageSite* m_site = nullptr;
+    HWND m_dialog = nullptr;
+};
+
+} // namespace tessaline::com

@@ -1,0 +1,364 @@
+// The Tessaline control as a COM object: identity, dispatch, events, class
+// information, control information and property pages.
+#include "ComControl.h"
+
+#include "ComIds.h"
+#include "ComModule.h"
+#include "VariantArguments.h"
+#include "platform/win32/AnsiText.h"
+
+#include <array>
+#include <new>
+
+namespace tessaline::com {
+
+namespace {
+
+constexpr std::array<ParamKind, 4> kBitmapInfoParams{ParamKind::Text, ParamKind::OutInt32,
+                                                     ParamKind::OutInt32, ParamKind::OutInt32};
+constexpr std::array<ParamKind, 3> kPreviewParams{ParamKind::Text, ParamKind::Int16,
+                                                  ParamKind::Int16};
+constexpr std::array<ParamKind, 5> kPrintParams{ParamKind::Int32, ParamKind::Text, ParamKind::Int32,
+                                                ParamKind::Int32, ParamKind::Int32};
+constexpr std::array<ParamKind, 5> kUploadParams{ParamKind::Int32, ParamKind::Text, ParamKind::Text,
+                                                 ParamKind::Int32, ParamKind::Int32};
+
+void SetResult(VARIANT* result, int32_t value) {
+    if (result != nullptr) {
+        ::VariantInit(result);
+        result->vt = VT_I4;
+        result->lVal = value;
+    }
+}
+
+HRESULT SetResult(VARIANT* result, const std::string& ansi) {
+    if (result == nullptr) {
+        return S_OK;
+    }
+    ::VariantInit(result);
+    const std::wstring text = win32::FromAnsi(ansi);
+    BSTR value = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (value == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    result->vt = VT_BSTR;
+    result->bstrVal = value;
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT ComControl::Create(REFIID iid, void** object) {
+    auto* control = new (std::nothrow) ComControl();
+    if (control == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    HRESULT hr = control->LoadTypeInfo();
+    if (SUCCEEDED(hr)) {
+        hr = control->QueryInterface(iid, object);
+    }
+    control->Release();
+    return hr;
+}
+
+ComControl::ComControl() : m_progressPoint(*this, kEventsIid) {
+    AddModuleReference();
+    // 100 x 50 pixels until the host or a saved state says otherwise.
+    SetExtentFromPixels(100, 50);
+}
+
+ComControl::~ComControl() {
+    DestroyControlWindow();
+    m_progressPoint.DisconnectAll();
+    for (IUnknown* held : std::array<IUnknown*, 6>{m_dispatchInfo, m_classInfo, m_clientSite,
+                                                   m_oleAdvise, m_viewAdvise, m_inPlaceSite}) {
+        if (held != nullptr) {
+            held->Release();
+        }
+    }
+    ReleaseModuleReference();
+}
+
+HRESULT ComControl::LoadTypeInfo() {
+    // The module's own type library, registered or not: a host may create
+    // the control before (or without) registering it.
+    ITypeLib* library = nullptr;
+    HRESULT hr = ::LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &library);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = library->GetTypeInfoOfGuid(kDispatchIid, &m_dispatchInfo);
+    if (SUCCEEDED(hr)) {
+        hr = library->GetTypeInfoOfGuid(kControlClsid, &m_classInfo);
+    }
+    library->Release();
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    void* found = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+        IsEqualIID(iid, kDispatchIid)) {
+        found = static_cast<IDispatch*>(this);
+    } else if (IsEqualIID(iid, IID_IProvideClassInfo) || IsEqualIID(iid, IID_IProvideClassInfo2)) {
+        found = static_cast<IProvideClassInfo2*>(this);
+    } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
+        found = static_cast<IConnectionPointContainer*>(this);
+    } else if (IsEqualIID(iid, IID_IOleObject)) {
+        found = static_cast<IOleObject*>(this);
+    } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject)) {
+        found = static_cast<IOleInPlaceObject*>(this);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject)) {
+        found = static_cast<IOleInPlaceActiveObject*>(this);
+    } else if (IsEqualIID(iid, IID_IViewObject) || IsEqualIID(iid, IID_IViewObject2)) {
+        found = static_cast<IViewObject2*>(this);
+    } else if (IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IPersistStreamInit)) {
+        found = static_cast<IPersistStreamInit*>(this);
+    } else if (IsEqualIID(iid, IID_IPersistPropertyBag)) {
+        found = static_cast<IPersistPropertyBag*>(this);
+    } else if (IsEqualIID(iid, IID_IPersistStorage)) {
+        found = static_cast<IPersistStorage*>(this);
+    } else if (IsEqualIID(iid, IID_IOleControl)) {
+        found = static_cast<IOleControl*>(this);
+    } else if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) {
+        found = static_cast<ISpecifyPropertyPages*>(this);
+    }
+    *object = found;
+    if (found == nullptr) {
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG STDMETHODCALLTYPE ComControl::AddRef() {
+    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
+}
+
+ULONG STDMETHODCALLTYPE ComControl::Release() {
+    const LONG left = ::InterlockedDecrement(&m_references);
+    if (left == 0) {
+        delete this;
+    }
+    return static_cast<ULONG>(left);
+}
+
+// IDispatch
+
+HRESULT STDMETHODCALLTYPE ComControl::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (info == nullptr) {
+        return E_POINTER;
+    }
+    *info = nullptr;
+    if (index != 0) {
+        return DISP_E_BADINDEX;
+    }
+    m_dispatchInfo->AddRef();
+    *info = m_dispatchInfo;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                                    DISPID* dispids) {
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    // Names of methods and of their parameters, without regard to case.
+    return ::DispGetIDsOfNames(m_dispatchInfo, names, count, dispids);
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags,
+                                             DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                                             UINT* argError) {
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    // Scripts call methods with DISPATCH_METHOD | DISPATCH_PROPERTYGET.
+    if ((flags & DISPATCH_METHOD) == 0) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    DISPPARAMS none{};
+    UINT errorIndex = 0;
+    HRESULT hr = E_UNEXPECTED;
+    // A host may release its last reference from a Progress handler while
+    // the method still runs.
+    AddRef();
+    // No exception may cross into the host.
+    try {
+        hr = InvokeMethod(dispid, params != nullptr ? *params : none, result, errorIndex);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+    } catch (...) {
+        hr = E_UNEXPECTED;
+    }
+    Release();
+    if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND || hr == DISP_E_OVERFLOW) &&
+        argError != nullptr) {
+        *argError = errorIndex;
+    }
+    return hr;
+}
+
+HRESULT ComControl::InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* result,
+                                 UINT& argError) {
+    VariantArguments args;
+    HRESULT hr = S_OK;
+    switch (dispid) {
+    case kDispidBitmapInfo:
+        hr = args.Bind(kBitmapInfoParams, params, argError);
+        if (SUCCEEDED(hr)) {
+            const int32_t value =
+                m_control.BitmapInfo(args.Text(0), args.Out(1), args.Out(2), args.Out(3));
+            // The outputs change only when the file loaded.
+            if (value == 0) {
+                args.WriteBack();
+            }
+            SetResult(result, value);
+        }
+        return hr;
+    case kDispidPreview:
+        hr = args.Bind(kPreviewParams, params, argError);
+        if (SUCCEEDED(hr)) {
+            hr = SetResult(result, m_control.Preview(args.Text(0), args.Int16(1), args.Int16(2)));
+        }
+        return hr;
+    case kDispidPrint:
+        hr = args.Bind(kPrintParams, params, argError);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, m_control.Print(args.Int32(0), args.Text(1), args.Int32(2),
+                                              args.Int32(3), args.Int32(4)));
+        }
+        return hr;
+    case kDispidUpload:
+        hr = args.Bind(kUploadParams, params, argError);
+        if (SUCCEEDED(hr)) {
+            SetResult(result, m_control.Upload(args.Int32(0), args.Text(1), args.Text(2),
+                                               args.Int32(3), args.Int32(4)));
+        }
+        return hr;
+    case kDispidErrorText:
+        hr = args.Bind({}, params, argError);
+        if (SUCCEEDED(hr)) {
+            hr = SetResult(result, m_control.ErrorText());
+        }
+        return hr;
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+void ComControl::FireProgress(int32_t Data) {
+    if (m_eventsFrozen > 0) {
+        return;
+    }
+    VARIANT arg;
+    ::VariantInit(&arg);
+    arg.vt = VT_I4;
+    arg.lVal = Data;
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    // A handler may drop the host's last reference to us.
+    AddRef();
+    m_progressPoint.Fire(kEventidProgress, params);
+    Release();
+}
+
+void ComControl::ShowMessage(const std::string& text, const std::string& caption) {
+    ::MessageBoxA(m_window, text.c_str(), caption.c_str(), MB_OK);
+}
+
+// IProvideClassInfo2
+
+HRESULT STDMETHODCALLTYPE ComControl::GetClassInfo(ITypeInfo** info) {
+    if (info == nullptr) {
+        return E_POINTER;
+    }
+    m_classInfo->AddRef();
+    *info = m_classInfo;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::GetGUID(DWORD kind, GUID* guid) {
+    if (guid == nullptr) {
+        return E_POINTER;
+    }
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        *guid = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *guid = kEventsIid;
+    return S_OK;
+}
+
+// IConnectionPointContainer
+
+HRESULT STDMETHODCALLTYPE ComControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    return CreateConnectionPointEnumerator(&m_progressPoint, points);
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+    if (point == nullptr) {
+        return E_POINTER;
+    }
+    if (!IsEqualIID(iid, kEventsIid)) {
+        *point = nullptr;
+        return CONNECT_E_NOCONNECTION;
+    }
+    *point = &m_progressPoint;
+    m_progressPoint.AddRef();
+    return S_OK;
+}
+
+// IOleControl
+
+HRESULT STDMETHODCALLTYPE ComControl::GetControlInfo(CONTROLINFO* info) {
+    if (info == nullptr) {
+        return E_POINTER;
+    }
+    // No mnemonics, and Enter and Escape stay the host's.
+    info->hAccel = nullptr;
+    info->cAccel = 0;
+    info->dwFlags = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::OnMnemonic(MSG*) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::OnAmbientPropertyChange(DISPID) {
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE ComControl::FreezeEvents(BOOL freeze) {
+    m_eventsFrozen += freeze ? 1 : (m_eventsFrozen > 0 ? -1 : 0);
+    return S_OK;
+}
+
+// ISpecifyPropertyPages
+
+HRESULT STDMETHODCALLTYPE ComControl::GetPages(CAUUID* pages) {
+    if (pages == nullptr) {
+        return E_POINTER;
+    }
+    pages->pElems = static_cast<GUID*>(::CoTaskMemAlloc(sizeof(GUID)));
+    if (pages->pElems == nullptr) {
+        pages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pages->cElems = 1;
+    pages->pElems[0] = kPropPageClsid;
+    return S_OK;
+}
+
+} // namespace tessaline::com

@@ -1,0 +1,147 @@
+#include "ComRegistration.h"
+
+#include "ComIds.h"
+#include "ComModule.h"
+#include "TessalineResources.h"
+
+#include <oleauto.h>
+#include <olectl.h>
+
+namespace tessaline::com {
+
+namespace {
+
+constexpr int kGuidTextLength = 39; // "{...}" and the closing zero
+
+std::wstring GuidText(REFGUID guid) {
+    wchar_t text[kGuidTextLength] = {};
+    ::StringFromGUID2(guid, text, kGuidTextLength);
+    return text;
+}
+
+std::wstring ClassKey(REFCLSID clsid) {
+    return L"CLSID\\" + GuidText(clsid);
+}
+
+bool WriteValue(const RegistryValue& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, value.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const auto bytes = static_cast<DWORD>((value.text.size() + 1) * sizeof(wchar_t));
+    const LSTATUS status =
+        ::RegSetValueExW(key, value.name.empty() ? nullptr : value.name.c_str(), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(value.text.c_str()), bytes);
+    ::RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+// The key's default string, or empty when it has none.
+std::wstring ReadDefault(const std::wstring& keyName) {
+    wchar_t text[kGuidTextLength + 1] = {};
+    DWORD bytes = sizeof(text) - sizeof(wchar_t);
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, keyName.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
+                       &bytes) != ERROR_SUCCESS) {
+        return {};
+    }
+    return text;
+}
+
+// True when the key is gone afterwards, whether or not it was there.
+bool DeleteTree(const std::wstring& keyName) {
+    const LSTATUS status = ::RegDeleteTreeW(HKEY_CLASSES_ROOT, keyName.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+bool RemoveClasses() {
+    const std::wstring progId = WideAscii(kTessalineProgId);
+    bool removed = true;
+    for (const std::wstring& key : TessalineClassKeys()) {
+        // The ProgID goes only while it still names our class: another
+        // library may have taken it over since.
+        if (key == progId) {
+            const std::wstring owner = ReadDefault(key + L"\\CLSID");
+            if (!owner.empty() && owner != GuidText(kControlClsid)) {
+                continue;
+            }
+        }
+        removed = DeleteTree(key) && removed;
+    }
+    return removed;
+}
+
+} // namespace
+
+std::vector<RegistryValue> TessalineClassValues(const std::wstring& modulePath,
+                                                const std::wstring& controlName,
+                                                const std::wstring& propPageName) {
+    const std::wstring control = ClassKey(kControlClsid);
+    const std::wstring page = ClassKey(kPropPageClsid);
+    const std::wstring progId = WideAscii(kTessalineProgId);
+    return {
+        {progId, L"", controlName},
+        {progId + L"\\CLSID", L"", GuidText(kControlClsid)},
+        {control, L"", controlName},
+        {control + L"\\ProgID", L"", progId},
+        {control + L"\\InprocServer32", L"", modulePath},
+        {control + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {control + L"\\Control", L"", L""},
+        {control + L"\\ToolboxBitmap32", L"", modulePath + L", " + std::to_wstring(IDB_TESSALINE)},
+        {control + L"\\MiscStatus", L"", L"0"},
+        {control + L"\\MiscStatus\\1", L"", std::to_wstring(kTessalineMiscStatus)},
+        {control + L"\\TypeLib", L"", GuidText(kLibid)},
+        {control + L"\\Version", L"", WideAscii(kTypeLibVersion)},
+        {page, L"", propPageName},
+        {page + L"\\InprocServer32", L"", modulePath},
+        {page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+    };
+}
+
+std::vector<std::wstring> TessalineClassKeys() {
+    return {WideAscii(kTessalineProgId), ClassKey(kControlClsid), ClassKey(kPropPageClsid)};
+}
+
+HRESULT RegisterTessaline() {
+    const std::wstring path = ModulePath();
+    if (path.empty()) {
+        return SELFREG_E_TYPELIB;
+    }
+    // TYPELIB resource 1 is what LoadTypeLib finds in a module by default.
+    // RegisterTypeLib with our own path: Wine's REGKIND_REGISTER would record
+    // it with a \\?\ prefix.
+    ITypeLib* typeLib = nullptr;
+    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &typeLib))) {
+        return SELFREG_E_TYPELIB;
+    }
+    std::wstring registeredPath = path;
+    const HRESULT registered = ::RegisterTypeLib(typeLib, registeredPath.data(), nullptr);
+    typeLib->Release();
+    if (FAILED(registered)) {
+        return SELFREG_E_TYPELIB;
+    }
+
+    const std::wstring controlName = LoadModuleString(IDS_TESSALINE);
+    const std::wstring pageName = LoadModuleString(IDS_TESSALINE_PPG);
+    if (controlName.empty() || pageName.empty()) {
+        return SELFREG_E_CLASS;
+    }
+    for (const RegistryValue& value : TessalineClassValues(path, controlName, pageName)) {
+        if (!WriteValue(value)) {
+            // Half a registration would let hosts find a class they cannot create.
+            RemoveClasses();
+            return SELFREG_E_CLASS;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT UnregisterTessaline() {
+    if (FAILED(
+            ::UnRegisterTypeLib(kLibid, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, SYS_WIN64))) {
+        return SELFREG_E_TYPELIB;
+    }
+    return RemoveClasses() ? S_OK : SELFREG_E_CLASS;
+}
+
+} // namespace tessaline::com

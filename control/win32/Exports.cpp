@@ -1,0 +1,68 @@
+// The library's entry points: the loader's, and the four COM exports
+// (Tessaline.def exports those and nothing else).
+#include "CTessalinePropPage.h"
+#include "ComClassFactory.h"
+#include "ComControl.h"
+#include "ComIds.h"
+#include "ComModule.h"
+#include "ComRegistration.h"
+
+#include <new>
+
+using namespace tessaline::com;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        SetModuleHandle(module);
+        ::DisableThreadLibraryCalls(module);
+    }
+    return TRUE;
+}
+
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    CreateInstanceFunction create = nullptr;
+    if (IsEqualCLSID(clsid, kControlClsid)) {
+        create = &ComControl::Create;
+    } else if (IsEqualCLSID(clsid, kPropPageClsid)) {
+        create = &CTessalinePropPage::Create;
+    } else {
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    auto* factory = new (std::nothrow) ComClassFactory(create);
+    if (factory == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = factory->QueryInterface(iid, object);
+    factory->Release();
+    return hr;
+}
+
+HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return ModuleInUse() ? S_FALSE : S_OK;
+}
+
+HRESULT STDAPICALLTYPE DllRegisterServer() {
+    try {
+        return RegisterTessaline();
+    } catch (...) {
+        // Out of memory: reported as the first step's failure, as the
+        // control's other build does.
+        return SELFREG_E_TYPELIB;
+    }
+}
+
+HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    try {
+        return UnregisterTessaline();
+    } catch (...) {
+        return SELFREG_E_TYPELIB;
+    }
+}
+
+} // extern "C"

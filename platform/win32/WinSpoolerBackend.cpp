@@ -1,0 +1,66 @@
+#include "platform/win32/WinSpoolerBackend.h"
+
+#include "WinSpoolerQueue.h"
+#include "platform/win32/SystemError.h"
+
+#include <vector>
+#include <winspool.h>
+
+namespace tessaline::win32 {
+
+namespace {
+
+constexpr DWORD kEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+// The first buffer holds a few hundred printers' level-2 records.
+constexpr DWORD kFirstBufferBytes = 131072;
+constexpr int kEnumAttempts = 4;
+
+} // namespace
+
+QueueList WinSpoolerBackend::ListQueues() {
+    QueueList list;
+    std::vector<BYTE> buffer(kFirstBufferBytes);
+    // A list longer than the buffer is asked for again at the size the
+    // spooler names; printers added in between may need another round.
+    for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
+        DWORD needed = 0;
+        DWORD count = 0;
+        if (::EnumPrintersA(kEnumFlags, nullptr, 2, buffer.data(),
+                            static_cast<DWORD>(buffer.size()), &needed, &count) != 0) {
+            const auto* printers = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+            for (DWORD i = 0; i < count; ++i) {
+                if (printers[i].pPrinterName != nullptr) {
+                    list.names.emplace_back(printers[i].pPrinterName);
+                }
+            }
+            return list;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size()) {
+            list.status = Result<void>::Fail("EnumPrinters: " + SystemErrorText(error));
+            return list;
+        }
+        buffer.resize(needed);
+    }
+    list.status = Result<void>::Fail("EnumPrinters: the list of printers kept growing");
+    return list;
+}
+
+Result<std::unique_ptr<SpoolerQueue>> WinSpoolerBackend::Open(std::string_view name,
+                                                              QueueAccess access) {
+    std::string printerName(name);
+    PRINTER_DEFAULTSA fullAccess{};
+    fullAccess.pDatatype = nullptr;
+    fullAccess.pDevMode = nullptr;
+    fullAccess.DesiredAccess = PRINTER_ALL_ACCESS;
+    HANDLE printer = nullptr;
+    if (::OpenPrinterA(printerName.data(), &printer,
+                       access == QueueAccess::Full ? &fullAccess : nullptr) == 0) {
+        return Result<std::unique_ptr<SpoolerQueue>>::Fail(
+            "cannot open the printer \"" + printerName +
+            "\": " + SystemErrorText(::GetLastError()));
+    }
+    return std::unique_ptr<SpoolerQueue>(std::make_unique<WinSpoolerQueue>(printer));
+}
+
+} // namespace tessaline::win32
