@@ -132,6 +132,10 @@ RULES = {
     "tests/tools": (
         "std posix gtest platform platform/virtual private:tools tests/support",
         "tessaline-cli run in-process and as its binary"),
+    "tests/win32": (
+        "std win32 com winspool gtest platform platform/win32 private:control"
+        " private:control/win32",
+        "hosts of Tessaline.ocx under Wine, and its unit tests; they check against its identifiers"),
     "tests/package": (
         "std gtest platform/component tests/support",
         "the installed files and first-run registration"),

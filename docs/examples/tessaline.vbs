@@ -1,0 +1,82 @@
+' Calling the Tessaline control from VBScript, as a script host on Windows
+' does once Tessaline.ocx is registered (regsvr32 Tessaline.ocx):
+'
+'   cscript //nologo tessaline.vbs PRINTER LOGO...
+'
+' Asks each logo's depth and size (BitmapInfo writes them into the script's
+' variables), writes the preview of the first one into the current folder,
+' stores the logos in the printer's NV memory as images 1, 2, ... (Upload)
+' and prints them all (Print). When a call fails, ErrorText says why.
+' Every method answers with a result value, never an error: 0 done, -5 the
+' printer is not installed, other values a failure ErrorText explains.
+'
+' The last line is "RESULT: PASS" or "RESULT: FAIL", and the exit status 0
+' or 1, so a program that runs the script can tell how it went.
+Option Explicit
+
+Dim args : Set args = WScript.Arguments
+If args.Count < 2 Then
+    WScript.Echo "usage: cscript //nologo tessaline.vbs PRINTER LOGO..."
+    WScript.Quit 2
+End If
+
+Sub Finish(passed)
+    If passed Then
+        WScript.Echo "RESULT: PASS"
+        WScript.Quit 0
+    End If
+    WScript.Echo "RESULT: FAIL"
+    WScript.Quit 1
+End Sub
+
+On Error Resume Next
+Dim control : Set control = CreateObject("TESSALINE.TessalineCtrl.1")
+If Err.Number <> 0 Then
+    WScript.Echo "The Tessaline control is not registered: " & Err.Description
+    Finish False
+End If
+On Error GoTo 0
+
+Dim printerName : printerName = args(0)
+Dim nvImage : nvImage = ""
+Dim i, fileName, bitsPixel, height, width, result
+For i = 1 To args.Count - 1
+    fileName = args(i)
+    ' BitmapInfo fills the three variables it is given (ByRef).
+    result = control.BitmapInfo(fileName, bitsPixel, height, width)
+    If result <> 0 Then
+        WScript.Echo fileName & ": " & control.ErrorText
+        Finish False
+    End If
+    WScript.Echo "BitmapInfo: bits=" & bitsPixel & " height=" & height & " width=" & width
+    ' The list the control takes: each path followed by "|".
+    nvImage = nvImage & fileName & "|"
+Next
+
+' Image mode 0 ("None"; 1 is "Error Diffusion"), brightness 5 (0 to 10).
+Dim imageMode : imageMode = 0
+Dim brightness : brightness = 5
+Dim preview : preview = control.Preview(args(1), imageMode, brightness)
+If control.ErrorText <> "" Then
+    WScript.Echo "Preview: " & control.ErrorText
+    Finish False
+End If
+WScript.Echo "Preview: " & preview
+
+' Printer 0 stores the images; the logos replace every image stored before.
+result = control.Upload(0, printerName, nvImage, imageMode, brightness)
+WScript.Echo "Upload: " & result
+If result <> 0 Then
+    WScript.Echo control.ErrorText
+    Finish False
+End If
+
+' Printer 0 prints: Range 0 is every image, Mode 0 the normal size.
+result = control.Print(0, printerName, 0, 0, 0)
+WScript.Echo "Print: " & result
+If result <> 0 Then
+    WScript.Echo control.ErrorText
+    Finish False
+End If
+
+Finish True

@@ -1,0 +1,584 @@
+// A host of the Tessaline control that checks what scripts cannot: the
+// coercion of the host's arguments, Progress through the connection point,
+// the refused nested call, the drawing, the persistence round trip, in-place
+// activation in a window, the verbs and the property page.
+// Usage: TessalineHost.exe PRINTER LOGO BITS HEIGHT WIDTH
+// PRINTER is installed; LOGO is a bitmap of that depth and size.
+#include "ComIds.h"
+#include "HostChecks.h"
+#include "HostSite.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <ocidl.h>
+#include <olectl.h>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using tessaline::com::kEventsIid;
+using tessaline::com::kPropPageClsid;
+using tessaline::hostcheck::Checks;
+using tessaline::hostcheck::HostSite;
+
+namespace {
+
+constexpr COLORREF kGrey = RGB(192, 192, 192);
+
+// What the host is given on its command line.
+struct Arguments {
+    std::wstring printer;
+    std::wstring logo;
+    LONG bits = 0;
+    LONG height = 0;
+    LONG width = 0;
+};
+
+template <typename T> void SafeRelease(T*& p) {
+    if (p != nullptr) {
+        p->Release();
+        p = nullptr;
+    }
+}
+
+VARIANT I4(LONG value) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+VARIANT Str(const wchar_t* text) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = ::SysAllocString(text);
+    return v;
+}
+
+// Calls `dispid` with `args` in declaration order; the result's number.
+HRESULT Call(IDispatch* control, DISPID dispid, std::vector<VARIANT> args, LONG& result) {
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    VARIANT out;
+    ::VariantInit(&out);
+    UINT argError = 0;
+    const HRESULT hr = control->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                       &params, &out, nullptr, &argError);
+    result = out.vt == VT_I4 ? out.lVal : -9999;
+    ::VariantClear(&out);
+    for (VARIANT& v : args) {
+        if (v.vt == VT_BSTR) {
+            ::VariantClear(&v);
+        }
+    }
+    return hr;
+}
+
+// The sink of _DTessalineEvents: records every Progress, and can call back
+// into the control from inside the handler.
+class ProgressSink final : public IDispatch {
+public:
+    std::vector<LONG> received;
+    IDispatch* callBackInto = nullptr;
+    LONG nestedResult = 0;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            IsEqualIID(iid, kEventsIid)) {
+            *object = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params,
+                                     VARIANT*, EXCEPINFO*, UINT*) override {
+        if (dispid != 1 || params == nullptr || params->cArgs != 1 ||
+            params->rgvarg[0].vt != VT_I4) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        received.push_back(params->rgvarg[0].lVal);
+        if (callBackInto != nullptr && received.size() == 1) {
+            Call(callBackInto, 4, {I4(0), Str(L"THERMAL #1"), Str(L"C:\\a.bmp|"), I4(0), I4(5)},
+                 nestedResult);
+        }
+        return S_OK;
+    }
+
+    ULONG m_references = 1;
+};
+
+// A minimal property bag: what the control writes, it can read back.
+class MemoryBag final : public IPropertyBag {
+public:
+    std::map<std::wstring, LONG> values;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag)) {
+            *object = static_cast<IPropertyBag*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        const auto it = values.find(name);
+        if (it == values.end()) {
+            return E_INVALIDARG;
+        }
+        ::VariantClear(value);
+        value->vt = VT_I4;
+        value->lVal = it->second;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override {
+        if (value->vt != VT_I4) {
+            return E_INVALIDARG;
+        }
+        values[name] = value->lVal;
+        return S_OK;
+    }
+};
+
+IDispatch* CreateControl() {
+    CLSID clsid{};
+    IDispatch* control = nullptr;
+    const std::wstring progId = tessaline::com::WideAscii(tessaline::kTessalineProgId);
+    if (FAILED(::CLSIDFromProgID(progId.c_str(), &clsid)) ||
+        FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&control)))) {
+        return nullptr;
+    }
+    return control;
+}
+
+// The host's arguments as the methods read them: names, by-reference
+// outputs of both kinds, values passed by reference, numbers that do not fit.
+void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"bitmapinfo"), const_cast<LPOLESTR>(L"Height")};
+    DISPID ids[2] = {};
+    checks.Check(SUCCEEDED(control->GetIDsOfNames(IID_NULL, names, 2, 0, ids)) && ids[0] == 1 &&
+                     ids[1] == 2,
+                 "GetIDsOfNames: bitmapinfo is 1, its parameter Height is 2");
+    LPOLESTR more[] = {const_cast<LPOLESTR>(L"Upload"), const_cast<LPOLESTR>(L"ErrorText")};
+    checks.Check(SUCCEEDED(control->GetIDsOfNames(IID_NULL, more, 1, 0, ids)) && ids[0] == 4 &&
+                     SUCCEEDED(control->GetIDsOfNames(IID_NULL, more + 1, 1, 0, ids)) &&
+                     ids[0] == 5,
+                 "GetIDsOfNames: Upload is 4, ErrorText is 5");
+
+    // BitmapInfo into VT_BYREF|VT_I4 and into VT_BYREF|VT_VARIANT (VBScript's
+    // ByRef variables), whatever those held before.
+    LONG bits = 0;
+    VARIANT height;
+    ::VariantInit(&height);
+    VARIANT width;
+    ::VariantInit(&width);
+    width.vt = VT_BSTR;
+    width.bstrVal = ::SysAllocString(L"old");
+    VARIANT bitsRef;
+    bitsRef.vt = VT_BYREF | VT_I4;
+    bitsRef.plVal = &bits;
+    VARIANT heightRef;
+    heightRef.vt = VT_BYREF | VT_VARIANT;
+    heightRef.pvarVal = &height;
+    VARIANT widthRef;
+    widthRef.vt = VT_BYREF | VT_VARIANT;
+    widthRef.pvarVal = &width;
+    LONG result = 0;
+    HRESULT hr = Call(control, 1, {Str(a.logo.c_str()), bitsRef, heightRef, widthRef}, result);
+    checks.Check(SUCCEEDED(hr) && result == 0 && bits == a.bits && height.vt == VT_I4 &&
+                     height.lVal == a.height && width.vt == VT_I4 && width.lVal == a.width,
+                 "BitmapInfo writes back into VT_BYREF|VT_I4 and VT_BYREF|VT_VARIANT");
+    ::VariantClear(&width);
+
+    // A file that is no bitmap: -1, the host's variables as they were, and
+    // ErrorText says why.
+    width.vt = VT_BSTR;
+    width.bstrVal = ::SysAllocString(L"old");
+    bits = 7;
+    hr = Call(control, 1, {Str(L"Z:\\no\\such.bmp"), bitsRef, heightRef, widthRef}, result);
+    VARIANT why;
+    ::VariantInit(&why);
+    DISPPARAMS none{};
+    control->Invoke(5, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &why, nullptr,
+                    nullptr);
+    checks.Check(SUCCEEDED(hr) && result == -1 && bits == 7 && width.vt == VT_BSTR &&
+                     why.vt == VT_BSTR &&
+                     std::wstring(why.bstrVal).find(L"such.bmp") != std::wstring::npos,
+                 "BitmapInfo of a missing file: -1, outputs untouched, ErrorText names it");
+    ::VariantClear(&why);
+    ::VariantClear(&width);
+
+    hr = Call(control, 1, {Str(a.logo.c_str()), I4(0), I4(0), I4(0)}, result);
+    checks.Check(hr == DISP_E_TYPEMISMATCH, "BitmapInfo refuses values where it writes back");
+
+    // Every argument by reference, the string too: read as values.
+    LONG printer = 7;
+    LONG range = 1;
+    LONG mode = 0;
+    LONG last = 0;
+    BSTR name = ::SysAllocString(L"THERMAL #9");
+    VARIANT refs[5];
+    refs[0].vt = VT_BYREF | VT_I4;
+    refs[0].plVal = &printer;
+    refs[1].vt = VT_BYREF | VT_BSTR;
+    refs[1].pbstrVal = &name;
+    refs[2].vt = VT_BYREF | VT_I4;
+    refs[2].plVal = &range;
+    refs[3].vt = VT_BYREF | VT_I4;
+    refs[3].plVal = &mode;
+    refs[4].vt = VT_BYREF | VT_I4;
+    refs[4].plVal = &last;
+    hr = Call(control, 3, {refs[0], refs[1], refs[2], refs[3], refs[4]}, result);
+    checks.Check(SUCCEEDED(hr) && result == -5 && printer == 7,
+                 "Print with five by-reference arguments reads them as values");
+    ::SysFreeString(name);
+
+    // A 16-bit parameter given a 32-bit number that does not fit.
+    VARIANT text = Str(a.logo.c_str());
+    VARIANT argsOut[3] = {I4(5), I4(70000), text};
+    DISPPARAMS params{argsOut, nullptr, 3, 0};
+    UINT argError = 99;
+    VARIANT out;
+    ::VariantInit(&out);
+    hr = control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, &out, nullptr, &argError);
+    checks.Check(hr == DISP_E_OVERFLOW && argError == 1,
+                 "Preview refuses an ImageMode beyond 16 bits, naming the argument");
+    ::VariantClear(&text);
+}
+
+void CheckEvents(Checks& checks, IDispatch* control, const Arguments& a) {
+    IProvideClassInfo2* classInfo = nullptr;
+    GUID source{};
+    checks.Check(SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo2,
+                                                   reinterpret_cast<void**>(&classInfo))) &&
+                     SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source)) &&
+                     IsEqualIID(source, kEventsIid),
+                 "IProvideClassInfo2 names _DTessalineEvents as the default source");
+    SafeRelease(classInfo);
+
+    IConnectionPointContainer* container = nullptr;
+    IConnectionPoint* point = nullptr;
+    control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
+    if (!checks.Check(container != nullptr &&
+                          SUCCEEDED(container->FindConnectionPoint(kEventsIid, &point)),
+                      "FindConnectionPoint(_DTessalineEvents)")) {
+        SafeRelease(container);
+        return;
+    }
+    ProgressSink sink;
+    DWORD cookie = 0;
+    checks.Check(SUCCEEDED(point->Advise(&sink, &cookie)) && cookie != 0, "Advise");
+
+    LONG result = 0;
+    const std::wstring three = a.logo + L"|" + a.logo + L"|" + a.logo + L"|";
+    const auto upload = [&] {
+        return std::vector<VARIANT>{I4(0), Str(a.printer.c_str()), Str(three.c_str()), I4(0),
+                                    I4(5)};
+    };
+    Call(control, 4, upload(), result);
+    checks.Check(result == 0 && sink.received == std::vector<LONG>{1, 2, 3},
+                 "Upload of three files raises Progress 1, 2, 3");
+
+    sink.received.clear();
+    Call(control, 3, {I4(0), Str(a.printer.c_str()), I4(0), I4(0), I4(0)}, result);
+    bool all = sink.received.size() == 255;
+    for (size_t i = 0; all && i < sink.received.size(); ++i) {
+        all = sink.received[i] == static_cast<LONG>(i + 1);
+    }
+    checks.Check(result == 0 && all, "Print of all images raises Progress 1 .. 255");
+
+    sink.received.clear();
+    sink.callBackInto = control;
+    Call(control, 4, upload(), result);
+    checks.Check(result == 0 && sink.nestedResult == -2 && sink.received.size() == 3,
+                 "Upload called from a Progress handler is refused with -2");
+    sink.callBackInto = nullptr;
+
+    checks.Check(SUCCEEDED(point->Unadvise(cookie)), "Unadvise");
+    sink.received.clear();
+    Call(control, 4, upload(), result);
+    checks.Check(sink.received.empty(), "no Progress after Unadvise");
+    checks.Check(point->Unadvise(cookie) == CONNECT_E_NOCONNECTION, "a second Unadvise is refused");
+    SafeRelease(point);
+    SafeRelease(container);
+}
+
+// Draws through IViewObject2::Draw into a memory DC and reads the pixels back.
+void CheckDrawing(Checks& checks, IDispatch* control) {
+    IViewObject2* view = nullptr;
+    if (!checks.Check(
+            SUCCEEDED(control->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view))),
+            "IViewObject2")) {
+        return;
+    }
+    constexpr int kWidth = 200;
+    constexpr int kHeight = 40;
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = -kHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    RECT all{0, 0, kWidth, kHeight};
+    ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+
+    // The control's rectangle inside the surface, with a white margin around it.
+    RECTL bounds{10, 5, 190, 35};
+    const HRESULT hr = view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds,
+                                  nullptr, nullptr, 0);
+    ::GdiFlush();
+    int grey = 0;
+    int black = 0;
+    int outside = 0;
+    int white = 0;
+    int firstBlackX = kWidth;
+    int firstBlackY = kHeight;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const COLORREF c = ::GetPixel(dc, x, y);
+            const bool inside = x >= 10 && x < 190 && y >= 5 && y < 35;
+            if (!inside) {
+                outside += c != RGB(255, 255, 255) ? 1 : 0;
+            } else if (c == kGrey) {
+                ++grey;
+            } else if (c == RGB(255, 255, 255)) {
+                ++white;
+            } else if (c == RGB(0, 0, 0)) {
+                ++black;
+                firstBlackX = std::min(firstBlackX, x);
+                firstBlackY = std::min(firstBlackY, y);
+            }
+        }
+    }
+    checks.Check(SUCCEEDED(hr), "IViewObject2::Draw succeeds");
+    checks.Check(::GetPixel(dc, 10, 5) == kGrey && ::GetPixel(dc, 189, 34) == kGrey,
+                 "the rectangle is filled with RGB(192, 192, 192)");
+    // Wine smooths the font's edges, so some pixels lie between the two colours.
+    checks.Check(black > 50 && grey > 180 * 30 / 2 && white == 0,
+                 "black text on grey: " + std::to_string(black) + " black, " +
+                     std::to_string(grey) + " grey, " + std::to_string(180 * 30 - black - grey) +
+                     " in between");
+    checks.Check(firstBlackX >= 12 && firstBlackY >= 7,
+                 "the text starts 2 pixels in (first black pixel at " +
+                     std::to_string(firstBlackX - 10) + ", " + std::to_string(firstBlackY - 5) +
+                     ")");
+    checks.Check(outside == 0, "nothing drawn outside the rectangle");
+    SIZEL extent{};
+    checks.Check(SUCCEEDED(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &extent)) &&
+                     extent.cx > 0 && extent.cy > 0,
+                 "IViewObject2::GetExtent");
+
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    SafeRelease(view);
+}
+
+void CheckPersistence(Checks& checks, IDispatch* control) {
+    IOleObject* ole = nullptr;
+    IPersistStreamInit* persist = nullptr;
+    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
+    control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
+    if (!checks.Check(ole != nullptr && persist != nullptr, "IOleObject and IPersistStreamInit")) {
+        SafeRelease(ole);
+        SafeRelease(persist);
+        return;
+    }
+    SIZEL size{5000, 1234};
+    ole->SetExtent(DVASPECT_CONTENT, &size);
+    IStream* stream = nullptr;
+    ::CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    checks.Check(persist->IsDirty() == S_OK && SUCCEEDED(persist->Save(stream, TRUE)) &&
+                     persist->IsDirty() == S_FALSE,
+                 "IPersistStreamInit::Save clears the dirty flag");
+    STATSTG stat{};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    checks.Check(stat.cbSize.QuadPart == 12, "the saved state is 12 bytes (version, extent)");
+
+    IDispatch* second = CreateControl();
+    IPersistStreamInit* secondPersist = nullptr;
+    IOleObject* secondOle = nullptr;
+    second->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&secondPersist));
+    second->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&secondOle));
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    SIZEL loaded{};
+    checks.Check(SUCCEEDED(secondPersist->Load(stream)) &&
+                     SUCCEEDED(secondOle->GetExtent(DVASPECT_CONTENT, &loaded)) &&
+                     loaded.cx == 5000 && loaded.cy == 1234,
+                 "a second control loads the extent back");
+
+    // A stream that ends early leaves the control as it was.
+    IStream* shortStream = nullptr;
+    ::CreateStreamOnHGlobal(nullptr, TRUE, &shortStream);
+    const DWORD version = 0x00010000;
+    shortStream->Write(&version, sizeof(version), nullptr);
+    shortStream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    checks.Check(FAILED(secondPersist->Load(shortStream)), "a truncated state is refused");
+    SafeRelease(shortStream);
+
+    IPersistPropertyBag* bagPersist = nullptr;
+    control->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&bagPersist));
+    MemoryBag bag;
+    checks.Check(bagPersist != nullptr && SUCCEEDED(bagPersist->Save(&bag, TRUE, TRUE)) &&
+                     bag.values[L"_Version"] == 0x10000 && bag.values[L"_ExtentX"] == 5000 &&
+                     bag.values[L"_ExtentY"] == 1234,
+                 "IPersistPropertyBag writes _Version 65536, _ExtentX, _ExtentY");
+    SafeRelease(bagPersist);
+    SafeRelease(secondOle);
+    SafeRelease(secondPersist);
+    SafeRelease(second);
+    SafeRelease(stream);
+    SafeRelease(persist);
+    SafeRelease(ole);
+}
+
+void CheckInPlace(Checks& checks, IDispatch* control) {
+    HostSite site(L"Tessaline host check", 320, 120);
+    IOleObject* ole = nullptr;
+    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
+    DWORD misc = 0;
+    ole->GetMiscStatus(DVASPECT_CONTENT, &misc);
+    checks.Check(misc == 131473, "MiscStatus 131473");
+    IEnumOLEVERB* verbs = nullptr;
+    OLEVERB verb{};
+    ULONG fetched = 0;
+    const bool listed = ole->EnumVerbs(&verbs) == S_OK && verbs->Next(1, &verb, &fetched) == S_OK;
+    checks.Check(listed && verb.lVerb == OLEIVERB_PROPERTIES &&
+                     std::wstring(verb.lpszVerbName) == L"&Properties..." &&
+                     verbs->Next(1, &verb, &fetched) == S_FALSE && fetched == 0,
+                 "EnumVerbs lists the one verb \"&Properties...\"");
+    ::CoTaskMemFree(listed ? verb.lpszVerbName : nullptr);
+    SafeRelease(verbs);
+    ole->SetClientSite(&site);
+    RECT position{20, 30, 220, 80};
+    site.SetPosition(position);
+    const HRESULT hr =
+        ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Window(), &position);
+    IOleInPlaceObject* inPlace = nullptr;
+    control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace));
+    HWND window = nullptr;
+    inPlace->GetWindow(&window);
+    checks.Check(SUCCEEDED(hr) && site.Activated() && window != nullptr &&
+                     ::GetParent(window) == site.Window() && ::IsWindowVisible(window),
+                 "DoVerb(OLEIVERB_INPLACEACTIVATE) gives a visible child window");
+    RECT placed{};
+    ::GetWindowRect(window, &placed);
+    ::MapWindowPoints(nullptr, site.Window(), reinterpret_cast<POINT*>(&placed), 2);
+    checks.Check(placed.left == 20 && placed.top == 30 && placed.right == 220 &&
+                     placed.bottom == 80,
+                 "the window sits where the site says");
+
+    // What the window paints, read back through the window's own DC.
+    ::UpdateWindow(site.Window());
+    site.PumpMessages();
+    HDC dc = ::GetDC(window);
+    const COLORREF corner = ::GetPixel(dc, 0, 0);
+    ::ReleaseDC(window, dc);
+    checks.Check(corner == kGrey,
+                 "the activated window paints grey (pixel " + std::to_string(corner) + ")");
+
+    checks.Check(SUCCEEDED(inPlace->InPlaceDeactivate()) && !::IsWindow(window) &&
+                     !site.Activated(),
+                 "InPlaceDeactivate destroys the window and tells the site");
+    ole->Close(OLECLOSE_NOSAVE);
+    ole->SetClientSite(nullptr);
+    SafeRelease(inPlace);
+    SafeRelease(ole);
+}
+
+void CheckPropertyPage(Checks& checks, IDispatch* control) {
+    ISpecifyPropertyPages* specify = nullptr;
+    CAUUID pages{};
+    control->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
+    checks.Check(specify != nullptr && SUCCEEDED(specify->GetPages(&pages)) && pages.cElems == 1 &&
+                     IsEqualCLSID(pages.pElems[0], kPropPageClsid),
+                 "ISpecifyPropertyPages names the one page");
+    ::CoTaskMemFree(pages.pElems);
+    SafeRelease(specify);
+
+    IPropertyPage* page = nullptr;
+    if (!checks.Check(
+            SUCCEEDED(::CoCreateInstance(kPropPageClsid, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IPropertyPage, reinterpret_cast<void**>(&page))),
+            "the property page class is creatable")) {
+        return;
+    }
+    PROPPAGEINFO info{};
+    info.cb = sizeof(info);
+    const HRESULT hr = page->GetPageInfo(&info);
+    checks.Check(SUCCEEDED(hr) && info.pszTitle != nullptr &&
+                     std::wstring(info.pszTitle) == L"General" && info.size.cx > 0,
+                 "the page is called General (" + std::to_string(info.size.cx) + " x " +
+                     std::to_string(info.size.cy) + " pixels)");
+    ::CoTaskMemFree(info.pszTitle);
+
+    HostSite frame(L"Property frame stand-in", 500, 200);
+    RECT rect{0, 0, info.size.cx, info.size.cy};
+    IUnknown* object = control;
+    page->SetObjects(1, &object);
+    const bool activated = SUCCEEDED(page->Activate(frame.Window(), &rect, TRUE));
+    HWND dialog = ::GetWindow(frame.Window(), GW_CHILD);
+    wchar_t text[128] = {};
+    ::GetDlgItemTextW(dialog, 201, text, 128);
+    checks.Check(activated && std::wstring(text) ==
+                                  L"TODO: Place controls to manipulate properties of Tessaline "
+                                  L"Control on this dialog.",
+                 "the page shows dialog 200 with its text");
+    page->Deactivate();
+    page->SetObjects(0, nullptr);
+    SafeRelease(page);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Checks checks;
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: TessalineHost PRINTER LOGO BITS HEIGHT WIDTH\n");
+        return 2;
+    }
+    const Arguments arguments{argv[1], argv[2], std::wcstol(argv[3], nullptr, 10),
+                              std::wcstol(argv[4], nullptr, 10), std::wcstol(argv[5], nullptr, 10)};
+    if (FAILED(::OleInitialize(nullptr))) {
+        checks.Check(false, "OleInitialize");
+        return checks.Finish();
+    }
+    IDispatch* control = CreateControl();
+    if (checks.Check(control != nullptr, "CoCreateInstance by ProgID")) {
+        CheckDispatch(checks, control, arguments);
+        CheckEvents(checks, control, arguments);
+        CheckDrawing(checks, control);
+        CheckPersistence(checks, control);
+        CheckInPlace(checks, control);
+        CheckPropertyPage(checks, control);
+        SafeRelease(control);
+    }
+    ::CoFreeUnusedLibraries();
+    ::OleUninitialize();
+    return checks.Finish();
+}

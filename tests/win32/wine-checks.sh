@@ -1,0 +1,340 @@
+#!/bin/sh
+# The Windows build's checks under Wine, headless. CTest runs each as a test
+# of its own (label wine), one at a time: they share one Wine prefix.
+#
+#   wine-checks.sh start           the Wine prefix (made in the build tree the
+#                                  first time), the private CUPS server, an
+#                                  Xvfb display, the printer "THERMAL #1", the
+#                                  control registered; the Linux build's
+#                                  control registered in a private registry
+#   wine-checks.sh stop            stops everything start started
+#   wine-checks.sh registration    regsvr32: the keys written, and removed
+#   wine-checks.sh unit EXE        the unit tests of the Windows code
+#   wine-checks.sh vbscript        docs/examples/tessaline.vbs
+#   wine-checks.sh host EXE        the C++ host (TessalineHost.exe)
+#   wine-checks.sh atl EXE         Wine's ATL as the container (AtlHost.exe)
+#   wine-checks.sh cli EXE         tessaline-cli.exe
+#
+# The environment says where things are: TESSALINE_BUILD (this build),
+# TESSALINE_SOURCE, TESSALINE_NATIVE_BUILD (the Linux build whose bytes the
+# Windows build must equal) and TESSALINE_WINE_WORK (the work folder).
+#
+# Under Wine, programs print CRLF and a failing script still exits 0, so the
+# hosts end with a line "RESULT: PASS" that the checks look for.
+set -eu
+
+work=${TESSALINE_WINE_WORK:?}
+build=${TESSALINE_BUILD:?}
+source=${TESSALINE_SOURCE:?}
+native=${TESSALINE_NATIVE_BUILD:?}
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export CUPS_SERVER="$work/cups/cups.sock"
+if [ -f "$work/display" ]; then
+    DISPLAY=$(cat "$work/display")
+    export DISPLAY
+fi
+
+ocx="$build/control/win32/Tessaline.ocx"
+spooler="$build/tests/win32/SpoolerCheck.exe"
+printer="THERMAL #1"
+capture="$work/cups/capture"
+clsid="{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}"
+page="{A3E45346-70C8-4900-8193-B86FFF51784A}"
+libid="{C55950F9-B8E7-4BEA-B316-2A86074C54F8}"
+progid="TESSALINE.TessalineCtrl.1"
+
+fail() {
+    printf 'wine-checks: %s\n' "$*" >&2
+    exit 1
+}
+
+# A path as Windows programs see it. winepath now and then prints nothing.
+windows_path() {
+    for attempt in 1 2 3; do
+        path=$(winepath -w "$1" 2>/dev/null || true)
+        [ -n "$path" ] && { printf "%s\n" "$path"; return 0; }
+    done
+    fail "winepath gave no Windows path for $1"
+}
+
+# Runs a Windows program; its output without the carriage returns.
+run() {
+    wine "$@" 2>&1 | tr -d '\r'
+}
+
+# Runs a host and fails unless its last line is "RESULT: PASS".
+passes() {
+    out="$work/host.out"
+    run "$@" >"$out" || true
+    cat "$out"
+    [ "$(tail -n 1 "$out")" = "RESULT: PASS" ] || fail "$1 did not pass"
+}
+
+# The Linux build's tessaline-cli, with a registry and data folder of its own
+# and the same CUPS server.
+native_cli() {
+    XDG_CONFIG_HOME="$work/native/config" XDG_DATA_HOME="$work/native/data" \
+        "$native/tools/tessaline-cli" "$@"
+}
+
+# The capture files of THERMAL_1 in the order the jobs came.
+jobs() {
+    ls "$capture" | sed -n 's/^THERMAL_1-\([0-9]*\)\.bin$/\1/p' | sort -n |
+        sed "s|^|$capture/THERMAL_1-|; s|$|.bin|"
+}
+
+# Waits until THERMAL_1 has received COUNT jobs in all.
+wait_for_jobs() {
+    i=0
+    while [ "$(jobs | wc -l)" -lt "$1" ]; do
+        i=$((i + 1))
+        [ $i -le 300 ] || fail "the printer received $(jobs | wc -l) jobs, not $1"
+        sleep 0.1
+    done
+}
+
+# Fails unless the last COUNT jobs' halves are equal in bytes: the Linux
+# build's jobs first, then the Windows build's, in the same order.
+same_jobs() {
+    count=$1
+    jobs | tail -n $((2 * count)) >"$work/jobs.txt"
+    i=1
+    while [ $i -le "$count" ]; do
+        linux=$(sed -n "${i}p" "$work/jobs.txt")
+        windows=$(sed -n "$((i + count))p" "$work/jobs.txt")
+        cmp "$linux" "$windows" || fail "job $i differs: $linux (Linux) and $windows (Windows)"
+        echo "job $i: $(wc -c <"$windows") bytes, equal"
+        i=$((i + 1))
+    done
+}
+
+# Fails unless the driver record of "THERMAL #1" on Windows holds what the
+# Linux build keeps for the queue.
+same_record() {
+    record="$work/native/data/tessaline/driver-data/THERMAL_1/TTY DeviceConfig"
+    [ -f "$record" ] || fail "the Linux build kept no driver record"
+    expected="type $(cat "$record.type"), $(wc -c <"$record") bytes: $(od -An -v -tx1 "$record" | tr -d ' \n')"
+    actual=$(run "$spooler" get "$printer" "TTY DeviceConfig")
+    [ "$actual" = "$expected" ] || fail "the driver record differs: $actual"
+    echo "driver record: $(wc -c <"$record") bytes, equal"
+}
+
+# A fresh printer "THERMAL #1" (no driver record) on our own port, mapped to
+# the CUPS queue THERMAL_1: Wine drops printers on "CUPS:" ports that are not
+# named after a queue.
+fresh_printer() {
+    run "$spooler" add "$printer" "THERMAL1:" >/dev/null || fail "cannot add the printer $printer"
+    rm -rf "$work/native"
+    mkdir -p "$work/native/config" "$work/native/data"
+    native_cli register "$native/control/libtessaline-control.so" >/dev/null
+}
+
+# A second logo, 100 x 50 dots in 24 bits, that the repository does not hold.
+make_coupon() {
+    python3 - "$1" <<'PY'
+import struct, sys
+w, h = 100, 50
+row = (w * 3 + 3) // 4 * 4
+pixels = bytearray()
+for y in range(h):
+    line = bytearray()
+    for x in range(w):
+        v = 255 if (x + 2 * y) % 23 < 11 else (x * 255 // w)
+        line += bytes((v, (v + 80) % 256, 255 - v))
+    pixels += line + bytes(row - len(line))
+head = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+open(sys.argv[1], "wb").write(head + info + pixels)
+PY
+}
+
+start() {
+    mkdir -p "$work"
+    [ -x "$native/tools/tessaline-cli" ] ||
+        fail "no Linux build at $native: the Windows build is compared with it (cmake --build --preset default)"
+    wineserver -k 2>/dev/null || true
+    sh "$source/tests/support/private-cupsd.sh" start "$work/cups" >/dev/null
+    [ -S "$CUPS_SERVER" ] || fail "the private CUPS server did not start: $(cat "$work/cups/unavailable" 2>/dev/null)"
+
+    # One display for the run; windows need one even when nobody looks.
+    n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
+        n=$((n + 1))
+        [ $n -lt 200 ] || fail "no free X display"
+    done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    echo $! >"$work/xvfb.pid"
+    i=0
+    until [ -e "/tmp/.X11-unix/X$n" ]; do
+        i=$((i + 1))
+        [ $i -le 100 ] || fail "Xvfb did not start (see $work/xvfb.log)"
+        sleep 0.1
+    done
+    echo ":$n" >"$work/display"
+    DISPLAY=":$n"
+    export DISPLAY
+
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+    # Without a window manager Wine waits 2 s for each window it hides;
+    # unmanaged windows spare that.
+    run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+    run reg add 'HKCU\Software\Wine\Printing\Spooler' /v 'THERMAL1:' /t REG_SZ \
+        /d 'CUPS:THERMAL_1' /f >/dev/null
+    fresh_printer
+    wine regsvr32 /s "$(windows_path "$ocx")" || fail "regsvr32 could not register $ocx"
+    echo "Wine prefix $WINEPREFIX, display :$n, CUPS server $CUPS_SERVER"
+}
+
+stop() {
+    wineserver -k 2>/dev/null || true
+    if [ -f "$work/xvfb.pid" ]; then
+        pid=$(cat "$work/xvfb.pid")
+        # Only our own Xvfb: the number may have been reused since.
+        case "$(tr '\000' ' ' <"/proc/$pid/cmdline" 2>/dev/null)" in
+        Xvfb*) kill "$pid" 2>/dev/null || true ;;
+        esac
+        rm -f "$work/xvfb.pid" "$work/display"
+    fi
+    sh "$source/tests/support/private-cupsd.sh" stop "$work/cups" >/dev/null
+}
+
+# The values DllRegisterServer writes, as `reg query /s` lists them.
+expected_class_keys() {
+    cat <<EOF
+HKEY_CLASSES_ROOT\\CLSID\\$clsid
+    (Default)    REG_SZ    Tessaline Control
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\Control
+    (Default)    REG_SZ    
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\InprocServer32
+    (Default)    REG_SZ    $1
+    ThreadingModel    REG_SZ    Apartment
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\MiscStatus
+    (Default)    REG_SZ    0
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\MiscStatus\\1
+    (Default)    REG_SZ    131473
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\ProgID
+    (Default)    REG_SZ    $progid
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\ToolboxBitmap32
+    (Default)    REG_SZ    $1, 1
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\TypeLib
+    (Default)    REG_SZ    $libid
+HKEY_CLASSES_ROOT\\CLSID\\$clsid\\Version
+    (Default)    REG_SZ    1.0
+HKEY_CLASSES_ROOT\\CLSID\\$page
+    (Default)    REG_SZ    Tessaline Property Page
+HKEY_CLASSES_ROOT\\CLSID\\$page\\InprocServer32
+    (Default)    REG_SZ    $1
+    ThreadingModel    REG_SZ    Apartment
+HKEY_CLASSES_ROOT\\$progid
+    (Default)    REG_SZ    Tessaline Control
+HKEY_CLASSES_ROOT\\$progid\\CLSID
+    (Default)    REG_SZ    $clsid
+EOF
+}
+
+class_keys() {
+    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid"; do
+        run reg query "HKCR\\$key" /s | grep -v '^$' || true
+    done
+}
+
+# Every key registration makes: present or absent.
+keys_are() {
+    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "TypeLib\\$libid" \
+        "Interface\\{A12BB3FB-2E10-4593-AEA3-FFB933B44E68}" \
+        "Interface\\{73783CE4-1332-4912-A77D-74787F0C1126}"; do
+        if wine reg query "HKCR\\$key" >/dev/null 2>&1; then
+            [ "$1" = present ] || fail "HKCR\\$key is still there"
+        else
+            [ "$1" = absent ] || fail "HKCR\\$key is missing"
+        fi
+    done
+}
+
+registration() {
+    path=$(windows_path "$ocx")
+    wine regsvr32 /s "$path" || fail "regsvr32 failed"
+    keys_are present
+    class_keys >"$work/keys.txt"
+    expected_class_keys "$path" | diff - "$work/keys.txt" || fail "the class keys differ"
+    run reg query "HKCR\\TypeLib\\$libid\\1.0" /s >"$work/typelib.txt"
+    grep -q "Tessaline ActiveX Control module" "$work/typelib.txt" &&
+        grep -qF "$path" "$work/typelib.txt" || fail "the type library 1.0 is not registered"
+    echo "registered: the class keys and the type library"
+
+    wine regsvr32 /u /s "$path" || fail "regsvr32 /u failed"
+    keys_are absent
+    echo "unregistered: no key left"
+
+    # A ProgID another class has taken over since is not ours to remove.
+    wine regsvr32 /s "$path"
+    run reg add "HKCR\\$progid\\CLSID" /ve /d "{00000000-0000-0000-0000-000000000001}" /f >/dev/null
+    wine regsvr32 /u /s "$path"
+    wine reg query "HKCR\\$progid" >/dev/null 2>&1 || fail "another class's ProgID was removed"
+    wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1 && fail "the class is still registered"
+    run reg delete "HKCR\\$progid" /f >/dev/null
+    echo "unregistered: another class's ProgID left alone"
+    wine regsvr32 /s "$path"
+}
+
+vbscript() {
+    fresh_printer
+    coupon="$work/coupon.bmp"
+    make_coupon "$coupon"
+    logo="$source/samples/logo.bmp"
+    rm -rf "$work/vbscript" "$work/native-preview"
+    mkdir -p "$work/vbscript" "$work/native-preview"
+    before=$(jobs | wc -l)
+
+    # The Linux build with the same files and arguments.
+    native_cli upload --printer "$printer" "$logo" "$coupon" 2>"$work/native.err" ||
+        fail "the Linux build's upload failed: $(cat "$work/native.err")"
+    native_cli print --printer "$printer" --all 2>"$work/native.err" ||
+        fail "the Linux build's print failed: $(cat "$work/native.err")"
+    (cd "$work/native-preview" && native_cli preview "$logo" >/dev/null)
+    wait_for_jobs $((before + 2))
+
+    (cd "$work/vbscript" && passes cscript //nologo \
+        "$(windows_path "$source/docs/examples/tessaline.vbs")" "$printer" \
+        "$(windows_path "$logo")" "$(windows_path "$coupon")")
+    for file in "$logo" "$coupon"; do
+        sizes=$(native_cli info "$file")
+        grep -qF "BitmapInfo: $sizes" "$work/host.out" || fail "BitmapInfo of $file is not $sizes"
+    done
+    wait_for_jobs $((before + 4))
+    same_jobs 2
+    same_record
+    cmp "$work/native-preview/Temp.bmp" "$work/vbscript/Temp.bmp" ||
+        fail "the preview differs from the Linux build's"
+    echo "preview: Temp.bmp equal"
+}
+
+host() {
+    logo="$source/samples/logo.bmp"
+    set -- "$1" $(native_cli info "$logo" | sed 's/[a-z]*=//g')
+    passes "$1" "$printer" "$(windows_path "$logo")" "$2" "$3" "$4"
+}
+
+atl() {
+    logo="$source/samples/logo.bmp"
+    width=$(native_cli info "$logo" | sed 's/.*width=//')
+    passes "$1" "$(windows_path "$logo")" "$width" atl.dll atl80.dll atl90.dll atl100.dll atl110.dll
+}
+
+unit() {
+    status=0
+    wine "$1" >"$work/unit.out" 2>&1 || status=$?
+    tr -d '\r' <"$work/unit.out"
+    return $status
+}
+
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|vbscript|host EXE|atl EXE|cli EXE}
+shift
+case "$check" in
+start | stop | registration | vbscript) "$check" ;;
+unit | host | atl | cli) "$check" "$@" ;;
+*) fail "no check named $check" ;;
+esac
