@@ -1,0 +1,108 @@
+// The platform's Windows seams where the hosts under Wine do not reach them:
+// the atomic replace (the control's preview goes through it too), whole-file
+// reads and appends, the lock, the per-user folder.
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
+#include "platform/FileLock.h"
+#include "platform/UserFolders.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <windows.h>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of the test's own under the system's temporary folder, with a
+// name outside ASCII, removed afterwards.
+class SeamFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder = fs::temp_directory_path() /
+                   (L"tessaline-seams-\u00e9\u20ac-" + std::to_wstring(::GetCurrentProcessId()));
+        fs::remove_all(m_folder);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+    // The names in the folder, hidden ones too.
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const auto& entry : fs::directory_iterator(m_folder)) {
+            names.push_back(entry.path().filename().native());
+        }
+        return names;
+    }
+
+    fs::path m_folder;
+};
+
+TEST_F(SeamFolder, ReplacingWritesWholeFilesThatShowAndLeavesNothingElse) {
+    const fs::path file = m_folder / L"CorvidoFiles\uac00.ini";
+    struct Step {
+        std::string text;
+        const char* what;
+    };
+    const Step steps[] = {
+        {"[Files]\r\nCount=1\r\n", "a new file in a folder made for it"},
+        {std::string(10000, 'x'), "a longer file over it, in several blocks"},
+        {"", "an empty file over it"},
+    };
+    for (const Step& step : steps) {
+        ASSERT_TRUE(ReplaceFileAtomically(file, step.text)) << step.what;
+        const auto read = ReadWholeFile(file);
+        ASSERT_TRUE(read) << step.what << ": " << read.Reason();
+        EXPECT_EQ(read.Value(), step.text) << step.what;
+        EXPECT_EQ(Names(), std::vector<std::wstring>{file.filename().native()}) << step.what;
+        EXPECT_EQ(::GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u) << step.what;
+    }
+
+    // A write the hook stops leaves the file as it was and no temporary.
+    FileWriteHooks failing;
+    failing.beforeBlock = [](size_t) {
+        return std::make_error_code(std::errc::no_space_on_device);
+    };
+    const auto refused = ReplaceFileAtomically(file, std::string("new"), &failing);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.Reason().find("cannot write"), std::string::npos) << refused.Reason();
+    EXPECT_EQ(ReadWholeFile(file).Value(), "");
+    EXPECT_EQ(Names().size(), 1u);
+}
+
+TEST_F(SeamFolder, ReadsAppendsLocksAndFolders) {
+    fs::create_directories(m_folder);
+    const fs::path log = m_folder / L"log.txt";
+    const auto missing = ReadFileIfPresent(log);
+    ASSERT_TRUE(missing);
+    EXPECT_FALSE(missing.Value().has_value());
+    EXPECT_FALSE(ReadWholeFile(log));
+    ASSERT_TRUE(AppendToFile(log, "one\n"));
+    ASSERT_TRUE(AppendToFile(log, "two\n"));
+    EXPECT_EQ(ReadWholeFile(log).Value(), "one\ntwo\n");
+    EXPECT_FALSE(ReadFileIfPresent(log, 4)) << "more than the limit";
+
+    {
+        auto lock = FileLock::Acquire(m_folder / L"lock");
+        ASSERT_TRUE(lock) << lock.Reason();
+        // Held: another handle cannot take the byte it locks.
+        HANDLE other = ::CreateFileW((m_folder / L"lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        OVERLAPPED at{};
+        EXPECT_FALSE(
+            ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
+        ::CloseHandle(other);
+    }
+    EXPECT_TRUE(FileLock::Acquire(m_folder / L"lock")) << "released with its owner";
+    EXPECT_FALSE(FileLock::Acquire(m_folder / L"no such folder" / L"lock"));
+
+    wchar_t appData[MAX_PATH] = {};
+    ASSERT_GT(::GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+    EXPECT_EQ(TessalineConfigHome(), fs::path(appData) / L"Tessaline");
+    EXPECT_EQ(TessalineDataHome(), TessalineConfigHome());
+}
+
+} // namespace
+} // namespace tessaline
