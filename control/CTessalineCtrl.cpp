@@ -4,6 +4,7 @@
 
 #include "TessalineIds.h"
 #include "imaging/CLogoImage.h"
+#include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
 #include "platform/SystemSpooler.h"
 #include "printer/PrinterMethods.h"
@@ -22,6 +23,12 @@ static_assert(kPrinterRefused == TESSALINE_PRINTER_REFUSED);
 static_assert(kPrinterNotInstalled == TESSALINE_PRINTER_NOT_INSTALLED);
 
 namespace {
+
+// Writes a preview picture under the name the host gave, read as the system
+// reads the names the control receives (the ANSI code page on Windows).
+Result<void> WritePicture(const std::string& path, std::span<const uint8_t> bytes) {
+    return ReplaceFileAtomically(PathOf(path), bytes);
+}
 
 // Marks the channel as taken for one call and gives it back however the call ends.
 class ChannelClaim {
@@ -44,7 +51,7 @@ int32_t CTessalineCtrl::BitmapInfo(const std::string& NVImage, int32_t& BitsPixe
 
 std::string CTessalineCtrl::Preview(const std::string& PreviewName, int16_t ImageMode,
                                     int16_t Brightness) {
-    return tessaline::Preview(PreviewName, ImageMode, Brightness, ReplaceWholeFile, &m_errorText);
+    return tessaline::Preview(PreviewName, ImageMode, Brightness, WritePicture, &m_errorText);
 }
 
 template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& operation) {
@@ -67,7 +74,7 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
                                  },
                                  {},
                                  &failure,
-                                 ReplaceWholeFile};
+                                 WritePicture};
     const int32_t result = operation(context);
     m_errorText = failure;
     return result;

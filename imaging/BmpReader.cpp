@@ -1,5 +1,7 @@
 #include "imaging/BmpReader.h"
 
+#include "imaging/PathEncoding.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -313,7 +315,7 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {
     using R = Result<std::vector<uint8_t>>;
     std::error_code ec;
-    const std::filesystem::path p(path);
+    const std::filesystem::path p = PathOf(path);
     const std::filesystem::file_status status = std::filesystem::status(p, ec);
     if (!std::filesystem::exists(status))
         return R::Fail("file not found");

@@ -4,6 +4,7 @@
 
 #include "GreyLevel.h"
 #include "StuckiDiffusion.h"
+#include "imaging/PathEncoding.h"
 
 #include <algorithm>
 #include <array>
@@ -20,10 +21,11 @@ namespace {
 std::optional<std::vector<uint8_t>> ReadHead(const std::string& path, std::size_t count) {
     // Opening a FIFO would wait for a writer for ever; only plain files are read.
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    const std::filesystem::path file = PathOf(path);
+    if (!std::filesystem::is_regular_file(file, ec)) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 // CLogoImage's preview bitmaps, and the Preview sequence that writes them.
 
 #include "imaging/CLogoImage.h"
+#include "imaging/PathEncoding.h"
 
 #include <filesystem>
 
@@ -25,15 +26,16 @@ std::string InFolder(const std::string& folder, const char* name) {
 std::string CurrentDirectory() {
     std::error_code ec;
     const auto dir = std::filesystem::current_path(ec);
-    return ec ? std::string() : dir.string();
+    return ec ? std::string() : TextOf(dir);
 }
 
 // Removes a preview file an earlier call left, so a path this call returns
 // never shows another logo's picture. A link is removed, not followed.
 void RemoveStale(const std::string& path) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, ec))) {
-        std::filesystem::remove(path, ec);
+    const std::filesystem::path file = PathOf(path);
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(file, ec))) {
+        std::filesystem::remove(file, ec);
     }
 }
 

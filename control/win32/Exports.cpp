@@ -6,6 +6,8 @@
 #include "ComIds.h"
 #include "ComModule.h"
 #include "ComRegistration.h"
+#include "imaging/PathEncoding.h"
+#include "platform/win32/AnsiText.h"
 
 #include <new>
 
@@ -17,6 +19,9 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleHandle(module);
         ::DisableThreadLibraryCalls(module);
+        // The methods receive file names in the ANSI code page.
+        tessaline::UsePathEncoding(
+            {&tessaline::win32::PathFromAnsi, &tessaline::win32::AnsiFromPath});
     }
     return TRUE;
 }

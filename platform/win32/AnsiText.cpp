@@ -34,4 +34,12 @@ std::wstring FromAnsi(std::string_view text) {
     return out;
 }
 
+std::filesystem::path PathFromAnsi(const std::string& text) {
+    return std::filesystem::path(FromAnsi(text));
+}
+
+std::string AnsiFromPath(const std::filesystem::path& path) {
+    return ToAnsi(path.native());
+}
+
 } // namespace tessaline::win32

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,10 @@ namespace tessaline::win32 {
 // host's strings for a control.
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view text);
+
+// A file's name in the ANSI code page as a path, and back: what the control's
+// methods receive names files the way the system's A functions read them.
+std::filesystem::path PathFromAnsi(const std::string& text);
+std::string AnsiFromPath(const std::filesystem::path& path);
 
 } // namespace tessaline::win32
