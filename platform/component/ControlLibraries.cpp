@@ -22,7 +22,7 @@ bool ControlLibraries::RunFromBuildTree() const {
         return false;
     }
     const auto rel = exe.lexically_relative(buildTree);
-    return !rel.empty() && rel.native().rfind("..", 0) != 0;
+    return !rel.empty() && *rel.begin() != "..";
 }
 
 std::filesystem::path ControlLibraries::Installed() const {
