@@ -88,6 +88,9 @@ RULES = {
     "tools": (
         "std tessaline platform platform/component platform/virtual",
         "tessaline-cli: a host of the control that also manages virtual printers"),
+    "tools/win32": (
+        "std private:tools",
+        "what tessaline-cli.exe does otherwise: it has no virtual printers"),
     "samples": (
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),

@@ -57,9 +57,11 @@ windows_path() {
     fail "winepath gave no Windows path for $1"
 }
 
-# Runs a Windows program; its output without the carriage returns.
+# Runs a Windows program; its output without the carriage returns, and its
+# exit status (not that of the filter).
 run() {
-    wine "$@" 2>&1 | tr -d '\r'
+    { wine "$@" 2>&1 || echo $? >"$work/run.status"; } | tr -d '\r'
+    [ ! -f "$work/run.status" ] || { status=$(cat "$work/run.status"); rm -f "$work/run.status"; return "$status"; }
 }
 
 # Runs a host and fails unless its last line is "RESULT: PASS".
@@ -322,6 +324,74 @@ atl() {
     logo="$source/samples/logo.bmp"
     width=$(native_cli info "$logo" | sed 's/.*width=//')
     passes "$1" "$(windows_path "$logo")" "$width" atl.dll atl80.dll atl90.dll atl100.dll atl110.dll
+}
+
+# tessaline-cli.exe: the same commands as the Linux build's, with the same
+# output and the same bytes at the printer.
+cli() {
+    exe=$1
+    fresh_printer
+    coupon="$work/coupon.bmp"
+    make_coupon "$coupon"
+    logo="$source/samples/logo.bmp"
+    rm -rf "$work/cli" "$work/native-preview"
+    mkdir -p "$work/cli" "$work/native-preview"
+
+    # register and unregister as regsvr32 does.
+    path=$(windows_path "$ocx")
+    run "$exe" unregister "$path" || fail "tessaline-cli unregister failed"
+    keys_are absent
+    run "$exe" info "$(windows_path "$logo")" >"$work/cli.out" && fail "info ran unregistered"
+    grep -q "is not registered" "$work/cli.out" || fail "no word of the missing registration"
+    run "$exe" register "$path" || fail "tessaline-cli register failed"
+    keys_are present
+    echo "register, unregister: the class keys written and removed"
+
+    run "$exe" printers >"$work/cli.out" || fail "tessaline-cli printers failed"
+    grep -qxF "$printer" "$work/cli.out" || fail "printers does not list $printer"
+
+    # A name outside ASCII reaches the control in the ANSI code page (1252
+    # here, where the euro sign is not what Latin-1 would make of its byte).
+    accented="$work/cli/coupon-été-€.bmp"
+    cp "$coupon" "$accented"
+    for file in "$logo" "$coupon" "$accented"; do
+        expected=$(native_cli info "$file")
+        actual=$(run "$exe" info "$(windows_path "$file")")
+        [ "$actual" = "$expected" ] || fail "info of $file: $actual, not $expected"
+    done
+    echo "info: as on Linux"
+
+    (cd "$work/native-preview" && native_cli preview "$logo" >/dev/null)
+    (cd "$work/cli" && run "$exe" preview "$(windows_path "$logo")" >/dev/null) ||
+        fail "tessaline-cli preview failed"
+    cmp "$work/native-preview/Temp.bmp" "$work/cli/Temp.bmp" ||
+        fail "the preview differs from the Linux build's"
+    echo "preview: Temp.bmp equal"
+
+    before=$(jobs | wc -l)
+    native_cli upload --printer "$printer" "$logo" "$coupon" 2>/dev/null ||
+        fail "the Linux build's upload failed"
+    native_cli print --printer "$printer" --all 2>/dev/null || fail "the Linux build's print failed"
+    native_cli erase --printer "$printer" 2>/dev/null || fail "the Linux build's erase failed"
+    wait_for_jobs $((before + 3))
+    run "$exe" upload --printer "$printer" "$(windows_path "$logo")" "$(windows_path "$coupon")" \
+        >"$work/cli.out" || fail "tessaline-cli upload failed: $(cat "$work/cli.out")"
+    run "$exe" print --printer "$printer" --all || fail "tessaline-cli print failed"
+    run "$exe" erase --printer "$printer" || fail "tessaline-cli erase failed"
+    wait_for_jobs $((before + 6))
+    same_jobs 3
+    same_record
+
+    status=0
+    run "$exe" print --printer "NO SUCH PRINTER" --all >"$work/cli.out" || status=$?
+    [ $status -eq 2 ] || fail "print to a missing printer exited $status, not 2"
+    grep -qF "$printer" "$work/cli.out" || fail "the installed printers were not listed"
+    echo "a missing printer: exit status 2, the installed printers listed"
+
+    run "$exe" describe | grep -v '^  from ' >"$work/cli.out" || fail "tessaline-cli describe failed"
+    native_cli describe | grep -v '^  from ' | diff - "$work/cli.out" ||
+        fail "describe differs from the Linux build's"
+    echo "describe: the type library as on Linux"
 }
 
 unit() {

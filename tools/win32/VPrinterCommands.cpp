@@ -1,0 +1,25 @@
+// The vprinter commands of tessaline-cli.exe: virtual printers draw their
+// pictures with libpng, which the Windows build has not; print to a printer
+// of the Windows print spooler instead.
+#include "Cli.h"
+
+#include <ostream>
+
+namespace tessaline {
+
+int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
+                std::ostream& err) {
+    constexpr const char* kUsage =
+        "Usage: tessaline-cli vprinter ...\n"
+        "\n"
+        "Virtual printers are not available on Windows: print to a printer of the\n"
+        "Windows print spooler instead ('tessaline-cli printers' lists them).\n";
+    if (WantsHelp(args)) {
+        out << kUsage << kExitStatusHelp;
+        return kExitDone;
+    }
+    err << "tessaline-cli vprinter: virtual printers are not available on Windows\n" << kUsage;
+    return kExitWrongUse;
+}
+
+} // namespace tessaline
