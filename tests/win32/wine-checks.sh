@@ -28,7 +28,13 @@ build=${TESSALINE_BUILD:?}
 source=${TESSALINE_SOURCE:?}
 native=${TESSALINE_NATIVE_BUILD:?}
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export CUPS_SERVER="$work/cups/cups.sock"
+# A socket's path may not be longer than about 100 bytes: a deep build tree
+# keeps its CUPS server under /tmp instead.
+cups="$work/cups"
+if [ ${#cups} -gt 90 ]; then
+    cups="/tmp/tessaline-wine-cups-$(printf '%s' "$work" | md5sum | cut -c1-12)"
+fi
+export CUPS_SERVER="$cups/cups.sock"
 if [ -f "$work/display" ]; then
     DISPLAY=$(cat "$work/display")
     export DISPLAY
@@ -37,7 +43,7 @@ fi
 ocx="$build/control/win32/Tessaline.ocx"
 spooler="$build/tests/win32/SpoolerCheck.exe"
 printer="THERMAL #1"
-capture="$work/cups/capture"
+capture="$cups/capture"
 clsid="{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}"
 page="{A3E45346-70C8-4900-8193-B86FFF51784A}"
 libid="{C55950F9-B8E7-4BEA-B316-2A86074C54F8}"
@@ -155,8 +161,8 @@ start() {
     [ -x "$native/tools/tessaline-cli" ] ||
         fail "no Linux build at $native: the Windows build is compared with it (cmake --build --preset default)"
     wineserver -k 2>/dev/null || true
-    sh "$source/tests/support/private-cupsd.sh" start "$work/cups" >/dev/null
-    [ -S "$CUPS_SERVER" ] || fail "the private CUPS server did not start: $(cat "$work/cups/unavailable" 2>/dev/null)"
+    sh "$source/tests/support/private-cupsd.sh" start "$cups" >/dev/null
+    [ -S "$CUPS_SERVER" ] || fail "the private CUPS server did not start: $(cat "$cups/unavailable" 2>/dev/null)"
 
     # One display for the run; windows need one even when nobody looks.
     n=90
@@ -200,7 +206,7 @@ stop() {
         esac
         rm -f "$work/xvfb.pid" "$work/display"
     fi
-    sh "$source/tests/support/private-cupsd.sh" stop "$work/cups" >/dev/null
+    sh "$source/tests/support/private-cupsd.sh" stop "$cups" >/dev/null
 }
 
 # The values DllRegisterServer writes, as `reg query /s` lists them.
