@@ -77,7 +77,7 @@ RULES = {
         "the control shell over imaging and printer, printing through the system's spooler;"
         " dlfcn finds its own file to register it"),
     "control/win32": (
-        "std win32 com private:control imaging/PathEncoding.h platform/win32",
+        "std win32 com tessaline private:control imaging/PathEncoding.h platform/win32",
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
     "app/core": (
         "std posix tessaline platform platform/component",
