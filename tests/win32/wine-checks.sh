@@ -164,20 +164,20 @@ start() {
     sh "$source/tests/support/private-cupsd.sh" start "$cups" >/dev/null
     [ -S "$CUPS_SERVER" ] || fail "the private CUPS server did not start: $(cat "$cups/unavailable" 2>/dev/null)"
 
-    # One display for the run; windows need one even when nobody looks.
-    n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
-        n=$((n + 1))
-        [ $n -lt 200 ] || fail "no free X display"
-    done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # One display for the run; windows need one even when nobody looks. Xvfb
+    # takes a free display itself and names it (-displayfd), so runs in other
+    # build trees at the same time never share one.
+    rm -f "$work/display.number"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display.number" \
+        >"$work/xvfb.log" 2>&1 &
     echo $! >"$work/xvfb.pid"
     i=0
-    until [ -e "/tmp/.X11-unix/X$n" ]; do
+    until [ -s "$work/display.number" ]; do
         i=$((i + 1))
         [ $i -le 100 ] || fail "Xvfb did not start (see $work/xvfb.log)"
         sleep 0.1
     done
+    n=$(tr -d ' \n' <"$work/display.number")
     echo ":$n" >"$work/display"
     DISPLAY=":$n"
     export DISPLAY
