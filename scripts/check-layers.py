@@ -31,6 +31,7 @@ PUBLIC_ROOTS = {
     "tessaline": "platform/component/include",
     "app/core": "app/core/include",
     "app/gui": "app/gui/include",
+    "app/win32": "app/win32/include",
     "tests/support": "tests/support/include",
 }
 
@@ -39,7 +40,8 @@ PUBLIC_ROOTS = {
 # ("private:imaging"), the test helpers of other test folders ("tests"; no
 # folder has it, since what tests share is in tests/support), and kinds of
 # system header (std, simd, posix, dlfcn, qt, cups, png, gtest, benchmark,
-# win32, com, winspool; see SYSTEM_KINDS). A rule for one file adds to its folder's.
+# win32, com, winspool, winui; see SYSTEM_KINDS). A rule for one file adds to
+# its folder's.
 # Every folder may use EVERYWHERE besides.
 RULES = {
     "base": ("std", "the result type every layer returns, with the standard library alone"),
@@ -85,6 +87,9 @@ RULES = {
     "app/gui": (
         "std posix qt app/core tessaline platform platform/component",
         "Qt windows over app/core, and main() settling the working folder; no backend"),
+    "app/win32": (
+        "std win32 com winui app/core tessaline platform platform/win32",
+        "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
     "tools": (
         "std tessaline platform platform/component platform/virtual",
         "tessaline-cli: a host of the control that also manages virtual printers"),
@@ -158,9 +163,11 @@ SYSTEM_KINDS = [
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
     ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob)\.h$|^sys/")),
     # Windows: the base API, COM and OLE, and the print spooler.
-    ("win32", re.compile(r"^(windows|guiddef|shlobj)\.h$")),
+    ("win32", re.compile(r"^(windows|guiddef|shlobj|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),
     ("winspool", re.compile(r"^winspool\.h$")),
+    # The common controls and dialogs.
+    ("winui", re.compile(r"^(commctrl|commdlg)\.h$")),
 ]
 
 SOURCE = re.compile(r"\.(c|cpp|h)$")

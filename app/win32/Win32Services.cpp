@@ -1,0 +1,246 @@
+#include "Win32Services.h"
+
+#include "MessagePump.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
+#include "platform/HostSystem.h"
+#include "platform/ProfileText.h"
+#include "platform/Spooler.h"
+#include "platform/UserFolders.h"
+#include "platform/win32/AnsiText.h"
+#include "platform/win32/SystemError.h"
+#include "platform/win32/WideText.h"
+
+#include <climits>
+#include <commdlg.h>
+#include <utility>
+#include <vector>
+
+namespace tessaline {
+
+using win32::FromAnsi;
+using win32::Narrow;
+using win32::Widen;
+using win32::WidePath;
+
+namespace {
+
+// The text in the ANSI code page; nothing when a character has no place in
+// it (it would come back as another character, and a path as another file).
+std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
+    if (text.empty()) {
+        return std::string();
+    }
+    if (text.size() > INT_MAX) {
+        return std::nullopt;
+    }
+    const int length = static_cast<int>(text.size());
+    BOOL defaulted = FALSE;
+    const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
+                                            nullptr, 0, nullptr, &defaulted);
+    if (bytes <= 0 || defaulted) {
+        return std::nullopt;
+    }
+    std::string out(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, out.data(), bytes,
+                          nullptr, &defaulted);
+    if (defaulted) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+// The program's UTF-8 as the ANSI code page's bytes; nothing when a
+// character has no place there.
+std::optional<std::string> AnsiFromUtf8(const std::string& text) {
+    return ToAnsiExactly(Widen(text));
+}
+
+std::string Utf8FromAnsi(const char* text) {
+    return text == nullptr ? std::string() : Narrow(FromAnsi(text));
+}
+
+} // namespace
+
+Win32Services::Win32Services(std::shared_ptr<const Spooler> spooler)
+    : m_spooler(std::move(spooler)) {}
+
+MsgAnswer Win32Services::ShowMessage(const std::string& text,
+                                     const std::optional<std::string>& title, MsgButtons buttons,
+                                     MsgIcon icon) {
+    UINT style = buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK;
+    switch (icon) {
+    case MsgIcon::None:
+        break;
+    case MsgIcon::Information:
+        style |= MB_ICONINFORMATION;
+        break;
+    case MsgIcon::Exclamation:
+        style |= MB_ICONEXCLAMATION;
+        break;
+    }
+    const std::wstring caption = Widen(title.value_or(kApplicationTitle));
+    const int answer = ::MessageBoxW(m_owner, Widen(text).c_str(), caption.c_str(), style);
+    if (buttons == MsgButtons::YesNo) {
+        return answer == IDYES ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    return MsgAnswer::Ok;
+}
+
+std::string DialogFilter(const std::string& filter) {
+    std::string out = filter;
+    for (char& c : out) {
+        if (c == '|') {
+            c = '\0';
+        }
+    }
+    out.push_back('\0');
+    out.push_back('\0');
+    return out;
+}
+
+FileChoice Win32Services::OpenFileDialog(const std::string& initialFolder,
+                                         const std::string& filter) {
+    // The dialog of the design is the ANSI one; its answers come back in
+    // the code page and go on in UTF-8.
+    const std::string ansiFilter = AnsiFromUtf8(DialogFilter(filter)).value_or(std::string());
+    const std::optional<std::string> folder = AnsiFromUtf8(initialFolder);
+    std::vector<char> file(32768, '\0');
+    std::vector<char> title(MAX_PATH, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = m_owner;
+    dialog.lpstrFilter = ansiFilter.empty() ? nullptr : ansiFilter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrFileTitle = title.data();
+    dialog.nMaxFileTitle = static_cast<DWORD>(title.size());
+    dialog.lpstrInitialDir = folder && !folder->empty() ? folder->c_str() : nullptr;
+    dialog.Flags =
+        OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    // The control writes its preview pictures into the current folder: it
+    // stays the program's, wherever the user went to find the file.
+    std::vector<wchar_t> current(32768, L'\0');
+    const DWORD kept = ::GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    const BOOL chosen = ::GetOpenFileNameA(&dialog);
+    if (kept > 0 && kept < current.size()) {
+        ::SetCurrentDirectoryW(current.data());
+    }
+    if (chosen == 0) {
+        return {};
+    }
+    return {Utf8FromAnsi(file.data()), Utf8FromAnsi(title.data())};
+}
+
+void Win32Services::Sleep(int32_t milliseconds) {
+    win32::WaitPumping(milliseconds);
+}
+
+void Win32Services::DoEvents() {
+    win32::PumpWaitingMessages();
+}
+
+int32_t Win32Services::CodePage() {
+    return EnvironmentCodePage();
+}
+
+std::vector<std::string> Win32Services::InstalledPrinters() {
+    std::vector<std::string> names;
+    if (!m_spooler) {
+        return names;
+    }
+    // The spooler names its queues in the ANSI code page, as the control receives them.
+    for (const std::string& name : m_spooler->ListQueues().names) {
+        names.push_back(Utf8FromAnsi(name.c_str()));
+    }
+    return names;
+}
+
+std::string Win32Services::ProgramFolder() {
+    return ExecutableFolder();
+}
+
+std::string Win32Services::SettingsFolder() {
+    return win32::PathText(TessalineConfigHome());
+}
+
+bool Win32Services::FolderWritable(const std::string& folder) {
+    return CanCreateFileIn(folder);
+}
+
+bool Win32Services::FileExists(const std::string& path) {
+    return PathIsFile(path);
+}
+
+Result<void> Win32Services::RemoveFile(const std::string& path) {
+    return RemoveFileIfPresent(path);
+}
+
+std::optional<std::string> Win32Services::ReadFile(const std::string& path) {
+    Result<std::string> bytes = ReadWholeFile(WidePath(path));
+    return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
+}
+
+Result<void> Win32Services::ReplaceFileBytes(const std::string& path, const std::string& bytes) {
+    return ReplaceFileAtomically(WidePath(path), bytes);
+}
+
+std::string Win32Services::ReadProfileKey(const std::string& file, const std::string& section,
+                                          const std::string& key) {
+    // The profile functions read the file in the ANSI code page. A value
+    // longer than the buffer comes back cut: read again with more room.
+    const std::wstring path = WidePath(file);
+    const std::wstring wideSection = Widen(section);
+    const std::wstring wideKey = Widen(key);
+    std::wstring value(256, L'\0');
+    for (;;) {
+        const DWORD copied =
+            ::GetPrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), L"", value.data(),
+                                       static_cast<DWORD>(value.size()), path.c_str());
+        if (copied + 1 < value.size() || value.size() >= 1u << 20) {
+            value.resize(copied);
+            return Narrow(value);
+        }
+        value.assign(value.size() * 4, L'\0');
+    }
+}
+
+Result<void> Win32Services::WriteProfileKey(const std::string& file, const std::string& section,
+                                            const std::string& key, const std::string& value) {
+    if (!AnsiFromUtf8(value)) {
+        return Result<void>::Fail("cannot write " + key + " to " + file +
+                                  ": its value has characters the system's code page lacks");
+    }
+    if (::WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
+                                     Widen(value).c_str(), WidePath(file).c_str()) == 0) {
+        return Result<void>::Fail("cannot write " + key + " to " + file + ": " +
+                                  win32::SystemErrorMessage(::GetLastError()));
+    }
+    return {};
+}
+
+Result<void> Win32Services::ReplaceProfileFile(const std::string& file, const std::string& section,
+                                               const ProfileEntries& entries) {
+    // The settings file is in the ANSI code page, as the profile functions
+    // read it. A value that would not survive that is refused whole rather
+    // than saved as another path.
+    ProfileEntries ansi;
+    ansi.reserve(entries.size());
+    for (const auto& [key, value] : entries) {
+        std::optional<std::string> ansiKey = AnsiFromUtf8(key);
+        std::optional<std::string> ansiValue = AnsiFromUtf8(value);
+        if (!ansiKey || !ansiValue) {
+            return Result<void>::Fail("cannot save " + key + " (" + value +
+                                      "): it has characters the system's code page lacks");
+        }
+        ansi.emplace_back(std::move(*ansiKey), std::move(*ansiValue));
+    }
+    std::optional<std::string> ansiSection = AnsiFromUtf8(section);
+    if (!ansiSection) {
+        return Result<void>::Fail("cannot save the section " + section);
+    }
+    return ReplaceFileAtomically(WidePath(file), FormatProfile(*ansiSection, ansi));
+}
+
+} // namespace tessaline

@@ -1,0 +1,248 @@
+#include "frmCorvido.h"
+
+#include "ContainerWindow.h"
+#include "ImageControl.h"
+#include "MessagePump.h"
+#include "Win32Services.h"
+#include "app/win32/MainWindowLayout.h"
+#include "platform/win32/WideText.h"
+
+#include <cmath>
+#include <commctrl.h>
+
+using tessaline::Ctl;
+
+namespace {
+
+constexpr DWORD kFormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+Ctl ControlOfId(int id) {
+    return static_cast<Ctl>(id - MainWindowControlId(Ctl::Form));
+}
+
+bool IsControlId(int id) {
+    return id > MainWindowControlId(Ctl::Form) &&
+           id < MainWindowControlId(Ctl::Form) + tessaline::kControlCount;
+}
+
+} // namespace
+
+frmCorvido::frmCorvido(tessaline::AppServices& services) : m_services(services) {}
+
+frmCorvido::~frmCorvido() {
+    m_logic.reset();
+    if (m_control) {
+        m_control->Disconnect();
+    }
+    m_site.Close();
+    if (m_window != nullptr) {
+        ::DestroyWindow(m_window);
+    }
+    for (HFONT font : {m_font, m_smallFont}) {
+        if (font != nullptr) {
+            ::DeleteObject(font);
+        }
+    }
+}
+
+int frmCorvido::Pixels(int twips) const {
+    return static_cast<int>(std::lround(twips * m_dpi / 1440.0));
+}
+
+bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
+    m_instance = instance;
+    if (!tessaline::win32::RegisterContainerClass(instance) ||
+        !tessaline::win32::RegisterImageClass(instance) || !frmProgress::RegisterClass(instance)) {
+        return false;
+    }
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kMainWindowClass;
+    if (::RegisterClassExW(&windowClass) == 0) {
+        return false;
+    }
+
+    HDC screen = ::GetDC(nullptr);
+    m_dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    CreateFonts();
+
+    RECT frame{0, 0, Pixels(kFormWidthTwips), Pixels(kFormHeightTwips)};
+    ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+    m_window = ::CreateWindowExW(0, kMainWindowClass, L"Halvering 2.11", kFormStyle, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                                 nullptr, nullptr, instance, this);
+    if (m_window == nullptr) {
+        return false;
+    }
+    m_controls[static_cast<size_t>(Ctl::Form)] = m_window;
+    ::SendMessageW(m_window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+    if (!CreateControls()) {
+        return false;
+    }
+    PaintAboutPicture();
+
+    m_site.Attach(Handle(Ctl::Tessaline));
+    if (m_site.CreateControl(progId, m_controlError)) {
+        m_control = std::make_unique<tessaline::win32::ComLogoControl>(m_site.Dispatch());
+    }
+    m_progressForm = std::make_unique<frmProgress>(instance, m_window, m_font, m_dpi);
+    m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, m_services, m_control.get(),
+                                                           m_controlError);
+    return true;
+}
+
+void frmCorvido::Load() {
+    m_logic->Form_Load();
+}
+
+void frmCorvido::Show(int showCommand) {
+    ::ShowWindow(m_window, showCommand);
+    ::UpdateWindow(m_window);
+}
+
+template <typename Handler> void frmCorvido::RunEvent(Handler handler) {
+    handler();
+    tessaline::win32::DropWaitingInput();
+}
+
+LRESULT CALLBACK frmCorvido::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* form = static_cast<frmCorvido*>(create->lpCreateParams);
+        form->m_window = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<frmCorvido*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY && form != nullptr) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        form->m_window = nullptr;
+        form->m_controls.fill(nullptr);
+    }
+    if (form == nullptr || !form->m_logic) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    return form->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT frmCorvido::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_NOTIFY:
+        OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        return 0;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_ENDSESSION:
+        // Windows ends without closing the window: the list is saved all the same.
+        if (wParam != FALSE) {
+            m_logic->Form_Unload();
+        }
+        return 0;
+    default:
+        return ::DefWindowProcW(m_window, message, wParam, lParam);
+    }
+}
+
+void frmCorvido::OnCommand(int id, int code) {
+    if (code != BN_CLICKED || !IsControlId(id)) {
+        return;
+    }
+    tessaline::MainWindowLogic& logic = *m_logic;
+    switch (ControlOfId(id)) {
+    case Ctl::cmdClose:
+        RunEvent([&] { logic.cmdClose_Click(); });
+        break;
+    case Ctl::cmdSearch:
+        RunEvent([&] { logic.cmdSearch_Click(); });
+        break;
+    case Ctl::cmdRemove:
+        RunEvent([&] { logic.cmdRemove_Click(); });
+        break;
+    case Ctl::cmdReset:
+        RunEvent([&] { logic.cmdReset_Click(); });
+        break;
+    case Ctl::optImageMode_0:
+        RunEvent([&] { logic.optImageMode_Click(0); });
+        break;
+    case Ctl::optImageMode_1:
+        RunEvent([&] { logic.optImageMode_Click(1); });
+        break;
+    case Ctl::cmdUpload:
+        RunEvent([&] { logic.cmdUpload_Click(); });
+        break;
+    case Ctl::Cmd_Erase:
+        RunEvent([&] { logic.Cmd_Erase_Click(); });
+        break;
+    case Ctl::cmdPrint:
+        RunEvent([&] { logic.cmdPrint_Click(); });
+        break;
+    default:
+        break;
+    }
+}
+
+void frmCorvido::OnNotify(const NMHDR& header) {
+    if (header.code != static_cast<UINT>(NM_CLICK)) {
+        return;
+    }
+    if (header.hwndFrom == Handle(Ctl::ListView_0)) {
+        const auto& click = reinterpret_cast<const NMITEMACTIVATE&>(header);
+        if (click.iItem >= 0) {
+            RunEvent([&] { m_logic->ListView_ItemClick(click.iItem + 1); });
+        }
+    } else if (header.hwndFrom == Handle(Ctl::SSTab)) {
+        // A click on the tab itself, not on the page under it.
+        TCHITTESTINFO hit{};
+        const DWORD at = ::GetMessagePos();
+        hit.pt = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+        ::ScreenToClient(header.hwndFrom, &hit.pt);
+        if (::SendMessageW(header.hwndFrom, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) >= 0) {
+            RunEvent([&] { m_logic->SSTab_Click(); });
+        }
+    }
+}
+
+LRESULT CALLBACK frmCorvido::SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* form = reinterpret_cast<frmCorvido*>(
+        ::GetWindowLongPtrW(::GetAncestor(window, GA_ROOT), GWLP_USERDATA));
+    if (form == nullptr) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    const LRESULT result = ::CallWindowProcW(form->m_sliderProc, window, message, wParam, lParam);
+    if (message == WM_LBUTTONDOWN && ::IsWindowEnabled(window) && form->m_logic) {
+        // The slider takes the press first, so the handler reads the
+        // position the press has chosen.
+        form->RunEvent([form] { form->m_logic->Slider1_MouseDown(); });
+    }
+    return result;
+}
+
+void frmCorvido::OnClose() {
+    if (!m_logic->Form_QueryUnload()) {
+        return;
+    }
+    m_logic->Form_Unload();
+    ::DestroyWindow(m_window);
+}
+
+void frmCorvido::OnDestroy() {
+    m_progressForm->Unload();
+    if (m_control) {
+        m_control->Disconnect();
+    }
+    m_site.Close();
+    ::PostQuitMessage(0);
+}

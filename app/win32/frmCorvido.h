@@ -1,0 +1,100 @@
+#pragma once
+
+#include "ComLogoControl.h"
+#include "ControlSite.h"
+#include "WindowsApi.h"
+#include "app/core/MainWindowLogic.h"
+#include "app/core/MainWindowView.h"
+#include "frmProgress.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tessaline {
+class AppServices;
+}
+
+// The main window, built from the standard Windows controls at the form's
+// positions in twips. It shows what the rules in MainWindowLogic tell it and
+// hands every event to them; it hosts the Tessaline control in place.
+class frmCorvido final : public tessaline::MainWindowView {
+public:
+    explicit frmCorvido(tessaline::AppServices& services);
+    ~frmCorvido() override;
+    frmCorvido(const frmCorvido&) = delete;
+    frmCorvido& operator=(const frmCorvido&) = delete;
+
+    // Builds the window (hidden) with its controls and creates the control
+    // by `progId` in its place. False when the window itself cannot be made.
+    bool Create(HINSTANCE instance, const wchar_t* progId);
+    // Runs the start-up sequence; call once before the window is first shown.
+    void Load();
+    void Show(int showCommand);
+    HWND Window() const { return m_window; }
+    tessaline::MainWindowLogic& Logic() { return *m_logic; }
+
+    // MainWindowView
+    void ClearRows() override;
+    void AddRow(int32_t index, const std::string& text, const std::string& subItem1,
+                const std::string& subItem2) override;
+    void SetText(tessaline::Ctl control, const std::string& text) override;
+    std::string Text(tessaline::Ctl control) const override;
+    void SetEnabled(tessaline::Ctl control, bool enabled) override;
+    bool Enabled(tessaline::Ctl control) const override;
+    void SetVisible(tessaline::Ctl control, bool visible) override;
+    bool Visible(tessaline::Ctl control) const override;
+    void SetValue(tessaline::Ctl option, bool selected) override;
+    bool Value(tessaline::Ctl option) const override;
+    void AddColumn(const std::string& text, int32_t widthTwips, bool rightAligned) override;
+    int32_t ItemCount() const override;
+    int32_t SelectedIndex() const override;
+    void SelectItem(int32_t index) override;
+    void AddPrinterName(const std::string& name) override;
+    void SelectPrinter(int32_t index) override;
+    int32_t SliderValue() const override;
+    int32_t SliderMax() const override;
+    bool LoadPicture(tessaline::Ctl image, const std::string& path) override;
+    void SetPictureRect(tessaline::Ctl image, int32_t left, int32_t top, int32_t width,
+                        int32_t height) override;
+    void SetFocus(tessaline::Ctl control) override;
+    tessaline::ProgressView& ProgressForm() override { return *m_progressForm; }
+    void CentreOnScreen() override;
+    void Unload() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code);
+    void OnNotify(const NMHDR& header);
+    void OnClose();
+    void OnDestroy();
+    // Runs a handler of the rules; what the user did meanwhile is dropped.
+    template <typename Handler> void RunEvent(Handler handler);
+
+    bool CreateControls();
+    HWND CreateControl(const struct ControlLayout& layout, HWND parent, const RECT& position);
+    void CreateFonts();
+    void PaintAboutPicture();
+    int Pixels(int twips) const;
+    HWND Handle(tessaline::Ctl control) const { return m_controls[static_cast<size_t>(control)]; }
+
+    tessaline::AppServices& m_services;
+    HINSTANCE m_instance = nullptr;
+    HWND m_window = nullptr;
+    std::array<HWND, tessaline::kControlCount> m_controls{};
+    int m_dpi = 96;
+    HFONT m_font = nullptr;
+    HFONT m_smallFont = nullptr;
+    int m_columns = 0;
+    WNDPROC m_sliderProc = nullptr;
+
+    tessaline::win32::ControlSite m_site;
+    std::string m_controlError;
+    // Before the rules, which keep a pointer to them.
+    std::unique_ptr<frmProgress> m_progressForm;
+    std::unique_ptr<tessaline::win32::ComLogoControl> m_control;
+    std::unique_ptr<tessaline::MainWindowLogic> m_logic;
+};
