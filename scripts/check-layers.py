@@ -141,9 +141,10 @@ RULES = {
         "std posix gtest platform platform/virtual private:tools tests/support",
         "tessaline-cli run in-process and as its binary"),
     "tests/win32": (
-        "std win32 com winspool gtest platform platform/win32 private:control"
-        " private:control/win32",
-        "hosts of Tessaline.ocx under Wine, and its unit tests; they check against its identifiers"),
+        "std win32 com winspool winui gtest platform platform/win32 private:control"
+        " private:control/win32 app/core app/win32",
+        "hosts of Tessaline.ocx under Wine, its unit tests, and the driver of Tessaline.exe's"
+        " windows, which finds their controls by the layout table"),
     "tests/package": (
         "std gtest platform/component tests/support",
         "the installed files and first-run registration"),

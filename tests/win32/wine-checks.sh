@@ -14,6 +14,10 @@
 #   wine-checks.sh host EXE        the C++ host (TessalineHost.exe)
 #   wine-checks.sh atl EXE         Wine's ATL as the container (AtlHost.exe)
 #   wine-checks.sh cli EXE         tessaline-cli.exe
+#   wine-checks.sh program DRIVER  Tessaline.exe driven through its windows in
+#                                  English and Korean: two logos added,
+#                                  uploaded, printed and erased; the bytes
+#                                  equal the Linux build's
 #
 # The environment says where things are: TESSALINE_BUILD (this build),
 # TESSALINE_SOURCE, TESSALINE_NATIVE_BUILD (the Linux build whose bytes the
@@ -41,6 +45,7 @@ if [ -f "$work/display" ]; then
 fi
 
 ocx="$build/control/win32/Tessaline.ocx"
+program="$build/app/win32/Tessaline.exe"
 spooler="$build/tests/win32/SpoolerCheck.exe"
 printer="THERMAL #1"
 capture="$cups/capture"
@@ -189,6 +194,15 @@ start() {
     # Without a window manager Wine waits 2 s for each window it hides;
     # unmanaged windows spare that.
     run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+    # The classic look the program has on Windows without visual styles (Wine
+    # themes the common controls otherwise). Debian's Wine does not look for
+    # the fonts of fonts-wine where they are installed; Marlett draws the
+    # caption buttons.
+    run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' \
+        /v ThemeActive /t REG_SZ /d 0 /f >/dev/null
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     run reg add 'HKCU\Software\Wine\Printing\Spooler' /v 'THERMAL1:' /t REG_SZ \
         /d 'CUPS:THERMAL_1' /f >/dev/null
     fresh_printer
@@ -407,10 +421,78 @@ unit() {
     return $status
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|vbscript|host EXE|atl EXE|cli EXE}
+# Korean: Wine takes code page 949 from the locale, and the dialogs' font
+# gets a face with Hangul once Wine has set its substitutes for that page.
+# wineserver keeps the code page it started with: it is stopped on the way
+# in and out.
+korean() {
+    wineserver -k 2>/dev/null || true
+    status=0
+    (
+        export LANG=ko_KR.UTF-8 LC_ALL=ko_KR.UTF-8
+        run reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+            /v 'MS Shell Dlg' /t REG_SZ /d NanumGothic /f >/dev/null
+        "$@"
+    ) || status=$?
+    wineserver -k 2>/dev/null || true
+    return $status
+}
+
+# The program alone in FOLDER (EXE, Tessaline.exe by default), its list
+# holding the sample logo COUNT times.
+fresh_program() {
+    rm -rf "$1"
+    mkdir -p "$1"
+    cp "${3:-$program}" "$1/Tessaline.exe"
+    [ "${2:-0}" -gt 0 ] || return 0
+    logo_path=$(windows_path "$source/samples/logo.bmp")
+    printf '[LOGO]\r\n' >"$1/CorvidoFiles.ini"
+    n=0
+    while [ $n -lt "$2" ]; do
+        n=$((n + 1))
+        printf 'Logofile%d=%s|logo.bmp|7680|160|384\r\n' "$n" "$logo_path" >>"$1/CorvidoFiles.ini"
+    done
+}
+
+# The driver's whole round through the program at FOLDER\Tessaline.exe with
+# the sample logo and LOGO2; the printer receives the upload, the print of
+# every image and the erase, which must equal the Linux build's for the same
+# list and choices (error diffusion, brightness 5, all images at size 0).
+round() {
+    driver=$1 folder=$2 second=$3
+    fresh_printer
+    before=$(jobs | wc -l)
+    logo="$source/samples/logo.bmp"
+    native_cli upload --printer "$printer" --mode diffusion --brightness 5 "$logo" "$second" \
+        2>"$work/native.err" || fail "the Linux build's upload failed: $(cat "$work/native.err")"
+    native_cli print --printer "$printer" --all >/dev/null
+    native_cli erase --printer "$printer" >/dev/null
+    wait_for_jobs $((before + 3))
+    passes "$driver" run "$(windows_path "$folder/Tessaline.exe")" "$(windows_path "$logo")" \
+        "$(windows_path "$second")"
+    wait_for_jobs $((before + 6))
+    same_jobs 3
+    same_record
+}
+
+program() {
+    driver=$1
+    rm -rf "$work/logos"
+    mkdir -p "$work/logos/한글"
+    make_coupon "$work/logos/coupon.bmp"
+    cp "$work/logos/coupon.bmp" "$work/logos/한글/쿠폰.bmp"
+    fresh_program "$work/program-en"
+    round "$driver" "$work/program-en" "$work/logos/coupon.bmp"
+    # A second logo under a Hangul name: the ANSI dialog hands it over in
+    # code page 949, the control opens it, the list keeps it in that page.
+    fresh_program "$work/program-ko"
+    korean round "$driver" "$work/program-ko" "$work/logos/한글/쿠폰.bmp"
+}
+
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
-unit | host | atl | cli) "$check" "$@" ;;
+unit | host | atl | cli | program) "$check" "$@" ;;
 *) fail "no check named $check" ;;
 esac

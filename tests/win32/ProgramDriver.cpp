@@ -1,0 +1,298 @@
+// Drives Tessaline.exe from outside, as a user would through its windows:
+// only window messages, the system's own dialogs and message boxes, and
+// reading the program's controls. The program holds nothing for tests.
+//
+//   ProgramDriver run EXE LOGO1 LOGO2       the whole round: title, two logos
+//                                           through the file-open dialog, the
+//                                           rows, a preview click, options,
+//                                           Upload, Printout (all), Erase, Close
+//   ProgramDriver show EXE MARKER           starts the program, checks its title,
+//                                           clicks the first row, writes
+//                                           MARKER.ready and closes
+//                                           the program once MARKER.done exists
+//   ProgramDriver startup EXE RUNS          start-up to a painted window, RUNS times
+//
+// The texts it expects follow the ANSI code page it runs under (949: Korean).
+// Lines "ok"/"FAIL" per check; the last line is "RESULT: PASS" or "RESULT: FAIL".
+#include "HostChecks.h"
+#include "ProgramWindows.h"
+#include "app/win32/MainWindowLayout.h"
+
+#include <chrono>
+#include <commctrl.h>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+using tessaline::Ctl;
+using tessaline::hostcheck::Checks;
+using namespace tessaline::driver;
+
+namespace {
+
+struct Texts {
+    std::wstring title;
+    std::wstring search;
+    std::wstring height;
+    std::wstring width;
+};
+
+Texts ExpectedTexts() {
+    if (::GetACP() == 949) {
+        return {Wide("오스트랜더 로고 유틸리티 Version 2.00"), Wide("파일 추가"),
+                Wide("이미지 높이 : "), Wide("이미지 폭 : ")};
+    }
+    return {L"Ostrander Version 2.00", L"Open file...", L"Height : ", L"Width : "};
+}
+
+const std::wstring kUploadConfirm =
+    L"Logo file is written in the NV image area of the device. Continue it?";
+const std::wstring kUploadDone = L"Upload finished, and Writing of bit image completed.\r\n"
+                                 L"Logo becomes available after the reset of a device.";
+const std::wstring kEraseConfirm = L"NV image all Delete. Continue it?";
+const std::wstring kEraseDone = L"Upload finished, and Cleaning of NV Image completed.\r\n"
+                                L"Logo becomes available after the reset of a device.";
+const std::wstring kPrintoutDone = L"Printout success.";
+
+std::wstring FileTitle(const std::wstring& path) {
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+// Adds one file through the program's own file-open dialog.
+bool AddThroughDialog(Program& program, const std::wstring& path) {
+    const int before = program.ListRowCount();
+    program.Click(Ctl::cmdSearch);
+    HWND dialog = program.WaitForDialog(L"#32770", 30000);
+    if (dialog == nullptr || !TypeFileName(dialog, path)) {
+        return false;
+    }
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return WaitUntil(30000, [&] { return program.ListRowCount() == before + 1; });
+}
+
+// Answers the next message box after checking it; false when none came or it differed.
+bool Answer(Checks& checks, Program& program, const std::wstring& title, const std::wstring& text,
+            BoxIcon icon, int button, const std::string& name) {
+    const std::optional<MessageBoxSeen> box = program.WaitForMessageBox(60000);
+    if (!checks.Check(box.has_value(), name + ": message box shown")) {
+        return false;
+    }
+    checks.Check(box->title == title, name + ": title \"" + Utf8(box->title) + "\"");
+    checks.Check(box->text == text, name + ": text \"" + Utf8(box->text) + "\"");
+    checks.Check(box->icon == icon, name + ": icon " + IconName(box->icon));
+    ::PostMessageW(box->window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+    return WaitUntil(30000, [&] { return !::IsWindow(box->window); });
+}
+
+// The progress window while a long call runs: its caption, and the bar's
+// last maximum and value before it goes.
+struct ProgressSeen {
+    bool shown = false;
+    std::wstring caption;
+    int maximum = 0;
+    int value = 0;
+};
+
+ProgressSeen WatchProgress(Program& program) {
+    ProgressSeen seen;
+    HWND window = nullptr;
+    WaitUntil(60000, [&] {
+        window = program.FindTopLevel(kProgressClass, false);
+        return window != nullptr && ::IsWindowVisible(window);
+    });
+    if (window == nullptr) {
+        return seen;
+    }
+    seen.shown = true;
+    seen.caption = WindowText(window);
+    HWND bar = ::GetDlgItem(window, kProBarId);
+    while (::IsWindow(window)) {
+        DWORD_PTR value = 0;
+        if (::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &value) != 0) {
+            seen.value = static_cast<int>(value);
+        }
+        DWORD_PTR maximum = 0;
+        if (::SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, 1000, &maximum) !=
+            0) {
+            seen.maximum = static_cast<int>(maximum);
+        }
+        ::Sleep(20);
+    }
+    return seen;
+}
+
+int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& logo2) {
+    Checks checks;
+    const Texts texts = ExpectedTexts();
+    Program program;
+    if (!checks.Check(program.Start(exe), "the program starts and shows its window")) {
+        return checks.Finish();
+    }
+    checks.Check(WindowText(program.Main()) == texts.title,
+                 "title \"" + Utf8(WindowText(program.Main())) + "\"");
+    checks.Check(program.Text(Ctl::cmdSearch) == texts.search,
+                 "cmdSearch reads \"" + Utf8(program.Text(Ctl::cmdSearch)) + "\"");
+    checks.Check(program.ControlShown(),
+                 "the Tessaline control is in place with a window of its own");
+    checks.Check(program.ListRowCount() == 0, "the list starts empty");
+    checks.Check(!program.Enabled(Ctl::cmdUpload), "Upload starts disabled");
+
+    checks.Check(AddThroughDialog(program, logo1), "first logo added through the dialog");
+    checks.Check(AddThroughDialog(program, logo2), "second logo added through the dialog");
+    // The dialog's file titles; a 384 x 160 and a 100 x 50 logo.
+    const std::vector<std::wstring> rows = program.ListRows();
+    checks.Check(rows == std::vector<std::wstring>{L"1|" + FileTitle(logo1) + L"|7680",
+                                                   L"2|" + FileTitle(logo2) + L"|728"},
+                 "rows: " + Utf8(Join(rows)));
+    checks.Check(program.Text(Ctl::lblFiles_0) == L"Logo files : 2 / 255",
+                 "lblFiles reads \"" + Utf8(program.Text(Ctl::lblFiles_0)) + "\"");
+    checks.Check(program.Text(Ctl::lblSize_0) == L"Logo size totoal : 8 / 250 KBytes",
+                 "lblSize reads \"" + Utf8(program.Text(Ctl::lblSize_0)) + "\"");
+    checks.Check(program.Enabled(Ctl::cmdUpload) && program.Enabled(Ctl::Slider1),
+                 "Upload and the slider enabled with logos listed");
+
+    program.ClickRow(1);
+    checks.Check(
+        WaitUntil(10000, [&] { return program.Text(Ctl::lblHeight) == texts.height + L"160"; }),
+        "a click on row 1 shows its height: \"" + Utf8(program.Text(Ctl::lblHeight)) + "\"");
+    checks.Check(program.Text(Ctl::lblWidth) == texts.width + L"384",
+                 "and its width: \"" + Utf8(program.Text(Ctl::lblWidth)) + "\"");
+    checks.Check(program.ImageSize(Ctl::imgLogo) == program.Pixels(3840, 1600),
+                 "imgLogo is 10 twips a pixel of the logo");
+
+    program.Click(Ctl::optImageMode_1);
+    checks.Check(WaitUntil(10000, [&] { return program.Checked(Ctl::optImageMode_1); }) &&
+                     !program.Checked(Ctl::optImageMode_0),
+                 "Error Diffusion chosen");
+
+    // Upload: two files, so the progress window runs 0 .. 2 of 2.
+    program.Click(Ctl::cmdUpload);
+    if (Answer(checks, program, texts.title, kUploadConfirm, BoxIcon::None, IDYES,
+               "upload confirmation")) {
+        const ProgressSeen progress = WatchProgress(program);
+        checks.Check(progress.shown && progress.caption == texts.title,
+                     "upload: progress window captioned with the title");
+        checks.Check(progress.maximum == 2 && progress.value == 2,
+                     "upload: the bar ends at " + std::to_string(progress.value) + " of " +
+                         std::to_string(progress.maximum));
+        Answer(checks, program, texts.title, kUploadDone, BoxIcon::Information, IDOK,
+               "upload finished");
+    }
+
+    // A selection that is no number is refused, and the box gets the keyboard again.
+    program.Click(Ctl::optRange_1);
+    program.SetText(Ctl::txtRange, L"1-2-3");
+    program.Click(Ctl::cmdPrint);
+    Answer(checks, program, texts.title, L"Type mismatch", BoxIcon::Exclamation, IDOK,
+           "printout of 1-2-3");
+    checks.Check(WaitUntil(5000, [&] { return program.Focus() == program.Control(Ctl::txtRange); }),
+                 "printout of 1-2-3: the focus is in txtRange");
+
+    // Printout of every stored image, asked for as the selection 0.
+    program.SetText(Ctl::txtRange, L" 0 ");
+    program.Click(Ctl::cmdPrint);
+    const ProgressSeen printing = WatchProgress(program);
+    // The window goes as soon as the call returns: the last value seen is the driver's luck.
+    checks.Check(printing.shown && printing.caption == texts.title && printing.maximum == 255 &&
+                     printing.value > 0,
+                 "printout: progress window captioned with the title, the bar moving in 255");
+    Answer(checks, program, texts.title, kPrintoutDone, BoxIcon::Information, IDOK,
+           "printout finished");
+
+    program.Click(Ctl::Cmd_Erase);
+    if (Answer(checks, program, L"Delete", kEraseConfirm, BoxIcon::None, IDYES,
+               "erase confirmation")) {
+        Answer(checks, program, texts.title, kEraseDone, BoxIcon::Information, IDOK,
+               "erase finished");
+    }
+
+    checks.Check(program.ListRows() == rows, "the rows are unchanged after the printer commands");
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+
+    // The list is saved beside the program, in the ANSI code page.
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
+    std::ifstream ini(std::filesystem::path(folder + L"\\CorvidoFiles.ini"), std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(ini)),
+                            std::istreambuf_iterator<char>());
+    const std::string expected = "[LOGO]\nLogofile1=" + Ansi(logo1) + "|" + Ansi(FileTitle(logo1)) +
+                                 "|7680|160|384\nLogofile2=" + Ansi(logo2) + "|" +
+                                 Ansi(FileTitle(logo2)) + "|728|50|100\n";
+    if (!checks.Check(saved == expected,
+                      "CorvidoFiles.ini beside the program holds the two logos")) {
+        std::printf("     expected %zu bytes:\n%s     found %zu bytes:\n%s", expected.size(),
+                    expected.c_str(), saved.size(), saved.c_str());
+    }
+    return checks.Finish();
+}
+
+int Show(const std::wstring& exe, const std::wstring& marker) {
+    Checks checks;
+    Program program;
+    if (!checks.Check(program.Start(exe), "the program starts and shows its window")) {
+        return checks.Finish();
+    }
+    checks.Check(WindowText(program.Main()) == ExpectedTexts().title,
+                 "title \"" + Utf8(WindowText(program.Main())) + "\"");
+    if (program.ListRowCount() > 0) {
+        program.WaitUntilPainted(30000);
+        program.ClickRow(1);
+        checks.Check(WaitUntil(10000, [&] { return program.Text(Ctl::lblHeight).size() > 10; }),
+                     "a click on row 1 shows its size: \"" + Utf8(program.Text(Ctl::lblHeight)) +
+                         "\"");
+    }
+    ::Sleep(500);
+    std::ofstream(std::filesystem::path(marker + L".ready")).put('\n');
+    WaitUntil(60000, [&] {
+        return ::GetFileAttributesW((marker + L".done").c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+    return checks.Finish();
+}
+
+int Startup(const std::wstring& exe, int runs) {
+    Checks checks;
+    for (int run = 1; run <= runs; ++run) {
+        Program program;
+        const auto start = std::chrono::steady_clock::now();
+        const bool started = program.Start(exe);
+        const auto shown = std::chrono::steady_clock::now();
+        const bool painted = started && program.WaitUntilPainted(60000);
+        const auto done = std::chrono::steady_clock::now();
+        const auto ms = [&](auto t) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(t - start).count();
+        };
+        std::printf("run %d: %d rows, window shown after %lld ms, painted after %lld ms\n", run,
+                    started ? program.ListRowCount() : 0, static_cast<long long>(ms(shown)),
+                    static_cast<long long>(ms(done)));
+        checks.Check(painted, "run " + std::to_string(run) + ": the window painted");
+        program.Click(Ctl::cmdClose);
+        program.WaitForExit(30000);
+    }
+    return checks.Finish();
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"run" && argc == 5) {
+        return Run(argv[2], argv[3], argv[4]);
+    }
+    if (mode == L"show" && argc == 4) {
+        return Show(argv[2], argv[3]);
+    }
+    if (mode == L"startup" && argc == 4) {
+        return Startup(argv[2], _wtoi(argv[3]));
+    }
+    std::fprintf(stderr, "usage: ProgramDriver run EXE LOGO1 LOGO2 | show EXE MARKER | "
+                         "startup EXE RUNS\n");
+    return 2;
+}

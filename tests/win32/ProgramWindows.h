@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ScreenIcon.h"
+#include "app/core/MainWindowView.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+#include <windows.h>
+
+namespace tessaline::driver {
+
+// Text for the checks' lines and for the other process.
+std::wstring Wide(const char* utf8);
+std::string Utf8(const std::wstring& text);
+// The text in the ANSI code page, as the program's settings file holds it.
+std::string Ansi(const std::wstring& text);
+std::wstring Join(const std::vector<std::wstring>& items);
+
+// Polls `done` every 20 ms until it holds or `milliseconds` pass.
+bool WaitUntil(DWORD milliseconds, const std::function<bool()>& done);
+// A window's text through WM_GETTEXT, which crosses processes.
+std::wstring WindowText(HWND window);
+// Types a path into a file dialog's file name box.
+bool TypeFileName(HWND dialog, const std::wstring& path);
+
+struct MessageBoxSeen {
+    HWND window = nullptr;
+    std::wstring title;
+    std::wstring text;
+    BoxIcon icon = BoxIcon::None;
+};
+
+// Tessaline.exe started by the driver and seen from outside: its windows
+// found by class and process, its controls by their identifiers.
+class Program {
+public:
+    Program() = default;
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Starts the program in its own folder and waits for its main window to show.
+    bool Start(const std::wstring& exe);
+    HWND Main() const { return m_main; }
+    // Waits until the program is idle and none of its windows waits to be painted.
+    bool WaitUntilPainted(DWORD milliseconds);
+    // The exit status once the program has ended, or nothing.
+    std::optional<DWORD> WaitForExit(DWORD milliseconds);
+
+    // A top-level window of the program's with this class; `enabledOnly` skips disabled ones.
+    HWND FindTopLevel(const wchar_t* windowClass, bool enabledOnly) const;
+    HWND WaitForDialog(const wchar_t* windowClass, DWORD milliseconds) const;
+    std::optional<MessageBoxSeen> WaitForMessageBox(DWORD milliseconds) const;
+
+    HWND Control(Ctl control) const;
+    void Click(Ctl control) const;
+    std::wstring Text(Ctl control) const;
+    void SetText(Ctl control, const std::wstring& text) const;
+    bool Enabled(Ctl control) const;
+    bool Checked(Ctl option) const;
+    // The window with the keyboard focus in the program's user-interface thread.
+    HWND Focus() const;
+    // True when the Tessaline control has a visible window of its own in its place.
+    bool ControlShown() const;
+    // The client size of a control, and what twips are in pixels on this screen.
+    std::pair<int, int> ImageSize(Ctl control) const;
+    std::pair<int, int> Pixels(int widthTwips, int heightTwips) const;
+
+    int ListRowCount() const;
+    // Each row as "No|Name|Size".
+    std::vector<std::wstring> ListRows() const;
+    // Clicks the 1-based row with the mouse.
+    void ClickRow(int row) const;
+
+private:
+    PROCESS_INFORMATION m_process{};
+    HWND m_main = nullptr;
+};
+
+} // namespace tessaline::driver
