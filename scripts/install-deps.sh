@@ -22,6 +22,9 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
   # the Korean locale, whose ANSI code page is 949 under Wine
   locales
+  # the Windows installer (cpack's NSIS generator), Marlett for Wine's caption
+  # buttons, and the pictures of the Windows program's window
+  nsis fonts-wine xdotool imagemagick
 )
 
 missing=()

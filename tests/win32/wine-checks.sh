@@ -18,6 +18,10 @@
 #                                  English and Korean: two logos added,
 #                                  uploaded, printed and erased; the bytes
 #                                  equal the Linux build's
+#   wine-checks.sh installer DRIVER  the NSIS installer (made with cpack) run
+#                                  silently, the installed program's title in
+#                                  both languages with screenshots, start-up
+#                                  figures, and the uninstaller
 #
 # The environment says where things are: TESSALINE_BUILD (this build),
 # TESSALINE_SOURCE, TESSALINE_NATIVE_BUILD (the Linux build whose bytes the
@@ -489,10 +493,97 @@ program() {
     korean round "$driver" "$work/program-ko" "$work/logos/한글/쿠폰.bmp"
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER}
+# Shows the program at FOLDER\Tessaline.exe with its first row clicked and
+# saves a picture of its window as PNG.
+screenshot() {
+    driver=$1 folder=$2 png=$3
+    marker="$work/shot"
+    rm -f "$marker.ready" "$marker.done"
+    run "$driver" show "$(windows_path "$folder/Tessaline.exe")" "$(windows_path "$marker")" \
+        >"$work/host.out" &
+    shown=$!
+    i=0
+    while [ ! -f "$marker.ready" ]; do
+        i=$((i + 1))
+        [ $i -le 300 ] || { touch "$marker.done"; wait "$shown" || true; cat "$work/host.out"; fail "the program did not show its window"; }
+        sleep 0.1
+    done
+    window=$(xdotool search --name 'Version 2\.00' | head -n 1)
+    [ -n "$window" ] && import -window "$window" "$png" || fail "no picture of the window"
+    touch "$marker.done"
+    wait "$shown" || true
+    cat "$work/host.out"
+    [ "$(tail -n 1 "$work/host.out")" = "RESULT: PASS" ] || fail "the program did not pass"
+    echo "screenshot: $png"
+}
+
+installer() {
+    driver=$1
+    rm -rf "$work/package"
+    mkdir -p "$work/package"
+    cpack --config "$build/CPackConfig.cmake" -B "$work/package" >"$work/cpack.log" 2>&1 ||
+        { cat "$work/cpack.log"; fail "cpack could not make the installer"; }
+    setup=$(ls "$work/package"/*.exe | head -n 1)
+    echo "installer: $(basename "$setup"), $(wc -c <"$setup") bytes"
+
+    drive_c="$WINEPREFIX/drive_c"
+    installed="$drive_c/Program Files/Tessaline"
+    menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tessaline"
+    rm -rf "$installed"
+    wine regsvr32 /u /s "$(windows_path "$ocx")"
+    keys_are absent
+    wine "$setup" /S
+    wineserver -w
+    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md; do
+        [ -f "$installed/$file" ] || fail "the installer did not install $file"
+    done
+    [ -f "$menu/Tessaline.lnk" ] || fail "no Start menu entry for Tessaline"
+    keys_are present
+    run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve | grep -qF 'Program Files\Tessaline\Tessaline.ocx' ||
+        fail "the control registered is not the installed one"
+    echo "installed: the files, the Start menu entry, the control registered"
+
+    # The installed program, in both languages; its list is the user's.
+    shots="$work/screenshots"
+    mkdir -p "$shots"
+    fresh_program "$work/installed-list" 1 "$installed/Tessaline.exe"
+    cp "$work/installed-list/CorvidoFiles.ini" "$installed/"
+    screenshot "$driver" "$installed" "$shots/windows-en.png"
+    korean screenshot "$driver" "$installed" "$shots/windows-ko.png"
+
+    # Start-up to a painted window: figures, not a limit.
+    for count in 0 255; do
+        fresh_program "$work/startup-$count" "$count"
+        echo "start-up with $count logos:"
+        run "$driver" startup "$(windows_path "$work/startup-$count/Tessaline.exe")" 5 | grep '^run'
+    done
+
+    wine "$installed/Uninstall.exe" /S
+    wineserver -w
+    # The uninstaller runs a copy of itself and returns at once.
+    i=0
+    while [ -f "$installed/Uninstall.exe" ]; do
+        i=$((i + 1))
+        [ $i -le 300 ] || fail "the uninstaller did not finish"
+        sleep 0.1
+    done
+    wineserver -w
+    keys_are absent
+    [ ! -e "$menu" ] || fail "the uninstaller left the Start menu entry"
+    wine reg query 'HKLM\Software\Tessaline' >/dev/null 2>&1 && fail "the uninstaller left HKLM\\Software\\Tessaline"
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline' >/dev/null 2>&1 &&
+        fail "the uninstaller left its Uninstall key"
+    left=$(ls -A "$installed" 2>/dev/null || true)
+    [ "$left" = "CorvidoFiles.ini" ] || fail "the uninstaller left: $left"
+    echo "uninstalled: no file or key of ours but the user's logo list"
+    rm -rf "$installed"
+    wine regsvr32 /s "$(windows_path "$ocx")"
+}
+
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER|installer DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
-unit | host | atl | cli | program) "$check" "$@" ;;
+unit | host | atl | cli | program | installer) "$check" "$@" ;;
 *) fail "no check named $check" ;;
 esac
