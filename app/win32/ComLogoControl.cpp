@@ -1,82 +1,15 @@
 #include "ComLogoControl.h"
 
+#include "platform/win32/ComEventSink.h"
 #include "platform/win32/WideText.h"
 #include "tessaline/tessaline_control.h"
 
 #include <array>
 #include <ocidl.h>
 #include <olectl.h>
+#include <span>
 
 namespace tessaline::win32 {
-
-// The event sink: answers the control's default source interface, whose
-// identifier is learnt from the control itself, and hands Progress on.
-class ProgressSink final : public IDispatch {
-public:
-    ProgressSink(const IID& events, std::function<void(int32_t)>* handler)
-        : m_events(events), m_handler(handler) {}
-
-    // Events arriving after this reach nobody.
-    void Detach() { m_handler = nullptr; }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, m_events)) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --m_references;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params,
-                                     VARIANT*, EXCEPINFO*, UINT*) override {
-        if (dispid != TESSALINE_EVENTID_PROGRESS || params == nullptr || params->cArgs < 1 ||
-            m_handler == nullptr || !*m_handler) {
-            return S_OK; // events nobody handles are simply not handled
-        }
-        VARIANT data;
-        ::VariantInit(&data);
-        // The last argument in rgvarg is the first one declared.
-        if (FAILED(::VariantChangeType(&data, &params->rgvarg[params->cArgs - 1], 0, VT_I4))) {
-            return DISP_E_TYPEMISMATCH;
-        }
-        (*m_handler)(static_cast<int32_t>(data.lVal));
-        return S_OK;
-    }
-
-private:
-    ULONG m_references = 1;
-    IID m_events;
-    std::function<void(int32_t)>* m_handler;
-};
 
 namespace {
 
@@ -147,7 +80,12 @@ ComLogoControl::ComLogoControl(IDispatch* control) : m_control(control) {
         m_point = nullptr;
         return;
     }
-    m_sink = new ProgressSink(events, &m_progress);
+    m_sink = new ComEventSink(events, [this](int32_t dispid, std::span<const TsVariant> args) {
+        if (dispid == TESSALINE_EVENTID_PROGRESS && !args.empty() && args[0].vt == TS_VT_I4 &&
+            m_progress) {
+            m_progress(args[0].u.i4);
+        }
+    });
     if (FAILED(m_point->Advise(m_sink, &m_cookie))) {
         m_cookie = 0;
     }

@@ -10,7 +10,7 @@
 
 namespace tessaline::win32 {
 
-class ProgressSink;
+class ComEventSink;
 
 // The hosted Tessaline control as the program calls it: late-bound through
 // IDispatch::Invoke by dispatch identifier, strings as BSTRs (the control
@@ -48,7 +48,7 @@ private:
 
     IDispatch* m_control;
     std::function<void(int32_t)> m_progress;
-    ProgressSink* m_sink = nullptr;
+    ComEventSink* m_sink = nullptr;
     IConnectionPoint* m_point = nullptr;
     DWORD m_cookie = 0;
 };

@@ -1,4 +1,4 @@
-#include "ComEventSink.h"
+#include "platform/win32/ComEventSink.h"
 
 #include <cstdio>
 #include <exception>

@@ -3,7 +3,7 @@
 // point, type information from its type library.
 #include "platform/component/ControlHost.h"
 
-#include "ComEventSink.h"
+#include "platform/win32/ComEventSink.h"
 #include "ComTypeDescription.h"
 #include "platform/win32/AnsiText.h"
 #include "platform/win32/SystemError.h"
