@@ -7,6 +7,7 @@
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
 #include "platform/SystemSpooler.h"
+#include "platform/pictures/PictureDecoders.h"
 #include "printer/PrinterMethods.h"
 
 #include <memory>
@@ -43,6 +44,10 @@ private:
 };
 
 } // namespace
+
+CTessalineCtrl::CTessalineCtrl(ControlEvents& events) : m_events(events) {
+    UseSystemPictureDecoders();
+}
 
 int32_t CTessalineCtrl::BitmapInfo(const std::string& NVImage, int32_t& BitsPixel, int32_t& Height,
                                    int32_t& Width) {

@@ -24,7 +24,8 @@ public:
 // one thread, and events come back on that thread from inside the method.
 class CTessalineCtrl {
 public:
-    explicit CTessalineCtrl(ControlEvents& events) : m_events(events) {}
+    // Hands imaging the system's picture decoders on the way.
+    explicit CTessalineCtrl(ControlEvents& events);
     CTessalineCtrl(const CTessalineCtrl&) = delete;
     CTessalineCtrl& operator=(const CTessalineCtrl&) = delete;
 

@@ -6,10 +6,14 @@
   corpus/escpos/    printer jobs: uploads, printouts, erases, refused ones
   corpus/ini/       settings files and registry files (the INI reader)
   corpus/registry/  component registry files
+  corpus/png/, corpus/jpeg/, corpus/gif/
+                    small pictures of each colour type, depth and layout the
+                    decoders take, made with ImageMagick's convert
 
 Run from this folder."""
 import os
 import struct
+import subprocess
 
 
 def bmp(w, h, bpp, rows, palette=b"", header=40, compression=0, masks=None, top_down=False):
@@ -123,3 +127,29 @@ for name, data in {**settings, **registries}.items():
     write("ini", name, data)
 for name, data in registries.items():
     write("registry", name, data)
+
+
+# One small logo with grey edges and a transparent corner, written in each
+# layout the picture decoders read.
+LOGO = ["-size", "24x16", "gradient:black-white", "-fill", "none", "-draw", "rectangle 0,0 5,5"]
+pictures = {
+    "png": {"rgba.png": ["-alpha", "set", "-channel", "A", "-fx", "i<6&&j<6?0:1", "+channel",
+                         "PNG32:"],
+            "rgb16.png": ["-depth", "16", "PNG48:"],
+            "grey1.png": ["-threshold", "50%", "-colorspace", "Gray", "-depth", "1", "PNG8:"],
+            "palette.png": ["-colors", "16", "PNG8:"],
+            "grey-interlaced.png": ["-colorspace", "Gray", "-interlace", "PNG", "PNG:"]},
+    "jpeg": {"ycbcr.jpg": ["-quality", "80", "JPEG:"],
+             "progressive.jpg": ["-interlace", "JPEG", "JPEG:"],
+             "grey.jpg": ["-colorspace", "Gray", "JPEG:"],
+             "cmyk.jpg": ["-colorspace", "CMYK", "JPEG:"]},
+    "gif": {"logo.gif": ["-colors", "8", "GIF:"],
+            "transparent.gif": ["-alpha", "set", "-channel", "A", "-fx", "i<6&&j<6?0:1",
+                                "+channel", "GIF:"],
+            "interlaced.gif": ["-interlace", "GIF", "GIF:"]},
+}
+for folder, kinds in pictures.items():
+    for name, options in kinds.items():
+        data = subprocess.run(["convert", *LOGO, *options[:-1], options[-1] + "-"],
+                              check=True, capture_output=True).stdout
+        write(folder, name, data)

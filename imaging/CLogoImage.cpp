@@ -4,6 +4,7 @@
 
 #include "GreyLevel.h"
 #include "StuckiDiffusion.h"
+#include "imaging/LogoFormats.h"
 #include "imaging/PathEncoding.h"
 
 #include <algorithm>
@@ -53,8 +54,14 @@ constexpr std::size_t kWhiteProbeBytes = 64;
 
 // The grey flag from a file's first bytes. Every bitmap deeper than one bit
 // per pixel is reduced through a grey level, whatever header or masks it
-// carries; one-bit files are packed from their own bits.
+// carries; one-bit files are packed from their own bits. Pictures of other
+// formats always take the grey path, one-bit PNG files too: their rows are
+// laid over paper as 24-bit rows.
 int GreyFlagOf(std::span<const uint8_t> head) {
+    const LogoFormat format = LogoFormatOf(head);
+    if (format == LogoFormat::Png || format == LogoFormat::Jpeg || format == LogoFormat::Gif) {
+        return 1;
+    }
     if (!HasBmSignature(head)) {
         return 0;
     }
@@ -119,7 +126,7 @@ int CLogoImage::LoadBitmapFile(const std::string& path) {
         m_loadFailure = bytes.Reason();
         return 0;
     }
-    auto decoded = DecodeBmp(bytes.Value());
+    auto decoded = DecodeLogo(bytes.Value());
     if (!decoded) {
         m_loadFailure = decoded.Reason();
         return 0;
@@ -357,12 +364,13 @@ int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& heig
     if (!bytes) {
         return refuse(bytes.Reason());
     }
-    const auto decoded = DecodeBmp(bytes.Value());
+    const auto decoded = DecodeLogo(bytes.Value());
     if (!decoded) {
         return refuse(decoded.Reason());
     }
     const BitmapDescription& d = decoded.Value().description;
-    bitsPixel = d.bmBitsPixel;
+    const uint16_t fileBits = decoded.Value().fileBitsPixel;
+    bitsPixel = fileBits != 0 ? fileBits : d.bmBitsPixel;
     height = d.bmHeight;
     width = d.bmWidth;
     return 0;

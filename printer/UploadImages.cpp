@@ -105,7 +105,7 @@ std::string UploadImages::ReadOne(size_t k, std::optional<DecodedBitmap>& decode
         if (!bytes) {
             return path + ": " + bytes.Reason();
         }
-        auto bitmap = DecodeBmp(bytes.Value());
+        auto bitmap = DecodeLogo(bytes.Value());
         if (!bitmap) {
             return path + ": " + bitmap.Reason();
         }

@@ -28,6 +28,7 @@ PUBLIC_ROOTS = {
     "platform/virtual": "platform/virtual/include",
     "platform/component": "platform/component/include",
     "platform/win32": "platform/win32/include",
+    "platform/pictures": "platform/pictures/include",
     "tessaline": "platform/component/include",
     "app/core": "app/core/include",
     "app/gui": "app/gui/include",
@@ -67,6 +68,13 @@ RULES = {
     "platform/virtual": (
         "std posix png platform",
         "virtual printers: libpng only here, where their pictures are written"),
+    "platform/pictures": (
+        "std png jpeg gif imaging",
+        "the decoders of PNG, JPEG and GIF logos that imaging is handed: libpng, libjpeg-turbo"
+        " and giflib only here"),
+    "platform/pictures/win32": (
+        "std imaging platform/pictures",
+        "what Windows hands imaging for pictures"),
     "platform/component": (
         "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
@@ -75,9 +83,9 @@ RULES = {
         "the Windows spooler, ANSI text, and the component host's calls over COM"),
     "control": (
         "std dlfcn imaging printer tessaline platform/component platform/Spooler.h"
-        " platform/SystemSpooler.h platform/AtomicFile.h",
-        "the control shell over imaging and printer, printing through the system's spooler;"
-        " dlfcn finds its own file to register it"),
+        " platform/SystemSpooler.h platform/AtomicFile.h platform/pictures",
+        "the control shell over imaging and printer, printing through the system's spooler and"
+        " reading pictures with the system's decoders; dlfcn finds its own file to register it"),
     "control/win32": (
         "std win32 com tessaline private:control imaging/PathEncoding.h platform/win32",
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
@@ -100,9 +108,9 @@ RULES = {
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),
     "fuzz": (
-        "std posix imaging platform platform/virtual platform/component",
-        "feeds each parser bytes: the BMP decoder, the imaging sequence, the ESC/POS emulator,"
-        " the INI reader and the component registry"),
+        "std posix imaging platform platform/virtual platform/component platform/pictures",
+        "feeds each parser bytes: the BMP decoder, the PNG, JPEG and GIF decoders, the imaging"
+        " sequence, the ESC/POS emulator, the INI reader and the component registry"),
     "bench": (
         "std posix benchmark qt imaging platform platform/component platform/cups"
         " platform/virtual app/core app/gui tests/support",
@@ -111,12 +119,13 @@ RULES = {
         "std posix dlfcn tessaline",
         "hosts written against the installed ABI header alone, as other programs are"),
     "tests/support": (
-        "std posix gtest cups platform printer app/core",
+        "std posix gtest cups png jpeg gif platform printer app/core",
         "what several test folders share: temporary homes, files, the BMP builder, the recording"
         " spooler, tessaline-cli as a binary, the private CUPS server; over any layer's front"
         " door"),
     "tests/imaging": (
-        "std posix gtest imaging private:imaging platform/AtomicFile.h tests/support",
+        "std posix gtest imaging private:imaging platform/AtomicFile.h platform/pictures"
+        " tests/support",
         "the imaging tests, with files written to temporary folders"),
     "tests/printer": (
         "std gtest imaging printer private:printer platform platform/cups tests/support",
@@ -155,6 +164,8 @@ SYSTEM_KINDS = [
     ("qt", re.compile(r"^Q[A-Za-z]*$|^Qt[A-Za-z]*/")),
     ("cups", re.compile(r"^cups/")),
     ("png", re.compile(r"^png(conf)?\.h$")),
+    ("jpeg", re.compile(r"^jpeglib\.h$")),
+    ("gif", re.compile(r"^gif_lib\.h$")),
     ("dlfcn", re.compile(r"^(dlfcn|link)\.h$")),
     ("gtest", re.compile(r"^(gtest|gmock)/")),
     ("benchmark", re.compile(r"^benchmark/")),

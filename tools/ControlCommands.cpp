@@ -34,9 +34,9 @@ const Help kHelps[] = {
                    "Removes exactly the entries that 'register' recorded for LIBRARY.\n"},
     {"info", "Usage: tessaline-cli info FILE\n"
              "\n"
-             "Asks the control for a bitmap's size (BitmapInfo) and prints\n"
-             "bits=<n> height=<n> width=<n>. When FILE cannot be read as a bitmap, says\n"
-             "why and exits with status 1.\n"},
+             "Asks the control for a logo file's size (BitmapInfo) and prints\n"
+             "bits=<n> height=<n> width=<n>. FILE is a BMP, PNG, JPEG or GIF file, told\n"
+             "by its first bytes. When FILE cannot be read, says why and exits with status 1.\n"},
     {"preview", "Usage: tessaline-cli preview [--mode none|diffusion] [--brightness 0-10] FILE\n"
                 "\n"
                 "Converts FILE as an upload would (Preview) and prints the path of the one-bit\n"

@@ -24,7 +24,9 @@ inline constexpr const char* kNoDriverEnglish =
 inline constexpr const char* kNoDriverKorean =
     "설치된 프린터 드라이버가 없습니다.\r\n프린터 드라이버를 먼저 설치해 주십시오. !!!";
 
-inline constexpr const char* kLogoFilter = "Logo File (*.bmp)|*.bmp";
+inline constexpr const char* kLogoFilter =
+    "Logo File (*.bmp)|*.bmp|Images "
+    "(*.bmp;*.png;*.jpg;*.jpeg;*.gif)|*.bmp;*.png;*.jpg;*.jpeg;*.gif";
 inline constexpr const char* kMsgListFull = "Don't read files any more.";
 inline constexpr const char* kMsgOutOfRange = "Out of range bitmap file.";
 inline constexpr const char* kMsgRemove = "Do you want to remove all of the selection?";

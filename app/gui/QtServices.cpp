@@ -77,8 +77,14 @@ std::string QtFileFilter(const std::string& filter) {
         }
         std::string patterns = pattern;
         std::replace(patterns.begin(), patterns.end(), ';', ' ');
-        if (description.find("(" + pattern + ")") != std::string::npos || pattern.empty()) {
+        // Qt takes the patterns from the parentheses, separated by spaces.
+        const std::string inParentheses = "(" + pattern + ")";
+        const size_t at = description.find(inParentheses);
+        if (pattern.empty()) {
             out += description;
+        } else if (at != std::string::npos) {
+            out += description.substr(0, at) + "(" + patterns + ")" +
+                   description.substr(at + inParentheses.size());
         } else {
             out += description + " (" + patterns + ")";
         }

@@ -49,7 +49,8 @@ private:
 // The application title message boxes show when they name no title of their own.
 inline constexpr const char* kApplicationTitle = "Tessaline";
 
-// "Logo File (*.bmp)|*.bmp" as a Qt file dialog filter ("Logo File (*.bmp)").
+// "Logo File (*.bmp)|*.bmp|Images (*.bmp;*.png)|*.bmp;*.png" as a Qt file
+// dialog filter ("Logo File (*.bmp);;Images (*.bmp *.png)").
 std::string QtFileFilter(const std::string& filter);
 
 } // namespace tessaline

@@ -387,7 +387,9 @@ private slots:
         Add(logo);
         QCOMPARE(m_services->dialogs.size(), size_t{1});
         QCOMPARE(m_services->dialogs[0].first, m_services->programFolder);
-        QCOMPARE(m_services->dialogs[0].second, std::string("Logo File (*.bmp)|*.bmp"));
+        QCOMPARE(m_services->dialogs[0].second,
+                 std::string("Logo File (*.bmp)|*.bmp|Images (*.bmp;*.png;*.jpg;*.jpeg;*.gif)|"
+                             "*.bmp;*.png;*.jpg;*.jpeg;*.gif"));
         QCOMPARE(List()->topLevelItemCount(), 255);
         QCOMPARE(T(Ctl::lblFiles_0), std::string("Logo files : 255 / 255"));
         QVERIFY(m_services->prompts.empty());

@@ -50,6 +50,9 @@ struct DecodedBitmap {
     // stream left the pixel unset; rows of (bmWidth + 7) / 8 bytes, bottom-up,
     // pixel x in bit 7 - x % 8 of byte x / 8.
     std::vector<uint8_t> skipped;
+    // Bits per pixel as the file stores them, where the rows hold another
+    // depth (a PNG, JPEG or GIF file laid out as 24-bit rows); 0 otherwise.
+    uint16_t fileBitsPixel = 0;
 
     bool IsSkipped(size_t x, size_t storedRow) const {
         if (skipped.empty())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "imaging/BmpReader.h"
+#include "imaging/LogoFormats.h"
 
 #include <cstdint>
 #include <functional>
