@@ -99,8 +99,9 @@ RULES = {
         "std win32 com winui app/core tessaline platform platform/win32",
         "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
     "tools": (
-        "std tessaline platform platform/component platform/virtual",
-        "tessaline-cli: a host of the control that also manages virtual printers"),
+        "std tessaline platform platform/component platform/virtual imaging platform/pictures",
+        "tessaline-cli: a host of the control that also manages virtual printers, and fits and"
+        " dithers logos with imaging before the control reads them"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),

@@ -3,6 +3,9 @@
 #include "ControlCommands.h"
 
 #include "Cli.h"
+#include "ShapedLogos.h"
+#include "imaging/PathEncoding.h"
+#include "platform/AtomicFile.h"
 #include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
@@ -37,21 +40,33 @@ const Help kHelps[] = {
              "Asks the control for a logo file's size (BitmapInfo) and prints\n"
              "bits=<n> height=<n> width=<n>. FILE is a BMP, PNG, JPEG or GIF file, told\n"
              "by its first bytes. When FILE cannot be read, says why and exits with status 1.\n"},
-    {"preview", "Usage: tessaline-cli preview [--mode none|diffusion] [--brightness 0-10] FILE\n"
-                "\n"
-                "Converts FILE as an upload would (Preview) and prints the path of the one-bit\n"
-                "preview bitmap; it lands in the current folder as Temp.bmp (and TempTe.bmp\n"
-                "for diffusion). A one-bit FILE is its own preview. Defaults: none, 5.\n"
-                "When no picture can be made (FILE does not load or is too large for the\n"
-                "printer, or the folder cannot be written), says why and exits with status 1.\n"},
-    {"upload",
-     "Usage: tessaline-cli upload --printer NAME [--mode none|diffusion] [--brightness 0-10]\n"
-     "                            FILE...\n"
+    {"preview",
+     "Usage: tessaline-cli preview [--mode none|diffusion | --dither KIND] [--brightness 0-10]\n"
+     "                             [--threshold 0-255] [--fit DOTS] [--scale N] FILE\n"
      "\n"
-     "Stores the bitmaps in the printer's NV memory as images 1, 2, ... in the order\n"
-     "given (Upload), replacing every image stored before. Progress goes to stderr.\n"
-     "NV memory wears with writes: upload rarely. Defaults: none, 5. When a FILE\n"
-     "cannot be sent, nothing is sent; the message names the file and the reason.\n"},
+     "Converts FILE (BMP, PNG, JPEG or GIF) as an upload would (Preview) and prints\n"
+     "the path of the one-bit preview bitmap; it lands in the current folder as\n"
+     "Temp.bmp (and TempTe.bmp for diffusion). A one-bit BMP FILE is its own preview.\n"
+     "Defaults: none, 5. When no picture can be made (FILE does not load or is too\n"
+     "large for the printer, or the folder cannot be written), says why and exits\n"
+     "with status 1.\n"
+     "  --fit DOTS     scale a logo wider than DOTS down to DOTS wide, keeping its\n"
+     "                 proportions, by area averaging; never enlarges (384 dots is\n"
+     "                 58 mm paper, 576 is 80 mm, 832 is 112 mm)\n"
+     "  --dither KIND  threshold (dots below --threshold, default 128), stucki (the\n"
+     "                 control's diffusion, as --mode diffusion), floyd-steinberg,\n"
+     "                 atkinson or bayer; --brightness shifts the grey levels first\n"
+     "  --scale N      also writes Temp-xN.bmp, the preview at N times the dot size\n"
+     "                 (2 to 16), and prints its path on a second line\n"},
+    {"upload",
+     "Usage: tessaline-cli upload --printer NAME [--mode none|diffusion | --dither KIND]\n"
+     "                            [--brightness 0-10] [--threshold 0-255] [--fit DOTS] FILE...\n"
+     "\n"
+     "Stores the logos (BMP, PNG, JPEG or GIF files) in the printer's NV memory as\n"
+     "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
+     "before. Progress goes to stderr. NV memory wears with writes: upload rarely.\n"
+     "Defaults: none, 5. --fit and --dither work as for preview. When a FILE cannot\n"
+     "be sent, nothing is sent; the message names the file and the reason.\n"},
     {"print", "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
               "                           [--size 0-3]\n"
               "\n"
@@ -176,6 +191,49 @@ bool ReadModeAndBrightness(const ParsedArgs& parsed, int32_t& mode, int32_t& bri
     return true;
 }
 
+// --fit, --dither and --threshold, beside the image mode and brightness they
+// adjust: "stucki" is the control's own diffusion, the others are made here.
+bool ReadShaping(const ParsedArgs& parsed, int32_t& mode, int32_t brightness, ShapingChoice& choice,
+                 std::string& why) {
+    choice.brightness = brightness;
+    if (const std::string* f = parsed.Option("--fit")) {
+        const auto dots = ParseInt(*f);
+        if (!dots || *dots < 8 || *dots > 8184) {
+            why = "--fit is a width in dots from 8 to 8184, not '" + *f + "'";
+            return false;
+        }
+        choice.fit = *dots;
+    }
+    const std::string* d = parsed.Option("--dither");
+    if (d != nullptr && parsed.Option("--mode") != nullptr) {
+        why = "give --mode or --dither, not both";
+        return false;
+    }
+    if (d != nullptr && *d == "stucki") {
+        mode = 1;
+    } else if (d != nullptr) {
+        choice.dither = DitherKindNamed(*d);
+        if (!choice.dither) {
+            why = "--dither is threshold, stucki, floyd-steinberg, atkinson or bayer, not '" + *d +
+                  "'";
+            return false;
+        }
+    }
+    if (const std::string* t = parsed.Option("--threshold")) {
+        const auto level = ParseInt(*t);
+        if (choice.dither != DitherKind::Threshold) {
+            why = "--threshold goes with --dither threshold";
+            return false;
+        }
+        if (!level || *level < 0 || *level > 255) {
+            why = "--threshold is a grey level from 0 to 255, not '" + *t + "'";
+            return false;
+        }
+        choice.threshold = *level;
+    }
+    return true;
+}
+
 std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, std::ostream& err) {
     if (const std::string note = RegisterOnFirstRun(TESSALINE_PROGID, libraries); !note.empty()) {
         err << "tessaline-cli: " << note << "\n";
@@ -280,7 +338,8 @@ int Info(const std::vector<std::string>& args, const CliEnvironment& env, std::o
 
 int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                    std::ostream& out, std::ostream& err) {
-    const ParsedArgs parsed = Parse(args, {"--mode", "--brightness"}, {});
+    const ParsedArgs parsed =
+        Parse(args, {"--mode", "--brightness", "--fit", "--dither", "--threshold", "--scale"}, {});
     if (!parsed.error.empty()) {
         return Usage("preview", parsed.error, err);
     }
@@ -289,14 +348,31 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
     }
     int32_t mode = 0, brightness = 5;
     std::string why;
-    if (!ReadModeAndBrightness(parsed, mode, brightness, why)) {
+    ShapingChoice choice;
+    if (!ReadModeAndBrightness(parsed, mode, brightness, why) ||
+        !ReadShaping(parsed, mode, brightness, choice, why)) {
         return Usage("preview", why, err);
+    }
+    int32_t scale = 1;
+    if (const std::string* n = parsed.Option("--scale")) {
+        const auto value = ParseInt(*n);
+        if (!value || *value < 2 || *value > 16) {
+            return Usage("preview", "--scale is a whole number from 2 to 16, not '" + *n + "'",
+                         err);
+        }
+        scale = *value;
+    }
+    ShapedLogos shaped;
+    const auto file = shaped.Prepare(parsed.plain[0], choice);
+    if (!file) {
+        err << "tessaline-cli preview: no preview was written: " << file.Reason() << "\n";
+        return kExitWrongUse;
     }
     auto host = CreateControl(env.libraries, err);
     if (!host) {
         return kExitNotTransmitted;
     }
-    TsVariant argv[] = {MakeStr(parsed.plain[0]), MakeI2(static_cast<int16_t>(mode)),
+    TsVariant argv[] = {MakeStr(file.Value()), MakeI2(static_cast<int16_t>(mode)),
                         MakeI2(static_cast<int16_t>(brightness))};
     std::string path;
     if (TS_FAILED(host->InvokeStr(TESSALINE_DISPID_PREVIEW, argv, path))) {
@@ -305,16 +381,46 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
     }
     // The control returns a path even when it made no picture; its reason says so.
     if (const std::string failure = ErrorTextOf(*host); !failure.empty()) {
-        err << "tessaline-cli preview: no preview was written: " << failure << "\n";
+        err << "tessaline-cli preview: no preview was written: " << shaped.InUsersNames(failure)
+            << "\n";
         return kExitWrongUse;
     }
+    if (path == file.Value() && file.Value() != parsed.plain[0]) {
+        // Dots made here are their own preview: it lands where the control's would.
+        const auto dots = ReadFileBytes(path);
+        const std::filesystem::path target = std::filesystem::current_path() / "Temp.bmp";
+        const Result<void> written =
+            dots ? ReplaceFileAtomically(target, dots.Value()) : Result<void>::Fail(dots.Reason());
+        if (!written) {
+            err << "tessaline-cli preview: no preview was written: " << written.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        path = TextOf(target);
+    }
     out << path << "\n";
+    if (scale > 1) {
+        const auto dots = ReadFileBytes(path);
+        const auto enlarged = dots ? ScaledDotsBmp(dots.Value(), scale) : std::nullopt;
+        const std::filesystem::path target =
+            std::filesystem::current_path() / ("Temp-x" + std::to_string(scale) + ".bmp");
+        const Result<void> written =
+            enlarged ? ReplaceFileAtomically(target, *enlarged)
+                     : Result<void>::Fail("the preview is too large to enlarge " +
+                                          std::to_string(scale) + " times");
+        if (!written) {
+            err << "tessaline-cli preview: no enlarged preview was written: " << written.Reason()
+                << "\n";
+            return kExitWrongUse;
+        }
+        out << TextOf(target) << "\n";
+    }
     return kExitDone;
 }
 
 int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                   std::ostream& err) {
-    const ParsedArgs parsed = Parse(args, {"--printer", "--mode", "--brightness"}, {});
+    const ParsedArgs parsed = Parse(
+        args, {"--printer", "--mode", "--brightness", "--fit", "--dither", "--threshold"}, {});
     if (!parsed.error.empty()) {
         return Usage("upload", parsed.error, err);
     }
@@ -327,17 +433,25 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     }
     int32_t mode = 0, brightness = 5;
     std::string why;
-    if (!ReadModeAndBrightness(parsed, mode, brightness, why)) {
+    ShapingChoice choice;
+    if (!ReadModeAndBrightness(parsed, mode, brightness, why) ||
+        !ReadShaping(parsed, mode, brightness, choice, why)) {
         return Usage("upload", why, err);
     }
     std::string list;
+    ShapedLogos shaped;
     for (const std::string& file : parsed.plain) {
         // The list separates paths with "|"; such a path cannot be sent.
         if (file.find_first_of("|\n\r") != std::string::npos) {
             return Usage("upload", "a path holding \"|\" or a line break cannot be sent: " + file,
                          err);
         }
-        list += file + "|";
+        const auto sent = shaped.Prepare(file, choice);
+        if (!sent) {
+            err << "tessaline-cli upload: nothing was sent: " << sent.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        list += sent.Value() + "|";
     }
     auto host = CreateControl(env.libraries, err);
     if (!host) {
@@ -358,7 +472,8 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         return kExitNotTransmitted;
     }
     return PrinterOutcome("upload", result,
-                          result == TESSALINE_PRINTER_OK ? std::string() : ErrorTextOf(*host),
+                          result == TESSALINE_PRINTER_OK ? std::string()
+                                                         : shaped.InUsersNames(ErrorTextOf(*host)),
                           *printer, env, err);
 }
 

@@ -1,6 +1,7 @@
 // PNG, JPEG and GIF logos: decoded by the system's libraries, laid over white
 // paper, then converted exactly as BMP files are.
 #include "ImagingTestSupport.h"
+#include "imaging/LogoShaping.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "tests/support/PictureBuilder.h"
 
@@ -383,4 +384,45 @@ TEST_F(PictureFiles, DamagedFilesAreRefusedWithTheFileAndTheReason) {
         EXPECT_EQ(failure.rfind(path + ": " + c.reason, 0), 0u) << failure;
         EXPECT_GT(failure.size(), path.size() + 2 + std::strlen(c.reason)) << failure;
     }
+}
+
+TEST_F(PictureFiles, FitAveragesAreasAndNeverEnlarges) {
+    // One black column in four: at a quarter of the width it is a grey line,
+    // not a line that vanishes or stays solid.
+    const auto stripes = DecodeBmp(Make24(400, 100, [](int x, int) {
+        return x % 4 == 1 ? Bgr{0, 0, 0} : Bgr{255, 255, 255};
+    }));
+    ASSERT_TRUE(stripes);
+    const struct {
+        int32_t dots, width, height;
+        int level; // of every pixel
+    } cases[] = {{100, 100, 25, 191}, {300, 300, 75, -2}, {400, 400, 100, -1}, {800, 400, 100, -1}};
+    for (const auto& c : cases) {
+        const DecodedBitmap fitted = FitToWidth(stripes.Value(), c.dots);
+        EXPECT_EQ(fitted.description.bmWidth, c.width) << c.dots;
+        EXPECT_EQ(fitted.description.bmHeight, c.height) << c.dots;
+        if (c.level == -1) {
+            EXPECT_EQ(fitted.pixels, stripes.Value().pixels) << c.dots;
+        }
+        if (c.level < 0) {
+            continue;
+        }
+        for (int x : {0, 1, c.width / 2, c.width - 1}) {
+            const Rgb p = PixelAt(fitted, x, c.height - 1);
+            EXPECT_EQ(p, (Rgb{c.level, c.level, c.level})) << c.dots << " at " << x;
+        }
+    }
+    // Transparent areas are paper before they are averaged; a 2000 x 800
+    // logo fits 80 mm paper as 576 x 230.
+    const auto decoded = DecodeLogo(
+        MakePng({2000, 800, 6, 8, false, {}, {}, {}, [](int x, int) {
+                     return std::array<uint16_t, 4>{0, 0, 0, uint16_t(x < 1000 ? 0 : 255)};
+                 }}));
+    ASSERT_TRUE(decoded) << decoded.Reason();
+    const DecodedBitmap fitted = FitToWidth(decoded.Value(), 576);
+    EXPECT_EQ(fitted.description.bmWidth, 576);
+    EXPECT_EQ(fitted.description.bmHeight, 230);
+    EXPECT_EQ(fitted.fileBitsPixel, 32);
+    EXPECT_EQ(PixelAt(fitted, 10, 10), (Rgb{255, 255, 255}));
+    EXPECT_EQ(PixelAt(fitted, 500, 10), (Rgb{0, 0, 0}));
 }

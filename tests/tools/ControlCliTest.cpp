@@ -2,6 +2,7 @@
 // the control library registered in a private registry, a virtual printer.
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/PictureBuilder.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -100,6 +101,13 @@ TEST_F(ControlCli, ResultsBecomeExitStatuses) {
         {"preview --mode sharp " + cli.Quote(logoA), 1, "--mode is none or diffusion"},
         {"upload " + cli.Quote(logoA), 1, "--printer NAME is required"},
         {"print --printer 'THERMAL #1' --image 2 --size 4", 1, "--size is 0, 1, 2 or 3"},
+        {"preview --fit 4 " + cli.Quote(logoA), 1, "--fit is a width in dots from 8 to 8184"},
+        {"preview --dither sharp " + cli.Quote(logoA), 1, "--dither is threshold, stucki,"},
+        {"preview --mode none --dither bayer " + cli.Quote(logoA), 1, "not both"},
+        {"preview --threshold 40 " + cli.Quote(logoA), 1, "--threshold goes with --dither"},
+        {"preview --scale 1 " + cli.Quote(logoA), 1, "--scale is a whole number from 2 to 16"},
+        {"upload --printer 'THERMAL #1' --fit 576 " + cli.Quote(none), 1,
+         "nothing was sent: " + none.string() + ": file not found"},
     };
     for (const Case& c : cases) {
         const auto run = cli.Run(c.args);
@@ -158,6 +166,73 @@ TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
           "flags control creatable"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
+}
+
+} // namespace
+} // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// A PNG logo with a transparent background and the BMP file of the same
+// pixels over white send the same bytes; fitting and the further dithers
+// reach the printer and the preview.
+TEST_F(ControlCli, PicturesFitAndDithersReachThePrinter) {
+    const auto alpha = [](int x, int y) { return (x + y) % 9 == 0 ? 0 : (x * 3) % 256; };
+    const auto png = cli.Root() / "logo.png";
+    const auto bmp = cli.Root() / "logo.bmp";
+    test::WriteFile(png, test::MakePng({120, 40, 6, 8, false, {}, {}, {}, [&](int x, int y) {
+                                            return std::array<uint16_t, 4>{uint16_t(y * 6), 0,
+                                                                           uint16_t(x),
+                                                                           uint16_t(alpha(x, y))};
+                                        }}));
+    test::WriteFile(bmp, test::Make24(120, 40, [&](int x, int y) {
+                        const auto over = [&](int c) {
+                            return uint8_t((c * alpha(x, y) + 255 * (255 - alpha(x, y)) + 127) /
+                                           255);
+                        };
+                        return test::Bgr{over(x), over(0), over(y * 6)};
+                    }));
+    const auto wide = cli.Root() / "wide.gif";
+    test::WriteFile(
+        wide, test::MakeGif({2000, 80, {{0, 0, 0}, {255, 255, 255}}, 1, false, [](int x, int) {
+                                 return uint8_t(x % 3 == 0 ? 0 : 1);
+                             }}));
+    const std::string to = "upload --printer 'THERMAL #1' ";
+    const struct {
+        std::string args;
+        int sameAsJob; // 0: no other job to match
+    } runs[] = {
+        {to + "--mode diffusion " + cli.Quote(bmp), 0},
+        {to + "--mode diffusion " + cli.Quote(png), 1},
+        {to + "--dither stucki " + cli.Quote(png), 1},
+        {to + cli.Quote(bmp), 0},
+        {to + "--fit 576 " + cli.Quote(png), 4}, // narrower than the paper: as it is
+        {to + "--fit 576 --dither atkinson " + cli.Quote(wide), 0},
+    };
+    for (const auto& r : runs) {
+        const auto run = cli.Run(r.args);
+        ASSERT_EQ(run.status, 0) << r.args << "\n" << run.err;
+    }
+    EXPECT_EQ(Job(2), Job(1));
+    EXPECT_EQ(Job(3), Job(1));
+    EXPECT_EQ(Job(5), Job(4));
+    // 2000 x 80 dots fitted to 576 x 23: 72 x 3 eight-dot units.
+    const auto fitted = Job(6);
+    ASSERT_GE(fitted.size(), 9u);
+    EXPECT_EQ(std::vector<uint8_t>(fitted.begin() + 5, fitted.begin() + 9),
+              (std::vector<uint8_t>{72, 0, 3, 0}));
+    EXPECT_EQ(fitted.size(), 9u + 576 * 24 / 8);
+
+    const auto preview =
+        cli.Run("preview --fit 576 --dither floyd-steinberg --scale 3 " + cli.Quote(wide));
+    ASSERT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(preview.out, (cli.Root() / "Temp.bmp").string() + "\n" +
+                               (cli.Root() / "Temp-x3.bmp").string() + "\n");
+    EXPECT_EQ(ReadAll(cli.Root() / "Temp.bmp").size(), 62u + 72 * 23);
+    EXPECT_EQ(ReadAll(cli.Root() / "Temp-x3.bmp").size(), 62u + 216 * 69);
+    EXPECT_EQ(cli.Run("info " + cli.Quote(png)).out, "bits=32 height=40 width=120\n");
+    EXPECT_EQ(cli.Run("info " + cli.Quote(wide)).out, "bits=8 height=80 width=2000\n");
 }
 
 } // namespace
