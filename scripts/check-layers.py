@@ -73,8 +73,8 @@ RULES = {
         "the decoders of PNG, JPEG and GIF logos that imaging is handed: libpng, libjpeg-turbo"
         " and giflib only here"),
     "platform/pictures/win32": (
-        "std imaging platform/pictures",
-        "what Windows hands imaging for pictures"),
+        "std win32 com wic imaging platform/pictures",
+        "the same decoders over the Windows Imaging Component, a part of the system"),
     "platform/component": (
         "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
@@ -179,6 +179,8 @@ SYSTEM_KINDS = [
     ("win32", re.compile(r"^(windows|guiddef|shlobj|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),
     ("winspool", re.compile(r"^winspool\.h$")),
+    # The Windows Imaging Component, the system's picture decoders.
+    ("wic", re.compile(r"^wincodec\.h$")),
     # The common controls and dialogs.
     ("winui", re.compile(r"^(commctrl|commdlg)\.h$")),
 ]

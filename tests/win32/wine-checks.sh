@@ -393,6 +393,27 @@ cli() {
         fail "the preview differs from the Linux build's"
     echo "preview: Temp.bmp equal"
 
+    # PNG and GIF files decode to the same pixels as on Linux: the same
+    # previews in both modes, and the same depth reported. JPEG decoders may
+    # round a level differently: its files are only read.
+    for file in "$source"/fuzz/corpus/png/*.png "$source"/fuzz/corpus/gif/*.gif \
+        "$source"/fuzz/corpus/jpeg/*.jpg; do
+        expected=$(native_cli info "$file")
+        actual=$(run "$exe" info "$(windows_path "$file")")
+        [ "$actual" = "$expected" ] || fail "info of $file: $actual, not $expected"
+        case "$file" in *.jpg) continue ;; esac
+        for mode in none diffusion; do
+            rm -f "$work/native-preview/Temp.bmp" "$work/cli/Temp.bmp"
+            (cd "$work/native-preview" && native_cli preview --mode $mode "$file" >/dev/null) ||
+                fail "the Linux build's preview of $file failed"
+            (cd "$work/cli" && run "$exe" preview --mode $mode "$(windows_path "$file")" \
+                >/dev/null) || fail "tessaline-cli preview of $file failed"
+            cmp "$work/native-preview/Temp.bmp" "$work/cli/Temp.bmp" ||
+                fail "the preview of $file ($mode) differs from the Linux build's"
+        done
+    done
+    echo "PNG, GIF: previews as on Linux; JPEG: read, sizes as on Linux"
+
     before=$(jobs | wc -l)
     native_cli upload --printer "$printer" "$logo" "$coupon" 2>/dev/null ||
         fail "the Linux build's upload failed"
