@@ -55,7 +55,8 @@ const Help kHelps[] = {
      "                 58 mm paper, 576 is 80 mm, 832 is 112 mm)\n"
      "  --dither KIND  threshold (dots below --threshold, default 128), stucki (the\n"
      "                 control's diffusion, as --mode diffusion), floyd-steinberg,\n"
-     "                 atkinson or bayer; --brightness shifts the grey levels first\n"
+     "                 atkinson or bayer; --brightness shifts the grey levels of the\n"
+     "                 last three first, as it does for the diffusion\n"
      "  --scale N      also writes Temp-xN.bmp, the preview at N times the dot size\n"
      "                 (2 to 16), and prints its path on a second line\n"},
     {"upload",
