@@ -9,6 +9,7 @@
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/Files.h"
+#include "tests/support/PictureBuilder.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TempFolder.h"
 
@@ -575,6 +576,47 @@ private slots:
         QVERIFY(PictureShown(Ctl::imgLogo));
         QVERIFY(PictureShown(Ctl::imgLogo1));
         QCOMPARE(m_control->previews.back().name, logo);
+    }
+
+    // PNG, JPEG and GIF logos are listed, sized and shown like BMP files;
+    // a one-bit PNG still gets a converted preview.
+    void pictureFilesAreListedLikeBitmaps() {
+        const auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+            const std::string path = m_program->File(name);
+            test::WriteFile(path, bytes);
+            return path;
+        };
+        const std::string png = put(
+            "logo.png", test::MakePng({100, 50, 6, 8, false, {}, {}, {}, [](int x, int) {
+                                           return std::array<uint16_t, 4>{0, 0, 0, uint16_t(x * 2)};
+                                       }}));
+        const std::string jpeg = put(
+            "photo.jpg", test::MakeJpeg({40, 20, 3, true, 90, [](int x, int) {
+                                             return std::array<uint8_t, 4>{uint8_t(x * 6), 90, 30};
+                                         }}));
+        const std::string gif = put(
+            "old.gif", test::MakeGif({9, 17, {{0, 0, 0}, {255, 255, 255}}, 1, false, [](int, int) {
+                                          return uint8_t(0);
+                                      }}));
+        const std::string one =
+            put("one.png", test::MakePng({16, 8, 0, 1, false, {}, {}, {}, [](int, int) {
+                                              return std::array<uint16_t, 4>{0};
+                                          }}));
+        Open();
+        for (const std::string& file : {png, jpeg, gif, one}) {
+            Add(file);
+        }
+        QCOMPARE(Column(1),
+                 (std::vector<std::string>{"logo.png", "photo.jpg", "old.gif", "one.png"}));
+        QCOMPARE(Column(2), (std::vector<std::string>{"728", "120", "48", "16"}));
+        ClickItem(1);
+        QCOMPARE(T(Ctl::lblHeight), std::string("Height : 50"));
+        QCOMPARE(T(Ctl::lblWidth), std::string("Width : 100"));
+        QVERIFY(PictureShown(Ctl::imgLogo));
+        QVERIFY(PictureShown(Ctl::imgLogo1));
+        ClickItem(4);
+        QVERIFY(m_form->Logic().PreviewFile() != one);
+        QVERIFY(PictureShown(Ctl::imgLogo1));
     }
 
     void oneBitLogoShowsTheFileItself() {
