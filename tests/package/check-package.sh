@@ -35,7 +35,8 @@ step "declared dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//')
-for p in libc6 libstdc++6 libcups2 libpng16-16 libqt6core6 libqt6gui6 libqt6widgets6; do
+for p in libc6 libstdc++6 libcups2 libpng16-16 libjpeg62-turbo libgif7 libqt6core6 libqt6gui6 \
+  libqt6widgets6; do
   grep -qxF "$p" <<<"$names" || fail "Depends lacks $p"
 done
 if grep -q -- "-dev$" <<<"$names"; then
