@@ -78,6 +78,10 @@ struct Layout {
     uint64_t imageSize = 0;
 };
 
+bool IsRle(const Layout& l) {
+    return l.compression == kRle8 || l.compression == kRle4;
+}
+
 // Expands a Windows RLE8 or RLE4 stream into zero-filled bottom-up rows and
 // marks every pixel the stream never sets. Runs and absolute blocks may go on
 // into the row's padding, as some writers emit them for widths that are not a
@@ -177,27 +181,37 @@ private:
 
 } // namespace
 
-Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
-    using R = Result<DecodedBitmap>;
+namespace {
+
+// What the headers say, before any table or pixel is read.
+struct Header {
+    Layout layout;
+    uint32_t size = 0; // of the info header
+    bool core = false; // the 12-byte header: 16-bit sizes, 3-byte palette entries
+    uint32_t coloursUsed = 0;
+};
+
+Result<Header> ReadHeaders(Bytes file) {
+    using R = Result<Header>;
     if (file.size() < kFileHeaderSize)
         return R::Fail("truncated file header");
     if (file[0] != 'B' || file[1] != 'M')
         return R::Fail("not a BMP file (no \"BM\" signature)");
     if (file.size() < kFileHeaderSize + 4)
         return R::Fail("truncated info header");
-    const uint32_t headerSize = Get32(file, 14);
-    if (!IsKnownHeaderSize(headerSize))
-        return R::Fail("unsupported info header size " + std::to_string(headerSize));
-    if (file.size() < kFileHeaderSize + headerSize)
+    Header h;
+    h.size = Get32(file, 14);
+    if (!IsKnownHeaderSize(h.size))
+        return R::Fail("unsupported info header size " + std::to_string(h.size));
+    if (file.size() < kFileHeaderSize + h.size)
         return R::Fail("truncated info header");
 
-    Layout l;
+    Layout& l = h.layout;
     l.pixelOffset = Get32(file, 10);
-    const bool core = headerSize == kCoreHeaderSize;
+    h.core = h.size == kCoreHeaderSize;
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t coloursUsed = 0;
-    if (core) {
+    if (h.core) {
         // Sizes are unsigned 16-bit counts, rows always bottom-up, no compression.
         width = Get16(file, 18);
         height = Get16(file, 20);
@@ -208,10 +222,10 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
         l.bpp = Get16(file, 28);
         l.compression = Get32(file, 30);
         l.imageSize = Get32(file, 34);
-        coloursUsed = Get32(file, 46);
+        h.coloursUsed = Get32(file, 46);
     }
 
-    if (!IsKnownDepth(l.bpp) || (core && (l.bpp == 16 || l.bpp == 32)))
+    if (!IsKnownDepth(l.bpp) || (h.core && (l.bpp == 16 || l.bpp == 32)))
         return R::Fail("unsupported bits per pixel " + std::to_string(l.bpp));
     if (l.compression > kBitFields)
         return R::Fail("unsupported compression " + std::to_string(l.compression));
@@ -232,76 +246,107 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
     if (l.stride * l.height > kMaxPixelBytes)
         return R::Fail("image too large (" + std::to_string(l.stride * l.height) +
                        " bytes of pixel data)");
-    const bool rle = l.compression == kRle8 || l.compression == kRle4;
-    if (rle && l.topDown)
+    if (IsRle(l) && l.topDown)
         return R::Fail("top-down RLE bitmap not supported");
+    return h;
+}
 
-    DecodedBitmap out;
-    size_t tablesAt = kFileHeaderSize + headerSize;
-    if (l.compression == kBitFields) {
-        out.hasMasks = true;
-        if (headerSize == 40) {
-            if (file.size() < tablesAt + 12)
-                return R::Fail("truncated colour masks");
-            out.masks = {Get32(file, tablesAt), Get32(file, tablesAt + 4),
-                         Get32(file, tablesAt + 8), 0};
-            tablesAt += 12;
-        } else {
-            const size_t at = kFileHeaderSize + 40;
-            out.masks = {Get32(file, at), Get32(file, at + 4), Get32(file, at + 8),
-                         headerSize >= 56 ? Get32(file, at + 12) : 0};
-        }
-        if (out.masks.red == 0 && out.masks.green == 0 && out.masks.blue == 0)
-            return R::Fail("colour masks are all zero");
+// Reads the colour masks of a BITFIELDS file into `out`; returns where the
+// palette would start.
+Result<size_t> ReadMasks(Bytes file, const Header& h, DecodedBitmap& out) {
+    size_t tablesAt = kFileHeaderSize + h.size;
+    if (h.layout.compression != kBitFields)
+        return tablesAt;
+    out.hasMasks = true;
+    if (h.size == 40) {
+        if (file.size() < tablesAt + 12)
+            return Result<size_t>::Fail("truncated colour masks");
+        out.masks = {Get32(file, tablesAt), Get32(file, tablesAt + 4), Get32(file, tablesAt + 8),
+                     0};
+        tablesAt += 12;
+    } else {
+        const size_t at = kFileHeaderSize + 40;
+        out.masks = {Get32(file, at), Get32(file, at + 4), Get32(file, at + 8),
+                     h.size >= 56 ? Get32(file, at + 12) : 0};
     }
-    if (l.pixelOffset < tablesAt)
-        return R::Fail("pixel data offset " + std::to_string(l.pixelOffset) +
-                       " lies inside the headers");
+    if (out.masks.red == 0 && out.masks.green == 0 && out.masks.blue == 0)
+        return Result<size_t>::Fail("colour masks are all zero");
+    return tablesAt;
+}
 
-    if (l.bpp <= 8) {
-        const uint64_t maxEntries = uint64_t{1} << l.bpp;
-        // A core header declares no count: its palette ends where the pixels begin.
-        const uint64_t entrySize = core ? 3 : 4;
-        const uint64_t room = (l.pixelOffset - tablesAt) / entrySize;
-        const uint64_t declared = core               ? std::min(maxEntries, room)
-                                  : coloursUsed != 0 ? std::min<uint64_t>(coloursUsed, maxEntries)
-                                                     : maxEntries;
-        if (tablesAt + declared * entrySize > file.size())
-            return R::Fail("truncated palette");
-        // Some writers declare more colours than they leave room for before the pixels.
-        const uint64_t entries = std::min(declared, room);
-        out.palette.resize(static_cast<size_t>(entries));
-        for (size_t i = 0; i < out.palette.size(); ++i) {
-            const size_t at = tablesAt + static_cast<size_t>(entrySize) * i;
-            out.palette[i] = {file[at], file[at + 1], file[at + 2],
-                              core ? uint8_t{0} : file[at + 3]};
-        }
+Result<void> ReadPalette(Bytes file, const Header& h, size_t tablesAt, DecodedBitmap& out) {
+    const Layout& l = h.layout;
+    if (l.bpp > 8)
+        return {};
+    const uint64_t maxEntries = uint64_t{1} << l.bpp;
+    // A core header declares no count: its palette ends where the pixels begin.
+    const uint64_t entrySize = h.core ? 3 : 4;
+    const uint64_t room = (l.pixelOffset - tablesAt) / entrySize;
+    const uint64_t declared = h.core               ? std::min(maxEntries, room)
+                              : h.coloursUsed != 0 ? std::min<uint64_t>(h.coloursUsed, maxEntries)
+                                                   : maxEntries;
+    if (tablesAt + declared * entrySize > file.size())
+        return Result<void>::Fail("truncated palette");
+    // Some writers declare more colours than they leave room for before the pixels.
+    const uint64_t entries = std::min(declared, room);
+    out.palette.resize(static_cast<size_t>(entries));
+    for (size_t i = 0; i < out.palette.size(); ++i) {
+        const size_t at = tablesAt + static_cast<size_t>(entrySize) * i;
+        out.palette[i] = {file[at], file[at + 1], file[at + 2], h.core ? uint8_t{0} : file[at + 3]};
     }
+    return {};
+}
 
+// The rows, bottom-up, copied as stored or expanded from RLE.
+Result<void> ReadPixels(Bytes file, const Layout& l, DecodedBitmap& out) {
     const auto stride = static_cast<size_t>(l.stride);
     const auto rows = static_cast<size_t>(l.height);
-    if (!rle) {
+    if (!IsRle(l)) {
         if (l.pixelOffset + stride * rows > file.size())
-            return R::Fail("truncated pixel data");
+            return Result<void>::Fail("truncated pixel data");
         out.pixels.resize(stride * rows);
         const uint8_t* src = file.data() + l.pixelOffset;
         for (size_t row = 0; row < rows; ++row) {
             const size_t from = l.topDown ? rows - 1 - row : row;
             std::memcpy(out.pixels.data() + row * stride, src + from * stride, stride);
         }
-    } else {
-        if (l.pixelOffset > file.size())
-            return R::Fail("pixel data offset past the end of the file");
-        size_t end = file.size();
-        if (l.imageSize != 0 && l.pixelOffset + l.imageSize <= file.size())
-            end = static_cast<size_t>(l.pixelOffset + l.imageSize);
-        out.pixels.assign(stride * rows, 0);
-        out.skipped.assign(static_cast<size_t>((l.width + 7) / 8) * rows, 0xFF);
-        RleExpander expander(l, out);
-        const std::string why = expander.Run(file.subspan(l.pixelOffset, end - l.pixelOffset));
-        if (!why.empty())
-            return R::Fail(why);
+        return {};
     }
+    if (l.pixelOffset > file.size())
+        return Result<void>::Fail("pixel data offset past the end of the file");
+    size_t end = file.size();
+    if (l.imageSize != 0 && l.pixelOffset + l.imageSize <= file.size())
+        end = static_cast<size_t>(l.pixelOffset + l.imageSize);
+    out.pixels.assign(stride * rows, 0);
+    out.skipped.assign(static_cast<size_t>((l.width + 7) / 8) * rows, 0xFF);
+    RleExpander expander(l, out);
+    const std::string why = expander.Run(file.subspan(l.pixelOffset, end - l.pixelOffset));
+    if (!why.empty())
+        return Result<void>::Fail(why);
+    return {};
+}
+
+} // namespace
+
+Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
+    using R = Result<DecodedBitmap>;
+    const Result<Header> header = ReadHeaders(file);
+    if (!header)
+        return R::Fail(header.Reason());
+    const Header& h = header.Value();
+    const Layout& l = h.layout;
+
+    DecodedBitmap out;
+    const Result<size_t> tablesAt = ReadMasks(file, h, out);
+    if (!tablesAt)
+        return R::Fail(tablesAt.Reason());
+    if (l.pixelOffset < tablesAt.Value())
+        return R::Fail("pixel data offset " + std::to_string(l.pixelOffset) +
+                       " lies inside the headers");
+    if (auto palette = ReadPalette(file, h, tablesAt.Value(), out); !palette)
+        return R::Fail(palette.Reason());
+    if (auto pixels = ReadPixels(file, l, out); !pixels)
+        return R::Fail(pixels.Reason());
 
     out.description.bmType = 0;
     out.description.bmWidth = static_cast<int32_t>(l.width);
