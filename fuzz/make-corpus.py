@@ -10,6 +10,11 @@
                     small pictures of each colour type, depth and layout the
                     decoders take, made with ImageMagick's convert
 
+Beside them, corpus/bmp/ and corpus/png/ keep logos other programs wrote
+(magick-*, pillow-*, netpbm-*: ImageMagick, Python's Pillow, netpbm's
+ppmtobmp), as those programs wrote them; this script leaves them alone, and
+the imaging tests read them too.
+
 Run from this folder."""
 import os
 import struct

@@ -347,6 +347,35 @@ TEST_F(PictureFiles, BitmapInfoReportsTheDepthTheFileStores) {
     }
 }
 
+TEST_F(PictureFiles, LogosOtherProgramsWroteAreReadAndPreviewed) {
+    // Kept as those programs wrote them (the fuzz seeds hold them too), not
+    // made by our own builders, so the readers meet others' choices of header,
+    // palette size, compression and chunk order.
+    const struct {
+        const char* file;
+        int bits, height, width;
+    } cases[] = {
+        {"bmp/magick-argb-v5.bmp", 32, 21, 33},  {"bmp/magick-bmp2.bmp", 24, 17, 29},
+        {"bmp/magick-palette-4.bmp", 4, 19, 37}, {"bmp/magick-palette-8.bmp", 8, 23, 41},
+        {"bmp/netpbm-os2.bmp", 8, 7, 13},        {"bmp/netpbm-windows.bmp", 8, 7, 13},
+        {"bmp/pillow-1bit.bmp", 1, 27, 45},      {"bmp/pillow-palette-8.bmp", 8, 27, 45},
+        {"bmp/pillow-rgb-24.bmp", 24, 27, 45},   {"png/magick-rgba.png", 32, 21, 33},
+        {"png/pillow-grey.png", 8, 27, 45},      {"png/pillow-rgba.png", 32, 27, 45},
+    };
+    for (const auto& c : cases) {
+        const std::string path = std::string(TESSALINE_FUZZ_CORPUS) + "/" + c.file;
+        int32_t bits = 0, height = 0, width = 0;
+        std::string failure;
+        ASSERT_EQ(BitmapInfo(path, bits, height, width, &failure), 0) << failure;
+        EXPECT_EQ(bits, c.bits) << c.file;
+        EXPECT_EQ(height, c.height) << c.file;
+        EXPECT_EQ(width, c.width) << c.file;
+        failure = "stale";
+        EXPECT_FALSE(Preview(path, 1, 5, ReplaceWholeFile, &failure).empty()) << c.file;
+        EXPECT_EQ(failure, "") << c.file;
+    }
+}
+
 TEST_F(PictureFiles, DamagedFilesAreRefusedWithTheFileAndTheReason) {
     const auto png = MakePng({40, 40, 2, 8, false, {}, {}, {}, [](int x, int y) {
                                   return std::array<uint16_t, 4>{uint16_t(x), uint16_t(y), 7};
