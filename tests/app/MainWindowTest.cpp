@@ -266,11 +266,11 @@ private slots:
         QVERIFY(W(Ctl::cmdClose)->isEnabled());
         PressSlider();
         QVERIFY(!W(Ctl::Slider1)->isEnabled());
-        QCOMPARE(m_services->profileReads, 0);
+        QCOMPARE(m_services->settingsUses, 0);
         QTest::mouseClick(W(Ctl::cmdClose), Qt::LeftButton);
         QVERIFY(!m_form->isVisible());
         QCOMPARE(ReadText(Settings()), before);
-        QCOMPARE(m_services->profileReplaces, 0);
+        QCOMPARE(m_services->settingsUses, 0);
     }
 
     void codePageChoosesTexts_data() {

@@ -215,14 +215,14 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
     const std::optional<DWORD> exitCode = program.WaitForExit(30000);
     checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
 
-    // The list is saved beside the program, in the ANSI code page.
+    // The list is saved beside the program, in the ANSI code page with CR LF.
     const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
     std::ifstream ini(std::filesystem::path(folder + L"\\CorvidoFiles.ini"), std::ios::binary);
     const std::string saved((std::istreambuf_iterator<char>(ini)),
                             std::istreambuf_iterator<char>());
-    const std::string expected = "[LOGO]\nLogofile1=" + Ansi(logo1) + "|" + Ansi(FileTitle(logo1)) +
-                                 "|7680|160|384\nLogofile2=" + Ansi(logo2) + "|" +
-                                 Ansi(FileTitle(logo2)) + "|728|50|100\n";
+    const std::string expected = "[LOGO]\r\nLogofile1=" + Ansi(logo1) + "|" +
+                                 Ansi(FileTitle(logo1)) + "|7680|160|384\r\nLogofile2=" +
+                                 Ansi(logo2) + "|" + Ansi(FileTitle(logo2)) + "|728|50|100\r\n";
     if (!checks.Check(saved == expected,
                       "CorvidoFiles.ini beside the program holds the two logos")) {
         std::printf("     expected %zu bytes:\n%s     found %zu bytes:\n%s", expected.size(),
