@@ -102,7 +102,7 @@ Result<void> KeepWhatTheSaveWouldLose(const SettingsStore& store, const std::str
     const Result<std::optional<std::string>> text = store.ReadText(strFile);
     if (!text) {
         return Result<void>::Fail(text.Reason() +
-                                  "; to keep a copy of it first, it is left as it is");
+                                  "; no copy of it can be kept first, so it is left as it is");
     }
     if (!text.Value()) {
         return {};
