@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <knownfolders.h>
 #include <ole2.h>
+#include <optional>
 #include <shlobj.h>
 #include <string>
 
@@ -62,14 +63,21 @@ HWND MainWindowOf(DWORD pid) {
     return search.found;
 }
 
+// What became of the copy of the program that held the logo list.
+enum class OtherCopy {
+    Shown,  // its window came forward
+    Silent, // it showed no window in time
+    Gone,   // it ended meanwhile: the list is free
+};
+
 // Another copy of the program holds the logo list: its window (or the
 // message box it shows) comes forward, as the user asked for the program.
-// Waits for that copy's window while it starts; false when none came.
-bool BringHolderForward(tessaline::AppServices& services) {
+// Waits for that copy's window while it starts.
+OtherCopy BringHolderForward(tessaline::AppServices& services) {
     for (int tries = 0; tries < 200; ++tries) {
         tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(services);
         if (!claim || claim.Value().Held()) {
-            return false;
+            return OtherCopy::Gone;
         }
         if (HWND window =
                 claim.Value().Holder() != 0 ? MainWindowOf(claim.Value().Holder()) : nullptr;
@@ -78,11 +86,11 @@ bool BringHolderForward(tessaline::AppServices& services) {
                 ::ShowWindow(window, SW_RESTORE);
             }
             ::SetForegroundWindow(::GetLastActivePopup(window));
-            return true;
+            return OtherCopy::Shown;
         }
         ::Sleep(50);
     }
-    return false;
+    return OtherCopy::Silent;
 }
 
 } // namespace
@@ -105,12 +113,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         tessaline::Win32Services services(tessaline::MakeSpooler());
         // One copy of the program per logo list: a second one would write
         // its own list over the first's when it closes.
-        const tessaline::Result<tessaline::SettingsClaim> claim =
-            tessaline::ClaimLogoList(services);
-        if (claim && !claim.Value().Held()) {
-            const bool shown = BringHolderForward(services);
-            ::OleUninitialize();
-            return shown ? 0 : 1;
+        std::optional<tessaline::Result<tessaline::SettingsClaim>> claim(
+            tessaline::ClaimLogoList(services));
+        if (claim->Ok() && !claim->Value().Held()) {
+            const OtherCopy other = BringHolderForward(services);
+            if (other != OtherCopy::Gone) {
+                ::OleUninitialize();
+                return other == OtherCopy::Shown ? 0 : 1;
+            }
+            // The other copy ended while this one waited: the list is this one's.
+            claim.emplace(tessaline::ClaimLogoList(services));
         }
         frmCorvido form(services);
         if (!form.Create(instance,
