@@ -17,6 +17,8 @@ void MainWindowLogic::ListView_ItemClick(int32_t index) {
         return;
     }
     m_view.SelectItem(index);
+    // A tab click with the list empty hid the picture: a selected row shows it again.
+    m_view.SetVisible(Ctl::imgLogo, true);
     m_view.LoadPicture(Ctl::imgLogo, mobjFiles->xGetFileName(index));
     m_view.SetPictureRect(Ctl::imgLogo, 0, 0, mobjFiles->xGetWidth(index) * kTwipsPerPixel,
                           mobjFiles->xGetHeight(index) * kTwipsPerPixel);
@@ -62,6 +64,18 @@ void MainWindowLogic::Slider1_MouseDown() {
     m_view.SetEnabled(Ctl::Slider1, false);
     PreviewRefresh(mlngImageMode != 0 ? 1 : 0);
     m_view.SetEnabled(Ctl::Slider1, true);
+}
+
+void MainWindowLogic::Slider1_Change() {
+    if (Busy() || !m_view.Enabled(Ctl::Slider1)) {
+        return;
+    }
+    const int32_t shown = SliderBrightness(m_view.SliderValue(), m_view.SliderMax());
+    if (shown == mlngBrightness) {
+        return;
+    }
+    mlngBrightness = shown;
+    PreviewRefresh(mlngImageMode != 0 ? 1 : 0);
 }
 
 void MainWindowLogic::PreviewRefresh(int16_t m) {

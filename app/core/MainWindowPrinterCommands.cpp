@@ -1,3 +1,4 @@
+#include "LogoMath.h"
 #include "MainWindowTexts.h"
 #include "RangeText.h"
 #include "app/core/AppServices.h"
@@ -75,6 +76,8 @@ void MainWindowLogic::cmdUpload_Click() {
     }
     mlngPrinter = kPrinterPrint;
     mstrPrinterName = m_view.Text(Ctl::cboPrinter);
+    // The upload sends the brightness the slider shows.
+    mlngBrightness = SliderBrightness(m_view.SliderValue(), m_view.SliderMax());
     const std::string NVImage = mobjFiles->xGetUploadFileName();
 
     std::optional<int32_t> result;
@@ -169,6 +172,11 @@ void MainWindowLogic::cmdPrint_Click() {
                                MsgIcon::Exclamation);
     } else if (*result == TESSALINE_PRINTER_OK) {
         m_services.ShowMessage(kMsgPrintoutDone, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
+    } else if (*result == TESSALINE_PRINTER_REFUSED && !all) {
+        // The control refuses a selection the printer would print as other
+        // images (outside 1 to 255, or backwards): nothing went to the
+        // printer, and the cable is not to blame.
+        refuse(kMsgTypeMismatch);
     } else if (CommunicationFailure(*result)) {
         // The printout names the control's code in the title.
         m_services.ShowMessage(kMsgCommunicationError, gstrTitle + std::to_string(*result),

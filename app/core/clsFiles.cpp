@@ -5,6 +5,8 @@
 #include "app/core/AppServices.h"
 #include "app/core/ListViewRows.h"
 #include "modNVUpload.h"
+#include "platform/HostSystem.h"
+#include "platform/SettingsStore.h"
 
 #include <utility>
 
@@ -24,16 +26,20 @@ clsFiles::~clsFiles() {
 
 void clsFiles::Load() {
     const std::string file = LogoSettingsFile(m_services);
+    const SettingsStore& store = m_services.Settings();
     for (int k = 1; k <= kMaxLogoFiles; ++k) {
-        const std::string value = ReadLogoIni(m_services, file, LogoKey(k));
-        if (value.empty()) {
+        const Result<std::string> value = ReadLogoIni(store, file, LogoKey(k));
+        if (!value) {
+            continue; // a value that cannot be read whole costs that entry only
+        }
+        if (value.Value().empty()) {
             break; // the keys of a saved file run from 1 without gaps
         }
-        auto entry = ParseLogoValue(value);
+        auto entry = ParseLogoValue(value.Value());
         if (!entry) {
             continue; // a damaged value costs that entry only
         }
-        if (m_services.FileExists(entry->mstrFileName)) {
+        if (PathIsFile(entry->mstrFileName)) {
             xAdd(std::move(entry->mstrFileName), std::move(entry->mstrFileTitle), entry->mlngSize,
                  entry->mlngHeight, entry->mlngWidth);
         }
@@ -43,7 +49,8 @@ void clsFiles::Load() {
 
 Result<void> clsFiles::Release() {
     m_released = true;
-    Result<void> status = SaveLogoIni(m_services, LogoSettingsFile(m_services), m_files, m_loaded);
+    Result<void> status =
+        SaveLogoIni(m_services.Settings(), LogoSettingsFile(m_services), m_files, m_loaded);
     m_files.clear();
     return status;
 }
@@ -117,6 +124,10 @@ int32_t clsFiles::xGetSizeTotal() const {
         total += file.mlngSize;
     }
     return static_cast<int32_t>(total);
+}
+
+Result<SettingsClaim> ClaimLogoList(AppServices& services) {
+    return SettingsClaim::Take(LogoSettingsFile(services));
 }
 
 } // namespace tessaline

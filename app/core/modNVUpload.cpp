@@ -4,21 +4,24 @@
 
 #include "app/core/AppServices.h"
 #include "platform/ProfileText.h"
+#include "platform/SettingsStore.h"
 
 #include <charconv>
 #include <cstdint>
 
 namespace tessaline {
 
-Result<void> WriteLogoIni(AppServices& services, const std::string& strFile,
+Result<void> WriteLogoIni(const SettingsStore& store, const std::string& strFile,
                           const std::string& strKey, const std::string& strValue) {
-    return services.WriteProfileKey(strFile, kLogoSection, strKey, strValue);
+    return store.WriteKey(strFile, kLogoSection, strKey, strValue);
 }
 
-std::string ReadLogoIni(AppServices& services, const std::string& strFile,
-                        const std::string& strKey) {
-    std::string value = services.ReadProfileKey(strFile, kLogoSection, strKey);
-    std::erase(value, '\0');
+Result<std::string> ReadLogoIni(const SettingsStore& store, const std::string& strFile,
+                                const std::string& strKey) {
+    Result<std::string> value = store.ReadKey(strFile, kLogoSection, strKey);
+    if (value) {
+        std::erase(value.Value(), '\0');
+    }
     return value;
 }
 
@@ -91,25 +94,26 @@ std::string LogoBackupFile(const std::string& strFile) {
 namespace {
 
 // Keeps the settings file as it is beside it when the save would lose
-// anything of it: the list only carries the entries it could load.
-Result<void> KeepWhatTheSaveWouldLose(AppServices& services, const std::string& strFile,
+// anything of it: the list only carries the entries it could load. The file
+// and the entries compare in the program's encoding, whatever the file's.
+Result<void> KeepWhatTheSaveWouldLose(const SettingsStore& store, const std::string& strFile,
                                       const std::vector<clsFile>& files,
                                       const ProfileEntries& loaded) {
-    if (!services.FileExists(strFile)) {
+    const Result<std::optional<std::string>> text = store.ReadText(strFile);
+    if (!text) {
+        return Result<void>::Fail(text.Reason() +
+                                  "; no copy of it can be kept first, so it is left as it is");
+    }
+    if (!text.Value()) {
         return {};
     }
-    const std::optional<std::string> text = services.ReadFile(strFile);
-    if (!text) {
-        return Result<void>::Fail("cannot read " + strFile +
-                                  " to keep a copy of it; it is left as it is");
-    }
-    const bool loses =
-        !ProfileHoldsOnly(*text, kLogoSection, loaded) || (files.empty() && !loaded.empty());
+    const bool loses = !ProfileHoldsOnly(*text.Value(), kLogoSection, loaded) ||
+                       (files.empty() && !loaded.empty());
     if (!loses) {
         return {};
     }
     const std::string backup = LogoBackupFile(strFile);
-    if (Result<void> kept = services.ReplaceFileBytes(backup, *text); !kept) {
+    if (Result<void> kept = store.Copy(strFile, backup); !kept) {
         return Result<void>::Fail("cannot keep a copy of " + strFile + " as " + backup + " (" +
                                   kept.Reason() + "); it is left as it is");
     }
@@ -118,18 +122,15 @@ Result<void> KeepWhatTheSaveWouldLose(AppServices& services, const std::string& 
 
 } // namespace
 
-Result<void> SaveLogoIni(AppServices& services, const std::string& strFile,
+Result<void> SaveLogoIni(const SettingsStore& store, const std::string& strFile,
                          const std::vector<clsFile>& files, const ProfileEntries& loaded) {
-    if (Result<void> kept = KeepWhatTheSaveWouldLose(services, strFile, files, loaded); !kept) {
+    if (Result<void> kept = KeepWhatTheSaveWouldLose(store, strFile, files, loaded); !kept) {
         return kept;
     }
     if (files.empty()) {
-        if (!services.FileExists(strFile)) {
-            return {};
-        }
-        return services.RemoveFile(strFile);
+        return store.Remove(strFile);
     }
-    return services.ReplaceProfileFile(strFile, kLogoSection, LogoEntries(files));
+    return store.Replace(strFile, kLogoSection, LogoEntries(files));
 }
 
 bool IsSystemFolder(std::string_view folder) {

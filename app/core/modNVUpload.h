@@ -4,6 +4,8 @@
 #include "app/core/AppServices.h"
 #include "app/core/clsFile.h"
 #include "base/Result.h"
+#include "platform/ProfileText.h"
+#include "platform/SettingsStore.h"
 
 #include <optional>
 #include <string>
@@ -18,11 +20,13 @@ inline constexpr const char* kSettingsFileName = "CorvidoFiles.ini";
 inline constexpr int kMaxLogoFiles = 255;
 
 // Writes key = value into section "LOGO" of the settings file.
-Result<void> WriteLogoIni(AppServices& services, const std::string& strFile,
+Result<void> WriteLogoIni(const SettingsStore& store, const std::string& strFile,
                           const std::string& strKey, const std::string& strValue);
-// The key's value in section "LOGO"; empty when the file, section or key is missing.
-std::string ReadLogoIni(AppServices& services, const std::string& strFile,
-                        const std::string& strKey);
+// The key's value in section "LOGO"; empty when the file, section or key is
+// missing. Fails when the value cannot be read whole (too long, or the file
+// unreadable).
+Result<std::string> ReadLogoIni(const SettingsStore& store, const std::string& strFile,
+                                const std::string& strKey);
 
 // "Logofile" followed by the 1-based position.
 std::string LogoKey(int position);
@@ -41,12 +45,12 @@ std::string LogoBackupFile(const std::string& strFile);
 
 // Replaces the settings file with the list (keys Logofile1 ...), atomically;
 // an empty list leaves no file. `loaded` are the entries the list took from
-// the file (LogoEntries of the list as loaded). When the file holds anything
-// more (entries dropped at load, damaged values, other lines or sections) or
-// the list is now empty, the file as it is becomes LogoBackupFile first; when
-// that fails, or the file cannot be read, nothing is changed and the reason
-// returned.
-Result<void> SaveLogoIni(AppServices& services, const std::string& strFile,
+// the file (LogoEntries of the list as loaded), in the program's encoding, as
+// the store reads the file. When the file holds anything more (entries
+// dropped at load, damaged values, other lines or sections) or the list is
+// now empty, the file as it is becomes LogoBackupFile first; when that fails,
+// or the file cannot be read, nothing is changed and the reason returned.
+Result<void> SaveLogoIni(const SettingsStore& store, const std::string& strFile,
                          const std::vector<clsFile>& files, const ProfileEntries& loaded);
 
 // Where the settings file lives: beside the executable when that folder can

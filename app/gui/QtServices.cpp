@@ -1,9 +1,7 @@
 #include "QtServices.h"
 
 #include "app/gui/InputHold.h"
-#include "platform/FileIo.h"
 #include "platform/HostSystem.h"
-#include "platform/ProfileFile.h"
 #include "platform/Spooler.h"
 #include "platform/UserFolders.h"
 
@@ -143,36 +141,8 @@ bool QtServices::FolderWritable(const std::string& folder) {
     return CanCreateFileIn(folder);
 }
 
-bool QtServices::FileExists(const std::string& path) {
-    return PathIsFile(path);
-}
-
-Result<void> QtServices::RemoveFile(const std::string& path) {
-    return RemoveFileIfPresent(path);
-}
-
-std::optional<std::string> QtServices::ReadFile(const std::string& path) {
-    Result<std::string> bytes = ReadWholeFile(path);
-    return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
-}
-
-Result<void> QtServices::ReplaceFileBytes(const std::string& path, const std::string& bytes) {
-    return ReplaceFileAtomically(path, bytes);
-}
-
-std::string QtServices::ReadProfileKey(const std::string& file, const std::string& section,
-                                       const std::string& key) {
-    return ReadProfileFileString(file, section, key);
-}
-
-Result<void> QtServices::WriteProfileKey(const std::string& file, const std::string& section,
-                                         const std::string& key, const std::string& value) {
-    return WriteProfileFileString(file, section, key, value);
-}
-
-Result<void> QtServices::ReplaceProfileFile(const std::string& file, const std::string& section,
-                                            const ProfileEntries& entries) {
-    return ReplaceProfileFileWith(file, section, entries);
+SettingsStore& QtServices::Settings() {
+    return m_settings;
 }
 
 } // namespace tessaline

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/AppServices.h"
+#include "platform/SettingsStore.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ class Spooler;
 
 // The program's services over Qt's dialogs and event loop and the system:
 // printers through the spooler (CUPS queues, then virtual printers), the
-// settings file through the profile functions.
+// settings file through the platform's settings store.
 class QtServices final : public AppServices {
 public:
     explicit QtServices(std::shared_ptr<const Spooler> spooler);
@@ -30,20 +31,12 @@ public:
     std::string ProgramFolder() override;
     std::string SettingsFolder() override;
     bool FolderWritable(const std::string& folder) override;
-    bool FileExists(const std::string& path) override;
-    Result<void> RemoveFile(const std::string& path) override;
-    std::optional<std::string> ReadFile(const std::string& path) override;
-    Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) override;
-    std::string ReadProfileKey(const std::string& file, const std::string& section,
-                               const std::string& key) override;
-    Result<void> WriteProfileKey(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value) override;
-    Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
-                                    const ProfileEntries& entries) override;
+    SettingsStore& Settings() override;
 
 private:
     std::shared_ptr<const Spooler> m_spooler;
     QWidget* m_parent = nullptr;
+    SettingsStore m_settings;
 };
 
 // The application title message boxes show when they name no title of their own.

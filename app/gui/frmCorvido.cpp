@@ -196,6 +196,13 @@ void frmCorvido::WireEvents() {
             [logic] { logic->Cmd_Erase_Click(); });
     connect(m_ui->cmdPrint, &QAbstractButton::clicked, this, [logic] { logic->cmdPrint_Click(); });
     m_ui->Slider1->installEventFilter(this);
+    // A drag and the keys move the slider without a press of their own; a
+    // press's own move is the press handler's to take.
+    connect(m_ui->Slider1, &QSlider::valueChanged, this, [this] {
+        if (!m_forwardingPress) {
+            m_logic->Slider1_Change();
+        }
+    });
 }
 
 bool frmCorvido::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 #include "QtServices.h"
 #include "app/core/DispatchLogoControl.h"
+#include "app/core/clsFiles.h"
 #include "app/gui/frmCorvido.h"
 #include "platform/SystemSpooler.h"
 #include "platform/UserFolders.h"
@@ -8,6 +9,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QPixmap>
 #include <QTimer>
 #include <cerrno>
@@ -76,6 +79,42 @@ void EnterWorkFolder(const tessaline::ControlLibraries& libraries) {
     }
 }
 
+// Asks the copy of the program that holds the list to bring its window
+// forward; that copy listens under the claim's name (ListenForOtherCopies).
+void BringHolderForward(const tessaline::SettingsClaim& claim) {
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(claim.Name()));
+    if (socket.waitForConnected(5000)) {
+        socket.write("show\n");
+        socket.waitForBytesWritten(5000);
+        socket.disconnectFromServer();
+    }
+}
+
+// Brings the window forward whenever another copy, started while this one
+// holds the list, asks for it.
+void ListenForOtherCopies(QLocalServer& server, const tessaline::SettingsClaim& claim,
+                          frmCorvido& form) {
+    const QString name = QString::fromStdString(claim.Name());
+    // This copy holds the claim: a socket of that name is a crashed copy's.
+    QLocalServer::removeServer(name);
+    server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server.listen(name)) {
+        std::fprintf(stderr, "tessaline: other copies cannot bring this window forward: %s\n",
+                     server.errorString().toLocal8Bit().constData());
+        return;
+    }
+    QObject::connect(&server, &QLocalServer::newConnection, &form, [&server, &form] {
+        while (QLocalSocket* other = server.nextPendingConnection()) {
+            QObject::connect(other, &QLocalSocket::disconnected, other, &QObject::deleteLater);
+            form.setWindowState((form.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+            form.show();
+            form.raise();
+            form.activateWindow();
+        }
+    });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -108,6 +147,20 @@ int main(int argc, char* argv[]) {
 
     tessaline::QtServices services(tessaline::MakeSpooler());
 
+    // One copy of the program per logo list: a second one would write its
+    // own list over the first's when it closes. It brings the first one's
+    // window forward instead, and ends.
+    tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(services);
+    if (claim && !claim.Value().Held()) {
+        BringHolderForward(claim.Value());
+        return 0;
+    }
+    if (!claim) {
+        std::fprintf(stderr,
+                     "tessaline: %s; a second copy of the program could not be kept off the list\n",
+                     claim.Reason().c_str());
+    }
+
     // An installed program registers its control for this user on the first run.
     const tessaline::ControlLibraries libraries{TESSALINE_BUILD_TREE,
                                                 TESSALINE_BUILT_CONTROL,
@@ -139,6 +192,10 @@ int main(int argc, char* argv[]) {
                                      tessaline::MsgIcon::Exclamation);
                 return TS_IDOK;
             });
+    }
+    QLocalServer otherCopies;
+    if (claim) {
+        ListenForOtherCopies(otherCopies, claim.Value(), form);
     }
     form.Load();
     form.show();

@@ -1,14 +1,10 @@
 #include "Win32Services.h"
 
 #include "MessagePump.h"
-#include "platform/AtomicFile.h"
-#include "platform/FileIo.h"
 #include "platform/HostSystem.h"
-#include "platform/ProfileText.h"
 #include "platform/Spooler.h"
 #include "platform/UserFolders.h"
 #include "platform/win32/AnsiText.h"
-#include "platform/win32/SystemError.h"
 #include "platform/win32/WideText.h"
 
 #include <climits>
@@ -21,7 +17,6 @@ namespace tessaline {
 using win32::FromAnsi;
 using win32::Narrow;
 using win32::Widen;
-using win32::WidePath;
 
 namespace {
 
@@ -169,78 +164,8 @@ bool Win32Services::FolderWritable(const std::string& folder) {
     return CanCreateFileIn(folder);
 }
 
-bool Win32Services::FileExists(const std::string& path) {
-    return PathIsFile(path);
-}
-
-Result<void> Win32Services::RemoveFile(const std::string& path) {
-    return RemoveFileIfPresent(path);
-}
-
-std::optional<std::string> Win32Services::ReadFile(const std::string& path) {
-    Result<std::string> bytes = ReadWholeFile(WidePath(path));
-    return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
-}
-
-Result<void> Win32Services::ReplaceFileBytes(const std::string& path, const std::string& bytes) {
-    return ReplaceFileAtomically(WidePath(path), bytes);
-}
-
-std::string Win32Services::ReadProfileKey(const std::string& file, const std::string& section,
-                                          const std::string& key) {
-    // The profile functions read the file in the ANSI code page. A value
-    // longer than the buffer comes back cut: read again with more room.
-    const std::wstring path = WidePath(file);
-    const std::wstring wideSection = Widen(section);
-    const std::wstring wideKey = Widen(key);
-    std::wstring value(256, L'\0');
-    for (;;) {
-        const DWORD copied =
-            ::GetPrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), L"", value.data(),
-                                       static_cast<DWORD>(value.size()), path.c_str());
-        if (copied + 1 < value.size() || value.size() >= 1u << 20) {
-            value.resize(copied);
-            return Narrow(value);
-        }
-        value.assign(value.size() * 4, L'\0');
-    }
-}
-
-Result<void> Win32Services::WriteProfileKey(const std::string& file, const std::string& section,
-                                            const std::string& key, const std::string& value) {
-    if (!AnsiFromUtf8(value)) {
-        return Result<void>::Fail("cannot write " + key + " to " + file +
-                                  ": its value has characters the system's code page lacks");
-    }
-    if (::WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
-                                     Widen(value).c_str(), WidePath(file).c_str()) == 0) {
-        return Result<void>::Fail("cannot write " + key + " to " + file + ": " +
-                                  win32::SystemErrorMessage(::GetLastError()));
-    }
-    return {};
-}
-
-Result<void> Win32Services::ReplaceProfileFile(const std::string& file, const std::string& section,
-                                               const ProfileEntries& entries) {
-    // The settings file is in the ANSI code page, as the profile functions
-    // read it. A value that would not survive that is refused whole rather
-    // than saved as another path.
-    ProfileEntries ansi;
-    ansi.reserve(entries.size());
-    for (const auto& [key, value] : entries) {
-        std::optional<std::string> ansiKey = AnsiFromUtf8(key);
-        std::optional<std::string> ansiValue = AnsiFromUtf8(value);
-        if (!ansiKey || !ansiValue) {
-            return Result<void>::Fail("cannot save " + key + " (" + value +
-                                      "): it has characters the system's code page lacks");
-        }
-        ansi.emplace_back(std::move(*ansiKey), std::move(*ansiValue));
-    }
-    std::optional<std::string> ansiSection = AnsiFromUtf8(section);
-    if (!ansiSection) {
-        return Result<void>::Fail("cannot save the section " + section);
-    }
-    return ReplaceFileAtomically(WidePath(file), FormatProfile(*ansiSection, ansi));
+SettingsStore& Win32Services::Settings() {
+    return m_settings;
 }
 
 } // namespace tessaline

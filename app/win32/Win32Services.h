@@ -2,6 +2,7 @@
 
 #include "WindowsApi.h"
 #include "app/core/AppServices.h"
+#include "platform/SettingsStore.h"
 
 #include <memory>
 
@@ -12,7 +13,7 @@ class Spooler;
 // The program's services over the Windows API: message boxes and the
 // file-open dialog of the system, waits and message handling that let no
 // user input through, the ANSI code page, the spooler's printers, and the
-// settings file through the private profile functions. Strings cross this
+// platform's settings store (the private profile functions). Strings cross this
 // seam in UTF-8; the system gets UTF-16, or ANSI where the design has it.
 class Win32Services final : public AppServices {
 public:
@@ -31,20 +32,12 @@ public:
     std::string ProgramFolder() override;
     std::string SettingsFolder() override;
     bool FolderWritable(const std::string& folder) override;
-    bool FileExists(const std::string& path) override;
-    Result<void> RemoveFile(const std::string& path) override;
-    std::optional<std::string> ReadFile(const std::string& path) override;
-    Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) override;
-    std::string ReadProfileKey(const std::string& file, const std::string& section,
-                               const std::string& key) override;
-    Result<void> WriteProfileKey(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value) override;
-    Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
-                                    const ProfileEntries& entries) override;
+    SettingsStore& Settings() override;
 
 private:
     std::shared_ptr<const Spooler> m_spooler;
     HWND m_owner = nullptr;
+    SettingsStore m_settings;
 };
 
 // The application title message boxes show when they name no title of their own.

@@ -139,6 +139,13 @@ LRESULT frmCorvido::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY:
         OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         return 0;
+    case WM_HSCROLL:
+        // The trackbar reports every move (a drag, the keys, a press); a
+        // press's own move is the press handler's to take.
+        if (reinterpret_cast<HWND>(lParam) == Handle(Ctl::Slider1) && !m_forwardingPress) {
+            RunEvent([this] { m_logic->Slider1_Change(); });
+        }
+        return 0;
     case WM_CLOSE:
         OnClose();
         return 0;
@@ -221,11 +228,30 @@ LRESULT CALLBACK frmCorvido::SliderProc(HWND window, UINT message, WPARAM wParam
     if (form == nullptr) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
+    const bool press = message == WM_LBUTTONDOWN;
+    bool onThumb = false;
+    if (press) {
+        RECT thumb{};
+        ::SendMessageW(window, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        onThumb = ::PtInRect(&thumb, at) != 0;
+    }
+    form->m_forwardingPress = press;
     const LRESULT result = ::CallWindowProcW(form->m_sliderProc, window, message, wParam, lParam);
-    if (message == WM_LBUTTONDOWN && ::IsWindowEnabled(window) && form->m_logic) {
+    form->m_forwardingPress = false;
+    if (press && ::IsWindowEnabled(window) && form->m_logic) {
         // The slider takes the press first, so the handler reads the
         // position the press has chosen.
         form->RunEvent([form] { form->m_logic->Slider1_MouseDown(); });
+        // The slider was disabled while the handler converted, which ends the
+        // drag a press on the thumb begins: the thumb is taken up again while
+        // the button is still held, so the drag goes on.
+        if (onThumb && ::IsWindowEnabled(window) && ::GetCapture() != window &&
+            (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0) {
+            form->m_forwardingPress = true;
+            ::CallWindowProcW(form->m_sliderProc, window, WM_LBUTTONDOWN, wParam, lParam);
+            form->m_forwardingPress = false;
+        }
     }
     return result;
 }

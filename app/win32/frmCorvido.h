@@ -90,6 +90,8 @@ private:
     HFONT m_smallFont = nullptr;
     int m_columns = 0;
     WNDPROC m_sliderProc = nullptr;
+    // True while the slider handles a press: its own move is the press handler's.
+    bool m_forwardingPress = false;
 
     tessaline::win32::ControlSite m_site;
     std::string m_controlError;

@@ -4,6 +4,8 @@
 #include "Win32Services.h"
 #include "WindowsApi.h"
 #include "app/core/DispatchLogoControl.h"
+#include "app/core/clsFiles.h"
+#include "app/win32/MainWindowLayout.h"
 #include "frmCorvido.h"
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
@@ -12,6 +14,7 @@
 #include <commctrl.h>
 #include <knownfolders.h>
 #include <ole2.h>
+#include <optional>
 #include <shlobj.h>
 #include <string>
 
@@ -37,6 +40,59 @@ void EnterWritableFolder() {
     ::CoTaskMemFree(local);
 }
 
+// The main window of process `pid`, or null.
+HWND MainWindowOf(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{pid, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (owner == s->pid && std::wstring(name) == kMainWindowClass) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// What became of the copy of the program that held the logo list.
+enum class OtherCopy {
+    Shown,  // its window came forward
+    Silent, // it showed no window in time
+    Gone,   // it ended meanwhile: the list is free
+};
+
+// Another copy of the program holds the logo list: its window (or the
+// message box it shows) comes forward, as the user asked for the program.
+// Waits for that copy's window while it starts.
+OtherCopy BringHolderForward(tessaline::AppServices& services) {
+    for (int tries = 0; tries < 200; ++tries) {
+        tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(services);
+        if (!claim || claim.Value().Held()) {
+            return OtherCopy::Gone;
+        }
+        if (HWND window =
+                claim.Value().Holder() != 0 ? MainWindowOf(claim.Value().Holder()) : nullptr;
+            window != nullptr && ::IsWindowVisible(window)) {
+            if (::IsIconic(window)) {
+                ::ShowWindow(window, SW_RESTORE);
+            }
+            ::SetForegroundWindow(::GetLastActivePopup(window));
+            return OtherCopy::Shown;
+        }
+        ::Sleep(50);
+    }
+    return OtherCopy::Silent;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
@@ -55,6 +111,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     int exitCode = 0;
     {
         tessaline::Win32Services services(tessaline::MakeSpooler());
+        // One copy of the program per logo list: a second one would write
+        // its own list over the first's when it closes.
+        std::optional<tessaline::Result<tessaline::SettingsClaim>> claim(
+            tessaline::ClaimLogoList(services));
+        if (claim->Ok() && !claim->Value().Held()) {
+            const OtherCopy other = BringHolderForward(services);
+            if (other != OtherCopy::Gone) {
+                ::OleUninitialize();
+                return other == OtherCopy::Shown ? 0 : 1;
+            }
+            // The other copy ended while this one waited: the list is this one's.
+            claim.emplace(tessaline::ClaimLogoList(services));
+        }
         frmCorvido form(services);
         if (!form.Create(instance,
                          tessaline::win32::Widen(tessaline::kTessalineControlProgId).c_str())) {

@@ -1,6 +1,8 @@
 #include "app/core/ListViewRows.h"
 #include "app/core/clsFiles.h"
 #include "modNVUpload.h"
+#include "platform/HostSystem.h"
+#include "platform/SettingsStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TempFolder.h"
@@ -23,6 +25,25 @@ struct RecordedRows final : ListViewRows {
     }
     std::vector<std::string> rows;
 };
+
+// Profile text as the settings store writes it on this system: "\n" stands
+// for its line end.
+std::string OnDisk(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += SettingsStore::LineEnd();
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A path of the program's (UTF-8) as the standard library takes one on every system.
+std::filesystem::path Utf8Path(const std::string& path) {
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
 
 // A program folder holding the settings file and some logo files.
 class LogoListFixture : public ::testing::Test {
@@ -149,9 +170,9 @@ TEST_F(LogoListFixture, RoundTripOf255EntriesAndKey256IsNeverRead) {
         ASSERT_TRUE(files.Release());
     }
     const std::string text = ReadText(Settings());
-    EXPECT_EQ(text.rfind("[LOGO]\nLogofile1=" + Logo(1) + "|t1|1|2|3\n", 0), 0u);
+    EXPECT_EQ(text.rfind(OnDisk("[LOGO]\nLogofile1=" + Logo(1) + "|t1|1|2|3\n"), 0), 0u);
     EXPECT_NE(text.find("Logofile255="), std::string::npos);
-    WriteText(Settings(), text + "Logofile256=" + Value(3) + "\n");
+    WriteText(Settings(), text + OnDisk("Logofile256=" + Value(3) + "\n"));
 
     clsFiles loaded(services);
     ASSERT_EQ(loaded.xCount(), 255);
@@ -160,7 +181,7 @@ TEST_F(LogoListFixture, RoundTripOf255EntriesAndKey256IsNeverRead) {
     EXPECT_EQ(loaded.xGetWidth(255), 257);
     ASSERT_TRUE(loaded.Release());
     // The key the list could not take survives in the copy kept before the save.
-    EXPECT_EQ(ReadText(Settings() + ".bak"), text + "Logofile256=" + Value(3) + "\n");
+    EXPECT_EQ(ReadText(Settings() + ".bak"), text + OnDisk("Logofile256=" + Value(3) + "\n"));
     EXPECT_EQ(ReadText(Settings()), text);
 }
 
@@ -172,7 +193,7 @@ TEST_F(LogoListFixture, GapsEndLoadingAndSaveRenumbers) {
         EXPECT_EQ(files.xCount(), 2);
     }
     EXPECT_EQ(ReadText(Settings()),
-              "[LOGO]\nLogofile1=" + Value(1) + "\nLogofile2=" + Value(2) + "\n");
+              OnDisk("[LOGO]\nLogofile1=" + Value(1) + "\nLogofile2=" + Value(2) + "\n"));
 }
 
 TEST_F(LogoListFixture, DeletedFilesAreDroppedAndLaterEntriesMoveUp) {
@@ -184,7 +205,7 @@ TEST_F(LogoListFixture, DeletedFilesAreDroppedAndLaterEntriesMoveUp) {
         ASSERT_EQ(files.xCount(), 1);
         EXPECT_EQ(files.xGetFileName(1), Logo(2));
     }
-    EXPECT_EQ(ReadText(Settings()), "[LOGO]\nLogofile1=" + Value(2) + "\n");
+    EXPECT_EQ(ReadText(Settings()), OnDisk("[LOGO]\nLogofile1=" + Value(2) + "\n"));
 }
 
 TEST_F(LogoListFixture, DamagedValuesAreSkippedAndLaterKeysStillRead) {
@@ -277,7 +298,7 @@ TEST_F(LogoListFixture, ListOnAMissingStickSurvivesInTheBackup) {
         EXPECT_EQ(files.xGetFileName(1), Logo(1));
         ASSERT_TRUE(files.Release());
     }
-    EXPECT_EQ(ReadText(Settings()), text);
+    EXPECT_EQ(ReadText(Settings()), OnDisk(text));
 
     // A copy that cannot be written stops the save: the file stays as it was.
     std::filesystem::remove(Logo(1));
@@ -288,7 +309,7 @@ TEST_F(LogoListFixture, ListOnAMissingStickSurvivesInTheBackup) {
     const Result<void> status = files.Release();
     EXPECT_FALSE(status.Ok());
     EXPECT_NE(status.Reason().find("CorvidoFiles.ini.bak"), std::string::npos) << status.Reason();
-    EXPECT_EQ(ReadText(Settings()), text);
+    EXPECT_EQ(ReadText(Settings()), OnDisk(text));
     EXPECT_FALSE(PathIsFile(backup));
 }
 
@@ -341,17 +362,120 @@ TEST_F(LogoListFixture, UnwritableProgramFolderSavesUnderConfigHome) {
     }
     EXPECT_FALSE(PathIsFile(Settings()));
     const std::string saved = folder.File("config") + "/tessaline/CorvidoFiles.ini";
-    EXPECT_EQ(ReadText(saved), "[LOGO]\nLogofile1=" + Logo(1) + "|logo1.bmp|8|1|8\n");
+    EXPECT_EQ(ReadText(saved), OnDisk("[LOGO]\nLogofile1=" + Logo(1) + "|logo1.bmp|8|1|8\n"));
     clsFiles again(services);
     EXPECT_EQ(again.xCount(), 1);
     EXPECT_TRUE(again.Release());
 }
 
 TEST_F(LogoListFixture, WriteAndReadLogoIni) {
-    ASSERT_TRUE(WriteLogoIni(services, Settings(), "Logofile1", "a|b|1|2|3"));
-    EXPECT_EQ(ReadLogoIni(services, Settings(), "Logofile1"), "a|b|1|2|3");
-    EXPECT_EQ(ReadLogoIni(services, Settings(), "Logofile2"), "");
-    EXPECT_EQ(ReadText(Settings()), "[LOGO]\nLogofile1=a|b|1|2|3\n");
+    ASSERT_TRUE(WriteLogoIni(services.settings, Settings(), "Logofile1", "a|b|1|2|3"));
+    EXPECT_EQ(ReadLogoIni(services.settings, Settings(), "Logofile1").Value(), "a|b|1|2|3");
+    EXPECT_EQ(ReadLogoIni(services.settings, Settings(), "Logofile2").Value(), "");
+    EXPECT_EQ(ReadText(Settings()), OnDisk("[LOGO]\nLogofile1=a|b|1|2|3\n"));
+}
+
+// A list holding a name outside ASCII, with an entry whose file is on a
+// stick that is not mounted, closed twice without a change: the first close
+// keeps the file as it was in the backup, the second finds its own list in
+// the file (read in the program's encoding, whatever the file's) and leaves
+// the backup alone.
+TEST_F(LogoListFixture, ListWithNamesOutsideAsciiClosedTwiceKeepsItsBackup) {
+    const std::string name = EnvironmentCodePage() == 949 ? "로고" : "café";
+    const std::string present = folder.File(name + ".bmp");
+    WriteText(Utf8Path(present), "BM");
+    const std::string missing = folder.File(name + " 2.bmp");
+    ASSERT_TRUE(services.settings.Replace(Settings(), "LOGO",
+                                          {{"Logofile1", present + "|" + name + ".bmp|8|1|8"},
+                                           {"Logofile2", missing + "|" + name + " 2.bmp|8|1|8"}}));
+    const std::string asSaved = ReadText(Settings());
+    for (int close = 1; close <= 2; ++close) {
+        SCOPED_TRACE(close);
+        clsFiles files(services);
+        ASSERT_EQ(files.xCount(), 1);
+        EXPECT_EQ(files.xGetFileName(1), present);
+        ASSERT_TRUE(files.Release());
+        EXPECT_EQ(ReadText(Settings() + ".bak"), asSaved);
+        EXPECT_EQ(services.settings.ReadText(Settings()).Value(),
+                  OnDisk("[LOGO]\nLogofile1=" + present + "|" + name + ".bmp|8|1|8\n"));
+    }
+}
+
+// What the settings file cannot hold is refused with the reason, never cut
+// or saved as another name: a value past 1 MiB, and on Windows a name the
+// ANSI code page has no characters for.
+TEST_F(LogoListFixture, ValuesTheFileCannotHoldAreRefusedWithTheReason) {
+    const std::string huge = folder.File(std::string(kMaxSettingsValueBytes, 'h') + ".bmp");
+    WriteText(Settings(),
+              "[LOGO]\nLogofile1=" + huge + "|h.bmp|8|1|8\nLogofile2=" + Value(2) + "\n");
+    {
+        clsFiles files(services);
+        ASSERT_EQ(files.xCount(), 1);
+        EXPECT_EQ(files.xGetFileName(1), Logo(2));
+        ASSERT_TRUE(files.Release());
+    }
+    EXPECT_NE(ReadText(Settings() + ".bak").find(huge), std::string::npos);
+
+    struct Case {
+        const char* name;
+        std::string path;
+        bool refused;
+        const char* reason;
+    };
+    // Thai: in neither code page 1252 nor 949.
+    const std::string foreign = folder.File("โลโก้.bmp");
+#ifdef _WIN32
+    const bool ansi = true;
+#else
+    const bool ansi = false;
+#endif
+    const Case cases[] = {
+        {"past 1 MiB", huge, true, "bytes long, more than the 1048576"},
+        {"outside the code page", foreign, ansi, "cannot hold"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteText(Settings(), "[LOGO]\nLogofile1=" + Value(1) + "\n");
+        const std::string before = ReadText(Settings());
+        clsFiles files(services);
+        files.xAdd(c.path, "x.bmp", 8, 1, 8);
+        const Result<void> status = files.Release();
+        EXPECT_EQ(status.Ok(), !c.refused) << status.Reason();
+        if (c.refused) {
+            EXPECT_NE(status.Reason().find(c.reason), std::string::npos) << status.Reason();
+            EXPECT_NE(status.Reason().find("Logofile2"), std::string::npos) << status.Reason();
+            EXPECT_EQ(ReadText(Settings()), before);
+        } else {
+            EXPECT_EQ(services.settings.ReadKey(Settings(), "LOGO", "Logofile2").Value(),
+                      c.path + "|x.bmp|8|1|8");
+        }
+    }
+}
+
+// One copy of the program per list: while one copy holds the settings
+// file's claim, another learns which process holds it; another list is
+// another claim, and a claim goes with its holder.
+TEST_F(LogoListFixture, OneCopyOfTheProgramHoldsTheList) {
+    std::optional<Result<SettingsClaim>> first(ClaimLogoList(services));
+    ASSERT_TRUE(first->Ok()) << first->Reason();
+    EXPECT_TRUE(first->Value().Held());
+    const Result<SettingsClaim> second = ClaimLogoList(services);
+    ASSERT_TRUE(second.Ok()) << second.Reason();
+    EXPECT_FALSE(second.Value().Held());
+    EXPECT_NE(second.Value().Holder(), 0u); // this process, as the holder said
+    EXPECT_EQ(second.Value().Name(), first->Value().Name());
+
+    services.programFolderWritable = false;
+    const Result<SettingsClaim> elsewhere = ClaimLogoList(services);
+    ASSERT_TRUE(elsewhere.Ok()) << elsewhere.Reason();
+    EXPECT_TRUE(elsewhere.Value().Held());
+    EXPECT_NE(elsewhere.Value().Name(), first->Value().Name());
+
+    services.programFolderWritable.reset();
+    first.reset();
+    const Result<SettingsClaim> after = ClaimLogoList(services);
+    ASSERT_TRUE(after.Ok()) << after.Reason();
+    EXPECT_TRUE(after.Value().Held());
 }
 
 } // namespace

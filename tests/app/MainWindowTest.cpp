@@ -267,11 +267,11 @@ private slots:
         QVERIFY(W(Ctl::cmdClose)->isEnabled());
         PressSlider();
         QVERIFY(!W(Ctl::Slider1)->isEnabled());
-        QCOMPARE(m_services->profileReads, 0);
+        QCOMPARE(m_services->settingsUses, 0);
         QTest::mouseClick(W(Ctl::cmdClose), Qt::LeftButton);
         QVERIFY(!m_form->isVisible());
         QCOMPARE(ReadText(Settings()), before);
-        QCOMPARE(m_services->profileReplaces, 0);
+        QCOMPARE(m_services->settingsUses, 0);
     }
 
     void codePageChoosesTexts_data() {
@@ -522,6 +522,16 @@ private slots:
         // Removing the last entry leaves nothing to ask about.
         QTest::mouseClick(W(Ctl::cmdRemove), Qt::LeftButton);
         QVERIFY(m_services->prompts.empty());
+        // The tab's caption clicked with the list empty hides "Original Image";
+        // a file added and its row clicked shows it again.
+        auto* tabs = qobject_cast<QTabWidget*>(W(Ctl::SSTab));
+        QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
+        QVERIFY(W(Ctl::imgLogo)->isHidden());
+        Add(a);
+        ClickItem(1);
+        QVERIFY(!W(Ctl::imgLogo)->isHidden());
+        QVERIFY(PictureShown(Ctl::imgLogo));
+        QTest::mouseClick(W(Ctl::cmdReset), Qt::LeftButton);
         m_form->close();
         QVERIFY(!PathIsFile(Settings()));
         QCOMPARE(ReadText(Settings() + ".bak"), before);
@@ -639,11 +649,25 @@ private slots:
         QCOMPARE(m_control->previews.back().mode, int16_t{1});
         QCOMPARE(m_control->previews.back().brightness, int16_t{5});
 
-        // Moving the slider by itself converts nothing; a press on it does.
+        // The brightness follows the slider however it moves, a drag or the
+        // keys, and the preview with it; a press converts as well.
         auto* slider = qobject_cast<QSlider*>(W(Ctl::Slider1));
-        const size_t previews = m_control->previews.size();
-        slider->setValue(10);
-        QCOMPARE(m_control->previews.size(), previews);
+        size_t previews = m_control->previews.size();
+        slider->setSliderDown(true);
+        for (int position : {6, 7, 8, 9}) {
+            slider->setSliderPosition(position);
+        }
+        slider->setSliderDown(false);
+        QCOMPARE(m_form->Logic().Brightness(), 9);
+        QCOMPARE(m_control->previews.size(), previews + 4);
+        QCOMPARE(m_control->previews.back().brightness, int16_t{9});
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_Right);
+        QCOMPARE(slider->value(), 10);
+        QCOMPARE(m_form->Logic().Brightness(), 10);
+        QCOMPARE(m_control->previews.size(), previews + 5);
+        QCOMPARE(m_control->previews.back().brightness, int16_t{10});
+        previews = m_control->previews.size();
         QTest::mousePress(slider, Qt::LeftButton, {},
                           QPoint(slider->width() - 2, slider->height() / 2));
         QTest::mouseRelease(slider, Qt::LeftButton, {},

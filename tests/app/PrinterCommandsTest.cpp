@@ -339,8 +339,9 @@ private slots:
         QTest::addColumn<Bytes>("bytes");
         const QString ok = "Printout success.";
         const QString mismatch = "Type mismatch";
-        // The control refuses (-4) numbers the printer would print as other images.
-        const QString refused = QString::fromStdString(kCommunication);
+        // The control refuses (-4) numbers the printer would print as other
+        // images: the window says so as it says of a selection it refuses.
+        const QString refused = "refused: " + mismatch;
         QTest::newRow("All, empty")
             << false << "" << 0 << true << 0 << 0 << true << ok << PrintAllStream(0);
         QTest::newRow("All, invalid text")
@@ -405,9 +406,9 @@ private slots:
             QCOMPARE(m_control->prints, (std::vector<PrintCall>{{0, kPrinter, range, mode, end}}));
             QCOMPARE(during, QStringList{window ? "0 of 255" : "none"});
             QCOMPARE(m_services->prompts.size(), size_t{1});
-            if (message == QString::fromStdString(kCommunication)) {
-                ExpectPrompt(0, kCommunication, Title() + "-4", MsgButtons::Ok,
-                             MsgIcon::Exclamation);
+            if (message == QStringLiteral("refused: Type mismatch")) {
+                ExpectPrompt(0, "Type mismatch", Title(), MsgButtons::Ok, MsgIcon::Exclamation);
+                QCOMPARE(m_form->focusWidget(), W(Ctl::txtRange));
             } else {
                 ExpectPrompt(0, message.toStdString(), Title(), MsgButtons::Ok,
                              MsgIcon::Information);
@@ -497,7 +498,8 @@ private slots:
         TypeRange("1-300");
         Click(Ctl::cmdPrint);
         QCOMPARE(m_control->prints, (std::vector<PrintCall>{{0, kPrinter, 1, 0, 300}}));
-        ExpectPrompt(0, kCommunication, Title() + "-4", MsgButtons::Ok, MsgIcon::Exclamation);
+        ExpectPrompt(0, "Type mismatch", Title(), MsgButtons::Ok, MsgIcon::Exclamation);
+        QCOMPARE(m_form->focusWidget(), W(Ctl::txtRange));
         QVERIFY(Jobs().empty());
     }
 

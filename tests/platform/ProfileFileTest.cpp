@@ -1,5 +1,4 @@
-#include "platform/ProfileFile.h"
-
+#include "platform/SettingsStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 
@@ -65,10 +64,11 @@ TEST(ProfileFile, FormatsOneSectionInOrder) {
 TEST(ProfileFile, WriteCreatesFileAndFolder) {
     TempFolder folder;
     const std::string file = File(folder, "sub/dir/CorvidoFiles.ini");
-    ASSERT_TRUE(WriteProfileFileString(file, "LOGO", "Logofile1", "x"));
-    ASSERT_TRUE(WriteProfileFileString(file, "LOGO", "Logofile2", "y"));
-    EXPECT_EQ(ReadProfileFileString(file, "LOGO", "Logofile2"), "y");
-    EXPECT_EQ(ReadProfileFileString(File(folder, "none.ini"), "LOGO", "Logofile1"), "");
+    const SettingsStore store;
+    ASSERT_TRUE(store.WriteKey(file, "LOGO", "Logofile1", "x"));
+    ASSERT_TRUE(store.WriteKey(file, "LOGO", "Logofile2", "y"));
+    EXPECT_EQ(store.ReadKey(file, "LOGO", "Logofile2").Value(), "y");
+    EXPECT_EQ(store.ReadKey(File(folder, "none.ini"), "LOGO", "Logofile1").Value(), "");
 }
 
 TEST(ProfileFile, WriteNeverReplacesAFileItCannotRead) {
@@ -79,7 +79,7 @@ TEST(ProfileFile, WriteNeverReplacesAFileItCannotRead) {
     const std::string file = File(folder, "CorvidoFiles.ini");
     WriteText(file, "[LOGO]\nLogofile1=kept\n");
     std::filesystem::permissions(file, std::filesystem::perms::owner_write);
-    EXPECT_FALSE(WriteProfileFileString(file, "LOGO", "Logofile2", "x"));
+    EXPECT_FALSE(SettingsStore().WriteKey(file, "LOGO", "Logofile2", "x"));
     std::filesystem::permissions(file, std::filesystem::perms::owner_read);
     EXPECT_EQ(ReadText(file), "[LOGO]\nLogofile1=kept\n");
 }
@@ -113,7 +113,7 @@ TEST(AtomicReplace, KillDuringSaveLeavesOldFileIntact) {
     for (int i = 1; i <= 255; ++i) {
         old.emplace_back("Logofile" + std::to_string(i), "/old/" + std::to_string(i) + ".bmp");
     }
-    ASSERT_TRUE(ReplaceProfileFileWith(file, "LOGO", old));
+    ASSERT_TRUE(SettingsStore().Replace(file, "LOGO", old));
     const std::string before = ReadText(file);
 
     const pid_t child = ::fork();
@@ -131,7 +131,9 @@ TEST(AtomicReplace, KillDuringSaveLeavesOldFileIntact) {
             }
             return std::error_code();
         };
-        static_cast<void>(ReplaceProfileFileWith(file, "LOGO", next, &dying));
+        SettingsStore store;
+        store.UseWriteHooks(dying);
+        static_cast<void>(store.Replace(file, "LOGO", next));
         ::_exit(0);
     }
     int status = 0;

@@ -11,6 +11,11 @@
 //                                           MARKER.ready and closes
 //                                           the program once MARKER.done exists
 //   ProgramDriver startup EXE RUNS          start-up to a painted window, RUNS times
+//   ProgramDriver twice EXE                 a second copy started beside the first
+//                                           brings the first forward and ends; the
+//                                           first removes row 2 and closes
+//   ProgramDriver nodriver EXE              the start with no THERMAL printer
+//   ProgramDriver limit EXE                 a list of 255: Open file... refused
 //
 // The texts it expects follow the ANSI code page it runs under (949: Korean).
 // Lines "ok"/"FAIL" per check; the last line is "RESULT: PASS" or "RESULT: FAIL".
@@ -57,6 +62,8 @@ const std::wstring kEraseConfirm = L"NV image all Delete. Continue it?";
 const std::wstring kEraseDone = L"Upload finished, and Cleaning of NV Image completed.\r\n"
                                 L"Logo becomes available after the reset of a device.";
 const std::wstring kPrintoutDone = L"Printout success.";
+const std::wstring kRemoveConfirm = L"Do you want to remove all of the selection?";
+const std::wstring kListFull = L"Don't read files any more.";
 
 std::wstring FileTitle(const std::wstring& path) {
     return path.substr(path.find_last_of(L"\\/") + 1);
@@ -169,6 +176,11 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
                      !program.Checked(Ctl::optImageMode_0),
                  "Error Diffusion chosen");
 
+    // The slider dragged from 5 to 9: the upload sends what it shows.
+    checks.Check(program.SliderPosition() == 5, "the slider starts at 5");
+    const bool dragged = program.DragSlider(9);
+    checks.Check(dragged, "the slider dragged to " + std::to_string(program.SliderPosition()));
+
     // Upload: two files, so the progress window runs 0 .. 2 of 2.
     program.Click(Ctl::cmdUpload);
     if (Answer(checks, program, texts.title, kUploadConfirm, BoxIcon::None, IDYES,
@@ -191,6 +203,15 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
            "printout of 1-2-3");
     checks.Check(WaitUntil(5000, [&] { return program.Focus() == program.Control(Ctl::txtRange); }),
                  "printout of 1-2-3: the focus is in txtRange");
+
+    // A selection the control refuses (a range that runs backwards) is the
+    // window's own refusal, not a failure of the printer; nothing is sent.
+    program.SetText(Ctl::txtRange, L"5-3");
+    program.Click(Ctl::cmdPrint);
+    Answer(checks, program, texts.title, L"Type mismatch", BoxIcon::Exclamation, IDOK,
+           "printout of 5-3");
+    checks.Check(WaitUntil(5000, [&] { return program.Focus() == program.Control(Ctl::txtRange); }),
+                 "printout of 5-3: the focus is in txtRange");
 
     // Printout of every stored image, asked for as the selection 0.
     program.SetText(Ctl::txtRange, L" 0 ");
@@ -215,14 +236,15 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
     const std::optional<DWORD> exitCode = program.WaitForExit(30000);
     checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
 
-    // The list is saved beside the program, in the ANSI code page.
+    // The list is saved beside the program, in the ANSI code page with CR LF.
     const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
     std::ifstream ini(std::filesystem::path(folder + L"\\CorvidoFiles.ini"), std::ios::binary);
     const std::string saved((std::istreambuf_iterator<char>(ini)),
                             std::istreambuf_iterator<char>());
-    const std::string expected = "[LOGO]\nLogofile1=" + Ansi(logo1) + "|" + Ansi(FileTitle(logo1)) +
-                                 "|7680|160|384\nLogofile2=" + Ansi(logo2) + "|" +
-                                 Ansi(FileTitle(logo2)) + "|728|50|100\n";
+    const std::string expected = "[LOGO]\r\nLogofile1=" + Ansi(logo1) + "|" +
+                                 Ansi(FileTitle(logo1)) +
+                                 "|7680|160|384\r\nLogofile2=" + Ansi(logo2) + "|" +
+                                 Ansi(FileTitle(logo2)) + "|728|50|100\r\n";
     if (!checks.Check(saved == expected,
                       "CorvidoFiles.ini beside the program holds the two logos")) {
         std::printf("     expected %zu bytes:\n%s     found %zu bytes:\n%s", expected.size(),
@@ -279,6 +301,91 @@ int Startup(const std::wstring& exe, int runs) {
     return checks.Finish();
 }
 
+// Two copies at once: the second brings the first's window forward and ends
+// without touching the list; the first removes row 2 and saves what it shows.
+int Twice(const std::wstring& exe) {
+    Checks checks;
+    Program program;
+    if (!checks.Check(program.Start(exe), "the first copy starts and shows its window") ||
+        !checks.Check(program.WaitUntilPainted(30000), "the first copy's window painted")) {
+        return checks.Finish();
+    }
+    const std::vector<std::wstring> rows = program.ListRows();
+    checks.Check(rows.size() == 2, "the first copy lists two logos: " + Utf8(Join(rows)));
+    const std::optional<DWORD> second = RunToEnd(exe, 30000);
+    checks.Check(second && *second == 0, "the second copy ends with status 0");
+    DWORD foreground = 0;
+    checks.Check(WaitUntil(5000,
+                           [&] {
+                               ::GetWindowThreadProcessId(::GetForegroundWindow(), &foreground);
+                               return foreground == program.ProcessId();
+                           }),
+                 "the first copy's window is brought forward");
+    checks.Check(!program.WaitForExit(0).has_value(), "the first copy still runs");
+
+    program.ClickRow(2);
+    program.Click(Ctl::cmdRemove);
+    Answer(checks, program, ExpectedTexts().title, kRemoveConfirm, BoxIcon::None, IDYES, "remove");
+    checks.Check(WaitUntil(10000, [&] { return program.ListRowCount() == 1; }),
+                 "Remove leaves one row");
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the first copy with status 0");
+    return checks.Finish();
+}
+
+// No THERMAL printer installed: the message, the window's commands off but
+// Close, and the list neither read nor written.
+int NoDriver(const std::wstring& exe) {
+    Checks checks;
+    Program program;
+    // The message comes before the window shows.
+    if (!checks.Check(program.Start(exe, false), "the program starts")) {
+        return checks.Finish();
+    }
+    const bool korean = ::GetACP() == 949;
+    const std::wstring text =
+        korean ? Wide("설치된 프린터 드라이버가 없습니다.\r\n프린터 드라이버를 먼저 설치해 "
+                      "주십시오. !!!")
+               : L"Installed Printer Driver not Exist\r\nPlease install Printer Driver !!!";
+    Answer(checks, program, L"Tessaline", text, BoxIcon::None, IDOK, "no printer");
+    if (!checks.Check(program.WaitForMain(30000), "the window shows after the message")) {
+        return checks.Finish();
+    }
+    for (Ctl control : {Ctl::cmdSearch, Ctl::cmdRemove, Ctl::cmdUpload, Ctl::cmdPrint,
+                        Ctl::Cmd_Erase, Ctl::ListView_0}) {
+        checks.Check(!program.Enabled(control), "a command is off without a printer");
+    }
+    checks.Check(program.Enabled(Ctl::cmdClose), "Close stays on");
+    checks.Check(program.ListRowCount() == 0, "no list is shown");
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+    return checks.Finish();
+}
+
+// A list at its 255 logos: Open file... says so and opens no dialog.
+int Limit(const std::wstring& exe) {
+    Checks checks;
+    Program program;
+    if (!checks.Check(program.Start(exe), "the program starts and shows its window")) {
+        return checks.Finish();
+    }
+    const Texts texts = ExpectedTexts();
+    checks.Check(program.ListRowCount() == 255,
+                 "the list holds " + std::to_string(program.ListRowCount()) + " logos");
+    checks.Check(program.Text(Ctl::lblFiles_0) == L"Logo files : 255 / 255",
+                 "lblFiles reads \"" + Utf8(program.Text(Ctl::lblFiles_0)) + "\"");
+    program.Click(Ctl::cmdSearch);
+    Answer(checks, program, texts.title, kListFull, BoxIcon::Exclamation, IDOK, "the 256th logo");
+    checks.Check(program.WaitForDialog(L"#32770", 2000) == nullptr, "no file dialog opens");
+    checks.Check(program.ListRowCount() == 255, "the list still holds 255 logos");
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+    return checks.Finish();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -292,7 +399,16 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"startup" && argc == 4) {
         return Startup(argv[2], _wtoi(argv[3]));
     }
+    if (argc == 3 && mode == L"twice") {
+        return Twice(argv[2]);
+    }
+    if (argc == 3 && mode == L"nodriver") {
+        return NoDriver(argv[2]);
+    }
+    if (argc == 3 && mode == L"limit") {
+        return Limit(argv[2]);
+    }
     std::fprintf(stderr, "usage: ProgramDriver run EXE LOGO1 LOGO2 | show EXE MARKER | "
-                         "startup EXE RUNS\n");
+                         "startup EXE RUNS | twice EXE | nodriver EXE | limit EXE\n");
     return 2;
 }

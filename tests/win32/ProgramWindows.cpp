@@ -170,6 +170,29 @@ bool TypeFileName(HWND dialog, const std::wstring& path) {
                                  SMTO_ABORTIFHUNG, kTimeout, &result) != 0;
 }
 
+std::optional<DWORD> RunToEnd(const std::wstring& exe, DWORD milliseconds) {
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
+    std::wstring command = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         folder.c_str(), &startup, &process) == 0) {
+        return std::nullopt;
+    }
+    std::optional<DWORD> status;
+    if (::WaitForSingleObject(process.hProcess, milliseconds) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.hProcess, &code);
+        status = code;
+    } else {
+        ::TerminateProcess(process.hProcess, 99);
+    }
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    return status;
+}
+
 Program::~Program() {
     if (m_process.hProcess != nullptr) {
         if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
@@ -180,7 +203,7 @@ Program::~Program() {
     }
 }
 
-bool Program::Start(const std::wstring& exe) {
+bool Program::Start(const std::wstring& exe, bool waitForWindow) {
     const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
     std::wstring command = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
@@ -189,7 +212,11 @@ bool Program::Start(const std::wstring& exe) {
                          folder.c_str(), &startup, &m_process) == 0) {
         return false;
     }
-    return WaitUntil(60000, [&] {
+    return !waitForWindow || WaitForMain(60000);
+}
+
+bool Program::WaitForMain(DWORD milliseconds) {
+    return WaitUntil(milliseconds, [&] {
         m_main = FindTopLevel(kMainWindowClass, false);
         return m_main != nullptr;
     });
@@ -320,6 +347,60 @@ std::pair<int, int> Program::Pixels(int widthTwips, int heightTwips) const {
     ::ReleaseDC(nullptr, screen);
     return {static_cast<int>(std::lround(widthTwips * dpi / 1440.0)),
             static_cast<int>(std::lround(heightTwips * dpi / 1440.0))};
+}
+
+int Program::SliderPosition() const {
+    DWORD_PTR position = 0;
+    ::SendMessageTimeoutW(Control(Ctl::Slider1), TBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kTimeout,
+                          &position);
+    return static_cast<int>(position);
+}
+
+bool Program::DragSlider(int position) const {
+    HWND slider = Control(Ctl::Slider1);
+    RemoteMemory memory(m_process.hProcess, 2 * sizeof(RECT));
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(memory.At(0)),
+                          SMTO_ABORTIFHUNG, kTimeout, &ignored);
+    ::SendMessageTimeoutW(slider, TBM_GETCHANNELRECT, 0,
+                          reinterpret_cast<LPARAM>(memory.At(sizeof(RECT))), SMTO_ABORTIFHUNG,
+                          kTimeout, &ignored);
+    RECT thumb{};
+    RECT channel{};
+    memory.Read(&thumb, sizeof(thumb));
+    memory.Read(&channel, sizeof(channel), sizeof(RECT));
+    POINT at{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
+    ::ClientToScreen(slider, &at);
+    // The channel's ends on the screen: the thumb never goes past them.
+    POINT left{channel.left, channel.top};
+    POINT right{channel.right, channel.top};
+    ::ClientToScreen(slider, &left);
+    ::ClientToScreen(slider, &right);
+    const auto send = [](DWORD flags) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        ::SendInput(1, &input, sizeof(INPUT));
+    };
+    // Pressed on the thumb, moved a few pixels at a time as a hand moves it.
+    ::SetCursorPos(at.x, at.y);
+    send(MOUSEEVENTF_LEFTDOWN);
+    ::Sleep(200);
+    const int step = position > SliderPosition() ? 3 : -3;
+    bool reached = false;
+    const int stop = step > 0 ? right.x + 10 : left.x - 10;
+    for (int x = at.x; step > 0 ? x <= stop : x >= stop; x += step) {
+        ::SetCursorPos(x, at.y);
+        send(MOUSEEVENTF_MOVE);
+        ::Sleep(30);
+        if (SliderPosition() == position) {
+            reached = true;
+            break;
+        }
+    }
+    send(MOUSEEVENTF_LEFTUP);
+    ::Sleep(200);
+    return reached && SliderPosition() == position;
 }
 
 int Program::ListRowCount() const {

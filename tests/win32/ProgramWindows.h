@@ -26,6 +26,10 @@ std::wstring WindowText(HWND window);
 // Types a path into a file dialog's file name box.
 bool TypeFileName(HWND dialog, const std::wstring& path);
 
+// Runs another copy of the program at `exe` in its folder; its exit status
+// once it has ended within `milliseconds`, or nothing.
+std::optional<DWORD> RunToEnd(const std::wstring& exe, DWORD milliseconds);
+
 struct MessageBoxSeen {
     HWND window = nullptr;
     std::wstring title;
@@ -42,8 +46,11 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Starts the program in its own folder and waits for its main window to show.
-    bool Start(const std::wstring& exe);
+    // Starts the program in its own folder and, unless told not to, waits
+    // for its main window to show.
+    bool Start(const std::wstring& exe, bool waitForWindow = true);
+    // Waits for the main window to show.
+    bool WaitForMain(DWORD milliseconds);
     HWND Main() const { return m_main; }
     // Waits until the program is idle and none of its windows waits to be painted.
     bool WaitUntilPainted(DWORD milliseconds);
@@ -69,11 +76,18 @@ public:
     std::pair<int, int> ImageSize(Ctl control) const;
     std::pair<int, int> Pixels(int widthTwips, int heightTwips) const;
 
+    // The slider's position, and a drag of its thumb with the real mouse
+    // until the slider shows `position`; false when it never did.
+    int SliderPosition() const;
+    bool DragSlider(int position) const;
+
     int ListRowCount() const;
     // Each row as "No|Name|Size".
     std::vector<std::wstring> ListRows() const;
     // Clicks the 1-based row with the mouse.
     void ClickRow(int row) const;
+
+    DWORD ProcessId() const { return m_process.dwProcessId; }
 
 private:
     PROCESS_INFORMATION m_process{};

@@ -4,6 +4,7 @@
 //   SpoolerCheck add NAME PORT     the printer NAME on PORT, made afresh (no
 //                                  driver data), with the driver of the first
 //                                  printer listed (AddPrinter level 2)
+//   SpoolerCheck remove NAME       the printer NAME gone, when there is one
 //   SpoolerCheck get NAME VALUE    the printer's driver data VALUE: its type,
 //                                  its size and its bytes in hexadecimal
 //
@@ -99,8 +100,12 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[0] == "add") {
         return Add(args[1], args[2]);
     }
+    if (args.size() == 2 && args[0] == "remove") {
+        RemovePrinter(args[1]);
+        return 0;
+    }
     if (args.size() == 3 && args[0] == "get") {
         return Get(args[1], args[2]);
     }
-    return Fail("usage: add NAME PORT | get NAME VALUE");
+    return Fail("usage: add NAME PORT | remove NAME | get NAME VALUE");
 }

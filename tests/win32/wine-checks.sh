@@ -19,6 +19,10 @@
 #                                  English and Korean: two logos added,
 #                                  uploaded, printed and erased; the bytes
 #                                  equal the Linux build's
+#   wine-checks.sh list DRIVER     the program's list: names outside ASCII
+#                                  closed twice (code pages 1252 and 949), two
+#                                  copies at once, Remove, the start without
+#                                  a printer and the 255-logo limit
 #   wine-checks.sh installer DRIVER  the NSIS installer (made with cpack) run
 #                                  silently, the installed program's title in
 #                                  both languages with screenshots, start-up
@@ -483,13 +487,14 @@ fresh_program() {
 # The driver's whole round through the program at FOLDER\Tessaline.exe with
 # the sample logo and LOGO2; the printer receives the upload, the print of
 # every image and the erase, which must equal the Linux build's for the same
-# list and choices (error diffusion, brightness 5, all images at size 0).
+# list and choices (error diffusion, the slider dragged to 9, all images at
+# size 0).
 round() {
     driver=$1 folder=$2 second=$3
     fresh_printer
     before=$(jobs | wc -l)
     logo="$source/samples/logo.bmp"
-    native_cli upload --printer "$printer" --mode diffusion --brightness 5 "$logo" "$second" \
+    native_cli upload --printer "$printer" --mode diffusion --brightness 9 "$logo" "$second" \
         2>"$work/native.err" || fail "the Linux build's upload failed: $(cat "$work/native.err")"
     native_cli print --printer "$printer" --all >/dev/null
     native_cli erase --printer "$printer" >/dev/null
@@ -513,6 +518,60 @@ program() {
     # code page 949, the control opens it, the list keeps it in that page.
     fresh_program "$work/program-ko"
     korean round "$driver" "$work/program-ko" "$work/logos/한글/쿠폰.bmp"
+}
+
+# The list of the program in FOLDER in the code page PAGE: the sample logo as
+# NAME.bmp, and NAME 2.bmp on a stick that is not mounted. Two runs closed
+# without a change: the first keeps the file as it was in
+# CorvidoFiles.ini.bak, the second leaves that copy alone.
+list_closed_twice() {
+    driver=$1 name=$2 page=$3
+    folder="$work/list-$page"
+    fresh_program "$folder"
+    cp "$source/samples/logo.bmp" "$folder/$name.bmp"
+    present=$(windows_path "$folder/$name.bmp")
+    missing="$(windows_path "$folder")\\$name 2.bmp"
+    printf '[LOGO]\r\nLogofile1=%s|%s.bmp|7680|160|384\r\nLogofile2=%s|%s 2.bmp|7680|160|384\r\n' \
+        "$present" "$name" "$missing" "$name" | iconv -f UTF-8 -t "$page" >"$folder/CorvidoFiles.ini"
+    cp "$folder/CorvidoFiles.ini" "$work/list.before"
+    printf '[LOGO]\r\nLogofile1=%s|%s.bmp|7680|160|384\r\n' "$present" "$name" |
+        iconv -f UTF-8 -t "$page" >"$work/list.after"
+    passes "$driver" startup "$(windows_path "$folder/Tessaline.exe")" 2
+    cmp "$folder/CorvidoFiles.ini.bak" "$work/list.before" ||
+        fail "$page: the backup lost the entry of the stick that is not mounted"
+    cmp "$folder/CorvidoFiles.ini" "$work/list.after" || fail "$page: the list saved differs"
+    echo "$page: $name.bmp closed twice, the backup kept"
+}
+
+list() {
+    driver=$1
+    list_closed_twice "$driver" café CP1252
+    korean list_closed_twice "$driver" 로고 CP949
+
+    # Two copies at once: one list, the first copy's.
+    folder="$work/list-twice"
+    fresh_program "$folder" 2
+    passes "$driver" twice "$(windows_path "$folder/Tessaline.exe")"
+    printf '[LOGO]\r\nLogofile1=%s|logo.bmp|7680|160|384\r\n' "$(windows_path "$source/samples/logo.bmp")" \
+        >"$work/list.after"
+    cmp "$folder/CorvidoFiles.ini" "$work/list.after" || fail "two copies: the list saved differs"
+    [ ! -e "$folder/CorvidoFiles.ini.bak" ] || fail "two copies: a backup was made"
+
+    # The 255-logo limit.
+    folder="$work/list-limit"
+    fresh_program "$folder" 255
+    passes "$driver" limit "$(windows_path "$folder/Tessaline.exe")"
+
+    # No THERMAL printer: the list is neither read nor written.
+    folder="$work/list-nodriver"
+    fresh_program "$folder" 1
+    cp "$folder/CorvidoFiles.ini" "$work/list.before"
+    run "$spooler" remove "$printer" >/dev/null || fail "cannot remove the printer $printer"
+    status=0
+    ( passes "$driver" nodriver "$(windows_path "$folder/Tessaline.exe")" ) || status=$?
+    fresh_printer
+    [ $status -eq 0 ] || fail "the start without a printer did not pass"
+    cmp "$folder/CorvidoFiles.ini" "$work/list.before" || fail "no printer: the list was rewritten"
 }
 
 # Shows the program at FOLDER\Tessaline.exe with its first row clicked and
@@ -602,11 +661,11 @@ installer() {
     wine regsvr32 /s "$(windows_path "$ocx")"
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER|installer DRIVER}
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER|list DRIVER|installer DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
-unit | host | atl | cli | program | installer) "$check" "$@" ;;
+unit | host | atl | cli | program | list | installer) "$check" "$@" ;;
 core) unit "$@" --gtest_filter=-LogoListFixture.SettingsLiveBesideTheProgramWhenItsFolderIsWritable ;;
 *) fail "no check named $check" ;;
 esac

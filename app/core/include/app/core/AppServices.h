@@ -1,7 +1,6 @@
 #pragma once
 
 #include "base/Result.h"
-#include "platform/ProfileText.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,6 +9,8 @@
 #include <vector>
 
 namespace tessaline {
+
+class SettingsStore;
 
 enum class MsgButtons { Ok, YesNo };
 // Exclamation is also the warning icon: the system draws the two alike.
@@ -25,7 +26,8 @@ struct FileChoice {
 // The window controls' and the system's services the program relies on. The
 // windows get one at construction; the tests hand in a scripted one. No
 // method takes a name <windows.h> turns into a macro (MessageBox, DeleteFile,
-// ReplaceFile, WriteProfileString ...), so the Windows services can see both.
+// ...), so the Windows services can see both. The settings file itself is
+// the platform's SettingsStore, which the services only hand out.
 class AppServices {
 public:
     virtual ~AppServices() = default;
@@ -50,22 +52,8 @@ public:
     virtual std::string SettingsFolder() = 0;
     // True when a new file can be created in `folder`.
     virtual bool FolderWritable(const std::string& folder) = 0;
-    virtual bool FileExists(const std::string& path) = 0;
-    virtual Result<void> RemoveFile(const std::string& path) = 0;
-    // The whole file, or nothing when it cannot be read.
-    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
-    // Replaces the file with `bytes` atomically: the old or the new bytes, never a part.
-    virtual Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) = 0;
-    // A key's value in a section of a profile (INI) file; empty when missing.
-    virtual std::string ReadProfileKey(const std::string& file, const std::string& section,
-                                       const std::string& key) = 0;
-    // Sets one key, creating the file or the section when needed.
-    virtual Result<void> WriteProfileKey(const std::string& file, const std::string& section,
-                                         const std::string& key, const std::string& value) = 0;
-    // Replaces the whole file with one section holding `entries`, atomically:
-    // either the new file or the old one is there afterwards, never a part.
-    virtual Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
-                                            const ProfileEntries& entries) = 0;
+    // The store through which the settings file is read and written.
+    virtual SettingsStore& Settings() = 0;
 };
 
 } // namespace tessaline

@@ -43,6 +43,9 @@ public:
     void ListView_ItemClick(int32_t index);
     void optImageMode_Click(int32_t Index);
     void Slider1_MouseDown();
+    // The slider's position changed (a drag, the keys, a press): the
+    // brightness follows what the slider shows, and the preview with it.
+    void Slider1_Change();
 
     // The printer commands.
     void cmdUpload_Click();

@@ -4,6 +4,8 @@
 #include "app/core/AppServices.h"
 #include "app/core/clsFile.h"
 #include "base/Result.h"
+#include "platform/ProfileText.h"
+#include "platform/SettingsClaim.h"
 
 #include <cstdint>
 #include <string>
@@ -54,5 +56,10 @@ private:
     ProfileEntries m_loaded;
     bool m_released = false;
 };
+
+// Claims the settings file the list lives in for this copy of the program:
+// while one copy holds it, a second copy started beside it must neither load
+// nor save the list (it would write its own over the first's at close).
+Result<SettingsClaim> ClaimLogoList(AppServices& services);
 
 } // namespace tessaline

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "app/core/AppServices.h"
-#include "platform/FileIo.h"
 #include "platform/HostSystem.h"
-#include "platform/ProfileFile.h"
+#include "platform/SettingsStore.h"
 #include "platform/Spooler.h"
 
 #include <deque>
@@ -24,7 +23,8 @@ struct Prompt {
 };
 
 // Services whose answers the test scripts and which record every prompt,
-// dialog and sleep. Files are real, in the folders the test names.
+// dialog and sleep. Files are real, in the folders the test names, through
+// the platform's own settings store.
 class ScriptedServices final : public AppServices {
 public:
     MsgAnswer ShowMessage(const std::string& text, const std::optional<std::string>& title,
@@ -63,28 +63,12 @@ public:
     bool FolderWritable(const std::string& folder) override {
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
-    bool FileExists(const std::string& path) override { return PathIsFile(path); }
-    Result<void> RemoveFile(const std::string& path) override { return RemoveFileIfPresent(path); }
-    std::optional<std::string> ReadFile(const std::string& path) override {
-        Result<std::string> bytes = ReadWholeFile(path);
-        return bytes ? std::optional(std::move(bytes).Value()) : std::nullopt;
-    }
-    Result<void> ReplaceFileBytes(const std::string& path, const std::string& bytes) override {
-        return ReplaceFileAtomically(path, bytes, writeHooks ? &*writeHooks : nullptr);
-    }
-    std::string ReadProfileKey(const std::string& file, const std::string& section,
-                               const std::string& key) override {
-        ++profileReads;
-        return ReadProfileFileString(file, section, key);
-    }
-    Result<void> WriteProfileKey(const std::string& file, const std::string& section,
-                                 const std::string& key, const std::string& value) override {
-        return WriteProfileFileString(file, section, key, value);
-    }
-    Result<void> ReplaceProfileFile(const std::string& file, const std::string& section,
-                                    const ProfileEntries& entries) override {
-        ++profileReplaces;
-        return ReplaceProfileFileWith(file, section, entries, writeHooks ? &*writeHooks : nullptr);
+    SettingsStore& Settings() override {
+        ++settingsUses;
+        if (writeHooks) {
+            settings.UseWriteHooks(*writeHooks);
+        }
+        return settings;
     }
 
     // Script.
@@ -96,7 +80,8 @@ public:
     std::string programFolder;
     std::string configHome; // the settings folder is its "tessaline"
     std::optional<bool> programFolderWritable;
-    std::optional<FileWriteHooks> writeHooks;
+    std::optional<FileWriteHooks> writeHooks; // every write of the settings store
+    SettingsStore settings;
     std::function<void(int32_t)> onSleep; // runs inside each sleep
 
     // Record.
@@ -104,8 +89,7 @@ public:
     std::vector<std::pair<std::string, std::string>> dialogs;
     std::vector<int32_t> sleeps;
     int doEvents = 0;
-    int profileReads = 0;
-    int profileReplaces = 0;
+    int settingsUses = 0; // times the program asked for the settings store
 };
 
 } // namespace tessaline::test
