@@ -26,6 +26,7 @@ PUBLIC_ROOTS = {
     "platform": "platform/include",
     "platform/cups": "platform/cups/include",
     "platform/virtual": "platform/virtual/include",
+    "platform/connection": "platform/connection/include",
     "platform/component": "platform/component/include",
     "platform/win32": "platform/win32/include",
     "tessaline": "platform/component/include",
@@ -49,8 +50,9 @@ RULES = {
         "std simd",
         "decodes and converts bytes with the standard library alone; SIMD comes with the compiler"),
     "printer": (
-        "std imaging platform/Spooler.h",
-        "builds command streams from logos and sends them through the spooler interface only"),
+        "std imaging platform/Spooler.h platform/PrinterAddress.h platform/connection",
+        "builds command streams from logos and sends them through the spooler interface or a"
+        " printer's direct connection; reads the printer's replies"),
     "platform": (
         "std",
         "the spooler interface, the driver-data files and the seams over the system: code"
@@ -61,6 +63,9 @@ RULES = {
     "platform/posix/SystemSpooler.cpp": (
         "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
         "the one function that builds the spooler of the program, the control and the CLI"),
+    "platform/connection": (
+        "std posix asio win32 platform",
+        "printers reached directly: Asio for TCP and serial ports, POSIX for USB devices"),
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
@@ -119,7 +124,8 @@ RULES = {
         "std posix gtest imaging private:imaging platform/AtomicFile.h tests/support",
         "the imaging tests, with files written to temporary folders"),
     "tests/printer": (
-        "std gtest imaging printer private:printer platform platform/cups tests/support",
+        "std gtest imaging printer private:printer platform platform/cups platform/connection"
+        " tests/support",
         "the printer tests, over a recording spooler and the private CUPS server"),
     "tests/platform": (
         "std posix gtest cups platform platform/cups tests/support",
@@ -158,11 +164,13 @@ SYSTEM_KINDS = [
     ("dlfcn", re.compile(r"^(dlfcn|link)\.h$")),
     ("gtest", re.compile(r"^(gtest|gmock)/")),
     ("benchmark", re.compile(r"^benchmark/")),
+    ("asio", re.compile(r"^asio(\.hpp|/)")),
     ("simd", re.compile(r"^[a-z]*intrin\.h$")),
     # C++ headers have no extension; the C library's keep theirs.
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
-    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob)\.h$|^sys/")),
+    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty)\.h$"
+                         r"|^sys/")),
     # Windows: the base API, COM and OLE, and the print spooler.
     ("win32", re.compile(r"^(windows|guiddef|shlobj|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),

@@ -11,6 +11,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
   libpng-dev libcups2-dev qt6-base-dev
+  # printers reached directly (TCP, serial ports), header-only, also for MinGW
+  libasio-dev
   # private CUPS server for the integration tests, lp for the benchmark
   cups-daemon cups-client cups-bsd
   # Korean texts in the program, and a display for window tests
