@@ -127,6 +127,26 @@ std::string ParseHostPort(PrinterAddress& address, std::string_view rest) {
     return {};
 }
 
+// The address without its timeout fields, which the messages leave out.
+std::string WithoutTimeouts(std::string_view address) {
+    std::string out(address.substr(0, address.find('?')));
+    if (const size_t q = address.find('?'); q != std::string_view::npos) {
+        std::string_view query = address.substr(q + 1);
+        char sep = '?';
+        while (!query.empty()) {
+            const size_t amp = std::min(query.find('&'), query.size());
+            const std::string_view field = query.substr(0, amp);
+            query.remove_prefix(std::min(amp + 1, query.size()));
+            if (!field.starts_with("connect-timeout=") && !field.starts_with("read-timeout=")) {
+                out += sep;
+                out += field;
+                sep = '&';
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 bool IsPrinterAddress(std::string_view name) {
@@ -175,6 +195,7 @@ Result<PrinterAddress> ParsePrinterAddress(std::string_view text) {
             return refuse(why);
         }
     }
+    address.text = WithoutTimeouts(text);
     if (address.scheme == AddressScheme::Socket) {
         if (std::string why = ParseHostPort(address, rest); !why.empty()) {
             return refuse(why);
@@ -197,27 +218,10 @@ Result<PrinterAddress> ParsePrinterAddress(std::string_view text) {
 
 std::string WithTimeouts(std::string_view address, std::chrono::milliseconds connect,
                          std::chrono::milliseconds read) {
-    std::string base(address.substr(0, address.find('?')));
-    std::vector<std::string> fields;
-    if (const size_t q = address.find('?'); q != std::string_view::npos) {
-        std::string_view query = address.substr(q + 1);
-        while (!query.empty()) {
-            const size_t amp = std::min(query.find('&'), query.size());
-            const std::string_view field = query.substr(0, amp);
-            query.remove_prefix(std::min(amp + 1, query.size()));
-            if (!field.starts_with("connect-timeout=") && !field.starts_with("read-timeout=")) {
-                fields.emplace_back(field);
-            }
-        }
-    }
-    fields.push_back("connect-timeout=" + std::to_string(connect.count()));
-    fields.push_back("read-timeout=" + std::to_string(read.count()));
-    char sep = '?';
-    for (const std::string& field : fields) {
-        base += sep + field;
-        sep = '&';
-    }
-    return base;
+    std::string out = WithoutTimeouts(address);
+    out += out.find('?') == std::string::npos ? '?' : '&';
+    return out + "connect-timeout=" + std::to_string(connect.count()) +
+           "&read-timeout=" + std::to_string(read.count());
 }
 
 } // namespace tessaline

@@ -96,8 +96,10 @@ RULES = {
         "std win32 com winui app/core tessaline platform platform/win32",
         "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
     "tools": (
-        "std tessaline platform platform/component platform/virtual",
-        "tessaline-cli: a host of the control that also manages virtual printers"),
+        "std asio tessaline printer platform platform/component platform/virtual"
+        " platform/connection",
+        "tessaline-cli: a host of the control that also manages and serves virtual printers,"
+        " and asks printers reached by their address through printer/"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),

@@ -88,6 +88,15 @@ protected:
 class SocketConnection : public AsioConnection<asio::ip::tcp::socket> {
 public:
     using AsioConnection::AsioConnection;
+    ~SocketConnection() override {
+        if (m_stream.is_open()) {
+            // An abandoned job ends with a reset, not a clean close: the
+            // printer must not take the bytes it got for a whole job.
+            asio::error_code ignored;
+            m_stream.set_option(asio::socket_base::linger(true, 0), ignored);
+            m_stream.close(ignored);
+        }
+    }
 
     Result<void> Connect() {
         const auto deadline = std::chrono::steady_clock::now() + Address().connectTimeout;

@@ -297,6 +297,9 @@ TEST(PrinterAddress, TimeoutsJoinTheQuery) {
     EXPECT_EQ(WithTimeouts("serial://COM1?baud=38400&read-timeout=9", std::chrono::milliseconds(1),
                            std::chrono::milliseconds(2)),
               "serial://COM1?baud=38400&connect-timeout=1&read-timeout=2");
+    // Messages name the printer without the timeouts a host joined to it.
+    EXPECT_EQ(ParsePrinterAddress("socket://h:9?read-timeout=5&connect-timeout=7").Value().text,
+              "socket://h:9");
 }
 
 } // namespace
