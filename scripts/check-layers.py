@@ -111,8 +111,8 @@ RULES = {
         "feeds each parser bytes: the BMP decoder, the imaging sequence, the ESC/POS emulator,"
         " the INI reader and the component registry"),
     "bench": (
-        "std posix benchmark qt imaging platform platform/component platform/cups"
-        " platform/virtual app/core app/gui tests/support",
+        "std posix benchmark qt imaging printer platform platform/component platform/cups"
+        " platform/virtual platform/connection app/core app/gui tests/support",
         "measures every layer through its public headers, with the tests' shared helpers"),
     "docs/examples": (
         "std posix dlfcn tessaline",

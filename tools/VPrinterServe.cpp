@@ -107,10 +107,12 @@ private:
             m_out << "connection broken after " << m_responder->Job().size()
                   << " bytes: the job is dropped" << std::endl;
         }
-        const bool wroteMemory = whole && !m_responder->OnlyQuestions() && RunJob();
+        // The printer has the whole job once the sender's side is closed:
+        // closing ours now lets the sender go while the job runs.
         asio::error_code ignored;
         m_peer->close(ignored);
         m_peer.reset();
+        const bool wroteMemory = whole && !m_responder->OnlyQuestions() && RunJob();
         m_responder.reset();
         if (wroteMemory && m_info.model.writeMs > 0) {
             // Busy writing its NV memory: it takes no connection and answers nothing.

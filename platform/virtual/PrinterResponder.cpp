@@ -58,8 +58,8 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         if (have < 4) {
             return false;
         }
-        const uint64_t x = m_pending[0] | m_pending[1] << 8;
-        const uint64_t y = m_pending[2] | m_pending[3] << 8;
+        const uint64_t x = uint64_t{m_pending[0]} | uint64_t{m_pending[1]} << 8;
+        const uint64_t y = uint64_t{m_pending[2]} | uint64_t{m_pending[3]} << 8;
         m_skip = x * y * 8;
         --m_imagesLeft;
         Consume(4, false);
@@ -94,7 +94,7 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         if (have < 5) {
             return false;
         }
-        const size_t length = m_pending[3] | m_pending[4] << 8;
+        const size_t length = size_t{m_pending[3]} | size_t{m_pending[4]} << 8;
         if (length == 2) {
             if (have < 7) {
                 return false;
