@@ -208,7 +208,8 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
     Result<std::unique_ptr<PrinterConnection>> connection = ConnectPrinter(address.Value());
     Result<PrinterReport> report = connection ? AskPrinter(*connection.Value())
                                               : Result<PrinterReport>::Fail(connection.Reason());
-    if (connection) {
+    // Nothing was sent to a device that cannot answer: a file stays as it was.
+    if (connection && connection.Value()->CanAnswer()) {
         static_cast<void>(connection.Value()->Finish());
     }
     if (!report) {

@@ -204,6 +204,9 @@ TEST_F(ControlCli, UploadPrintAndStatusThroughSocketEqualTheSpoolerPath) {
         EXPECT_EQ(Job(job, "NET"), Job(job)) << args;
         EXPECT_EQ(ReadAll(exported), Job(job)) << args;
     }
+    // A file answers nothing, and asking leaves it as it was.
+    EXPECT_EQ(cli.Run("status file://" + exported).status, 3);
+    EXPECT_EQ(ReadAll(exported), Job(3));
     EXPECT_FALSE(fs::exists(Printer("NET") / "driver-data" / "TTY DeviceConfig"));
     EXPECT_TRUE(fs::exists(Printer() / "driver-data"));
 
@@ -223,7 +226,7 @@ TEST_F(ControlCli, UploadPrintAndStatusThroughSocketEqualTheSpoolerPath) {
 
 TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
     ASSERT_EQ(cli.Run("vprinter add MUTE --answers none --nv-graphics 0").status, 0);
-    ASSERT_EQ(cli.Run("vprinter add BUSY --write-ms 5000").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add BUSY --write-ms 8000").status, 0);
     std::string refused;
     {
         test::ServedPrinter gone(cli, "MUTE");
@@ -247,15 +250,16 @@ TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
 
     // Busy writing its NV memory after the first upload, it takes no bytes:
     // the second upload, far larger than the system's buffers, fails.
-    test::ServedPrinter busy(cli, "BUSY");
-    ASSERT_EQ(cli.Run("upload --printer " + busy.Address() + " " + cli.Quote(logoA)).status, 0);
     const fs::path big = cli.Root() / "big.bmp";
     test::WriteFile(
-        big, test::MakeBlackOnWhite(1024, 1536, [](int x, int y) { return (x + y) % 3 == 0; }));
+        big, test::Make1(1024, 1536, test::Bgra{0, 0, 0, 0}, test::Bgra{255, 255, 255, 0},
+                         [](int x, int y) { return static_cast<uint8_t>((x + y) % 3 == 0); }));
     std::string many;
     for (int i = 0; i < 60; ++i) {
         many += " " + cli.Quote(big);
     }
+    test::ServedPrinter busy(cli, "BUSY");
+    ASSERT_EQ(cli.Run("upload --printer " + busy.Address() + " " + cli.Quote(logoA)).status, 0);
     const auto stalled = cli.Run("upload --read-timeout 300 --printer " + busy.Address() + many);
     EXPECT_EQ(stalled.status, 3);
     EXPECT_NE(stalled.err.find(busy.Address() + ": the printer took no bytes within 300 ms"),
@@ -264,7 +268,8 @@ TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
     const auto asked = cli.Run("status --read-timeout 200 " + busy.Address());
     EXPECT_EQ(asked.status, 3);
     // The broken job never runs once the printer is free again.
-    busy.Output(std::chrono::milliseconds(6000));
+    const std::string log = busy.Output(std::chrono::milliseconds(15000), "the job is dropped");
+    EXPECT_NE(log.find("connection broken after"), std::string::npos) << log;
     EXPECT_EQ(busy.Stop(), 0);
     const auto show = cli.Run("vprinter show BUSY");
     EXPECT_NE(show.out.find("Jobs:            1"), std::string::npos) << show.out;

@@ -80,8 +80,10 @@ public:
         return m_status = -1;
     }
 
-    // What it printed after the first line, read until it stopped or for `wait` at most.
-    std::string Output(std::chrono::milliseconds wait = std::chrono::milliseconds(2000)) {
+    // What it printed after the first line, read until it printed `until`
+    // (when given), stopped, or `wait` passed.
+    std::string Output(std::chrono::milliseconds wait = std::chrono::milliseconds(2000),
+                       const std::string& until = {}) {
         std::string out;
         const auto end = std::chrono::steady_clock::now() + wait;
         for (;;) {
@@ -97,6 +99,9 @@ public:
                 return out;
             }
             out.append(buffer, static_cast<size_t>(n));
+            if (!until.empty() && out.find(until) != std::string::npos) {
+                return out;
+            }
         }
     }
 
