@@ -435,7 +435,10 @@ direct() {
     rm -rf "$work/direct" "$work/native/data/tessaline/printers/NET"
     mkdir -p "$work/direct"
     native_cli vprinter add NET || fail "vprinter add NET failed"
-    native_cli vprinter serve NET --listen 127.0.0.1:0 >"$work/direct/serve.out" 2>&1 &
+    # A simple command, so that $! is the server itself and SIGTERM reaches it.
+    XDG_CONFIG_HOME="$work/native/config" XDG_DATA_HOME="$work/native/data" \
+        "$native/tools/tessaline-cli" vprinter serve NET --listen 127.0.0.1:0 \
+        >"$work/direct/serve.out" 2>&1 &
     served=$!
     # However the check ends, the server stops with it.
     trap 'kill $served 2>/dev/null || true' EXIT
