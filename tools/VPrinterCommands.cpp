@@ -363,7 +363,9 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         } else if (i + 1 < rest.size()) {
             value = rest[++i];
         } else {
-            return command.Usage(option + " needs a value");
+            return command.Usage(option + (option == "--listen"    ? " needs HOST:PORT"
+                                           : option == "--answers" ? " needs all or none"
+                                                                   : " needs a number"));
         }
         if (option == "--listen") {
             listen = value;
