@@ -107,9 +107,9 @@ RULES = {
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),
     "fuzz": (
-        "std posix imaging platform platform/virtual platform/component",
+        "std posix imaging printer platform platform/virtual platform/component",
         "feeds each parser bytes: the BMP decoder, the imaging sequence, the ESC/POS emulator,"
-        " the INI reader and the component registry"),
+        " the INI reader, the component registry, and the readers of a printer connection"),
     "bench": (
         "std posix benchmark qt imaging printer platform platform/component platform/cups"
         " platform/virtual platform/connection app/core app/gui tests/support",

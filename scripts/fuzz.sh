@@ -5,18 +5,20 @@
 # build/fuzz/findings/<target>/; the grown corpora stay in build/fuzz/corpus/.
 #
 # Usage: scripts/fuzz.sh [SECONDS [TARGET...]]
-#   targets: bmp imaging escpos ini registry (default: all)
+#   targets: bmp imaging escpos ini registry replies (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-15}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(bmp imaging escpos ini registry)
+[ ${#targets[@]} -gt 0 ] || targets=(bmp imaging escpos ini registry replies)
 
 # Each target's seeds, and the longest input worth trying: bitmaps need room
 # for their pixels, jobs for a raster or two, INI texts far less.
-declare -A seeds=([bmp]=bmp [imaging]=bmp [escpos]=escpos [ini]=ini [registry]=registry)
-declare -A max_len=([bmp]=65536 [imaging]=65536 [escpos]=16384 [ini]=4096 [registry]=4096)
+declare -A seeds=([bmp]=bmp [imaging]=bmp [escpos]=escpos [ini]=ini [registry]=registry
+                  [replies]=escpos)
+declare -A max_len=([bmp]=65536 [imaging]=65536 [escpos]=16384 [ini]=4096 [registry]=4096
+                    [replies]=4096)
 for target in "${targets[@]}"; do
   [ -n "${seeds[$target]:-}" ] || { echo "fuzz: no target '$target'" >&2; exit 2; }
 done
