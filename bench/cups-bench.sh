@@ -2,7 +2,9 @@
 # Builds the CUPS spooling benchmark, tessaline-cli and the control library,
 # and runs the benchmark against a private CUPS server of its own, which it
 # stops again afterwards: spooling through the backend against lp -o raw, then
-# a whole 255-logo upload through tessaline-cli against sleep 0.1; lp -o raw.
+# a whole 255-logo upload through tessaline-cli against sleep 0.1; lp -o raw,
+# the same upload through socket:// to a virtual printer that tessaline-cli
+# vprinter serve puts on loopback TCP, and the round trip of a status question.
 # Usage: bench/cups-bench.sh [ROUNDS]     (BUILD_DIR overrides build/bench-cups)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)

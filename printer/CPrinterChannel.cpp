@@ -29,9 +29,25 @@ void CPrinterChannel::NoteFailure(const std::string& words, const char* otherwis
 
 int CPrinterChannel::OpenLogoDocument(const std::string& name) {
     m_queue.reset();
+    m_direct.reset();
     m_docInfo = LogoDocumentInfo{};
     m_name = name;
     m_lastError.clear();
+    if (IsPrinterAddress(name)) {
+        // The connection's words name the address already.
+        Result<PrinterAddress> address = ParsePrinterAddress(name);
+        if (!address) {
+            m_lastError = address.Reason();
+            return 0;
+        }
+        Result<std::unique_ptr<PrinterConnection>> connection = ConnectPrinter(address.Value());
+        if (!connection) {
+            m_lastError = connection.Reason();
+            return 0;
+        }
+        m_direct = std::move(connection).Value();
+        return 1;
+    }
     Result<std::unique_ptr<SpoolerQueue>> queue = m_spooler.Open(name, QueueAccess::Plain);
     if (!queue) {
         NoteFailure(queue.Reason(), "the printer could not be opened");
@@ -51,6 +67,13 @@ int CPrinterChannel::WriteRawBytes(std::span<const uint8_t> bytes) {
     if (bytes.empty()) {
         return 1;
     }
+    if (m_direct) {
+        if (const Result<void> sent = m_direct->Send(bytes); !sent) {
+            m_lastError = sent.Reason();
+            return 0;
+        }
+        return 1;
+    }
     if (!m_queue) {
         NoteFailure({}, "no document is open");
         return 0;
@@ -65,6 +88,14 @@ int CPrinterChannel::WriteRawBytes(std::span<const uint8_t> bytes) {
 }
 
 int CPrinterChannel::CloseLogoDocument() {
+    if (m_direct) {
+        const Result<void> finished = m_direct->Finish();
+        m_direct.reset();
+        if (!finished) {
+            m_lastError = finished.Reason();
+        }
+        return finished ? 1 : 0;
+    }
     if (!m_queue) {
         NoteFailure({}, "no document is open");
         return 0;
@@ -78,6 +109,7 @@ int CPrinterChannel::CloseLogoDocument() {
 }
 
 void CPrinterChannel::CancelLogoDocument() {
+    m_direct.reset();
     if (!m_queue) {
         return;
     }

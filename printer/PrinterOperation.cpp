@@ -7,7 +7,15 @@ namespace {
 int32_t RunFrame(const PrinterContext& context, const std::string& printerName,
                  const PrinterOperation& operation, std::string& why) {
     CPrinterChannel channel(context.spooler);
-    if (channel.CountInstalledPrinters(printerName, context.message) == 0) {
+    // A printer reached by its address has no queue to look up and no driver
+    // whose record could be edited.
+    const bool direct = IsPrinterAddress(printerName);
+    if (direct) {
+        if (Result<PrinterAddress> address = ParsePrinterAddress(printerName); !address) {
+            why = address.Reason();
+            return kPrinterNotInstalled;
+        }
+    } else if (channel.CountInstalledPrinters(printerName, context.message) == 0) {
         why = "the printer \"" + printerName + "\" is not installed";
         return kPrinterNotInstalled;
     }
@@ -33,6 +41,9 @@ int32_t RunFrame(const PrinterContext& context, const std::string& printerName,
     if (!channel.CloseLogoDocument()) {
         why = channel.LastError();
         return kPrinterNotSent;
+    }
+    if (direct) {
+        return kPrinterOk;
     }
     const int32_t edited = UpdateDriverConfig(context.spooler, printerName, operation.edit);
     if (edited == kPrinterNoMemory) {

@@ -26,6 +26,7 @@ PUBLIC_ROOTS = {
     "platform": "platform/include",
     "platform/cups": "platform/cups/include",
     "platform/virtual": "platform/virtual/include",
+    "platform/connection": "platform/connection/include",
     "platform/component": "platform/component/include",
     "platform/win32": "platform/win32/include",
     "platform/pictures": "platform/pictures/include",
@@ -50,8 +51,9 @@ RULES = {
         "std simd",
         "decodes and converts bytes with the standard library alone; SIMD comes with the compiler"),
     "printer": (
-        "std imaging platform/Spooler.h",
-        "builds command streams from logos and sends them through the spooler interface only"),
+        "std imaging platform/Spooler.h platform/PrinterAddress.h platform/connection",
+        "builds command streams from logos and sends them through the spooler interface or a"
+        " printer's direct connection; reads the printer's replies"),
     "platform": (
         "std",
         "the spooler interface, the driver-data files and the seams over the system: code"
@@ -62,6 +64,9 @@ RULES = {
     "platform/posix/SystemSpooler.cpp": (
         "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
         "the one function that builds the spooler of the program, the control and the CLI"),
+    "platform/connection": (
+        "std posix asio win32 platform",
+        "printers reached directly: Asio for TCP and serial ports, POSIX for USB devices"),
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
@@ -99,9 +104,11 @@ RULES = {
         "std win32 com winui app/core tessaline platform platform/win32",
         "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
     "tools": (
-        "std tessaline platform platform/component platform/virtual imaging platform/pictures",
-        "tessaline-cli: a host of the control that also manages virtual printers, and fits and"
-        " dithers logos with imaging before the control reads them"),
+        "std asio tessaline printer platform platform/component platform/virtual"
+        " platform/connection imaging platform/pictures",
+        "tessaline-cli: a host of the control that also manages and serves virtual printers,"
+        " asks printers reached by their address through printer/, and fits and dithers logos"
+        " with imaging before the control reads them"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),
@@ -109,12 +116,14 @@ RULES = {
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),
     "fuzz": (
-        "std posix imaging platform platform/virtual platform/component platform/pictures",
+        "std posix imaging printer platform platform/virtual platform/component"
+        " platform/pictures",
         "feeds each parser bytes: the BMP decoder, the PNG, JPEG and GIF decoders, the imaging"
-        " sequence, the ESC/POS emulator, the INI reader and the component registry"),
+        " sequence, the ESC/POS emulator, the INI reader, the component registry, and the"
+        " readers of a printer connection"),
     "bench": (
-        "std posix benchmark qt imaging platform platform/component platform/cups"
-        " platform/virtual app/core app/gui tests/support",
+        "std posix benchmark qt imaging printer platform platform/component platform/cups"
+        " platform/virtual platform/connection app/core app/gui tests/support",
         "measures every layer through its public headers, with the tests' shared helpers"),
     "docs/examples": (
         "std posix dlfcn tessaline",
@@ -129,7 +138,8 @@ RULES = {
         " tests/support",
         "the imaging tests, with files written to temporary folders"),
     "tests/printer": (
-        "std gtest imaging printer private:printer platform platform/cups tests/support",
+        "std gtest imaging printer private:printer platform platform/cups platform/connection"
+        " tests/support",
         "the printer tests, over a recording spooler and the private CUPS server"),
     "tests/platform": (
         "std posix gtest cups platform platform/cups tests/support",
@@ -170,11 +180,13 @@ SYSTEM_KINDS = [
     ("dlfcn", re.compile(r"^(dlfcn|link)\.h$")),
     ("gtest", re.compile(r"^(gtest|gmock)/")),
     ("benchmark", re.compile(r"^benchmark/")),
+    ("asio", re.compile(r"^asio(\.hpp|/)")),
     ("simd", re.compile(r"^[a-z]*intrin\.h$")),
     # C++ headers have no extension; the C library's keep theirs.
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
-    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob)\.h$|^sys/")),
+    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty)\.h$"
+                         r"|^sys/")),
     # Windows: the base API, COM and OLE, and the print spooler.
     ("win32", re.compile(r"^(windows|guiddef|shlobj|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),

@@ -13,6 +13,8 @@ PACKAGES=(
   libpng-dev libcups2-dev qt6-base-dev
   # logo files as people have them: PNG (libpng above), JPEG and GIF
   libjpeg62-turbo-dev libgif-dev
+  # printers reached directly (TCP, serial ports), header-only, also for MinGW
+  libasio-dev
   # private CUPS server for the integration tests, lp for the benchmark
   cups-daemon cups-client cups-bsd
   # Korean texts in the program, and a display for window tests

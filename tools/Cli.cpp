@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "StatusCommand.h"
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
@@ -14,7 +15,8 @@ constexpr const char* kUsage =
     "\n"
     "Commands:\n"
     "  printers    list every installed printer: CUPS queues, then virtual printers\n"
-    "  vprinter    add, remove, inspect and feed virtual printers\n"
+    "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
+    "  status      ask a printer reached by its address whether it is ready\n"
     "\n"
     "Through the Tessaline control, as the program calls it:\n"
     "  register    register the control library (unregister removes it)\n"
@@ -77,6 +79,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "printers") {
         return Printers(rest, env, out, err);
+    }
+    if (args[0] == "status") {
+        return StatusCommand(rest, env, out, err);
     }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);

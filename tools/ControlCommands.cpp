@@ -6,6 +6,7 @@
 #include "ShapedLogos.h"
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
+#include "platform/PrinterAddress.h"
 #include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
@@ -67,16 +68,21 @@ const Help kHelps[] = {
      "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
      "before. Progress goes to stderr. NV memory wears with writes: upload rarely.\n"
      "Defaults: none, 5. --fit and --dither work as for preview. When a FILE cannot\n"
-     "be sent, nothing is sent; the message names the file and the reason.\n"},
+     "be sent, nothing is sent; the message names the file and the reason.\n"
+     "NAME is a spooler queue, or a printer's address (socket://HOST[:PORT],\n"
+     "usb:///dev/usb/lpN, serial://PORT?baud=N, file:///PATH); an address also\n"
+     "takes --connect-timeout MS (3000) and --read-timeout MS (1000).\n"},
     {"print", "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
               "                           [--size 0-3]\n"
               "\n"
               "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
               "1 to 255. Sizes: 0 normal, 1 double width, 2 double height, 3 both. Default\n"
-              "size 0.\n"},
+              "size 0. NAME may be an address, as for upload, with --connect-timeout MS\n"
+              "and --read-timeout MS.\n"},
     {"erase", "Usage: tessaline-cli erase --printer NAME\n"
               "\n"
-              "Erases every NV image the printer stores (Print with Printer 3).\n"},
+              "Erases every NV image the printer stores (Print with Printer 3). NAME may\n"
+              "be an address, as for upload, with --connect-timeout MS and --read-timeout MS.\n"},
     {"describe", "Usage: tessaline-cli describe\n"
                  "\n"
                  "Prints the control's type library as a host reads it: interfaces, dispatch\n"
@@ -235,6 +241,46 @@ bool ReadShaping(const ParsedArgs& parsed, int32_t& mode, int32_t brightness, Sh
     return true;
 }
 
+// The printer as the control is to get it: an address with the timeouts the
+// options give joined to it. False, with why, for a timeout that is no number
+// of milliseconds or one given for a spooler queue.
+bool ReadPrinter(const ParsedArgs& parsed, std::string& printer, std::string& why) {
+    printer = *parsed.Option("--printer");
+    const std::string* connect = parsed.Option("--connect-timeout");
+    const std::string* read = parsed.Option("--read-timeout");
+    if (connect == nullptr && read == nullptr) {
+        return true;
+    }
+    if (!IsPrinterAddress(printer)) {
+        why = "--connect-timeout and --read-timeout apply to a printer's address, not to the "
+              "spooler queue \"" +
+              printer + "\"";
+        return false;
+    }
+    const Result<PrinterAddress> address = ParsePrinterAddress(printer);
+    if (!address) {
+        return true; // the control says what is wrong with it
+    }
+    int32_t ms[2] = {static_cast<int32_t>(address.Value().connectTimeout.count()),
+                     static_cast<int32_t>(address.Value().readTimeout.count())};
+    const std::string* given[2] = {connect, read};
+    for (int i = 0; i < 2; ++i) {
+        if (given[i] == nullptr) {
+            continue;
+        }
+        const auto n = ParseInt(*given[i]);
+        if (!n || *n < 1 || *n > 3600000) {
+            why = std::string(i == 0 ? "--connect-timeout" : "--read-timeout") +
+                  " is 1 to 3600000 milliseconds, not '" + *given[i] + "'";
+            return false;
+        }
+        ms[i] = *n;
+    }
+    printer =
+        WithTimeouts(printer, std::chrono::milliseconds(ms[0]), std::chrono::milliseconds(ms[1]));
+    return true;
+}
+
 std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, std::ostream& err) {
     if (const std::string note = RegisterOnFirstRun(TESSALINE_PROGID, libraries); !note.empty()) {
         err << "tessaline-cli: " << note << "\n";
@@ -274,6 +320,10 @@ int PrinterOutcome(const std::string& command, int32_t result, const std::string
     if (result == TESSALINE_PRINTER_REFUSED) {
         // A file that cannot be sent, or numbers the printer cannot print: the input's fault.
         err << "tessaline-cli " << command << ": nothing was sent: " << why << "\n";
+        return kExitWrongUse;
+    }
+    if (result == TESSALINE_PRINTER_NOT_INSTALLED && IsPrinterAddress(printer)) {
+        err << "tessaline-cli " << command << ": " << why << "\n";
         return kExitWrongUse;
     }
     if (result == TESSALINE_PRINTER_NOT_INSTALLED) {
@@ -420,15 +470,21 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
 
 int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                   std::ostream& err) {
-    const ParsedArgs parsed = Parse(
-        args, {"--printer", "--mode", "--brightness", "--fit", "--dither", "--threshold"}, {});
+    const ParsedArgs parsed = Parse(args,
+                                    {"--printer", "--mode", "--brightness", "--fit", "--dither",
+                                     "--threshold", "--connect-timeout", "--read-timeout"},
+                                    {});
     if (!parsed.error.empty()) {
         return Usage("upload", parsed.error, err);
     }
-    const std::string* printer = parsed.Option("--printer");
-    if (printer == nullptr) {
+    if (parsed.Option("--printer") == nullptr) {
         return Usage("upload", "--printer NAME is required", err);
     }
+    std::string target;
+    if (std::string why; !ReadPrinter(parsed, target, why)) {
+        return Usage("upload", why, err);
+    }
+    const std::string* printer = &target;
     if (parsed.plain.empty()) {
         return Usage("upload", "no FILE to upload", err);
     }
@@ -482,18 +538,25 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
                  std::ostream& err) {
     const std::string command = erase ? "erase" : "print";
     const ParsedArgs parsed =
-        erase ? Parse(args, {"--printer"}, {})
-              : Parse(args, {"--printer", "--image", "--range", "--size"}, {"--all"});
+        erase ? Parse(args, {"--printer", "--connect-timeout", "--read-timeout"}, {})
+              : Parse(args,
+                      {"--printer", "--image", "--range", "--size", "--connect-timeout",
+                       "--read-timeout"},
+                      {"--all"});
     if (!parsed.error.empty()) {
         return Usage(command, parsed.error, err);
     }
     if (!parsed.plain.empty()) {
         return Usage(command, "unexpected argument '" + parsed.plain[0] + "'", err);
     }
-    const std::string* printer = parsed.Option("--printer");
-    if (printer == nullptr) {
+    if (parsed.Option("--printer") == nullptr) {
         return Usage(command, "--printer NAME is required", err);
     }
+    std::string target;
+    if (std::string why; !ReadPrinter(parsed, target, why)) {
+        return Usage(command, why, err);
+    }
+    const std::string* printer = &target;
     int32_t selector = 0, range = 0, size = 0, last = 0;
     if (erase) {
         selector = 3;

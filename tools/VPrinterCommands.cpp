@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "VPrinterServe.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
@@ -21,25 +22,53 @@ constexpr const char* kUsage =
     "into PNG pictures of their NV images and of the paper they print.\n"
     "\n"
     "Subcommands:\n"
-    "  add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
+    "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
+    "           [--nv-graphics BYTES] [--write-ms N]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
     "  list             the virtual printers, one a line, in the order added\n"
     "  path NAME        the printer's folder\n"
     "  show NAME        its stored images, jobs, NV writes today and newest paper\n"
     "  feed NAME FILE   spool FILE's raw bytes to it as one job ('-' reads stdin)\n"
+    "  serve NAME [--listen HOST:PORT]\n"
+    "                   serve it on TCP as a network printer that answers\n"
     "\n"
     "Run 'tessaline-cli vprinter SUBCOMMAND --help' for more.\n";
 
 constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
+    "                                       [--answers all|none] [--nv-graphics BYTES]\n"
+    "                                       [--write-ms N]\n"
     "\n"
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
     "\n"
     "  --paper-width DOTS    dots across the paper: 576 for 80 mm rolls (default),\n"
     "                        384 for 58 mm; 8 to 1024\n"
-    "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n";
+    "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n"
+    "\n"
+    "How it behaves when served on the network ('vprinter serve'):\n"
+    "  --answers none        a one-way device: it answers no question (default all)\n"
+    "  --nv-graphics BYTES   NV graphics memory it reports, 262144 by default; 0 for a\n"
+    "                        model without it, which does not answer GS ( L\n"
+    "  --write-ms N          how long a write to NV memory keeps it busy, taking no\n"
+    "                        connection and answering nothing; 0 by default\n";
+
+constexpr const char* kServeUsage =
+    "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n"
+    "\n"
+    "Serves the virtual printer NAME on TCP, as a printer on raw port 9100 is: the\n"
+    "bytes of each connection are one job for the same emulator as 'feed', and the\n"
+    "status, identification and NV graphics questions are answered while they\n"
+    "arrive (ready, unless the printer's folder holds a file 'status' naming\n"
+    "conditions: offline, cover-open, paper-end, paper-near-end, cutter-error,\n"
+    "unrecoverable-error). Connections are served one after another.\n"
+    "\n"
+    "  --listen HOST:PORT    where to listen, 127.0.0.1:9100 by default; port 0 picks\n"
+    "                        a free port\n"
+    "\n"
+    "The first line printed is 'listening on socket://HOST:PORT'. SIGINT or SIGTERM\n"
+    "stops it; a job whose connection is still open then never runs.\n";
 
 constexpr const char* kRemoveUsage =
     "Usage: tessaline-cli vprinter remove NAME\n"
@@ -79,8 +108,9 @@ struct Subcommand {
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {"add", kAddUsage, 1},   {"remove", kRemoveUsage, 1}, {"list", kListUsage, 0},
-    {"path", kPathUsage, 1}, {"show", kShowUsage, 1},     {"feed", kFeedUsage, 2},
+    {"add", kAddUsage, 1},     {"remove", kRemoveUsage, 1}, {"list", kListUsage, 0},
+    {"path", kPathUsage, 1},   {"show", kShowUsage, 1},     {"feed", kFeedUsage, 2},
+    {"serve", kServeUsage, 1},
 };
 
 std::optional<uint64_t> ParseCount(const std::string& text) {
@@ -115,9 +145,13 @@ public:
         return info;
     }
 
-    int Run(const std::vector<std::string>& operands, const PrinterModel& model) {
+    int Run(const std::vector<std::string>& operands, const PrinterModel& model,
+            const std::string& listen, const CliEnvironment& env) {
         const std::string name = operands.empty() ? std::string() : operands[0];
         const std::string_view sub = m_sub.name;
+        if (sub == "serve") {
+            return ServeVirtualPrinter(name, listen, env, m_out, m_err);
+        }
         if (sub == "add") {
             return Add(name, model);
         }
@@ -189,7 +223,10 @@ private:
         if (info->problem.empty()) {
             m_out << "Paper width:     " << info->model.paperWidth << " dots\n"
                   << "NV capacity:     " << info->model.nvCapacity << " bytes, "
-                  << NvBytesUsed(memory) << " used\n";
+                  << NvBytesUsed(memory) << " used\n"
+                  << "Answers:         " << (info->model.answers ? "all questions" : "none") << '\n'
+                  << "NV graphics:     " << info->model.nvGraphics << " bytes\n"
+                  << "NV write busy:   " << info->model.writeMs << " ms\n";
         } else {
             m_out << "Settings:        damaged, it takes no job (" << info->problem << "); "
                   << RemoveHint(name) << '\n';
@@ -297,6 +334,7 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
 
     std::vector<std::string> operands;
     PrinterModel model;
+    std::string listen = "127.0.0.1:9100";
     bool optionsEnded = false;
     for (size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
@@ -310,8 +348,13 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         }
         const size_t eq = arg.find('=');
         const std::string option = arg.substr(0, eq);
-        if (std::string_view(sub->name) != "add" ||
-            (option != "--paper-width" && option != "--nv-capacity")) {
+        const std::string_view subName = sub->name;
+        const bool known = subName == "add"     ? (option == "--paper-width" ||
+                                               option == "--nv-capacity" || option == "--answers" ||
+                                               option == "--nv-graphics" || option == "--write-ms")
+                           : subName == "serve" ? option == "--listen"
+                                                : false;
+        if (!known) {
             return command.Usage("unknown option '" + option + "'");
         }
         std::string value;
@@ -320,7 +363,20 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         } else if (i + 1 < rest.size()) {
             value = rest[++i];
         } else {
-            return command.Usage(option + " needs a number");
+            return command.Usage(option + (option == "--listen"    ? " needs HOST:PORT"
+                                           : option == "--answers" ? " needs all or none"
+                                                                   : " needs a number"));
+        }
+        if (option == "--listen") {
+            listen = value;
+            continue;
+        }
+        if (option == "--answers") {
+            if (value != "all" && value != "none") {
+                return command.Usage("--answers is all or none, not '" + value + "'");
+            }
+            model.answers = value == "all";
+            continue;
         }
         const auto number = ParseCount(value);
         if (!number) {
@@ -332,6 +388,10 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
                                      " to " + std::to_string(kMaxPaperWidth) + " dots");
             }
             model.paperWidth = static_cast<int>(*number);
+        } else if (option == "--nv-graphics") {
+            model.nvGraphics = *number;
+        } else if (option == "--write-ms") {
+            model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*number, kMaxWriteMs + 1));
         } else {
             model.nvCapacity = *number;
         }
@@ -343,7 +403,7 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     if (Result<void> s = VirtualPrinterStore::CheckModel(model); !s) {
         return command.Usage(s.Reason());
     }
-    return command.Run(operands, model);
+    return command.Run(operands, model, listen, env);
 }
 
 } // namespace tessaline

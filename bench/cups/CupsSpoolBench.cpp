@@ -6,16 +6,21 @@
 // Given tessaline-cli and the control library, it then times the whole
 // upload as a user runs it: `tessaline-cli upload` of 255 logo files (read,
 // converted and sent, the 100 ms pause included) against `sleep 0.1; lp -o
-// raw` of the bytes it sends, side by side, each until the capture is whole.
+// raw` of the bytes it sends, side by side, each until the capture is whole;
+// then the same upload through socket:// to `tessaline-cli vprinter serve`
+// (until the printer has the whole job), and a status question's round trip.
 //
 // Usage: tessaline_bench_cups SERVER_DIR [ROUNDS [CLI CONTROL]]
 // SERVER_DIR is a running private CUPS server (tests/support/private-cupsd.sh).
 
+#include "platform/PrinterAddress.h"
 #include "platform/cups/CupsBackend.h"
+#include "printer/PrinterReport.h"
 #include "tests/support/BmpBuilder.h"
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -182,6 +187,122 @@ std::vector<std::string> WriteLogoFiles(const fs::path& folder) {
     return paths;
 }
 
+// A virtual printer served on loopback TCP by `tessaline-cli vprinter serve`,
+// stopped by SIGTERM when done.
+class ServedPrinter {
+public:
+    ServedPrinter(const std::string& env, const std::string& cli) {
+        const std::string add = env + Quote(cli) + " vprinter add BENCH >/dev/null 2>&1";
+        static_cast<void>(std::system(add.c_str()));
+        const std::string serve = "echo $$; " + env + "exec " + Quote(cli) +
+                                  " vprinter serve BENCH --listen 127.0.0.1:0 2>/dev/null";
+        m_pipe = ::popen(serve.c_str(), "r");
+        char line[256] = {};
+        if (m_pipe != nullptr && std::fgets(line, sizeof line, m_pipe) != nullptr) {
+            m_pid = std::atoi(line);
+        }
+        if (m_pipe != nullptr && std::fgets(line, sizeof line, m_pipe) != nullptr) {
+            std::string text = line;
+            const std::string prefix = "listening on ";
+            if (text.rfind(prefix, 0) == 0) {
+                m_address = text.substr(prefix.size(), text.find('\n') - prefix.size());
+            }
+        }
+        if (m_address.empty()) {
+            std::fprintf(stderr, "cups-bench: vprinter serve did not start\n");
+            std::exit(1);
+        }
+    }
+    ~ServedPrinter() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+        }
+        if (m_pipe != nullptr) {
+            // Reading to the end lets the server's output go before it stops.
+            char buffer[4096];
+            while (std::fread(buffer, 1, sizeof buffer, m_pipe) > 0) {
+            }
+            ::pclose(m_pipe);
+        }
+    }
+    const std::string& Address() const { return m_address; }
+
+private:
+    FILE* m_pipe = nullptr;
+    int m_pid = 0;
+    std::string m_address;
+};
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The same upload through socket:// to a served virtual printer, and the
+// round trip of one status question.
+void CompareSocket(const std::string& env, const std::string& cli,
+                   const std::vector<std::string>& logos, int rounds, double cupsMedian) {
+    ServedPrinter served(env, cli);
+    std::string upload = env + Quote(cli) + " upload --printer " + Quote(served.Address());
+    for (const std::string& logo : logos) {
+        upload += ' ';
+        upload += Quote(logo);
+    }
+    upload += " 2>/dev/null";
+    std::vector<double> times;
+    for (int round = 0; round <= rounds; ++round) {
+        const auto start = Clock::now();
+        if (std::system(upload.c_str()) != 0) {
+            std::fprintf(stderr, "cups-bench: the upload to %s failed\n", served.Address().c_str());
+            std::exit(1);
+        }
+        if (round > 0) { // the first is the warm-up
+            times.push_back(Seconds(start));
+            std::printf("round %d (none): tessaline-cli upload through %s %.1f ms\n", round,
+                        served.Address().c_str(), times.back() * 1e3);
+        }
+    }
+    const double socket = Median(times);
+    std::printf("median of %d (none): upload through socket:// %.1f ms, through CUPS %.1f ms, "
+                "ratio %.2f\n",
+                rounds, socket * 1e3, cupsMedian * 1e3, socket / cupsMedian);
+
+    const auto address = tessaline::ParsePrinterAddress(served.Address());
+    auto connection = tessaline::ConnectPrinter(address.Value());
+    if (!connection) {
+        std::fprintf(stderr, "cups-bench: %s\n", connection.Reason().c_str());
+        std::exit(1);
+    }
+    const auto request = tessaline::StatusRequest(tessaline::StatusQuery::Printer);
+    std::vector<double> trips;
+    for (int i = 0; i < 200; ++i) {
+        const auto start = Clock::now();
+        const auto answer =
+            tessaline::AskOne(*connection.Value(), request, tessaline::ReplyShape::StatusByte);
+        if (!answer || !answer.Value()) {
+            std::fprintf(stderr, "cups-bench: no status answer\n");
+            std::exit(1);
+        }
+        trips.push_back(Seconds(start));
+    }
+    static_cast<void>(connection.Value()->Finish());
+    std::printf("status round trip (DLE EOT 1 over loopback TCP, median of %zu): %.3f ms\n",
+                trips.size(), Median(trips) * 1e3);
+    std::vector<double> whole;
+    const std::string status =
+        env + Quote(cli) + " status " + Quote(served.Address()) + " >/dev/null";
+    for (int i = 0; i < rounds; ++i) {
+        const auto start = Clock::now();
+        if (std::system(status.c_str()) != 0) {
+            std::fprintf(stderr, "cups-bench: tessaline-cli status failed\n");
+            std::exit(1);
+        }
+        whole.push_back(Seconds(start));
+    }
+    std::printf("tessaline-cli status (14 questions, process start included, median of %d): "
+                "%.1f ms\n",
+                rounds, Median(whole) * 1e3);
+}
+
 // The whole upload through tessaline-cli against `sleep 0.1; lp -o raw`.
 void CompareWholeUpload(const fs::path& server, const std::string& cli, const std::string& control,
                         int rounds) {
@@ -232,6 +353,9 @@ void CompareWholeUpload(const fs::path& server, const std::string& cli, const st
         std::printf("median of %d (%s): tessaline-cli upload %.1f ms, sleep 0.1; lp -o raw %.1f "
                     "ms, ratio %.2f (target <= 1.5)\n",
                     rounds, mode, a * 1e3, b * 1e3, a / b);
+        if (std::string_view(mode) == "none") {
+            CompareSocket(env, cli, logos, rounds, a);
+        }
     }
 }
 

@@ -68,7 +68,7 @@ private:
         const uint8_t a = At(at);
         const uint8_t b = At(at + 1);
         return (a == 0x1B && b == 0x40) || (a == 0x1C && (b == 0x71 || b == 0x70 || b == 0x65)) ||
-               (a == 0x1D && b == 0x56);
+               (a == 0x1D && (b == 0x56 || b == 0x49 || b == 0x28)) || (a == 0x10 && b == 0x04);
     }
 
     // Runs the command at `at` and returns where the next one starts.
@@ -87,9 +87,47 @@ private:
         case 0x1C65:
             Erase(at);
             return at + 2;
+        case 0x1004:
+        case 0x1D49:
+            return Question(at);
+        case 0x1D28:
+            return Extended(at);
         default:
             return Cut(at);
         }
+    }
+
+    // DLE EOT n and GS I n ask the printer about itself; the answer goes back
+    // on the connection the job came by, and the job itself is not changed.
+    size_t Question(size_t at) {
+        const bool status = At(at) == 0x10;
+        if (!Has(at + 2)) {
+            Log(at, std::string(status ? "DLE EOT" : "GS I") + ": cut short by the end of the job");
+            return m_job.size();
+        }
+        Log(at, Format(status ? "DLE EOT %u: status asked" : "GS I %u: identification asked",
+                       static_cast<unsigned>(At(at + 2))));
+        return at + 3;
+    }
+
+    // GS ( fn pL pH and pL + 256 pH bytes: asked (GS ( L 48 and 51 are the NV
+    // graphics sizes) or not modelled here; skipped whole either way.
+    size_t Extended(size_t at) {
+        if (!Has(at + 4)) {
+            Log(at, "GS (: cut short by the end of the job");
+            return m_job.size();
+        }
+        const size_t length = size_t{At(at + 3)} | size_t{At(at + 4)} << 8;
+        const unsigned fn = At(at + 2);
+        if (fn == 0x4C && length == 2 && Has(at + 6) && At(at + 5) == 0x30 &&
+            (At(at + 6) == 0x30 || At(at + 6) == 0x33)) {
+            Log(at, Format("GS ( L %u: NV graphics %s asked", static_cast<unsigned>(At(at + 6)),
+                           At(at + 6) == 0x30 ? "capacity" : "free bytes"));
+        } else {
+            Log(at, Format("GS ( %c: %zu bytes not modelled, skipped",
+                           fn >= 0x20 && fn < 0x7F ? static_cast<char>(fn) : '?', length));
+        }
+        return std::min(at + 5 + length, m_job.size());
     }
 
     // A run of bytes that start no command is logged once and skipped.

@@ -87,13 +87,33 @@ Result<void> VirtualPrinterStore::CheckModel(const PrinterModel& model) {
         return Result<void>::Fail("the NV capacity must be 1 to " + std::to_string(kMaxNvCapacity) +
                                   " bytes");
     }
+    if (model.nvGraphics > kMaxNvCapacity) {
+        return Result<void>::Fail("the NV graphics memory must be 0 to " +
+                                  std::to_string(kMaxNvCapacity) + " bytes");
+    }
+    if (model.writeMs > kMaxWriteMs) {
+        return Result<void>::Fail("an NV write may keep the printer busy 0 to " +
+                                  std::to_string(kMaxWriteMs) + " ms");
+    }
     return {};
 }
 
 std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
-    return "paper-width=" + std::to_string(info.model.paperWidth) + "\n" +
-           "nv-capacity=" + std::to_string(info.model.nvCapacity) + "\n" +
-           "added=" + std::to_string(info.added) + "\n";
+    // The keys for how the printer answers appear only when they differ from
+    // the defaults, so files from before them read the same.
+    const PrinterModel defaults;
+    std::string text = "paper-width=" + std::to_string(info.model.paperWidth) + "\n" +
+                       "nv-capacity=" + std::to_string(info.model.nvCapacity) + "\n";
+    if (info.model.answers != defaults.answers) {
+        text += "answers=" + std::string(info.model.answers ? "1" : "0") + "\n";
+    }
+    if (info.model.nvGraphics != defaults.nvGraphics) {
+        text += "nv-graphics=" + std::to_string(info.model.nvGraphics) + "\n";
+    }
+    if (info.model.writeMs != defaults.writeMs) {
+        text += "write-ms=" + std::to_string(info.model.writeMs) + "\n";
+    }
+    return text + "added=" + std::to_string(info.added) + "\n";
 }
 
 std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::string* why) {
@@ -134,6 +154,12 @@ std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::s
         } else if (key == "nv-capacity") {
             info.model.nvCapacity = *value;
             capacity = true;
+        } else if (key == "answers") {
+            info.model.answers = *value != 0;
+        } else if (key == "nv-graphics") {
+            info.model.nvGraphics = *value;
+        } else if (key == "write-ms") {
+            info.model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*value, kMaxWriteMs + 1));
         } else if (key == "added") {
             info.added = *value;
         }

@@ -196,6 +196,16 @@ TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
         {{"vprinter", "feed", "p", "/no/such/file"},
          1,
          "cannot read /no/such/file: No such file or directory"},
+        {{"vprinter", "add", "q", "--answers", "some"}, 1, "--answers is all or none"},
+        {{"vprinter", "add", "q", "--write-ms", "600001"}, 1, "busy 0 to 600000 ms"},
+        {{"vprinter", "serve", "q"}, 2, "no virtual printer named \"q\""},
+        {{"vprinter", "serve", "p", "--listen", "localhost"}, 1, "--listen takes an address"},
+        {{"vprinter", "serve", "p", "--listen"}, 1, "--listen needs HOST:PORT"},
+        {{"status"}, 1, "missing PRINTER"},
+        {{"status", "socket://h:0"}, 1, "socket://h:0: the port must be 1 to 65535"},
+        {{"status", "THERMAL #9"}, 2, "\"THERMAL #9\" is not installed"},
+        {{"status", "p"}, 3, "is a spooler queue, which carries bytes one way"},
+        {{"status", "socket://h", "--read-timeout", "0"}, 1, "--read-timeout is 1 to 3600000"},
     };
     for (const auto& c : cases) {
         const CliRun run = Run(c.args);

@@ -3,11 +3,17 @@
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/PictureBuilder.h"
+#include "tests/support/ServedPrinter.h"
 
+#include <atomic>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace tessaline {
 namespace {
@@ -32,11 +38,13 @@ protected:
         test::WriteFile(logoB, test::MakeBlackOnWhite(
                                    512, 48, [](int x, int y) { return (x / 8 + y / 8) % 2 != 0; }));
     }
-    fs::path Printer() const { return cli.DataHome() / "printers" / "THERMAL #1"; }
-    std::vector<uint8_t> Job(int n) const {
+    fs::path Printer(const std::string& name = "THERMAL #1") const {
+        return cli.DataHome() / "printers" / name;
+    }
+    std::vector<uint8_t> Job(int n, const std::string& printer = "THERMAL #1") const {
         char name[16];
         std::snprintf(name, sizeof name, "%06d.bin", n);
-        return ReadAll(Printer() / "jobs" / name);
+        return ReadAll(Printer(printer) / "jobs" / name);
     }
 
     test::CliRunner cli;
@@ -166,6 +174,160 @@ TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
           "flags control creatable"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
+}
+
+// The same commands through a printer's address: the bytes that arrive are
+// the spooler path's, and nothing touches a driver record.
+TEST_F(ControlCli, UploadPrintAndStatusThroughSocketEqualTheSpoolerPath) {
+    ASSERT_EQ(cli.Run("vprinter add NET").status, 0);
+    test::ServedPrinter served(cli, "NET");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string files = cli.Quote(logoA) + " " + cli.Quote(logoB);
+    const std::string exported = (cli.Root() / "job.bin").string();
+    struct Step {
+        const char* args;
+    };
+    const Step steps[] = {{"upload --mode diffusion %s "}, {"print --all %s"}, {"erase %s"}};
+    int job = 0;
+    for (const Step& step : steps) {
+        ++job;
+        std::string args = step.args;
+        const bool upload = args.rfind("upload", 0) == 0;
+        auto with = [&](const std::string& printer) {
+            std::string a = args;
+            a.replace(a.find("%s"), 2, "--printer " + cli.Quote(printer));
+            return upload ? a + files : a;
+        };
+        const auto spooled = cli.Run(with("THERMAL #1"));
+        ASSERT_EQ(spooled.status, 0) << spooled.err;
+        const auto direct = cli.Run(with(served.Address()));
+        ASSERT_EQ(direct.status, 0) << args << ": " << direct.err;
+        const auto toFile = cli.Run(with("file://" + exported));
+        ASSERT_EQ(toFile.status, 0) << args << ": " << toFile.err;
+        // The printer runs the job once it has it all, after the sender is gone.
+        const fs::path netJob = Printer("NET") / "jobs" / ("00000" + std::to_string(job) + ".bin");
+        for (int i = 0; i < 1000 && !fs::exists(netJob); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(Job(job, "NET"), Job(job)) << args;
+        EXPECT_EQ(ReadAll(exported), Job(job)) << args;
+    }
+    // A file answers nothing, and asking leaves it as it was.
+    EXPECT_EQ(cli.Run("status file://" + exported).status, 3);
+    EXPECT_EQ(ReadAll(exported), Job(3));
+    EXPECT_FALSE(fs::exists(Printer("NET") / "driver-data" / "TTY DeviceConfig"));
+    EXPECT_TRUE(fs::exists(Printer() / "driver-data"));
+
+    const auto status = cli.Run("status " + served.Address());
+    EXPECT_EQ(status.status, 0) << status.err;
+    EXPECT_NE(status.out.find("Ready:          yes"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("Serial number:  NET"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("NV graphics:    262144 bytes, 262144 free"), std::string::npos);
+    { std::ofstream(Printer("NET") / "status") << "paper-end\n"; }
+    const auto json = cli.Run("status --json " + served.Address());
+    EXPECT_EQ(json.status, 3);
+    EXPECT_NE(json.out.find("\"ready\": false, \"conditions\": [\"off-line\", \"paper end\"]"),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(served.Stop(), 0);
+}
+
+TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
+    ASSERT_EQ(cli.Run("vprinter add MUTE --answers none --nv-graphics 0").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add BUSY --write-ms 8000").status, 0);
+    std::string refused;
+    {
+        test::ServedPrinter gone(cli, "MUTE");
+        ASSERT_EQ(gone.Stop(), 0);
+        refused = gone.Address();
+    }
+    const auto status = cli.Run("status " + refused);
+    EXPECT_EQ(status.status, 3);
+    EXPECT_NE(status.err.find(refused + ": connection refused"), std::string::npos) << status.err;
+    const auto upload = cli.Run("upload --printer " + refused + " " + cli.Quote(logoA));
+    EXPECT_EQ(upload.status, 3);
+    EXPECT_NE(upload.err.find(refused + ": connection refused"), std::string::npos) << upload.err;
+    EXPECT_EQ(cli.Run("status socket://127.0.0.1:99999").status, 1);
+    EXPECT_EQ(cli.Run("erase --printer socket://[::1").status, 1);
+
+    test::ServedPrinter mute(cli, "MUTE");
+    const auto silent = cli.Run("status --read-timeout 200 " + mute.Address());
+    EXPECT_EQ(silent.status, 3);
+    EXPECT_NE(silent.err.find("no answer within 200 ms"), std::string::npos) << silent.err;
+    EXPECT_NE(silent.out.find("No answer to:   printer status (DLE EOT 1)"), std::string::npos);
+
+    // Busy writing its NV memory after the first upload, it takes no bytes:
+    // the second upload, far larger than the system's buffers, fails.
+    const fs::path big = cli.Root() / "big.bmp";
+    test::WriteFile(
+        big, test::Make1(1024, 1536, test::Bgra{0, 0, 0, 0}, test::Bgra{255, 255, 255, 0},
+                         [](int x, int y) { return static_cast<uint8_t>((x + y) % 3 == 0); }));
+    std::string many;
+    for (int i = 0; i < 60; ++i) {
+        many += " " + cli.Quote(big);
+    }
+    test::ServedPrinter busy(cli, "BUSY");
+    ASSERT_EQ(cli.Run("upload --printer " + busy.Address() + " " + cli.Quote(logoA)).status, 0);
+    const auto stalled = cli.Run("upload --read-timeout 300 --printer " + busy.Address() + many);
+    EXPECT_EQ(stalled.status, 3);
+    EXPECT_NE(stalled.err.find(busy.Address() + ": the printer took no bytes within 300 ms"),
+              std::string::npos)
+        << stalled.err;
+    const auto asked = cli.Run("status --read-timeout 200 " + busy.Address());
+    EXPECT_EQ(asked.status, 3);
+    // The broken job never runs once the printer is free again.
+    const std::string log = busy.Output(std::chrono::milliseconds(15000), "the job is dropped");
+    EXPECT_NE(log.find("connection broken after"), std::string::npos) << log;
+    EXPECT_EQ(busy.Stop(), 0);
+    const auto show = cli.Run("vprinter show BUSY");
+    EXPECT_NE(show.out.find("Jobs:            1"), std::string::npos) << show.out;
+}
+
+// usb: and serial: on a pseudo-terminal standing in for the device.
+TEST_F(ControlCli, UsbAndSerialAddressesOnAPseudoTerminal) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    // The device answers every DLE EOT n with "ready" and keeps all else.
+    std::vector<uint8_t> received;
+    std::atomic<bool> stop{false};
+    std::thread device([&] {
+        while (!stop) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || (p.revents & POLLIN) == 0) {
+                continue;
+            }
+            uint8_t buffer[4096];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            for (ssize_t i = 0; i < n; ++i) {
+                received.push_back(buffer[i]);
+                const size_t k = received.size();
+                if (k >= 3 && received[k - 3] == 0x10 && received[k - 2] == 0x04) {
+                    const uint8_t ready = 0x12;
+                    static_cast<void>(::write(master, &ready, 1));
+                }
+            }
+        }
+    });
+    const auto upload = cli.Run("upload --printer usb://" + std::string(name) + " " +
+                                cli.Quote(logoA) + " " + cli.Quote(logoB));
+    EXPECT_EQ(upload.status, 0) << upload.err;
+    const auto status = cli.Run("status --read-timeout 200 'serial://" + std::string(name) +
+                                "?baud=38400&parity=even'");
+    EXPECT_EQ(status.status, 0) << status.err;
+    EXPECT_NE(status.out.find("No answer to:   maker (GS I 66)"), std::string::npos) << status.out;
+    stop = true;
+    device.join();
+    ::close(slave);
+    ::close(master);
+    ASSERT_EQ(cli.Run("upload --printer 'THERMAL #1' " + cli.Quote(logoA) + " " + cli.Quote(logoB))
+                  .status,
+              0);
+    const std::vector<uint8_t> spooled = Job(1);
+    ASSERT_GE(received.size(), spooled.size());
+    EXPECT_EQ(std::vector<uint8_t>(received.begin(),
+                                   received.begin() + static_cast<std::ptrdiff_t>(spooled.size())),
+              spooled);
 }
 
 } // namespace

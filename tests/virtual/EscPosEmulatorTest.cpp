@@ -315,6 +315,14 @@ TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
         {{0x1D, 0x56}, "GS V: cut short by the end of the job; no cut"},
         {{0x1D, 0x56, 0x42}, "GS V 66: cut short by the end of the job; no cut"},
         {{0x1D, 0x56, 0x02}, "GS V 2: cut mode not 0, 1, 48, 49, 65 or 66; no cut"},
+        // Questions a job may carry are named, not mistaken for data.
+        {{0x10, 0x04, 0x01}, "DLE EOT 1: status asked"},
+        {{0x10, 0x04}, "DLE EOT: cut short by the end of the job"},
+        {{0x1D, 0x49, 0x43}, "GS I 67: identification asked"},
+        {{0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x33}, "GS ( L 51: NV graphics free bytes asked"},
+        {{0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x45, 0x20, 0x20},
+         "GS ( L: 4 bytes not modelled, skipped"},
+        {{0x1D, 0x28, 0x4C, 0xFF, 0xFF, 0x30}, "GS ( L: 65535 bytes not modelled, skipped"},
     };
     for (const auto& c : cases) {
         NvMemory memory = Uploaded();

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/virtual/Png.h"
+#include "platform/virtual/PrinterResponder.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "tests/support/Files.h"
 #include "tests/support/NvStreams.h"
@@ -167,6 +168,49 @@ TEST_F(VirtualPrinter, KeepsItsSettings) {
     EXPECT_EQ(info->model.nvCapacity, 1000u);
     EXPECT_EQ(ReadText(Folder("58mm") / "printer.conf"),
               "paper-width=384\nnv-capacity=1000\nadded=1\n");
+    PrinterModel mute{384, 1000};
+    mute.answers = false;
+    mute.nvGraphics = 0;
+    mute.writeMs = 1500;
+    ASSERT_TRUE(store.Add("mute", mute).Ok());
+    const auto back = store.Find("mute");
+    ASSERT_TRUE(back.has_value());
+    EXPECT_FALSE(back->model.answers);
+    EXPECT_EQ(back->model.nvGraphics, 0u);
+    EXPECT_EQ(back->model.writeMs, 1500u);
+}
+
+// Questions are answered where a command may start, however the bytes are
+// split; the same bytes inside an image's raster are data, not questions.
+TEST_F(VirtualPrinter, AnswersQuestionsBetweenCommandsOnly) {
+    const std::vector<uint8_t> raster(8, 0x10); // x = 1, y = 1: eight bytes, all DLE
+    std::vector<uint8_t> stream = {0x10, 0x04, 0x01, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
+    stream.insert(stream.end(), raster.begin(), raster.end());
+    const std::vector<uint8_t> questions = {0x10, 0x04, 0x04, 0x1D, 0x49, 0x43, 0x1D,
+                                            0x28, 0x4C, 0x02, 0x00, 0x30, 0x33};
+    stream.insert(stream.end(), questions.begin(), questions.end());
+    const std::vector<uint8_t> expected = {0x12, 0x12, 0x5F, 'V',  'i', 'r', 't', 'u', 'a',
+                                           'l',  0x00, 0x37, 0x31, '5', '0', '0', 0x00};
+    for (const size_t piece : {size_t{1}, size_t{2}, size_t{5}, stream.size()}) {
+        PrinterModel model;
+        model.nvGraphics = 500;
+        PrinterResponder responder("P", model, Folder("none"));
+        std::vector<uint8_t> replies;
+        for (size_t at = 0; at < stream.size(); at += piece) {
+            const size_t n = std::min(piece, stream.size() - at);
+            const std::vector<uint8_t> got =
+                responder.Feed(std::span<const uint8_t>(stream.data() + at, n));
+            replies.insert(replies.end(), got.begin(), got.end());
+        }
+        EXPECT_EQ(replies, expected) << "pieces of " << piece;
+        EXPECT_FALSE(responder.OnlyQuestions());
+        EXPECT_EQ(responder.Job(), stream);
+    }
+    PrinterModel oneWay;
+    oneWay.answers = false;
+    PrinterResponder mute("P", oneWay, Folder("none"));
+    EXPECT_TRUE(mute.Feed(std::vector<uint8_t>{0x10, 0x04, 0x01}).empty());
+    EXPECT_TRUE(mute.OnlyQuestions());
 }
 
 TEST_F(VirtualPrinter, UploadLeavesJobFilesNvPicturesAndLog) {

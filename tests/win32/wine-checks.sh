@@ -15,6 +15,10 @@
 #   wine-checks.sh host EXE        the C++ host (TessalineHost.exe)
 #   wine-checks.sh atl EXE         Wine's ATL as the container (AtlHost.exe)
 #   wine-checks.sh cli EXE         tessaline-cli.exe
+#   wine-checks.sh direct EXE      tessaline-cli.exe and Tessaline.ocx (through
+#                                  the VBScript example) at a socket:// printer
+#                                  the Linux build serves: status, and jobs
+#                                  equal to the Linux build's
 #   wine-checks.sh program DRIVER  Tessaline.exe driven through its windows in
 #                                  English and Korean: two logos added,
 #                                  uploaded, printed and erased; the bytes
@@ -444,6 +448,68 @@ cli() {
     echo "describe: the type library as on Linux"
 }
 
+# Printers reached by their address: a virtual printer the Linux build serves
+# on loopback TCP, asked and sent to by tessaline-cli.exe and by the control
+# in the VBScript example; each job equals the Linux build's for the same
+# files, which it writes to a file:// address.
+direct() {
+    exe=$1
+    coupon="$work/coupon.bmp"
+    make_coupon "$coupon"
+    logo="$source/samples/logo.bmp"
+    rm -rf "$work/direct" "$work/native/data/tessaline/printers/NET"
+    mkdir -p "$work/direct"
+    native_cli vprinter add NET || fail "vprinter add NET failed"
+    # A simple command, so that $! is the server itself and SIGTERM reaches it.
+    XDG_CONFIG_HOME="$work/native/config" XDG_DATA_HOME="$work/native/data" \
+        "$native/tools/tessaline-cli" vprinter serve NET --listen 127.0.0.1:0 \
+        >"$work/direct/serve.out" 2>&1 &
+    served=$!
+    # However the check ends, the server stops with it.
+    trap 'kill $served 2>/dev/null || true' EXIT
+    i=0
+    while ! grep -q '^listening on ' "$work/direct/serve.out"; do
+        i=$((i + 1))
+        [ $i -le 100 ] || fail "vprinter serve did not start"
+        sleep 0.1
+    done
+    address=$(sed -n 's/^listening on //p' "$work/direct/serve.out")
+    jobs_of_net="$work/native/data/tessaline/printers/NET/jobs"
+
+    native_cli upload --printer "file://$work/direct/upload.bin" "$logo" "$coupon" 2>/dev/null ||
+        fail "the Linux build's upload to a file failed"
+    native_cli print --printer "file://$work/direct/print.bin" --all 2>/dev/null ||
+        fail "the Linux build's print to a file failed"
+
+    status=0
+    run "$exe" status "$address" >"$work/cli.out" || status=$?
+    [ $status -eq 0 ] || fail "status of $address exited $status: $(cat "$work/cli.out")"
+    grep -qF "Serial number:  NET" "$work/cli.out" || fail "status: $(cat "$work/cli.out")"
+    echo "tessaline-cli.exe status: NET ready, as it answered"
+    run "$exe" upload --printer "$address" "$(windows_path "$logo")" "$(windows_path "$coupon")" \
+        >"$work/cli.out" || fail "upload to $address failed: $(cat "$work/cli.out")"
+    run "$exe" print --printer "$address" --all >"$work/cli.out" ||
+        fail "print to $address failed: $(cat "$work/cli.out")"
+    (cd "$work/direct" && passes cscript //nologo \
+        "$(windows_path "$source/docs/examples/tessaline.vbs")" "$address" \
+        "$(windows_path "$logo")" "$(windows_path "$coupon")")
+    refused=0
+    kill -TERM $served
+    wait $served || fail "vprinter serve did not stop cleanly"
+    trap - EXIT
+    run "$exe" status "$address" >"$work/cli.out" || refused=$?
+    [ $refused -eq 3 ] || fail "status of a stopped printer exited $refused, not 3"
+    grep -qF "$address: connection refused" "$work/cli.out" || fail "no reason: $(cat "$work/cli.out")"
+    for pair in 1:upload 2:print 3:upload 4:print; do
+        n=${pair%%:*}
+        cmp "$jobs_of_net/00000$n.bin" "$work/direct/${pair#*:}.bin" ||
+            fail "job $n through $address differs from the Linux build's"
+    done
+    [ ! -e "$work/native/data/tessaline/printers/NET/driver-data/TTY DeviceConfig" ] ||
+        fail "a driver record was written for an address"
+    echo "tessaline-cli.exe and Tessaline.ocx through $address: the jobs equal the Linux build's"
+}
+
 unit() {
     status=0
     wine "$@" >"$work/unit.out" 2>&1 || status=$?
@@ -661,11 +727,11 @@ installer() {
     wine regsvr32 /s "$(windows_path "$ocx")"
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER|list DRIVER|installer DRIVER}
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|direct EXE|program DRIVER|list DRIVER|installer DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
-unit | host | atl | cli | program | list | installer) "$check" "$@" ;;
+unit | host | atl | cli | direct | program | list | installer) "$check" "$@" ;;
 core) unit "$@" --gtest_filter=-LogoListFixture.SettingsLiveBesideTheProgramWhenItsFolderIsWritable ;;
 *) fail "no check named $check" ;;
 esac

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Spooler.h"
+#include "platform/connection/PrinterConnection.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,8 +21,9 @@ struct LogoDocumentInfo {
     const char* dataType = "RAW";
 };
 
-// The road to the printer: one raw document on one spooler queue at a time,
-// open only while a printer operation runs.
+// The road to the printer: one raw document on one spooler queue, or one job
+// on a printer reached directly by its address, at a time, open only while a
+// printer operation runs.
 class CPrinterChannel {
 public:
     explicit CPrinterChannel(const Spooler& spooler) : m_spooler(spooler) {}
@@ -32,10 +34,12 @@ public:
     // case-sensitive); 0 when none or when the enumeration failed, in which
     // case `onFailure` is told "EnumPrinters() failed".
     int32_t CountInstalledPrinters(const std::string& name, const MessageFn& onFailure) const;
-    // 1 when the raw document "Logo" was started on the named queue, 0 otherwise.
+    // 1 when the raw document "Logo" was started on the named queue, or the
+    // printer at the address (IsPrinterAddress) was reached; 0 otherwise.
     int OpenLogoDocument(const std::string& name);
     // 1 when every byte was accepted, 0 at the first refused one (the rest is
-    // not sent). Hands the spooler one byte per call.
+    // not sent). Hands the spooler one byte per call; a printer reached
+    // directly gets each call's bytes in one piece.
     int WriteRawBytes(std::span<const uint8_t> bytes);
     // Ends the job and closes the queue; 1 when the job was handed over whole.
     int CloseLogoDocument();
@@ -43,7 +47,7 @@ public:
     // still allows that, and closes the queue.
     void CancelLogoDocument();
 
-    bool IsOpen() const { return m_queue != nullptr; }
+    bool IsOpen() const { return m_queue != nullptr || m_direct != nullptr; }
     const LogoDocumentInfo& DocumentInfo() const { return m_docInfo; }
     // Why the last open, write or close failed: the queue's name and the
     // spooler's own words.
@@ -55,6 +59,7 @@ private:
 
     const Spooler& m_spooler;
     std::unique_ptr<SpoolerQueue> m_queue;
+    std::unique_ptr<PrinterConnection> m_direct;
     LogoDocumentInfo m_docInfo;
     std::string m_name;
     std::string m_lastError;

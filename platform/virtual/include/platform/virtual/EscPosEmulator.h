@@ -37,9 +37,14 @@ struct NvMemory {
 struct PrinterModel {
     int paperWidth = 576;         // dots across the paper (384 for 58 mm rolls)
     uint64_t nvCapacity = 262144; // bytes of NV memory for image definitions
+    // How it behaves on a connection that carries replies back:
+    bool answers = true;          // false: a one-way device that answers nothing
+    uint64_t nvGraphics = 262144; // bytes of NV graphics memory; 0: a model without it
+    uint32_t writeMs = 0;         // how long a write to NV memory keeps it busy
 };
 
 inline constexpr uint16_t kNvMaxX = 1023;
+inline constexpr uint32_t kMaxWriteMs = 600000;
 inline constexpr uint16_t kNvMaxY = 288;
 inline constexpr uint32_t kNvWritesPerDay = 10;
 // One job's paper ends after this many dot rows (about 65 m); later prints

@@ -1,0 +1,126 @@
+#include "printer/PrinterReport.h"
+
+#include <chrono>
+
+namespace tessaline {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string TextOf(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// One question of the report: what to send, what the reply looks like, and
+// where the answer goes.
+struct Question {
+    const char* what;
+    std::vector<uint8_t> request;
+    ReplyShape shape;
+    void (*keep)(PrinterReport&, const std::vector<uint8_t>&);
+};
+
+std::vector<Question> Questions() {
+    auto status = [](StatusQuery q, const char* what,
+                     void (*keep)(PrinterReport&, const std::vector<uint8_t>&)) {
+        return Question{what, StatusRequest(q), ShapeOf(q), keep};
+    };
+    auto identity = [](IdentityQuery q, const char* what,
+                       void (*keep)(PrinterReport&, const std::vector<uint8_t>&)) {
+        return Question{what, IdentityRequest(q), ShapeOf(q), keep};
+    };
+    auto nv = [](NvGraphicsQuery q, const char* what,
+                 void (*keep)(PrinterReport&, const std::vector<uint8_t>&)) {
+        return Question{what, NvGraphicsRequest(q), ShapeOf(q), keep};
+    };
+    return {
+        status(StatusQuery::Printer, "printer status (DLE EOT 1)",
+               [](PrinterReport& r, const std::vector<uint8_t>& b) { r.status.printer = b[0]; }),
+        status(
+            StatusQuery::OfflineCause, "off-line cause (DLE EOT 2)",
+            [](PrinterReport& r, const std::vector<uint8_t>& b) { r.status.offlineCause = b[0]; }),
+        status(StatusQuery::ErrorCause, "error cause (DLE EOT 3)",
+               [](PrinterReport& r, const std::vector<uint8_t>& b) { r.status.errorCause = b[0]; }),
+        status(
+            StatusQuery::PaperSensor, "paper sensor (DLE EOT 4)",
+            [](PrinterReport& r, const std::vector<uint8_t>& b) { r.status.paperSensor = b[0]; }),
+        identity(IdentityQuery::Maker, "maker (GS I 66)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.maker = TextOf(b); }),
+        identity(IdentityQuery::Model, "model (GS I 67)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.model = TextOf(b); }),
+        identity(IdentityQuery::Firmware, "firmware (GS I 65)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.firmware = TextOf(b); }),
+        identity(
+            IdentityQuery::SerialNumber, "serial number (GS I 68)",
+            [](PrinterReport& r, const std::vector<uint8_t>& b) { r.serialNumber = TextOf(b); }),
+        identity(IdentityQuery::CodePage, "code page (GS I 69)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.codePage = TextOf(b); }),
+        identity(IdentityQuery::ModelId, "model ID (GS I 1)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.modelId = b[0]; }),
+        identity(IdentityQuery::TypeId, "type ID (GS I 2)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.typeId = b[0]; }),
+        identity(IdentityQuery::RomVersionId, "ROM version ID (GS I 3)",
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) { r.romVersionId = b[0]; }),
+        nv(NvGraphicsQuery::Total, "NV graphics total (GS ( L 48)",
+           [](PrinterReport& r, const std::vector<uint8_t>& b) {
+               r.nvGraphicsTotal = ParseNvBytes(b);
+           }),
+        nv(NvGraphicsQuery::Free, "NV graphics free (GS ( L 51)",
+           [](PrinterReport& r, const std::vector<uint8_t>& b) {
+               r.nvGraphicsFree = ParseNvBytes(b);
+           }),
+    };
+}
+
+} // namespace
+
+Result<std::optional<std::vector<uint8_t>>>
+AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplyShape shape) {
+    using Answer = Result<std::optional<std::vector<uint8_t>>>;
+    if (Result<void> sent = connection.Send(request); !sent) {
+        return Answer::Fail(sent.Reason());
+    }
+    ReplyReader reader(shape);
+    const Clock::time_point deadline = Clock::now() + connection.Address().readTimeout;
+    std::vector<uint8_t> got;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            return std::optional<std::vector<uint8_t>>();
+        }
+        got.clear();
+        if (Result<void> r = connection.Receive(got, left); !r) {
+            return Answer::Fail(r.Reason());
+        }
+        reader.Feed(got);
+        if (auto reply = reader.Reply()) {
+            return std::optional<std::vector<uint8_t>>(std::move(*reply));
+        }
+    }
+}
+
+Result<PrinterReport> AskPrinter(PrinterConnection& connection) {
+    PrinterReport report;
+    bool answeredAny = false;
+    for (const Question& q : Questions()) {
+        if (!connection.CanAnswer() || (!answeredAny && !report.unanswered.empty())) {
+            report.unanswered.emplace_back(q.what);
+            continue;
+        }
+        const auto answer = AskOne(connection, q.request, q.shape);
+        if (!answer) {
+            return Result<PrinterReport>::Fail(answer.Reason());
+        }
+        if (!answer.Value()) {
+            report.unanswered.emplace_back(q.what);
+            continue;
+        }
+        answeredAny = true;
+        q.keep(report, *answer.Value());
+    }
+    return report;
+}
+
+} // namespace tessaline

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "base/Result.h"
+#include "platform/connection/PrinterConnection.h"
+#include "printer/PrinterQueries.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+// What a printer answered about itself; a field is empty when it did not answer.
+struct PrinterReport {
+    PrinterStatus status;
+    std::optional<std::string> maker, model, firmware, serialNumber, codePage;
+    std::optional<uint8_t> modelId, typeId, romVersionId;
+    std::optional<uint64_t> nvGraphicsTotal, nvGraphicsFree;
+    // The questions that got no answer, in the order asked ("maker (GS I 66)").
+    std::vector<std::string> unanswered;
+};
+
+// Asks the printer its status, identity and NV graphics sizes, one question
+// at a time, each waiting up to the address's read timeout. A device that
+// answers nothing to the first question is asked nothing more. Fails, naming
+// the address, only when the connection itself fails.
+Result<PrinterReport> AskPrinter(PrinterConnection& connection);
+
+// Sends one question and waits up to the read timeout for its reply.
+// Nothing when none came; fails when the connection did.
+Result<std::optional<std::vector<uint8_t>>>
+AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplyShape shape);
+
+} // namespace tessaline

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+struct CliEnvironment;
+
+// `tessaline-cli status PRINTER [--json] [--connect-timeout MS] [--read-timeout MS]`.
+int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& env,
+                  std::ostream& out, std::ostream& err);
+
+} // namespace tessaline
