@@ -15,6 +15,8 @@
 #   wine-checks.sh host EXE        the C++ host (TessalineHost.exe)
 #   wine-checks.sh atl EXE         Wine's ATL as the container (AtlHost.exe)
 #   wine-checks.sh cli EXE         tessaline-cli.exe
+#   wine-checks.sh names HOST EXE  names code page 949 cannot hold, through the
+#                                  C++ host and tessaline-cli.exe
 #   wine-checks.sh program DRIVER  Tessaline.exe driven through its windows in
 #                                  English and Korean: two logos added,
 #                                  uploaded, printed and erased; the bytes
@@ -304,6 +306,7 @@ registration() {
     wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1 && fail "the class is still registered"
     run reg delete "HKCR\\$progid" /f >/dev/null
     echo "unregistered: another class's ProgID left alone"
+
     wine regsvr32 /s "$path"
 }
 
@@ -417,6 +420,57 @@ cli() {
     native_cli describe | grep -v '^  from ' | diff - "$work/cli.out" ||
         fail "describe differs from the Linux build's"
     echo "describe: the type library as on Linux"
+}
+
+# File and folder names that code page 949 cannot hold, with the best-fit
+# look-alike beside them: refused with their reasons by the control and by
+# tessaline-cli.exe, the look-alike never read, sent or written; the system's
+# words reach ErrorText and the console in the code page's own characters.
+names() {
+    host=$1 exe=$2
+    fresh_printer
+    folder="$work/names"
+    rm -rf "$folder"
+    mkdir -p "$folder/cwdé" "$folder/denied/Temp.bmp"
+    cp "$source/samples/logo.bmp" "$folder/logo.bmp"
+    make_coupon "$folder/café.bmp"
+    cp "$source/samples/logo.bmp" "$folder/cafe.bmp"
+    touch -d '2001-02-03 04:05:06' "$folder/cafe.bmp"
+    before=$(jobs | wc -l)
+    korean names_in_korean "$host" "$exe" "$folder"
+    cmp "$source/samples/logo.bmp" "$folder/cafe.bmp" || fail "the look-alike cafe.bmp was changed"
+    [ "$(stat -c %Y "$folder/cafe.bmp")" = "$(date -d '2001-02-03 04:05:06' +%s)" ] ||
+        fail "the look-alike cafe.bmp was written"
+    [ ! -e "$folder/cwde" ] || fail "a folder cwde was made for the pictures of cwdé"
+    [ ! -e "$folder/Temp.bmp" ] || fail "a picture was written for café.bmp"
+    sleep 1
+    [ "$(jobs | wc -l)" -eq "$before" ] || fail "a refused call reached the printer"
+    echo "the look-alike untouched; nothing reached the printer"
+}
+
+names_in_korean() {
+    host=$1 exe=$2 folder=$3
+    where=$(windows_path "$folder")
+    passes "$host" names "$where" "$printer"
+    words=$(sed -n 's/^system words: //p' "$work/host.out")
+    [ -n "$words" ] || fail "the host gave no system words"
+
+    status=0
+    run "$exe" info "$where\\café.bmp" >"$work/cli.out" || status=$?
+    [ $status -eq 1 ] || fail "info of café.bmp exited $status, not 1"
+    iconv -f CP949 -t UTF-8 "$work/cli.out" | grep -q 'U+00E9' ||
+        fail "info of café.bmp did not say why: $(cat "$work/cli.out")"
+    echo "tessaline-cli info café.bmp: refused, naming U+00E9"
+
+    status=0
+    (cd "$folder/denied" && run "$exe" preview "$where\\logo.bmp") >"$work/cli.out" || status=$?
+    [ $status -eq 1 ] || fail "a preview that cannot be written exited $status, not 1"
+    iconv -f CP949 -t UTF-8 "$work/cli.out" >"$work/cli.utf8" ||
+        fail "tessaline-cli wrote no code page 949 text: $(od -c "$work/cli.out" | head)"
+    grep -qF "$words" "$work/cli.utf8" ||
+        fail "tessaline-cli did not show the system's words ($words): $(cat "$work/cli.utf8")"
+    printf "tessaline-cli preview: the system's words in code page 949: %s\n" "$(cat "$work/cli.utf8")"
+
 }
 
 unit() {
@@ -538,7 +592,6 @@ installer() {
     for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md; do
         [ -f "$installed/$file" ] || fail "the installer did not install $file"
     done
-    [ -f "$menu/Tessaline.lnk" ] || fail "no Start menu entry for Tessaline"
     keys_are present
     run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve | grep -qF 'Program Files\Tessaline\Tessaline.ocx' ||
         fail "the control registered is not the installed one"
@@ -581,10 +634,11 @@ installer() {
     wine regsvr32 /s "$(windows_path "$ocx")"
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|program DRIVER|installer DRIVER}
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|names HOST EXE|program DRIVER|installer DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
+names) names "$@" ;;
 unit | host | atl | cli | program | installer) "$check" "$@" ;;
 core) unit "$@" --gtest_filter=-LogoListFixture.SettingsLiveBesideTheProgramWhenItsFolderIsWritable ;;
 *) fail "no check named $check" ;;
