@@ -551,6 +551,11 @@ void CheckInPlace(Checks& checks, IDispatch* control) {
 }
 
 void CheckPropertyPage(Checks& checks, IDispatch* control) {
+    CLSID pageClass{};
+    const std::wstring pageProgId = tessaline::com::WideAscii(tessaline::kTessalinePropPageProgId);
+    checks.Check(SUCCEEDED(::CLSIDFromProgID(pageProgId.c_str(), &pageClass)) &&
+                     IsEqualCLSID(pageClass, kPropPageClsid),
+                 "TESSALINE.TessalinePropPage.1 names the property page");
     ISpecifyPropertyPages* specify = nullptr;
     CAUUID pages{};
     control->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));

@@ -60,6 +60,7 @@ clsid="{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}"
 page="{A3E45346-70C8-4900-8193-B86FFF51784A}"
 libid="{C55950F9-B8E7-4BEA-B316-2A86074C54F8}"
 progid="TESSALINE.TessalineCtrl.1"
+pageprogid="TESSALINE.TessalinePropPage.1"
 
 fail() {
     printf 'wine-checks: %s\n' "$*" >&2
@@ -257,22 +258,28 @@ HKEY_CLASSES_ROOT\\CLSID\\$page
 HKEY_CLASSES_ROOT\\CLSID\\$page\\InprocServer32
     (Default)    REG_SZ    $1
     ThreadingModel    REG_SZ    Apartment
+HKEY_CLASSES_ROOT\\CLSID\\$page\\ProgID
+    (Default)    REG_SZ    $pageprogid
 HKEY_CLASSES_ROOT\\$progid
     (Default)    REG_SZ    Tessaline Control
 HKEY_CLASSES_ROOT\\$progid\\CLSID
     (Default)    REG_SZ    $clsid
+HKEY_CLASSES_ROOT\\$pageprogid
+    (Default)    REG_SZ    Tessaline Property Page
+HKEY_CLASSES_ROOT\\$pageprogid\\CLSID
+    (Default)    REG_SZ    $page
 EOF
 }
 
 class_keys() {
-    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid"; do
+    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "$pageprogid"; do
         run reg query "HKCR\\$key" /s | grep -v '^$' || true
     done
 }
 
 # Every key registration makes: present or absent.
 keys_are() {
-    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "TypeLib\\$libid" \
+    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "$pageprogid" "TypeLib\\$libid" \
         "Interface\\{A12BB3FB-2E10-4593-AEA3-FFB933B44E68}" \
         "Interface\\{73783CE4-1332-4912-A77D-74787F0C1126}"; do
         if wine reg query "HKCR\\$key" >/dev/null 2>&1; then
@@ -307,6 +314,18 @@ registration() {
     run reg delete "HKCR\\$progid" /f >/dev/null
     echo "unregistered: another class's ProgID left alone"
 
+    # Another uninstaller took the TypeLib key: the rest still goes, and the
+    # control can no longer be created.
+    wine regsvr32 /s "$path"
+    run reg delete "HKCR\\TypeLib\\$libid" /f >/dev/null
+    wine regsvr32 /u /s "$path" || fail "regsvr32 /u failed with the TypeLib key gone"
+    keys_are absent
+    run "$build/tools/tessaline-cli.exe" info "$(windows_path "$source/samples/logo.bmp")" \
+        >"$work/cli.out" && fail "the control could still be created"
+    grep -q "is not registered" "$work/cli.out" || fail "no word of the missing registration"
+    echo "unregistered with the TypeLib key gone: no key left, the control not created"
+    wine regsvr32 /u /s "$path" || fail "a second regsvr32 /u failed"
+    echo "unregistered twice: no error"
     wine regsvr32 /s "$path"
 }
 
