@@ -608,9 +608,16 @@ installer() {
     keys_are absent
     wine "$setup" /S
     wineserver -w
-    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md; do
+    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md \
+        Tessaline.tlb include/tessaline_control.h examples/tessaline.vbs; do
         [ -f "$installed/$file" ] || fail "the installer did not install $file"
     done
+    cmp "$installed/include/tessaline_control.h" \
+        "$source/platform/component/include/tessaline/tessaline_control.h" ||
+        fail "the installed tessaline_control.h is not the hosts' header"
+    run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline' /v DisplayIcon |
+        grep -qF 'Program Files\Tessaline\Tessaline.exe' || fail "the uninstall entry's icon is not Tessaline.exe"
+    [ -f "$menu/Tessaline.lnk" ] || fail "no Start menu entry for Tessaline"
     keys_are present
     run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve | grep -qF 'Program Files\Tessaline\Tessaline.ocx' ||
         fail "the control registered is not the installed one"
@@ -650,7 +657,69 @@ installer() {
     [ "$left" = "CorvidoFiles.ini" ] || fail "the uninstaller left: $left"
     echo "uninstalled: no file or key of ours but the user's logo list"
     rm -rf "$installed"
+    busy_installation "$driver" "$setup"
     wine regsvr32 /s "$(windows_path "$ocx")"
+}
+
+# The installer and the uninstaller while the installed program runs: both
+# stop with a non-zero exit status and change nothing; once it is closed the
+# uninstaller removes everything. A folder without spaces, so that the
+# uninstaller can run in place (_?=) and say how it ended.
+busy_installation() {
+    driver=$1 setup=$2
+    busy="$WINEPREFIX/drive_c/TessalineBusy"
+    entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline'
+    rm -rf "$busy"
+    wine "$setup" /S '/D=C:\TessalineBusy' || fail "the installer failed"
+    wineserver -w
+    [ -f "$busy/Tessaline.exe" ] || fail "nothing installed in C:\TessalineBusy"
+    cp "$work/installed-list/CorvidoFiles.ini" "$busy/"
+    touch -d '2001-02-03 04:05:06' "$busy/Tessaline.exe" "$busy/Tessaline.ocx"
+    marker="$work/busy"
+    rm -f "$marker.ready" "$marker.done"
+    run "$driver" show 'C:\TessalineBusy\Tessaline.exe' "$(windows_path "$marker")" \
+        >"$work/busy.out" &
+    shown=$!
+    i=0
+    while [ ! -f "$marker.ready" ]; do
+        i=$((i + 1))
+        [ $i -le 300 ] || { touch "$marker.done"; wait "$shown" || true; cat "$work/busy.out"; fail "the program did not start"; }
+        sleep 0.1
+    done
+
+    installing=0
+    wine "$setup" /S '/D=C:\TessalineBusy' || installing=$?
+    [ $installing -ne 0 ] || { touch "$marker.done"; fail "the installer reported success over the running program"; }
+    uninstalling=0
+    wine "$busy/Uninstall.exe" /S '_?=C:\TessalineBusy' || uninstalling=$?
+    [ $uninstalling -ne 0 ] || { touch "$marker.done"; fail "the uninstaller reported success with the program running"; }
+    unchanged=$(date -d '2001-02-03 04:05:06' +%s)
+    for file in Tessaline.exe Tessaline.ocx; do
+        [ "$(stat -c %Y "$busy/$file" 2>/dev/null)" = "$unchanged" ] ||
+            { touch "$marker.done"; fail "$file was replaced or removed while the program ran"; }
+    done
+    for file in tessaline-cli.exe Uninstall.exe README.md; do
+        [ -f "$busy/$file" ] || { touch "$marker.done"; fail "$file was removed while the program ran"; }
+    done
+    wine reg query "$entry" >/dev/null 2>&1 || { touch "$marker.done"; fail "the uninstall entry went while the program ran"; }
+    keys_are present
+    echo "with the program running: the installer exited $installing, the uninstaller $uninstalling; nothing changed"
+
+    touch "$marker.done"
+    wait "$shown" || true
+    wine "$busy/Uninstall.exe" /S
+    i=0
+    while wine reg query "$entry" >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ $i -le 100 ] || fail "the uninstaller did not finish once the program was closed"
+        sleep 0.3
+    done
+    wineserver -w
+    left=$(ls -A "$busy" 2>/dev/null || true)
+    [ "$left" = "CorvidoFiles.ini" ] || fail "the uninstaller left: $left"
+    keys_are absent
+    echo "closed: the uninstaller removed everything but the user's logo list"
+    rm -rf "$busy"
 }
 
 check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|names HOST EXE|program DRIVER|installer DRIVER}
