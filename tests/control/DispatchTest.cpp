@@ -254,9 +254,8 @@ TEST_F(Dispatch, StringsReachTheSpoolerAsTheHostsBytes) {
 }
 
 TEST_F(Dispatch, ANullStringIsTheEmptyString) {
-    // The empty name matches every installed queue in the check, and then
-    // names none to open.
-    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(nullptr), I4(1), I4(0), I4(0)}), -2);
+    // The empty name names no printer: not installed.
+    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(nullptr), I4(1), I4(0), I4(0)}), -5);
     EXPECT_TRUE(Jobs().empty());
 }
 

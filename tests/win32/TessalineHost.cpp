@@ -267,6 +267,9 @@ void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
     checks.Check(hr == DISP_E_BADPARAMCOUNT &&
                      ErrorText(control) == L"Upload takes 5 arguments, not 3",
                  "a call refused for its count replaces ErrorText");
+    hr = Call(control, 3, {I4(0), Str(L""), I4(1), I4(0), I4(0)}, result);
+    checks.Check(SUCCEEDED(hr) && result == -5 && !ErrorText(control).empty(),
+                 "Print to an empty printer name: -5, not installed");
 
     // Every argument by reference, the string too: read as values.
     LONG printer = 7;

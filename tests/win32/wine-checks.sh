@@ -444,7 +444,8 @@ cli() {
 # File and folder names that code page 949 cannot hold, with the best-fit
 # look-alike beside them: refused with their reasons by the control and by
 # tessaline-cli.exe, the look-alike never read, sent or written; the system's
-# words reach ErrorText and the console in the code page's own characters.
+# words reach ErrorText and the console in the code page's own characters;
+# printer names compare without regard to case.
 names() {
     host=$1 exe=$2
     fresh_printer
@@ -462,9 +463,10 @@ names() {
         fail "the look-alike cafe.bmp was written"
     [ ! -e "$folder/cwde" ] || fail "a folder cwde was made for the pictures of cwdé"
     [ ! -e "$folder/Temp.bmp" ] || fail "a picture was written for café.bmp"
+    wait_for_jobs $((before + 1))
     sleep 1
-    [ "$(jobs | wc -l)" -eq "$before" ] || fail "a refused call reached the printer"
-    echo "the look-alike untouched; nothing reached the printer"
+    [ "$(jobs | wc -l)" -eq $((before + 1)) ] || fail "a refused call reached the printer"
+    echo "the look-alike untouched; only the print to \"thermal #1\" reached the printer"
 }
 
 names_in_korean() {
@@ -490,6 +492,9 @@ names_in_korean() {
         fail "tessaline-cli did not show the system's words ($words): $(cat "$work/cli.utf8")"
     printf "tessaline-cli preview: the system's words in code page 949: %s\n" "$(cat "$work/cli.utf8")"
 
+    run "$exe" print --printer "thermal #1" --image 1 >"$work/cli.out" ||
+        fail "print to \"thermal #1\" failed: $(cat "$work/cli.out")"
+    echo "tessaline-cli print --printer \"thermal #1\": the printer THERMAL #1"
 }
 
 unit() {
