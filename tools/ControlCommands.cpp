@@ -221,9 +221,7 @@ int PrinterOutcome(const std::string& command, int32_t result, const std::string
         const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
         err << "tessaline-cli: the printer \"" << printer << "\" is not installed.";
         if (list.names.empty()) {
-            err << " No printers are installed; add a CUPS queue, or a virtual printer with\n"
-                   "  tessaline-cli vprinter add \""
-                << printer << "\"\n";
+            err << " No printers are installed; " << NoPrintersAdvice(printer);
         } else {
             err << " Installed printers:\n";
             for (const std::string& name : list.names) {

@@ -394,6 +394,9 @@ cli() {
     keys_are present
     echo "register, unregister: the class keys written and removed"
 
+    run "$exe" --help >"$work/cli.out" || fail "tessaline-cli --help failed"
+    grep -q "Windows print spooler" "$work/cli.out" && ! grep -q "vprinter\|CUPS" "$work/cli.out" ||
+        fail "--help does not describe the Windows build: $(cat "$work/cli.out")"
     run "$exe" printers >"$work/cli.out" || fail "tessaline-cli printers failed"
     grep -qxF "$printer" "$work/cli.out" || fail "printers does not list $printer"
 
