@@ -26,9 +26,14 @@ static_assert(kPrinterNotInstalled == TESSALINE_PRINTER_NOT_INSTALLED);
 namespace {
 
 // Writes a preview picture under the name the host gave, read as the system
-// reads the names the control receives (the ANSI code page on Windows).
+// reads the names the control receives (the ANSI code page on Windows). The
+// platform's words come back in the host's form, as every reason does.
 Result<void> WritePicture(const std::string& path, std::span<const uint8_t> bytes) {
-    return ReplaceFileAtomically(PathOf(path), bytes);
+    const Result<void> written = ReplaceFileAtomically(PathOf(path), bytes);
+    if (!written) {
+        return Result<void>::Fail(TextOfPlatformWords(written.Reason()));
+    }
+    return written;
 }
 
 // Marks the channel as taken for one call and gives it back however the call ends.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tessaline {
 
@@ -47,6 +48,10 @@ public:
     // the row end", the spooler's words, ...); empty after one that succeeded.
     // A Preview failed when it made no picture of the file.
     std::string ErrorText() const { return m_errorText; }
+    // A call the shell refused before it reached a method (wrong arguments,
+    // a name the host's strings cannot carry): its reason replaces the last
+    // call's, as a method's own failure would.
+    void RefuseCall(std::string why) { m_errorText = std::move(why); }
 
 private:
     template <typename Operation> int32_t RunOnChannel(Operation&& operation);

@@ -50,6 +50,34 @@ TsResult CallBitmapInfo(CTessalineCtrl& control, const DispatchArguments& a, TsV
     return TS_S_OK;
 }
 
+// Why a call was refused before the method ran, in words an integrator can act on.
+std::string RefusalText(const TsMemberInfo& member, TsResult refused, const DispatchArguments& a,
+                        uint32_t argc) {
+    const std::string method = member.name;
+    if (refused == TS_DISP_E_BADPARAMCOUNT) {
+        return method + " takes " + std::to_string(member.paramCount) + " argument" +
+               (member.paramCount == 1 ? "" : "s") + ", not " + std::to_string(argc);
+    }
+    const uint32_t at = a.RefusedPosition();
+    if (at >= member.paramCount) {
+        return method + ": the call's arguments are malformed";
+    }
+    const TsParamInfo& param = member.params[at];
+    const std::string argument =
+        "argument " + std::to_string(at + 1) + " (" + std::string(param.name) + ")";
+    if (refused == TS_E_POINTER) {
+        return method + ": " + argument + " is a null reference";
+    }
+    if ((param.vt & TS_VT_BYREF) != 0) {
+        return method + ": " + argument + " must be a reference to a 32-bit integer";
+    }
+    if (param.vt == TS_VT_STR) {
+        return method + ": " + argument + " is not a string";
+    }
+    return method + ": " + argument + " is not a " + (param.vt == TS_VT_I2 ? "16" : "32") +
+           "-bit integer, or does not fit one";
+}
+
 } // namespace
 
 TsResult InvokeDispatch(CTessalineCtrl& control, int32_t dispid, const TsVariant* args,
@@ -58,11 +86,15 @@ TsResult InvokeDispatch(CTessalineCtrl& control, int32_t dispid, const TsVariant
         *result = TsVariant{};
     }
     const TsMemberInfo* member = FindDispatchMember(dispid);
+    // Every call replaces ErrorText, also one refused here.
     if (member == nullptr) {
+        control.RefuseCall("the control has no method with dispatch identifier " +
+                           std::to_string(dispid));
         return TS_DISP_E_MEMBERNOTFOUND;
     }
     DispatchArguments a;
     if (const TsResult bound = a.Bind(*member, args, argc); bound != TS_S_OK) {
+        control.RefuseCall(RefusalText(*member, bound, a, argc));
         return bound;
     }
     switch (dispid) {

@@ -93,6 +93,7 @@ TsResult DispatchArguments::Bind(const TsMemberInfo& member, const TsVariant* ar
             }
         }
         if (read != TS_S_OK) {
+            m_refused = i;
             m_values.clear();
             return read;
         }

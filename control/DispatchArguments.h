@@ -23,6 +23,8 @@ public:
     const std::string& Str(size_t index) const { return m_values.at(index).text; }
     // Where an out parameter's value goes back to the host.
     int32_t* OutI4(size_t index) const { return m_values.at(index).out; }
+    // The position (0-based) of the argument Bind refused.
+    uint32_t RefusedPosition() const { return m_refused; }
 
 private:
     struct Value {
@@ -31,6 +33,7 @@ private:
         int32_t* out = nullptr;
     };
     std::vector<Value> m_values;
+    uint32_t m_refused = 0;
 };
 
 } // namespace tessaline

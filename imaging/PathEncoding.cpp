@@ -8,11 +8,15 @@ std::filesystem::path PathOfBytes(const std::string& text) {
     return std::filesystem::path(text);
 }
 
-std::string BytesOfPath(const std::filesystem::path& path) {
+Result<std::string> BytesOfPath(const std::filesystem::path& path) {
     return path.string();
 }
 
-PathEncoding g_encoding{&PathOfBytes, &BytesOfPath};
+std::string SameText(std::string_view text) {
+    return std::string(text);
+}
+
+PathEncoding g_encoding{&PathOfBytes, &BytesOfPath, &SameText};
 
 } // namespace
 
@@ -24,8 +28,12 @@ std::filesystem::path PathOf(const std::string& text) {
     return g_encoding.toPath(text);
 }
 
-std::string TextOf(const std::filesystem::path& path) {
+Result<std::string> TextOf(const std::filesystem::path& path) {
     return g_encoding.toText(path);
+}
+
+std::string TextOfPlatformWords(std::string_view utf8) {
+    return g_encoding.fromPlatformText(utf8);
 }
 
 } // namespace tessaline

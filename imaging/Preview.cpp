@@ -22,11 +22,19 @@ std::string InFolder(const std::string& folder, const char* name) {
     return folder + static_cast<char>(std::filesystem::path::preferred_separator) + name;
 }
 
-// The current directory as the system reports it now; empty when it cannot.
-std::string CurrentDirectory() {
+// The current directory as the system reports it now, by a name that names
+// it exactly: a look-alike name would put the pictures into another folder.
+Result<std::string> CurrentDirectory() {
     std::error_code ec;
     const auto dir = std::filesystem::current_path(ec);
-    return ec ? std::string() : TextOf(dir);
+    if (ec) {
+        return Result<std::string>::Fail("cannot tell the current folder");
+    }
+    Result<std::string> name = TextOf(dir);
+    if (!name) {
+        return Result<std::string>::Fail("cannot name the current folder: " + name.Reason());
+    }
+    return name;
 }
 
 // Removes a preview file an earlier call left, so a path this call returns
@@ -93,12 +101,12 @@ int CLogoImage::WritePlaneBitmap(const char* name, PlaneSource source) {
             row[x / 8] = static_cast<uint8_t>(byte);
         }
     }
-    const std::string folder = CurrentDirectory();
-    if (folder.empty()) {
-        m_writeFailure = "cannot tell the current folder";
+    const Result<std::string> folder = CurrentDirectory();
+    if (!folder) {
+        m_writeFailure = folder.Reason();
         return 0;
     }
-    const std::string target = InFolder(folder, name);
+    const std::string target = InFolder(folder.Value(), name);
     if (!m_writePicture) {
         m_writeFailure = "cannot write " + target + ": no way to write pictures was given";
         return 0;
@@ -126,9 +134,10 @@ std::string Preview(const std::string& previewName, int16_t imageMode, int16_t b
         }
         return previewName;
     }
-    const std::string folder = CurrentDirectory();
-    if (why.empty() && folder.empty()) {
-        why = "cannot tell the current folder";
+    const Result<std::string> current = CurrentDirectory();
+    const std::string folder = current.ValueOr(std::string());
+    if (why.empty() && !current) {
+        why = current.Reason();
     }
     if (why.empty()) {
         image.ConvertLogo(flags.greyFlag, flags.whiteFlag, imageMode, ClampBrightness(brightness));

@@ -20,12 +20,31 @@ QueueList Spooler::ListQueues() const {
     return all;
 }
 
+QueueList Spooler::ListQueuesBeginningWith(std::string_view name) const {
+    QueueList found;
+    for (const auto& backend : m_backends) {
+        QueueList one = backend->ListQueues();
+        if (found.status && !one.status) {
+            found.status = one.status;
+        }
+        for (std::string& listed : one.names) {
+            if (backend->NameBeginsWith(listed, name)) {
+                found.names.push_back(std::move(listed));
+            }
+        }
+    }
+    return found;
+}
+
 Result<std::unique_ptr<SpoolerQueue>> Spooler::Open(std::string_view name,
                                                     QueueAccess access) const {
     for (const auto& backend : m_backends) {
         const QueueList list = backend->ListQueues();
-        if (std::find(list.names.begin(), list.names.end(), name) != list.names.end()) {
-            return backend->Open(name, access);
+        const auto listed =
+            std::find_if(list.names.begin(), list.names.end(),
+                         [&](const std::string& one) { return backend->NameIs(one, name); });
+        if (listed != list.names.end()) {
+            return backend->Open(*listed, access);
         }
     }
     return Result<std::unique_ptr<SpoolerQueue>>::Fail("no printer is named exactly \"" +

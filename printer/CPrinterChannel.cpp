@@ -1,26 +1,19 @@
 #include "printer/CPrinterChannel.h"
 
-#include <string_view>
-
 namespace tessaline {
 
 int32_t CPrinterChannel::CountInstalledPrinters(const std::string& name,
                                                 const MessageFn& onFailure) const {
-    const QueueList list = m_spooler.ListQueues();
+    // "THERMAL #1" also counts "THERMAL #12": only the given length is
+    // compared, as the spooler compares names (Windows' ignores case).
+    const QueueList list = m_spooler.ListQueuesBeginningWith(name);
     // A spooler that answered the enumeration with an error is reported; the
     // queues the other backends did list still count, so a failing CUPS server
     // does not hide the virtual printers.
     if (!list.status && onFailure) {
         onFailure("EnumPrinters() failed", "EnumPrinters() Error");
     }
-    int32_t count = 0;
-    for (const std::string& installed : list.names) {
-        // "THERMAL #1" also counts "THERMAL #12": only the given length is compared.
-        if (std::string_view(installed).starts_with(name)) {
-            ++count;
-        }
-    }
-    return count;
+    return static_cast<int32_t>(list.names.size());
 }
 
 void CPrinterChannel::NoteFailure(const std::string& words, const char* otherwise) {

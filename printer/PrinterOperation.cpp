@@ -7,6 +7,11 @@ namespace {
 int32_t RunFrame(const PrinterContext& context, const std::string& printerName,
                  const PrinterOperation& operation, std::string& why) {
     CPrinterChannel channel(context.spooler);
+    // Every installed name begins with the empty one, yet it names none of them.
+    if (printerName.empty()) {
+        why = "no printer name was given";
+        return kPrinterNotInstalled;
+    }
     // A printer reached by its address has no queue to look up and no driver
     // whose record could be edited.
     const bool direct = IsPrinterAddress(printerName);

@@ -188,7 +188,7 @@ SYSTEM_KINDS = [
     ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty)\.h$"
                          r"|^sys/")),
     # Windows: the base API, COM and OLE, and the print spooler.
-    ("win32", re.compile(r"^(windows|guiddef|shlobj|knownfolders)\.h$")),
+    ("win32", re.compile(r"^(windows|guiddef|shlobj|shellapi|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),
     ("winspool", re.compile(r"^winspool\.h$")),
     # The Windows Imaging Component, the system's picture decoders.

@@ -10,41 +10,15 @@ namespace tessaline {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: tessaline-cli COMMAND [ARGUMENTS]\n"
-    "\n"
-    "Commands:\n"
-    "  printers    list every installed printer: CUPS queues, then virtual printers\n"
-    "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
-    "  status      ask a printer reached by its address whether it is ready\n"
-    "\n"
-    "Through the Tessaline control, as the program calls it:\n"
-    "  register    register the control library (unregister removes it)\n"
-    "  info        a bitmap's depth and size\n"
-    "  preview     convert a logo and write its one-bit preview\n"
-    "  upload      store logos in a printer's NV memory\n"
-    "  print       print stored NV images\n"
-    "  erase       erase a printer's NV memory\n"
-    "  describe    the control's type library\n"
-    "\n"
-    "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
-
-constexpr const char* kPrintersUsage =
-    "Usage: tessaline-cli printers\n"
-    "\n"
-    "Lists every installed printer name the spooler offers, one a line: the CUPS\n"
-    "queues first, in the server's order, then the virtual printers in the order\n"
-    "they were added.\n";
-
 int Printers(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
              std::ostream& err) {
     if (WantsHelp(args)) {
-        out << kPrintersUsage << kExitStatusHelp;
+        out << PrintersUsage() << kExitStatusHelp;
         return kExitDone;
     }
     if (!args.empty()) {
         err << "tessaline-cli printers: unexpected argument '" << args[0] << "'\n"
-            << kPrintersUsage;
+            << PrintersUsage();
         return kExitWrongUse;
     }
     const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
@@ -69,12 +43,12 @@ bool WantsHelp(const std::vector<std::string>& args) {
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
            std::ostream& err) {
     if (args.empty()) {
-        err << kUsage;
+        err << CliUsage();
         return kExitWrongUse;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        out << kUsage << kExitStatusHelp;
+        out << CliUsage() << kExitStatusHelp;
         return kExitDone;
     }
     if (args[0] == "printers") {
@@ -89,7 +63,7 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     if (IsControlCommand(args[0])) {
         return RunControlCommand(args[0], rest, env, out, err);
     }
-    err << "tessaline-cli: unknown command '" << args[0] << "'\n" << kUsage;
+    err << "tessaline-cli: unknown command '" << args[0] << "'\n" << CliUsage();
     return kExitWrongUse;
 }
 

@@ -26,6 +26,12 @@ struct CliEnvironment {
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
            std::ostream& err);
 
+// The texts that differ between the system's builds: the command list, the
+// help of `printers`, and what to do when no printer is installed.
+const char* CliUsage();
+const char* PrintersUsage();
+std::string NoPrintersAdvice(const std::string& printer);
+
 // The `vprinter` commands; `args` start after the word "vprinter".
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);

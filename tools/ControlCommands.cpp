@@ -330,9 +330,7 @@ int PrinterOutcome(const std::string& command, int32_t result, const std::string
         const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
         err << "tessaline-cli: the printer \"" << printer << "\" is not installed.";
         if (list.names.empty()) {
-            err << " No printers are installed; add a CUPS queue, or a virtual printer with\n"
-                   "  tessaline-cli vprinter add \""
-                << printer << "\"\n";
+            err << " No printers are installed; " << NoPrintersAdvice(printer);
         } else {
             err << " Installed printers:\n";
             for (const std::string& name : list.names) {
@@ -446,7 +444,12 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
             err << "tessaline-cli preview: no preview was written: " << written.Reason() << "\n";
             return kExitWrongUse;
         }
-        path = TextOf(target);
+        const Result<std::string> name = TextOf(target);
+        if (!name) {
+            err << "tessaline-cli preview: no preview was written: " << name.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        path = name.Value();
     }
     out << path << "\n";
     if (scale > 1) {
@@ -463,7 +466,13 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
                 << "\n";
             return kExitWrongUse;
         }
-        out << TextOf(target) << "\n";
+        const Result<std::string> name = TextOf(target);
+        if (!name) {
+            err << "tessaline-cli preview: no enlarged preview was written: " << name.Reason()
+                << "\n";
+            return kExitWrongUse;
+        }
+        out << name.Value() << "\n";
     }
     return kExitDone;
 }

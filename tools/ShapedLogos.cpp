@@ -81,8 +81,12 @@ Result<std::string> ShapedLogos::Prepare(const std::string& file, const ShapingC
     if (const Result<void> written = ReplaceFileAtomically(target, shaped); !written) {
         return R::Fail(written.Reason());
     }
-    m_names.emplace_back(TextOf(target), file);
-    return TextOf(target);
+    Result<std::string> name = TextOf(target);
+    if (!name) {
+        return R::Fail(file + ": " + name.Reason());
+    }
+    m_names.emplace_back(name.Value(), file);
+    return name;
 }
 
 std::string ShapedLogos::InUsersNames(std::string text) const {

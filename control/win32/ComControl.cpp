@@ -6,9 +6,14 @@
 #include "ComModule.h"
 #include "VariantArguments.h"
 #include "platform/win32/AnsiText.h"
+#include "tessaline/tessaline_control.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <new>
+#include <span>
+#include <string>
 
 namespace tessaline::com {
 
@@ -23,6 +28,107 @@ constexpr std::array<ParamKind, 5> kPrintParams{ParamKind::Int32, ParamKind::Tex
 constexpr std::array<ParamKind, 5> kUploadParams{ParamKind::Int32, ParamKind::Text, ParamKind::Text,
                                                  ParamKind::Int32, ParamKind::Int32};
 
+// A method as the refusals name it: its name and its parameters' names.
+struct MethodNames {
+    DISPID dispid;
+    const char* name;
+    std::array<const char*, 5> params;
+};
+
+constexpr std::array<MethodNames, 5> kMethodNames{{
+    {kDispidBitmapInfo, "BitmapInfo", {"NVImage", "BitsPixel", "Height", "Width"}},
+    {kDispidPreview, "Preview", {"PreviewName", "ImageMode", "Brightness"}},
+    {kDispidPrint, "Print", {"Printer", "PrinterName", "Range", "Mode", "lngEnd"}},
+    {kDispidUpload, "Upload", {"Printer", "PrinterName", "NVImage", "ImageMode", "Brightness"}},
+    {kDispidErrorText, "ErrorText", {}},
+}};
+
+const MethodNames* NamesOf(DISPID dispid) {
+    for (const MethodNames& names : kMethodNames) {
+        if (names.dispid == dispid) {
+            return &names;
+        }
+    }
+    return nullptr;
+}
+
+std::string HexOf(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// Why the shell refused a call of `dispid` before the method ran, in words
+// an integrator can act on.
+std::string RefusalText(DISPID dispid, HRESULT hr, std::span<const ParamKind> params,
+                        const VariantArguments& args, UINT given) {
+    const MethodNames* names = NamesOf(dispid);
+    if (names == nullptr) {
+        return "the control has no method with dispatch identifier " + std::to_string(dispid);
+    }
+    const std::string method = names->name;
+    const size_t at = args.RefusedPosition();
+    const std::string argument =
+        at < params.size() ? "argument " + std::to_string(at + 1) + " (" + names->params[at] + ")"
+                           : "an argument";
+    switch (hr) {
+    case DISP_E_MEMBERNOTFOUND:
+        return method + " is a method: call it; it cannot be read or set as a property";
+    case DISP_E_BADPARAMCOUNT:
+        return method + " takes " + std::to_string(params.size()) + " argument" +
+               (params.size() == 1 ? "" : "s") + ", not " + std::to_string(given);
+    case DISP_E_TYPEMISMATCH:
+        if (at < params.size() && params[at] == ParamKind::OutInt32) {
+            return method + ": " + argument +
+                   " must be a variable passed by reference (ByRef), which receives a number";
+        }
+        return method + ": " + argument + " cannot be read as " +
+               (at < params.size() && params[at] == ParamKind::Text ? "a string" : "a number");
+    case DISP_E_OVERFLOW:
+        return method + ": " + argument + " does not fit a " +
+               (at < params.size() && params[at] == ParamKind::Int16 ? "16" : "32") + "-bit number";
+    case DISP_E_PARAMNOTFOUND:
+        return method + ": a named argument names none of its parameters, or one twice";
+    case E_INVALIDARG:
+    case E_POINTER:
+        return method + ": the call's arguments are malformed (" + HexOf(hr) + ")";
+    default:
+        return method + ": the call was refused (" + HexOf(hr) + ")";
+    }
+}
+
+// Why a text the ANSI code page cannot hold is refused, naming it.
+std::string UnheldText(const char* what, const std::wstring& wide) {
+    return std::string(what) + " \"" + win32::ToAnsi(wide) +
+           "\" cannot be passed on: " + win32::WhyNotAnsi(wide) +
+           ", and no other name may stand in for it";
+}
+
+// Why Upload's list cannot be passed on in the ANSI code page; empty when it can.
+std::string UnheldList(const VariantArguments& args, size_t index) {
+    const std::wstring& list = args.Wide(index);
+    if (!args.Held(index)) {
+        for (size_t start = 0; start <= list.size();) {
+            const size_t end = std::min(list.find(L'|', start), list.size());
+            const std::wstring path = list.substr(start, end - start);
+            if (!win32::ExactAnsi(path)) {
+                return UnheldText("the file name", path);
+            }
+            start = end + 1;
+        }
+        return UnheldText("the list of files", list);
+    }
+    // In some code pages "|" is also the second byte of a character: the
+    // list would part inside one of its names.
+    const auto bars = std::count(args.Text(index).begin(), args.Text(index).end(), '|');
+    if (bars != std::count(list.begin(), list.end(), L'|')) {
+        return "the list of files cannot be passed on in code page " +
+               std::to_string(win32::AnsiCodePage()) +
+               ": a character of a name there ends in the byte of \"|\", which parts the list";
+    }
+    return {};
+}
+
 void SetResult(VARIANT* result, int32_t value) {
     if (result != nullptr) {
         ::VariantInit(result);
@@ -31,12 +137,11 @@ void SetResult(VARIANT* result, int32_t value) {
     }
 }
 
-HRESULT SetResult(VARIANT* result, const std::string& ansi) {
+HRESULT SetResult(VARIANT* result, const std::wstring& text) {
     if (result == nullptr) {
         return S_OK;
     }
     ::VariantInit(result);
-    const std::wstring text = win32::FromAnsi(ansi);
     BSTR value = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     if (value == nullptr) {
         return E_OUTOFMEMORY;
@@ -44,6 +149,10 @@ HRESULT SetResult(VARIANT* result, const std::string& ansi) {
     result->vt = VT_BSTR;
     result->bstrVal = value;
     return S_OK;
+}
+
+HRESULT SetResult(VARIANT* result, const std::string& ansi) {
+    return SetResult(result, win32::FromAnsi(ansi));
 }
 
 } // namespace
@@ -181,11 +290,15 @@ HRESULT STDMETHODCALLTYPE ComControl::GetIDsOfNames(REFIID iid, LPOLESTR* names,
 HRESULT STDMETHODCALLTYPE ComControl::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags,
                                              DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                                              UINT* argError) {
+    // Every call replaces ErrorText, also one refused here.
     if (!IsEqualIID(iid, IID_NULL)) {
+        m_control.RefuseCall("the call named an interface other than IID_NULL");
         return DISP_E_UNKNOWNINTERFACE;
     }
     // Scripts call methods with DISPATCH_METHOD | DISPATCH_PROPERTYGET.
     if ((flags & DISPATCH_METHOD) == 0) {
+        m_control.RefuseCall(RefusalText(dispid, DISP_E_MEMBERNOTFOUND, {}, VariantArguments(),
+                                         params != nullptr ? params->cArgs : 0));
         return DISP_E_MEMBERNOTFOUND;
     }
     DISPPARAMS none{};
@@ -213,48 +326,76 @@ HRESULT STDMETHODCALLTYPE ComControl::Invoke(DISPID dispid, REFIID iid, LCID, WO
 HRESULT ComControl::InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* result,
                                  UINT& argError) {
     VariantArguments args;
-    HRESULT hr = S_OK;
+    std::span<const ParamKind> declared;
     switch (dispid) {
     case kDispidBitmapInfo:
-        hr = args.Bind(kBitmapInfoParams, params, argError);
-        if (SUCCEEDED(hr)) {
-            const int32_t value =
-                m_control.BitmapInfo(args.Text(0), args.Out(1), args.Out(2), args.Out(3));
-            // The outputs change only when the file loaded.
-            if (value == 0) {
-                args.WriteBack();
-            }
-            SetResult(result, value);
-        }
-        return hr;
+        declared = kBitmapInfoParams;
+        break;
     case kDispidPreview:
-        hr = args.Bind(kPreviewParams, params, argError);
-        if (SUCCEEDED(hr)) {
-            hr = SetResult(result, m_control.Preview(args.Text(0), args.Int16(1), args.Int16(2)));
-        }
-        return hr;
+        declared = kPreviewParams;
+        break;
     case kDispidPrint:
-        hr = args.Bind(kPrintParams, params, argError);
-        if (SUCCEEDED(hr)) {
-            SetResult(result, m_control.Print(args.Int32(0), args.Text(1), args.Int32(2),
-                                              args.Int32(3), args.Int32(4)));
-        }
-        return hr;
+        declared = kPrintParams;
+        break;
     case kDispidUpload:
-        hr = args.Bind(kUploadParams, params, argError);
-        if (SUCCEEDED(hr)) {
-            SetResult(result, m_control.Upload(args.Int32(0), args.Text(1), args.Text(2),
-                                               args.Int32(3), args.Int32(4)));
-        }
-        return hr;
+        declared = kUploadParams;
+        break;
     case kDispidErrorText:
-        hr = args.Bind({}, params, argError);
-        if (SUCCEEDED(hr)) {
-            hr = SetResult(result, m_control.ErrorText());
-        }
-        return hr;
+        break;
     default:
+        m_control.RefuseCall(RefusalText(dispid, DISP_E_MEMBERNOTFOUND, {}, args, params.cArgs));
         return DISP_E_MEMBERNOTFOUND;
+    }
+    if (const HRESULT hr = args.Bind(declared, params, argError); FAILED(hr)) {
+        m_control.RefuseCall(RefusalText(dispid, hr, declared, args, params.cArgs));
+        return hr;
+    }
+    switch (dispid) {
+    case kDispidBitmapInfo: {
+        if (!args.Held(0)) {
+            m_control.RefuseCall(UnheldText("the file name", args.Wide(0)));
+            SetResult(result, -1);
+            return S_OK;
+        }
+        const int32_t value =
+            m_control.BitmapInfo(args.Text(0), args.Out(1), args.Out(2), args.Out(3));
+        // The outputs change only when the file loaded.
+        if (value == 0) {
+            args.WriteBack();
+        }
+        SetResult(result, value);
+        return S_OK;
+    }
+    case kDispidPreview:
+        if (!args.Held(0)) {
+            // The name comes back as given, as for any file that makes no picture.
+            m_control.RefuseCall(UnheldText("the file name", args.Wide(0)));
+            return SetResult(result, args.Wide(0));
+        }
+        return SetResult(result, m_control.Preview(args.Text(0), args.Int16(1), args.Int16(2)));
+    case kDispidPrint:
+        if (!args.Held(1)) {
+            m_control.RefuseCall(UnheldText("the printer name", args.Wide(1)));
+            SetResult(result, TESSALINE_PRINTER_REFUSED);
+            return S_OK;
+        }
+        SetResult(result, m_control.Print(args.Int32(0), args.Text(1), args.Int32(2), args.Int32(3),
+                                          args.Int32(4)));
+        return S_OK;
+    case kDispidUpload: {
+        std::string unheld =
+            args.Held(1) ? UnheldList(args, 2) : UnheldText("the printer name", args.Wide(1));
+        if (!unheld.empty()) {
+            m_control.RefuseCall(std::move(unheld));
+            SetResult(result, TESSALINE_PRINTER_REFUSED);
+            return S_OK;
+        }
+        SetResult(result, m_control.Upload(args.Int32(0), args.Text(1), args.Text(2), args.Int32(3),
+                                           args.Int32(4)));
+        return S_OK;
+    }
+    default:
+        return SetResult(result, m_control.ErrorText());
     }
 }
 

@@ -54,20 +54,57 @@ bool DeleteTree(const std::wstring& keyName) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+// The class a ProgID of ours names now, when it is not ours: another library
+// may have taken it over since, and it is then not ours to remove.
+bool TakenOver(const std::wstring& key) {
+    const std::wstring owner = ReadDefault(key + L"\\CLSID");
+    if (owner.empty()) {
+        return false;
+    }
+    if (key == WideAscii(kTessalineProgId)) {
+        return owner != GuidText(kControlClsid);
+    }
+    if (key == WideAscii(kTessalinePropPageProgId)) {
+        return owner != GuidText(kPropPageClsid);
+    }
+    return false;
+}
+
+// Removes every class key of ours that is there; true when none is left.
 bool RemoveClasses() {
-    const std::wstring progId = WideAscii(kTessalineProgId);
     bool removed = true;
     for (const std::wstring& key : TessalineClassKeys()) {
-        // The ProgID goes only while it still names our class: another
-        // library may have taken it over since.
-        if (key == progId) {
-            const std::wstring owner = ReadDefault(key + L"\\CLSID");
-            if (!owner.empty() && owner != GuidText(kControlClsid)) {
+        if (!TakenOver(key)) {
+            removed = DeleteTree(key) && removed;
+        }
+    }
+    return removed;
+}
+
+// The keys type library registration makes, outermost first.
+std::vector<std::wstring> TypeLibKeys() {
+    return {L"Interface\\" + GuidText(kDispatchIid), L"Interface\\" + GuidText(kEventsIid),
+            L"TypeLib\\" + GuidText(kLibid) + L"\\" + WideAscii(kTypeLibVersion)};
+}
+
+// What UnRegisterTypeLib leaves when it cannot read the registration
+// (another uninstaller took the TypeLib key and left the interfaces, or the
+// other way round): removed key by key. The interfaces go while they name
+// our type library, or none. True when none of them is left.
+bool RemoveTypeLibLeftovers() {
+    bool removed = true;
+    const std::wstring libid = GuidText(kLibid);
+    for (const std::wstring& key : TypeLibKeys()) {
+        if (key.starts_with(L"Interface\\")) {
+            const std::wstring owner = ReadDefault(key + L"\\TypeLib");
+            if (!owner.empty() && owner != libid) {
                 continue;
             }
         }
         removed = DeleteTree(key) && removed;
     }
+    // The library's own key, once no version of it is left.
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + libid).c_str());
     return removed;
 }
 
@@ -79,6 +116,7 @@ std::vector<RegistryValue> TessalineClassValues(const std::wstring& modulePath,
     const std::wstring control = ClassKey(kControlClsid);
     const std::wstring page = ClassKey(kPropPageClsid);
     const std::wstring progId = WideAscii(kTessalineProgId);
+    const std::wstring pageProgId = WideAscii(kTessalinePropPageProgId);
     return {
         {progId, L"", controlName},
         {progId + L"\\CLSID", L"", GuidText(kControlClsid)},
@@ -92,14 +130,18 @@ std::vector<RegistryValue> TessalineClassValues(const std::wstring& modulePath,
         {control + L"\\MiscStatus\\1", L"", std::to_wstring(kTessalineMiscStatus)},
         {control + L"\\TypeLib", L"", GuidText(kLibid)},
         {control + L"\\Version", L"", WideAscii(kTypeLibVersion)},
+        {pageProgId, L"", propPageName},
+        {pageProgId + L"\\CLSID", L"", GuidText(kPropPageClsid)},
         {page, L"", propPageName},
+        {page + L"\\ProgID", L"", pageProgId},
         {page + L"\\InprocServer32", L"", modulePath},
         {page + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
     };
 }
 
 std::vector<std::wstring> TessalineClassKeys() {
-    return {WideAscii(kTessalineProgId), ClassKey(kControlClsid), ClassKey(kPropPageClsid)};
+    return {WideAscii(kTessalineProgId), WideAscii(kTessalinePropPageProgId),
+            ClassKey(kControlClsid), ClassKey(kPropPageClsid)};
 }
 
 HRESULT RegisterTessaline() {
@@ -137,11 +179,16 @@ HRESULT RegisterTessaline() {
 }
 
 HRESULT UnregisterTessaline() {
-    if (FAILED(
-            ::UnRegisterTypeLib(kLibid, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, SYS_WIN64))) {
+    // Everything of ours that is there goes, whatever is missing already: a
+    // step that fails must not leave the class registered behind it, and
+    // unregistering twice, or what was never registered, leaves nothing.
+    ::UnRegisterTypeLib(kLibid, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, SYS_WIN64);
+    const bool typeLibGone = RemoveTypeLibLeftovers();
+    const bool classesGone = RemoveClasses();
+    if (!typeLibGone) {
         return SELFREG_E_TYPELIB;
     }
-    return RemoveClasses() ? S_OK : SELFREG_E_CLASS;
+    return classesGone ? S_OK : SELFREG_E_CLASS;
 }
 
 } // namespace tessaline::com

@@ -26,8 +26,10 @@ std::vector<std::wstring> TessalineClassKeys();
 // classes. S_OK, SELFREG_E_TYPELIB or SELFREG_E_CLASS.
 HRESULT RegisterTessaline();
 
-// DllUnregisterServer: type library 1.0, then both classes. S_OK,
-// SELFREG_E_TYPELIB or SELFREG_E_CLASS.
+// DllUnregisterServer: type library 1.0, then both classes, each removed
+// whatever else is missing. S_OK once nothing of ours is left (also when
+// nothing was registered); SELFREG_E_TYPELIB or SELFREG_E_CLASS for what
+// stays.
 HRESULT UnregisterTessaline();
 
 } // namespace tessaline::com

@@ -19,9 +19,11 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleHandle(module);
         ::DisableThreadLibraryCalls(module);
-        // The methods receive file names in the ANSI code page.
-        tessaline::UsePathEncoding(
-            {&tessaline::win32::PathFromAnsi, &tessaline::win32::AnsiFromPath});
+        // The methods receive file names in the ANSI code page, and their
+        // reasons go back to the host in it.
+        tessaline::UsePathEncoding({&tessaline::win32::PathFromAnsi,
+                                    &tessaline::win32::AnsiFromPath,
+                                    &tessaline::win32::AnsiFromUtf8});
     }
     return TRUE;
 }

@@ -3,6 +3,7 @@
 #include "platform/win32/AnsiText.h"
 
 #include <oleauto.h>
+#include <optional>
 
 namespace tessaline::com {
 
@@ -97,8 +98,10 @@ HRESULT VariantArguments::Bind(std::span<const ParamKind> params, const DISPPARA
         case ParamKind::Text:
             hr = ReadAs(arg, VT_BSTR, read);
             if (SUCCEEDED(hr) && read.get()->bstrVal != nullptr) {
-                value.text = win32::ToAnsi(
-                    std::wstring_view(read.get()->bstrVal, ::SysStringLen(read.get()->bstrVal)));
+                value.wide.assign(read.get()->bstrVal, ::SysStringLen(read.get()->bstrVal));
+                std::optional<std::string> exact = win32::ExactAnsi(value.wide);
+                value.held = exact.has_value();
+                value.text = exact ? std::move(*exact) : win32::ToAnsi(value.wide);
             }
             break;
         case ParamKind::Int16:
@@ -120,6 +123,7 @@ HRESULT VariantArguments::Bind(std::span<const ParamKind> params, const DISPPARA
         }
         if (FAILED(hr)) {
             argError = slot;
+            m_refused = position;
             m_values.clear();
             return hr;
         }

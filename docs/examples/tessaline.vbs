@@ -7,8 +7,14 @@
 ' variables), writes the preview of the first one into the current folder,
 ' stores the logos in the printer's NV memory as images 1, 2, ... (Upload)
 ' and prints them all (Print). When a call fails, ErrorText says why.
-' Every method answers with a result value, never an error: 0 done, -5 the
-' printer is not installed, other values a failure ErrorText explains.
+' What goes wrong with files and printers comes back as a result value, not
+' an error: 0 done, -5 the printer is not installed, other values (-1 to -4)
+' a failure ErrorText explains. A call whose arguments do not fit raises a
+' run-time error the script sees: a wrong count, a value that is no number
+' or string, a number too large, or a value (not a variable) where BitmapInfo
+' writes back; ErrorText then names the argument.
+' Names reach the control in the system's ANSI code page; one it cannot hold
+' is refused (-4, or -1 for BitmapInfo), never swapped for a look-alike.
 '
 ' The last line is "RESULT: PASS" or "RESULT: FAIL", and the exit status 0
 ' or 1, so a program that runs the script can tell how it went.
@@ -53,7 +59,9 @@ For i = 1 To args.Count - 1
     nvImage = nvImage & fileName & "|"
 Next
 
-' Image mode 0 ("None"; 1 is "Error Diffusion"), brightness 5 (0 to 10).
+' Image mode 0 ("None"; 1 is "Error Diffusion", which also writes
+' TempTe.bmp into the current folder, as Upload does then), brightness 5
+' (0 to 10).
 Dim imageMode : imageMode = 0
 Dim brightness : brightness = 5
 Dim preview : preview = control.Preview(args(1), imageMode, brightness)

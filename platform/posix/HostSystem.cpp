@@ -44,4 +44,10 @@ Result<void> RemoveFileIfPresent(const std::string& path) {
     return {};
 }
 
+Result<std::vector<std::string>> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void ShowNarrowTextOnConsole() {}
+
 } // namespace tessaline

@@ -1,8 +1,12 @@
 #include "platform/win32/WinSpoolerBackend.h"
 
 #include "WinSpoolerQueue.h"
+#include "platform/win32/AnsiText.h"
 #include "platform/win32/SystemError.h"
 
+#include <climits>
+#include <optional>
+#include <utility>
 #include <vector>
 #include <winspool.h>
 
@@ -15,7 +19,45 @@ constexpr DWORD kEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 constexpr DWORD kFirstBufferBytes = 131072;
 constexpr int kEnumAttempts = 4;
 
+// The first `length` characters of `a` and `b` compared as Windows compares
+// names without regard to case.
+bool SameStart(const std::wstring& a, const std::wstring& b, size_t length) {
+    if (a.size() < length || b.size() < length || length > INT_MAX) {
+        return false;
+    }
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(length), b.data(),
+                                  static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
+// Both names as UTF-16, or nothing when either is no text of the code page.
+std::optional<std::pair<std::wstring, std::wstring>> WideNames(std::string_view listed,
+                                                               std::string_view name) {
+    std::optional<std::wstring> a = ExactWide(listed);
+    std::optional<std::wstring> b = ExactWide(name);
+    if (!a || !b) {
+        return std::nullopt;
+    }
+    return std::make_pair(std::move(*a), std::move(*b));
+}
+
 } // namespace
+
+bool WinSpoolerBackend::NameBeginsWith(std::string_view listed, std::string_view name) const {
+    const auto names = WideNames(listed, name);
+    if (!names) {
+        return listed.starts_with(name);
+    }
+    return SameStart(names->first, names->second, names->second.size());
+}
+
+bool WinSpoolerBackend::NameIs(std::string_view listed, std::string_view name) const {
+    const auto names = WideNames(listed, name);
+    if (!names) {
+        return listed == name;
+    }
+    return names->first.size() == names->second.size() &&
+           SameStart(names->first, names->second, names->second.size());
+}
 
 QueueList WinSpoolerBackend::ListQueues() {
     QueueList list;

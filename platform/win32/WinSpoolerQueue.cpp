@@ -1,10 +1,12 @@
 #include "WinSpoolerQueue.h"
 
 #include "platform/win32/SystemError.h"
+#include "platform/win32/WinSpoolerBackend.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 #include <winspool.h>
 
 namespace tessaline::win32 {
@@ -28,6 +30,22 @@ Result<void> Fail(const char* context, DWORD error) {
 
 } // namespace
 
+std::string JobStatusFailure(uint32_t status, std::string_view spoolerWords) {
+    const char* state = nullptr;
+    if ((status & (JOB_STATUS_DELETING | JOB_STATUS_DELETED)) != 0) {
+        state = "the job was deleted";
+    } else if ((status & JOB_STATUS_ERROR) != 0) {
+        state = "the job is in error";
+    } else if ((status & JOB_STATUS_BLOCKED_DEVQ) != 0) {
+        state = "the job is blocked";
+    }
+    if (state == nullptr) {
+        return {};
+    }
+    return spoolerWords.empty() ? std::string(state)
+                                : std::string(spoolerWords) + " (" + state + ")";
+}
+
 Result<void> WinSpoolerQueue::StartRawJob(std::string_view documentName,
                                           std::string_view dataType) {
     if (m_state == JobState::Sending) {
@@ -39,7 +57,8 @@ Result<void> WinSpoolerQueue::StartRawJob(std::string_view documentName,
     info.pDocName = document.data();
     info.pOutputFile = nullptr;
     info.pDatatype = type.data();
-    if (::StartDocPrinterA(m_printer, 1, reinterpret_cast<LPBYTE>(&info)) == 0) {
+    m_job = ::StartDocPrinterA(m_printer, 1, reinterpret_cast<LPBYTE>(&info));
+    if (m_job == 0) {
         return Fail("the spooler refused the document", ::GetLastError());
     }
     m_used = 0;
@@ -110,6 +129,27 @@ Result<void> WinSpoolerQueue::EndJob() {
         const DWORD error = ::GetLastError();
         ::AbortPrinter(m_printer);
         return Fail("the spooler did not take the whole document", error);
+    }
+    return CheckEndedJob();
+}
+
+Result<void> WinSpoolerQueue::CheckEndedJob() const {
+    // A spooler that has the job no more (printed already), or that answers
+    // nothing, accepted it: delivering it is the spooler's affair.
+    DWORD needed = 0;
+    ::GetJobA(m_printer, m_job, 1, nullptr, 0, &needed);
+    if (needed < sizeof(JOB_INFO_1A)) {
+        return {};
+    }
+    std::vector<BYTE> buffer(needed);
+    if (::GetJobA(m_printer, m_job, 1, buffer.data(), needed, &needed) == 0) {
+        return {};
+    }
+    const auto* job = reinterpret_cast<const JOB_INFO_1A*>(buffer.data());
+    const std::string failure = JobStatusFailure(
+        job->Status, job->pStatus != nullptr ? std::string_view(job->pStatus) : std::string_view());
+    if (!failure.empty()) {
+        return Result<void>::Fail("the spooler will not deliver the job: " + failure);
     }
     return {};
 }

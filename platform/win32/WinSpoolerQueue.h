@@ -40,9 +40,12 @@ private:
 
     Result<void> Flush();
     void Abandon();
+    // What the spooler says of the ended job, where it says anything.
+    Result<void> CheckEndedJob() const;
 
     HANDLE m_printer;
     JobState m_state = JobState::None;
+    DWORD m_job = 0; // the spooler's number of the running or last job
     std::unique_ptr<uint8_t[]> m_block;
     size_t m_used = 0;
     std::string m_cancelled; // why a failure aborted the job, for EndJob

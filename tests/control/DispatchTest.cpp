@@ -157,6 +157,9 @@ TEST_F(Dispatch, ErrorTextSaysWhyTheLastCallFailedAndEmptiesOnSuccess) {
     const auto upload = [&](const std::string& list) {
         return control.InvokeI4(4, {I4(0), Str(kQueue), Str(list.c_str()), I4(0), I4(5)});
     };
+    const auto refused = [&](int32_t dispid, std::vector<TsVariant> args) {
+        return static_cast<int32_t>(control.Invoke(dispid, std::move(args), nullptr));
+    };
     EXPECT_EQ(control.ErrorText(), "") << "nothing failed yet";
     const struct {
         const char* what;
@@ -171,8 +174,20 @@ TEST_F(Dispatch, ErrorTextSaysWhyTheLastCallFailedAndEmptiesOnSuccess) {
         {"preview of a good file", [&] { return preview(good); }, 0, ""},
         {"print on a missing printer", [&] { return print("THERMAL #9", 1); }, -5,
          "the printer \"THERMAL #9\" is not installed"},
+        {"upload given three arguments",
+         [&] {
+             return refused(4, {I4(0), Str(kQueue), I4(0)});
+         },
+         TS_DISP_E_BADPARAMCOUNT, "Upload takes 5 arguments, not 3"},
         {"print of image 300", [&] { return print(kQueue, 300); }, -4,
          "image number 300 is outside 1 to 255"},
+        {"print given a number for the printer's name",
+         [&] {
+             return refused(3, {I4(0), I4(1), I4(1), I4(0), I4(0)});
+         },
+         TS_DISP_E_TYPEMISMATCH, "Print: argument 2 (PrinterName) is not a string"},
+        {"an unknown member", [&] { return refused(9, {}); }, TS_DISP_E_MEMBERNOTFOUND,
+         "the control has no method with dispatch identifier 9"},
         {"upload of a damaged file", [&] { return upload(good + "|" + cut + "|"); }, -4,
          cut + ": truncated pixel data"},
         {"upload of a good file", [&] { return upload(good); }, 0, ""},
@@ -239,9 +254,8 @@ TEST_F(Dispatch, StringsReachTheSpoolerAsTheHostsBytes) {
 }
 
 TEST_F(Dispatch, ANullStringIsTheEmptyString) {
-    // The empty name matches every installed queue in the check, and then
-    // names none to open.
-    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(nullptr), I4(1), I4(0), I4(0)}), -2);
+    // The empty name names no printer: not installed.
+    EXPECT_EQ(control.InvokeI4(3, {I4(0), Str(nullptr), I4(1), I4(0), I4(0)}), -5);
     EXPECT_TRUE(Jobs().empty());
 }
 

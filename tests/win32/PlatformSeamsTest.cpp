@@ -1,15 +1,20 @@
 // The platform's Windows seams where the hosts under Wine do not reach them:
 // the atomic replace (the control's preview goes through it too), whole-file
-// reads and appends, the lock, the per-user folder.
+// reads and appends, the lock, the per-user folder; the ANSI conversions
+// and the spooler's name and job rules, under code page 1252.
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
 #include "platform/UserFolders.h"
+#include "platform/win32/AnsiText.h"
+#include "platform/win32/WinSpoolerBackend.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <windows.h>
+#include <winspool.h>
 
 namespace tessaline {
 namespace {
@@ -102,6 +107,76 @@ TEST_F(SeamFolder, ReadsAppendsLocksAndFolders) {
     ASSERT_GT(::GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
     EXPECT_EQ(TessalineConfigHome(), fs::path(appData) / L"Tessaline");
     EXPECT_EQ(TessalineDataHome(), TessalineConfigHome());
+}
+
+TEST(AnsiText, ConvertsNamesExactlyOrNotAtAll) {
+    if (win32::AnsiCodePage() != 1252) {
+        GTEST_SKIP() << "written for code page 1252";
+    }
+    // Windows' best fit would make "s" of U+015D and "A" of U+0100: names of
+    // other files.
+    const struct {
+        std::wstring wide;
+        std::optional<std::string> exact;
+        std::string shown;
+        std::string why;
+    } cases[] = {
+        {L"caf\u00e9.bmp", "caf\xE9.bmp", "caf\xE9.bmp", ""},
+        {L"\u20ac.bmp", "\x80.bmp", "\x80.bmp", ""},
+        {L"\u015dhop.bmp", std::nullopt, "?hop.bmp", "U+015D has no character in code page 1252"},
+        {L"\u0100\ub85c\ub85c.bmp", std::nullopt, "???.bmp",
+         "U+0100, U+B85C have no character in code page 1252"},
+        // How many "?" a surrogate pair makes is the system's affair.
+        {L"\U0001F600.bmp", std::nullopt, "", "U+1F600 has no character in code page 1252"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(win32::ExactAnsi(c.wide), c.exact) << c.why;
+        if (!c.shown.empty()) {
+            EXPECT_EQ(win32::ToAnsi(c.wide), c.shown);
+        }
+        EXPECT_EQ(win32::WhyNotAnsi(c.wide), c.why) << c.shown;
+        const Result<std::string> named = win32::AnsiFromPath(fs::path(L"C:\\d\\" + c.wide));
+        EXPECT_EQ(named.Ok(), c.exact.has_value()) << c.shown;
+        if (!named) {
+            EXPECT_NE(named.Reason().find(c.why), std::string::npos) << named.Reason();
+        }
+    }
+    EXPECT_EQ(win32::AnsiFromUtf8("caf\xC3\xA9 \xEB\xA1\x9C"), "caf\xE9 ?");
+}
+
+TEST(WinSpooler, NamesCompareWithoutRegardToCaseCharacterByCharacter) {
+    if (win32::AnsiCodePage() != 1252) {
+        GTEST_SKIP() << "written for code page 1252";
+    }
+    win32::WinSpoolerBackend spooler;
+    EXPECT_TRUE(spooler.NameIs("THERMAL #1", "thermal #1"));
+    EXPECT_TRUE(spooler.NameIs("Caf\xC9 #1", "caf\xE9 #1")); // "Café #1", "café #1"
+    EXPECT_FALSE(spooler.NameIs("THERMAL #12", "thermal #1"));
+    EXPECT_TRUE(spooler.NameBeginsWith("THERMAL #12", "thermal #1"));
+    EXPECT_FALSE(spooler.NameBeginsWith("THERMAL #2", "thermal #1"));
+    EXPECT_FALSE(spooler.NameBeginsWith("THERMAL", "thermal #1"));
+}
+
+TEST(WinSpooler, AJobInErrorDeletedOrBlockedIsNotDelivered) {
+    const struct {
+        uint32_t status;
+        std::string words;
+        std::string failure;
+    } cases[] = {
+        {0, "", ""},
+        {JOB_STATUS_SPOOLING | JOB_STATUS_PRINTING, "", ""},
+        {JOB_STATUS_PAUSED | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT, "", ""},
+        {JOB_STATUS_PRINTED, "", ""},
+        {JOB_STATUS_ERROR, "", "the job is in error"},
+        {JOB_STATUS_ERROR | JOB_STATUS_PRINTING, "Port not found",
+         "Port not found (the job is in error)"},
+        {JOB_STATUS_DELETING, "", "the job was deleted"},
+        {JOB_STATUS_DELETED | JOB_STATUS_ERROR, "", "the job was deleted"},
+        {JOB_STATUS_BLOCKED_DEVQ, "Driver blocked", "Driver blocked (the job is blocked)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(win32::JobStatusFailure(c.status, c.words), c.failure) << c.status;
+    }
 }
 
 } // namespace

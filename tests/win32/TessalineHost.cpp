@@ -4,6 +4,8 @@
 // activation in a window, the verbs and the property page.
 // Usage: TessalineHost.exe PRINTER LOGO BITS HEIGHT WIDTH
 // PRINTER is installed; LOGO is a bitmap of that depth and size.
+//        TessalineHost.exe names FOLDER PRINTER
+// the names the ANSI code page cannot hold (see CheckNames).
 #include "ComIds.h"
 #include "HostChecks.h"
 #include "HostSite.h"
@@ -157,6 +159,35 @@ public:
     }
 };
 
+// The control's ErrorText, as a host reads it.
+std::wstring ErrorText(IDispatch* control) {
+    VARIANT why;
+    ::VariantInit(&why);
+    DISPPARAMS none{};
+    control->Invoke(5, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &why, nullptr,
+                    nullptr);
+    std::wstring text = why.vt == VT_BSTR && why.bstrVal != nullptr ? why.bstrVal : L"";
+    ::VariantClear(&why);
+    return text;
+}
+
+// Preview's result as text.
+std::wstring PreviewOf(IDispatch* control, const std::wstring& file) {
+    VARIANT args[3] = {I4(5), I4(0), Str(file.c_str())};
+    DISPPARAMS params{args, nullptr, 3, 0};
+    VARIANT out;
+    ::VariantInit(&out);
+    control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, &out, nullptr, nullptr);
+    std::wstring path = out.vt == VT_BSTR && out.bstrVal != nullptr ? out.bstrVal : L"";
+    ::VariantClear(&out);
+    ::VariantClear(&args[2]);
+    return path;
+}
+
+bool Holds(const std::wstring& text, const wchar_t* part) {
+    return text.find(part) != std::wstring::npos;
+}
+
 IDispatch* CreateControl() {
     CLSID clsid{};
     IDispatch* control = nullptr;
@@ -227,7 +258,18 @@ void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
     ::VariantClear(&width);
 
     hr = Call(control, 1, {Str(a.logo.c_str()), I4(0), I4(0), I4(0)}, result);
-    checks.Check(hr == DISP_E_TYPEMISMATCH, "BitmapInfo refuses values where it writes back");
+    checks.Check(hr == DISP_E_TYPEMISMATCH && ErrorText(control) ==
+                                                  L"BitmapInfo: argument 2 (BitsPixel) must be a "
+                                                  L"variable passed by reference (ByRef), which "
+                                                  L"receives a number",
+                 "BitmapInfo refuses values where it writes back, and ErrorText says so");
+    hr = Call(control, 4, {I4(0), Str(a.printer.c_str()), I4(0)}, result);
+    checks.Check(hr == DISP_E_BADPARAMCOUNT &&
+                     ErrorText(control) == L"Upload takes 5 arguments, not 3",
+                 "a call refused for its count replaces ErrorText");
+    hr = Call(control, 3, {I4(0), Str(L""), I4(1), I4(0), I4(0)}, result);
+    checks.Check(SUCCEEDED(hr) && result == -5 && !ErrorText(control).empty(),
+                 "Print to an empty printer name: -5, not installed");
 
     // Every argument by reference, the string too: read as values.
     LONG printer = 7;
@@ -512,6 +554,11 @@ void CheckInPlace(Checks& checks, IDispatch* control) {
 }
 
 void CheckPropertyPage(Checks& checks, IDispatch* control) {
+    CLSID pageClass{};
+    const std::wstring pageProgId = tessaline::com::WideAscii(tessaline::kTessalinePropPageProgId);
+    checks.Check(SUCCEEDED(::CLSIDFromProgID(pageProgId.c_str(), &pageClass)) &&
+                     IsEqualCLSID(pageClass, kPropPageClsid),
+                 "TESSALINE.TessalinePropPage.1 names the property page");
     ISpecifyPropertyPages* specify = nullptr;
     CAUUID pages{};
     control->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
@@ -554,12 +601,124 @@ void CheckPropertyPage(Checks& checks, IDispatch* control) {
     SafeRelease(page);
 }
 
+// The system's own words for what `failed` did, trimmed: what ErrorText
+// must hold, whatever the language.
+std::wstring SystemWords(DWORD error) {
+    wchar_t* text = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring words = text != nullptr ? text : L"";
+    ::LocalFree(text);
+    while (!words.empty() &&
+           (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ')) {
+        words.pop_back();
+    }
+    return words;
+}
+
+// Names in the ANSI code page, run under one (949) that lacks "é": FOLDER
+// holds logo.bmp, café.bmp and its best-fit look-alike cafe.bmp, the folders
+// cwdé (empty) and denied (holding a folder named Temp.bmp). Nothing may
+// read, write or name the look-alike, and ErrorText carries the system's
+// words in the code page's own characters.
+int CheckNames(const std::wstring& folder, const std::wstring& printer) {
+    Checks checks;
+    if (FAILED(::OleInitialize(nullptr))) {
+        checks.Check(false, "OleInitialize");
+        return checks.Finish();
+    }
+    IDispatch* control = CreateControl();
+    if (!checks.Check(control != nullptr, "CoCreateInstance by ProgID")) {
+        ::OleUninitialize();
+        return checks.Finish();
+    }
+    const std::wstring logo = folder + L"\\logo.bmp";
+    const std::wstring cafe = folder + L"\\caf\u00E9.bmp";
+    LONG bits = 7;
+    LONG height = 7;
+    LONG width = 7;
+    VARIANT refs[3];
+    for (int i = 0; i < 3; ++i) {
+        refs[i].vt = VT_BYREF | VT_I4;
+    }
+    refs[0].plVal = &bits;
+    refs[1].plVal = &height;
+    refs[2].plVal = &width;
+    LONG result = 0;
+    HRESULT hr = Call(control, 1, {Str(cafe.c_str()), refs[0], refs[1], refs[2]}, result);
+    const std::wstring why = ErrorText(control);
+    checks.Check(SUCCEEDED(hr) && result == -1 && bits == 7 && height == 7 && width == 7 &&
+                     Holds(why, L"U+00E9") && Holds(why, L"949") && Holds(why, L"caf"),
+                 "BitmapInfo of café.bmp under 949: -1, the look-alike not read, ErrorText why");
+
+    ::SetCurrentDirectoryW(folder.c_str());
+    const std::wstring previewed = PreviewOf(control, cafe);
+    checks.Check(previewed == cafe && Holds(ErrorText(control), L"U+00E9") &&
+                     ::GetFileAttributesW((folder + L"\\Temp.bmp").c_str()) ==
+                         INVALID_FILE_ATTRIBUTES,
+                 "Preview of café.bmp: its own name back, no picture, ErrorText why");
+
+    const std::wstring list = logo + L"|" + cafe + L"|";
+    hr = Call(control, 4, {I4(0), Str(printer.c_str()), Str(list.c_str()), I4(0), I4(5)}, result);
+    checks.Check(SUCCEEDED(hr) && result == -4 && Holds(ErrorText(control), L"caf") &&
+                     Holds(ErrorText(control), L"U+00E9"),
+                 "Upload of a list naming café.bmp: -4, nothing sent, ErrorText names it");
+    hr = Call(control, 3, {I4(0), Str(L"THERMAL #1\u00E9"), I4(1), I4(0), I4(0)}, result);
+    checks.Check(SUCCEEDED(hr) && result == -4 && Holds(ErrorText(control), L"U+00E9"),
+                 "Print to a printer name the code page lacks: -4");
+
+    // A current folder with no name in the code page: no picture in its
+    // look-alike, and the reason.
+    ::SetCurrentDirectoryW((folder + L"\\cwd\u00E9").c_str());
+    PreviewOf(control, logo);
+    checks.Check(Holds(ErrorText(control), L"current folder") &&
+                     Holds(ErrorText(control), L"U+00E9") &&
+                     ::GetFileAttributesW((folder + L"\\cwde").c_str()) == INVALID_FILE_ATTRIBUTES,
+                 "Preview in the folder cwdé: a failure with its reason, no folder cwde");
+
+    // A picture that cannot be written: the system's words, in the code
+    // page's characters. The same move the control makes, done here first,
+    // gives the words to expect.
+    const std::wstring denied = folder + L"\\denied";
+    ::SetCurrentDirectoryW(denied.c_str());
+    const std::wstring probe = denied + L"\\probe.bin";
+    ::CloseHandle(
+        ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ::MoveFileExW(probe.c_str(), (denied + L"\\Temp.bmp").c_str(), MOVEFILE_REPLACE_EXISTING);
+    const std::wstring words = SystemWords(::GetLastError());
+    ::DeleteFileW(probe.c_str());
+    PreviewOf(control, logo);
+    const std::wstring failure = ErrorText(control);
+    const bool translated = std::any_of(words.begin(), words.end(),
+                                        [](wchar_t c) { return c >= 0xAC00 && c <= 0xD7A3; });
+    checks.Check(!words.empty() && translated && Holds(failure, words.c_str()) &&
+                     Holds(failure, L"Temp.bmp"),
+                 "ErrorText of a picture that cannot be written holds the system's Korean words");
+    // For the checks of tessaline-cli.exe: the words as UTF-8.
+    const int bytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, words.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, words.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
+    std::printf("system words: %s\n", utf8.c_str());
+
+    ::SetCurrentDirectoryW(folder.c_str());
+    SafeRelease(control);
+    ::CoFreeUnusedLibraries();
+    ::OleUninitialize();
+    return checks.Finish();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wstring(argv[1]) == L"names") {
+        return CheckNames(argv[2], argv[3]);
+    }
     Checks checks;
     if (argc != 6) {
-        std::fprintf(stderr, "usage: TessalineHost PRINTER LOGO BITS HEIGHT WIDTH\n");
+        std::fprintf(stderr, "usage: TessalineHost PRINTER LOGO BITS HEIGHT WIDTH\n"
+                             "       TessalineHost names FOLDER PRINTER\n");
         return 2;
     }
     const Arguments arguments{argv[1], argv[2], std::wcstol(argv[3], nullptr, 10),

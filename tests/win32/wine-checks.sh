@@ -19,6 +19,8 @@
 #                                  the VBScript example) at a socket:// printer
 #                                  the Linux build serves: status, and jobs
 #                                  equal to the Linux build's
+#   wine-checks.sh names HOST EXE  names code page 949 cannot hold, through the
+#                                  C++ host and tessaline-cli.exe
 #   wine-checks.sh program DRIVER  Tessaline.exe driven through its windows in
 #                                  English and Korean: two logos added,
 #                                  uploaded, printed and erased; the bytes
@@ -66,6 +68,7 @@ clsid="{D20B7BA2-F718-4DA7-8DE3-7A07C0B383A5}"
 page="{A3E45346-70C8-4900-8193-B86FFF51784A}"
 libid="{C55950F9-B8E7-4BEA-B316-2A86074C54F8}"
 progid="TESSALINE.TessalineCtrl.1"
+pageprogid="TESSALINE.TessalinePropPage.1"
 
 fail() {
     printf 'wine-checks: %s\n' "$*" >&2
@@ -263,22 +266,28 @@ HKEY_CLASSES_ROOT\\CLSID\\$page
 HKEY_CLASSES_ROOT\\CLSID\\$page\\InprocServer32
     (Default)    REG_SZ    $1
     ThreadingModel    REG_SZ    Apartment
+HKEY_CLASSES_ROOT\\CLSID\\$page\\ProgID
+    (Default)    REG_SZ    $pageprogid
 HKEY_CLASSES_ROOT\\$progid
     (Default)    REG_SZ    Tessaline Control
 HKEY_CLASSES_ROOT\\$progid\\CLSID
     (Default)    REG_SZ    $clsid
+HKEY_CLASSES_ROOT\\$pageprogid
+    (Default)    REG_SZ    Tessaline Property Page
+HKEY_CLASSES_ROOT\\$pageprogid\\CLSID
+    (Default)    REG_SZ    $page
 EOF
 }
 
 class_keys() {
-    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid"; do
+    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "$pageprogid"; do
         run reg query "HKCR\\$key" /s | grep -v '^$' || true
     done
 }
 
 # Every key registration makes: present or absent.
 keys_are() {
-    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "TypeLib\\$libid" \
+    for key in "CLSID\\$clsid" "CLSID\\$page" "$progid" "$pageprogid" "TypeLib\\$libid" \
         "Interface\\{A12BB3FB-2E10-4593-AEA3-FFB933B44E68}" \
         "Interface\\{73783CE4-1332-4912-A77D-74787F0C1126}"; do
         if wine reg query "HKCR\\$key" >/dev/null 2>&1; then
@@ -312,6 +321,19 @@ registration() {
     wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1 && fail "the class is still registered"
     run reg delete "HKCR\\$progid" /f >/dev/null
     echo "unregistered: another class's ProgID left alone"
+
+    # Another uninstaller took the TypeLib key: the rest still goes, and the
+    # control can no longer be created.
+    wine regsvr32 /s "$path"
+    run reg delete "HKCR\\TypeLib\\$libid" /f >/dev/null
+    wine regsvr32 /u /s "$path" || fail "regsvr32 /u failed with the TypeLib key gone"
+    keys_are absent
+    run "$build/tools/tessaline-cli.exe" info "$(windows_path "$source/samples/logo.bmp")" \
+        >"$work/cli.out" && fail "the control could still be created"
+    grep -q "is not registered" "$work/cli.out" || fail "no word of the missing registration"
+    echo "unregistered with the TypeLib key gone: no key left, the control not created"
+    wine regsvr32 /u /s "$path" || fail "a second regsvr32 /u failed"
+    echo "unregistered twice: no error"
     wine regsvr32 /s "$path"
 }
 
@@ -380,6 +402,9 @@ cli() {
     keys_are present
     echo "register, unregister: the class keys written and removed"
 
+    run "$exe" --help >"$work/cli.out" || fail "tessaline-cli --help failed"
+    grep -q "Windows print spooler" "$work/cli.out" && ! grep -q "vprinter\|CUPS" "$work/cli.out" ||
+        fail "--help does not describe the Windows build: $(cat "$work/cli.out")"
     run "$exe" printers >"$work/cli.out" || fail "tessaline-cli printers failed"
     grep -qxF "$printer" "$work/cli.out" || fail "printers does not list $printer"
 
@@ -508,6 +533,62 @@ direct() {
     [ ! -e "$work/native/data/tessaline/printers/NET/driver-data/TTY DeviceConfig" ] ||
         fail "a driver record was written for an address"
     echo "tessaline-cli.exe and Tessaline.ocx through $address: the jobs equal the Linux build's"
+}
+
+# File and folder names that code page 949 cannot hold, with the best-fit
+# look-alike beside them: refused with their reasons by the control and by
+# tessaline-cli.exe, the look-alike never read, sent or written; the system's
+# words reach ErrorText and the console in the code page's own characters;
+# printer names compare without regard to case.
+names() {
+    host=$1 exe=$2
+    fresh_printer
+    folder="$work/names"
+    rm -rf "$folder"
+    mkdir -p "$folder/cwdé" "$folder/denied/Temp.bmp"
+    cp "$source/samples/logo.bmp" "$folder/logo.bmp"
+    make_coupon "$folder/café.bmp"
+    cp "$source/samples/logo.bmp" "$folder/cafe.bmp"
+    touch -d '2001-02-03 04:05:06' "$folder/cafe.bmp"
+    before=$(jobs | wc -l)
+    korean names_in_korean "$host" "$exe" "$folder"
+    cmp "$source/samples/logo.bmp" "$folder/cafe.bmp" || fail "the look-alike cafe.bmp was changed"
+    [ "$(stat -c %Y "$folder/cafe.bmp")" = "$(date -d '2001-02-03 04:05:06' +%s)" ] ||
+        fail "the look-alike cafe.bmp was written"
+    [ ! -e "$folder/cwde" ] || fail "a folder cwde was made for the pictures of cwdé"
+    [ ! -e "$folder/Temp.bmp" ] || fail "a picture was written for café.bmp"
+    wait_for_jobs $((before + 1))
+    sleep 1
+    [ "$(jobs | wc -l)" -eq $((before + 1)) ] || fail "a refused call reached the printer"
+    echo "the look-alike untouched; only the print to \"thermal #1\" reached the printer"
+}
+
+names_in_korean() {
+    host=$1 exe=$2 folder=$3
+    where=$(windows_path "$folder")
+    passes "$host" names "$where" "$printer"
+    words=$(sed -n 's/^system words: //p' "$work/host.out")
+    [ -n "$words" ] || fail "the host gave no system words"
+
+    status=0
+    run "$exe" info "$where\\café.bmp" >"$work/cli.out" || status=$?
+    [ $status -eq 1 ] || fail "info of café.bmp exited $status, not 1"
+    iconv -f CP949 -t UTF-8 "$work/cli.out" | grep -q 'U+00E9' ||
+        fail "info of café.bmp did not say why: $(cat "$work/cli.out")"
+    echo "tessaline-cli info café.bmp: refused, naming U+00E9"
+
+    status=0
+    (cd "$folder/denied" && run "$exe" preview "$where\\logo.bmp") >"$work/cli.out" || status=$?
+    [ $status -eq 1 ] || fail "a preview that cannot be written exited $status, not 1"
+    iconv -f CP949 -t UTF-8 "$work/cli.out" >"$work/cli.utf8" ||
+        fail "tessaline-cli wrote no code page 949 text: $(od -c "$work/cli.out" | head)"
+    grep -qF "$words" "$work/cli.utf8" ||
+        fail "tessaline-cli did not show the system's words ($words): $(cat "$work/cli.utf8")"
+    printf "tessaline-cli preview: the system's words in code page 949: %s\n" "$(cat "$work/cli.utf8")"
+
+    run "$exe" print --printer "thermal #1" --image 1 >"$work/cli.out" ||
+        fail "print to \"thermal #1\" failed: $(cat "$work/cli.out")"
+    echo "tessaline-cli print --printer \"thermal #1\": the printer THERMAL #1"
 }
 
 unit() {
@@ -681,9 +762,15 @@ installer() {
     keys_are absent
     wine "$setup" /S
     wineserver -w
-    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md; do
+    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md \
+        Tessaline.tlb include/tessaline_control.h examples/tessaline.vbs; do
         [ -f "$installed/$file" ] || fail "the installer did not install $file"
     done
+    cmp "$installed/include/tessaline_control.h" \
+        "$source/platform/component/include/tessaline/tessaline_control.h" ||
+        fail "the installed tessaline_control.h is not the hosts' header"
+    run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline' /v DisplayIcon |
+        grep -qF 'Program Files\Tessaline\Tessaline.exe' || fail "the uninstall entry's icon is not Tessaline.exe"
     [ -f "$menu/Tessaline.lnk" ] || fail "no Start menu entry for Tessaline"
     keys_are present
     run reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve | grep -qF 'Program Files\Tessaline\Tessaline.ocx' ||
@@ -724,13 +811,76 @@ installer() {
     [ "$left" = "CorvidoFiles.ini" ] || fail "the uninstaller left: $left"
     echo "uninstalled: no file or key of ours but the user's logo list"
     rm -rf "$installed"
+    busy_installation "$driver" "$setup"
     wine regsvr32 /s "$(windows_path "$ocx")"
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|direct EXE|program DRIVER|list DRIVER|installer DRIVER}
+# The installer and the uninstaller while the installed program runs: both
+# stop with a non-zero exit status and change nothing; once it is closed the
+# uninstaller removes everything. A folder without spaces, so that the
+# uninstaller can run in place (_?=) and say how it ended.
+busy_installation() {
+    driver=$1 setup=$2
+    busy="$WINEPREFIX/drive_c/TessalineBusy"
+    entry='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaline'
+    rm -rf "$busy"
+    wine "$setup" /S '/D=C:\TessalineBusy' || fail "the installer failed"
+    wineserver -w
+    [ -f "$busy/Tessaline.exe" ] || fail "nothing installed in C:\TessalineBusy"
+    cp "$work/installed-list/CorvidoFiles.ini" "$busy/"
+    touch -d '2001-02-03 04:05:06' "$busy/Tessaline.exe" "$busy/Tessaline.ocx"
+    marker="$work/busy"
+    rm -f "$marker.ready" "$marker.done"
+    run "$driver" show 'C:\TessalineBusy\Tessaline.exe' "$(windows_path "$marker")" \
+        >"$work/busy.out" &
+    shown=$!
+    i=0
+    while [ ! -f "$marker.ready" ]; do
+        i=$((i + 1))
+        [ $i -le 300 ] || { touch "$marker.done"; wait "$shown" || true; cat "$work/busy.out"; fail "the program did not start"; }
+        sleep 0.1
+    done
+
+    installing=0
+    wine "$setup" /S '/D=C:\TessalineBusy' || installing=$?
+    [ $installing -ne 0 ] || { touch "$marker.done"; fail "the installer reported success over the running program"; }
+    uninstalling=0
+    wine "$busy/Uninstall.exe" /S '_?=C:\TessalineBusy' || uninstalling=$?
+    [ $uninstalling -ne 0 ] || { touch "$marker.done"; fail "the uninstaller reported success with the program running"; }
+    unchanged=$(date -d '2001-02-03 04:05:06' +%s)
+    for file in Tessaline.exe Tessaline.ocx; do
+        [ "$(stat -c %Y "$busy/$file" 2>/dev/null)" = "$unchanged" ] ||
+            { touch "$marker.done"; fail "$file was replaced or removed while the program ran"; }
+    done
+    for file in tessaline-cli.exe Uninstall.exe README.md; do
+        [ -f "$busy/$file" ] || { touch "$marker.done"; fail "$file was removed while the program ran"; }
+    done
+    wine reg query "$entry" >/dev/null 2>&1 || { touch "$marker.done"; fail "the uninstall entry went while the program ran"; }
+    keys_are present
+    echo "with the program running: the installer exited $installing, the uninstaller $uninstalling; nothing changed"
+
+    touch "$marker.done"
+    wait "$shown" || true
+    wine "$busy/Uninstall.exe" /S
+    i=0
+    while wine reg query "$entry" >/dev/null 2>&1; do
+        i=$((i + 1))
+        [ $i -le 100 ] || fail "the uninstaller did not finish once the program was closed"
+        sleep 0.3
+    done
+    wineserver -w
+    left=$(ls -A "$busy" 2>/dev/null || true)
+    [ "$left" = "CorvidoFiles.ini" ] || fail "the uninstaller left: $left"
+    keys_are absent
+    echo "closed: the uninstaller removed everything but the user's logo list"
+    rm -rf "$busy"
+}
+
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|direct EXE|names HOST EXE|program DRIVER|list DRIVER|installer DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
+names) names "$@" ;;
 unit | host | atl | cli | direct | program | list | installer) "$check" "$@" ;;
 core) unit "$@" --gtest_filter=-LogoListFixture.SettingsLiveBesideTheProgramWhenItsFolderIsWritable ;;
 *) fail "no check named $check" ;;

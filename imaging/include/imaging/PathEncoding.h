@@ -1,7 +1,10 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tessaline {
 
@@ -13,14 +16,20 @@ namespace tessaline {
 // shell installs conversions of the system's before any method runs.
 struct PathEncoding {
     std::filesystem::path (*toPath)(const std::string& text);
-    std::string (*toText)(const std::filesystem::path& path);
+    // Fails, saying why, when no narrow name names the path exactly.
+    Result<std::string> (*toText)(const std::filesystem::path& path);
+    // The platform's words (UTF-8 on every system) as the host's narrow strings.
+    std::string (*fromPlatformText)(std::string_view utf8);
 };
 
 // Takes effect for every later file access of imaging; set once, at start.
 void UsePathEncoding(const PathEncoding& encoding);
 
-// The path a narrow name stands for, and the narrow name of a path.
+// The path a narrow name stands for, and the narrow name of a path (which
+// fails where the narrow form cannot hold the path's characters).
 std::filesystem::path PathOf(const std::string& text);
-std::string TextOf(const std::filesystem::path& path);
+Result<std::string> TextOf(const std::filesystem::path& path);
+// A reason from the platform in the narrow form the host reads.
+std::string TextOfPlatformWords(std::string_view utf8);
 
 } // namespace tessaline

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaline {
 
@@ -30,5 +31,18 @@ bool CanCreateFileIn(const std::string& folder);
 bool PathIsFile(const std::string& path);
 // Deletes the file; one that is not there counts as deleted.
 Result<void> RemoveFileIfPresent(const std::string& path);
+
+// The program's command-line arguments after its own name, as narrow strings
+// (the bytes given on POSIX, the ANSI code page on Windows). On Windows they
+// are read from the command line as typed and converted exactly: an argument
+// the code page cannot hold fails, naming it, rather than reach the program
+// as a look-alike that names another file.
+Result<std::vector<std::string>> ProgramArguments(int argc, char** argv);
+
+// Makes the program's narrow text (as ProgramArguments gives it) show on the
+// console as the characters it stands for. Windows consoles read bytes in
+// their own code page, which need not be the ANSI one; output that goes to a
+// file or a pipe stays the bytes written. Nothing to do on POSIX.
+void ShowNarrowTextOnConsole();
 
 } // namespace tessaline

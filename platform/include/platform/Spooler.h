@@ -64,6 +64,16 @@ public:
     // this backend cannot.
     virtual Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view name,
                                                        QueueAccess access) = 0;
+    // True when `listed`, a name this backend listed, begins with `name` as
+    // this spooler compares names: byte for byte, unless the spooler says
+    // otherwise (Windows' ignores case).
+    virtual bool NameBeginsWith(std::string_view listed, std::string_view name) const {
+        return listed.starts_with(name);
+    }
+    // True when `listed` is `name` as this spooler compares names.
+    virtual bool NameIs(std::string_view listed, std::string_view name) const {
+        return listed == name;
+    }
 };
 
 // The installed backends in listing order (CUPS first, then virtual printers).
@@ -73,7 +83,11 @@ public:
     // Every backend's queues, one after the other; the status of the first
     // backend whose enumeration failed.
     QueueList ListQueues() const;
-    // Opens the named queue on the first backend that lists it; fails with
+    // The listed queues whose names begin with `name` as their own spooler
+    // compares names; the status as ListQueues gives it.
+    QueueList ListQueuesBeginningWith(std::string_view name) const;
+    // Opens the named queue (as its spooler compares names) on the first
+    // backend that lists it; fails with
     // the backend's words, or because no backend lists the name.
     Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view name, QueueAccess access) const;
 

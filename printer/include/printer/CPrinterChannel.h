@@ -30,9 +30,9 @@ public:
     CPrinterChannel(const CPrinterChannel&) = delete;
     CPrinterChannel& operator=(const CPrinterChannel&) = delete;
 
-    // Number of installed queues whose name begins with `name` (byte-wise,
-    // case-sensitive); 0 when none or when the enumeration failed, in which
-    // case `onFailure` is told "EnumPrinters() failed".
+    // Number of installed queues whose name begins with `name` as the spooler
+    // compares names (byte-wise here, without regard to case on Windows); 0 when none or when the
+    // enumeration failed, in which case `onFailure` is told "EnumPrinters() failed".
     int32_t CountInstalledPrinters(const std::string& name, const MessageFn& onFailure) const;
     // 1 when the raw document "Logo" was started on the named queue, or the
     // printer at the address (IsPrinterAddress) was reached; 0 otherwise.

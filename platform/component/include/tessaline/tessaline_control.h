@@ -29,7 +29,7 @@
 #define TESSALINE_CLSID_GUID \
     {0xD20B7BA2, 0xF718, 0x4DA7, {0x8D, 0xE3, 0x7A, 0x07, 0xC0, 0xB3, 0x83, 0xA5}}
 
-/* The property page class; its class object answers to the ProgID below. */
+/* The property page class, registered under the ProgID below. */
 #define TESSALINE_PROPPAGE_PROGID "TESSALINE.TessalinePropPage.1"
 #define TESSALINE_PROPPAGE_CLSID "{A3E45346-70C8-4900-8193-B86FFF51784A}"
 #define TESSALINE_PROPPAGE_CLSID_GUID \
@@ -67,7 +67,8 @@
 #define TESSALINE_DISPID_PRINT 3
 /* Upload(Printer, PrinterName, NVImage, ImageMode, Brightness): a result code below. */
 #define TESSALINE_DISPID_UPLOAD 4
-/* ErrorText(): why this control's last call failed; empty after a success. */
+/* ErrorText(): why this control's last call failed; empty after a success.
+ * Every call replaces it, also one refused for its arguments. */
 #define TESSALINE_DISPID_ERRORTEXT 5
 
 /* ---- Event identifiers of _DTessalineEvents ------------------------------- */
@@ -78,18 +79,21 @@
 
 /* ---- Result codes of Upload and Print -------------------------------------- */
 
+/* Done: CUPS (Linux) or the Windows spooler accepted the job. */
 #define TESSALINE_PRINTER_OK 0
 /* No memory for the printer's driver record. */
 #define TESSALINE_PRINTER_NO_MEMORY (-1)
 /* The printer did not accept a new document (also: Upload or Print called
  * from a Progress handler of the same control). */
 #define TESSALINE_PRINTER_NOT_STARTED (-2)
-/* The spooler refused the bytes or the job's end; nothing partial was printed. */
+/* The spooler refused the bytes or the job's end (nothing partial is printed),
+ * or on Windows reports the ended job in error, deleted or blocked. */
 #define TESSALINE_PRINTER_NOT_SENT (-3)
 /* The request cannot be sent whole (a file that does not load or fit, an image
- * number outside 1 to 255, ...); nothing was sent. */
+ * number outside 1 to 255, on Windows a name the ANSI code page cannot hold,
+ * ...); nothing was sent. */
 #define TESSALINE_PRINTER_REFUSED (-4)
-/* No printer of that name is installed. */
+/* No printer of that name is installed (the empty name names none). */
 #define TESSALINE_PRINTER_NOT_INSTALLED (-5)
 
 #endif /* TESSALINE_CONTROL_H */

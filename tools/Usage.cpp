@@ -1,0 +1,41 @@
+// The texts of tessaline-cli that name the system's printers: CUPS queues and
+// virtual printers.
+#include "Cli.h"
+
+namespace tessaline {
+
+const char* CliUsage() {
+    return "Usage: tessaline-cli COMMAND [ARGUMENTS]\n"
+           "\n"
+           "Commands:\n"
+           "  printers    list every installed printer: CUPS queues, then virtual printers\n"
+           "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
+           "  status      ask a printer reached by its address whether it is ready\n"
+           "\n"
+           "Through the Tessaline control, as the program calls it:\n"
+           "  register    register the control library (unregister removes it)\n"
+           "  info        a logo file's depth and size\n"
+           "  preview     convert a logo and write its one-bit preview\n"
+           "  upload      store logos in a printer's NV memory\n"
+           "  print       print stored NV images\n"
+           "  erase       erase a printer's NV memory\n"
+           "  describe    the control's type library\n"
+           "\n"
+           "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
+}
+
+const char* PrintersUsage() {
+    return "Usage: tessaline-cli printers\n"
+           "\n"
+           "Lists every installed printer name the spooler offers, one a line: the CUPS\n"
+           "queues first, in the server's order, then the virtual printers in the order\n"
+           "they were added.\n";
+}
+
+std::string NoPrintersAdvice(const std::string& printer) {
+    return "add a CUPS queue, or a virtual printer with\n"
+           "  tessaline-cli vprinter add \"" +
+           printer + "\"\n";
+}
+
+} // namespace tessaline
