@@ -62,6 +62,28 @@ Result<RasterGraphic> RasterGraphicFromNvRaster(std::span<const uint8_t> raster,
     return graphic;
 }
 
+Result<RasterGraphic> ConvertGraphic(const std::string& path, int32_t imageMode, int32_t brightness,
+                                     const PictureWriter& writePicture) {
+    CLogoImage image;
+    image.SetPictureWriter(writePicture);
+    image.SetWritesThresholdBitmap(static_cast<bool>(writePicture));
+    const LogoFlags flags = ReadLogo(image, path);
+    if (!image.HasBitmap()) {
+        return Result<RasterGraphic>::Fail(path + ": " + image.LoadFailure());
+    }
+    if (!image.FitsNvImage()) {
+        return Result<RasterGraphic>::Fail(path + ": " + image.NvFitFailure());
+    }
+    image.ConvertLogo(flags.greyFlag, flags.whiteFlag, imageMode, ClampBrightness(brightness));
+    const BitmapDescription& size = image.Description();
+    auto graphic = RasterGraphicFromNvRaster(image.Raster(), image.PaddedHeight(), size.bmWidth,
+                                             size.bmHeight);
+    if (!graphic) {
+        return Result<RasterGraphic>::Fail(path + ": " + graphic.Reason());
+    }
+    return graphic;
+}
+
 std::vector<uint8_t> GraphicsCommand(uint8_t fn, std::span<const uint8_t> parameters) {
     const std::size_t count = parameters.size() + 2; // m and fn count too
     std::vector<uint8_t> out;

@@ -1,6 +1,9 @@
 #include "printer/NvGraphics.h"
 
+#include "tests/support/BmpBuilder.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +141,42 @@ TEST(RasterGraphicFromNvRaster, TurnsColumnsIntoRowsOfTheLogosOwnSize) {
     EXPECT_EQ(graphic.Value().rows, Hex("92 40 49 00 24 80"));
     EXPECT_FALSE(RasterGraphicFromNvRaster(raster, 8, 17, 3).Ok());
     EXPECT_FALSE(RasterGraphicFromNvRaster(raster, 8, 10, 9).Ok());
+}
+
+TEST(ConvertGraphic, GivesTheDotsAnUploadStoresInRowsOfTheLogosOwnSize) {
+    const test::TempFolder folder;
+    // An L shape and a diagonal, 13 x 5, with its margin outside the logo.
+    const auto black = [](int x, int y) { return x == 0 || y == 4 || x == y * 3; };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+    };
+    const Case cases[] = {
+        {"24 bits, threshold", test::MakeBlackOnWhite(13, 5, black)},
+        {"one bit, direct", test::Make1(13, 5, {0, 0, 0, 0}, {255, 255, 255, 0},
+                                        [&](int x, int y) { return black(x, y) ? 0 : 1; })},
+    };
+    std::vector<uint8_t> expected(2 * 5, 0);
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 13; ++x) {
+            if (black(x, y)) {
+                expected[static_cast<std::size_t>(y * 2 + x / 8)] |=
+                    static_cast<uint8_t>(0x80u >> (x % 8));
+            }
+        }
+    }
+    for (const auto& c : cases) {
+        const std::string path = folder.File("logo.bmp");
+        ASSERT_TRUE(test::WriteFile(path, c.file));
+        const auto graphic = ConvertGraphic(path, 0, 5);
+        ASSERT_TRUE(graphic.Ok()) << c.what << ": " << graphic.Reason();
+        EXPECT_EQ(graphic.Value().width, 13) << c.what;
+        EXPECT_EQ(graphic.Value().height, 5) << c.what;
+        EXPECT_EQ(graphic.Value().rows, expected) << c.what;
+    }
+    const auto missing = ConvertGraphic(folder.File("none.bmp"), 0, 5);
+    ASSERT_FALSE(missing.Ok());
+    EXPECT_NE(missing.Reason().find("none.bmp: "), std::string::npos) << missing.Reason();
 }
 
 // A printer's key list reply: one block per 40 keys, the last marked 40h.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "imaging/CLogoImage.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,6 +65,13 @@ constexpr std::size_t GraphicRowBytes(int32_t width) {
 Result<RasterGraphic> RasterGraphicFromNvRaster(std::span<const uint8_t> raster,
                                                 int32_t paddedHeight, int32_t width,
                                                 int32_t height);
+
+// Reads and converts a logo file as an upload does (the same read sequence,
+// image mode and brightness, so the same dots) and lays its dots out as rows
+// of the logo's own size. "<path>: <reason>" when it does not load or fit.
+// "Error Diffusion" writes "TempTe.bmp" with `writePicture` where one is given.
+Result<RasterGraphic> ConvertGraphic(const std::string& path, int32_t imageMode, int32_t brightness,
+                                     const PictureWriter& writePicture = {});
 
 // GS ( L pL pH 48 fn parameters, or GS 8 L p1 p2 p3 p4 48 fn parameters when
 // the count from m on passes kMaxShortGraphicsCount.
