@@ -269,6 +269,22 @@ TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
     EXPECT_FALSE(fs::exists(folder / "nv" / "001.png"));
     EXPECT_TRUE(VirtualPrinterFolder(folder).LoadNvMemory().images.empty());
     EXPECT_FALSE(fs::exists(folder / "paper" / "000003-1.png"));
+
+    // NV graphics are pictured by key, a key of other bytes written %XX, and
+    // a deleted key's picture goes.
+    const auto storeGraphic = [](char k1, char k2) {
+        return test::Concat({test::Hex("1D 28 4C 0C 00 30 43 30"),
+                             Bytes{static_cast<uint8_t>(k1), static_cast<uint8_t>(k2)},
+                             test::Hex("01 08 00 01 00 31 81")});
+    };
+    ASSERT_TRUE(
+        Spool(later, "THERMAL #1", test::Concat({storeGraphic('A', '1'), storeGraphic('/', ' ')})));
+    EXPECT_EQ(ReadPng(folder / "nv" / "graphics" / "A1.png").width, 8);
+    EXPECT_TRUE(ReadPng(folder / "nv" / "graphics" / "%2F%20.png").Dot(7, 0));
+    ASSERT_TRUE(Spool(later, "THERMAL #1", {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, 'A', '1'}));
+    EXPECT_FALSE(fs::exists(folder / "nv" / "graphics" / "A1.png"));
+    EXPECT_TRUE(fs::exists(folder / "nv" / "graphics" / "%2F%20.png"));
+    EXPECT_EQ(VirtualPrinterFolder(folder).LoadNvMemory().graphics.size(), 1u);
 }
 
 // A damaged NV memory file is never replaced silently: a job that does not
