@@ -99,7 +99,8 @@ RULES = {
         "std asio tessaline printer platform platform/component platform/virtual"
         " platform/connection",
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
-        " and asks printers reached by their address through printer/"),
+        " and asks printers reached by their address through printer/, whose NV graphics"
+        " commands `nv` sends"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),

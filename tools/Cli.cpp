@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "NvCommand.h"
 #include "StatusCommand.h"
 #include "platform/SystemSpooler.h"
 
@@ -17,6 +18,7 @@ constexpr const char* kUsage =
     "  printers    list every installed printer: CUPS queues, then virtual printers\n"
     "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
     "  status      ask a printer reached by its address whether it is ready\n"
+    "  nv          store, list, print and delete NV graphics by key\n"
     "\n"
     "Through the Tessaline control, as the program calls it:\n"
     "  register    register the control library (unregister removes it)\n"
@@ -82,6 +84,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "status") {
         return StatusCommand(rest, env, out, err);
+    }
+    if (args[0] == "nv") {
+        return NvCommand(rest, env, out, err);
     }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);
