@@ -242,13 +242,15 @@ TEST_F(Cli, EveryCommandHasHelp) {
                                                         {"vprinter", "list", "--help"},
                                                         {"vprinter", "path", "--help"},
                                                         {"vprinter", "show", "--help"},
-                                                        {"vprinter", "feed", "--help"}};
+                                                        {"vprinter", "feed", "--help"},
+                                                        {"nv", "--help"},
+                                                        {"nv", "store", "--help"}};
     for (const auto& args : asks) {
         const CliRun run = Run(args);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out.rfind("Usage: tessaline-cli", 0), 0u) << args.back();
         EXPECT_EQ(run.err, "");
-        if (args[0] == "vprinter") {
+        if (args[0] == "vprinter" || args[0] == "nv") {
             EXPECT_NE(run.out.find("Exit status: 0 done; 1 wrong command line or unreadable input; "
                                    "2 the printer is\nnot installed; 3 the request was not "
                                    "carried out"),
