@@ -84,7 +84,10 @@ install(FILES ${PROJECT_BINARY_DIR}/packaging/TessalineConfig.cmake
               ${PROJECT_BINARY_DIR}/packaging/TessalineConfigVersion.cmake
         DESTINATION ${TESSALINE_CMAKE_DIR})
 set(TESSALINE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tessaline)
+# Debian's place for the licence: the package's doc folder, file "copyright".
+install(FILES ${TESSALINE_PACKAGING_DIR}/copyright DESTINATION ${TESSALINE_DOC_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/README.md
+              ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/docs/component-abi.md
               ${PROJECT_SOURCE_DIR}/docs/component-registry.md
         DESTINATION ${TESSALINE_DOC_DIR})

@@ -1,5 +1,7 @@
 #include "printer/PrinterQueries.h"
 
+#include "printer/NvGraphics.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -28,8 +30,7 @@ std::vector<uint8_t> IdentityRequest(IdentityQuery query) {
 }
 
 std::vector<uint8_t> NvGraphicsRequest(NvGraphicsQuery query) {
-    // pL pH = 2: the two bytes m and fn follow.
-    return {kGs, 0x28, 0x4C, 0x02, 0x00, 0x30, static_cast<uint8_t>(query)};
+    return GraphicsCommand(static_cast<uint8_t>(query), {});
 }
 
 bool IsStatusByte(uint8_t byte) {

@@ -101,6 +101,47 @@ AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplySha
     }
 }
 
+Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection& connection) {
+    using Answer = Result<std::optional<std::vector<GraphicKey>>>;
+    if (Result<void> sent = connection.Send(GraphicKeyListCommand()); !sent) {
+        return Answer::Fail(sent.Reason());
+    }
+    KeyListExchange exchange;
+    Clock::time_point deadline = Clock::now() + connection.Address().readTimeout;
+    bool heardAny = false;
+    std::vector<uint8_t> got;
+    while (exchange.Current() == KeyListExchange::State::Reading) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            if (heardAny) {
+                // Leaves the printer's hand-over, so what comes next is read as commands.
+                static_cast<void>(connection.Send(std::vector<uint8_t>{kCan}));
+            }
+            return std::optional<std::vector<GraphicKey>>();
+        }
+        got.clear();
+        if (Result<void> r = connection.Receive(got, left); !r) {
+            return Answer::Fail(r.Reason());
+        }
+        if (got.empty()) {
+            continue;
+        }
+        heardAny = true;
+        const std::vector<uint8_t> answer = exchange.Feed(got);
+        if (!answer.empty()) {
+            if (Result<void> sent = connection.Send(answer); !sent) {
+                return Answer::Fail(sent.Reason());
+            }
+            deadline = Clock::now() + connection.Address().readTimeout;
+        }
+    }
+    if (exchange.Current() == KeyListExchange::State::Failed) {
+        return Answer::Fail(connection.Address().text + ": " + exchange.Failure());
+    }
+    return std::optional<std::vector<GraphicKey>>(exchange.Keys());
+}
+
 Result<PrinterReport> AskPrinter(PrinterConnection& connection) {
     PrinterReport report;
     bool answeredAny = false;

@@ -10,9 +10,6 @@ namespace tessaline {
 
 namespace {
 
-// A small pool: enough to keep every core busy, never one thread per file.
-constexpr size_t kMaxWorkers = 8;
-
 size_t HeldBytes(const DecodedBitmap& bitmap) {
     return bitmap.pixels.size() + bitmap.skipped.size() +
            bitmap.palette.size() * sizeof(PaletteEntry);
@@ -27,9 +24,10 @@ void LowerTo(std::atomic<size_t>& value, size_t candidate) {
 } // namespace
 
 UploadImages::UploadImages(std::vector<std::string> paths, int32_t imageMode, int32_t brightness,
-                           PictureWriter writePicture, UploadMemoryBound bound)
+                           PictureWriter writePicture, UploadMemoryBound bound, size_t workerLimit)
     : m_paths(std::move(paths)), m_imageMode(imageMode), m_brightness(brightness),
-      m_writePicture(std::move(writePicture)), m_bound(bound), m_slots(m_paths.size()) {}
+      m_writePicture(std::move(writePicture)), m_bound(bound),
+      m_workerLimit(std::min(workerLimit, kMaxUploadWorkers)), m_slots(m_paths.size()) {}
 
 UploadImages::~UploadImages() {
     {
@@ -44,7 +42,7 @@ UploadImages::~UploadImages() {
 
 size_t UploadImages::WorkerCount() const {
     const size_t cores = std::max<size_t>(1, std::thread::hardware_concurrency());
-    return std::min({cores, kMaxWorkers, m_paths.size()});
+    return std::min({cores, m_workerLimit, m_paths.size()});
 }
 
 std::string UploadImages::Check() {

@@ -29,6 +29,10 @@ struct UploadMemoryBound {
     size_t rasterBytes = size_t{32} * 1024 * 1024;
 };
 
+// The most threads an upload reads and converts on, beside the calling one:
+// enough to keep every core busy, never one thread per file.
+inline constexpr size_t kMaxUploadWorkers = 8;
+
 // One image as the upload stream sends it: its size header and its raster.
 struct NvImageBytes {
     std::array<uint8_t, 4> header{};
@@ -43,8 +47,11 @@ struct NvImageBytes {
 class UploadImages {
 public:
     // `writePicture` writes the last file's "TempTe.bmp"; empty: nothing does.
+    // `workerLimit` 0 does everything on the calling thread, as when no
+    // thread can be started.
     UploadImages(std::vector<std::string> paths, int32_t imageMode, int32_t brightness,
-                 PictureWriter writePicture, UploadMemoryBound bound = {});
+                 PictureWriter writePicture, UploadMemoryBound bound = {},
+                 size_t workerLimit = kMaxUploadWorkers);
     // Stops the workers and waits for them.
     ~UploadImages();
     UploadImages(const UploadImages&) = delete;
@@ -88,6 +95,7 @@ private:
     int32_t m_brightness;
     PictureWriter m_writePicture;
     UploadMemoryBound m_bound;
+    size_t m_workerLimit;
 
     std::vector<Slot> m_slots;
     std::atomic<size_t> m_nextToRead{0};

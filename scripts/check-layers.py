@@ -107,8 +107,8 @@ RULES = {
         "std asio tessaline printer platform platform/component platform/virtual"
         " platform/connection imaging platform/pictures",
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
-        " asks printers reached by their address through printer/, and fits and dithers logos"
-        " with imaging before the control reads them"),
+        " asks printers reached by their address through printer/, whose NV graphics commands"
+        " `nv` sends, and fits and dithers logos with imaging before the control reads them"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),

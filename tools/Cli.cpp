@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "NvCommand.h"
 #include "StatusCommand.h"
 #include "platform/SystemSpooler.h"
 
@@ -56,6 +57,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "status") {
         return StatusCommand(rest, env, out, err);
+    }
+    if (args[0] == "nv") {
+        return NvCommand(rest, env, out, err);
     }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);

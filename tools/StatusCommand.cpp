@@ -4,12 +4,12 @@
 #include "StatusCommand.h"
 
 #include "Cli.h"
+#include "JsonText.h"
 #include "platform/SystemSpooler.h"
 #include "printer/PrinterReport.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <optional>
 #include <ostream>
 
@@ -35,24 +35,6 @@ constexpr const char* kStatusUsage =
     "Exit status: 0 the printer is ready; 1 wrong command line or a malformed\n"
     "address; 2 no such spooler printer; 3 the printer is not ready, answers\n"
     "nothing, or cannot be reached (the message says why).\n";
-
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string JsonList(const std::vector<std::string>& items) {
     std::string out = "[";

@@ -11,6 +11,7 @@ const char* CliUsage() {
            "  printers    list every installed printer: CUPS queues, then virtual printers\n"
            "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
            "  status      ask a printer reached by its address whether it is ready\n"
+           "  nv          store, list, print and delete NV graphics by key\n"
            "\n"
            "Through the Tessaline control, as the program calls it:\n"
            "  register    register the control library (unregister removes it)\n"

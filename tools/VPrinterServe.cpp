@@ -1,6 +1,7 @@
 // A virtual printer on the network, as a printer on raw port 9100 is: one
-// connection at a time, each one job for the same emulator `feed` runs, with
-// the real-time questions answered while the bytes arrive.
+// connection at a time, its bytes run by the same emulator `feed` runs, with
+// the questions answered while the bytes arrive. The commands before a
+// question run before it is answered, so an answer reflects them.
 #include "VPrinterServe.h"
 
 #include "Cli.h"
@@ -12,6 +13,7 @@
 #include <csignal>
 #include <optional>
 #include <ostream>
+#include <thread>
 
 namespace tessaline {
 
@@ -75,7 +77,17 @@ private:
             asio::error_code ignored;
             peer.set_option(tcp::no_delay(true), ignored);
             m_peer.emplace(std::move(peer));
-            m_responder.emplace(m_name, m_info.model, m_folder);
+            m_responder.emplace(m_name, m_info.model, m_folder,
+                                [this](std::span<const uint8_t> bytes) {
+                                    const bool wrote = RunJob(bytes);
+                                    if (wrote && m_info.model.writeMs > 0) {
+                                        // Busy writing its NV memory: it reads
+                                        // nothing more and answers nothing yet.
+                                        std::this_thread::sleep_for(
+                                            std::chrono::milliseconds(m_info.model.writeMs));
+                                    }
+                                    return wrote;
+                                });
             Read();
         });
     }
@@ -112,7 +124,8 @@ private:
         asio::error_code ignored;
         m_peer->close(ignored);
         m_peer.reset();
-        const bool wroteMemory = whole && !m_responder->OnlyQuestions() && RunJob();
+        const bool wroteMemory =
+            whole && !m_responder->OnlyQuestions() && RunJob(m_responder->Job());
         m_responder.reset();
         if (wroteMemory && m_info.model.writeMs > 0) {
             // Busy writing its NV memory: it takes no connection and answers nothing.
@@ -123,15 +136,14 @@ private:
         Accept();
     }
 
-    // Runs the job as `feed` does; true when it changed the NV memory.
-    bool RunJob() {
+    // Runs the bytes as one job, as `feed` does; true when it changed the NV memory.
+    bool RunJob(std::span<const uint8_t> bytes) {
         auto opened = m_backend.OpenVirtualPrinter(m_name, QueueAccess::Plain);
         if (!opened) {
             m_err << "tessaline-cli vprinter serve: " << opened.Reason() << "\n";
             return false;
         }
         VirtualPrinterQueue& queue = *opened.Value();
-        const std::vector<uint8_t>& bytes = m_responder->Job();
         const NvMemory before = VirtualPrinterFolder(m_folder).LoadNvMemory();
         if (const Result<void> started = queue.StartRawJob("socket", "RAW"); !started) {
             m_err << "tessaline-cli vprinter serve: " << started.Reason() << "\n";

@@ -50,4 +50,6 @@ Result<std::vector<std::string>> ProgramArguments(int argc, char** argv) {
 
 void ShowNarrowTextOnConsole() {}
 
+void UseBinaryStandardOutput() {}
+
 } // namespace tessaline

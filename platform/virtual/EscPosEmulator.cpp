@@ -68,13 +68,23 @@ private:
         const uint8_t a = At(at);
         const uint8_t b = At(at + 1);
         return (a == 0x1B && b == 0x40) || (a == 0x1C && (b == 0x71 || b == 0x70 || b == 0x65)) ||
-               (a == 0x1D && (b == 0x56 || b == 0x49 || b == 0x28)) || (a == 0x10 && b == 0x04);
+               (a == 0x1D && (b == 0x56 || b == 0x49 || b == 0x28)) || (a == 0x10 && b == 0x04) ||
+               StartsGraphics(at);
+    }
+
+    // GS ( L or GS 8 L: the graphics commands, which carry their own length.
+    bool StartsGraphics(size_t at) const {
+        return Has(at + 2) && At(at) == 0x1D && (At(at + 1) == 0x28 || At(at + 1) == 0x38) &&
+               At(at + 2) == 0x4C;
     }
 
     // Runs the command at `at` and returns where the next one starts.
     size_t Step(size_t at) {
         if (!StartsCommand(at)) {
             return NotUnderstood(at);
+        }
+        if (StartsGraphics(at)) {
+            return Graphics(at);
         }
         switch (At(at) << 8 | At(at + 1)) {
         case 0x1B40:
@@ -110,8 +120,8 @@ private:
         return at + 3;
     }
 
-    // GS ( fn pL pH and pL + 256 pH bytes: asked (GS ( L 48 and 51 are the NV
-    // graphics sizes) or not modelled here; skipped whole either way.
+    // GS ( fn pL pH and pL + 256 pH bytes other than GS ( L: not modelled
+    // here, skipped whole.
     size_t Extended(size_t at) {
         if (!Has(at + 4)) {
             Log(at, "GS (: cut short by the end of the job");
@@ -119,14 +129,8 @@ private:
         }
         const size_t length = size_t{At(at + 3)} | size_t{At(at + 4)} << 8;
         const unsigned fn = At(at + 2);
-        if (fn == 0x4C && length == 2 && Has(at + 6) && At(at + 5) == 0x30 &&
-            (At(at + 6) == 0x30 || At(at + 6) == 0x33)) {
-            Log(at, Format("GS ( L %u: NV graphics %s asked", static_cast<unsigned>(At(at + 6)),
-                           At(at + 6) == 0x30 ? "capacity" : "free bytes"));
-        } else {
-            Log(at, Format("GS ( %c: %zu bytes not modelled, skipped",
-                           fn >= 0x20 && fn < 0x7F ? static_cast<char>(fn) : '?', length));
-        }
+        Log(at, Format("GS ( %c: %zu bytes not modelled, skipped",
+                       fn >= 0x20 && fn < 0x7F ? static_cast<char>(fn) : '?', length));
         return std::min(at + 5 + length, m_job.size());
     }
 
@@ -218,6 +222,12 @@ private:
                        count == 1 ? "" : "s", static_cast<unsigned long long>(total),
                        static_cast<unsigned long long>(m_model.nvCapacity)));
         m_memory.images.clear();
+        if (!m_memory.graphics.empty()) {
+            Log(at, Format("%s: defining NV bit images erased the %zu NV graphic%s stored",
+                           command.c_str(), m_memory.graphics.size(),
+                           m_memory.graphics.size() == 1 ? "" : "s"));
+            m_memory.graphics.clear();
+        }
         for (size_t k = 0; k < definitions.size(); ++k) {
             const Definition& d = definitions[k];
             const auto first = m_job.begin() + static_cast<std::ptrdiff_t>(d.offset + 4);
@@ -261,17 +271,31 @@ private:
                            command.c_str(), n, SizeName(mode), width, m_model.paperWidth));
             return at + 4;
         }
-        if (m_rowsPrinted + height > kPaperRowsPerJob) {
-            Log(at, Format("%s: out of paper after %d dot rows in this job; nothing printed",
-                           command.c_str(), m_rowsPrinted));
+        if (!Draw(at, command, image.Width(), image.Height(), sx, sy,
+                  [&image](int col, int row) { return image.Dot(col, row); })) {
             return at + 4;
         }
+        Log(at, Format("%s: printed image %u at %s, %dx%d dots", command.c_str(), n, SizeName(mode),
+                       width, height));
+        return at + 4;
+    }
+
+    // Draws a stored picture at the left of the current piece, scaled sx by
+    // sy; false, with the reason logged, when the paper has run out.
+    template <typename DotFn>
+    bool Draw(size_t at, const std::string& command, int width, int height, int sx, int sy,
+              DotFn dot) {
+        if (m_rowsPrinted + height * sy > kPaperRowsPerJob) {
+            Log(at, Format("%s: out of paper after %d dot rows in this job; nothing printed",
+                           command.c_str(), m_rowsPrinted));
+            return false;
+        }
         const int top = m_piece.height;
-        m_piece.AddRows(height);
-        m_rowsPrinted += height;
-        for (int col = 0; col < image.Width(); ++col) {
-            for (int row = 0; row < image.Height(); ++row) {
-                if (!image.Dot(col, row)) {
+        m_piece.AddRows(height * sy);
+        m_rowsPrinted += height * sy;
+        for (int col = 0; col < width; ++col) {
+            for (int row = 0; row < height; ++row) {
+                if (!dot(col, row)) {
                     continue;
                 }
                 for (int j = 0; j < sy; ++j) {
@@ -281,9 +305,217 @@ private:
                 }
             }
         }
-        Log(at, Format("%s: printed image %u at %s, %dx%d dots", command.c_str(), n, SizeName(mode),
-                       width, height));
-        return at + 4;
+        return true;
+    }
+
+    // GS ( L pL pH m fn ... or GS 8 L p1 p2 p3 p4 m fn ...: the count says
+    // where the command ends, so one not understood is skipped whole.
+    size_t Graphics(size_t at) {
+        const bool longForm = At(at + 1) == 0x38;
+        const char* name = longForm ? "GS 8 L" : "GS ( L";
+        const size_t countBytes = longForm ? 4 : 2;
+        if (!Has(at + 2 + countBytes)) {
+            Log(at, Format("%s: cut short by the end of the job; ignored", name));
+            return m_job.size();
+        }
+        uint64_t count = 0;
+        for (size_t i = 0; i < countBytes; ++i) {
+            count |= uint64_t{At(at + 3 + i)} << (8 * i);
+        }
+        const size_t start = at + 3 + countBytes;
+        const size_t left = m_job.size() - start;
+        if (count > left) {
+            Log(at, Format("%s: %llu parameter bytes announced, %zu left in the job; ignored", name,
+                           static_cast<unsigned long long>(count), left));
+            return m_job.size();
+        }
+        const size_t end = start + static_cast<size_t>(count);
+        if (count < 2) {
+            Log(at, Format("%s: no function; ignored", name));
+            return end;
+        }
+        const unsigned m = At(start);
+        const unsigned fn = At(start + 1);
+        const auto p = m_job.subspan(start + 2, static_cast<size_t>(count) - 2);
+        const std::string command = Format("%s function %u", name, fn);
+        if (m != 48) {
+            Log(at, Format("%s m=%u function %u: not understood, skipped", name, m, fn));
+            return end;
+        }
+        switch (fn) {
+        case 67:
+            StoreGraphic(at, command, p);
+            break;
+        case 69:
+            PrintGraphic(at, command, p);
+            break;
+        case 66:
+            DeleteGraphic(at, command, p);
+            break;
+        case 65:
+            DeleteAllGraphics(at, command, p);
+            break;
+        case 48:
+        case 51:
+        case 64:
+            Log(at, command + ": a question; answered where the connection carries replies");
+            break;
+        default:
+            Log(at, command + ": not understood, skipped");
+            break;
+        }
+        return end;
+    }
+
+    static bool IsKeyByte(uint8_t byte) { return byte >= 32 && byte <= 126; }
+    static std::string Quoted(std::string_view key) { return "\"" + std::string(key) + "\""; }
+
+    std::vector<NvGraphic>::iterator FindGraphic(std::string_view key) {
+        return std::find_if(m_memory.graphics.begin(), m_memory.graphics.end(),
+                            [key](const NvGraphic& g) { return g.key == key; });
+    }
+
+    // Function 67 (a = 48 raster, b = 1 colour, c = 49): checked whole first;
+    // a graphic that does not fit the free memory is ignored, as a printer
+    // ignores it.
+    void StoreGraphic(size_t at, const std::string& command, std::span<const uint8_t> p) {
+        if (p.size() < 9) {
+            Log(at, command + ": cut short; ignored, nothing stored");
+            return;
+        }
+        const std::string key{static_cast<char>(p[1]), static_cast<char>(p[2])};
+        const auto width = static_cast<uint16_t>(p[4] | p[5] << 8);
+        const auto height = static_cast<uint16_t>(p[6] | p[7] << 8);
+        const std::string what = command + ": " + Quoted(key);
+        if (p[0] != 48 || p[3] != 1 || p[8] != 49) {
+            Log(at, Format("%s: a=%u b=%u c=%u where a one-colour raster has 48, 1, 49; "
+                           "ignored, nothing stored",
+                           what.c_str(), p[0], p[3], p[8]));
+            return;
+        }
+        if (!IsKeyByte(p[1]) || !IsKeyByte(p[2])) {
+            Log(at, Format("%s: key bytes %02X %02X outside 32 to 126; ignored, nothing stored",
+                           command.c_str(), p[1], p[2]));
+            return;
+        }
+        if (width < 1 || width > kNvGraphicMaxWidth || height < 1 || height > kNvGraphicMaxHeight) {
+            Log(at, Format("%s: size %ux%u outside 1 to %u by 1 to %u dots; ignored, nothing "
+                           "stored",
+                           what.c_str(), width, height, kNvGraphicMaxWidth, kNvGraphicMaxHeight));
+            return;
+        }
+        const size_t k = (static_cast<size_t>(width) + 7) / 8 * height;
+        if (p.size() - 9 != k) {
+            Log(at, Format("%s: %zu data bytes where %ux%u dots take %zu; ignored, nothing "
+                           "stored",
+                           what.c_str(), p.size() - 9, width, height, k));
+            return;
+        }
+        if (m_model.nvGraphics == 0) {
+            Log(at, what + ": this model has no NV graphics memory; ignored");
+            return;
+        }
+        auto existing = FindGraphic(key);
+        const uint64_t used = NvGraphicsBytesUsed(m_memory) -
+                              (existing != m_memory.graphics.end() ? existing->rows.size() : 0);
+        if (used + k > m_model.nvGraphics) {
+            Log(at,
+                Format("%s: %zu bytes do not fit, %llu of %llu bytes free; ignored, nothing "
+                       "stored",
+                       what.c_str(), k, static_cast<unsigned long long>(m_model.nvGraphics - used),
+                       static_cast<unsigned long long>(m_model.nvGraphics)));
+            return;
+        }
+        if (!m_memory.images.empty()) {
+            Log(at, Format("%s: defining NV graphics erased the %zu NV bit image%s stored",
+                           what.c_str(), m_memory.images.size(),
+                           m_memory.images.size() == 1 ? "" : "s"));
+            m_memory.images.clear();
+        }
+        NvGraphic graphic{key, width, height, std::vector<uint8_t>(p.begin() + 9, p.end())};
+        if (existing != m_memory.graphics.end()) {
+            *existing = std::move(graphic);
+        } else {
+            const auto place = std::find_if(m_memory.graphics.begin(), m_memory.graphics.end(),
+                                            [&key](const NvGraphic& g) { return g.key > key; });
+            m_memory.graphics.insert(place, std::move(graphic));
+        }
+        m_outcome.memoryChanged = true;
+        Log(at,
+            Format("%s: stored, %ux%u dots, %zu bytes; %llu of %llu bytes free", what.c_str(),
+                   width, height, k, static_cast<unsigned long long>(m_model.nvGraphics - used - k),
+                   static_cast<unsigned long long>(m_model.nvGraphics)));
+        CountNvWrite(at, command);
+    }
+
+    // Function 69: the stored graphic at the left of the paper, scale 1 or 2 each way.
+    void PrintGraphic(size_t at, const std::string& command, std::span<const uint8_t> p) {
+        if (p.size() != 4) {
+            Log(at, Format("%s: %zu parameter bytes where 4 belong; nothing printed",
+                           command.c_str(), p.size()));
+            return;
+        }
+        const std::string key{static_cast<char>(p[0]), static_cast<char>(p[1])};
+        const std::string what = command + ": " + Quoted(key);
+        const unsigned sx = p[2];
+        const unsigned sy = p[3];
+        if ((sx != 1 && sx != 2) || (sy != 1 && sy != 2)) {
+            Log(at, Format("%s: scale %ux%u, not 1 or 2 each way; nothing printed", what.c_str(),
+                           sx, sy));
+            return;
+        }
+        const auto found = FindGraphic(key);
+        if (found == m_memory.graphics.end()) {
+            Log(at, what + ": not stored; nothing printed");
+            return;
+        }
+        const NvGraphic& graphic = *found;
+        const int width = graphic.width * static_cast<int>(sx);
+        if (width > m_model.paperWidth) {
+            Log(at, Format("%s: %d dots wide at %ux%u, wider than the %d-dot paper; nothing "
+                           "printed",
+                           what.c_str(), width, sx, sy, m_model.paperWidth));
+            return;
+        }
+        if (!Draw(at, what, graphic.width, graphic.height, static_cast<int>(sx),
+                  static_cast<int>(sy),
+                  [&graphic](int col, int row) { return graphic.Dot(col, row); })) {
+            return;
+        }
+        Log(at, Format("%s: printed at %ux%u, %dx%d dots", what.c_str(), sx, sy, width,
+                       graphic.height * static_cast<int>(sy)));
+    }
+
+    // Function 66: deletes one key.
+    void DeleteGraphic(size_t at, const std::string& command, std::span<const uint8_t> p) {
+        if (p.size() != 2) {
+            Log(at, Format("%s: %zu parameter bytes where 2 belong; nothing deleted",
+                           command.c_str(), p.size()));
+            return;
+        }
+        const std::string key{static_cast<char>(p[0]), static_cast<char>(p[1])};
+        const auto found = FindGraphic(key);
+        if (found == m_memory.graphics.end()) {
+            Log(at, command + ": " + Quoted(key) + ": not stored; nothing deleted");
+            return;
+        }
+        m_memory.graphics.erase(found);
+        m_outcome.memoryChanged = true;
+        Log(at, command + ": " + Quoted(key) + ": deleted");
+        CountNvWrite(at, command);
+    }
+
+    // Function 65 "CLR": deletes every graphic.
+    void DeleteAllGraphics(size_t at, const std::string& command, std::span<const uint8_t> p) {
+        if (p.size() != 3 || p[0] != 'C' || p[1] != 'L' || p[2] != 'R') {
+            Log(at, command + ": without \"CLR\"; nothing deleted");
+            return;
+        }
+        const size_t forgotten = m_memory.graphics.size();
+        m_memory.graphics.clear();
+        m_outcome.memoryChanged = true;
+        Log(at, Format("%s: deleted every NV graphic (%zu forgotten)", command.c_str(), forgotten));
+        CountNvWrite(at, command);
     }
 
     void Erase(size_t at) {
@@ -348,6 +580,14 @@ uint64_t NvBytesUsed(const NvMemory& memory) {
     return used;
 }
 
+uint64_t NvGraphicsBytesUsed(const NvMemory& memory) {
+    uint64_t used = 0;
+    for (const NvGraphic& graphic : memory.graphics) {
+        used += graphic.rows.size();
+    }
+    return used;
+}
+
 JobOutcome RunJob(const PrinterModel& model, NvMemory& memory, std::span<const uint8_t> job,
                   std::string_view today) {
     return Interpreter(model, memory, job, today).Run();
@@ -358,6 +598,18 @@ MonoPicture NvImagePicture(const NvImage& image) {
     for (int col = 0; col < image.Width(); ++col) {
         for (int row = 0; row < image.Height(); ++row) {
             if (image.Dot(col, row)) {
+                picture.SetDot(col, row);
+            }
+        }
+    }
+    return picture;
+}
+
+MonoPicture NvGraphicPicture(const NvGraphic& graphic) {
+    MonoPicture picture = MonoPicture::Blank(graphic.width, graphic.height);
+    for (int row = 0; row < graphic.height; ++row) {
+        for (int col = 0; col < graphic.width; ++col) {
+            if (graphic.Dot(col, row)) {
                 picture.SetDot(col, row);
             }
         }

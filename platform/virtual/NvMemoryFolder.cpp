@@ -6,6 +6,7 @@
 #include "platform/virtual/Png.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -23,6 +24,7 @@ namespace {
 constexpr const char* kStateName = "state.bin";
 constexpr std::string_view kAsidePrefix = "state.bin.damaged-";
 constexpr size_t kMaxImages = 255;
+constexpr const char* kGraphicsFolder = "graphics";
 
 std::string LocalDay(std::time_t when) {
     std::tm local{};
@@ -121,6 +123,26 @@ Result<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory) con
         }
         staged.pictures.push_back(std::move(picture).Value());
     }
+    if (!memory.graphics.empty()) {
+        std::error_code ec;
+        fs::create_directories(m_folder / kGraphicsFolder, ec);
+        if (ec) {
+            return R::Fail("cannot make " + (m_folder / kGraphicsFolder).string() + ": " +
+                           ec.message());
+        }
+    }
+    for (const NvGraphic& graphic : memory.graphics) {
+        const fs::path target = m_folder / kGraphicsFolder / NvGraphicPictureName(graphic.key);
+        const std::vector<uint8_t> png = EncodePng(NvGraphicPicture(graphic));
+        if (png.empty()) {
+            return R::Fail("cannot encode " + target.string());
+        }
+        Result<StagedFile> picture = StagedFile::Write(target, png);
+        if (!picture) {
+            return R::Fail(picture.Reason());
+        }
+        staged.pictures.push_back(std::move(picture).Value());
+    }
     Result<StagedFile> state = StagedFile::Write(m_folder / kStateName, EncodeNvMemory(memory));
     if (!state) {
         return R::Fail(state.Reason());
@@ -176,10 +198,46 @@ Result<void> NvMemoryFolder::Commit(Staged staged, const std::string& aside) con
         return status;
     }
     std::error_code ec;
-    for (size_t k = staged.pictures.size() + 1; k <= kMaxImages; ++k) {
+    size_t images = 0;
+    std::vector<fs::path> graphics;
+    for (const StagedFile& picture : staged.pictures) {
+        if (picture.Target().parent_path().filename() == kGraphicsFolder) {
+            graphics.push_back(picture.Target());
+        } else {
+            ++images;
+        }
+    }
+    for (size_t k = images + 1; k <= kMaxImages; ++k) {
         fs::remove(m_folder / NvPictureName(k), ec);
     }
+    // Pictures of graphics no longer held go; nothing else in that folder is ours.
+    for (fs::directory_iterator it(m_folder / kGraphicsFolder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->path().extension() == ".png" &&
+            std::find(graphics.begin(), graphics.end(), it->path()) == graphics.end()) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
     return {};
+}
+
+std::string NvGraphicPictureName(std::string_view key) {
+    // Letters, digits, "-" and "_" stand as they are; other bytes (blanks,
+    // "/", "." ...) are written %XX so every key names one file.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string name;
+    for (const char c : key) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || c == '-' || c == '_') {
+            name += c;
+        } else {
+            name += '%';
+            name += kHex[byte >> 4];
+            name += kHex[byte & 15];
+        }
+    }
+    return name + ".png";
 }
 
 } // namespace tessaline

@@ -19,7 +19,8 @@ struct NvMemoryRead {
 };
 
 // A printer's NV memory on disk: nv/state.bin, which every job starts from,
-// and nv/NNN.png, a picture of each stored image. Used under the printer's lock.
+// nv/NNN.png, a picture of each stored image, and nv/graphics/KEY.png, one of
+// each stored graphic. Used under the printer's lock.
 class NvMemoryFolder {
 public:
     // The new memory's files, written in full beside the old ones, not yet in place.
@@ -55,5 +56,7 @@ private:
 
 // "007.png", the picture of NV image 7.
 std::string NvPictureName(size_t image);
+// "A1.png", the picture of the NV graphic under key "A1" (in nv/graphics/).
+std::string NvGraphicPictureName(std::string_view key);
 
 } // namespace tessaline

@@ -8,6 +8,9 @@ namespace tessaline {
 namespace {
 
 constexpr std::string_view kMark = "TLNV1\n";
+// The NV graphics follow the images only when there are any, so a memory
+// without them is written as before graphics existed.
+constexpr std::string_view kGraphicsMark = "TLNG1\n";
 constexpr size_t kDayLength = 10; // YYYY-MM-DD, or blanks when nothing was written
 
 void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
@@ -24,6 +27,49 @@ uint64_t GetLe(std::span<const uint8_t> in, size_t at, int bytes) {
     return value;
 }
 
+// The graphics section at `at`, to the end of the file.
+Result<void> DecodeGraphics(std::span<const uint8_t> bytes, size_t at, NvMemory& loaded) {
+    const size_t head = kGraphicsMark.size() + 2;
+    if (bytes.size() - at < head ||
+        std::string_view(reinterpret_cast<const char*>(bytes.data() + at), kGraphicsMark.size()) !=
+            kGraphicsMark) {
+        return Result<void>::Fail("bytes after the last image");
+    }
+    const auto count = GetLe(bytes, at + kGraphicsMark.size(), 2);
+    at += head;
+    for (uint64_t k = 1; k <= count; ++k) {
+        const std::string which = "graphic " + std::to_string(k);
+        if (bytes.size() - at < 6) {
+            return Result<void>::Fail(which + ": size cut short");
+        }
+        NvGraphic graphic;
+        graphic.key.assign(reinterpret_cast<const char*>(bytes.data() + at), 2);
+        graphic.width = static_cast<uint16_t>(GetLe(bytes, at + 2, 2));
+        graphic.height = static_cast<uint16_t>(GetLe(bytes, at + 4, 2));
+        const auto keyByte = [](char c) { return c >= 32 && c <= 126; };
+        if (!keyByte(graphic.key[0]) || !keyByte(graphic.key[1]) || graphic.width < 1 ||
+            graphic.width > kNvGraphicMaxWidth || graphic.height < 1 ||
+            graphic.height > kNvGraphicMaxHeight) {
+            return Result<void>::Fail(which + ": key or size out of range");
+        }
+        const size_t length = graphic.RowBytes() * graphic.height;
+        if (bytes.size() - at - 6 < length) {
+            return Result<void>::Fail(which + ": rows cut short");
+        }
+        const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(at + 6);
+        graphic.rows.assign(first, first + static_cast<std::ptrdiff_t>(length));
+        if (!loaded.graphics.empty() && !(loaded.graphics.back().key < graphic.key)) {
+            return Result<void>::Fail(which + ": keys out of order");
+        }
+        loaded.graphics.push_back(std::move(graphic));
+        at += 6 + length;
+    }
+    if (at != bytes.size()) {
+        return Result<void>::Fail("bytes after the last graphic");
+    }
+    return {};
+}
+
 } // namespace
 
 std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory) {
@@ -37,6 +83,16 @@ std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory) {
         PutLe(out, image.x, 2);
         PutLe(out, image.y, 2);
         out.insert(out.end(), image.raster.begin(), image.raster.end());
+    }
+    if (!memory.graphics.empty()) {
+        out.insert(out.end(), kGraphicsMark.begin(), kGraphicsMark.end());
+        PutLe(out, memory.graphics.size(), 2);
+        for (const NvGraphic& graphic : memory.graphics) {
+            out.insert(out.end(), graphic.key.begin(), graphic.key.end());
+            PutLe(out, graphic.width, 2);
+            PutLe(out, graphic.height, 2);
+            out.insert(out.end(), graphic.rows.begin(), graphic.rows.end());
+        }
     }
     return out;
 }
@@ -82,7 +138,9 @@ Result<void> DecodeNvMemory(std::span<const uint8_t> bytes, NvMemory& memory) {
         at += 4 + length;
     }
     if (at != bytes.size()) {
-        return Result<void>::Fail("bytes after the last image");
+        if (auto read = DecodeGraphics(bytes, at, loaded); !read) {
+            return read;
+        }
     }
     memory = std::move(loaded);
     return {};

@@ -10,7 +10,9 @@
 namespace tessaline {
 
 // The NV memory as kept between jobs: a mark, the day and count of NV writes,
-// then the stored definitions exactly as FS q carried them (xL xH yL yH raster).
+// then the stored definitions exactly as FS q carried them (xL xH yL yH raster),
+// then, when any are stored, the NV graphics (a mark, then key, width, height
+// and rows of each, in key order).
 std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory);
 
 // Reads what EncodeNvMemory wrote; refuses anything else with a reason and

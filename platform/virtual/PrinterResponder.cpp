@@ -1,6 +1,7 @@
 #include "platform/virtual/PrinterResponder.h"
 
 #include "platform/FileIo.h"
+#include "platform/virtual/VirtualPrinterFolder.h"
 
 #include <algorithm>
 
@@ -24,6 +25,30 @@ void AppendText(std::vector<uint8_t>& out, uint8_t first, const std::string& tex
     out.push_back(first);
     out.insert(out.end(), text.begin(), text.end());
     out.push_back(0x00);
+}
+
+constexpr uint8_t kAck = 0x06;
+constexpr uint8_t kNak = 0x15;
+constexpr uint8_t kCan = 0x18;
+constexpr size_t kKeysPerBlock = 40;
+
+// The key list as the printer hands it over: 37 72, 41h (more follow) or 40h
+// (the last), up to 40 key pairs, 00; an empty list is one empty last block.
+std::vector<std::vector<uint8_t>> KeyListBlocks(const NvMemory& memory) {
+    std::vector<std::vector<uint8_t>> blocks;
+    size_t next = 0;
+    do {
+        const size_t end = std::min(next + kKeysPerBlock, memory.graphics.size());
+        std::vector<uint8_t> block = {
+            0x37, 0x72, static_cast<uint8_t>(end < memory.graphics.size() ? 0x41 : 0x40)};
+        for (; next < end; ++next) {
+            block.insert(block.end(), memory.graphics[next].key.begin(),
+                         memory.graphics[next].key.end());
+        }
+        block.push_back(0x00);
+        blocks.push_back(std::move(block));
+    } while (next < memory.graphics.size());
+    return blocks;
 }
 
 } // namespace
@@ -66,6 +91,15 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         return true;
     }
     const uint8_t a = m_pending[0];
+    if (!m_keyBlocks.empty()) {
+        if (KeyListAnswer(a, replies)) {
+            // The host's answer to the hand-over is no command: the job never sees it.
+            m_job.erase(m_job.end() - static_cast<std::ptrdiff_t>(m_pending.size()));
+            Consume(1, true);
+            return true;
+        }
+        m_keyBlocks.clear(); // anything else ends the hand-over
+    }
     if (a != 0x10 && a != 0x1C && a != 0x1D) {
         Consume(1, false);
         return true;
@@ -76,11 +110,13 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
     const uint8_t b = m_pending[1];
     const uint8_t n = m_pending[2];
     if (a == 0x10 && b == 0x04 && n >= 1 && n <= 4) {
+        RunBeforeQuestion();
         replies.push_back(StatusByte(n));
         Consume(3, true);
         return true;
     }
     if (a == 0x1D && b == 0x49) {
+        RunBeforeQuestion();
         Identify(n, replies);
         Consume(3, true);
         return true;
@@ -95,19 +131,19 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
             return false;
         }
         const size_t length = size_t{m_pending[3]} | size_t{m_pending[4]} << 8;
-        if (length == 2) {
-            if (have < 7) {
+        // The questions: functions 48 and 51 (m fn), 64 (m fn "KC").
+        if (length == 2 || length == 4) {
+            if (have < 5 + length) {
                 return false;
             }
             const uint8_t fn = m_pending[6];
-            if (m_pending[5] == 0x30 && (fn == 0x30 || fn == 0x33)) {
-                if (m_model.nvGraphics > 0) {
-                    // Nothing is stored as NV graphics here, so all of it is free.
-                    AppendText(replies, 0x37,
-                               std::string(1, fn == 0x30 ? '0' : '1') +
-                                   std::to_string(m_model.nvGraphics));
-                }
-                Consume(7, true);
+            const bool sizes = length == 2 && (fn == 0x30 || fn == 0x33);
+            const bool keys =
+                length == 4 && fn == 0x40 && m_pending[7] == 'K' && m_pending[8] == 'C';
+            if (m_pending[5] == 0x30 && (sizes || keys)) {
+                RunBeforeQuestion();
+                static_cast<void>(AnswerGraphics(fn, replies));
+                Consume(5 + length, true);
                 return true;
             }
         }
@@ -115,8 +151,63 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         Consume(5, false);
         return true;
     }
+    if (a == 0x1D && b == 0x38 && n == 0x4C) {
+        // GS 8 L: a four-byte count; its data is never read as commands.
+        if (have < 7) {
+            return false;
+        }
+        m_skip = uint64_t{m_pending[3]} | uint64_t{m_pending[4]} << 8 |
+                 uint64_t{m_pending[5]} << 16 | uint64_t{m_pending[6]} << 24;
+        Consume(7, false);
+        return true;
+    }
     Consume(1, false);
     return true;
+}
+
+void PrinterResponder::RunBeforeQuestion() {
+    const size_t before = m_job.size() - m_pending.size();
+    if (!m_run || m_onlyQuestions || before == 0) {
+        return;
+    }
+    static_cast<void>(m_run(std::span<const uint8_t>(m_job.data(), before)));
+    m_job.erase(m_job.begin(), m_job.begin() + static_cast<std::ptrdiff_t>(before));
+    m_onlyQuestions = true;
+}
+
+bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies) {
+    if (m_model.nvGraphics == 0 || !m_model.answers) {
+        return false; // a model without NV graphics, or one that never answers
+    }
+    const NvMemory memory = VirtualPrinterFolder(m_folder).LoadNvMemory();
+    if (fn == 0x40) {
+        m_keyBlocks = KeyListBlocks(memory);
+        m_keyBlock = 0;
+        replies.insert(replies.end(), m_keyBlocks[0].begin(), m_keyBlocks[0].end());
+        return true;
+    }
+    const uint64_t used = std::min(NvGraphicsBytesUsed(memory), m_model.nvGraphics);
+    const uint64_t value = fn == 0x30 ? m_model.nvGraphics : m_model.nvGraphics - used;
+    AppendText(replies, 0x37, std::string(1, fn == 0x30 ? '0' : '1') + std::to_string(value));
+    return true;
+}
+
+bool PrinterResponder::KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies) {
+    if (byte == kNak) {
+        const std::vector<uint8_t>& again = m_keyBlocks[m_keyBlock];
+        replies.insert(replies.end(), again.begin(), again.end());
+        return true;
+    }
+    if (byte == kAck && m_keyBlock + 1 < m_keyBlocks.size()) {
+        const std::vector<uint8_t>& next = m_keyBlocks[++m_keyBlock];
+        replies.insert(replies.end(), next.begin(), next.end());
+        return true;
+    }
+    if (byte == kAck || byte == kCan) {
+        m_keyBlocks.clear();
+        return true;
+    }
+    return false;
 }
 
 uint8_t PrinterResponder::StatusByte(uint8_t n) const {

@@ -105,6 +105,37 @@ Result<std::vector<std::string>> ProgramArguments(int, char**) {
 
 namespace {
 
+// A stream buffer that hands bytes to a file or pipe handle unchanged.
+class FileBuffer final : public std::streambuf {
+public:
+    explicit FileBuffer(HANDLE file) : m_file(file) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char byte = traits_type::to_char_type(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        std::streamsize done = 0;
+        while (done < count) {
+            DWORD written = 0;
+            if (!::WriteFile(m_file, bytes + done, static_cast<DWORD>(count - done), &written,
+                             nullptr) ||
+                written == 0) {
+                break;
+            }
+            done += written;
+        }
+        return done;
+    }
+
+private:
+    HANDLE m_file;
+};
+
 // A stream buffer that shows ANSI text on a console through WriteConsoleW,
 // whole characters at a time: a lead byte waits for its second byte.
 class ConsoleBuffer final : public std::streambuf {
@@ -175,6 +206,19 @@ void ShowOnConsole(std::ostream& stream, DWORD which) {
 void ShowNarrowTextOnConsole() {
     ShowOnConsole(std::cout, STD_OUTPUT_HANDLE);
     ShowOnConsole(std::cerr, STD_ERROR_HANDLE);
+}
+
+void UseBinaryStandardOutput() {
+    HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    // A console shows text; a file or a pipe gets the bytes through WriteFile,
+    // past the C runtime's text mode.
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr || ::GetConsoleMode(handle, &mode)) {
+        return;
+    }
+    std::cout.flush();
+    static FileBuffer buffer(handle);
+    std::cout.rdbuf(&buffer);
 }
 
 } // namespace tessaline

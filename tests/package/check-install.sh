@@ -33,7 +33,8 @@ for file in bin/tessaline bin/tessaline-cli \
   share/icons/hicolor/128x128/apps/io.github.tessaline.Tessaline.png \
   share/man/man1/tessaline.1.gz share/man/man1/tessaline-cli.1.gz \
   include/tessaline/tessaline_component.h include/tessaline/tessaline_control.h \
-  share/doc/tessaline/component-abi.md share/doc/tessaline/examples/CMakeLists.txt; do
+  share/doc/tessaline/component-abi.md share/doc/tessaline/examples/CMakeLists.txt \
+  share/doc/tessaline/copyright share/doc/tessaline/LICENSE; do
   [ -f "$prefix/$file" ] || fail "nothing installed at $file"
 done
 lib=$(find "$prefix/lib" -name libtessaline-control.so | head -n 1)

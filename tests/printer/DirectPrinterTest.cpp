@@ -219,6 +219,44 @@ TEST(AskPrinter, ADeviceThatNeverAnswersIsAskedOnce) {
     EXPECT_EQ(report.Value().unanswered.size(), 14u);
 }
 
+TEST(AskGraphicKeys, AnswersEachBlockAndLetsGoOfAPrinterThatFallsSilent) {
+    const Bytes command = {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x40, 'K', 'C'};
+    struct Case {
+        const char* what;
+        std::deque<std::vector<Bytes>> script; // the reads each thing sent gets
+        std::optional<std::vector<std::string>> keys;
+        std::vector<Bytes> sent;
+    };
+    const Case cases[] = {
+        {"no keys", {{{0x37, 0x72, 0x40, 0x00}}}, std::vector<std::string>{}, {command, {0x06}}},
+        {"two blocks, the second malformed once and sent again",
+         {{{0x12, 0x37, 0x72}, {0x41, 'A', '1', 0x00}},
+          {{0x37, 0x72, 0x40, 'B', 0x00}},
+          {{0x37, 0x72, 0x40, 'B', '2', 0x00}}},
+         std::vector<std::string>{"A1", "B2"},
+         {command, {0x06}, {0x15}, {0x06}}},
+        {"silent after the first block",
+         {{{0x37, 0x72, 0x41, 'A', '1', 0x00}}},
+         std::nullopt,
+         {command, {0x06}, {0x18}}},
+        {"never answers", {}, std::nullopt, {command}},
+    };
+    for (const Case& c : cases) {
+        ScriptedPrinter printer(c.script);
+        const auto keys = AskGraphicKeys(printer);
+        ASSERT_TRUE(keys) << c.what << ": " << keys.Reason();
+        std::optional<std::vector<std::string>> texts;
+        if (keys.Value()) {
+            texts.emplace();
+            for (const GraphicKey& k : *keys.Value()) {
+                texts->push_back(k.Text());
+            }
+        }
+        EXPECT_EQ(texts, c.keys) << c.what;
+        EXPECT_EQ(printer.sent, c.sent) << c.what;
+    }
+}
+
 TEST(PrinterAddress, ReadsEveryKindWithItsDefaults) {
     struct Case {
         const char* text;

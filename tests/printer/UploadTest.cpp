@@ -271,19 +271,24 @@ TEST(Upload, TheLargestImageTheCommandCarriesIsAccepted) {
 TEST(Upload, EachFileIsReadOnceWithinTheMemoryBoundAndAgainBeyondIt) {
     // The check keeps what it decoded, so a file removed after it is still
     // sent as checked; beyond the bound it is read again, and then its loss
-    // stops the stream before its header.
+    // stops the stream before its header. Without worker threads the calling
+    // thread does it all, to the same bytes.
     struct Case {
         size_t decodedBytes;
+        size_t workers;
         StreamResult result;
         bool bSent;
     };
-    for (const Case c : {Case{UploadMemoryBound{}.decodedBytes, StreamResult::Sent, true},
-                         Case{0, StreamResult::Refused, false}}) {
+    constexpr size_t kAll = UploadMemoryBound{}.decodedBytes;
+    for (const Case c : {Case{kAll, kMaxUploadWorkers, StreamResult::Sent, true},
+                         Case{kAll, 0, StreamResult::Sent, true},
+                         Case{0, kMaxUploadWorkers, StreamResult::Refused, false},
+                         Case{0, 0, StreamResult::Refused, false}}) {
         LogoFolder folder;
         const std::string a = folder.Logo("a.bmp", 8, 8);
         const std::string b = folder.Logo("b.bmp", 16, 16);
         const std::vector<uint8_t> bBytes = ImageBytes(b);
-        UploadImages images({a, b}, 0, 5, {}, UploadMemoryBound{c.decodedBytes, 0});
+        UploadImages images({a, b}, 0, 5, {}, UploadMemoryBound{c.decodedBytes, 0}, c.workers);
         ASSERT_EQ(images.Check(), "");
         fs::remove(b);
         PrinterBench bench;

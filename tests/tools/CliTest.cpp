@@ -206,6 +206,20 @@ TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
         {{"status", "THERMAL #9"}, 2, "\"THERMAL #9\" is not installed"},
         {{"status", "p"}, 3, "is a spooler queue, which carries bytes one way"},
         {{"status", "socket://h", "--read-timeout", "0"}, 1, "--read-timeout is 1 to 3600000"},
+        {{"nv"}, 1, "Usage: tessaline-cli nv store"},
+        {{"nv", "frob"}, 1, "unknown command 'frob'"},
+        {{"nv", "store", "p", "A1"}, 1, "needs PRINTER KEY FILE"},
+        {{"nv", "store", "p", "ABC", "x.bmp"}, 1, "a key is two characters"},
+        {{"nv", "store", "p", "A1", "/no/such.bmp"}, 1, "/no/such.bmp: "},
+        {{"nv", "store", "p", "A1", "x.bmp", "--brightness", "11"}, 1, "--brightness is 0 to 10"},
+        {{"nv", "print", "p", "A1", "--scale", "3x1"}, 1, "--scale is 1x1, 2x1, 1x2 or 2x2"},
+        {{"nv", "print", "THERMAL #9", "A1"}, 2, "\"THERMAL #9\" is not installed"},
+        {{"nv", "delete", "p"}, 1, "needs PRINTER and KEY or --all"},
+        {{"nv", "delete", "p", "A\x7f"}, 1, "not byte 7Fh"},
+        {{"nv", "list", "p"}, 3, "is a spooler queue, which carries bytes one way"},
+        {{"nv", "list", "p", "--scale", "1x1"}, 1, "unknown option '--scale'"},
+        {{"nv", "command", "A1"}, 1, "give --print or --store"},
+        {{"nv", "command", "--store", "A1"}, 1, "needs KEY FILE pairs"},
     };
     for (const auto& c : cases) {
         const CliRun run = Run(c.args);
@@ -228,13 +242,15 @@ TEST_F(Cli, EveryCommandHasHelp) {
                                                         {"vprinter", "list", "--help"},
                                                         {"vprinter", "path", "--help"},
                                                         {"vprinter", "show", "--help"},
-                                                        {"vprinter", "feed", "--help"}};
+                                                        {"vprinter", "feed", "--help"},
+                                                        {"nv", "--help"},
+                                                        {"nv", "store", "--help"}};
     for (const auto& args : asks) {
         const CliRun run = Run(args);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out.rfind("Usage: tessaline-cli", 0), 0u) << args.back();
         EXPECT_EQ(run.err, "");
-        if (args[0] == "vprinter") {
+        if (args[0] == "vprinter" || args[0] == "nv") {
             EXPECT_NE(run.out.find("Exit status: 0 done; 1 wrong command line or unreadable input; "
                                    "2 the printer is\nnot installed; 3 the request was not "
                                    "carried out"),

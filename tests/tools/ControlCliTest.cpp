@@ -283,6 +283,100 @@ TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
     EXPECT_NE(show.out.find("Jobs:            1"), std::string::npos) << show.out;
 }
 
+// NV graphics by key through a printer's address, each step checked against
+// what the printer then holds; a spooler queue gets the same bytes blind.
+TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
+    ASSERT_EQ(cli.Run("vprinter add NET --nv-graphics 1500").status, 0);
+    test::ServedPrinter served(cli, "NET");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = " " + served.Address() + " ";
+    const std::string a = " " + cli.Quote(logoA); // 100 x 50 dots: 13 bytes a row, 650 bytes
+    struct Step {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const Step steps[] = {
+        {"nv store" + at + "A1" + a, 0, "stored A1 (100 x 50 dots, 650 bytes; 850 bytes free)"},
+        {"nv store" + at + "A1" + a, 0, "stored A1 (100 x 50 dots, 650 bytes; 850 bytes free)"},
+        {"nv store" + at + "'  '" + a, 0,
+         "stored \"  \" (two blanks) (100 x 50 dots, 650 bytes; "
+         "200 bytes free)"},
+        {"nv store" + at + "B2" + a, 3,
+         "B2 does not fit: " + logoA.string() + " takes 650 bytes and " + served.Address() +
+             " has 200 of 1,500 bytes free; nothing sent"},
+        {"nv list" + at, 0,
+         "Keys:         \"  \" (two blanks), A1 (2)\nNV graphics:  1,500 "
+         "bytes, 200 free\n"},
+        {"nv list --json" + at, 0, "\"keys\": [\"  \", \"A1\"], \"total\": 1500, \"free\": 200}"},
+        {"nv print" + at + "A1 --scale 2x1", 0,
+         "sent the print of A1 at 2x1; the printer holds A1"},
+        {"nv print" + at + "ZZ", 3, "holds no graphic ZZ: nothing printed"},
+        {"nv delete" + at + "A1", 0, "deleted A1 (850 bytes free)"},
+        {"nv delete" + at + "--all", 0, "deleted every NV graphic (1,500 bytes free)"},
+        {"nv list" + at, 0, "Keys:         none (0)"},
+    };
+    for (const Step& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << step.args << "\n"
+                                                                          << run.out << run.err;
+        // Only a store to a printer holding no graphics yet warns of the bit images.
+        EXPECT_EQ(run.out.find("warning: on many printers") != std::string::npos,
+                  &step == &steps[0])
+            << step.args;
+    }
+    const std::string log = served.Output(std::chrono::milliseconds(3000), "every NV graphic");
+    EXPECT_NE(log.find("\"A1\": printed at 2x1, 200x50 dots"), std::string::npos) << log;
+
+    // Through a spooler queue: the bytes `nv command` writes, sent blind.
+    const auto blind = cli.Run("nv store 'THERMAL #1' A1" + a);
+    EXPECT_EQ(blind.status, 0) << blind.err;
+    EXPECT_NE(blind.out.find("sent blind through the spooler queue \"THERMAL #1\""),
+              std::string::npos)
+        << blind.out;
+    const auto bytes = cli.Run("nv command --store A1" + a);
+    ASSERT_EQ(bytes.status, 0) << bytes.err;
+    EXPECT_EQ(Job(1), std::vector<uint8_t>(bytes.out.begin(), bytes.out.end()));
+    EXPECT_EQ(bytes.out.size(), 7u + 9 + 650);
+    EXPECT_EQ(served.Stop(), 0);
+}
+
+// A printer that answers nothing, or stops answering while it writes: the
+// bytes go, and the tool says they were not verified.
+TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {
+    ASSERT_EQ(cli.Run("vprinter add DUMB --answers none").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add SLOW --write-ms 1500").status, 0);
+    test::ServedPrinter dumb(cli, "DUMB");
+    const std::string a = " " + cli.Quote(logoA);
+    const auto sent = cli.Run("nv store --read-timeout 200 " + dumb.Address() + " A1" + a);
+    EXPECT_EQ(sent.status, 3);
+    EXPECT_NE(sent.out.find("sent, not verified: " + dumb.Address() + " does not answer"),
+              std::string::npos)
+        << sent.out << sent.err;
+    const auto quiet =
+        cli.Run("nv delete --no-verify --read-timeout 200 " + dumb.Address() + " A1");
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(cli.Run("nv list --read-timeout 200 " + dumb.Address()).status, 3);
+    const std::string log = dumb.Output(std::chrono::milliseconds(3000), "\"A1\": deleted");
+    EXPECT_NE(log.find("\"A1\": stored"), std::string::npos) << log;
+    EXPECT_NE(log.find("\"A1\": deleted"), std::string::npos) << log;
+
+    // Answers before the store, then busy writing past the read timeout.
+    test::ServedPrinter slow(cli, "SLOW");
+    const auto busy = cli.Run("nv store --read-timeout 300 " + slow.Address() + " A1" + a);
+    EXPECT_EQ(busy.status, 3);
+    EXPECT_NE(busy.out.find("sent, not verified: " + slow.Address() + " does not answer"),
+              std::string::npos)
+        << busy.out << busy.err;
+    // Given the time, the same printer says it kept the graphic.
+    const auto patient = cli.Run("nv store --read-timeout 3000 " + slow.Address() + " B2" + a);
+    EXPECT_EQ(patient.status, 0) << patient.out << patient.err;
+    EXPECT_NE(patient.out.find("stored B2"), std::string::npos) << patient.out;
+    EXPECT_EQ(dumb.Stop(), 0);
+    EXPECT_EQ(slow.Stop(), 0);
+}
+
 // usb: and serial: on a pseudo-terminal standing in for the device.
 TEST_F(ControlCli, UsbAndSerialAddressesOnAPseudoTerminal) {
     int master = -1, slave = -1;

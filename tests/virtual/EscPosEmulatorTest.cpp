@@ -319,10 +319,13 @@ TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
         {{0x10, 0x04, 0x01}, "DLE EOT 1: status asked"},
         {{0x10, 0x04}, "DLE EOT: cut short by the end of the job"},
         {{0x1D, 0x49, 0x43}, "GS I 67: identification asked"},
-        {{0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x33}, "GS ( L 51: NV graphics free bytes asked"},
+        {{0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x33},
+         "GS ( L function 51: a question; answered where the connection carries replies"},
         {{0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x45, 0x20, 0x20},
-         "GS ( L: 4 bytes not modelled, skipped"},
-        {{0x1D, 0x28, 0x4C, 0xFF, 0xFF, 0x30}, "GS ( L: 65535 bytes not modelled, skipped"},
+         "GS ( L function 69: 2 parameter bytes where 4 belong; nothing printed"},
+        {{0x1D, 0x28, 0x4C, 0xFF, 0xFF, 0x30},
+         "GS ( L: 65535 parameter bytes announced, 1 left in the job; ignored"},
+        {{0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x43, 0x05}, "GS ( k: 3 bytes not modelled, skipped"},
     };
     for (const auto& c : cases) {
         NvMemory memory = Uploaded();
@@ -360,6 +363,144 @@ TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
     ASSERT_EQ(outcome.paper.size(), 1u);
     EXPECT_EQ(outcome.paper[0].height, fits * 288 * 8 * 2);
     EXPECT_EQ(CountLog(outcome, "out of paper"), 3u);
+}
+
+// GS ( L (or GS 8 L past 65,535 bytes) with m = 48, built here by hand.
+Bytes Graphics(uint8_t fn, const Bytes& parameters, bool longForm = false) {
+    const size_t count = parameters.size() + 2;
+    Bytes out = longForm ? Bytes{0x1D,
+                                 0x38,
+                                 0x4C,
+                                 static_cast<uint8_t>(count),
+                                 static_cast<uint8_t>(count >> 8),
+                                 static_cast<uint8_t>(count >> 16),
+                                 static_cast<uint8_t>(count >> 24)}
+                         : Bytes{0x1D, 0x28, 0x4C, static_cast<uint8_t>(count),
+                                 static_cast<uint8_t>(count >> 8)};
+    out.push_back(48);
+    out.push_back(fn);
+    out.insert(out.end(), parameters.begin(), parameters.end());
+    return out;
+}
+
+// Function 67's parameters for a width x height graphic, every byte `fill`.
+Bytes StoreParameters(const char* key, uint16_t width, uint16_t height, uint8_t fill = 0xFF) {
+    Bytes p = {48,
+               static_cast<uint8_t>(key[0]),
+               static_cast<uint8_t>(key[1]),
+               1,
+               static_cast<uint8_t>(width),
+               static_cast<uint8_t>(width >> 8),
+               static_cast<uint8_t>(height),
+               static_cast<uint8_t>(height >> 8),
+               49};
+    p.insert(p.end(), (width + 7u) / 8u * height, fill);
+    return p;
+}
+
+Bytes Store(const char* key, uint16_t width, uint16_t height) {
+    return Graphics(67, StoreParameters(key, width, height));
+}
+
+std::string Keys(const NvMemory& memory) {
+    std::string keys;
+    for (const NvGraphic& g : memory.graphics) {
+        keys += (keys.empty() ? "" : ",") + g.key;
+    }
+    return keys;
+}
+
+TEST(EscPosEmulator, KeepsNvGraphicsByKey) {
+    struct Case {
+        const char* what;
+        Bytes job;
+        std::string keys;
+        const char* logged;
+        uint32_t writes;
+        uint64_t used;
+    };
+    const Case cases[] = {
+        {"two stored in key order", Concat({Store("LG", 16, 1), Store("A1", 9, 2)}), "A1,LG",
+         "\"A1\": stored, 9x2 dots, 4 bytes", 2, 6},
+        {"a key stored again is replaced", Concat({Store("A1", 9, 2), Store("A1", 8, 1)}), "A1",
+         "\"A1\": stored, 8x1 dots, 1 bytes", 2, 1},
+        {"one deleted", Concat({Store("A1", 8, 1), Store("B2", 8, 1), Graphics(66, {'A', '1'})}),
+         "B2", "\"A1\": deleted", 3, 1},
+        {"deleting a key not stored", Concat({Store("A1", 8, 1), Graphics(66, {'Z', 'Z'})}), "A1",
+         "\"ZZ\": not stored; nothing deleted", 1, 1},
+        {"all deleted",
+         Concat({Store("A1", 8, 1), Store("  ", 8, 1), Graphics(65, {'C', 'L', 'R'})}), "",
+         "deleted every NV graphic (2 forgotten)", 3, 0},
+        {"the long form", Graphics(67, StoreParameters("A1", 8, 3), true), "A1",
+         "GS 8 L function 67: \"A1\": stored, 8x3 dots, 3 bytes", 1, 3},
+        {"a store that does not fit is ignored",
+         Graphics(67, StoreParameters("A1", 8192, 257), true), "",
+         "263168 bytes do not fit, 262144 of 262144 bytes free; ignored", 0, 0},
+        {"a malformed store is ignored", Graphics(67, {48, 'A', '1', 2, 8, 0, 1, 0, 49, 0xFF}), "",
+         "a=48 b=2 c=49", 0, 0},
+        {"a key outside 32 to 126 is ignored", Store("A\x7F", 8, 1), "", "outside 32 to 126", 0, 0},
+        {"another function is skipped whole, its bytes never run",
+         Concat({Graphics(112, {0x1C, 0x65, 0x1C, 0x71}), Store("A1", 8, 1)}), "A1",
+         "function 112: not understood, skipped", 1, 1},
+        {"questions are left to the connection",
+         Concat({Graphics(64, {'K', 'C'}), Store("A1", 8, 1)}), "A1", "function 64: a question", 1,
+         1},
+    };
+    for (const auto& c : cases) {
+        NvMemory memory;
+        const JobOutcome outcome = Emulate({}, memory, c.job, kDay);
+        EXPECT_EQ(Keys(memory), c.keys) << c.what;
+        EXPECT_EQ(CountLog(outcome, c.logged), 1u) << c.what;
+        EXPECT_EQ(memory.writesThatDay, c.writes) << c.what;
+        EXPECT_EQ(NvGraphicsBytesUsed(memory), c.used) << c.what;
+        EXPECT_EQ(CountLog(outcome, "FS "), 0u) << c.what;
+    }
+}
+
+TEST(EscPosEmulator, NvGraphicsAndNvBitImagesEraseEachOther) {
+    NvMemory memory = Uploaded();
+    JobOutcome outcome = Emulate({}, memory, Store("A1", 8, 1), kDay);
+    EXPECT_TRUE(memory.images.empty());
+    EXPECT_EQ(CountLog(outcome, "defining NV graphics erased the 2 NV bit images stored"), 1u);
+    outcome = Emulate({}, memory, test::UploadStream({test::SmallLogo()}), kDay);
+    EXPECT_EQ(memory.images.size(), 1u);
+    EXPECT_TRUE(memory.graphics.empty());
+    EXPECT_EQ(CountLog(outcome, "defining NV bit images erased the 1 NV graphic stored"), 1u);
+
+    PrinterModel without;
+    without.nvGraphics = 0;
+    outcome = Emulate(without, memory, Store("A1", 8, 1), kDay);
+    EXPECT_EQ(memory.images.size(), 1u);
+    EXPECT_EQ(CountLog(outcome, "has no NV graphics memory; ignored"), 1u);
+}
+
+TEST(EscPosEmulator, PrintsAStoredGraphicScaled) {
+    // A 10 x 2 graphic: the first row dots 0 and 9, the second none.
+    Bytes store = {48, 'A', '1', 1, 10, 0, 2, 0, 49, 0x80, 0x40, 0x00, 0x00};
+    struct Case {
+        uint8_t sx, sy;
+        int height;
+        std::vector<std::pair<int, int>> dots;
+    };
+    const Case cases[] = {{1, 1, 2, {{0, 0}, {9, 0}}},
+                          {2, 2, 4, {{0, 0}, {1, 1}, {18, 0}, {19, 1}}}};
+    for (const auto& c : cases) {
+        NvMemory memory;
+        const JobOutcome outcome = Emulate(
+            {}, memory, Concat({Graphics(67, store), Graphics(69, {'A', '1', c.sx, c.sy})}), kDay);
+        ASSERT_EQ(outcome.paper.size(), 1u) << int{c.sx};
+        const MonoPicture& paper = outcome.paper[0];
+        EXPECT_EQ(paper.height, c.height);
+        for (const auto& [x, y] : c.dots) {
+            EXPECT_TRUE(paper.Dot(x, y)) << x << "," << y;
+        }
+        EXPECT_FALSE(paper.Dot(2 * c.sx, 0));
+        EXPECT_EQ(CountLog(outcome, "printed at"), 1u);
+    }
+    NvMemory memory;
+    const JobOutcome missing = Emulate({}, memory, Graphics(69, {'Z', 'Z', 1, 1}), kDay);
+    EXPECT_TRUE(missing.paper.empty());
+    EXPECT_EQ(CountLog(missing, "\"ZZ\": not stored; nothing printed"), 1u);
 }
 
 } // namespace

@@ -28,6 +28,16 @@ TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
     EXPECT_EQ(loaded.writesDay, "2024-03-01");
     EXPECT_EQ(loaded.writesThatDay, 7u);
 
+    // Graphics follow the images; a memory without them is written as before.
+    memory.graphics = {{"  ", 9, 2, {0xFF, 0x80, 0x01, 0x00}}, {"A1", 1, 1, {0x80}}};
+    ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(memory), loaded).Ok());
+    ASSERT_EQ(loaded.graphics.size(), 2u);
+    EXPECT_EQ(loaded.graphics[0].key, "  ");
+    EXPECT_EQ(loaded.graphics[0].width, 9);
+    EXPECT_EQ(loaded.graphics[0].rows, memory.graphics[0].rows);
+    EXPECT_EQ(loaded.graphics[1].key, "A1");
+    EXPECT_EQ(loaded.images.size(), 2u);
+
     NvMemory empty;
     ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(NvMemory{}), empty).Ok());
     EXPECT_TRUE(empty.images.empty());
@@ -35,7 +45,9 @@ TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
 }
 
 TEST(NvStateFile, RefusesDamagedFilesAndKeepsTheMemory) {
-    const std::vector<uint8_t> good = EncodeNvMemory(TwoImages());
+    NvMemory withGraphics = TwoImages();
+    withGraphics.graphics = {{"B2", 16, 3, std::vector<uint8_t>(6, 0x5A)}};
+    const std::vector<uint8_t> good = EncodeNvMemory(withGraphics);
     std::vector<std::vector<uint8_t>> bad = {
         {},
         std::vector<uint8_t>(good.begin(), good.begin() + 10),

@@ -213,6 +213,65 @@ TEST_F(VirtualPrinter, AnswersQuestionsBetweenCommandsOnly) {
     EXPECT_TRUE(mute.OnlyQuestions());
 }
 
+// Stores before a question run before it is answered, so the sizes and the
+// key list reflect them; the key list comes 40 keys a block, again on NAK.
+TEST_F(VirtualPrinter, AnswersFromWhatCameBeforeAndHandsTheKeyListOverBlockByBlock) {
+    PrinterModel model;
+    model.nvGraphics = 1000;
+    ASSERT_TRUE(store.Add("P", model).Ok());
+    const Bytes clear = {0x1D, 0x28, 0x4C, 0x05, 0x00, 0x30, 0x41, 'C', 'L', 'R'};
+    const Bytes freeQuestion = {0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x33};
+    const Bytes keysQuestion = {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x40, 'K', 'C'};
+    for (const size_t count : {size_t{0}, size_t{1}, size_t{40}, size_t{41}, size_t{200}}) {
+        int runs = 0;
+        PrinterResponder responder("P", model, Folder("P"), [&](std::span<const uint8_t> bytes) {
+            ++runs;
+            return Spool(backend, "P", Bytes(bytes.begin(), bytes.end()));
+        });
+        Bytes stream = clear;
+        std::vector<Bytes> keys;
+        for (size_t i = 0; i < count; ++i) {
+            // One-dot graphics under keys in the printer's order, "!!" onwards.
+            const Bytes key = {static_cast<uint8_t>(33 + i / 90),
+                               static_cast<uint8_t>(33 + i % 90)};
+            keys.push_back(key);
+            stream.insert(stream.end(), {0x1D, 0x28, 0x4C, 0x0C, 0x00, 0x30, 0x43, 0x30, key[0],
+                                         key[1], 0x01, 0x01, 0x00, 0x01, 0x00, 0x31, 0x80});
+        }
+        stream.insert(stream.end(), freeQuestion.begin(), freeQuestion.end());
+        stream.insert(stream.end(), keysQuestion.begin(), keysQuestion.end());
+        std::vector<Bytes> blocks;
+        for (size_t first = 0; first == 0 || first < count; first += 40) {
+            Bytes block = {0x37, 0x72, static_cast<uint8_t>(first + 40 < count ? 0x41 : 0x40)};
+            for (size_t k = first; k < std::min(first + 40, count); ++k) {
+                block.insert(block.end(), keys[k].begin(), keys[k].end());
+            }
+            block.push_back(0x00);
+            blocks.push_back(block);
+        }
+        const std::string left = std::to_string(1000 - count);
+        Bytes expected = {0x37, 0x31};
+        expected.insert(expected.end(), left.begin(), left.end());
+        expected.push_back(0x00);
+        expected.insert(expected.end(), blocks[0].begin(), blocks[0].end());
+        EXPECT_EQ(responder.Feed(stream), expected) << count << " keys";
+        EXPECT_EQ(runs, 1) << count << " keys";
+        // NAK once for the first block, then ACK each; nothing after the last.
+        EXPECT_EQ(responder.Feed(Bytes{0x15}), blocks[0]) << count << " keys";
+        for (size_t b = 1; b <= blocks.size(); ++b) {
+            const Bytes next = b < blocks.size() ? blocks[b] : Bytes{};
+            EXPECT_EQ(responder.Feed(Bytes{0x06}), next) << count << " keys, block " << b;
+        }
+        EXPECT_TRUE(responder.OnlyQuestions());
+        EXPECT_EQ(responder.Job(), Bytes(stream.end() - 16, stream.end()));
+    }
+    // CAN ends the hand-over; the next byte is a command again.
+    PrinterResponder responder("P", model, Folder("P"));
+    static_cast<void>(responder.Feed(keysQuestion));
+    EXPECT_TRUE(responder.Feed(Bytes{0x18}).empty());
+    EXPECT_EQ(responder.Feed(Bytes{0x10, 0x04, 0x01}), Bytes{0x12});
+}
+
 TEST_F(VirtualPrinter, UploadLeavesJobFilesNvPicturesAndLog) {
     ASSERT_TRUE(store.Add("THERMAL #1", {}).Ok());
     const Bytes upload = test::UploadStream({test::SmallLogo(), test::WideLogo()});
@@ -269,6 +328,22 @@ TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
     EXPECT_FALSE(fs::exists(folder / "nv" / "001.png"));
     EXPECT_TRUE(VirtualPrinterFolder(folder).LoadNvMemory().images.empty());
     EXPECT_FALSE(fs::exists(folder / "paper" / "000003-1.png"));
+
+    // NV graphics are pictured by key, a key of other bytes written %XX, and
+    // a deleted key's picture goes.
+    const auto storeGraphic = [](char k1, char k2) {
+        return test::Concat({test::Hex("1D 28 4C 0C 00 30 43 30"),
+                             Bytes{static_cast<uint8_t>(k1), static_cast<uint8_t>(k2)},
+                             test::Hex("01 08 00 01 00 31 81")});
+    };
+    ASSERT_TRUE(
+        Spool(later, "THERMAL #1", test::Concat({storeGraphic('A', '1'), storeGraphic('/', ' ')})));
+    EXPECT_EQ(ReadPng(folder / "nv" / "graphics" / "A1.png").width, 8);
+    EXPECT_TRUE(ReadPng(folder / "nv" / "graphics" / "%2F%20.png").Dot(7, 0));
+    ASSERT_TRUE(Spool(later, "THERMAL #1", {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, 'A', '1'}));
+    EXPECT_FALSE(fs::exists(folder / "nv" / "graphics" / "A1.png"));
+    EXPECT_TRUE(fs::exists(folder / "nv" / "graphics" / "%2F%20.png"));
+    EXPECT_EQ(VirtualPrinterFolder(folder).LoadNvMemory().graphics.size(), 1u);
 }
 
 // A damaged NV memory file is never replaced silently: a job that does not

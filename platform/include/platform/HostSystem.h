@@ -44,5 +44,9 @@ Result<std::vector<std::string>> ProgramArguments(int argc, char** argv);
 // their own code page, which need not be the ANSI one; output that goes to a
 // file or a pipe stays the bytes written. Nothing to do on POSIX.
 void ShowNarrowTextOnConsole();
+// Makes standard output carry bytes as they are, for a command that writes
+// printer commands there: Windows' text mode would turn every 0A into 0D 0A.
+// Nothing to do on POSIX.
+void UseBinaryStandardOutput();
 
 } // namespace tessaline

@@ -2,6 +2,7 @@
 
 #include "base/Result.h"
 #include "platform/connection/PrinterConnection.h"
+#include "printer/NvGraphics.h"
 #include "printer/PrinterQueries.h"
 
 #include <optional>
@@ -30,5 +31,11 @@ Result<PrinterReport> AskPrinter(PrinterConnection& connection);
 // Nothing when none came; fails when the connection did.
 Result<std::optional<std::vector<uint8_t>>>
 AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplyShape shape);
+
+// Asks for the NV graphics key list and answers its blocks (ACK, NAK for a
+// malformed one, CAN when giving up). Nothing when the printer did not answer
+// within the read timeout, from one block to the next; fails when the
+// connection did or the list never came whole.
+Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection& connection);
 
 } // namespace tessaline

@@ -26,10 +26,26 @@ struct NvImage {
     }
 };
 
+// One NV graphic as the printer stores it under its two-byte key: rows top to
+// bottom, (width + 7) / 8 bytes each, bit 7 the leftmost dot.
+struct NvGraphic {
+    std::string key; // two bytes from 32 to 126
+    uint16_t width = 0;
+    uint16_t height = 0;
+    std::vector<uint8_t> rows;
+
+    size_t RowBytes() const { return (static_cast<size_t>(width) + 7) / 8; }
+    bool Dot(int x, int y) const {
+        const size_t at = static_cast<size_t>(y) * RowBytes() + static_cast<size_t>(x) / 8;
+        return (rows[at] >> (7 - x % 8) & 1) != 0;
+    }
+};
+
 // What the printer's NV memory holds, and how often it was written today.
 struct NvMemory {
-    std::vector<NvImage> images; // NV image k is images[k - 1]
-    std::string writesDay;       // YYYY-MM-DD the count below belongs to
+    std::vector<NvImage> images;     // NV image k is images[k - 1]
+    std::vector<NvGraphic> graphics; // in key order
+    std::string writesDay;           // YYYY-MM-DD the count below belongs to
     uint32_t writesThatDay = 0;
 };
 
@@ -46,6 +62,8 @@ struct PrinterModel {
 inline constexpr uint16_t kNvMaxX = 1023;
 inline constexpr uint32_t kMaxWriteMs = 600000;
 inline constexpr uint16_t kNvMaxY = 288;
+inline constexpr uint16_t kNvGraphicMaxWidth = 8192;
+inline constexpr uint16_t kNvGraphicMaxHeight = 2304;
 inline constexpr uint32_t kNvWritesPerDay = 10;
 // One job's paper ends after this many dot rows (about 65 m); later prints
 // are refused as out of paper, so a runaway job cannot exhaust memory.
@@ -61,12 +79,14 @@ struct LogEntry {
 struct JobOutcome {
     std::vector<LogEntry> log;
     std::vector<MonoPicture> paper; // pieces in the order they came out
-    bool memoryChanged = false;     // the NV images were stored or erased
+    bool memoryChanged = false;     // NV images or graphics were stored or erased
     std::string refusal;            // the first NV definition refused; empty when none was
 };
 
 // Bytes the NV memory uses: each definition's 4 size bytes and raster.
 uint64_t NvBytesUsed(const NvMemory& memory);
+// Bytes the NV graphics use: each graphic's rows.
+uint64_t NvGraphicsBytesUsed(const NvMemory& memory);
 
 // Interprets one job as the receipt printer does, starting from and updating
 // `memory`. `today` (YYYY-MM-DD) keys the daily count of NV writes.
@@ -75,5 +95,6 @@ JobOutcome RunJob(const PrinterModel& model, NvMemory& memory, std::span<const u
 
 // The stored image as a picture, one dot a pixel.
 MonoPicture NvImagePicture(const NvImage& image);
+MonoPicture NvGraphicPicture(const NvGraphic& graphic);
 
 } // namespace tessaline

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,37 +16,54 @@ namespace tessaline {
 // cutter-error, unrecoverable-error. No file, or "ready", is ready.
 inline constexpr const char* kStatusFileName = "status";
 
+// Runs bytes a connection delivered as one job of the emulator; true when
+// they wrote the NV memory.
+using RunReceived = std::function<bool(std::span<const uint8_t>)>;
+
 // The side of a virtual printer that talks back on a connection: it follows
-// the bytes as they arrive, answers the real-time status, identification and
-// NV graphics questions from the printer's state, and keeps the rest as the
-// job that the emulator runs when the connection ends.
+// the bytes as they arrive and answers the real-time status, identification
+// and NV graphics questions (sizes, and the key list with its ACK, NAK and
+// CAN handshake) from the printer's state. A printer works through its
+// bytes in order, so the commands before a question are run (through `run`)
+// before it is answered; what is left runs when the connection ends.
 class PrinterResponder {
 public:
-    PrinterResponder(std::string name, PrinterModel model, std::filesystem::path folder)
-        : m_name(std::move(name)), m_model(model), m_folder(std::move(folder)) {}
+    PrinterResponder(std::string name, PrinterModel model, std::filesystem::path folder,
+                     RunReceived run = {})
+        : m_name(std::move(name)), m_model(model), m_folder(std::move(folder)),
+          m_run(std::move(run)) {}
 
     // Takes the next bytes of the connection; returns the replies to send back.
     std::vector<uint8_t> Feed(std::span<const uint8_t> bytes);
-    // Every byte received, questions included, as the emulator takes them.
+    // The bytes received and not yet run, questions included, as the emulator takes them.
     const std::vector<uint8_t>& Job() const { return m_job; }
-    // True while everything received was questions: no job to run.
+    // True while the bytes not yet run are all questions: no job to run.
     bool OnlyQuestions() const { return m_onlyQuestions; }
 
 private:
     // Handles the command at the front of m_pending; false when it needs more bytes.
     bool Step(std::vector<uint8_t>& replies);
     void Consume(size_t count, bool question);
+    // Runs the commands received before the question at the front of m_pending.
+    void RunBeforeQuestion();
     uint8_t StatusByte(uint8_t n) const;
     void Identify(uint8_t n, std::vector<uint8_t>& replies) const;
+    // Functions 48, 51 and 64 of GS ( L; false for one it does not answer.
+    bool AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies);
+    // The host's answer to the key list block just sent; false for any other byte.
+    bool KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies);
 
     std::string m_name;
     PrinterModel m_model;
     std::filesystem::path m_folder;
+    RunReceived m_run;
     std::vector<uint8_t> m_job;
     std::vector<uint8_t> m_pending;
     uint64_t m_skip = 0;       // bytes of image data still to pass by
     unsigned m_imagesLeft = 0; // FS q definitions whose header is still to come
     bool m_onlyQuestions = true;
+    std::vector<std::vector<uint8_t>> m_keyBlocks; // the key list being handed over
+    size_t m_keyBlock = 0;                         // the block awaiting ACK, NAK or CAN
 };
 
 } // namespace tessaline
