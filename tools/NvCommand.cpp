@@ -8,6 +8,7 @@
 #include "JsonText.h"
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
+#include "platform/pictures/PictureDecoders.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterReport.h"
 
@@ -518,6 +519,8 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
         (args.empty() ? err : out) << kNvUsage << kExitStatusHelp;
         return args.empty() ? kExitWrongUse : kExitDone;
     }
+    // Logos come as BMP, PNG, JPEG or GIF files, as they do to the control.
+    UseSystemPictureDecoders();
     const std::string& what = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     const std::string timeouts = "--connect-timeout --read-timeout --no-verify ";

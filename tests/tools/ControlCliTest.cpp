@@ -489,6 +489,11 @@ TEST_F(ControlCli, PicturesFitAndDithersReachThePrinter) {
     EXPECT_EQ(ReadAll(cli.Root() / "Temp-x3.bmp").size(), 62u + 216 * 69);
     EXPECT_EQ(cli.Run("info " + cli.Quote(png)).out, "bits=32 height=40 width=120\n");
     EXPECT_EQ(cli.Run("info " + cli.Quote(wide)).out, "bits=8 height=80 width=2000\n");
+    // NV graphics take the same files: the PNG's store command is the BMP's.
+    const auto pngGraphic = cli.Run("nv command --store --image-mode 1 A1 " + cli.Quote(png));
+    ASSERT_EQ(pngGraphic.status, 0) << pngGraphic.err;
+    EXPECT_EQ(pngGraphic.out,
+              cli.Run("nv command --store --image-mode 1 A1 " + cli.Quote(bmp)).out);
 }
 
 } // namespace
