@@ -86,20 +86,20 @@ Result<RasterGraphic> ConvertGraphic(const std::string& path, int32_t imageMode,
 
 std::vector<uint8_t> GraphicsCommand(uint8_t fn, std::span<const uint8_t> parameters) {
     const std::size_t count = parameters.size() + 2; // m and fn count too
-    std::vector<uint8_t> out;
-    out.reserve(count + 7);
-    if (count <= kMaxShortGraphicsCount) {
-        out.insert(out.end(), {kGs, 0x28, 0x4C, static_cast<uint8_t>(count & 0xFF),
-                               static_cast<uint8_t>(count >> 8)});
-    } else {
-        out.insert(out.end(), {kGs, 0x38, 0x4C});
-        for (int shift = 0; shift < 32; shift += 8) {
-            out.push_back(static_cast<uint8_t>((count >> shift) & 0xFF));
-        }
+    const bool longForm = count > kMaxShortGraphicsCount;
+    const std::size_t countBytes = longForm ? 4 : 2;
+    // Sized once and filled in place: the whole command, head and parameters.
+    std::vector<uint8_t> out(3 + countBytes + count);
+    out[0] = kGs;
+    out[1] = longForm ? 0x38 : 0x28;
+    out[2] = 0x4C;
+    for (std::size_t i = 0; i < countBytes; ++i) {
+        out[3 + i] = static_cast<uint8_t>((count >> (8 * i)) & 0xFF);
     }
-    out.push_back(kFunctionGroup);
-    out.push_back(fn);
-    out.insert(out.end(), parameters.begin(), parameters.end());
+    out[3 + countBytes] = kFunctionGroup;
+    out[4 + countBytes] = fn;
+    std::copy(parameters.begin(), parameters.end(),
+              out.begin() + static_cast<std::ptrdiff_t>(5 + countBytes));
     return out;
 }
 
