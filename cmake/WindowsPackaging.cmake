@@ -15,7 +15,7 @@
 # installer could not load the 64-bit Tessaline.ocx to register it, nor would
 # it see the 64-bit registry and Program Files without redirection (and
 # Debian's Wine runs only 64-bit programs without wine32).
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/examples/tessaline.vbs DESTINATION examples)
 # For integrators: the identifiers and result codes, and the type library
 # (also inside Tessaline.ocx) for tools that import one from a file.
@@ -24,6 +24,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/platform/component/include/tessaline/tessali
 install(FILES ${PROJECT_BINARY_DIR}/control/win32/Tessaline.tlb DESTINATION .)
 
 set(CPACK_GENERATOR NSIS)
+# The licence page of an interactive install; a silent one accepts it.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 # Quotes and semicolons in the NSIS snippets below reach the script as written.
 set(CPACK_VERBATIM_VARIABLES TRUE)
 set(CPACK_PACKAGE_NAME Tessaline)
@@ -84,6 +86,7 @@ set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
   !insertmacro TessalineRemove "Tessaline.tlb"
   !insertmacro TessalineRemove "tessaline-cli.exe"
   !insertmacro TessalineRemove "README.md"
+  !insertmacro TessalineRemove "LICENSE"
   !insertmacro TessalineRemove "examples\tessaline.vbs"
   !insertmacro TessalineRemove "include\tessaline_control.h"
   !insertmacro TessalineRemove "Temp.bmp"

@@ -762,7 +762,7 @@ installer() {
     keys_are absent
     wine "$setup" /S
     wineserver -w
-    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md \
+    for file in Tessaline.exe Tessaline.ocx tessaline-cli.exe Uninstall.exe README.md LICENSE \
         Tessaline.tlb include/tessaline_control.h examples/tessaline.vbs; do
         [ -f "$installed/$file" ] || fail "the installer did not install $file"
     done
