@@ -20,35 +20,10 @@ using win32::Widen;
 
 namespace {
 
-// The text in the ANSI code page; nothing when a character has no place in
-// it (it would come back as another character, and a path as another file).
-std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
-    if (text.empty()) {
-        return std::string();
-    }
-    if (text.size() > INT_MAX) {
-        return std::nullopt;
-    }
-    const int length = static_cast<int>(text.size());
-    BOOL defaulted = FALSE;
-    const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
-                                            nullptr, 0, nullptr, &defaulted);
-    if (bytes <= 0 || defaulted) {
-        return std::nullopt;
-    }
-    std::string out(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, out.data(), bytes,
-                          nullptr, &defaulted);
-    if (defaulted) {
-        return std::nullopt;
-    }
-    return out;
-}
-
 // The program's UTF-8 as the ANSI code page's bytes; nothing when a
 // character has no place there.
 std::optional<std::string> AnsiFromUtf8(const std::string& text) {
-    return ToAnsiExactly(Widen(text));
+    return win32::ExactAnsi(Widen(text));
 }
 
 std::string Utf8FromAnsi(const char* text) {

@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/FileIo.h"
+#include "platform/win32/AnsiText.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/WideText.h"
 
@@ -21,32 +22,14 @@ using win32::WidePath;
 namespace {
 
 // The text in the ANSI code page; nothing when a character has no place in
-// it (it would come back as another character, and a path as another file).
+// it (it would come back as another character, and a path as another file),
+// or when the UTF-8 itself is broken.
 std::optional<std::string> AnsiExactly(std::string_view utf8) {
-    if (::GetACP() == CP_UTF8) {
-        return std::string(utf8);
-    }
     const std::wstring text = Widen(utf8);
-    if (text.empty()) {
-        return std::string();
-    }
-    if (text.size() > INT_MAX) {
+    if (Narrow(std::wstring_view(text)) != utf8) {
         return std::nullopt;
     }
-    const int length = static_cast<int>(text.size());
-    BOOL defaulted = FALSE;
-    const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
-                                            nullptr, 0, nullptr, &defaulted);
-    if (bytes <= 0 || defaulted) {
-        return std::nullopt;
-    }
-    std::string out(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, out.data(), bytes,
-                          nullptr, &defaulted);
-    if (defaulted || Narrow(std::wstring_view(text)) != utf8) {
-        return std::nullopt;
-    }
-    return out;
+    return win32::ExactAnsi(text);
 }
 
 // ANSI bytes as UTF-8; bytes the code page does not know become U+FFFD.
