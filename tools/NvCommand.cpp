@@ -94,7 +94,7 @@ std::string Shown(GraphicKey key) {
     if (key.Invisible()) {
         return "\"  \" (two blanks)";
     }
-    return text.find(' ') != std::string::npos ? "\"" + text + "\"" : text;
+    return text.find(' ') != std::string::npos ? '"' + text + '"' : text;
 }
 
 // Reads the options `allowed` names (and --connect-timeout, --read-timeout);

@@ -42,12 +42,14 @@ Result<void> DecodeGraphics(std::span<const uint8_t> bytes, size_t at, NvMemory&
         if (bytes.size() - at < 6) {
             return Result<void>::Fail(which + ": size cut short");
         }
+        const auto keyByte = [](uint8_t c) { return c >= 32 && c <= 126; };
+        const uint8_t kc1 = bytes[at];
+        const uint8_t kc2 = bytes[at + 1];
         NvGraphic graphic;
-        graphic.key.assign(reinterpret_cast<const char*>(bytes.data() + at), 2);
+        graphic.key = {static_cast<char>(kc1), static_cast<char>(kc2)};
         graphic.width = static_cast<uint16_t>(GetLe(bytes, at + 2, 2));
         graphic.height = static_cast<uint16_t>(GetLe(bytes, at + 4, 2));
-        const auto keyByte = [](char c) { return c >= 32 && c <= 126; };
-        if (!keyByte(graphic.key[0]) || !keyByte(graphic.key[1]) || graphic.width < 1 ||
+        if (!keyByte(kc1) || !keyByte(kc2) || graphic.width < 1 ||
             graphic.width > kNvGraphicMaxWidth || graphic.height < 1 ||
             graphic.height > kNvGraphicMaxHeight) {
             return Result<void>::Fail(which + ": key or size out of range");

@@ -264,7 +264,8 @@ TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
                          [](int x, int y) { return static_cast<uint8_t>((x + y) % 3 == 0); }));
     std::string many;
     for (int i = 0; i < 60; ++i) {
-        many += " " + cli.Quote(big);
+        many += ' ';
+        many += cli.Quote(big);
     }
     test::ServedPrinter busy(cli, "BUSY");
     ASSERT_EQ(cli.Run("upload --printer " + busy.Address() + " " + cli.Quote(logoA)).status, 0);
@@ -289,8 +290,8 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
     ASSERT_EQ(cli.Run("vprinter add NET --nv-graphics 1500").status, 0);
     test::ServedPrinter served(cli, "NET");
     ASSERT_FALSE(served.Address().empty());
-    const std::string at = " " + served.Address() + " ";
-    const std::string a = " " + cli.Quote(logoA); // 100 x 50 dots: 13 bytes a row, 650 bytes
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA); // 100 x 50 dots: 13 bytes a row, 650 bytes
     struct Step {
         std::string args;
         int status;
@@ -348,7 +349,7 @@ TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {
     ASSERT_EQ(cli.Run("vprinter add DUMB --answers none").status, 0);
     ASSERT_EQ(cli.Run("vprinter add SLOW --write-ms 1500").status, 0);
     test::ServedPrinter dumb(cli, "DUMB");
-    const std::string a = " " + cli.Quote(logoA);
+    const std::string a = ' ' + cli.Quote(logoA);
     const auto sent = cli.Run("nv store --read-timeout 200 " + dumb.Address() + " A1" + a);
     EXPECT_EQ(sent.status, 3);
     EXPECT_NE(sent.out.find("sent, not verified: " + dumb.Address() + " does not answer"),
