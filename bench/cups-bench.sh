@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the CUPS spooling benchmark, tessaline-cli and the control library,
 # and runs the benchmark against a private CUPS server of its own, which it
 # stops again afterwards: spooling through the backend against lp -o raw, then

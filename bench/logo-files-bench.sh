@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Times the whole preview of a 2000 x 800 RGBA PNG logo (transparent
 # background, grey edges) fitted to 80 mm paper, 576 dots, against
 # ImageMagick doing the same steps, both as processes, alternately in one run:

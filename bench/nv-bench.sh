@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Stores and verifies 20 logos of 576 x 200 dots one at a time as NV graphics
 # (tessaline-cli nv store: free memory asked, stored, key list and free memory
 # asked again) against one FS q upload of the same 20 (tessaline-cli upload),

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installing and packaging: what `cmake --install` puts beside the program,
 # the tool and the control library, and the Debian package CPack builds.
 #

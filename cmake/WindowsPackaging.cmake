@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Windows installer: CPack's NSIS generator with Debian's makensis.
 #
 #   cpack --config build/windows/CPackConfig.cmake   ->  Tessaline-<version>-win64.exe

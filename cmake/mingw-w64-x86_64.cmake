@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (the windows preset).
 #
 # The -posix compilers are named on purpose: Debian installs a -win32 variant

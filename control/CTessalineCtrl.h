@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CTessalineCtrl: the Tessaline control's methods and its Progress event, shared by every shell.
 #pragma once
 

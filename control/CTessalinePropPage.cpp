@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CTessalinePropPage: the control's one property page and its dialog description.
 
 #include "CTessalinePropPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ClassFactory.h"
 
 #include "Boundary.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control's events and message box as the component ABI delivers them.
 #pragma once
 

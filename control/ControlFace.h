@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the control draws in its rectangle, on whatever surface a shell draws on.
 #pragma once
 

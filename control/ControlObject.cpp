@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ControlObject.h"
 
 #include "Boundary.h"

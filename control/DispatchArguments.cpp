@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DispatchArguments.h"
 
 #include <limits>

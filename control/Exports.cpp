@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's entry points: the only symbols it exports.
 
 #include "Boundary.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ModuleData.h"
 
 #include "TessalineIds.h"

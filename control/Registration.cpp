@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Registration.h"
 
 #include "ModuleData.h"

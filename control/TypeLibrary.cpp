@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TypeLibrary.h"
 
 #include "TessalineIds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the BMP decoder, in memory: what it accepts must be
 // delivered exactly as its description promises, and the read sequence's
 // header probes must agree with what it decoded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the virtual printers' ESC/POS emulator as one job,
 // on a printer that already stores two images, and holds what it reports to
 // the memory and paper it leaves.

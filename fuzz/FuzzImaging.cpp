@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes, through a file, to the whole read, convert, pack and
 // preview sequence of an upload and a preview, in both image modes. The
 // preview pictures stay in memory, where each must read back as the one-bit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary text to the INI reader and writer (ProfileText), as the
 // settings file and the component registry use it: each reading is held to
 // what the writer promises, and the sections come back byte for byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to one system decoder of logo pictures (PNG, JPEG or
 // GIF, chosen when the target is built), then through imaging's own path:
 // what a decoder accepts must have the size it claims, and must come out of

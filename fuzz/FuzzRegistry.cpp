@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the component registry as its file: looking
 // classes up never fails on them, a class registered reads back, and
 // registering then unregistering leaves the file as it was (bar the line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes, as a printer or a peer could send them, to the two
 // readers of a connection: the reply reader, in every shape and split where
 // the first byte says, and the virtual printer's responder, which must keep

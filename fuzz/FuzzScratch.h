@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scratch folder of one fuzzing process, for the targets whose parsers
 // read or write files: in memory (/dev/shm) where the system has it, so that
 // file writes and syncs cost little, and removed when the run ends.

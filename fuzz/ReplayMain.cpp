@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a fuzz target over every saved input without a fuzzing engine, so the
 // seeds and every input a fuzzing run kept stay checked by each build's tests.
 #include <algorithm>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the fuzzers' seed corpora, one folder a kind of input:
 
   corpus/bmp/       one small BMP of each kind the decoder accepts (the BMP

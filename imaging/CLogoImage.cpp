@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CLogoImage: loading a logo bitmap and converting it to the NV raster.
 
 #include "imaging/CLogoImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "GreyLevel.h"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Telling logo formats apart, and bringing pictures of other formats to the
 // rows the BMP path converts.
 

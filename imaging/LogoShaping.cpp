@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fitting logos to the paper, the further dithers, and the BMP files that
 // carry their results.
 

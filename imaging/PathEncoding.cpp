@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/PathEncoding.h"
 
 namespace tessaline {

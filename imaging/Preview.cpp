@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CLogoImage's preview bitmaps, and the Preview sequence that writes them.
 
 #include "imaging/CLogoImage.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the program's icon: io.github.tessaline.Tessaline.svg and a 128 x 128
 PNG rasterised from the same shapes (no image library needed).
 

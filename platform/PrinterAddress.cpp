@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/PrinterAddress.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/ProfileText.h"
 
 #include "base/NameCompare.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The name of a claim on a settings file, the same on every system.
 #include "platform/SettingsClaim.h"
 

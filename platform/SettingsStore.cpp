@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the settings store refuses, the same on every system.
 #include "platform/SettingsStore.h"
 

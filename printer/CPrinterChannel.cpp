@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "printer/CPrinterChannel.h"
 
 namespace tessaline {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "printer/PrinterOperation.h"
 
 namespace tessaline {

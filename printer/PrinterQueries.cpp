@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "printer/PrinterQueries.h"
 
 #include "printer/NvGraphics.h"

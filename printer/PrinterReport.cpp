@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "printer/PrinterReport.h"
 
 #include <chrono>

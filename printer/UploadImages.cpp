@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "UploadImages.h"
 
 #include "UploadStream.h"

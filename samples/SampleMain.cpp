@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Converts a logo as an upload would and writes its one-bit preview into a
 // folder, so the result can be looked at before any printer is touched.
 #include "imaging/CLogoImage.h"

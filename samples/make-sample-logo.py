@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws Tessaline's sample shop logo: a shaded disc, the shop's name in a
 blocky type, and a grey ramp that shows how each image mode renders shades.
 Writes an uncompressed 24-bit BMP (bottom-up rows, 4-byte stride)."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Fails when a file includes what its layer may not use.
 
 Usage: check-layers.py [SOURCE-DIR]

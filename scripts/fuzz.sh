@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets and runs each for SECONDS (default 15), one after
 # the other, from its seed corpus in fuzz/corpus/ (made by fuzz/make-corpus.py),
 # and prints executions per second per target. Findings land in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs every Debian package Tessaline needs to build, test and run.
 # Safe to run again: when everything is present it returns without touching apt.
 set -euo pipefail

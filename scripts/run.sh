@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Tessaline, registers its control and opens the logo utility.
 # Extra arguments go to the program.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the program's logo list with one logo, for a first run: writes the
 # list file SETTINGS naming LOGO, measured by the control through the
 # command-line tool CLI, unless SETTINGS exists or a copy of an earlier list

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Tessaline with the default preset and runs every test.
 # Usage: scripts/test.sh [PRESET]   (default or asan)
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands that go through the registered Tessaline control, by dispatch
 // identifier, exactly as the program calls it.
 #include "ControlCommands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // NV graphics by key: store, list, print and delete one logo at a time. A
 // printer reached by its address is asked before and after each step, so the
 // tool says what the printer kept, not only what it was sent; a spooler queue

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ShapedLogos.h"
 
 #include "imaging/LogoFormats.h"

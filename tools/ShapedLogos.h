@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What tessaline-cli does to logo files before the control reads them:
 // fitting them to the paper, and the dithers beyond the control's two modes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asks a printer reached by its address what state it is in, who made it and
 // what its NV graphics memory holds. The spooler carries bytes one way only,
 // so a printer known by its queue name cannot be asked.

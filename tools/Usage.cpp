@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of tessaline-cli that name the system's printers: CUPS queues and
 // virtual printers.
 #include "Cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Cli.h"
 #include "VPrinterServe.h"
 #include "platform/AtomicFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A virtual printer on the network, as a printer on raw port 9100 is: one
 // connection at a time, its bytes run by the same emulator `feed` runs, with
 // the questions answered while the bytes arrive. The commands before a

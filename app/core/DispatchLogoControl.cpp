@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/core/DispatchLogoControl.h"
 
 #include "platform/component/ControlHost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogoMath.h"
 #include "MainWindowTexts.h"
 #include "app/core/AppServices.h"

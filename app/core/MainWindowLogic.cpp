@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/core/MainWindowLogic.h"
 
 #include "LogoMath.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogoMath.h"
 #include "app/core/AppServices.h"
 #include "app/core/LogoControl.h"

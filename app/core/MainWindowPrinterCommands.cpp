@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogoMath.h"
 #include "MainWindowTexts.h"
 #include "RangeText.h"

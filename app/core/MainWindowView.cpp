@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/core/MainWindowView.h"
 
 #include <array>

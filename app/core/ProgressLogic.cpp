@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/core/ProgressLogic.h"
 
 #include "app/core/AppServices.h"

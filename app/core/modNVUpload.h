@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // modNVUpload: the settings file's LOGO section, its keys and the format of its entries.
 #pragma once
 

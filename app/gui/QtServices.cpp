@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtServices.h"
 
 #include "app/gui/InputHold.h"

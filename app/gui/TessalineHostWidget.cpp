@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TessalineHostWidget.h"
 
 #include "PropertyFrame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // frmCorvido: the main window's widgets, laid out from the form's twips and wired to its rules.
 
 #include "app/gui/frmCorvido.h"

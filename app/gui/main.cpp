@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtServices.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/core/clsFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComLogoControl.h"
 
 #include "platform/win32/ComEventSink.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ContainerWindow.h"
 
 namespace tessaline::win32 {

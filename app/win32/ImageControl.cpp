@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ImageControl.h"
 
 namespace tessaline::win32 {

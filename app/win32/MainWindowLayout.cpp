@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/win32/MainWindowLayout.h"
 
 using tessaline::Ctl;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Win32Services.h"
 
 #include "MessagePump.h"

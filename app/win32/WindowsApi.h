@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // <windows.h> first, as the program's Windows code includes it: the other

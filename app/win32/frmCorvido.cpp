@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmCorvido.h"
 
 #include "ContainerWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls, made from the form's layout in twips.
 #include "ContainerWindow.h"
 #include "ImageControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the main window's rules see of it: MainWindowView over the window's
 // controls.
 #include "ImageControl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frmProgress.h"
 
 #include "app/win32/MainWindowLayout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tessaline.exe: the logo utility on Windows. The main window hosts the
 // Tessaline control (Tessaline.ocx, registered by the installer or with
 // regsvr32) and works over the program's rules in app/core.

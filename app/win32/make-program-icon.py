@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the program's window icon, icon resource 1: 32 x 32 pixels in the
 16 standard colours, drawn from the same shapes as the desktop icon of the
 repository's packaging/make-icon.py. Usage: make-program-icon.py MAKE_ICON_PY OUTPUT.ico"""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times the program's window: start-up to the first painted window with 255
 // listed logos, one preview refresh of a 576 x 648 logo, and a print-all with
 // its progress window against the control's call alone. Runs on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times spooling the stream of a 255-logo upload (each logo 576 x 128 dots)
 // through CupsBackend, one byte per Write as the printer channel hands them
 // over, against spooling the same bytes with `lp -o raw`. Both are timed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures for reading and converting logos: a full-width receipt logo with
 // photo-like content, and the largest logo the NV command can carry.
 #include "imaging/CLogoImage.h"

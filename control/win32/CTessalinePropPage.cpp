@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CTessalinePropPage: the control's property page "General" on dialog 200.
 #include "CTessalinePropPage.h"
 

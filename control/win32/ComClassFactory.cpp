@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComClassFactory.h"
 
 #include "ComModule.h"

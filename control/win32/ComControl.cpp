@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Tessaline control as a COM object: identity, dispatch, events, class
 // information, control information and property pages.
 #include "ComControl.h"

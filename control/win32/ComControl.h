@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Tessaline control as a COM object: the ActiveX shell around CTessalineCtrl.
 #pragma once
 

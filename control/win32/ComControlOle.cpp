@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control's embedding: IOleObject, in-place activation and its window.
 #include "ComControl.h"
 #include "ComIds.h"

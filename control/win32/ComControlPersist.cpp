@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control's persistent state: the version 1.0 and the extent.
 #include "ComControl.h"
 #include "ComIds.h"

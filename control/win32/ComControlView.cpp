@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control's picture: drawing, IViewObject2 and the property frame.
 #include "ComControl.h"
 #include "ComIds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComModule.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComRegistration.h"
 
 #include "ComIds.h"

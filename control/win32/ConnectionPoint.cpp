@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ConnectionPoint.h"
 
 #include "ComModule.h"

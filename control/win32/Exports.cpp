@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's entry points: the loader's, and the four COM exports
 // (Tessaline.def exports those and nothing else).
 #include "CTessalinePropPage.h"

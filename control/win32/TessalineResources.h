@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Resource identifiers of Tessaline.ocx, shared by Tessaline.rc and the code.

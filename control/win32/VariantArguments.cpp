@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "VariantArguments.h"
 
 #include "platform/win32/AnsiText.h"

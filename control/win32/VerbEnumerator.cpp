@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "VerbEnumerator.h"
 
 #include "ComModule.h"

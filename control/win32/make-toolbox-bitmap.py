@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the control's toolbox picture, bitmap resource 1 of Tessaline.ocx,
 as the 16 x 15, 16-colour BMP file windres embeds. The picture and its
 palette are read from control/ToolboxBitmap.h, which the other build of the

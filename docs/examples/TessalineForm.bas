@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' Calling the Tessaline control from VBA (Excel, Access, Word) on Windows,
 ' once Tessaline.ocx is registered.
 '

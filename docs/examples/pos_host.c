@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * A point-of-sale program hosting the Tessaline control in plain C: find the
  * control through the user's component registry, load it, check a logo, store

@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' Calling the Tessaline control from VBScript, as a script host on Windows
 ' does once Tessaline.ocx is registered (regsvr32 Tessaline.ocx):
 '

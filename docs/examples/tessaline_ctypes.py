@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Hosting the Tessaline control from Python through ctypes.
 
 Finds the control through the user's component registry, looks its methods

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Redraws the README's pictures of logo files: a 2000 x 800 PNG with a
 # transparent background (shown over a checkerboard), and its dots on 80 mm
 # paper made by each way tessaline-cli has, from the build's own tool.

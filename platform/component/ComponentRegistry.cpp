@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-user component registry file.
 //
 // components.reg in the user's settings folder (TessalineConfigHome()) is a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/component/ControlHost.h"
 
 #include "platform/component/ComponentRegistry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The typed calls of ControlHost, the same over every implementation of Invoke.
 #include "platform/component/ControlHost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a host finds the control library to register: built beside it or installed.
 #include "platform/component/FirstRunRegistration.h"
 

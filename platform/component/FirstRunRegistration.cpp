@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/component/FirstRunRegistration.h"
 
 #include "platform/component/ComponentRegistry.h"

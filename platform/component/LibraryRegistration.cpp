@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/component/LibraryRegistration.h"
 
 #include "tessaline/tessaline_component.h"

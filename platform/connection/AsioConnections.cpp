@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TCP and serial printers through Asio, the same code on POSIX and Windows.
 // Every wait runs the connection's own io_context for at most the timeout
 // and cancels what is still pending, as Asio's blocking-client examples do.

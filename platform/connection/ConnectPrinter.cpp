@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Connections.h"
 #include "platform/AtomicFile.h"
 

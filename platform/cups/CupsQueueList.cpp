@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CupsQueueList.h"
 
 #include <cups/cups.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // GIF files through giflib: the first frame on the file's canvas, its
 // transparent index and the canvas it leaves uncovered as paper.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JPEG files through libjpeg-turbo: baseline and progressive, grey, YCbCr and
 // CMYK or YCCK (Adobe's inverted samples). Imaging turns the picture upright
 // by its EXIF orientation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PictureLibraries.h"
 #include "platform/pictures/PictureDecoders.h"
 

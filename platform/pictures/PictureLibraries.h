@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One decoder a format, each over the system library that reads it.
 #pragma once
 

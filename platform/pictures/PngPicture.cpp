@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG files through libpng: every colour type and depth, interlaced or not,
 // tRNS transparency as alpha, 16-bit samples reduced to their high byte.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // StagedFile over POSIX: mkstemp in the target's folder, write, fsync, rename.
 #include "platform/AtomicFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file reads and appends over POSIX.
 #include "platform/FileIo.h"
 

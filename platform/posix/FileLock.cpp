@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FileLock over POSIX: flock on the open lock file, released when it closes.
 #include "platform/FileLock.h"
 

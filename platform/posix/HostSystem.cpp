@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host system's code page, program folder and file tests on POSIX systems.
 #include "platform/HostSystem.h"
 

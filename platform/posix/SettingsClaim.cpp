@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SettingsClaim over POSIX: flock on a lock file in the user's runtime
 // folder, which also holds the holder's process id. The lock goes with the
 // process; the file stays for the next copy.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store over POSIX: the profile text in UTF-8 with LF line
 // ends, read and written whole by the shared profile parser.
 #include "platform/SettingsStore.h"

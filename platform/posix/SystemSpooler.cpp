@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The spooler on POSIX systems: the CUPS queues, then the virtual printers.
 #include "platform/SystemSpooler.h"
 

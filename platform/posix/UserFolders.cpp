@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tessaline's per-user folders on POSIX systems, after the XDG base folders.
 #include "platform/UserFolders.h"
 

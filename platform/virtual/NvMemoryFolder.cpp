@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "NvMemoryFolder.h"
 
 #include "NvStateFile.h"

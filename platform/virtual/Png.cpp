@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/virtual/Png.h"
 
 #include <csetjmp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/virtual/PrinterResponder.h"
 
 #include "platform/FileIo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/virtual/VirtualPrinterFolder.h"
 
 #include "NvMemoryFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // StagedFile on Windows: a hidden file of our own in the target's folder,
 // written and flushed to the disk, then moved over the target with
 // MoveFileEx (replacing it, and not returning before the move is on the disk).

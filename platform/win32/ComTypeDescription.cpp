@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ComTypeDescription.h"
 
 #include "platform/win32/AnsiText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ControlHost on Windows: the registered ActiveX control, created by ProgID
 // through COM and called through IDispatch; events through its connection
 // point, type information from its type library.

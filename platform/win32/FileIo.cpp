@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file reads and appends on Windows.
 #include "platform/FileIo.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FileLock on Windows: LockFileEx on the open lock file, released when it
 // closes.
 #include "platform/FileLock.h"

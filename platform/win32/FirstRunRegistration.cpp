@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // First-run registration on Windows: none. An ActiveX control is registered
 // for the whole system, by regsvr32 or an installer, with the rights that
 // needs; a host only says what is missing.

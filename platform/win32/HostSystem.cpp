@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host system's code page, program folder, file tests, command line and
 // console on Windows.
 // Paths are the program's UTF-8 strings; the W functions take them as UTF-16.

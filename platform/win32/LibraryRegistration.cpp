@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // RegisterLibrary on Windows: LoadLibrary and the library's own
 // DllRegisterServer or DllUnregisterServer, as regsvr32 does.
 #include "platform/component/LibraryRegistration.h"

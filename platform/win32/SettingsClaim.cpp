@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SettingsClaim on Windows: a named section of the session ("Local\" and the
 // claim's name) that holds the holder's process id. The system removes it
 // with the last handle, so it goes with the process that made it.

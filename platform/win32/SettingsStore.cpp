@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store on Windows: the file in the ANSI code page with CR LF
 // line ends, as the private profile functions read and write it. The program
 // speaks UTF-8; every conversion to the code page is exact, so a value the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The spooler on Windows: the printers of the Windows print spooler. Virtual
 // printers draw their pictures with libpng, which the Windows build has not:
 // there are none here.

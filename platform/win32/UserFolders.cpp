@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tessaline's per-user folder on Windows: %APPDATA%\Tessaline (the roaming
 // application data folder) for settings and data alike.
 #include "platform/UserFolders.h"

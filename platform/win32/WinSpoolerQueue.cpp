@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "WinSpoolerQueue.h"
 
 #include "platform/win32/SystemError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/core/ListViewRows.h"
 #include "app/core/clsFiles.h"
 #include "modNVUpload.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogoMath.h"
 
 #include <gtest/gtest.h>

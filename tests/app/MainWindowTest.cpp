@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MainWindowTexts.h"
 #include "RecordingControl.h"
 #include "TessalineHostWidget.h"

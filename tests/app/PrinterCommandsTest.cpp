@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The upload, erase and printout commands of the main window, with the real
 // control library printing on a virtual printer: every case checks the bytes
 // the printer received and what the user was told.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RangeText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's upload, printout and erase against a real CUPS scheduler
 // (the test run's private server): what the queue's device receives is
 // checked byte for byte.

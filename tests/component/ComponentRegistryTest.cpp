@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/component/ComponentRegistry.h"
 
 #include "tests/support/Files.h"

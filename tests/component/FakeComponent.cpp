@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A tiny component library for the host tests: one control class with two
 // methods and one event, written against the C ABI alone.
 //

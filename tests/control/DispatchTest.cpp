@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calls by dispatch identifier: the four methods with values and with
 // references, and the dispatch errors.
 

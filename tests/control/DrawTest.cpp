@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the control paints into the surface its host lends it.
 
 #include "ControlTesting.h"

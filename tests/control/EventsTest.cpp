@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Progress events, calls made from inside them, and the control's one message.
 
 #include "VirtualPrinterFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Self-registration into the per-user component registry, the class object,
 // and when the library may be unloaded.
 

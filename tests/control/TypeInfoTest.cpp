@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a host reads of the control without calling it: type library, module
 // data, property page, verbs, status, and the exported symbols.
 

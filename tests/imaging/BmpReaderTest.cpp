@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "imaging/BmpReader.h"
 
 #include "tests/support/BmpBuilder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ImagingTestSupport.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG, JPEG and GIF logos: decoded by the system's libraries, laid over white
 // paper, then converted exactly as BMP files are.
 #include "ImagingTestSupport.h"

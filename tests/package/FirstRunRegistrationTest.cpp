@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where an installed host finds its control library, and the registration a
 // host makes on its first run, against a copy of the built library laid out
 // as an installed prefix and a private registry.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The Python host example copies the C headers' values, as Python cannot
 include C: every TESSALINE_* and TS_* name it defines holds the headers' value,
 and it copies every result code a host must tell apart.

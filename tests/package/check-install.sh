@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # `cmake --install` into a scratch prefix: the files land in the usual places
 # and the installing user's registry names the installed control, which the
 # installed tool then loads. A staged install (DESTDIR) registers nothing.

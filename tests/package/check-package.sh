@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package, checks what it declares and holds, unpacks it
 # into a scratch folder with dpkg-deb -x (never dpkg -i: the machine's own
 # system is left alone) and runs the tool and the program from there, with a

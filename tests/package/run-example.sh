@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs one of the docs/examples hosts the way its text says: the built control
 # registered in a private registry, a virtual printer "THERMAL #1", the sample
 # logo. Then checks what the printer stored and printed, and that a printer

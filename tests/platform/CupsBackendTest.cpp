@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/cups/CupsBackend.h"
 
 #include "tests/support/PrivateCups.h"

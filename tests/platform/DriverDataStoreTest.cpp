@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/DriverDataStore.h"
 
 #include "tests/support/Files.h"

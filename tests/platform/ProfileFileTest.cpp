@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/SettingsStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"

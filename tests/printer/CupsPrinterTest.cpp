@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The printer code against a real CUPS scheduler: what Upload and Print
 // spool must reach the printer's device byte for byte.
 #include "platform/cups/CupsBackend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "printer/DriverConfig.h"
 
 #include "tests/support/PrinterBench.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "printer/NvGraphics.h"
 
 #include "tests/support/BmpBuilder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "UploadStream.h"
 #include "imaging/CLogoImage.h"
 #include "platform/AtomicFile.h"

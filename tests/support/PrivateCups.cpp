@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/PrivateCups.h"
 
 #include <cstdlib>

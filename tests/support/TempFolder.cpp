@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/TempFolder.h"
 
 #include <cerrno>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # CUPS backend for the test server: keeps the bytes of every job in a file
 # of its own, so tests can compare what a printer would have received.
 #

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Starts or stops a private CUPS scheduler for the test run.
 #
 #   private-cupsd.sh start DIR    fresh server in DIR, queues created

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tessaline-cli's control commands against a real CUPS scheduler: what the
 // printer's device receives is checked byte for byte.
 #include "tests/support/BmpBuilder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tessaline-cli's control commands, run as a user runs them: the real binary,
 // the control library registered in a private registry, a virtual printer.
 #include "tests/support/BmpBuilder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "NvStateFile.h"
 
 #include "platform/virtual/EscPosEmulator.h"

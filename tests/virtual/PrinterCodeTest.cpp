@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Upload and Print against a virtual printer, side by side with the recording
 // backend: the printer must receive exactly the recorded bytes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Places the Tessaline control in a container we did not write: the ATL that
 // ships with the system (atl.dll and its versions), through AtlAxWinInit and
 // the "AtlAxWin" window class, and through AtlAxCreateControl. Checks that it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HostSite.h"
 
 namespace tessaline::hostcheck {

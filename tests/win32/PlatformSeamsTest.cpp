@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform's Windows seams where the hosts under Wine do not reach them:
 // the atomic replace (the control's preview goes through it too), whole-file
 // reads and appends, the lock, the per-user folder; the ANSI conversions

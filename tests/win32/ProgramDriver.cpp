@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives Tessaline.exe from outside, as a user would through its windows:
 // only window messages, the system's own dialogs and message boxes, and
 // reading the program's controls. The program holds nothing for tests.

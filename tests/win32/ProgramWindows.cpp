@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ProgramWindows.h"
 
 #include "ScreenIcon.h"

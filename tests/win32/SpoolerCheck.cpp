@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sets up and reads the Windows spooler for the Wine checks, through the
 // same calls the control makes:
 //

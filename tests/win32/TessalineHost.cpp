@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host of the Tessaline control that checks what scripts cannot: the
 // coercion of the host's arguments, Progress through the connection point,
 // the refused nested call, the drawing, the persistence round trip, in-place

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the control reads a host's DISPPARAMS: the forms VBScript, VBA and C++
 // hosts pass, the refusals, and the write-back of BitmapInfo's outputs.
 #include "VariantArguments.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The Windows build's checks under Wine, headless. CTest runs each as a test
 # of its own (label wine), one at a time: they share one Wine prefix.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of tessaline-cli.exe that name the system's printers: those of
 // the Windows print spooler. There are no CUPS queues or virtual printers.
 #include "Cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vprinter commands of tessaline-cli.exe: virtual printers draw their
 // pictures with libpng, which the Windows build has not; print to a printer
 // of the Windows print spooler instead.

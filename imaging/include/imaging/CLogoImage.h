@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CLogoImage: one loaded logo bitmap, its grey and mono planes and its NV raster.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Logo files in the formats people have them: BMP, PNG, JPEG and GIF.
 #pragma once
 

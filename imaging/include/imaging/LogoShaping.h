@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shaping a logo for the paper before its dots are made: fitting it to the
 // paper's width, the further ways of making dots, and the files that carry
 // the results to the control.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // USB printer-class devices (/dev/usb/lpN) through plain POSIX calls: the
 // kernel's printer driver carries bytes both ways, and poll gives the timeouts.
 #include "../Connections.h"

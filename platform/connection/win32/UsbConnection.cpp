@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "../Connections.h"
 
 namespace tessaline {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // PNG, JPEG and GIF files through the Windows Imaging Component, a part of
 // the system: no decoder library ships with Tessaline. Pictures come out as
 // the Linux decoders give them: samples as stored, 16-bit ones reduced to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // NV graphics: logos the printer keeps under two-byte key codes (GS ( L and
 // GS 8 L, m = 48), stored, printed and deleted one at a time.
 #pragma once

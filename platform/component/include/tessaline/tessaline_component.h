@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The Tessaline component ABI: how a host creates a control from a shared
  * library it never linked against, calls it by dispatch identifier, receives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * The Tessaline control as its hosts know it: the ProgID and class, interface
  * and type-library identifiers it is created and described by, the dispatch

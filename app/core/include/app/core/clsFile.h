@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // clsFile: one chosen logo file (path, title, NV size in bytes, height, width).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // clsFiles: the list of chosen logo files, loaded from and saved to the settings file.
 #pragma once
 

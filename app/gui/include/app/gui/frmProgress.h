@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // frmProgress: the progress window shown while a long call into the control runs.
 #pragma once
 

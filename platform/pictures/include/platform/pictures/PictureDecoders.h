@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's decoders of logo pictures: libpng, libjpeg-turbo and giflib
 // on Linux, the Windows Imaging Component on Windows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Builds BMP files in memory for tests: any depth, header size, row order,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Builders for the byte streams a receipt printer receives, and the bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Builds PNG, JPEG and GIF files in memory for tests, with the system's own

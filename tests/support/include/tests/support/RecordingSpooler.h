@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A spooler backend for tests: it lists the queues it is given, records

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // `tessaline-cli vprinter serve` run in the background in a CliRunner's
