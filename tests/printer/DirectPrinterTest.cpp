@@ -268,7 +268,7 @@ TEST(PrinterAddress, ReadsEveryKindWithItsDefaults) {
         uint32_t baud;
     };
     const Case cases[] = {
-        {"socket://10.1.0.5", AddressScheme::Socket, "10.1.0.5", 9100, "", 9600},
+        {"socket://127.0.0.5", AddressScheme::Socket, "127.0.0.5", 9100, "", 9600},
         {"socket://printer.shop:9101/", AddressScheme::Socket, "printer.shop", 9101, "", 9600},
         {"socket://[fe80::1]:515", AddressScheme::Socket, "fe80::1", 515, "", 9600},
         {"socket://[::1]", AddressScheme::Socket, "::1", 9100, "", 9600},
