@@ -109,20 +109,34 @@ std::vector<std::string> NvMemoryFolder::KeptAside() const {
     return names;
 }
 
+namespace {
+
+// Writes one picture beside its target and adds it to `staged`.
+Result<void> StagePicture(const fs::path& target, const MonoPicture& dots,
+                          NvMemoryFolder::Staged& staged) {
+    const std::vector<uint8_t> png = EncodePng(dots);
+    if (png.empty()) {
+        return Result<void>::Fail("cannot encode " + target.string());
+    }
+    Result<StagedFile> picture = StagedFile::Write(target, png);
+    if (!picture) {
+        return Result<void>::Fail(picture.Reason());
+    }
+    staged.pictures.push_back(std::move(picture).Value());
+    return {};
+}
+
+} // namespace
+
 Result<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory) const {
     using R = Result<Staged>;
     Staged staged;
     for (size_t k = 0; k < memory.images.size(); ++k) {
-        const fs::path target = m_folder / NvPictureName(k + 1);
-        const std::vector<uint8_t> png = EncodePng(NvImagePicture(memory.images[k]));
-        if (png.empty()) {
-            return R::Fail("cannot encode " + target.string());
+        if (auto done = StagePicture(m_folder / NvPictureName(k + 1),
+                                     NvImagePicture(memory.images[k]), staged);
+            !done) {
+            return R::Fail(done.Reason());
         }
-        Result<StagedFile> picture = StagedFile::Write(target, png);
-        if (!picture) {
-            return R::Fail(picture.Reason());
-        }
-        staged.pictures.push_back(std::move(picture).Value());
     }
     if (!memory.graphics.empty()) {
         std::error_code ec;
@@ -133,16 +147,11 @@ Result<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory) con
         }
     }
     for (const NvGraphic& graphic : memory.graphics) {
-        const fs::path target = m_folder / kGraphicsFolder / NvGraphicPictureName(graphic.key);
-        const std::vector<uint8_t> png = EncodePng(NvGraphicPicture(graphic));
-        if (png.empty()) {
-            return R::Fail("cannot encode " + target.string());
+        if (auto done = StagePicture(m_folder / kGraphicsFolder / NvGraphicPictureName(graphic.key),
+                                     NvGraphicPicture(graphic), staged);
+            !done) {
+            return R::Fail(done.Reason());
         }
-        Result<StagedFile> picture = StagedFile::Write(target, png);
-        if (!picture) {
-            return R::Fail(picture.Reason());
-        }
-        staged.pictures.push_back(std::move(picture).Value());
     }
     Result<StagedFile> state = StagedFile::Write(m_folder / kStateName, EncodeNvMemory(memory));
     if (!state) {

@@ -35,17 +35,7 @@ std::optional<std::string> AnsiExactly(std::string_view utf8) {
 
 // ANSI bytes as UTF-8; bytes the code page does not know become U+FFFD.
 std::string Utf8FromAnsi(std::string_view ansi) {
-    if (ansi.empty() || ansi.size() > INT_MAX) {
-        return {};
-    }
-    const int length = static_cast<int>(ansi.size());
-    const int chars = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
-    if (chars <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<size_t>(chars), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), chars);
-    return Narrow(wide);
+    return Narrow(win32::FromAnsi(ansi));
 }
 
 std::string CannotHold(std::string_view file, std::string_view key, std::string_view value) {
