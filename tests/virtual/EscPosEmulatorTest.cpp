@@ -160,7 +160,7 @@ TEST_P(EscPosTooWide, ImageWiderThanThePaperPrintsNothing) {
     PrinterModel model;
     model.paperWidth = c.paperWidth;
     const JobOutcome outcome = Emulate(model, memory, {0x1C, 0x70, c.image, c.m}, kDay);
-    EXPECT_EQ(outcome.paper.size(), c.prints ? 1u : 0u);
+    EXPECT_EQ(outcome.uncut.height > 0, c.prints);
     EXPECT_EQ(CountLog(outcome, "wider than the"), c.prints ? 0u : 1u);
 }
 
@@ -295,14 +295,23 @@ TEST(EscPosEmulator, WarnsPastTenNvWritesADayAndCountsAfreshNextDay) {
     EXPECT_EQ(memory.writesDay, "2024-03-02");
 }
 
-TEST(EscPosEmulator, UnknownBytesAreLoggedAsOneRunAndSkipped) {
+TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {
     NvMemory memory;
-    const JobOutcome outcome = Emulate({}, memory, {'H', 'i', 0x1B, 0x1B, 0x40, 0x1C}, kDay);
-    ASSERT_EQ(outcome.log.size(), 3u);
-    EXPECT_EQ(outcome.log[0].text, "3 bytes not understood, skipped: 48 69 1B");
-    EXPECT_EQ(outcome.log[1].offset, 3u);
-    EXPECT_EQ(outcome.log[1].text, "ESC @: initialise");
-    EXPECT_EQ(outcome.log[2].text, "1 byte not understood, skipped: 1C");
+    const JobOutcome outcome = Emulate(
+        {}, memory, {'H', 'i', 0x1B, 0x01, 'x', 0x1B, 0x01, 0x07, 0x1D, 0x99, 0x0A, 0x1C}, kDay);
+    ASSERT_EQ(outcome.log.size(), 5u);
+    EXPECT_EQ(outcome.log[0].offset, 2u);
+    EXPECT_EQ(outcome.log[0].text,
+              "1B 01: not understood, skipped; any more of them are skipped unlogged");
+    EXPECT_EQ(outcome.log[1].offset, 7u);
+    EXPECT_EQ(outcome.log[1].text,
+              "07: not understood, skipped; any more of them are skipped unlogged");
+    EXPECT_EQ(outcome.log[2].offset, 8u);
+    EXPECT_EQ(outcome.log[3].text, "FS: cut short by the end of the job; ignored");
+    EXPECT_EQ(outcome.log[4].text,
+              "end of job: 30 dots printed and not cut; they come out with the next cut");
+    // "Hix" printed in font A on a line of 30 dots.
+    EXPECT_EQ(outcome.uncut.height, 30);
 }
 
 TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
@@ -326,7 +335,7 @@ TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
          "GS ( L function 69: 2 parameter bytes where 4 belong; nothing printed"},
         {{0x1D, 0x28, 0x4C, 0xFF, 0xFF, 0x30},
          "GS ( L: 65535 parameter bytes announced, 1 left in the job; ignored"},
-        {{0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x43, 0x05}, "GS ( k: 3 bytes not modelled, skipped"},
+        {{0x1D, 0x28, 0x41, 0x02, 0x00, 0x00, 0x00}, "GS ( A: 2 bytes not modelled, skipped"},
     };
     for (const auto& c : cases) {
         NvMemory memory = Uploaded();
@@ -337,19 +346,29 @@ TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
     }
 }
 
-TEST(EscPosEmulator, PaperIsCutIntoPiecesAndTheRestLeftAtTheEnd) {
+TEST(EscPosEmulator, PaperIsCutIntoPiecesAndTheRestWaitsForTheNextCut) {
     NvMemory memory = Uploaded();
     const Bytes job = {0x1C, 0x70, 0x01, 0x30, 0x1D, 0x56, 0x41, 0x10, // piece 1 + 16 rows
                        0x1D, 0x56, 0x30,                               // nothing to cut
                        0x1C, 0x70, 0x02, 0x30, 0x1D, 0x56, 0x01,       // piece 2
                        0x1C, 0x70, 0x01, 0x32};                        // left uncut
     const JobOutcome outcome = Emulate({}, memory, job, kDay);
-    ASSERT_EQ(outcome.paper.size(), 3u);
+    ASSERT_EQ(outcome.paper.size(), 2u);
     EXPECT_EQ(outcome.paper[0].height, 56 + 16);
     EXPECT_EQ(outcome.paper[1].height, 48);
-    EXPECT_EQ(outcome.paper[2].height, 112);
-    EXPECT_EQ(outcome.log.back().text, "end of job: piece 3 left uncut, 112 dots long");
+    EXPECT_EQ(outcome.uncut.height, 112);
+    EXPECT_EQ(outcome.log.back().text,
+              "end of job: 112 dots printed and not cut; they come out with the next cut");
     EXPECT_EQ(outcome.log.back().offset, job.size());
+
+    // The next job prints on below them, and its cut brings the piece out.
+    const JobOutcome next =
+        RunJob({}, memory, Bytes{0x1C, 0x70, 0x02, 0x30, 0x1D, 0x56, 0x00}, kDay, outcome.uncut);
+    ASSERT_EQ(next.paper.size(), 1u);
+    EXPECT_EQ(next.paper[0].height, 112 + 48);
+    EXPECT_EQ(next.uncut.height, 0);
+    EXPECT_EQ(next.log.front().text,
+              "the paper printed before and not yet cut, 112 dots, carries on");
 }
 
 TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
@@ -361,8 +380,8 @@ TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
         job.insert(job.end(), {0x1C, 0x70, 0x01, 0x33});
     }
     const JobOutcome outcome = Emulate({}, memory, job, kDay);
-    ASSERT_EQ(outcome.paper.size(), 1u);
-    EXPECT_EQ(outcome.paper[0].height, fits * 288 * 8 * 2);
+    EXPECT_TRUE(outcome.paper.empty());
+    EXPECT_EQ(outcome.uncut.height, fits * 288 * 8 * 2);
     EXPECT_EQ(CountLog(outcome, "out of paper"), 3u);
 }
 
@@ -444,8 +463,8 @@ TEST(EscPosEmulator, KeepsNvGraphicsByKey) {
          "a=48 b=2 c=49", 0, 0},
         {"a key outside 32 to 126 is ignored", Store("A\x7F", 8, 1), "", "outside 32 to 126", 0, 0},
         {"another function is skipped whole, its bytes never run",
-         Concat({Graphics(112, {0x1C, 0x65, 0x1C, 0x71}), Store("A1", 8, 1)}), "A1",
-         "function 112: not understood, skipped", 1, 1},
+         Concat({Graphics(99, {0x1C, 0x65, 0x1C, 0x71}), Store("A1", 8, 1)}), "A1",
+         "function 99: not understood, skipped", 1, 1},
         {"questions are left to the connection",
          Concat({Graphics(64, {'K', 'C'}), Store("A1", 8, 1)}), "A1", "function 64: a question", 1,
          1},
@@ -492,8 +511,9 @@ TEST(EscPosEmulator, PrintsAStoredGraphicScaled) {
         NvMemory memory;
         const JobOutcome outcome = Emulate(
             {}, memory, Concat({Graphics(67, store), Graphics(69, {'A', '1', c.sx, c.sy})}), kDay);
-        ASSERT_EQ(outcome.paper.size(), 1u) << int{c.sx};
-        const MonoPicture& paper = outcome.paper[0];
+        // Not cut: the paper stays in the printer.
+        EXPECT_TRUE(outcome.paper.empty());
+        const MonoPicture& paper = outcome.uncut;
         EXPECT_EQ(paper.height, c.height);
         for (const auto& [x, y] : c.dots) {
             EXPECT_TRUE(paper.Dot(x, y)) << x << "," << y;
@@ -503,7 +523,7 @@ TEST(EscPosEmulator, PrintsAStoredGraphicScaled) {
     }
     NvMemory memory;
     const JobOutcome missing = Emulate({}, memory, Graphics(69, {'Z', 'Z', 1, 1}), kDay);
-    EXPECT_TRUE(missing.paper.empty());
+    EXPECT_EQ(missing.uncut.height, 0);
     EXPECT_EQ(CountLog(missing, "\"ZZ\": not stored; nothing printed"), 1u);
 }
 
