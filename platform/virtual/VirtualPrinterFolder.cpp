@@ -149,6 +149,15 @@ std::vector<fs::path> VirtualPrinterFolder::NewestPaperPictures() const {
     return newest;
 }
 
+std::optional<fs::path> VirtualPrinterFolder::UncutPaper() const {
+    const fs::path file = m_folder / "paper" / kUncutPaperName;
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        return std::nullopt;
+    }
+    return file;
+}
+
 namespace {
 
 // One job on its way through Deliver: what the printer did, and the records
