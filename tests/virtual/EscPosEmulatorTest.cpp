@@ -2,6 +2,7 @@
 #include "platform/virtual/EscPosEmulator.h"
 
 #include "Barcodes.h"
+#include "BitmapFont.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/virtual/Png.h"
@@ -672,6 +673,19 @@ TEST(Barcodes, EncodeThePublishedExamples) {
     EXPECT_EQ(EncodeCode128("PJJ").problem, "CODE128 data starts with {A, {B or {C");
     EXPECT_EQ(EncodeCode128("{C123").problem, "CODE128 code set C takes digits in pairs");
     EXPECT_EQ(EncodeCode39("a", 3).problem, "CODE39 has no character 97");
+}
+
+// Without its font the printer says where it looked and what to install.
+TEST(BitmapFont, NamesTheMissingFontAndThePackage) {
+    const BitmapFont missing = BitmapFont::Load("/nonexistent/unifont.hex");
+    EXPECT_FALSE(missing.Loaded());
+    EXPECT_EQ(missing.Problem(),
+              "the font /nonexistent/unifont.hex cannot be read (No such file or "
+              "directory); install the Debian package unifont");
+    const BitmapFont& installed = BitmapFont::Installed();
+    ASSERT_TRUE(installed.Loaded()) << installed.Problem();
+    EXPECT_EQ(installed.Glyph(U'A').width, 8);
+    EXPECT_EQ(installed.Glyph(U'\uAC00').width, 16); // Hangul, full width
 }
 
 // Small jobs, one for each family of commands, drawn on 384-dot paper and
