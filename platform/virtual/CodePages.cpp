@@ -56,14 +56,14 @@ char32_t SingleByteCharacter(CodePage page, uint8_t byte) {
 }
 
 char32_t KoreanCharacter(uint8_t lead, uint8_t trail) {
-    // 125 lead bytes by 190 trail bytes, converted once each on first use.
+    // 126 lead bytes (0x81 to 0xFE) by 256 trail bytes, each pair converted on first use.
     static std::mutex mutex;
     static iconv_t cd = iconv_open("UTF-32LE", "CP949");
     static std::array<char32_t, 126 * 256> cache{};
     if (!IsKoreanLeadByte(lead)) {
         return kReplacement;
     }
-    const size_t at = static_cast<size_t>(lead - 0x80) * 256 + trail;
+    const size_t at = static_cast<size_t>(lead - 0x81) * 256 + trail;
     const std::lock_guard<std::mutex> guard(mutex);
     if (cache[at] == 0) {
         const uint8_t pair[2] = {lead, trail};

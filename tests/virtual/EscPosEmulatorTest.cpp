@@ -557,7 +557,7 @@ TEST(EscPosEmulator, ParsesEachCommandToItsEnd) {
         {"1B 74 00 1B 74 10", ""},
         {"1B 74 05", "ESC t 5: code page not drawn here; PC437 (0) and WPC1252 (16) are, and "
                      "Korean through FS &; PC437 used"},
-        {"1C 26 B0 A1 1C 2E", ""},
+        {"1C 26 B0 A1 81 41 FE FE 1C 2E", ""}, // the first and last lead bytes too
         {"1D 42 01 1B 7B 01 1B 20 02", ""},
         {"1D 48 02 1D 68 20 1D 77 02 1D 66 01", ""},
         {"1D 76 30 00 01 00 02 00 FF 81", ""},
