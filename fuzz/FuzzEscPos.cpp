@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the virtual printers' ESC/POS emulator as one job,
 // on a printer that already stores two images, and holds what it reports to
-// the memory and paper it leaves.
+// the memory and paper it leaves: pieces cut off and paper left uncut.
 #include "platform/virtual/EscPosEmulator.h"
 
 #include <cstddef>
@@ -48,8 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const NvMemory before = StoredBefore();
     NvMemory memory = before;
+    // Every third job prints on below paper an earlier job left uncut.
+    tessaline::MonoPicture uncut;
+    if (size % 3 == 0) {
+        uncut = tessaline::MonoPicture::Blank(model.paperWidth, 24);
+    }
     const tessaline::JobOutcome outcome =
-        tessaline::RunJob(model, memory, std::span<const uint8_t>(data, size), "2024-05-01");
+        tessaline::RunJob(model, memory, std::span<const uint8_t>(data, size), "2024-05-01", uncut);
 
     if (!outcome.memoryChanged && !SameImages(memory, before)) {
         __builtin_trap();
@@ -76,7 +81,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         rows += piece.height;
     }
-    if (rows > tessaline::kPaperRowsPerJob) {
+    const tessaline::MonoPicture& left = outcome.uncut;
+    if (left.height > 0 &&
+        (left.width != model.paperWidth ||
+         left.bits.size() != left.RowBytes() * static_cast<std::size_t>(left.height))) {
+        __builtin_trap();
+    }
+    rows += left.height;
+    if (rows > tessaline::kPaperRowsPerJob + uncut.height) {
         __builtin_trap();
     }
     for (const tessaline::LogEntry& entry : outcome.log) {

@@ -93,6 +93,21 @@ jobs = {
     "refused-size.bin": bytes([0x1B, 0x40, 0x1C, 0x71, 1]) + struct.pack("<HH", 0, 3),
     "refused-short.bin": upload((4, 4, 0xAA))[:-9],
     "cuts-and-noise.bin": b"hello\n" + bytes([0x1D, 0x56, 0, 0x1D, 0x56, 49, 0x1B, 0x21, 0]) + CUT,
+    # Receipts: text in each mode and code page, Korean two-byte text, wrapping.
+    "receipt-text.bin": b"\x1b@\x1b!\x38TITLE\n\x1b!\x00\x1bE\x01bold\x1bE\x00\x1b-\x02u\x1b-\x00"
+                        b"\x1da\x01\x1d!\x71big\x1d!\x00\x1dB\x01rev\x1dB\x00\x1b{\x01up\n\x1b{\x00"
+                        b"\x1bM\x01font B\t\x9c\xe9\x1bt\x10\xe9\x1bt\x00\x1b3\x10\x1b2\x1b \x02"
+                        b"\x1c&\xc7\xd1\xb1\xb9\xbe\xee\x81\x41\xfe\xfe\x1c." + b"wrap " * 30 + b"\n\x1bd\x02\x1bJ\x10\x1bi",
+    # Pictures: raster in the four scales, column images, the graphics buffer, stored logos.
+    "receipt-pictures.bin": b"\x1dv0\x00\x02\x00\x02\x00\xf0\x0f\x81\x81\x1dv03\x01\x00\x01\x00\xaa"
+                            b"\x1b*\x21\x02\x00\xff\x00\xff\x00\xff\x00\x1b*\x00\x01\x00\x81\n"
+                            b"\x1d(L\x0b\x000p0\x02\x021\x08\x00\x01\x00\xff\x1d(L\x02\x0002"
+                            b"\x1ba\x01\x1cp\x01\x00\x1d(L\x06\x000E  \x01\x01\x1bm",
+    # Codes: bar codes with their human-readable line, a QR code stored and printed.
+    "receipt-codes.bin": b"\x1dH\x03\x1dh\x20\x1dw\x02\x1dkC\x0c400638133393\x1dkA\x0b03600029145"
+                         b"\x1dkE\x03AB1\x1dkI\x06{BAB12\x1dk\x04*X*\x00"
+                         b"\x1d(k\x04\x001A2\x00\x1d(k\x03\x001C\x03\x1d(k\x03\x001E1"
+                         b"\x1d(k\x07\x001P0shop\x1d(k\x03\x001Q0" + CUT,
 }
 
 settings = {

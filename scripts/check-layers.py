@@ -72,8 +72,9 @@ RULES = {
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
     "platform/virtual": (
-        "std posix png platform",
-        "virtual printers: libpng only here, where their pictures are written"),
+        "std posix png qrencode platform",
+        "virtual printers: libpng only here, where their pictures are written, and"
+        " libqrencode, which draws their QR codes"),
     "platform/pictures": (
         "std png jpeg gif imaging",
         "the decoders of PNG, JPEG and GIF logos that imaging is handed: libpng, libjpeg-turbo"
@@ -178,6 +179,7 @@ SYSTEM_KINDS = [
     ("png", re.compile(r"^png(conf)?\.h$")),
     ("jpeg", re.compile(r"^jpeglib\.h$")),
     ("gif", re.compile(r"^gif_lib\.h$")),
+    ("qrencode", re.compile(r"^qrencode\.h$")),
     ("dlfcn", re.compile(r"^(dlfcn|link)\.h$")),
     ("gtest", re.compile(r"^(gtest|gmock)/")),
     ("benchmark", re.compile(r"^benchmark/")),
@@ -186,8 +188,8 @@ SYSTEM_KINDS = [
     # C++ headers have no extension; the C library's keep theirs.
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
-    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty)\.h$"
-                         r"|^sys/")),
+    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty|iconv)"
+                         r"\.h$|^sys/|^(arpa|netinet)/")),
     # Windows: the base API, COM and OLE, and the print spooler.
     ("win32", re.compile(r"^(windows|guiddef|shlobj|shellapi|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),

@@ -18,6 +18,8 @@ PACKAGES=(
   libasio-dev
   # private CUPS server for the integration tests, lp for the benchmark
   cups-daemon cups-client cups-bsd
+  # the virtual printers' receipt text (GNU Unifont, Hangul included) and QR codes
+  unifont libqrencode-dev
   # Korean texts in the program, and a display for window tests
   fonts-nanum fonts-liberation2 xvfb
   # the Debian package (cpack, dpkg-shlibdeps) and the Python host example

@@ -20,7 +20,8 @@ constexpr const char* kUsage =
     "Usage: tessaline-cli vprinter SUBCOMMAND [ARGUMENTS]\n"
     "\n"
     "Virtual printers are emulated receipt printers that turn what they are sent\n"
-    "into PNG pictures of their NV images and of the paper they print.\n"
+    "into PNG pictures of their NV images and of the paper they print: text,\n"
+    "pictures, stored logos, bar codes and QR codes, one picture a piece cut off.\n"
     "\n"
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
@@ -86,14 +87,16 @@ constexpr const char* kPathUsage =
     "Usage: tessaline-cli vprinter path NAME\n"
     "\n"
     "Prints the folder of the virtual printer NAME. In it: jobs/ (each job's raw\n"
-    "bytes and name), nv/ (a PNG of each stored NV image), paper/ (a PNG of each\n"
-    "piece of paper printed), driver-data/ and log.txt.\n";
+    "bytes and name), nv/ (a PNG of each stored NV image), paper/ (NNNNNN-K.png,\n"
+    "piece K cut off in job NNNNNN, and uncut.png, the paper printed and not yet\n"
+    "cut, which the next job prints on), driver-data/ and log.txt.\n";
 
 constexpr const char* kShowUsage =
     "Usage: tessaline-cli vprinter show NAME\n"
     "\n"
     "Shows the printer's settings, the NV images it holds with their sizes, the\n"
-    "number of jobs, the NV writes made today and the newest paper pictures.\n";
+    "number of jobs, the NV writes made today, the newest paper pictures and the\n"
+    "paper printed and not yet cut.\n";
 
 constexpr const char* kFeedUsage =
     "Usage: tessaline-cli vprinter feed NAME FILE\n"
@@ -262,6 +265,9 @@ private:
             for (const auto& picture : paper) {
                 m_out << "  " << picture.string() << '\n';
             }
+        }
+        if (const auto uncut = folder.UncutPaper()) {
+            m_out << "Not yet cut:     " << uncut->string() << " (comes out with the next cut)\n";
         }
         return kExitDone;
     }

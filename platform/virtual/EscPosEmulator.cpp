@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "platform/virtual/EscPosEmulator.h"
 
+#include "Barcodes.h"
+#include "CodePages.h"
+#include "ReceiptPaper.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <set>
 #include <string>
 
 namespace tessaline {
@@ -28,23 +34,74 @@ struct Definition {
     size_t length; // raster bytes
 };
 
+// The commands of one or two bytes and a fixed count of parameters that
+// change nothing drawn here: skipped whole, named once in the log.
+struct FixedCommand {
+    uint8_t first;
+    uint8_t second;
+    uint8_t length; // the whole command
+    const char* name;
+};
+
+constexpr FixedCommand kNotDrawn[] = {
+    {0x1B, 0x70, 5, "ESC p (drawer pulse)"},
+    {0x1B, 0x3D, 3, "ESC = (peripheral device)"},
+    {0x1B, 0x52, 3, "ESC R (international characters)"},
+    {0x1B, 0x63, 4, "ESC c (paper sensors and panel keys)"},
+    {0x1B, 0x72, 3, "ESC r (colour)"},
+    {0x1B, 0x55, 3, "ESC U (unidirectional printing)"},
+    {0x1B, 0x56, 3, "ESC V (90-degree turn)"},
+    {0x1B, 0x24, 4, "ESC $ (absolute position)"},
+    {0x1B, 0x5C, 4, "ESC \\ (relative position)"},
+    {0x1B, 0x25, 3, "ESC % (user-defined characters)"},
+    {0x1B, 0x3F, 3, "ESC ? (cancel user-defined character)"},
+    {0x1B, 0x44, 0, "ESC D (tab stops)"},
+    {0x1B, 0x4C, 2, "ESC L (page mode)"},
+    {0x1B, 0x53, 2, "ESC S (standard mode)"},
+    {0x1D, 0x4C, 4, "GS L (left margin)"},
+    {0x1D, 0x57, 4, "GS W (print area width)"},
+    {0x1D, 0x50, 4, "GS P (motion units)"},
+    {0x1D, 0x61, 3, "GS a (automatic status back)"},
+    {0x1D, 0x72, 3, "GS r (status transmission)"},
+    {0x1D, 0x2F, 3, "GS / (downloaded bit image)"},
+    {0x1D, 0x3A, 2, "GS : (macro definition)"},
+    {0x1D, 0x5E, 5, "GS ^ (macro execution)"},
+    {0x1C, 0x21, 3, "FS ! (Kanji print modes)"},
+    {0x1C, 0x43, 3, "FS C (Kanji code system)"},
+    {0x1C, 0x2D, 3, "FS - (Kanji underline)"},
+    {0x1C, 0x57, 3, "FS W (Kanji quadruple size)"},
+    {0x1C, 0x53, 4, "FS S (Kanji spacing)"},
+    {0x10, 0x05, 3, "DLE ENQ (real-time request)"},
+    {0x10, 0x14, 5, "DLE DC4 (real-time command)"},
+};
+
+std::u32string Latin(std::string_view text) {
+    return std::u32string(text.begin(), text.end());
+}
+
 class Interpreter {
 public:
     Interpreter(const PrinterModel& model, NvMemory& memory, std::span<const uint8_t> job,
-                std::string_view today)
+                std::string_view today, MonoPicture uncut)
         : m_model(model), m_memory(memory), m_job(job), m_today(today),
-          m_piece(MonoPicture::Blank(model.paperWidth, 0)) {}
+          m_paper(model.paperWidth, std::move(uncut), kPaperRowsPerJob) {}
 
     JobOutcome Run() {
+        if (m_paper.Height() > 0) {
+            Log(0, Format("the paper printed before and not yet cut, %d dots, carries on",
+                          m_paper.Height()));
+        }
         size_t at = 0;
         while (at < m_job.size()) {
             at = Step(at);
         }
-        if (m_piece.height > 0) {
-            Log(m_job.size(), Format("end of job: piece %zu left uncut, %d dots long",
-                                     m_outcome.paper.size() + 1, m_piece.height));
-            m_outcome.paper.push_back(std::move(m_piece));
+        MonoPicture uncut = m_paper.Uncut();
+        if (uncut.height > 0) {
+            Log(m_job.size(), Format("end of job: %d dots printed and not cut; they come out "
+                                     "with the next cut",
+                                     uncut.height));
         }
+        m_outcome.uncut = std::move(uncut);
         return std::move(m_outcome);
     }
 
@@ -54,6 +111,12 @@ private:
     void Log(size_t offset, std::string text) {
         m_outcome.log.push_back(LogEntry{offset, std::move(text)});
     }
+    // Logs the first of a kind only: a receipt repeats its commands.
+    void LogOnce(const std::string& kind, size_t offset, std::string text) {
+        if (m_loggedKinds.insert(kind).second) {
+            Log(offset, std::move(text));
+        }
+    }
     // A definition the printer will not store fails the job; the first one says why.
     void Refuse(size_t offset, std::string text) {
         if (m_outcome.refusal.empty()) {
@@ -61,50 +124,591 @@ private:
         }
         Log(offset, std::move(text));
     }
-
-    bool StartsCommand(size_t at) const {
-        if (!Has(at + 1)) {
+    // A print left out for want of paper is logged once per command.
+    void OutOfPaper(size_t at, const std::string& command) {
+        Log(at, Format("%s: out of paper after %d dot rows in this job; nothing printed",
+                       command.c_str(), m_paper.RowsPrinted()));
+    }
+    // Checks that the command at `at` has its `length` bytes.
+    bool Whole(size_t at, size_t length, const char* name) {
+        if (Has(at + length - 1)) {
+            return true;
+        }
+        Log(at, Format("%s: cut short by the end of the job; ignored", name));
+        return false;
+    }
+    bool FontReady(size_t at) {
+        const std::string& problem = m_paper.FontProblem();
+        if (!problem.empty()) {
+            LogOnce("font", at, "text not drawn: " + problem);
             return false;
         }
-        const uint8_t a = At(at);
-        const uint8_t b = At(at + 1);
-        return (a == 0x1B && b == 0x40) || (a == 0x1C && (b == 0x71 || b == 0x70 || b == 0x65)) ||
-               (a == 0x1D && (b == 0x56 || b == 0x49 || b == 0x28)) || (a == 0x10 && b == 0x04) ||
-               StartsGraphics(at);
+        return true;
     }
 
-    // GS ( L or GS 8 L: the graphics commands, which carry their own length.
-    bool StartsGraphics(size_t at) const {
-        return Has(at + 2) && At(at) == 0x1D && (At(at + 1) == 0x28 || At(at + 1) == 0x38) &&
-               At(at + 2) == 0x4C;
-    }
-
-    // Runs the command at `at` and returns where the next one starts.
+    // Runs the command, or the text, at `at` and returns where the next starts.
     size_t Step(size_t at) {
-        if (!StartsCommand(at)) {
-            return NotUnderstood(at);
+        const uint8_t byte = At(at);
+        if (byte >= 0x20) {
+            return Text(at);
         }
-        if (StartsGraphics(at)) {
-            return Graphics(at);
+        switch (byte) {
+        case 0x0A:
+            m_paper.LineFeed();
+            return at + 1;
+        case 0x0D: // no automatic line feed: a carriage return does nothing
+            return at + 1;
+        case 0x09:
+            m_paper.Tab();
+            return at + 1;
+        case 0x1B:
+            return Esc(at);
+        case 0x1D:
+            return Gs(at);
+        case 0x1C:
+            return Fs(at);
+        case 0x10:
+            return Dle(at);
+        default:
+            return NotUnderstood(at, 1);
         }
-        switch (At(at) << 8 | At(at + 1)) {
-        case 0x1B40:
+    }
+
+    // A run of text in the code page chosen, or Korean two-byte characters
+    // while FS & is in force.
+    size_t Text(size_t at) {
+        const bool drawn = FontReady(at);
+        while (Has(at) && At(at) >= 0x20) {
+            const uint8_t byte = At(at);
+            if (m_korean && IsKoreanLeadByte(byte)) {
+                if (!Has(at + 1)) {
+                    Log(at, "a Korean character cut short by the end of the job; ignored");
+                    return m_job.size();
+                }
+                if (drawn) {
+                    m_paper.Character(KoreanCharacter(byte, At(at + 1)));
+                }
+                at += 2;
+                continue;
+            }
+            if (drawn) {
+                m_paper.Character(SingleByteCharacter(m_codePage, byte));
+            }
+            ++at;
+        }
+        return at;
+    }
+
+    // A command not known: its first bytes are skipped, named once.
+    size_t NotUnderstood(size_t at, size_t length) {
+        std::string bytes;
+        for (size_t i = at; i < at + length; ++i) {
+            bytes += Format(i == at ? "%02X" : " %02X", At(i));
+        }
+        LogOnce(bytes, at,
+                bytes + ": not understood, skipped; any more of them are skipped unlogged");
+        return at + length;
+    }
+
+    // The value of a mode byte that counts as 0 and 48, 1 and 49, ...
+    static int Mode(uint8_t n) { return n >= 48 && n <= 57 ? n - 48 : n; }
+
+    size_t Esc(size_t at) {
+        if (!Whole(at, 2, "ESC")) {
+            return m_job.size();
+        }
+        const uint8_t c = At(at + 1);
+        PrintModes& modes = m_paper.modes;
+        if (c == 0x40) {
             Log(at, "ESC @: initialise");
+            m_paper.modes = PrintModes{};
+            m_codePage = CodePage::Pc437;
+            m_korean = false;
+            m_barcode = BarcodeSettings{};
+            m_paper.ClearLine();
             return at + 2;
-        case 0x1C71:
+        }
+        if (c == 0x32) { // ESC 2
+            modes.lineSpacing = 30;
+            return at + 2;
+        }
+        if (c == 0x69 || c == 0x6D) { // ESC i, ESC m
+            return EndPiece(at, c == 0x69 ? "ESC i" : "ESC m", "partial cut", 0, 2);
+        }
+        if (c == 0x2A) {
+            return ColumnImage(at);
+        }
+        if (c == 0x44) { // ESC D n1 ... NUL
+            size_t end = at + 2;
+            while (Has(end) && At(end) != 0) {
+                ++end;
+            }
+            LogOnce("ESC D", at,
+                    "ESC D (tab stops): not drawn, skipped; tabs stay every 8 "
+                    "characters");
+            return std::min(end + 1, m_job.size());
+        }
+        if (c == 0x26) { // ESC & y c1 c2 [x d1...d(y*x)] ...: user-defined characters
+            return UserCharacters(at);
+        }
+        if (const size_t end = NotDrawn(at); end != 0) {
+            return end;
+        }
+        static const std::string_view withOne = "!E-adJ3MtG{ ";
+        if (withOne.find(static_cast<char>(c)) == std::string_view::npos) {
+            return NotUnderstood(at, 2);
+        }
+        if (!Whole(at, 3, Format("ESC %c", c).c_str())) {
+            return m_job.size();
+        }
+        const uint8_t n = At(at + 2);
+        switch (c) {
+        case '!':
+            modes.font = n & 1;
+            modes.bold = (n & 8) != 0;
+            modes.tall = (n & 16) != 0 ? 2 : 1;
+            modes.wide = (n & 32) != 0 ? 2 : 1;
+            modes.underline = (n & 128) != 0 ? 1 : 0;
+            break;
+        case 'E':
+        case 'G':
+            modes.bold = (n & 1) != 0;
+            break;
+        case '-':
+            modes.underline = std::min(Mode(n), 2);
+            break;
+        case 'a':
+            modes.align = std::min(Mode(n), 2);
+            break;
+        case 'd':
+            m_paper.FeedLines(n);
+            break;
+        case 'J':
+            m_paper.Feed(n);
+            break;
+        case '3':
+            modes.lineSpacing = n;
+            break;
+        case 'M':
+            modes.font = Mode(n) == 1 ? 1 : 0;
+            break;
+        case '{':
+            modes.upsideDown = (n & 1) != 0;
+            break;
+        case ' ':
+            modes.charSpacing = n;
+            break;
+        case 't':
+            if (n == 0 || n == 16) {
+                m_codePage = static_cast<CodePage>(n);
+            } else {
+                LogOnce(Format("ESC t %u", n), at,
+                        Format("ESC t %u: code page not drawn here; PC437 (0) and WPC1252 (16) "
+                               "are, and Korean through FS &; PC437 used",
+                               n));
+                m_codePage = CodePage::Pc437;
+            }
+            break;
+        default:
+            break;
+        }
+        return at + 3;
+    }
+
+    // ESC & y c1 c2, then for each character x and y * x bytes: skipped whole.
+    size_t UserCharacters(size_t at) {
+        if (!Whole(at, 5, "ESC &")) {
+            return m_job.size();
+        }
+        const size_t y = At(at + 2);
+        const unsigned c1 = At(at + 3);
+        const unsigned c2 = At(at + 4);
+        size_t p = at + 5;
+        for (unsigned c = c1; c <= c2 && c2 - c1 < 95; ++c) {
+            if (!Has(p)) {
+                break;
+            }
+            p += 1 + y * At(p);
+        }
+        LogOnce("ESC &", at, "ESC & (user-defined characters): not drawn, skipped");
+        return std::min(p, m_job.size());
+    }
+
+    // One of kNotDrawn at `at`: its end; 0 when it is none of them.
+    size_t NotDrawn(size_t at) {
+        for (const FixedCommand& command : kNotDrawn) {
+            if (command.first != At(at) || command.second != At(at + 1) || command.length == 0) {
+                continue;
+            }
+            if (!Whole(at, command.length, command.name)) {
+                return m_job.size();
+            }
+            LogOnce(command.name, at, std::string(command.name) + ": not drawn, skipped");
+            return at + command.length;
+        }
+        return 0;
+    }
+
+    size_t Gs(size_t at) {
+        if (!Whole(at, 2, "GS")) {
+            return m_job.size();
+        }
+        const uint8_t c = At(at + 1);
+        if (c == 0x28 || c == 0x38) {
+            if (Has(at + 2) && At(at + 2) == 0x4C) {
+                return Graphics(at);
+            }
+            if (c == 0x28) {
+                return Extended(at);
+            }
+        }
+        switch (c) {
+        case 0x56:
+            return Cut(at);
+        case 0x49:
+            return Question(at);
+        case 0x76:
+            return Raster(at);
+        case 0x6B:
+            return Barcode(at);
+        case 0x2A:
+            return DownloadedImage(at);
+        default:
+            break;
+        }
+        if (const size_t end = NotDrawn(at); end != 0) {
+            return end;
+        }
+        static const std::string_view withOne = "!BHhwf";
+        if (withOne.find(static_cast<char>(c)) == std::string_view::npos) {
+            return NotUnderstood(at, 2);
+        }
+        if (!Whole(at, 3, Format("GS %c", c).c_str())) {
+            return m_job.size();
+        }
+        const uint8_t n = At(at + 2);
+        switch (c) {
+        case '!':
+            m_paper.modes.wide = (n >> 4 & 7) + 1;
+            m_paper.modes.tall = (n & 7) + 1;
+            break;
+        case 'B':
+            m_paper.modes.reverse = (n & 1) != 0;
+            break;
+        case 'H':
+            m_barcode.hri = Mode(n) & 3;
+            break;
+        case 'h':
+            m_barcode.height = std::max<int>(n, 1);
+            break;
+        case 'w':
+            m_barcode.module = std::clamp<int>(n, 1, 6);
+            break;
+        case 'f':
+            m_barcode.hriFont = Mode(n) == 1 ? 1 : 0;
+            break;
+        default:
+            break;
+        }
+        return at + 3;
+    }
+
+    size_t Fs(size_t at) {
+        if (!Whole(at, 2, "FS")) {
+            return m_job.size();
+        }
+        switch (At(at + 1)) {
+        case 0x71:
             return DefineImages(at);
-        case 0x1C70:
+        case 0x70:
             return PrintImage(at);
-        case 0x1C65:
+        case 0x65:
             Erase(at);
             return at + 2;
-        case 0x1004:
-        case 0x1D49:
-            return Question(at);
-        case 0x1D28:
-            return Extended(at);
+        case 0x26: // FS &: two-byte (Korean) characters from here
+            m_korean = true;
+            return at + 2;
+        case 0x2E: // FS .: single-byte characters again
+            m_korean = false;
+            return at + 2;
         default:
-            return Cut(at);
+            break;
+        }
+        if (const size_t end = NotDrawn(at); end != 0) {
+            return end;
+        }
+        return NotUnderstood(at, 2);
+    }
+
+    size_t Dle(size_t at) {
+        if (!Whole(at, 2, "DLE")) {
+            return m_job.size();
+        }
+        if (At(at + 1) == 0x04) {
+            return Question(at);
+        }
+        if (const size_t end = NotDrawn(at); end != 0) {
+            return end;
+        }
+        return NotUnderstood(at, 2);
+    }
+
+    // GS v 0 m xL xH yL yH: a raster picture, rows of xL + 256 xH bytes.
+    size_t Raster(size_t at) {
+        if (!Whole(at, 8, "GS v 0")) {
+            return m_job.size();
+        }
+        const unsigned m = At(at + 3);
+        const size_t xBytes = size_t{At(at + 4)} | size_t{At(at + 5)} << 8;
+        const size_t rows = size_t{At(at + 6)} | size_t{At(at + 7)} << 8;
+        const size_t length = xBytes * rows;
+        const std::string command = Format("GS v 0 %u", m);
+        const size_t left = m_job.size() - (at + 8);
+        if (At(at + 2) != 0x30 && At(at + 2) != 0) {
+            return NotUnderstood(at, 3);
+        }
+        if (length > left) {
+            Log(at, Format("%s: %zu raster bytes announced, %zu left in the job; nothing printed",
+                           command.c_str(), length, left));
+            return m_job.size();
+        }
+        const size_t end = at + 8 + length;
+        if (Mode(static_cast<uint8_t>(m)) > 3 || length == 0) {
+            Log(at, Format("%s: mode not 0 to 3 or 48 to 51, or no dots; nothing printed",
+                           command.c_str()));
+            return end;
+        }
+        MonoPicture picture =
+            MonoPicture::Blank(static_cast<int>(xBytes * 8), static_cast<int>(rows));
+        for (size_t y = 0; y < rows; ++y) {
+            std::copy_n(m_job.begin() + static_cast<std::ptrdiff_t>(at + 8 + y * xBytes), xBytes,
+                        picture.bits.begin() + static_cast<std::ptrdiff_t>(y * picture.RowBytes()));
+        }
+        const int mode = Mode(static_cast<uint8_t>(m));
+        if (!m_paper.Picture(picture, (mode & 1) != 0 ? 2 : 1, (mode & 2) != 0 ? 2 : 1)) {
+            OutOfPaper(at, command);
+        }
+        return end;
+    }
+
+    // GS * x y d1 ... d(x * y * 8): the downloaded bit image, skipped whole.
+    size_t DownloadedImage(size_t at) {
+        if (!Whole(at, 4, "GS *")) {
+            return m_job.size();
+        }
+        const size_t length = size_t{At(at + 2)} * At(at + 3) * 8;
+        LogOnce("GS *", at, "GS * (downloaded bit image): not drawn, skipped");
+        return std::min(at + 4 + length, m_job.size());
+    }
+
+    // ESC * m nL nH: nL + 256 nH columns of 8 or 24 dots, part of the line.
+    size_t ColumnImage(size_t at) {
+        if (!Whole(at, 5, "ESC *")) {
+            return m_job.size();
+        }
+        const unsigned m = At(at + 2);
+        const size_t columns = size_t{At(at + 3)} | size_t{At(at + 4)} << 8;
+        const std::string command = Format("ESC * %u", m);
+        if (m != 0 && m != 1 && m != 32 && m != 33) {
+            Log(at, command + ": mode not 0, 1, 32 or 33; the rest of the job is not drawn");
+            return m_job.size();
+        }
+        const size_t bytesPerColumn = m >= 32 ? 3 : 1;
+        const size_t length = columns * bytesPerColumn;
+        const size_t left = m_job.size() - (at + 5);
+        if (length > left) {
+            Log(at, Format("%s: %zu bytes announced, %zu left in the job; nothing printed",
+                           command.c_str(), length, left));
+            return m_job.size();
+        }
+        // Single density is half as fine across; eight-dot columns a third as fine down.
+        const int sx = (m == 0 || m == 32) ? 2 : 1;
+        const int sy = m < 32 ? 3 : 1;
+        const int dots = static_cast<int>(bytesPerColumn) * 8;
+        MonoPicture picture = MonoPicture::Blank(static_cast<int>(columns) * sx, dots * sy);
+        for (size_t col = 0; col < columns; ++col) {
+            for (int dot = 0; dot < dots; ++dot) {
+                const uint8_t byte =
+                    At(at + 5 + col * bytesPerColumn + static_cast<size_t>(dot / 8));
+                if ((byte >> (7 - dot % 8) & 1) == 0) {
+                    continue;
+                }
+                for (int i = 0; i < sx; ++i) {
+                    for (int j = 0; j < sy; ++j) {
+                        picture.SetDot(static_cast<int>(col) * sx + i, dot * sy + j);
+                    }
+                }
+            }
+        }
+        if (columns > 0) {
+            m_paper.LineImage(picture);
+        }
+        return at + 5 + length;
+    }
+
+    // GS k m d1 ... NUL (m 0 to 6) or GS k m n d1 ... dn (m 65 to 79).
+    size_t Barcode(size_t at) {
+        if (!Whole(at, 3, "GS k")) {
+            return m_job.size();
+        }
+        const unsigned m = At(at + 2);
+        size_t start = at + 3;
+        size_t end = 0;
+        if (m <= 6) {
+            end = start;
+            while (Has(end) && At(end) != 0) {
+                ++end;
+            }
+            if (!Has(end)) {
+                Log(at, Format("GS k %u: data without its closing NUL; nothing printed", m));
+                return m_job.size();
+            }
+        } else if (m >= 65 && m <= 79) {
+            if (!Whole(at, 4, "GS k")) {
+                return m_job.size();
+            }
+            start = at + 4;
+            end = start + At(at + 3);
+            if (end > m_job.size()) {
+                Log(at, Format("GS k %u: %u data bytes announced, %zu left in the job; nothing "
+                               "printed",
+                               m, At(at + 3), m_job.size() - start));
+                return m_job.size();
+            }
+        } else {
+            Log(at, Format("GS k %u: bar code system not 0 to 6 or 65 to 79; the rest of the "
+                           "job is not drawn",
+                           m));
+            return m_job.size();
+        }
+        const std::string_view data(reinterpret_cast<const char*>(m_job.data()) + start,
+                                    end - start);
+        const size_t next = m <= 6 ? end + 1 : end;
+        const std::string command = Format("GS k %u", m);
+        BarcodeModules code;
+        switch (m) {
+        case 0:
+        case 65:
+            code = EncodeUpcA(data);
+            break;
+        case 2:
+        case 67:
+            code = EncodeEan13(data);
+            break;
+        case 3:
+        case 68:
+            code = EncodeEan8(data);
+            break;
+        case 4:
+        case 69:
+            code = EncodeCode39(data, 3);
+            break;
+        case 73:
+            code = EncodeCode128(data);
+            break;
+        default:
+            LogOnce(command, at, command + ": bar code system not drawn here, skipped");
+            return next;
+        }
+        if (!code.problem.empty()) {
+            Log(at, command + ": " + code.problem + "; nothing printed");
+            return next;
+        }
+        const int width = static_cast<int>(code.modules.size()) * m_barcode.module;
+        if (width > m_paper.Width()) {
+            Log(at, Format("%s: %d dots wide, wider than the %d-dot paper; nothing printed",
+                           command.c_str(), width, m_paper.Width()));
+            return next;
+        }
+        MonoPicture bars = MonoPicture::Blank(static_cast<int>(code.modules.size()), 1);
+        for (size_t i = 0; i < code.modules.size(); ++i) {
+            if (code.modules[i]) {
+                bars.SetDot(static_cast<int>(i), 0);
+            }
+        }
+        m_paper.PrintLine();
+        const int left = m_paper.AlignedLeft(width);
+        if ((m_barcode.hri & 1) != 0) {
+            m_paper.CentredText(Latin(code.text), m_barcode.hriFont, left, width);
+        }
+        if (!m_paper.Picture(bars, m_barcode.module, m_barcode.height)) {
+            OutOfPaper(at, command);
+            return next;
+        }
+        if ((m_barcode.hri & 2) != 0) {
+            m_paper.CentredText(Latin(code.text), m_barcode.hriFont, left, width);
+        }
+        return next;
+    }
+
+    // GS ( k pL pH cn fn ...: QR codes (cn 49) are drawn; other symbols skipped whole.
+    size_t Symbol(size_t at, std::span<const uint8_t> p) {
+        if (p.size() < 2 || p[0] != 49) {
+            LogOnce(Format("GS ( k %u", p.empty() ? 0u : p[0]), at,
+                    Format("GS ( k cn=%u: two-dimensional code not drawn here, skipped",
+                           p.empty() ? 0u : p[0]));
+            return 0;
+        }
+        const unsigned fn = p[1];
+        const auto args = p.subspan(2);
+        switch (fn) {
+        case 65: // model: 49 model 1, 50 model 2, 51 micro QR
+            if (!args.empty() && args[0] != 50) {
+                LogOnce("QR model", at, Format("GS ( k QR model %u: drawn as model 2", args[0]));
+            }
+            break;
+        case 67:
+            if (!args.empty()) {
+                m_qr.module = std::clamp<int>(args[0], 1, 16);
+            }
+            break;
+        case 69:
+            if (!args.empty()) {
+                m_qr.level = std::clamp(args[0] - 48, 0, 3);
+            }
+            break;
+        case 80:
+            if (!args.empty()) {
+                m_qr.data.assign(args.begin() + 1, args.end());
+            }
+            break;
+        case 81:
+            PrintQr(at);
+            break;
+        default:
+            LogOnce(Format("GS ( k 49 %u", fn), at,
+                    Format("GS ( k QR function %u: not drawn, skipped", fn));
+            break;
+        }
+        return 0;
+    }
+
+    void PrintQr(size_t at) {
+        std::string problem;
+        const std::string_view data(reinterpret_cast<const char*>(m_qr.data.data()),
+                                    m_qr.data.size());
+        const auto rows = EncodeQr(data, m_qr.level, &problem);
+        if (rows.empty()) {
+            Log(at, "GS ( k QR print: " + problem + "; nothing printed");
+            return;
+        }
+        const int size = static_cast<int>(rows.size());
+        if (size * m_qr.module > m_paper.Width()) {
+            Log(at, Format("GS ( k QR print: %d dots wide, wider than the %d-dot paper; nothing "
+                           "printed",
+                           size * m_qr.module, m_paper.Width()));
+            return;
+        }
+        MonoPicture picture = MonoPicture::Blank(size, size);
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                if (rows[static_cast<size_t>(y)][static_cast<size_t>(x)]) {
+                    picture.SetDot(x, y);
+                }
+            }
+        }
+        if (!m_paper.Picture(picture, m_qr.module, m_qr.module)) {
+            OutOfPaper(at, "GS ( k QR print");
         }
     }
 
@@ -121,8 +725,8 @@ private:
         return at + 3;
     }
 
-    // GS ( fn pL pH and pL + 256 pH bytes other than GS ( L: not modelled
-    // here, skipped whole.
+    // GS ( fn pL pH and pL + 256 pH bytes other than GS ( L: QR codes are
+    // drawn; the others are not modelled here and skipped whole.
     size_t Extended(size_t at) {
         if (!Has(at + 4)) {
             Log(at, "GS (: cut short by the end of the job");
@@ -130,28 +734,14 @@ private:
         }
         const size_t length = size_t{At(at + 3)} | size_t{At(at + 4)} << 8;
         const unsigned fn = At(at + 2);
-        Log(at, Format("GS ( %c: %zu bytes not modelled, skipped",
-                       fn >= 0x20 && fn < 0x7F ? static_cast<char>(fn) : '?', length));
+        if (fn == 'k' && at + 5 + length <= m_job.size()) {
+            Symbol(at, m_job.subspan(at + 5, length));
+            return at + 5 + length;
+        }
+        const char name = fn >= 0x20 && fn < 0x7F ? static_cast<char>(fn) : '?';
+        LogOnce(Format("GS ( %c", name), at,
+                Format("GS ( %c: %zu bytes not modelled, skipped", name, length));
         return std::min(at + 5 + length, m_job.size());
-    }
-
-    // A run of bytes that start no command is logged once and skipped.
-    size_t NotUnderstood(size_t at) {
-        size_t end = at + 1;
-        while (Has(end) && !StartsCommand(end)) {
-            ++end;
-        }
-        std::string text =
-            Format("%zu byte%s not understood, skipped:", end - at, end - at == 1 ? "" : "s");
-        const size_t shown = std::min<size_t>(end - at, 16);
-        for (size_t i = at; i < at + shown; ++i) {
-            text += Format(" %02X", At(i));
-        }
-        if (shown < end - at) {
-            text += " ...";
-        }
-        Log(at, std::move(text));
-        return end;
     }
 
     void CountNvWrite(size_t at, const std::string& command) {
@@ -243,7 +833,7 @@ private:
         return p;
     }
 
-    // FS p n m: prints image n down the current piece of paper, left-aligned.
+    // FS p n m: prints image n below the line, at the alignment of ESC a.
     size_t PrintImage(size_t at) {
         if (!Has(at + 3)) {
             Log(at, "FS p: cut short by the end of the job; nothing printed");
@@ -272,41 +862,13 @@ private:
                            command.c_str(), n, SizeName(mode), width, m_model.paperWidth));
             return at + 4;
         }
-        if (!Draw(at, command, image.Width(), image.Height(), sx, sy,
-                  [&image](int col, int row) { return image.Dot(col, row); })) {
+        if (!m_paper.Picture(NvImagePicture(image), sx, sy)) {
+            OutOfPaper(at, command);
             return at + 4;
         }
         Log(at, Format("%s: printed image %u at %s, %dx%d dots", command.c_str(), n, SizeName(mode),
                        width, height));
         return at + 4;
-    }
-
-    // Draws a stored picture at the left of the current piece, scaled sx by
-    // sy; false, with the reason logged, when the paper has run out.
-    template <typename DotFn>
-    bool Draw(size_t at, const std::string& command, int width, int height, int sx, int sy,
-              DotFn dot) {
-        if (m_rowsPrinted + height * sy > kPaperRowsPerJob) {
-            Log(at, Format("%s: out of paper after %d dot rows in this job; nothing printed",
-                           command.c_str(), m_rowsPrinted));
-            return false;
-        }
-        const int top = m_piece.height;
-        m_piece.AddRows(height * sy);
-        m_rowsPrinted += height * sy;
-        for (int col = 0; col < width; ++col) {
-            for (int row = 0; row < height; ++row) {
-                if (!dot(col, row)) {
-                    continue;
-                }
-                for (int j = 0; j < sy; ++j) {
-                    for (int i = 0; i < sx; ++i) {
-                        m_piece.SetDot(col * sx + i, top + row * sy + j);
-                    }
-                }
-            }
-        }
-        return true;
     }
 
     // GS ( L pL pH m fn ... or GS 8 L p1 p2 p3 p4 m fn ...: the count says
@@ -355,6 +917,13 @@ private:
             break;
         case 65:
             DeleteAllGraphics(at, command, p);
+            break;
+        case 112:
+            StoreBuffered(at, command, p);
+            break;
+        case 50:
+        case 2:
+            PrintBuffered(at, command);
             break;
         case 48:
         case 51:
@@ -455,7 +1024,8 @@ private:
         CountNvWrite(at, command);
     }
 
-    // Function 69: the stored graphic at the left of the paper, scale 1 or 2 each way.
+    // Function 69: the stored graphic below the line at the alignment of ESC a,
+    // scale 1 or 2 each way.
     void PrintGraphic(size_t at, const std::string& command, std::span<const uint8_t> p) {
         if (p.size() != 4) {
             Log(at, Format("%s: %zu parameter bytes where 4 belong; nothing printed",
@@ -484,13 +1054,55 @@ private:
                            what.c_str(), width, sx, sy, m_model.paperWidth));
             return;
         }
-        if (!Draw(at, what, graphic.width, graphic.height, static_cast<int>(sx),
-                  static_cast<int>(sy),
-                  [&graphic](int col, int row) { return graphic.Dot(col, row); })) {
+        if (!m_paper.Picture(NvGraphicPicture(graphic), static_cast<int>(sx),
+                             static_cast<int>(sy))) {
+            OutOfPaper(at, what);
             return;
         }
         Log(at, Format("%s: printed at %ux%u, %dx%d dots", what.c_str(), sx, sy, width,
                        graphic.height * static_cast<int>(sy)));
+    }
+
+    // Function 112 (a = 48, bx, by, c = 49, xL xH yL yH, rows): the graphics
+    // buffer, printed by function 50.
+    void StoreBuffered(size_t at, const std::string& command, std::span<const uint8_t> p) {
+        if (p.size() < 8) {
+            Log(at, command + ": cut short; ignored");
+            return;
+        }
+        const unsigned bx = p[1];
+        const unsigned by = p[2];
+        const int width = p[4] | p[5] << 8;
+        const int height = p[6] | p[7] << 8;
+        const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
+        if (p[0] != 48 || p[3] != 49 || (bx != 1 && bx != 2) || (by != 1 && by != 2)) {
+            Log(at, Format("%s: a=%u bx=%u by=%u c=%u where a one-colour raster has 48, 1 or 2, "
+                           "1 or 2, 49; ignored",
+                           command.c_str(), p[0], bx, by, p[3]));
+            return;
+        }
+        if (width < 1 || height < 1 || p.size() - 8 != rowBytes * static_cast<size_t>(height)) {
+            Log(at, Format("%s: %zu data bytes where %dx%d dots take %zu; ignored", command.c_str(),
+                           p.size() - 8, width, height, rowBytes * static_cast<size_t>(height)));
+            return;
+        }
+        MonoPicture picture = MonoPicture::Blank(width, height);
+        std::copy(p.begin() + 8, p.end(), picture.bits.begin());
+        m_buffered = std::move(picture);
+        m_bufferedSx = static_cast<int>(bx);
+        m_bufferedSy = static_cast<int>(by);
+    }
+
+    // Function 50: prints the graphics buffer and empties it.
+    void PrintBuffered(size_t at, const std::string& command) {
+        if (!m_buffered) {
+            Log(at, command + ": the graphics buffer is empty; nothing printed");
+            return;
+        }
+        if (!m_paper.Picture(*m_buffered, m_bufferedSx, m_bufferedSy)) {
+            OutOfPaper(at, command);
+        }
+        m_buffered.reset();
     }
 
     // Function 66: deletes one key.
@@ -534,7 +1146,7 @@ private:
     }
 
     // GS V m [n]: feeds n dot rows (modes 65 and 66) and cuts the piece off.
-    // A cut with nothing printed since the last one yields no piece.
+    // GS V m [n]: feeds n dot rows (modes 65 and 66) and cuts the piece off.
     size_t Cut(size_t at) {
         if (!Has(at + 2)) {
             Log(at, "GS V: cut short by the end of the job; no cut");
@@ -553,28 +1165,56 @@ private:
         const unsigned feed = withFeed ? At(at + 3) : 0;
         const std::string command = withFeed ? Format("GS V %u %u", m, feed) : Format("GS V %u", m);
         const char* kind = (m == 1 || m == 49 || m == 66) ? "partial cut" : "full cut";
-        if (m_piece.height == 0) {
+        return EndPiece(at, command, kind, static_cast<int>(feed), withFeed ? 4 : 3);
+    }
+
+    // Cuts the piece off after a feed; a cut with nothing printed since the
+    // last one yields no piece. Returns where the next command starts.
+    size_t EndPiece(size_t at, const std::string& command, const char* kind, int feed,
+                    size_t length) {
+        m_paper.PrintLine();
+        if (m_paper.Height() == 0) {
             Log(at, Format("%s: %s; nothing printed since the last cut, no piece of paper",
                            command.c_str(), kind));
-            return at + (withFeed ? 4 : 3);
+            return at + length;
         }
-        const int rows = std::min(static_cast<int>(feed), kPaperRowsPerJob - m_rowsPrinted);
-        m_piece.AddRows(rows);
-        m_rowsPrinted += rows;
+        const int before = m_paper.Height();
+        MonoPicture piece = m_paper.Cut(feed);
+        const int rows = piece.height - before;
         Log(at, Format("%s: fed %d dot%s, %s: piece %zu, %d dots long", command.c_str(), rows,
-                       rows == 1 ? "" : "s", kind, m_outcome.paper.size() + 1, m_piece.height));
-        m_outcome.paper.push_back(std::move(m_piece));
-        m_piece = MonoPicture::Blank(m_model.paperWidth, 0);
-        return at + (withFeed ? 4 : 3);
+                       rows == 1 ? "" : "s", kind, m_outcome.paper.size() + 1, piece.height));
+        m_outcome.paper.push_back(std::move(piece));
+        return at + length;
     }
+
+    // The settings of GS H, GS h, GS w and GS f.
+    struct BarcodeSettings {
+        int hri = 0; // 1 above, 2 below, 3 both
+        int height = 162;
+        int module = 3; // dots a module
+        int hriFont = 0;
+    };
+    // The QR code being set up by GS ( k.
+    struct QrSettings {
+        int module = 3;
+        int level = 0; // L
+        std::vector<uint8_t> data;
+    };
 
     const PrinterModel& m_model;
     NvMemory& m_memory;
     std::span<const uint8_t> m_job;
     std::string_view m_today;
     JobOutcome m_outcome;
-    MonoPicture m_piece;
-    int m_rowsPrinted = 0;
+    ReceiptPaper m_paper;
+    CodePage m_codePage = CodePage::Pc437;
+    bool m_korean = false;
+    BarcodeSettings m_barcode;
+    QrSettings m_qr;
+    std::optional<MonoPicture> m_buffered; // GS ( L function 112's graphics
+    int m_bufferedSx = 1;
+    int m_bufferedSy = 1;
+    std::set<std::string> m_loggedKinds;
 };
 
 } // namespace
@@ -596,8 +1236,8 @@ uint64_t NvGraphicsBytesUsed(const NvMemory& memory) {
 }
 
 JobOutcome RunJob(const PrinterModel& model, NvMemory& memory, std::span<const uint8_t> job,
-                  std::string_view today) {
-    return Interpreter(model, memory, job, today).Run();
+                  std::string_view today, MonoPicture uncut) {
+    return Interpreter(model, memory, job, today, std::move(uncut)).Run();
 }
 
 MonoPicture NvImagePicture(const NvImage& image) {

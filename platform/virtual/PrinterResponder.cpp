@@ -101,7 +101,7 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         }
         m_keyBlocks.clear(); // anything else ends the hand-over
     }
-    if (a != 0x10 && a != 0x1C && a != 0x1D) {
+    if (a != 0x10 && a != 0x1B && a != 0x1C && a != 0x1D) {
         Consume(1, false);
         return true;
     }
@@ -110,6 +110,18 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
     }
     const uint8_t b = m_pending[1];
     const uint8_t n = m_pending[2];
+    // The data of pictures and codes is never read as commands: a question
+    // there would split the job inside the picture.
+    if (const auto data = PictureData(); data.has_value()) {
+        if (*data == kNeedMore) {
+            return false;
+        }
+        Consume(static_cast<size_t>(std::min<uint64_t>(*data, have)), false);
+        if (*data > have) {
+            m_skip = *data - have;
+        }
+        return true;
+    }
     if (a == 0x10 && b == 0x04 && n >= 1 && n <= 4) {
         RunBeforeQuestion();
         replies.push_back(StatusByte(n));
@@ -164,6 +176,39 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
     }
     Consume(1, false);
     return true;
+}
+
+std::optional<uint64_t> PrinterResponder::PictureData() const {
+    const size_t have = m_pending.size();
+    const uint8_t a = m_pending[0];
+    const uint8_t b = m_pending[1];
+    const uint8_t m = m_pending[2];
+    if (a == 0x1D && b == 0x76 && m == 0x30) { // GS v 0 m xL xH yL yH
+        if (have < 8) {
+            return kNeedMore;
+        }
+        return 8 + (uint64_t{m_pending[4]} | uint64_t{m_pending[5]} << 8) *
+                       (uint64_t{m_pending[6]} | uint64_t{m_pending[7]} << 8);
+    }
+    if (a == 0x1B && b == 0x2A) { // ESC * m nL nH
+        if (have < 5) {
+            return kNeedMore;
+        }
+        return 5 + (uint64_t{m_pending[3]} | uint64_t{m_pending[4]} << 8) * (m >= 32 ? 3 : 1);
+    }
+    if (a == 0x1D && b == 0x6B && m >= 65) { // GS k m n
+        if (have < 4) {
+            return kNeedMore;
+        }
+        return 4 + uint64_t{m_pending[3]};
+    }
+    if (a == 0x1D && b == 0x28 && m != 0x4C) { // GS ( fn pL pH, other than GS ( L
+        if (have < 5) {
+            return kNeedMore;
+        }
+        return 5 + (uint64_t{m_pending[3]} | uint64_t{m_pending[4]} << 8);
+    }
+    return std::nullopt;
 }
 
 void PrinterResponder::RunBeforeQuestion() {

@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kLastJobName = "last";
+// The paper printed and not yet cut, which the next job prints on.
+constexpr const char* kUncutPaperName = "uncut.png";
 
 // Digits only, exactly `width` of them (any width when 0).
 std::optional<uint32_t> ParseDigits(std::string_view text, size_t width) {
@@ -147,6 +149,193 @@ std::vector<fs::path> VirtualPrinterFolder::NewestPaperPictures() const {
     return newest;
 }
 
+std::optional<fs::path> VirtualPrinterFolder::UncutPaper() const {
+    const fs::path file = m_folder / "paper" / kUncutPaperName;
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+namespace {
+
+// One job on its way through Deliver: what the printer did, and the records
+// that keep it.
+struct JobInProgress {
+    uint32_t number = 0;
+    std::string name; // "NNNNNN"
+    NvMemoryRead before;
+    NvMemory memory;
+    JobOutcome outcome;
+    bool storeNv = false;
+    std::string aside;     // the name a damaged NV file is kept aside under
+    std::string log;       // the lines for log.txt
+    bool hadUncut = false; // paper/uncut.png was there before the job
+    std::vector<StagedFile> records;
+    size_t firstPaper = 0; // records from here on are paper pictures
+    std::optional<NvMemoryFolder::Staged> nvFiles;
+};
+
+// The paper an earlier job printed and left without a cut; blank when none
+// is waiting, or when its picture cannot be read (the log then says so).
+MonoPicture LoadUncutPaper(const fs::path& file, JobInProgress& run) {
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+        return {};
+    }
+    run.hadUncut = true;
+    Result<std::string> bytes = ReadWholeFile(file);
+    std::string why = bytes ? "" : bytes.Reason();
+    if (bytes) {
+        const std::string text = std::move(bytes).Value();
+        const auto* data = reinterpret_cast<const uint8_t*>(text.data());
+        if (auto picture = DecodePng(std::span<const uint8_t>(data, text.size()), &why)) {
+            return std::move(*picture);
+        }
+    }
+    run.log += run.name + " @0: the paper left uncut by the last job is lost, " + file.string() +
+               " cannot be read: " + why + "\n";
+    return {};
+}
+
+// Runs the printer over the job, from the NV memory and the paper the last
+// job left, and words its log.
+void RunPrinter(const fs::path& folder, const PrinterModel& model, const SpooledJob& job,
+                std::string_view today, JobInProgress& run) {
+    const NvMemoryFolder nv(folder / "nv");
+    run.before = nv.Load(today);
+    run.memory = run.before.memory;
+    MonoPicture uncut = LoadUncutPaper(folder / "paper" / kUncutPaperName, run);
+    run.outcome = RunJob(model, run.memory, job.bytes, today, std::move(uncut));
+    // A job that does not change the NV memory never rewrites it, and a job
+    // the printer refused an upload of leaves it as it was.
+    run.storeNv = run.outcome.memoryChanged && run.outcome.refusal.empty();
+    run.aside = run.storeNv && !run.before.damage.empty() ? nv.AsideName(today) : "";
+
+    std::string log;
+    if (!run.before.damage.empty()) {
+        log +=
+            run.name + " @0: NV memory unreadable (" + run.before.damage + "); " +
+            (run.storeNv ? "kept aside as nv/" + run.aside + ", the job starts from an empty memory"
+                         : "left as it is, the job sees an empty memory") +
+            "\n";
+    }
+    log += run.log;
+    for (const LogEntry& entry : run.outcome.log) {
+        log += run.name + " @" + std::to_string(entry.offset) + ": " + entry.text + "\n";
+    }
+    run.log = std::move(log);
+}
+
+// Writes every record in full under a temporary name: the job's bytes and
+// details, the last number, the pictures of the pieces cut off, the paper
+// left uncut and the NV memory.
+Result<void> StageRecords(const fs::path& folder, const SpooledJob& job, JobInProgress& run) {
+    const fs::path jobs = folder / "jobs";
+    const std::string meta = "document=" + EscapeField(job.document) + "\n" +
+                             "datatype=" + EscapeField(job.dataType) + "\n";
+    const std::string lastText = std::to_string(run.number) + "\n";
+    Result<void> status;
+    auto stage = [&](const fs::path& target, std::span<const uint8_t> bytes) {
+        if (!status) {
+            return;
+        }
+        if (Result<StagedFile> file = StagedFile::Write(target, bytes)) {
+            run.records.push_back(std::move(file).Value());
+        } else {
+            status = Result<void>::Fail(file.Reason());
+        }
+    };
+    auto stagePicture = [&](const fs::path& target, const MonoPicture& picture) {
+        const std::vector<uint8_t> png = EncodePng(picture);
+        if (png.empty() && status) {
+            status = Result<void>::Fail("cannot encode " + target.string());
+        }
+        stage(target, png);
+    };
+    stage(jobs / (run.name + ".bin"), job.bytes);
+    stage(jobs / (run.name + ".txt"), AsBytes(meta));
+    stage(jobs / kLastJobName, AsBytes(lastText));
+    run.firstPaper = run.records.size();
+    for (size_t k = 0; status && k < run.outcome.paper.size(); ++k) {
+        stagePicture(folder / "paper" / (run.name + "-" + std::to_string(k + 1) + ".png"),
+                     run.outcome.paper[k]);
+    }
+    if (run.outcome.uncut.height > 0) {
+        stagePicture(folder / "paper" / kUncutPaperName, run.outcome.uncut);
+    }
+    if (status && run.storeNv) {
+        if (Result<NvMemoryFolder::Staged> staged =
+                NvMemoryFolder(folder / "nv").Stage(run.memory)) {
+            run.nvFiles = std::move(staged).Value();
+        } else {
+            status = Result<void>::Fail(staged.Reason());
+        }
+    }
+    return status;
+}
+
+// Gives the records their names, the job's bytes first: without them the job
+// has no number. The paper cut off is listed in `result`.
+Result<void> CommitRecords(const fs::path& folder, JobInProgress& run, DeliveredJob& result) {
+    Result<void> status = run.records.front().Commit();
+    if (!status) {
+        return status;
+    }
+    result.number = run.number;
+    for (size_t k = 1; status && k < run.records.size(); ++k) {
+        status = run.records[k].Commit();
+        if (status && k >= run.firstPaper &&
+            run.records[k].Target().filename() != kUncutPaperName) {
+            result.paper.push_back(run.records[k].Target());
+        }
+    }
+    if (status && run.outcome.uncut.height == 0 && run.hadUncut) {
+        // Cut off now: it is no longer waiting.
+        std::error_code ec;
+        fs::remove(folder / "paper" / kUncutPaperName, ec);
+        if (ec) {
+            status = Result<void>::Fail("cannot remove " +
+                                        (folder / "paper" / kUncutPaperName).string() + ": " +
+                                        ec.message());
+        }
+    }
+    return status;
+}
+
+// Appends the log lines, then stores the NV memory: a failure on the way
+// leaves the NV memory as it was, and the log says so.
+Result<void> LogAndStoreNv(const fs::path& folder, const SpooledJob& job, JobInProgress& run,
+                           Result<void> status) {
+    const fs::path logFile = folder / "log.txt";
+    const std::string atEnd = run.name + " @" + std::to_string(job.bytes.size()) + ": job failed: ";
+    const std::string untouched = run.storeNv ? "; the NV memory is left as it was" : "";
+    if (!status) {
+        run.log += atEnd + status.Reason() + untouched + "\n";
+    }
+    if (Result<void> logged = AppendToFile(logFile, run.log); !logged && status) {
+        status = logged;
+    }
+    if (status && run.nvFiles) {
+        status = NvMemoryFolder(folder / "nv").Commit(std::move(*run.nvFiles), run.aside);
+        if (!status) {
+            const std::string failed = atEnd + status.Reason() + untouched + "\n";
+            static_cast<void>(AppendToFile(logFile, failed)); // the job fails either way
+            run.log += failed;
+        }
+    }
+    if (!status) {
+        return Result<void>::Fail(status.Reason() + untouched);
+    }
+    if (!run.outcome.refusal.empty()) {
+        return Result<void>::Fail("job " + run.name + ": " + run.outcome.refusal);
+    }
+    return status;
+}
+
+} // namespace
+
 DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_view today) const {
     DeliveredJob result;
     const Result<FileLock> lock = FileLock::Acquire(m_folder / ".lock");
@@ -165,117 +354,30 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
                                                : "no virtual printer at " + m_folder.string());
         return result;
     }
-    const fs::path logFile = m_folder / "log.txt";
     const uint32_t last = LastJobNumber();
     if (last >= kLastJobNumber) {
         result.status = Result<void>::Fail("job refused: every job number up to 999999 is used; "
                                            "remove the printer and add it again to start from 1");
         result.log = "------ @0: " + result.status.Reason() + "\n";
         // The job fails with its reason either way; the log only repeats it.
-        static_cast<void>(AppendToFile(logFile, result.log));
+        static_cast<void>(AppendToFile(m_folder / "log.txt", result.log));
         return result;
     }
-    const uint32_t number = last + 1;
-    const std::string name = JobName(number);
-
-    const NvMemoryFolder nv(m_folder / "nv");
-    const NvMemoryRead before = nv.Load(today);
-    NvMemory memory = before.memory;
-    const JobOutcome outcome = RunJob(info->model, memory, job.bytes, today);
-    // A job that does not change the NV memory never rewrites it, and a job
-    // the printer refused an upload of leaves it as it was.
-    const bool storeNv = outcome.memoryChanged && outcome.refusal.empty();
-    const std::string aside = storeNv && !before.damage.empty() ? nv.AsideName(today) : "";
-
-    std::string log;
-    if (!before.damage.empty()) {
-        log += name + " @0: NV memory unreadable (" + before.damage + "); " +
-               (storeNv ? "kept aside as nv/" + aside + ", the job starts from an empty memory"
-                        : "left as it is, the job sees an empty memory") +
-               "\n";
-    }
-    for (const LogEntry& entry : outcome.log) {
-        log += name + " @" + std::to_string(entry.offset) + ": " + entry.text + "\n";
-    }
-
-    // Every record is written in full first; only then do they take their
-    // names, the job's own records and log lines before the NV memory, so a
-    // failure on the way leaves the NV memory as it was.
-    const fs::path jobs = m_folder / "jobs";
-    const std::string meta = "document=" + EscapeField(job.document) + "\n" +
-                             "datatype=" + EscapeField(job.dataType) + "\n";
-    const std::string lastText = std::to_string(number) + "\n";
-    std::vector<StagedFile> records;
-    Result<void> status;
-    auto stage = [&](const fs::path& target, std::span<const uint8_t> bytes) {
-        if (!status) {
-            return;
-        }
-        if (Result<StagedFile> file = StagedFile::Write(target, bytes)) {
-            records.push_back(std::move(file).Value());
-        } else {
-            status = Result<void>::Fail(file.Reason());
-        }
-    };
-    stage(jobs / (name + ".bin"), job.bytes);
-    stage(jobs / (name + ".txt"), AsBytes(meta));
-    stage(jobs / kLastJobName, AsBytes(lastText));
-    const size_t firstPaper = records.size();
-    for (size_t k = 0; status && k < outcome.paper.size(); ++k) {
-        const fs::path picture = m_folder / "paper" / (name + "-" + std::to_string(k + 1) + ".png");
-        const std::vector<uint8_t> png = EncodePng(outcome.paper[k]);
-        if (png.empty()) {
-            status = Result<void>::Fail("cannot encode " + picture.string());
-        }
-        stage(picture, png);
-    }
-    std::optional<NvMemoryFolder::Staged> nvFiles;
-    if (status && storeNv) {
-        if (Result<NvMemoryFolder::Staged> staged = nv.Stage(memory)) {
-            nvFiles = std::move(staged).Value();
-        } else {
-            status = Result<void>::Fail(staged.Reason());
-        }
-    }
+    JobInProgress run;
+    run.number = last + 1;
+    run.name = JobName(run.number);
+    RunPrinter(m_folder, info->model, job, today, run);
+    Result<void> status = StageRecords(m_folder, job, run);
     if (status) {
-        // The job's bytes hold its number; without them it has none.
-        status = records.front().Commit();
+        status = CommitRecords(m_folder, run, result);
     }
-    if (!status) {
+    if (result.number == 0) {
+        // Nothing kept: the job has no number and leaves no log line.
         result.status = status;
         return result;
     }
-    result.number = number;
-    for (size_t k = 1; status && k < records.size(); ++k) {
-        status = records[k].Commit();
-        if (status && k >= firstPaper) {
-            result.paper.push_back(records[k].Target());
-        }
-    }
-
-    const std::string atEnd = name + " @" + std::to_string(job.bytes.size()) + ": job failed: ";
-    const std::string untouched = storeNv ? "; the NV memory is left as it was" : "";
-    if (!status) {
-        log += atEnd + status.Reason() + untouched + "\n";
-    }
-    if (Result<void> logged = AppendToFile(logFile, log); !logged && status) {
-        status = logged;
-    }
-    if (status && nvFiles) {
-        status = nv.Commit(std::move(*nvFiles), aside);
-        if (!status) {
-            const std::string failed = atEnd + status.Reason() + untouched + "\n";
-            static_cast<void>(AppendToFile(logFile, failed)); // the job fails either way
-            log += failed;
-        }
-    }
-    if (!status) {
-        status = Result<void>::Fail(status.Reason() + untouched);
-    } else if (!outcome.refusal.empty()) {
-        status = Result<void>::Fail("job " + name + ": " + outcome.refusal);
-    }
-    result.log = std::move(log);
-    result.status = std::move(status);
+    result.status = LogAndStoreNv(m_folder, job, run, std::move(status));
+    result.log = std::move(run.log);
     return result;
 }
 

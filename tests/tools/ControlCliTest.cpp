@@ -1,18 +1,22 @@
 // SPDX-License-Identifier: MIT
 // tessaline-cli's control commands, run as a user runs them: the real binary,
 // the control library registered in a private registry, a virtual printer.
+#include "platform/virtual/Png.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/PictureBuilder.h"
 #include "tests/support/ServedPrinter.h"
 
+#include <arpa/inet.h>
 #include <atomic>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -496,6 +500,83 @@ TEST_F(ControlCli, PicturesFitAndDithersReachThePrinter) {
     ASSERT_EQ(pngGraphic.status, 0) << pngGraphic.err;
     EXPECT_EQ(pngGraphic.out,
               cli.Run("nv command --store --image-mode 1 A1 " + cli.Quote(bmp)).out);
+}
+
+// Sends `bytes` to the printer at socket://127.0.0.1:PORT as one job and
+// waits until it closes the connection.
+bool SendJob(const std::string& address, const std::vector<uint8_t>& bytes) {
+    const size_t colon = address.rfind(':');
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(std::stoi(address.substr(colon + 1))));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+    for (size_t at = 0; sent && at < bytes.size();) {
+        const ssize_t n = ::send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+        sent = n > 0;
+        at += sent ? static_cast<size_t>(n) : 0;
+    }
+    ::shutdown(fd, SHUT_WR);
+    char ignored[256];
+    pollfd p{fd, POLLIN, 0};
+    while (sent && ::poll(&p, 1, 10000) > 0 && ::read(fd, ignored, sizeof ignored) > 0) {
+    }
+    ::close(fd);
+    return sent;
+}
+
+// A shop's receipt, made here, through `vprinter serve`: the logo stored by
+// one job, a receipt that prints it and leaves its paper uncut, and a later
+// job whose cut brings the whole piece out, its picture written then.
+TEST_F(ControlCli, ServedPrinterDrawsAReceiptAndWritesEachPieceWhenCut) {
+    ASSERT_EQ(cli.Run("vprinter add SHOP --paper-width 384").status, 0);
+    test::ServedPrinter served(cli, "SHOP");
+    ASSERT_FALSE(served.Address().empty());
+    // NV bit image 1: 16 x 8 dots, every column 0xFF (a black bar).
+    std::vector<uint8_t> upload = {0x1B, 0x40, 0x1C, 0x71, 0x01, 0x02, 0x00, 0x01, 0x00};
+    upload.resize(upload.size() + 16, 0xFF);
+    ASSERT_TRUE(SendJob(served.Address(), upload));
+    EXPECT_NE(served.Output(std::chrono::milliseconds(5000), "image 1 16x8").find("image 1"),
+              std::string::npos);
+
+    std::vector<uint8_t> receipt = {0x1B, 0x40, 0x1B, 0x61, 0x01, 0x1C, 0x70, 0x01, 0x00};
+    const std::string lines = "Coffee          3.80\n\x1b\x45\x01TOTAL           3.80\n";
+    receipt.insert(receipt.end(), lines.begin(), lines.end());
+    // QR code "SHOP": 4 dots a module, stored, printed.
+    const std::vector<uint8_t> qr = {0x1D, '(', 'k', 3,   0,   '1', 'C', 4,   0x1D, '(',
+                                     'k',  7,   0,   '1', 'P', '0', 'S', 'H', 'O',  'P',
+                                     0x1D, '(', 'k', 3,   0,   '1', 'Q', '0'};
+    receipt.insert(receipt.end(), qr.begin(), qr.end());
+    ASSERT_TRUE(SendJob(served.Address(), receipt));
+    const std::string second = served.Output(std::chrono::milliseconds(5000), "next cut");
+    EXPECT_NE(second.find("job 000002"), std::string::npos) << second;
+    EXPECT_EQ(second.find("paper: "), std::string::npos) << second;
+    EXPECT_EQ(second.find("not understood"), std::string::npos) << second;
+    EXPECT_NE(cli.Run("vprinter show SHOP").out.find("Not yet cut:"), std::string::npos);
+
+    const std::string tail = "Thank you\n\x1d\x56\x42\x08";
+    ASSERT_TRUE(SendJob(served.Address(), std::vector<uint8_t>(tail.begin(), tail.end())));
+    const std::string third = served.Output(std::chrono::milliseconds(5000), ".png");
+    const fs::path piece = Printer("SHOP") / "paper" / "000003-1.png";
+    EXPECT_NE(third.find("paper: " + piece.string()), std::string::npos) << third;
+    EXPECT_EQ(served.Stop(), 0);
+
+    const std::string png = test::ReadText(piece);
+    const auto picture = DecodePng(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(png.data()), png.size()));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 384);
+    // The logo, centred: 8 rows of dots 184 to 199, white either side.
+    for (int y = 0; y < 8; ++y) {
+        EXPECT_TRUE(picture->Dot(184, y) && picture->Dot(199, y)) << y;
+        EXPECT_FALSE(picture->Dot(183, y) || picture->Dot(200, y)) << y;
+    }
+    // Two lines of text, a QR code of 21 modules at 4 dots, one more line, the feed.
+    EXPECT_EQ(picture->height, 8 + 30 + 30 + 21 * 4 + 30 + 8);
+    const auto show = cli.Run("vprinter show SHOP");
+    EXPECT_EQ(show.out.find("Not yet cut:"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Newest paper:    job 000003"), std::string::npos) << show.out;
 }
 
 } // namespace

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "platform/virtual/EscPosEmulator.h"
 
+#include "Barcodes.h"
+#include "BitmapFont.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
+#include "platform/virtual/Png.h"
 #include "tests/support/NvStreams.h"
 
 #include <algorithm>
@@ -12,9 +17,14 @@ namespace {
 
 using test::Bytes;
 using test::Concat;
+using test::Hex;
 using test::TestLogo;
 
 constexpr const char* kDay = "2024-03-01";
+
+Bytes Text(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 JobOutcome Emulate(const PrinterModel& model, NvMemory& memory, const Bytes& job, const char* day) {
     return RunJob(model, memory, job, day);
@@ -160,7 +170,7 @@ TEST_P(EscPosTooWide, ImageWiderThanThePaperPrintsNothing) {
     PrinterModel model;
     model.paperWidth = c.paperWidth;
     const JobOutcome outcome = Emulate(model, memory, {0x1C, 0x70, c.image, c.m}, kDay);
-    EXPECT_EQ(outcome.paper.size(), c.prints ? 1u : 0u);
+    EXPECT_EQ(outcome.uncut.height > 0, c.prints);
     EXPECT_EQ(CountLog(outcome, "wider than the"), c.prints ? 0u : 1u);
 }
 
@@ -295,14 +305,23 @@ TEST(EscPosEmulator, WarnsPastTenNvWritesADayAndCountsAfreshNextDay) {
     EXPECT_EQ(memory.writesDay, "2024-03-02");
 }
 
-TEST(EscPosEmulator, UnknownBytesAreLoggedAsOneRunAndSkipped) {
+TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {
     NvMemory memory;
-    const JobOutcome outcome = Emulate({}, memory, {'H', 'i', 0x1B, 0x1B, 0x40, 0x1C}, kDay);
-    ASSERT_EQ(outcome.log.size(), 3u);
-    EXPECT_EQ(outcome.log[0].text, "3 bytes not understood, skipped: 48 69 1B");
-    EXPECT_EQ(outcome.log[1].offset, 3u);
-    EXPECT_EQ(outcome.log[1].text, "ESC @: initialise");
-    EXPECT_EQ(outcome.log[2].text, "1 byte not understood, skipped: 1C");
+    const JobOutcome outcome = Emulate(
+        {}, memory, {'H', 'i', 0x1B, 0x01, 'x', 0x1B, 0x01, 0x07, 0x1D, 0x99, 0x0A, 0x1C}, kDay);
+    ASSERT_EQ(outcome.log.size(), 5u);
+    EXPECT_EQ(outcome.log[0].offset, 2u);
+    EXPECT_EQ(outcome.log[0].text,
+              "1B 01: not understood, skipped; any more of them are skipped unlogged");
+    EXPECT_EQ(outcome.log[1].offset, 7u);
+    EXPECT_EQ(outcome.log[1].text,
+              "07: not understood, skipped; any more of them are skipped unlogged");
+    EXPECT_EQ(outcome.log[2].offset, 8u);
+    EXPECT_EQ(outcome.log[3].text, "FS: cut short by the end of the job; ignored");
+    EXPECT_EQ(outcome.log[4].text,
+              "end of job: 30 dots printed and not cut; they come out with the next cut");
+    // "Hix" printed in font A on a line of 30 dots.
+    EXPECT_EQ(outcome.uncut.height, 30);
 }
 
 TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
@@ -326,7 +345,7 @@ TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
          "GS ( L function 69: 2 parameter bytes where 4 belong; nothing printed"},
         {{0x1D, 0x28, 0x4C, 0xFF, 0xFF, 0x30},
          "GS ( L: 65535 parameter bytes announced, 1 left in the job; ignored"},
-        {{0x1D, 0x28, 0x6B, 0x03, 0x00, 0x31, 0x43, 0x05}, "GS ( k: 3 bytes not modelled, skipped"},
+        {{0x1D, 0x28, 0x41, 0x02, 0x00, 0x00, 0x00}, "GS ( A: 2 bytes not modelled, skipped"},
     };
     for (const auto& c : cases) {
         NvMemory memory = Uploaded();
@@ -337,19 +356,29 @@ TEST(EscPosEmulator, CommandsCutShortOrMalformedAreRefused) {
     }
 }
 
-TEST(EscPosEmulator, PaperIsCutIntoPiecesAndTheRestLeftAtTheEnd) {
+TEST(EscPosEmulator, PaperIsCutIntoPiecesAndTheRestWaitsForTheNextCut) {
     NvMemory memory = Uploaded();
     const Bytes job = {0x1C, 0x70, 0x01, 0x30, 0x1D, 0x56, 0x41, 0x10, // piece 1 + 16 rows
                        0x1D, 0x56, 0x30,                               // nothing to cut
                        0x1C, 0x70, 0x02, 0x30, 0x1D, 0x56, 0x01,       // piece 2
                        0x1C, 0x70, 0x01, 0x32};                        // left uncut
     const JobOutcome outcome = Emulate({}, memory, job, kDay);
-    ASSERT_EQ(outcome.paper.size(), 3u);
+    ASSERT_EQ(outcome.paper.size(), 2u);
     EXPECT_EQ(outcome.paper[0].height, 56 + 16);
     EXPECT_EQ(outcome.paper[1].height, 48);
-    EXPECT_EQ(outcome.paper[2].height, 112);
-    EXPECT_EQ(outcome.log.back().text, "end of job: piece 3 left uncut, 112 dots long");
+    EXPECT_EQ(outcome.uncut.height, 112);
+    EXPECT_EQ(outcome.log.back().text,
+              "end of job: 112 dots printed and not cut; they come out with the next cut");
     EXPECT_EQ(outcome.log.back().offset, job.size());
+
+    // The next job prints on below them, and its cut brings the piece out.
+    const JobOutcome next =
+        RunJob({}, memory, Bytes{0x1C, 0x70, 0x02, 0x30, 0x1D, 0x56, 0x00}, kDay, outcome.uncut);
+    ASSERT_EQ(next.paper.size(), 1u);
+    EXPECT_EQ(next.paper[0].height, 112 + 48);
+    EXPECT_EQ(next.uncut.height, 0);
+    EXPECT_EQ(next.log.front().text,
+              "the paper printed before and not yet cut, 112 dots, carries on");
 }
 
 TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
@@ -361,8 +390,8 @@ TEST(EscPosEmulator, ARunawayJobRunsOutOfPaper) {
         job.insert(job.end(), {0x1C, 0x70, 0x01, 0x33});
     }
     const JobOutcome outcome = Emulate({}, memory, job, kDay);
-    ASSERT_EQ(outcome.paper.size(), 1u);
-    EXPECT_EQ(outcome.paper[0].height, fits * 288 * 8 * 2);
+    EXPECT_TRUE(outcome.paper.empty());
+    EXPECT_EQ(outcome.uncut.height, fits * 288 * 8 * 2);
     EXPECT_EQ(CountLog(outcome, "out of paper"), 3u);
 }
 
@@ -444,8 +473,8 @@ TEST(EscPosEmulator, KeepsNvGraphicsByKey) {
          "a=48 b=2 c=49", 0, 0},
         {"a key outside 32 to 126 is ignored", Store("A\x7F", 8, 1), "", "outside 32 to 126", 0, 0},
         {"another function is skipped whole, its bytes never run",
-         Concat({Graphics(112, {0x1C, 0x65, 0x1C, 0x71}), Store("A1", 8, 1)}), "A1",
-         "function 112: not understood, skipped", 1, 1},
+         Concat({Graphics(99, {0x1C, 0x65, 0x1C, 0x71}), Store("A1", 8, 1)}), "A1",
+         "function 99: not understood, skipped", 1, 1},
         {"questions are left to the connection",
          Concat({Graphics(64, {'K', 'C'}), Store("A1", 8, 1)}), "A1", "function 64: a question", 1,
          1},
@@ -492,8 +521,9 @@ TEST(EscPosEmulator, PrintsAStoredGraphicScaled) {
         NvMemory memory;
         const JobOutcome outcome = Emulate(
             {}, memory, Concat({Graphics(67, store), Graphics(69, {'A', '1', c.sx, c.sy})}), kDay);
-        ASSERT_EQ(outcome.paper.size(), 1u) << int{c.sx};
-        const MonoPicture& paper = outcome.paper[0];
+        // Not cut: the paper stays in the printer.
+        EXPECT_TRUE(outcome.paper.empty());
+        const MonoPicture& paper = outcome.uncut;
         EXPECT_EQ(paper.height, c.height);
         for (const auto& [x, y] : c.dots) {
             EXPECT_TRUE(paper.Dot(x, y)) << x << "," << y;
@@ -503,8 +533,246 @@ TEST(EscPosEmulator, PrintsAStoredGraphicScaled) {
     }
     NvMemory memory;
     const JobOutcome missing = Emulate({}, memory, Graphics(69, {'Z', 'Z', 1, 1}), kDay);
-    EXPECT_TRUE(missing.paper.empty());
+    EXPECT_EQ(missing.uncut.height, 0);
     EXPECT_EQ(CountLog(missing, "\"ZZ\": not stored; nothing printed"), 1u);
+}
+
+// How far each command reaches: an ESC @ after it must start where it ends,
+// and it logs what the table says (nothing, for most).
+TEST(EscPosEmulator, ParsesEachCommandToItsEnd) {
+    const struct {
+        const char* bytes;
+        const char* logged; // the one line logged, or "" for none
+    } cases[] = {
+        {"0A 0D 09 41", ""},
+        {"1B 21 38", ""},
+        {"1B 45 01", ""},
+        {"1B 2D 02", ""},
+        {"1B 61 31", ""},
+        {"1D 21 11", ""},
+        {"1B 64 02", ""},
+        {"1B 4A 10", ""},
+        {"1B 32 1B 33 18", ""},
+        {"1B 4D 01", ""},
+        {"1B 74 00 1B 74 10", ""},
+        {"1B 74 05", "ESC t 5: code page not drawn here; PC437 (0) and WPC1252 (16) are, and "
+                     "Korean through FS &; PC437 used"},
+        {"1C 26 B0 A1 81 41 FE FE 1C 2E", ""}, // the first and last lead bytes too
+        {"1D 42 01 1B 7B 01 1B 20 02", ""},
+        {"1D 48 02 1D 68 20 1D 77 02 1D 66 01", ""},
+        {"1D 76 30 00 01 00 02 00 FF 81", ""},
+        {"1B 2A 21 02 00 FF 00 FF 00 FF 00", ""},
+        {"1B 2A 00 01 00 AA", ""},
+        {"1D 28 4C 0B 00 30 70 30 01 01 31 08 00 01 00 FF 1D 28 4C 02 00 30 32", ""},
+        {"1D 6B 02 34 30 30 36 33 38 31 33 33 33 39 33 00", ""},
+        {"1D 6B 49 05 7B 42 41 42 43", ""},
+        {"1D 6B 45 03 41 42 43", ""},
+        {"1D 6B 41 0B 30 33 36 30 30 30 32 39 31 34 35", ""},
+        {"1D 6B 43 0D 34 30 30 36 33 38 31 33 33 33 39 33 30",
+         "GS k 67: EAN-13 check digit 0 where 1 belongs; nothing printed"},
+        {"1D 6B 48 02 41 42", "GS k 72: bar code system not drawn here, skipped"},
+        {"1D 28 6B 03 00 31 43 04 1D 28 6B 03 00 31 45 31 1D 28 6B 05 00 31 50 30 41 42 "
+         "1D 28 6B 03 00 31 51 30",
+         ""},
+        {"1D 28 6B 03 00 31 51 30", "GS ( k QR print: no data stored; nothing printed"},
+        {"1D 28 6B 04 00 30 41 02 00",
+         "GS ( k cn=48: two-dimensional code not drawn here, skipped"},
+        {"1B 70 00 19 FA", "ESC p (drawer pulse): not drawn, skipped"},
+        {"1D 4C 10 00", "GS L (left margin): not drawn, skipped"},
+        {"1B 44 08 10 00", "ESC D (tab stops): not drawn, skipped; tabs stay every 8 characters"},
+        {"1B 26 03 41 42 02 00 00 00 00 00 00 01 FF FF FF",
+         "ESC & (user-defined characters): not drawn, skipped"},
+        {"1D 2A 01 01 00 00 00 00 00 00 00 00", "GS * (downloaded bit image): not drawn, skipped"},
+        {"10 14 01 00 01", "DLE DC4 (real-time command): not drawn, skipped"},
+        {"1B 69", "ESC i: partial cut; nothing printed since the last cut, no piece of paper"},
+        {"1B 6D", "ESC m: partial cut; nothing printed since the last cut, no piece of paper"},
+    };
+    for (const auto& c : cases) {
+        NvMemory memory;
+        const Bytes command = Hex(c.bytes);
+        const JobOutcome outcome = Emulate({}, memory, Concat({command, {0x1B, 0x40}}), kDay);
+        std::vector<LogEntry> logged;
+        for (const LogEntry& entry : outcome.log) {
+            if (entry.text != "ESC @: initialise" && !entry.text.starts_with("end of job")) {
+                logged.push_back(entry);
+            }
+        }
+        ASSERT_EQ(logged.size(), *c.logged == '\0' ? 0u : 1u) << c.bytes << ": " << [&] {
+            std::string all;
+            for (const LogEntry& e : logged) {
+                all += e.text + "; ";
+            }
+            return all;
+        }();
+        if (!logged.empty()) {
+            EXPECT_EQ(logged[0].text, c.logged) << c.bytes;
+        }
+        EXPECT_EQ(CountLog(outcome, "ESC @: initialise"), 1u) << c.bytes;
+        const auto init =
+            std::find_if(outcome.log.begin(), outcome.log.end(),
+                         [](const LogEntry& e) { return e.text == "ESC @: initialise"; });
+        ASSERT_NE(init, outcome.log.end()) << c.bytes;
+        EXPECT_EQ(init->offset, command.size()) << c.bytes;
+    }
+}
+
+// Module patterns as rows of 8 modules in hex, and check digits, of codes
+// whose encodings are published (EAN-13 4006381333931 and 5901234123457,
+// UPC-A 036000291452, EAN-8 96385074) or fixed by the symbology's tables.
+TEST(Barcodes, EncodeThePublishedExamples) {
+    const auto hex = [](const BarcodeModules& code) {
+        std::string out;
+        unsigned value = 0;
+        size_t n = 0;
+        for (const bool module : code.modules) {
+            value = value << 1 | (module ? 1u : 0u);
+            if (++n % 8 == 0) {
+                char byte[4];
+                std::snprintf(byte, sizeof byte, "%02X ", value);
+                out += byte;
+                value = 0;
+            }
+        }
+        if (n % 8 != 0) {
+            char byte[4];
+            std::snprintf(byte, sizeof byte, "%02X", value << (8 - n % 8));
+            out += byte;
+        }
+        return out;
+    };
+    EXPECT_EQ(EanCheckDigit("400638133393"), 1);
+    EXPECT_EQ(EanCheckDigit("590123412345"), 7);
+    EXPECT_EQ(EanCheckDigit("03600029145"), 2);
+    EXPECT_EQ(EanCheckDigit("9638507"), 4);
+    const struct {
+        BarcodeModules code;
+        const char* modules;
+        const char* text;
+    } cases[] = {
+        {EncodeEan13("400638133393"), "A3 53 AF 7A 25 9A A1 42 85 D2 16 6A", "4006381333931"},
+        {EncodeEan13("4006381333931"), "A3 53 AF 7A 25 9A A1 42 85 D2 16 6A", "4006381333931"},
+        {EncodeUpcA("03600029145"), "A3 5E AF 1A 34 6A B6 74 CD 72 76 CA", "036000291452"},
+        {EncodeEan8("9638507"), "A2 D7 BD 6E A9 DC A2 5C A0", "96385074"},
+        // Start B, P J J 1 2 3 C, the check value, stop.
+        {EncodeCode128("{BPJJ123C"), "D2 1D DA DC 5B 89 CD 9C B2 E4 46 E8 D8 EB ", "PJJ123C"},
+        {EncodeCode128("{C123456"), "D3 96 72 2C 71 68 DD 8E B0", "123456"},
+        {EncodeCode39("CODE39", 2), "96 D6 D2 B5 A5 59 6D 65 6C AA CB 52 DA", "*CODE39*"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.code.problem, "") << c.text;
+        EXPECT_EQ(hex(c.code), c.modules) << c.text;
+        EXPECT_EQ(c.code.text, c.text);
+    }
+    std::string problem;
+    std::string text;
+    const std::vector<int> values = Code128Values("{BPJJ123C", &problem, &text);
+    ASSERT_EQ(values.size(), 10u);
+    // (104 + 1x48 + 2x42 + 3x42 + 4x17 + 5x18 + 6x19 + 7x35) mod 103
+    EXPECT_EQ(values[8], 55);
+    EXPECT_EQ(EncodeEan13("4006381333930").problem, "EAN-13 check digit 0 where 1 belongs");
+    EXPECT_EQ(EncodeCode128("PJJ").problem, "CODE128 data starts with {A, {B or {C");
+    EXPECT_EQ(EncodeCode128("{C123").problem, "CODE128 code set C takes digits in pairs");
+    EXPECT_EQ(EncodeCode39("a", 3).problem, "CODE39 has no character 97");
+}
+
+// Without its font the printer says where it looked and what to install.
+TEST(BitmapFont, NamesTheMissingFontAndThePackage) {
+    const BitmapFont missing = BitmapFont::Load("/nonexistent/unifont.hex");
+    EXPECT_FALSE(missing.Loaded());
+    EXPECT_EQ(missing.Problem(),
+              "the font /nonexistent/unifont.hex cannot be read (No such file or "
+              "directory); install the Debian package unifont");
+    const BitmapFont& installed = BitmapFont::Installed();
+    ASSERT_TRUE(installed.Loaded()) << installed.Problem();
+    EXPECT_EQ(installed.Glyph(U'A').width, 8);
+    EXPECT_EQ(installed.Glyph(U'\uAC00').width, 16); // Hangul, full width
+}
+
+// Small jobs, one for each family of commands, drawn on 384-dot paper and
+// compared dot for dot with the pictures kept in tests/virtual/golden. With
+// TESSALINE_UPDATE_GOLDEN=1 the pictures are written instead, to be looked
+// at before they are kept. The text is GNU Unifont 15 from Debian's package.
+TEST(EscPosEmulator, DrawsTheGoldenPictures) {
+    const Bytes korean = {0xC7, 0xD1, 0xB1, 0xB9, 0xBE, 0xEE, 0x20,
+                          0xBF, 0xB5, 0xBC, 0xF6, 0xC1, 0xF5};
+    const Bytes rasterRows = Hex("F0 0F 81 81 A5 A5 81 81 F0 0F");
+    PrinterModel model;
+    model.paperWidth = 384;
+    const struct {
+        const char* name;
+        Bytes job;
+    } cases[] = {
+        {"text", Concat({Hex("1B 40"),
+                         Text("Font A 12x24 "),
+                         Hex("1B 4D 01"),
+                         Text("font B 9x17\n"),
+                         Hex("1B 4D 00 1B 45 01"),
+                         Text("Bold "),
+                         Hex("1B 45 00 1B 2D 01"),
+                         Text("under"),
+                         Hex("1B 2D 02"),
+                         Text("lined"),
+                         Hex("1B 2D 00 20 1D 42 01"),
+                         Text(" reverse "),
+                         Hex("1D 42 00 0A 1B 61 01 1D 21 11"),
+                         Text("2x2"),
+                         Hex("1D 21 00 1B 21 20"),
+                         Text(" wide\n"),
+                         Hex("1B 21 00 1B 61 02 1B 33 18"),
+                         Text("right "),
+                         Hex("9C 20 E9 0A 1B 32 1B 61 00 1B 7B 01"),
+                         Text("upside down\n"),
+                         Hex("1B 7B 00"),
+                         Text("a line long enough to pass the right edge wraps\n"),
+                         Hex("1B 64 01 1B 4A 08")})},
+        {"korean", Concat({Hex("1C 26"), korean, Hex("0A 1B 4D 01"), korean, Hex("0A 1C 2E")})},
+        {"pictures",
+         Concat({Hex("1D 76 30 00 02 00 05 00"), rasterRows, Hex("1D 76 30 31 02 00 05 00"),
+                 rasterRows, Hex("1D 76 30 32 02 00 05 00"), rasterRows,
+                 Hex("1B 61 01 1D 76 30 33 02 00 05 00"), rasterRows,
+                 Hex("1B 61 00 1B 33 18 1B 2A 00 03 00 81 42 24 1B 2A 21 02 00 FF 00 FF 00 FF 00 "
+                     "0A"),
+                 Hex("1B 61 02 1D 28 4C 14 00 30 70 30 02 01 31 10 00 05 00"), rasterRows,
+                 Hex("1D 28 4C 02 00 30 32 1B 61 01 1C 70 01 00 1D 28 4C 06 00 30 45 4C 47 01 "
+                     "01")})},
+        {"codes",
+         Concat({Hex("1B 61 01 1D 48 02 1D 68 28 1D 77 02 1D 6B 43 0C"), Text("400638133393"),
+                 Hex("1D 48 01 1D 6B 41 0B"), Text("03600029145"),
+                 Hex("1D 48 03 1D 77 01 1D 6B 45 06"), Text("CODE39"), Hex("1D 48 00 1D 6B 49 09"),
+                 Text("{BPJJ123C"),
+                 Hex("1D 28 6B 03 00 31 43 03 1D 28 6B 03 00 31 45 31 1D 28 6B 08 00 31 50 30"),
+                 Text("Hello"), Hex("1D 28 6B 03 00 31 51 30 1D 56 42 08")})},
+    };
+    for (const auto& c : cases) {
+        NvMemory memory;
+        // A stored image (16 x 8) and, for the key, none: bit images and graphics
+        // exclude each other, so "LG" shows the miss in the log only.
+        memory.images.push_back(NvImage{2, 1, Bytes(16, 0xC3)});
+        JobOutcome outcome = Emulate(model, memory, c.job, kDay);
+        MonoPicture drawn =
+            outcome.paper.empty() ? std::move(outcome.uncut) : std::move(outcome.paper[0]);
+        ASSERT_GT(drawn.height, 0) << c.name;
+        const std::filesystem::path golden =
+            std::filesystem::path(TESSALINE_GOLDEN_DIR) / (std::string(c.name) + ".png");
+        const std::vector<uint8_t> png = EncodePng(drawn);
+        if (std::getenv("TESSALINE_UPDATE_GOLDEN") != nullptr) {
+            ASSERT_TRUE(ReplaceFileAtomically(golden, png)) << golden;
+            continue;
+        }
+        const Result<std::string> kept = ReadWholeFile(golden);
+        ASSERT_TRUE(kept) << golden;
+        const std::string& bytes = kept.Value();
+        const auto picture = DecodePng(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        ASSERT_TRUE(picture) << golden;
+        const bool same = picture->width == drawn.width && picture->height == drawn.height &&
+                          picture->bits == drawn.bits;
+        if (!same) {
+            const std::string drawnName = std::string(c.name) + "-drawn.png";
+            static_cast<void>(ReplaceFileAtomically(drawnName, png));
+            ADD_FAILURE() << c.name << " differs from " << golden << "; drawn as " << drawnName;
+        }
+    }
 }
 
 } // namespace

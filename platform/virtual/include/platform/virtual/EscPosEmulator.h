@@ -79,7 +79,8 @@ struct LogEntry {
 // Everything one job did.
 struct JobOutcome {
     std::vector<LogEntry> log;
-    std::vector<MonoPicture> paper; // pieces in the order they came out
+    std::vector<MonoPicture> paper; // pieces cut off, in the order they came out
+    MonoPicture uncut;              // printed and not yet cut: it waits for the next cut
     bool memoryChanged = false;     // NV images or graphics were stored or erased
     std::string refusal;            // the first NV definition refused; empty when none was
 };
@@ -90,9 +91,10 @@ uint64_t NvBytesUsed(const NvMemory& memory);
 uint64_t NvGraphicsBytesUsed(const NvMemory& memory);
 
 // Interprets one job as the receipt printer does, starting from and updating
-// `memory`. `today` (YYYY-MM-DD) keys the daily count of NV writes.
+// `memory`, and printing on from `uncut`, the paper earlier jobs left
+// without a cut. `today` (YYYY-MM-DD) keys the daily count of NV writes.
 JobOutcome RunJob(const PrinterModel& model, NvMemory& memory, std::span<const uint8_t> job,
-                  std::string_view today);
+                  std::string_view today, MonoPicture uncut = {});
 
 // The stored image as a picture, one dot a pixel.
 MonoPicture NvImagePicture(const NvImage& image);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ private:
     void Consume(size_t count, bool question);
     // Runs the commands received before the question at the front of m_pending.
     void RunBeforeQuestion();
+    // The length of the picture or code command at the front of m_pending,
+    // its data included: kNeedMore until its count has arrived; nothing for
+    // any other command.
+    std::optional<uint64_t> PictureData() const;
+    static constexpr uint64_t kNeedMore = UINT64_MAX;
     uint8_t StatusByte(uint8_t n) const;
     void Identify(uint8_t n, std::vector<uint8_t>& replies) const;
     // Functions 48, 51 and 64 of GS ( L; false for one it does not answer.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,9 @@ public:
     std::vector<uint32_t> JobNumbers() const;
     // The paper pictures of the newest job that printed any, in piece order.
     std::vector<std::filesystem::path> NewestPaperPictures() const;
+    // The picture of the paper printed and not yet cut, which the next job
+    // prints on; none when every piece was cut off.
+    std::optional<std::filesystem::path> UncutPaper() const;
 
     static std::string JobName(uint32_t number);    // "000042"
     static std::string NvPictureName(size_t image); // "007.png"
