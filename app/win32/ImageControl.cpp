@@ -4,11 +4,13 @@
 #include "imaging/LogoFormats.h"
 #include "platform/pictures/PictureDecoders.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <vector>
 
@@ -65,16 +67,27 @@ LRESULT CALLBACK ImageProc(HWND image, UINT message, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcW(image, message, wParam, lParam);
 }
 
-// The whole file, or nothing when it cannot be read or is too large for a logo.
-std::optional<std::vector<uint8_t>> FileBytes(const std::wstring& path) {
+// The whole file when its first bytes announce a PNG, JPEG or GIF file;
+// nothing for other files, those that cannot be read and those too large for
+// a logo. BMP files are only looked at, never read twice.
+std::optional<std::vector<uint8_t>> PictureFileBytes(const std::wstring& path) {
     const std::filesystem::path file(path);
+    std::ifstream in(file, std::ios::binary);
+    uint8_t head[8] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    const LogoFormat format = LogoFormatOf(std::span<const uint8_t>(
+        head, static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0))));
+    if (format != LogoFormat::Png && format != LogoFormat::Jpeg && format != LogoFormat::Gif) {
+        return std::nullopt;
+    }
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(file, ec);
     if (ec || size > kMaxPictureFileBytes) {
         return std::nullopt;
     }
-    std::ifstream in(file, std::ios::binary);
     std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
+    in.clear();
+    in.seekg(0);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!in || static_cast<std::uintmax_t>(in.gcount()) != size) {
         return std::nullopt;
@@ -86,12 +99,8 @@ std::optional<std::vector<uint8_t>> FileBytes(const std::wstring& path) {
 // decoders and laid over white paper where it is transparent, as a 24-bit
 // DIB section; null when it is none of these or cannot be read.
 HBITMAP DecodedPicture(const std::wstring& path) {
-    const std::optional<std::vector<uint8_t>> bytes = FileBytes(path);
+    const std::optional<std::vector<uint8_t>> bytes = PictureFileBytes(path);
     if (!bytes) {
-        return nullptr;
-    }
-    const LogoFormat format = LogoFormatOf(*bytes);
-    if (format != LogoFormat::Png && format != LogoFormat::Jpeg && format != LogoFormat::Gif) {
         return nullptr;
     }
     const Result<DecodedBitmap> decoded = DecodeLogo(*bytes);
