@@ -103,8 +103,10 @@ RULES = {
         "std posix qt app/core tessaline platform platform/component",
         "Qt windows over app/core, and main() settling the working folder; no backend"),
     "app/win32": (
-        "std win32 com winui app/core tessaline platform platform/win32",
-        "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
+        "std win32 com winui app/core tessaline platform platform/win32 imaging"
+        " platform/pictures",
+        "the windows over app/core: common controls, dialogs, the control hosted through OLE;"
+        " the image panel decodes PNG, JPEG and GIF logos as the control does"),
     "tools": (
         "std asio tessaline printer platform platform/component platform/virtual"
         " platform/connection imaging platform/pictures",

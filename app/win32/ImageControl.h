@@ -13,8 +13,9 @@ namespace tessaline::win32 {
 bool RegisterImageClass(HINSTANCE instance);
 HWND CreateImageControl(HWND parent, int id, const RECT& position, HINSTANCE instance);
 
-// Loads a bitmap file as the picture; false, with the picture emptied,
-// when the file cannot be loaded.
+// Loads a logo file as the picture: a BMP file as the system loads it, a
+// PNG, JPEG or GIF file as the control reads it, on white paper where it is
+// transparent. False, with the picture emptied, when it cannot be loaded.
 bool LoadImageFile(HWND image, const std::wstring& path);
 // Shows `bitmap` (null: nothing); the control takes it over.
 void SetImageBitmap(HWND image, HBITMAP bitmap);

@@ -3,10 +3,12 @@
 // only window messages, the system's own dialogs and message boxes, and
 // reading the program's controls. The program holds nothing for tests.
 //
-//   ProgramDriver run EXE LOGO1 LOGO2       the whole round: title, two logos
+//   ProgramDriver run EXE LOGO1 LOGO2 SHOWN2  the whole round: title, two logos
 //                                           through the file-open dialog, the
 //                                           rows, a preview click, options,
-//                                           Upload, Printout (all), Erase, Close
+//                                           Upload, Printout (all), Erase, Close;
+//                                           LOGO2's image panel shows what the
+//                                           bitmap SHOWN2 shows
 //   ProgramDriver show EXE MARKER           starts the program, checks its title,
 //                                           clicks the first row, writes
 //                                           MARKER.ready and closes
@@ -70,13 +72,18 @@ std::wstring FileTitle(const std::wstring& path) {
     return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
-// Adds one file through the program's own file-open dialog.
-bool AddThroughDialog(Program& program, const std::wstring& path) {
+// Adds one file through the program's own file-open dialog, whose file
+// types it hands back.
+bool AddThroughDialog(Program& program, const std::wstring& path,
+                      std::vector<std::wstring>* types = nullptr) {
     const int before = program.ListRowCount();
     program.Click(Ctl::cmdSearch);
     HWND dialog = program.WaitForDialog(L"#32770", 30000);
     if (dialog == nullptr || !TypeFileName(dialog, path)) {
         return false;
+    }
+    if (types != nullptr) {
+        *types = FileTypes(dialog);
     }
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     return WaitUntil(30000, [&] { return program.ListRowCount() == before + 1; });
@@ -133,7 +140,8 @@ ProgressSeen WatchProgress(Program& program) {
     return seen;
 }
 
-int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& logo2) {
+int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& logo2,
+        const std::wstring& shown2) {
     Checks checks;
     const Texts texts = ExpectedTexts();
     Program program;
@@ -149,7 +157,11 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
     checks.Check(program.ListRowCount() == 0, "the list starts empty");
     checks.Check(!program.Enabled(Ctl::cmdUpload), "Upload starts disabled");
 
-    checks.Check(AddThroughDialog(program, logo1), "first logo added through the dialog");
+    std::vector<std::wstring> types;
+    checks.Check(AddThroughDialog(program, logo1, &types), "first logo added through the dialog");
+    checks.Check(types == std::vector<std::wstring>{L"Logo File (*.bmp)",
+                                                    L"Images (*.bmp;*.png;*.jpg;*.jpeg;*.gif)"},
+                 "the dialog's file types: " + Utf8(Join(types)));
     checks.Check(AddThroughDialog(program, logo2), "second logo added through the dialog");
     // The dialog's file titles; a 384 x 160 and a 100 x 50 logo.
     const std::vector<std::wstring> rows = program.ListRows();
@@ -171,6 +183,26 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
                  "and its width: \"" + Utf8(program.Text(Ctl::lblWidth)) + "\"");
     checks.Check(program.ImageSize(Ctl::imgLogo) == program.Pixels(3840, 1600),
                  "imgLogo is 10 twips a pixel of the logo");
+
+    // Row 2 shows its picture, whatever its format, as the bitmap SHOWN2 would show.
+    program.ClickRow(2);
+    checks.Check(
+        WaitUntil(10000, [&] { return program.Text(Ctl::lblHeight) == texts.height + L"50"; }) &&
+            program.Text(Ctl::lblWidth) == texts.width + L"100",
+        "a click on row 2 shows its size: \"" + Utf8(program.Text(Ctl::lblHeight)) + "\", \"" +
+            Utf8(program.Text(Ctl::lblWidth)) + "\"");
+    program.WaitUntilPainted(30000);
+    const auto [width2, height2] = program.ImageSize(Ctl::imgLogo);
+    const std::vector<uint32_t> expected2 = StretchedBitmapFile(shown2, width2, height2);
+    const std::vector<uint32_t> shownPixels = ClientPixels(program.Control(Ctl::imgLogo));
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < expected2.size() && i < shownPixels.size(); ++i) {
+        same += (expected2[i] & 0xFFFFFF) == (shownPixels[i] & 0xFFFFFF) ? 1U : 0U;
+    }
+    checks.Check(!expected2.empty() && shownPixels.size() == expected2.size() &&
+                     same == expected2.size(),
+                 "imgLogo shows row 2's picture: " + std::to_string(same) + " of " +
+                     std::to_string(expected2.size()) + " pixels as " + Utf8(FileTitle(shown2)));
 
     program.Click(Ctl::optImageMode_1);
     checks.Check(WaitUntil(10000, [&] { return program.Checked(Ctl::optImageMode_1); }) &&
@@ -391,8 +423,8 @@ int Limit(const std::wstring& exe) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"run" && argc == 5) {
-        return Run(argv[2], argv[3], argv[4]);
+    if (mode == L"run" && argc == 6) {
+        return Run(argv[2], argv[3], argv[4], argv[5]);
     }
     if (mode == L"show" && argc == 4) {
         return Show(argv[2], argv[3]);
@@ -409,7 +441,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && mode == L"limit") {
         return Limit(argv[2]);
     }
-    std::fprintf(stderr, "usage: ProgramDriver run EXE LOGO1 LOGO2 | show EXE MARKER | "
+    std::fprintf(stderr, "usage: ProgramDriver run EXE LOGO1 LOGO2 SHOWN2 | show EXE MARKER | "
                          "startup EXE RUNS | twice EXE | nodriver EXE | limit EXE\n");
     return 2;
 }

@@ -4,6 +4,7 @@
 #include "ScreenIcon.h"
 #include "app/win32/MainWindowLayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <commctrl.h>
 
@@ -14,6 +15,8 @@ namespace {
 // File dialogs' file name boxes: the Explorer dialog's combo box, the old dialog's edit.
 constexpr int kFileNameCombo = 0x47C;
 constexpr int kFileNameEdit = 0x480;
+// The file dialog's list of file types.
+constexpr int kFileTypeCombo = 0x470;
 constexpr UINT kTimeout = 10000;
 
 std::wstring ClassOf(HWND window) {
@@ -169,6 +172,24 @@ bool TypeFileName(HWND dialog, const std::wstring& path) {
     return box != nullptr &&
            ::SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
                                  SMTO_ABORTIFHUNG, kTimeout, &result) != 0;
+}
+
+std::vector<std::wstring> FileTypes(HWND dialog) {
+    std::vector<std::wstring> types;
+    HWND box = ::GetDlgItem(dialog, kFileTypeCombo);
+    DWORD_PTR count = 0;
+    if (box == nullptr ||
+        ::SendMessageTimeoutW(box, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &count) == 0) {
+        return types;
+    }
+    for (WPARAM i = 0; i < count; ++i) {
+        wchar_t text[512] = {};
+        DWORD_PTR copied = 0;
+        ::SendMessageTimeoutW(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text),
+                              SMTO_ABORTIFHUNG, kTimeout, &copied);
+        types.emplace_back(text, std::min<size_t>(copied, 511));
+    }
+    return types;
 }
 
 std::optional<DWORD> RunToEnd(const std::wstring& exe, DWORD milliseconds) {

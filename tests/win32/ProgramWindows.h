@@ -26,6 +26,8 @@ bool WaitUntil(DWORD milliseconds, const std::function<bool()>& done);
 std::wstring WindowText(HWND window);
 // Types a path into a file dialog's file name box.
 bool TypeFileName(HWND dialog, const std::wstring& path);
+// The file types a file dialog offers, as its list shows them.
+std::vector<std::wstring> FileTypes(HWND dialog);
 
 // Runs another copy of the program at `exe` in its folder; its exit status
 // once it has ended within `milliseconds`, or nothing.

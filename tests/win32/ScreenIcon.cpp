@@ -74,6 +74,44 @@ BoxIcon IconShownBy(HWND iconControl) {
     return bestMatches * 10 >= shown.size() * 9 ? best : BoxIcon::Other;
 }
 
+std::vector<uint32_t> ClientPixels(HWND window) {
+    RECT client{};
+    ::GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    HDC screen = ::GetDC(nullptr);
+    std::vector<uint32_t> shown = Capture(screen, origin.x, origin.y, client.right, client.bottom);
+    ::ReleaseDC(nullptr, screen);
+    return shown;
+}
+
+std::vector<uint32_t> StretchedBitmapFile(const std::wstring& path, int width, int height) {
+    auto* bitmap = static_cast<HBITMAP>(::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                     LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (bitmap == nullptr) {
+        return {};
+    }
+    BITMAP info{};
+    ::GetObjectW(bitmap, sizeof(info), &info);
+    HDC screen = ::GetDC(nullptr);
+    HDC source = ::CreateCompatibleDC(screen);
+    HDC target = ::CreateCompatibleDC(screen);
+    HBITMAP canvas = ::CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previousSource = ::SelectObject(source, bitmap);
+    HGDIOBJ previousTarget = ::SelectObject(target, canvas);
+    ::SetStretchBltMode(target, COLORONCOLOR);
+    ::StretchBlt(target, 0, 0, width, height, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    std::vector<uint32_t> drawn = Capture(target, 0, 0, width, height);
+    ::SelectObject(source, previousSource);
+    ::SelectObject(target, previousTarget);
+    ::DeleteObject(canvas);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(source);
+    ::DeleteDC(target);
+    ::ReleaseDC(nullptr, screen);
+    return drawn;
+}
+
 const char* IconName(BoxIcon icon) {
     switch (icon) {
     case BoxIcon::None:

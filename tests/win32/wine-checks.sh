@@ -23,9 +23,10 @@
 #   wine-checks.sh names HOST EXE  names code page 949 cannot hold, through the
 #                                  C++ host and tessaline-cli.exe
 #   wine-checks.sh program DRIVER  Tessaline.exe driven through its windows in
-#                                  English and Korean: two logos added,
-#                                  uploaded, printed and erased; the bytes
-#                                  equal the Linux build's
+#                                  English and Korean: two logos added (a BMP
+#                                  and a PNG, two BMPs), shown, uploaded,
+#                                  printed and erased; the bytes equal the
+#                                  Linux build's
 #   wine-checks.sh list DRIVER     the program's list: names outside ASCII
 #                                  closed twice (code pages 1252 and 949), two
 #                                  copies at once, Remove, the start without
@@ -175,6 +176,42 @@ for y in range(h):
 head = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
 info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
 open(sys.argv[1], "wb").write(head + info + pixels)
+PY
+}
+
+# A third logo, 100 x 50 dots in RGBA PNG: colours over a transparent
+# ground with a half-transparent band, and beside it, as a 24-bit BMP, the
+# same picture laid over white paper as the control reads it.
+make_coupon_png() {
+    python3 - "$1" "$2" <<'PY'
+import struct, sys, zlib
+w, h = 100, 50
+rgba = []
+for y in range(h):
+    line = []
+    for x in range(w):
+        if (x // 10 + y // 10) % 2:
+            a = 0 if x < 50 else 255
+            line.append((x * 255 // w, 40, 255 - y * 5, a))
+        else:
+            line.append((200, (x * 7 + y) % 256, 30, 128 if 20 <= y < 30 else 255))
+    rgba.append(line)
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+raw = b"".join(b"\0" + bytes(c for p in line for c in p) for line in rgba)
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)) + \
+    chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+open(sys.argv[1], "wb").write(png)
+row = (w * 3 + 3) // 4 * 4
+pixels = bytearray()
+for line in reversed(rgba):
+    out = bytearray()
+    for r, g, b, a in line:
+        out += bytes((c * a + 255 * (255 - a) + 127) // 255 for c in (b, g, r))
+    pixels += out + bytes(row - len(out))
+head = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+open(sys.argv[2], "wb").write(head + info + pixels)
 PY
 }
 
@@ -633,12 +670,13 @@ fresh_program() {
 }
 
 # The driver's whole round through the program at FOLDER\Tessaline.exe with
-# the sample logo and LOGO2; the printer receives the upload, the print of
-# every image and the erase, which must equal the Linux build's for the same
-# list and choices (error diffusion, the slider dragged to 9, all images at
-# size 0).
+# the sample logo and LOGO2, whose image panel must show what the bitmap
+# SHOWN (LOGO2 itself by default) shows; the printer receives the upload, the
+# print of every image and the erase, which must equal the Linux build's for
+# the same list and choices (error diffusion, the slider dragged to 9, all
+# images at size 0).
 round() {
-    driver=$1 folder=$2 second=$3
+    driver=$1 folder=$2 second=$3 shown=${4:-$3}
     fresh_printer
     before=$(jobs | wc -l)
     logo="$source/samples/logo.bmp"
@@ -648,7 +686,7 @@ round() {
     native_cli erase --printer "$printer" >/dev/null
     wait_for_jobs $((before + 3))
     passes "$driver" run "$(windows_path "$folder/Tessaline.exe")" "$(windows_path "$logo")" \
-        "$(windows_path "$second")"
+        "$(windows_path "$second")" "$(windows_path "$shown")"
     wait_for_jobs $((before + 6))
     same_jobs 3
     same_record
@@ -660,8 +698,10 @@ program() {
     mkdir -p "$work/logos/한글"
     make_coupon "$work/logos/coupon.bmp"
     cp "$work/logos/coupon.bmp" "$work/logos/한글/쿠폰.bmp"
+    # The second logo a PNG file with transparency, shown as on white paper.
+    make_coupon_png "$work/logos/coupon.png" "$work/logos/coupon-on-paper.bmp"
     fresh_program "$work/program-en"
-    round "$driver" "$work/program-en" "$work/logos/coupon.bmp"
+    round "$driver" "$work/program-en" "$work/logos/coupon.png" "$work/logos/coupon-on-paper.bmp"
     # A second logo under a Hangul name: the ANSI dialog hands it over in
     # code page 949, the control opens it, the list keeps it in that page.
     fresh_program "$work/program-ko"
