@@ -80,8 +80,7 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
         // A Progress handler of ours called back in: the running job owns the
         // channel, so this call sends nothing rather than cut into that job.
         m_errorText = "a printer method (Upload, Print or a graphics method) was called from a "
-                      "Progress handler while this control's "
-                      "own call was running";
+                      "Progress handler while this control's own call was running";
         return kPrinterNotStarted;
     }
     ChannelClaim claim(m_channelBusy);

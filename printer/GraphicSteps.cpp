@@ -42,14 +42,25 @@ public:
             if (std::none_of(list.names.begin(), list.names.end(), [&](const std::string& name) {
                     return name.size() == m_printer.size();
                 })) {
-                why = "the printer \"" + m_printer + "\" is not installed";
+                why = "the printer \"";
+                why += m_printer;
+                why += "\" is not installed";
+                if (!list.status) {
+                    // The spooler did not list its printers: say so, not only "not installed".
+                    why += " (the printers could not be listed: ";
+                    why += list.status.Reason();
+                    why += ')';
+                }
                 return kPrinterNotInstalled;
             }
             auto queue = printer.spooler.Open(m_printer, QueueAccess::Plain);
             Result<void> started = queue ? queue.Value()->StartRawJob("NV graphics", "RAW")
                                          : Result<void>::Fail(queue.Reason());
             if (!started) {
-                why = "\"" + m_printer + "\": " + started.Reason();
+                why = "\"";
+                why += m_printer;
+                why += "\": ";
+                why += started.Reason();
                 return kPrinterNotStarted;
             }
             m_queue = std::move(queue.Value());
@@ -120,11 +131,14 @@ public:
         GraphicOutcome outcome;
         if (Spooled()) {
             outcome.check = GraphicCheck::Blind;
-            outcome.why = "sent blind through the spooler queue \"" + m_printer +
-                          "\", which carries no answer back: not verified";
+            outcome.why = "sent blind through the spooler queue \"";
+            outcome.why += m_printer;
+            outcome.why += "\", which carries no answer back: not verified";
         } else {
             outcome.check = GraphicCheck::Unanswered;
-            outcome.why = "sent, not verified: " + m_printer + " does not answer";
+            outcome.why = "sent, not verified: ";
+            outcome.why += m_printer;
+            outcome.why += " does not answer";
         }
         return outcome;
     }
