@@ -9,6 +9,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
+#include "printer/GraphicSteps.h"
 #include "printer/PrinterMethods.h"
 
 #include <memory>
@@ -23,6 +24,7 @@ static_assert(kPrinterNotStarted == TESSALINE_PRINTER_NOT_STARTED);
 static_assert(kPrinterNotSent == TESSALINE_PRINTER_NOT_SENT);
 static_assert(kPrinterRefused == TESSALINE_PRINTER_REFUSED);
 static_assert(kPrinterNotInstalled == TESSALINE_PRINTER_NOT_INSTALLED);
+static_assert(kPrinterNotKept == TESSALINE_PRINTER_NOT_KEPT);
 
 namespace {
 
@@ -49,6 +51,14 @@ private:
     bool& m_busy;
 };
 
+// A graphics step that cannot be sent as asked; nothing goes to the printer.
+GraphicOutcome Refused(std::string why) {
+    GraphicOutcome outcome;
+    outcome.result = kPrinterRefused;
+    outcome.why = std::move(why);
+    return outcome;
+}
+
 } // namespace
 
 CTessalineCtrl::CTessalineCtrl(ControlEvents& events) : m_events(events) {
@@ -69,8 +79,8 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
     if (m_channelBusy) {
         // A Progress handler of ours called back in: the running job owns the
         // channel, so this call sends nothing rather than cut into that job.
-        m_errorText = "Upload or Print was called from a Progress handler while this control's "
-                      "own call was running";
+        m_errorText = "a printer method (Upload, Print or a graphics method) was called from a "
+                      "Progress handler while this control's own call was running";
         return kPrinterNotStarted;
     }
     ChannelClaim claim(m_channelBusy);
@@ -103,6 +113,69 @@ int32_t CTessalineCtrl::Upload(int32_t Printer, const std::string& PrinterName,
     return RunOnChannel([&](const PrinterContext& context) {
         return tessaline::Upload(context, Printer, PrinterName, NVImage, ImageMode, Brightness);
     });
+}
+
+template <typename Step> int32_t CTessalineCtrl::RunGraphicStep(Step&& step) {
+    return RunOnChannel([&](const PrinterContext& context) {
+        const GraphicOutcome outcome = step(context, GraphicsPrinter{context.spooler, {}, {}, {}});
+        // After 0 the text says why the step is not verified, if it is not.
+        *context.failure = outcome.why;
+        return outcome.result;
+    });
+}
+
+int32_t CTessalineCtrl::StoreGraphic(const std::string& PrinterName, const std::string& Key,
+                                     const std::string& FileName, int32_t ImageMode,
+                                     int32_t Brightness) {
+    return RunGraphicStep([&](const PrinterContext& context, GraphicsPrinter printer) {
+        printer.name = PrinterName;
+        const auto key = ParseGraphicKey(Key);
+        if (!key) {
+            return Refused(key.Reason());
+        }
+        const auto graphic = ConvertGraphic(FileName, ImageMode, Brightness, context.writePicture);
+        if (!graphic) {
+            return Refused(graphic.Reason());
+        }
+        return StoreGraphicStep(printer, key.Value(), graphic.Value(), FileName, context.progress);
+    });
+}
+
+int32_t CTessalineCtrl::PrintGraphic(const std::string& PrinterName, const std::string& Key,
+                                     int32_t ScaleX, int32_t ScaleY) {
+    return RunGraphicStep([&](const PrinterContext&, GraphicsPrinter printer) {
+        printer.name = PrinterName;
+        const auto key = ParseGraphicKey(Key);
+        if (!key) {
+            return Refused(key.Reason());
+        }
+        return PrintGraphicStep(printer, key.Value(), ScaleX, ScaleY);
+    });
+}
+
+int32_t CTessalineCtrl::DeleteGraphic(const std::string& PrinterName, const std::string& Key) {
+    return RunGraphicStep([&](const PrinterContext&, GraphicsPrinter printer) {
+        printer.name = PrinterName;
+        if (Key.empty()) {
+            return DeleteGraphicStep(printer, std::nullopt);
+        }
+        const auto key = ParseGraphicKey(Key);
+        if (!key) {
+            return Refused(key.Reason());
+        }
+        return DeleteGraphicStep(printer, key.Value());
+    });
+}
+
+std::string CTessalineCtrl::GraphicKeys(const std::string& PrinterName) {
+    std::string keys;
+    RunGraphicStep([&](const PrinterContext&, GraphicsPrinter printer) {
+        printer.name = PrinterName;
+        GraphicOutcome listed = ListGraphicsStep(printer);
+        keys = KeysText(listed.keys);
+        return listed;
+    });
+    return keys;
 }
 
 } // namespace tessaline

@@ -45,6 +45,23 @@ public:
     // control's own Upload or Print is still running.
     int32_t Upload(int32_t Printer, const std::string& PrinterName, const std::string& NVImage,
                    int32_t ImageMode, int32_t Brightness);
+    // NV graphics by key. PrinterName is a spooler queue (the bytes go blind:
+    // 0, and ErrorText says so) or a printer's address, whose key list is
+    // asked afterwards (one that does not answer: 0, and ErrorText says the
+    // step is not verified). The Upload and Print results, and
+    // kPrinterNotKept when the printer refused or did not keep it; -2 when
+    // called while this control's own printer call is still running.
+    // StoreGraphic converts FileName as Upload does and raises Progress(1)
+    // once its bytes went out.
+    int32_t StoreGraphic(const std::string& PrinterName, const std::string& Key,
+                         const std::string& FileName, int32_t ImageMode, int32_t Brightness);
+    int32_t PrintGraphic(const std::string& PrinterName, const std::string& Key, int32_t ScaleX,
+                         int32_t ScaleY);
+    // Key "" deletes every graphic.
+    int32_t DeleteGraphic(const std::string& PrinterName, const std::string& Key);
+    // The keys the printer holds, two characters each; empty with ErrorText
+    // set when it cannot be asked or does not answer.
+    std::string GraphicKeys(const std::string& PrinterName);
     // Why this control's last method call failed ("coupon.bmp: RLE run passes
     // the row end", the spooler's words, ...); empty after one that succeeded.
     // A Preview failed when it made no picture of the file.
@@ -56,6 +73,8 @@ public:
 
 private:
     template <typename Operation> int32_t RunOnChannel(Operation&& operation);
+    // Runs one NV graphics step on the channel: its result, its reason in ErrorText.
+    template <typename Step> int32_t RunGraphicStep(Step&& step);
 
     ControlEvents& m_events;
     // True while Upload or Print runs: the channel belongs to that call, and a

@@ -111,6 +111,17 @@ TsResult InvokeDispatch(CTessalineCtrl& control, int32_t dispid, const TsVariant
         return TS_S_OK;
     case kDispidErrorText:
         return SetStr(result, control.ErrorText());
+    case kDispidStoreGraphic:
+        SetI4(result, control.StoreGraphic(a.Str(0), a.Str(1), a.Str(2), a.I4(3), a.I4(4)));
+        return TS_S_OK;
+    case kDispidPrintGraphic:
+        SetI4(result, control.PrintGraphic(a.Str(0), a.Str(1), a.I4(2), a.I4(3)));
+        return TS_S_OK;
+    case kDispidDeleteGraphic:
+        SetI4(result, control.DeleteGraphic(a.Str(0), a.Str(1)));
+        return TS_S_OK;
+    case kDispidGraphicKeys:
+        return SetStr(result, control.GraphicKeys(a.Str(0)));
     default:
         return TS_DISP_E_MEMBERNOTFOUND;
     }

@@ -39,6 +39,10 @@ inline constexpr int32_t kDispidPreview = TESSALINE_DISPID_PREVIEW;
 inline constexpr int32_t kDispidPrint = TESSALINE_DISPID_PRINT;
 inline constexpr int32_t kDispidUpload = TESSALINE_DISPID_UPLOAD;
 inline constexpr int32_t kDispidErrorText = TESSALINE_DISPID_ERRORTEXT;
+inline constexpr int32_t kDispidStoreGraphic = TESSALINE_DISPID_STOREGRAPHIC;
+inline constexpr int32_t kDispidPrintGraphic = TESSALINE_DISPID_PRINTGRAPHIC;
+inline constexpr int32_t kDispidDeleteGraphic = TESSALINE_DISPID_DELETEGRAPHIC;
+inline constexpr int32_t kDispidGraphicKeys = TESSALINE_DISPID_GRAPHICKEYS;
 inline constexpr int32_t kEventidProgress = TESSALINE_EVENTID_PROGRESS;
 
 } // namespace tessaline

@@ -45,12 +45,43 @@ constexpr std::array<TsParamInfo, 5> kUploadParams{{
     {"Brightness", kI4},
 }};
 
-constexpr std::array<TsMemberInfo, 5> kDispatchMembers{{
+constexpr std::array<TsParamInfo, 5> kStoreGraphicParams{{
+    {"PrinterName", kStr},
+    {"Key", kStr},
+    {"FileName", kStr},
+    {"ImageMode", kI4},
+    {"Brightness", kI4},
+}};
+
+constexpr std::array<TsParamInfo, 4> kPrintGraphicParams{{
+    {"PrinterName", kStr},
+    {"Key", kStr},
+    {"ScaleX", kI4},
+    {"ScaleY", kI4},
+}};
+
+constexpr std::array<TsParamInfo, 2> kDeleteGraphicParams{{
+    {"PrinterName", kStr},
+    {"Key", kStr},
+}};
+
+constexpr std::array<TsParamInfo, 1> kGraphicKeysParams{{
+    {"PrinterName", kStr},
+}};
+
+constexpr std::array<TsMemberInfo, 9> kDispatchMembers{{
     {kDispidBitmapInfo, "BitmapInfo", kI4, kBitmapInfoParams.size(), kBitmapInfoParams.data()},
     {kDispidPreview, "Preview", kStr, kPreviewParams.size(), kPreviewParams.data()},
     {kDispidPrint, "Print", kI4, kPrintParams.size(), kPrintParams.data()},
     {kDispidUpload, "Upload", kI4, kUploadParams.size(), kUploadParams.data()},
     {kDispidErrorText, "ErrorText", kStr, 0, nullptr},
+    {kDispidStoreGraphic, "StoreGraphic", kI4, kStoreGraphicParams.size(),
+     kStoreGraphicParams.data()},
+    {kDispidPrintGraphic, "PrintGraphic", kI4, kPrintGraphicParams.size(),
+     kPrintGraphicParams.data()},
+    {kDispidDeleteGraphic, "DeleteGraphic", kI4, kDeleteGraphicParams.size(),
+     kDeleteGraphicParams.data()},
+    {kDispidGraphicKeys, "GraphicKeys", kStr, kGraphicKeysParams.size(), kGraphicKeysParams.data()},
 }};
 
 constexpr std::array<TsParamInfo, 1> kProgressParams{{{"Data", kI4}}};

@@ -10,11 +10,11 @@
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
+#include "printer/GraphicSteps.h"
 #include "printer/NvGraphics.h"
-#include "printer/PrinterReport.h"
 
-#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <optional>
 #include <ostream>
 
@@ -70,15 +70,6 @@ struct NvOptions {
     std::optional<int64_t> connect, read;
 };
 
-// 244016 as "244,016".
-std::string Grouped(uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<size_t>(at), 1, ',');
-    }
-    return digits;
-}
-
 std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high) {
     int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -87,15 +78,6 @@ std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high
         return std::nullopt;
     }
     return value;
-}
-
-// A key as a list shows it: quoted when it holds a blank, which shows as nothing.
-std::string Shown(GraphicKey key) {
-    const std::string text = key.Text();
-    if (key.Invisible()) {
-        return "\"  \" (two blanks)";
-    }
-    return text.find(' ') != std::string::npos ? '"' + text + '"' : text;
 }
 
 // Reads the options `allowed` names (and --connect-timeout, --read-timeout);
@@ -153,117 +135,36 @@ std::string ParseOptions(const std::vector<std::string>& args, const std::string
     return {};
 }
 
-// Where the bytes go: a printer by its address (asked when it can answer),
-// or a spooler queue (one raw job, blind).
-class Link {
-public:
-    // 0 when open; else the exit status, with the reason written to `err`.
-    int Open(const std::string& printer, const NvOptions& o, const CliEnvironment& env,
-             const std::string& who, std::ostream& err) {
-        m_printer = printer;
-        if (!IsPrinterAddress(printer)) {
-            const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
-            const QueueList list = spooler->ListQueues();
-            if (std::find(list.names.begin(), list.names.end(), printer) == list.names.end()) {
-                err << who << ": the printer \"" << printer << "\" is not installed\n";
-                return kExitNotInstalled;
-            }
-            auto queue = spooler->Open(printer, QueueAccess::Plain);
-            Result<void> started = queue ? queue.Value()->StartRawJob("NV graphics", "RAW")
-                                         : Result<void>::Fail(queue.Reason());
-            if (!started) {
-                err << who << ": \"" << printer << "\": " << started.Reason() << "\n";
-                return kExitNotTransmitted;
-            }
-            m_queue = std::move(queue.Value());
-            return 0;
-        }
-        Result<PrinterAddress> address = ParsePrinterAddress(printer);
-        if (address && (o.connect || o.read)) {
-            address = ParsePrinterAddress(WithTimeouts(
-                printer,
-                std::chrono::milliseconds(
-                    o.connect.value_or(address.Value().connectTimeout.count())),
-                std::chrono::milliseconds(o.read.value_or(address.Value().readTimeout.count()))));
-        }
-        if (!address) {
-            err << who << ": " << address.Reason() << "\n";
-            return kExitWrongUse;
-        }
-        auto connection = ConnectPrinter(address.Value());
-        if (!connection) {
-            err << who << ": " << connection.Reason() << "\n";
-            return kExitNotTransmitted;
-        }
-        m_connection = std::move(connection.Value());
-        m_answers = m_connection->CanAnswer();
-        return 0;
+// The printer a step goes to, with the timeouts the command line gave.
+GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o) {
+    GraphicsPrinter printer{spooler, o.words[0], std::nullopt, std::nullopt};
+    if (o.connect) {
+        printer.connectTimeout = std::chrono::milliseconds(*o.connect);
     }
-
-    bool Spooled() const { return m_queue != nullptr; }
-    // True while the printer may still answer: an address that can, and did so far.
-    bool Answers() const { return m_answers; }
-    const std::string& Printer() const { return m_printer; }
-
-    Result<void> Send(std::span<const uint8_t> bytes) {
-        return m_queue ? m_queue->Write(bytes) : m_connection->Send(bytes);
+    if (o.read) {
+        printer.readTimeout = std::chrono::milliseconds(*o.read);
     }
-    Result<void> Finish() { return m_queue ? m_queue->EndJob() : m_connection->Finish(); }
+    return printer;
+}
 
-    // The free (or total) NV graphics bytes; nothing when the printer did not answer.
-    Result<std::optional<uint64_t>> AskMemory(NvGraphicsQuery query) {
-        using Answer = Result<std::optional<uint64_t>>;
-        if (!m_answers) {
-            return std::optional<uint64_t>();
-        }
-        const auto reply = AskOne(*m_connection, NvGraphicsRequest(query), ShapeOf(query));
-        if (!reply) {
-            return Answer::Fail(reply.Reason());
-        }
-        if (!reply.Value()) {
-            m_answers = false;
-            return std::optional<uint64_t>();
-        }
-        return ParseNvBytes(*reply.Value());
+// The exit status of a step that failed, its reason said.
+int Failure(const GraphicOutcome& outcome, const std::string& printer, const std::string& who,
+            std::ostream& err) {
+    err << who << ": " << outcome.why << "\n";
+    if (outcome.result == kPrinterRefused) {
+        return kExitWrongUse;
     }
-
-    Result<std::optional<std::vector<GraphicKey>>> AskKeys() {
-        if (!m_answers) {
-            return std::optional<std::vector<GraphicKey>>();
-        }
-        auto keys = AskGraphicKeys(*m_connection);
-        if (keys && !keys.Value()) {
-            m_answers = false;
-        }
-        return keys;
+    if (outcome.result == kPrinterNotInstalled) {
+        return IsPrinterAddress(printer) ? kExitWrongUse : kExitNotInstalled;
     }
-
-private:
-    std::string m_printer;
-    std::unique_ptr<PrinterConnection> m_connection;
-    std::unique_ptr<SpoolerQueue> m_queue;
-    bool m_answers = false;
-};
-
-bool Holds(const std::vector<GraphicKey>& keys, GraphicKey key) {
-    return std::find(keys.begin(), keys.end(), key) != keys.end();
+    return kExitNotTransmitted;
 }
 
 // The end of a step whose result could not be checked: said, and exit 3
-// unless the user asked for no verification.
-int Unverified(Link& link, const NvOptions& o, const std::string& who, std::ostream& out,
-               std::ostream& err) {
-    if (Result<void> done = link.Finish(); !done) {
-        err << who << ": " << done.Reason() << "\n";
-        return kExitNotTransmitted;
-    }
-    if (link.Spooled()) {
-        out << "sent blind through the spooler queue \"" << link.Printer()
-            << "\", which carries no answer back: not verified\n";
-        return kExitDone;
-    }
-    out << "sent, not verified: " << link.Printer() << " does not answer\n";
-    return o.noVerify ? kExitDone : kExitNotTransmitted;
+// unless the user asked for no verification or the queue can never answer.
+int Unverified(const GraphicOutcome& outcome, const NvOptions& o, std::ostream& out) {
+    out << outcome.why << "\n";
+    return outcome.check == GraphicCheck::Blind || o.noVerify ? kExitDone : kExitNotTransmitted;
 }
 
 int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::ostream& err) {
@@ -278,65 +179,28 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
         return kExitWrongUse;
     }
     const auto graphic = ConvertGraphic(o.words[2], o.imageMode, o.brightness);
-    const auto command = graphic ? StoreGraphicCommand(key.Value(), graphic.Value())
-                                 : Result<std::vector<uint8_t>>::Fail(graphic.Reason());
-    if (!command) {
-        err << who << ": " << command.Reason() << "\n";
+    if (!graphic) {
+        err << who << ": " << graphic.Reason() << "\n";
         return kExitWrongUse;
     }
     const RasterGraphic& g = graphic.Value();
-    const uint64_t size = g.rows.size();
-    Link link;
-    if (const int opened = link.Open(o.words[0], o, env, who, err); opened != 0) {
-        return opened;
-    }
-    const auto fail = [&](const std::string& why) {
-        err << who << ": " << why << "\n";
-        return kExitNotTransmitted;
-    };
-    const auto freeBefore = link.AskMemory(NvGraphicsQuery::Free);
-    if (!freeBefore) {
-        return fail(freeBefore.Reason());
-    }
-    if (freeBefore.Value() && size > *freeBefore.Value()) {
-        const auto total = link.AskMemory(NvGraphicsQuery::Total);
-        const std::string of = total && total.Value() ? " of " + Grouped(*total.Value()) : "";
-        return fail(key.Value().Text() + " does not fit: " + o.words[2] + " takes " +
-                    Grouped(size) + " bytes and " + link.Printer() + " has " +
-                    Grouped(*freeBefore.Value()) + of +
-                    " bytes free; nothing sent (tessaline-cli nv delete makes room)");
-    }
-    const auto keysBefore = link.AskKeys();
-    if (!keysBefore) {
-        return fail(keysBefore.Reason());
-    }
+    const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
+    const GraphicOutcome stored =
+        StoreGraphicStep(PrinterOf(*spooler, o), key.Value(), g, o.words[2], {});
     // A printer without graphics yet takes its first: the bit images may go.
-    if (!keysBefore.Value() || keysBefore.Value()->empty()) {
+    if (stored.firstGraphic) {
         out << kBitImageWarning;
     }
-    if (Result<void> sent = link.Send(command.Value()); !sent) {
-        return fail(sent.Reason());
+    if (stored.result != kPrinterOk) {
+        return Failure(stored, o.words[0], who, err);
     }
-    const auto keysAfter = link.AskKeys();
-    if (!keysAfter) {
-        return fail(keysAfter.Reason());
+    if (stored.check != GraphicCheck::Verified) {
+        return Unverified(stored, o, out);
     }
-    const auto freeAfter = link.AskMemory(NvGraphicsQuery::Free);
-    if (!keysAfter.Value()) {
-        return Unverified(link, o, who, out, err);
-    }
-    if (Result<void> done = link.Finish(); !done) {
-        return fail(done.Reason());
-    }
-    if (!Holds(*keysAfter.Value(), key.Value())) {
-        return fail(link.Printer() + " did not keep " + Shown(key.Value()) + " (" + Grouped(size) +
-                    " bytes sent; it holds " + std::to_string(keysAfter.Value()->size()) +
-                    " graphics)");
-    }
-    out << "stored " << Shown(key.Value()) << " (" << g.width << " x " << g.height << " dots, "
-        << Grouped(size) << " bytes";
-    if (freeAfter && freeAfter.Value()) {
-        out << "; " << Grouped(*freeAfter.Value()) << " bytes free";
+    out << "stored " << ShownKey(key.Value()) << " (" << g.width << " x " << g.height << " dots, "
+        << GroupedDigits(g.rows.size()) << " bytes";
+    if (stored.freeBytes) {
+        out << "; " << GroupedDigits(*stored.freeBytes) << " bytes free";
     }
     out << ")\n";
     return kExitDone;
@@ -348,52 +212,33 @@ int List(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::
         err << who << ": needs PRINTER\n" << kNvUsage;
         return kExitWrongUse;
     }
-    if (!IsPrinterAddress(o.words[0])) {
-        err << who << ": \"" << o.words[0]
-            << "\" is a spooler queue, which carries bytes one way: it cannot be asked; give "
-               "the printer's address (socket://HOST, usb:///dev/usb/lpN, serial://PORT)\n";
-        return kExitNotTransmitted;
+    const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
+    const GraphicOutcome listed = ListGraphicsStep(PrinterOf(*spooler, o));
+    if (listed.result != kPrinterOk) {
+        return Failure(listed, o.words[0], who, err);
     }
-    Link link;
-    if (const int opened = link.Open(o.words[0], o, env, who, err); opened != 0) {
-        return opened;
-    }
-    const auto keys = link.AskKeys();
-    if (!keys) {
-        err << who << ": " << keys.Reason() << "\n";
-        return kExitNotTransmitted;
-    }
-    if (!keys.Value()) {
-        err << who << ": " << link.Printer() << " does not answer\n";
-        return kExitNotTransmitted;
-    }
-    const auto total = link.AskMemory(NvGraphicsQuery::Total);
-    const auto free = link.AskMemory(NvGraphicsQuery::Free);
-    static_cast<void>(link.Finish());
-    // Said as text, or "null" / "unknown" for a question left unanswered.
-    const bool haveTotal = total && total.Value();
-    const bool haveFree = free && free.Value();
-    const uint64_t totalBytes = haveTotal ? total.Value().value_or(0) : 0;
-    const uint64_t freeBytes = haveFree ? free.Value().value_or(0) : 0;
-    const std::vector<GraphicKey>& list = *keys.Value();
+    const std::vector<GraphicKey>& list = listed.keys;
     if (o.json) {
-        out << "{\"printer\": " << Json(link.Printer()) << ", \"keys\": [";
+        out << "{\"printer\": " << Json(o.words[0]) << ", \"keys\": [";
         for (size_t i = 0; i < list.size(); ++i) {
             out << (i == 0 ? "" : ", ") << Json(list[i].Text());
         }
-        out << "], \"total\": " << (haveTotal ? std::to_string(totalBytes) : "null")
-            << ", \"free\": " << (haveFree ? std::to_string(freeBytes) : "null") << "}\n";
+        out << "], \"total\": " << (listed.totalBytes ? std::to_string(*listed.totalBytes) : "null")
+            << ", \"free\": " << (listed.freeBytes ? std::to_string(*listed.freeBytes) : "null")
+            << "}\n";
         return kExitDone;
     }
-    out << "Printer:      " << link.Printer() << '\n';
+    out << "Printer:      " << o.words[0] << '\n';
     out << "Keys:         ";
     for (size_t i = 0; i < list.size(); ++i) {
-        out << (i == 0 ? "" : ", ") << Shown(list[i]);
+        out << (i == 0 ? "" : ", ") << ShownKey(list[i]);
     }
     out << (list.empty() ? "none" : "") << " (" << list.size() << ")\n";
-    if (haveTotal || haveFree) {
-        out << "NV graphics:  " << (haveTotal ? Grouped(totalBytes) + " bytes" : "size unknown")
-            << ", " << (haveFree ? Grouped(freeBytes) : "unknown") << " free\n";
+    if (listed.totalBytes || listed.freeBytes) {
+        out << "NV graphics:  "
+            << (listed.totalBytes ? GroupedDigits(*listed.totalBytes) + " bytes" : "size unknown")
+            << ", " << (listed.freeBytes ? GroupedDigits(*listed.freeBytes) : "unknown")
+            << " free\n";
     }
     return kExitDone;
 }
@@ -413,57 +258,26 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
         err << who << ": " << key.Reason() << "\n";
         return kExitWrongUse;
     }
-    const auto command = print ? PrintGraphicCommand(key.Value(), o.scaleX, o.scaleY)
-                         : all ? Result<std::vector<uint8_t>>(DeleteAllGraphicsCommand())
-                               : Result<std::vector<uint8_t>>(DeleteGraphicCommand(key.Value()));
-    if (!command) {
-        err << who << ": " << command.Reason() << "\n";
-        return kExitWrongUse;
+    const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
+    const GraphicsPrinter printer = PrinterOf(*spooler, o);
+    const GraphicOutcome done =
+        print ? PrintGraphicStep(printer, key.Value(), o.scaleX, o.scaleY)
+              : DeleteGraphicStep(printer, all ? std::nullopt : std::optional(key.Value()));
+    if (done.result != kPrinterOk) {
+        return Failure(done, o.words[0], who, err);
     }
-    Link link;
-    if (const int opened = link.Open(o.words[0], o, env, who, err); opened != 0) {
-        return opened;
+    if (done.check != GraphicCheck::Verified) {
+        return Unverified(done, o, out);
     }
-    const auto fail = [&](const std::string& why) {
-        err << who << ": " << why << "\n";
-        return kExitNotTransmitted;
-    };
-    if (Result<void> sent = link.Send(command.Value()); !sent) {
-        return fail(sent.Reason());
-    }
-    const auto keys = link.AskKeys();
-    if (!keys) {
-        return fail(keys.Reason());
-    }
-    const auto free = print ? Result<std::optional<uint64_t>>(std::optional<uint64_t>())
-                            : link.AskMemory(NvGraphicsQuery::Free);
-    if (!keys.Value()) {
-        return Unverified(link, o, who, out, err);
-    }
-    if (Result<void> done = link.Finish(); !done) {
-        return fail(done.Reason());
-    }
-    const std::vector<GraphicKey>& list = *keys.Value();
     const std::string freeText =
-        free && free.Value() ? " (" + Grouped(*free.Value()) + " bytes free)" : "";
+        done.freeBytes ? " (" + GroupedDigits(*done.freeBytes) + " bytes free)" : "";
     if (print) {
-        if (!Holds(list, key.Value())) {
-            return fail(link.Printer() + " holds no graphic " + Shown(key.Value()) +
-                        ": nothing printed");
-        }
-        out << "sent the print of " << Shown(key.Value()) << " at " << o.scaleX << "x" << o.scaleY
-            << "; the printer holds " << Shown(key.Value()) << "\n";
+        out << "sent the print of " << ShownKey(key.Value()) << " at " << o.scaleX << "x"
+            << o.scaleY << "; the printer holds " << ShownKey(key.Value()) << "\n";
     } else if (all) {
-        if (!list.empty()) {
-            return fail(link.Printer() + " still holds " + std::to_string(list.size()) +
-                        " graphics");
-        }
         out << "deleted every NV graphic" << freeText << "\n";
     } else {
-        if (Holds(list, key.Value())) {
-            return fail(link.Printer() + " still holds " + Shown(key.Value()));
-        }
-        out << "deleted " << Shown(key.Value()) << freeText << "\n";
+        out << "deleted " << ShownKey(key.Value()) << freeText << "\n";
     }
     return kExitDone;
 }

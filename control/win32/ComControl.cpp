@@ -28,6 +28,12 @@ constexpr std::array<ParamKind, 5> kPrintParams{ParamKind::Int32, ParamKind::Tex
                                                 ParamKind::Int32, ParamKind::Int32};
 constexpr std::array<ParamKind, 5> kUploadParams{ParamKind::Int32, ParamKind::Text, ParamKind::Text,
                                                  ParamKind::Int32, ParamKind::Int32};
+constexpr std::array<ParamKind, 5> kStoreGraphicParams{
+    ParamKind::Text, ParamKind::Text, ParamKind::Text, ParamKind::Int32, ParamKind::Int32};
+constexpr std::array<ParamKind, 4> kPrintGraphicParams{ParamKind::Text, ParamKind::Text,
+                                                       ParamKind::Int32, ParamKind::Int32};
+constexpr std::array<ParamKind, 2> kDeleteGraphicParams{ParamKind::Text, ParamKind::Text};
+constexpr std::array<ParamKind, 1> kGraphicKeysParams{ParamKind::Text};
 
 // A method as the refusals name it: its name and its parameters' names.
 struct MethodNames {
@@ -36,12 +42,18 @@ struct MethodNames {
     std::array<const char*, 5> params;
 };
 
-constexpr std::array<MethodNames, 5> kMethodNames{{
+constexpr std::array<MethodNames, 9> kMethodNames{{
     {kDispidBitmapInfo, "BitmapInfo", {"NVImage", "BitsPixel", "Height", "Width"}},
     {kDispidPreview, "Preview", {"PreviewName", "ImageMode", "Brightness"}},
     {kDispidPrint, "Print", {"Printer", "PrinterName", "Range", "Mode", "lngEnd"}},
     {kDispidUpload, "Upload", {"Printer", "PrinterName", "NVImage", "ImageMode", "Brightness"}},
     {kDispidErrorText, "ErrorText", {}},
+    {kDispidStoreGraphic,
+     "StoreGraphic",
+     {"PrinterName", "Key", "FileName", "ImageMode", "Brightness"}},
+    {kDispidPrintGraphic, "PrintGraphic", {"PrinterName", "Key", "ScaleX", "ScaleY"}},
+    {kDispidDeleteGraphic, "DeleteGraphic", {"PrinterName", "Key"}},
+    {kDispidGraphicKeys, "GraphicKeys", {"PrinterName"}},
 }};
 
 const MethodNames* NamesOf(DISPID dispid) {
@@ -343,6 +355,18 @@ HRESULT ComControl::InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* res
         break;
     case kDispidErrorText:
         break;
+    case kDispidStoreGraphic:
+        declared = kStoreGraphicParams;
+        break;
+    case kDispidPrintGraphic:
+        declared = kPrintGraphicParams;
+        break;
+    case kDispidDeleteGraphic:
+        declared = kDeleteGraphicParams;
+        break;
+    case kDispidGraphicKeys:
+        declared = kGraphicKeysParams;
+        break;
     default:
         m_control.RefuseCall(RefusalText(dispid, DISP_E_MEMBERNOTFOUND, {}, args, params.cArgs));
         return DISP_E_MEMBERNOTFOUND;
@@ -395,6 +419,33 @@ HRESULT ComControl::InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* res
                                            args.Int32(4)));
         return S_OK;
     }
+    case kDispidStoreGraphic:
+    case kDispidPrintGraphic:
+    case kDispidDeleteGraphic: {
+        // The printer's name, the key and the file's name, as the code page holds them.
+        const char* const what[] = {"the printer name", "the key", "the file name"};
+        for (size_t i = 0; i < declared.size() && i < 3; ++i) {
+            if (declared[i] == ParamKind::Text && !args.Held(i)) {
+                m_control.RefuseCall(UnheldText(what[i], args.Wide(i)));
+                SetResult(result, TESSALINE_PRINTER_REFUSED);
+                return S_OK;
+            }
+        }
+        SetResult(result, dispid == kDispidStoreGraphic
+                              ? m_control.StoreGraphic(args.Text(0), args.Text(1), args.Text(2),
+                                                       args.Int32(3), args.Int32(4))
+                          : dispid == kDispidPrintGraphic
+                              ? m_control.PrintGraphic(args.Text(0), args.Text(1), args.Int32(2),
+                                                       args.Int32(3))
+                              : m_control.DeleteGraphic(args.Text(0), args.Text(1)));
+        return S_OK;
+    }
+    case kDispidGraphicKeys:
+        if (!args.Held(0)) {
+            m_control.RefuseCall(UnheldText("the printer name", args.Wide(0)));
+            return SetResult(result, std::string());
+        }
+        return SetResult(result, m_control.GraphicKeys(args.Text(0)));
     default:
         return SetResult(result, m_control.ErrorText());
     }

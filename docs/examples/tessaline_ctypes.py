@@ -8,9 +8,28 @@ memory (with a progress line per logo) and prints stored image 1.
 
     python3 tessaline_ctypes.py PRINTER LOGO.bmp [LOGO.bmp ...]
 
+Current printers also keep logos as NV graphics, each under a key of two
+characters (from blank to "~"). With --graphic KEY the host stores the one
+logo under KEY instead (StoreGraphic), lists the keys the printer holds
+(GraphicKeys) and prints the graphic by its key (PrintGraphic); a receipt
+prints it the same way with the bytes of `tessaline-cli nv command --print`.
+
+    python3 tessaline_ctypes.py --graphic KEY PRINTER LOGO.bmp
+
+Through a printer's address (socket://HOST:PORT, usb:///dev/usb/lp0,
+serial:///dev/ttyS0, file:///PATH) each step is checked against the key
+list the printer sends back: 0 with an empty ErrorText means it holds what
+was asked; TESSALINE_PRINTER_NOT_KEPT (-6) that it refused or did not keep
+it (no room: ErrorText gives the figures). Through a spooler queue, or to a
+printer that does not answer, the bytes go blind: 0, and ErrorText says they
+were not verified. On many printers defining NV graphics erases every NV
+image stored with Upload, and an Upload erases every NV graphic: use one or
+the other.
+
 Exit status: 0 done, 1 wrong use or a logo that cannot be sent, 2 the printer
-is not installed, 3 the control could not be loaded or the job not sent. Every
-failure of the control is printed with its ErrorText.
+is not installed, 3 the control could not be loaded or the job not sent (or,
+for a graphic, not kept). Every failure of the control is printed with its
+ErrorText.
 """
 import ctypes
 import os
@@ -25,6 +44,7 @@ TESSALINE_EVENTID_PROGRESS = 1
 TESSALINE_PRINTER_OK = 0
 TESSALINE_PRINTER_REFUSED = -4
 TESSALINE_PRINTER_NOT_INSTALLED = -5
+TESSALINE_PRINTER_NOT_KEPT = -6
 
 # tessaline_component.h, the parts this host uses.
 TS_COMPONENT_ABI_VERSION = 1
@@ -215,8 +235,12 @@ class TessalineControl:
 
 
 def main(argv):
-    if len(argv) < 3:
-        print("Usage: tessaline_ctypes.py PRINTER LOGO.bmp [LOGO.bmp ...]", file=sys.stderr)
+    key = None
+    if len(argv) == 5 and argv[1] == "--graphic":
+        key, argv = argv[2], argv[:1] + argv[3:]
+    if len(argv) < 3 or argv[1].startswith("--"):
+        print("Usage: tessaline_ctypes.py PRINTER LOGO.bmp [LOGO.bmp ...]\n"
+              "       tessaline_ctypes.py --graphic KEY PRINTER LOGO.bmp", file=sys.stderr)
         return 1
     printer, logos = argv[1], argv[2:]
     try:
@@ -226,7 +250,8 @@ def main(argv):
         return 3
     try:
         ids = {name: control.dispid(name)
-               for name in ("BitmapInfo", "Preview", "Upload", "Print", "ErrorText")}
+               for name in ("BitmapInfo", "Preview", "Upload", "Print", "ErrorText",
+                            "StoreGraphic", "PrintGraphic", "DeleteGraphic", "GraphicKeys")}
         print(f"control from {control.path}: dispatch ids {ids}")
 
         def fail(message, status):
@@ -234,6 +259,13 @@ def main(argv):
             print(f"tessaline_ctypes: {message}: {control.invoke(ids['ErrorText'])}",
                   file=sys.stderr)
             return status
+
+        def on_event(dispid, args):
+            if dispid == TESSALINE_EVENTID_PROGRESS and args:
+                print(f"progress: logo {args[0]} sent")
+
+        if key is not None:
+            return store_graphic(control, ids, printer, key, logos[0], fail, on_event)
 
         for logo in logos:
             bits, height, width = [0], [0], [0]
@@ -247,10 +279,6 @@ def main(argv):
 
         # Upload(0, printer, "a.bmp|b.bmp|", ImageMode, Brightness): logo k
         # becomes NV image k. The NV memory wears: upload at set-up, rarely.
-        def on_event(dispid, args):
-            if dispid == TESSALINE_EVENTID_PROGRESS and args:
-                print(f"progress: logo {args[0]} sent")
-
         control.on_event(on_event)
         result = control.invoke(ids["Upload"], 0, printer, "".join(p + "|" for p in logos), 1, 5)
         if result != TESSALINE_PRINTER_OK:
@@ -264,6 +292,41 @@ def main(argv):
         return 0
     finally:
         control.close()
+
+
+def store_graphic(control, ids, printer, key, logo, fail, on_event):
+    """StoreGraphic, GraphicKeys and PrintGraphic for one logo under `key`."""
+    statuses = dict(EXIT_STATUS)
+    statuses[TESSALINE_PRINTER_NOT_KEPT] = 3
+
+    def checked(what):
+        # After 0, ErrorText is empty when the printer's key list confirmed the step.
+        note = control.invoke(ids["ErrorText"]) or "verified against the printer's key list"
+        print(f"{what}: {note}")
+
+    # StoreGraphic(printer, key, file, ImageMode 1, Brightness 5): converted as
+    # Upload converts; Progress(1) once the bytes went out.
+    control.on_event(on_event)
+    result = control.invoke(ids["StoreGraphic"], printer, key, logo, 1, 5)
+    if result != TESSALINE_PRINTER_OK:
+        return fail(f"storing {logo} as \"{key}\" on \"{printer}\" failed ({result})",
+                    statuses.get(result, 3))
+    checked(f"stored {logo} as NV graphic \"{key}\"")
+
+    # GraphicKeys(printer): two characters a key; "" with ErrorText when it cannot be asked.
+    keys = control.invoke(ids["GraphicKeys"], printer)
+    note = control.invoke(ids["ErrorText"])
+    listed = [keys[i:i + 2] for i in range(0, len(keys), 2)]
+    print(f"keys: {note}" if note else f"keys: {listed}")
+
+    # PrintGraphic(printer, key, ScaleX 1, ScaleY 1).
+    result = control.invoke(ids["PrintGraphic"], printer, key, 1, 1)
+    if result != TESSALINE_PRINTER_OK:
+        return fail(f"printing \"{key}\" on \"{printer}\" failed ({result})",
+                    statuses.get(result, 3))
+    checked(f"printed NV graphic \"{key}\"")
+    # DeleteGraphic(printer, key) removes it again; DeleteGraphic(printer, "") removes all.
+    return 0
 
 
 if __name__ == "__main__":

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Calls by dispatch identifier: the four methods with values and with
-// references, and the dispatch errors.
+// Calls by dispatch identifier: the methods with values and with
+// references, the NV graphics methods on a served printer, and the dispatch
+// errors.
 
 #include "VirtualPrinterFixture.h"
+#include "tessaline/tessaline_control.h"
+#include "tests/support/ServedPrinter.h"
 
 #include <filesystem>
 #include <string>
@@ -187,8 +190,8 @@ TEST_F(Dispatch, ErrorTextSaysWhyTheLastCallFailedAndEmptiesOnSuccess) {
              return refused(3, {I4(0), I4(1), I4(1), I4(0), I4(0)});
          },
          TS_DISP_E_TYPEMISMATCH, "Print: argument 2 (PrinterName) is not a string"},
-        {"an unknown member", [&] { return refused(9, {}); }, TS_DISP_E_MEMBERNOTFOUND,
-         "the control has no method with dispatch identifier 9"},
+        {"an unknown member", [&] { return refused(10, {}); }, TS_DISP_E_MEMBERNOTFOUND,
+         "the control has no method with dispatch identifier 10"},
         {"upload of a damaged file", [&] { return upload(good + "|" + cut + "|"); }, -4,
          cut + ": truncated pixel data"},
         {"upload of a good file", [&] { return upload(good); }, 0, ""},
@@ -198,6 +201,105 @@ TEST_F(Dispatch, ErrorTextSaysWhyTheLastCallFailedAndEmptiesOnSuccess) {
         EXPECT_EQ(control.ErrorText(), c.text) << c.what;
     }
     EXPECT_EQ(Jobs().size(), 1u) << "only the good upload reached the printer";
+}
+
+// NV graphics by key through a served printer's address, each step checked
+// against its key list; a printer that does not answer and a spooler queue
+// get the bytes, and ErrorText says they were not verified.
+TEST_F(Dispatch, GraphicsMethodsStorePrintListAndDeleteByKey) {
+    CliRunner cli;
+    ASSERT_EQ(cli.Run("vprinter add NET --nv-graphics 1500").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add MUTE --answers none").status, 0);
+    ServedPrinter served(cli, "NET");
+    ServedPrinter mute(cli, "MUTE");
+    ASSERT_FALSE(served.Address().empty());
+    ASSERT_FALSE(mute.Address().empty());
+    const std::string net = served.Address();
+    const std::string dumb = mute.Address() + "?read-timeout=200";
+    const std::string logo = Logo("a.bmp", 100, 50); // 13 bytes a row: 650 bytes
+    std::vector<int32_t> progress;
+    Sink sink{[&](int32_t, const TsVariant* args, uint32_t) { progress.push_back(args[0].u.i4); }};
+    TsEventSink abi = sink.Abi();
+    uint32_t cookie = 0;
+    ASSERT_EQ(control->Advise(control.get(), &abi, &cookie), TS_S_OK);
+
+    const auto store = [&](const std::string& printer, const char* key) {
+        return control.InvokeI4(6,
+                                {Str(printer.c_str()), Str(key), Str(logo.c_str()), I4(0), I4(5)});
+    };
+    const auto print = [&](const char* key, int32_t x, int32_t y) {
+        return control.InvokeI4(7, {Str(net.c_str()), Str(key), I4(x), I4(y)});
+    };
+    const auto erase = [&](const char* key) {
+        return control.InvokeI4(8, {Str(net.c_str()), Str(key)});
+    };
+    std::string keys;
+    const auto list = [&](const std::string& printer) {
+        TsVariant result{};
+        EXPECT_EQ(control.Invoke(9, {Str(printer.c_str())}, &result), TS_S_OK);
+        keys = result.vt == TS_VT_STR ? result.u.str : "<no string>";
+        control->FreeString(control.get(), const_cast<char*>(result.u.str));
+        return 0;
+    };
+    const struct {
+        const char* what;
+        std::function<int32_t()> call;
+        int32_t result;
+        std::string errorText; // found in ErrorText; "" for an empty one
+        std::string keys;      // what GraphicKeys returned last
+        size_t progress;       // Progress events so far
+    } steps[] = {
+        {"store A1", [&] { return store(net, "A1"); }, 0, "", "", 1},
+        {"store two blanks", [&] { return store(net, "  "); }, 0, "", "", 2},
+        {"list", [&] { return list(net); }, 0, "", "  A1", 2},
+        {"store past the free memory", [&] { return store(net, "B2"); }, TESSALINE_PRINTER_NOT_KEPT,
+         "B2 does not fit: " + logo + " takes 650 bytes and " + net +
+             " has 200 of 1,500 bytes free; nothing sent",
+         "  A1", 2},
+        {"store under a key of three", [&] { return store(net, "ABC"); }, -4,
+         "a key is two characters", "  A1", 2},
+        {"print A1 twice as wide", [&] { return print("A1", 2, 1); }, 0, "", "  A1", 2},
+        {"print a key not stored", [&] { return print("ZZ", 1, 1); }, TESSALINE_PRINTER_NOT_KEPT,
+         net + " holds no graphic ZZ: nothing printed", "  A1", 2},
+        {"print at scale 3", [&] { return print("A1", 3, 1); }, -4, "scale", "  A1", 2},
+        {"delete A1", [&] { return erase("A1"); }, 0, "", "  A1", 2},
+        {"list after", [&] { return list(net); }, 0, "", "  ", 2},
+        {"delete all", [&] { return erase(""); }, 0, "", "  ", 2},
+        {"list empty", [&] { return list(net); }, 0, "", "", 2},
+        {"store on a printer that does not answer", [&] { return store(dumb, "A1"); }, 0,
+         "sent, not verified: " + dumb + " does not answer", "", 3},
+        {"list of a printer that does not answer", [&] { return list(dumb); }, 0,
+         dumb + " does not answer", "", 3},
+        {"store through a spooler queue", [&] { return store(kQueue, "A1"); }, 0,
+         "sent blind through the spooler queue \"THERMAL #1\", which carries no answer back", "",
+         4},
+        {"list of a spooler queue", [&] { return list(kQueue); }, 0,
+         "\"THERMAL #1\" is a spooler queue, which carries bytes one way", "", 4},
+        {"store on a queue not installed", [&] { return store("THERMAL #9", "A1"); }, -5,
+         "the printer \"THERMAL #9\" is not installed", "", 4},
+    };
+    for (const auto& step : steps) {
+        keys = "<not asked>";
+        const int32_t result = step.call();
+        if (keys == "<not asked>") {
+            keys = step.keys;
+        }
+        EXPECT_EQ(result, step.result) << step.what << ": " << control.ErrorText();
+        const std::string text = control.ErrorText();
+        EXPECT_TRUE(step.errorText.empty() ? text.empty()
+                                           : text.find(step.errorText) != std::string::npos)
+            << step.what << ": " << text;
+        EXPECT_EQ(keys, step.keys) << step.what;
+        EXPECT_EQ(progress.size(), step.progress) << step.what;
+    }
+    EXPECT_EQ(progress, std::vector<int32_t>(4, 1));
+    const std::string log = served.Output(std::chrono::milliseconds(3000), "every NV graphic");
+    EXPECT_NE(log.find("\"A1\": printed at 2x1, 200x50 dots"), std::string::npos) << log;
+    // The queue got the very command a served printer got.
+    ASSERT_EQ(Jobs(), (std::vector<uint32_t>{1}));
+    EXPECT_EQ(Job(1).size(), 7u + 9 + 650);
+    EXPECT_EQ(served.Stop(), 0);
+    EXPECT_EQ(mute.Stop(), 0);
 }
 
 TEST_F(Dispatch, PrinterMethodsOnAQueueThatIsNotInstalledReturnMinus5) {
@@ -215,7 +317,9 @@ TEST_F(Dispatch, RefusesUnknownMembersWrongCountsAndWrongTypes) {
     };
     const std::vector<Case> cases{
         {0, {}, TS_DISP_E_MEMBERNOTFOUND},
-        {6, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {10, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {6, {Str(kQueue), Str("A1")}, TS_DISP_E_BADPARAMCOUNT},
+        {7, {Str(kQueue), I4(1), I4(1), I4(1)}, TS_DISP_E_TYPEMISMATCH},
         {5, {I4(0)}, TS_DISP_E_BADPARAMCOUNT},
         {-1, {}, TS_DISP_E_MEMBERNOTFOUND},
         {1, {Str("a.bmp"), RefI4(&out), RefI4(&out)}, TS_DISP_E_BADPARAMCOUNT},

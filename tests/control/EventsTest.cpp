@@ -88,6 +88,8 @@ TEST_F(Events, UploadOrPrintFromInsideAProgressHandlerIsRefusedAndSendsNothing) 
         nested.push_back(Upload(control, list));
         nested.push_back(control.InvokeI4(3, {I4(0), Str(kQueue), I4(1), I4(0), I4(0)}));
         nested.push_back(control.InvokeI4(3, {I4(3), Str(kQueue), I4(0), I4(0), I4(0)}));
+        nested.push_back(
+            control.InvokeI4(6, {Str(kQueue), Str("A1"), Str(logo.c_str()), I4(0), I4(5)}));
         // What does not use the printer still works.
         nested.push_back(
             control.InvokeI4(1, {Str(logo.c_str()), RefI4(&bits), RefI4(&height), RefI4(&width)}));
@@ -97,7 +99,7 @@ TEST_F(Events, UploadOrPrintFromInsideAProgressHandlerIsRefusedAndSendsNothing) 
     ASSERT_EQ(control->Advise(control.get(), &abi, &cookie), TS_S_OK);
 
     EXPECT_EQ(Upload(control, list), 0);
-    EXPECT_EQ(nested, (std::vector<int32_t>{-2, -2, -2, 0, -2, -2, -2, 0}));
+    EXPECT_EQ(nested, (std::vector<int32_t>{-2, -2, -2, -2, 0, -2, -2, -2, -2, 0}));
     EXPECT_EQ(width, 8);
     // One more job, identical to the plain one: the nested calls neither cut
     // into it nor spooled anything of their own.

@@ -141,7 +141,24 @@ TEST(TypeLibrary, ListsTheMethodsAndTheEventWithTheirParameters) {
            {"NVImage", TS_VT_STR},
            {"ImageMode", TS_VT_I4},
            {"Brightness", TS_VT_I4}}},
-         {5, "ErrorText", TS_VT_STR, {}}});
+         {5, "ErrorText", TS_VT_STR, {}},
+         {6,
+          "StoreGraphic",
+          TS_VT_I4,
+          {{"PrinterName", TS_VT_STR},
+           {"Key", TS_VT_STR},
+           {"FileName", TS_VT_STR},
+           {"ImageMode", TS_VT_I4},
+           {"Brightness", TS_VT_I4}}},
+         {7,
+          "PrintGraphic",
+          TS_VT_I4,
+          {{"PrinterName", TS_VT_STR},
+           {"Key", TS_VT_STR},
+           {"ScaleX", TS_VT_I4},
+           {"ScaleY", TS_VT_I4}}},
+         {8, "DeleteGraphic", TS_VT_I4, {{"PrinterName", TS_VT_STR}, {"Key", TS_VT_STR}}},
+         {9, "GraphicKeys", TS_VT_STR, {{"PrinterName", TS_VT_STR}}}});
     ExpectMembers(*FindInterface(lib, "_DTessalineEvents"),
                   {{1, "Progress", TS_VT_EMPTY, {{"Data", TS_VT_I4}}}});
 }
@@ -222,6 +239,10 @@ TEST(TypeLibrary, AnswersToTheIdentifiersOfTheHostsHeader) {
         {dispatch, "Print", TESSALINE_DISPID_PRINT},
         {dispatch, "Upload", TESSALINE_DISPID_UPLOAD},
         {dispatch, "ErrorText", TESSALINE_DISPID_ERRORTEXT},
+        {dispatch, "StoreGraphic", TESSALINE_DISPID_STOREGRAPHIC},
+        {dispatch, "PrintGraphic", TESSALINE_DISPID_PRINTGRAPHIC},
+        {dispatch, "DeleteGraphic", TESSALINE_DISPID_DELETEGRAPHIC},
+        {dispatch, "GraphicKeys", TESSALINE_DISPID_GRAPHICKEYS},
         {events, "Progress", TESSALINE_EVENTID_PROGRESS},
     };
     for (const Member& m : members) {

@@ -52,7 +52,8 @@ def main():
     problems = [f"{name} is {value!r} in the example, {header.get(name)!r} in the headers"
                 for name, value in sorted(example.items()) if header.get(name) != value]
     for needed in ("TESSALINE_PROGID", "TESSALINE_PRINTER_OK", "TESSALINE_PRINTER_REFUSED",
-                   "TESSALINE_PRINTER_NOT_INSTALLED", "TESSALINE_EVENTID_PROGRESS"):
+                   "TESSALINE_PRINTER_NOT_INSTALLED", "TESSALINE_PRINTER_NOT_KEPT",
+                   "TESSALINE_EVENTID_PROGRESS"):
         if needed not in example:
             problems.append(f"the example does not define {needed}")
     for problem in problems:

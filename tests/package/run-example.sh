@@ -4,7 +4,9 @@
 # registered in a private registry, a virtual printer "THERMAL #1", the sample
 # logo. Then checks what the printer stored and printed, and that a printer
 # that is not installed gives exit status 2 and an unreadable logo 1, each
-# with the control's ErrorText.
+# with the control's ErrorText. A host whose usage offers --graphic KEY also
+# stores the logo as NV graphic "A1" on a printer vprinter serve serves, each
+# step checked against its key list.
 #
 # Usage: run-example.sh CLI CONTROL LOGO SCRATCH HOST-COMMAND...
 set -euo pipefail
@@ -51,4 +53,27 @@ status=0
 [ "$status" -eq 1 ] || fail "an unreadable logo gave $status, not 1"
 grep -q "no-such.bmp: file not found" "$scratch/err1.txt" ||
   { cat "$scratch/err1.txt"; fail "ErrorText did not name the file and the reason"; }
+if { "$@" 2>&1 || true; } | grep -q -- "--graphic KEY"; then
+  "$cli" vprinter add NET >/dev/null
+  "$cli" vprinter serve NET --listen 127.0.0.1:0 >"$scratch/serve.out" 2>&1 &
+  served=$!
+  trap 'kill $served 2>/dev/null || true' EXIT
+  for _ in $(seq 100); do
+    grep -q '^listening on ' "$scratch/serve.out" && break
+    sleep 0.1
+  done
+  address=$(sed -n 's/^listening on //p' "$scratch/serve.out")
+  [ -n "$address" ] || fail "vprinter serve did not start"
+  "$@" --graphic A1 "$address" "$logo" >"$scratch/graphic.txt" 2>&1 ||
+    { cat "$scratch/graphic.txt"; fail "the host did not store the graphic"; }
+  cat "$scratch/graphic.txt"
+  for said in 'as NV graphic "A1": verified' "keys: ['A1']" "progress: logo 1 sent" \
+    'printed NV graphic "A1": verified'; do
+    grep -qF "$said" "$scratch/graphic.txt" || fail "the graphics host did not say: $said"
+  done
+  [ -s "$("$cli" vprinter path NET)/nv/graphics/A1.png" ] || fail "NET holds no graphic A1"
+  kill -TERM $served
+  wait $served || fail "vprinter serve did not stop cleanly"
+  trap - EXIT
+fi
 echo "example: ok"

@@ -175,8 +175,13 @@ TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
           "[id 3] long Print(long Printer, BSTR PrinterName, long Range, long Mode, long lngEnd)",
           "[id 4] long Upload(long Printer, BSTR PrinterName, BSTR NVImage, long ImageMode, long "
           "Brightness)",
-          "[id 5] BSTR ErrorText()", "[id 1] void Progress(long Data)", "coclass Tessaline",
-          "flags control creatable"}) {
+          "[id 5] BSTR ErrorText()",
+          "[id 6] long StoreGraphic(BSTR PrinterName, BSTR Key, BSTR FileName, long ImageMode, "
+          "long Brightness)",
+          "[id 7] long PrintGraphic(BSTR PrinterName, BSTR Key, long ScaleX, long ScaleY)",
+          "[id 8] long DeleteGraphic(BSTR PrinterName, BSTR Key)",
+          "[id 9] BSTR GraphicKeys(BSTR PrinterName)", "[id 1] void Progress(long Data)",
+          "coclass Tessaline", "flags control creatable"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
 }

@@ -18,8 +18,9 @@
 #   wine-checks.sh cli EXE         tessaline-cli.exe
 #   wine-checks.sh direct EXE      tessaline-cli.exe and Tessaline.ocx (through
 #                                  the VBScript example) at a socket:// printer
-#                                  the Linux build serves: status, and jobs
-#                                  equal to the Linux build's
+#                                  the Linux build serves: status, jobs equal
+#                                  to the Linux build's, and NV graphics by key
+#                                  stored, listed, printed and deleted
 #   wine-checks.sh names HOST EXE  names code page 949 cannot hold, through the
 #                                  C++ host and tessaline-cli.exe
 #   wine-checks.sh program DRIVER  Tessaline.exe driven through its windows in
@@ -514,7 +515,8 @@ cli() {
 # Printers reached by their address: a virtual printer the Linux build serves
 # on loopback TCP, asked and sent to by tessaline-cli.exe and by the control
 # in the VBScript example; each job equals the Linux build's for the same
-# files, which it writes to a file:// address.
+# files, which it writes to a file:// address. The control's NV graphics
+# methods, through the same example, are checked against the key list.
 direct() {
     exe=$1
     coupon="$work/coupon.bmp"
@@ -556,6 +558,17 @@ direct() {
     (cd "$work/direct" && passes cscript //nologo \
         "$(windows_path "$source/docs/examples/tessaline.vbs")" "$address" \
         "$(windows_path "$logo")" "$(windows_path "$coupon")")
+    # NV graphics by key through Tessaline.ocx: stored, listed, printed and
+    # deleted, each step checked against the key list the printer sends back.
+    (cd "$work/direct" && passes cscript //nologo \
+        "$(windows_path "$source/docs/examples/tessaline.vbs")" graphic A1 "$address" \
+        "$(windows_path "$logo")")
+    for said in "StoreGraphic: 0 (verified)" "GraphicKeys: [A1]" "PrintGraphic: 0 (verified)" \
+        "DeleteGraphic: 0 (verified)"; do
+        grep -qF "$said" "$work/host.out" || fail "the graphics example did not say: $said"
+    done
+    grep -qF '"A1": printed at 1x2' "$work/direct/serve.out" ||
+        fail "the printer did not print graphic A1: $(cat "$work/direct/serve.out")"
     refused=0
     kill -TERM $served
     wait $served || fail "vprinter serve did not stop cleanly"

@@ -12,13 +12,15 @@
 
 namespace tessaline {
 
-// Results of Upload and Print.
+// Results of Upload, Print and the NV graphics steps.
 inline constexpr int32_t kPrinterOk = 0;
 inline constexpr int32_t kPrinterNoMemory = -1;     // no memory for the driver record
 inline constexpr int32_t kPrinterNotStarted = -2;   // the raw document could not be started
 inline constexpr int32_t kPrinterNotSent = -3;      // bytes or the job's end were refused
 inline constexpr int32_t kPrinterRefused = -4;      // the request cannot be sent whole
 inline constexpr int32_t kPrinterNotInstalled = -5; // no installed queue has that name
+// NV graphics: the printer has no room for the graphic, or did not keep what it was told.
+inline constexpr int32_t kPrinterNotKept = -6;
 
 // What a printer operation needs from the control that runs it.
 struct PrinterContext {

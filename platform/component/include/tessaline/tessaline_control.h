@@ -3,7 +3,7 @@
  * The Tessaline control as its hosts know it: the ProgID and class, interface
  * and type-library identifiers it is created and described by, the dispatch
  * and event identifiers its methods and its event are called by, and the
- * result codes of Upload and Print. None of these ever changes: hosts are
+ * result codes of Upload, Print and the NV graphics methods. None of these ever changes: hosts are
  * built against them, and the control is built against this same header.
  *
  * Plain C with nothing but macros, so C, C++ and Python hosts (which copy the
@@ -72,13 +72,36 @@
  * Every call replaces it, also one refused for its arguments. */
 #define TESSALINE_DISPID_ERRORTEXT 5
 
+/* NV graphics by key, on printers that keep logos under two-character keys
+ * (GS ( L). PrinterName is a spooler queue, through which the bytes go blind
+ * (the result is 0 and ErrorText says so), or an address (socket://HOST[:PORT],
+ * usb:///dev/usb/lpN, serial://PORT, file:///PATH), whose printer is asked
+ * its key list afterwards; one that does not answer gets the bytes, and the
+ * result is 0 with ErrorText saying they were not verified. So 0 with an empty
+ * ErrorText means the printer holds what was asked. */
+/* StoreGraphic(PrinterName, Key, FileName, ImageMode, Brightness): converts the
+ * file as Upload does and stores it under Key; refused (-6) with the figures
+ * when the printer's free NV graphics memory cannot take it. Raises Progress(1)
+ * once the bytes went out. A result code below. */
+#define TESSALINE_DISPID_STOREGRAPHIC 6
+/* PrintGraphic(PrinterName, Key, ScaleX, ScaleY): prints the stored graphic,
+ * each scale 1 or 2. A result code below. */
+#define TESSALINE_DISPID_PRINTGRAPHIC 7
+/* DeleteGraphic(PrinterName, Key): deletes one graphic, or every one when Key
+ * is "". A result code below. */
+#define TESSALINE_DISPID_DELETEGRAPHIC 8
+/* GraphicKeys(PrinterName): the keys the printer holds as one string, two
+ * characters a key ("A1LG"); empty, with ErrorText set, when the printer
+ * cannot be asked or does not answer (empty with ErrorText empty: no keys). */
+#define TESSALINE_DISPID_GRAPHICKEYS 9
+
 /* ---- Event identifiers of _DTessalineEvents ------------------------------- */
 
 /* Progress(Data): raised inside Upload once per logo, inside a print-all Print
- * once per image number. */
+ * once per image number, inside StoreGraphic once (1) for its one logo. */
 #define TESSALINE_EVENTID_PROGRESS 1
 
-/* ---- Result codes of Upload and Print -------------------------------------- */
+/* ---- Result codes of Upload, Print and the NV graphics methods --------------- */
 
 /* Done: CUPS (Linux) or the Windows spooler accepted the job. */
 #define TESSALINE_PRINTER_OK 0
@@ -91,10 +114,16 @@
  * or on Windows reports the ended job in error, deleted or blocked. */
 #define TESSALINE_PRINTER_NOT_SENT (-3)
 /* The request cannot be sent whole (a file that does not load or fit, an image
- * number outside 1 to 255, on Windows a name the ANSI code page cannot hold,
- * ...); nothing was sent. */
+ * number outside 1 to 255, a key that is not two characters from blank to
+ * "~", a scale other than 1 or 2, on Windows a name the ANSI code page cannot
+ * hold, ...); nothing was sent. */
 #define TESSALINE_PRINTER_REFUSED (-4)
 /* No printer of that name is installed (the empty name names none). */
 #define TESSALINE_PRINTER_NOT_INSTALLED (-5)
+/* NV graphics: the printer refused the graphic or did not keep it (no room
+ * for it, and nothing was sent; or its key list afterwards lacks a stored
+ * key, still holds a deleted one, or holds no graphic of the key to print).
+ * The reason, with the figures, is in ErrorText. */
+#define TESSALINE_PRINTER_NOT_KEPT (-6)
 
 #endif /* TESSALINE_CONTROL_H */
