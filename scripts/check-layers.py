@@ -24,6 +24,7 @@ PUBLIC_ROOTS = {
     "base": "base/include",
     "imaging": "imaging/include",
     "printer": "printer/include",
+    "fleet": "fleet/include",
     "platform": "platform/include",
     "platform/cups": "platform/cups/include",
     "platform/virtual": "platform/virtual/include",
@@ -55,6 +56,10 @@ RULES = {
         "std imaging platform/Spooler.h platform/PrinterAddress.h platform/connection",
         "builds command streams from logos and sends them through the spooler interface or a"
         " printer's direct connection; reads the printer's replies"),
+    "fleet": (
+        "std toml printer imaging platform platform/connection",
+        "many printers from one manifest: the manifest (toml++ only here), each printer's"
+        " plan, the state file, and the run that asks, writes and checks through printer/"),
     "platform": (
         "std",
         "the spooler interface, the driver-data files and the seams over the system: code"
@@ -105,7 +110,7 @@ RULES = {
         "std win32 com winui app/core tessaline platform platform/win32",
         "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
     "tools": (
-        "std asio tessaline printer platform platform/component platform/virtual"
+        "std asio tessaline printer fleet platform platform/component platform/virtual"
         " platform/connection imaging platform/pictures",
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
         " asks printers reached by their address through printer/, whose NV graphics commands"
@@ -182,6 +187,7 @@ SYSTEM_KINDS = [
     ("gtest", re.compile(r"^(gtest|gmock)/")),
     ("benchmark", re.compile(r"^benchmark/")),
     ("asio", re.compile(r"^asio(\.hpp|/)")),
+    ("toml", re.compile(r"^toml\+\+/")),
     ("simd", re.compile(r"^[a-z]*intrin\.h$")),
     # C++ headers have no extension; the C library's keep theirs.
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
