@@ -163,6 +163,10 @@ RULES = {
         "std posix qt gtest platform platform/component platform/virtual app/core app/gui"
         " private:app/core private:app/gui tests/support",
         "the program's rules and windows with the real control and virtual printers"),
+    "tests/fleet": (
+        "std posix gtest fleet printer platform tests/support",
+        "the manifest, plans and state in-process; tessaline-cli apply against served virtual"
+        " printers"),
     "tests/tools": (
         "std posix gtest platform platform/virtual private:tools tests/support",
         "tessaline-cli run in-process and as its binary"),
