@@ -519,6 +519,16 @@ direct() {
     (cd "$work/direct" && passes cscript //nologo \
         "$(windows_path "$source/docs/examples/tessaline.vbs")" "$address" \
         "$(windows_path "$logo")" "$(windows_path "$coupon")")
+    # apply: the manifest read with toml++ on Windows, the logo stored once.
+    cp "$logo" "$work/direct/header.bmp"
+    printf '[logos.header]\nfile = "header.bmp"\n[[printers]]\nname = "NET"\naddress = "%s"\nlogos = { "A1" = "header" }\n' \
+        "$address" >"$work/direct/fleet.toml"
+    manifest=$(windows_path "$work/direct/fleet.toml")
+    run "$exe" apply "$manifest" >"$work/cli.out" || fail "apply failed: $(cat "$work/cli.out")"
+    grep -qF "NET: stored A1 (1 NV write" "$work/cli.out" || fail "apply: $(cat "$work/cli.out")"
+    run "$exe" apply "$manifest" >"$work/cli.out" || fail "apply again failed: $(cat "$work/cli.out")"
+    grep -qxF "NET: unchanged" "$work/cli.out" || fail "apply again: $(cat "$work/cli.out")"
+    echo "tessaline-cli.exe apply: A1 stored once, then unchanged"
     refused=0
     kill -TERM $served
     wait $served || fail "vprinter serve did not stop cleanly"
