@@ -213,6 +213,7 @@ public:
 
 private:
     PrinterResult& R() { return m_work.result; }
+    const PrinterResult& R() const { return m_work.result; }
 
     void Fail(const std::string& why) {
         R().outcome = Outcome::Failed;
@@ -243,7 +244,7 @@ private:
     PrinterRecord StartRecord(const std::string& serial, bool graphics) const {
         const char* commands = graphics ? "nv-graphics" : "nv-bit-images";
         PrinterRecord record;
-        if (m_old != nullptr && !R2().plan.swapped && m_old->commands == commands) {
+        if (m_old != nullptr && !R().plan.swapped && m_old->commands == commands) {
             record = *m_old;
         } else if (m_old != nullptr) {
             record.day = m_old->day;
@@ -255,7 +256,6 @@ private:
         record.commands = commands;
         return record;
     }
-    const PrinterResult& R2() const { return m_work.result; }
 
     PrinterPlan Plan(bool graphics, std::optional<std::vector<std::string>> held,
                      const std::string& serial) {
