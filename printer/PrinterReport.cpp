@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "printer/PrinterReport.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace tessaline {
@@ -102,13 +103,15 @@ AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplySha
     }
 }
 
-Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection& connection) {
+Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection& connection,
+                                                              std::chrono::milliseconds firstWait) {
     using Answer = Result<std::optional<std::vector<GraphicKey>>>;
     if (Result<void> sent = connection.Send(GraphicKeyListCommand()); !sent) {
         return Answer::Fail(sent.Reason());
     }
     KeyListExchange exchange;
-    Clock::time_point deadline = Clock::now() + connection.Address().readTimeout;
+    Clock::time_point deadline =
+        Clock::now() + std::max(firstWait, connection.Address().readTimeout);
     bool heardAny = false;
     std::vector<uint8_t> got;
     while (exchange.Current() == KeyListExchange::State::Reading) {

@@ -24,6 +24,7 @@ PUBLIC_ROOTS = {
     "base": "base/include",
     "imaging": "imaging/include",
     "printer": "printer/include",
+    "fleet": "fleet/include",
     "platform": "platform/include",
     "platform/cups": "platform/cups/include",
     "platform/virtual": "platform/virtual/include",
@@ -55,6 +56,10 @@ RULES = {
         "std imaging platform/Spooler.h platform/PrinterAddress.h platform/connection",
         "builds command streams from logos and sends them through the spooler interface or a"
         " printer's direct connection; reads the printer's replies"),
+    "fleet": (
+        "std toml printer imaging platform platform/connection",
+        "many printers from one manifest: the manifest (toml++ only here), each printer's"
+        " plan, the state file, and the run that asks, writes and checks through printer/"),
     "platform": (
         "std",
         "the spooler interface, the driver-data files and the seams over the system: code"
@@ -108,7 +113,7 @@ RULES = {
         "the windows over app/core: common controls, dialogs, the control hosted through OLE;"
         " the image panel decodes PNG, JPEG and GIF logos as the control does"),
     "tools": (
-        "std asio tessaline printer platform platform/component platform/virtual"
+        "std asio tessaline printer fleet platform platform/component platform/virtual"
         " platform/connection imaging platform/pictures",
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
         " asks printers reached by their address through printer/, whose NV graphics commands"
@@ -161,6 +166,10 @@ RULES = {
         "std posix qt gtest platform platform/component platform/virtual app/core app/gui"
         " private:app/core private:app/gui tests/support",
         "the program's rules and windows with the real control and virtual printers"),
+    "tests/fleet": (
+        "std posix gtest fleet printer platform tests/support",
+        "the manifest, plans and state in-process; tessaline-cli apply against served virtual"
+        " printers"),
     "tests/tools": (
         "std posix gtest platform platform/virtual private:tools tests/support",
         "tessaline-cli run in-process and as its binary"),
@@ -186,6 +195,7 @@ SYSTEM_KINDS = [
     ("gtest", re.compile(r"^(gtest|gmock)/")),
     ("benchmark", re.compile(r"^benchmark/")),
     ("asio", re.compile(r"^asio(\.hpp|/)")),
+    ("toml", re.compile(r"^toml\+\+/")),
     ("simd", re.compile(r"^[a-z]*intrin\.h$")),
     # C++ headers have no extension; the C library's keep theirs.
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"

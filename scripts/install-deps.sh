@@ -16,6 +16,8 @@ PACKAGES=(
   libjpeg62-turbo-dev libgif-dev
   # printers reached directly (TCP, serial ports), header-only, also for MinGW
   libasio-dev
+  # the manifest of tessaline-cli apply (TOML), header-only, also for MinGW
+  libtomlplusplus-dev
   # private CUPS server for the integration tests, lp for the benchmark
   cups-daemon cups-client cups-bsd
   # the virtual printers' receipt text (GNU Unifont, Hangul included) and QR codes
@@ -24,6 +26,8 @@ PACKAGES=(
   fonts-nanum fonts-liberation2 xvfb
   # the Debian package (cpack, dpkg-shlibdeps) and the Python host example
   dpkg-dev file python3
+  # the Ansible example of tessaline-cli apply, run by its test
+  ansible-core
   # the Windows build (windows preset): MinGW-w64 with POSIX threads, widl,
   # the system IDL files and stdole2.tlb; Wine runs its tests
   g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64

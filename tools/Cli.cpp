@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 
+#include "ApplyCommand.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
 #include "platform/SystemSpooler.h"
@@ -58,6 +59,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "status") {
         return StatusCommand(rest, env, out, err);
+    }
+    if (args[0] == "apply") {
+        return ApplyCommand(rest, env, out, err);
     }
     if (args[0] == "nv") {
         return NvCommand(rest, env, out, err);

@@ -6,7 +6,7 @@
 #include "NvCommand.h"
 
 #include "Cli.h"
-#include "JsonText.h"
+#include "base/JsonText.h"
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"

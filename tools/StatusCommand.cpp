@@ -5,7 +5,7 @@
 #include "StatusCommand.h"
 
 #include "Cli.h"
-#include "JsonText.h"
+#include "base/JsonText.h"
 #include "platform/SystemSpooler.h"
 #include "printer/PrinterReport.h"
 

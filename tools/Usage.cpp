@@ -13,6 +13,7 @@ const char* CliUsage() {
            "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
            "  status      ask a printer reached by its address whether it is ready\n"
            "  nv          store, list, print and delete NV graphics by key\n"
+           "  apply       make many printers hold the logos one manifest names\n"
            "\n"
            "Through the Tessaline control, as the program calls it:\n"
            "  register    register the control library (unregister removes it)\n"

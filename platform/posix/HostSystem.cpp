@@ -53,4 +53,8 @@ void ShowNarrowTextOnConsole() {}
 
 void UseBinaryStandardOutput() {}
 
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
 } // namespace tessaline

@@ -209,6 +209,12 @@ void ShowNarrowTextOnConsole() {
     ShowOnConsole(std::cerr, STD_ERROR_HANDLE);
 }
 
+bool StandardErrorIsTerminal() {
+    DWORD mode = 0;
+    HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr && ::GetConsoleMode(handle, &mode);
+}
+
 void UseBinaryStandardOutput() {
     HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;

@@ -221,6 +221,10 @@ TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
         {{"nv", "list", "p", "--scale", "1x1"}, 1, "unknown option '--scale'"},
         {{"nv", "command", "A1"}, 1, "give --print or --store"},
         {{"nv", "command", "--store", "A1"}, 1, "needs KEY FILE pairs"},
+        {{"apply"}, 1, "needs MANIFEST"},
+        {{"apply", "m.toml", "--jobs", "0"}, 1, "--jobs is 1 to 1024, not '0'"},
+        {{"apply", "m.toml", "--max-writes"}, 1, "--max-writes needs a value"},
+        {{"apply", "/no/such.toml"}, 1, "cannot read /no/such.toml"},
     };
     for (const auto& c : cases) {
         const CliRun run = Run(c.args);
@@ -245,7 +249,8 @@ TEST_F(Cli, EveryCommandHasHelp) {
                                                         {"vprinter", "show", "--help"},
                                                         {"vprinter", "feed", "--help"},
                                                         {"nv", "--help"},
-                                                        {"nv", "store", "--help"}};
+                                                        {"nv", "store", "--help"},
+                                                        {"apply", "--help"}};
     for (const auto& args : asks) {
         const CliRun run = Run(args);
         EXPECT_EQ(run.status, 0);

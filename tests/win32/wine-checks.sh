@@ -569,6 +569,16 @@ direct() {
     done
     grep -qF '"A1": printed at 1x2' "$work/direct/serve.out" ||
         fail "the printer did not print graphic A1: $(cat "$work/direct/serve.out")"
+    # apply: the manifest read with toml++ on Windows, the logo stored once.
+    cp "$logo" "$work/direct/header.bmp"
+    printf '[logos.header]\nfile = "header.bmp"\n[[printers]]\nname = "NET"\naddress = "%s"\nlogos = { "A1" = "header" }\n' \
+        "$address" >"$work/direct/fleet.toml"
+    manifest=$(windows_path "$work/direct/fleet.toml")
+    run "$exe" apply "$manifest" >"$work/cli.out" || fail "apply failed: $(cat "$work/cli.out")"
+    grep -qF "NET: stored A1 (1 NV write" "$work/cli.out" || fail "apply: $(cat "$work/cli.out")"
+    run "$exe" apply "$manifest" >"$work/cli.out" || fail "apply again failed: $(cat "$work/cli.out")"
+    grep -qxF "NET: unchanged" "$work/cli.out" || fail "apply again: $(cat "$work/cli.out")"
+    echo "tessaline-cli.exe apply: A1 stored once, then unchanged"
     refused=0
     kill -TERM $served
     wait $served || fail "vprinter serve did not stop cleanly"

@@ -12,6 +12,7 @@ const char* CliUsage() {
            "  printers    list every printer of the Windows print spooler\n"
            "  status      ask a printer reached by its address whether it is ready\n"
            "  nv          store, list, print and delete NV graphics by key\n"
+           "  apply       make many printers hold the logos one manifest names\n"
            "\n"
            "Through Tessaline.ocx, as the program calls it:\n"
            "  register    register Tessaline.ocx as regsvr32 does (unregister removes it)\n"

@@ -49,5 +49,8 @@ void ShowNarrowTextOnConsole();
 // printer commands there: Windows' text mode would turn every 0A into 0D 0A.
 // Nothing to do on POSIX.
 void UseBinaryStandardOutput();
+// True when standard error is a terminal (a console on Windows), where
+// progress that rewrites its line can be shown.
+bool StandardErrorIsTerminal();
 
 } // namespace tessaline

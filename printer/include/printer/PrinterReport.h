@@ -6,6 +6,7 @@
 #include "printer/NvGraphics.h"
 #include "printer/PrinterQueries.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +37,11 @@ AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplySha
 // Asks for the NV graphics key list and answers its blocks (ACK, NAK for a
 // malformed one, CAN when giving up). Nothing when the printer did not answer
 // within the read timeout, from one block to the next; fails when the
-// connection did or the list never came whole.
-Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection& connection);
+// connection did or the list never came whole. `firstWait`, when longer,
+// is the wait for the first block instead: a printer still writing its NV
+// memory answers only once it is done.
+Result<std::optional<std::vector<GraphicKey>>>
+AskGraphicKeys(PrinterConnection& connection,
+               std::chrono::milliseconds firstWait = std::chrono::milliseconds(0));
 
 } // namespace tessaline

@@ -1,0 +1,743 @@
+// SPDX-License-Identifier: MIT
+// Each printer is one worker's: connect, ask, plan, write what differs, check
+// each key in the printer's key list, and hand back what to remember. The
+// state file is read before and written after, under its lock.
+#include "fleet/Apply.h"
+
+#include "Sha256.h"
+#include "base/JsonText.h"
+#include "imaging/LogoShaping.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileLock.h"
+#include "platform/PrinterAddress.h"
+#include "platform/Spooler.h"
+#include "platform/connection/PrinterConnection.h"
+#include "printer/NvGraphics.h"
+#include "printer/PrinterMethods.h"
+#include "printer/PrinterReport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <set>
+#include <thread>
+
+namespace tessaline {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a printer may stay silent after an NV write before its key list
+// comes: it answers only once its memory is written.
+constexpr std::chrono::milliseconds kNvWriteWait{10000};
+
+// A private folder of the one-bit logos NV bit image printers are sent,
+// removed with the run.
+class ScratchFolder {
+public:
+    ~ScratchFolder() {
+        if (!m_path.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(m_path, ec);
+        }
+    }
+    Result<std::filesystem::path> Path() {
+        if (!m_path.empty()) {
+            return m_path;
+        }
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        if (ec) {
+            return Result<std::filesystem::path>::Fail("cannot find a temporary folder: " +
+                                                       ec.message());
+        }
+        std::random_device random;
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            std::filesystem::path folder = base;
+            folder /= "tessaline-apply-" + std::to_string(random()) + std::to_string(random());
+            if (std::filesystem::create_directory(folder, ec)) {
+                m_path = folder;
+                return m_path;
+            }
+        }
+        return Result<std::filesystem::path>::Fail("cannot make a temporary folder in " +
+                                                   base.string());
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Every logo the printers use, converted once.
+struct PreparedLogo {
+    RasterGraphic graphic;
+    std::string bitImageFile; // the dots as a one-bit BMP file, for NV bit images
+    std::string bitImageHash; // its SHA-256
+};
+using PreparedLogos = std::map<std::string, PreparedLogo>;
+
+std::string LogoPlace(const Manifest& manifest, const ManifestLogo& logo) {
+    std::string place = manifest.file.string();
+    place.append(":").append(std::to_string(logo.line)).append(":");
+    place.append(std::to_string(logo.column)).append(": ");
+    return place;
+}
+
+// The one-bit BMP of a graphic's dots: what an FS q upload sends as it is.
+std::vector<uint8_t> OneBitFile(const RasterGraphic& g) {
+    const auto w = static_cast<size_t>(g.width);
+    const auto h = static_cast<size_t>(g.height);
+    const size_t rowBytes = GraphicRowBytes(g.width);
+    std::vector<uint8_t> mono(w * h, 255);
+    for (size_t y = 0; y < h; ++y) {
+        for (size_t x = 0; x < w; ++x) {
+            if ((g.rows[y * rowBytes + x / 8] & (0x80u >> (x % 8))) != 0) {
+                mono[y * w + x] = 0;
+            }
+        }
+    }
+    return EncodeDotsBmp(mono, w, h);
+}
+
+Result<PreparedLogos> PrepareLogos(const Manifest& manifest, const ApplyOptions& options,
+                                   ScratchFolder& scratch) {
+    using R = Result<PreparedLogos>;
+    std::set<std::string> used, bitImages;
+    for (const ManifestPrinter& p : manifest.printers) {
+        for (const auto& [key, logo] : p.logos) {
+            used.insert(logo);
+            if (p.commands == NvCommands::BitImages) {
+                bitImages.insert(logo);
+            }
+        }
+    }
+    PreparedLogos prepared;
+    for (const std::string& name : used) {
+        const ManifestLogo& logo = manifest.logos.at(name);
+        const std::string place = LogoPlace(manifest, logo);
+        std::string file = logo.file.string();
+        if (logo.fit > 0 && options.fitLogo) {
+            auto fitted = options.fitLogo(file, logo.fit);
+            if (!fitted) {
+                return R::Fail(place + fitted.Reason());
+            }
+            file = fitted.Value();
+        }
+        auto graphic = ConvertGraphic(file, logo.imageMode, logo.brightness);
+        if (!graphic) {
+            return R::Fail(place + graphic.Reason());
+        }
+        PreparedLogo& p = prepared[name];
+        p.graphic = std::move(graphic.Value());
+        // The same checks a store makes, before anything is sent anywhere.
+        if (const auto command = StoreGraphicCommand(GraphicKey{'A', '1'}, p.graphic); !command) {
+            return R::Fail(place + logo.file.string() + ": " + command.Reason());
+        }
+        if (bitImages.count(name) != 0) {
+            const auto folder = scratch.Path();
+            if (!folder) {
+                return R::Fail(folder.Reason());
+            }
+            const std::vector<uint8_t> bmp = OneBitFile(p.graphic);
+            std::filesystem::path target = folder.Value();
+            target /= "logo-" + std::to_string(prepared.size()) + ".bmp";
+            if (const Result<void> written = ReplaceFileAtomically(target, bmp); !written) {
+                return R::Fail(written.Reason());
+            }
+            p.bitImageFile = target.string();
+            p.bitImageHash = Sha256Hex(bmp);
+        }
+    }
+    return prepared;
+}
+
+std::string Joined(const std::vector<std::string>& words, const char* between = " ") {
+    std::string text;
+    for (const std::string& w : words) {
+        text.append(text.empty() ? "" : between).append(w);
+    }
+    return text;
+}
+
+// The keys of a printer's list as text.
+std::vector<std::string> KeyTexts(const std::vector<GraphicKey>& keys) {
+    std::vector<std::string> texts;
+    texts.reserve(keys.size());
+    for (const GraphicKey& k : keys) {
+        texts.push_back(k.Text());
+    }
+    return texts;
+}
+
+bool Holds(const std::vector<std::string>& keys, const std::string& key) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+GraphicKey KeyOf(const std::string& text) {
+    return ParseGraphicKey(text).ValueOr(GraphicKey{});
+}
+
+// What a worker hands back besides the printer's result.
+struct Work {
+    PrinterResult result;
+    std::optional<PrinterRecord> record; // the printer's new record; nothing: keep the old one
+};
+
+class PrinterWorker {
+public:
+    PrinterWorker(const ManifestPrinter& printer, const PreparedLogos& logos,
+                  const PrinterRecord* record, const ApplyOptions& options, std::string today,
+                  std::mutex& spoolerLock)
+        : m_printer(printer), m_logos(logos), m_old(record), m_options(options),
+          m_today(std::move(today)), m_spoolerLock(spoolerLock) {
+        m_work.result.name = printer.name;
+        m_work.result.address = printer.address;
+    }
+
+    Work Run() {
+        const auto start = Clock::now();
+        if (IsPrinterAddress(m_printer.address)) {
+            ByAddress();
+        } else {
+            ByQueue();
+        }
+        m_work.result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        return std::move(m_work);
+    }
+
+private:
+    PrinterResult& R() { return m_work.result; }
+    const PrinterResult& R() const { return m_work.result; }
+
+    void Fail(const std::string& why) {
+        R().outcome = Outcome::Failed;
+        R().reason = why;
+        if (!R().stored.empty()) {
+            R().reason.append(" (verified before that: ").append(Joined(R().stored)).append(")");
+        }
+    }
+
+    // The store command and its hash of each key, in key order.
+    void Want(bool graphics) {
+        m_wanted.clear();
+        m_commands.clear();
+        for (const auto& [key, logo] : m_printer.logos) {
+            const PreparedLogo& p = m_logos.at(logo);
+            if (graphics) {
+                auto command = StoreGraphicCommand(KeyOf(key), p.graphic);
+                m_wanted.push_back({key, Sha256Hex(command.Value())});
+                m_commands.push_back(std::move(command.Value()));
+            } else {
+                m_wanted.push_back({key, p.bitImageHash});
+            }
+        }
+    }
+
+    // The record this run starts from: the old one while it describes this
+    // printer and kind of memory, else a fresh one.
+    PrinterRecord StartRecord(const std::string& serial, bool graphics) const {
+        const char* commands = graphics ? "nv-graphics" : "nv-bit-images";
+        PrinterRecord record;
+        if (m_old != nullptr && !R().plan.swapped && m_old->commands == commands) {
+            record = *m_old;
+        } else if (m_old != nullptr) {
+            record.day = m_old->day;
+            record.writes = m_old->writes;
+        }
+        if (!serial.empty()) {
+            record.serial = serial;
+        }
+        record.commands = commands;
+        return record;
+    }
+
+    PrinterPlan Plan(bool graphics, std::optional<std::vector<std::string>> held,
+                     const std::string& serial) {
+        PlanInput in;
+        in.graphics = graphics;
+        in.wanted = m_wanted;
+        in.held = std::move(held);
+        in.record = m_old;
+        in.serial = serial;
+        in.prune = m_printer.prune;
+        in.today = m_today;
+        in.maxWrites = m_options.maxWrites;
+        R().commands = graphics ? "nv-graphics" : "nv-bit-images";
+        R().plan = PlanPrinter(in);
+        return R().plan;
+    }
+
+    // True when the plan leaves nothing to write: the result is then set.
+    bool Settled(const PrinterPlan& plan) {
+        if (plan.refused) {
+            R().outcome = Outcome::Refused;
+            R().reason = std::to_string(plan.writes) + " NV write" + (plan.writes == 1 ? "" : "s") +
+                         " needed and " + std::to_string(plan.writesToday) +
+                         " done today would pass the limit of " +
+                         std::to_string(m_options.maxWrites) +
+                         " a day (--max-writes); nothing written";
+            return true;
+        }
+        if (!plan.Changes()) {
+            R().outcome = Outcome::Unchanged;
+            return true;
+        }
+        if (m_options.planOnly) {
+            R().outcome = Outcome::Planned;
+            return true;
+        }
+        return false;
+    }
+
+    void ByAddress() {
+        const auto address = ParsePrinterAddress(m_printer.address);
+        if (!address) {
+            return Fail(address.Reason());
+        }
+        auto connected = ConnectPrinter(address.Value());
+        if (!connected) {
+            return Fail(connected.Reason());
+        }
+        PrinterConnection& link = *connected.Value();
+        const auto status =
+            AskOne(link, StatusRequest(StatusQuery::Printer), ShapeOf(StatusQuery::Printer));
+        if (!status) {
+            return Fail(status.Reason());
+        }
+        const bool answers = status.Value().has_value();
+        std::string serial;
+        if (answers) {
+            const auto s = AskOne(link, IdentityRequest(IdentityQuery::SerialNumber),
+                                  ShapeOf(IdentityQuery::SerialNumber));
+            if (!s) {
+                return Fail(s.Reason());
+            }
+            if (s.Value()) {
+                serial.assign(s.Value()->begin(), s.Value()->end());
+            }
+        }
+        bool graphics = m_printer.commands != NvCommands::BitImages;
+        if (m_printer.commands == NvCommands::Auto) {
+            if (!answers) {
+                return Fail(m_printer.address + " does not answer, so which NV commands it takes "
+                                                "is unknown; give commands = \"nv-graphics\" or "
+                                                "\"nv-bit-images\"");
+            }
+            const auto total = AskOne(link, NvGraphicsRequest(NvGraphicsQuery::Total),
+                                      ShapeOf(NvGraphicsQuery::Total));
+            if (!total) {
+                return Fail(total.Reason());
+            }
+            if (!total.Value()) {
+                R().commands = "nv-bit-images";
+                return Fail(m_printer.address +
+                            " does not answer the NV graphics questions: it keeps NV bit images "
+                            "only; give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
+            }
+        }
+        Want(graphics);
+        if (!graphics) {
+            // FS q has no key list: the state alone says what the printer holds.
+            static_cast<void>(link.Finish());
+            connected.Value().reset();
+            return BitImages(
+                serial, answers ? "" : m_printer.address + " does not answer: sent, not verified");
+        }
+        if (!answers) {
+            return Fail(m_printer.address + " does not answer: its key list is the only check of "
+                                            "what it stored; nothing written");
+        }
+        const auto keys = AskGraphicKeys(link);
+        if (!keys) {
+            return Fail(keys.Reason());
+        }
+        if (!keys.Value()) {
+            return Fail(m_printer.address + " does not answer the NV graphics key list; nothing "
+                                            "written (commands = \"nv-bit-images\" for a printer "
+                                            "without NV graphics)");
+        }
+        const auto free =
+            AskOne(link, NvGraphicsRequest(NvGraphicsQuery::Free), ShapeOf(NvGraphicsQuery::Free));
+        if (!free) {
+            return Fail(free.Reason());
+        }
+        std::vector<std::string> held = KeyTexts(*keys.Value());
+        const PrinterPlan plan = Plan(true, held, serial);
+        if (Settled(plan)) {
+            static_cast<void>(link.Finish());
+            return;
+        }
+        // Keys it holds are replaced in place; new ones take free memory.
+        uint64_t needed = 0;
+        for (const auto& [key, why] : plan.store) {
+            if (!Holds(held, key)) {
+                needed += m_logos.at(LogoOf(key)).graphic.rows.size();
+            }
+        }
+        const auto freeBytes = free.Value() ? ParseNvBytes(*free.Value()) : std::nullopt;
+        if (freeBytes && needed > *freeBytes) {
+            static_cast<void>(link.Finish());
+            return Fail("the new logos take " + std::to_string(needed) + " bytes and " +
+                        m_printer.address + " has " + std::to_string(*freeBytes) +
+                        " bytes of NV graphics free; nothing written");
+        }
+        PrinterRecord record = StartRecord(serial, true);
+        m_work.record = record; // from here on the writes are remembered
+        const auto sendAndList = [&](std::span<const uint8_t> command) -> Result<void> {
+            ++R().writes;
+            m_work.record->CountWrites(m_today, 1);
+            if (Result<void> sent = link.Send(command); !sent) {
+                return sent;
+            }
+            const auto after = AskGraphicKeys(link, kNvWriteWait);
+            if (!after) {
+                return Result<void>::Fail(after.Reason());
+            }
+            if (!after.Value()) {
+                return Result<void>::Fail(m_printer.address + " did not answer within " +
+                                          std::to_string(kNvWriteWait.count() / 1000) +
+                                          " s of an NV write");
+            }
+            held = KeyTexts(*after.Value());
+            return {};
+        };
+        for (const std::string& key : plan.remove) {
+            if (Result<void> done = sendAndList(DeleteGraphicCommand(KeyOf(key))); !done) {
+                return Fail(done.Reason());
+            }
+            if (Holds(held, key)) {
+                return Fail(m_printer.address + " still holds " + key + " after its deletion");
+            }
+            m_work.record->keys.erase(key);
+            R().deleted.push_back(key);
+        }
+        for (const auto& [key, why] : plan.store) {
+            const size_t at = IndexOf(key);
+            // Until the printer shows it kept the new bytes, the old are unknown.
+            m_work.record->keys.erase(key);
+            if (Result<void> done = sendAndList(m_commands[at]); !done) {
+                return Fail(done.Reason());
+            }
+            if (!Holds(held, key)) {
+                return Fail(m_printer.address + " did not keep " + key + " (" +
+                            std::to_string(m_logos.at(LogoOf(key)).graphic.rows.size()) +
+                            " bytes sent)");
+            }
+            m_work.record->keys[key] = m_wanted[at].hash;
+            R().stored.push_back(key);
+        }
+        // Keys the printer lost are not remembered as held.
+        for (auto it = m_work.record->keys.begin(); it != m_work.record->keys.end();) {
+            it = Holds(held, it->first) ? std::next(it) : m_work.record->keys.erase(it);
+        }
+        if (Result<void> done = link.Finish(); !done) {
+            return Fail(done.Reason());
+        }
+        R().outcome = Outcome::Stored;
+    }
+
+    // One FS q upload of every logo, through the printer's address or queue.
+    void BitImages(const std::string& serial, const std::string& note) {
+        const PrinterPlan plan = Plan(false, std::nullopt, serial);
+        if (Settled(plan)) {
+            return;
+        }
+        std::string files;
+        for (const auto& [key, logo] : m_printer.logos) {
+            files.append(files.empty() ? "" : "|").append(m_logos.at(logo).bitImageFile);
+        }
+        std::string failure;
+        Spooler none;
+        const bool queue = !IsPrinterAddress(m_printer.address);
+        const PrinterContext context{queue ? *m_options.spooler : none, {}, {}, {}, &failure, {}};
+        PrinterRecord record = StartRecord(serial, false);
+        record.CountWrites(m_today, 1);
+        record.bitImages.clear();
+        m_work.record = record;
+        R().writes = 1;
+        // The one-bit files carry their dots: "None" sends them as they are.
+        const int32_t sent = Upload(context, 0, m_printer.address, files, 0, 5);
+        if (sent != kPrinterOk) {
+            return Fail(failure.empty() ? "the upload failed (" + std::to_string(sent) + ")"
+                                        : failure);
+        }
+        for (const auto& [key, logo] : m_printer.logos) {
+            m_work.record->bitImages.append(m_logos.at(logo).bitImageHash);
+            R().stored.push_back(key);
+        }
+        R().note = note;
+        R().outcome = Outcome::Stored;
+    }
+
+    // A spooler queue carries bytes one way: nothing can be asked or checked.
+    void ByQueue() {
+        if (m_options.spooler == nullptr) {
+            return Fail("\"" + m_printer.address +
+                        "\" is not an address and there are no "
+                        "spooler queues here");
+        }
+        std::lock_guard<std::mutex> lock(m_spoolerLock);
+        const std::string blind = "sent blind through the spooler queue, which carries no answer "
+                                  "back: not verified";
+        if (m_printer.commands == NvCommands::Auto) {
+            return Fail("a spooler queue cannot be asked which NV commands its printer takes; give "
+                        "commands = \"nv-graphics\" or \"nv-bit-images\"");
+        }
+        if (m_printer.commands == NvCommands::BitImages) {
+            Want(false);
+            return BitImages({}, blind);
+        }
+        Want(true);
+        const PrinterPlan plan = Plan(true, std::nullopt, {});
+        if (Settled(plan)) {
+            return;
+        }
+        auto queue = m_options.spooler->Open(m_printer.address, QueueAccess::Plain);
+        if (!queue) {
+            return Fail(queue.Reason());
+        }
+        if (Result<void> started = queue.Value()->StartRawJob("NV graphics", "RAW"); !started) {
+            return Fail(started.Reason());
+        }
+        for (const auto& [key, why] : plan.store) {
+            if (Result<void> w = queue.Value()->Write(m_commands[IndexOf(key)]); !w) {
+                queue.Value()->CancelJob();
+                return Fail(w.Reason());
+            }
+        }
+        if (Result<void> ended = queue.Value()->EndJob(); !ended) {
+            return Fail(ended.Reason());
+        }
+        m_work.record = StartRecord({}, true);
+        m_work.record->CountWrites(m_today, plan.writes);
+        R().writes = plan.writes;
+        for (const auto& [key, why] : plan.store) {
+            m_work.record->keys[key] = m_wanted[IndexOf(key)].hash;
+            R().stored.push_back(key);
+        }
+        R().note = blind;
+        R().outcome = Outcome::Stored;
+    }
+
+    size_t IndexOf(const std::string& key) const {
+        for (size_t i = 0; i < m_wanted.size(); ++i) {
+            if (m_wanted[i].key == key) {
+                return i;
+            }
+        }
+        return 0;
+    }
+    const std::string& LogoOf(const std::string& key) const {
+        return m_printer.logos[IndexOf(key)].second;
+    }
+
+    const ManifestPrinter& m_printer;
+    const PreparedLogos& m_logos;
+    const PrinterRecord* m_old;
+    const ApplyOptions& m_options;
+    std::string m_today;
+    std::mutex& m_spoolerLock;
+    std::vector<WantedLogo> m_wanted;
+    std::vector<std::vector<uint8_t>> m_commands;
+    Work m_work;
+};
+
+std::string Seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", s);
+    return text;
+}
+
+std::string Writes(int64_t n) {
+    return std::to_string(n) + (n == 1 ? " NV write" : " NV writes");
+}
+
+const char* OutcomeName(Outcome o) {
+    switch (o) {
+    case Outcome::Unchanged:
+        return "unchanged";
+    case Outcome::Stored:
+        return "stored";
+    case Outcome::Planned:
+        return "planned";
+    case Outcome::Refused:
+        return "refused";
+    case Outcome::Failed:
+        break;
+    }
+    return "failed";
+}
+
+std::string JsonList(const std::vector<std::string>& words) {
+    std::string out = "[";
+    for (const std::string& w : words) {
+        out.append(out.size() > 1 ? ", " : "").append(Json(w));
+    }
+    return out + "]";
+}
+
+} // namespace
+
+bool ApplyReport::AllMatch() const {
+    return std::all_of(printers.begin(), printers.end(), [](const PrinterResult& r) {
+        return r.outcome != Outcome::Failed && r.outcome != Outcome::Refused;
+    });
+}
+
+Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options) {
+    using R = Result<ApplyReport>;
+    ScratchFolder scratch;
+    const auto logos = PrepareLogos(manifest, options, scratch);
+    if (!logos) {
+        return R::Fail(logos.Reason());
+    }
+    // Only one run at a time works from the state and replaces it; a plan
+    // reads a state that is always whole.
+    std::optional<FileLock> lock;
+    if (!options.planOnly) {
+        std::filesystem::path lockFile = options.stateFile;
+        lockFile += ".lock";
+        auto locked = FileLock::Acquire(lockFile);
+        if (!locked) {
+            return R::Fail(locked.Reason());
+        }
+        lock.emplace(std::move(locked.Value()));
+    }
+    auto state = ReadFleetState(options.stateFile);
+    if (!state) {
+        return R::Fail(state.Reason());
+    }
+    const std::string today = LocalDay();
+    const size_t total = manifest.printers.size();
+    std::vector<Work> done(total);
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> finished{0};
+    std::mutex spoolerLock, progressLock;
+    const auto worker = [&] {
+        for (size_t i = next++; i < total; i = next++) {
+            const ManifestPrinter& p = manifest.printers[i];
+            const auto found = state.Value().printers.find(p.address);
+            const PrinterRecord* record =
+                found == state.Value().printers.end() ? nullptr : &found->second;
+            done[i] = PrinterWorker(p, logos.Value(), record, options, today, spoolerLock).Run();
+            const size_t count = ++finished;
+            if (options.progress) {
+                std::lock_guard<std::mutex> guard(progressLock);
+                options.progress(count, total);
+            }
+        }
+    };
+    const size_t threads = std::min(total, static_cast<size_t>(std::max(1, options.jobs)));
+    std::vector<std::thread> pool;
+    pool.reserve(threads);
+    for (size_t t = 1; t < threads; ++t) {
+        pool.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& t : pool) {
+        t.join();
+    }
+
+    ApplyReport report;
+    bool recordsChanged = false;
+    for (size_t i = 0; i < total; ++i) {
+        if (done[i].record) {
+            state.Value().printers[manifest.printers[i].address] = std::move(*done[i].record);
+            recordsChanged = true;
+        }
+        report.writes += done[i].result.writes;
+        report.changed = report.changed || done[i].result.writes > 0 ||
+                         (options.planOnly && done[i].result.outcome == Outcome::Planned);
+        report.printers.push_back(std::move(done[i].result));
+    }
+    if (recordsChanged && !options.planOnly) {
+        if (Result<void> written = WriteFleetState(options.stateFile, state.Value()); !written) {
+            return R::Fail(written.Reason() + " (the printers were written; the next run "
+                                              "stores again what it cannot find recorded)");
+        }
+    }
+    return report;
+}
+
+std::string ResultLine(const PrinterResult& r) {
+    std::string line;
+    const PrinterPlan& plan = r.plan;
+    switch (r.outcome) {
+    case Outcome::Failed:
+        return "failed: " + r.reason;
+    case Outcome::Refused:
+        return "refused: " + r.reason;
+    case Outcome::Unchanged:
+        line = "unchanged";
+        break;
+    case Outcome::Stored:
+        line = "stored " + Joined(r.stored);
+        if (!r.deleted.empty()) {
+            line.append(", deleted ").append(Joined(r.deleted));
+        }
+        line.append(" (").append(Writes(r.writes)).append(", ").append(Seconds(r.seconds));
+        line.append(" s)");
+        break;
+    case Outcome::Planned: {
+        std::string what;
+        for (const auto& [key, why] : plan.store) {
+            what.append(what.empty() ? "" : ", ").append(key).append(" (");
+            what.append(StoreReasonName(why)).append(")");
+        }
+        line = "would store " + what;
+        if (!plan.remove.empty()) {
+            line.append("; would delete ").append(Joined(plan.remove));
+        }
+        line.append(" (").append(Writes(plan.writes)).append("; ");
+        line.append(std::to_string(plan.writesToday)).append(" today so far)");
+        break;
+    }
+    }
+    if (!plan.unmanaged.empty()) {
+        line.append("; left alone, not in the manifest: ").append(Joined(plan.unmanaged));
+    }
+    if (!r.note.empty()) {
+        line.append("; ").append(r.note);
+    }
+    return line;
+}
+
+std::string ReportJson(const ApplyReport& report, bool plan) {
+    std::string out = "{\"changed\": ";
+    out.append(report.changed ? "true" : "false");
+    out.append(", \"plan\": ").append(plan ? "true" : "false");
+    out.append(", \"nv_writes\": ").append(std::to_string(report.writes));
+    out.append(", \"printers\": [");
+    bool first = true;
+    for (const PrinterResult& r : report.printers) {
+        out.append(first ? "\n  " : ",\n  ");
+        first = false;
+        std::vector<std::string> store;
+        for (const auto& [key, why] : r.plan.store) {
+            store.push_back(key);
+        }
+        out.append("{\"name\": ").append(Json(r.name));
+        out.append(", \"address\": ").append(Json(r.address));
+        out.append(", \"result\": ").append(Json(OutcomeName(r.outcome)));
+        out.append(", \"commands\": ").append(Json(r.commands));
+        out.append(", \"planned\": ").append(JsonList(store));
+        out.append(", \"stored\": ").append(JsonList(r.stored));
+        out.append(", \"deleted\": ").append(JsonList(r.deleted));
+        out.append(", \"left_alone\": ").append(JsonList(r.plan.unmanaged));
+        out.append(", \"nv_writes\": ").append(std::to_string(r.writes));
+        out.append(", \"nv_writes_today\": ").append(std::to_string(r.plan.writesToday + r.writes));
+        out.append(", \"seconds\": ").append(Seconds(r.seconds));
+        out.append(", \"reason\": ").append(Json(r.reason));
+        out.append(", \"line\": ").append(Json(ResultLine(r))).append("}");
+    }
+    out.append(first ? "]}\n" : "\n]}\n");
+    return out;
+}
+
+} // namespace tessaline

@@ -1,0 +1,348 @@
+// SPDX-License-Identifier: MIT
+#include "fleet/Manifest.h"
+
+#include "platform/FileIo.h"
+#include "printer/NvGraphics.h"
+
+#include <algorithm>
+#include <set>
+#include <toml++/toml.h>
+
+namespace tessaline {
+
+namespace {
+
+// Collects the problems of one manifest, each at its place in the file.
+class Problems {
+public:
+    explicit Problems(std::string file) : m_file(std::move(file)) {}
+
+    void At(const toml::source_region& where, const std::string& what) {
+        At(static_cast<int>(where.begin.line), static_cast<int>(where.begin.column), what);
+    }
+    void At(int line, int column, const std::string& what) {
+        std::string text = m_file;
+        text.append(":").append(std::to_string(line)).append(":").append(std::to_string(column));
+        text.append(": ").append(what);
+        m_list.push_back(std::move(text));
+    }
+    bool Any() const { return !m_list.empty(); }
+    std::string Text() const {
+        std::string all;
+        for (const std::string& p : m_list) {
+            all.append(p).append("\n");
+        }
+        if (!all.empty()) {
+            all.pop_back();
+        }
+        return all;
+    }
+
+private:
+    std::string m_file;
+    std::vector<std::string> m_list;
+};
+
+std::string Quoted(std::string_view text) {
+    std::string q = "'";
+    q.append(text).append("'");
+    return q;
+}
+
+// Unknown keys of a table, reported with the keys it takes.
+void CheckKeys(const toml::table& table, const std::set<std::string_view>& known,
+               const std::string& where, const std::string& expected, Problems& problems) {
+    for (auto&& [key, node] : table) {
+        if (known.count(key.str()) == 0) {
+            problems.At(key.source(), "unknown key " + Quoted(key.str()) + " in " + where +
+                                          "; expected " + expected);
+        }
+    }
+}
+
+// The settings [defaults] and a logo share.
+struct LogoSettings {
+    int32_t imageMode = 0;
+    int32_t brightness = 5;
+    int32_t fit = 0;
+};
+
+void ReadLogoSettings(const toml::table& table, LogoSettings& s, Problems& problems) {
+    if (const toml::node* mode = table.get("image-mode")) {
+        const auto* text = mode->as_string();
+        if (text != nullptr && text->get() == "none") {
+            s.imageMode = 0;
+        } else if (text != nullptr && text->get() == "error-diffusion") {
+            s.imageMode = 1;
+        } else {
+            problems.At(mode->source(), "image-mode is \"error-diffusion\" or \"none\"");
+        }
+    }
+    if (const toml::node* b = table.get("brightness")) {
+        const auto value = b->value<int64_t>();
+        if (!b->is_integer() || !value || *value < 0 || *value > 10) {
+            problems.At(b->source(), "brightness is a whole number from 0 to 10");
+        } else {
+            s.brightness = static_cast<int32_t>(*value);
+        }
+    }
+    if (const toml::node* f = table.get("fit")) {
+        const auto value = f->value<int64_t>();
+        if (!f->is_integer() || !value || *value < 8 || *value > 8184) {
+            problems.At(f->source(), "fit is the paper's width in dots, from 8 to 8184");
+        } else {
+            s.fit = static_cast<int32_t>(*value);
+        }
+    }
+}
+
+bool ReadCommands(const toml::node& node, NvCommands& commands, Problems& problems) {
+    const auto* text = node.as_string();
+    if (text != nullptr && text->get() == "auto") {
+        commands = NvCommands::Auto;
+    } else if (text != nullptr && text->get() == "nv-graphics") {
+        commands = NvCommands::Graphics;
+    } else if (text != nullptr && text->get() == "nv-bit-images") {
+        commands = NvCommands::BitImages;
+    } else {
+        problems.At(node.source(), "commands is \"auto\", \"nv-graphics\" or \"nv-bit-images\"");
+        return false;
+    }
+    return true;
+}
+
+const std::string* StringOf(const toml::node& node) {
+    const auto* text = node.as_string();
+    return text != nullptr ? &text->get() : nullptr;
+}
+
+// The logos of one printer: keys checked for its commands, names for the
+// manifest's logos.
+void ReadPrinterLogos(const toml::node& node, const Manifest& manifest, ManifestPrinter& printer,
+                      Problems& problems) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+        problems.At(node.source(), "logos is a table of key = \"logo name\", as in "
+                                   "{ \"A1\" = \"header\" }");
+        return;
+    }
+    for (auto&& [key, value] : *table) {
+        const std::string* logo = StringOf(value);
+        if (logo == nullptr) {
+            problems.At(value.source(),
+                        "the logo of key " + Quoted(key.str()) + " is a logo's name in quotes");
+            continue;
+        }
+        if (manifest.logos.count(*logo) == 0) {
+            std::string defined;
+            for (const auto& [name, unused] : manifest.logos) {
+                defined.append(defined.empty() ? "" : ", ").append(name);
+            }
+            problems.At(value.source(),
+                        "no logo named " + Quoted(*logo) + "; expected one of [logos." +
+                            "NAME]: " + (defined.empty() ? "none defined" : defined));
+            continue;
+        }
+        if (printer.commands == NvCommands::BitImages) {
+            const std::string k(key.str());
+            const bool number =
+                !k.empty() && k.size() <= 3 && k[0] != '0' &&
+                std::all_of(k.begin(), k.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+                std::stoi(k) <= 255;
+            if (!number) {
+                problems.At(key.source(), "NV bit image key " + Quoted(k) +
+                                              " is not a number; expected 1 to 255");
+                continue;
+            }
+        } else if (const auto parsed = ParseGraphicKey(key.str()); !parsed) {
+            problems.At(key.source(), "NV graphics key " + Quoted(key.str()) +
+                                          " has the wrong length; expected two characters from "
+                                          "blank to '~', as in \"A1\"");
+            continue;
+        }
+        printer.logos.emplace_back(key.str(), *logo);
+    }
+    if (printer.commands == NvCommands::BitImages) {
+        std::sort(printer.logos.begin(), printer.logos.end(), [](const auto& a, const auto& b) {
+            return std::stoi(a.first) < std::stoi(b.first);
+        });
+        for (size_t i = 0; i < printer.logos.size(); ++i) {
+            if (std::stoi(printer.logos[i].first) != static_cast<int>(i + 1)) {
+                problems.At(node.source(), "NV bit images are numbered 1 to n in order: " +
+                                               Quoted(printer.logos[i].first) + " follows " +
+                                               (i == 0 ? std::string("nothing")
+                                                       : Quoted(printer.logos[i - 1].first)) +
+                                               "; expected " + Quoted(std::to_string(i + 1)));
+                break;
+            }
+        }
+    } else {
+        std::sort(printer.logos.begin(), printer.logos.end());
+    }
+}
+
+} // namespace
+
+const char* NvCommandsName(NvCommands commands) {
+    switch (commands) {
+    case NvCommands::Graphics:
+        return "nv-graphics";
+    case NvCommands::BitImages:
+        return "nv-bit-images";
+    case NvCommands::Auto:
+        break;
+    }
+    return "auto";
+}
+
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& file) {
+    Problems problems(file.string());
+    toml::table root;
+    try {
+        root = toml::parse(text, file.string());
+    } catch (const toml::parse_error& error) {
+        problems.At(error.source(), std::string(error.description()));
+        return Result<Manifest>::Fail(problems.Text());
+    }
+    Manifest manifest;
+    manifest.file = file;
+    const std::filesystem::path folder = file.parent_path();
+    CheckKeys(root, {"defaults", "logos", "printers"}, "the manifest",
+              "[defaults], [logos.NAME] or [[printers]]", problems);
+
+    LogoSettings defaults;
+    NvCommands defaultCommands = NvCommands::Auto;
+    if (const toml::node* d = root.get("defaults")) {
+        if (const toml::table* table = d->as_table()) {
+            CheckKeys(*table, {"image-mode", "brightness", "commands", "fit"}, "[defaults]",
+                      "image-mode, brightness, commands or fit", problems);
+            ReadLogoSettings(*table, defaults, problems);
+            if (const toml::node* c = table->get("commands")) {
+                ReadCommands(*c, defaultCommands, problems);
+            }
+        } else {
+            problems.At(d->source(), "defaults is a table, [defaults]");
+        }
+    }
+
+    if (const toml::node* l = root.get("logos")) {
+        const toml::table* logos = l->as_table();
+        if (logos == nullptr) {
+            problems.At(l->source(), "logos is a table of logos, [logos.NAME]");
+        } else {
+            for (auto&& [name, node] : *logos) {
+                const toml::table* table = node.as_table();
+                const std::string where = "[logos." + std::string(name.str()) + "]";
+                if (table == nullptr) {
+                    problems.At(node.source(), where + " is a table with file = \"PATH\"");
+                    continue;
+                }
+                CheckKeys(*table, {"file", "image-mode", "brightness", "fit"}, where,
+                          "file, image-mode, brightness or fit", problems);
+                LogoSettings s = defaults;
+                ReadLogoSettings(*table, s, problems);
+                ManifestLogo logo;
+                logo.name = name.str();
+                logo.imageMode = s.imageMode;
+                logo.brightness = s.brightness;
+                logo.fit = s.fit;
+                const toml::node* f = table->get("file");
+                const std::string* path = f != nullptr ? StringOf(*f) : nullptr;
+                if (path == nullptr || path->empty()) {
+                    problems.At(f != nullptr ? f->source() : node.source(),
+                                where + " needs file = \"PATH\", the logo's picture");
+                    continue;
+                }
+                logo.file = std::filesystem::path(*path).is_absolute()
+                                ? std::filesystem::path(*path)
+                                : folder / *path;
+                logo.line = static_cast<int>(f->source().begin.line);
+                logo.column = static_cast<int>(f->source().begin.column);
+                std::error_code ec;
+                if (!std::filesystem::is_regular_file(logo.file, ec)) {
+                    problems.At(f->source(), "no file " + logo.file.string() +
+                                                 "; expected a BMP, PNG, JPEG or GIF logo "
+                                                 "(relative paths start at the manifest's folder)");
+                    continue;
+                }
+                manifest.logos.emplace(logo.name, std::move(logo));
+            }
+        }
+    }
+
+    std::map<std::string, int> addresses; // address to the line of its printer
+    if (const toml::node* p = root.get("printers")) {
+        const toml::array* printers = p->as_array();
+        if (printers == nullptr) {
+            problems.At(p->source(), "printers is a list of tables, [[printers]]");
+        } else {
+            for (const toml::node& node : *printers) {
+                const toml::table* table = node.as_table();
+                if (table == nullptr) {
+                    problems.At(node.source(), "a printer is a table, [[printers]]");
+                    continue;
+                }
+                CheckKeys(*table, {"name", "address", "commands", "logos", "prune"}, "[[printers]]",
+                          "name, address, commands, logos or prune", problems);
+                ManifestPrinter printer;
+                printer.line = static_cast<int>(node.source().begin.line);
+                printer.commands = defaultCommands;
+                const toml::node* address = table->get("address");
+                const std::string* a = address != nullptr ? StringOf(*address) : nullptr;
+                if (a == nullptr || a->empty()) {
+                    problems.At(address != nullptr ? address->source() : node.source(),
+                                "a printer needs address = \"socket://HOST:PORT\" or a spooler "
+                                "queue's name");
+                    continue;
+                }
+                printer.address = *a;
+                if (const auto [at, added] = addresses.emplace(*a, printer.line); !added) {
+                    problems.At(address->source(), "the address " + Quoted(*a) +
+                                                       " is the printer's at line " +
+                                                       std::to_string(at->second) +
+                                                       " already; expected each printer once");
+                }
+                const toml::node* name = table->get("name");
+                const std::string* n = name != nullptr ? StringOf(*name) : nullptr;
+                if (name != nullptr && n == nullptr) {
+                    problems.At(name->source(), "name is text in quotes");
+                }
+                printer.name = n != nullptr && !n->empty() ? *n : printer.address;
+                if (const toml::node* c = table->get("commands")) {
+                    ReadCommands(*c, printer.commands, problems);
+                }
+                if (const toml::node* prune = table->get("prune")) {
+                    if (!prune->is_boolean()) {
+                        problems.At(prune->source(), "prune is true or false");
+                    } else {
+                        printer.prune = prune->value<bool>().value_or(false);
+                    }
+                }
+                if (const toml::node* logos = table->get("logos")) {
+                    ReadPrinterLogos(*logos, manifest, printer, problems);
+                } else {
+                    problems.At(node.source(), "a printer needs logos = { KEY = \"logo name\" }");
+                }
+                manifest.printers.push_back(std::move(printer));
+            }
+        }
+    }
+    if (manifest.printers.empty() && !problems.Any()) {
+        problems.At(1, 1, "no printers; expected at least one [[printers]] table");
+    }
+    if (problems.Any()) {
+        return Result<Manifest>::Fail(problems.Text());
+    }
+    return manifest;
+}
+
+Result<Manifest> ReadManifest(const std::filesystem::path& file) {
+    // A manifest is a page of text; a huge file is not one.
+    const auto text = ReadWholeFile(file, 4u << 20);
+    if (!text) {
+        return Result<Manifest>::Fail(text.Reason());
+    }
+    return ParseManifest(text.Value(), file);
+}
+
+} // namespace tessaline

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+#include "fleet/Plan.h"
+
+#include <algorithm>
+
+namespace tessaline {
+
+const char* StoreReasonName(StoreReason reason) {
+    switch (reason) {
+    case StoreReason::Changed:
+        return "changed";
+    case StoreReason::Missing:
+        return "missing from the printer";
+    case StoreReason::Unrecorded:
+        return "not in the state";
+    case StoreReason::Swapped:
+        return "another printer at the address";
+    case StoreReason::New:
+        break;
+    }
+    return "new";
+}
+
+PrinterPlan PlanPrinter(const PlanInput& in) {
+    PrinterPlan plan;
+    const PrinterRecord* record = in.record;
+    if (record != nullptr) {
+        plan.writesToday = record->WritesOn(in.today);
+        plan.swapped = !record->serial.empty() && !in.serial.empty() && record->serial != in.serial;
+    }
+    // A record of another printer, or of the other kind of NV memory, says
+    // nothing about what this one holds.
+    const char* commands = in.graphics ? "nv-graphics" : "nv-bit-images";
+    const bool trusted = record != nullptr && !plan.swapped && record->commands == commands;
+    const auto holds = [&](const std::string& key) {
+        return in.held && std::find(in.held->begin(), in.held->end(), key) != in.held->end();
+    };
+
+    if (!in.graphics) {
+        std::string all;
+        for (const WantedLogo& w : in.wanted) {
+            all.append(w.hash);
+        }
+        if (!trusted || record->bitImages != all) {
+            const StoreReason why = plan.swapped                            ? StoreReason::Swapped
+                                    : !trusted || record->bitImages.empty() ? StoreReason::New
+                                                                            : StoreReason::Changed;
+            for (const WantedLogo& w : in.wanted) {
+                plan.store.emplace_back(w.key, why);
+            }
+            plan.writes = in.wanted.empty() ? 0 : 1;
+        } else {
+            for (const WantedLogo& w : in.wanted) {
+                plan.keep.push_back(w.key);
+            }
+        }
+    } else {
+        for (const WantedLogo& w : in.wanted) {
+            const auto recorded =
+                trusted ? record->keys.find(w.key) : decltype(record->keys.end())();
+            const bool known = trusted && recorded != record->keys.end();
+            if (plan.swapped) {
+                plan.store.emplace_back(w.key, StoreReason::Swapped);
+            } else if (!known) {
+                plan.store.emplace_back(w.key,
+                                        holds(w.key) ? StoreReason::Unrecorded : StoreReason::New);
+            } else if (recorded->second != w.hash) {
+                plan.store.emplace_back(w.key, StoreReason::Changed);
+            } else if (in.held && !holds(w.key)) {
+                plan.store.emplace_back(w.key, StoreReason::Missing);
+            } else {
+                plan.keep.push_back(w.key);
+            }
+        }
+        if (in.held) {
+            for (const std::string& key : *in.held) {
+                const bool named = std::any_of(in.wanted.begin(), in.wanted.end(),
+                                               [&](const WantedLogo& w) { return w.key == key; });
+                if (!named) {
+                    (in.prune ? plan.remove : plan.unmanaged).push_back(key);
+                }
+            }
+        }
+        plan.writes = static_cast<int64_t>(plan.store.size() + plan.remove.size());
+    }
+    plan.refused = plan.writes > 0 && plan.writesToday + plan.writes > in.maxWrites;
+    return plan;
+}
+
+} // namespace tessaline

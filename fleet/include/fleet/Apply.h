@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+// Making a fleet of printers match its manifest: every printer asked, planned
+// and written in parallel, only what differs, each key checked afterwards.
+#pragma once
+
+#include "base/Result.h"
+#include "fleet/Manifest.h"
+#include "fleet/Plan.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessaline {
+
+class Spooler;
+
+struct ApplyOptions {
+    bool planOnly = false; // ask and plan, write nothing (not even the state)
+    int jobs = 16;         // printers worked on at once
+    int64_t maxWrites = 10;
+    std::filesystem::path stateFile;
+    // For printers named by a spooler queue; null: such printers fail.
+    const Spooler* spooler = nullptr;
+    // The file to read for a logo fitted to `fit` dots (0: the file itself),
+    // or "<file>: <reason>". Empty: logos are read as they are.
+    std::function<Result<std::string>(const std::string& file, int32_t fit)> fitLogo;
+    // Called after each printer, from the worker that finished it.
+    std::function<void(size_t done, size_t total)> progress;
+};
+
+enum class Outcome { Unchanged, Stored, Planned, Refused, Failed };
+
+struct PrinterResult {
+    std::string name;
+    std::string address;
+    std::string commands; // "nv-graphics" or "nv-bit-images"; empty when never known
+    Outcome outcome = Outcome::Failed;
+    PrinterPlan plan;
+    std::vector<std::string> stored;  // verified (NV bit images: uploaded)
+    std::vector<std::string> deleted; // verified gone
+    int64_t writes = 0;               // NV writes sent by this run
+    double seconds = 0;
+    std::string reason; // why it failed or was refused
+    std::string note;   // what the user should know beside a success
+};
+
+struct ApplyReport {
+    std::vector<PrinterResult> printers; // in the manifest's order
+    int64_t writes = 0;
+    bool changed = false; // some printer was written (or, for a plan, would be)
+    bool AllMatch() const;
+};
+
+// Converts every logo first (a logo that cannot be read fails the whole
+// call, "FILE:LINE:COLUMN: reason", before anything is sent), then works on
+// the printers; one printer's failure is its own result. The state file is
+// locked for the whole run (a second run waits) and replaced once at the end
+// with what was verified. Fails for a state file that cannot be read, locked
+// or written.
+Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options);
+
+// The one line a printer ends with: "unchanged", "stored A1 A2 (2 NV writes,
+// 3.1 s)", "refused: ..." or "failed: <reason>"; for a plan what it would do.
+std::string ResultLine(const PrinterResult& result);
+// The report as one JSON object.
+std::string ReportJson(const ApplyReport& report, bool plan);
+
+} // namespace tessaline

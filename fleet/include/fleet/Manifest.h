@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The manifest: the logos a fleet of printers should hold, in one TOML file.
+#pragma once
+
+#include "base/Result.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tessaline {
+
+// How a printer keeps its logos: NV graphics by key (GS ( L), NV bit images
+// numbered 1..n (FS q), or whichever the printer answers for.
+enum class NvCommands { Auto, Graphics, BitImages };
+const char* NvCommandsName(NvCommands commands);
+
+struct ManifestLogo {
+    std::string name;
+    std::filesystem::path file; // the manifest's folder prepended to a relative path
+    int32_t imageMode = 0;      // 0 "none", 1 "error-diffusion"
+    int32_t brightness = 5;
+    int32_t fit = 0; // the paper's width in dots; 0 keeps the logo's own
+    int line = 0;    // where its file is named, for messages
+    int column = 0;
+};
+
+struct ManifestPrinter {
+    std::string name;
+    std::string address; // an address ("socket://...") or a spooler queue's name
+    NvCommands commands = NvCommands::Auto;
+    bool prune = false; // delete NV graphics the manifest does not name
+    // Key to logo name; for NV bit images the keys are "1".."n", in number order.
+    std::vector<std::pair<std::string, std::string>> logos;
+    int line = 0;
+};
+
+struct Manifest {
+    std::filesystem::path file;
+    std::map<std::string, ManifestLogo> logos;
+    std::vector<ManifestPrinter> printers;
+};
+
+// Reads the manifest at `file`. Fails with every problem found, one a line,
+// each as "FILE:LINE:COLUMN: what is wrong; what was expected".
+Result<Manifest> ReadManifest(const std::filesystem::path& file);
+// The same for text already read (`file` names it and anchors relative paths).
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& file);
+
+} // namespace tessaline

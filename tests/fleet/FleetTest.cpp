@@ -1,0 +1,548 @@
+// SPDX-License-Identifier: MIT
+#include "fleet/FleetState.h"
+#include "fleet/Manifest.h"
+#include "fleet/Plan.h"
+#include "tests/support/BmpBuilder.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/ServedPrinter.h"
+#include "tests/support/TempFolder.h"
+
+#include <chrono>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace tessaline {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every fault of a manifest is reported at its place, with what was expected,
+// and nothing of the manifest is taken.
+TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
+    test::TempFolder folder;
+    test::WriteFile(folder.Path() / "logo.bmp",
+                    test::MakeBlackOnWhite(16, 8, [](int, int) { return true; }));
+    const std::string logo = "[logos.logo]\nfile = \"logo.bmp\"\n";
+    const std::string printer = "[[printers]]\naddress = \"socket://127.0.0.1:9100\"\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string expected; // the start of the message, after the file's name
+    };
+    const Case cases[] = {
+        {"not TOML", "[defaults\n", ":1:10: "},
+        {"an unknown key", "[defaults]\ncolour = 1\n",
+         ":2:1: unknown key 'colour' in [defaults]; expected image-mode"},
+        {"an image mode", "[defaults]\nimage-mode = \"stucki\"\n",
+         ":2:14: image-mode is \"error-diffusion\" or \"none\""},
+        {"brightness", logo + "brightness = 11\n",
+         ":3:14: brightness is a whole number from 0 to 10"},
+        {"fit", "[defaults]\nfit = 4\n", ":2:7: fit is the paper's width in dots, from 8 to 8184"},
+        {"a missing file",
+         "[logos.logo]\nfile = \"gone.bmp\"\n" + printer + "logos = { \"A1\" = \"logo\" }\n",
+         ":2:8: no file "},
+        {"a logo no entry defines", logo + printer + "logos = { \"A1\" = \"header\" }\n",
+         ":5:18: no logo named 'header'; expected one of [logos.NAME]: logo"},
+        {"a key of the wrong length", logo + printer + "logos = { \"A12\" = \"logo\" }\n",
+         ":5:11: NV graphics key 'A12' has the wrong length; expected two characters"},
+        {"a number gap",
+         logo + printer +
+             "commands = \"nv-bit-images\"\nlogos = { \"1\" = \"logo\", \"3\" = \"logo\" }\n",
+         ":6:9: NV bit images are numbered 1 to n in order: '3' follows '1'; expected '2'"},
+        {"a key that is no number",
+         logo + printer + "commands = \"nv-bit-images\"\nlogos = { \"A\" = \"logo\" }\n",
+         ":6:11: NV bit image key 'A' is not a number; expected 1 to 255"},
+        {"commands", logo + printer + "commands = \"escpos\"\nlogos = { \"A1\" = \"logo\" }\n",
+         ":5:12: commands is \"auto\", \"nv-graphics\" or \"nv-bit-images\""},
+        {"an address twice",
+         logo + printer + "logos = { \"A1\" = \"logo\" }\n" + printer +
+             "logos = { \"A1\" = \"logo\" }\n",
+         ":7:11: the address 'socket://127.0.0.1:9100' is the printer's at line 3 already"},
+        {"no address", logo + "[[printers]]\nname = \"till\"\nlogos = { \"A1\" = \"logo\" }\n",
+         ":3:1: a printer needs address = "},
+        {"no printers", logo, ":1:1: no printers; expected at least one [[printers]] table"},
+    };
+    const fs::path file = folder.Path() / "fleet.toml";
+    for (const Case& c : cases) {
+        const auto manifest = ParseManifest(c.text, file);
+        ASSERT_FALSE(manifest) << c.what;
+        EXPECT_EQ(manifest.Reason().rfind(file.string() + c.expected, 0), 0u) << c.what << "\n"
+                                                                              << manifest.Reason();
+    }
+
+    // Defaults reach every logo that does not say otherwise; bit image keys
+    // come in number order.
+    const auto good = ParseManifest("[defaults]\nimage-mode = \"error-diffusion\"\nbrightness = 7\n"
+                                    "fit = 576\ncommands = \"nv-graphics\"\n" +
+                                        logo +
+                                        "[logos.plain]\nfile = \"logo.bmp\"\n"
+                                        "image-mode = \"none\"\nfit = 384\n" +
+                                        printer +
+                                        "name = \"Till 1\"\nlogos = { \"B1\" = \"plain\", "
+                                        "\"A1\" = \"logo\" }\n[[printers]]\naddress = "
+                                        "\"Kitchen\"\ncommands = \"nv-bit-images\"\n"
+                                        "prune = true\nlogos = { \"2\" = \"logo\", "
+                                        "\"1\" = \"plain\" }\n",
+                                    file);
+    ASSERT_TRUE(good) << good.Reason();
+    const Manifest& m = good.Value();
+    EXPECT_EQ(m.logos.at("logo").imageMode, 1);
+    EXPECT_EQ(m.logos.at("logo").brightness, 7);
+    EXPECT_EQ(m.logos.at("logo").fit, 576);
+    EXPECT_EQ(m.logos.at("plain").imageMode, 0);
+    EXPECT_EQ(m.logos.at("plain").fit, 384);
+    EXPECT_EQ(m.logos.at("plain").file, folder.Path() / "logo.bmp");
+    ASSERT_EQ(m.printers.size(), 2u);
+    EXPECT_EQ(m.printers[0].name, "Till 1");
+    EXPECT_EQ(m.printers[0].commands, NvCommands::Graphics);
+    EXPECT_EQ(m.printers[0].logos.front().first, "A1");
+    EXPECT_EQ(m.printers[1].name, "Kitchen");
+    EXPECT_TRUE(m.printers[1].prune);
+    EXPECT_EQ(m.printers[1].logos.front(), (std::pair<std::string, std::string>{"1", "plain"}));
+}
+
+TEST(Plan, StoresOnlyWhatDiffersAndKeepsTheBudget) {
+    PrinterRecord record;
+    record.serial = "S1";
+    record.commands = "nv-graphics";
+    record.keys = {{"A1", "h1"}, {"A2", "h2"}};
+    record.day = "2026-06-01";
+    record.writes = 8;
+    PrinterRecord images;
+    images.commands = "nv-bit-images";
+    images.bitImages = "h1h2";
+    using Held = std::optional<std::vector<std::string>>;
+    const std::vector<WantedLogo> same = {{"A1", "h1"}, {"A2", "h2"}};
+    struct Case {
+        const char* what;
+        bool graphics;
+        std::vector<WantedLogo> wanted;
+        Held held;
+        const PrinterRecord* record;
+        std::string serial;
+        bool prune;
+        int64_t maxWrites;
+        std::string store; // "KEY:reason ..." in order
+        std::vector<std::string> unmanaged, remove;
+        int64_t writes;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"nothing recorded",
+         true,
+         same,
+         Held({}),
+         nullptr,
+         "S1",
+         false,
+         10,
+         "A1:new A2:new",
+         {},
+         {},
+         2,
+         false},
+        {"all matches",
+         true,
+         same,
+         Held({{"A1", "A2"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "",
+         {},
+         {},
+         0,
+         false},
+        {"one changed",
+         true,
+         {{"A1", "h1"}, {"A2", "new"}},
+         Held({{"A1", "A2"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "A2:changed",
+         {},
+         {},
+         1,
+         false},
+        {"erased behind our back",
+         true,
+         same,
+         Held({{"A2"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "A1:missing from the printer",
+         {},
+         {},
+         1,
+         false},
+        {"held, unrecorded",
+         true,
+         {{"A1", "h1"}, {"B1", "h3"}},
+         Held({{"A1", "B1"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "B1:not in the state",
+         {},
+         {},
+         1,
+         false},
+        {"another printer",
+         true,
+         same,
+         Held({{"A1", "A2"}}),
+         &record,
+         "S2",
+         false,
+         10,
+         "A1:another printer at the address A2:another printer at the address",
+         {},
+         {},
+         2,
+         false},
+        {"no serial answered",
+         true,
+         same,
+         Held({{"A1", "A2"}}),
+         &record,
+         "",
+         false,
+         10,
+         "",
+         {},
+         {},
+         0,
+         false},
+        {"keys left alone",
+         true,
+         same,
+         Held({{"A1", "A2", "ZZ"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "",
+         {"ZZ"},
+         {},
+         0,
+         false},
+        {"keys pruned",
+         true,
+         same,
+         Held({{"A1", "A2", "ZZ"}}),
+         &record,
+         "S1",
+         true,
+         10,
+         "",
+         {},
+         {"ZZ"},
+         1,
+         false},
+        {"a queue, unasked",
+         true,
+         same,
+         std::nullopt,
+         &record,
+         "",
+         false,
+         10,
+         "",
+         {},
+         {},
+         0,
+         false},
+        {"over the budget",
+         true,
+         {{"A1", "x"}, {"A2", "y"}, {"A3", "z"}},
+         Held({{"A1", "A2"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "A1:changed A2:changed A3:new",
+         {},
+         {},
+         3,
+         false},
+        {"at the budget",
+         true,
+         {{"A1", "x"}, {"A2", "y"}},
+         Held({{"A1", "A2"}}),
+         &record,
+         "S1",
+         false,
+         10,
+         "A1:changed A2:changed",
+         {},
+         {},
+         2,
+         false},
+        {"bit images, same",
+         false,
+         {{"1", "h1"}, {"2", "h2"}},
+         std::nullopt,
+         &images,
+         "",
+         false,
+         10,
+         "",
+         {},
+         {},
+         0,
+         false},
+        {"bit images, one changed",
+         false,
+         {{"1", "h1"}, {"2", "h9"}},
+         std::nullopt,
+         &images,
+         "",
+         false,
+         10,
+         "1:changed 2:changed",
+         {},
+         {},
+         1,
+         false},
+        {"bit images over graphics",
+         false,
+         {{"1", "h1"}},
+         std::nullopt,
+         &record,
+         "S1",
+         false,
+         10,
+         "1:new",
+         {},
+         {},
+         1,
+         false},
+    };
+    for (const Case& c : cases) {
+        PlanInput in;
+        in.graphics = c.graphics;
+        in.wanted = c.wanted;
+        in.held = c.held;
+        in.record = c.record;
+        in.serial = c.serial;
+        in.prune = c.prune;
+        // The record's day is today, except for the budget cases' "today".
+        in.today = "2026-06-01";
+        in.maxWrites = c.maxWrites;
+        const PrinterPlan plan = PlanPrinter(in);
+        std::string store;
+        for (const auto& [key, why] : plan.store) {
+            store.append(store.empty() ? "" : " ")
+                .append(key)
+                .append(":")
+                .append(StoreReasonName(why));
+        }
+        EXPECT_EQ(store, c.store) << c.what;
+        EXPECT_EQ(plan.unmanaged, c.unmanaged) << c.what;
+        EXPECT_EQ(plan.remove, c.remove) << c.what;
+        EXPECT_EQ(plan.writes, c.writes) << c.what;
+        const bool overBudget = c.record == &record && plan.writes > 2;
+        EXPECT_EQ(plan.refused, overBudget) << c.what;
+        // The next day starts a new count.
+        in.today = "2026-06-02";
+        EXPECT_FALSE(PlanPrinter(in).refused) << c.what;
+    }
+}
+
+TEST(State, ReadsBackWhatItWritesAndRefusesWhatItDidNot) {
+    FleetState state;
+    PrinterRecord& r = state.printers["socket://127.0.0.1:9100"];
+    r.serial = "S\"1";
+    r.commands = "nv-graphics";
+    r.keys = {{"A1", "ab"}, {" ~", "cd"}};
+    r.day = "2026-06-01";
+    r.writes = 3;
+    state.printers["Kitchen"].bitImages = "ef";
+    const auto back = ParseFleetState(FleetStateText(state));
+    ASSERT_TRUE(back) << back.Reason();
+    EXPECT_EQ(FleetStateText(back.Value()), FleetStateText(state));
+    EXPECT_EQ(back.Value().printers.at("socket://127.0.0.1:9100").keys.at(" ~"), "cd");
+    EXPECT_TRUE(ParseFleetState("{}"));
+    for (const char* bad : {"", "{\"printers\": {\"a\": {\"keys\": {\"A1\": 1}}}}",
+                            "{\"printers\": {}} x", "{\"printers\": {\"a\": {\"nv-writes\": -1}}}",
+                            "{\"printers\": {\"a\": {\"colour\": \"red\"}}}", "{\"printers\": {"}) {
+        EXPECT_FALSE(ParseFleetState(bad)) << bad;
+    }
+}
+
+// tessaline-cli apply against three printers served on loopback, through the
+// scenarios an installer meets, in order.
+class ApplyFleet : public ::testing::Test {
+protected:
+    // The NV writes a virtual printer counted today.
+    int Writes(const std::string& printer) const {
+        const std::string shown = cli.Run("vprinter show " + printer).out;
+        const std::string label = "NV writes today: ";
+        const size_t at = shown.find(label);
+        return at == std::string::npos ? -1 : std::stoi(shown.substr(at + label.size()));
+    }
+    std::string Manifest(const std::vector<std::string>& addresses) const {
+        std::string text = "[defaults]\nimage-mode = \"error-diffusion\"\nfit = 576\n"
+                           "[logos.header]\nfile = \"header.bmp\"\n"
+                           "[logos.coupon]\nfile = \"coupon.bmp\"\nimage-mode = \"none\"\n";
+        const char* logos[] = {
+            "{ \"A1\" = \"header\", \"A2\" = \"coupon\" }", "{ \"A1\" = \"header\" }",
+            "{ \"1\" = \"header\", \"2\" = \"coupon\" }", "{ \"A1\" = \"coupon\" }"};
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            text.append("[[printers]]\nname = \"P").append(std::to_string(i + 1)).append("\"\n");
+            text.append("address = \"").append(addresses[i]).append("\"\n");
+            text.append(i == 2 ? "commands = \"nv-bit-images\"\n" : "");
+            text.append("logos = ").append(logos[i]).append("\n");
+        }
+        return text;
+    }
+    void Logo(const char* name, int width, int phase) const {
+        test::WriteFile(cli.Root() / name, test::MakeBlackOnWhite(width, 40, [phase](int x, int y) {
+                            return (x / 8 + y / 8 + phase) % 2 != 0;
+                        }));
+    }
+
+    test::CliRunner cli;
+};
+
+TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
+    for (const char* add : {"P1", "P2 --write-ms 50", "P3 --nv-graphics 0", "P4"}) {
+        ASSERT_EQ(cli.Run(std::string("vprinter add ") + add).status, 0) << add;
+    }
+    test::ServedPrinter p1(cli, "P1"), p2(cli, "P2"), p3(cli, "P3");
+    std::string down;
+    {
+        test::ServedPrinter p4(cli, "P4");
+        down = p4.Address();
+        p4.Stop();
+    }
+    ASSERT_FALSE(p1.Address().empty() || p2.Address().empty() || p3.Address().empty());
+    Logo("header.bmp", 700, 0); // wider than the paper: fitted to 576 dots
+    Logo("coupon.bmp", 200, 0);
+    const fs::path manifest = cli.Root() / "fleet.toml";
+    const fs::path state = cli.Root() / "fleet.toml.state.json";
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address(), p3.Address()}));
+    const std::string apply = "apply " + cli.Quote(manifest) + " ";
+    // A served printer runs a job once its connection closed: wait for the count.
+    std::string expected;
+    const auto writes = [&] {
+        std::string counted;
+        for (int i = 0; i < 100 && counted != expected; ++i) {
+            if (i > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            counted = std::to_string(Writes("P1")) + " " + std::to_string(Writes("P2")) + " " +
+                      std::to_string(Writes("P3"));
+        }
+        return counted;
+    };
+
+    // A plan asks and writes nothing, not even the state.
+    auto run = cli.Run(apply + "--plan");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("P1: would store A1 (new), A2 (new) (2 NV writes; 0 today so far)"),
+              std::string::npos)
+        << run.out;
+    expected = "0 0 0";
+    EXPECT_EQ(writes(), expected);
+    EXPECT_FALSE(fs::exists(state));
+
+    // The first apply stores everything, each key verified.
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("P1: stored A1 A2 (2 NV writes, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P2: stored A1 (1 NV write, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P3: stored 1 2 (1 NV write, "), std::string::npos) << run.out;
+    expected = "2 1 1";
+    EXPECT_EQ(writes(), expected);
+    const std::string shown = cli.Run("vprinter show P3").out;
+    EXPECT_NE(shown.find("1: 576x"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("2: 200x40"), std::string::npos) << shown;
+
+    // The second writes nothing.
+    run = cli.Run(apply + "--json");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("{\"changed\": false, \"plan\": false, \"nv_writes\": 0,", 0), 0u)
+        << run.out;
+    expected = "2 1 1";
+    EXPECT_EQ(writes(), expected);
+
+    // One logo changed: only the keys that show it are written.
+    Logo("coupon.bmp", 200, 1);
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("P1: stored A2 (1 NV write"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P2: unchanged"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P3: stored 1 2 (1 NV write"), std::string::npos) << run.out;
+    expected = "3 1 2";
+    EXPECT_EQ(writes(), expected);
+
+    // Erased behind our back, and a key of someone else's: restored, left alone.
+    ASSERT_EQ(cli.Run("nv delete " + p1.Address() + " --all").status, 0);
+    ASSERT_EQ(
+        cli.Run("nv store " + p1.Address() + " ZZ " + cli.Quote(cli.Root() / "coupon.bmp")).status,
+        0);
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("P1: stored A1 A2 (2 NV writes, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("left alone, not in the manifest: ZZ"), std::string::npos) << run.out;
+    expected = "7 1 2";
+    EXPECT_EQ(writes(), expected);
+
+    // A printer down: the others are done, and the state keeps no record of it.
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address(), p3.Address(), down}));
+    Logo("coupon.bmp", 200, 2);
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("P4: failed: " + down + ": connection refused"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("P1: stored A2 (1 NV write"), std::string::npos) << run.out;
+    expected = "8 1 3";
+    EXPECT_EQ(writes(), expected);
+    auto remembered = ParseFleetState(test::ReadText(state));
+    ASSERT_TRUE(remembered) << remembered.Reason();
+    EXPECT_EQ(remembered.Value().printers.count(down), 0u);
+    EXPECT_EQ(remembered.Value().printers.at(p1.Address()).serial, "P1");
+    // The state counts this tool's writes, not those of nv delete and nv store.
+    EXPECT_EQ(remembered.Value().printers.at(p1.Address()).writes, 6);
+
+    // The write budget: P1 has had 6 of ours today and needs one more.
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address(), p3.Address()}));
+    Logo("header.bmp", 700, 1);
+    run = cli.Run(apply + "--max-writes 6");
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("P1: refused: 1 NV write needed and 6 done today would pass the limit "
+                           "of 6 a day (--max-writes); nothing written"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("P2: stored A1 (1 NV write"), std::string::npos) << run.out;
+    expected = "8 2 4";
+    EXPECT_EQ(writes(), expected);
+
+    // Two applies at once: one writes, the other waits and finds nothing to do.
+    auto first = std::async(std::launch::async, [&] { return cli.Run(apply + "--json"); });
+    auto second = std::async(std::launch::async, [&] { return cli.Run(apply + "--json"); });
+    const auto a = first.get();
+    const auto b = second.get();
+    EXPECT_EQ(a.status, 0) << a.out << a.err;
+    EXPECT_EQ(b.status, 0) << b.out << b.err;
+    const bool aChanged = a.out.find("\"changed\": true") != std::string::npos;
+    const bool bChanged = b.out.find("\"changed\": true") != std::string::npos;
+    EXPECT_NE(aChanged, bChanged) << a.out << b.out;
+    expected = "9 2 4";
+    EXPECT_EQ(writes(), expected);
+    remembered = ParseFleetState(test::ReadText(state));
+    ASSERT_TRUE(remembered) << remembered.Reason();
+    EXPECT_EQ(remembered.Value().printers.size(), 3u);
+    EXPECT_EQ(remembered.Value().printers.at(p1.Address()).writes, 7);
+}
+
+} // namespace
+} // namespace tessaline
