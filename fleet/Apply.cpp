@@ -33,10 +33,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a printer may stay silent after an NV write before its key list
-// comes: it answers only once its memory is written.
-constexpr std::chrono::milliseconds kNvWriteWait{10000};
-
 // A private folder of the one-bit logos NV bit image printers are sent,
 // removed with the run.
 class ScratchFolder {
@@ -395,13 +391,13 @@ private:
             if (Result<void> sent = link.Send(command); !sent) {
                 return sent;
             }
-            const auto after = AskGraphicKeys(link, kNvWriteWait);
+            const auto after = AskGraphicKeys(link, kNvWriteAnswerWait);
             if (!after) {
                 return Result<void>::Fail(after.Reason());
             }
             if (!after.Value()) {
                 return Result<void>::Fail(m_printer.address + " did not answer within " +
-                                          std::to_string(kNvWriteWait.count() / 1000) +
+                                          std::to_string(kNvWriteAnswerWait.count() / 1000) +
                                           " s of an NV write");
             }
             held = KeyTexts(*after.Value());

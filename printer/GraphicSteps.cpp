@@ -89,6 +89,8 @@ public:
         }
         m_connection = std::move(connection.Value());
         m_answers = m_connection->CanAnswer();
+        // A read timeout the caller chose holds after writes too.
+        m_writeWait = printer.readTimeout ? std::chrono::milliseconds(0) : kNvWriteAnswerWait;
         return kPrinterOk;
     }
 
@@ -113,18 +115,22 @@ public:
             m_answers = false;
             return Bytes();
         }
+        m_answered = true;
         return ParseNvBytes(*reply.Value());
     }
 
-    // The key list; nothing when the printer does not answer.
-    Result<Keys> AskKeys() {
+    // The key list; nothing when the printer does not answer. After an NV
+    // write, a printer that has answered before may take longer.
+    Result<Keys> AskKeys(bool afterWrite = false) {
         if (!m_answers) {
             return Keys();
         }
-        auto keys = AskGraphicKeys(*m_connection);
+        const auto wait = afterWrite && m_answered ? m_writeWait : std::chrono::milliseconds(0);
+        auto keys = AskGraphicKeys(*m_connection, wait);
         if (keys && !keys.Value()) {
             m_answers = false;
         }
+        m_answered = m_answered || (keys && keys.Value());
         return keys;
     }
 
@@ -151,6 +157,10 @@ private:
     std::unique_ptr<PrinterConnection> m_connection;
     std::unique_ptr<SpoolerQueue> m_queue;
     bool m_answers = false;
+    // Whether the printer has answered a question on this connection yet.
+    bool m_answered = false;
+    // The wait for an answer after an NV write, from a printer that answered before.
+    std::chrono::milliseconds m_writeWait{0};
 };
 
 // Sends one print or delete command, then reads what the printer holds.
@@ -161,7 +171,7 @@ std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uin
     if (Result<void> sent = link.Send(command); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
     }
-    const auto keys = link.AskKeys();
+    const auto keys = link.AskKeys(true);
     if (!keys) {
         return Failed(kPrinterNotSent, keys.Reason());
     }
@@ -256,7 +266,7 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     if (progress) {
         progress(1);
     }
-    const auto keysAfter = link.AskKeys();
+    const auto keysAfter = link.AskKeys(true);
     if (!keysAfter) {
         return Failed(kPrinterNotSent, keysAfter.Reason());
     }

@@ -40,6 +40,10 @@ AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplySha
 // connection did or the list never came whole. `firstWait`, when longer,
 // is the wait for the first block instead: a printer still writing its NV
 // memory answers only once it is done.
+// How long a printer that has answered before may take to send its key list
+// after an NV write: flash memory is slow, and a loaded printer slower.
+inline constexpr std::chrono::milliseconds kNvWriteAnswerWait{10000};
+
 Result<std::optional<std::vector<GraphicKey>>>
 AskGraphicKeys(PrinterConnection& connection,
                std::chrono::milliseconds firstWait = std::chrono::milliseconds(0));
