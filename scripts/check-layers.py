@@ -79,8 +79,9 @@ RULES = {
         "the decoders of PNG, JPEG and GIF logos that imaging is handed: libpng, libjpeg-turbo"
         " and giflib only here"),
     "platform/pictures/win32": (
-        "std win32 com wic imaging platform/pictures",
-        "the same decoders over the Windows Imaging Component, a part of the system"),
+        "std win32 com wic imaging platform/pictures platform/win32/ComOwners.h",
+        "the same decoders over the Windows Imaging Component, a part of the system, its"
+        " references owned as all of Windows' code owns them"),
     "platform/component": (
         "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
@@ -102,8 +103,9 @@ RULES = {
         "std posix qt app/core tessaline platform platform/component",
         "Qt windows over app/core, and main() settling the working folder; no backend"),
     "app/win32": (
-        "std win32 com winui app/core tessaline platform platform/win32",
-        "the windows over app/core: common controls, dialogs, the control hosted through OLE"),
+        "std win32 com winui app/core tessaline platform platform/component platform/win32",
+        "the windows over app/core: common controls, dialogs, the control hosted through OLE"
+        " and called through the component host, as on Linux"),
     "tools": (
         "std asio tessaline printer platform platform/component platform/virtual"
         " platform/connection imaging platform/pictures",
