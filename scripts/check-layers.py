@@ -97,11 +97,13 @@ RULES = {
         "std win32 com tessaline private:control imaging/PathEncoding.h platform/win32",
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
     "app/core": (
-        "std posix tessaline platform platform/component",
-        "the program's rules: the host side of the component ABI, no Qt and no backend"),
+        "std tessaline platform platform/component",
+        "the program's rules: the host side of the component ABI, no Qt, no backend and nothing"
+        " of one system's, since it builds for Windows too"),
     "app/gui": (
         "std posix qt app/core tessaline platform platform/component",
-        "Qt windows over app/core, and main() settling the working folder; no backend"),
+        "Qt windows over app/core, and main() settling the working folder and building the"
+        " spooler list (platform/SystemSpooler.h), which links the backends: libcups and libpng"),
     "app/win32": (
         "std win32 com winui app/core tessaline platform platform/component platform/win32",
         "the windows over app/core: common controls, dialogs, the control hosted through OLE"
