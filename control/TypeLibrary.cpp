@@ -119,14 +119,6 @@ const TsTypeLibInfo& TessalineTypeLib() {
     return kTypeLib;
 }
 
-const TsInterfaceInfo& DispatchInterface() {
-    return kInterfaces[0];
-}
-
-const TsInterfaceInfo& EventInterface() {
-    return kInterfaces[1];
-}
-
 const TsMemberInfo* FindDispatchMember(int32_t dispid) {
     for (const TsMemberInfo& member : kDispatchMembers) {
         if (member.dispid == dispid) {

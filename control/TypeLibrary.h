@@ -11,10 +11,6 @@ namespace tessaline {
 // TESSALINELib 1.0: the interfaces and the class as hosts read them at run time.
 const TsTypeLibInfo& TessalineTypeLib();
 
-// _DTessaline and _DTessalineEvents.
-const TsInterfaceInfo& DispatchInterface();
-const TsInterfaceInfo& EventInterface();
-
 // A member of _DTessaline by identifier, or by name compared without regard
 // to case (ASCII); null when there is none.
 const TsMemberInfo* FindDispatchMember(int32_t dispid);

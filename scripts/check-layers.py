@@ -85,8 +85,9 @@ RULES = {
         "the decoders of PNG, JPEG and GIF logos that imaging is handed: libpng, libjpeg-turbo"
         " and giflib only here"),
     "platform/pictures/win32": (
-        "std win32 com wic imaging platform/pictures",
-        "the same decoders over the Windows Imaging Component, a part of the system"),
+        "std win32 com wic imaging platform/pictures platform/win32/ComOwners.h",
+        "the same decoders over the Windows Imaging Component, a part of the system, its"
+        " references owned as all of Windows' code owns them"),
     "platform/component": (
         "std posix dlfcn platform",
         "the component ABI's platform side: the registry files and loading libraries"),
@@ -102,16 +103,19 @@ RULES = {
         "std win32 com tessaline private:control imaging/PathEncoding.h platform/win32",
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
     "app/core": (
-        "std posix tessaline platform platform/component",
-        "the program's rules: the host side of the component ABI, no Qt and no backend"),
+        "std tessaline platform platform/component",
+        "the program's rules: the host side of the component ABI, no Qt, no backend and nothing"
+        " of one system's, since it builds for Windows too"),
     "app/gui": (
         "std posix qt app/core tessaline platform platform/component",
-        "Qt windows over app/core, and main() settling the working folder; no backend"),
+        "Qt windows over app/core, and main() settling the working folder and building the"
+        " spooler list (platform/SystemSpooler.h), which links the backends: libcups and libpng"),
     "app/win32": (
-        "std win32 com winui app/core tessaline platform platform/win32 imaging"
-        " platform/pictures",
-        "the windows over app/core: common controls, dialogs, the control hosted through OLE;"
-        " the image panel decodes PNG, JPEG and GIF logos as the control does"),
+        "std win32 com winui app/core tessaline platform platform/component platform/win32"
+        " imaging platform/pictures",
+        "the windows over app/core: common controls, dialogs, the control hosted through OLE"
+        " and called through the component host, as on Linux; the image panel decodes PNG,"
+        " JPEG and GIF logos as the control does"),
     "tools": (
         "std asio tessaline printer fleet platform platform/component platform/virtual"
         " platform/connection imaging platform/pictures",

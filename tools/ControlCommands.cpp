@@ -286,12 +286,11 @@ std::unique_ptr<ControlHost> CreateControl(const ControlLibraries& libraries, st
     if (const std::string note = RegisterOnFirstRun(TESSALINE_PROGID, libraries); !note.empty()) {
         err << "tessaline-cli: " << note << "\n";
     }
-    std::string error;
-    auto host = ControlHost::CreateByProgId(TESSALINE_PROGID, error);
+    auto host = ControlHost::CreateByProgId(TESSALINE_PROGID);
     if (!host) {
-        err << "tessaline-cli: " << error << "\n";
+        err << "tessaline-cli: " << host.Reason() << "\n";
     }
-    return host;
+    return std::move(host).ValueOr(nullptr);
 }
 
 // The meaning of a result code, for a control that gives no reason of its own.
@@ -353,9 +352,8 @@ int Register(const std::vector<std::string>& args, const ControlLibraries& libra
     }
     const std::filesystem::path library =
         args.empty() ? libraries.Default() : std::filesystem::path(args[0]);
-    std::string error;
-    if (!RegisterLibrary(library, undo, error)) {
-        err << "tessaline-cli " << command << ": " << error << "\n";
+    if (const Result<void> registered = RegisterLibrary(library, undo); !registered) {
+        err << "tessaline-cli " << command << ": " << registered.Reason() << "\n";
         return kExitNotTransmitted;
     }
     out << (undo ? "Unregistered " : "Registered ") << std::filesystem::absolute(library).string()

@@ -15,8 +15,6 @@ class PropertyFrame : public QDialog {
 public:
     PropertyFrame(const std::vector<TsPropertyPageInfo>& pages, QWidget* parent = nullptr);
 
-    QTabWidget* Tabs() const { return m_tabs; }
-
 private:
     QTabWidget* m_tabs;
 };

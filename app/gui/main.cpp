@@ -175,9 +175,9 @@ int main(int argc, char* argv[]) {
     }
     EnterWorkFolder(libraries);
 
-    std::string error;
-    std::unique_ptr<tessaline::ControlHost> host =
-        tessaline::ControlHost::CreateByProgId(tessaline::kTessalineControlProgId, error);
+    auto created = tessaline::ControlHost::CreateByProgId(tessaline::kTessalineControlProgId);
+    const std::string error = created.Reason();
+    std::unique_ptr<tessaline::ControlHost> host = std::move(created).ValueOr(nullptr);
     std::unique_ptr<tessaline::DispatchLogoControl> control;
     if (host) {
         control = std::make_unique<tessaline::DispatchLogoControl>(*host);

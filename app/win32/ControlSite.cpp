@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "ControlSite.h"
+#include "app/win32/ControlSite.h"
 
 #include "platform/win32/SystemError.h"
 #include "platform/win32/WideText.h"
 
+#include <new>
 #include <ocidl.h>
 
 namespace tessaline::win32 {
@@ -18,37 +19,37 @@ std::string HresultText(HRESULT hr) {
 
 } // namespace
 
+ComPtr<ControlSite> ControlSite::Create() {
+    return ComPtr<ControlSite>::Adopt(new ControlSite());
+}
+
 ControlSite::~ControlSite() {
     Close();
 }
 
-bool ControlSite::CreateControl(const wchar_t* progId, std::string& error) {
+Result<void> ControlSite::CreateControl(const wchar_t* progId) {
     CLSID clsid{};
     HRESULT hr = ::CLSIDFromProgID(progId, &clsid);
     if (FAILED(hr)) {
-        error = "The Tessaline control " + Narrow(progId) +
-                " is not registered. Register it with: regsvr32 Tessaline.ocx";
-        return false;
+        return Result<void>::Fail("The Tessaline control " + Narrow(progId) +
+                                  " is not registered. Register it with: regsvr32 Tessaline.ocx");
     }
     hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                            reinterpret_cast<void**>(&m_object));
+                            m_object.put_void());
     if (FAILED(hr)) {
-        error = "The Tessaline control cannot be created: " + HresultText(hr);
-        return false;
+        m_object.detach();
+        return Result<void>::Fail("The Tessaline control cannot be created: " + HresultText(hr));
     }
     // The control asks for its site before it is given its state.
     m_object->SetClientSite(this);
-    IPersistStreamInit* persist = nullptr;
-    if (SUCCEEDED(
-            m_object->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+    if (const auto persist = m_object.query<IPersistStreamInit>()) {
         persist->InitNew();
-        persist->Release();
     }
-    hr = m_object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&m_dispatch));
-    if (FAILED(hr)) {
-        error = "The Tessaline control has no dispatch interface: " + HresultText(hr);
+    m_dispatch = m_object.query<IDispatch>();
+    if (!m_dispatch) {
         Close();
-        return false;
+        return Result<void>::Fail("The Tessaline control has no dispatch interface: " +
+                                  HresultText(E_NOINTERFACE));
     }
     RECT position{};
     ::GetClientRect(m_window, &position);
@@ -57,44 +58,19 @@ bool ControlSite::CreateControl(const wchar_t* progId, std::string& error) {
         // The methods still answer; the control only does not show.
         ::OutputDebugStringA(("Tessaline: in-place activation failed: " + HresultText(hr)).c_str());
     }
-    return true;
+    return {};
 }
 
 void ControlSite::Close() {
-    if (m_object != nullptr) {
-        IOleInPlaceObject* inPlace = nullptr;
-        if (m_inPlace && SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject,
-                                                            reinterpret_cast<void**>(&inPlace)))) {
+    if (m_object) {
+        if (const auto inPlace = m_inPlace ? m_object.query<IOleInPlaceObject>() : nullptr) {
             inPlace->InPlaceDeactivate();
-            inPlace->Release();
         }
         m_object->Close(OLECLOSE_NOSAVE);
         m_object->SetClientSite(nullptr);
     }
-    if (m_dispatch != nullptr) {
-        m_dispatch->Release();
-        m_dispatch = nullptr;
-    }
-    if (m_object != nullptr) {
-        m_object->Release();
-        m_object = nullptr;
-    }
-}
-
-HRESULT STDMETHODCALLTYPE ControlSite::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
-        *object = static_cast<IOleClientSite*>(this);
-    } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceSite)) {
-        *object = static_cast<IOleInPlaceSite*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    m_dispatch.reset();
+    m_object.reset();
 }
 
 HRESULT STDMETHODCALLTYPE ControlSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {

@@ -33,10 +33,10 @@ frmCorvido::frmCorvido(tessaline::AppServices& services) : m_services(services) 
 
 frmCorvido::~frmCorvido() {
     m_logic.reset();
-    if (m_control) {
-        m_control->Disconnect();
+    if (m_host) {
+        m_host->Disconnect();
     }
-    m_site.Close();
+    m_site->Close();
     if (m_window != nullptr) {
         ::DestroyWindow(m_window);
     }
@@ -89,9 +89,12 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
     }
     PaintAboutPicture();
 
-    m_site.Attach(Handle(Ctl::Tessaline));
-    if (m_site.CreateControl(progId, m_controlError)) {
-        m_control = std::make_unique<tessaline::win32::ComLogoControl>(m_site.Dispatch());
+    m_site->Attach(Handle(Ctl::Tessaline));
+    if (const tessaline::Result<void> created = m_site->CreateControl(progId); !created) {
+        m_controlError = created.Reason();
+    } else {
+        m_host = tessaline::ControlHost::Adopt(m_site->Dispatch());
+        m_control = std::make_unique<tessaline::DispatchLogoControl>(*m_host);
     }
     m_progressForm = std::make_unique<frmProgress>(instance, m_window, m_font, m_dpi);
     m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, m_services, m_control.get(),
@@ -267,9 +270,9 @@ void frmCorvido::OnClose() {
 
 void frmCorvido::OnDestroy() {
     m_progressForm->Unload();
-    if (m_control) {
-        m_control->Disconnect();
+    if (m_host) {
+        m_host->Disconnect();
     }
-    m_site.Close();
+    m_site->Close();
     ::PostQuitMessage(0);
 }

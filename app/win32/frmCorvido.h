@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ComLogoControl.h"
-#include "ControlSite.h"
 #include "WindowsApi.h"
+#include "app/core/DispatchLogoControl.h"
 #include "app/core/MainWindowLogic.h"
 #include "app/core/MainWindowView.h"
+#include "app/win32/ControlSite.h"
 #include "frmProgress.h"
+#include "platform/component/ControlHost.h"
 
 #include <array>
 #include <memory>
@@ -94,10 +95,12 @@ private:
     // True while the slider handles a press: its own move is the press handler's.
     bool m_forwardingPress = false;
 
-    tessaline::win32::ControlSite m_site;
+    const tessaline::win32::ComPtr<tessaline::win32::ControlSite> m_site =
+        tessaline::win32::ControlSite::Create();
     std::string m_controlError;
     // Before the rules, which keep a pointer to them.
     std::unique_ptr<frmProgress> m_progressForm;
-    std::unique_ptr<tessaline::win32::ComLogoControl> m_control;
+    std::unique_ptr<tessaline::ControlHost> m_host;
+    std::unique_ptr<tessaline::DispatchLogoControl> m_control;
     std::unique_ptr<tessaline::MainWindowLogic> m_logic;
 };

@@ -10,6 +10,7 @@
 #include "frmCorvido.h"
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
+#include "platform/win32/ComOwners.h"
 #include "platform/win32/WideText.h"
 
 #include <commctrl.h>
@@ -97,7 +98,9 @@ OtherCopy BringHolderForward(tessaline::AppServices& services) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    if (FAILED(::OleInitialize(nullptr))) {
+    // OLE stops after the window, the services and the claim have gone.
+    const tessaline::win32::ComScope ole(tessaline::win32::ComScope::Kind::Ole);
+    if (FAILED(ole.Started())) {
         ::MessageBoxW(nullptr, L"OLE cannot be started; the Tessaline control cannot be hosted.",
                       L"Tessaline", MB_OK | MB_ICONSTOP);
         return 1;
@@ -119,7 +122,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         if (claim->Ok() && !claim->Value().Held()) {
             const OtherCopy other = BringHolderForward(services);
             if (other != OtherCopy::Gone) {
-                ::OleUninitialize();
                 return other == OtherCopy::Shown ? 0 : 1;
             }
             // The other copy ended while this one waited: the list is this one's.
@@ -130,7 +132,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
                          tessaline::win32::Widen(tessaline::kTessalineControlProgId).c_str())) {
             ::MessageBoxW(nullptr, L"The main window cannot be created.", L"Tessaline",
                           MB_OK | MB_ICONSTOP);
-            ::OleUninitialize();
             return 1;
         }
         services.SetOwner(form.Window());
@@ -147,6 +148,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         }
         exitCode = static_cast<int>(msg.wParam);
     }
-    ::OleUninitialize();
     return exitCode;
 }

@@ -63,9 +63,9 @@ int main(int argc, char* argv[]) {
     const test::TempHome home({.workFolder = true});
     QApplication app(argc, argv);
 
-    std::string error;
-    if (!RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error)) {
-        std::fprintf(stderr, "cannot register the control: %s\n", error.c_str());
+    if (const Result<void> registered = RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false);
+        !registered) {
+        std::fprintf(stderr, "cannot register the control: %s\n", registered.Reason().c_str());
         return 1;
     }
     // One added by an earlier run serves as well.
@@ -84,11 +84,12 @@ int main(int argc, char* argv[]) {
     }
     test::WriteText(home.Root() / "CorvidoFiles.ini", settings);
 
-    std::unique_ptr<ControlHost> host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
-    if (!host) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    auto created = ControlHost::CreateByProgId(kTessalineControlProgId);
+    if (!created) {
+        std::fprintf(stderr, "%s\n", created.Reason().c_str());
         return 1;
     }
+    const std::unique_ptr<ControlHost> host = std::move(created).Value();
     DispatchLogoControl control(*host);
 
     std::vector<double> startup;

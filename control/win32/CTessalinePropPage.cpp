@@ -10,50 +10,15 @@
 namespace tessaline::com {
 
 HRESULT CTessalinePropPage::Create(REFIID iid, void** object) {
-    auto* page = new (std::nothrow) CTessalinePropPage();
-    if (page == nullptr) {
+    auto* created = new (std::nothrow) CTessalinePropPage();
+    if (created == nullptr) {
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = page->QueryInterface(iid, object);
-    page->Release();
-    return hr;
-}
-
-CTessalinePropPage::CTessalinePropPage() {
-    AddModuleReference();
+    return win32::ComPtr<CTessalinePropPage>::Adopt(created)->QueryInterface(iid, object);
 }
 
 CTessalinePropPage::~CTessalinePropPage() {
     Deactivate();
-    if (m_site != nullptr) {
-        m_site->Release();
-    }
-    ReleaseModuleReference();
-}
-
-HRESULT STDMETHODCALLTYPE CTessalinePropPage::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyPage)) {
-        *object = static_cast<IPropertyPage*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CTessalinePropPage::AddRef() {
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-}
-
-ULONG STDMETHODCALLTYPE CTessalinePropPage::Release() {
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
 }
 
 INT_PTR CALLBACK CTessalinePropPage::DialogProc(HWND, UINT message, WPARAM, LPARAM) {
@@ -61,13 +26,7 @@ INT_PTR CALLBACK CTessalinePropPage::DialogProc(HWND, UINT message, WPARAM, LPAR
 }
 
 HRESULT STDMETHODCALLTYPE CTessalinePropPage::SetPageSite(IPropertyPageSite* site) {
-    if (site != nullptr) {
-        site->AddRef();
-    }
-    if (m_site != nullptr) {
-        m_site->Release();
-    }
-    m_site = site;
+    m_site = win32::ComPtr<IPropertyPageSite>(site);
     return S_OK;
 }
 

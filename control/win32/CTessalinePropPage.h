@@ -2,24 +2,21 @@
 // CTessalinePropPage: the control's property page "General" on dialog 200.
 #pragma once
 
+#include "ComModule.h"
+#include "platform/win32/ComObject.h"
+#include "platform/win32/ComOwners.h"
+
 #include <ocidl.h>
 
 namespace tessaline::com {
 
 // The control's property page "General" (dialog 200). It shows the dialog
 // and exchanges no values.
-class CTessalinePropPage final : public IPropertyPage {
+class CTessalinePropPage final : public win32::ComObject<CTessalinePropPage, IPropertyPage> {
 public:
     // The class factory's creation function.
     static HRESULT Create(REFIID iid, void** object);
 
-    CTessalinePropPage(const CTessalinePropPage&) = delete;
-    CTessalinePropPage& operator=(const CTessalinePropPage&) = delete;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IPropertyPage
     HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
     HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
@@ -34,13 +31,13 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* msg) override;
 
 private:
-    CTessalinePropPage();
-    ~CTessalinePropPage();
+    CTessalinePropPage() = default;
+    ~CTessalinePropPage() override;
 
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-    LONG m_references = 1;
-    IPropertyPageSite* m_site = nullptr;
+    ModuleReference m_moduleReference;
+    win32::ComPtr<IPropertyPageSite> m_site;
     HWND m_dialog = nullptr;
 };
 

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ComModule.h"
+#include "platform/win32/ComObject.h"
+
 #include <objbase.h>
 
 namespace tessaline::com {
@@ -9,24 +12,18 @@ namespace tessaline::com {
 using CreateInstanceFunction = HRESULT (*)(REFIID iid, void** object);
 
 // The class object of one class of the library. Aggregation is refused.
-class ComClassFactory final : public IClassFactory {
+class ComClassFactory final : public win32::ComObject<ComClassFactory, IClassFactory> {
 public:
-    explicit ComClassFactory(CreateInstanceFunction create);
-    ComClassFactory(const ComClassFactory&) = delete;
-    ComClassFactory& operator=(const ComClassFactory&) = delete;
+    explicit ComClassFactory(CreateInstanceFunction create) : m_create(create) {}
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IClassFactory
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
 private:
-    ~ComClassFactory();
-
-    LONG m_references = 1;
+    // A host holding the class object can still create controls: it keeps
+    // the library loaded like a live object.
+    ModuleReference m_moduleReference;
     CreateInstanceFunction m_create;
 };
 

@@ -171,20 +171,16 @@ HRESULT SetResult(VARIANT* result, const std::string& ansi) {
 } // namespace
 
 HRESULT ComControl::Create(REFIID iid, void** object) {
-    auto* control = new (std::nothrow) ComControl();
-    if (control == nullptr) {
+    auto* created = new (std::nothrow) ComControl();
+    if (created == nullptr) {
         return E_OUTOFMEMORY;
     }
-    HRESULT hr = control->LoadTypeInfo();
-    if (SUCCEEDED(hr)) {
-        hr = control->QueryInterface(iid, object);
-    }
-    control->Release();
-    return hr;
+    const auto control = win32::ComPtr<ComControl>::Adopt(created);
+    const HRESULT hr = control->LoadTypeInfo();
+    return FAILED(hr) ? hr : control->QueryInterface(iid, object);
 }
 
 ComControl::ComControl() : m_progressPoint(*this, kEventsIid) {
-    AddModuleReference();
     // 100 x 50 pixels until the host or a saved state says otherwise.
     SetExtentFromPixels(100, 50);
 }
@@ -192,80 +188,24 @@ ComControl::ComControl() : m_progressPoint(*this, kEventsIid) {
 ComControl::~ComControl() {
     DestroyControlWindow();
     m_progressPoint.DisconnectAll();
-    for (IUnknown* held : std::array<IUnknown*, 6>{m_dispatchInfo, m_classInfo, m_clientSite,
-                                                   m_oleAdvise, m_viewAdvise, m_inPlaceSite}) {
-        if (held != nullptr) {
-            held->Release();
-        }
-    }
-    ReleaseModuleReference();
 }
 
 HRESULT ComControl::LoadTypeInfo() {
     // The module's own type library, registered or not: a host may create
     // the control before (or without) registering it.
-    ITypeLib* library = nullptr;
-    HRESULT hr = ::LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &library);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = library->GetTypeInfoOfGuid(kDispatchIid, &m_dispatchInfo);
+    win32::ComPtr<ITypeLib> library;
+    HRESULT hr = ::LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, library.put());
     if (SUCCEEDED(hr)) {
-        hr = library->GetTypeInfoOfGuid(kControlClsid, &m_classInfo);
+        hr = library->GetTypeInfoOfGuid(kDispatchIid, m_dispatchInfo.put());
     }
-    library->Release();
+    if (SUCCEEDED(hr)) {
+        hr = library->GetTypeInfoOfGuid(kControlClsid, m_classInfo.put());
+    }
     return hr;
 }
 
-HRESULT STDMETHODCALLTYPE ComControl::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    void* found = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, kDispatchIid)) {
-        found = static_cast<IDispatch*>(this);
-    } else if (IsEqualIID(iid, IID_IProvideClassInfo) || IsEqualIID(iid, IID_IProvideClassInfo2)) {
-        found = static_cast<IProvideClassInfo2*>(this);
-    } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
-        found = static_cast<IConnectionPointContainer*>(this);
-    } else if (IsEqualIID(iid, IID_IOleObject)) {
-        found = static_cast<IOleObject*>(this);
-    } else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceObject)) {
-        found = static_cast<IOleInPlaceObject*>(this);
-    } else if (IsEqualIID(iid, IID_IOleInPlaceActiveObject)) {
-        found = static_cast<IOleInPlaceActiveObject*>(this);
-    } else if (IsEqualIID(iid, IID_IViewObject) || IsEqualIID(iid, IID_IViewObject2)) {
-        found = static_cast<IViewObject2*>(this);
-    } else if (IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IPersistStreamInit)) {
-        found = static_cast<IPersistStreamInit*>(this);
-    } else if (IsEqualIID(iid, IID_IPersistPropertyBag)) {
-        found = static_cast<IPersistPropertyBag*>(this);
-    } else if (IsEqualIID(iid, IID_IPersistStorage)) {
-        found = static_cast<IPersistStorage*>(this);
-    } else if (IsEqualIID(iid, IID_IOleControl)) {
-        found = static_cast<IOleControl*>(this);
-    } else if (IsEqualIID(iid, IID_ISpecifyPropertyPages)) {
-        found = static_cast<ISpecifyPropertyPages*>(this);
-    }
-    *object = found;
-    if (found == nullptr) {
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG STDMETHODCALLTYPE ComControl::AddRef() {
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-}
-
-ULONG STDMETHODCALLTYPE ComControl::Release() {
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
+void* ComControl::QueryOther(REFIID iid) {
+    return IsEqualIID(iid, kDispatchIid) ? static_cast<IDispatch*>(this) : nullptr;
 }
 
 // IDispatch
@@ -286,8 +226,7 @@ HRESULT STDMETHODCALLTYPE ComControl::GetTypeInfo(UINT index, LCID, ITypeInfo** 
     if (index != 0) {
         return DISP_E_BADINDEX;
     }
-    m_dispatchInfo->AddRef();
-    *info = m_dispatchInfo;
+    m_dispatchInfo.copy_to(info);
     return S_OK;
 }
 
@@ -297,7 +236,7 @@ HRESULT STDMETHODCALLTYPE ComControl::GetIDsOfNames(REFIID iid, LPOLESTR* names,
         return DISP_E_UNKNOWNINTERFACE;
     }
     // Names of methods and of their parameters, without regard to case.
-    return ::DispGetIDsOfNames(m_dispatchInfo, names, count, dispids);
+    return ::DispGetIDsOfNames(m_dispatchInfo.get(), names, count, dispids);
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags,
@@ -319,16 +258,17 @@ HRESULT STDMETHODCALLTYPE ComControl::Invoke(DISPID dispid, REFIID iid, LCID, WO
     HRESULT hr = E_UNEXPECTED;
     // A host may release its last reference from a Progress handler while
     // the method still runs.
-    AddRef();
-    // No exception may cross into the host.
-    try {
-        hr = InvokeMethod(dispid, params != nullptr ? *params : none, result, errorIndex);
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
-    } catch (...) {
-        hr = E_UNEXPECTED;
+    {
+        const win32::ComPtr<IDispatch> alive(this);
+        // No exception may cross into the host.
+        try {
+            hr = InvokeMethod(dispid, params != nullptr ? *params : none, result, errorIndex);
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+        } catch (...) {
+            hr = E_UNEXPECTED;
+        }
     }
-    Release();
     if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND || hr == DISP_E_OVERFLOW) &&
         argError != nullptr) {
         *argError = errorIndex;
@@ -461,9 +401,8 @@ void ComControl::FireProgress(int32_t Data) {
     arg.lVal = Data;
     DISPPARAMS params{&arg, nullptr, 1, 0};
     // A handler may drop the host's last reference to us.
-    AddRef();
+    const win32::ComPtr<IDispatch> alive(this);
     m_progressPoint.Fire(kEventidProgress, params);
-    Release();
 }
 
 void ComControl::ShowMessage(const std::string& text, const std::string& caption) {
@@ -476,8 +415,7 @@ HRESULT STDMETHODCALLTYPE ComControl::GetClassInfo(ITypeInfo** info) {
     if (info == nullptr) {
         return E_POINTER;
     }
-    m_classInfo->AddRef();
-    *info = m_classInfo;
+    m_classInfo.copy_to(info);
     return S_OK;
 }
 

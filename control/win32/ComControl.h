@@ -3,7 +3,10 @@
 #pragma once
 
 #include "CTessalineCtrl.h"
+#include "ComModule.h"
 #include "ConnectionPoint.h"
+#include "platform/win32/ComObject.h"
+#include "platform/win32/ComOwners.h"
 
 #include <cstdint>
 #include <ocidl.h>
@@ -19,19 +22,14 @@ namespace tessaline::com {
 // turns the host's arguments into theirs and their events into the host's.
 // Apartment-threaded: the host creates and calls it on one thread, and
 // Progress comes back on that thread from inside the running method.
-class ComControl final : public ControlEvents,
-                         public IDispatch,
-                         public IProvideClassInfo2,
-                         public IConnectionPointContainer,
-                         public IOleObject,
-                         public IOleInPlaceObject,
-                         public IOleInPlaceActiveObject,
-                         public IViewObject2,
-                         public IPersistStreamInit,
-                         public IPersistPropertyBag,
-                         public IPersistStorage,
-                         public IOleControl,
-                         public ISpecifyPropertyPages {
+class ComControl final
+    : public ControlEvents,
+      public win32::ComObject<
+          ComControl, IDispatch, win32::AlsoAs<IProvideClassInfo2, IProvideClassInfo>,
+          IConnectionPointContainer, IOleObject, win32::AlsoAs<IOleInPlaceObject, IOleWindow>,
+          IOleInPlaceActiveObject, win32::AlsoAs<IViewObject2, IViewObject>,
+          win32::AlsoAs<IPersistStreamInit, IPersist>, IPersistPropertyBag, IPersistStorage,
+          IOleControl, ISpecifyPropertyPages> {
 public:
     // The class factory's creation function.
     static HRESULT Create(REFIID iid, void** object);
@@ -43,11 +41,6 @@ public:
     // froze events; the message box owned by the control's window.
     void FireProgress(int32_t Data) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
@@ -152,9 +145,12 @@ public:
     // ISpecifyPropertyPages
     HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
 
+    // _DTessaline by its own identifier, beside IDispatch.
+    void* QueryOther(REFIID iid);
+
 private:
     ComControl();
-    ~ComControl();
+    ~ComControl() override;
 
     HRESULT LoadTypeInfo();
     HRESULT InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* result, UINT& argError);
@@ -173,17 +169,17 @@ private:
     // Tells the view's advise sink that the picture changed.
     void NotifyViewChange();
 
-    LONG m_references = 1;
-    ITypeInfo* m_dispatchInfo = nullptr;
-    ITypeInfo* m_classInfo = nullptr;
+    ModuleReference m_moduleReference;
+    win32::ComPtr<ITypeInfo> m_dispatchInfo;
+    win32::ComPtr<ITypeInfo> m_classInfo;
     ConnectionPoint m_progressPoint;
 
-    IOleClientSite* m_clientSite = nullptr;
-    IOleAdviseHolder* m_oleAdvise = nullptr;
-    IAdviseSink* m_viewAdvise = nullptr;
+    win32::ComPtr<IOleClientSite> m_clientSite;
+    win32::ComPtr<IOleAdviseHolder> m_oleAdvise;
+    win32::ComPtr<IAdviseSink> m_viewAdvise;
     DWORD m_viewAdviseAspects = 0;
     DWORD m_viewAdviseFlags = 0;
-    IOleInPlaceSite* m_inPlaceSite = nullptr;
+    win32::ComPtr<IOleInPlaceSite> m_inPlaceSite;
     bool m_uiActive = false;
     HWND m_window = nullptr;
     SIZEL m_extent{}; // HIMETRIC

@@ -46,19 +46,13 @@ void ComControl::SetExtentFromPixels(LONG width, LONG height) {
 }
 
 void ComControl::NotifyViewChange() {
-    if (m_viewAdvise != nullptr) {
+    if (m_viewAdvise) {
         m_viewAdvise->OnViewChange(DVASPECT_CONTENT, -1);
     }
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::SetClientSite(IOleClientSite* site) {
-    if (site != nullptr) {
-        site->AddRef();
-    }
-    if (m_clientSite != nullptr) {
-        m_clientSite->Release();
-    }
-    m_clientSite = site;
+    m_clientSite = win32::ComPtr<IOleClientSite>(site);
     return S_OK;
 }
 
@@ -66,10 +60,7 @@ HRESULT STDMETHODCALLTYPE ComControl::GetClientSite(IOleClientSite** site) {
     if (site == nullptr) {
         return E_POINTER;
     }
-    *site = m_clientSite;
-    if (m_clientSite != nullptr) {
-        m_clientSite->AddRef();
-    }
+    m_clientSite.copy_to(site);
     return S_OK;
 }
 
@@ -79,7 +70,7 @@ HRESULT STDMETHODCALLTYPE ComControl::SetHostNames(LPCOLESTR, LPCOLESTR) {
 
 HRESULT STDMETHODCALLTYPE ComControl::Close(DWORD) {
     InPlaceDeactivate();
-    if (m_oleAdvise != nullptr) {
+    if (m_oleAdvise) {
         m_oleAdvise->SendOnClose();
     }
     return S_OK;
@@ -109,7 +100,7 @@ HRESULT STDMETHODCALLTYPE ComControl::GetClipboardData(DWORD, IDataObject** data
 
 HRESULT STDMETHODCALLTYPE ComControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG,
                                              HWND parent, LPCRECT position) {
-    if (site != nullptr && m_clientSite == nullptr) {
+    if (site != nullptr && !m_clientSite) {
         SetClientSite(site);
     }
     switch (verb) {
@@ -183,8 +174,8 @@ HRESULT STDMETHODCALLTYPE ComControl::GetExtent(DWORD aspect, SIZEL* size) {
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::Advise(IAdviseSink* sink, DWORD* connection) {
-    if (m_oleAdvise == nullptr) {
-        const HRESULT hr = ::CreateOleAdviseHolder(&m_oleAdvise);
+    if (!m_oleAdvise) {
+        const HRESULT hr = ::CreateOleAdviseHolder(m_oleAdvise.put());
         if (FAILED(hr)) {
             return hr;
         }
@@ -193,7 +184,7 @@ HRESULT STDMETHODCALLTYPE ComControl::Advise(IAdviseSink* sink, DWORD* connectio
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::Unadvise(DWORD connection) {
-    return m_oleAdvise != nullptr ? m_oleAdvise->Unadvise(connection) : OLE_E_NOCONNECTION;
+    return m_oleAdvise ? m_oleAdvise->Unadvise(connection) : OLE_E_NOCONNECTION;
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::EnumAdvise(IEnumSTATDATA** advise) {
@@ -201,7 +192,7 @@ HRESULT STDMETHODCALLTYPE ComControl::EnumAdvise(IEnumSTATDATA** advise) {
         return E_POINTER;
     }
     *advise = nullptr;
-    return m_oleAdvise != nullptr ? m_oleAdvise->EnumAdvise(advise) : E_FAIL;
+    return m_oleAdvise ? m_oleAdvise->EnumAdvise(advise) : E_FAIL;
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::GetMiscStatus(DWORD aspect, DWORD* status) {
@@ -219,64 +210,63 @@ HRESULT STDMETHODCALLTYPE ComControl::SetColorScheme(LOGPALETTE*) {
 // In-place activation
 
 HRESULT ComControl::InPlaceActivate(LONG verb, HWND, LPCRECT) {
-    if (m_clientSite == nullptr) {
+    if (!m_clientSite) {
         return E_UNEXPECTED;
     }
-    if (m_inPlaceSite == nullptr) {
-        IOleInPlaceSite* site = nullptr;
-        if (FAILED(m_clientSite->QueryInterface(IID_IOleInPlaceSite,
-                                                reinterpret_cast<void**>(&site)))) {
+    // A site told here that the control is active is told otherwise again
+    // when the control cannot take its place after all.
+    bool toldActive = false;
+    if (!m_inPlaceSite) {
+        const auto site = m_clientSite.query<IOleInPlaceSite>();
+        if (!site) {
             return E_NOINTERFACE;
         }
         if (site->CanInPlaceActivate() != S_OK) {
-            site->Release();
             return E_FAIL;
         }
         m_inPlaceSite = site;
         m_inPlaceSite->OnInPlaceActivate();
+        toldActive = true;
     }
+    const auto rollBack = [this, toldActive] {
+        if (toldActive) {
+            const auto site = std::move(m_inPlaceSite);
+            site->OnInPlaceDeactivate();
+        }
+        return E_FAIL;
+    };
 
     HWND parent = nullptr;
-    if (FAILED(m_inPlaceSite->GetWindow(&parent)) || parent == nullptr) {
-        return E_FAIL;
-    }
-    IOleInPlaceFrame* frame = nullptr;
-    IOleInPlaceUIWindow* document = nullptr;
+    win32::ComPtr<IOleInPlaceFrame> frame;
+    win32::ComPtr<IOleInPlaceUIWindow> document;
     RECT position{};
     RECT clip{};
     OLEINPLACEFRAMEINFO frameInfo{};
     frameInfo.cb = sizeof(frameInfo);
-    if (FAILED(m_inPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &frameInfo))) {
-        return E_FAIL;
+    if (FAILED(m_inPlaceSite->GetWindow(&parent)) || parent == nullptr ||
+        FAILED(m_inPlaceSite->GetWindowContext(frame.put(), document.put(), &position, &clip,
+                                               &frameInfo))) {
+        return rollBack();
     }
-    HRESULT hr = S_OK;
     if (m_window == nullptr) {
         if (!CreateControlWindow(parent, position)) {
-            hr = E_FAIL;
+            return rollBack();
         }
     } else {
         SetObjectRects(&position, &clip);
     }
-    if (SUCCEEDED(hr)) {
-        ::ShowWindow(m_window, SW_SHOW);
-        if (!m_uiActive && (verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY)) {
-            m_uiActive = true;
-            m_inPlaceSite->OnUIActivate();
-            if (frame != nullptr) {
-                frame->SetActiveObject(this, nullptr);
-            }
-            if (document != nullptr) {
-                document->SetActiveObject(this, nullptr);
-            }
+    ::ShowWindow(m_window, SW_SHOW);
+    if (!m_uiActive && (verb == OLEIVERB_UIACTIVATE || verb == OLEIVERB_PRIMARY)) {
+        m_uiActive = true;
+        m_inPlaceSite->OnUIActivate();
+        if (frame) {
+            frame->SetActiveObject(this, nullptr);
+        }
+        if (document) {
+            document->SetActiveObject(this, nullptr);
         }
     }
-    if (frame != nullptr) {
-        frame->Release();
-    }
-    if (document != nullptr) {
-        document->Release();
-    }
-    return hr;
+    return S_OK;
 }
 
 bool ComControl::CreateControlWindow(HWND parent, const RECT& position) {
@@ -338,20 +328,18 @@ HRESULT STDMETHODCALLTYPE ComControl::ContextSensitiveHelp(BOOL) {
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::InPlaceDeactivate() {
-    if (m_inPlaceSite == nullptr) {
+    if (!m_inPlaceSite) {
         return S_OK;
     }
     UIDeactivate();
     DestroyControlWindow();
-    IOleInPlaceSite* site = m_inPlaceSite;
-    m_inPlaceSite = nullptr;
+    const auto site = std::move(m_inPlaceSite);
     site->OnInPlaceDeactivate();
-    site->Release();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::UIDeactivate() {
-    if (m_uiActive && m_inPlaceSite != nullptr) {
+    if (m_uiActive && m_inPlaceSite) {
         m_uiActive = false;
         m_inPlaceSite->OnUIDeactivate(FALSE);
     }

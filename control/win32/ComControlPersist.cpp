@@ -179,30 +179,20 @@ HRESULT STDMETHODCALLTYPE ComControl::Load(IStorage* storage) {
     if (storage == nullptr) {
         return E_POINTER;
     }
-    IStream* stream = nullptr;
-    HRESULT hr =
-        storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = Load(stream);
-    stream->Release();
-    return hr;
+    win32::ComPtr<IStream> stream;
+    const HRESULT hr = storage->OpenStream(kContentsStream, nullptr,
+                                           STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put());
+    return FAILED(hr) ? hr : Load(stream.get());
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::Save(IStorage* storage, BOOL) {
     if (storage == nullptr) {
         return E_POINTER;
     }
-    IStream* stream = nullptr;
-    HRESULT hr = storage->CreateStream(
-        kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = Save(stream, FALSE);
-    stream->Release();
-    return hr;
+    win32::ComPtr<IStream> stream;
+    const HRESULT hr = storage->CreateStream(
+        kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.put());
+    return FAILED(hr) ? hr : Save(stream.get(), FALSE);
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::SaveCompleted(IStorage*) {

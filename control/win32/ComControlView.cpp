@@ -71,13 +71,7 @@ HRESULT STDMETHODCALLTYPE ComControl::Unfreeze(DWORD) {
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-    if (sink != nullptr) {
-        sink->AddRef();
-    }
-    if (m_viewAdvise != nullptr) {
-        m_viewAdvise->Release();
-    }
-    m_viewAdvise = sink;
+    m_viewAdvise = win32::ComPtr<IAdviseSink>(sink);
     m_viewAdviseAspects = aspects;
     m_viewAdviseFlags = flags;
     if (sink != nullptr && (flags & ADVF_PRIMEFIRST) != 0) {
@@ -94,10 +88,7 @@ HRESULT STDMETHODCALLTYPE ComControl::GetAdvise(DWORD* aspects, DWORD* flags, IA
         *flags = m_viewAdviseFlags;
     }
     if (sink != nullptr) {
-        *sink = m_viewAdvise;
-        if (m_viewAdvise != nullptr) {
-            m_viewAdvise->AddRef();
-        }
+        m_viewAdvise.copy_to(sink);
     }
     return S_OK;
 }

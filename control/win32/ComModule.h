@@ -16,6 +16,15 @@ void AddModuleReference();
 void ReleaseModuleReference();
 bool ModuleInUse();
 
+// One of those references, for an object's life.
+class ModuleReference {
+public:
+    ModuleReference() { AddModuleReference(); }
+    ~ModuleReference() { ReleaseModuleReference(); }
+    ModuleReference(const ModuleReference&) = delete;
+    ModuleReference& operator=(const ModuleReference&) = delete;
+};
+
 // The library's own full path, as the registry records it; empty on failure.
 std::wstring ModulePath();
 

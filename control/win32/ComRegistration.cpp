@@ -4,6 +4,8 @@
 #include "ComIds.h"
 #include "ComModule.h"
 #include "TessalineResources.h"
+#include "platform/win32/ComOwners.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <oleauto.h>
 #include <olectl.h>
@@ -25,16 +27,15 @@ std::wstring ClassKey(REFCLSID clsid) {
 }
 
 bool WriteValue(const RegistryValue& value) {
-    HKEY key = nullptr;
+    win32::UniqueRegistryKey key;
     if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, value.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                          KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
     const auto bytes = static_cast<DWORD>((value.text.size() + 1) * sizeof(wchar_t));
     const LSTATUS status =
-        ::RegSetValueExW(key, value.name.empty() ? nullptr : value.name.c_str(), 0, REG_SZ,
+        ::RegSetValueExW(key.get(), value.name.empty() ? nullptr : value.name.c_str(), 0, REG_SZ,
                          reinterpret_cast<const BYTE*>(value.text.c_str()), bytes);
-    ::RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
 
@@ -153,14 +154,12 @@ HRESULT RegisterTessaline() {
     // TYPELIB resource 1 is what LoadTypeLib finds in a module by default.
     // RegisterTypeLib with our own path: Wine's REGKIND_REGISTER would record
     // it with a \\?\ prefix.
-    ITypeLib* typeLib = nullptr;
-    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, &typeLib))) {
+    win32::ComPtr<ITypeLib> typeLib;
+    if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, typeLib.put()))) {
         return SELFREG_E_TYPELIB;
     }
     std::wstring registeredPath = path;
-    const HRESULT registered = ::RegisterTypeLib(typeLib, registeredPath.data(), nullptr);
-    typeLib->Release();
-    if (FAILED(registered)) {
+    if (FAILED(::RegisterTypeLib(typeLib.get(), registeredPath.data(), nullptr))) {
         return SELFREG_E_TYPELIB;
     }
 

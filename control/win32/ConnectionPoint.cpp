@@ -9,31 +9,10 @@
 namespace tessaline::com {
 
 ConnectionPoint::ConnectionPoint(IConnectionPointContainer& container, REFIID eventIid)
-    : m_container(container), m_eventIid(eventIid) {}
+    : ComPart(container), m_container(container), m_eventIid(eventIid) {}
 
 ConnectionPoint::~ConnectionPoint() {
     DisconnectAll();
-}
-
-HRESULT STDMETHODCALLTYPE ConnectionPoint::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-        *object = static_cast<IConnectionPoint*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE ConnectionPoint::AddRef() {
-    return m_container.AddRef();
-}
-
-ULONG STDMETHODCALLTYPE ConnectionPoint::Release() {
-    return m_container.Release();
 }
 
 HRESULT STDMETHODCALLTYPE ConnectionPoint::GetConnectionInterface(IID* iid) {
@@ -62,17 +41,19 @@ HRESULT STDMETHODCALLTYPE ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
     if (sink == nullptr) {
         return E_POINTER;
     }
-    IDispatch* dispatch = nullptr;
     // Sinks built from the type library answer the event interface; plain
     // scripting sinks only IDispatch. Both receive the events by Invoke.
-    if (FAILED(sink->QueryInterface(m_eventIid, reinterpret_cast<void**>(&dispatch))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+    const win32::ComPtr<IUnknown> given(sink);
+    auto dispatch = given.query<IDispatch>(m_eventIid);
+    if (!dispatch) {
+        dispatch = given.query<IDispatch>();
+    }
+    if (!dispatch) {
         return CONNECT_E_CANNOTCONNECT;
     }
     try {
-        m_sinks.emplace_back(m_nextCookie, dispatch);
+        m_sinks.emplace_back(m_nextCookie, std::move(dispatch));
     } catch (const std::bad_alloc&) {
-        dispatch->Release();
         return E_OUTOFMEMORY;
     }
     *cookie = m_nextCookie++;
@@ -82,9 +63,9 @@ HRESULT STDMETHODCALLTYPE ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
 HRESULT STDMETHODCALLTYPE ConnectionPoint::Unadvise(DWORD cookie) {
     for (auto it = m_sinks.begin(); it != m_sinks.end(); ++it) {
         if (it->first == cookie) {
-            IDispatch* sink = it->second;
+            // The sink goes after the list no longer holds it.
+            const auto sink = std::move(it->second);
             m_sinks.erase(it);
-            sink->Release();
             return S_OK;
         }
     }
@@ -101,61 +82,31 @@ HRESULT STDMETHODCALLTYPE ConnectionPoint::EnumConnections(IEnumConnections** co
 
 void ConnectionPoint::Fire(DISPID dispid, DISPPARAMS& params) {
     // A handler may connect or disconnect sinks: call a snapshot.
-    std::vector<IDispatch*> sinks;
+    std::vector<win32::ComPtr<IDispatch>> sinks;
     sinks.reserve(m_sinks.size());
     for (const auto& [cookie, sink] : m_sinks) {
-        sink->AddRef();
         sinks.push_back(sink);
     }
-    for (IDispatch* sink : sinks) {
+    for (const auto& sink : sinks) {
         sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                      nullptr, nullptr);
-        sink->Release();
     }
 }
 
 void ConnectionPoint::DisconnectAll() {
-    auto sinks = std::move(m_sinks);
+    // The sinks go after the list no longer holds them.
+    const auto sinks = std::move(m_sinks);
     m_sinks.clear();
-    for (const auto& [cookie, sink] : sinks) {
-        sink->Release();
-    }
 }
 
 namespace {
 
-class ConnectionPointEnumerator final : public IEnumConnectionPoints {
+class ConnectionPointEnumerator final
+    : public win32::ComObject<ConnectionPointEnumerator, IEnumConnectionPoints> {
 public:
     ConnectionPointEnumerator(IConnectionPoint* point, ULONG position)
-        : m_point(point), m_position(position) {
-        m_point->AddRef();
-        AddModuleReference();
-    }
-    ConnectionPointEnumerator(const ConnectionPointEnumerator&) = delete;
-    ConnectionPointEnumerator& operator=(const ConnectionPointEnumerator&) = delete;
+        : m_point(point), m_position(position) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-            *object = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = ::InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint** points,
                                    ULONG* fetched) override {
         if (points == nullptr || (count > 1 && fetched == nullptr)) {
@@ -163,8 +114,7 @@ public:
         }
         ULONG given = 0;
         if (count > 0 && m_position == 0) {
-            points[0] = m_point;
-            m_point->AddRef();
+            m_point.copy_to(&points[0]);
             m_position = 1;
             given = 1;
         }
@@ -189,18 +139,13 @@ public:
         if (out == nullptr) {
             return E_POINTER;
         }
-        *out = new (std::nothrow) ConnectionPointEnumerator(m_point, m_position);
+        *out = new (std::nothrow) ConnectionPointEnumerator(m_point.get(), m_position);
         return *out != nullptr ? S_OK : E_OUTOFMEMORY;
     }
 
 private:
-    ~ConnectionPointEnumerator() {
-        m_point->Release();
-        ReleaseModuleReference();
-    }
-
-    LONG m_references = 1;
-    IConnectionPoint* m_point;
+    ModuleReference m_moduleReference;
+    win32::ComPtr<IConnectionPoint> m_point;
     ULONG m_position;
 };
 

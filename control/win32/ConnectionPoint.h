@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/win32/ComObject.h"
+#include "platform/win32/ComOwners.h"
+
 #include <ocidl.h>
 #include <utility>
 #include <vector>
@@ -9,17 +12,10 @@ namespace tessaline::com {
 
 // The control's connection point for one outgoing dispatch interface. It
 // lives inside its container and shares the container's reference count.
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public win32::ComPart<IConnectionPoint> {
 public:
     ConnectionPoint(IConnectionPointContainer& container, REFIID eventIid);
     ~ConnectionPoint();
-    ConnectionPoint(const ConnectionPoint&) = delete;
-    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IConnectionPoint
     HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
     HRESULT STDMETHODCALLTYPE
@@ -39,7 +35,7 @@ public:
 private:
     IConnectionPointContainer& m_container;
     IID m_eventIid;
-    std::vector<std::pair<DWORD, IDispatch*>> m_sinks;
+    std::vector<std::pair<DWORD, win32::ComPtr<IDispatch>>> m_sinks;
     DWORD m_nextCookie = 1;
 };
 

@@ -9,6 +9,7 @@
 #include "ComRegistration.h"
 #include "imaging/PathEncoding.h"
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/ComOwners.h"
 
 #include <new>
 
@@ -46,9 +47,7 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** obje
     if (factory == nullptr) {
         return E_OUTOFMEMORY;
     }
-    const HRESULT hr = factory->QueryInterface(iid, object);
-    factory->Release();
-    return hr;
+    return tessaline::win32::ComPtr<ComClassFactory>::Adopt(factory)->QueryInterface(iid, object);
 }
 
 HRESULT STDAPICALLTYPE DllCanUnloadNow() {

@@ -2,6 +2,7 @@
 #include "VerbEnumerator.h"
 
 #include "ComModule.h"
+#include "platform/win32/ComObject.h"
 
 #include <new>
 #include <olectl.h>
@@ -13,34 +14,10 @@ namespace {
 constexpr LONG kVerbCount = 1;
 constexpr wchar_t kPropertiesVerbName[] = L"&Properties...";
 
-class VerbEnumerator final : public IEnumOLEVERB {
+class VerbEnumerator final : public win32::ComObject<VerbEnumerator, IEnumOLEVERB> {
 public:
-    explicit VerbEnumerator(LONG position) : m_position(position) { AddModuleReference(); }
-    VerbEnumerator(const VerbEnumerator&) = delete;
-    VerbEnumerator& operator=(const VerbEnumerator&) = delete;
+    explicit VerbEnumerator(LONG position) : m_position(position) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumOLEVERB)) {
-            *object = static_cast<IEnumOLEVERB*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = ::InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, OLEVERB* verbs, ULONG* fetched) override {
         if (verbs == nullptr || (count > 1 && fetched == nullptr)) {
             return E_POINTER;
@@ -83,9 +60,7 @@ public:
     }
 
 private:
-    ~VerbEnumerator() { ReleaseModuleReference(); }
-
-    LONG m_references = 1;
+    ModuleReference m_moduleReference;
     LONG m_position;
 };
 

@@ -90,68 +90,60 @@ struct ControlHost::State {
 
 ControlHost::ControlHost() : m_state(std::make_unique<State>()) {}
 
-std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& progId,
-                                                         std::string& error) {
-    error.clear();
+Result<std::unique_ptr<ControlHost>> ControlHost::CreateByProgId(const std::string& progId) {
+    using R = Result<std::unique_ptr<ControlHost>>;
     ComponentRegistry registry;
     auto entry = registry.FindClassByProgId(progId);
     if (!entry) {
         if (!registry.Error().empty()) {
-            error = "cannot look up \"" + progId + "\": " + registry.Error();
-        } else {
-            error = "The component \"" + progId + "\" is not registered in " +
-                    registry.File().string() +
-                    ". Register the control library first, for example: "
-                    "tessaline-cli register /path/to/libtessaline-control.so";
+            return R::Fail("cannot look up \"" + progId + "\": " + registry.Error());
         }
-        return nullptr;
+        return R::Fail("The component \"" + progId + "\" is not registered in " +
+                       registry.File().string() +
+                       ". Register the control library first, for example: "
+                       "tessaline-cli register /path/to/libtessaline-control.so");
     }
     if (entry->libraryPath.empty()) {
-        error = "The registration of \"" + progId + "\" in " + registry.File().string() +
-                " names no library. Register the control library again: "
-                "tessaline-cli register /path/to/libtessaline-control.so";
-        return nullptr;
+        return R::Fail("The registration of \"" + progId + "\" in " + registry.File().string() +
+                       " names no library. Register the control library again: "
+                       "tessaline-cli register /path/to/libtessaline-control.so");
     }
 
     std::unique_ptr<ControlHost> host(new ControlHost());
     host->m_libraryPath = entry->libraryPath;
     host->m_state->library = ::dlopen(entry->libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!host->m_state->library) {
-        error = "cannot load " + entry->libraryPath + " for \"" + progId + "\": " + DlError() +
-                ". If the library has moved, register it again: tessaline-cli register "
-                "/path/to/libtessaline-control.so";
-        return nullptr;
+        return R::Fail("cannot load " + entry->libraryPath + " for \"" + progId +
+                       "\": " + DlError() +
+                       ". If the library has moved, register it again: tessaline-cli register "
+                       "/path/to/libtessaline-control.so");
     }
     if (auto moduleInfo =
             Symbol<TsDllGetModuleInfoFn>(host->m_state->library, "DllGetModuleInfo")) {
         const TsModuleInfo* info = moduleInfo();
         if (info && info->abiVersion != TS_COMPONENT_ABI_VERSION) {
-            error = entry->libraryPath + " speaks component ABI version " +
-                    std::to_string(info->abiVersion) + "; this program speaks version " +
-                    std::to_string(TS_COMPONENT_ABI_VERSION);
-            return nullptr;
+            return R::Fail(entry->libraryPath + " speaks component ABI version " +
+                           std::to_string(info->abiVersion) + "; this program speaks version " +
+                           std::to_string(TS_COMPONENT_ABI_VERSION));
         }
     }
     ::dlerror();
     auto getClassObject =
         Symbol<TsDllGetClassObjectFn>(host->m_state->library, "DllGetClassObject");
     if (!getClassObject) {
-        error = entry->libraryPath + " is not a component library: " + DlError();
-        return nullptr;
+        return R::Fail(entry->libraryPath + " is not a component library: " + DlError());
     }
     TsClassFactory* factory = nullptr;
     TsResult result = getClassObject(entry->clsid.c_str(), &factory);
     if (TS_FAILED(result) || !factory) {
-        error = "the class " + entry->clsid + " (\"" + progId + "\") is not available from " +
-                entry->libraryPath + ": " + Hex(result);
-        return nullptr;
+        return R::Fail("the class " + entry->clsid + " (\"" + progId +
+                       "\") is not available from " + entry->libraryPath + ": " + Hex(result));
     }
     TsControl* control = nullptr;
     result = factory->vtbl->CreateInstance(factory, &control);
     factory->vtbl->Release(factory);
     if (TS_FAILED(result) || !control) {
-        error = "cannot create \"" + progId + "\": " + Hex(result);
-        return nullptr;
+        return R::Fail("cannot create \"" + progId + "\": " + Hex(result));
     }
     host->m_state->control = control;
     host->m_state->site.context = &host->m_state->messageBox;

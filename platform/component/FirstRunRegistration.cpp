@@ -32,9 +32,8 @@ std::string RegisterOnFirstRun(const std::string& progId, const ControlLibraries
     if (installed.empty()) {
         return {}; // nothing to register; the host says what is missing
     }
-    std::string error;
-    if (!RegisterLibrary(installed, false, error)) {
-        return "cannot register the installed control: " + error;
+    if (const Result<void> registered = RegisterLibrary(installed, false); !registered) {
+        return "cannot register the installed control: " + registered.Reason();
     }
     std::string note = "registered the Tessaline control " + installed.string() + " for this user";
     if (entry) {

@@ -26,34 +26,31 @@ std::string ResultText(TsResult result) {
 
 } // namespace
 
-bool RegisterLibrary(const std::filesystem::path& library, bool unregister, std::string& error) {
-    error.clear();
+Result<void> RegisterLibrary(const std::filesystem::path& library, bool unregister) {
     // The library records its own path, so hand dlopen an absolute one: a bare
     // name would send it searching the system's library folders instead.
     std::error_code ec;
     std::filesystem::path path = std::filesystem::absolute(library, ec);
     if (ec) {
-        error = "cannot resolve " + library.string() + ": " + ec.message();
-        return false;
+        return Result<void>::Fail("cannot resolve " + library.string() + ": " + ec.message());
     }
     if (!std::filesystem::is_regular_file(path, ec)) {
-        error = "no such library: " + path.string();
-        return false;
+        return Result<void>::Fail("no such library: " + path.string());
     }
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();
-        error = "cannot load " + path.string() + ": " + (why ? why : "unknown error");
-        return false;
+        return Result<void>::Fail("cannot load " + path.string() + ": " +
+                                  (why ? why : "unknown error"));
     }
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     ::dlerror();
     void* symbol = ::dlsym(handle, entry);
     if (!symbol) {
         const char* why = ::dlerror();
-        error = path.string() + " is not a component library: " + (why ? why : entry);
         ::dlclose(handle);
-        return false;
+        return Result<void>::Fail(path.string() +
+                                  " is not a component library: " + (why ? why : entry));
     }
     TsDllRegisterServerFn fn = nullptr;
     static_assert(sizeof fn == sizeof symbol);
@@ -61,10 +58,10 @@ bool RegisterLibrary(const std::filesystem::path& library, bool unregister, std:
     TsResult result = fn();
     ::dlclose(handle);
     if (TS_FAILED(result)) {
-        error = std::string(entry) + " of " + path.string() + " failed: " + ResultText(result);
-        return false;
+        return Result<void>::Fail(std::string(entry) + " of " + path.string() +
+                                  " failed: " + ResultText(result));
     }
-    return true;
+    return {};
 }
 
 } // namespace tessaline

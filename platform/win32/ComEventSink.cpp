@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/win32/ComEventSink.h"
 
+#include "platform/win32/ComOwners.h"
+
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -39,30 +41,8 @@ TsVariant FromVariant(const VARIANT& v) {
 ComEventSink::ComEventSink(const IID& events, ControlHost::EventHandler handler)
     : m_events(events), m_handler(std::move(handler)) {}
 
-HRESULT STDMETHODCALLTYPE ComEventSink::QueryInterface(REFIID iid, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, m_events)) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE ComEventSink::AddRef() {
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-}
-
-ULONG STDMETHODCALLTYPE ComEventSink::Release() {
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
+void* ComEventSink::QueryOther(REFIID iid) {
+    return IsEqualIID(iid, m_events) ? static_cast<IDispatch*>(this) : nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE ComEventSink::GetTypeInfoCount(UINT* count) {
@@ -97,7 +77,7 @@ HRESULT STDMETHODCALLTYPE ComEventSink::Invoke(DISPID dispid, REFIID, LCID, WORD
         }
     }
     // A handler of the host holds the sink alive while it runs.
-    AddRef();
+    const ComPtr<IDispatch> alive(this);
     try {
         m_handler(dispid, args);
     } catch (const std::exception& e) {
@@ -106,7 +86,6 @@ HRESULT STDMETHODCALLTYPE ComEventSink::Invoke(DISPID dispid, REFIID, LCID, WORD
     } catch (...) {
         std::fprintf(stderr, "tessaline: event handler failed\n");
     }
-    Release();
     return S_OK;
 }
 

@@ -2,6 +2,7 @@
 #include "ComTypeDescription.h"
 
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/ComOwners.h"
 
 #include <algorithm>
 #include <oleauto.h>
@@ -140,17 +141,14 @@ bool ComTypeDescription::ReadClass(ITypeInfo* type, TsClassInfo& cls,
     for (UINT i = 0; i < attr->cImplTypes; ++i) {
         INT flags = 0;
         HREFTYPE ref = 0;
-        ITypeInfo* implemented = nullptr;
+        ComPtr<ITypeInfo> implemented;
         if (FAILED(type->GetImplTypeFlags(i, &flags)) ||
             FAILED(type->GetRefTypeOfImplType(i, &ref)) ||
-            FAILED(type->GetRefTypeInfo(ref, &implemented))) {
+            FAILED(type->GetRefTypeInfo(ref, implemented.put()))) {
             return false;
         }
         BSTR name = nullptr;
-        const HRESULT named =
-            implemented->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        implemented->Release();
-        if (FAILED(named)) {
+        if (FAILED(implemented->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
             return false;
         }
         const char* kept = Keep(name);
@@ -190,13 +188,13 @@ bool ComTypeDescription::Read(ITypeLib* library) {
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
         TYPEKIND kind{};
-        ITypeInfo* type = nullptr;
+        ComPtr<ITypeInfo> type;
         BSTR typeName = nullptr;
         BSTR typeHelp = nullptr;
         if (FAILED(library->GetTypeInfoType(i, &kind)) ||
             FAILED(library->GetDocumentation(static_cast<INT>(i), &typeName, &typeHelp, nullptr,
                                              nullptr)) ||
-            FAILED(library->GetTypeInfo(i, &type))) {
+            FAILED(library->GetTypeInfo(i, type.put()))) {
             return false;
         }
         bool read = true;
@@ -204,19 +202,19 @@ bool ComTypeDescription::Read(ITypeLib* library) {
             TsInterfaceInfo itf{};
             itf.name = Keep(typeName);
             itf.helpString = Keep(typeHelp);
-            read = ReadInterface(type, itf, m_members.emplace_back(), m_params.emplace_back());
+            read =
+                ReadInterface(type.get(), itf, m_members.emplace_back(), m_params.emplace_back());
             m_interfaces.push_back(itf);
         } else if (kind == TKIND_COCLASS) {
             TsClassInfo cls{};
             cls.name = Keep(typeName);
             cls.helpString = Keep(typeHelp);
-            read = ReadClass(type, cls, sources);
+            read = ReadClass(type.get(), cls, sources);
             m_classes.push_back(cls);
         } else {
             ::SysFreeString(typeName);
             ::SysFreeString(typeHelp);
         }
-        type->Release();
         if (!read) {
             return false;
         }

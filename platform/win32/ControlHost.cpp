@@ -4,10 +4,12 @@
 // point, type information from its type library.
 #include "platform/component/ControlHost.h"
 
-#include "platform/win32/ComEventSink.h"
 #include "ComTypeDescription.h"
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/ComEventSink.h"
+#include "platform/win32/ComOwners.h"
 #include "platform/win32/SystemError.h"
+#include "platform/win32/WideText.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 #include <objbase.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -36,9 +39,22 @@ std::string Describe(HRESULT result) {
     return win32::SystemErrorText(static_cast<uint32_t>(result)) + " (" + Hex(result) + ")";
 }
 
+// How the host's strings are written: UTF-8, or the ANSI code page.
+struct TextCoding {
+    bool utf8 = false;
+
+    std::wstring Wide(std::string_view text) const {
+        return utf8 ? win32::Widen(text) : win32::FromAnsi(text);
+    }
+    std::string Bytes(std::wstring_view text) const {
+        return utf8 ? win32::Narrow(text) : win32::ToAnsi(text);
+    }
+};
+
 // An argument of the component ABI as IDispatch takes it. Strings become
-// BSTRs the caller frees; references point at the caller's own variables.
-bool ToVariant(const TsVariant& in, VARIANT& out, std::vector<BSTR>& strings) {
+// BSTRs `strings` keeps; references point at the caller's own variables.
+bool ToVariant(const TsVariant& in, VARIANT& out, const TextCoding& coding,
+               std::vector<win32::Bstr>& strings) {
     ::VariantInit(&out);
     const bool byRef = (in.vt & TS_VT_BYREF) != 0;
     switch (in.vt & ~TS_VT_BYREF) {
@@ -67,18 +83,16 @@ bool ToVariant(const TsVariant& in, VARIANT& out, std::vector<BSTR>& strings) {
         if (byRef && in.u.pstr == nullptr) {
             return false;
         }
-        const std::wstring wide = win32::FromAnsi(text != nullptr ? text : "");
-        BSTR value = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-        if (value == nullptr) {
+        win32::Bstr& value = strings.emplace_back(coding.Wide(text != nullptr ? text : ""));
+        if (value.get() == nullptr) {
             return false;
         }
-        strings.push_back(value);
         if (byRef) {
             out.vt = VT_BYREF | VT_BSTR;
-            out.pbstrVal = &strings.back();
+            out.pbstrVal = value.addressof();
         } else {
             out.vt = VT_BSTR;
-            out.bstrVal = value;
+            out.bstrVal = value.get();
         }
         return true;
     }
@@ -91,33 +105,47 @@ bool ToVariant(const TsVariant& in, VARIANT& out, std::vector<BSTR>& strings) {
 
 struct ControlHost::State {
     ~State();
+    // Finds the connection point of the control's events.
+    void FindEvents();
+    void Disconnect();
 
-    bool comStarted = false;
-    IDispatch* control = nullptr;
-    IConnectionPoint* events = nullptr;
+    // Declared first, so that COM stops after everything below is let go.
+    std::optional<win32::ComScope> com;
+    win32::ComPtr<IDispatch> control;
+    win32::ComPtr<IConnectionPoint> events;
     IID eventsIid{};
-    std::vector<std::pair<uint32_t, win32::ComEventSink*>> sinks;
+    std::vector<std::pair<uint32_t, win32::ComPtr<win32::ComEventSink>>> sinks;
+    TextCoding coding;
     MessageBoxHandler messageBox;
     std::unique_ptr<win32::ComTypeDescription> typeLib;
     std::vector<std::string> verbNames;
 };
 
 ControlHost::State::~State() {
+    Disconnect();
+}
+
+void ControlHost::State::Disconnect() {
     for (auto& [cookie, sink] : sinks) {
-        if (events != nullptr) {
+        if (events) {
             events->Unadvise(cookie);
         }
         sink->Detach();
-        sink->Release();
     }
-    if (events != nullptr) {
-        events->Release();
-    }
-    if (control != nullptr) {
-        control->Release();
-    }
-    if (comStarted) {
-        ::CoUninitialize();
+    sinks.clear();
+    events.reset();
+    control.reset();
+}
+
+void ControlHost::State::FindEvents() {
+    // The events go through the connection point of the interface the
+    // control names as its default source.
+    const auto classInfo = control.query<IProvideClassInfo2>();
+    const auto container = control.query<IConnectionPointContainer>();
+    if (classInfo && container &&
+        SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &eventsIid)) &&
+        FAILED(container->FindConnectionPoint(eventsIid, events.put()))) {
+        events.detach();
     }
 }
 
@@ -125,26 +153,22 @@ ControlHost::ControlHost() : m_state(std::make_unique<State>()) {}
 
 ControlHost::~ControlHost() = default;
 
-std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& progId,
-                                                         std::string& error) {
-    error.clear();
+Result<std::unique_ptr<ControlHost>> ControlHost::CreateByProgId(const std::string& progId) {
+    using R = Result<std::unique_ptr<ControlHost>>;
     std::unique_ptr<ControlHost> host(new ControlHost());
     State& state = *host->m_state;
-    const HRESULT started = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (FAILED(started) && started != RPC_E_CHANGED_MODE) {
-        error = "cannot start COM: " + Describe(started);
-        return nullptr;
+    const win32::ComScope& com = state.com.emplace();
+    if (!com.Usable()) {
+        return R::Fail("cannot start COM: " + Describe(com.Started()));
     }
-    state.comStarted = SUCCEEDED(started);
 
     const std::wstring wideProgId = win32::FromAnsi(progId);
     CLSID clsid{};
     if (FAILED(::CLSIDFromProgID(wideProgId.c_str(), &clsid))) {
-        error = "The control \"" + progId +
-                "\" is not registered. Register the control library first, for example: "
-                "tessaline-cli register Tessaline.ocx (or regsvr32 Tessaline.ocx, as an "
-                "administrator)";
-        return nullptr;
+        return R::Fail("The control \"" + progId +
+                       "\" is not registered. Register the control library first, for example: "
+                       "tessaline-cli register Tessaline.ocx (or regsvr32 Tessaline.ocx, as an "
+                       "administrator)");
     }
     wchar_t clsidText[kGuidTextLength] = {};
     ::StringFromGUID2(clsid, clsidText, kGuidTextLength);
@@ -155,45 +179,39 @@ std::unique_ptr<ControlHost> ControlHost::CreateByProgId(const std::string& prog
         host->m_libraryPath = win32::ToAnsi(path);
     }
     const HRESULT created = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                               reinterpret_cast<void**>(&state.control));
+                                               state.control.put_void());
     if (FAILED(created)) {
-        state.control = nullptr;
-        error = "cannot create \"" + progId + "\" from " +
-                (host->m_libraryPath.empty() ? std::string("its registered library")
-                                             : host->m_libraryPath) +
-                ": " + Describe(created) +
-                ". If the library has moved, register it again: tessaline-cli register "
-                "Tessaline.ocx";
-        return nullptr;
+        state.control.detach();
+        return R::Fail("cannot create \"" + progId + "\" from " +
+                       (host->m_libraryPath.empty() ? std::string("its registered library")
+                                                    : host->m_libraryPath) +
+                       ": " + Describe(created) +
+                       ". If the library has moved, register it again: tessaline-cli register "
+                       "Tessaline.ocx");
     }
 
-    // The events go through the connection point of the interface the
-    // control names as its default source.
-    IProvideClassInfo2* classInfo = nullptr;
-    IConnectionPointContainer* container = nullptr;
-    if (SUCCEEDED(state.control->QueryInterface(IID_IProvideClassInfo2,
-                                                reinterpret_cast<void**>(&classInfo))) &&
-        SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &state.eventsIid)) &&
-        SUCCEEDED(state.control->QueryInterface(IID_IConnectionPointContainer,
-                                                reinterpret_cast<void**>(&container)))) {
-        if (FAILED(container->FindConnectionPoint(state.eventsIid, &state.events))) {
-            state.events = nullptr;
-        }
-    }
-    if (container != nullptr) {
-        container->Release();
-    }
-    if (classInfo != nullptr) {
-        classInfo->Release();
-    }
+    state.FindEvents();
     return host;
 }
 
+std::unique_ptr<ControlHost> ControlHost::Adopt(IDispatch* control) {
+    std::unique_ptr<ControlHost> host(new ControlHost());
+    State& state = *host->m_state;
+    state.coding.utf8 = true;
+    state.control = win32::ComPtr<IDispatch>(control);
+    state.FindEvents();
+    return host;
+}
+
+void ControlHost::Disconnect() {
+    m_state->Disconnect();
+}
+
 TsResult ControlHost::GetIDOfName(const std::string& name, int32_t& dispid) const {
-    if (m_state->control == nullptr) {
+    if (!m_state->control) {
         return TS_E_POINTER;
     }
-    std::wstring wide = win32::FromAnsi(name);
+    std::wstring wide = m_state->coding.Wide(name);
     LPOLESTR names[] = {wide.data()};
     DISPID id = 0;
     const HRESULT hr =
@@ -208,48 +226,41 @@ TsResult ControlHost::Invoke(int32_t dispid, std::span<TsVariant> args, TsVarian
     if (result != nullptr) {
         *result = TsVariant{};
     }
-    if (m_state->control == nullptr) {
+    if (!m_state->control) {
         return TS_E_POINTER;
     }
-    std::vector<BSTR> strings;
+    std::vector<win32::Bstr> strings;
     strings.reserve(args.size()); // references to strings point into it
     std::vector<VARIANT> reversed(args.size());
     bool bound = true;
     for (size_t i = 0; i < args.size() && bound; ++i) {
         // DISPPARAMS holds the arguments last to first.
-        bound = ToVariant(args[i], reversed[args.size() - 1 - i], strings);
+        bound = ToVariant(args[i], reversed[args.size() - 1 - i], m_state->coding, strings);
     }
     HRESULT hr = TS_DISP_E_TYPEMISMATCH;
-    VARIANT out;
-    ::VariantInit(&out);
+    win32::Variant out;
     if (bound) {
         DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
                           static_cast<UINT>(reversed.size()), 0};
-        EXCEPINFO exception{};
+        win32::ExceptionInfo exception;
         UINT argError = 0;
         hr = m_state->control->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                      &params, &out, &exception, &argError);
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrHelpFile);
-    }
-    for (BSTR text : strings) {
-        ::SysFreeString(text);
+                                      &params, out.get(), &exception, &argError);
     }
     if (SUCCEEDED(hr) && result != nullptr) {
-        switch (out.vt) {
+        switch (out->vt) {
         case VT_I4:
             result->vt = TS_VT_I4;
-            result->u.i4 = static_cast<int32_t>(out.lVal);
+            result->u.i4 = static_cast<int32_t>(out->lVal);
             break;
         case VT_I2:
             result->vt = TS_VT_I2;
-            result->u.i2 = out.iVal;
+            result->u.i2 = out->iVal;
             break;
         case VT_BSTR: {
             // malloc, as FreeResult pairs it with free.
-            const std::string text =
-                win32::ToAnsi(std::wstring_view(out.bstrVal, ::SysStringLen(out.bstrVal)));
+            const std::string text = m_state->coding.Bytes(
+                std::wstring_view(out->bstrVal, ::SysStringLen(out->bstrVal)));
             char* copy = static_cast<char*>(std::malloc(text.size() + 1));
             if (copy == nullptr) {
                 hr = E_OUTOFMEMORY;
@@ -264,7 +275,6 @@ TsResult ControlHost::Invoke(int32_t dispid, std::span<TsVariant> args, TsVarian
             break;
         }
     }
-    ::VariantClear(&out);
     return static_cast<TsResult>(hr);
 }
 
@@ -276,16 +286,16 @@ void ControlHost::FreeResult(TsVariant& result) {
 }
 
 uint32_t ControlHost::Advise(EventHandler handler) {
-    if (m_state->events == nullptr || !handler) {
+    if (!m_state->events || !handler) {
         return 0;
     }
-    auto* sink = new win32::ComEventSink(m_state->eventsIid, std::move(handler));
+    auto sink = win32::ComPtr<win32::ComEventSink>::Adopt(
+        new win32::ComEventSink(m_state->eventsIid, std::move(handler)));
     DWORD cookie = 0;
-    if (FAILED(m_state->events->Advise(sink, &cookie)) || cookie == 0) {
-        sink->Release();
+    if (FAILED(m_state->events->Advise(sink.get(), &cookie)) || cookie == 0) {
         return 0;
     }
-    m_state->sinks.emplace_back(static_cast<uint32_t>(cookie), sink);
+    m_state->sinks.emplace_back(static_cast<uint32_t>(cookie), std::move(sink));
     return static_cast<uint32_t>(cookie);
 }
 
@@ -295,7 +305,6 @@ void ControlHost::Unadvise(uint32_t cookie) {
         if (it->first == cookie) {
             m_state->events->Unadvise(cookie);
             it->second->Detach();
-            it->second->Release();
             sinks.erase(it);
             return;
         }
@@ -317,24 +326,15 @@ const TsTypeLibInfo* ControlHost::TypeLib() const {
     if (m_state->typeLib != nullptr) {
         return &m_state->typeLib->Info();
     }
-    IProvideClassInfo* provider = nullptr;
-    ITypeInfo* classInfo = nullptr;
-    ITypeLib* library = nullptr;
+    const auto provider = m_state->control.query<IProvideClassInfo>();
+    win32::ComPtr<ITypeInfo> classInfo;
+    win32::ComPtr<ITypeLib> library;
     UINT index = 0;
-    if (m_state->control != nullptr &&
-        SUCCEEDED(m_state->control->QueryInterface(IID_IProvideClassInfo,
-                                                   reinterpret_cast<void**>(&provider))) &&
-        SUCCEEDED(provider->GetClassInfo(&classInfo)) &&
-        SUCCEEDED(classInfo->GetContainingTypeLib(&library, &index))) {
+    if (provider && SUCCEEDED(provider->GetClassInfo(classInfo.put())) &&
+        SUCCEEDED(classInfo->GetContainingTypeLib(library.put(), &index))) {
         auto description = std::make_unique<win32::ComTypeDescription>();
-        if (description->Read(library)) {
+        if (description->Read(library.get())) {
             m_state->typeLib = std::move(description);
-        }
-    }
-    for (IUnknown* held : {static_cast<IUnknown*>(library), static_cast<IUnknown*>(classInfo),
-                           static_cast<IUnknown*>(provider)}) {
-        if (held != nullptr) {
-            held->Release();
         }
     }
     return m_state->typeLib != nullptr ? &m_state->typeLib->Info() : nullptr;
@@ -342,29 +342,23 @@ const TsTypeLibInfo* ControlHost::TypeLib() const {
 
 std::vector<TsVerbInfo> ControlHost::Verbs() const {
     std::vector<TsVerbInfo> verbs;
-    IOleObject* ole = nullptr;
-    IEnumOLEVERB* list = nullptr;
-    if (m_state->control == nullptr ||
-        FAILED(m_state->control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)))) {
-        return verbs;
-    }
-    if (ole->EnumVerbs(&list) == S_OK && list != nullptr) {
+    const auto ole = m_state->control.query<IOleObject>();
+    win32::ComPtr<IEnumOLEVERB> list;
+    if (ole && ole->EnumVerbs(list.put()) == S_OK && list) {
         m_state->verbNames.clear();
         std::vector<std::pair<int32_t, std::string>> found;
         OLEVERB verb{};
         while (list->Next(1, &verb, nullptr) == S_OK) {
             found.emplace_back(
                 static_cast<int32_t>(verb.lVerb),
-                win32::ToAnsi(verb.lpszVerbName != nullptr ? verb.lpszVerbName : L""));
+                m_state->coding.Bytes(verb.lpszVerbName != nullptr ? verb.lpszVerbName : L""));
             ::CoTaskMemFree(verb.lpszVerbName);
         }
-        list->Release();
         m_state->verbNames.reserve(found.size());
         for (auto& [id, name] : found) {
             verbs.push_back({id, m_state->verbNames.emplace_back(std::move(name)).c_str()});
         }
     }
-    ole->Release();
     return verbs;
 }
 
@@ -375,14 +369,10 @@ std::vector<TsPropertyPageInfo> ControlHost::PropertyPages() const {
 }
 
 uint32_t ControlHost::MiscStatus() const {
-    IOleObject* ole = nullptr;
     DWORD status = 0;
-    if (m_state->control != nullptr && SUCCEEDED(m_state->control->QueryInterface(
-                                           IID_IOleObject, reinterpret_cast<void**>(&ole)))) {
-        if (FAILED(ole->GetMiscStatus(DVASPECT_CONTENT, &status))) {
-            status = 0;
-        }
-        ole->Release();
+    const auto ole = m_state->control.query<IOleObject>();
+    if (ole && FAILED(ole->GetMiscStatus(DVASPECT_CONTENT, &status))) {
+        status = 0;
     }
     return static_cast<uint32_t>(status);
 }

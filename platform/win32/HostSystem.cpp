@@ -7,6 +7,7 @@
 #include "platform/HostSystem.h"
 
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/HandleOwners.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/WideText.h"
 
@@ -53,13 +54,10 @@ bool CanCreateFileIn(const std::string& folder) {
     // only creating a file answers for all of them.
     const std::wstring probe = wide + L"\\~tessaline-" + std::to_wstring(::GetCurrentProcessId()) +
                                L"-" + std::to_wstring(::GetTickCount64()) + L".tmp";
-    HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    ::CloseHandle(file);
-    return true;
+    const win32::UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                               nullptr));
+    return static_cast<bool>(file);
 }
 
 bool PathIsFile(const std::string& path) {
@@ -82,6 +80,7 @@ Result<std::vector<std::string>> ProgramArguments(int, char**) {
     using R = Result<std::vector<std::string>>;
     int count = 0;
     LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const win32::UniqueLocalMemory held(wide);
     if (wide == nullptr) {
         return R::Fail("cannot read the command line: " + win32::SystemErrorText(::GetLastError()));
     }
@@ -97,7 +96,6 @@ Result<std::vector<std::string>> ProgramArguments(int, char**) {
                       ", and no other name may stand in for it";
         }
     }
-    ::LocalFree(wide);
     if (!failure.empty()) {
         return R::Fail(failure);
     }

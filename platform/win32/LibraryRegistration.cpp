@@ -3,6 +3,8 @@
 // DllRegisterServer or DllUnregisterServer, as regsvr32 does.
 #include "platform/component/LibraryRegistration.h"
 
+#include "platform/win32/ComOwners.h"
+#include "platform/win32/HandleOwners.h"
 #include "platform/win32/SystemError.h"
 
 #include <cstdio>
@@ -31,46 +33,42 @@ std::string ResultText(HRESULT result) {
 
 } // namespace
 
-bool RegisterLibrary(const std::filesystem::path& library, bool unregister, std::string& error) {
-    error.clear();
+Result<void> RegisterLibrary(const std::filesystem::path& library, bool unregister) {
     // The library records its own path, so hand the loader an absolute one:
     // a bare name would send it searching the system's folders instead.
     std::error_code ec;
     const std::filesystem::path path = std::filesystem::absolute(library, ec);
     if (ec) {
-        error = "cannot resolve " + library.string() + ": " + ec.message();
-        return false;
+        return Result<void>::Fail("cannot resolve " + library.string() + ": " + ec.message());
     }
     if (!std::filesystem::is_regular_file(path, ec)) {
-        error = "no such library: " + path.string();
-        return false;
+        return Result<void>::Fail("no such library: " + path.string());
     }
-    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (module == nullptr) {
-        error = "cannot load " + path.string() + ": " + win32::SystemErrorText(::GetLastError());
-        return false;
+    const win32::UniqueModule module(
+        ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module) {
+        return Result<void>::Fail("cannot load " + path.string() + ": " +
+                                  win32::SystemErrorText(::GetLastError()));
     }
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     using EntryFunction = HRESULT(STDAPICALLTYPE*)();
-    const auto function =
-        reinterpret_cast<EntryFunction>(reinterpret_cast<void*>(::GetProcAddress(module, entry)));
+    const auto function = reinterpret_cast<EntryFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(module.get(), entry)));
     if (function == nullptr) {
-        error = path.string() + " is not a self-registering library: it has no " + entry;
-        ::FreeLibrary(module);
-        return false;
+        return Result<void>::Fail(path.string() + " is not a self-registering library: it has no " +
+                                  entry);
     }
     // The library registers its type library through COM, as under regsvr32.
-    const HRESULT started = ::OleInitialize(nullptr);
-    const HRESULT result = function();
-    if (SUCCEEDED(started)) {
-        ::OleUninitialize();
+    HRESULT result = S_OK;
+    {
+        const win32::ComScope ole(win32::ComScope::Kind::Ole);
+        result = function();
     }
-    ::FreeLibrary(module);
     if (FAILED(result)) {
-        error = std::string(entry) + " of " + path.string() + " failed: " + ResultText(result);
-        return false;
+        return Result<void>::Fail(std::string(entry) + " of " + path.string() +
+                                  " failed: " + ResultText(result));
     }
-    return true;
+    return {};
 }
 
 } // namespace tessaline

@@ -2,6 +2,7 @@
 #include "platform/win32/SystemError.h"
 
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/HandleOwners.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>
@@ -13,10 +14,8 @@ std::string SystemErrorText(uint32_t error) {
     const DWORD length = ::FormatMessageA(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    const UniqueLocalMemory held(text);
     std::string message = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-    if (text != nullptr) {
-        ::LocalFree(text);
-    }
     while (!message.empty() &&
            (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
         message.pop_back();

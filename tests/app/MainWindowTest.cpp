@@ -747,10 +747,10 @@ private slots:
         const std::string saved = ::getenv("XDG_CONFIG_HOME");
         TempFolder empty;
         ::setenv("XDG_CONFIG_HOME", empty.Path().c_str(), 1);
-        std::string error;
-        const auto none = ControlHost::CreateByProgId(kTessalineControlProgId, error);
+        const auto none = ControlHost::CreateByProgId(kTessalineControlProgId);
         ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-        QVERIFY(none == nullptr);
+        QVERIFY(!none);
+        const std::string& error = none.Reason();
         QVERIFY(error.find("TESSALINE.TessalineCtrl.1") != std::string::npos);
         QVERIFY(error.find("register") != std::string::npos);
 

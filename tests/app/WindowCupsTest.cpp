@@ -74,14 +74,15 @@ protected:
         m_home.emplace(test::TempHomeOptions{.workFolder = true});
         m_program = m_home->Root() / "program";
         std::filesystem::create_directories(m_program);
-        std::string error;
-        ASSERT_TRUE(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error)) << error;
+        const Result<void> registered = RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false);
+        ASSERT_TRUE(registered) << registered.Reason();
 
         services.spooler = MakeSpooler();
         services.programFolder = m_program.string();
         services.configHome = m_home->XdgConfigHome().string();
-        m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
-        ASSERT_NE(m_host, nullptr) << error;
+        auto created = ControlHost::CreateByProgId(kTessalineControlProgId);
+        ASSERT_TRUE(created) << created.Reason();
+        m_host = std::move(created).Value();
         m_real = std::make_unique<DispatchLogoControl>(*m_host);
         control = std::make_unique<test::RecordingControl>(*m_real);
         form = std::make_unique<frmCorvido>(services, m_host.get(), control.get());

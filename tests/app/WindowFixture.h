@@ -28,8 +28,8 @@ protected:
     // control writes its preview pictures into the current folder).
     void StartTestHome() {
         m_home = std::make_unique<TempHome>(TempHomeOptions{.workFolder = true});
-        std::string error;
-        QVERIFY2(RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false, error), error.c_str());
+        const Result<void> registered = RegisterLibrary(TESSALINE_CONTROL_LIBRARY, false);
+        QVERIFY2(registered, registered.Reason().c_str());
         m_work = m_home->Work().string();
     }
 
@@ -40,9 +40,9 @@ protected:
         m_services = std::make_unique<ScriptedServices>();
         m_services->programFolder = m_program->Path().string();
         m_services->configHome = m_program->File("config");
-        std::string error;
-        m_host = ControlHost::CreateByProgId(kTessalineControlProgId, error);
-        QVERIFY2(m_host != nullptr, error.c_str());
+        auto created = ControlHost::CreateByProgId(kTessalineControlProgId);
+        QVERIFY2(created, created.Reason().c_str());
+        m_host = std::move(created).Value();
         m_real = std::make_unique<DispatchLogoControl>(*m_host);
         m_control = std::make_unique<RecordingControl>(*m_real);
     }

@@ -89,10 +89,11 @@ TsVariant StrRef(const char** v) {
 class ControlHostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string error;
-        ASSERT_TRUE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, false, error)) << error;
-        host = ControlHost::CreateByProgId(kFakeProgId, error);
-        ASSERT_TRUE(host) << error;
+        const Result<void> registered = RegisterLibrary(TESSALINE_FAKE_COMPONENT, false);
+        ASSERT_TRUE(registered) << registered.Reason();
+        auto created = ControlHost::CreateByProgId(kFakeProgId);
+        ASSERT_TRUE(created) << created.Reason();
+        host = std::move(created).Value();
     }
 
     TempHome home;
@@ -288,8 +289,9 @@ TEST_F(ControlHostTest, DestructionDisconnectsAndReleasesTheControl) {
 
 TEST(ControlHost, UnregisteredProgIdSaysHowToRegister) {
     TempHome home;
-    std::string error;
-    EXPECT_FALSE(ControlHost::CreateByProgId("TESSALINE.TessalineCtrl.1", error));
+    const auto created = ControlHost::CreateByProgId("TESSALINE.TessalineCtrl.1");
+    EXPECT_FALSE(created);
+    const std::string& error = created.Reason();
     EXPECT_NE(error.find("\"TESSALINE.TessalineCtrl.1\" is not registered"), std::string::npos)
         << error;
     EXPECT_NE(error.find(home.RegistryFile().string()), std::string::npos) << error;
@@ -338,16 +340,17 @@ TEST(ControlHost, ReportsWhyALibraryFailsToLoad) {
         entry.progId = "Broken.Case";
         entry.libraryPath = c.library;
         ASSERT_TRUE(registry.RegisterClass(entry)) << registry.Error();
-        std::string error;
-        EXPECT_FALSE(ControlHost::CreateByProgId("Broken.Case", error)) << c.what;
+        const auto created = ControlHost::CreateByProgId("Broken.Case");
+        EXPECT_FALSE(created) << c.what;
+        const std::string& error = created.Reason();
         EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
     }
 }
 
 TEST(LibraryRegistration, RegistersAndUnregistersLikeRegsvr32) {
     TempHome home;
-    std::string error;
-    ASSERT_TRUE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, false, error)) << error;
+    Result<void> registered = RegisterLibrary(TESSALINE_FAKE_COMPONENT, false);
+    ASSERT_TRUE(registered) << registered.Reason();
     ComponentRegistry registry;
     auto entry = registry.FindClassByProgId(kFakeProgId);
     ASSERT_TRUE(entry);
@@ -355,13 +358,17 @@ TEST(LibraryRegistration, RegistersAndUnregistersLikeRegsvr32) {
     EXPECT_TRUE(std::filesystem::path(entry->libraryPath).is_absolute());
     EXPECT_TRUE(registry.FindTypeLib("{5EA1F00D-0000-4000-8000-00000000FA4F}", "1.0"));
 
-    ASSERT_TRUE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, true, error)) << error;
+    registered = RegisterLibrary(TESSALINE_FAKE_COMPONENT, true);
+    ASSERT_TRUE(registered) << registered.Reason();
     EXPECT_FALSE(ReadAll(home.RegistryFile()));
 
-    EXPECT_FALSE(RegisterLibrary(home.XdgConfigHome() / "nothing.so", false, error));
-    EXPECT_NE(error.find("nothing.so"), std::string::npos) << error;
-    EXPECT_FALSE(RegisterLibrary(LibcPath(), false, error));
-    EXPECT_NE(error.find("not a component library"), std::string::npos) << error;
+    registered = RegisterLibrary(home.XdgConfigHome() / "nothing.so", false);
+    EXPECT_FALSE(registered);
+    EXPECT_NE(registered.Reason().find("nothing.so"), std::string::npos) << registered.Reason();
+    registered = RegisterLibrary(LibcPath(), false);
+    EXPECT_FALSE(registered);
+    EXPECT_NE(registered.Reason().find("not a component library"), std::string::npos)
+        << registered.Reason();
 }
 
 TEST(LibraryRegistration, ReportsAFailingEntryPoint) {
@@ -369,9 +376,9 @@ TEST(LibraryRegistration, ReportsAFailingEntryPoint) {
     // A file where the registry's folder belongs makes the library's own
     // registration fail; its result must come back as a failure.
     test::WriteText(home.XdgConfigHome() / "tessaline", "in the way");
-    std::string error;
-    EXPECT_FALSE(RegisterLibrary(TESSALINE_FAKE_COMPONENT, false, error));
-    EXPECT_NE(error.find("0x80040200"), std::string::npos) << error;
+    const Result<void> registered = RegisterLibrary(TESSALINE_FAKE_COMPONENT, false);
+    EXPECT_FALSE(registered);
+    EXPECT_NE(registered.Reason().find("0x80040200"), std::string::npos) << registered.Reason();
 }
 
 } // namespace

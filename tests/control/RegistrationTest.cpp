@@ -104,9 +104,9 @@ TEST(Registration, AnUnwritableRegistryFailsAtTheTypeLibrary) {
 TEST(Registration, AHostCreatesTheRegisteredControlByProgId) {
     const TempHomes homes;
     ASSERT_EQ(ControlLibrary::Get().RegisterServer(), TS_S_OK);
-    std::string error;
-    auto host = ControlHost::CreateByProgId("TESSALINE.TessalineCtrl.1", error);
-    ASSERT_NE(host, nullptr) << error;
+    auto created = ControlHost::CreateByProgId("TESSALINE.TessalineCtrl.1");
+    ASSERT_TRUE(created) << created.Reason();
+    const std::unique_ptr<ControlHost> host = std::move(created).Value();
     int32_t dispid = 0;
     EXPECT_EQ(host->GetIDOfName("Upload", dispid), TS_S_OK);
     EXPECT_EQ(dispid, 4);

@@ -8,7 +8,8 @@
 // ATL_DLL atl.dll, atl80.dll ... atl110.dll)
 #include "ComIds.h"
 #include "HostChecks.h"
-#include "HostSite.h"
+#include "platform/win32/ComOwners.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,11 @@
 #include <windows.h>
 
 using tessaline::hostcheck::Checks;
-using tessaline::hostcheck::HostSite;
+using tessaline::hostcheck::TestWindow;
+using tessaline::win32::Bstr;
+using tessaline::win32::ComPtr;
+using tessaline::win32::ComScope;
+using tessaline::win32::Variant;
 
 namespace {
 
@@ -47,37 +52,33 @@ template <typename Function> Function Find(HMODULE module, const char* name) {
 }
 
 // The control's own window inside the ATL host window, once painted.
-void CheckPlacedControl(Checks& checks, HWND host, IUnknown* control, const std::string& how,
-                        const Logo& logo) {
-    HostSite::PumpMessages();
+void CheckPlacedControl(Checks& checks, HWND host, const ComPtr<IUnknown>& control,
+                        const std::string& how, const Logo& logo) {
+    TestWindow::PumpMessages();
     HWND window = ::GetWindow(host, GW_CHILD);
-    IOleInPlaceObject* inPlace = nullptr;
     HWND reported = nullptr;
-    if (control != nullptr && SUCCEEDED(control->QueryInterface(
-                                  IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+    if (const auto inPlace = control.query<IOleInPlaceObject>()) {
         inPlace->GetWindow(&reported);
-        inPlace->Release();
     }
     checks.Check(window != nullptr && window == reported && ::IsWindowVisible(window),
                  how + ": the control is in-place active with its own window");
     ::RedrawWindow(host, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    HostSite::PumpMessages();
+    TestWindow::PumpMessages();
     HDC dc = ::GetDC(host);
     const COLORREF corner = ::GetPixel(dc, 1, 1);
     ::ReleaseDC(host, dc);
     checks.Check(corner == kGrey,
                  how + ": the control draws grey (pixel " + std::to_string(corner) + ")");
 
-    IDispatch* dispatch = nullptr;
     LONG result = -1;
-    if (control != nullptr &&
-        SUCCEEDED(control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
+    if (const auto dispatch = control.query<IDispatch>()) {
         LONG bits = 0;
         LONG height = 0;
         LONG width = 0;
+        const Bstr path(logo.path);
         VARIANT args[4];
         args[3].vt = VT_BSTR;
-        args[3].bstrVal = ::SysAllocString(logo.path.c_str());
+        args[3].bstrVal = path.get();
         args[2].vt = VT_BYREF | VT_I4;
         args[2].plVal = &bits;
         args[1].vt = VT_BYREF | VT_I4;
@@ -85,14 +86,11 @@ void CheckPlacedControl(Checks& checks, HWND host, IUnknown* control, const std:
         args[0].vt = VT_BYREF | VT_I4;
         args[0].plVal = &width;
         DISPPARAMS params{args, nullptr, 4, 0};
-        VARIANT out;
-        ::VariantInit(&out);
-        if (SUCCEEDED(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &out, nullptr,
+        Variant out;
+        if (SUCCEEDED(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, out.get(), nullptr,
                                        nullptr))) {
-            result = out.lVal;
+            result = out->lVal;
         }
-        ::SysFreeString(args[3].bstrVal);
-        dispatch->Release();
         result = result == 0 && width == logo.width ? 0 : -1;
     }
     checks.Check(result == 0, how + ": BitmapInfo by dispatch identifier");
@@ -101,64 +99,56 @@ void CheckPlacedControl(Checks& checks, HWND host, IUnknown* control, const std:
 void CheckAtl(Checks& checks, const std::wstring& dll, const Logo& logo) {
     const std::wstring progId = tessaline::com::WideAscii(tessaline::kTessalineProgId);
     const std::string name(dll.begin(), dll.end());
-    HMODULE atl = ::LoadLibraryW(dll.c_str());
-    if (!checks.Check(atl != nullptr, name + " loads")) {
+    const tessaline::win32::UniqueModule atl(::LoadLibraryW(dll.c_str()));
+    if (!checks.Check(static_cast<bool>(atl), name + " loads")) {
         return;
     }
-    auto init = Find<AtlAxWinInitFunction>(atl, "AtlAxWinInit");
-    auto getControl = Find<AtlAxGetControlFunction>(atl, "AtlAxGetControl");
-    auto createControl = Find<AtlAxCreateControlFunction>(atl, "AtlAxCreateControl");
+    auto init = Find<AtlAxWinInitFunction>(atl.get(), "AtlAxWinInit");
+    auto getControl = Find<AtlAxGetControlFunction>(atl.get(), "AtlAxGetControl");
+    auto createControl = Find<AtlAxCreateControlFunction>(atl.get(), "AtlAxCreateControl");
     if (!checks.Check(init != nullptr && getControl != nullptr && createControl != nullptr &&
                           init(),
                       name + ": AtlAxWinInit")) {
-        ::FreeLibrary(atl);
         return;
     }
 
     {
-        HostSite form(L"ATL window class", 320, 120);
+        const TestWindow form(L"ATL window class", 320, 120);
         const std::wstring windowClass = WindowClassFor(dll);
         HWND host = ::CreateWindowExW(0, windowClass.c_str(), progId.c_str(), WS_CHILD | WS_VISIBLE,
                                       10, 10, 200, 50, form.Window(), nullptr,
                                       ::GetModuleHandleW(nullptr), nullptr);
-        IUnknown* control = nullptr;
+        ComPtr<IUnknown> control;
         if (checks.Check(host != nullptr, name + ": a \"" +
                                               std::string(windowClass.begin(), windowClass.end()) +
                                               "\" window named by the ProgID") &&
-            checks.Check(SUCCEEDED(getControl(host, &control)) && control != nullptr,
+            checks.Check(SUCCEEDED(getControl(host, control.put())) && control,
                          name + ": AtlAxGetControl")) {
             CheckPlacedControl(checks, host, control, name + " window class", logo);
         }
-        if (control != nullptr) {
-            control->Release();
-        }
+        control.reset();
         if (host != nullptr) {
             ::DestroyWindow(host);
         }
     }
     {
-        HostSite form(L"AtlAxCreateControl", 320, 120);
+        const TestWindow form(L"AtlAxCreateControl", 320, 120);
         HWND host = ::CreateWindowExW(0, WindowClassFor(dll).c_str(), L"", WS_CHILD | WS_VISIBLE,
                                       10, 10, 200, 50, form.Window(), nullptr,
                                       ::GetModuleHandleW(nullptr), nullptr);
-        IUnknown* container = nullptr;
-        IUnknown* control = nullptr;
-        const HRESULT hr = createControl(progId.c_str(), host, nullptr, &container);
+        ComPtr<IUnknown> container;
+        ComPtr<IUnknown> control;
+        const HRESULT hr = createControl(progId.c_str(), host, nullptr, container.put());
         if (checks.Check(SUCCEEDED(hr), name + ": AtlAxCreateControl (hr " +
                                             std::to_string(static_cast<unsigned long>(hr)) + ")") &&
-            SUCCEEDED(getControl(host, &control))) {
+            SUCCEEDED(getControl(host, control.put()))) {
             CheckPlacedControl(checks, host, control, name + " AtlAxCreateControl", logo);
         }
-        if (control != nullptr) {
-            control->Release();
-        }
-        if (container != nullptr) {
-            container->Release();
-        }
+        control.reset();
+        container.reset();
         ::DestroyWindow(host);
     }
-    HostSite::PumpMessages();
-    ::FreeLibrary(atl);
+    TestWindow::PumpMessages();
 }
 
 } // namespace
@@ -170,10 +160,11 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const Logo logo{argv[1], std::wcstol(argv[2], nullptr, 10)};
-    ::OleInitialize(nullptr);
-    for (int i = 3; i < argc; ++i) {
-        CheckAtl(checks, argv[i], logo);
+    {
+        const ComScope ole(ComScope::Kind::Ole);
+        for (int i = 3; i < argc; ++i) {
+            CheckAtl(checks, argv[i], logo);
+        }
     }
-    ::OleUninitialize();
     return checks.Finish();
 }

@@ -3,6 +3,7 @@
 
 #include "ScreenIcon.h"
 #include "app/win32/MainWindowLayout.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <algorithm>
 #include <cmath>
@@ -202,6 +203,8 @@ std::optional<DWORD> RunToEnd(const std::wstring& exe, DWORD milliseconds) {
                          folder.c_str(), &startup, &process) == 0) {
         return std::nullopt;
     }
+    const tessaline::win32::UniqueHandle held[] = {tessaline::win32::UniqueHandle(process.hProcess),
+                                                   tessaline::win32::UniqueHandle(process.hThread)};
     std::optional<DWORD> status;
     if (::WaitForSingleObject(process.hProcess, milliseconds) == WAIT_OBJECT_0) {
         DWORD code = 0;
@@ -210,8 +213,6 @@ std::optional<DWORD> RunToEnd(const std::wstring& exe, DWORD milliseconds) {
     } else {
         ::TerminateProcess(process.hProcess, 99);
     }
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
     return status;
 }
 

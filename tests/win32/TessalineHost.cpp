@@ -9,7 +9,9 @@
 // the names the ANSI code page cannot hold (see CheckNames).
 #include "ComIds.h"
 #include "HostChecks.h"
-#include "HostSite.h"
+#include "app/win32/ControlSite.h"
+#include "platform/win32/ComObject.h"
+#include "platform/win32/ComOwners.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,10 +23,14 @@
 #include <vector>
 #include <windows.h>
 
+using tessaline::com::kControlClsid;
 using tessaline::com::kEventsIid;
 using tessaline::com::kPropPageClsid;
 using tessaline::hostcheck::Checks;
-using tessaline::hostcheck::HostSite;
+using tessaline::hostcheck::TestWindow;
+using tessaline::win32::ComPtr;
+using tessaline::win32::ComScope;
+using tessaline::win32::ControlSite;
 
 namespace {
 
@@ -38,13 +44,6 @@ struct Arguments {
     LONG height = 0;
     LONG width = 0;
 };
-
-template <typename T> void SafeRelease(T*& p) {
-    if (p != nullptr) {
-        p->Release();
-        p = nullptr;
-    }
-}
 
 VARIANT I4(LONG value) {
     VARIANT v;
@@ -83,24 +82,15 @@ HRESULT Call(IDispatch* control, DISPID dispid, std::vector<VARIANT> args, LONG&
 
 // The sink of _DTessalineEvents: records every Progress, and can call back
 // into the control from inside the handler.
-class ProgressSink final : public IDispatch {
+class ProgressSink final : public tessaline::win32::ComObject<ProgressSink, IDispatch> {
 public:
     std::vector<LONG> received;
     IDispatch* callBackInto = nullptr;
     LONG nestedResult = 0;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, kEventsIid)) {
-            *object = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+    void* QueryOther(REFIID iid) {
+        return IsEqualIID(iid, kEventsIid) ? static_cast<IDispatch*>(this) : nullptr;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         *count = 0;
         return S_OK;
@@ -122,25 +112,13 @@ public:
         }
         return S_OK;
     }
-
-    ULONG m_references = 1;
 };
 
 // A minimal property bag: what the control writes, it can read back.
-class MemoryBag final : public IPropertyBag {
+class MemoryBag final : public tessaline::win32::ComObject<MemoryBag, IPropertyBag> {
 public:
     std::map<std::wstring, LONG> values;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag)) {
-            *object = static_cast<IPropertyBag*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
         const auto it = values.find(name);
         if (it == values.end()) {
@@ -189,13 +167,13 @@ bool Holds(const std::wstring& text, const wchar_t* part) {
     return text.find(part) != std::wstring::npos;
 }
 
-IDispatch* CreateControl() {
+ComPtr<IDispatch> CreateControl() {
     CLSID clsid{};
-    IDispatch* control = nullptr;
+    ComPtr<IDispatch> control;
     const std::wstring progId = tessaline::com::WideAscii(tessaline::kTessalineProgId);
     if (FAILED(::CLSIDFromProgID(progId.c_str(), &clsid)) ||
         FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                  reinterpret_cast<void**>(&control)))) {
+                                  control.put_void()))) {
         return nullptr;
     }
     return control;
@@ -308,25 +286,23 @@ void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
 }
 
 void CheckEvents(Checks& checks, IDispatch* control, const Arguments& a) {
-    IProvideClassInfo2* classInfo = nullptr;
+    const ComPtr<IDispatch> held(control);
+    const auto classInfo = held.query<IProvideClassInfo2>();
     GUID source{};
-    checks.Check(SUCCEEDED(control->QueryInterface(IID_IProvideClassInfo2,
-                                                   reinterpret_cast<void**>(&classInfo))) &&
+    checks.Check(classInfo &&
                      SUCCEEDED(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source)) &&
                      IsEqualIID(source, kEventsIid),
                  "IProvideClassInfo2 names _DTessalineEvents as the default source");
-    SafeRelease(classInfo);
 
-    IConnectionPointContainer* container = nullptr;
-    IConnectionPoint* point = nullptr;
-    control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container));
-    if (!checks.Check(container != nullptr &&
-                          SUCCEEDED(container->FindConnectionPoint(kEventsIid, &point)),
+    const auto container = held.query<IConnectionPointContainer>();
+    ComPtr<IConnectionPoint> point;
+    if (!checks.Check(container &&
+                          SUCCEEDED(container->FindConnectionPoint(kEventsIid, point.put())),
                       "FindConnectionPoint(_DTessalineEvents)")) {
-        SafeRelease(container);
         return;
     }
-    ProgressSink sink;
+    const auto owned = ComPtr<ProgressSink>::Adopt(new ProgressSink());
+    ProgressSink& sink = *owned.get();
     DWORD cookie = 0;
     checks.Check(SUCCEEDED(point->Advise(&sink, &cookie)) && cookie != 0, "Advise");
 
@@ -360,16 +336,12 @@ void CheckEvents(Checks& checks, IDispatch* control, const Arguments& a) {
     Call(control, 4, upload(), result);
     checks.Check(sink.received.empty(), "no Progress after Unadvise");
     checks.Check(point->Unadvise(cookie) == CONNECT_E_NOCONNECTION, "a second Unadvise is refused");
-    SafeRelease(point);
-    SafeRelease(container);
 }
 
 // Draws through IViewObject2::Draw into a memory DC and reads the pixels back.
 void CheckDrawing(Checks& checks, IDispatch* control) {
-    IViewObject2* view = nullptr;
-    if (!checks.Check(
-            SUCCEEDED(control->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view))),
-            "IViewObject2")) {
+    const auto view = ComPtr<IDispatch>(control).query<IViewObject2>();
+    if (!checks.Check(static_cast<bool>(view), "IViewObject2")) {
         return;
     }
     constexpr int kWidth = 200;
@@ -438,120 +410,115 @@ void CheckDrawing(Checks& checks, IDispatch* control) {
     ::DeleteObject(bitmap);
     ::DeleteDC(dc);
     ::ReleaseDC(nullptr, screen);
-    SafeRelease(view);
 }
 
 void CheckPersistence(Checks& checks, IDispatch* control) {
-    IOleObject* ole = nullptr;
-    IPersistStreamInit* persist = nullptr;
-    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
-    control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist));
-    if (!checks.Check(ole != nullptr && persist != nullptr, "IOleObject and IPersistStreamInit")) {
-        SafeRelease(ole);
-        SafeRelease(persist);
+    const ComPtr<IDispatch> held(control);
+    const auto ole = held.query<IOleObject>();
+    const auto persist = held.query<IPersistStreamInit>();
+    if (!checks.Check(ole && persist, "IOleObject and IPersistStreamInit")) {
         return;
     }
     SIZEL size{5000, 1234};
     ole->SetExtent(DVASPECT_CONTENT, &size);
-    IStream* stream = nullptr;
-    ::CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-    checks.Check(persist->IsDirty() == S_OK && SUCCEEDED(persist->Save(stream, TRUE)) &&
+    ComPtr<IStream> stream;
+    ::CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    checks.Check(persist->IsDirty() == S_OK && SUCCEEDED(persist->Save(stream.get(), TRUE)) &&
                      persist->IsDirty() == S_FALSE,
                  "IPersistStreamInit::Save clears the dirty flag");
     STATSTG stat{};
     stream->Stat(&stat, STATFLAG_NONAME);
     checks.Check(stat.cbSize.QuadPart == 12, "the saved state is 12 bytes (version, extent)");
 
-    IDispatch* second = CreateControl();
-    IPersistStreamInit* secondPersist = nullptr;
-    IOleObject* secondOle = nullptr;
-    second->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&secondPersist));
-    second->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&secondOle));
+    const ComPtr<IDispatch> second = CreateControl();
+    const auto secondPersist = second.query<IPersistStreamInit>();
+    const auto secondOle = second.query<IOleObject>();
     LARGE_INTEGER zero{};
     stream->Seek(zero, STREAM_SEEK_SET, nullptr);
     SIZEL loaded{};
-    checks.Check(SUCCEEDED(secondPersist->Load(stream)) &&
+    checks.Check(SUCCEEDED(secondPersist->Load(stream.get())) &&
                      SUCCEEDED(secondOle->GetExtent(DVASPECT_CONTENT, &loaded)) &&
                      loaded.cx == 5000 && loaded.cy == 1234,
                  "a second control loads the extent back");
 
     // A stream that ends early leaves the control as it was.
-    IStream* shortStream = nullptr;
-    ::CreateStreamOnHGlobal(nullptr, TRUE, &shortStream);
+    ComPtr<IStream> shortStream;
+    ::CreateStreamOnHGlobal(nullptr, TRUE, shortStream.put());
     const DWORD version = 0x00010000;
     shortStream->Write(&version, sizeof(version), nullptr);
     shortStream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    checks.Check(FAILED(secondPersist->Load(shortStream)), "a truncated state is refused");
-    SafeRelease(shortStream);
+    checks.Check(FAILED(secondPersist->Load(shortStream.get())), "a truncated state is refused");
 
-    IPersistPropertyBag* bagPersist = nullptr;
-    control->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&bagPersist));
-    MemoryBag bag;
-    checks.Check(bagPersist != nullptr && SUCCEEDED(bagPersist->Save(&bag, TRUE, TRUE)) &&
+    const auto bagPersist = held.query<IPersistPropertyBag>();
+    const auto ownedBag = ComPtr<MemoryBag>::Adopt(new MemoryBag());
+    MemoryBag& bag = *ownedBag.get();
+    checks.Check(bagPersist && SUCCEEDED(bagPersist->Save(&bag, TRUE, TRUE)) &&
                      bag.values[L"_Version"] == 0x10000 && bag.values[L"_ExtentX"] == 5000 &&
                      bag.values[L"_ExtentY"] == 1234,
                  "IPersistPropertyBag writes _Version 65536, _ExtentX, _ExtentY");
-    SafeRelease(bagPersist);
-    SafeRelease(secondOle);
-    SafeRelease(secondPersist);
-    SafeRelease(second);
-    SafeRelease(stream);
-    SafeRelease(persist);
-    SafeRelease(ole);
 }
 
 void CheckInPlace(Checks& checks, IDispatch* control) {
-    HostSite site(L"Tessaline host check", 320, 120);
-    IOleObject* ole = nullptr;
-    control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole));
+    TestWindow form(L"Tessaline host check", 320, 120);
+    // The control's place on the form: a child window, as on the program's.
+    RECT position{20, 30, 220, 80};
+    const TestWindow place(form.Window(), position);
+    const auto site = ControlSite::Create();
+    site->Attach(place.Window());
+    const ComPtr<IDispatch> held(control);
+    const auto ole = held.query<IOleObject>();
     DWORD misc = 0;
     ole->GetMiscStatus(DVASPECT_CONTENT, &misc);
     checks.Check(misc == 131473, "MiscStatus 131473");
-    IEnumOLEVERB* verbs = nullptr;
+    ComPtr<IEnumOLEVERB> verbs;
     OLEVERB verb{};
     ULONG fetched = 0;
-    const bool listed = ole->EnumVerbs(&verbs) == S_OK && verbs->Next(1, &verb, &fetched) == S_OK;
+    const bool listed =
+        ole->EnumVerbs(verbs.put()) == S_OK && verbs->Next(1, &verb, &fetched) == S_OK;
     checks.Check(listed && verb.lVerb == OLEIVERB_PROPERTIES &&
                      std::wstring(verb.lpszVerbName) == L"&Properties..." &&
                      verbs->Next(1, &verb, &fetched) == S_FALSE && fetched == 0,
                  "EnumVerbs lists the one verb \"&Properties...\"");
     ::CoTaskMemFree(listed ? verb.lpszVerbName : nullptr);
-    SafeRelease(verbs);
-    ole->SetClientSite(&site);
-    RECT position{20, 30, 220, 80};
-    site.SetPosition(position);
+    verbs.reset();
+    ole->SetClientSite(site.get());
     const HRESULT hr =
-        ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Window(), &position);
-    IOleInPlaceObject* inPlace = nullptr;
-    control->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace));
+        ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.get(), 0, place.Window(), &position);
+    const auto inPlace = held.query<IOleInPlaceObject>();
     HWND window = nullptr;
     inPlace->GetWindow(&window);
-    checks.Check(SUCCEEDED(hr) && site.Activated() && window != nullptr &&
-                     ::GetParent(window) == site.Window() && ::IsWindowVisible(window),
+    checks.Check(SUCCEEDED(hr) && site->InPlace() && window != nullptr &&
+                     ::GetParent(window) == place.Window() && ::IsWindowVisible(window),
                  "DoVerb(OLEIVERB_INPLACEACTIVATE) gives a visible child window");
     RECT placed{};
     ::GetWindowRect(window, &placed);
-    ::MapWindowPoints(nullptr, site.Window(), reinterpret_cast<POINT*>(&placed), 2);
+    ::MapWindowPoints(nullptr, form.Window(), reinterpret_cast<POINT*>(&placed), 2);
     checks.Check(placed.left == 20 && placed.top == 30 && placed.right == 220 &&
                      placed.bottom == 80,
                  "the window sits where the site says");
 
     // What the window paints, read back through the window's own DC.
-    ::UpdateWindow(site.Window());
-    site.PumpMessages();
+    ::UpdateWindow(form.Window());
+    TestWindow::PumpMessages();
     HDC dc = ::GetDC(window);
     const COLORREF corner = ::GetPixel(dc, 0, 0);
     ::ReleaseDC(window, dc);
     checks.Check(corner == kGrey,
                  "the activated window paints grey (pixel " + std::to_string(corner) + ")");
 
-    checks.Check(SUCCEEDED(inPlace->InPlaceDeactivate()) && !::IsWindow(window) &&
-                     !site.Activated(),
+    checks.Check(SUCCEEDED(inPlace->InPlaceDeactivate()) && !::IsWindow(window) && !site->InPlace(),
                  "InPlaceDeactivate destroys the window and tells the site");
+
+    // A site with no window to give: the control takes no place there, and
+    // the site it told of its activation is told of its end.
+    const auto windowless = ControlSite::Create();
+    ole->SetClientSite(windowless.get());
+    const HRESULT refused =
+        ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, windowless.get(), 0, nullptr, &position);
+    checks.Check(FAILED(refused) && !windowless->InPlace(),
+                 "in-place activation on a site without a window fails and is undone");
     ole->Close(OLECLOSE_NOSAVE);
     ole->SetClientSite(nullptr);
-    SafeRelease(inPlace);
-    SafeRelease(ole);
 }
 
 void CheckPropertyPage(Checks& checks, IDispatch* control) {
@@ -560,20 +527,17 @@ void CheckPropertyPage(Checks& checks, IDispatch* control) {
     checks.Check(SUCCEEDED(::CLSIDFromProgID(pageProgId.c_str(), &pageClass)) &&
                      IsEqualCLSID(pageClass, kPropPageClsid),
                  "TESSALINE.TessalinePropPage.1 names the property page");
-    ISpecifyPropertyPages* specify = nullptr;
+    const auto specify = ComPtr<IDispatch>(control).query<ISpecifyPropertyPages>();
     CAUUID pages{};
-    control->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
-    checks.Check(specify != nullptr && SUCCEEDED(specify->GetPages(&pages)) && pages.cElems == 1 &&
+    checks.Check(specify && SUCCEEDED(specify->GetPages(&pages)) && pages.cElems == 1 &&
                      IsEqualCLSID(pages.pElems[0], kPropPageClsid),
                  "ISpecifyPropertyPages names the one page");
     ::CoTaskMemFree(pages.pElems);
-    SafeRelease(specify);
 
-    IPropertyPage* page = nullptr;
-    if (!checks.Check(
-            SUCCEEDED(::CoCreateInstance(kPropPageClsid, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IPropertyPage, reinterpret_cast<void**>(&page))),
-            "the property page class is creatable")) {
+    ComPtr<IPropertyPage> page;
+    if (!checks.Check(SUCCEEDED(::CoCreateInstance(kPropPageClsid, nullptr, CLSCTX_INPROC_SERVER,
+                                                   IID_IPropertyPage, page.put_void())),
+                      "the property page class is creatable")) {
         return;
     }
     PROPPAGEINFO info{};
@@ -585,7 +549,7 @@ void CheckPropertyPage(Checks& checks, IDispatch* control) {
                      std::to_string(info.size.cy) + " pixels)");
     ::CoTaskMemFree(info.pszTitle);
 
-    HostSite frame(L"Property frame stand-in", 500, 200);
+    const TestWindow frame(L"Property frame stand-in", 500, 200);
     RECT rect{0, 0, info.size.cx, info.size.cy};
     IUnknown* object = control;
     page->SetObjects(1, &object);
@@ -599,7 +563,53 @@ void CheckPropertyPage(Checks& checks, IDispatch* control) {
                  "the page shows dialog 200 with its text");
     page->Deactivate();
     page->SetObjects(0, nullptr);
-    SafeRelease(page);
+}
+
+// The library stays while an object, an enumerator or a server lock lives,
+// and may go when none does: what DllCanUnloadNow answers CoFreeUnusedLibraries.
+void CheckUnloading(Checks& checks) {
+    using CanUnloadFunction = HRESULT(STDAPICALLTYPE*)();
+    const HMODULE library = ::GetModuleHandleW(L"Tessaline.ocx");
+    const auto canUnload = reinterpret_cast<CanUnloadFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(library, "DllCanUnloadNow")));
+    if (!checks.Check(canUnload != nullptr,
+                      "Tessaline.ocx is loaded and exports DllCanUnloadNow")) {
+        return;
+    }
+    const auto factory = [] {
+        ComPtr<IClassFactory> classObject;
+        ::CoGetClassObject(kControlClsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                           classObject.put_void());
+        return classObject;
+    };
+    checks.Check(canUnload() == S_OK, "DllCanUnloadNow: S_OK with nothing alive");
+    bool locked = false;
+    if (const auto classObject = factory()) {
+        locked = SUCCEEDED(classObject->LockServer(TRUE));
+    }
+    const HRESULT whileLocked = canUnload();
+    if (const auto classObject = factory()) {
+        classObject->LockServer(FALSE);
+    }
+    checks.Check(
+        locked && whileLocked == S_FALSE && canUnload() == S_OK,
+        "DllCanUnloadNow: S_FALSE while LockServer(TRUE) holds, S_OK after LockServer(FALSE)");
+
+    ComPtr<IOleObject> ole;
+    if (const auto classObject = factory()) {
+        classObject->CreateInstance(nullptr, IID_IOleObject, ole.put_void());
+    }
+    ComPtr<IEnumOLEVERB> verbs;
+    if (!checks.Check(ole && SUCCEEDED(ole->EnumVerbs(verbs.put())), "a control and its verbs")) {
+        return;
+    }
+    const HRESULT whileAlive = canUnload();
+    ole.reset();
+    const HRESULT whileEnumerating = canUnload();
+    verbs.reset();
+    checks.Check(
+        whileAlive == S_FALSE && whileEnumerating == S_FALSE && canUnload() == S_OK,
+        "DllCanUnloadNow: S_FALSE while a control or an enumerator of it lives, S_OK after");
 }
 
 // The system's own words for what `failed` did, trimmed: what ErrorText
@@ -625,13 +635,14 @@ std::wstring SystemWords(DWORD error) {
 // words in the code page's own characters.
 int CheckNames(const std::wstring& folder, const std::wstring& printer) {
     Checks checks;
-    if (FAILED(::OleInitialize(nullptr))) {
+    const ComScope ole(ComScope::Kind::Ole);
+    if (FAILED(ole.Started())) {
         checks.Check(false, "OleInitialize");
         return checks.Finish();
     }
-    IDispatch* control = CreateControl();
+    ComPtr<IDispatch> owned = CreateControl();
+    IDispatch* control = owned.get();
     if (!checks.Check(control != nullptr, "CoCreateInstance by ProgID")) {
-        ::OleUninitialize();
         return checks.Finish();
     }
     const std::wstring logo = folder + L"\\logo.bmp";
@@ -704,9 +715,8 @@ int CheckNames(const std::wstring& folder, const std::wstring& printer) {
     std::printf("system words: %s\n", utf8.c_str());
 
     ::SetCurrentDirectoryW(folder.c_str());
-    SafeRelease(control);
+    owned.reset();
     ::CoFreeUnusedLibraries();
-    ::OleUninitialize();
     return checks.Finish();
 }
 
@@ -724,21 +734,22 @@ int wmain(int argc, wchar_t** argv) {
     }
     const Arguments arguments{argv[1], argv[2], std::wcstol(argv[3], nullptr, 10),
                               std::wcstol(argv[4], nullptr, 10), std::wcstol(argv[5], nullptr, 10)};
-    if (FAILED(::OleInitialize(nullptr))) {
+    const ComScope ole(ComScope::Kind::Ole);
+    if (FAILED(ole.Started())) {
         checks.Check(false, "OleInitialize");
         return checks.Finish();
     }
-    IDispatch* control = CreateControl();
-    if (checks.Check(control != nullptr, "CoCreateInstance by ProgID")) {
+    if (ComPtr<IDispatch> owned = CreateControl();
+        checks.Check(static_cast<bool>(owned), "CoCreateInstance by ProgID")) {
+        IDispatch* control = owned.get();
         CheckDispatch(checks, control, arguments);
         CheckEvents(checks, control, arguments);
         CheckDrawing(checks, control);
         CheckPersistence(checks, control);
         CheckInPlace(checks, control);
         CheckPropertyPage(checks, control);
-        SafeRelease(control);
     }
+    CheckUnloading(checks);
     ::CoFreeUnusedLibraries();
-    ::OleUninitialize();
     return checks.Finish();
 }

@@ -5,6 +5,7 @@
 // their high byte, GIF's first frame on its canvas with its transparent
 // colour as paper.
 #include "platform/pictures/PictureDecoders.h"
+#include "platform/win32/ComOwners.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,40 +16,8 @@ namespace tessaline {
 
 namespace {
 
-// Releases a COM interface when it goes.
-template <typename T> class Held {
-public:
-    Held() = default;
-    ~Held() {
-        if (m_p != nullptr) {
-            m_p->Release();
-        }
-    }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    T** Out() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-
-private:
-    T* m_p = nullptr;
-};
-
-// COM for the call's length, on whichever apartment the thread already has.
-class ComScope {
-public:
-    ComScope() : m_hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(m_hr)) {
-            CoUninitialize();
-        }
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT m_hr;
-};
+using win32::ComPtr;
+using win32::ComScope;
 
 std::string Hex(HRESULT hr) {
     char text[16];
@@ -118,22 +87,22 @@ Result<PictureRows> Decode(std::span<const uint8_t> file, const GUID& container,
     using R = Result<PictureRows>;
     const std::string invalid = std::string("not a valid ") + name + " file: ";
     ComScope com;
-    Held<IWICImagingFactory> factory;
+    ComPtr<IWICImagingFactory> factory;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Out()));
+                                  IID_IWICImagingFactory, factory.put_void());
     if (FAILED(hr)) {
         return R::Fail(std::string("the Windows Imaging Component cannot be started (") + Hex(hr) +
                        ")");
     }
-    Held<IWICStream> stream;
-    Held<IWICBitmapDecoder> decoder;
-    Held<IWICBitmapFrameDecode> frame;
-    if (FAILED(hr = factory->CreateStream(stream.Out())) ||
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    if (FAILED(hr = factory->CreateStream(stream.put())) ||
         FAILED(hr = stream->InitializeFromMemory(const_cast<BYTE*>(file.data()),
                                                  static_cast<DWORD>(file.size()))) ||
-        FAILED(hr = factory->CreateDecoder(container, nullptr, decoder.Out())) ||
-        FAILED(hr = decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnLoad)) ||
-        FAILED(hr = decoder->GetFrame(0, frame.Out()))) {
+        FAILED(hr = factory->CreateDecoder(container, nullptr, decoder.put())) ||
+        FAILED(hr = decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnLoad)) ||
+        FAILED(hr = decoder->GetFrame(0, frame.put()))) {
         return R::Fail(invalid + "the Windows Imaging Component refused it (" + Hex(hr) + ")");
     }
     UINT width = 0, height = 0;
@@ -143,25 +112,24 @@ Result<PictureRows> Decode(std::span<const uint8_t> file, const GUID& container,
         return R::Fail(invalid + Hex(hr));
     }
     UINT bits = 0;
-    Held<IWICComponentInfo> info;
-    Held<IWICPixelFormatInfo> format;
-    if (SUCCEEDED(factory->CreateComponentInfo(native, info.Out())) &&
-        SUCCEEDED(info->QueryInterface(IID_IWICPixelFormatInfo,
-                                       reinterpret_cast<void**>(format.Out())))) {
+    ComPtr<IWICComponentInfo> info;
+    ComPtr<IWICPixelFormatInfo> format;
+    if (SUCCEEDED(factory->CreateComponentInfo(native, info.put())) &&
+        SUCCEEDED(info->QueryInterface(IID_IWICPixelFormatInfo, format.put_void()))) {
         format->GetBitsPerPixel(&bits);
     }
     // A GIF frame lies at its place on the file's canvas.
     UINT left = 0, top = 0, canvasWidth = width, canvasHeight = height;
     if (IsEqualGUID(container, GUID_ContainerFormatGif)) {
-        Held<IWICMetadataQueryReader> whole;
-        Held<IWICMetadataQueryReader> own;
-        decoder->GetMetadataQueryReader(whole.Out());
-        frame->GetMetadataQueryReader(own.Out());
-        left = MetadataNumber(own.Get(), L"/imgdesc/Left", 0);
-        top = MetadataNumber(own.Get(), L"/imgdesc/Top", 0);
-        canvasWidth = std::max(MetadataNumber(whole.Get(), L"/logscrdesc/Width", 0), left + width);
+        ComPtr<IWICMetadataQueryReader> whole;
+        ComPtr<IWICMetadataQueryReader> own;
+        decoder->GetMetadataQueryReader(whole.put());
+        frame->GetMetadataQueryReader(own.put());
+        left = MetadataNumber(own.get(), L"/imgdesc/Left", 0);
+        top = MetadataNumber(own.get(), L"/imgdesc/Top", 0);
+        canvasWidth = std::max(MetadataNumber(whole.get(), L"/logscrdesc/Width", 0), left + width);
         canvasHeight =
-            std::max(MetadataNumber(whole.Get(), L"/logscrdesc/Height", 0), top + height);
+            std::max(MetadataNumber(whole.get(), L"/logscrdesc/Height", 0), top + height);
         bits = 8;
     }
     if (const std::string why = PictureSizeFailure(canvasWidth, canvasHeight); !why.empty()) {
@@ -173,11 +141,11 @@ Result<PictureRows> Decode(std::span<const uint8_t> file, const GUID& container,
     const std::size_t sampleBytes = deep ? 2 : 1;
     std::vector<BYTE> samples(std::size_t{width} * height * 4 * sampleBytes);
     const auto stride = static_cast<UINT>(width * 4 * sampleBytes);
-    Held<IWICFormatConverter> converter;
-    hr = factory->CreateFormatConverter(converter.Out());
+    ComPtr<IWICFormatConverter> converter;
+    hr = factory->CreateFormatConverter(converter.put());
     if (SUCCEEDED(hr)) {
         hr = converter->Initialize(
-            frame.Get(), deep ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppRGBA,
+            frame.get(), deep ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppRGBA,
             WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom);
     }
     if (SUCCEEDED(hr)) {
@@ -186,7 +154,7 @@ Result<PictureRows> Decode(std::span<const uint8_t> file, const GUID& container,
     } else if (deep) {
         // Some implementations convert no deep format: those that matter
         // for logos are read as they are and widened here.
-        hr = ReadDeepSamples(frame.Get(), native, width, height, samples);
+        hr = ReadDeepSamples(frame.get(), native, width, height, samples);
     }
     if (FAILED(hr)) {
         return R::Fail(invalid + "its pixels cannot be read (" + Hex(hr) + ")");

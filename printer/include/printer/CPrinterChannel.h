@@ -49,7 +49,6 @@ public:
     void CancelLogoDocument();
 
     bool IsOpen() const { return m_queue != nullptr || m_direct != nullptr; }
-    const LogoDocumentInfo& DocumentInfo() const { return m_docInfo; }
     // Why the last open, write or close failed: the queue's name and the
     // spooler's own words.
     const std::string& LastError() const { return m_lastError; }

@@ -68,7 +68,6 @@ public:
     int32_t Range() const { return mlngRange; }
     int32_t Mode() const { return mlngMode; }
     const ProgressLogic& Progress() const { return m_progress; }
-    bool StartupComplete() const { return m_startupComplete; }
     bool Busy() const { return m_busy > 0; }
     // The file list; null before start-up finds a printer and after unload.
     clsFiles* Files() const { return mobjFiles.get(); }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "base/Result.h"
 #include "tessaline/tessaline_component.h"
 
 #include <cstdint>
@@ -9,6 +10,10 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+struct IDispatch;
+#endif
 
 namespace tessaline {
 
@@ -24,10 +29,19 @@ public:
     ControlHost& operator=(const ControlHost&) = delete;
 
     // Looks the ProgID up in the registry, loads the library, asks its class
-    // object for an instance. On failure returns null and says why in `error`
-    // (which ProgID is missing and how to register it, or what failed).
-    static std::unique_ptr<ControlHost> CreateByProgId(const std::string& progId,
-                                                       std::string& error);
+    // object for an instance. A failure says why (which ProgID is missing and
+    // how to register it, or what failed).
+    static Result<std::unique_ptr<ControlHost>> CreateByProgId(const std::string& progId);
+#ifdef _WIN32
+    // Hosts a control the caller created and placed itself (a window's OLE
+    // control site) through its IDispatch, holding a reference of its own.
+    // Its strings are UTF-8, as the program's windows give them; those of a
+    // host created by ProgID are in the ANSI code page, as tessaline-cli's
+    // arguments are.
+    static std::unique_ptr<ControlHost> Adopt(IDispatch* control);
+    // Stops the events and lets the control go; later calls fail.
+    void Disconnect();
+#endif
 
     // Late-bound calls. Invoke passes the arguments as given (values or references).
     TsResult GetIDOfName(const std::string& name, int32_t& dispid) const;
@@ -55,7 +69,9 @@ public:
     std::vector<TsPropertyPageInfo> PropertyPages() const;
     uint32_t MiscStatus() const;
     const TsModuleInfo* ModuleInfo() const; // null when not exported
-    const std::string& LibraryPath() const { return m_libraryPath; }
+    const std::string& LibraryPath() const {
+        return m_libraryPath;
+    }
 
 private:
     ControlHost();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/component/ControlHost.h"
+#include "platform/win32/ComObject.h"
 
 #include <oaidl.h>
 
@@ -10,18 +11,15 @@ namespace tessaline::win32 {
 // A host's sink for a control's events: answers the control's event
 // interface (and IDispatch) and hands every event to the host's handler with
 // its arguments as the component ABI gives them, in declaration order.
-class ComEventSink final : public IDispatch {
+class ComEventSink final : public ComObject<ComEventSink, IDispatch> {
 public:
     ComEventSink(const IID& events, ControlHost::EventHandler handler);
-    ComEventSink(const ComEventSink&) = delete;
-    ComEventSink& operator=(const ComEventSink&) = delete;
 
     // Events arriving after this reach nobody.
     void Detach() { m_handler = nullptr; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    // The control's event interface, beside IDispatch.
+    void* QueryOther(REFIID iid);
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
@@ -31,9 +29,8 @@ public:
                                      UINT* argError) override;
 
 private:
-    ~ComEventSink() = default;
+    ~ComEventSink() override = default;
 
-    LONG m_references = 1;
     IID m_events;
     ControlHost::EventHandler m_handler;
 };

@@ -184,18 +184,6 @@ inline std::vector<uint8_t> Make24(int w, int h, const std::function<Bgr(int x, 
     return BuildBmp(s);
 }
 
-inline std::vector<uint8_t> Make32(int w, int h, const std::function<Bgra(int x, int yTop)>& fn) {
-    BmpSpec s;
-    s.width = w;
-    s.height = h;
-    s.bitsPerPixel = 32;
-    s.pixel = [fn](int x, int y) {
-        const Bgra c = fn(x, y);
-        return uint32_t{c.b} | uint32_t{c.g} << 8 | uint32_t{c.r} << 16 | uint32_t{c.a} << 24;
-    };
-    return BuildBmp(s);
-}
-
 // A w × h 24-bit logo, black where `black` says and white elsewhere.
 inline std::vector<uint8_t> MakeBlackOnWhite(int w, int h,
                                              const std::function<bool(int x, int yTop)>& black) {

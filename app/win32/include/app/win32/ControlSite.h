@@ -1,40 +1,40 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "WindowsApi.h"
+#include "base/Result.h"
+#include "platform/win32/ComObject.h"
+#include "platform/win32/ComOwners.h"
 
 #include <ole2.h>
-#include <string>
+#include <windows.h>
 
 namespace tessaline::win32 {
 
-// The place of the Tessaline control on the main window: a child window
-// where the control is activated in place and draws itself, and the OLE
-// client site and in-place site it asks its container for. The site lives
-// as long as the window that holds it; its reference count is kept for
-// the control's sake only.
-class ControlSite final : public IOleClientSite, public IOleInPlaceSite {
+// The place of a Tessaline control on a window: a child window where the
+// control is activated in place and draws itself, and the OLE client site
+// and in-place site it asks its container for. The program's main window
+// holds one; the Wine checks host the control on it as well.
+class ControlSite final
+    : public ComObject<ControlSite, IOleClientSite, AlsoAs<IOleInPlaceSite, IOleWindow>> {
 public:
-    ControlSite() = default;
-    ~ControlSite();
-    ControlSite(const ControlSite&) = delete;
-    ControlSite& operator=(const ControlSite&) = delete;
+    // A site without a window yet (Attach gives it one).
+    static ComPtr<ControlSite> Create();
 
-    // `window` is the child window at the control's place.
+    // `window` is the child window at the control's place; the control
+    // fills its client area.
     void Attach(HWND window) { m_window = window; }
+    HWND Window() const { return m_window; }
     // Creates the control by its ProgID, as a control container does
-    // (client site first, fresh state), and activates it in place. False
-    // when it cannot be, with the reason in `error`.
-    bool CreateControl(const wchar_t* progId, std::string& error);
+    // (client site first, fresh state), and activates it in place. A control
+    // that cannot be activated still answers its methods.
+    Result<void> CreateControl(const wchar_t* progId);
     // The control's dispatch interface (not AddRef'd); null without a control.
-    IDispatch* Dispatch() const { return m_dispatch; }
+    IDispatch* Dispatch() const { return m_dispatch.get(); }
+    // True while a control is active in place here.
+    bool InPlace() const { return m_inPlace; }
     // Deactivates the control and lets it go.
     void Close();
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override;
@@ -60,10 +60,12 @@ public:
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
 
 private:
-    ULONG m_references = 1;
+    ControlSite() = default;
+    ~ControlSite() override;
+
     HWND m_window = nullptr;
-    IOleObject* m_object = nullptr;
-    IDispatch* m_dispatch = nullptr;
+    ComPtr<IOleObject> m_object;
+    ComPtr<IDispatch> m_dispatch;
     bool m_inPlace = false;
 };
 
