@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "fleet/FleetState.h"
 
+#include "base/JsonText.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 
@@ -12,26 +13,6 @@
 namespace tessaline {
 
 namespace {
-
-std::string JsonText(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            out.append("\\u00");
-            out += kHex[u >> 4];
-            out += kHex[u & 0xFu];
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-    return out;
-}
 
 // A reader for the JSON this file holds: objects, strings and whole numbers.
 class Reader {
@@ -179,20 +160,20 @@ std::string FleetStateText(const FleetState& state) {
     for (const auto& [address, r] : state.printers) {
         out.append(firstPrinter ? "\n" : ",\n");
         firstPrinter = false;
-        out.append("    ").append(JsonText(address)).append(": {\n");
-        out.append("      \"serial\": ").append(JsonText(r.serial)).append(",\n");
-        out.append("      \"commands\": ").append(JsonText(r.commands)).append(",\n");
-        out.append("      \"day\": ").append(JsonText(r.day)).append(",\n");
+        out.append("    ").append(Json(address)).append(": {\n");
+        out.append("      \"serial\": ").append(Json(r.serial)).append(",\n");
+        out.append("      \"commands\": ").append(Json(r.commands)).append(",\n");
+        out.append("      \"day\": ").append(Json(r.day)).append(",\n");
         out.append("      \"nv-writes\": ").append(std::to_string(r.writes));
         if (!r.bitImages.empty()) {
-            out.append(",\n      \"bit-images\": ").append(JsonText(r.bitImages));
+            out.append(",\n      \"bit-images\": ").append(Json(r.bitImages));
         }
         out.append(",\n      \"keys\": {");
         bool firstKey = true;
         for (const auto& [key, hash] : r.keys) {
             out.append(firstKey ? "\n" : ",\n");
             firstKey = false;
-            out.append("        ").append(JsonText(key)).append(": ").append(JsonText(hash));
+            out.append("        ").append(Json(key)).append(": ").append(Json(hash));
         }
         out.append(firstKey ? "}\n" : "\n      }\n");
         out.append("    }");

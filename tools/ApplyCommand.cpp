@@ -45,16 +45,6 @@ constexpr const char* kApplyUsage =
     "manifest or state file with a fault (FILE:LINE:COLUMN: what, expected what);\n"
     "3 a printer failed or was refused (the others were still done).\n";
 
-std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 } // namespace
 
 int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,

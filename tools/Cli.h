@@ -3,9 +3,11 @@
 
 #include "ControlCommands.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,5 +51,8 @@ inline constexpr const char* kExitStatusHelp =
 
 // "--help" or "-h" anywhere among the arguments.
 bool WantsHelp(const std::vector<std::string>& args);
+
+// `text` as a whole decimal number from `low` to `high`; nothing otherwise.
+std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high);
 
 } // namespace tessaline

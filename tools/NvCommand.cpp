@@ -70,16 +70,6 @@ struct NvOptions {
     std::optional<int64_t> connect, read;
 };
 
-std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // Reads the options `allowed` names (and --connect-timeout, --read-timeout);
 // the reason when the command line is wrong, empty otherwise.
 std::string ParseOptions(const std::vector<std::string>& args, const std::string& allowed,
