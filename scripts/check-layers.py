@@ -95,10 +95,14 @@ RULES = {
         "std win32 com winspool platform platform/component tessaline",
         "the Windows spooler, ANSI text, and the component host's calls over COM"),
     "control": (
-        "std dlfcn imaging printer tessaline platform/component platform/Spooler.h"
-        " platform/SystemSpooler.h platform/AtomicFile.h platform/pictures",
-        "the control shell over imaging and printer, printing through the system's spooler and"
-        " reading pictures with the system's decoders; dlfcn finds its own file to register it"),
+        "std imaging printer tessaline platform/Spooler.h platform/SystemSpooler.h"
+        " platform/AtomicFile.h platform/pictures",
+        "the control's methods over imaging and printer, which both shells host, printing"
+        " through the system's spooler and reading pictures with the system's decoders"),
+    "control/component": (
+        "std dlfcn tessaline platform/component private:control",
+        "the shell of libtessaline-control.so around the shared control: the component ABI,"
+        " type information and the registry; dlfcn finds its own file to register it"),
     "control/win32": (
         "std win32 com tessaline private:control imaging/PathEncoding.h platform/win32",
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
