@@ -7,6 +7,7 @@
 #include "tests/support/PictureBuilder.h"
 #include "tests/support/ServedPrinter.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <fcntl.h>
@@ -539,8 +540,9 @@ TEST_F(ControlCli, ServedPrinterDrawsAReceiptAndWritesEachPieceWhenCut) {
     test::ServedPrinter served(cli, "SHOP");
     ASSERT_FALSE(served.Address().empty());
     // NV bit image 1: 16 x 8 dots, every column 0xFF (a black bar).
-    std::vector<uint8_t> upload = {0x1B, 0x40, 0x1C, 0x71, 0x01, 0x02, 0x00, 0x01, 0x00};
-    upload.resize(upload.size() + 16, 0xFF);
+    const uint8_t header[] = {0x1B, 0x40, 0x1C, 0x71, 0x01, 0x02, 0x00, 0x01, 0x00};
+    std::vector<uint8_t> upload(sizeof header + 16, 0xFF);
+    std::copy(std::begin(header), std::end(header), upload.begin());
     ASSERT_TRUE(SendJob(served.Address(), upload));
     EXPECT_NE(served.Output(std::chrono::milliseconds(5000), "image 1 16x8").find("image 1"),
               std::string::npos);
