@@ -190,9 +190,11 @@ MonoPicture LoadUncutPaper(const fs::path& file, JobInProgress& run) {
     if (bytes) {
         const std::string text = std::move(bytes).Value();
         const auto* data = reinterpret_cast<const uint8_t*>(text.data());
-        if (auto picture = DecodePng(std::span<const uint8_t>(data, text.size()), &why)) {
-            return std::move(*picture);
+        Result<MonoPicture> picture = DecodePng(std::span<const uint8_t>(data, text.size()));
+        if (picture) {
+            return std::move(picture).Value();
         }
+        why = picture.Reason();
     }
     run.log += run.name + " @0: the paper left uncut by the last job is lost, " + file.string() +
                " cannot be read: " + why + "\n";
