@@ -347,13 +347,13 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     }
     // The printer may have been removed, or its settings damaged, while the
     // job was being spooled.
-    std::string why;
-    const auto info = ReadPrinterConf(m_folder, &why);
+    const Result<VirtualPrinterInfo> info = ReadPrinterConf(m_folder);
     if (!info) {
         std::error_code ec;
-        result.status = Result<void>::Fail(fs::is_directory(m_folder, ec)
-                                               ? "the printer's settings cannot be read: " + why
-                                               : "no virtual printer at " + m_folder.string());
+        result.status =
+            Result<void>::Fail(fs::is_directory(m_folder, ec)
+                                   ? "the printer's settings cannot be read: " + info.Reason()
+                                   : "no virtual printer at " + m_folder.string());
         return result;
     }
     const uint32_t last = LastJobNumber();
@@ -368,7 +368,7 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     JobInProgress run;
     run.number = last + 1;
     run.name = JobName(run.number);
-    RunPrinter(m_folder, info->model, job, today, run);
+    RunPrinter(m_folder, info.Value().model, job, today, run);
     Result<void> status = StageRecords(m_folder, job, run);
     if (status) {
         status = CommitRecords(m_folder, run, result);
