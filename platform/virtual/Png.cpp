@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <png.h>
+#include <utility>
 
 namespace tessaline {
 
@@ -76,24 +77,19 @@ std::vector<uint8_t> EncodePng(const MonoPicture& picture) {
     return out;
 }
 
-std::optional<MonoPicture> DecodePng(std::span<const uint8_t> bytes, std::string* why) {
+Result<MonoPicture> DecodePng(std::span<const uint8_t> bytes) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) == 0) {
-        if (why != nullptr) {
-            *why = image.message;
-        }
-        return std::nullopt;
+        return Result<MonoPicture>::Fail(image.message);
     }
     image.format = PNG_FORMAT_GRAY;
     std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
     if (png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr) == 0) {
-        if (why != nullptr) {
-            *why = image.message;
-        }
+        std::string why = image.message;
         png_image_free(&image);
-        return std::nullopt;
+        return Result<MonoPicture>::Fail(std::move(why));
     }
     MonoPicture picture =
         MonoPicture::Blank(static_cast<int>(image.width), static_cast<int>(image.height));

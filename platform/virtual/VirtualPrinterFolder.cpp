@@ -190,9 +190,11 @@ MonoPicture LoadUncutPaper(const fs::path& file, JobInProgress& run) {
     if (bytes) {
         const std::string text = std::move(bytes).Value();
         const auto* data = reinterpret_cast<const uint8_t*>(text.data());
-        if (auto picture = DecodePng(std::span<const uint8_t>(data, text.size()), &why)) {
-            return std::move(*picture);
+        Result<MonoPicture> picture = DecodePng(std::span<const uint8_t>(data, text.size()));
+        if (picture) {
+            return std::move(picture).Value();
         }
+        why = picture.Reason();
     }
     run.log += run.name + " @0: the paper left uncut by the last job is lost, " + file.string() +
                " cannot be read: " + why + "\n";
@@ -345,13 +347,13 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     }
     // The printer may have been removed, or its settings damaged, while the
     // job was being spooled.
-    std::string why;
-    const auto info = ReadPrinterConf(m_folder, &why);
+    const Result<VirtualPrinterInfo> info = ReadPrinterConf(m_folder);
     if (!info) {
         std::error_code ec;
-        result.status = Result<void>::Fail(fs::is_directory(m_folder, ec)
-                                               ? "the printer's settings cannot be read: " + why
-                                               : "no virtual printer at " + m_folder.string());
+        result.status =
+            Result<void>::Fail(fs::is_directory(m_folder, ec)
+                                   ? "the printer's settings cannot be read: " + info.Reason()
+                                   : "no virtual printer at " + m_folder.string());
         return result;
     }
     const uint32_t last = LastJobNumber();
@@ -366,7 +368,7 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     JobInProgress run;
     run.number = last + 1;
     run.name = JobName(run.number);
-    RunPrinter(m_folder, info->model, job, today, run);
+    RunPrinter(m_folder, info.Value().model, job, today, run);
     Result<void> status = StageRecords(m_folder, job, run);
     if (status) {
         status = CommitRecords(m_folder, run, result);

@@ -117,12 +117,9 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     return text + "added=" + std::to_string(info.added) + "\n";
 }
 
-std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::string* why) {
-    auto refuse = [why](std::string reason) -> std::optional<VirtualPrinterInfo> {
-        if (why != nullptr) {
-            *why = std::move(reason);
-        }
-        return std::nullopt;
+Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
+    auto refuse = [](std::string reason) {
+        return Result<VirtualPrinterInfo>::Fail(std::move(reason));
     };
     if (text.empty()) {
         return refuse("the file is empty");
@@ -177,19 +174,18 @@ std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text, std::s
     return info;
 }
 
-std::optional<VirtualPrinterInfo> ReadPrinterConf(const fs::path& folder, std::string* why) {
+Result<VirtualPrinterInfo> ReadPrinterConf(const fs::path& folder) {
     const fs::path path = folder / kPrinterConfName;
     const Result<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
-        if (why != nullptr) {
-            *why = bytes.Reason();
-        }
-        return std::nullopt;
+        return Result<VirtualPrinterInfo>::Fail(bytes.Reason());
     }
-    std::string reason;
-    auto info = ParsePrinterConf(bytes.Value(), &reason);
-    if (!info && why != nullptr) {
-        *why = path.string() + ": " + reason;
+    Result<VirtualPrinterInfo> info = ParsePrinterConf(bytes.Value());
+    if (!info) {
+        std::string why = path.string();
+        why += ": ";
+        why += info.Reason();
+        return Result<VirtualPrinterInfo>::Fail(std::move(why));
     }
     return info;
 }
@@ -205,13 +201,14 @@ std::optional<VirtualPrinterInfo> VirtualPrinterStore::Find(std::string_view nam
     }
     // A printer whose settings are damaged is still installed: it is listed,
     // shown and removed with its problem rather than vanishing.
-    std::string why;
-    auto info = ReadPrinterConf(folder, &why);
-    if (!info) {
-        info = VirtualPrinterInfo{};
-        info->problem = why;
+    Result<VirtualPrinterInfo> read = ReadPrinterConf(folder);
+    VirtualPrinterInfo info;
+    if (read) {
+        info = std::move(read).Value();
+    } else {
+        info.problem = read.Reason();
     }
-    info->name = std::string(name);
+    info.name = std::string(name);
     return info;
 }
 

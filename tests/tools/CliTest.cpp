@@ -131,10 +131,10 @@ TEST_F(Cli, FeedSpoolsTheFileAndShowsWhatThePrinterDid) {
     ASSERT_EQ(printed.status, 0);
     const fs::path paper = Folder("p") / "paper" / "000002-1.png";
     EXPECT_NE(printed.out.find("paper: " + paper.string() + "\n"), std::string::npos);
-    const auto picture = DecodePng(test::FileBytes(paper).value_or(test::Bytes{}));
-    ASSERT_TRUE(picture.has_value());
-    EXPECT_EQ(picture->width, 576);
-    EXPECT_EQ(picture->height, 105);
+    const Result<MonoPicture> picture = DecodePng(test::FileBytes(paper).value_or(test::Bytes{}));
+    ASSERT_TRUE(picture) << picture.Reason();
+    EXPECT_EQ(picture.Value().width, 576);
+    EXPECT_EQ(picture.Value().height, 105);
 
     // An upload the printer refuses fails the job, with the printer's words.
     Run({"vprinter", "add", "small", "--nv-capacity", "1000"});

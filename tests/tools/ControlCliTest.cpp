@@ -570,17 +570,18 @@ TEST_F(ControlCli, ServedPrinterDrawsAReceiptAndWritesEachPieceWhenCut) {
     EXPECT_EQ(served.Stop(), 0);
 
     const std::string png = test::ReadText(piece);
-    const auto picture = DecodePng(
+    const Result<MonoPicture> read = DecodePng(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(png.data()), png.size()));
-    ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->width, 384);
+    ASSERT_TRUE(read) << read.Reason();
+    const MonoPicture& picture = read.Value();
+    EXPECT_EQ(picture.width, 384);
     // The logo, centred: 8 rows of dots 184 to 199, white either side.
     for (int y = 0; y < 8; ++y) {
-        EXPECT_TRUE(picture->Dot(184, y) && picture->Dot(199, y)) << y;
-        EXPECT_FALSE(picture->Dot(183, y) || picture->Dot(200, y)) << y;
+        EXPECT_TRUE(picture.Dot(184, y) && picture.Dot(199, y)) << y;
+        EXPECT_FALSE(picture.Dot(183, y) || picture.Dot(200, y)) << y;
     }
     // Two lines of text, a QR code of 21 modules at 4 dots, one more line, the feed.
-    EXPECT_EQ(picture->height, 8 + 30 + 30 + 21 * 4 + 30 + 8);
+    EXPECT_EQ(picture.height, 8 + 30 + 30 + 21 * 4 + 30 + 8);
     const auto show = cli.Run("vprinter show SHOP");
     EXPECT_EQ(show.out.find("Not yet cut:"), std::string::npos) << show.out;
     EXPECT_NE(show.out.find("Newest paper:    job 000003"), std::string::npos) << show.out;

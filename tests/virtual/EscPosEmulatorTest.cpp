@@ -762,11 +762,12 @@ TEST(EscPosEmulator, DrawsTheGoldenPictures) {
         const Result<std::string> kept = ReadWholeFile(golden);
         ASSERT_TRUE(kept) << golden;
         const std::string& bytes = kept.Value();
-        const auto picture = DecodePng(
+        const Result<MonoPicture> read = DecodePng(
             std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-        ASSERT_TRUE(picture) << golden;
-        const bool same = picture->width == drawn.width && picture->height == drawn.height &&
-                          picture->bits == drawn.bits;
+        ASSERT_TRUE(read) << golden;
+        const MonoPicture& picture = read.Value();
+        const bool same = picture.width == drawn.width && picture.height == drawn.height &&
+                          picture.bits == drawn.bits;
         if (!same) {
             const std::string drawnName = std::string(c.name) + "-drawn.png";
             static_cast<void>(ReplaceFileAtomically(drawnName, png));

@@ -82,23 +82,25 @@ TEST(Png, RoundTripsDotsForAnyWidth) {
         }
         const std::vector<uint8_t> png = EncodePng(picture);
         ASSERT_FALSE(png.empty());
-        const auto back = DecodePng(png);
-        ASSERT_TRUE(back.has_value());
-        EXPECT_EQ(back->width, width);
-        EXPECT_EQ(back->height, 13);
-        EXPECT_EQ(back->bits, picture.bits) << width;
+        const Result<MonoPicture> back = DecodePng(png);
+        ASSERT_TRUE(back) << back.Reason();
+        EXPECT_EQ(back.Value().width, width);
+        EXPECT_EQ(back.Value().height, 13);
+        EXPECT_EQ(back.Value().bits, picture.bits) << width;
     }
 }
 
 TEST(Png, RefusesWhatIsNotAPicture) {
     EXPECT_TRUE(EncodePng(MonoPicture::Blank(576, 0)).empty());
-    std::string why;
     const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'p', 'n', 'g'};
-    EXPECT_FALSE(DecodePng(junk, &why).has_value());
-    EXPECT_FALSE(why.empty());
+    const Result<MonoPicture> notPng = DecodePng(junk);
+    EXPECT_FALSE(notPng);
+    EXPECT_FALSE(notPng.Reason().empty());
     std::vector<uint8_t> cut = EncodePng(MonoPicture::Blank(64, 64));
     cut.resize(cut.size() / 2);
-    EXPECT_FALSE(DecodePng(cut).has_value());
+    const Result<MonoPicture> half = DecodePng(cut);
+    EXPECT_FALSE(half);
+    EXPECT_FALSE(half.Reason().empty());
 }
 
 } // namespace

@@ -107,12 +107,14 @@ TEST_F(ThroughPrinterCode, UploadAndPrintSendTheRecordedBytes) {
     EXPECT_EQ(missing, 253u);
 
     // The print-all paper: the black 100 × 50 block, then the squares.
-    const auto paper = DecodePng(test::FileBytes(Folder() / "paper" / "000002-1.png").value());
-    ASSERT_TRUE(paper.has_value());
-    EXPECT_EQ(paper->height, 56 + 48 + 1);
-    EXPECT_TRUE(paper->Dot(0, 0) && paper->Dot(99, 49));
-    EXPECT_FALSE(paper->Dot(100, 0) || paper->Dot(0, 50));
-    EXPECT_TRUE(paper->Dot(0, 56) && !paper->Dot(16, 56) && paper->Dot(16, 56 + 16));
+    const Result<MonoPicture> printed =
+        DecodePng(test::FileBytes(Folder() / "paper" / "000002-1.png").value());
+    ASSERT_TRUE(printed) << printed.Reason();
+    const MonoPicture& paper = printed.Value();
+    EXPECT_EQ(paper.height, 56 + 48 + 1);
+    EXPECT_TRUE(paper.Dot(0, 0) && paper.Dot(99, 49));
+    EXPECT_FALSE(paper.Dot(100, 0) || paper.Dot(0, 50));
+    EXPECT_TRUE(paper.Dot(0, 56) && !paper.Dot(16, 56) && paper.Dot(16, 56 + 16));
     EXPECT_TRUE(fs::exists(Folder() / "paper" / "000004-1.png"));
     EXPECT_FALSE(fs::exists(Folder() / "paper" / "000003-1.png"));
     EXPECT_FALSE(fs::exists(Folder() / "paper" / "000005-1.png"));
@@ -136,14 +138,16 @@ TEST_F(ThroughPrinterCode, DriverRecordLandsInDriverData) {
     EXPECT_EQ(stored[1204], 1);
 
     // The stored images are the converted bitmaps.
-    const auto first = DecodePng(test::FileBytes(Folder() / "nv" / "001.png").value());
-    ASSERT_TRUE(first.has_value());
-    EXPECT_EQ(first->width, 104);
-    EXPECT_EQ(first->height, 56);
+    const Result<MonoPicture> firstPng =
+        DecodePng(test::FileBytes(Folder() / "nv" / "001.png").value());
+    ASSERT_TRUE(firstPng) << firstPng.Reason();
+    const MonoPicture& first = firstPng.Value();
+    EXPECT_EQ(first.width, 104);
+    EXPECT_EQ(first.height, 56);
     int wrong = 0;
     for (int y = 0; y < 56; ++y) {
         for (int x = 0; x < 104; ++x) {
-            wrong += first->Dot(x, y) != (x < 100 && y < 50);
+            wrong += first.Dot(x, y) != (x < 100 && y < 50);
         }
     }
     EXPECT_EQ(wrong, 0);

@@ -28,8 +28,8 @@ Bytes ReadBytes(const fs::path& path) {
 
 MonoPicture ReadPng(const fs::path& path) {
     const auto picture = DecodePng(ReadBytes(path));
-    EXPECT_TRUE(picture.has_value()) << path;
-    return picture.value_or(MonoPicture{});
+    EXPECT_TRUE(picture) << path;
+    return picture.ValueOr(MonoPicture{});
 }
 
 bool Spool(SpoolerBackend& backend, const std::string& name, const Bytes& bytes,

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "base/Result.h"
 #include "platform/virtual/MonoPicture.h"
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,7 +16,7 @@ namespace tessaline {
 std::vector<uint8_t> EncodePng(const MonoPicture& picture);
 
 // Reads a PNG back as dots: any pixel darker than mid grey is black.
-// Nothing when the bytes are not a PNG libpng can read; why says what failed.
-std::optional<MonoPicture> DecodePng(std::span<const uint8_t> bytes, std::string* why = nullptr);
+// Fails with libpng's words when the bytes are not a PNG it can read.
+Result<MonoPicture> DecodePng(std::span<const uint8_t> bytes);
 
 } // namespace tessaline

@@ -59,14 +59,12 @@ private:
 };
 
 // The text of a printer's settings file, and its reading. A refused text
-// leaves the reason in `why`.
+// fails with the reason.
 std::string FormatPrinterConf(const VirtualPrinterInfo& info);
-std::optional<VirtualPrinterInfo> ParsePrinterConf(std::string_view text,
-                                                   std::string* why = nullptr);
-// The settings of the printer in `folder`; nothing, with "<path>: <reason>"
-// in `why`, when printer.conf is missing, unreadable or damaged.
-std::optional<VirtualPrinterInfo> ReadPrinterConf(const std::filesystem::path& folder,
-                                                  std::string* why = nullptr);
+Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text);
+// The settings of the printer in `folder`; fails, with "<path>: <reason>",
+// when printer.conf is missing, unreadable or damaged.
+Result<VirtualPrinterInfo> ReadPrinterConf(const std::filesystem::path& folder);
 
 inline constexpr const char* kPrinterConfName = "printer.conf";
 
