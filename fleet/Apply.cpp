@@ -8,6 +8,7 @@
 #include "base/JsonText.h"
 #include "imaging/LogoShaping.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/FileLock.h"
 #include "platform/PrinterAddress.h"
 #include "platform/Spooler.h"
@@ -23,7 +24,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <set>
 #include <thread>
 
@@ -47,23 +47,11 @@ public:
         if (!m_path.empty()) {
             return m_path;
         }
-        std::error_code ec;
-        const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-        if (ec) {
-            return Result<std::filesystem::path>::Fail("cannot find a temporary folder: " +
-                                                       ec.message());
+        auto folder = MakeScratchFolder("tessaline-apply");
+        if (folder) {
+            m_path = folder.Value();
         }
-        std::random_device random;
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            std::filesystem::path folder = base;
-            folder /= "tessaline-apply-" + std::to_string(random()) + std::to_string(random());
-            if (std::filesystem::create_directory(folder, ec)) {
-                m_path = folder;
-                return m_path;
-            }
-        }
-        return Result<std::filesystem::path>::Fail("cannot make a temporary folder in " +
-                                                   base.string());
+        return folder;
     }
 
 private:

@@ -2,6 +2,7 @@
 #include "platform/FileIo.h"
 
 #include <cerrno>
+#include <random>
 #include <system_error>
 
 namespace tessaline {
@@ -16,6 +17,26 @@ Result<std::string> ReadWholeFile(const std::filesystem::path& path, size_t maxB
                                          std::generic_category().message(ENOENT));
     }
     return std::move(*read.Value());
+}
+
+Result<std::filesystem::path> MakeScratchFolder(std::string_view prefix) {
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+        return Result<std::filesystem::path>::Fail("cannot find a temporary folder: " +
+                                                   ec.message());
+    }
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string name(prefix);
+        name.append("-").append(std::to_string(random())).append(std::to_string(random()));
+        const std::filesystem::path folder = base / name;
+        if (std::filesystem::create_directory(folder, ec)) {
+            return folder;
+        }
+    }
+    return Result<std::filesystem::path>::Fail("cannot make a temporary folder in " +
+                                               base.string());
 }
 
 } // namespace tessaline

@@ -4,34 +4,10 @@
 #include "imaging/LogoFormats.h"
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileIo.h"
 #include "platform/pictures/PictureDecoders.h"
 
-#include <random>
-
 namespace tessaline {
-
-namespace {
-
-Result<std::filesystem::path> MakePrivateFolder() {
-    std::error_code ec;
-    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
-    if (ec) {
-        return Result<std::filesystem::path>::Fail("cannot find a temporary folder: " +
-                                                   ec.message());
-    }
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::filesystem::path folder =
-            base / ("tessaline-cli-" + std::to_string(random()) + std::to_string(random()));
-        if (std::filesystem::create_directory(folder, ec)) {
-            return folder;
-        }
-    }
-    return Result<std::filesystem::path>::Fail("cannot make a temporary folder in " +
-                                               base.string());
-}
-
-} // namespace
 
 ShapedLogos::~ShapedLogos() {
     if (!m_folder.empty()) {
@@ -71,7 +47,7 @@ Result<std::string> ShapedLogos::Prepare(const std::string& file, const ShapingC
         shaped = EncodeBmp24(fitted);
     }
     if (m_folder.empty()) {
-        auto folder = MakePrivateFolder();
+        auto folder = MakeScratchFolder("tessaline-cli");
         if (!folder) {
             return R::Fail(folder.Reason());
         }

@@ -24,5 +24,8 @@ Result<std::string> ReadWholeFile(const std::filesystem::path& path,
                                   size_t maxBytes = kAnyFileSize);
 // Adds `text` at the end of the file, creating it when missing.
 Result<void> AppendToFile(const std::filesystem::path& path, std::string_view text);
+// A new, empty folder in the system's temporary folder, named `prefix` and a
+// random number; the caller removes it.
+Result<std::filesystem::path> MakeScratchFolder(std::string_view prefix);
 
 } // namespace tessaline
