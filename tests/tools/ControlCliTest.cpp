@@ -382,7 +382,7 @@ TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {
               std::string::npos)
         << busy.out << busy.err;
     // Given the time, the same printer says it kept the graphic.
-    const auto patient = cli.Run("nv store --read-timeout 3000 " + slow.Address() + " B2" + a);
+    const auto patient = cli.Run("nv store --read-timeout 10000 " + slow.Address() + " B2" + a);
     EXPECT_EQ(patient.status, 0) << patient.out << patient.err;
     EXPECT_NE(patient.out.find("stored B2"), std::string::npos) << patient.out;
     EXPECT_EQ(dumb.Stop(), 0);
