@@ -47,10 +47,11 @@ Result<void> RegisterLibrary(const std::filesystem::path& library, bool unregist
     ::dlerror();
     void* symbol = ::dlsym(handle, entry);
     if (!symbol) {
-        const char* why = ::dlerror();
+        // dlclose frees the text dlerror returned: keep a copy first.
+        const char* error = ::dlerror();
+        const std::string why = error ? error : entry;
         ::dlclose(handle);
-        return Result<void>::Fail(path.string() +
-                                  " is not a component library: " + (why ? why : entry));
+        return Result<void>::Fail(path.string() + " is not a component library: " + why);
     }
     TsDllRegisterServerFn fn = nullptr;
     static_assert(sizeof fn == sizeof symbol);
