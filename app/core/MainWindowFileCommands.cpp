@@ -4,6 +4,7 @@
 #include "app/core/AppServices.h"
 #include "app/core/LogoControl.h"
 #include "app/core/MainWindowLogic.h"
+#include "app/core/SystemServices.h"
 #include "modNVUpload.h"
 
 namespace tessaline {
@@ -20,7 +21,7 @@ void MainWindowLogic::cmdSearch_Click() {
 }
 
 void MainWindowLogic::AddFile() {
-    const FileChoice choice = m_services.OpenFileDialog(m_services.ProgramFolder(), kLogoFilter);
+    const FileChoice choice = m_services.OpenFileDialog(m_system.ProgramFolder(), kLogoFilter);
     if (choice.fileName.empty()) {
         return;
     }

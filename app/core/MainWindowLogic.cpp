@@ -5,6 +5,7 @@
 #include "MainWindowTexts.h"
 #include "app/core/AppServices.h"
 #include "app/core/LogoControl.h"
+#include "app/core/SystemServices.h"
 
 #include <utility>
 
@@ -31,9 +32,10 @@ constexpr std::array kInputControls{
 
 } // namespace
 
-MainWindowLogic::MainWindowLogic(MainWindowView& view, AppServices& services, LogoControl* control,
+MainWindowLogic::MainWindowLogic(MainWindowView& view, AppServices& services,
+                                 SystemServices& system, LogoControl* control,
                                  std::string controlError)
-    : m_view(view), m_services(services), m_control(control),
+    : m_view(view), m_services(services), m_system(system), m_control(control),
       m_controlError(std::move(controlError)), m_progress(view.ProgressForm(), services) {
     if (m_control != nullptr) {
         m_control->OnProgress([this](int32_t Data) { Tessaline_Progress(Data); });
@@ -47,7 +49,7 @@ MainWindowLogic::~MainWindowLogic() {
 }
 
 void MainWindowLogic::Form_Load() {
-    mlngCodePage = m_services.CodePage();
+    mlngCodePage = m_system.CodePage();
 
     if (m_control == nullptr) {
         m_services.ShowMessage(m_controlError.empty()
@@ -76,7 +78,7 @@ void MainWindowLogic::Form_Load() {
     m_view.SetText(Ctl::Form, gstrTitle);
     m_view.SetPictureRect(Ctl::imgLogo, 0, 0, 975, 795);
 
-    mobjFiles = std::make_unique<clsFiles>(m_services);
+    mobjFiles = std::make_unique<clsFiles>(m_system);
 
     for (const ListColumn& column : kListColumns) {
         m_view.AddColumn(Korean() ? column.korean : column.english,
@@ -109,7 +111,7 @@ void MainWindowLogic::Form_Load() {
 
 int32_t MainWindowLogic::FindPrinters() {
     int32_t found = 0;
-    for (const std::string& printer : m_services.InstalledPrinters()) {
+    for (const std::string& printer : m_system.InstalledPrinters()) {
         for (const char* name : kThermalQueueNames) {
             if (printer == name) {
                 m_view.AddPrinterName(printer);

@@ -3,7 +3,6 @@
 
 #include "app/core/clsFiles.h"
 
-#include "app/core/AppServices.h"
 #include "app/core/ListViewRows.h"
 #include "modNVUpload.h"
 #include "platform/HostSystem.h"
@@ -13,7 +12,7 @@
 
 namespace tessaline {
 
-clsFiles::clsFiles(AppServices& services) : m_services(services) {
+clsFiles::clsFiles(SystemServices& services) : m_services(services) {
     Load();
 }
 
@@ -127,7 +126,7 @@ int32_t clsFiles::xGetSizeTotal() const {
     return static_cast<int32_t>(total);
 }
 
-Result<SettingsClaim> ClaimLogoList(AppServices& services) {
+Result<SettingsClaim> ClaimLogoList(SystemServices& services) {
     return SettingsClaim::Take(LogoSettingsFile(services));
 }
 

@@ -3,7 +3,6 @@
 
 #include "modNVUpload.h"
 
-#include "app/core/AppServices.h"
 #include "platform/ProfileText.h"
 #include "platform/SettingsStore.h"
 
@@ -144,7 +143,7 @@ bool IsSystemFolder(std::string_view folder) {
     return false;
 }
 
-std::string LogoSettingsFile(AppServices& services) {
+std::string LogoSettingsFile(SystemServices& services) {
     std::string folder = services.ProgramFolder();
     // An installed program's folder is the system's, even where it can be
     // written (as root): the list then lives in the user's configuration.

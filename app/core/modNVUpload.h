@@ -2,7 +2,7 @@
 // modNVUpload: the settings file's LOGO section, its keys and the format of its entries.
 #pragma once
 
-#include "app/core/AppServices.h"
+#include "app/core/SystemServices.h"
 #include "app/core/clsFile.h"
 #include "base/Result.h"
 #include "platform/ProfileText.h"
@@ -60,7 +60,7 @@ Result<void> SaveLogoIni(const SettingsStore& store, const std::string& strFile,
 // program lives.
 bool IsSystemFolder(std::string_view folder);
 
-std::string LogoSettingsFile(AppServices& services);
+std::string LogoSettingsFile(SystemServices& services);
 
 // False for a path the settings file and the NVImage string cannot carry:
 // one holding "|", a line break or a NUL.

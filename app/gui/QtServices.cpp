@@ -2,9 +2,6 @@
 #include "QtServices.h"
 
 #include "app/gui/InputHold.h"
-#include "platform/HostSystem.h"
-#include "platform/Spooler.h"
-#include "platform/UserFolders.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -23,8 +20,6 @@ QString Q(const std::string& text) {
 }
 
 } // namespace
-
-QtServices::QtServices(std::shared_ptr<const Spooler> spooler) : m_spooler(std::move(spooler)) {}
 
 MsgAnswer QtServices::ShowMessage(const std::string& text, const std::optional<std::string>& title,
                                   MsgButtons buttons, MsgIcon icon) {
@@ -116,34 +111,6 @@ void QtServices::Sleep(int32_t milliseconds) {
 
 void QtServices::DoEvents() {
     QCoreApplication::processEvents();
-}
-
-int32_t QtServices::CodePage() {
-    return EnvironmentCodePage();
-}
-
-std::vector<std::string> QtServices::InstalledPrinters() {
-    if (!m_spooler) {
-        return {};
-    }
-    return m_spooler->ListQueues().names;
-}
-
-std::string QtServices::ProgramFolder() {
-    const QString folder = QCoreApplication::applicationDirPath();
-    return folder.isEmpty() ? ExecutableFolder() : folder.toStdString();
-}
-
-std::string QtServices::SettingsFolder() {
-    return TessalineConfigHome().string();
-}
-
-bool QtServices::FolderWritable(const std::string& folder) {
-    return CanCreateFileIn(folder);
-}
-
-SettingsStore& QtServices::Settings() {
-    return m_settings;
 }
 
 } // namespace tessaline

@@ -34,8 +34,9 @@ QString Q(const std::string& text) {
 
 } // namespace
 
-frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost* host,
-                       tessaline::LogoControl* control, std::string controlError, QWidget* parent)
+frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::SystemServices& system,
+                       tessaline::ControlHost* host, tessaline::LogoControl* control,
+                       std::string controlError, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::frmCorvido>()) {
     m_ui->setupUi(this);
     setWindowIcon(ProgramIcon());
@@ -58,7 +59,7 @@ frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::ControlHost*
     m_ui->Tessaline->SetControl(host);
     LayOutFromTwips();
     PaintAboutPicture();
-    m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, services, control,
+    m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, services, system, control,
                                                            std::move(controlError));
     m_inputHold =
         std::make_unique<InputHold>(this, [logic = m_logic.get()] { return logic->Busy(); });

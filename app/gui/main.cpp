@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "QtServices.h"
 #include "app/core/DispatchLogoControl.h"
+#include "app/core/SystemServices.h"
 #include "app/core/clsFiles.h"
 #include "app/gui/frmCorvido.h"
 #include "platform/SystemSpooler.h"
@@ -146,12 +147,13 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    tessaline::QtServices services(tessaline::MakeSpooler());
+    tessaline::QtServices services;
+    tessaline::HostServices system(tessaline::MakeSpooler());
 
     // One copy of the program per logo list: a second one would write its
     // own list over the first's when it closes. It brings the first one's
     // window forward instead, and ends.
-    tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(services);
+    tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(system);
     if (claim && !claim.Value().Held()) {
         BringHolderForward(claim.Value());
         return 0;
@@ -183,7 +185,7 @@ int main(int argc, char* argv[]) {
         control = std::make_unique<tessaline::DispatchLogoControl>(*host);
     }
 
-    frmCorvido form(services, host.get(), control.get(), error);
+    frmCorvido form(services, system, host.get(), control.get(), error);
     services.SetDialogParent(&form);
     if (host) {
         // The control's own messages come up as the program's message boxes.

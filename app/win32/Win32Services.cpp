@@ -2,9 +2,6 @@
 #include "Win32Services.h"
 
 #include "MessagePump.h"
-#include "platform/HostSystem.h"
-#include "platform/Spooler.h"
-#include "platform/UserFolders.h"
 #include "platform/win32/AnsiText.h"
 #include "platform/win32/WideText.h"
 
@@ -32,9 +29,6 @@ std::string Utf8FromAnsi(const char* text) {
 }
 
 } // namespace
-
-Win32Services::Win32Services(std::shared_ptr<const Spooler> spooler)
-    : m_spooler(std::move(spooler)) {}
 
 MsgAnswer Win32Services::ShowMessage(const std::string& text,
                                      const std::optional<std::string>& title, MsgButtons buttons,
@@ -110,38 +104,6 @@ void Win32Services::Sleep(int32_t milliseconds) {
 
 void Win32Services::DoEvents() {
     win32::PumpWaitingMessages();
-}
-
-int32_t Win32Services::CodePage() {
-    return EnvironmentCodePage();
-}
-
-std::vector<std::string> Win32Services::InstalledPrinters() {
-    std::vector<std::string> names;
-    if (!m_spooler) {
-        return names;
-    }
-    // The spooler names its queues in the ANSI code page, as the control receives them.
-    for (const std::string& name : m_spooler->ListQueues().names) {
-        names.push_back(Utf8FromAnsi(name.c_str()));
-    }
-    return names;
-}
-
-std::string Win32Services::ProgramFolder() {
-    return ExecutableFolder();
-}
-
-std::string Win32Services::SettingsFolder() {
-    return win32::PathText(TessalineConfigHome());
-}
-
-bool Win32Services::FolderWritable(const std::string& folder) {
-    return CanCreateFileIn(folder);
-}
-
-SettingsStore& Win32Services::Settings() {
-    return m_settings;
 }
 
 } // namespace tessaline

@@ -29,7 +29,8 @@ bool IsControlId(int id) {
 
 } // namespace
 
-frmCorvido::frmCorvido(tessaline::AppServices& services) : m_services(services) {}
+frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::SystemServices& system)
+    : m_services(services), m_system(system) {}
 
 frmCorvido::~frmCorvido() {
     m_logic.reset();
@@ -97,8 +98,8 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
         m_control = std::make_unique<tessaline::DispatchLogoControl>(*m_host);
     }
     m_progressForm = std::make_unique<frmProgress>(instance, m_window, m_font, m_dpi);
-    m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, m_services, m_control.get(),
-                                                           m_controlError);
+    m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, m_services, m_system,
+                                                           m_control.get(), m_controlError);
     return true;
 }
 

@@ -16,14 +16,15 @@
 
 namespace tessaline {
 class AppServices;
-}
+class SystemServices;
+} // namespace tessaline
 
 // The main window, built from the standard Windows controls at the form's
 // positions in twips. It shows what the rules in MainWindowLogic tell it and
 // hands every event to them; it hosts the Tessaline control in place.
 class frmCorvido final : public tessaline::MainWindowView {
 public:
-    explicit frmCorvido(tessaline::AppServices& services);
+    frmCorvido(tessaline::AppServices& services, tessaline::SystemServices& system);
     ~frmCorvido() override;
     frmCorvido(const frmCorvido&) = delete;
     frmCorvido& operator=(const frmCorvido&) = delete;
@@ -84,6 +85,7 @@ private:
     HWND Handle(tessaline::Ctl control) const { return m_controls[static_cast<size_t>(control)]; }
 
     tessaline::AppServices& m_services;
+    tessaline::SystemServices& m_system;
     HINSTANCE m_instance = nullptr;
     HWND m_window = nullptr;
     std::array<HWND, tessaline::kControlCount> m_controls{};

@@ -5,6 +5,7 @@
 #include "Win32Services.h"
 #include "WindowsApi.h"
 #include "app/core/DispatchLogoControl.h"
+#include "app/core/SystemServices.h"
 #include "app/core/clsFiles.h"
 #include "app/win32/MainWindowLayout.h"
 #include "frmCorvido.h"
@@ -75,9 +76,9 @@ enum class OtherCopy {
 // Another copy of the program holds the logo list: its window (or the
 // message box it shows) comes forward, as the user asked for the program.
 // Waits for that copy's window while it starts.
-OtherCopy BringHolderForward(tessaline::AppServices& services) {
+OtherCopy BringHolderForward(tessaline::SystemServices& system) {
     for (int tries = 0; tries < 200; ++tries) {
-        tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(services);
+        tessaline::Result<tessaline::SettingsClaim> claim = tessaline::ClaimLogoList(system);
         if (!claim || claim.Value().Held()) {
             return OtherCopy::Gone;
         }
@@ -114,20 +115,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     int exitCode = 0;
     {
-        tessaline::Win32Services services(tessaline::MakeSpooler());
+        tessaline::Win32Services services;
+        tessaline::HostServices system(tessaline::MakeSpooler());
         // One copy of the program per logo list: a second one would write
         // its own list over the first's when it closes.
         std::optional<tessaline::Result<tessaline::SettingsClaim>> claim(
-            tessaline::ClaimLogoList(services));
+            tessaline::ClaimLogoList(system));
         if (claim->Ok() && !claim->Value().Held()) {
-            const OtherCopy other = BringHolderForward(services);
+            const OtherCopy other = BringHolderForward(system);
             if (other != OtherCopy::Gone) {
                 return other == OtherCopy::Shown ? 0 : 1;
             }
             // The other copy ended while this one waited: the list is this one's.
-            claim.emplace(tessaline::ClaimLogoList(services));
+            claim.emplace(tessaline::ClaimLogoList(system));
         }
-        frmCorvido form(services);
+        frmCorvido form(services, system);
         if (!form.Create(instance,
                          tessaline::win32::Widen(tessaline::kTessalineControlProgId).c_str())) {
             ::MessageBoxW(nullptr, L"The main window cannot be created.", L"Tessaline",

@@ -100,7 +100,7 @@ int main(int argc, char* argv[]) {
         services.configHome = (home.Root() / "config-unused").string();
         QElapsedTimer timer;
         timer.start();
-        frmCorvido form(services, host.get(), &control);
+        frmCorvido form(services, services, host.get(), &control);
         PaintWatch watch;
         form.installEventFilter(&watch);
         form.Load();
@@ -123,7 +123,7 @@ int main(int argc, char* argv[]) {
     services.spooler = spooler;
     services.programFolder = home.Root().string();
     services.configHome = (home.Root() / "config-unused").string();
-    frmCorvido form(services, host.get(), &control);
+    frmCorvido form(services, services, host.get(), &control);
     form.Load();
     form.show();
     QCoreApplication::processEvents();

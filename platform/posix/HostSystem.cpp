@@ -24,6 +24,14 @@ std::string ExecutableFolder() {
     return exe.parent_path().string();
 }
 
+std::string PathAsText(const std::filesystem::path& path) {
+    return path.string();
+}
+
+std::string ProgramTextFromSystem(std::string_view text) {
+    return std::string(text);
+}
+
 bool CanCreateFileIn(const std::string& folder) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {

@@ -44,6 +44,14 @@ std::string ExecutableFolder() {
     return win32::Narrow(slash == std::wstring::npos ? path : path.substr(0, slash));
 }
 
+std::string PathAsText(const std::filesystem::path& path) {
+    return win32::PathText(path);
+}
+
+std::string ProgramTextFromSystem(std::string_view text) {
+    return win32::Narrow(win32::FromAnsi(text));
+}
+
 bool CanCreateFileIn(const std::string& folder) {
     const std::wstring wide = win32::WidePath(folder);
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());

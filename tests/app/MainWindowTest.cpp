@@ -42,8 +42,9 @@ class MainWindowTest : public tessaline::test::WindowFixture {
 private:
     // Starts the window as the program does: created, loaded, shown.
     void Open(bool withControl = true, const std::string& controlError = {}) {
-        m_form = std::make_unique<frmCorvido>(
-            *m_services, m_host.get(), withControl ? m_control.get() : nullptr, controlError);
+        m_form =
+            std::make_unique<frmCorvido>(*m_services, *m_services, m_host.get(),
+                                         withControl ? m_control.get() : nullptr, controlError);
         m_form->Load();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -106,7 +107,8 @@ private slots:
 
     void everyControlAtItsPlaceWithItsKindAndText() {
         // Not loaded: the form as designed.
-        m_form = std::make_unique<frmCorvido>(*m_services, m_host.get(), m_control.get());
+        m_form =
+            std::make_unique<frmCorvido>(*m_services, *m_services, m_host.get(), m_control.get());
         struct Row {
             const char* name;
             const char* kind;

@@ -100,7 +100,8 @@ class PrinterCommandsTest : public tessaline::test::WindowFixture {
 
 private:
     void Open() {
-        m_form = std::make_unique<frmCorvido>(*m_services, m_host.get(), m_control.get());
+        m_form =
+            std::make_unique<frmCorvido>(*m_services, *m_services, m_host.get(), m_control.get());
         m_form->Load();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -609,7 +610,7 @@ private slots:
     void programSleepKeepsTheWindowsWorking() {
         // The program's own services: the wait lets timers and painting
         // through, but no click of the user's, neither then nor afterwards.
-        QtServices services(nullptr);
+        QtServices services;
         QPushButton button;
         button.show();
         QVERIFY(QTest::qWaitForWindowExposed(&button));

@@ -85,7 +85,7 @@ protected:
         m_host = std::move(created).Value();
         m_real = std::make_unique<DispatchLogoControl>(*m_host);
         control = std::make_unique<test::RecordingControl>(*m_real);
-        form = std::make_unique<frmCorvido>(services, m_host.get(), control.get());
+        form = std::make_unique<frmCorvido>(services, services, m_host.get(), control.get());
         form->Load();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));

@@ -4,6 +4,7 @@
 #include "base/Result.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,14 @@ int32_t EnvironmentCodePage();
 
 // The folder that holds the running executable.
 std::string ExecutableFolder();
+// A path as the program's UTF-8 text: its bytes here; on Windows its UTF-16
+// in UTF-8, where the standard library's narrow form fails on characters
+// outside the C library's locale.
+std::string PathAsText(const std::filesystem::path& path);
+// Text the system gave in its narrow encoding (the ANSI code page on
+// Windows, where the spooler names its queues so) as the program's UTF-8;
+// the same bytes here.
+std::string ProgramTextFromSystem(std::string_view text);
 // True when a file can be created in `folder`.
 bool CanCreateFileIn(const std::string& folder);
 bool PathIsFile(const std::string& path);

@@ -13,6 +13,7 @@
 namespace tessaline {
 
 class AppServices;
+class SystemServices;
 class LogoControl;
 
 // The main window's state and rules. The window wires its widgets to these
@@ -21,8 +22,8 @@ class MainWindowLogic {
 public:
     // `control` is null when the Tessaline control could not be created;
     // `controlError` then says which ProgID is missing and how to register it.
-    MainWindowLogic(MainWindowView& view, AppServices& services, LogoControl* control,
-                    std::string controlError = {});
+    MainWindowLogic(MainWindowView& view, AppServices& services, SystemServices& system,
+                    LogoControl* control, std::string controlError = {});
     ~MainWindowLogic();
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
@@ -102,6 +103,7 @@ private:
 
     MainWindowView& m_view;
     AppServices& m_services;
+    SystemServices& m_system;
     LogoControl* m_control;
     std::string m_controlError;
 

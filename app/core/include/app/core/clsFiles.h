@@ -2,7 +2,7 @@
 // clsFiles: the list of chosen logo files, loaded from and saved to the settings file.
 #pragma once
 
-#include "app/core/AppServices.h"
+#include "app/core/SystemServices.h"
 #include "app/core/clsFile.h"
 #include "base/Result.h"
 #include "platform/ProfileText.h"
@@ -23,7 +23,7 @@ class ListViewRows;
 // reads as an empty entry and removes nothing.
 class clsFiles {
 public:
-    explicit clsFiles(AppServices& services);
+    explicit clsFiles(SystemServices& services);
     ~clsFiles();
     clsFiles(const clsFiles&) = delete;
     clsFiles& operator=(const clsFiles&) = delete;
@@ -50,7 +50,7 @@ private:
     const clsFile* At(int32_t Index) const;
     void Load();
 
-    AppServices& m_services;
+    SystemServices& m_services;
     std::vector<clsFile> m_files;
     // What the list took from the settings file, as a save would write it:
     // the save keeps a copy of the file when it holds anything more.
@@ -61,6 +61,6 @@ private:
 // Claims the settings file the list lives in for this copy of the program:
 // while one copy holds it, a second copy started beside it must neither load
 // nor save the list (it would write its own over the first's at close).
-Result<SettingsClaim> ClaimLogoList(AppServices& services);
+Result<SettingsClaim> ClaimLogoList(SystemServices& services);
 
 } // namespace tessaline

@@ -21,6 +21,7 @@ class frmCorvido;
 }
 namespace tessaline {
 class AppServices;
+class SystemServices;
 class ControlHost;
 class LogoControl;
 } // namespace tessaline
@@ -33,9 +34,9 @@ public:
     // `host` draws the control on the window (null: nothing drawn); `control`
     // is the control's methods (null: the control could not be created, and
     // `controlError` says why).
-    frmCorvido(tessaline::AppServices& services, tessaline::ControlHost* host,
-               tessaline::LogoControl* control, std::string controlError = {},
-               QWidget* parent = nullptr);
+    frmCorvido(tessaline::AppServices& services, tessaline::SystemServices& system,
+               tessaline::ControlHost* host, tessaline::LogoControl* control,
+               std::string controlError = {}, QWidget* parent = nullptr);
     ~frmCorvido() override;
 
     // Runs the start-up sequence; call once before the window is first shown.

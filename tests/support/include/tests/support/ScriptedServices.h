@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/core/AppServices.h"
+#include "app/core/SystemServices.h"
 #include "platform/HostSystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/Spooler.h"
@@ -26,7 +27,7 @@ struct Prompt {
 // Services whose answers the test scripts and which record every prompt,
 // dialog and sleep. Files are real, in the folders the test names, through
 // the platform's own settings store.
-class ScriptedServices final : public AppServices {
+class ScriptedServices final : public AppServices, public SystemServices {
 public:
     MsgAnswer ShowMessage(const std::string& text, const std::optional<std::string>& title,
                           MsgButtons buttons, MsgIcon icon) override {
