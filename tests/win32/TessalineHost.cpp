@@ -610,6 +610,47 @@ void CheckUnloading(Checks& checks) {
         whileAlive == S_FALSE && whileEnumerating == S_FALSE && canUnload() == S_OK,
         "DllCanUnloadNow: S_FALSE while a control or an enumerator of it lives, S_OK after");
 
+    // The enumerators of a control's connection points, the host's references
+    // to the control itself given up: they still list what they enumerate.
+    const auto container = [&factory] {
+        ComPtr<IConnectionPointContainer> made;
+        if (const auto classObject = factory()) {
+            classObject->CreateInstance(nullptr, IID_IConnectionPointContainer, made.put_void());
+        }
+        return made;
+    };
+    ComPtr<IEnumConnectionPoints> points;
+    if (const auto control = container()) {
+        control->EnumConnectionPoints(points.put());
+    }
+    if (!checks.Check(static_cast<bool>(points), "a control's EnumConnectionPoints")) {
+        return;
+    }
+    const HRESULT whilePoints = canUnload();
+    ComPtr<IConnectionPoint> listed;
+    ULONG fetched = 0;
+    const bool lists = points->Next(1, listed.put(), &fetched) == S_OK && fetched == 1 && listed;
+    listed.reset();
+    points.reset();
+    checks.Check(whilePoints == S_FALSE && lists && canUnload() == S_OK,
+                 "DllCanUnloadNow: S_FALSE while only a connection-point enumerator lives, "
+                 "S_OK after");
+    // EnumConnections is the control's to give or refuse; what it gives holds the library too.
+    ComPtr<IEnumConnections> connections;
+    if (const auto control = container()) {
+        ComPtr<IConnectionPoint> point;
+        if (SUCCEEDED(control->FindConnectionPoint(kEventsIid, point.put())) &&
+            FAILED(point->EnumConnections(connections.put()))) {
+            connections.detach(); // null, or garbage from a careless callee
+        }
+    }
+    if (connections) {
+        const HRESULT whileConnections = canUnload();
+        connections.reset();
+        checks.Check(whileConnections == S_FALSE && canUnload() == S_OK,
+                     "DllCanUnloadNow: S_FALSE while only an EnumConnections enumerator lives, "
+                     "S_OK after");
+    }
 }
 
 // The system's own words for what `failed` did, trimmed: what ErrorText
