@@ -3,6 +3,7 @@
 
 #include "imaging/LogoFormats.h"
 #include "platform/pictures/PictureDecoders.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -36,14 +37,12 @@ void Paint(HWND image, HDC dc) {
     ::GetObjectW(bitmap, sizeof(info), &info);
     RECT client{};
     ::GetClientRect(image, &client);
-    HDC source = ::CreateCompatibleDC(dc);
-    HGDIOBJ previous = ::SelectObject(source, bitmap);
+    const UniqueMemoryDc source(::CreateCompatibleDC(dc));
+    const SelectedObject shown(source.get(), bitmap);
     // Dots stay dots: a one-bit preview shows as the printer prints it.
     ::SetStretchBltMode(dc, COLORONCOLOR);
-    ::StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, info.bmWidth, info.bmHeight,
-                 SRCCOPY);
-    ::SelectObject(source, previous);
-    ::DeleteDC(source);
+    ::StretchBlt(dc, 0, 0, client.right, client.bottom, source.get(), 0, 0, info.bmWidth,
+                 info.bmHeight, SRCCOPY);
 }
 
 LRESULT CALLBACK ImageProc(HWND image, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -97,22 +96,22 @@ std::optional<std::vector<uint8_t>> PictureFileBytes(const std::wstring& path) {
 
 // A PNG, JPEG or GIF file as the control reads it, through the system's
 // decoders and laid over white paper where it is transparent, as a 24-bit
-// DIB section; null when it is none of these or cannot be read.
-HBITMAP DecodedPicture(const std::wstring& path) {
+// DIB section; none when it is none of these or cannot be read.
+UniqueBitmap DecodedPicture(const std::wstring& path) {
     const std::optional<std::vector<uint8_t>> bytes = PictureFileBytes(path);
     if (!bytes) {
-        return nullptr;
+        return {};
     }
     const Result<DecodedBitmap> decoded = DecodeLogo(*bytes);
     if (!decoded) {
-        return nullptr;
+        return {};
     }
     // Bottom-up rows of the BMP stride: the layout of a DIB as they stand.
     const BitmapDescription& rows = decoded.Value().description;
     const std::vector<uint8_t>& pixels = decoded.Value().pixels;
     if (rows.bmBitsPixel != 24 || pixels.size() != static_cast<std::size_t>(rows.bmWidthBytes) *
                                                        static_cast<std::size_t>(rows.bmHeight)) {
-        return nullptr;
+        return {};
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -122,12 +121,9 @@ HBITMAP DecodedPicture(const std::wstring& path) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr || bits == nullptr) {
-        if (bitmap != nullptr) {
-            ::DeleteObject(bitmap);
-        }
-        return nullptr;
+    UniqueBitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || bits == nullptr) {
+        return {};
     }
     std::memcpy(bits, pixels.data(), pixels.size());
     return bitmap;
@@ -160,25 +156,25 @@ HWND CreateImageControl(HWND parent, int id, const RECT& position, HINSTANCE ins
 }
 
 bool LoadImageFile(HWND image, const std::wstring& path) {
-    HANDLE loaded = nullptr;
+    UniqueBitmap loaded;
     if (!path.empty()) {
         // Told by the file's first bytes, as the control tells them.
         loaded = DecodedPicture(path);
-        if (loaded == nullptr) {
-            loaded = ::LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                                  LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+        if (!loaded) {
+            loaded = UniqueBitmap(static_cast<HBITMAP>(::LoadImageW(
+                nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
         }
     }
-    SetImageBitmap(image, static_cast<HBITMAP>(loaded));
-    return loaded != nullptr;
+    const bool shown = static_cast<bool>(loaded);
+    SetImageBitmap(image, loaded.release());
+    return shown;
 }
 
 void SetImageBitmap(HWND image, HBITMAP bitmap) {
     HBITMAP old = Bitmap(image);
     ::SetWindowLongPtrW(image, kBitmapSlot, reinterpret_cast<LONG_PTR>(bitmap));
-    if (old != nullptr && old != bitmap) {
-        ::DeleteObject(old);
-    }
+    // The picture shown before goes, unless it is shown again.
+    const UniqueBitmap replaced(old != bitmap ? old : nullptr);
     ::InvalidateRect(image, nullptr, TRUE);
 }
 

@@ -41,11 +41,6 @@ frmCorvido::~frmCorvido() {
     if (m_window != nullptr) {
         ::DestroyWindow(m_window);
     }
-    for (HFONT font : {m_font, m_smallFont}) {
-        if (font != nullptr) {
-            ::DeleteObject(font);
-        }
-    }
 }
 
 int frmCorvido::Pixels(int twips) const {
@@ -70,9 +65,7 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
         return false;
     }
 
-    HDC screen = ::GetDC(nullptr);
-    m_dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+    m_dpi = ::GetDeviceCaps(tessaline::win32::UniqueWindowDc(nullptr).get(), LOGPIXELSY);
     CreateFonts();
 
     RECT frame{0, 0, Pixels(kFormWidthTwips), Pixels(kFormHeightTwips)};
@@ -84,7 +77,7 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
         return false;
     }
     m_controls[static_cast<size_t>(Ctl::Form)] = m_window;
-    ::SendMessageW(m_window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
+    ::SendMessageW(m_window, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
     if (!CreateControls()) {
         return false;
     }
@@ -97,7 +90,7 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
         m_host = tessaline::ControlHost::Adopt(m_site->Dispatch());
         m_control = std::make_unique<tessaline::DispatchLogoControl>(*m_host);
     }
-    m_progressForm = std::make_unique<frmProgress>(instance, m_window, m_font, m_dpi);
+    m_progressForm = std::make_unique<frmProgress>(instance, m_window, m_font.get(), m_dpi);
     m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, m_services, m_system,
                                                            m_control.get(), m_controlError);
     return true;

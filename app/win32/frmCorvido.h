@@ -8,6 +8,7 @@
 #include "app/win32/ControlSite.h"
 #include "frmProgress.h"
 #include "platform/component/ControlHost.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <array>
 #include <memory>
@@ -90,8 +91,10 @@ private:
     HWND m_window = nullptr;
     std::array<HWND, tessaline::kControlCount> m_controls{};
     int m_dpi = 96;
-    HFONT m_font = nullptr;
-    HFONT m_smallFont = nullptr;
+    // Deleted after the windows that use them: the form goes in the
+    // destructor's body, the progress form (a member below) before these.
+    tessaline::win32::UniqueFont m_font;
+    tessaline::win32::UniqueFont m_smallFont;
     int m_columns = 0;
     WNDPROC m_sliderProc = nullptr;
     // True while the slider handles a press: its own move is the press handler's.

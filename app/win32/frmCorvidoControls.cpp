@@ -11,6 +11,12 @@
 
 using tessaline::Ctl;
 using tessaline::win32::ContainerStyle;
+using tessaline::win32::SelectedObject;
+using tessaline::win32::UniqueBitmap;
+using tessaline::win32::UniqueBrush;
+using tessaline::win32::UniqueFont;
+using tessaline::win32::UniqueMemoryDc;
+using tessaline::win32::UniqueWindowDc;
 using tessaline::win32::Widen;
 
 namespace {
@@ -29,7 +35,7 @@ const ControlLayout& LayoutOf(Ctl control) {
 // The form's font: Arial at `tenthsOfPoints`. With the Korean code page the
 // Hangul character set is asked for as well, so that the font mapper takes
 // a face that has the Korean texts' characters where Arial has none.
-HFONT FormFont(int tenthsOfPoints, int dpi) {
+UniqueFont FormFont(int tenthsOfPoints, int dpi) {
     LOGFONTW font{};
     font.lfHeight = -static_cast<LONG>(std::lround(tenthsOfPoints * dpi / 720.0));
     font.lfWeight = FW_NORMAL;
@@ -37,7 +43,44 @@ HFONT FormFont(int tenthsOfPoints, int dpi) {
     font.lfOutPrecision = OUT_TT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(font.lfFaceName, L"Arial", LF_FACESIZE);
-    return ::CreateFontIndirectW(&font);
+    return UniqueFont(::CreateFontIndirectW(&font));
+}
+
+// A 152 x 46 picture: the program's mark and its name, on the frame's colour.
+UniqueBitmap AboutPicture() {
+    constexpr int kWidth = 152;
+    constexpr int kHeight = 46;
+    const UniqueWindowDc screen(nullptr);
+    const UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap picture(::CreateCompatibleBitmap(screen.get(), kWidth, kHeight));
+    const SelectedObject drawingOn(dc.get(), picture.get());
+    RECT all{0, 0, kWidth, kHeight};
+    ::FillRect(dc.get(), &all, ::GetSysColorBrush(COLOR_BTNFACE));
+    const COLORREF blue = RGB(30, 60, 120);
+    RECT mark{0, 0, 40, 40};
+    ::FillRect(dc.get(), &mark, UniqueBrush(::CreateSolidBrush(blue)).get());
+    ::SetBkMode(dc.get(), TRANSPARENT);
+    LOGFONTW face{};
+    face.lfWeight = FW_BOLD;
+    face.lfQuality = ANTIALIASED_QUALITY;
+    lstrcpynW(face.lfFaceName, L"Arial", LF_FACESIZE);
+    face.lfHeight = -26;
+    const UniqueFont large(::CreateFontIndirectW(&face));
+    face.lfHeight = -16;
+    const UniqueFont name(::CreateFontIndirectW(&face));
+    {
+        const SelectedObject font(dc.get(), large.get());
+        ::SetTextColor(dc.get(), RGB(255, 255, 255));
+        ::DrawTextW(dc.get(), L"T", 1, &mark, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    {
+        const SelectedObject font(dc.get(), name.get());
+        ::SetTextColor(dc.get(), blue);
+        RECT text{48, 0, kWidth, 40};
+        ::DrawTextW(dc.get(), L"Tessaline", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+    }
+    // Selected out of the drawing context before the image control takes it.
+    return picture;
 }
 
 } // namespace
@@ -70,8 +113,8 @@ bool frmCorvido::CreateControls() {
         m_controls[static_cast<size_t>(layout.control)] = control;
         const bool small =
             layout.control == Ctl::lblCopyright_0 || layout.control == Ctl::lblCopyright_1;
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(small ? m_smallFont : m_font),
-                       FALSE);
+        ::SendMessageW(control, WM_SETFONT,
+                       reinterpret_cast<WPARAM>(small ? m_smallFont.get() : m_font.get()), FALSE);
     }
     // Under every other control, which it would otherwise paint over.
     ::SetWindowPos(Handle(Ctl::SSTab), HWND_BOTTOM, 0, 0, 0, 0,
@@ -152,43 +195,7 @@ HWND frmCorvido::CreateControl(const ControlLayout& layout, HWND parent, const R
 }
 
 void frmCorvido::PaintAboutPicture() {
-    // A 152 x 46 picture: the program's mark and its name, on the frame's colour.
-    constexpr int kWidth = 152;
-    constexpr int kHeight = 46;
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HBITMAP picture = ::CreateCompatibleBitmap(screen, kWidth, kHeight);
-    ::ReleaseDC(nullptr, screen);
-    HGDIOBJ previousBitmap = ::SelectObject(dc, picture);
-    RECT all{0, 0, kWidth, kHeight};
-    ::FillRect(dc, &all, ::GetSysColorBrush(COLOR_BTNFACE));
-    const COLORREF blue = RGB(30, 60, 120);
-    HBRUSH brush = ::CreateSolidBrush(blue);
-    RECT mark{0, 0, 40, 40};
-    ::FillRect(dc, &mark, brush);
-    ::DeleteObject(brush);
-    ::SetBkMode(dc, TRANSPARENT);
-    LOGFONTW face{};
-    face.lfWeight = FW_BOLD;
-    face.lfQuality = ANTIALIASED_QUALITY;
-    lstrcpynW(face.lfFaceName, L"Arial", LF_FACESIZE);
-    face.lfHeight = -26;
-    HFONT large = ::CreateFontIndirectW(&face);
-    face.lfHeight = -16;
-    HFONT name = ::CreateFontIndirectW(&face);
-    HGDIOBJ previousFont = ::SelectObject(dc, large);
-    ::SetTextColor(dc, RGB(255, 255, 255));
-    ::DrawTextW(dc, L"T", 1, &mark, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    ::SelectObject(dc, name);
-    ::SetTextColor(dc, blue);
-    RECT text{48, 0, kWidth, 40};
-    ::DrawTextW(dc, L"Tessaline", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-    ::SelectObject(dc, previousFont);
-    ::DeleteObject(large);
-    ::DeleteObject(name);
-    ::SelectObject(dc, previousBitmap);
-    ::DeleteDC(dc);
-    tessaline::win32::SetImageBitmap(Handle(Ctl::Image1), picture);
+    tessaline::win32::SetImageBitmap(Handle(Ctl::Image1), AboutPicture().release());
     // The labels lie above the picture, whose frame reaches into theirs.
     for (Ctl label : {Ctl::lblCopyright_1, Ctl::lblCopyright_0}) {
         ::SetWindowPos(Handle(label), HWND_TOP, 0, 0, 0, 0,

@@ -5,6 +5,7 @@
 #include "ComModule.h"
 #include "TessalineResources.h"
 #include "VerbEnumerator.h"
+#include "platform/win32/HandleOwners.h"
 
 namespace tessaline::com {
 
@@ -14,11 +15,8 @@ constexpr const wchar_t* kWindowClass = L"TessalineCtrlWindow";
 constexpr LONG kHimetricPerInch = 2540;
 
 int ScreenPixelsPerInch(int axis) {
-    HDC screen = ::GetDC(nullptr);
-    const int perInch = screen != nullptr ? ::GetDeviceCaps(screen, axis) : 96;
-    if (screen != nullptr) {
-        ::ReleaseDC(nullptr, screen);
-    }
+    const win32::UniqueWindowDc screen(nullptr);
+    const int perInch = screen ? ::GetDeviceCaps(screen.get(), axis) : 96;
     return perInch > 0 ? perInch : 96;
 }
 

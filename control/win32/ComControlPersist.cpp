@@ -30,17 +30,15 @@ constexpr const wchar_t* kExtentYName = L"_ExtentY";
 
 // The bag's value as a 32-bit number; false when it is absent or no number.
 bool ReadBagNumber(IPropertyBag* bag, const wchar_t* name, IErrorLog* log, LONG& number) {
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = VT_I4;
-    if (FAILED(bag->Read(name, &value, log))) {
+    win32::Variant value;
+    value->vt = VT_I4;
+    if (FAILED(bag->Read(name, value.get(), log))) {
         return false;
     }
-    const bool ok = SUCCEEDED(::VariantChangeType(&value, &value, 0, VT_I4));
+    const bool ok = SUCCEEDED(::VariantChangeType(value.get(), value.get(), 0, VT_I4));
     if (ok) {
-        number = value.lVal;
+        number = value->lVal;
     }
-    ::VariantClear(&value);
     return ok;
 }
 

@@ -5,14 +5,15 @@
 #include "ComModule.h"
 #include "ControlFace.h"
 #include "TessalineResources.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <string_view>
 
 namespace tessaline::com {
 
 void ComControl::OnDraw(HDC dc, const RECT& bounds) const {
-    HBRUSH brush = ::CreateSolidBrush(kFaceBackColour);
-    HGDIOBJ previous = brush != nullptr ? ::SelectObject(dc, brush) : nullptr;
+    const win32::UniqueBrush brush(::CreateSolidBrush(kFaceBackColour));
+    const win32::SelectedObject painting(dc, brush.get());
     ::PatBlt(dc, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
              PATCOPY);
     ::SetTextColor(dc, kFaceTextColour);
@@ -22,12 +23,6 @@ void ComControl::OnDraw(HDC dc, const RECT& bounds) const {
     const std::string_view caption = kFaceCaption;
     ::TextOutA(dc, FaceCaptionCorner(bounds.left), FaceCaptionCorner(bounds.top), caption.data(),
                static_cast<int>(caption.size()));
-    if (previous != nullptr) {
-        ::SelectObject(dc, previous);
-    }
-    if (brush != nullptr) {
-        ::DeleteObject(brush);
-    }
 }
 
 HRESULT STDMETHODCALLTYPE ComControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,

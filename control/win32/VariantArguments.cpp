@@ -2,6 +2,7 @@
 #include "VariantArguments.h"
 
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/ComOwners.h"
 
 #include <oleauto.h>
 #include <optional>
@@ -10,21 +11,8 @@ namespace tessaline::com {
 
 namespace {
 
-// Releases a VARIANT copy however the reading ends.
-class VariantHolder {
-public:
-    VariantHolder() { ::VariantInit(&m_value); }
-    ~VariantHolder() { ::VariantClear(&m_value); }
-    VariantHolder(const VariantHolder&) = delete;
-    VariantHolder& operator=(const VariantHolder&) = delete;
-    VARIANT* get() { return &m_value; }
-
-private:
-    VARIANT m_value;
-};
-
 // The argument's value, through any reference, as `type`.
-HRESULT ReadAs(const VARIANT& arg, VARTYPE type, VariantHolder& out) {
+HRESULT ReadAs(const VARIANT& arg, VARTYPE type, win32::Variant& out) {
     // VariantCopyInd only reads its source, whatever its signature says.
     HRESULT hr = ::VariantCopyInd(out.get(), const_cast<VARIANT*>(&arg));
     if (FAILED(hr)) {
@@ -42,7 +30,7 @@ HRESULT BindOut(VARIANT& arg, int32_t& number) {
         return S_OK;
     }
     if (arg.vt == (VT_BYREF | VT_VARIANT) && arg.pvarVal != nullptr) {
-        VariantHolder current;
+        win32::Variant current;
         // A variable holding no number yet (VBScript's Empty, a string) starts at 0.
         if (SUCCEEDED(ReadAs(*arg.pvarVal, VT_I4, current))) {
             number = current.get()->lVal;
@@ -94,7 +82,7 @@ HRESULT VariantArguments::Bind(std::span<const ParamKind> params, const DISPPARA
         VARIANT& arg = dispParams.rgvarg[slot];
         Value& value = m_values[position];
         HRESULT hr = S_OK;
-        VariantHolder read;
+        win32::Variant read;
         switch (params[position]) {
         case ParamKind::Text:
             hr = ReadAs(arg, VT_BSTR, read);

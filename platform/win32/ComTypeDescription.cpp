@@ -2,9 +2,9 @@
 #include "ComTypeDescription.h"
 
 #include "platform/win32/AnsiText.h"
-#include "platform/win32/ComOwners.h"
 
 #include <algorithm>
+#include <array>
 #include <oleauto.h>
 #include <string_view>
 
@@ -69,11 +69,8 @@ const char* ComTypeDescription::Keep(std::string text) {
     return m_strings.emplace_back(std::move(text)).c_str();
 }
 
-const char* ComTypeDescription::Keep(BSTR text) {
-    const char* kept =
-        Keep(text != nullptr ? ToAnsi(std::wstring_view(text, ::SysStringLen(text))) : "");
-    ::SysFreeString(text);
-    return kept;
+const char* ComTypeDescription::Keep(const Bstr& text) {
+    return Keep(ToAnsi(text.view()));
 }
 
 bool ComTypeDescription::ReadInterface(ITypeInfo* type, TsInterfaceInfo& itf,
@@ -95,9 +92,17 @@ bool ComTypeDescription::ReadInterface(ITypeInfo* type, TsInterfaceInfo& itf,
             return false;
         }
         const HeldFuncDesc heldFunc(type, func);
-        BSTR names[kMostNames] = {};
+        BSTR given[kMostNames] = {};
         UINT count = 0;
-        if (FAILED(type->GetNames(func->memid, names, kMostNames, &count)) || count == 0) {
+        if (FAILED(type->GetNames(func->memid, given, kMostNames, &count))) {
+            return false;
+        }
+        // The names given are ours: each goes with its owner, used or not.
+        std::array<Bstr, kMostNames> names;
+        for (UINT n = 0; n < std::min(count, kMostNames); ++n) {
+            *names[n].put() = given[n];
+        }
+        if (count == 0) {
             return false;
         }
         TsMemberInfo member{};
@@ -111,9 +116,6 @@ bool ComTypeDescription::ReadInterface(ITypeInfo* type, TsInterfaceInfo& itf,
             param.name = p + 1 < count ? Keep(names[p + 1]) : Keep(std::string());
             param.vt = TypeOf(func->lprgelemdescParam[p].tdesc);
             params.push_back(param);
-        }
-        for (UINT n = std::min<UINT>(count, static_cast<UINT>(paramCount) + 1); n < count; ++n) {
-            ::SysFreeString(names[n]);
         }
         member.paramCount = static_cast<uint32_t>(paramCount);
         members.push_back(member);
@@ -147,8 +149,9 @@ bool ComTypeDescription::ReadClass(ITypeInfo* type, TsClassInfo& cls,
             FAILED(type->GetRefTypeInfo(ref, implemented.put()))) {
             return false;
         }
-        BSTR name = nullptr;
-        if (FAILED(implemented->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
+        Bstr name;
+        if (FAILED(implemented->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr,
+                                                 nullptr))) {
             return false;
         }
         const char* kept = Keep(name);
@@ -171,10 +174,10 @@ bool ComTypeDescription::Read(ITypeLib* library) {
     m_info.majorVersion = libAttr->wMajorVerNum;
     m_info.minorVersion = libAttr->wMinorVerNum;
     library->ReleaseTLibAttr(libAttr);
-    BSTR name = nullptr;
-    BSTR help = nullptr;
-    BSTR helpFile = nullptr;
-    if (FAILED(library->GetDocumentation(-1, &name, &help, nullptr, &helpFile))) {
+    Bstr name;
+    Bstr help;
+    Bstr helpFile;
+    if (FAILED(library->GetDocumentation(-1, name.put(), help.put(), nullptr, helpFile.put()))) {
         return false;
     }
     m_info.name = Keep(name);
@@ -189,11 +192,11 @@ bool ComTypeDescription::Read(ITypeLib* library) {
     for (UINT i = 0; i < count; ++i) {
         TYPEKIND kind{};
         ComPtr<ITypeInfo> type;
-        BSTR typeName = nullptr;
-        BSTR typeHelp = nullptr;
+        Bstr typeName;
+        Bstr typeHelp;
         if (FAILED(library->GetTypeInfoType(i, &kind)) ||
-            FAILED(library->GetDocumentation(static_cast<INT>(i), &typeName, &typeHelp, nullptr,
-                                             nullptr)) ||
+            FAILED(library->GetDocumentation(static_cast<INT>(i), typeName.put(), typeHelp.put(),
+                                             nullptr, nullptr)) ||
             FAILED(library->GetTypeInfo(i, type.put()))) {
             return false;
         }
@@ -211,9 +214,6 @@ bool ComTypeDescription::Read(ITypeLib* library) {
             cls.helpString = Keep(typeHelp);
             read = ReadClass(type.get(), cls, sources);
             m_classes.push_back(cls);
-        } else {
-            ::SysFreeString(typeName);
-            ::SysFreeString(typeHelp);
         }
         if (!read) {
             return false;

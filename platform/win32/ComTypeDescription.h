@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/win32/ComOwners.h"
 #include "tessaline/tessaline_component.h"
 
 #include <deque>
@@ -25,7 +26,7 @@ public:
     const TsTypeLibInfo& Info() const { return m_info; }
 
 private:
-    const char* Keep(BSTR text);
+    const char* Keep(const Bstr& text);
     const char* Keep(std::string text);
     bool ReadInterface(ITypeInfo* type, TsInterfaceInfo& itf, std::vector<TsMemberInfo>& members,
                        std::vector<TsParamInfo>& params);

@@ -3,6 +3,7 @@
 
 #include "WinSpoolerQueue.h"
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/HandleOwners.h"
 #include "platform/win32/SystemError.h"
 
 #include <climits>
@@ -12,6 +13,10 @@
 #include <winspool.h>
 
 namespace tessaline::win32 {
+
+void detail::PrinterTraits::Close(Handle handle) {
+    ::ClosePrinter(handle);
+}
 
 namespace {
 

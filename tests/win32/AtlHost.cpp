@@ -64,9 +64,7 @@ void CheckPlacedControl(Checks& checks, HWND host, const ComPtr<IUnknown>& contr
                  how + ": the control is in-place active with its own window");
     ::RedrawWindow(host, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     TestWindow::PumpMessages();
-    HDC dc = ::GetDC(host);
-    const COLORREF corner = ::GetPixel(dc, 1, 1);
-    ::ReleaseDC(host, dc);
+    const COLORREF corner = ::GetPixel(tessaline::win32::UniqueWindowDc(host).get(), 1, 1);
     checks.Check(corner == kGrey,
                  how + ": the control draws grey (pixel " + std::to_string(corner) + ")");
 

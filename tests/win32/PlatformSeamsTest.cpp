@@ -8,6 +8,7 @@
 #include "platform/FileLock.h"
 #include "platform/UserFolders.h"
 #include "platform/win32/AnsiText.h"
+#include "platform/win32/HandleOwners.h"
 #include "platform/win32/WinSpoolerBackend.h"
 
 #include <filesystem>
@@ -92,14 +93,14 @@ TEST_F(SeamFolder, ReadsAppendsLocksAndFolders) {
         auto lock = FileLock::Acquire(m_folder / L"lock");
         ASSERT_TRUE(lock) << lock.Reason();
         // Held: another handle cannot take the byte it locks.
-        HANDLE other = ::CreateFileW((m_folder / L"lock").c_str(), GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        const win32::UniqueFile other(
+            ::CreateFileW((m_folder / L"lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other);
         OVERLAPPED at{};
-        EXPECT_FALSE(
-            ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
-        ::CloseHandle(other);
+        EXPECT_FALSE(::LockFileEx(other.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                                  0, 1, 0, &at));
     }
     EXPECT_TRUE(FileLock::Acquire(m_folder / L"lock")) << "released with its owner";
     EXPECT_FALSE(FileLock::Acquire(m_folder / L"no such folder" / L"lock"));

@@ -217,12 +217,8 @@ std::optional<DWORD> RunToEnd(const std::wstring& exe, DWORD milliseconds) {
 }
 
 Program::~Program() {
-    if (m_process.hProcess != nullptr) {
-        if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
-            ::TerminateProcess(m_process.hProcess, 99);
-        }
-        ::CloseHandle(m_process.hProcess);
-        ::CloseHandle(m_process.hThread);
+    if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(m_process.get(), 99);
     }
 }
 
@@ -231,10 +227,14 @@ bool Program::Start(const std::wstring& exe, bool waitForWindow) {
     std::wstring command = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
     if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                         folder.c_str(), &startup, &m_process) == 0) {
+                         folder.c_str(), &startup, &process) == 0) {
         return false;
     }
+    m_process = win32::UniqueHandle(process.hProcess);
+    m_thread = win32::UniqueHandle(process.hThread);
+    m_processId = process.dwProcessId;
     return !waitForWindow || WaitForMain(60000);
 }
 
@@ -246,7 +246,7 @@ bool Program::WaitForMain(DWORD milliseconds) {
 }
 
 bool Program::WaitUntilPainted(DWORD milliseconds) {
-    if (::WaitForInputIdle(m_process.hProcess, milliseconds) != 0) {
+    if (::WaitForInputIdle(m_process.get(), milliseconds) != 0) {
         return false;
     }
     return WaitUntil(milliseconds, [&] {
@@ -263,16 +263,16 @@ bool Program::WaitUntilPainted(DWORD milliseconds) {
 }
 
 std::optional<DWORD> Program::WaitForExit(DWORD milliseconds) {
-    if (::WaitForSingleObject(m_process.hProcess, milliseconds) != WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(m_process.get(), milliseconds) != WAIT_OBJECT_0) {
         return std::nullopt;
     }
     DWORD code = 0;
-    ::GetExitCodeProcess(m_process.hProcess, &code);
+    ::GetExitCodeProcess(m_process.get(), &code);
     return code;
 }
 
 HWND Program::FindTopLevel(const wchar_t* windowClass, bool enabledOnly) const {
-    Search search{m_process.dwProcessId, windowClass, enabledOnly, nullptr};
+    Search search{m_processId, windowClass, enabledOnly, nullptr};
     ::EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -365,9 +365,7 @@ std::pair<int, int> Program::ImageSize(Ctl control) const {
 }
 
 std::pair<int, int> Program::Pixels(int widthTwips, int heightTwips) const {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+    const int dpi = ::GetDeviceCaps(win32::UniqueWindowDc(nullptr).get(), LOGPIXELSY);
     return {static_cast<int>(std::lround(widthTwips * dpi / 1440.0)),
             static_cast<int>(std::lround(heightTwips * dpi / 1440.0))};
 }
@@ -381,7 +379,7 @@ int Program::SliderPosition() const {
 
 bool Program::DragSlider(int position) const {
     HWND slider = Control(Ctl::Slider1);
-    RemoteMemory memory(m_process.hProcess, 2 * sizeof(RECT));
+    RemoteMemory memory(m_process.get(), 2 * sizeof(RECT));
     DWORD_PTR ignored = 0;
     ::SendMessageTimeoutW(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(memory.At(0)),
                           SMTO_ABORTIFHUNG, kTimeout, &ignored);
@@ -436,7 +434,7 @@ int Program::ListRowCount() const {
 std::vector<std::wstring> Program::ListRows() const {
     HWND list = Control(Ctl::ListView_0);
     constexpr size_t kChars = 512;
-    RemoteMemory memory(m_process.hProcess, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    RemoteMemory memory(m_process.get(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
     std::vector<std::wstring> rows;
     const int count = ListRowCount();
     for (int row = 0; row < count; ++row) {
@@ -462,7 +460,7 @@ std::vector<std::wstring> Program::ListRows() const {
 
 void Program::ClickRow(int row) const {
     HWND list = Control(Ctl::ListView_0);
-    RemoteMemory memory(m_process.hProcess, sizeof(RECT));
+    RemoteMemory memory(m_process.get(), sizeof(RECT));
     RECT bounds{};
     bounds.left = LVIR_BOUNDS;
     memory.Write(&bounds, sizeof(bounds));

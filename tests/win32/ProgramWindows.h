@@ -3,6 +3,7 @@
 
 #include "ScreenIcon.h"
 #include "app/core/MainWindowView.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <functional>
 #include <optional>
@@ -90,10 +91,12 @@ public:
     // Clicks the 1-based row with the mouse.
     void ClickRow(int row) const;
 
-    DWORD ProcessId() const { return m_process.dwProcessId; }
+    DWORD ProcessId() const { return m_processId; }
 
 private:
-    PROCESS_INFORMATION m_process{};
+    win32::UniqueHandle m_process;
+    win32::UniqueHandle m_thread;
+    DWORD m_processId = 0;
     HWND m_main = nullptr;
 };
 

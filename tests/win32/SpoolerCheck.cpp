@@ -11,6 +11,7 @@
 //
 // Exit status 0 on success, 1 with the reason on standard error otherwise.
 #include "platform/Spooler.h"
+#include "platform/win32/HandleOwners.h"
 #include "platform/win32/SystemError.h"
 #include "platform/win32/WinSpoolerBackend.h"
 
@@ -22,6 +23,7 @@
 
 using tessaline::QueueAccess;
 using tessaline::win32::SystemErrorText;
+using tessaline::win32::UniquePrinter;
 using tessaline::win32::WinSpoolerBackend;
 
 namespace {
@@ -35,10 +37,10 @@ int Fail(const std::string& reason) {
 void RemovePrinter(std::string name) {
     PRINTER_DEFAULTSA access{};
     access.DesiredAccess = PRINTER_ALL_ACCESS;
-    HANDLE printer = nullptr;
-    if (::OpenPrinterA(name.data(), &printer, &access) != 0) {
-        ::DeletePrinter(printer);
-        ::ClosePrinter(printer);
+    HANDLE opened = nullptr;
+    if (::OpenPrinterA(name.data(), &opened, &access) != 0) {
+        const UniquePrinter printer(opened);
+        ::DeletePrinter(printer.get());
     }
 }
 
@@ -67,11 +69,10 @@ int Add(const std::string& name, const std::string& port) {
     info.pPrintProcessor = processor.data();
     info.pDatatype = dataType.data();
     info.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-    HANDLE printer = ::AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-    if (printer == nullptr) {
+    const UniquePrinter added(::AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
+    if (!added) {
         return Fail("AddPrinter: " + SystemErrorText(::GetLastError()));
     }
-    ::ClosePrinter(printer);
     std::printf("added %s on %s with the driver %s\n", name.c_str(), port.c_str(), driver.c_str());
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "app/win32/ControlSite.h"
 #include "platform/win32/ComObject.h"
 #include "platform/win32/ComOwners.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -28,9 +29,16 @@ using tessaline::com::kEventsIid;
 using tessaline::com::kPropPageClsid;
 using tessaline::hostcheck::Checks;
 using tessaline::hostcheck::TestWindow;
+using tessaline::win32::Bstr;
 using tessaline::win32::ComPtr;
 using tessaline::win32::ComScope;
 using tessaline::win32::ControlSite;
+using tessaline::win32::SelectedObject;
+using tessaline::win32::UniqueBitmap;
+using tessaline::win32::UniqueFile;
+using tessaline::win32::UniqueMemoryDc;
+using tessaline::win32::UniqueWindowDc;
+using tessaline::win32::Variant;
 
 namespace {
 
@@ -61,17 +69,25 @@ VARIANT Str(const wchar_t* text) {
     return v;
 }
 
+// A VARIANT that shows `text` without owning it.
+VARIANT Borrowed(const Bstr& text) {
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = text.get();
+    return v;
+}
+
 // Calls `dispid` with `args` in declaration order; the result's number.
+// The strings of `args` (Str's) are freed after the call.
 HRESULT Call(IDispatch* control, DISPID dispid, std::vector<VARIANT> args, LONG& result) {
     std::vector<VARIANT> reversed(args.rbegin(), args.rend());
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    VARIANT out;
-    ::VariantInit(&out);
+    Variant out;
     UINT argError = 0;
     const HRESULT hr = control->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                       &params, &out, nullptr, &argError);
-    result = out.vt == VT_I4 ? out.lVal : -9999;
-    ::VariantClear(&out);
+                                       &params, out.get(), nullptr, &argError);
+    result = out->vt == VT_I4 ? out->lVal : -9999;
     for (VARIANT& v : args) {
         if (v.vt == VT_BSTR) {
             ::VariantClear(&v);
@@ -140,27 +156,21 @@ public:
 
 // The control's ErrorText, as a host reads it.
 std::wstring ErrorText(IDispatch* control) {
-    VARIANT why;
-    ::VariantInit(&why);
+    Variant why;
     DISPPARAMS none{};
-    control->Invoke(5, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &why, nullptr,
-                    nullptr);
-    std::wstring text = why.vt == VT_BSTR && why.bstrVal != nullptr ? why.bstrVal : L"";
-    ::VariantClear(&why);
-    return text;
+    control->Invoke(5, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, why.get(),
+                    nullptr, nullptr);
+    return why->vt == VT_BSTR && why->bstrVal != nullptr ? why->bstrVal : L"";
 }
 
 // Preview's result as text.
 std::wstring PreviewOf(IDispatch* control, const std::wstring& file) {
-    VARIANT args[3] = {I4(5), I4(0), Str(file.c_str())};
+    const Bstr name(file);
+    VARIANT args[3] = {I4(5), I4(0), Borrowed(name)};
     DISPPARAMS params{args, nullptr, 3, 0};
-    VARIANT out;
-    ::VariantInit(&out);
-    control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, &out, nullptr, nullptr);
-    std::wstring path = out.vt == VT_BSTR && out.bstrVal != nullptr ? out.bstrVal : L"";
-    ::VariantClear(&out);
-    ::VariantClear(&args[2]);
-    return path;
+    Variant out;
+    control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, out.get(), nullptr, nullptr);
+    return out->vt == VT_BSTR && out->bstrVal != nullptr ? out->bstrVal : L"";
 }
 
 bool Holds(const std::wstring& text, const wchar_t* part) {
@@ -196,45 +206,43 @@ void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
     // BitmapInfo into VT_BYREF|VT_I4 and into VT_BYREF|VT_VARIANT (VBScript's
     // ByRef variables), whatever those held before.
     LONG bits = 0;
-    VARIANT height;
-    ::VariantInit(&height);
-    VARIANT width;
-    ::VariantInit(&width);
-    width.vt = VT_BSTR;
-    width.bstrVal = ::SysAllocString(L"old");
+    Variant height;
+    Variant width;
+    // The variable holds a string before each call.
+    const auto holdOld = [&width] {
+        VARIANT* old = width.put();
+        old->vt = VT_BSTR;
+        old->bstrVal = ::SysAllocString(L"old");
+    };
+    holdOld();
     VARIANT bitsRef;
     bitsRef.vt = VT_BYREF | VT_I4;
     bitsRef.plVal = &bits;
     VARIANT heightRef;
     heightRef.vt = VT_BYREF | VT_VARIANT;
-    heightRef.pvarVal = &height;
+    heightRef.pvarVal = height.get();
     VARIANT widthRef;
     widthRef.vt = VT_BYREF | VT_VARIANT;
-    widthRef.pvarVal = &width;
+    widthRef.pvarVal = width.get();
     LONG result = 0;
     HRESULT hr = Call(control, 1, {Str(a.logo.c_str()), bitsRef, heightRef, widthRef}, result);
-    checks.Check(SUCCEEDED(hr) && result == 0 && bits == a.bits && height.vt == VT_I4 &&
-                     height.lVal == a.height && width.vt == VT_I4 && width.lVal == a.width,
+    checks.Check(SUCCEEDED(hr) && result == 0 && bits == a.bits && height->vt == VT_I4 &&
+                     height->lVal == a.height && width->vt == VT_I4 && width->lVal == a.width,
                  "BitmapInfo writes back into VT_BYREF|VT_I4 and VT_BYREF|VT_VARIANT");
-    ::VariantClear(&width);
 
     // A file that is no bitmap: -1, the host's variables as they were, and
     // ErrorText says why.
-    width.vt = VT_BSTR;
-    width.bstrVal = ::SysAllocString(L"old");
+    holdOld();
     bits = 7;
     hr = Call(control, 1, {Str(L"Z:\\no\\such.bmp"), bitsRef, heightRef, widthRef}, result);
-    VARIANT why;
-    ::VariantInit(&why);
+    Variant why;
     DISPPARAMS none{};
-    control->Invoke(5, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &why, nullptr,
-                    nullptr);
-    checks.Check(SUCCEEDED(hr) && result == -1 && bits == 7 && width.vt == VT_BSTR &&
-                     why.vt == VT_BSTR &&
-                     std::wstring(why.bstrVal).find(L"such.bmp") != std::wstring::npos,
+    control->Invoke(5, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, why.get(),
+                    nullptr, nullptr);
+    checks.Check(SUCCEEDED(hr) && result == -1 && bits == 7 && width->vt == VT_BSTR &&
+                     why->vt == VT_BSTR &&
+                     std::wstring(why->bstrVal).find(L"such.bmp") != std::wstring::npos,
                  "BitmapInfo of a missing file: -1, outputs untouched, ErrorText names it");
-    ::VariantClear(&why);
-    ::VariantClear(&width);
 
     hr = Call(control, 1, {Str(a.logo.c_str()), I4(0), I4(0), I4(0)}, result);
     checks.Check(hr == DISP_E_TYPEMISMATCH && ErrorText(control) ==
@@ -255,12 +263,12 @@ void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
     LONG range = 1;
     LONG mode = 0;
     LONG last = 0;
-    BSTR name = ::SysAllocString(L"THERMAL #9");
+    Bstr name(L"THERMAL #9");
     VARIANT refs[5];
     refs[0].vt = VT_BYREF | VT_I4;
     refs[0].plVal = &printer;
     refs[1].vt = VT_BYREF | VT_BSTR;
-    refs[1].pbstrVal = &name;
+    refs[1].pbstrVal = name.addressof();
     refs[2].vt = VT_BYREF | VT_I4;
     refs[2].plVal = &range;
     refs[3].vt = VT_BYREF | VT_I4;
@@ -270,19 +278,16 @@ void CheckDispatch(Checks& checks, IDispatch* control, const Arguments& a) {
     hr = Call(control, 3, {refs[0], refs[1], refs[2], refs[3], refs[4]}, result);
     checks.Check(SUCCEEDED(hr) && result == -5 && printer == 7,
                  "Print with five by-reference arguments reads them as values");
-    ::SysFreeString(name);
 
     // A 16-bit parameter given a 32-bit number that does not fit.
-    VARIANT text = Str(a.logo.c_str());
-    VARIANT argsOut[3] = {I4(5), I4(70000), text};
+    const Bstr logo(a.logo);
+    VARIANT argsOut[3] = {I4(5), I4(70000), Borrowed(logo)};
     DISPPARAMS params{argsOut, nullptr, 3, 0};
     UINT argError = 99;
-    VARIANT out;
-    ::VariantInit(&out);
-    hr = control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, &out, nullptr, &argError);
+    Variant out;
+    hr = control->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, out.get(), nullptr, &argError);
     checks.Check(hr == DISP_E_OVERFLOW && argError == 1,
                  "Preview refuses an ImageMode beyond 16 bits, naming the argument");
-    ::VariantClear(&text);
 }
 
 void CheckEvents(Checks& checks, IDispatch* control, const Arguments& a) {
@@ -346,8 +351,9 @@ void CheckDrawing(Checks& checks, IDispatch* control) {
     }
     constexpr int kWidth = 200;
     constexpr int kHeight = 40;
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
+    const UniqueWindowDc screen(nullptr);
+    const UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
+    HDC dc = memory.get();
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = kWidth;
@@ -355,8 +361,8 @@ void CheckDrawing(Checks& checks, IDispatch* control) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    const UniqueBitmap bitmap(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const SelectedObject drawingOn(dc, bitmap.get());
     RECT all{0, 0, kWidth, kHeight};
     ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
 
@@ -405,11 +411,6 @@ void CheckDrawing(Checks& checks, IDispatch* control) {
     checks.Check(SUCCEEDED(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &extent)) &&
                      extent.cx > 0 && extent.cy > 0,
                  "IViewObject2::GetExtent");
-
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
 }
 
 void CheckPersistence(Checks& checks, IDispatch* control) {
@@ -500,9 +501,7 @@ void CheckInPlace(Checks& checks, IDispatch* control) {
     // What the window paints, read back through the window's own DC.
     ::UpdateWindow(form.Window());
     TestWindow::PumpMessages();
-    HDC dc = ::GetDC(window);
-    const COLORREF corner = ::GetPixel(dc, 0, 0);
-    ::ReleaseDC(window, dc);
+    const COLORREF corner = ::GetPixel(UniqueWindowDc(window).get(), 0, 0);
     checks.Check(corner == kGrey,
                  "the activated window paints grey (pixel " + std::to_string(corner) + ")");
 
@@ -610,6 +609,48 @@ void CheckUnloading(Checks& checks) {
     checks.Check(
         whileAlive == S_FALSE && whileEnumerating == S_FALSE && canUnload() == S_OK,
         "DllCanUnloadNow: S_FALSE while a control or an enumerator of it lives, S_OK after");
+
+    // The enumerators of a control's connection points, the host's references
+    // to the control itself given up: they still list what they enumerate.
+    const auto container = [&factory] {
+        ComPtr<IConnectionPointContainer> made;
+        if (const auto classObject = factory()) {
+            classObject->CreateInstance(nullptr, IID_IConnectionPointContainer, made.put_void());
+        }
+        return made;
+    };
+    ComPtr<IEnumConnectionPoints> points;
+    if (const auto control = container()) {
+        control->EnumConnectionPoints(points.put());
+    }
+    if (!checks.Check(static_cast<bool>(points), "a control's EnumConnectionPoints")) {
+        return;
+    }
+    const HRESULT whilePoints = canUnload();
+    ComPtr<IConnectionPoint> listed;
+    ULONG fetched = 0;
+    const bool lists = points->Next(1, listed.put(), &fetched) == S_OK && fetched == 1 && listed;
+    listed.reset();
+    points.reset();
+    checks.Check(whilePoints == S_FALSE && lists && canUnload() == S_OK,
+                 "DllCanUnloadNow: S_FALSE while only a connection-point enumerator lives, "
+                 "S_OK after");
+    // EnumConnections is the control's to give or refuse; what it gives holds the library too.
+    ComPtr<IEnumConnections> connections;
+    if (const auto control = container()) {
+        ComPtr<IConnectionPoint> point;
+        if (SUCCEEDED(control->FindConnectionPoint(kEventsIid, point.put())) &&
+            FAILED(point->EnumConnections(connections.put()))) {
+            connections.detach(); // null, or garbage from a careless callee
+        }
+    }
+    if (connections) {
+        const HRESULT whileConnections = canUnload();
+        connections.reset();
+        checks.Check(whileConnections == S_FALSE && canUnload() == S_OK,
+                     "DllCanUnloadNow: S_FALSE while only an EnumConnections enumerator lives, "
+                     "S_OK after");
+    }
 }
 
 // The system's own words for what `failed` did, trimmed: what ErrorText
@@ -695,8 +736,9 @@ int CheckNames(const std::wstring& folder, const std::wstring& printer) {
     const std::wstring denied = folder + L"\\denied";
     ::SetCurrentDirectoryW(denied.c_str());
     const std::wstring probe = denied + L"\\probe.bin";
-    ::CloseHandle(
-        ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    // Made and closed at once: the control's move finds its file closed too.
+    UniqueFile(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr))
+        .reset();
     ::MoveFileExW(probe.c_str(), (denied + L"\\Temp.bmp").c_str(), MOVEFILE_REPLACE_EXISTING);
     const std::wstring words = SystemWords(::GetLastError());
     ::DeleteFileW(probe.c_str());
