@@ -183,18 +183,6 @@ void ReadPrinterLogos(const toml::node& node, const Manifest& manifest, Manifest
 
 } // namespace
 
-const char* NvCommandsName(NvCommands commands) {
-    switch (commands) {
-    case NvCommands::Graphics:
-        return "nv-graphics";
-    case NvCommands::BitImages:
-        return "nv-bit-images";
-    case NvCommands::Auto:
-        break;
-    }
-    return "auto";
-}
-
 Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& file) {
     Problems problems(file.string());
     toml::table root;

@@ -17,7 +17,6 @@ namespace tessaline {
 // How a printer keeps its logos: NV graphics by key (GS ( L), NV bit images
 // numbered 1..n (FS q), or whichever the printer answers for.
 enum class NvCommands { Auto, Graphics, BitImages };
-const char* NvCommandsName(NvCommands commands);
 
 struct ManifestLogo {
     std::string name;
