@@ -59,6 +59,18 @@ GraphicOutcome Refused(std::string why) {
     return outcome;
 }
 
+// The result a printer method returns, with ErrorText's words in `text`.
+int32_t ResultOf(const Result<void>& done, std::string& text) {
+    text = done.Reason();
+    return done.Code();
+}
+
+// After 0 the text says why the step is not verified, if it is not.
+int32_t ResultOf(const GraphicOutcome& outcome, std::string& text) {
+    text = outcome.why;
+    return outcome.result;
+}
+
 } // namespace
 
 CTessalineCtrl::CTessalineCtrl(ControlEvents& events) : m_events(events) {
@@ -67,12 +79,23 @@ CTessalineCtrl::CTessalineCtrl(ControlEvents& events) : m_events(events) {
 
 int32_t CTessalineCtrl::BitmapInfo(const std::string& NVImage, int32_t& BitsPixel, int32_t& Height,
                                    int32_t& Width) {
-    return tessaline::BitmapInfo(NVImage, BitsPixel, Height, Width, &m_errorText);
+    const Result<BitmapFigures> info = tessaline::BitmapInfo(NVImage);
+    m_errorText = info.Reason();
+    if (!info) {
+        return info.Code();
+    }
+    BitsPixel = info.Value().bitsPixel;
+    Height = info.Value().height;
+    Width = info.Value().width;
+    return 0;
 }
 
 std::string CTessalineCtrl::Preview(const std::string& PreviewName, int16_t ImageMode,
                                     int16_t Brightness) {
-    return tessaline::Preview(PreviewName, ImageMode, Brightness, WritePicture, &m_errorText);
+    PreviewOutcome preview = tessaline::Preview(PreviewName, ImageMode, Brightness, WritePicture);
+    // A failed preview still hands its path on: no older picture is left under it.
+    m_errorText = preview.shown.Reason();
+    return std::move(preview.path);
 }
 
 template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& operation) {
@@ -85,20 +108,16 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
     }
     ChannelClaim claim(m_channelBusy);
     const std::unique_ptr<Spooler> spooler = MakeSpooler();
-    // The running call's reason lands here first, so that a nested call
-    // refused meanwhile cannot leave its words in place of this call's.
-    std::string failure;
     const PrinterContext context{*spooler,
                                  [this](int32_t data) { m_events.FireProgress(data); },
                                  [this](const std::string& text, const std::string& caption) {
                                      m_events.ShowMessage(text, caption);
                                  },
                                  {},
-                                 &failure,
                                  WritePicture};
-    const int32_t result = operation(context);
-    m_errorText = failure;
-    return result;
+    // The text is set once the call is over, so that a nested call refused
+    // meanwhile cannot leave its words in place of this call's.
+    return ResultOf(operation(context), m_errorText);
 }
 
 int32_t CTessalineCtrl::Print(int32_t Printer, const std::string& PrinterName, int32_t Range,
@@ -117,10 +136,7 @@ int32_t CTessalineCtrl::Upload(int32_t Printer, const std::string& PrinterName,
 
 template <typename Step> int32_t CTessalineCtrl::RunGraphicStep(Step&& step) {
     return RunOnChannel([&](const PrinterContext& context) {
-        const GraphicOutcome outcome = step(context, GraphicsPrinter{context.spooler, {}, {}, {}});
-        // After 0 the text says why the step is not verified, if it is not.
-        *context.failure = outcome.why;
-        return outcome.result;
+        return step(context, GraphicsPrinter{context.spooler, {}, {}, {}});
     });
 }
 

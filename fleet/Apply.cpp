@@ -436,20 +436,19 @@ private:
         for (const auto& [key, logo] : m_printer.logos) {
             files.append(files.empty() ? "" : "|").append(m_logos.at(logo).bitImageFile);
         }
-        std::string failure;
         Spooler none;
         const bool queue = !IsPrinterAddress(m_printer.address);
-        const PrinterContext context{queue ? *m_options.spooler : none, {}, {}, {}, &failure, {}};
+        const PrinterContext context{queue ? *m_options.spooler : none, {}, {}, {}, {}};
         PrinterRecord record = StartRecord(serial, false);
         record.CountWrites(m_today, 1);
         record.bitImages.clear();
         m_work.record = record;
         R().writes = 1;
         // The one-bit files carry their dots: "None" sends them as they are.
-        const int32_t sent = Upload(context, 0, m_printer.address, files, 0, 5);
-        if (sent != kPrinterOk) {
-            return Fail(failure.empty() ? "the upload failed (" + std::to_string(sent) + ")"
-                                        : failure);
+        if (const Result<void> sent = Upload(context, 0, m_printer.address, files, 0, 5); !sent) {
+            return Fail(sent.Reason().empty()
+                            ? "the upload failed (" + std::to_string(sent.Code()) + ")"
+                            : sent.Reason());
         }
         for (const auto& [key, logo] : m_printer.logos) {
             m_work.record->bitImages.append(m_logos.at(logo).bitImageHash);

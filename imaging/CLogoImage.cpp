@@ -350,17 +350,13 @@ LogoFlags ReadLogo(CLogoImage& image, const std::string& path) {
     return flags;
 }
 
-int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height, int32_t& width,
-                   std::string* failure) {
+Result<BitmapFigures> BitmapInfo(const std::string& nvImage) {
     const auto refuse = [&](const std::string& why) {
-        if (failure != nullptr) {
-            *failure = nvImage + ": " + why;
-        }
-        return -1;
+        std::string failure = nvImage;
+        failure += ": ";
+        failure += why;
+        return Result<BitmapFigures>::Fail(std::move(failure), kBitmapInfoFailed);
     };
-    if (failure != nullptr) {
-        failure->clear();
-    }
     auto bytes = ReadFileBytes(nvImage);
     if (!bytes) {
         return refuse(bytes.Reason());
@@ -371,10 +367,11 @@ int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& heig
     }
     const BitmapDescription& d = decoded.Value().description;
     const uint16_t fileBits = decoded.Value().fileBitsPixel;
-    bitsPixel = fileBits != 0 ? fileBits : d.bmBitsPixel;
-    height = d.bmHeight;
-    width = d.bmWidth;
-    return 0;
+    BitmapFigures figures;
+    figures.bitsPixel = fileBits != 0 ? fileBits : d.bmBitsPixel;
+    figures.height = d.bmHeight;
+    figures.width = d.bmWidth;
+    return figures;
 }
 
 } // namespace tessaline

@@ -119,8 +119,16 @@ int CLogoImage::WritePlaneBitmap(const char* name, PlaneSource source) {
     return 1;
 }
 
-std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
-                    const PictureWriter& write, std::string* failure) {
+PreviewOutcome Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
+                       const PictureWriter& write) {
+    const auto outcome = [](std::string path, std::string why) {
+        PreviewOutcome made;
+        made.path = std::move(path);
+        if (!why.empty()) {
+            made.shown = Result<void>::Fail(std::move(why));
+        }
+        return made;
+    };
     CLogoImage image;
     image.SetPictureWriter(write);
     const LogoFlags flags = ReadLogo(image, previewName);
@@ -130,10 +138,7 @@ std::string Preview(const std::string& previewName, int16_t imageMode, int16_t b
     }
     if (flags.greyFlag != 1) {
         // The file is its own preview.
-        if (failure != nullptr) {
-            *failure = why;
-        }
-        return previewName;
+        return outcome(previewName, std::move(why));
     }
     const Result<std::string> current = CurrentDirectory();
     const std::string folder = current.ValueOr(std::string());
@@ -157,10 +162,7 @@ std::string Preview(const std::string& previewName, int16_t imageMode, int16_t b
             RemoveStale(InFolder(folder, "TempTe.bmp"));
         }
     }
-    if (failure != nullptr) {
-        *failure = why;
-    }
-    return InFolder(folder, "Temp.bmp");
+    return outcome(InFolder(folder, "Temp.bmp"), std::move(why));
 }
 
 } // namespace tessaline

@@ -12,8 +12,8 @@ constexpr int32_t kEraseArgument = 1000; // first = mode = 1000 makes the stream
 
 } // namespace
 
-int32_t Print(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
-              int32_t Range, int32_t Mode, int32_t lngEnd) {
+Result<void> Print(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
+                   int32_t Range, int32_t Mode, int32_t lngEnd) {
     PrinterOperation operation;
     operation.edit = DriverConfigEdit::Enable;
     int32_t first = Range;

@@ -5,69 +5,61 @@ namespace tessaline {
 
 namespace {
 
-int32_t RunFrame(const PrinterContext& context, const std::string& printerName,
-                 const PrinterOperation& operation, std::string& why) {
+Result<void> Failed(int32_t code, std::string why) {
+    return Result<void>::Fail(std::move(why), code);
+}
+
+} // namespace
+
+Result<void> RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
+                                 const PrinterOperation& operation) {
     CPrinterChannel channel(context.spooler);
     // Every installed name begins with the empty one, yet it names none of them.
     if (printerName.empty()) {
-        why = "no printer name was given";
-        return kPrinterNotInstalled;
+        return Failed(kPrinterNotInstalled, "no printer name was given");
     }
     // A printer reached by its address has no queue to look up and no driver
     // whose record could be edited.
     const bool direct = IsPrinterAddress(printerName);
     if (direct) {
         if (Result<PrinterAddress> address = ParsePrinterAddress(printerName); !address) {
-            why = address.Reason();
-            return kPrinterNotInstalled;
+            return Failed(kPrinterNotInstalled, address.Reason());
         }
     } else if (channel.CountInstalledPrinters(printerName, context.message) == 0) {
-        why = "the printer \"" + printerName + "\" is not installed";
-        return kPrinterNotInstalled;
+        std::string why = "the printer \"";
+        why += printerName;
+        why += "\" is not installed";
+        return Failed(kPrinterNotInstalled, std::move(why));
     }
     if (operation.check) {
-        if (why = operation.check(); !why.empty()) {
-            return kPrinterRefused;
+        if (std::string why = operation.check(); !why.empty()) {
+            return Failed(kPrinterRefused, std::move(why));
         }
     }
     if (!channel.OpenLogoDocument(printerName)) {
-        why = channel.LastError();
-        return kPrinterNotStarted;
+        return Failed(kPrinterNotStarted, channel.LastError());
     }
+    std::string refusal;
     const StreamResult sent =
-        operation.stream ? operation.stream(channel, why) : StreamResult::Empty;
+        operation.stream ? operation.stream(channel, refusal) : StreamResult::Empty;
     if (sent == StreamResult::WriteFailed || sent == StreamResult::Refused) {
-        if (sent == StreamResult::WriteFailed) {
-            why = channel.LastError();
-        }
+        std::string why = sent == StreamResult::WriteFailed ? channel.LastError() : refusal;
         // Whatever part of a command went out must not reach the printer.
         channel.CancelLogoDocument();
-        return sent == StreamResult::Refused ? kPrinterRefused : kPrinterNotSent;
+        return sent == StreamResult::Refused ? Failed(kPrinterRefused, std::move(why))
+                                             : Failed(kPrinterNotSent, std::move(why));
     }
     if (!channel.CloseLogoDocument()) {
-        why = channel.LastError();
-        return kPrinterNotSent;
+        return Failed(kPrinterNotSent, channel.LastError());
     }
     if (direct) {
-        return kPrinterOk;
+        return {};
     }
     const int32_t edited = UpdateDriverConfig(context.spooler, printerName, operation.edit);
     if (edited == kPrinterNoMemory) {
-        why = "no memory for the printer's driver record";
+        return Failed(kPrinterNoMemory, "no memory for the printer's driver record");
     }
-    return edited;
-}
-
-} // namespace
-
-int32_t RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
-                            const PrinterOperation& operation) {
-    std::string why;
-    const int32_t result = RunFrame(context, printerName, operation, why);
-    if (context.failure != nullptr) {
-        *context.failure = result == kPrinterOk ? std::string() : why;
-    }
-    return result;
+    return edited == kPrinterOk ? Result<void>() : Failed(edited, {});
 }
 
 } // namespace tessaline

@@ -5,8 +5,8 @@
 
 namespace tessaline {
 
-int32_t Upload(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
-               const std::string& NVImage, int32_t ImageMode, int32_t Brightness) {
+Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
+                    const std::string& NVImage, int32_t ImageMode, int32_t Brightness) {
     PrinterOperation operation;
     operation.edit = DriverConfigEdit::Enable;
     const int32_t brightness = ClampBrightness(Brightness);

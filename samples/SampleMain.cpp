@@ -29,13 +29,14 @@ int main(int argc, char** argv) {
     const fs::path logo = fs::absolute(argc > 1 ? argv[1] : TESSALINE_SAMPLE_LOGO);
     const fs::path out = fs::absolute(argc > 2 ? argv[2] : "preview");
 
-    int32_t bits = 0, height = 0, width = 0;
-    if (tessaline::BitmapInfo(logo.string(), bits, height, width) != 0) {
+    const tessaline::Result<tessaline::BitmapFigures> info = tessaline::BitmapInfo(logo.string());
+    if (!info) {
         std::fprintf(stderr, "tessaline-sample: %s is not a bitmap this program can read\n",
                      logo.c_str());
         return 1;
     }
-    std::printf("%s: %d x %d dots, %d bits per pixel\n", logo.c_str(), width, height, bits);
+    std::printf("%s: %d x %d dots, %d bits per pixel\n", logo.c_str(), info.Value().width,
+                info.Value().height, info.Value().bitsPixel);
 
     std::error_code ec;
     fs::create_directories(out, ec);
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     for (const Mode mode :
          {Mode{0, "None", "none.bmp"}, Mode{1, "Error Diffusion", "diffusion.bmp"}}) {
         const std::string preview =
-            tessaline::Preview(logo.string(), mode.imageMode, 5, tessaline::ReplaceWholeFile);
+            tessaline::Preview(logo.string(), mode.imageMode, 5, tessaline::ReplaceWholeFile).path;
         if (preview == logo.string()) {
             std::printf("one-bit logo: it prints as it is, %s\n", logo.c_str());
             break;

@@ -220,8 +220,9 @@ private:
             return kExitNotInstalled;
         }
         const VirtualPrinterFolder folder(m_store.PrinterFolder(name));
-        std::string why;
-        const NvMemory memory = folder.LoadNvMemory(&why);
+        const NvMemoryRead read = folder.LoadNvMemory();
+        const NvMemory& memory = read.memory;
+        const std::string& why = read.damage;
         m_out << "Printer:         " << name << '\n'
               << "Folder:          " << folder.Path().string() << '\n';
         if (info->problem.empty()) {

@@ -145,7 +145,7 @@ private:
             return false;
         }
         VirtualPrinterQueue& queue = *opened.Value();
-        const NvMemory before = VirtualPrinterFolder(m_folder).LoadNvMemory();
+        const NvMemory before = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
         if (const Result<void> started = queue.StartRawJob("socket", "RAW"); !started) {
             m_err << "tessaline-cli vprinter serve: " << started.Reason() << "\n";
             return false;
@@ -165,7 +165,7 @@ private:
             m_out << "the job failed: " << ended.Reason() << '\n';
         }
         m_out << std::flush;
-        const NvMemory after = VirtualPrinterFolder(m_folder).LoadNvMemory();
+        const NvMemory after = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
         return ended &&
                (after.writesThatDay != before.writesThatDay ||
                 after.writesDay != before.writesDay || NvBytesUsed(after) != NvBytesUsed(before));

@@ -4,6 +4,7 @@
 #include "base/Result.h"
 #include "platform/AtomicFile.h"
 #include "platform/virtual/EscPosEmulator.h"
+#include "platform/virtual/VirtualPrinterFolder.h"
 
 #include <filesystem>
 #include <optional>
@@ -12,12 +13,6 @@
 #include <vector>
 
 namespace tessaline {
-
-// What nv/state.bin held when it was read.
-struct NvMemoryRead {
-    NvMemory memory;
-    std::string damage; // why the file could not be read; empty when it could or is absent
-};
 
 // A printer's NV memory on disk: nv/state.bin, which every job starts from,
 // nv/NNN.png, a picture of each stored image, and nv/graphics/KEY.png, one of

@@ -225,7 +225,7 @@ bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies)
     if (m_model.nvGraphics == 0 || !m_model.answers) {
         return false; // a model without NV graphics, or one that never answers
     }
-    const NvMemory memory = VirtualPrinterFolder(m_folder).LoadNvMemory();
+    const NvMemory memory = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
     if (fn == 0x40) {
         m_keyBlocks = KeyListBlocks(memory);
         m_keyBlock = 0;

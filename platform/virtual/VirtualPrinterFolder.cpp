@@ -89,12 +89,8 @@ std::vector<uint32_t> VirtualPrinterFolder::JobNumbers() const {
     return numbers;
 }
 
-NvMemory VirtualPrinterFolder::LoadNvMemory(std::string* why) const {
-    NvMemoryRead read = NvMemoryFolder(m_folder / "nv").Load(TodayLocal());
-    if (why != nullptr) {
-        *why = read.damage;
-    }
-    return std::move(read.memory);
+NvMemoryRead VirtualPrinterFolder::LoadNvMemory() const {
+    return NvMemoryFolder(m_folder / "nv").Load(TodayLocal());
 }
 
 std::vector<std::string> VirtualPrinterFolder::DamagedNvFiles() const {

@@ -355,10 +355,10 @@ TEST_F(Conversion, SizesUpToTheNvLimits) {
     for (const Case& c : cases) {
         const auto path = Put("size.bmp", Make24(c.width, c.height,
                                                  [](int x, int) { return Grey(x % 2 ? 0 : 255); }));
-        int32_t bits = 0, h = 0, w = 0;
-        ASSERT_EQ(BitmapInfo(path, bits, h, w), 0);
-        EXPECT_EQ(w, c.width);
-        EXPECT_EQ(h, c.height);
+        const Result<BitmapFigures> info = BitmapInfo(path);
+        ASSERT_EQ(info.Code(), 0) << info.Reason();
+        EXPECT_EQ(info.Value().width, c.width);
+        EXPECT_EQ(info.Value().height, c.height);
         for (int mode : {0, 1}) {
             CLogoImage image;
             Convert(image, path, mode, 5);
@@ -409,10 +409,6 @@ TEST_F(Conversion, NothingLoadedProducesNothing) {
         EXPECT_EQ(image.RasterLength(), 0) << name;
         EXPECT_EQ(image.PaddedWidth(), 0) << name;
         EXPECT_EQ(image.WritePreviewBitmap(), 255) << name;
-        int32_t bits = 7, h = 8, w = 9;
-        EXPECT_EQ(BitmapInfo(path, bits, h, w), -1) << name;
-        EXPECT_EQ(bits, 7);
-        EXPECT_EQ(h, 8);
-        EXPECT_EQ(w, 9);
+        EXPECT_EQ(BitmapInfo(path).Code(), -1) << name;
     }
 }

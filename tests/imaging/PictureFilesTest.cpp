@@ -213,10 +213,10 @@ TEST_F(PictureFiles, PngAndBmpWithTheSamePixelsGiveTheSameBytes) {
                          std::to_string(brightness));
             std::vector<std::vector<uint8_t>> previews, thresholds, rasters;
             for (const auto& path : {bmp, png, misnamed}) {
-                std::string failure;
-                Preview(path, static_cast<int16_t>(mode), static_cast<int16_t>(brightness),
-                        ReplaceWholeFile, &failure);
-                ASSERT_EQ(failure, "");
+                const PreviewOutcome preview =
+                    Preview(path, static_cast<int16_t>(mode), static_cast<int16_t>(brightness),
+                            ReplaceWholeFile);
+                ASSERT_EQ(preview.shown.Reason(), "");
                 previews.push_back(Read(m_dir / "Temp.bmp"));
                 thresholds.push_back(mode == 1 ? Read(m_dir / "TempTe.bmp")
                                                : std::vector<uint8_t>{});
@@ -335,16 +335,16 @@ TEST_F(PictureFiles, BitmapInfoReportsTheDepthTheFileStores) {
          8},
     };
     for (const auto& c : cases) {
-        int32_t bits = 0, height = 0, width = 0;
-        std::string failure = "stale";
-        ASSERT_EQ(BitmapInfo(Put(c.name, c.file), bits, height, width, &failure), 0) << failure;
-        EXPECT_EQ(bits, c.bits) << c.name;
-        EXPECT_EQ(height, 20) << c.name;
-        EXPECT_EQ(width, 30) << c.name;
-        EXPECT_EQ(failure, "");
+        const Result<BitmapFigures> info = BitmapInfo(Put(c.name, c.file));
+        ASSERT_EQ(info.Code(), 0) << info.Reason();
+        EXPECT_EQ(info.Value().bitsPixel, c.bits) << c.name;
+        EXPECT_EQ(info.Value().height, 20) << c.name;
+        EXPECT_EQ(info.Value().width, 30) << c.name;
+        EXPECT_EQ(info.Reason(), "");
         // A one-bit PNG too goes through the grey path: a picture is written.
         const auto path = (m_dir / c.name).string();
-        EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile), (m_dir / "Temp.bmp").string()) << c.name;
+        EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile).path, (m_dir / "Temp.bmp").string())
+            << c.name;
     }
 }
 
@@ -365,15 +365,14 @@ TEST_F(PictureFiles, LogosOtherProgramsWroteAreReadAndPreviewed) {
     };
     for (const auto& c : cases) {
         const std::string path = std::string(TESSALINE_FUZZ_CORPUS) + "/" + c.file;
-        int32_t bits = 0, height = 0, width = 0;
-        std::string failure;
-        ASSERT_EQ(BitmapInfo(path, bits, height, width, &failure), 0) << failure;
-        EXPECT_EQ(bits, c.bits) << c.file;
-        EXPECT_EQ(height, c.height) << c.file;
-        EXPECT_EQ(width, c.width) << c.file;
-        failure = "stale";
-        EXPECT_FALSE(Preview(path, 1, 5, ReplaceWholeFile, &failure).empty()) << c.file;
-        EXPECT_EQ(failure, "") << c.file;
+        const Result<BitmapFigures> info = BitmapInfo(path);
+        ASSERT_EQ(info.Code(), 0) << info.Reason();
+        EXPECT_EQ(info.Value().bitsPixel, c.bits) << c.file;
+        EXPECT_EQ(info.Value().height, c.height) << c.file;
+        EXPECT_EQ(info.Value().width, c.width) << c.file;
+        const PreviewOutcome preview = Preview(path, 1, 5, ReplaceWholeFile);
+        EXPECT_FALSE(preview.path.empty()) << c.file;
+        EXPECT_EQ(preview.shown.Reason(), "") << c.file;
     }
 }
 
@@ -407,10 +406,9 @@ TEST_F(PictureFiles, DamagedFilesAreRefusedWithTheFileAndTheReason) {
     };
     for (const auto& c : cases) {
         const auto path = Put(c.name, c.file);
-        int32_t bits = -7, height = -7, width = -7;
-        std::string failure;
-        EXPECT_EQ(BitmapInfo(path, bits, height, width, &failure), -1) << c.name;
-        EXPECT_EQ(bits, -7);
+        const Result<BitmapFigures> info = BitmapInfo(path);
+        const std::string& failure = info.Reason();
+        EXPECT_EQ(info.Code(), -1) << c.name;
         EXPECT_EQ(failure.rfind(path + ": " + c.reason, 0), 0u) << failure;
         EXPECT_GT(failure.size(), path.size() + 2 + std::strlen(c.reason)) << failure;
     }

@@ -29,7 +29,7 @@ TEST_F(PreviewFiles, GoldenHeaderOfA100x50Logo) {
     const auto path = Put("logo.bmp", Make24(100, 50, [](int x, int) {
                               return x < 50 ? Bgr{0, 0, 0} : Bgr{255, 255, 255};
                           }));
-    EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile), Cwd() + "/Temp.bmp");
+    EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile).path, Cwd() + "/Temp.bmp");
     const auto file = Read(m_dir / "Temp.bmp");
     ASSERT_EQ(file.size(), 862u);
     const uint8_t header[62] = {
@@ -115,10 +115,12 @@ TEST_F(PreviewFiles, FilesWithoutGreyConversionAreTheirOwnPreview) {
         {text, text + ": not a BMP file"},
     };
     for (const auto& c : cases) {
-        std::string failure = "stale";
-        EXPECT_EQ(Preview(c.path, 0, 5, ReplaceWholeFile, &failure), c.path);
+        const PreviewOutcome preview = Preview(c.path, 0, 5, ReplaceWholeFile);
+        const std::string& failure = preview.shown.Reason();
+        EXPECT_EQ(preview.path, c.path);
         EXPECT_EQ(failure.substr(0, c.failure.size()), c.failure);
         EXPECT_EQ(failure.empty(), c.failure.empty()) << failure;
+        EXPECT_EQ(preview.shown.Ok(), c.failure.empty()) << failure;
     }
     EXPECT_FALSE(std::filesystem::exists(m_dir / "Temp.bmp"));
 }
@@ -147,8 +149,9 @@ TEST_F(PreviewFiles, NoOlderPictureIsLeftUnderTheReturnedName) {
     for (const auto& c : cases) {
         Put("Temp.bmp", older);
         Put("TempTe.bmp", older);
-        std::string failure;
-        EXPECT_EQ(Preview(c.path, c.mode, 5, ReplaceWholeFile, &failure), Cwd() + "/Temp.bmp");
+        const PreviewOutcome preview = Preview(c.path, c.mode, 5, ReplaceWholeFile);
+        const std::string& failure = preview.shown.Reason();
+        EXPECT_EQ(preview.path, Cwd() + "/Temp.bmp");
         EXPECT_NE(failure.find(c.failure), std::string::npos) << c.path << ": " << failure;
         EXPECT_EQ(failure.empty(), std::string(c.failure).empty()) << c.path << ": " << failure;
         EXPECT_EQ(std::filesystem::exists(m_dir / "Temp.bmp"), c.newPreview) << c.path;
@@ -191,7 +194,7 @@ TEST_F(PreviewFiles, LongCurrentDirectory) {
     std::filesystem::create_directories(deep);
     const auto path = Put("logo.bmp", Make24(8, 8, [](int, int) { return Bgr{0, 0, 0}; }));
     std::filesystem::current_path(deep);
-    EXPECT_EQ(Preview(path, 1, 5, ReplaceWholeFile), deep.string() + "/Temp.bmp");
+    EXPECT_EQ(Preview(path, 1, 5, ReplaceWholeFile).path, deep.string() + "/Temp.bmp");
     EXPECT_TRUE(std::filesystem::exists(deep / "Temp.bmp"));
     EXPECT_TRUE(std::filesystem::exists(deep / "TempTe.bmp"));
 }
@@ -203,8 +206,10 @@ TEST_F(PreviewFiles, TargetThatCannotBeReplacedFailsCleanly) {
     Convert(image, path, 0, 5);
     EXPECT_EQ(image.WritePreviewBitmap(), 0);
     // The path is still the answer; the caller finds out when it opens it.
-    std::string failure;
-    EXPECT_EQ(Preview(path, 0, 5, ReplaceWholeFile, &failure), Cwd() + "/Temp.bmp");
+    const PreviewOutcome preview = Preview(path, 0, 5, ReplaceWholeFile);
+    const std::string& failure = preview.shown.Reason();
+    EXPECT_EQ(preview.path, Cwd() + "/Temp.bmp");
+    EXPECT_FALSE(preview.shown);
     EXPECT_EQ(failure.rfind("cannot write " + Cwd() + "/Temp.bmp: ", 0), 0u) << failure;
     int entries = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(m_dir)) {

@@ -66,14 +66,15 @@ protected:
 
 TEST_F(CupsPrinter, UploadArrivesByteForByte) {
     const std::string list = Logo("a.bmp", 100, 50) + "|" + Logo("b.bmp", 512, 48) + "|";
-    const auto bytes = Spooled([&] { return Upload(Context(), 0, "THERMAL #1", list, 1, 5); });
+    const auto bytes =
+        Spooled([&] { return Upload(Context(), 0, "THERMAL #1", list, 1, 5).Code(); });
     EXPECT_EQ(m_progress, (std::vector<int32_t>{1, 2}));
     ASSERT_EQ(bytes.size(), 2u + 3 + 4 + 728 + 4 + 3072);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 9),
               Hex("1B 40 1C 71 02 0D 00 07 00"));
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 737, bytes.begin() + 741), Hex("40 00 06 00"));
     EXPECT_EQ(bytes, Recorded([&](const PrinterContext& c) {
-                  return Upload(c, 0, "THERMAL #1", list, 1, 5);
+                  return Upload(c, 0, "THERMAL #1", list, 1, 5).Code();
               }));
     // The driver record is kept beside the queue.
     std::ifstream record(DataHome() / "tessaline" / "driver-data" / kQueue / "TTY DeviceConfig",
@@ -90,23 +91,24 @@ TEST_F(CupsPrinter, PrintAllAndEraseArriveByteForByte) {
         all.insert(all.end(), {0x1C, 0x70, static_cast<uint8_t>(j), 0x30});
     }
     all.insert(all.end(), {0x1D, 0x56, 0x42, 0x01});
-    EXPECT_EQ(Spooled([&] { return Print(Context(), 0, "THERMAL #1", 0, 0, 0); }), all);
+    EXPECT_EQ(Spooled([&] { return Print(Context(), 0, "THERMAL #1", 0, 0, 0).Code(); }), all);
     EXPECT_EQ(m_progress.size(), 255u);
-    EXPECT_EQ(Spooled([&] { return Print(Context(), 3, "THERMAL #1", 0, 0, 0); }),
+    EXPECT_EQ(Spooled([&] { return Print(Context(), 3, "THERMAL #1", 0, 0, 0).Code(); }),
               Concat({Hex("1C 65 1C 70 E8 30"), Hex("1D 56 42 01")}));
 }
 
 TEST_F(CupsPrinter, RejectingQueueIsNeverReportedAsSuccess) {
-    const int32_t print = Print(Context(), 0, "THERMAL #3", 5, 0, 0);
+    const int32_t print = Print(Context(), 0, "THERMAL #3", 5, 0, 0).Code();
     EXPECT_TRUE(print == -2 || print == -3) << print;
-    const int32_t upload = Upload(Context(), 0, "THERMAL #3", Logo("c.bmp", 8, 8) + "|", 0, 5);
+    const int32_t upload =
+        Upload(Context(), 0, "THERMAL #3", Logo("c.bmp", 8, 8) + "|", 0, 5).Code();
     EXPECT_TRUE(upload == -2 || upload == -3) << upload;
 }
 
 TEST_F(CupsPrinter, NoStreamSelectedStillSucceeds) {
     // An empty document: nothing reaches the printer, and that is not a failure.
     const int before = LastJobId(kQueue);
-    EXPECT_EQ(Print(Context(), 2, "THERMAL #1", 0, 0, 0), 0);
+    EXPECT_EQ(Print(Context(), 2, "THERMAL #1", 0, 0, 0).Code(), 0);
     if (const auto job = WaitForJobAfter(kQueue, before, std::chrono::seconds(5))) {
         EXPECT_FALSE(HasCapture(kQueue, job->id));
     }

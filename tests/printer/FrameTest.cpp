@@ -17,7 +17,7 @@ bool OpenedForDriverData(const test::RecordingSpooler& rec) {
 
 TEST(PrinterOperation, NotInstalledSpoolsNothing) {
     PrinterBench bench({"THERMAL #2", "Office"});
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0), kPrinterNotInstalled);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0).Code(), kPrinterNotInstalled);
     EXPECT_TRUE(bench.rec->Sequence().empty());
     EXPECT_TRUE(bench.progress.empty());
     EXPECT_TRUE(bench.messages.empty());
@@ -26,7 +26,7 @@ TEST(PrinterOperation, NotInstalledSpoolsNothing) {
 TEST(PrinterOperation, EnumerationFailureShowsTheMessageAndEndsNotInstalled) {
     PrinterBench bench;
     bench.rec->listFails = true;
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0), kPrinterNotInstalled);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0).Code(), kPrinterNotInstalled);
     EXPECT_TRUE(bench.rec->Sequence().empty());
     ASSERT_EQ(bench.messages.size(), 1u);
     EXPECT_EQ(bench.messages[0], std::make_pair(std::string("EnumPrinters() failed"),
@@ -50,7 +50,8 @@ TEST(PrinterOperation, ADocumentThatCannotBeStartedIsReportedAndChangesNothing) 
         if (c.failing != CallKind::Pause) {
             bench.rec->Fail(c.failing);
         }
-        EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0), kPrinterNotStarted) << c.what;
+        EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0).Code(), kPrinterNotStarted)
+            << c.what;
         EXPECT_EQ(bench.rec->Count(CallKind::Write), 0u) << c.what;
         EXPECT_TRUE(bench.progress.empty()) << c.what;
         EXPECT_FALSE(OpenedForDriverData(*bench.rec)) << c.what;
@@ -61,7 +62,7 @@ TEST(PrinterOperation, StopsAtTheFirstRefusedByteAndCancelsTheJob) {
     // Write 6 is the second byte of the second command: nothing after it may follow.
     PrinterBench bench;
     bench.rec->Fail(CallKind::Write, 6);
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0), kPrinterNotSent);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0).Code(), kPrinterNotSent);
     EXPECT_EQ(bench.rec->Written(), Hex("1C 70 01 30 1C"));
     EXPECT_EQ(bench.rec->Count(CallKind::Write), 6u);
     EXPECT_EQ(bench.progress, std::vector<int32_t>{1});
@@ -77,7 +78,7 @@ TEST(PrinterOperation, EveryRefusedWriteEndsTheStreamThere) {
     for (size_t n = 1; n <= stream.size(); ++n) {
         PrinterBench bench;
         bench.rec->Fail(CallKind::Write, n);
-        EXPECT_EQ(Print(bench.Context(), 3, "THERMAL #1", 0, 0, 0), kPrinterNotSent) << n;
+        EXPECT_EQ(Print(bench.Context(), 3, "THERMAL #1", 0, 0, 0).Code(), kPrinterNotSent) << n;
         EXPECT_EQ(bench.rec->Written(),
                   std::vector<uint8_t>(stream.begin(),
                                        stream.begin() + static_cast<std::ptrdiff_t>(n - 1)))
@@ -90,13 +91,13 @@ TEST(PrinterOperation, EveryRefusedWriteEndsTheStreamThere) {
 TEST(PrinterOperation, ARefusedEndOfJobIsNotSuccess) {
     PrinterBench bench;
     bench.rec->Fail(CallKind::EndJob);
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 0, 0), kPrinterNotSent);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 0, 0).Code(), kPrinterNotSent);
     EXPECT_FALSE(OpenedForDriverData(*bench.rec));
 }
 
 TEST(PrinterOperation, EditsTheDriverRecordOnlyAfterTheDocumentIsClosed) {
     PrinterBench bench;
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 3, 0), kPrinterOk);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 3, 0).Code(), kPrinterOk);
     const std::vector<CallKind> seq = bench.rec->Sequence();
     ASSERT_GE(seq.size(), 4u);
     EXPECT_EQ(std::vector<CallKind>(seq.end() - 6, seq.end()),
@@ -108,7 +109,7 @@ TEST(PrinterOperation, DriverRecordFailuresDoNotFailTheOperation) {
     for (const CallKind failing : {CallKind::OpenFull, CallKind::GetData, CallKind::SetData}) {
         PrinterBench bench;
         bench.rec->Fail(failing);
-        EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 3, 0), kPrinterOk);
+        EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 3, 0).Code(), kPrinterOk);
         EXPECT_EQ(bench.rec->Written().size(), 8u);
     }
 }
@@ -181,14 +182,16 @@ TEST(PrinterOperation, EveryFailureSaysWhyInTheSpoolersWords) {
         if (c.nth != 0) {
             bench.rec->Fail(c.failing, c.nth);
         }
-        EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", c.range, 0, 0), c.result) << c.what;
-        EXPECT_EQ(bench.failure, c.failure) << c.what;
+        const Result<void> printed = Print(bench.Context(), 0, "THERMAL #1", c.range, 0, 0);
+        EXPECT_EQ(printed.Code(), c.result) << c.what;
+        EXPECT_EQ(printed.Ok(), c.result == kPrinterOk) << c.what;
+        EXPECT_EQ(printed.Reason(), c.failure) << c.what;
     }
 }
 
 TEST(PrinterOperation, APrefixNameOpensTheQueueOfThatName) {
     PrinterBench bench({"THERMAL #12", "THERMAL #1"});
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 0, 0), kPrinterOk);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 5, 0, 0).Code(), kPrinterOk);
     for (const auto& call : bench.rec->calls) {
         if (call.kind != CallKind::List) {
             EXPECT_EQ(call.queue, "THERMAL #1");

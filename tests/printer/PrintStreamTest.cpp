@@ -124,7 +124,7 @@ TEST(WritePrintStream, RefusesNumbersThePrinterCannotPrintAsAsked) {
 
 TEST(Print, SendsThePrintAllStreamAndProgress1To255) {
     PrinterBench bench;
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0), kPrinterOk);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 0, 0, 0).Code(), kPrinterOk);
     EXPECT_EQ(bench.rec->Written(), Concat({Range(1, 255, 0x30), kCut}));
     EXPECT_TRUE(bench.rec->EveryWriteOneByte());
     std::vector<int32_t> expected;
@@ -143,13 +143,13 @@ TEST(Print, ProgressFollowsTheBytesOfItsCommand) {
             writesAtFirstProgress = bench.rec->Count(CallKind::Write);
         }
     };
-    EXPECT_EQ(Print(context, 0, "THERMAL #1", 0, 0, 0), kPrinterOk);
+    EXPECT_EQ(Print(context, 0, "THERMAL #1", 0, 0, 0).Code(), kPrinterOk);
     EXPECT_EQ(writesAtFirstProgress, 4u);
 }
 
 TEST(Print, EraseIgnoresRangeAndModeAndSwitchesTheLogoCommandsOff) {
     PrinterBench bench;
-    EXPECT_EQ(Print(bench.Context(), 3, "THERMAL #1", 7, 2, 0), kPrinterOk);
+    EXPECT_EQ(Print(bench.Context(), 3, "THERMAL #1", 7, 2, 0).Code(), kPrinterOk);
     EXPECT_EQ(bench.rec->Written(), Concat({kErase, P(0xE8, 0x30), kCut}));
     EXPECT_TRUE(bench.progress.empty());
     const auto& record = bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"];
@@ -160,7 +160,7 @@ TEST(Print, EraseIgnoresRangeAndModeAndSwitchesTheLogoCommandsOff) {
 
 TEST(Print, EraseArgumentsUnderPrinter0EraseButKeepTheLogoCommandsOn) {
     PrinterBench bench;
-    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 1000, 1000, 0), kPrinterOk);
+    EXPECT_EQ(Print(bench.Context(), 0, "THERMAL #1", 1000, 1000, 0).Code(), kPrinterOk);
     EXPECT_EQ(bench.rec->Written(), Concat({kErase, P(0xE8, 0x30), kCut}));
     const auto& record = bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"];
     ASSERT_EQ(record.bytes.size(), 1480u);
@@ -171,7 +171,7 @@ TEST(Print, EraseArgumentsUnderPrinter0EraseButKeepTheLogoCommandsOn) {
 TEST(Print, OtherSelectorsSpoolAnEmptyDocumentAndEnable) {
     for (const int32_t printer : {1, 2, 4, -1, kMax, kMin}) {
         PrinterBench bench;
-        EXPECT_EQ(Print(bench.Context(), printer, "THERMAL #1", 1, 100000, 0), kPrinterOk);
+        EXPECT_EQ(Print(bench.Context(), printer, "THERMAL #1", 1, 100000, 0).Code(), kPrinterOk);
         EXPECT_EQ(bench.rec->Sequence(),
                   (std::vector<CallKind>{CallKind::OpenPlain, CallKind::StartJob, CallKind::EndJob,
                                          CallKind::Close, CallKind::OpenFull, CallKind::GetData,
@@ -189,7 +189,7 @@ TEST(Print, RefusesWhatCannotBePrintedAsAskedBeforeAnythingIsOpened) {
          {Case{0, 1, 100000}, Case{0, 1, kMax}, Case{0, 2, 257}, Case{3, 0, 1255}, Case{3, 0, kMax},
           Case{0, -3, 0}, Case{0, 300, 0}, Case{0, 250, 260}, Case{0, 5, 3}, Case{0, 0, 3}}) {
         PrinterBench bench;
-        EXPECT_EQ(Print(bench.Context(), c.printer, "THERMAL #1", c.range, 0, c.end),
+        EXPECT_EQ(Print(bench.Context(), c.printer, "THERMAL #1", c.range, 0, c.end).Code(),
                   kPrinterRefused)
             << c.range << ".." << c.end;
         EXPECT_TRUE(bench.rec->Sequence().empty());

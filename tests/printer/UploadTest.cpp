@@ -95,7 +95,7 @@ TEST(Upload, SendsTheDefinitionOfEveryListedImage) {
         folder.Logo("a.bmp", 100, 50, [](int x, int y) { return (x + y) % 3 == 0; });
     const std::string b = folder.Logo("b.bmp", 512, 48, [](int x, int) { return x < 200; });
     PrinterBench bench;
-    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b + "|", 0, 5), kPrinterOk);
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b + "|", 0, 5).Code(), kPrinterOk);
 
     const std::vector<uint8_t> first = ImageBytes(a);
     const std::vector<uint8_t> second = ImageBytes(b);
@@ -128,7 +128,7 @@ TEST(Upload, SmallImagesArePaddedToEightDots) {
     for (const auto& [w, h] : std::vector<std::pair<int, int>>{{8, 8}, {1, 1}, {7, 3}}) {
         const std::string path = folder.Logo("s.bmp", w, h);
         PrinterBench bench;
-        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", path + "|", 1, 5), kPrinterOk);
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", path + "|", 1, 5).Code(), kPrinterOk);
         const std::vector<uint8_t> written = bench.rec->Written();
         ASSERT_EQ(written.size(), 5u + 4u + 8u) << w << "x" << h;
         EXPECT_EQ(std::vector<uint8_t>(written.begin() + 5, written.begin() + 9),
@@ -140,7 +140,7 @@ TEST(Upload, AllBlackImageSendsAllDots) {
     LogoFolder folder;
     const std::string path = folder.Logo("black.bmp", 8, 8);
     PrinterBench bench;
-    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", path + "|", 0, 5), kPrinterOk);
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", path + "|", 0, 5).Code(), kPrinterOk);
     EXPECT_EQ(bench.rec->Written(), Hex("1B 40 1C 71 01 01 00 01 00 FF FF FF FF FF FF FF FF"));
 }
 
@@ -157,15 +157,17 @@ TEST(Upload, APathWithoutItsBarIsSentLikeTheOthers) {
     };
     for (const auto& c : cases) {
         PrinterBench bench;
-        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", c.list, 0, 5), kPrinterOk) << c.list;
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", c.list, 0, 5).Code(), kPrinterOk)
+            << c.list;
         EXPECT_EQ(bench.rec->Written(), c.bytes) << c.list;
     }
 }
 
 TEST(Upload, AListWithoutAPathIsRefusedAndSendsNothing) {
     PrinterBench bench;
-    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", "", 0, 5), kPrinterRefused);
-    EXPECT_EQ(bench.failure, "the list names no logo file");
+    const Result<void> uploaded = Upload(bench.Context(), 0, "THERMAL #1", "", 0, 5);
+    EXPECT_EQ(uploaded.Code(), kPrinterRefused);
+    EXPECT_EQ(uploaded.Reason(), "the list names no logo file");
     EXPECT_TRUE(bench.rec->Sequence().empty());
     EXPECT_TRUE(bench.rec->driverData.empty());
 }
@@ -180,7 +182,7 @@ TEST(Upload, BrightnessOutside0To10CountsAsTheNearestEnd) {
         for (const auto& [given, applied] : std::vector<std::pair<int32_t, int32_t>>{
                  {99, 10}, {11, 10}, {INT32_MAX, 10}, {-1, 0}, {INT32_MIN, 0}}) {
             PrinterBench bench;
-            EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", grey + "|", mode, given),
+            EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", grey + "|", mode, given).Code(),
                       kPrinterOk);
             EXPECT_EQ(bench.rec->Written(),
                       Concat({Hex("1B 40 1C 71 01"), ImageBytes(grey, mode, applied)}))
@@ -192,7 +194,8 @@ TEST(Upload, BrightnessOutside0To10CountsAsTheNearestEnd) {
 TEST(Upload, AnotherSelectorSendsNoImageButEnables) {
     PrinterBench bench;
     // The list is not even looked at: nothing of it is sent.
-    EXPECT_EQ(Upload(bench.Context(), 1, "THERMAL #1", "/no/such/file.bmp|", 0, 5), kPrinterOk);
+    EXPECT_EQ(Upload(bench.Context(), 1, "THERMAL #1", "/no/such/file.bmp|", 0, 5).Code(),
+              kPrinterOk);
     EXPECT_EQ(bench.rec->Count(CallKind::Write), 0u);
     EXPECT_EQ(bench.rec->Count(CallKind::StartJob), 1u);
     EXPECT_TRUE(bench.progress.empty());
@@ -211,7 +214,8 @@ TEST(Upload, ProgressFollowsEachImagesLastByte) {
         bench.progress.push_back(data);
         writesAt.push_back(bench.rec->Count(CallKind::Write));
     };
-    EXPECT_EQ(Upload(context, 0, "THERMAL #1", a + "|" + b + "|" + c + "|", 0, 5), kPrinterOk);
+    EXPECT_EQ(Upload(context, 0, "THERMAL #1", a + "|" + b + "|" + c + "|", 0, 5).Code(),
+              kPrinterOk);
     EXPECT_EQ(bench.progress, (std::vector<int32_t>{1, 2, 3}));
     EXPECT_EQ(writesAt,
               (std::vector<size_t>{5 + 4 + 16, 5 + 4 + 16 + 4 + 24, 5 + 4 + 16 + 4 + 24 + 4 + 8}));
@@ -225,13 +229,14 @@ TEST(Upload, SendsUpTo255ImagesAndRefusesMore) {
         list += a + "|";
     }
     PrinterBench full;
-    EXPECT_EQ(Upload(full.Context(), 0, "THERMAL #1", list, 0, 5), kPrinterOk);
+    EXPECT_EQ(Upload(full.Context(), 0, "THERMAL #1", list, 0, 5).Code(), kPrinterOk);
     EXPECT_EQ(Prefix(full.rec->Written(), 5), Hex("1B 40 1C 71 FF"));
     EXPECT_EQ(full.progress.size(), 255u);
     EXPECT_EQ(full.progress.back(), 255);
 
     PrinterBench over;
-    EXPECT_EQ(Upload(over.Context(), 0, "THERMAL #1", list + a + "|", 0, 5), kPrinterRefused);
+    EXPECT_EQ(Upload(over.Context(), 0, "THERMAL #1", list + a + "|", 0, 5).Code(),
+              kPrinterRefused);
     EXPECT_TRUE(over.rec->Sequence().empty());
     EXPECT_TRUE(over.rec->driverData.empty());
 }
@@ -252,11 +257,10 @@ TEST(Upload, AListThatCannotBeSentWholeSendsNothing) {
     };
     for (const auto& [bad, failure] : cases) {
         PrinterBench bench;
-        EXPECT_EQ(
-            Upload(bench.Context(), 0, "THERMAL #1", good + "|" + bad + "|" + good + "|", 0, 5),
-            kPrinterRefused)
-            << bad;
-        EXPECT_EQ(bench.failure.rfind(failure, 0), 0u) << bench.failure;
+        const Result<void> uploaded =
+            Upload(bench.Context(), 0, "THERMAL #1", good + "|" + bad + "|" + good + "|", 0, 5);
+        EXPECT_EQ(uploaded.Code(), kPrinterRefused) << bad;
+        EXPECT_EQ(uploaded.Reason().rfind(failure, 0), 0u) << uploaded.Reason();
         EXPECT_TRUE(bench.rec->Sequence().empty()) << bad;
         EXPECT_TRUE(bench.progress.empty());
         EXPECT_TRUE(bench.rec->driverData.empty());
@@ -320,7 +324,7 @@ TEST(Upload, ErrorDiffusionLeavesTheLastFilesThresholdPicture) {
         list += last + "|";
     }
     PrinterBench bench;
-    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", list, 1, 5), kPrinterOk);
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", list, 1, 5).Code(), kPrinterOk);
     const auto read = [] {
         std::ifstream in("TempTe.bmp", std::ios::binary);
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -357,7 +361,7 @@ TEST(Upload, ARefusedByteEndsTheStreamThere) {
     for (const Case& c : cases) {
         PrinterBench bench;
         bench.rec->Fail(CallKind::Write, c.failingWrite);
-        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b + "|", 0, 5),
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|" + b + "|", 0, 5).Code(),
                   kPrinterNotSent)
             << c.failingWrite;
         EXPECT_EQ(bench.rec->Written(), Prefix(whole, c.failingWrite - 1)) << c.failingWrite;
@@ -381,7 +385,7 @@ TEST(Upload, FailuresAroundTheDocumentAreReported) {
           Case{CallKind::StartJob, kPrinterNotStarted}, Case{CallKind::EndJob, kPrinterNotSent}}) {
         PrinterBench bench;
         bench.rec->Fail(c.failing);
-        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|", 0, 5), c.result);
+        EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", a + "|", 0, 5).Code(), c.result);
         EXPECT_EQ(bench.rec->Count(CallKind::OpenFull), 0u);
         EXPECT_TRUE(bench.rec->driverData.empty());
     }
@@ -389,7 +393,7 @@ TEST(Upload, FailuresAroundTheDocumentAreReported) {
 
 TEST(Upload, NotInstalledComesBeforeTheListCheck) {
     PrinterBench bench({"Office"});
-    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", "/no/such.bmp|", 0, 5),
+    EXPECT_EQ(Upload(bench.Context(), 0, "THERMAL #1", "/no/such.bmp|", 0, 5).Code(),
               kPrinterNotInstalled);
     EXPECT_TRUE(bench.rec->Sequence().empty());
 }

@@ -64,9 +64,9 @@ TEST_F(ThroughPrinterCode, UploadAndPrintSendTheRecordedBytes) {
     // Upload, print all, print image 2 doubled, a range, and the erase.
     const auto steps = [&](const PrinterContext& context) {
         return std::vector<int32_t>{
-            Upload(context, 0, kQueue, logos, 0, 5), Print(context, 0, kQueue, 0, 0, 0),
-            Print(context, 0, kQueue, 2, 3, 0), Print(context, 0, kQueue, 1, 1, 3),
-            Print(context, 3, kQueue, 0, 0, 0)};
+            Upload(context, 0, kQueue, logos, 0, 5).Code(),
+            Print(context, 0, kQueue, 0, 0, 0).Code(), Print(context, 0, kQueue, 2, 3, 0).Code(),
+            Print(context, 0, kQueue, 1, 1, 3).Code(), Print(context, 3, kQueue, 0, 0, 0).Code()};
     };
     const std::vector<int32_t> recorded = steps(bench.Context());
     const std::vector<int32_t> virtualResults = steps(Context());
@@ -123,8 +123,8 @@ TEST_F(ThroughPrinterCode, UploadAndPrintSendTheRecordedBytes) {
 
 TEST_F(ThroughPrinterCode, DriverRecordLandsInDriverData) {
     test::PrinterBench bench;
-    ASSERT_EQ(Upload(bench.Context(), 0, kQueue, logos, 0, 5), kPrinterOk);
-    ASSERT_EQ(Upload(Context(), 0, kQueue, logos, 0, 5), kPrinterOk);
+    ASSERT_EQ(Upload(bench.Context(), 0, kQueue, logos, 0, 5).Code(), kPrinterOk);
+    ASSERT_EQ(Upload(Context(), 0, kQueue, logos, 0, 5).Code(), kPrinterOk);
     EXPECT_EQ(progress, (std::vector<int32_t>{1, 2}));
 
     const fs::path record = Folder() / "driver-data" / "TTY DeviceConfig";
@@ -153,7 +153,7 @@ TEST_F(ThroughPrinterCode, DriverRecordLandsInDriverData) {
     EXPECT_EQ(wrong, 0);
 
     // The erase switches them off again.
-    ASSERT_EQ(Print(Context(), 3, kQueue, 0, 0, 0), kPrinterOk);
+    ASSERT_EQ(Print(Context(), 3, kQueue, 0, 0, 0).Code(), kPrinterOk);
     const Bytes erased = test::FileBytes(record).value_or(Bytes{});
     ASSERT_EQ(erased.size(), 1480u);
     EXPECT_EQ(erased[1204], 0);
@@ -161,7 +161,7 @@ TEST_F(ThroughPrinterCode, DriverRecordLandsInDriverData) {
 }
 
 TEST_F(ThroughPrinterCode, UnknownPrinterIsNotInstalled) {
-    EXPECT_EQ(Print(Context(), 0, "THERMAL #9", 1, 0, 0), kPrinterNotInstalled);
+    EXPECT_EQ(Print(Context(), 0, "THERMAL #9", 1, 0, 0).Code(), kPrinterNotInstalled);
     EXPECT_TRUE(VirtualPrinterFolder(Folder()).JobNumbers().empty());
 }
 

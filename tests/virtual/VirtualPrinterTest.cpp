@@ -333,7 +333,7 @@ TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
     ASSERT_TRUE(
         Spool(later, "THERMAL #1", {0x1C, 0x65, 0x1C, 0x70, 0xE8, 0x30, 0x1D, 0x56, 0x42, 0x01}));
     EXPECT_FALSE(fs::exists(folder / "nv" / "001.png"));
-    EXPECT_TRUE(VirtualPrinterFolder(folder).LoadNvMemory().images.empty());
+    EXPECT_TRUE(VirtualPrinterFolder(folder).LoadNvMemory().memory.images.empty());
     EXPECT_FALSE(fs::exists(folder / "paper" / "000003-1.png"));
 
     // NV graphics are pictured by key, a key of other bytes written %XX, and
@@ -350,7 +350,7 @@ TEST_F(VirtualPrinter, NvMemorySurvivesBetweenJobsAndPrograms) {
     ASSERT_TRUE(Spool(later, "THERMAL #1", {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x42, 'A', '1'}));
     EXPECT_FALSE(fs::exists(folder / "nv" / "graphics" / "A1.png"));
     EXPECT_TRUE(fs::exists(folder / "nv" / "graphics" / "%2F%20.png"));
-    EXPECT_EQ(VirtualPrinterFolder(folder).LoadNvMemory().graphics.size(), 1u);
+    EXPECT_EQ(VirtualPrinterFolder(folder).LoadNvMemory().memory.graphics.size(), 1u);
 }
 
 // A damaged NV memory file is never replaced silently: a job that does not
@@ -404,9 +404,9 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
         const std::string log = ReadText(folder.Path() / "log.txt");
         EXPECT_NE(log.find("000002 @0: NV memory unreadable ("), std::string::npos) << log;
         EXPECT_NE(log.find("left as it is"), std::string::npos) << log;
-        std::string why;
-        EXPECT_EQ(folder.LoadNvMemory(&why).writesThatDay, c.writesToday);
-        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        const NvMemoryRead before = folder.LoadNvMemory();
+        EXPECT_EQ(before.memory.writesThatDay, c.writesToday);
+        EXPECT_NE(before.damage.find(c.why), std::string::npos) << before.damage;
 
         EXPECT_EQ(Spool(backend, c.name, test::UploadStream({test::WideLogo()})), c.uploadStores);
         const auto kept = folder.DamagedNvFiles();
@@ -417,10 +417,10 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
         }
         ASSERT_EQ(kept, std::vector<std::string>{"state.bin.damaged-" + TodayLocal()});
         EXPECT_EQ(ReadBytes(nv / kept[0]), damaged);
-        const NvMemory after = folder.LoadNvMemory(&why);
-        EXPECT_EQ(why, "");
-        EXPECT_EQ(after.images.size(), 1u);
-        EXPECT_EQ(after.writesThatDay, c.writesToday + 1);
+        const NvMemoryRead after = folder.LoadNvMemory();
+        EXPECT_EQ(after.damage, "");
+        EXPECT_EQ(after.memory.images.size(), 1u);
+        EXPECT_EQ(after.memory.writesThatDay, c.writesToday + 1);
     }
 }
 

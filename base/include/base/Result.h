@@ -2,6 +2,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstdint>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -11,12 +12,17 @@ namespace tessaline {
 
 template <typename T> class Result;
 
+// The code of a failure that was given none. A caller that reports result
+// codes (the control's methods do) gives each failure its own, never 0.
+inline constexpr int32_t kFailureCode = -1;
+
 template <typename T> inline constexpr bool kIsResult = false;
 template <typename T> inline constexpr bool kIsResult<Result<T>> = true;
 
 // A value, or the reason it could not be produced. The reason is words for
 // the user ("cannot read /a.bmp: No such file or directory"); each layer
-// passes it up, adding in front what it knows.
+// passes it up, adding in front what it knows. A failure also carries a
+// result code, for the callers that hand one on (see Code()).
 template <typename T> class [[nodiscard]] Result {
 public:
     template <typename U = T>
@@ -26,9 +32,12 @@ public:
     // such as a pointer to a derived class.
     template <typename U>
     requires(!std::same_as<U, T> && std::convertible_to<U&&, T>) Result(Result<U>&& other)
-        : m_state(other.Ok() ? State(std::in_place_index<0>, std::move(other).Value())
-                             : State(std::in_place_index<1>, Failure{other.Reason()})) {}
-    static Result Fail(std::string reason) { return Result(Failure{std::move(reason)}); }
+        : m_state(other.Ok()
+                      ? State(std::in_place_index<0>, std::move(other).Value())
+                      : State(std::in_place_index<1>, Failure{other.Reason(), other.Code()})) {}
+    static Result Fail(std::string reason, int32_t code = kFailureCode) {
+        return Result(Failure{std::move(reason), code});
+    }
 
     bool Ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return Ok(); }
@@ -47,10 +56,13 @@ public:
         static const std::string kNone;
         return Ok() ? kNone : std::get<1>(m_state).reason;
     }
+    // 0 for a success; for a failure the code it was given, kFailureCode when none.
+    int32_t Code() const { return Ok() ? 0 : std::get<1>(m_state).code; }
 
 private:
     struct Failure {
         std::string reason;
+        int32_t code = kFailureCode;
     };
     using State = std::variant<T, Failure>;
     explicit Result(Failure failure) : m_state(std::in_place_index<1>, std::move(failure)) {}
@@ -62,10 +74,11 @@ private:
 template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
-    static Result Fail(std::string reason) {
+    static Result Fail(std::string reason, int32_t code = kFailureCode) {
         Result failed;
         failed.m_failed = true;
         failed.m_reason = std::move(reason);
+        failed.m_code = code;
         return failed;
     }
 
@@ -73,9 +86,12 @@ public:
     explicit operator bool() const { return Ok(); }
     // Why it failed; empty for a success.
     const std::string& Reason() const { return m_reason; }
+    // 0 for a success; for a failure the code it was given, kFailureCode when none.
+    int32_t Code() const { return m_failed ? m_code : 0; }
 
 private:
     bool m_failed = false;
+    int32_t m_code = 0;
     std::string m_reason;
 };
 

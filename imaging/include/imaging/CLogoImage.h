@@ -115,21 +115,32 @@ int64_t BrightnessOffset(int32_t brightness);
 // as the nearest end, so that 99 does not turn a logo solid black.
 int32_t ClampBrightness(int32_t brightness);
 
-// Fills the three outputs with the file's bits per pixel, height and width and
-// returns 0; returns -1 and leaves them untouched when the file cannot be
-// loaded, with "<file>: <reason>" in `failure` (emptied on success).
-int32_t BitmapInfo(const std::string& nvImage, int32_t& bitsPixel, int32_t& height, int32_t& width,
-                   std::string* failure = nullptr);
+// A bitmap file's header figures, as BitmapInfo reports them.
+struct BitmapFigures {
+    int32_t bitsPixel = 0;
+    int32_t height = 0;
+    int32_t width = 0;
+};
+// The code of a file BitmapInfo cannot load.
+inline constexpr int32_t kBitmapInfoFailed = -1;
+// The file's bits per pixel, height and width; when the file cannot be
+// loaded, a failure of code kBitmapInfoFailed saying "<file>: <reason>".
+Result<BitmapFigures> BitmapInfo(const std::string& nvImage);
 
+// What Preview made: the path it returns, and whether a picture there shows the file.
+struct PreviewOutcome {
+    std::string path;
+    Result<void> shown;
+};
 // Converts one file as an upload would and writes the one-bit preview into the
-// current directory with `write`; returns the preview's path, or the file's
-// own path for files that take no grey conversion. When no picture shows the file (it
-// does not load or fit, or the preview cannot be written) `failure` gets
-// "<file>: <reason>" or the write's reason, and no older preview is left under
-// the returned name; otherwise it is emptied. Brightness outside 0 to 10
+// current directory with `write`; the path is the preview's, or the file's
+// own for files that take no grey conversion. When no picture shows the file
+// (it does not load or fit, or the preview cannot be written) `shown` fails
+// with "<file>: <reason>" or the write's reason, the path is returned all the
+// same, and no older preview is left under it. Brightness outside 0 to 10
 // counts as the nearest end.
-std::string Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
-                    const PictureWriter& write, std::string* failure = nullptr);
+PreviewOutcome Preview(const std::string& previewName, int16_t imageMode, int16_t brightness,
+                       const PictureWriter& write);
 
 // The read sequence of every image-producing call: grey flag, load, white flag.
 struct LogoFlags {

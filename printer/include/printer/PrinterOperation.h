@@ -28,7 +28,6 @@ struct PrinterContext {
     ProgressFn progress;             // the Progress event; may be empty
     MessageFn message;               // the control's message box; may be empty
     SleepFn sleep;                   // empty: the calling thread really sleeps
-    std::string* failure = nullptr;  // gets why the call failed, emptied on success; may be null
     PictureWriter writePicture = {}; // writes "TempTe.bmp"; empty: no picture is written
 };
 
@@ -45,8 +44,8 @@ struct PrinterOperation {
 
 // Checks the queue, spools one raw document "Logo" with the operation's
 // stream, and edits the driver record only when the document went out whole.
-// Every result but kPrinterOk comes with its reason in context.failure.
-int32_t RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
-                            const PrinterOperation& operation);
+// A failure carries its result code (kPrinterNotInstalled and the rest) and why.
+Result<void> RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
+                                 const PrinterOperation& operation);
 
 } // namespace tessaline

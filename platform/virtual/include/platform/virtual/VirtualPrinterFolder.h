@@ -28,6 +28,13 @@ struct DeliveredJob {
     std::vector<std::filesystem::path> paper; // pictures of the pieces of paper
 };
 
+// What nv/state.bin held when it was read. A damaged file is no failure:
+// the memory is what could be kept of it.
+struct NvMemoryRead {
+    NvMemory memory;
+    std::string damage; // why the file could not be read; empty when it could or is absent
+};
+
 inline constexpr uint32_t kLastJobNumber = 999999;
 
 // The folder of one virtual printer: jobs/, driver-data/, nv/, paper/, log.txt.
@@ -48,8 +55,8 @@ public:
 
     // The NV memory after the last job; empty before the first. A damaged
     // file reads as no images, keeping its count of NV writes where it can,
-    // and says why in `why`.
-    NvMemory LoadNvMemory(std::string* why = nullptr) const;
+    // and the damage says why.
+    NvMemoryRead LoadNvMemory() const;
     // Names of damaged NV memory files kept aside in nv/, in name order.
     std::vector<std::string> DamagedNvFiles() const;
     // Numbers of the jobs kept in jobs/, ascending.

@@ -30,7 +30,6 @@ struct PrinterBench {
             .message = [this](const std::string& text,
                               const std::string& caption) { messages.emplace_back(text, caption); },
             .sleep = [this](std::chrono::milliseconds ms) { rec->Pause(ms); },
-            .failure = &failure,
             .writePicture = ReplaceWholeFile,
         };
     }
@@ -39,7 +38,6 @@ struct PrinterBench {
     Spooler spooler;
     std::vector<int32_t> progress;
     std::vector<std::pair<std::string, std::string>> messages;
-    std::string failure = "not set"; // why the last operation failed
 };
 
 } // namespace tessaline::test
