@@ -5,6 +5,7 @@
 #include "PictureLibraries.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <png.h>
@@ -36,6 +37,41 @@ void OnError(png_structp png, png_const_charp message) {
 }
 
 void OnWarning(png_structp, png_const_charp) {}
+
+uint32_t BigEndian32(const uint8_t* bytes) {
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
+           uint32_t{bytes[3]};
+}
+
+// True when a chunk before the image data claims more bytes than the file
+// holds after it. libpng would read such a file to its end and fail there,
+// but it first sets aside room for a text chunk of the length claimed, which
+// only warns when too large: four bytes of a damaged file would have it take
+// up to 2 GiB. The image data itself is read in small pieces.
+bool ChunkRunsPastTheEnd(std::span<const uint8_t> file) {
+    constexpr std::size_t kSignatureBytes = 8;
+    constexpr std::size_t kChunkFrameBytes = 12; // length, type, CRC
+    if (file.size() < kSignatureBytes || png_sig_cmp(file.data(), 0, kSignatureBytes) != 0) {
+        return false; // libpng says what is wrong with the start
+    }
+    std::size_t at = kSignatureBytes;
+    while (file.size() - at >= 8) {
+        const uint32_t length = BigEndian32(file.data() + at);
+        const uint8_t* type = file.data() + at + 4;
+        if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0) {
+            return false;
+        }
+        if (length > PNG_UINT_31_MAX) {
+            return false; // libpng refuses it, in its own words, before setting room aside
+        }
+        const std::size_t left = file.size() - at;
+        if (left < kChunkFrameBytes || length > left - kChunkFrameBytes) {
+            return true;
+        }
+        at += kChunkFrameBytes + length;
+    }
+    return false;
+}
 
 struct Header {
     png_uint_32 width = 0;
@@ -124,6 +160,9 @@ Result<PictureRows> DecodePngPicture(std::span<const uint8_t> file) {
     PngReader reader(source);
     if (reader.png() == nullptr || reader.info() == nullptr) {
         return R::Fail("not enough memory to read the PNG file");
+    }
+    if (ChunkRunsPastTheEnd(file)) {
+        return R::Fail("not a valid PNG file: the file ends early");
     }
     Header header;
     if (!ReadHeader(reader.png(), reader.info(), header)) {

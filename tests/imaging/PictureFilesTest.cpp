@@ -6,6 +6,8 @@
 #include "platform/pictures/PictureDecoders.h"
 #include "tests/support/PictureBuilder.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -390,6 +392,12 @@ TEST_F(PictureFiles, DamagedFilesAreRefusedWithTheFileAndTheReason) {
     badCrc[40] ^= 0xFF;
     auto huge = png; // IHDR claims 40000 x 40000
     huge[16] = 0, huge[17] = 0, huge[18] = 0x9C, huge[19] = 0x40;
+    // A text chunk after IHDR that claims 1.75 GiB: refused without room set aside for it.
+    const std::array<uint8_t, 11> text{0x70, 0, 0, 0, 't', 'E', 'X', 't', 'a', 0, 'b'};
+    std::vector<uint8_t> longText(png.size() + text.size());
+    std::copy(png.begin(), png.begin() + 33, longText.begin());
+    std::copy(text.begin(), text.end(), longText.begin() + 33);
+    std::copy(png.begin() + 33, png.end(), longText.begin() + 33 + 11);
     const struct {
         const char* name;
         std::vector<uint8_t> file;
@@ -398,6 +406,7 @@ TEST_F(PictureFiles, DamagedFilesAreRefusedWithTheFileAndTheReason) {
         {"cut.png", std::vector<uint8_t>(png.begin(), png.begin() + 60), "not a valid PNG file: "},
         {"crc.png", badCrc, "not a valid PNG file: "},
         {"huge.png", huge, "not a valid PNG file: "},
+        {"long-text.png", longText, "not a valid PNG file: the file ends"},
         {"cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + 20),
          "not a valid JPEG file: "},
         {"cut.gif", std::vector<uint8_t>(gif.begin(), gif.begin() + 20), "not a valid GIF file: "},

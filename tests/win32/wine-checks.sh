@@ -467,10 +467,12 @@ cli() {
 
     # PNG and GIF files decode to the same pixels as on Linux: the same
     # previews in both modes, and the same depth reported. JPEG decoders may
-    # round a level differently: its files are only read.
+    # round a level differently: its files are only read. The damaged files
+    # the fuzzers keep are left out: each system's decoder words its refusal
+    # its own way.
     for file in "$source"/fuzz/corpus/png/*.png "$source"/fuzz/corpus/gif/*.gif \
         "$source"/fuzz/corpus/jpeg/*.jpg; do
-        expected=$(native_cli info "$file")
+        expected=$(native_cli info "$file" 2>/dev/null) || continue
         actual=$(run "$exe" info "$(windows_path "$file")")
         [ "$actual" = "$expected" ] || fail "info of $file: $actual, not $expected"
         case "$file" in *.jpg) continue ;; esac
