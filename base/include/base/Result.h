@@ -13,8 +13,15 @@ namespace tessaline {
 template <typename T> class Result;
 
 // The code of a failure that was given none. A caller that reports result
-// codes (the control's methods do) gives each failure its own, never 0.
+// codes (the control's methods do) gives each failure its own; 0 is no
+// failure's code, and a failure given 0 carries this one, so that no caller
+// handing the code on reports it as a success.
 inline constexpr int32_t kFailureCode = -1;
+
+// `code`, or kFailureCode in place of 0.
+constexpr int32_t FailureCode(int32_t code) {
+    return code != 0 ? code : kFailureCode;
+}
 
 template <typename T> inline constexpr bool kIsResult = false;
 template <typename T> inline constexpr bool kIsResult<Result<T>> = true;
@@ -36,7 +43,7 @@ public:
                       ? State(std::in_place_index<0>, std::move(other).Value())
                       : State(std::in_place_index<1>, Failure{other.Reason(), other.Code()})) {}
     static Result Fail(std::string reason, int32_t code = kFailureCode) {
-        return Result(Failure{std::move(reason), code});
+        return Result(Failure{std::move(reason), FailureCode(code)});
     }
 
     bool Ok() const { return m_state.index() == 0; }
@@ -78,7 +85,7 @@ public:
         Result failed;
         failed.m_failed = true;
         failed.m_reason = std::move(reason);
-        failed.m_code = code;
+        failed.m_code = FailureCode(code);
         return failed;
     }
 
