@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <oleauto.h>
 #include <string_view>
 
@@ -170,10 +171,14 @@ bool ComTypeDescription::Read(ITypeLib* library) {
     if (library == nullptr || FAILED(library->GetLibAttr(&libAttr))) {
         return false;
     }
-    m_info.uuid = Keep(GuidText(libAttr->guid));
-    m_info.majorVersion = libAttr->wMajorVerNum;
-    m_info.minorVersion = libAttr->wMinorVerNum;
-    library->ReleaseTLibAttr(libAttr);
+    {
+        // Given back to the library however the figures are kept.
+        const auto giveBack = [library](TLIBATTR* attr) { library->ReleaseTLibAttr(attr); };
+        const std::unique_ptr<TLIBATTR, decltype(giveBack)> held(libAttr, giveBack);
+        m_info.uuid = Keep(GuidText(held->guid));
+        m_info.majorVersion = held->wMajorVerNum;
+        m_info.minorVersion = held->wMinorVerNum;
+    }
     Bstr name;
     Bstr help;
     Bstr helpFile;

@@ -101,14 +101,14 @@ Result<std::unique_ptr<SpoolerQueue>> WinSpoolerBackend::Open(std::string_view n
     fullAccess.pDatatype = nullptr;
     fullAccess.pDevMode = nullptr;
     fullAccess.DesiredAccess = PRINTER_ALL_ACCESS;
-    HANDLE printer = nullptr;
-    if (::OpenPrinterA(printerName.data(), &printer,
+    UniquePrinter printer;
+    if (::OpenPrinterA(printerName.data(), printer.put(),
                        access == QueueAccess::Full ? &fullAccess : nullptr) == 0) {
         return Result<std::unique_ptr<SpoolerQueue>>::Fail(
             "cannot open the printer \"" + printerName +
             "\": " + SystemErrorText(::GetLastError()));
     }
-    return std::unique_ptr<SpoolerQueue>(std::make_unique<WinSpoolerQueue>(printer));
+    return std::unique_ptr<SpoolerQueue>(std::make_unique<WinSpoolerQueue>(std::move(printer)));
 }
 
 } // namespace tessaline::win32

@@ -7,19 +7,19 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 #include <winspool.h>
 
 namespace tessaline::win32 {
 
-WinSpoolerQueue::WinSpoolerQueue(HANDLE printer)
-    : m_printer(printer), m_block(std::make_unique<uint8_t[]>(kBlockBytes)) {}
+WinSpoolerQueue::WinSpoolerQueue(UniquePrinter printer)
+    : m_printer(std::move(printer)), m_block(std::make_unique<uint8_t[]>(kBlockBytes)) {}
 
 WinSpoolerQueue::~WinSpoolerQueue() {
     if (m_state == JobState::Sending) {
         Abandon();
     }
-    ::ClosePrinter(m_printer);
 }
 
 namespace {
@@ -58,7 +58,7 @@ Result<void> WinSpoolerQueue::StartRawJob(std::string_view documentName,
     info.pDocName = document.data();
     info.pOutputFile = nullptr;
     info.pDatatype = type.data();
-    m_job = ::StartDocPrinterA(m_printer, 1, reinterpret_cast<LPBYTE>(&info));
+    m_job = ::StartDocPrinterA(m_printer.get(), 1, reinterpret_cast<LPBYTE>(&info));
     if (m_job == 0) {
         return Fail("the spooler refused the document", ::GetLastError());
     }
@@ -96,7 +96,8 @@ Result<void> WinSpoolerQueue::Flush() {
     while (done < m_used) {
         DWORD written = 0;
         const auto size = static_cast<DWORD>(m_used - done);
-        if (::WritePrinter(m_printer, m_block.get() + done, size, &written) == 0 || written == 0) {
+        if (::WritePrinter(m_printer.get(), m_block.get() + done, size, &written) == 0 ||
+            written == 0) {
             const DWORD error = ::GetLastError();
             Result<void> failed = Fail("the spooler refused the document's bytes",
                                        error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
@@ -126,9 +127,9 @@ Result<void> WinSpoolerQueue::EndJob() {
     m_state = JobState::None;
     // The spooler says here whether it took the job: a port it cannot reach
     // fails now, after every byte was accepted.
-    if (::EndDocPrinter(m_printer) == 0) {
+    if (::EndDocPrinter(m_printer.get()) == 0) {
         const DWORD error = ::GetLastError();
-        ::AbortPrinter(m_printer);
+        ::AbortPrinter(m_printer.get());
         return Fail("the spooler did not take the whole document", error);
     }
     return CheckEndedJob();
@@ -138,12 +139,12 @@ Result<void> WinSpoolerQueue::CheckEndedJob() const {
     // A spooler that has the job no more (printed already), or that answers
     // nothing, accepted it: delivering it is the spooler's affair.
     DWORD needed = 0;
-    ::GetJobA(m_printer, m_job, 1, nullptr, 0, &needed);
+    ::GetJobA(m_printer.get(), m_job, 1, nullptr, 0, &needed);
     if (needed < sizeof(JOB_INFO_1A)) {
         return {};
     }
     std::vector<BYTE> buffer(needed);
-    if (::GetJobA(m_printer, m_job, 1, buffer.data(), needed, &needed) == 0) {
+    if (::GetJobA(m_printer.get(), m_job, 1, buffer.data(), needed, &needed) == 0) {
         return {};
     }
     const auto* job = reinterpret_cast<const JOB_INFO_1A*>(buffer.data());
@@ -166,7 +167,7 @@ void WinSpoolerQueue::CancelJob() {
 // printer gets nothing partial.
 void WinSpoolerQueue::Abandon() {
     m_used = 0;
-    ::AbortPrinter(m_printer);
+    ::AbortPrinter(m_printer.get());
     m_state = JobState::Cancelled;
 }
 
@@ -174,13 +175,14 @@ std::optional<DriverValue> WinSpoolerQueue::GetDriverData(std::string_view value
     std::string name(valueName);
     DWORD type = 0;
     DWORD needed = 0;
-    DWORD status = ::GetPrinterDataA(m_printer, name.data(), &type, nullptr, 0, &needed);
+    DWORD status = ::GetPrinterDataA(m_printer.get(), name.data(), &type, nullptr, 0, &needed);
     if (status != ERROR_MORE_DATA && status != ERROR_SUCCESS) {
         return std::nullopt;
     }
     DriverValue value;
     value.bytes.resize(needed);
-    status = ::GetPrinterDataA(m_printer, name.data(), &type, value.bytes.data(), needed, &needed);
+    status =
+        ::GetPrinterDataA(m_printer.get(), name.data(), &type, value.bytes.data(), needed, &needed);
     if (status != ERROR_SUCCESS) {
         return std::nullopt;
     }
@@ -197,7 +199,7 @@ Result<void> WinSpoolerQueue::SetDriverData(std::string_view valueName, uint32_t
     std::string name(valueName);
     // SetPrinterDataA takes a non-const buffer but only reads it.
     const DWORD status =
-        ::SetPrinterDataA(m_printer, name.data(), type, const_cast<LPBYTE>(bytes.data()),
+        ::SetPrinterDataA(m_printer.get(), name.data(), type, const_cast<LPBYTE>(bytes.data()),
                           static_cast<DWORD>(bytes.size()));
     if (status != ERROR_SUCCESS) {
         return Fail("cannot store the printer's driver data", status);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/Spooler.h"
+#include "platform/win32/HandleOwners.h"
 
 #include <cstddef>
 #include <memory>
@@ -19,7 +20,7 @@ public:
     static constexpr size_t kBlockBytes = 64 * 1024;
 
     // Takes over `printer`, a handle OpenPrinter gave.
-    explicit WinSpoolerQueue(HANDLE printer);
+    explicit WinSpoolerQueue(UniquePrinter printer);
     ~WinSpoolerQueue() override;
     WinSpoolerQueue(const WinSpoolerQueue&) = delete;
     WinSpoolerQueue& operator=(const WinSpoolerQueue&) = delete;
@@ -44,7 +45,7 @@ private:
     // What the spooler says of the ended job, where it says anything.
     Result<void> CheckEndedJob() const;
 
-    HANDLE m_printer;
+    UniquePrinter m_printer;
     JobState m_state = JobState::None;
     DWORD m_job = 0; // the spooler's number of the running or last job
     std::unique_ptr<uint8_t[]> m_block;

@@ -36,6 +36,7 @@ using tessaline::win32::ControlSite;
 using tessaline::win32::SelectedObject;
 using tessaline::win32::UniqueBitmap;
 using tessaline::win32::UniqueFile;
+using tessaline::win32::UniqueLocalMemory;
 using tessaline::win32::UniqueMemoryDc;
 using tessaline::win32::UniqueWindowDc;
 using tessaline::win32::Variant;
@@ -660,8 +661,8 @@ std::wstring SystemWords(DWORD error) {
     ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                          FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    const UniqueLocalMemory held(text);
     std::wstring words = text != nullptr ? text : L"";
-    ::LocalFree(text);
     while (!words.empty() &&
            (words.back() == L'\n' || words.back() == L'\r' || words.back() == L' ')) {
         words.pop_back();
