@@ -38,11 +38,6 @@ void OnError(png_structp png, png_const_charp message) {
 
 void OnWarning(png_structp, png_const_charp) {}
 
-uint32_t BigEndian32(const uint8_t* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
-           uint32_t{bytes[3]};
-}
-
 // True when a chunk before the image data claims more bytes than the file
 // holds after it. libpng would read such a file to its end and fail there,
 // but it first sets aside room for a text chunk of the length claimed, which
@@ -56,7 +51,7 @@ bool ChunkRunsPastTheEnd(std::span<const uint8_t> file) {
     }
     std::size_t at = kSignatureBytes;
     while (file.size() - at >= 8) {
-        const uint32_t length = BigEndian32(file.data() + at);
+        const png_uint_32 length = png_get_uint_32(file.data() + at);
         const uint8_t* type = file.data() + at + 4;
         if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0) {
             return false;
