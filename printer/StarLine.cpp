@@ -160,9 +160,8 @@ std::vector<uint8_t> StarCutCommand() {
 }
 
 std::vector<uint8_t> StarEraseLogosCommand() {
-    std::vector<uint8_t> out{kEsc, kFs, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
-    out.resize(out.size() + 8, 0x00);
-    return out;
+    // One logo of 1 x 1 units: its header, then 8 white bytes.
+    return {kEsc, kFs, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00, 0, 0, 0, 0, 0, 0, 0, 0};
 }
 
 std::array<uint8_t, 4> StarRegisterHead(uint8_t count) {
