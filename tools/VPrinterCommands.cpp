@@ -3,7 +3,7 @@
 #include "VPrinterServe.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
-#include "platform/virtual/StarEmulator.h"
+#include "escpos/StarEmulator.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <cerrno>

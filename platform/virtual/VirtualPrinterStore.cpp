@@ -5,7 +5,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
-#include "platform/virtual/StarEmulator.h"
+#include "escpos/StarEmulator.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,7 +5,7 @@
 // ESC/POS emulator draws them, into the same NV memory and paper.
 #pragma once
 
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include <optional>
 #include <span>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "ReceiptPaper.h"
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include <cstddef>
 #include <span>

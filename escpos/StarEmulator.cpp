@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/virtual/StarEmulator.h"
+#include "escpos/StarEmulator.h"
 
 #include "Barcodes.h"
 #include "CodePages.h"
