@@ -4,7 +4,6 @@
 #include "escpos/StarEmulator.h"
 #include "printer/StarLine.h"
 #include "printer/StarPrntGraphics.h"
-
 #include "tests/support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +39,8 @@ RasterGraphic Pattern(int32_t width, int32_t height, int seed) {
 }
 
 bool Dot(const RasterGraphic& g, int32_t x, int32_t y) {
-    return (g.rows[static_cast<size_t>(y) * GraphicRowBytes(g.width) + static_cast<size_t>(x / 8)] >>
+    return (g.rows[static_cast<size_t>(y) * GraphicRowBytes(g.width) +
+                   static_cast<size_t>(x / 8)] >>
                 (7 - x % 8) &
             1) != 0;
 }
@@ -51,8 +51,8 @@ TEST(StarLinePrinter, RegistersOneThreeAnd255LogosAsSent) {
         std::vector<StarLogo> logos;
         for (size_t k = 0; k < count; ++k) {
             // Sizes that are not multiples of 8 too: the padding must be white.
-            graphics.push_back(Pattern(static_cast<int32_t>(9 + k % 7), static_cast<int32_t>(5 + k % 11),
-                                       static_cast<int>(k)));
+            graphics.push_back(Pattern(static_cast<int32_t>(9 + k % 7),
+                                       static_cast<int32_t>(5 + k % 11), static_cast<int>(k)));
             logos.push_back(StarLogoFromGraphic(graphics.back()).Value());
         }
         const auto registration = StarRegisterLogosCommand(logos);
@@ -71,8 +71,8 @@ TEST(StarLinePrinter, RegistersOneThreeAnd255LogosAsSent) {
             for (int y = 0; y < image.Height(); ++y) {
                 for (int x = 0; x < image.Width(); ++x) {
                     const bool sent = x < g.width && y < g.height && Dot(g, x, y);
-                    ASSERT_EQ(image.Dot(x, y), sent) << count << " logo " << k + 1 << " " << x
-                                                     << "," << y;
+                    ASSERT_EQ(image.Dot(x, y), sent)
+                        << count << " logo " << k + 1 << " " << x << "," << y;
                 }
             }
         }
@@ -165,8 +165,8 @@ TEST(StarPrntPrinter, StoresPrintsAndDeletesGraphicsByKey) {
     EXPECT_TRUE(outcome.paper[0].Dot(39, 0)); // 20 dots at double width
     EXPECT_FALSE(outcome.paper[0].Dot(40, 0));
 
-    static_cast<void>(RunStarJob(Star(PrinterLanguage::StarPrnt), memory,
-                                 StarDeleteGraphicCommand(key), kDay));
+    static_cast<void>(
+        RunStarJob(Star(PrinterLanguage::StarPrnt), memory, StarDeleteGraphicCommand(key), kDay));
     EXPECT_TRUE(memory.graphics.empty());
 }
 
