@@ -7,6 +7,7 @@
 #include "imaging/CLogoImage.h"
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/GraphicSteps.h"
@@ -98,6 +99,30 @@ std::string CTessalineCtrl::Preview(const std::string& PreviewName, int16_t Imag
     return std::move(preview.path);
 }
 
+namespace {
+
+// The language the user keeps for the printer (tessaline-cli --commands, the
+// program's printer setting): Upload and Print send it that language's stream.
+Result<LogoCommands> KeptLogoCommands(const std::string& printerName) {
+    const std::filesystem::path file = PrinterCommandsFile();
+    const auto kept = KeptPrinterCommands(file, printerName);
+    if (!kept) {
+        return Result<LogoCommands>::Fail(kept.Reason());
+    }
+    if (!kept.Value()) {
+        return LogoCommands::EscPos;
+    }
+    const auto commands = ParseLogoCommands(*kept.Value());
+    if (!commands) {
+        return Result<LogoCommands>::Fail(
+            "the printer \"" + printerName + "\" is kept in " + file.string() + " as taking \"" +
+            *kept.Value() + "\", no command language esc-pos, star-line or star-prnt");
+    }
+    return *commands;
+}
+
+} // namespace
+
 template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& operation) {
     if (m_channelBusy) {
         // A Progress handler of ours called back in: the running job owns the
@@ -114,7 +139,8 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
                                      m_events.ShowMessage(text, caption);
                                  },
                                  {},
-                                 WritePicture};
+                                 WritePicture,
+                                 KeptLogoCommands};
     // The text is set once the call is over, so that a nested call refused
     // meanwhile cannot leave its words in place of this call's.
     return ResultOf(operation(context), m_errorText);

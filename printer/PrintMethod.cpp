@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "PrintStream.h"
 #include "printer/PrinterMethods.h"
+#include "printer/StarLine.h"
 
 namespace tessaline {
 
@@ -23,13 +24,29 @@ Result<void> Print(const PrinterContext& context, int32_t Printer, const std::st
         mode = kEraseArgument;
         operation.edit = DriverConfigEdit::Disable;
     }
+    // The printer's language picks the stream; ESC/POS printers get the bytes they always did.
+    const Result<LogoCommands> commands = LogoCommandsOf(context, PrinterName);
+    const bool star = commands.Ok() && commands.Value() == LogoCommands::StarLine;
+    operation.editDriver = commands.Ok() && commands.Value() == LogoCommands::EscPos;
     if (Printer == kPrintSelector || Printer == kEraseSelector) {
-        operation.check = [first, mode, lngEnd] {
+        operation.check = [&commands, &PrinterName, first, mode, lngEnd] {
+            if (!commands) {
+                return commands.Reason();
+            }
+            if (std::string why = NumberedLogoRefusal(PrinterName, commands.Value());
+                !why.empty()) {
+                return why;
+            }
             return PrintRequestRefusal(first, mode, lngEnd);
         };
-        operation.stream = [&context, first, mode, lngEnd](CPrinterChannel& channel,
-                                                           std::string& refusal) {
+        operation.stream = [&context, star, first, mode, lngEnd](CPrinterChannel& channel,
+                                                                 std::string& refusal) {
             refusal = PrintRequestRefusal(first, mode, lngEnd);
+            if (star) {
+                const auto stream = BuildStarPrintStream(first, mode, lngEnd);
+                return stream ? WriteCommands(channel, stream.Value(), context.progress)
+                              : StreamResult::Refused;
+            }
             return WritePrintStream(channel, first, mode, lngEnd, context.progress);
         };
     }

@@ -11,6 +11,13 @@ Result<void> Failed(int32_t code, std::string why) {
 
 } // namespace
 
+Result<LogoCommands> LogoCommandsOf(const PrinterContext& context, const std::string& printerName) {
+    if (!context.commandsOf) {
+        return LogoCommands::EscPos;
+    }
+    return context.commandsOf(printerName);
+}
+
 Result<void> RunPrinterOperation(const PrinterContext& context, const std::string& printerName,
                                  const PrinterOperation& operation) {
     CPrinterChannel channel(context.spooler);
@@ -52,7 +59,7 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
     if (!channel.CloseLogoDocument()) {
         return Failed(kPrinterNotSent, channel.LastError());
     }
-    if (direct) {
+    if (direct || !operation.editDriver) {
         return {};
     }
     const int32_t edited = UpdateDriverConfig(context.spooler, printerName, operation.edit);

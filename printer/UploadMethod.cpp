@@ -15,10 +15,24 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
     // worker threads while the stream is written.
     UploadImages images(Printer == 0 ? SplitNVImage(NVImage) : std::vector<std::string>(),
                         ImageMode, brightness, context.writePicture);
+    // The printer's language picks the stream; ESC/POS printers get the bytes they always did.
+    const Result<LogoCommands> commands = LogoCommandsOf(context, PrinterName);
+    const bool star = commands.Ok() && commands.Value() == LogoCommands::StarLine;
+    operation.editDriver = commands.Ok() && commands.Value() == LogoCommands::EscPos;
     if (Printer == 0) {
-        operation.check = [&images] { return images.Check(); };
-        operation.stream = [&](CPrinterChannel& channel, std::string& refusal) {
-            return WriteUploadStream(channel, images, context.progress, context.sleep, &refusal);
+        operation.check = [&] {
+            if (!commands) {
+                return commands.Reason();
+            }
+            if (std::string why = NumberedLogoRefusal(PrinterName, commands.Value());
+                !why.empty()) {
+                return why;
+            }
+            return images.Check();
+        };
+        operation.stream = [&, star](CPrinterChannel& channel, std::string& refusal) {
+            return WriteUploadStream(channel, images, context.progress, context.sleep, &refusal,
+                                     star);
         };
     }
     return RunPrinterOperation(context, PrinterName, operation);

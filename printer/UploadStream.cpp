@@ -44,7 +44,7 @@ std::string UploadListRefusal(const std::vector<std::string>& paths) {
 
 StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,
                                const ProgressFn& progress, const SleepFn& sleep,
-                               std::string* refusal) {
+                               std::string* refusal, bool star) {
     const auto refuse = [refusal](std::string why) {
         if (refusal != nullptr) {
             *refusal = std::move(why);
@@ -69,7 +69,8 @@ StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,
         std::this_thread::sleep_for(kInitialisePause);
     }
     const std::array<uint8_t, 3> define{0x1C, 0x71, static_cast<uint8_t>(n)};
-    if (!channel.WriteRawBytes(define)) {
+    if ((star && !channel.WriteRawBytes(std::array<uint8_t, 1>{0x1B})) ||
+        !channel.WriteRawBytes(define)) {
         return StreamResult::WriteFailed;
     }
     for (size_t k = 0; k < n; ++k) {

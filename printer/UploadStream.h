@@ -31,8 +31,10 @@ std::string UploadListRefusal(const std::vector<std::string>& paths);
 // `refusal`, when there are more than kMaxNvImages (nothing sent) or a file
 // fails to load or convert (the stream stops before its header); WriteFailed
 // at the first refused byte.
+// `star` sends Star Line Mode's ESC FS q n in place of FS q n: the same
+// headers and rasters, registered as logos 1..n.
 StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,
                                const ProgressFn& progress, const SleepFn& sleep,
-                               std::string* refusal = nullptr);
+                               std::string* refusal = nullptr, bool star = false);
 
 } // namespace tessaline

@@ -103,9 +103,10 @@ RULES = {
         "the Windows spooler, ANSI text, and the component host's calls over COM"),
     "control": (
         "std imaging printer tessaline platform/Spooler.h platform/SystemSpooler.h"
-        " platform/AtomicFile.h platform/pictures",
+        " platform/AtomicFile.h platform/PrinterCommandsFile.h platform/pictures",
         "the control's methods over imaging and printer, which both shells host, printing"
-        " through the system's spooler and reading pictures with the system's decoders"),
+        " through the system's spooler in each printer's kept command language and reading"
+        " pictures with the system's decoders"),
     "control/component": (
         "std dlfcn tessaline platform/component private:control",
         "the shell of libtessaline-control.so around the shared control: the component ABI,"

@@ -8,10 +8,12 @@
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
 #include "platform/PrinterAddress.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/component/Variants.h"
+#include "printer/LogoCommands.h"
 #include "tessaline/tessaline_control.h"
 
 #include <charconv>
@@ -63,7 +65,8 @@ const Help kHelps[] = {
      "                 (2 to 16), and prints its path on a second line\n"},
     {"upload",
      "Usage: tessaline-cli upload --printer NAME [--mode none|diffusion | --dither KIND]\n"
-     "                            [--brightness 0-10] [--threshold 0-255] [--fit DOTS] FILE...\n"
+     "                            [--brightness 0-10] [--threshold 0-255] [--fit DOTS]\n"
+     "                            [--commands esc-pos|star-line|star-prnt|auto] FILE...\n"
      "\n"
      "Stores the logos (BMP, PNG, JPEG or GIF files) in the printer's NV memory as\n"
      "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
@@ -72,18 +75,23 @@ const Help kHelps[] = {
      "be sent, nothing is sent; the message names the file and the reason.\n"
      "NAME is a spooler queue, or a printer's address (socket://HOST[:PORT],\n"
      "usb:///dev/usb/lpN, serial://PORT?baud=N, file:///PATH); an address also\n"
-     "takes --connect-timeout MS (3000) and --read-timeout MS (1000).\n"},
+     "takes --connect-timeout MS (3000) and --read-timeout MS (1000).\n"
+     "--commands names the queue's command language and keeps it for the queue\n"
+     "(star-line: Star Line Mode logos, ESC FS q); auto (the default) uses the one\n"
+     "kept, ESC/POS when none is. A queue kept in another language is refused.\n"},
     {"print", "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
-              "                           [--size 0-3]\n"
+              "                           [--size 0-3] [--commands LANGUAGE]\n"
               "\n"
               "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
               "1 to 255. Sizes: 0 normal, 1 double width, 2 double height, 3 both. Default\n"
               "size 0. NAME may be an address, as for upload, with --connect-timeout MS\n"
-              "and --read-timeout MS.\n"},
-    {"erase", "Usage: tessaline-cli erase --printer NAME\n"
+              "and --read-timeout MS. --commands as for upload (star-line: ESC FS p).\n"},
+    {"erase", "Usage: tessaline-cli erase --printer NAME [--commands LANGUAGE]\n"
               "\n"
               "Erases every NV image the printer stores (Print with Printer 3). NAME may\n"
-              "be an address, as for upload, with --connect-timeout MS and --read-timeout MS.\n"},
+              "be an address, as for upload, with --connect-timeout MS and --read-timeout MS.\n"
+              "--commands as for upload; a Star Line Mode printer's logos are replaced by\n"
+              "one blank logo, since it deletes logos only by registering others.\n"},
     {"describe", "Usage: tessaline-cli describe\n"
                  "\n"
                  "Prints the control's type library as a host reads it: interfaces, dispatch\n"
@@ -476,12 +484,57 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
     return kExitDone;
 }
 
+// Applies --commands: keeps the language for the queue, or refuses one that
+// differs from the language kept for it. kExitDone to go on.
+int ApplyCommands(const ParsedArgs& parsed, const std::string& command, const std::string& printer,
+                  std::ostream& err) {
+    const std::string* value = parsed.Option("--commands");
+    if (value == nullptr || *value == "auto") {
+        return kExitDone;
+    }
+    if (!ParseLogoCommands(*value)) {
+        return Usage(command,
+                     "--commands is esc-pos, star-line, star-prnt or auto, not '" + *value + "'",
+                     err);
+    }
+    if (IsPrinterAddress(printer)) {
+        if (*value == "esc-pos") {
+            return kExitDone;
+        }
+        return Usage(command,
+                     "--commands " + *value +
+                         " applies to a spooler queue; a printer reached by "
+                         "its address takes ESC/POS here",
+                     err);
+    }
+    const std::filesystem::path file = PrinterCommandsFile();
+    const auto kept = KeptPrinterCommands(file, printer);
+    if (!kept) {
+        err << "tessaline-cli " << command << ": " << kept.Reason() << "\n";
+        return kExitWrongUse;
+    }
+    if (kept.Value() && *kept.Value() != *value) {
+        err << "tessaline-cli " << command << ": the printer \"" << printer << "\" takes "
+            << *kept.Value() << " (kept in " << file.string() << "); sending it " << *value
+            << " would mix two languages on one printer, refused\n";
+        return kExitWrongUse;
+    }
+    if (!kept.Value()) {
+        if (Result<void> s = KeepPrinterCommands(file, printer, *value); !s) {
+            err << "tessaline-cli " << command << ": " << s.Reason() << "\n";
+            return kExitWrongUse;
+        }
+    }
+    return kExitDone;
+}
+
 int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                   std::ostream& err) {
-    const ParsedArgs parsed = Parse(args,
-                                    {"--printer", "--mode", "--brightness", "--fit", "--dither",
-                                     "--threshold", "--connect-timeout", "--read-timeout"},
-                                    {});
+    const ParsedArgs parsed =
+        Parse(args,
+              {"--printer", "--mode", "--brightness", "--fit", "--dither", "--threshold",
+               "--connect-timeout", "--read-timeout", "--commands"},
+              {});
     if (!parsed.error.empty()) {
         return Usage("upload", parsed.error, err);
     }
@@ -495,6 +548,9 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     const std::string* printer = &target;
     if (parsed.plain.empty()) {
         return Usage("upload", "no FILE to upload", err);
+    }
+    if (const int status = ApplyCommands(parsed, "upload", *printer, err); status != kExitDone) {
+        return status;
     }
     int32_t mode = 0, brightness = 5;
     std::string why;
@@ -546,10 +602,10 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
                  std::ostream& err) {
     const std::string command = erase ? "erase" : "print";
     const ParsedArgs parsed =
-        erase ? Parse(args, {"--printer", "--connect-timeout", "--read-timeout"}, {})
+        erase ? Parse(args, {"--printer", "--connect-timeout", "--read-timeout", "--commands"}, {})
               : Parse(args,
                       {"--printer", "--image", "--range", "--size", "--connect-timeout",
-                       "--read-timeout"},
+                       "--read-timeout", "--commands"},
                       {"--all"});
     if (!parsed.error.empty()) {
         return Usage(command, parsed.error, err);
@@ -565,6 +621,9 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         return Usage(command, why, err);
     }
     const std::string* printer = &target;
+    if (const int status = ApplyCommands(parsed, command, *printer, err); status != kExitDone) {
+        return status;
+    }
     int32_t selector = 0, range = 0, size = 0, last = 0;
     if (erase) {
         selector = 3;

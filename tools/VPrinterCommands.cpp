@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 #include "VPrinterServe.h"
+#include "escpos/StarEmulator.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
-#include "escpos/StarEmulator.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <cerrno>
@@ -172,6 +173,9 @@ public:
                 return kExitNotInstalled;
             }
             const Result<void> s = m_store.Remove(name);
+            if (s) {
+                static_cast<void>(KeepPrinterCommands(PrinterCommandsFile(), name, ""));
+            }
             return s ? kExitDone : Fail(kExitNotTransmitted, s.Reason());
         }
         if (sub == "list") {
@@ -201,7 +205,13 @@ private:
         }
         const Result<void> s = m_store.Add(name, model);
         if (s) {
-            return kExitDone;
+            // The control sends each printer the language kept for it: a Star
+            // printer's is kept as it is added, an ESC/POS one's forgotten.
+            const Result<void> kept = KeepPrinterCommands(
+                PrinterCommandsFile(), name,
+                model.language == PrinterLanguage::EscPos ? ""
+                                                          : PrinterLanguageName(model.language));
+            return kept ? kExitDone : Fail(kExitNotTransmitted, kept.Reason());
         }
         // A name already taken is the command line's fault; anything else the store's.
         return m_store.Find(name) ? Fail(kExitWrongUse, s.Reason())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/DriverDataStore.h"
 
+#include "platform/PrinterCommandsFile.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 
@@ -139,3 +140,43 @@ TEST(DriverDataStore, ReadOnlyFolderIsNotWritable) {
 }
 
 } // namespace
+
+namespace tessaline {
+namespace {
+
+// The command language kept per printer: replaced, forgotten, never confused
+// with another printer whose name holds it, and names the file cannot hold refused.
+TEST(PrinterCommandsFile, KeepsOneLanguageAPrinter) {
+    const test::TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "settings" / "printer-commands";
+    struct Step {
+        const char* printer;
+        const char* commands; // "" forgets
+        bool kept;
+    };
+    const Step steps[] = {
+        {"COUNTER", "star-line", true}, {"COUNTER 2", "star-prnt", true},
+        {"COUNTER", "esc-pos", true},   {"COUNTER 2", "", true},
+        {"A\tB", "star-line", false},   {"", "star-line", false},
+        {"C", "star\nline", false},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(KeepPrinterCommands(file, s.printer, s.commands).Ok(), s.kept) << s.printer;
+    }
+    const struct {
+        const char* printer;
+        std::optional<std::string> commands;
+    } expected[] = {{"COUNTER", "esc-pos"},
+                    {"COUNTER 2", std::nullopt},
+                    {"COUNT", std::nullopt},
+                    {"A", std::nullopt}};
+    for (const auto& e : expected) {
+        const auto kept = KeptPrinterCommands(file, e.printer);
+        ASSERT_TRUE(kept.Ok()) << kept.Reason();
+        EXPECT_EQ(kept.Value(), e.commands) << e.printer;
+    }
+    EXPECT_EQ(KeptPrinterCommands(folder.Path() / "none", "COUNTER").Value(), std::nullopt);
+}
+
+} // namespace
+} // namespace tessaline

@@ -4,6 +4,7 @@
 #include "imaging/CLogoImage.h"
 #include "printer/CPrinterChannel.h"
 #include "printer/DriverConfig.h"
+#include "printer/LogoCommands.h"
 #include "printer/StreamResult.h"
 
 #include <cstdint>
@@ -29,6 +30,9 @@ struct PrinterContext {
     MessageFn message;               // the control's message box; may be empty
     SleepFn sleep;                   // empty: the calling thread really sleeps
     PictureWriter writePicture = {}; // writes "TempTe.bmp"; empty: no picture is written
+    // The language the named printer takes its logos in, or why it cannot be
+    // told; empty: every printer takes ESC/POS.
+    std::function<Result<LogoCommands>(const std::string& printerName)> commandsOf = {};
 };
 
 // What one method hands the frame.
@@ -40,7 +44,13 @@ struct PrinterOperation {
     // then an empty document is spooled. On Refused it says why in `refusal`.
     std::function<StreamResult(CPrinterChannel&, std::string& refusal)> stream;
     DriverConfigEdit edit = DriverConfigEdit::Enable;
+    // The driver's logo commands are ESC/POS (FS p): a printer of another
+    // language keeps its record as it is.
+    bool editDriver = true;
 };
+
+// The language `context` gives for the printer: ESC/POS when it gives none.
+Result<LogoCommands> LogoCommandsOf(const PrinterContext& context, const std::string& printerName);
 
 // Checks the queue, spools one raw document "Logo" with the operation's
 // stream, and edits the driver record only when the document went out whole.
