@@ -84,6 +84,18 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         Consume(m_skip, false);
         return true;
     }
+    if (m_imagesLeft > 0) {
+        // A Star logo definition: xL xH yL yH, then x × y × 8 bytes of raster.
+        if (m_job.size() - m_at < 4) {
+            return false;
+        }
+        const uint64_t x = uint64_t{m_job[m_at]} | uint64_t{m_job[m_at + 1]} << 8;
+        const uint64_t y = uint64_t{m_job[m_at + 2]} | uint64_t{m_job[m_at + 3]} << 8;
+        --m_imagesLeft;
+        Consume(4, false);
+        m_skip = x * y * 8;
+        return true;
+    }
     const uint8_t first = m_job[m_at];
     if (!m_keyBlocks.empty()) {
         if (KeyListAnswer(first, replies)) {
@@ -92,6 +104,9 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
             return true;
         }
         m_keyBlocks.clear(); // anything else ends the hand-over
+    }
+    if (m_model.language != PrinterLanguage::EscPos) {
+        return StarStep(replies);
     }
     const Piece piece = SplitAt(EscPosCommands(), m_job, m_at);
     if (piece.kind == PieceKind::CutShort) {

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The Star streams of printer/ through the Star emulator: what is registered,
 // stored, printed and erased is what the printer holds and prints.
+#include "escpos/PrinterResponder.h"
 #include "escpos/StarEmulator.h"
 #include "printer/StarLine.h"
 #include "printer/StarPrntGraphics.h"
+#include "printer/StarStatus.h"
 #include "tests/support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -205,6 +207,89 @@ TEST(StarPrinters, ReportJobsInAnotherLanguage) {
                       std::string::npos)
                 << reason;
         }
+    }
+}
+
+PrinterState Held(const NvMemory& memory, std::string conditions = {}) {
+    PrinterState state;
+    state.memory = [&memory] { return memory; };
+    state.conditions = [conditions] { return conditions; };
+    return state;
+}
+
+TEST(StarResponder, AnswersTheStatusTheReaderUnderstands) {
+    const struct {
+        const char* conditions;
+        bool ready;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"", true, {}},
+        {"offline", false, {"off-line"}},
+        {"cover-open", false, {"off-line", "cover open"}},
+        {"paper-end", false, {"off-line", "paper end"}},
+        {"paper-near-end", true, {"paper near end"}},
+        {"cutter-error", false, {"off-line", "cutter error"}},
+        {"unrecoverable-error", false, {"off-line", "unrecoverable error"}},
+        {"cover-open paper-near-end", false, {"off-line", "cover open", "paper near end"}},
+    };
+    for (const auto& c : cases) {
+        const NvMemory memory;
+        PrinterResponder responder("P", Star(PrinterLanguage::StarLine),
+                                   Held(memory, c.conditions));
+        StarStatusReader reader;
+        reader.Feed(responder.Feed(StarStatusRequest()));
+        const auto status = reader.Reply();
+        ASSERT_TRUE(status) << c.conditions;
+        EXPECT_EQ(status->Ready(), c.ready) << c.conditions;
+        EXPECT_EQ(status->Conditions(), c.said) << c.conditions;
+        EXPECT_TRUE(responder.OnlyQuestions());
+    }
+}
+
+TEST(StarResponder, AnswersVersionKeysAndStoredGraphics) {
+    NvMemory memory;
+    const RasterGraphic graphic = Pattern(12, 3, 1);
+    memory.graphics.push_back(NvGraphic{"A1", 12, 3, graphic.rows});
+    memory.graphics.push_back(NvGraphic{"B2", 8, 1, Bytes{0xAA}});
+    PrinterResponder responder("P", Star(PrinterLanguage::StarPrnt), Held(memory));
+
+    StarVersionReader version;
+    version.Feed(responder.Feed(StarVersionRequest()));
+    EXPECT_EQ(version.Reply(), std::optional<std::string>("VSTAR-PRNT Ver1.0"));
+
+    StarGraphicReader keys;
+    keys.Feed(responder.Feed(StarGraphicKeysRequest()));
+    const auto list = keys.Reply();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->keys, (std::vector<GraphicKey>{{'A', '1'}, {'B', '2'}}));
+
+    StarGraphicReader data;
+    data.Feed(responder.Feed(StarGraphicDataRequest({'A', '1'})));
+    const auto stored = data.Reply();
+    ASSERT_TRUE(stored && stored->graphic);
+    EXPECT_EQ(stored->graphic->rows, graphic.rows);
+
+    StarGraphicReader missing;
+    missing.Feed(responder.Feed(StarGraphicDataRequest({'Z', '9'})));
+    const auto none = missing.Reply();
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none->graphic);
+}
+
+TEST(StarResponder, NeverAnswersFromInsideLogoData) {
+    // Logo dots that spell ESC ACK SOH are data, not a question.
+    StarLogo logo{8, 8, Bytes{0x1B, 0x06, 0x01, 0x1B, 0x06, 0x01, 0x00, 0x00}};
+    const StarLogo logos[] = {logo};
+    const Bytes store =
+        StarStoreGraphicCommand({'A', '1'}, {24, 1, Bytes{0x1B, 0x06, 0x01}}).Value();
+    for (const auto& [language, job] :
+         {std::pair{PrinterLanguage::StarLine, StarRegisterLogosCommand(logos).Value()},
+          std::pair{PrinterLanguage::StarPrnt, store}}) {
+        const NvMemory memory;
+        PrinterResponder responder("P", Star(language), Held(memory));
+        EXPECT_EQ(responder.Feed(job), Bytes{});
+        EXPECT_EQ(responder.Job(), job);
+        EXPECT_FALSE(responder.OnlyQuestions());
     }
 }
 

@@ -58,15 +58,23 @@ private:
     bool AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies);
     // The host's answer to the key list block just sent; false for any other byte.
     bool KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies);
+    // Step for a Star printer: the automatic status (ESC ACK SOH), the
+    // version (ESC # * LF NUL) and the NV graphics transmit (ESC GS ) L).
+    bool StarStep(std::vector<uint8_t>& replies);
+    // The nine-byte automatic status of the conditions in force.
+    std::vector<uint8_t> StarStatus() const;
+    // ESC GS ) L function 50 (keys) or 51 (a graphic's data) for kc1 kc2.
+    void StarTransmit(uint8_t fn, uint8_t kc1, uint8_t kc2, std::vector<uint8_t>& replies) const;
 
     std::string m_name;
     PrinterModel m_model;
     PrinterState m_state;
     RunReceived m_run;
     std::vector<uint8_t> m_job;
-    size_t m_at = 0;      // where in m_job the next piece starts
-    uint64_t m_skip = 0;  // bytes of a command's data still to come, passed by unread
-    bool m_toEnd = false; // a command whose length nothing tells: the rest is its data
+    size_t m_at = 0;           // where in m_job the next piece starts
+    uint64_t m_skip = 0;       // bytes of a command's data still to come, passed by unread
+    bool m_toEnd = false;      // a command whose length nothing tells: the rest is its data
+    unsigned m_imagesLeft = 0; // Star logo definitions whose header is still to come
     bool m_onlyQuestions = true;
     std::vector<std::vector<uint8_t>> m_keyBlocks; // the key list being handed over
     size_t m_keyBlock = 0;                         // the block awaiting ACK, NAK or CAN
