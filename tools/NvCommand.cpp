@@ -6,6 +6,7 @@
 #include "NvCommand.h"
 
 #include "Cli.h"
+#include "NvAutoCommand.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
@@ -30,6 +31,7 @@ constexpr const char* kNvUsage =
     "       tessaline-cli nv command --store KEY FILE [KEY FILE ...] [--image-mode 0|1]\n"
     "                                [--brightness 0-10]\n"
     "       tessaline-cli nv command --print KEY [KEY ...] [--scale 1x1|2x1|1x2|2x2]\n"
+    "       tessaline-cli nv auto PRINTER [--top KEY] [--bottom KEY] [--align A] [--off]\n"
     "\n"
     "NV graphics: logos a current printer keeps under two-character keys (\"A1\",\n"
     "\"LG\"; characters from blank to \"~\"), each stored, replaced, printed and\n"
@@ -42,6 +44,8 @@ constexpr const char* kNvUsage =
     "  list      the keys the printer holds, its NV graphics size and free bytes\n"
     "  print     prints a stored graphic, scaled 1 or 2 times each way\n"
     "  delete    deletes one graphic, or every one with --all\n"
+    "  auto      the logos the printer prints by itself on every receipt\n"
+    "            (see 'tessaline-cli nv auto --help')\n"
     "  command   writes the exact bytes to standard output, for receipts that\n"
     "            print a logo by key, or for storing one by other means\n"
     "\n"
@@ -328,6 +332,9 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     UseSystemPictureDecoders();
     const std::string& what = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (what == "auto") {
+        return NvAutoCommand(rest, env, out, err);
+    }
     const std::string timeouts = "--connect-timeout --read-timeout --no-verify ";
     const std::string allowed = what == "store"     ? "--image-mode --brightness " + timeouts
                                 : what == "list"    ? "--json " + timeouts
