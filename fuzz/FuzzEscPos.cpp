@@ -2,7 +2,7 @@
 // Feeds arbitrary bytes to the virtual printers' ESC/POS emulator as one job,
 // on a printer that already stores two images, and holds what it reports to
 // the memory and paper it leaves: pieces cut off and paper left uncut.
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include <cstddef>
 #include <cstdint>

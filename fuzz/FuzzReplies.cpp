@@ -3,7 +3,7 @@
 // readers of a connection: the reply reader, in every shape and split where
 // the first byte says, and the virtual printer's responder, which must keep
 // every byte of the job and answer only with well-formed replies.
-#include "platform/virtual/PrinterResponder.h"
+#include "escpos/PrinterResponder.h"
 #include "printer/PrinterQueries.h"
 
 #include <cstddef>
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     tessaline::PrinterModel model;
     model.nvGraphics = 1000;
-    tessaline::PrinterResponder responder("fuzz", model, "/nonexistent/tessaline-fuzz");
+    tessaline::PrinterResponder responder("fuzz", model, tessaline::PrinterState{});
     std::vector<uint8_t> replies;
     for (size_t at = 0; at < bytes.size(); at += split + 1) {
         const auto got = responder.Feed(bytes.subspan(at, std::min(split + 1, bytes.size() - at)));

@@ -3,10 +3,10 @@
 
 #include "NvMemoryFolder.h"
 #include "SystemError.h"
+#include "escpos/Png.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
-#include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 
 #include <algorithm>
@@ -91,6 +91,17 @@ std::vector<uint32_t> VirtualPrinterFolder::JobNumbers() const {
 
 NvMemoryRead VirtualPrinterFolder::LoadNvMemory() const {
     return NvMemoryFolder(m_folder / "nv").Load(TodayLocal());
+}
+
+PrinterState VirtualPrinterFolder::State() const {
+    PrinterState state;
+    state.memory = [folder = m_folder] {
+        return VirtualPrinterFolder(folder).LoadNvMemory().memory;
+    };
+    state.conditions = [folder = m_folder] {
+        return ReadWholeFile(folder / kStatusFileName).ValueOr(std::string());
+    };
+    return state;
 }
 
 std::vector<std::string> VirtualPrinterFolder::DamagedNvFiles() const {

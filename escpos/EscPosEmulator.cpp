@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include "Barcodes.h"
 #include "CodePages.h"

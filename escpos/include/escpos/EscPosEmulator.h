@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/virtual/MonoPicture.h"
+#include "escpos/MonoPicture.h"
 
 #include <cstddef>
 #include <cstdint>
