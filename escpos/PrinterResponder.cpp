@@ -162,6 +162,28 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         Consume(5, false);
         return true;
     }
+    if (a == 0x1C && b == 0x28 && n == 0x45) {
+        // FS ( E: the automatic logo; function 61 asks what is set.
+        if (have < 5) {
+            return false;
+        }
+        const size_t length = size_t{m_pending[3]} | size_t{m_pending[4]} << 8;
+        if (length == 3) {
+            if (have < 8) {
+                return false;
+            }
+            if (m_pending[5] == 0x3D && m_pending[6] == 2 &&
+                (m_pending[7] == 0x30 || m_pending[7] == 0x31)) {
+                RunBeforeQuestion();
+                AnswerLogo(m_pending[7], replies);
+                Consume(8, true);
+                return true;
+            }
+        }
+        m_skip = length;
+        Consume(5, false);
+        return true;
+    }
     if (a == 0x1D && b == 0x38 && n == 0x4C) {
         // GS 8 L: a four-byte count; its data is never read as commands.
         if (have < 7) {
@@ -237,6 +259,26 @@ bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies)
     reply += std::to_string(value);
     AppendText(replies, 0x37, reply);
     return true;
+}
+
+void PrinterResponder::AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const {
+    if (m_model.nvGraphics == 0 || !m_model.answers) {
+        return; // a model without the automatic logo, or one that never answers
+    }
+    const NvMemory memory = m_state.memory ? m_state.memory() : NvMemory{};
+    const std::optional<AutoLogo>& logo = which == 0x30 ? memory.topLogo : memory.bottomLogo;
+    // 37 3D, the logo, then its key and alignment as bytes and, for the top
+    // logo, the lines it takes back as decimal text; nothing when none is set.
+    replies.insert(replies.end(), {0x37, 0x3D, which});
+    if (logo) {
+        replies.insert(replies.end(), logo->key.begin(), logo->key.end());
+        replies.push_back(logo->align);
+        if (which == 0x30) {
+            const std::string lines = std::to_string(logo->lines);
+            replies.insert(replies.end(), lines.begin(), lines.end());
+        }
+    }
+    replies.push_back(0x00);
 }
 
 bool PrinterResponder::KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies) {

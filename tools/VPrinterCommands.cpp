@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "\n"
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
-    "           [--nv-graphics BYTES] [--write-ms N]\n"
+    "           [--nv-graphics BYTES] [--write-ms N] [--driver-logos on|off]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
     "  list             the virtual printers, one a line, in the order added\n"
@@ -48,6 +48,8 @@ constexpr const char* kAddUsage =
     "  --paper-width DOTS    dots across the paper: 576 for 80 mm rolls (default),\n"
     "                        384 for 58 mm; 8 to 1024\n"
     "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n"
+    "  --driver-logos off    a queue without the driver that prints the driver record's\n"
+    "                        logo commands A and B with every job (on by default)\n"
     "\n"
     "How it behaves when served on the network ('vprinter serve'):\n"
     "  --answers none        a one-way device: it answers no question (default all)\n"
@@ -231,12 +233,30 @@ private:
                   << NvBytesUsed(memory) << " used\n"
                   << "Answers:         " << (info->model.answers ? "all questions" : "none") << '\n'
                   << "NV graphics:     " << info->model.nvGraphics << " bytes\n"
-                  << "NV write busy:   " << info->model.writeMs << " ms\n";
+                  << "NV write busy:   " << info->model.writeMs << " ms\n"
+                  << "Driver logos:    "
+                  << (info->model.driverLogos ? "on (logo commands A and B with every job)" : "off")
+                  << '\n';
         } else {
             m_out << "Settings:        damaged, it takes no job (" << info->problem << "); "
                   << RemoveHint(name) << '\n';
         }
         m_out << "Stored images:   " << memory.images.size() << '\n';
+        if (memory.topLogo || memory.bottomLogo) {
+            m_out << "Automatic logo:  ";
+            for (const bool top : {true, false}) {
+                const std::optional<AutoLogo>& logo = top ? memory.topLogo : memory.bottomLogo;
+                if (logo) {
+                    m_out << (top ? "top \"" : (memory.topLogo ? ", bottom \"" : "bottom \""))
+                          << logo->key << "\" ("
+                          << (logo->align == 48   ? "left"
+                              : logo->align == 50 ? "right"
+                                                  : "center")
+                          << ")";
+                }
+            }
+            m_out << '\n';
+        }
         if (!why.empty()) {
             m_out << "  (the NV memory file is damaged: " << why
                   << "; jobs leave it as it is, the next upload or erase keeps it aside)\n";
@@ -357,9 +377,10 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         const size_t eq = arg.find('=');
         const std::string option = arg.substr(0, eq);
         const std::string_view subName = sub->name;
-        const bool known = subName == "add"     ? (option == "--paper-width" ||
-                                               option == "--nv-capacity" || option == "--answers" ||
-                                               option == "--nv-graphics" || option == "--write-ms")
+        const bool known = subName == "add"
+                               ? (option == "--paper-width" || option == "--nv-capacity" ||
+                                  option == "--answers" || option == "--nv-graphics" ||
+                                  option == "--write-ms" || option == "--driver-logos")
                            : subName == "serve" ? option == "--listen"
                                                 : false;
         if (!known) {
@@ -371,12 +392,20 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         } else if (i + 1 < rest.size()) {
             value = rest[++i];
         } else {
-            return command.Usage(option + (option == "--listen"    ? " needs HOST:PORT"
-                                           : option == "--answers" ? " needs all or none"
-                                                                   : " needs a number"));
+            return command.Usage(option + (option == "--listen"         ? " needs HOST:PORT"
+                                           : option == "--answers"      ? " needs all or none"
+                                           : option == "--driver-logos" ? " needs on or off"
+                                                                        : " needs a number"));
         }
         if (option == "--listen") {
             listen = value;
+            continue;
+        }
+        if (option == "--driver-logos") {
+            if (value != "on" && value != "off") {
+                return command.Usage("--driver-logos is on or off, not '" + value + "'");
+            }
+            model.driverLogos = value == "on";
             continue;
         }
         if (option == "--answers") {

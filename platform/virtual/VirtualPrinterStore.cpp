@@ -114,6 +114,9 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     if (info.model.writeMs != defaults.writeMs) {
         text += "write-ms=" + std::to_string(info.model.writeMs) + "\n";
     }
+    if (info.model.driverLogos != defaults.driverLogos) {
+        text += "driver-logos=" + std::string(info.model.driverLogos ? "1" : "0") + "\n";
+    }
     return text + "added=" + std::to_string(info.added) + "\n";
 }
 
@@ -158,6 +161,8 @@ Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
             info.model.nvGraphics = *value;
         } else if (key == "write-ms") {
             info.model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*value, kMaxWriteMs + 1));
+        } else if (key == "driver-logos") {
+            info.model.driverLogos = *value != 0;
         } else if (key == "added") {
             info.added = *value;
         }
