@@ -83,6 +83,10 @@ RULES = {
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
+    "platform/cups/backend": (
+        "std posix cups platform platform/connection",
+        "the CUPS backend `tessaline`: plays the driver's part for a queue, sending each job"
+        " with the driver record's logo commands to a printer reached by its address"),
     "platform/virtual": (
         "std posix platform escpos",
         "virtual printers: the emulator's installed printers, their folders, NV memory and"
