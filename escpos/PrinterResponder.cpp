@@ -99,6 +99,9 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         }
         m_keyBlocks.clear(); // anything else ends the hand-over
     }
+    if (m_model.language != PrinterLanguage::EscPos) {
+        return StarStep(replies);
+    }
     if (a != 0x10 && a != 0x1B && a != 0x1C && a != 0x1D) {
         Consume(1, false);
         return true;

@@ -60,5 +60,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         ++i;
     }
+    // A Star printer's responder keeps every byte too, and answers only with
+    // whole automatic statuses and ESC-framed replies.
+    for (const auto language :
+         {tessaline::PrinterLanguage::StarLine, tessaline::PrinterLanguage::StarPrnt}) {
+        model.language = language;
+        tessaline::PrinterResponder star("fuzz", model, tessaline::PrinterState{});
+        std::vector<uint8_t> answers;
+        for (size_t at = 0; at < bytes.size(); at += split + 1) {
+            const auto got = star.Feed(bytes.subspan(at, std::min(split + 1, bytes.size() - at)));
+            if (!got.empty() && got[0] != 0x23 && got[0] != 0x1B) {
+                std::abort();
+            }
+            answers.insert(answers.end(), got.begin(), got.end());
+        }
+        if (star.Job().size() != bytes.size()) {
+            std::abort();
+        }
+    }
     return 0;
 }

@@ -15,7 +15,8 @@
 Beside them, corpus/bmp/ and corpus/png/ keep logos other programs wrote
 (magick-*, pillow-*, netpbm-*: ImageMagick, Python's Pillow, netpbm's
 ppmtobmp), as those programs wrote them; this script leaves them alone, and
-the imaging tests read them too.
+the imaging tests read them too. corpus/escpos/star-line-receipt.bin is a
+receipt from a POS library's Star Line Mode encoder, kept as it wrote it.
 
 Run from this folder."""
 import os

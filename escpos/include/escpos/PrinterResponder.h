@@ -64,6 +64,13 @@ private:
     void AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const;
     // The host's answer to the key list block just sent; false for any other byte.
     bool KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies);
+    // Step for a Star printer: the automatic status (ESC ACK SOH), the
+    // version (ESC # * LF NUL) and the NV graphics transmit (ESC GS ) L).
+    bool StarStep(std::vector<uint8_t>& replies);
+    // The nine-byte automatic status of the conditions in force.
+    std::vector<uint8_t> StarStatus() const;
+    // ESC GS ) L function 50 (keys) or 51 (a graphic's data) for kc1 kc2.
+    void StarTransmit(uint8_t fn, uint8_t kc1, uint8_t kc2, std::vector<uint8_t>& replies) const;
 
     std::string m_name;
     PrinterModel m_model;

@@ -76,8 +76,8 @@ void AnswerSideChannel(bool answers) {
         }
         switch (command) {
         case CUPS_SC_CMD_GET_BIDI: {
-            const char bidi = static_cast<char>(answers ? CUPS_SC_BIDI_SUPPORTED
-                                                        : CUPS_SC_BIDI_NOT_SUPPORTED);
+            const char bidi =
+                static_cast<char>(answers ? CUPS_SC_BIDI_SUPPORTED : CUPS_SC_BIDI_NOT_SUPPORTED);
             cupsSideChannelWrite(command, CUPS_SC_STATUS_OK, &bidi, 1, 1.0);
             break;
         }
@@ -166,8 +166,7 @@ int Run(int argc, char* argv[]) {
     constexpr size_t kBlock = 16384;
     for (size_t at = 0; at < job.size(); at += kBlock) {
         const size_t length = std::min(kBlock, job.size() - at);
-        if (auto sent = connection.Value()->Send(
-                std::span<const uint8_t>(job.data() + at, length));
+        if (auto sent = connection.Value()->Send(std::span<const uint8_t>(job.data() + at, length));
             !sent) {
             Say("ERROR: " + sent.Reason());
             return CUPS_BACKEND_RETRY;
