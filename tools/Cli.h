@@ -39,6 +39,11 @@ std::string NoPrintersAdvice(const std::string& printer);
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);
 
+// The `queue` commands (CUPS queues of the backend tessaline); `args` start
+// after the word "queue".
+int RunQueue(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+             std::ostream& err);
+
 // The exit statuses of tessaline-cli's commands, as every --help states them.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitWrongUse = 1;       // a wrong command line, or input that cannot be read

@@ -10,6 +10,7 @@
 #include "platform/DriverLogos.h"
 #include "platform/PrinterAddress.h"
 #include "platform/connection/PrinterConnection.h"
+#include "platform/cups/CupsBackend.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,35 +29,6 @@ namespace {
 using tessaline::DriverDataStore;
 
 constexpr const char* kScheme = "tessaline:";
-
-// Queue names are nearly always plain already; anything that could leave the
-// folder or hide it is spelled as %XX, as the spooler side spells it.
-std::string FolderNameFor(const std::string& queueName) {
-    std::string folder;
-    for (size_t i = 0; i < queueName.size(); ++i) {
-        const auto c = static_cast<unsigned char>(queueName[i]);
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '@' ||
-                           (c == '.' && i > 0);
-        if (plain) {
-            folder += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            folder += escaped;
-        }
-    }
-    return folder;
-}
-
-// Where the records of the queues that play the driver's part live: beside
-// the scheduler's own configuration, readable by its backend user and
-// changed only by those who may administer it.
-std::filesystem::path RecordFolder(const std::string& queue) {
-    const char* root = std::getenv("CUPS_SERVERROOT");
-    return std::filesystem::path(root != nullptr && *root != '\0' ? root : "/etc/cups") /
-           "tessaline" / FolderNameFor(queue);
-}
 
 void Say(const std::string& line) {
     std::fputs((line + "\n").c_str(), stderr);
@@ -146,7 +118,7 @@ int Run(int argc, char* argv[]) {
     const std::string title = argv[3];
     const char* printer = std::getenv("PRINTER");
     if (!tessaline::IsTessalineJob(title) && printer != nullptr) {
-        const DriverDataStore store(RecordFolder(printer));
+        const DriverDataStore store(tessaline::QueueRecordFolder(printer));
         const tessaline::DriverLogoCommands logos =
             tessaline::ReadDriverLogos(store.Get("TTY DeviceConfig"));
         if (logos.Any()) {
