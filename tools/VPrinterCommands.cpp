@@ -14,6 +14,13 @@ namespace tessaline {
 
 namespace {
 
+// What `serve` was asked for.
+struct ServeOptions {
+    std::string listen = "127.0.0.1:9100";
+    uint32_t count = 0; // 0: NAME alone
+    ServeSpread spread = ServeSpread::Ports;
+};
+
 // The exit statuses (kExitDone and the others) and kExitStatusHelp, which
 // ends every help text, are those of Cli.h: one table for every command.
 
@@ -34,7 +41,7 @@ constexpr const char* kUsage =
     "  path NAME        the printer's folder\n"
     "  show NAME        its stored images, jobs, NV writes today and newest paper\n"
     "  feed NAME FILE   spool FILE's raw bytes to it as one job ('-' reads stdin)\n"
-    "  serve NAME [--listen HOST:PORT]\n"
+    "  serve NAME [--listen HOST:PORT] [--count N [--over ports|addresses]]\n"
     "                   serve it on TCP as a network printer that answers\n"
     "\n"
     "Run 'tessaline-cli vprinter SUBCOMMAND --help' for more.\n";
@@ -68,6 +75,7 @@ constexpr const char* kAddUsage =
 
 constexpr const char* kServeUsage =
     "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n"
+    "                                         [--count N [--over ports|addresses]]\n"
     "\n"
     "Serves the virtual printer NAME on TCP, as a printer on raw port 9100 is: the\n"
     "bytes of each connection are one job for the same emulator as 'feed', and the\n"
@@ -78,8 +86,17 @@ constexpr const char* kServeUsage =
     "\n"
     "  --listen HOST:PORT    where to listen, 127.0.0.1:9100 by default; port 0 picks\n"
     "                        a free port\n"
+    "  --count N             serve a fleet from this one process: NAME-1 ... NAME-N,\n"
+    "                        1 to 65535, each added with NAME's settings when it is\n"
+    "                        missing and keeping a memory of its own; the first\n"
+    "                        listens on HOST:PORT, the others after it\n"
+    "  --over ports|addresses  the others on the ports after PORT (default; port 0:\n"
+    "                        each on a free port) or on the addresses after HOST, all\n"
+    "                        on PORT (127.0.0.1, 127.0.0.2, ...)\n"
     "\n"
-    "The first line printed is 'listening on socket://HOST:PORT'. SIGINT or SIGTERM\n"
+    "The first line printed is 'listening on socket://HOST:PORT'; with --count, one\n"
+    "such line for each printer, ending ' for NAME-K', and each line of a printer's\n"
+    "output starts with 'NAME-K: '. SIGINT or SIGTERM\n"
     "stops it; a job whose connection is still open then never runs.\n";
 
 constexpr const char* kRemoveUsage =
@@ -160,11 +177,12 @@ public:
     }
 
     int Run(const std::vector<std::string>& operands, const PrinterModel& model,
-            const std::string& listen, const CliEnvironment& env) {
+            const ServeOptions& serve, const CliEnvironment& env) {
         const std::string name = operands.empty() ? std::string() : operands[0];
         const std::string_view sub = m_sub.name;
         if (sub == "serve") {
-            return ServeVirtualPrinter(name, listen, env, m_out, m_err);
+            return ServeVirtualPrinters(name, serve.listen, serve.count, serve.spread, env, m_out,
+                                        m_err);
         }
         if (sub == "add") {
             return Add(name, model);
@@ -370,7 +388,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
 
     std::vector<std::string> operands;
     PrinterModel model;
-    std::string listen = "127.0.0.1:9100";
+    ServeOptions serve;
+    bool spreadGiven = false;
     bool optionsEnded = false;
     for (size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
@@ -390,8 +409,9 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
                 ? (option == "--paper-width" || option == "--nv-capacity" ||
                    option == "--answers" || option == "--nv-graphics" || option == "--write-ms" ||
                    option == "--commands" || option == "--driver-logos")
-            : subName == "serve" ? option == "--listen"
-                                 : false;
+            : subName == "serve"
+                ? (option == "--listen" || option == "--count" || option == "--over")
+                : false;
         if (!known) {
             return command.Usage("unknown option '" + option + "'");
         }
@@ -404,12 +424,29 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
             return command.Usage(option + (option == "--listen"         ? " needs HOST:PORT"
                                            : option == "--answers"      ? " needs all or none"
                                            : option == "--driver-logos" ? " needs on or off"
+                                           : option == "--over" ? " needs ports or addresses"
                                            : option == "--commands"
                                                ? " needs esc-pos, star-line or star-prnt"
                                                : " needs a number"));
         }
         if (option == "--listen") {
-            listen = value;
+            serve.listen = value;
+            continue;
+        }
+        if (option == "--over") {
+            if (value != "ports" && value != "addresses") {
+                return command.Usage("--over is ports or addresses, not '" + value + "'");
+            }
+            serve.spread = value == "ports" ? ServeSpread::Ports : ServeSpread::Addresses;
+            spreadGiven = true;
+            continue;
+        }
+        if (option == "--count") {
+            const auto n = ParseCount(value);
+            if (!n || *n < 1 || *n > 65535) {
+                return command.Usage("--count is 1 to 65535, not '" + value + "'");
+            }
+            serve.count = static_cast<uint32_t>(*n);
             continue;
         }
         if (option == "--driver-logos") {
@@ -460,7 +497,10 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     if (Result<void> s = VirtualPrinterStore::CheckModel(model); !s) {
         return command.Usage(s.Reason());
     }
-    return command.Run(operands, model, listen, env);
+    if (spreadGiven && serve.count == 0) {
+        return command.Usage("--over needs --count");
+    }
+    return command.Run(operands, model, serve, env);
 }
 
 } // namespace tessaline
