@@ -470,19 +470,6 @@ private:
         return line;
     }
 
-    size_t Dle(size_t at) {
-        if (!Whole(at, 2, "DLE")) {
-            return m_job.size();
-        }
-        if (At(at + 1) == 0x04) {
-            return Question(at);
-        }
-        if (const size_t end = NotDrawn(at); end != 0) {
-            return end;
-        }
-        return NotUnderstood(at, 2);
-    }
-
     // GS v 0 m xL xH yL yH: a raster picture, rows of xL + 256 xH bytes.
     size_t Raster(size_t at) {
         if (Has(at + 2) && At(at + 2) != 0x30 && At(at + 2) != 0) {
