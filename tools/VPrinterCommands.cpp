@@ -5,8 +5,8 @@
 #include "platform/FileIo.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <ostream>
 
 namespace tessaline {
@@ -40,37 +40,54 @@ constexpr const char* kUsage =
 constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
     "                                       [--answers all|none] [--nv-graphics BYTES]\n"
-    "                                       [--write-ms N]\n"
-    "\n"
+    "                                       [--write-ms N]\n";
+constexpr const char* kAddAbout =
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
-    "\n"
-    "  --paper-width DOTS    dots across the paper: 576 for 80 mm rolls (default),\n"
-    "                        384 for 58 mm; 8 to 1024\n"
-    "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n"
-    "\n"
-    "How it behaves when served on the network ('vprinter serve'):\n"
-    "  --answers none        a one-way device: it answers no question (default all)\n"
-    "  --nv-graphics BYTES   NV graphics memory it reports, 262144 by default; 0 for a\n"
-    "                        model without it, which does not answer GS ( L\n"
-    "  --write-ms N          how long a write to NV memory keeps it busy, taking no\n"
-    "                        connection and answering nothing; 0 by default\n";
+    "The last three options say how it behaves when served on the network\n"
+    "('vprinter serve').\n";
+
+Option Count(std::string name, std::string value, std::string help) {
+    return Integer(std::move(name), std::move(value), 0, INT64_MAX, std::move(help))
+        .Refusal("needs a number")
+        .Missing("needs a number");
+}
+
+std::vector<Option> AddOptions() {
+    return {
+        Count("--paper-width", "DOTS",
+              "dots across the paper: 576 for 80 mm rolls (default), 384 for 58 mm; 8 to 1024"),
+        Count("--nv-capacity", "BYTES", "bytes of NV image memory, 262144 (256 KiB) by default"),
+        Choice("--answers", "all|none", {"all", "none"},
+               "none: a one-way device that answers no question; all by default")
+            .Missing("needs all or none"),
+        Count("--nv-graphics", "BYTES",
+              "NV graphics memory it reports, 262144 by default; 0 for a model without it, "
+              "which does not answer GS ( L"),
+        Count("--write-ms", "N",
+              "how long a write to NV memory keeps it busy, taking no connection and answering "
+              "nothing; 0 by default"),
+    };
+}
 
 constexpr const char* kServeUsage =
-    "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n"
-    "\n"
+    "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n";
+constexpr const char* kServeAbout =
     "Serves the virtual printer NAME on TCP, as a printer on raw port 9100 is: the\n"
     "bytes of each connection are one job for the same emulator as 'feed', and the\n"
     "status, identification and NV graphics questions are answered while they\n"
     "arrive (ready, unless the printer's folder holds a file 'status' naming\n"
     "conditions: offline, cover-open, paper-end, paper-near-end, cutter-error,\n"
-    "unrecoverable-error). Connections are served one after another.\n"
-    "\n"
-    "  --listen HOST:PORT    where to listen, 127.0.0.1:9100 by default; port 0 picks\n"
-    "                        a free port\n"
-    "\n"
+    "unrecoverable-error). Connections are served one after another.\n";
+constexpr const char* kServeAfter =
     "The first line printed is 'listening on socket://HOST:PORT'. SIGINT or SIGTERM\n"
     "stops it; a job whose connection is still open then never runs.\n";
+
+std::vector<Option> ServeOptions() {
+    return {Text("--listen", "HOST:PORT",
+                 "where to listen, 127.0.0.1:9100 by default; port 0 picks a free port")
+                .Missing("needs HOST:PORT")};
+}
 
 constexpr const char* kRemoveUsage =
     "Usage: tessaline-cli vprinter remove NAME\n"
@@ -105,25 +122,51 @@ constexpr const char* kFeedUsage =
     "as 'lp -o raw' would, and prints what the printer made of them. FILE '-'\n"
     "reads standard input.\n";
 
-struct Subcommand {
-    const char* name;
-    const char* usage;
-    size_t operands;
-};
+using Subcommand = CommandSpec;
 
-constexpr Subcommand kSubcommands[] = {
-    {"add", kAddUsage, 1},     {"remove", kRemoveUsage, 1}, {"list", kListUsage, 0},
-    {"path", kPathUsage, 1},   {"show", kShowUsage, 1},     {"feed", kFeedUsage, 2},
-    {"serve", kServeUsage, 1},
-};
-
-std::optional<uint64_t> ParseCount(const std::string& text) {
-    uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
+const std::vector<CommandSpec>& Specs() {
+    const std::vector<ValueKind> name = {ValueKind::Printer};
+    static const std::vector<CommandSpec> specs = {
+        {"vprinter add",
+         "install a virtual printer",
+         kAddUsage,
+         kAddAbout,
+         AddOptions(),
+         "",
+         {ValueKind::Text}},
+        {"vprinter remove",
+         "delete a virtual printer and everything it printed",
+         kRemoveUsage,
+         "",
+         {},
+         "",
+         name},
+        {"vprinter list",
+         "the virtual printers, one a line, in the order added",
+         kListUsage,
+         "",
+         {},
+         "",
+         {}},
+        {"vprinter path", "the printer's folder", kPathUsage, "", {}, "", name},
+        {"vprinter show",
+         "its stored images, jobs, NV writes today and newest paper",
+         kShowUsage,
+         "",
+         {},
+         "",
+         name},
+        {"vprinter feed",
+         "spool FILE's raw bytes to it as one job",
+         kFeedUsage,
+         "",
+         {},
+         "",
+         {ValueKind::Printer, ValueKind::File}},
+        {"vprinter serve", "serve it on TCP as a network printer that answers", kServeUsage,
+         kServeAbout, ServeOptions(), kServeAfter, name},
+    };
+    return specs;
 }
 
 class Command {
@@ -132,12 +175,12 @@ public:
         : m_sub(sub), m_store(env.dataHome), m_backend(env.dataHome), m_out(out), m_err(err) {}
 
     int Usage(const std::string& problem) {
-        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n"
-              << m_sub.usage << kExitStatusHelp;
+        m_err << "tessaline-cli " << m_sub.words << ": " << problem << "\n"
+              << HelpText(m_sub) << kExitStatusHelp;
         return kExitWrongUse;
     }
     int Fail(int status, const std::string& problem) {
-        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n";
+        m_err << "tessaline-cli " << m_sub.words << ": " << problem << "\n";
         return status;
     }
     // Checks that the printer is installed; the reason goes to stderr if not.
@@ -152,7 +195,7 @@ public:
     int Run(const std::vector<std::string>& operands, const PrinterModel& model,
             const std::string& listen, const CliEnvironment& env) {
         const std::string name = operands.empty() ? std::string() : operands[0];
-        const std::string_view sub = m_sub.name;
+        const std::string_view sub = std::string_view(m_sub.words).substr(9);
         if (sub == "serve") {
             return ServeVirtualPrinter(name, listen, env, m_out, m_err);
         }
@@ -323,8 +366,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         return args.empty() ? kExitWrongUse : kExitDone;
     }
     const Subcommand* sub = nullptr;
-    for (const Subcommand& candidate : kSubcommands) {
-        if (args[0] == candidate.name) {
+    for (const Subcommand& candidate : Specs()) {
+        if ("vprinter " + args[0] == candidate.words) {
             sub = &candidate;
         }
     }
@@ -336,82 +379,49 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     Command command(*sub, env, out, err);
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (WantsHelp(rest)) {
-        out << sub->usage << kExitStatusHelp;
+        out << HelpText(*sub) << kExitStatusHelp;
         return kExitDone;
     }
-
-    std::vector<std::string> operands;
-    PrinterModel model;
-    std::string listen = "127.0.0.1:9100";
-    bool optionsEnded = false;
-    for (size_t i = 0; i < rest.size(); ++i) {
-        const std::string& arg = rest[i];
-        if (optionsEnded || arg == "-" || arg.rfind("-", 0) != 0) {
-            operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const size_t eq = arg.find('=');
-        const std::string option = arg.substr(0, eq);
-        const std::string_view subName = sub->name;
-        const bool known = subName == "add"     ? (option == "--paper-width" ||
-                                               option == "--nv-capacity" || option == "--answers" ||
-                                               option == "--nv-graphics" || option == "--write-ms")
-                           : subName == "serve" ? option == "--listen"
-                                                : false;
-        if (!known) {
-            return command.Usage("unknown option '" + option + "'");
-        }
-        std::string value;
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-        } else if (i + 1 < rest.size()) {
-            value = rest[++i];
-        } else {
-            return command.Usage(option + (option == "--listen"    ? " needs HOST:PORT"
-                                           : option == "--answers" ? " needs all or none"
-                                                                   : " needs a number"));
-        }
-        if (option == "--listen") {
-            listen = value;
-            continue;
-        }
-        if (option == "--answers") {
-            if (value != "all" && value != "none") {
-                return command.Usage("--answers is all or none, not '" + value + "'");
-            }
-            model.answers = value == "all";
-            continue;
-        }
-        const auto number = ParseCount(value);
-        if (!number) {
-            return command.Usage(option + " needs a number, not '" + value + "'");
-        }
-        if (option == "--paper-width") {
-            if (*number > static_cast<uint64_t>(kMaxPaperWidth)) {
-                return command.Usage("the paper width must be " + std::to_string(kMinPaperWidth) +
-                                     " to " + std::to_string(kMaxPaperWidth) + " dots");
-            }
-            model.paperWidth = static_cast<int>(*number);
-        } else if (option == "--nv-graphics") {
-            model.nvGraphics = *number;
-        } else if (option == "--write-ms") {
-            model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*number, kMaxWriteMs + 1));
-        } else {
-            model.nvCapacity = *number;
-        }
+    const Result<ParsedOptions> options = ParseOptions(rest, sub->options);
+    if (!options) {
+        return command.Usage(options.Reason());
     }
-    if (operands.size() != sub->operands) {
-        return command.Usage(operands.size() < sub->operands ? "missing argument"
-                                                             : "too many arguments");
+    const ParsedOptions& parsed = options.Value();
+    const std::vector<std::string>& operands = parsed.operands;
+    PrinterModel model;
+    const std::string listen =
+        parsed.Has("--listen") ? *parsed.Text("--listen") : std::string("127.0.0.1:9100");
+    if (const std::string* answers = parsed.Text("--answers")) {
+        model.answers = *answers == "all";
+    }
+    if (const auto width = parsed.Int("--paper-width")) {
+        if (*width > kMaxPaperWidth) {
+            return command.Usage("the paper width must be " + std::to_string(kMinPaperWidth) +
+                                 " to " + std::to_string(kMaxPaperWidth) + " dots");
+        }
+        model.paperWidth = static_cast<int>(*width);
+    }
+    if (const auto bytes = parsed.Int("--nv-capacity")) {
+        model.nvCapacity = static_cast<uint64_t>(*bytes);
+    }
+    if (const auto bytes = parsed.Int("--nv-graphics")) {
+        model.nvGraphics = static_cast<uint64_t>(*bytes);
+    }
+    if (const auto ms = parsed.Int("--write-ms")) {
+        model.writeMs = static_cast<uint32_t>(std::min<int64_t>(*ms, int64_t{kMaxWriteMs} + 1));
+    }
+    const std::size_t wanted = sub->operands.size();
+    if (operands.size() != wanted) {
+        return command.Usage(operands.size() < wanted ? "missing argument" : "too many arguments");
     }
     if (Result<void> s = VirtualPrinterStore::CheckModel(model); !s) {
         return command.Usage(s.Reason());
     }
     return command.Run(operands, model, listen, env);
+}
+
+const std::vector<CommandSpec>& VPrinterCommandSpecs() {
+    return Specs();
 }
 
 } // namespace tessaline

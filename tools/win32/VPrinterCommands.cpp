@@ -8,6 +8,11 @@
 
 namespace tessaline {
 
+const std::vector<CommandSpec>& VPrinterCommandSpecs() {
+    static const std::vector<CommandSpec> none;
+    return none;
+}
+
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
                 std::ostream& err) {
     constexpr const char* kUsage =
