@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 #include "VPrinterServe.h"
+#include "escpos/StarEmulator.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
     "           [--nv-graphics BYTES] [--write-ms N]\n"
+    "           [--commands esc-pos|star-line|star-prnt]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
     "  list             the virtual printers, one a line, in the order added\n"
@@ -40,11 +42,12 @@ constexpr const char* kUsage =
 constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
     "                                       [--answers all|none] [--nv-graphics BYTES]\n"
-    "                                       [--write-ms N]\n";
+    "                                       [--write-ms N]\n"
+    "                                       [--commands esc-pos|star-line|star-prnt]\n";
 constexpr const char* kAddAbout =
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
-    "The last three options say how it behaves when served on the network\n"
+    "--answers, --nv-graphics and --write-ms say how it behaves when served on the network\n"
     "('vprinter serve').\n";
 
 Option Count(std::string name, std::string value, std::string help) {
@@ -58,6 +61,12 @@ std::vector<Option> AddOptions() {
         Count("--paper-width", "DOTS",
               "dots across the paper: 576 for 80 mm rolls (default), 384 for 58 mm; 8 to 1024"),
         Count("--nv-capacity", "BYTES", "bytes of NV image memory, 262144 (256 KiB) by default"),
+        Choice("--commands", "LANGUAGE", {"esc-pos", "star-line", "star-prnt"},
+               "the command language it speaks: esc-pos (default), star-line (Star Line Mode: "
+               "logos by ESC FS q, printed by ESC FS p) or star-prnt (StarPRNT: NV graphics by "
+               "key); a job in another printer's language is reported as not understood, with "
+               "exit status 3, and not drawn")
+            .Missing("needs esc-pos, star-line or star-prnt"),
         Choice("--answers", "all|none", {"all", "none"},
                "none: a one-way device that answers no question; all by default")
             .Missing("needs all or none"),
@@ -393,6 +402,9 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         parsed.Has("--listen") ? *parsed.Text("--listen") : std::string("127.0.0.1:9100");
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";
+    }
+    if (const std::string* language = parsed.Text("--commands")) {
+        model.language = *ParsePrinterLanguage(*language);
     }
     if (const auto width = parsed.Int("--paper-width")) {
         if (*width > kMaxPaperWidth) {

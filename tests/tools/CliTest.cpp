@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 
+<<<<<<< HEAD
 #include "Options.h"
+=======
+#include "escpos/Png.h"
+>>>>>>> main
 #include "platform/Spooler.h"
-#include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/NvStreams.h"
