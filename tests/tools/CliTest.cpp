@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
-
-<<<<<<< HEAD
 #include "Options.h"
-=======
+
 #include "escpos/Png.h"
->>>>>>> main
 #include "platform/Spooler.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 #include "tests/support/Files.h"
