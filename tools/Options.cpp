@@ -275,14 +275,10 @@ std::string OptionsHelp(std::span<const Option> options) {
 
 std::string HelpText(const CommandSpec& command) {
     std::string text = command.usage;
-    if (!command.about.empty()) {
-        text += "\n" + command.about;
-    }
-    if (!command.options.empty()) {
-        text += "\n" + OptionsHelp(command.options);
-    }
-    if (!command.after.empty()) {
-        text += "\n" + command.after;
+    for (const std::string& part : {command.about, OptionsHelp(command.options), command.after}) {
+        if (!part.empty()) {
+            text.append(1, '\n').append(part);
+        }
     }
     return text;
 }
