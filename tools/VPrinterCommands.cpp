@@ -14,6 +14,13 @@ namespace tessaline {
 
 namespace {
 
+// What `serve` was asked for.
+struct ServeOptions {
+    std::string listen = "127.0.0.1:9100";
+    uint32_t count = 0; // 0: NAME alone
+    ServeSpread spread = ServeSpread::Ports;
+};
+
 // The exit statuses (kExitDone and the others) and kExitStatusHelp, which
 // ends every help text, are those of Cli.h: one table for every command.
 
@@ -34,7 +41,7 @@ constexpr const char* kUsage =
     "  path NAME        the printer's folder\n"
     "  show NAME        its stored images, jobs, NV writes today and newest paper\n"
     "  feed NAME FILE   spool FILE's raw bytes to it as one job ('-' reads stdin)\n"
-    "  serve NAME [--listen HOST:PORT]\n"
+    "  serve NAME [--listen HOST:PORT] [--count N [--over ports|addresses]]\n"
     "                   serve it on TCP as a network printer that answers\n"
     "\n"
     "Run 'tessaline-cli vprinter SUBCOMMAND --help' for more.\n";
@@ -80,7 +87,8 @@ std::vector<Option> AddOptions() {
 }
 
 constexpr const char* kServeUsage =
-    "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n";
+    "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n"
+    "                                         [--count N [--over ports|addresses]]\n";
 constexpr const char* kServeAbout =
     "Serves the virtual printer NAME on TCP, as a printer on raw port 9100 is: the\n"
     "bytes of each connection are one job for the same emulator as 'feed', and the\n"
@@ -89,13 +97,24 @@ constexpr const char* kServeAbout =
     "conditions: offline, cover-open, paper-end, paper-near-end, cutter-error,\n"
     "unrecoverable-error). Connections are served one after another.\n";
 constexpr const char* kServeAfter =
-    "The first line printed is 'listening on socket://HOST:PORT'. SIGINT or SIGTERM\n"
+    "The first line printed is 'listening on socket://HOST:PORT'; with --count, one\n"
+    "such line for each printer, ending ' for NAME-K', and each line of a printer's\n"
+    "output starts with 'NAME-K: '. SIGINT or SIGTERM\n"
     "stops it; a job whose connection is still open then never runs.\n";
 
 std::vector<Option> ServeOptions() {
     return {Text("--listen", "HOST:PORT",
                  "where to listen, 127.0.0.1:9100 by default; port 0 picks a free port")
-                .Missing("needs HOST:PORT")};
+                .Missing("needs HOST:PORT"),
+            Integer("--count", "N", 1, 65535,
+                    "serve a fleet from this one process: NAME-1 ... NAME-N, each added with "
+                    "NAME's settings when it is missing and keeping a memory of its own; the "
+                    "first listens on HOST:PORT, the others after it")
+                .Missing("needs a number"),
+            Choice("--over", "ports|addresses", {"ports", "addresses"},
+                   "the others on the ports after PORT (default; port 0: each on a free port) "
+                   "or on the addresses after HOST, all on PORT (127.0.0.1, 127.0.0.2, ...)")
+                .Missing("needs ports or addresses")};
 }
 
 constexpr const char* kRemoveUsage =
@@ -202,11 +221,12 @@ public:
     }
 
     int Run(const std::vector<std::string>& operands, const PrinterModel& model,
-            const std::string& listen, const CliEnvironment& env) {
+            const ServeOptions& serve, const CliEnvironment& env) {
         const std::string name = operands.empty() ? std::string() : operands[0];
         const std::string_view sub = std::string_view(m_sub.words).substr(9);
         if (sub == "serve") {
-            return ServeVirtualPrinter(name, listen, env, m_out, m_err);
+            return ServeVirtualPrinters(name, serve.listen, serve.count, serve.spread, env, m_out,
+                                        m_err);
         }
         if (sub == "add") {
             return Add(name, model);
@@ -398,8 +418,17 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     const ParsedOptions& parsed = options.Value();
     const std::vector<std::string>& operands = parsed.operands;
     PrinterModel model;
-    const std::string listen =
-        parsed.Has("--listen") ? *parsed.Text("--listen") : std::string("127.0.0.1:9100");
+    ServeOptions serve;
+    if (const std::string* listen = parsed.Text("--listen")) {
+        serve.listen = *listen;
+    }
+    serve.count = static_cast<uint32_t>(parsed.Int("--count").value_or(0));
+    if (const std::string* over = parsed.Text("--over")) {
+        if (serve.count == 0) {
+            return command.Usage("--over needs --count");
+        }
+        serve.spread = *over == "ports" ? ServeSpread::Ports : ServeSpread::Addresses;
+    }
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";
     }
@@ -429,7 +458,7 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     if (Result<void> s = VirtualPrinterStore::CheckModel(model); !s) {
         return command.Usage(s.Reason());
     }
-    return command.Run(operands, model, listen, env);
+    return command.Run(operands, model, serve, env);
 }
 
 const std::vector<CommandSpec>& VPrinterCommandSpecs() {

@@ -309,7 +309,7 @@ TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {
     NvMemory memory;
     const JobOutcome outcome = Emulate(
         {}, memory, {'H', 'i', 0x1B, 0x01, 'x', 0x1B, 0x01, 0x07, 0x1D, 0x99, 0x0A, 0x1C}, kDay);
-    ASSERT_EQ(outcome.log.size(), 5u);
+    ASSERT_EQ(outcome.log.size(), 6u);
     EXPECT_EQ(outcome.log[0].offset, 2u);
     EXPECT_EQ(outcome.log[0].text,
               "1B 01: not understood, skipped; any more of them are skipped unlogged");
@@ -320,6 +320,10 @@ TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {
     EXPECT_EQ(outcome.log[3].text, "FS: cut short by the end of the job; ignored");
     EXPECT_EQ(outcome.log[4].text,
               "end of job: 30 dots printed and not cut; they come out with the next cut");
+    // The job sums up what it did not understand, the repeats unlogged above included.
+    EXPECT_EQ(outcome.log[5].text,
+              "end of job: 7 bytes not understood in 4 places, the first at @2, @5, @7, @8");
+    EXPECT_EQ(outcome.notUnderstood.bytes, 7u);
     // "Hix" printed in font A on a line of 30 dots.
     EXPECT_EQ(outcome.uncut.height, 30);
 }

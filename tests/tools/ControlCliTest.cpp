@@ -557,6 +557,50 @@ bool SendJob(const std::string& address, const std::vector<uint8_t>& bytes) {
     return sent;
 }
 
+// One process serves a fleet: each printer on its own port or loopback
+// address, with a memory and a serial number of its own.
+TEST_F(ControlCli, ServeCountServesAFleetFromOneProcess) {
+    const struct {
+        std::string fleet;
+        const char* options;
+        const char* hosts[3]; // the address each printer's starts with
+    } cases[] = {
+        {"PORTS",
+         "--count 3 --listen 127.0.0.1:0",
+         {"socket://127.0.0.1:", "socket://127.0.0.1:", "socket://127.0.0.1:"}},
+        {"ADDRESSES",
+         "--count 3 --over addresses --listen 127.0.0.2:0",
+         {"socket://127.0.0.2:", "socket://127.0.0.3:", "socket://127.0.0.4:"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string& fleet = c.fleet;
+        ASSERT_EQ(cli.Run("vprinter add " + fleet + " --nv-graphics 5000").status, 0);
+        test::ServedPrinter served(cli, fleet, c.options, 3);
+        ASSERT_EQ(served.Addresses().size(), 3u);
+        for (size_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(served.Addresses()[k].rfind(c.hosts[k], 0), 0u) << served.Addresses()[k];
+            const auto status = cli.Run("status " + served.Addresses()[k]);
+            EXPECT_EQ(status.status, 0) << status.err;
+            EXPECT_NE(status.out.find("Serial number:  " + fleet + "-" + std::to_string(k + 1)),
+                      std::string::npos)
+                << status.out;
+            // Each took its settings from the printer named.
+            EXPECT_NE(status.out.find("NV graphics:    5000 bytes"), std::string::npos)
+                << status.out;
+        }
+        const auto upload = cli.Run("upload --mode diffusion --printer " + served.Addresses()[1] +
+                                    " " + cli.Quote(logoA));
+        ASSERT_EQ(upload.status, 0) << upload.err;
+        const std::string second = served.Output(std::chrono::milliseconds(5000), "image 1");
+        EXPECT_NE(second.find(fleet + "-2: job 000001"), std::string::npos) << second;
+        EXPECT_EQ(second.find(fleet + "-1:"), std::string::npos) << second;
+        EXPECT_TRUE(fs::exists(Printer((fleet + "-2").c_str()) / "jobs" / "000001.bin"));
+        EXPECT_FALSE(fs::exists(Printer((fleet + "-1").c_str()) / "jobs" / "000001.bin"));
+        EXPECT_EQ(served.Stop(), 0);
+    }
+}
+
 // A shop's receipt, made here, through `vprinter serve`: the logo stored by
 // one job, a receipt that prints it and leaves its paper uncut, and a later
 // job whose cut brings the whole piece out, its picture written then.

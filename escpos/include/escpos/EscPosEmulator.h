@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "escpos/CommandTable.h"
 #include "escpos/MonoPicture.h"
 
 #include <cstddef>
@@ -100,11 +101,12 @@ struct ForeignCommands {
 // Everything one job did.
 struct JobOutcome {
     std::vector<LogEntry> log;
-    std::vector<MonoPicture> paper; // pieces cut off, in the order they came out
-    MonoPicture uncut;              // printed and not yet cut: it waits for the next cut
-    bool memoryChanged = false;     // NV images or graphics were stored or erased
-    std::string refusal;            // the first NV definition refused; empty when none was
-    ForeignCommands foreign;        // commands of another language; the job is not understood
+    std::vector<MonoPicture> paper;   // pieces cut off, in the order they came out
+    MonoPicture uncut;                // printed and not yet cut: it waits for the next cut
+    bool memoryChanged = false;       // NV images or graphics were stored or erased
+    std::string refusal;              // the first NV definition refused; empty when none was
+    NotUnderstoodBytes notUnderstood; // bytes of commands the printer does not know
+    ForeignCommands foreign;          // commands of another language; the job is not understood
 };
 
 // Bytes the NV memory uses: each definition's 4 size bytes and raster.
