@@ -18,8 +18,8 @@ namespace tessaline {
 
 namespace {
 
-const std::vector<CommandSpec>& Specs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
         {"apply",
          "make many printers hold the logos one manifest names",
          "Usage: tessaline-cli apply MANIFEST [--plan] [--jobs N] [--json] [--state FILE]\n"
@@ -57,7 +57,7 @@ const std::vector<CommandSpec>& Specs() {
 
 } // namespace
 
-const std::vector<CommandSpec>& ApplyCommandSpecs() {
+const std::vector<CliCommand>& ApplyCommandSpecs() {
     return Specs();
 }
 

@@ -12,7 +12,7 @@ namespace tessaline {
 struct CliEnvironment;
 
 // apply's options and help.
-const std::vector<CommandSpec>& ApplyCommandSpecs();
+const std::vector<CliCommand>& ApplyCommandSpecs();
 
 // `tessaline-cli apply MANIFEST [--plan] [--jobs N] [--json] [--state FILE]
 // [--max-writes N]`: makes every printer of the manifest hold its logos,

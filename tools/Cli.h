@@ -37,7 +37,7 @@ std::string NoPrintersAdvice(const std::string& printer);
 
 // The `vprinter` commands' options and help (none where there are no virtual
 // printers).
-const std::vector<CommandSpec>& VPrinterCommandSpecs();
+const std::vector<CliCommand>& VPrinterCommandSpecs();
 
 // The `vprinter` commands; `args` start after the word "vprinter".
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,

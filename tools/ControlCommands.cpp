@@ -58,8 +58,8 @@ std::vector<Option> PrintOptions() {
     });
 }
 
-const std::vector<CommandSpec>& Specs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
         {"register",
          "register the control library (unregister removes it)",
          "Usage: tessaline-cli register [LIBRARY]\n",
@@ -139,8 +139,8 @@ const std::vector<CommandSpec>& Specs() {
     return specs;
 }
 
-const CommandSpec* SpecOf(const std::string& command) {
-    for (const CommandSpec& spec : Specs()) {
+const CliCommand* SpecOf(const std::string& command) {
+    for (const CliCommand& spec : Specs()) {
         if (command == spec.words) {
             return &spec;
         }
@@ -149,7 +149,7 @@ const CommandSpec* SpecOf(const std::string& command) {
 }
 
 std::string HelpOf(const std::string& command) {
-    const CommandSpec* spec = SpecOf(command);
+    const CliCommand* spec = SpecOf(command);
     return spec == nullptr ? std::string() : HelpText(*spec);
 }
 
@@ -578,7 +578,7 @@ int Describe(const std::vector<std::string>& args, const CliEnvironment& env, st
 
 } // namespace
 
-const std::vector<CommandSpec>& ControlCommandSpecs() {
+const std::vector<CliCommand>& ControlCommandSpecs() {
     return Specs();
 }
 

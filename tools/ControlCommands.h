@@ -14,7 +14,7 @@ namespace tessaline {
 struct CliEnvironment;
 
 // Their options and help.
-const std::vector<CommandSpec>& ControlCommandSpecs();
+const std::vector<CliCommand>& ControlCommandSpecs();
 
 // register, unregister, info, preview, upload, print, erase, describe.
 bool IsControlCommand(const std::string& command);

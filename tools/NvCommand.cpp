@@ -89,8 +89,8 @@ std::vector<Option> Storing(std::vector<Option> options) {
     return options;
 }
 
-const std::vector<CommandSpec>& Specs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
         {"nv store",
          "convert a logo and store it under a key",
          "",
@@ -135,7 +135,7 @@ const std::vector<CommandSpec>& Specs() {
 // Every option of every nv command, each once, for the one help of nv.
 std::vector<Option> AllNvOptions() {
     std::vector<Option> all;
-    for (const CommandSpec& spec : Specs()) {
+    for (const CliCommand& spec : Specs()) {
         for (const Option& o : spec.options) {
             if (std::none_of(all.begin(), all.end(),
                              [&](const Option& seen) { return seen.name == o.name; })) {
@@ -153,7 +153,7 @@ const std::string& NvUsage() {
 
 // Reads the options of the nv command `spec`; the reason when the command
 // line is wrong.
-Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const CommandSpec& spec) {
+Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const CliCommand& spec) {
     const Result<ParsedOptions> options = ParseOptions(args, spec.options);
     if (!options) {
         return Result<NvOptions>::Fail(options.Reason());
@@ -391,7 +391,7 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
 
 } // namespace
 
-const std::vector<CommandSpec>& NvCommandSpecs() {
+const std::vector<CliCommand>& NvCommandSpecs() {
     return Specs();
 }
 
@@ -405,8 +405,8 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     UseSystemPictureDecoders();
     const std::string& what = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    const CommandSpec* spec = nullptr;
-    for (const CommandSpec& candidate : Specs()) {
+    const CliCommand* spec = nullptr;
+    for (const CliCommand& candidate : Specs()) {
         if (candidate.words == "nv " + what) {
             spec = &candidate;
         }

@@ -12,7 +12,7 @@ namespace tessaline {
 struct CliEnvironment;
 
 // The nv commands' options and help.
-const std::vector<CommandSpec>& NvCommandSpecs();
+const std::vector<CliCommand>& NvCommandSpecs();
 
 // `tessaline-cli nv store|list|print|delete|command ...`: NV graphics by key,
 // each step checked against what the printer answers. Returns the exit status.

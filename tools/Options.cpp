@@ -273,7 +273,7 @@ std::string OptionsHelp(std::span<const Option> options) {
     return out;
 }
 
-std::string HelpText(const CommandSpec& command) {
+std::string HelpText(const CliCommand& command) {
     std::string text = command.usage;
     for (const std::string& part : {command.about, OptionsHelp(command.options), command.after}) {
         if (!part.empty()) {

@@ -122,7 +122,7 @@ std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high
 std::string OptionsHelp(std::span<const Option> options);
 
 // A command as its help, the man page and the completions show it.
-struct CommandSpec {
+struct CliCommand {
     std::string words;   // "apply", "nv store", "vprinter add"
     std::string summary; // one line: what it does
     std::string usage;   // the "Usage: ..." lines
@@ -134,6 +134,6 @@ struct CommandSpec {
 };
 
 // The help text: usage, about, the options and the notes after them.
-std::string HelpText(const CommandSpec& command);
+std::string HelpText(const CliCommand& command);
 
 } // namespace tessaline

@@ -17,8 +17,8 @@ namespace tessaline {
 
 namespace {
 
-const std::vector<CommandSpec>& Specs() {
-    static const std::vector<CommandSpec> specs = {
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
         {"status",
          "ask a printer reached by its address whether it is ready",
          "Usage: tessaline-cli status PRINTER [--json] [--connect-timeout MS]\n"
@@ -118,7 +118,7 @@ void PrintJson(const std::string& address, const PrinterReport* r, const std::st
 
 } // namespace
 
-const std::vector<CommandSpec>& StatusCommandSpecs() {
+const std::vector<CliCommand>& StatusCommandSpecs() {
     return Specs();
 }
 

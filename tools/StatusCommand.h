@@ -12,7 +12,7 @@ namespace tessaline {
 struct CliEnvironment;
 
 // status's options and help.
-const std::vector<CommandSpec>& StatusCommandSpecs();
+const std::vector<CliCommand>& StatusCommandSpecs();
 
 // `tessaline-cli status PRINTER [--json] [--connect-timeout MS] [--read-timeout MS]`.
 int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& env,

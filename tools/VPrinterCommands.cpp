@@ -102,7 +102,7 @@ constexpr const char* kServeAfter =
     "output starts with 'NAME-K: '. SIGINT or SIGTERM\n"
     "stops it; a job whose connection is still open then never runs.\n";
 
-std::vector<Option> ServeOptions() {
+std::vector<Option> ServeOptionTable() {
     return {Text("--listen", "HOST:PORT",
                  "where to listen, 127.0.0.1:9100 by default; port 0 picks a free port")
                 .Missing("needs HOST:PORT"),
@@ -150,11 +150,11 @@ constexpr const char* kFeedUsage =
     "as 'lp -o raw' would, and prints what the printer made of them. FILE '-'\n"
     "reads standard input.\n";
 
-using Subcommand = CommandSpec;
+using Subcommand = CliCommand;
 
-const std::vector<CommandSpec>& Specs() {
+const std::vector<CliCommand>& Specs() {
     const std::vector<ValueKind> name = {ValueKind::Printer};
-    static const std::vector<CommandSpec> specs = {
+    static const std::vector<CliCommand> specs = {
         {"vprinter add",
          "install a virtual printer",
          kAddUsage,
@@ -192,7 +192,7 @@ const std::vector<CommandSpec>& Specs() {
          "",
          {ValueKind::Printer, ValueKind::File}},
         {"vprinter serve", "serve it on TCP as a network printer that answers", kServeUsage,
-         kServeAbout, ServeOptions(), kServeAfter, name},
+         kServeAbout, ServeOptionTable(), kServeAfter, name},
     };
     return specs;
 }
@@ -461,7 +461,7 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     return command.Run(operands, model, serve, env);
 }
 
-const std::vector<CommandSpec>& VPrinterCommandSpecs() {
+const std::vector<CliCommand>& VPrinterCommandSpecs() {
     return Specs();
 }
 

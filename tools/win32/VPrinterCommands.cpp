@@ -8,8 +8,8 @@
 
 namespace tessaline {
 
-const std::vector<CommandSpec>& VPrinterCommandSpecs() {
-    static const std::vector<CommandSpec> none;
+const std::vector<CliCommand>& VPrinterCommandSpecs() {
+    static const std::vector<CliCommand> none;
     return none;
 }
 
