@@ -4,6 +4,7 @@
 #include "ApplyCommand.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
+#include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
@@ -52,6 +53,10 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         out << CliUsage() << kExitStatusHelp;
+        return kExitDone;
+    }
+    if (args[0] == "--version") {
+        out << VersionLine("tessaline-cli") << "\n";
         return kExitDone;
     }
     if (args[0] == "printers") {

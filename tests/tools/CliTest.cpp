@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
-#include "Options.h"
 
+#include "Options.h"
+#include "base/BuildVersion.h"
 #include "escpos/Png.h"
 #include "platform/Spooler.h"
 #include "platform/virtual/VirtualPrinterStore.h"
@@ -372,6 +373,10 @@ TEST(CliBinary, RunsAsAUserWould) {
     EXPECT_EQ(run("printers", out), 0);
     EXPECT_EQ(out, "THERMAL #1\n");
     EXPECT_EQ(run("bogus", out), 1);
+    // The version is the project's, with the commit where the build knew it.
+    EXPECT_EQ(run("--version", out), 0);
+    EXPECT_EQ(out, VersionLine("tessaline-cli") + "\n");
+    EXPECT_EQ(out.rfind(std::string("tessaline-cli ") + kTessalineVersion, 0), 0u) << out;
     ::unsetenv("CUPS_SERVER");
 }
 
