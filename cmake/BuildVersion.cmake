@@ -17,5 +17,5 @@ if(GIT_FOUND)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${tessaline_git_dir}/logs/HEAD")
   endif()
 endif()
-configure_file(${PROJECT_SOURCE_DIR}/base/BuildVersion.h.in
+configure_file(${PROJECT_SOURCE_DIR}/base/include/base/BuildVersion.h.in
   ${PROJECT_BINARY_DIR}/generated/base/BuildVersion.h @ONLY)
