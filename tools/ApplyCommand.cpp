@@ -34,7 +34,7 @@ constexpr const char* kApplyUsage =
     "stored KEYS (N NV writes, T s), refused: ... or failed: REASON.\n"
     "\n"
     "  --plan            ask and plan only: nothing is written, not even the state\n"
-    "  --jobs N          printers worked on at once, 1 to 1024; 16 by default\n"
+    "  --jobs N          printers worked on at once, 1 to 1024; 128 by default\n"
     "  --json            one JSON object: changed, nv_writes and each printer's result\n"
     "  --state FILE      the state file; MANIFEST.state.json beside the manifest by\n"
     "                    default (a second apply waits for the first one's lock)\n"
