@@ -7,7 +7,6 @@
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ostream>
 
 namespace tessaline {
@@ -38,16 +37,6 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
 }
 
 } // namespace
-
-std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 bool WantsHelp(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(),
