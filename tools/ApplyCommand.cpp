@@ -36,7 +36,7 @@ const std::vector<CliCommand>& Specs() {
          {
              Flag("--plan", "ask and plan only: nothing is written, not even the state"),
              Integer("--jobs", "N", 1, 1024,
-                     "printers worked on at once, 1 to 1024; 16 by default"),
+                     "printers worked on at once, 1 to 1024; 128 by default"),
              Flag("--json", "one JSON object: changed, nv_writes and each printer's result"),
              Text("--state", "FILE",
                   "the state file; MANIFEST.state.json beside the manifest by default (a second "
