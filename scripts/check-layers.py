@@ -273,10 +273,12 @@ def system_kind(name):
 
 
 def public_layer(root, name):
-    """The layer whose public headers hold `name`, or None."""
+    """The layer whose public headers hold `name`, or None. A header CMake
+    writes from a template (NAME.in beside the layer's headers) is the layer's."""
     found = [layer for layer, include_dir in PUBLIC_ROOTS.items()
              if name.startswith(layer + "/")
-             and os.path.isfile(os.path.join(root, include_dir, name))]
+             and (os.path.isfile(os.path.join(root, include_dir, name))
+                  or os.path.isfile(os.path.join(root, include_dir, name + ".in")))]
     return max(found, key=len) if found else None
 
 

@@ -4,10 +4,10 @@
 #include "ApplyCommand.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
+#include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ostream>
 
 namespace tessaline {
@@ -39,16 +39,6 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
 
 } // namespace
 
-std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 bool WantsHelp(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(),
                        [](const std::string& a) { return a == "--help" || a == "-h"; });
@@ -63,6 +53,10 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         out << CliUsage() << kExitStatusHelp;
+        return kExitDone;
+    }
+    if (args[0] == "--version") {
+        out << VersionLine("tessaline-cli") << "\n";
         return kExitDone;
     }
     if (args[0] == "printers") {

@@ -25,7 +25,8 @@ const char* CliUsage() {
            "  erase       erase a printer's NV memory\n"
            "  describe    the control's type library\n"
            "\n"
-           "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
+           "Run 'tessaline-cli COMMAND --help' for a command's own help, and\n"
+           "'tessaline-cli --version' for the version and the commit it was built from.\n";
 }
 
 const char* PrintersUsage() {

@@ -119,7 +119,11 @@ TEST_F(ControlCli, ResultsBecomeExitStatuses) {
         {"preview --fit 4 " + cli.Quote(logoA), 1, "--fit is a width in dots from 8 to 8184"},
         {"preview --dither sharp " + cli.Quote(logoA), 1, "--dither is threshold, stucki,"},
         {"preview --mode none --dither bayer " + cli.Quote(logoA), 1, "not both"},
-        {"preview --threshold 40 " + cli.Quote(logoA), 1, "--threshold goes with --dither"},
+        {"preview --dither bayer --threshold 40 " + cli.Quote(logoA), 1,
+         "--threshold goes with --dither threshold, not with --dither bayer"},
+        {"preview --mode diffusion --threshold 40 " + cli.Quote(logoA), 1,
+         "not with --mode stucki"},
+        {"preview --dither stucki --dither bayer " + cli.Quote(logoA), 1, "--dither given twice"},
         {"preview --scale 1 " + cli.Quote(logoA), 1, "--scale is a whole number from 2 to 16"},
         {"upload --printer 'THERMAL #1' --fit 576 " + cli.Quote(none), 1,
          "nothing was sent: " + none.string() + ": file not found"},
@@ -564,6 +568,27 @@ TEST_F(ControlCli, PicturesFitAndDithersReachThePrinter) {
     ASSERT_EQ(pngGraphic.status, 0) << pngGraphic.err;
     EXPECT_EQ(pngGraphic.out,
               cli.Run("nv command --store --image-mode 1 A1 " + cli.Quote(bmp)).out);
+    // The older spellings are aliases: the same dots, byte for byte.
+    const struct {
+        const char* older;
+        const char* newer;
+    } spellings[] = {
+        {"--image-mode 1", "--dither stucki"},
+        {"--image-mode 0", "--dither threshold"},
+        {"--image-mode 0 --brightness 8", "--brightness 8"},
+        {"--image-mode=1 --brightness 2", "--brightness=2 --dither=stucki"},
+    };
+    for (const auto& s : spellings) {
+        const auto older =
+            cli.Run(std::string("nv command --store ") + s.older + " A1 " + cli.Quote(png));
+        const auto newer =
+            cli.Run(std::string("nv command --store ") + s.newer + " A1 " + cli.Quote(png));
+        ASSERT_EQ(older.status, 0) << s.older << older.err;
+        EXPECT_EQ(older.out, newer.out) << s.older << " / " << s.newer;
+        EXPECT_FALSE(newer.out.empty());
+    }
+    EXPECT_NE(cli.Run("nv command --store --dither stucki A1 " + cli.Quote(png)).out,
+              cli.Run("nv command --store A1 " + cli.Quote(png)).out);
 }
 
 // Sends `bytes` to the printer at socket://127.0.0.1:PORT as one job and

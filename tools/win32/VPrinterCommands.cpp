@@ -8,6 +8,11 @@
 
 namespace tessaline {
 
+const std::vector<CliCommand>& VPrinterCommandSpecs() {
+    static const std::vector<CliCommand> none;
+    return none;
+}
+
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
                 std::ostream& err) {
     constexpr const char* kUsage =
