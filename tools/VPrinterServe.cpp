@@ -14,9 +14,12 @@
 #include <chrono>
 #include <csignal>
 #include <list>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace tessaline {
 
@@ -25,6 +28,16 @@ namespace {
 using asio::ip::tcp;
 
 constexpr size_t kReadBytes = 65536;
+constexpr size_t kServeThreads = 8;
+
+// The printers of one process run on several threads; their lines reach the
+// streams whole, one writer at a time.
+std::mutex g_outputLock;
+
+void Say(std::ostream& stream, const std::string& text) {
+    const std::lock_guard<std::mutex> guard(g_outputLock);
+    stream << text << std::flush;
+}
 
 class Server {
 public:
@@ -61,7 +74,7 @@ private:
     void Accept() {
         m_acceptor.async_accept([this](const asio::error_code& ec, tcp::socket peer) {
             if (ec) {
-                m_err << "tessaline-cli vprinter serve: " << ec.message() << "\n";
+                Say(m_err, "tessaline-cli vprinter serve: " + m_prefix + ec.message() + "\n");
                 Accept();
                 return;
             }
@@ -119,8 +132,9 @@ private:
     // The connection ended: its bytes are one job, unless they only asked questions.
     void EndConnection(bool whole) {
         if (!whole && !m_responder->OnlyQuestions()) {
-            m_out << m_prefix << "connection broken after " << m_responder->Job().size()
-                  << " bytes: the job is dropped" << std::endl;
+            Say(m_out, m_prefix + "connection broken after " +
+                           std::to_string(m_responder->Job().size()) +
+                           " bytes: the job is dropped\n");
         }
         // The printer has the whole job once the sender's side is closed:
         // closing ours now lets the sender go while the job runs.
@@ -144,13 +158,13 @@ private:
     bool RunJob(std::span<const uint8_t> bytes) {
         auto opened = m_backend.OpenVirtualPrinter(m_name, QueueAccess::Plain);
         if (!opened) {
-            m_err << "tessaline-cli vprinter serve: " << m_prefix << opened.Reason() << "\n";
+            Say(m_err, "tessaline-cli vprinter serve: " + m_prefix + opened.Reason() + "\n");
             return false;
         }
         VirtualPrinterQueue& queue = *opened.Value();
         const NvMemory before = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
         if (const Result<void> started = queue.StartRawJob("socket", "RAW"); !started) {
-            m_err << "tessaline-cli vprinter serve: " << m_prefix << started.Reason() << "\n";
+            Say(m_err, "tessaline-cli vprinter serve: " + m_prefix + started.Reason() + "\n");
             return false;
         }
         static_cast<void>(queue.Write(bytes));
@@ -169,10 +183,11 @@ private:
             report << "the job failed: " << ended.Reason() << '\n';
         }
         std::istringstream lines(report.str());
+        std::string text;
         for (std::string line; std::getline(lines, line);) {
-            m_out << m_prefix << line << '\n';
+            text += m_prefix + line + '\n';
         }
-        m_out << std::flush;
+        Say(m_out, text);
         const NvMemory after = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
         return ended &&
                (after.writesThatDay != before.writesThatDay ||
@@ -353,7 +368,18 @@ int ServeVirtualPrinters(const std::string& name, const std::string& listen, uin
         server.Start();
     }
     out << std::flush;
+    // Several threads, so that one printer's job (its files synced to disk)
+    // does not hold up the others; a printer's own steps run one at a time,
+    // since each has one operation outstanding at once.
+    const size_t threads = std::min<size_t>(printers, kServeThreads);
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < threads; ++t) {
+        pool.emplace_back([&io] { io.run(); });
+    }
     io.run();
+    for (std::thread& t : pool) {
+        t.join();
+    }
     out << "stopped" << std::endl;
     return kExitDone;
 }
