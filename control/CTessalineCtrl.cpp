@@ -116,18 +116,18 @@ namespace {
 
 // The language the user keeps for the printer (tessaline-cli --commands, the
 // program's printer setting): Upload and Print send it that language's stream.
-Result<LogoCommands> KeptLogoCommands(const std::string& printerName) {
+Result<LogoLanguage> KeptLogoCommands(const std::string& printerName) {
     const std::filesystem::path file = PrinterCommandsFile();
     const auto kept = KeptPrinterCommands(file, printerName);
     if (!kept) {
-        return Result<LogoCommands>::Fail(kept.Reason());
+        return Result<LogoLanguage>::Fail(kept.Reason());
     }
     if (!kept.Value()) {
-        return LogoCommands::EscPos;
+        return LogoLanguage::EscPos;
     }
     const auto commands = ParseLogoCommands(*kept.Value());
     if (!commands) {
-        return Result<LogoCommands>::Fail(
+        return Result<LogoLanguage>::Fail(
             "the printer \"" + printerName + "\" is kept in " + file.string() + " as taking \"" +
             *kept.Value() + "\", no command language esc-pos, star-line or star-prnt");
     }

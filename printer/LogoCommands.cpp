@@ -3,21 +3,21 @@
 
 namespace tessaline {
 
-std::string_view LogoCommandsName(LogoCommands commands) {
+std::string_view LogoCommandsName(LogoLanguage commands) {
     switch (commands) {
-    case LogoCommands::StarLine:
+    case LogoLanguage::StarLine:
         return "star-line";
-    case LogoCommands::StarPrnt:
+    case LogoLanguage::StarPrnt:
         return "star-prnt";
-    case LogoCommands::EscPos:
+    case LogoLanguage::EscPos:
         break;
     }
     return "esc-pos";
 }
 
-std::optional<LogoCommands> ParseLogoCommands(std::string_view name) {
-    for (const LogoCommands commands :
-         {LogoCommands::EscPos, LogoCommands::StarLine, LogoCommands::StarPrnt}) {
+std::optional<LogoLanguage> ParseLogoCommands(std::string_view name) {
+    for (const LogoLanguage commands :
+         {LogoLanguage::EscPos, LogoLanguage::StarLine, LogoLanguage::StarPrnt}) {
         if (name == LogoCommandsName(commands)) {
             return commands;
         }
@@ -25,8 +25,8 @@ std::optional<LogoCommands> ParseLogoCommands(std::string_view name) {
     return std::nullopt;
 }
 
-std::string NumberedLogoRefusal(const std::string& printer, LogoCommands commands) {
-    if (commands != LogoCommands::StarPrnt) {
+std::string NumberedLogoRefusal(const std::string& printer, LogoLanguage commands) {
+    if (commands != LogoLanguage::StarPrnt) {
         return {};
     }
     return "the printer \"" + printer +

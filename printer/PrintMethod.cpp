@@ -25,9 +25,9 @@ Result<void> Print(const PrinterContext& context, int32_t Printer, const std::st
         operation.edit = DriverConfigEdit::Disable;
     }
     // The printer's language picks the stream; ESC/POS printers get the bytes they always did.
-    const Result<LogoCommands> commands = LogoCommandsOf(context, PrinterName);
-    const bool star = commands.Ok() && commands.Value() == LogoCommands::StarLine;
-    operation.editDriver = commands.Ok() && commands.Value() == LogoCommands::EscPos;
+    const Result<LogoLanguage> commands = LogoCommandsOf(context, PrinterName);
+    const bool star = commands.Ok() && commands.Value() == LogoLanguage::StarLine;
+    operation.editDriver = commands.Ok() && commands.Value() == LogoLanguage::EscPos;
     if (Printer == kPrintSelector || Printer == kEraseSelector) {
         operation.check = [&commands, &PrinterName, first, mode, lngEnd] {
             if (!commands) {

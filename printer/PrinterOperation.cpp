@@ -11,9 +11,9 @@ Result<void> Failed(int32_t code, std::string why) {
 
 } // namespace
 
-Result<LogoCommands> LogoCommandsOf(const PrinterContext& context, const std::string& printerName) {
+Result<LogoLanguage> LogoCommandsOf(const PrinterContext& context, const std::string& printerName) {
     if (!context.commandsOf) {
-        return LogoCommands::EscPos;
+        return LogoLanguage::EscPos;
     }
     return context.commandsOf(printerName);
 }

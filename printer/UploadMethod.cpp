@@ -16,9 +16,9 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
     UploadImages images(Printer == 0 ? SplitNVImage(NVImage) : std::vector<std::string>(),
                         ImageMode, brightness, context.writePicture);
     // The printer's language picks the stream; ESC/POS printers get the bytes they always did.
-    const Result<LogoCommands> commands = LogoCommandsOf(context, PrinterName);
-    const bool star = commands.Ok() && commands.Value() == LogoCommands::StarLine;
-    operation.editDriver = commands.Ok() && commands.Value() == LogoCommands::EscPos;
+    const Result<LogoLanguage> commands = LogoCommandsOf(context, PrinterName);
+    const bool star = commands.Ok() && commands.Value() == LogoLanguage::StarLine;
+    operation.editDriver = commands.Ok() && commands.Value() == LogoLanguage::EscPos;
     if (Printer == 0) {
         operation.check = [&] {
             if (!commands) {

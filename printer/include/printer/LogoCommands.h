@@ -9,15 +9,15 @@
 
 namespace tessaline {
 
-enum class LogoCommands { EscPos, StarLine, StarPrnt };
+enum class LogoLanguage { EscPos, StarLine, StarPrnt };
 
 // "esc-pos", "star-line", "star-prnt".
-std::string_view LogoCommandsName(LogoCommands commands);
+std::string_view LogoCommandsName(LogoLanguage commands);
 // The language of such a name; nothing for any other text.
-std::optional<LogoCommands> ParseLogoCommands(std::string_view name);
+std::optional<LogoLanguage> ParseLogoCommands(std::string_view name);
 
 // Why a numbered logo (upload, print, erase) cannot go to `printer` in
 // `commands`: StarPRNT keeps its logos by key. Empty when it can.
-std::string NumberedLogoRefusal(const std::string& printer, LogoCommands commands);
+std::string NumberedLogoRefusal(const std::string& printer, LogoLanguage commands);
 
 } // namespace tessaline

@@ -32,7 +32,7 @@ struct PrinterContext {
     PictureWriter writePicture = {}; // writes "TempTe.bmp"; empty: no picture is written
     // The language the named printer takes its logos in, or why it cannot be
     // told; empty: every printer takes ESC/POS.
-    std::function<Result<LogoCommands>(const std::string& printerName)> commandsOf = {};
+    std::function<Result<LogoLanguage>(const std::string& printerName)> commandsOf = {};
 };
 
 // What one method hands the frame.
@@ -50,7 +50,7 @@ struct PrinterOperation {
 };
 
 // The language `context` gives for the printer: ESC/POS when it gives none.
-Result<LogoCommands> LogoCommandsOf(const PrinterContext& context, const std::string& printerName);
+Result<LogoLanguage> LogoCommandsOf(const PrinterContext& context, const std::string& printerName);
 
 // Checks the queue, spools one raw document "Logo" with the operation's
 // stream, and edits the driver record only when the document went out whole.
