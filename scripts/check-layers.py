@@ -83,6 +83,10 @@ RULES = {
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
+    "platform/cups/backend": (
+        "std posix cups platform platform/cups platform/connection",
+        "the CUPS backend `tessaline`: plays the driver's part for a queue, sending each job"
+        " with the driver record's logo commands to a printer reached by its address"),
     "platform/virtual": (
         "std posix platform escpos",
         "virtual printers: the emulator's installed printers, their folders, NV memory and"
@@ -133,6 +137,9 @@ RULES = {
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
         " asks printers reached by their address through printer/, whose NV graphics commands"
         " `nv` sends, and fits and dithers logos with imaging before the control reads them"),
+    "tools/QueueCommand.cpp": (
+        "platform/cups/CupsQueues.h",
+        "the queues of the backend tessaline, made through the CUPS API"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),

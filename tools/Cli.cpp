@@ -107,6 +107,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     if (args[0] == "nv") {
         return NvCommand(rest, env, out, err);
     }
+    if (args[0] == "queue") {
+        return RunQueue(rest, env, out, err);
+    }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);
     }
