@@ -394,6 +394,34 @@ TEST(Options, OneLayerReadsEveryCommandLine) {
     EXPECT_EQ(help.find("--mode"), help.rfind("--mode"));
 }
 
+TEST(PrinterArgument, ABareIpv4AddressIsTakenAsASocketAddress) {
+    const struct {
+        const char* typed;
+        const char* taken;
+    } cases[] = {
+        {"10.1.0.5", "socket://10.1.0.5:9100"},
+        {"10.1.0.5:9101", "socket://10.1.0.5:9101"},
+        {"127.0.0.1", "socket://127.0.0.1:9100"},
+        {"10.1.0", "10.1.0"},
+        {"10.1.0.256", "10.1.0.256"},
+        {"10.1.0.5:0", "10.1.0.5:0"},
+        {"10.1.0.5.6", "10.1.0.5.6"},
+        {"1.2.3.0004", "1.2.3.0004"},
+        {"THERMAL #1", "THERMAL #1"},
+        {"socket://10.1.0.5", "socket://10.1.0.5"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        EXPECT_EQ(AsPrinterAddress(c.typed, err), c.taken) << c.typed;
+        EXPECT_EQ(err.str(),
+                  std::string(c.taken) == c.typed
+                      ? ""
+                      : std::string("tessaline-cli: taking ") + c.typed + " as " + c.taken + "\n")
+            << c.typed;
+    }
+}
+
 // The manual and the completions name every option the parsers take.
 TEST(Options, ManualAndCompletionsFollowTheTables) {
     std::ifstream file(std::string(TESSALINE_SOURCE_DIR) + "/packaging/tessaline-cli.1");
