@@ -198,6 +198,7 @@ constexpr CommandSpec kCommands[] = {
 
     Measured(FS, 0x71, DefineImagesLength, DefineImages, "FS q"),
     Two(FS, 0x70, 4, PrintImage, "FS p"),
+    CommandSpec{{FS, 0x28, 0x45}, 3, Reach::Count16, 5, 3, 1, Id(AutoLogo), "FS ( E", nullptr},
     Two(FS, 0x65, 2, EraseImages, "FS e"),
     Two(FS, 0x26, 2, KoreanOn, "FS &"),
     Two(FS, 0x2E, 2, KoreanOff, "FS ."),

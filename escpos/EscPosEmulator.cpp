@@ -239,6 +239,8 @@ private:
         case EscPos::KoreanOff: // single-byte characters again
             m_korean = false;
             return at + 2;
+        case EscPos::AutoLogo:
+            return LogoFunction(at);
         }
         return NotUnderstood(at, 1);
     }
@@ -384,6 +386,88 @@ private:
             break;
         }
         return at + 3;
+    }
+
+    // FS ( E pL pH fn m ...: the automatic logo (m = 2). Functions 60, 62 and
+    // 63 write the NV memory; 65 switches a logo on or off for this job; 61
+    // is a question, answered by the responder; the rest is skipped.
+    size_t LogoFunction(size_t at) {
+        if (!Whole(at, 5, "FS ( E")) {
+            return m_job.size();
+        }
+        const size_t length = size_t{At(at + 3)} | size_t{At(at + 4)} << 8;
+        const size_t end = std::min(at + 5 + length, m_job.size());
+        if (at + 5 + length > m_job.size() || length < 2) {
+            Log(at, "FS ( E: cut short by the end of the job; ignored");
+            return end;
+        }
+        const unsigned fn = At(at + 5);
+        const std::span<const uint8_t> p = m_job.subspan(at + 7, length - 2);
+        const std::string command = Format("FS ( E %u", fn);
+        if (m_model.nvGraphics == 0) {
+            LogOnce("FS ( E", at, "FS ( E: this model has no automatic logo; skipped");
+            return end;
+        }
+        if (At(at + 6) != 2) {
+            Log(at, command + ": m is not 2; ignored");
+            return end;
+        }
+        auto key = [](uint8_t c) { return c >= 32 && c <= 126; };
+        if (fn == 60 && p.size() == 4 && (p[0] == 48 || p[0] == 49) && p[1] == 'C' && p[2] == 'L' &&
+            p[3] == 'R') {
+            auto& logo = p[0] == 48 ? m_memory.topLogo : m_memory.bottomLogo;
+            const char* which = p[0] == 48 ? "top" : "bottom";
+            if (!logo) {
+                Log(at, Format("%s: no %s logo is set; ignored", command.c_str(), which));
+                return end;
+            }
+            logo.reset();
+            m_outcome.memoryChanged = true;
+            CountNvWrite(at, command);
+            Log(at, Format("%s: %s logo cancelled", command.c_str(), which));
+        } else if ((fn == 62 && p.size() == 4) || (fn == 63 && p.size() == 3)) {
+            if (!key(p[0]) || !key(p[1]) || p[2] < 48 || p[2] > 50) {
+                Log(at, command + ": key or alignment out of range; ignored");
+                return end;
+            }
+            AutoLogo logo{std::string{static_cast<char>(p[0]), static_cast<char>(p[1])}, p[2],
+                          fn == 62 ? p[3] : uint8_t{0}};
+            (fn == 62 ? m_memory.topLogo : m_memory.bottomLogo) = logo;
+            m_outcome.memoryChanged = true;
+            CountNvWrite(at, command);
+            Log(at, Format("%s: %s logo %s", command.c_str(), fn == 62 ? "top" : "bottom",
+                           Quoted(logo.key).c_str()));
+        } else if (fn == 65 && p.size() == 2 && (p[0] == 48 || p[0] == 49) &&
+                   (p[1] == 48 || p[1] == 49)) {
+            (p[0] == 48 ? m_topOn : m_bottomOn) = p[1] == 48;
+        } else if (fn != 61 && fn != 64) {
+            Log(at, command + ": not understood; ignored");
+        }
+        return end;
+    }
+
+    // The automatic logo, as a picture as wide as the paper at its alignment;
+    // nothing when it is not set, switched off, or its graphic is not stored.
+    std::optional<MonoPicture> LogoPicture(const std::optional<AutoLogo>& logo, bool on) {
+        if (!logo || !on) {
+            return std::nullopt;
+        }
+        const auto found = FindGraphic(logo->key);
+        if (found == m_memory.graphics.end() || found->width > m_model.paperWidth) {
+            return std::nullopt;
+        }
+        const MonoPicture graphic = NvGraphicPicture(*found);
+        MonoPicture line = MonoPicture::Blank(m_model.paperWidth, graphic.height);
+        const int room = m_model.paperWidth - graphic.width;
+        const int left = logo->align == 48 ? 0 : logo->align == 50 ? room : room / 2;
+        for (int y = 0; y < graphic.height; ++y) {
+            for (int x = 0; x < graphic.width; ++x) {
+                if (graphic.Dot(x, y)) {
+                    line.SetDot(left + x, y);
+                }
+            }
+        }
+        return line;
     }
 
     // GS v 0 m xL xH yL yH: a raster picture, rows of xL + 256 xH bytes.
@@ -1103,9 +1187,24 @@ private:
                            command.c_str(), kind));
             return at + length;
         }
+        // The bottom logo goes below what was printed, before the feed.
+        if (const auto bottom = LogoPicture(m_memory.bottomLogo, m_bottomOn)) {
+            const int align = m_paper.modes.align;
+            m_paper.modes.align = 0;
+            static_cast<void>(m_paper.Picture(*bottom, 1, 1));
+            m_paper.modes.align = align;
+        }
         const int before = m_paper.Height();
         MonoPicture piece = m_paper.Cut(feed);
         const int rows = piece.height - before;
+        // The top logo heads every receipt.
+        if (const auto top = LogoPicture(m_memory.topLogo, m_topOn);
+            top && top->width == piece.width) {
+            MonoPicture headed = *top;
+            headed.bits.insert(headed.bits.end(), piece.bits.begin(), piece.bits.end());
+            headed.height += piece.height;
+            piece = std::move(headed);
+        }
         Log(at, Format("%s: fed %d dot%s, %s: piece %zu, %d dots long", command.c_str(), rows,
                        rows == 1 ? "" : "s", kind, m_outcome.paper.size() + 1, piece.height));
         m_outcome.paper.push_back(std::move(piece));
@@ -1134,6 +1233,9 @@ private:
     ReceiptPaper m_paper;
     CodePage m_codePage = CodePage::Pc437;
     bool m_korean = false;
+    // FS ( E 65: the automatic logos switched on or off until the job ends.
+    bool m_topOn = true;
+    bool m_bottomOn = true;
     BarcodeSettings m_barcode;
     QrSettings m_qr;
     std::optional<MonoPicture> m_buffered; // GS ( L function 112's graphics

@@ -161,6 +161,21 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         }
         break;
     }
+    case EscPos::AutoLogo:
+        // FS ( E function 61 asks what is set for the top (30) or bottom (31) logo.
+        if (length != 8) {
+            break;
+        }
+        if (!whole) {
+            return false;
+        }
+        if (c[5] == 0x3D && c[6] == 2 && (c[7] == 0x30 || c[7] == 0x31)) {
+            RunBeforeQuestion();
+            AnswerLogo(m_job[m_at + 7], replies);
+            Consume(length, true);
+            return true;
+        }
+        break;
     default:
         break;
     }
@@ -197,6 +212,26 @@ bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies)
     reply += std::to_string(value);
     AppendText(replies, 0x37, reply);
     return true;
+}
+
+void PrinterResponder::AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const {
+    if (m_model.nvGraphics == 0 || !m_model.answers) {
+        return; // a model without the automatic logo, or one that never answers
+    }
+    const NvMemory memory = m_state.memory ? m_state.memory() : NvMemory{};
+    const std::optional<AutoLogo>& logo = which == 0x30 ? memory.topLogo : memory.bottomLogo;
+    // 37 3D, the logo, then its key and alignment as bytes and, for the top
+    // logo, the lines it takes back as decimal text; nothing when none is set.
+    replies.insert(replies.end(), {0x37, 0x3D, which});
+    if (logo) {
+        replies.insert(replies.end(), logo->key.begin(), logo->key.end());
+        replies.push_back(logo->align);
+        if (which == 0x30) {
+            const std::string lines = std::to_string(logo->lines);
+            replies.insert(replies.end(), lines.begin(), lines.end());
+        }
+    }
+    replies.push_back(0x00);
 }
 
 bool PrinterResponder::KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies) {

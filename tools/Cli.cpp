@@ -4,6 +4,7 @@
 #include "ApplyCommand.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
+#include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
@@ -54,6 +55,10 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
         out << CliUsage() << kExitStatusHelp;
         return kExitDone;
     }
+    if (args[0] == "--version") {
+        out << VersionLine("tessaline-cli") << "\n";
+        return kExitDone;
+    }
     if (args[0] == "printers") {
         return Printers(rest, env, out, err);
     }
@@ -65,6 +70,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "nv") {
         return NvCommand(rest, env, out, err);
+    }
+    if (args[0] == "queue") {
+        return RunQueue(rest, env, out, err);
     }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);

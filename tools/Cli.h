@@ -43,6 +43,11 @@ const std::vector<CliCommand>& VPrinterCommandSpecs();
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);
 
+// The `queue` commands (CUPS queues of the backend tessaline); `args` start
+// after the word "queue".
+int RunQueue(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+             std::ostream& err);
+
 // The exit statuses of tessaline-cli's commands, as every --help states them.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitWrongUse = 1;       // a wrong command line, or input that cannot be read

@@ -6,6 +6,7 @@
 #include "NvCommand.h"
 
 #include "Cli.h"
+#include "NvAutoCommand.h"
 #include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
@@ -32,6 +33,7 @@ const std::string kNvUsage =
     "       tessaline-cli nv command --store KEY FILE [KEY FILE ...] [--dither KIND]\n"
     "                                [--threshold 0-255] [--brightness 0-10] [--fit DOTS]\n"
     "       tessaline-cli nv command --print KEY [KEY ...] [--scale 1x1|2x1|1x2|2x2]\n"
+    "       tessaline-cli nv auto PRINTER [--top KEY] [--bottom KEY] [--align A] [--off]\n"
     "\n"
     "NV graphics: logos a current printer keeps under two-character keys (\"A1\",\n"
     "\"LG\"; characters from blank to \"~\"), each stored, replaced, printed and\n"
@@ -44,6 +46,8 @@ const std::string kNvUsage =
     "  list      the keys the printer holds, its NV graphics size and free bytes\n"
     "  print     prints a stored graphic, scaled 1 or 2 times each way\n"
     "  delete    deletes one graphic, or every one with --all\n"
+    "  auto      the logos the printer prints by itself on every receipt\n"
+    "            (see 'tessaline-cli nv auto --help')\n"
     "  command   writes the exact bytes to standard output, for receipts that\n"
     "            print a logo by key, or for storing one by other means\n"
     "\n";
@@ -405,6 +409,9 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     UseSystemPictureDecoders();
     const std::string& what = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (what == "auto") {
+        return NvAutoCommand(rest, env, out, err);
+    }
     const CliCommand* spec = nullptr;
     for (const CliCommand& candidate : Specs()) {
         if (candidate.words == "nv " + what) {

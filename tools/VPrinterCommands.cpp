@@ -33,7 +33,7 @@ constexpr const char* kUsage =
     "\n"
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
-    "           [--nv-graphics BYTES] [--write-ms N]\n"
+    "           [--nv-graphics BYTES] [--write-ms N] [--driver-logos on|off]\n"
     "           [--commands esc-pos|star-line|star-prnt]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
@@ -74,6 +74,10 @@ std::vector<Option> AddOptions() {
                "key); a job in another printer's language is reported as not understood, with "
                "exit status 3, and not drawn")
             .Missing("needs esc-pos, star-line or star-prnt"),
+        Choice("--driver-logos", "on|off", {"on", "off"},
+               "off: a queue without the driver that prints the driver record's logo commands "
+               "A and B with every job; on by default")
+            .Missing("needs on or off"),
         Choice("--answers", "all|none", {"all", "none"},
                "none: a one-way device that answers no question; all by default")
             .Missing("needs all or none"),
@@ -303,12 +307,30 @@ private:
                   << NvBytesUsed(memory) << " used\n"
                   << "Answers:         " << (info->model.answers ? "all questions" : "none") << '\n'
                   << "NV graphics:     " << info->model.nvGraphics << " bytes\n"
-                  << "NV write busy:   " << info->model.writeMs << " ms\n";
+                  << "NV write busy:   " << info->model.writeMs << " ms\n"
+                  << "Driver logos:    "
+                  << (info->model.driverLogos ? "on (logo commands A and B with every job)" : "off")
+                  << '\n';
         } else {
             m_out << "Settings:        damaged, it takes no job (" << info->problem << "); "
                   << RemoveHint(name) << '\n';
         }
         m_out << "Stored images:   " << memory.images.size() << '\n';
+        if (memory.topLogo || memory.bottomLogo) {
+            m_out << "Automatic logo:  ";
+            for (const bool top : {true, false}) {
+                const std::optional<AutoLogo>& logo = top ? memory.topLogo : memory.bottomLogo;
+                if (logo) {
+                    m_out << (top ? "top \"" : (memory.topLogo ? ", bottom \"" : "bottom \""))
+                          << logo->key << "\" ("
+                          << (logo->align == 48   ? "left"
+                              : logo->align == 50 ? "right"
+                                                  : "center")
+                          << ")";
+                }
+            }
+            m_out << '\n';
+        }
         if (!why.empty()) {
             m_out << "  (the NV memory file is damaged: " << why
                   << "; jobs leave it as it is, the next upload or erase keeps it aside)\n";
@@ -431,6 +453,9 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     }
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";
+    }
+    if (const std::string* logos = parsed.Text("--driver-logos")) {
+        model.driverLogos = *logos == "on";
     }
     if (const std::string* language = parsed.Text("--commands")) {
         model.language = *ParsePrinterLanguage(*language);

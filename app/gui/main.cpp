@@ -4,6 +4,7 @@
 #include "app/core/SystemServices.h"
 #include "app/core/clsFiles.h"
 #include "app/gui/frmCorvido.h"
+#include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
 #include "platform/UserFolders.h"
 #include "platform/component/ControlHost.h"
@@ -120,6 +121,11 @@ void ListenForOtherCopies(QLocalServer& server, const tessaline::SettingsClaim& 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Asked without a display: the version needs no window.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s\n", tessaline::VersionLine("tessaline").c_str());
+        return 0;
+    }
     if (!DisplayReachable(argc, argv)) {
         std::fprintf(stderr,
                      "tessaline: this program shows a window and needs a display, but neither "
@@ -142,7 +148,7 @@ int main(int argc, char* argv[]) {
             // Named from the folder the program was started in.
             screenshot = QFileInfo(args[++i]).absoluteFilePath();
         } else {
-            std::fprintf(stderr, "Usage: tessaline [--screenshot FILE.png]\n");
+            std::fprintf(stderr, "Usage: tessaline [--screenshot FILE.png | --version]\n");
             return 2;
         }
     }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
-#include "Options.h"
 
+#include "Options.h"
+#include "base/BuildVersion.h"
 #include "escpos/Png.h"
 #include "platform/Spooler.h"
 #include "platform/virtual/VirtualPrinterStore.h"
@@ -155,6 +156,49 @@ TEST_F(Cli, FeedSpoolsTheFileAndShowsWhatThePrinterDid) {
              "NV capacity:     262144 bytes, 3808 used\n", paper.string()}) {
         EXPECT_NE(shown.out.find(part), std::string::npos) << part << "\n" << shown.out;
     }
+}
+
+// A virtual printer's queue plays the driver's part: every job spooled to it
+// gets the driver record's logo commands A and B, unless it has no such driver.
+TEST_F(Cli, FeedAddsTheDriverRecordsLogoCommandsUnlessTheDriverIsOff) {
+    test::Bytes record(1480, 0);
+    auto put = [&](size_t at, const test::Bytes& bytes) {
+        std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    put(0, {8, 0, 0, 0});
+    put(1204, {1, 0, 0, 0});
+    put(1208, {1, 0, 0, 0});
+    put(1248, test::Hex("1C 70 01 30"));
+    put(1348, {4, 0, 0, 0});
+    put(1352, test::Hex("1C 70 02 30"));
+    put(1452, {4, 0, 0, 0});
+    const test::Bytes receipt = test::Hex("1B 40 48 69 0A 1D 56 42 00");
+    struct Case {
+        const char* what;
+        std::vector<std::string> add;
+        test::Bytes job;
+    };
+    const Case cases[] = {
+        {"with the driver",
+         {"vprinter", "add", "p"},
+         test::Hex("1B 40 1C 70 01 30 48 69 0A 1C 70 02 30 1D 56 42 00")},
+        {"without", {"vprinter", "add", "q", "--driver-logos", "off"}, receipt},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(Run(c.add).status, 0) << c.what;
+        const std::string name = c.add[2];
+        const fs::path data = Folder(name) / "driver-data";
+        fs::create_directories(data);
+        test::WriteFile(data / "TTY DeviceConfig", record);
+        test::WriteFile(data / "TTY DeviceConfig.type", test::Bytes{'3'});
+        const CliRun fed = Run({"vprinter", "feed", name, WriteFile("r.bin", receipt).string()});
+        ASSERT_EQ(fed.status, 0) << c.what << ": " << fed.err;
+        EXPECT_EQ(test::FileBytes(Folder(name) / "jobs" / "000001.bin"), c.job) << c.what;
+    }
+    EXPECT_NE(Run({"vprinter", "show", "q"}).out.find("Driver logos:    off\n"), std::string::npos);
+    EXPECT_NE(Run({"vprinter", "add", "r", "--driver-logos", "maybe"})
+                  .err.find("--driver-logos is on or off, not 'maybe'"),
+              std::string::npos);
 }
 
 TEST_F(Cli, ShowOfAFreshPrinter) {
@@ -372,6 +416,10 @@ TEST(CliBinary, RunsAsAUserWould) {
     EXPECT_EQ(run("printers", out), 0);
     EXPECT_EQ(out, "THERMAL #1\n");
     EXPECT_EQ(run("bogus", out), 1);
+    // The version is the project's, with the commit where the build knew it.
+    EXPECT_EQ(run("--version", out), 0);
+    EXPECT_EQ(out, VersionLine("tessaline-cli") + "\n");
+    EXPECT_EQ(out.rfind(std::string("tessaline-cli ") + kTessalineVersion, 0), 0u) << out;
     ::unsetenv("CUPS_SERVER");
 }
 

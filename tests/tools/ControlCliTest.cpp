@@ -3,6 +3,7 @@
 // the control library registered in a private registry, a virtual printer.
 #include "escpos/Png.h"
 #include "tests/support/BmpBuilder.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/PictureBuilder.h"
 #include "tests/support/ServedPrinter.h"
@@ -185,7 +186,9 @@ TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
           "long Brightness)",
           "[id 7] long PrintGraphic(BSTR PrinterName, BSTR Key, long ScaleX, long ScaleY)",
           "[id 8] long DeleteGraphic(BSTR PrinterName, BSTR Key)",
-          "[id 9] BSTR GraphicKeys(BSTR PrinterName)", "[id 1] void Progress(long Data)",
+          "[id 9] BSTR GraphicKeys(BSTR PrinterName)",
+          "[id 10] long SetAutoLogo(BSTR PrinterName, BSTR TopKey, BSTR BottomKey, BSTR Align)",
+          "[id 11] BSTR AutoLogo(BSTR PrinterName)", "[id 1] void Progress(long Data)",
           "coclass Tessaline", "flags control creatable"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
@@ -391,6 +394,61 @@ TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {
     EXPECT_NE(patient.out.find("stored B2"), std::string::npos) << patient.out;
     EXPECT_EQ(dumb.Stop(), 0);
     EXPECT_EQ(slow.Stop(), 0);
+}
+
+// The automatic logo: set, read back, changed, cleared on a served printer;
+// sent but not called set on one that does not answer or has no such function.
+TEST_F(ControlCli, NvAutoSetsReadsBackAndClearsTheAutomaticLogo) {
+    ASSERT_EQ(cli.Run("vprinter add NET").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add DUMB --answers none").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add OLD --nv-graphics 0").status, 0);
+    test::ServedPrinter served(cli, "NET");
+    test::ServedPrinter dumb(cli, "DUMB");
+    test::ServedPrinter old(cli, "OLD");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA);
+    struct Step {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const Step steps[] = {
+        {"nv store" + at + "A1" + a, 0, "stored A1"},
+        {"nv auto" + at, 0, "Top logo:     none\nBottom logo:  none\n"},
+        {"nv auto" + at + "--top A1 --bottom A2", 0,
+         "warning: " + served.Address() + " holds no NV graphic A2"},
+        {"nv auto" + at, 0, "Top logo:     A1 (center)\nBottom logo:  A2 (center)\n"},
+        {"nv auto" + at + "--top A1 --bottom A2", 0,
+         "already set: top A1 (center), bottom A2 (center) (no NV write)"},
+        {"nv auto" + at + "--top A1 --align right", 0, "set: top A1 (right) (2 NV writes)"},
+        {"nv auto" + at + "--off", 0, "cleared: no automatic logo (1 NV write)"},
+        {"nv auto" + at, 0, "Top logo:     none"},
+        {"nv auto" + at + "--top A1 --align middle", 1, "the alignment is left, center or right"},
+        {"nv auto" + at + "--off --top A1", 1, "--off takes no --top"},
+        {"nv auto" + at + "--top ABC", 1, "--top: a key is two characters"},
+        {"nv auto --read-timeout 200 " + dumb.Address() + " --top A1", 3,
+         "sent, not verified: " + dumb.Address() + " does not answer what it prints by itself"},
+        {"nv auto --read-timeout 200 " + dumb.Address(), 3, "does not answer"},
+        {"nv auto --read-timeout 200 " + old.Address() + " --top A1", 3, "sent, not verified"},
+        {"nv auto 'THERMAL #1' --top A1", 0,
+         "sent, not verified: the spooler queue \"THERMAL #1\" carries no answer back"},
+        {"nv auto 'THERMAL #1'", 3, "is a spooler queue"},
+    };
+    for (const Step& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << step.args << "\n"
+                                                                          << run.out << run.err;
+    }
+    EXPECT_EQ(served.Stop(), 0);
+    EXPECT_EQ(dumb.Stop(), 0);
+    EXPECT_EQ(old.Stop(), 0);
+    // One store, then 2 + 0 + 2 + 1 writes of the settings, counted as the printer's own.
+    EXPECT_NE(cli.Run("vprinter show NET").out.find("NV writes today: 6\n"), std::string::npos);
+    // The queue got the commands that leave exactly a top logo A1.
+    EXPECT_EQ(Job(1), test::Hex("1C 28 45 06 00 3E 02 41 31 31 00 1C 28 45 04 00 41 02 30 30 "
+                                "1C 28 45 06 00 3C 02 31 43 4C 52"));
 }
 
 // usb: and serial: on a pseudo-terminal standing in for the device.

@@ -28,4 +28,19 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std
     return kExitWrongUse;
 }
 
+int RunQueue(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
+             std::ostream& err) {
+    constexpr const char* kUsage =
+        "Usage: tessaline-cli queue ...\n"
+        "\n"
+        "CUPS queues are not available on Windows: the printer's own Windows driver\n"
+        "prints the driver record's logo commands with every job.\n";
+    if (WantsHelp(args)) {
+        out << kUsage << kExitStatusHelp;
+        return kExitDone;
+    }
+    err << "tessaline-cli queue: CUPS queues are not available on Windows\n" << kUsage;
+    return kExitWrongUse;
+}
+
 } // namespace tessaline

@@ -31,6 +31,7 @@ enum class EscPos : uint16_t {
     EraseImages,     // FS e
     KoreanOn,        // FS &
     KoreanOff,       // FS .
+    AutoLogo,        // FS ( E: the automatic logo
 };
 
 // The ESC/POS commands this emulator knows, as one table.

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,11 +44,23 @@ struct NvGraphic {
     }
 };
 
+// A logo the printer prints by itself on every receipt (FS ( E): the key of
+// an NV graphic, the alignment (48 left, 49 centre, 50 right) and, for the
+// top logo, the lines of feed it takes back.
+struct AutoLogo {
+    std::string key;
+    uint8_t align = 49;
+    uint8_t lines = 0;
+    friend bool operator==(const AutoLogo&, const AutoLogo&) = default;
+};
+
 // What the printer's NV memory holds, and how often it was written today.
 struct NvMemory {
     std::vector<NvImage> images;     // NV image k is images[k - 1]
     std::vector<NvGraphic> graphics; // in key order
-    std::string writesDay;           // YYYY-MM-DD the count below belongs to
+    // Printed at the top of every receipt cut off, and before every cut.
+    std::optional<AutoLogo> topLogo, bottomLogo;
+    std::string writesDay; // YYYY-MM-DD the count below belongs to
     uint32_t writesThatDay = 0;
 };
 
@@ -63,6 +76,9 @@ struct PrinterModel {
     uint64_t nvGraphics = 262144; // bytes of NV graphics memory; 0: a model without it
     uint32_t writeMs = 0;         // how long a write to NV memory keeps it busy
     PrinterLanguage language = PrinterLanguage::EscPos;
+    // Its queue's driver prints the driver record's logo commands A and B with
+    // every job it spools (the virtual printers' spooler side reads this).
+    bool driverLogos = true;
 };
 
 inline constexpr uint16_t kNvMaxX = 1023;

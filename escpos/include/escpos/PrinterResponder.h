@@ -56,6 +56,8 @@ private:
     void Identify(uint8_t n, std::vector<uint8_t>& replies) const;
     // Functions 48, 51 and 64 of GS ( L; false for one it does not answer.
     bool AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies);
+    // Function 61 of FS ( E: what is set for the top (30) or bottom (31) logo.
+    void AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const;
     // The host's answer to the key list block just sent; false for any other byte.
     bool KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies);
     // Step for a Star printer: the automatic status (ESC ACK SOH), the
