@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Feeds arbitrary bytes to the virtual printers' ESC/POS emulator as one job,
+// Feeds arbitrary bytes to the virtual printers' emulator (ESC/POS, Star Line
+// Mode or StarPRNT, by the input's size) as one job,
 // on a printer that already stores two images, and holds what it reports to
 // the memory and paper it leaves: pieces cut off and paper left uncut.
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
+#include "escpos/StarEmulator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         model.paperWidth = 384;
         model.nvCapacity = 4096;
     }
+    // And the Star languages, whose registrations share the memory.
+    if (size % 5 == 1) {
+        model.language = tessaline::PrinterLanguage::StarLine;
+    } else if (size % 5 == 2) {
+        model.language = tessaline::PrinterLanguage::StarPrnt;
+    }
     const NvMemory before = StoredBefore();
     NvMemory memory = before;
     // Every third job prints on below paper an earlier job left uncut.
@@ -53,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size % 3 == 0) {
         uncut = tessaline::MonoPicture::Blank(model.paperWidth, 24);
     }
-    const tessaline::JobOutcome outcome =
-        tessaline::RunJob(model, memory, std::span<const uint8_t>(data, size), "2024-05-01", uncut);
+    const tessaline::JobOutcome outcome = tessaline::RunLanguageJob(
+        model, memory, std::span<const uint8_t>(data, size), "2024-05-01", uncut);
 
     if (!outcome.memoryChanged && !SameImages(memory, before)) {
         __builtin_trap();
@@ -89,6 +97,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     rows += left.height;
     if (rows > tessaline::kPaperRowsPerJob + uncut.height) {
+        __builtin_trap();
+    }
+    for (const std::size_t offset : outcome.foreign.offsets) {
+        if (offset >= size) {
+            __builtin_trap();
+        }
+    }
+    if (outcome.foreign.bytes > size) {
         __builtin_trap();
     }
     for (const tessaline::LogEntry& entry : outcome.log) {

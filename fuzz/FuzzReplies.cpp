@@ -3,7 +3,7 @@
 // readers of a connection: the reply reader, in every shape and split where
 // the first byte says, and the virtual printer's responder, which must keep
 // every byte of the job and answer only with well-formed replies.
-#include "platform/virtual/PrinterResponder.h"
+#include "escpos/PrinterResponder.h"
 #include "printer/PrinterQueries.h"
 
 #include <cstddef>
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     tessaline::PrinterModel model;
     model.nvGraphics = 1000;
-    tessaline::PrinterResponder responder("fuzz", model, "/nonexistent/tessaline-fuzz");
+    tessaline::PrinterResponder responder("fuzz", model, tessaline::PrinterState{});
     std::vector<uint8_t> replies;
     for (size_t at = 0; at < bytes.size(); at += split + 1) {
         const auto got = responder.Feed(bytes.subspan(at, std::min(split + 1, bytes.size() - at)));
@@ -59,6 +59,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         ++i;
+    }
+    // A Star printer's responder keeps every byte too, and answers only with
+    // whole automatic statuses and ESC-framed replies.
+    for (const auto language :
+         {tessaline::PrinterLanguage::StarLine, tessaline::PrinterLanguage::StarPrnt}) {
+        model.language = language;
+        tessaline::PrinterResponder star("fuzz", model, tessaline::PrinterState{});
+        std::vector<uint8_t> answers;
+        for (size_t at = 0; at < bytes.size(); at += split + 1) {
+            const auto got = star.Feed(bytes.subspan(at, std::min(split + 1, bytes.size() - at)));
+            if (!got.empty() && got[0] != 0x23 && got[0] != 0x1B) {
+                std::abort();
+            }
+            answers.insert(answers.end(), got.begin(), got.end());
+        }
+        if (star.Job().size() != bytes.size()) {
+            std::abort();
+        }
     }
     return 0;
 }

@@ -7,6 +7,7 @@
   corpus/escpos/    printer jobs: uploads, printouts, erases, refused ones
   corpus/ini/       settings files and registry files (the INI reader)
   corpus/registry/  component registry files
+  corpus/star-replies/  what Star printers answer (status, version, graphics)
   corpus/png/, corpus/jpeg/, corpus/gif/
                     small pictures of each colour type, depth and layout the
                     decoders take, made with ImageMagick's convert
@@ -14,7 +15,8 @@
 Beside them, corpus/bmp/ and corpus/png/ keep logos other programs wrote
 (magick-*, pillow-*, netpbm-*: ImageMagick, Python's Pillow, netpbm's
 ppmtobmp), as those programs wrote them; this script leaves them alone, and
-the imaging tests read them too.
+the imaging tests read them too. corpus/escpos/star-line-receipt.bin is a
+receipt from a POS library's Star Line Mode encoder, kept as it wrote it.
 
 Run from this folder."""
 import os
@@ -148,6 +150,21 @@ for name, data in {**settings, **registries}.items():
     write("ini", name, data)
 for name, data in registries.items():
     write("registry", name, data)
+
+# What a Star printer sends back: automatic statuses, its version text, NV
+# graphics key lists and stored graphics; the first byte is where the fuzzer
+# splits the rest.
+star_replies = {
+    "status-ready": b"\x04" + bytes.fromhex("23 06 00 00 00 00 00 00 00"),
+    "status-cover-paper": b"\x03" + bytes.fromhex("11 23 06 20 08 00 08 00 00 00"),
+    "status-short": b"\x01" + bytes.fromhex("0F 02 08 00 00 00 00"),
+    "version": b"\x05" + bytes.fromhex("1B 23 2A 2C") + b"TSP143IIIW Ver1.0" + b"\n\0",
+    "keys": b"\x06" + bytes.fromhex("1B 1D 29 4C 03 00 32 06 00 30 31 30 32 0A 00"),
+    "graphic": b"\x09" + bytes.fromhex("1B 1D 29 4C 03 00 33 41 31 01 09 00 02 00 31 FF 80 01 00 0A 00"),
+    "not-stored": b"\x02" + bytes.fromhex("1B 1D 29 4C 03 00 33 41 31 0A 00"),
+}
+for name, data in star_replies.items():
+    write("star-replies", name, data)
 
 
 # One small logo with grey edges and a transparent corner, written in each

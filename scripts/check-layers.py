@@ -25,6 +25,7 @@ PUBLIC_ROOTS = {
     "imaging": "imaging/include",
     "printer": "printer/include",
     "fleet": "fleet/include",
+    "escpos": "escpos/include",
     "platform": "platform/include",
     "platform/cups": "platform/cups/include",
     "platform/virtual": "platform/virtual/include",
@@ -60,6 +61,12 @@ RULES = {
         "std toml printer imaging platform platform/connection",
         "many printers from one manifest: the manifest (toml++ only here), each printer's"
         " plan, the state file, and the run that asks, writes and checks through printer/"),
+    "escpos": (
+        "std png qrencode iconv",
+        "the receipt printer emulator: interpreter, responder and renderer over the standard"
+        " library, with libpng for its pictures, libqrencode for QR codes and iconv, part of the"
+        " C library, for code pages; no platform header, no printer/ encoder (it is their"
+        " oracle)"),
     "platform": (
         "std",
         "the spooler interface, the driver-data files and the seams over the system: code"
@@ -77,9 +84,9 @@ RULES = {
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
     "platform/virtual": (
-        "std posix png qrencode platform",
-        "virtual printers: libpng only here, where their pictures are written, and"
-        " libqrencode, which draws their QR codes"),
+        "std posix platform escpos",
+        "virtual printers: the emulator's installed printers, their folders, NV memory and"
+        " state files, and the spooler backend over them"),
     "platform/pictures": (
         "std png jpeg gif imaging",
         "the decoders of PNG, JPEG and GIF logos that imaging is handed: libpng, libjpeg-turbo"
@@ -123,7 +130,7 @@ RULES = {
         " and called through the component host, as on Linux; the image panel decodes PNG,"
         " JPEG and GIF logos as the control does"),
     "tools": (
-        "std asio tessaline printer fleet platform platform/component platform/virtual"
+        "std asio tessaline printer fleet platform platform/component platform/virtual escpos"
         " platform/connection imaging platform/pictures",
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
         " asks printers reached by their address through printer/, whose NV graphics commands"
@@ -135,14 +142,13 @@ RULES = {
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),
     "fuzz": (
-        "std posix imaging printer platform platform/virtual platform/component"
-        " platform/pictures",
+        "std posix imaging printer platform escpos platform/component platform/pictures",
         "feeds each parser bytes: the BMP decoder, the PNG, JPEG and GIF decoders, the imaging"
         " sequence, the ESC/POS emulator, the INI reader, the component registry, and the"
         " readers of a printer connection"),
     "bench": (
         "std posix benchmark qt imaging printer platform platform/component platform/cups"
-        " platform/virtual platform/connection app/core app/gui tests/support",
+        " platform/virtual escpos platform/connection app/core app/gui tests/support",
         "measures every layer through its public headers, with the tests' shared helpers"),
     "docs/examples": (
         "std posix dlfcn tessaline",
@@ -163,17 +169,22 @@ RULES = {
     "tests/platform": (
         "std posix gtest cups platform platform/cups tests/support",
         "the CUPS backend against a private CUPS server and a fake IPP server"),
+    "tests/escpos": (
+        "std gtest platform escpos private:escpos tests/support",
+        "the emulator's interpreter, pictures and responder, with golden pictures on file"),
     "tests/virtual": (
-        "std posix gtest printer platform platform/virtual private:platform/virtual tests/support",
+        "std posix gtest printer platform platform/virtual escpos private:platform/virtual"
+        " tests/support",
         "the virtual printers, also as the printer code's spooler"),
     "tests/component": (
         "std dlfcn gtest tessaline platform/component tests/support",
         "the registry and the host, with a component built for the tests"),
     "tests/control": (
-        "std posix dlfcn gtest tessaline platform platform/component platform/virtual tests/support",
+        "std posix dlfcn gtest tessaline platform platform/component platform/virtual escpos"
+        " tests/support",
         "the control as hosts load it, onto virtual printers"),
     "tests/app": (
-        "std posix qt gtest platform platform/component platform/virtual app/core app/gui"
+        "std posix qt gtest platform platform/component platform/virtual escpos app/core app/gui"
         " private:app/core private:app/gui tests/support",
         "the program's rules and windows with the real control and virtual printers"),
     "tests/fleet": (
@@ -181,7 +192,7 @@ RULES = {
         "the manifest, plans and state in-process; tessaline-cli apply against served virtual"
         " printers"),
     "tests/tools": (
-        "std posix gtest platform platform/virtual private:tools tests/support",
+        "std posix gtest platform platform/virtual escpos private:tools tests/support",
         "tessaline-cli run in-process and as its binary"),
     "tests/win32": (
         "std win32 com winspool winui gtest platform platform/win32 private:control"
@@ -210,7 +221,8 @@ SYSTEM_KINDS = [
     # C++ headers have no extension; the C library's keep theirs.
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
-    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty|iconv)"
+    ("iconv", re.compile(r"^iconv\.h$")),
+    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty)"
                          r"\.h$|^sys/|^(arpa|netinet)/")),
     # Windows: the base API, COM and OLE, and the print spooler.
     ("win32", re.compile(r"^(windows|guiddef|shlobj|shellapi|knownfolders)\.h$")),

@@ -3,6 +3,7 @@
 #include "VPrinterServe.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
+#include "escpos/StarEmulator.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <cerrno>
@@ -26,6 +27,7 @@ constexpr const char* kUsage =
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
     "           [--nv-graphics BYTES] [--write-ms N]\n"
+    "           [--commands esc-pos|star-line|star-prnt]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
     "  list             the virtual printers, one a line, in the order added\n"
@@ -41,6 +43,7 @@ constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
     "                                       [--answers all|none] [--nv-graphics BYTES]\n"
     "                                       [--write-ms N]\n"
+    "                                       [--commands esc-pos|star-line|star-prnt]\n"
     "\n"
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
@@ -48,6 +51,11 @@ constexpr const char* kAddUsage =
     "  --paper-width DOTS    dots across the paper: 576 for 80 mm rolls (default),\n"
     "                        384 for 58 mm; 8 to 1024\n"
     "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n"
+    "  --commands LANGUAGE   the command language it speaks: esc-pos (default),\n"
+    "                        star-line (Star Line Mode: logos by ESC FS q, printed by\n"
+    "                        ESC FS p) or star-prnt (StarPRNT: NV graphics by key);\n"
+    "                        a job in another printer's language is reported as not\n"
+    "                        understood, with exit status 3, and not drawn\n"
     "\n"
     "How it behaves when served on the network ('vprinter serve'):\n"
     "  --answers none        a one-way device: it answers no question (default all)\n"
@@ -357,9 +365,10 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         const size_t eq = arg.find('=');
         const std::string option = arg.substr(0, eq);
         const std::string_view subName = sub->name;
-        const bool known = subName == "add"     ? (option == "--paper-width" ||
-                                               option == "--nv-capacity" || option == "--answers" ||
-                                               option == "--nv-graphics" || option == "--write-ms")
+        const bool known = subName == "add"
+                               ? (option == "--paper-width" || option == "--nv-capacity" ||
+                                  option == "--answers" || option == "--nv-graphics" ||
+                                  option == "--write-ms" || option == "--commands")
                            : subName == "serve" ? option == "--listen"
                                                 : false;
         if (!known) {
@@ -373,10 +382,21 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         } else {
             return command.Usage(option + (option == "--listen"    ? " needs HOST:PORT"
                                            : option == "--answers" ? " needs all or none"
-                                                                   : " needs a number"));
+                                           : option == "--commands"
+                                               ? " needs esc-pos, star-line or star-prnt"
+                                               : " needs a number"));
         }
         if (option == "--listen") {
             listen = value;
+            continue;
+        }
+        if (option == "--commands") {
+            const auto language = ParsePrinterLanguage(value);
+            if (!language) {
+                return command.Usage("--commands is esc-pos, star-line or star-prnt, not '" +
+                                     value + "'");
+            }
+            model.language = *language;
             continue;
         }
         if (option == "--answers") {

@@ -6,7 +6,7 @@
 #include "VPrinterServe.h"
 
 #include "Cli.h"
-#include "platform/virtual/PrinterResponder.h"
+#include "escpos/PrinterResponder.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
 #include <array>
@@ -78,7 +78,7 @@ private:
             asio::error_code ignored;
             peer.set_option(tcp::no_delay(true), ignored);
             m_peer.emplace(std::move(peer));
-            m_responder.emplace(m_name, m_info.model, m_folder,
+            m_responder.emplace(m_name, m_info.model, VirtualPrinterFolder(m_folder).State(),
                                 [this](std::span<const uint8_t> bytes) {
                                     const bool wrote = RunJob(bytes);
                                     if (wrote && m_info.model.writeMs > 0) {

@@ -2,8 +2,8 @@
 // Figures for the virtual printer drawing receipts: a 40-line receipt with
 // a stored 256 x 96 logo (FS p, centred), a bold double-size total and a
 // cut, drawn as a piece of paper, and drawn and encoded as its PNG picture.
-#include "platform/virtual/EscPosEmulator.h"
-#include "platform/virtual/Png.h"
+#include "escpos/EscPosEmulator.h"
+#include "escpos/Png.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

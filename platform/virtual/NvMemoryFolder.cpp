@@ -3,8 +3,8 @@
 
 #include "NvStateFile.h"
 #include "SystemError.h"
+#include "escpos/Png.h"
 #include "platform/FileIo.h"
-#include "platform/virtual/Png.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "base/Result.h"
+#include "escpos/EscPosEmulator.h"
 #include "platform/AtomicFile.h"
-#include "platform/virtual/EscPosEmulator.h"
 #include "platform/virtual/VirtualPrinterFolder.h"
 
 #include <filesystem>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/Result.h"
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include <cstdint>
 #include <span>

@@ -3,10 +3,11 @@
 
 #include "NvMemoryFolder.h"
 #include "SystemError.h"
+#include "escpos/Png.h"
+#include "escpos/StarEmulator.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
-#include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 
 #include <algorithm>
@@ -91,6 +92,17 @@ std::vector<uint32_t> VirtualPrinterFolder::JobNumbers() const {
 
 NvMemoryRead VirtualPrinterFolder::LoadNvMemory() const {
     return NvMemoryFolder(m_folder / "nv").Load(TodayLocal());
+}
+
+PrinterState VirtualPrinterFolder::State() const {
+    PrinterState state;
+    state.memory = [folder = m_folder] {
+        return VirtualPrinterFolder(folder).LoadNvMemory().memory;
+    };
+    state.conditions = [folder = m_folder] {
+        return ReadWholeFile(folder / kStatusFileName).ValueOr(std::string());
+    };
+    return state;
 }
 
 std::vector<std::string> VirtualPrinterFolder::DamagedNvFiles() const {
@@ -205,7 +217,19 @@ void RunPrinter(const fs::path& folder, const PrinterModel& model, const Spooled
     run.before = nv.Load(today);
     run.memory = run.before.memory;
     MonoPicture uncut = LoadUncutPaper(folder / "paper" / kUncutPaperName, run);
-    run.outcome = RunJob(model, run.memory, job.bytes, today, std::move(uncut));
+    const MonoPicture before = uncut;
+    run.outcome = RunLanguageJob(model, run.memory, job.bytes, today, std::move(uncut));
+    // A job in another printer's language is not drawn: its paper, and what
+    // it did to the memory, would be made up.
+    if (std::string foreign = NotUnderstoodReason(model, run.outcome, job.bytes.size());
+        !foreign.empty()) {
+        run.outcome.paper.clear();
+        run.outcome.uncut = before;
+        run.outcome.memoryChanged = false;
+        run.outcome.log.push_back(LogEntry{job.bytes.size(), foreign});
+        run.outcome.refusal = std::move(foreign);
+        run.memory = run.before.memory;
+    }
     // A job that does not change the NV memory never rewrites it, and a job
     // the printer refused an upload of leaves it as it was.
     run.storeNv = run.outcome.memoryChanged && run.outcome.refusal.empty();

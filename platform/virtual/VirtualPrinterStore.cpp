@@ -5,6 +5,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
+#include "escpos/StarEmulator.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -114,6 +115,9 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     if (info.model.writeMs != defaults.writeMs) {
         text += "write-ms=" + std::to_string(info.model.writeMs) + "\n";
     }
+    if (info.model.language != defaults.language) {
+        text += "commands=" + std::string(PrinterLanguageName(info.model.language)) + "\n";
+    }
     return text + "added=" + std::to_string(info.added) + "\n";
 }
 
@@ -140,6 +144,15 @@ Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
             continue;
         }
         const std::string_view key = line.substr(0, eq);
+        if (key == "commands") {
+            const auto language = ParsePrinterLanguage(line.substr(eq + 1));
+            if (!language) {
+                return refuse("line " + std::to_string(number) +
+                              " names no command set esc-pos, star-line or star-prnt");
+            }
+            info.model.language = *language;
+            continue;
+        }
         const auto value = ParseNumber(line.substr(eq + 1));
         if (!value) {
             return refuse("line " + std::to_string(number) + " holds no number after \"=\"");

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 
+#include "escpos/Png.h"
 #include "platform/Spooler.h"
-#include "platform/virtual/Png.h"
 #include "platform/virtual/VirtualPrinterStore.h"
 #include "tests/support/Files.h"
 #include "tests/support/NvStreams.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tessaline-cli's control commands, run as a user runs them: the real binary,
 // the control library registered in a private registry, a virtual printer.
-#include "platform/virtual/Png.h"
+#include "escpos/Png.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/PictureBuilder.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "NvStateFile.h"
 
-#include "platform/virtual/EscPosEmulator.h"
-#include "platform/virtual/Png.h"
+#include "escpos/EscPosEmulator.h"
+#include "escpos/Png.h"
 #include "tests/support/NvStreams.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // Upload and Print against a virtual printer, side by side with the recording
 // backend: the printer must receive exactly the recorded bytes.
 
-#include "platform/virtual/Png.h"
+#include "escpos/Png.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "printer/PrinterMethods.h"
 #include "tests/support/BmpBuilder.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
+#include "escpos/Png.h"
+#include "escpos/PrinterResponder.h"
 #include "platform/AtomicFile.h"
-#include "platform/virtual/Png.h"
-#include "platform/virtual/PrinterResponder.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 #include "tests/support/Files.h"
 #include "tests/support/NvStreams.h"
@@ -181,102 +181,20 @@ TEST_F(VirtualPrinter, KeepsItsSettings) {
     EXPECT_EQ(back->model.writeMs, 1500u);
 }
 
-// Questions are answered where a command may start, however the bytes are
-// split; the same bytes inside an image's raster are data, not questions.
-TEST_F(VirtualPrinter, AnswersQuestionsBetweenCommandsOnly) {
-    const std::vector<uint8_t> raster(8, 0x10); // x = 1, y = 1: eight bytes, all DLE
-    std::vector<uint8_t> stream = {0x10, 0x04, 0x01, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00};
-    stream.insert(stream.end(), raster.begin(), raster.end());
-    // Pictures and codes whose data looks like questions: never answered.
-    const std::vector<uint8_t> pictures = {
-        0x1D, 0x76, 0x30, 0x00, 0x03, 0x00, 0x02, 0x00, 0x1D, 0x49, 0x43, 0x10, 0x04, 0x01, 0x1B,
-        0x2A, 0x21, 0x02, 0x00, 0x10, 0x04, 0x01, 0x1D, 0x49, 0x42, 0x1D, 0x28, 0x6B, 0x06, 0x00,
-        0x31, 0x50, 0x30, 0x1D, 0x49, 0x43, 0x1D, 0x6B, 0x49, 0x05, 0x7B, 0x42, 0x10, 0x04, 0x02};
-    stream.insert(stream.end(), pictures.begin(), pictures.end());
-    const std::vector<uint8_t> questions = {0x10, 0x04, 0x04, 0x1D, 0x49, 0x43, 0x1D,
-                                            0x28, 0x4C, 0x02, 0x00, 0x30, 0x33};
-    stream.insert(stream.end(), questions.begin(), questions.end());
-    const std::vector<uint8_t> expected = {0x12, 0x12, 0x5F, 'V',  'i', 'r', 't', 'u', 'a',
-                                           'l',  0x00, 0x37, 0x31, '5', '0', '0', 0x00};
-    for (const size_t piece : {size_t{1}, size_t{2}, size_t{5}, stream.size()}) {
-        PrinterModel model;
-        model.nvGraphics = 500;
-        PrinterResponder responder("P", model, Folder("none"));
-        std::vector<uint8_t> replies;
-        for (size_t at = 0; at < stream.size(); at += piece) {
-            const size_t n = std::min(piece, stream.size() - at);
-            const std::vector<uint8_t> got =
-                responder.Feed(std::span<const uint8_t>(stream.data() + at, n));
-            replies.insert(replies.end(), got.begin(), got.end());
-        }
-        EXPECT_EQ(replies, expected) << "pieces of " << piece;
-        EXPECT_FALSE(responder.OnlyQuestions());
-        EXPECT_EQ(responder.Job(), stream);
-    }
-    PrinterModel oneWay;
-    oneWay.answers = false;
-    PrinterResponder mute("P", oneWay, Folder("none"));
-    EXPECT_TRUE(mute.Feed(std::vector<uint8_t>{0x10, 0x04, 0x01}).empty());
-    EXPECT_TRUE(mute.OnlyQuestions());
-}
-
-// Stores before a question run before it is answered, so the sizes and the
-// key list reflect them; the key list comes 40 keys a block, again on NAK.
-TEST_F(VirtualPrinter, AnswersFromWhatCameBeforeAndHandsTheKeyListOverBlockByBlock) {
-    PrinterModel model;
-    model.nvGraphics = 1000;
-    ASSERT_TRUE(store.Add("P", model).Ok());
-    const Bytes clear = {0x1D, 0x28, 0x4C, 0x05, 0x00, 0x30, 0x41, 'C', 'L', 'R'};
-    const Bytes freeQuestion = {0x1D, 0x28, 0x4C, 0x02, 0x00, 0x30, 0x33};
-    const Bytes keysQuestion = {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x40, 'K', 'C'};
-    for (const size_t count : {size_t{0}, size_t{1}, size_t{40}, size_t{41}, size_t{200}}) {
-        int runs = 0;
-        PrinterResponder responder("P", model, Folder("P"), [&](std::span<const uint8_t> bytes) {
-            ++runs;
-            return Spool(backend, "P", Bytes(bytes.begin(), bytes.end()));
-        });
-        Bytes stream = clear;
-        std::vector<Bytes> keys;
-        for (size_t i = 0; i < count; ++i) {
-            // One-dot graphics under keys in the printer's order, "!!" onwards.
-            const Bytes key = {static_cast<uint8_t>(33 + i / 90),
-                               static_cast<uint8_t>(33 + i % 90)};
-            keys.push_back(key);
-            stream.insert(stream.end(), {0x1D, 0x28, 0x4C, 0x0C, 0x00, 0x30, 0x43, 0x30, key[0],
-                                         key[1], 0x01, 0x01, 0x00, 0x01, 0x00, 0x31, 0x80});
-        }
-        stream.insert(stream.end(), freeQuestion.begin(), freeQuestion.end());
-        stream.insert(stream.end(), keysQuestion.begin(), keysQuestion.end());
-        std::vector<Bytes> blocks;
-        for (size_t first = 0; first == 0 || first < count; first += 40) {
-            Bytes block = {0x37, 0x72, static_cast<uint8_t>(first + 40 < count ? 0x41 : 0x40)};
-            for (size_t k = first; k < std::min(first + 40, count); ++k) {
-                block.insert(block.end(), keys[k].begin(), keys[k].end());
-            }
-            block.push_back(0x00);
-            blocks.push_back(block);
-        }
-        const std::string left = std::to_string(1000 - count);
-        Bytes expected = {0x37, 0x31};
-        expected.insert(expected.end(), left.begin(), left.end());
-        expected.push_back(0x00);
-        expected.insert(expected.end(), blocks[0].begin(), blocks[0].end());
-        EXPECT_EQ(responder.Feed(stream), expected) << count << " keys";
-        EXPECT_EQ(runs, 1) << count << " keys";
-        // NAK once for the first block, then ACK each; nothing after the last.
-        EXPECT_EQ(responder.Feed(Bytes{0x15}), blocks[0]) << count << " keys";
-        for (size_t b = 1; b <= blocks.size(); ++b) {
-            const Bytes next = b < blocks.size() ? blocks[b] : Bytes{};
-            EXPECT_EQ(responder.Feed(Bytes{0x06}), next) << count << " keys, block " << b;
-        }
-        EXPECT_TRUE(responder.OnlyQuestions());
-        EXPECT_EQ(responder.Job(), Bytes(stream.end() - 16, stream.end()));
-    }
-    // CAN ends the hand-over; the next byte is a command again.
-    PrinterResponder responder("P", model, Folder("P"));
-    static_cast<void>(responder.Feed(keysQuestion));
-    EXPECT_TRUE(responder.Feed(Bytes{0x18}).empty());
-    EXPECT_EQ(responder.Feed(Bytes{0x10, 0x04, 0x01}), Bytes{0x12});
+// A served printer answers from its folder: the NV memory the last job left
+// and the words of its status file, read anew at each question.
+TEST_F(VirtualPrinter, ItsResponderReadsTheNvMemoryAndTheStatusFile) {
+    ASSERT_TRUE(store.Add("P", {}).Ok());
+    const PrinterState state = VirtualPrinterFolder(Folder("P")).State();
+    EXPECT_TRUE(state.memory().images.empty());
+    EXPECT_EQ(state.conditions(), "");
+    ASSERT_TRUE(Spool(backend, "P", test::UploadStream({test::SmallLogo()})));
+    ASSERT_TRUE(ReplaceFileAtomically(Folder("P") / kStatusFileName,
+                                      std::string_view("cover-open\npaper-end\n")));
+    EXPECT_EQ(state.memory().images.size(), 1u);
+    EXPECT_EQ(state.conditions(), "cover-open\npaper-end\n");
+    PrinterResponder responder("P", {}, state);
+    EXPECT_EQ(responder.Feed(Bytes{0x10, 0x04, 0x02}), Bytes{0x36});
 }
 
 TEST_F(VirtualPrinter, UploadLeavesJobFilesNvPicturesAndLog) {

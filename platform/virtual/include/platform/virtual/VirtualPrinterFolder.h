@@ -2,7 +2,8 @@
 #pragma once
 
 #include "base/Result.h"
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
+#include "escpos/PrinterResponder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -37,6 +38,11 @@ struct NvMemoryRead {
 
 inline constexpr uint32_t kLastJobNumber = 999999;
 
+// The conditions a virtual printer reports, one word a line in the file
+// "status" of its folder (the words PrinterState lists). No file, or
+// "ready", is ready.
+inline constexpr const char* kStatusFileName = "status";
+
 // The folder of one virtual printer: jobs/, driver-data/, nv/, paper/, log.txt.
 // Each job is handled whole under the folder's lock, so jobs from several
 // processes queue up one after the other.
@@ -66,6 +72,10 @@ public:
     // The picture of the paper printed and not yet cut, which the next job
     // prints on; none when every piece was cut off.
     std::optional<std::filesystem::path> UncutPaper() const;
+
+    // What the printer's responder reads when a question comes: the NV
+    // memory as the last job left it and the words of the file "status".
+    PrinterState State() const;
 
     static std::string JobName(uint32_t number);    // "000042"
     static std::string NvPictureName(size_t image); // "007.png"

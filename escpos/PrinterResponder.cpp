@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "platform/virtual/PrinterResponder.h"
-
-#include "platform/FileIo.h"
-#include "platform/virtual/VirtualPrinterFolder.h"
+#include "escpos/PrinterResponder.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace tessaline {
 
@@ -100,6 +98,9 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
             return true;
         }
         m_keyBlocks.clear(); // anything else ends the hand-over
+    }
+    if (m_model.language != PrinterLanguage::EscPos) {
+        return StarStep(replies);
     }
     if (a != 0x10 && a != 0x1B && a != 0x1C && a != 0x1D) {
         Consume(1, false);
@@ -225,7 +226,7 @@ bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies)
     if (m_model.nvGraphics == 0 || !m_model.answers) {
         return false; // a model without NV graphics, or one that never answers
     }
-    const NvMemory memory = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
+    const NvMemory memory = m_state.memory ? m_state.memory() : NvMemory{};
     if (fn == 0x40) {
         m_keyBlocks = KeyListBlocks(memory);
         m_keyBlock = 0;
@@ -261,11 +262,11 @@ bool PrinterResponder::KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies
 
 uint8_t PrinterResponder::StatusByte(uint8_t n) const {
     uint8_t status = 0x12;
-    const Result<std::string> text = ReadWholeFile(m_folder / kStatusFileName);
-    if (!text) {
+    if (!m_state.conditions) {
         return status;
     }
-    std::string_view rest = text.Value();
+    const std::string text = m_state.conditions();
+    std::string_view rest = text;
     while (!rest.empty()) {
         const size_t end = std::min(rest.find_first_of("\r\n \t"), rest.size());
         const std::string_view word = rest.substr(0, end);

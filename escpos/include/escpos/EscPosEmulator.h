@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/virtual/MonoPicture.h"
+#include "escpos/MonoPicture.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +50,9 @@ struct NvMemory {
     uint32_t writesThatDay = 0;
 };
 
+// The command language a virtual printer speaks.
+enum class PrinterLanguage { EscPos, StarLine, StarPrnt };
+
 // The build of one virtual printer.
 struct PrinterModel {
     int paperWidth = 576;         // dots across the paper (384 for 58 mm rolls)
@@ -58,6 +61,7 @@ struct PrinterModel {
     bool answers = true;          // false: a one-way device that answers nothing
     uint64_t nvGraphics = 262144; // bytes of NV graphics memory; 0: a model without it
     uint32_t writeMs = 0;         // how long a write to NV memory keeps it busy
+    PrinterLanguage language = PrinterLanguage::EscPos;
 };
 
 inline constexpr uint16_t kNvMaxX = 1023;
@@ -76,6 +80,23 @@ struct LogEntry {
     std::string text;
 };
 
+// Commands of another printer language found in a job: a job sent to the
+// wrong kind of printer. Each emulator knows the other languages' first bytes.
+struct ForeignCommands {
+    std::string language;        // the language they look like: "Star", "ESC/POS"
+    size_t commands = 0;         // how many
+    size_t bytes = 0;            // the bytes those commands take
+    std::vector<size_t> offsets; // where the first of them start (at most 8)
+
+    void Add(size_t offset, size_t length) {
+        ++commands;
+        bytes += length;
+        if (offsets.size() < 8) {
+            offsets.push_back(offset);
+        }
+    }
+};
+
 // Everything one job did.
 struct JobOutcome {
     std::vector<LogEntry> log;
@@ -83,6 +104,7 @@ struct JobOutcome {
     MonoPicture uncut;              // printed and not yet cut: it waits for the next cut
     bool memoryChanged = false;     // NV images or graphics were stored or erased
     std::string refusal;            // the first NV definition refused; empty when none was
+    ForeignCommands foreign;        // commands of another language; the job is not understood
 };
 
 // Bytes the NV memory uses: each definition's 4 size bytes and raster.

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/Result.h"
-#include "platform/virtual/MonoPicture.h"
+#include "escpos/MonoPicture.h"
 
 #include <cstdint>
 #include <span>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "BitmapFont.h"
-#include "platform/virtual/MonoPicture.h"
+#include "escpos/MonoPicture.h"
 
 #include <string>
 #include <vector>

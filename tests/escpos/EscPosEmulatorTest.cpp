@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include "Barcodes.h"
 #include "BitmapFont.h"
+#include "escpos/Png.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
-#include "platform/virtual/Png.h"
 #include "tests/support/NvStreams.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include "Barcodes.h"
 #include "CodePages.h"
@@ -201,6 +201,13 @@ private:
 
     // A command not known: its first bytes are skipped, named once.
     size_t NotUnderstood(size_t at, size_t length) {
+        // ESC FS, ESC GS, ESC RS, ESC ACK and ESC # start Star commands, not ESC/POS ones.
+        if (At(at) == 0x1B && length >= 2 &&
+            (At(at + 1) == 0x1C || At(at + 1) == 0x1D || At(at + 1) == 0x1E || At(at + 1) == 0x06 ||
+             At(at + 1) == 0x23)) {
+            m_outcome.foreign.language = "Star";
+            m_outcome.foreign.Add(at, length);
+        }
         std::string bytes;
         for (size_t i = at; i < at + length; ++i) {
             bytes += Format(i == at ? "%02X" : " %02X", At(i));

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/virtual/EscPosEmulator.h"
+#include "escpos/EscPosEmulator.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <span>
@@ -13,10 +12,15 @@
 
 namespace tessaline {
 
-// The conditions a virtual printer reports, one word a line in the file
-// "status" of its folder: offline, cover-open, paper-end, paper-near-end,
-// cutter-error, unrecoverable-error. No file, or "ready", is ready.
-inline constexpr const char* kStatusFileName = "status";
+// What the responder reads of the printer behind it when a question comes.
+struct PrinterState {
+    // The NV memory as it is now; none: empty.
+    std::function<NvMemory()> memory;
+    // The conditions the printer is in, words apart by blanks or line ends:
+    // offline, cover-open, paper-end, paper-near-end, cutter-error,
+    // unrecoverable-error; others, and "ready", add nothing. None: ready.
+    std::function<std::string()> conditions;
+};
 
 // Runs bytes a connection delivered as one job of the emulator; true when
 // they wrote the NV memory.
@@ -30,9 +34,8 @@ using RunReceived = std::function<bool(std::span<const uint8_t>)>;
 // before it is answered; what is left runs when the connection ends.
 class PrinterResponder {
 public:
-    PrinterResponder(std::string name, PrinterModel model, std::filesystem::path folder,
-                     RunReceived run = {})
-        : m_name(std::move(name)), m_model(model), m_folder(std::move(folder)),
+    PrinterResponder(std::string name, PrinterModel model, PrinterState state, RunReceived run = {})
+        : m_name(std::move(name)), m_model(model), m_state(std::move(state)),
           m_run(std::move(run)) {}
 
     // Takes the next bytes of the connection; returns the replies to send back.
@@ -59,10 +62,17 @@ private:
     bool AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies);
     // The host's answer to the key list block just sent; false for any other byte.
     bool KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies);
+    // Step for a Star printer: the automatic status (ESC ACK SOH), the
+    // version (ESC # * LF NUL) and the NV graphics transmit (ESC GS ) L).
+    bool StarStep(std::vector<uint8_t>& replies);
+    // The nine-byte automatic status of the conditions in force.
+    std::vector<uint8_t> StarStatus() const;
+    // ESC GS ) L function 50 (keys) or 51 (a graphic's data) for kc1 kc2.
+    void StarTransmit(uint8_t fn, uint8_t kc1, uint8_t kc2, std::vector<uint8_t>& replies) const;
 
     std::string m_name;
     PrinterModel m_model;
-    std::filesystem::path m_folder;
+    PrinterState m_state;
     RunReceived m_run;
     std::vector<uint8_t> m_job;
     std::vector<uint8_t> m_pending;

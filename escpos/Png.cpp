@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/virtual/Png.h"
+#include "escpos/Png.h"
 
 #include <csetjmp>
 #include <cstring>
