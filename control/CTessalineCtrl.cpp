@@ -9,6 +9,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
+#include "printer/AutoLogoSteps.h"
 #include "printer/GraphicSteps.h"
 #include "printer/PrinterMethods.h"
 
@@ -69,6 +70,18 @@ int32_t ResultOf(const Result<void>& done, std::string& text) {
 int32_t ResultOf(const GraphicOutcome& outcome, std::string& text) {
     text = outcome.why;
     return outcome.result;
+}
+
+int32_t ResultOf(const AutoLogoOutcome& outcome, std::string& text) {
+    text = outcome.why;
+    return outcome.result;
+}
+
+AutoLogoOutcome RefusedLogo(std::string why) {
+    AutoLogoOutcome outcome;
+    outcome.result = kPrinterRefused;
+    outcome.why = std::move(why);
+    return outcome;
 }
 
 } // namespace
@@ -192,6 +205,57 @@ std::string CTessalineCtrl::GraphicKeys(const std::string& PrinterName) {
         return listed;
     });
     return keys;
+}
+
+} // namespace tessaline
+
+namespace tessaline {
+
+template <typename Step> int32_t CTessalineCtrl::RunAutoLogoStep(Step&& step) {
+    return RunOnChannel([&](const PrinterContext& context) {
+        return step(GraphicsPrinter{context.spooler, {}, {}, {}});
+    });
+}
+
+int32_t CTessalineCtrl::SetAutoLogo(const std::string& PrinterName, const std::string& TopKey,
+                                    const std::string& BottomKey, const std::string& Align) {
+    return RunAutoLogoStep([&](GraphicsPrinter printer) {
+        printer.name = PrinterName;
+        LogoAlign align = LogoAlign::Center;
+        if (!Align.empty()) {
+            const auto parsed = ParseLogoAlign(Align);
+            if (!parsed) {
+                return RefusedLogo(parsed.Reason());
+            }
+            align = parsed.Value();
+        }
+        AutoLogoSettings wanted;
+        for (const bool top : {true, false}) {
+            const std::string& text = top ? TopKey : BottomKey;
+            if (text.empty()) {
+                continue;
+            }
+            const auto key = ParseGraphicKey(text);
+            if (!key) {
+                return RefusedLogo((top ? "TopKey: " : "BottomKey: ") + key.Reason());
+            }
+            (top ? wanted.top : wanted.bottom) = LogoSetting{key.Value(), align, std::nullopt};
+        }
+        return SetAutoLogoStep(printer, wanted);
+    });
+}
+
+std::string CTessalineCtrl::AutoLogo(const std::string& PrinterName) {
+    std::string text;
+    RunAutoLogoStep([&](GraphicsPrinter printer) {
+        printer.name = PrinterName;
+        AutoLogoOutcome read = ReadAutoLogoStep(printer);
+        if (read.result == kPrinterOk && read.after) {
+            text = AutoLogoText(*read.after);
+        }
+        return read;
+    });
+    return text;
 }
 
 } // namespace tessaline

@@ -62,6 +62,20 @@ public:
     // The keys the printer holds, two characters each; empty with ErrorText
     // set when it cannot be asked or does not answer.
     std::string GraphicKeys(const std::string& PrinterName);
+    // The automatic logo: the NV graphics the printer prints by itself at the
+    // top (TopKey) and the bottom (BottomKey) of every receipt, Align "left",
+    // "center" or "right" ("" is center); a key "" sets none there, both ""
+    // clear it. Only what differs is written, then read back: 0 with an empty
+    // ErrorText when the printer holds what was asked; 0 with ErrorText saying
+    // why when it cannot be checked ("sent, not verified", "set, not read
+    // back"); the graphics methods' results otherwise (kPrinterNotKept when
+    // the read-back differs).
+    int32_t SetAutoLogo(const std::string& PrinterName, const std::string& TopKey,
+                        const std::string& BottomKey, const std::string& Align);
+    // What the printer prints by itself, as "A1,A2,center" (a key empty where
+    // none is set); empty with ErrorText set when it cannot be asked, empty
+    // with ErrorText empty when it prints no logo by itself.
+    std::string AutoLogo(const std::string& PrinterName);
     // Why this control's last method call failed ("coupon.bmp: RLE run passes
     // the row end", the spooler's words, ...); empty after one that succeeded.
     // A Preview failed when it made no picture of the file.
@@ -75,6 +89,7 @@ private:
     template <typename Operation> int32_t RunOnChannel(Operation&& operation);
     // Runs one NV graphics step on the channel: its result, its reason in ErrorText.
     template <typename Step> int32_t RunGraphicStep(Step&& step);
+    template <typename Step> int32_t RunAutoLogoStep(Step&& step);
 
     ControlEvents& m_events;
     // True while Upload or Print runs: the channel belongs to that call, and a

@@ -43,6 +43,8 @@ inline constexpr int32_t kDispidStoreGraphic = TESSALINE_DISPID_STOREGRAPHIC;
 inline constexpr int32_t kDispidPrintGraphic = TESSALINE_DISPID_PRINTGRAPHIC;
 inline constexpr int32_t kDispidDeleteGraphic = TESSALINE_DISPID_DELETEGRAPHIC;
 inline constexpr int32_t kDispidGraphicKeys = TESSALINE_DISPID_GRAPHICKEYS;
+inline constexpr int32_t kDispidSetAutoLogo = TESSALINE_DISPID_SETAUTOLOGO;
+inline constexpr int32_t kDispidAutoLogo = TESSALINE_DISPID_AUTOLOGO;
 inline constexpr int32_t kEventidProgress = TESSALINE_EVENTID_PROGRESS;
 
 } // namespace tessaline

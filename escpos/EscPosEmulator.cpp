@@ -4,6 +4,7 @@
 #include "Barcodes.h"
 #include "CodePages.h"
 #include "ReceiptPaper.h"
+#include "escpos/EscPosCommands.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,47 +35,6 @@ struct Definition {
     size_t length; // raster bytes
 };
 
-// The commands of one or two bytes and a fixed count of parameters that
-// change nothing drawn here: skipped whole, named once in the log.
-struct FixedCommand {
-    uint8_t first;
-    uint8_t second;
-    uint8_t length; // the whole command
-    const char* name;
-};
-
-constexpr FixedCommand kNotDrawn[] = {
-    {0x1B, 0x70, 5, "ESC p (drawer pulse)"},
-    {0x1B, 0x3D, 3, "ESC = (peripheral device)"},
-    {0x1B, 0x52, 3, "ESC R (international characters)"},
-    {0x1B, 0x63, 4, "ESC c (paper sensors and panel keys)"},
-    {0x1B, 0x72, 3, "ESC r (colour)"},
-    {0x1B, 0x55, 3, "ESC U (unidirectional printing)"},
-    {0x1B, 0x56, 3, "ESC V (90-degree turn)"},
-    {0x1B, 0x24, 4, "ESC $ (absolute position)"},
-    {0x1B, 0x5C, 4, "ESC \\ (relative position)"},
-    {0x1B, 0x25, 3, "ESC % (user-defined characters)"},
-    {0x1B, 0x3F, 3, "ESC ? (cancel user-defined character)"},
-    {0x1B, 0x44, 0, "ESC D (tab stops)"},
-    {0x1B, 0x4C, 2, "ESC L (page mode)"},
-    {0x1B, 0x53, 2, "ESC S (standard mode)"},
-    {0x1D, 0x4C, 4, "GS L (left margin)"},
-    {0x1D, 0x57, 4, "GS W (print area width)"},
-    {0x1D, 0x50, 4, "GS P (motion units)"},
-    {0x1D, 0x61, 3, "GS a (automatic status back)"},
-    {0x1D, 0x72, 3, "GS r (status transmission)"},
-    {0x1D, 0x2F, 3, "GS / (downloaded bit image)"},
-    {0x1D, 0x3A, 2, "GS : (macro definition)"},
-    {0x1D, 0x5E, 5, "GS ^ (macro execution)"},
-    {0x1C, 0x21, 3, "FS ! (Kanji print modes)"},
-    {0x1C, 0x43, 3, "FS C (Kanji code system)"},
-    {0x1C, 0x2D, 3, "FS - (Kanji underline)"},
-    {0x1C, 0x57, 3, "FS W (Kanji quadruple size)"},
-    {0x1C, 0x53, 4, "FS S (Kanji spacing)"},
-    {0x10, 0x05, 3, "DLE ENQ (real-time request)"},
-    {0x10, 0x14, 5, "DLE DC4 (real-time command)"},
-};
-
 std::u32string Latin(std::string_view text) {
     return std::u32string(text.begin(), text.end());
 }
@@ -100,6 +60,17 @@ public:
             Log(m_job.size(), Format("end of job: %d dots printed and not cut; they come out "
                                      "with the next cut",
                                      uncut.height));
+        }
+        if (const NotUnderstoodBytes& unknown = m_outcome.notUnderstood; unknown.pieces > 0) {
+            std::string offsets;
+            for (const size_t offset : unknown.First()) {
+                offsets += (offsets.empty() ? "@" : ", @") + std::to_string(offset);
+            }
+            Log(m_job.size(),
+                Format("end of job: %llu byte%s not understood in %zu place%s, the first at %s",
+                       static_cast<unsigned long long>(unknown.bytes),
+                       unknown.bytes == 1 ? "" : "s", unknown.pieces,
+                       unknown.pieces == 1 ? "" : "s", offsets.c_str()));
         }
         m_outcome.uncut = std::move(uncut);
         return std::move(m_outcome);
@@ -146,32 +117,132 @@ private:
         return true;
     }
 
-    // Runs the command, or the text, at `at` and returns where the next starts.
+    // Runs the piece at `at`, text or a command as the table splits it,
+    // and returns where the next starts.
     size_t Step(size_t at) {
-        const uint8_t byte = At(at);
-        if (byte >= 0x20) {
+        m_piece = SplitAt(EscPosCommands(), m_job, at);
+        switch (m_piece.kind) {
+        case PieceKind::Text:
             return Text(at);
+        case PieceKind::NotUnderstood:
+            return NotUnderstood(at, static_cast<size_t>(m_piece.length));
+        case PieceKind::CutShort:
+            if (m_piece.command == nullptr) {
+                Log(at, Format("%s: cut short by the end of the job; ignored", Prefix(At(at))));
+                return m_job.size();
+            }
+            break;
+        case PieceKind::Command:
+            break;
         }
+        return Run(at, *m_piece.command);
+    }
+
+    static const char* Prefix(uint8_t byte) {
         switch (byte) {
-        case 0x0A:
+        case 0x1B:
+            return "ESC";
+        case 0x1D:
+            return "GS";
+        case 0x1C:
+            return "FS";
+        default:
+            return "DLE";
+        }
+    }
+
+    // Where the command the table found at `at` ends, within the job.
+    size_t End(size_t at) const {
+        const uint64_t left = m_job.size() - at;
+        return m_piece.kind == PieceKind::Command && m_piece.length <= left
+                   ? at + static_cast<size_t>(m_piece.length)
+                   : m_job.size();
+    }
+    // True when the whole command, its data included, is in the job.
+    bool Complete(size_t at) const {
+        return m_piece.kind == PieceKind::Command && m_piece.length <= m_job.size() - at;
+    }
+
+    size_t Run(size_t at, const CommandSpec& command) {
+        switch (EscPosId(command)) {
+        case EscPos::LineFeed:
             m_paper.LineFeed();
             return at + 1;
-        case 0x0D: // no automatic line feed: a carriage return does nothing
+        case EscPos::CarriageReturn: // no automatic line feed: a carriage return does nothing
             return at + 1;
-        case 0x09:
+        case EscPos::Tab:
             m_paper.Tab();
             return at + 1;
-        case 0x1B:
-            return Esc(at);
-        case 0x1D:
-            return Gs(at);
-        case 0x1C:
-            return Fs(at);
-        case 0x10:
-            return Dle(at);
-        default:
-            return NotUnderstood(at, 1);
+        case EscPos::Initialise:
+            Log(at, "ESC @: initialise");
+            m_paper.modes = PrintModes{};
+            m_codePage = CodePage::Pc437;
+            m_korean = false;
+            m_barcode = BarcodeSettings{};
+            m_paper.ClearLine();
+            return at + 2;
+        case EscPos::DefaultSpacing:
+            m_paper.modes.lineSpacing = 30;
+            return at + 2;
+        case EscPos::CutNow:
+            return EndPiece(at, command.name, "partial cut", 0, 2);
+        case EscPos::ColumnImage:
+            return ColumnImage(at);
+        case EscPos::TabStops:
+            LogOnce("ESC D", at,
+                    "ESC D (tab stops): not drawn, skipped; tabs stay every 8 "
+                    "characters");
+            return End(at);
+        case EscPos::UserCharacters:
+            LogOnce("ESC &", at, "ESC & (user-defined characters): not drawn, skipped");
+            return End(at);
+        case EscPos::EscWithOne:
+            return EscWithOne(at);
+        case EscPos::NotDrawn:
+            if (!Complete(at)) {
+                Log(at, Format("%s: cut short by the end of the job; ignored", command.name));
+                return m_job.size();
+            }
+            LogOnce(command.name, at, std::string(command.name) + ": not drawn, skipped");
+            return End(at);
+        case EscPos::Graphics:
+            return Graphics(at);
+        case EscPos::Extended:
+            return Extended(at);
+        case EscPos::Cut:
+            return Cut(at);
+        case EscPos::Question:
+            return Question(at);
+        case EscPos::Raster:
+            return Raster(at);
+        case EscPos::Barcode:
+            return Barcode(at);
+        case EscPos::DownloadedImage:
+            if (!Has(at + 3)) {
+                Log(at, "GS *: cut short by the end of the job; ignored");
+                return m_job.size();
+            }
+            LogOnce("GS *", at, "GS * (downloaded bit image): not drawn, skipped");
+            return End(at);
+        case EscPos::GsWithOne:
+            return GsWithOne(at);
+        case EscPos::DefineImages:
+            return DefineImages(at);
+        case EscPos::PrintImage:
+            return PrintImage(at);
+        case EscPos::EraseImages:
+            Erase(at);
+            return at + 2;
+        case EscPos::KoreanOn: // two-byte (Korean) characters from here
+            m_korean = true;
+            return at + 2;
+        case EscPos::KoreanOff: // single-byte characters again
+            m_korean = false;
+            return at + 2;
+        case EscPos::AutoLogo:
+            return LogoFunction(at);
         }
+        return NotUnderstood(at, 1);
     }
 
     // A run of text in the code page chosen, or Korean two-byte characters
@@ -201,6 +272,7 @@ private:
 
     // A command not known: its first bytes are skipped, named once.
     size_t NotUnderstood(size_t at, size_t length) {
+        m_outcome.notUnderstood.Add(at, length);
         // ESC FS, ESC GS, ESC RS, ESC ACK and ESC # start Star commands, not ESC/POS ones.
         if (At(at) == 0x1B && length >= 2 &&
             (At(at + 1) == 0x1C || At(at + 1) == 0x1D || At(at + 1) == 0x1E || At(at + 1) == 0x06 ||
@@ -220,52 +292,12 @@ private:
     // The value of a mode byte that counts as 0 and 48, 1 and 49, ...
     static int Mode(uint8_t n) { return n >= 48 && n <= 57 ? n - 48 : n; }
 
-    size_t Esc(size_t at) {
-        if (!Whole(at, 2, "ESC")) {
-            return m_job.size();
-        }
+    // ESC and one parameter byte.
+    size_t EscWithOne(size_t at) {
         const uint8_t c = At(at + 1);
         PrintModes& modes = m_paper.modes;
-        if (c == 0x40) {
-            Log(at, "ESC @: initialise");
-            m_paper.modes = PrintModes{};
-            m_codePage = CodePage::Pc437;
-            m_korean = false;
-            m_barcode = BarcodeSettings{};
-            m_paper.ClearLine();
-            return at + 2;
-        }
-        if (c == 0x32) { // ESC 2
-            modes.lineSpacing = 30;
-            return at + 2;
-        }
-        if (c == 0x69 || c == 0x6D) { // ESC i, ESC m
-            return EndPiece(at, c == 0x69 ? "ESC i" : "ESC m", "partial cut", 0, 2);
-        }
-        if (c == 0x2A) {
-            return ColumnImage(at);
-        }
-        if (c == 0x44) { // ESC D n1 ... NUL
-            size_t end = at + 2;
-            while (Has(end) && At(end) != 0) {
-                ++end;
-            }
-            LogOnce("ESC D", at,
-                    "ESC D (tab stops): not drawn, skipped; tabs stay every 8 "
-                    "characters");
-            return std::min(end + 1, m_job.size());
-        }
-        if (c == 0x26) { // ESC & y c1 c2 [x d1...d(y*x)] ...: user-defined characters
-            return UserCharacters(at);
-        }
-        if (const size_t end = NotDrawn(at); end != 0) {
-            return end;
-        }
-        static const std::string_view withOne = "!E-adJ3MtG{ ";
-        if (withOne.find(static_cast<char>(c)) == std::string_view::npos) {
-            return NotUnderstood(at, 2);
-        }
-        if (!Whole(at, 3, Format("ESC %c", c).c_str())) {
+        if (!Complete(at)) {
+            Log(at, Format("ESC %c: cut short by the end of the job; ignored", c));
             return m_job.size();
         }
         const uint8_t n = At(at + 2);
@@ -322,75 +354,11 @@ private:
         return at + 3;
     }
 
-    // ESC & y c1 c2, then for each character x and y * x bytes: skipped whole.
-    size_t UserCharacters(size_t at) {
-        if (!Whole(at, 5, "ESC &")) {
-            return m_job.size();
-        }
-        const size_t y = At(at + 2);
-        const unsigned c1 = At(at + 3);
-        const unsigned c2 = At(at + 4);
-        size_t p = at + 5;
-        for (unsigned c = c1; c <= c2 && c2 - c1 < 95; ++c) {
-            if (!Has(p)) {
-                break;
-            }
-            p += 1 + y * At(p);
-        }
-        LogOnce("ESC &", at, "ESC & (user-defined characters): not drawn, skipped");
-        return std::min(p, m_job.size());
-    }
-
-    // One of kNotDrawn at `at`: its end; 0 when it is none of them.
-    size_t NotDrawn(size_t at) {
-        for (const FixedCommand& command : kNotDrawn) {
-            if (command.first != At(at) || command.second != At(at + 1) || command.length == 0) {
-                continue;
-            }
-            if (!Whole(at, command.length, command.name)) {
-                return m_job.size();
-            }
-            LogOnce(command.name, at, std::string(command.name) + ": not drawn, skipped");
-            return at + command.length;
-        }
-        return 0;
-    }
-
-    size_t Gs(size_t at) {
-        if (!Whole(at, 2, "GS")) {
-            return m_job.size();
-        }
+    // GS and one parameter byte.
+    size_t GsWithOne(size_t at) {
         const uint8_t c = At(at + 1);
-        if (c == 0x28 || c == 0x38) {
-            if (Has(at + 2) && At(at + 2) == 0x4C) {
-                return Graphics(at);
-            }
-            if (c == 0x28) {
-                return Extended(at);
-            }
-        }
-        switch (c) {
-        case 0x56:
-            return Cut(at);
-        case 0x49:
-            return Question(at);
-        case 0x76:
-            return Raster(at);
-        case 0x6B:
-            return Barcode(at);
-        case 0x2A:
-            return DownloadedImage(at);
-        default:
-            break;
-        }
-        if (const size_t end = NotDrawn(at); end != 0) {
-            return end;
-        }
-        static const std::string_view withOne = "!BHhwf";
-        if (withOne.find(static_cast<char>(c)) == std::string_view::npos) {
-            return NotUnderstood(at, 2);
-        }
-        if (!Whole(at, 3, Format("GS %c", c).c_str())) {
+        if (!Complete(at)) {
+            Log(at, Format("GS %c: cut short by the end of the job; ignored", c));
             return m_job.size();
         }
         const uint8_t n = At(at + 2);
@@ -420,48 +388,93 @@ private:
         return at + 3;
     }
 
-    size_t Fs(size_t at) {
-        if (!Whole(at, 2, "FS")) {
+    // FS ( E pL pH fn m ...: the automatic logo (m = 2). Functions 60, 62 and
+    // 63 write the NV memory; 65 switches a logo on or off for this job; 61
+    // is a question, answered by the responder; the rest is skipped.
+    size_t LogoFunction(size_t at) {
+        if (!Whole(at, 5, "FS ( E")) {
             return m_job.size();
         }
-        switch (At(at + 1)) {
-        case 0x71:
-            return DefineImages(at);
-        case 0x70:
-            return PrintImage(at);
-        case 0x65:
-            Erase(at);
-            return at + 2;
-        case 0x26: // FS &: two-byte (Korean) characters from here
-            m_korean = true;
-            return at + 2;
-        case 0x2E: // FS .: single-byte characters again
-            m_korean = false;
-            return at + 2;
-        default:
-            break;
-        }
-        if (const size_t end = NotDrawn(at); end != 0) {
+        const size_t length = size_t{At(at + 3)} | size_t{At(at + 4)} << 8;
+        const size_t end = std::min(at + 5 + length, m_job.size());
+        if (at + 5 + length > m_job.size() || length < 2) {
+            Log(at, "FS ( E: cut short by the end of the job; ignored");
             return end;
         }
-        return NotUnderstood(at, 2);
+        const unsigned fn = At(at + 5);
+        const std::span<const uint8_t> p = m_job.subspan(at + 7, length - 2);
+        const std::string command = Format("FS ( E %u", fn);
+        if (m_model.nvGraphics == 0) {
+            LogOnce("FS ( E", at, "FS ( E: this model has no automatic logo; skipped");
+            return end;
+        }
+        if (At(at + 6) != 2) {
+            Log(at, command + ": m is not 2; ignored");
+            return end;
+        }
+        auto key = [](uint8_t c) { return c >= 32 && c <= 126; };
+        if (fn == 60 && p.size() == 4 && (p[0] == 48 || p[0] == 49) && p[1] == 'C' && p[2] == 'L' &&
+            p[3] == 'R') {
+            auto& logo = p[0] == 48 ? m_memory.topLogo : m_memory.bottomLogo;
+            const char* which = p[0] == 48 ? "top" : "bottom";
+            if (!logo) {
+                Log(at, Format("%s: no %s logo is set; ignored", command.c_str(), which));
+                return end;
+            }
+            logo.reset();
+            m_outcome.memoryChanged = true;
+            CountNvWrite(at, command);
+            Log(at, Format("%s: %s logo cancelled", command.c_str(), which));
+        } else if ((fn == 62 && p.size() == 4) || (fn == 63 && p.size() == 3)) {
+            if (!key(p[0]) || !key(p[1]) || p[2] < 48 || p[2] > 50) {
+                Log(at, command + ": key or alignment out of range; ignored");
+                return end;
+            }
+            AutoLogo logo{std::string{static_cast<char>(p[0]), static_cast<char>(p[1])}, p[2],
+                          fn == 62 ? p[3] : uint8_t{0}};
+            (fn == 62 ? m_memory.topLogo : m_memory.bottomLogo) = logo;
+            m_outcome.memoryChanged = true;
+            CountNvWrite(at, command);
+            Log(at, Format("%s: %s logo %s", command.c_str(), fn == 62 ? "top" : "bottom",
+                           Quoted(logo.key).c_str()));
+        } else if (fn == 65 && p.size() == 2 && (p[0] == 48 || p[0] == 49) &&
+                   (p[1] == 48 || p[1] == 49)) {
+            (p[0] == 48 ? m_topOn : m_bottomOn) = p[1] == 48;
+        } else if (fn != 61 && fn != 64) {
+            Log(at, command + ": not understood; ignored");
+        }
+        return end;
     }
 
-    size_t Dle(size_t at) {
-        if (!Whole(at, 2, "DLE")) {
-            return m_job.size();
+    // The automatic logo, as a picture as wide as the paper at its alignment;
+    // nothing when it is not set, switched off, or its graphic is not stored.
+    std::optional<MonoPicture> LogoPicture(const std::optional<AutoLogo>& logo, bool on) {
+        if (!logo || !on) {
+            return std::nullopt;
         }
-        if (At(at + 1) == 0x04) {
-            return Question(at);
+        const auto found = FindGraphic(logo->key);
+        if (found == m_memory.graphics.end() || found->width > m_model.paperWidth) {
+            return std::nullopt;
         }
-        if (const size_t end = NotDrawn(at); end != 0) {
-            return end;
+        const MonoPicture graphic = NvGraphicPicture(*found);
+        MonoPicture line = MonoPicture::Blank(m_model.paperWidth, graphic.height);
+        const int room = m_model.paperWidth - graphic.width;
+        const int left = logo->align == 48 ? 0 : logo->align == 50 ? room : room / 2;
+        for (int y = 0; y < graphic.height; ++y) {
+            for (int x = 0; x < graphic.width; ++x) {
+                if (graphic.Dot(x, y)) {
+                    line.SetDot(left + x, y);
+                }
+            }
         }
-        return NotUnderstood(at, 2);
+        return line;
     }
 
     // GS v 0 m xL xH yL yH: a raster picture, rows of xL + 256 xH bytes.
     size_t Raster(size_t at) {
+        if (Has(at + 2) && At(at + 2) != 0x30 && At(at + 2) != 0) {
+            return NotUnderstood(at, 3);
+        }
         if (!Whole(at, 8, "GS v 0")) {
             return m_job.size();
         }
@@ -471,15 +484,12 @@ private:
         const size_t length = xBytes * rows;
         const std::string command = Format("GS v 0 %u", m);
         const size_t left = m_job.size() - (at + 8);
-        if (At(at + 2) != 0x30 && At(at + 2) != 0) {
-            return NotUnderstood(at, 3);
-        }
-        if (length > left) {
+        if (!Complete(at)) {
             Log(at, Format("%s: %zu raster bytes announced, %zu left in the job; nothing printed",
                            command.c_str(), length, left));
             return m_job.size();
         }
-        const size_t end = at + 8 + length;
+        const size_t end = End(at);
         if (Mode(static_cast<uint8_t>(m)) > 3 || length == 0) {
             Log(at, Format("%s: mode not 0 to 3 or 48 to 51, or no dots; nothing printed",
                            command.c_str()));
@@ -496,16 +506,6 @@ private:
             OutOfPaper(at, command);
         }
         return end;
-    }
-
-    // GS * x y d1 ... d(x * y * 8): the downloaded bit image, skipped whole.
-    size_t DownloadedImage(size_t at) {
-        if (!Whole(at, 4, "GS *")) {
-            return m_job.size();
-        }
-        const size_t length = size_t{At(at + 2)} * At(at + 3) * 8;
-        LogOnce("GS *", at, "GS * (downloaded bit image): not drawn, skipped");
-        return std::min(at + 4 + length, m_job.size());
     }
 
     // ESC * m nL nH: nL + 256 nH columns of 8 or 24 dots, part of the line.
@@ -909,6 +909,7 @@ private:
         const auto p = m_job.subspan(start + 2, static_cast<size_t>(count) - 2);
         const std::string command = Format("%s function %u", name, fn);
         if (m != 48) {
+            m_outcome.notUnderstood.Add(at, end - at);
             Log(at, Format("%s m=%u function %u: not understood, skipped", name, m, fn));
             return end;
         }
@@ -938,6 +939,7 @@ private:
             Log(at, command + ": a question; answered where the connection carries replies");
             break;
         default:
+            m_outcome.notUnderstood.Add(at, end - at);
             Log(at, command + ": not understood, skipped");
             break;
         }
@@ -1185,9 +1187,24 @@ private:
                            command.c_str(), kind));
             return at + length;
         }
+        // The bottom logo goes below what was printed, before the feed.
+        if (const auto bottom = LogoPicture(m_memory.bottomLogo, m_bottomOn)) {
+            const int align = m_paper.modes.align;
+            m_paper.modes.align = 0;
+            static_cast<void>(m_paper.Picture(*bottom, 1, 1));
+            m_paper.modes.align = align;
+        }
         const int before = m_paper.Height();
         MonoPicture piece = m_paper.Cut(feed);
         const int rows = piece.height - before;
+        // The top logo heads every receipt.
+        if (const auto top = LogoPicture(m_memory.topLogo, m_topOn);
+            top && top->width == piece.width) {
+            MonoPicture headed = *top;
+            headed.bits.insert(headed.bits.end(), piece.bits.begin(), piece.bits.end());
+            headed.height += piece.height;
+            piece = std::move(headed);
+        }
         Log(at, Format("%s: fed %d dot%s, %s: piece %zu, %d dots long", command.c_str(), rows,
                        rows == 1 ? "" : "s", kind, m_outcome.paper.size() + 1, piece.height));
         m_outcome.paper.push_back(std::move(piece));
@@ -1216,12 +1233,16 @@ private:
     ReceiptPaper m_paper;
     CodePage m_codePage = CodePage::Pc437;
     bool m_korean = false;
+    // FS ( E 65: the automatic logos switched on or off until the job ends.
+    bool m_topOn = true;
+    bool m_bottomOn = true;
     BarcodeSettings m_barcode;
     QrSettings m_qr;
     std::optional<MonoPicture> m_buffered; // GS ( L function 112's graphics
     int m_bufferedSx = 1;
     int m_bufferedSy = 1;
     std::set<std::string> m_loggedKinds;
+    Piece m_piece; // the piece being run, as the table split it
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "escpos/PrinterResponder.h"
 
+#include "escpos/EscPosCommands.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -54,9 +56,8 @@ std::vector<std::vector<uint8_t>> KeyListBlocks(const NvMemory& memory) {
 
 std::vector<uint8_t> PrinterResponder::Feed(std::span<const uint8_t> bytes) {
     m_job.insert(m_job.end(), bytes.begin(), bytes.end());
-    m_pending.insert(m_pending.end(), bytes.begin(), bytes.end());
     std::vector<uint8_t> replies;
-    while (!m_pending.empty() && Step(replies)) {
+    while (m_at < m_job.size() && Step(replies)) {
     }
     if (!m_model.answers) {
         replies.clear();
@@ -64,37 +65,42 @@ std::vector<uint8_t> PrinterResponder::Feed(std::span<const uint8_t> bytes) {
     return replies;
 }
 
-void PrinterResponder::Consume(size_t count, bool question) {
-    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(count));
+void PrinterResponder::Consume(uint64_t count, bool question) {
+    const size_t have = m_job.size() - m_at;
+    const size_t now = static_cast<size_t>(std::min<uint64_t>(count, have));
+    m_at += now;
+    m_skip = count - now;
     m_onlyQuestions = m_onlyQuestions && question;
 }
 
 bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
-    const size_t have = m_pending.size();
+    if (m_toEnd) {
+        Consume(m_job.size() - m_at, false);
+        return false;
+    }
     if (m_skip > 0) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(m_skip, have));
-        m_skip -= n;
-        Consume(n, false);
+        // The data of a picture or a code is never read as commands: a
+        // question there would split the job inside it.
+        Consume(m_skip, false);
         return true;
     }
     if (m_imagesLeft > 0) {
-        // Each definition: xL xH yL yH, then x × y × 8 bytes of raster.
-        if (have < 4) {
+        // A Star logo definition: xL xH yL yH, then x × y × 8 bytes of raster.
+        if (m_job.size() - m_at < 4) {
             return false;
         }
-        const uint64_t x = uint64_t{m_pending[0]} | uint64_t{m_pending[1]} << 8;
-        const uint64_t y = uint64_t{m_pending[2]} | uint64_t{m_pending[3]} << 8;
-        m_skip = x * y * 8;
+        const uint64_t x = uint64_t{m_job[m_at]} | uint64_t{m_job[m_at + 1]} << 8;
+        const uint64_t y = uint64_t{m_job[m_at + 2]} | uint64_t{m_job[m_at + 3]} << 8;
         --m_imagesLeft;
         Consume(4, false);
+        m_skip = x * y * 8;
         return true;
     }
-    const uint8_t a = m_pending[0];
+    const uint8_t first = m_job[m_at];
     if (!m_keyBlocks.empty()) {
-        if (KeyListAnswer(a, replies)) {
+        if (KeyListAnswer(first, replies)) {
             // The host's answer to the hand-over is no command: the job never sees it.
-            m_job.erase(m_job.end() - static_cast<std::ptrdiff_t>(m_pending.size()));
-            Consume(1, true);
+            m_job.erase(m_job.begin() + static_cast<std::ptrdiff_t>(m_at));
             return true;
         }
         m_keyBlocks.clear(); // anything else ends the hand-over
@@ -102,123 +108,89 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
     if (m_model.language != PrinterLanguage::EscPos) {
         return StarStep(replies);
     }
-    if (a != 0x10 && a != 0x1B && a != 0x1C && a != 0x1D) {
-        Consume(1, false);
-        return true;
-    }
-    if (have < 3) {
+    const Piece piece = SplitAt(EscPosCommands(), m_job, m_at);
+    if (piece.kind == PieceKind::CutShort) {
         return false;
     }
-    const uint8_t b = m_pending[1];
-    const uint8_t n = m_pending[2];
-    // The data of pictures and codes is never read as commands: a question
-    // there would split the job inside the picture.
-    if (const auto data = PictureData(); data.has_value()) {
-        if (*data == kNeedMore) {
+    if (piece.kind != PieceKind::Command) {
+        Consume(piece.length, false);
+        return true;
+    }
+    if (piece.length == kRestOfStream) {
+        m_toEnd = true;
+        Consume(m_job.size() - m_at, false);
+        return false;
+    }
+    const std::span<const uint8_t> c(m_job.data() + m_at, m_job.size() - m_at);
+    const uint64_t length = piece.length;
+    const bool whole = length <= c.size();
+    switch (EscPosId(*piece.command)) {
+    case EscPos::Question:
+        if (!whole) {
             return false;
         }
-        Consume(static_cast<size_t>(std::min<uint64_t>(*data, have)), false);
-        if (*data > have) {
-            m_skip = *data - have;
+        if (c[0] == 0x10 && c[2] >= 1 && c[2] <= 4) {
+            RunBeforeQuestion();
+            replies.push_back(StatusByte(m_job[m_at + 2]));
+            Consume(3, true);
+            return true;
         }
-        return true;
-    }
-    if (a == 0x10 && b == 0x04 && n >= 1 && n <= 4) {
-        RunBeforeQuestion();
-        replies.push_back(StatusByte(n));
-        Consume(3, true);
-        return true;
-    }
-    if (a == 0x1D && b == 0x49) {
-        RunBeforeQuestion();
-        Identify(n, replies);
-        Consume(3, true);
-        return true;
-    }
-    if (a == 0x1C && b == 0x71) {
-        m_imagesLeft = n;
-        Consume(3, false);
-        return true;
-    }
-    if (a == 0x1D && b == 0x28 && n == 0x4C) {
-        if (have < 5) {
+        if (c[0] == 0x1D) {
+            RunBeforeQuestion();
+            Identify(m_job[m_at + 2], replies);
+            Consume(3, true);
+            return true;
+        }
+        break;
+    case EscPos::Graphics: {
+        // The questions: GS ( L functions 48 and 51 (m fn), 64 (m fn "KC").
+        if (c[1] != 0x28 || (length != 7 && length != 9)) {
+            break;
+        }
+        if (!whole) {
             return false;
         }
-        const size_t length = size_t{m_pending[3]} | size_t{m_pending[4]} << 8;
-        // The questions: functions 48 and 51 (m fn), 64 (m fn "KC").
-        if (length == 2 || length == 4) {
-            if (have < 5 + length) {
-                return false;
-            }
-            const uint8_t fn = m_pending[6];
-            const bool sizes = length == 2 && (fn == 0x30 || fn == 0x33);
-            const bool keys =
-                length == 4 && fn == 0x40 && m_pending[7] == 'K' && m_pending[8] == 'C';
-            if (m_pending[5] == 0x30 && (sizes || keys)) {
-                RunBeforeQuestion();
-                static_cast<void>(AnswerGraphics(fn, replies));
-                Consume(5 + length, true);
-                return true;
-            }
+        const uint8_t fn = c[6];
+        const bool sizes = length == 7 && (fn == 0x30 || fn == 0x33);
+        const bool keys = length == 9 && fn == 0x40 && c[7] == 'K' && c[8] == 'C';
+        if (c[5] == 0x30 && (sizes || keys)) {
+            RunBeforeQuestion();
+            static_cast<void>(AnswerGraphics(fn, replies));
+            Consume(length, true);
+            return true;
         }
-        m_skip = length;
-        Consume(5, false);
-        return true;
+        break;
     }
-    if (a == 0x1D && b == 0x38 && n == 0x4C) {
-        // GS 8 L: a four-byte count; its data is never read as commands.
-        if (have < 7) {
+    case EscPos::AutoLogo:
+        // FS ( E function 61 asks what is set for the top (30) or bottom (31) logo.
+        if (length != 8) {
+            break;
+        }
+        if (!whole) {
             return false;
         }
-        m_skip = uint64_t{m_pending[3]} | uint64_t{m_pending[4]} << 8 |
-                 uint64_t{m_pending[5]} << 16 | uint64_t{m_pending[6]} << 24;
-        Consume(7, false);
-        return true;
+        if (c[5] == 0x3D && c[6] == 2 && (c[7] == 0x30 || c[7] == 0x31)) {
+            RunBeforeQuestion();
+            AnswerLogo(m_job[m_at + 7], replies);
+            Consume(length, true);
+            return true;
+        }
+        break;
+    default:
+        break;
     }
-    Consume(1, false);
+    Consume(length, false);
     return true;
 }
 
-std::optional<uint64_t> PrinterResponder::PictureData() const {
-    const size_t have = m_pending.size();
-    const uint8_t a = m_pending[0];
-    const uint8_t b = m_pending[1];
-    const uint8_t m = m_pending[2];
-    if (a == 0x1D && b == 0x76 && m == 0x30) { // GS v 0 m xL xH yL yH
-        if (have < 8) {
-            return kNeedMore;
-        }
-        return 8 + (uint64_t{m_pending[4]} | uint64_t{m_pending[5]} << 8) *
-                       (uint64_t{m_pending[6]} | uint64_t{m_pending[7]} << 8);
-    }
-    if (a == 0x1B && b == 0x2A) { // ESC * m nL nH
-        if (have < 5) {
-            return kNeedMore;
-        }
-        return 5 + (uint64_t{m_pending[3]} | uint64_t{m_pending[4]} << 8) * (m >= 32 ? 3 : 1);
-    }
-    if (a == 0x1D && b == 0x6B && m >= 65) { // GS k m n
-        if (have < 4) {
-            return kNeedMore;
-        }
-        return 4 + uint64_t{m_pending[3]};
-    }
-    if (a == 0x1D && b == 0x28 && m != 0x4C) { // GS ( fn pL pH, other than GS ( L
-        if (have < 5) {
-            return kNeedMore;
-        }
-        return 5 + (uint64_t{m_pending[3]} | uint64_t{m_pending[4]} << 8);
-    }
-    return std::nullopt;
-}
-
 void PrinterResponder::RunBeforeQuestion() {
-    const size_t before = m_job.size() - m_pending.size();
+    const size_t before = m_at;
     if (!m_run || m_onlyQuestions || before == 0) {
         return;
     }
     static_cast<void>(m_run(std::span<const uint8_t>(m_job.data(), before)));
     m_job.erase(m_job.begin(), m_job.begin() + static_cast<std::ptrdiff_t>(before));
+    m_at = 0;
     m_onlyQuestions = true;
 }
 
@@ -240,6 +212,26 @@ bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies)
     reply += std::to_string(value);
     AppendText(replies, 0x37, reply);
     return true;
+}
+
+void PrinterResponder::AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const {
+    if (m_model.nvGraphics == 0 || !m_model.answers) {
+        return; // a model without the automatic logo, or one that never answers
+    }
+    const NvMemory memory = m_state.memory ? m_state.memory() : NvMemory{};
+    const std::optional<AutoLogo>& logo = which == 0x30 ? memory.topLogo : memory.bottomLogo;
+    // 37 3D, the logo, then its key and alignment as bytes and, for the top
+    // logo, the lines it takes back as decimal text; nothing when none is set.
+    replies.insert(replies.end(), {0x37, 0x3D, which});
+    if (logo) {
+        replies.insert(replies.end(), logo->key.begin(), logo->key.end());
+        replies.push_back(logo->align);
+        if (which == 0x30) {
+            const std::string lines = std::to_string(logo->lines);
+            replies.insert(replies.end(), lines.begin(), lines.end());
+        }
+    }
+    replies.push_back(0x00);
 }
 
 bool PrinterResponder::KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies) {

@@ -89,16 +89,19 @@ void PrinterResponder::StarTransmit(uint8_t fn, uint8_t kc1, uint8_t kc2,
 }
 
 bool PrinterResponder::StarStep(std::vector<uint8_t>& replies) {
-    const size_t have = m_pending.size();
-    if (m_pending[0] != kEsc) {
+    // The bytes from the next command on; read only before RunBeforeQuestion,
+    // which moves them.
+    const std::span<const uint8_t> pending(m_job.data() + m_at, m_job.size() - m_at);
+    const size_t have = pending.size();
+    if (pending[0] != kEsc) {
         Consume(1, false);
         return true;
     }
     if (have < 3) {
         return false;
     }
-    const uint8_t b = m_pending[1];
-    const uint8_t c = m_pending[2];
+    const uint8_t b = pending[1];
+    const uint8_t c = pending[2];
     if (b == 0x06 && c == 0x01) {
         RunBeforeQuestion();
         const auto status = StarStatus();
@@ -110,7 +113,7 @@ bool PrinterResponder::StarStep(std::vector<uint8_t>& replies) {
         if (have < 5) {
             return false;
         }
-        if (m_pending[3] == 0x0A && m_pending[4] == 0x00) {
+        if (pending[3] == 0x0A && pending[4] == 0x00) {
             RunBeforeQuestion();
             const std::string version = m_model.language == PrinterLanguage::StarPrnt
                                             ? "VSTAR-PRNT Ver1.0"
@@ -130,7 +133,7 @@ bool PrinterResponder::StarStep(std::vector<uint8_t>& replies) {
         if (have < 4) {
             return false;
         }
-        m_imagesLeft = m_pending[3];
+        m_imagesLeft = pending[3];
         Consume(4, false);
         return true;
     }
@@ -143,18 +146,20 @@ bool PrinterResponder::StarStep(std::vector<uint8_t>& replies) {
         }
         uint64_t count = 0;
         for (size_t i = 0; i < countBytes; ++i) {
-            count |= uint64_t{m_pending[4 + i]} << (8 * i);
+            count |= uint64_t{pending[4 + i]} << (8 * i);
         }
         const size_t head = 4 + countBytes;
-        if (c == 0x29 && m_pending[3] == 0x4C && count == 3) {
+        if (c == 0x29 && pending[3] == 0x4C && count == 3) {
             if (have < head + 3) {
                 return false;
             }
-            const uint8_t fn = m_pending[head];
+            const uint8_t fn = pending[head];
             if (fn == 50 || fn == 51) {
+                const uint8_t kc1 = pending[head + 1];
+                const uint8_t kc2 = pending[head + 2];
                 RunBeforeQuestion();
                 if (m_model.nvGraphics != 0) {
-                    StarTransmit(fn, m_pending[head + 1], m_pending[head + 2], replies);
+                    StarTransmit(fn, kc1, kc2, replies);
                 }
                 Consume(head + 3, true);
                 return true;
@@ -168,8 +173,8 @@ bool PrinterResponder::StarStep(std::vector<uint8_t>& replies) {
         if (have < 8) {
             return false;
         }
-        if (m_pending[3] == 0x44) {
-            const uint64_t length = uint64_t{m_pending[6]} | uint64_t{m_pending[7]} << 8;
+        if (pending[3] == 0x44) {
+            const uint64_t length = uint64_t{pending[6]} | uint64_t{pending[7]} << 8;
             Consume(8, false);
             m_skip = length;
             return true;

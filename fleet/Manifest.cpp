@@ -68,6 +68,21 @@ struct LogoSettings {
 };
 
 void ReadLogoSettings(const toml::table& table, LogoSettings& s, Problems& problems) {
+    // dither = "threshold" | "stucki" is the command line's word for the same
+    // two conversions image-mode names; image-mode stays for stored manifests.
+    const toml::node* dither = table.get("dither");
+    if (dither != nullptr && table.get("image-mode") != nullptr) {
+        problems.At(dither->source(), "give dither or image-mode, not both");
+    } else if (dither != nullptr) {
+        const auto* text = dither->as_string();
+        if (text != nullptr && text->get() == "threshold") {
+            s.imageMode = 0;
+        } else if (text != nullptr && text->get() == "stucki") {
+            s.imageMode = 1;
+        } else {
+            problems.At(dither->source(), "dither is \"threshold\" or \"stucki\"");
+        }
+    }
     if (const toml::node* mode = table.get("image-mode")) {
         const auto* text = mode->as_string();
         if (text != nullptr && text->get() == "none") {
@@ -202,8 +217,8 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
     NvCommands defaultCommands = NvCommands::Auto;
     if (const toml::node* d = root.get("defaults")) {
         if (const toml::table* table = d->as_table()) {
-            CheckKeys(*table, {"image-mode", "brightness", "commands", "fit"}, "[defaults]",
-                      "image-mode, brightness, commands or fit", problems);
+            CheckKeys(*table, {"dither", "image-mode", "brightness", "commands", "fit"},
+                      "[defaults]", "dither, brightness, commands or fit", problems);
             ReadLogoSettings(*table, defaults, problems);
             if (const toml::node* c = table->get("commands")) {
                 ReadCommands(*c, defaultCommands, problems);
@@ -225,8 +240,8 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                     problems.At(node.source(), where + " is a table with file = \"PATH\"");
                     continue;
                 }
-                CheckKeys(*table, {"file", "image-mode", "brightness", "fit"}, where,
-                          "file, image-mode, brightness or fit", problems);
+                CheckKeys(*table, {"file", "dither", "image-mode", "brightness", "fit"}, where,
+                          "file, dither, brightness or fit", problems);
                 LogoSettings s = defaults;
                 ReadLogoSettings(*table, s, problems);
                 ManifestLogo logo;

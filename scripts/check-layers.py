@@ -83,6 +83,10 @@ RULES = {
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
+    "platform/cups/backend": (
+        "std posix cups platform platform/cups platform/connection",
+        "the CUPS backend `tessaline`: plays the driver's part for a queue, sending each job"
+        " with the driver record's logo commands to a printer reached by its address"),
     "platform/virtual": (
         "std posix platform escpos",
         "virtual printers: the emulator's installed printers, their folders, NV memory and"
@@ -135,6 +139,9 @@ RULES = {
         "tessaline-cli: a host of the control that also manages and serves virtual printers,"
         " asks printers reached by their address through printer/, whose NV graphics commands"
         " `nv` sends, and fits and dithers logos with imaging before the control reads them"),
+    "tools/QueueCommand.cpp": (
+        "platform/cups/CupsQueues.h",
+        "the queues of the backend tessaline, made through the CUPS API"),
     "tools/win32": (
         "std private:tools",
         "what tessaline-cli.exe does otherwise: it has no virtual printers"),
@@ -268,10 +275,12 @@ def system_kind(name):
 
 
 def public_layer(root, name):
-    """The layer whose public headers hold `name`, or None."""
+    """The layer whose public headers hold `name`, or None. A header CMake
+    writes from a template (NAME.in beside the layer's headers) is the layer's."""
     found = [layer for layer, include_dir in PUBLIC_ROOTS.items()
              if name.startswith(layer + "/")
-             and os.path.isfile(os.path.join(root, include_dir, name))]
+             and (os.path.isfile(os.path.join(root, include_dir, name))
+                  or os.path.isfile(os.path.join(root, include_dir, name + ".in")))]
     return max(found, key=len) if found else None
 
 

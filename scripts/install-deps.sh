@@ -18,8 +18,9 @@ PACKAGES=(
   libasio-dev
   # the manifest of tessaline-cli apply (TOML), header-only, also for MinGW
   libtomlplusplus-dev
-  # private CUPS server for the integration tests, lp for the benchmark
-  cups-daemon cups-client cups-bsd
+  # private CUPS server for the integration tests, lp for the benchmark; cups
+  # brings the backends (socket, usb, ...) the README's lpadmin -v examples use
+  cups cups-daemon cups-client cups-bsd
   # the virtual printers' receipt text (GNU Unifont, Hangul included) and QR codes
   unifont libqrencode-dev
   # Korean texts in the program, and a display for window tests

@@ -10,7 +10,6 @@
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 
-#include <charconv>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -19,86 +18,78 @@ namespace tessaline {
 
 namespace {
 
-constexpr const char* kApplyUsage =
-    "Usage: tessaline-cli apply MANIFEST [--plan] [--jobs N] [--json] [--state FILE]\n"
-    "                           [--max-writes N]\n"
-    "\n"
-    "Makes every printer of MANIFEST (TOML: [defaults], [logos.NAME] and\n"
-    "[[printers]]; see tessaline-cli(1)) hold the logos it names, writing only what\n"
-    "differs: each printer is asked for its status, serial number, NV graphics key\n"
-    "list and free memory, its plan worked out against the state file, and each key\n"
-    "stored checked in the key list afterwards. NV bit image printers\n"
-    "(commands = \"nv-bit-images\") get one FS q upload of all their logos when any\n"
-    "changed. Keys the manifest does not name are left alone (deleted with\n"
-    "prune = true on that printer). Every printer ends with one line: unchanged,\n"
-    "stored KEYS (N NV writes, T s), refused: ... or failed: REASON.\n"
-    "\n"
-    "  --plan            ask and plan only: nothing is written, not even the state\n"
-    "  --jobs N          printers worked on at once, 1 to 1024; 16 by default\n"
-    "  --json            one JSON object: changed, nv_writes and each printer's result\n"
-    "  --state FILE      the state file; MANIFEST.state.json beside the manifest by\n"
-    "                    default (a second apply waits for the first one's lock)\n"
-    "  --max-writes N    NV writes a printer may take a day, 10 by default; a printer\n"
-    "                    that would pass it is not written\n"
-    "\n"
-    "Exit status: 0 every printer matches the manifest; 1 wrong command line, or a\n"
-    "manifest or state file with a fault (FILE:LINE:COLUMN: what, expected what);\n"
-    "3 a printer failed or was refused (the others were still done).\n";
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
+        {"apply",
+         "make many printers hold the logos one manifest names",
+         "Usage: tessaline-cli apply MANIFEST [--plan] [--jobs N] [--json] [--state FILE]\n"
+         "                           [--max-writes N]\n",
+         "Makes every printer of MANIFEST (TOML: [defaults], [logos.NAME] and\n"
+         "[[printers]]; see tessaline-cli(1)) hold the logos it names, writing only what\n"
+         "differs: each printer is asked for its status, serial number, NV graphics key\n"
+         "list and free memory, its plan worked out against the state file, and each key\n"
+         "stored checked in the key list afterwards. NV bit image printers\n"
+         "(commands = \"nv-bit-images\") get one FS q upload of all their logos when any\n"
+         "changed. Keys the manifest does not name are left alone (deleted with\n"
+         "prune = true on that printer). Every printer ends with one line: unchanged,\n"
+         "stored KEYS (N NV writes, T s), refused: ... or failed: REASON.\n",
+         {
+             Flag("--plan", "ask and plan only: nothing is written, not even the state"),
+             Integer("--jobs", "N", 1, 1024,
+                     "printers worked on at once, 1 to 1024; 128 by default"),
+             Flag("--json", "one JSON object: changed, nv_writes and each printer's result"),
+             Text("--state", "FILE",
+                  "the state file; MANIFEST.state.json beside the manifest by default (a second "
+                  "apply waits for the first one's lock)",
+                  ValueKind::File),
+             Integer("--max-writes", "N", 0, 1000000,
+                     "NV writes a printer may take a day, 10 by default; a printer that would "
+                     "pass it is not written")
+                 .Refusal("is a number of NV writes, 0 or more"),
+         },
+         "Exit status: 0 every printer matches the manifest; 1 wrong command line, or a\n"
+         "manifest or state file with a fault (FILE:LINE:COLUMN: what, expected what);\n"
+         "3 a printer failed or was refused (the others were still done).\n",
+         {ValueKind::File}},
+    };
+    return specs;
+}
 
 } // namespace
+
+const std::vector<CliCommand>& ApplyCommandSpecs() {
+    return Specs();
+}
 
 int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                  std::ostream& err) {
     const std::string who = "tessaline-cli apply";
     if (WantsHelp(args)) {
-        out << kApplyUsage;
+        out << HelpText(Specs()[0]);
         return kExitDone;
     }
-    std::optional<std::string> manifestFile, stateFile;
-    ApplyOptions options;
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool takesValue = a == "--jobs" || a == "--state" || a == "--max-writes";
-        if (takesValue && i + 1 >= args.size()) {
-            err << who << ": " << a << " needs a value\n" << kApplyUsage;
-            return kExitWrongUse;
-        }
-        if (a == "--plan") {
-            options.planOnly = true;
-        } else if (a == "--json") {
-            json = true;
-        } else if (a == "--jobs") {
-            const auto n = Number(args[++i], 1, 1024);
-            if (!n) {
-                err << who << ": --jobs is 1 to 1024, not '" << args[i] << "'\n";
-                return kExitWrongUse;
-            }
-            options.jobs = static_cast<int>(*n);
-        } else if (a == "--max-writes") {
-            const auto n = Number(args[++i], 0, 1000000);
-            if (!n) {
-                err << who << ": --max-writes is a number of NV writes, 0 or more, not '" << args[i]
-                    << "'\n";
-                return kExitWrongUse;
-            }
-            options.maxWrites = *n;
-        } else if (a == "--state") {
-            stateFile = args[++i];
-        } else if (a.rfind("--", 0) == 0 && a.size() > 2) {
-            err << who << ": unknown option '" << a << "'\n" << kApplyUsage;
-            return kExitWrongUse;
-        } else if (manifestFile) {
-            err << who << ": one MANIFEST only, not also '" << a << "'\n" << kApplyUsage;
-            return kExitWrongUse;
-        } else {
-            manifestFile = a;
-        }
-    }
-    if (!manifestFile) {
-        err << who << ": needs MANIFEST\n" << kApplyUsage;
+    const std::string usage = HelpText(Specs()[0]);
+    const Result<ParsedOptions> parsed = ParseOptions(args, Specs()[0].options);
+    if (!parsed) {
+        err << who << ": " << parsed.Reason() << "\n" << usage;
         return kExitWrongUse;
     }
+    const std::vector<std::string>& operands = parsed.Value().operands;
+    if (operands.empty()) {
+        err << who << ": needs MANIFEST\n" << usage;
+        return kExitWrongUse;
+    }
+    if (operands.size() > 1) {
+        err << who << ": one MANIFEST only, not also '" << operands[1] << "'\n" << usage;
+        return kExitWrongUse;
+    }
+    const std::optional<std::string> manifestFile = operands[0];
+    const std::string* stateFile = parsed.Value().Text("--state");
+    ApplyOptions options;
+    options.planOnly = parsed.Value().Has("--plan");
+    options.jobs = static_cast<int>(parsed.Value().Int("--jobs").value_or(options.jobs));
+    options.maxWrites = parsed.Value().Int("--max-writes").value_or(options.maxWrites);
+    const bool json = parsed.Value().Has("--json");
     const auto manifest = ReadManifest(*manifestFile);
     if (!manifest) {
         err << manifest.Reason() << "\n" << who << ": nothing sent\n";

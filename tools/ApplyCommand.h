@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Options.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -8,6 +10,9 @@
 namespace tessaline {
 
 struct CliEnvironment;
+
+// apply's options and help.
+const std::vector<CliCommand>& ApplyCommandSpecs();
 
 // `tessaline-cli apply MANIFEST [--plan] [--jobs N] [--json] [--state FILE]
 // [--max-writes N]`: makes every printer of the manifest hold its logos,

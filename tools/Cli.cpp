@@ -4,10 +4,10 @@
 #include "ApplyCommand.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
+#include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ostream>
 
 namespace tessaline {
@@ -39,16 +39,6 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
 
 } // namespace
 
-std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 bool WantsHelp(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(),
                        [](const std::string& a) { return a == "--help" || a == "-h"; });
@@ -65,6 +55,10 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
         out << CliUsage() << kExitStatusHelp;
         return kExitDone;
     }
+    if (args[0] == "--version") {
+        out << VersionLine("tessaline-cli") << "\n";
+        return kExitDone;
+    }
     if (args[0] == "printers") {
         return Printers(rest, env, out, err);
     }
@@ -76,6 +70,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "nv") {
         return NvCommand(rest, env, out, err);
+    }
+    if (args[0] == "queue") {
+        return RunQueue(rest, env, out, err);
     }
     if (args[0] == "vprinter") {
         return RunVPrinter(rest, env, out, err);

@@ -35,9 +35,18 @@ const char* CliUsage();
 const char* PrintersUsage();
 std::string NoPrintersAdvice(const std::string& printer);
 
+// The `vprinter` commands' options and help (none where there are no virtual
+// printers).
+const std::vector<CliCommand>& VPrinterCommandSpecs();
+
 // The `vprinter` commands; `args` start after the word "vprinter".
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);
+
+// The `queue` commands (CUPS queues of the backend tessaline); `args` start
+// after the word "queue".
+int RunQueue(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+             std::ostream& err);
 
 // The exit statuses of tessaline-cli's commands, as every --help states them.
 inline constexpr int kExitDone = 0;
@@ -51,8 +60,5 @@ inline constexpr const char* kExitStatusHelp =
 
 // "--help" or "-h" anywhere among the arguments.
 bool WantsHelp(const std::vector<std::string>& args);
-
-// `text` as a whole decimal number from `low` to `high`; nothing otherwise.
-std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high);
 
 } // namespace tessaline

@@ -14,7 +14,6 @@
 #include "platform/component/Variants.h"
 #include "tessaline/tessaline_control.h"
 
-#include <charconv>
 #include <optional>
 #include <ostream>
 
@@ -22,81 +21,136 @@ namespace tessaline {
 
 namespace {
 
-struct Help {
-    const char* name;
-    const char* text;
-};
+const std::string kAddressNote =
+    "NAME is a spooler queue, or a printer's address (socket://HOST[:PORT],\n"
+    "usb:///dev/usb/lpN, serial://PORT?baud=N, file:///PATH); the timeouts apply\n"
+    "to an address only.\n";
 
-const Help kHelps[] = {
-    {"register", "Usage: tessaline-cli register [LIBRARY]\n"
-                 "\n"
-                 "Records the control library's classes and type library in your component\n"
-                 "registry, as regsvr32 does, so that the program and this tool can create the\n"
-                 "control. LIBRARY defaults to the control library this tool was built or\n"
-                 "installed with.\n"},
-    {"unregister", "Usage: tessaline-cli unregister [LIBRARY]\n"
-                   "\n"
-                   "Removes exactly the entries that 'register' recorded for LIBRARY.\n"},
-    {"info", "Usage: tessaline-cli info FILE\n"
-             "\n"
-             "Asks the control for a logo file's size (BitmapInfo) and prints\n"
-             "bits=<n> height=<n> width=<n>. FILE is a BMP, PNG, JPEG or GIF file, told\n"
-             "by its first bytes. When FILE cannot be read, says why and exits with status 1.\n"},
-    {"preview",
-     "Usage: tessaline-cli preview [--mode none|diffusion | --dither KIND] [--brightness 0-10]\n"
-     "                             [--threshold 0-255] [--fit DOTS] [--scale N] FILE\n"
-     "\n"
-     "Converts FILE (BMP, PNG, JPEG or GIF) as an upload would (Preview) and prints\n"
-     "the path of the one-bit preview bitmap; it lands in the current folder as\n"
-     "Temp.bmp (and TempTe.bmp for diffusion). A one-bit BMP FILE is its own preview.\n"
-     "Defaults: none, 5. When no picture can be made (FILE does not load or is too\n"
-     "large for the printer, or the folder cannot be written), says why and exits\n"
-     "with status 1.\n"
-     "  --fit DOTS     scale a logo wider than DOTS down to DOTS wide, keeping its\n"
-     "                 proportions, by area averaging; never enlarges (384 dots is\n"
-     "                 58 mm paper, 576 is 80 mm, 832 is 112 mm)\n"
-     "  --dither KIND  threshold (dots below --threshold, default 128), stucki (the\n"
-     "                 control's diffusion, as --mode diffusion), floyd-steinberg,\n"
-     "                 atkinson or bayer; --brightness shifts the grey levels of the\n"
-     "                 last three first, as it does for the diffusion\n"
-     "  --scale N      also writes Temp-xN.bmp, the preview at N times the dot size\n"
-     "                 (2 to 16), and prints its path on a second line\n"},
-    {"upload",
-     "Usage: tessaline-cli upload --printer NAME [--mode none|diffusion | --dither KIND]\n"
-     "                            [--brightness 0-10] [--threshold 0-255] [--fit DOTS] FILE...\n"
-     "\n"
-     "Stores the logos (BMP, PNG, JPEG or GIF files) in the printer's NV memory as\n"
-     "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
-     "before. Progress goes to stderr. NV memory wears with writes: upload rarely.\n"
-     "Defaults: none, 5. --fit and --dither work as for preview. When a FILE cannot\n"
-     "be sent, nothing is sent; the message names the file and the reason.\n"
-     "NAME is a spooler queue, or a printer's address (socket://HOST[:PORT],\n"
-     "usb:///dev/usb/lpN, serial://PORT?baud=N, file:///PATH); an address also\n"
-     "takes --connect-timeout MS (3000) and --read-timeout MS (1000).\n"},
-    {"print", "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
-              "                           [--size 0-3]\n"
-              "\n"
-              "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
-              "1 to 255. Sizes: 0 normal, 1 double width, 2 double height, 3 both. Default\n"
-              "size 0. NAME may be an address, as for upload, with --connect-timeout MS\n"
-              "and --read-timeout MS.\n"},
-    {"erase", "Usage: tessaline-cli erase --printer NAME\n"
-              "\n"
-              "Erases every NV image the printer stores (Print with Printer 3). NAME may\n"
-              "be an address, as for upload, with --connect-timeout MS and --read-timeout MS.\n"},
-    {"describe", "Usage: tessaline-cli describe\n"
-                 "\n"
-                 "Prints the control's type library as a host reads it: interfaces, dispatch\n"
-                 "identifiers, members and their parameters.\n"},
-};
+std::vector<Option> WithPrinter(std::vector<Option> options) {
+    options.insert(options.begin(), PrinterOption());
+    options.push_back(ConnectTimeoutOption());
+    options.push_back(ReadTimeoutOption());
+    return options;
+}
 
-const char* HelpOf(const std::string& command) {
-    for (const Help& h : kHelps) {
-        if (command == h.name) {
-            return h.text;
+std::vector<Option> UploadOptions() {
+    return WithPrinter(ConversionOptions(kModeAlias));
+}
+
+std::vector<Option> PreviewOptions() {
+    std::vector<Option> options = ConversionOptions(kModeAlias);
+    options.push_back(Integer("--scale", "N", 2, 16,
+                              "also writes Temp-xN.bmp, the preview at N times the dot size, and "
+                              "prints its path on a second line")
+                          .Refusal("is a whole number from 2 to 16"));
+    return options;
+}
+
+std::vector<Option> PrintOptions() {
+    return WithPrinter({
+        Flag("--all", "every stored image"),
+        Integer("--image", "N", 1, 255, "the stored image N")
+            .Refusal("is an image number from 1 to 255"),
+        Text("--range", "FIRST-LAST", "the stored images FIRST to LAST"),
+        Integer("--size", "0-3", 0, 3,
+                "0 normal (the default), 1 double width, 2 double height, 3 both")
+            .Refusal("is 0, 1, 2 or 3"),
+    });
+}
+
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
+        {"register",
+         "register the control library (unregister removes it)",
+         "Usage: tessaline-cli register [LIBRARY]\n",
+         "Records the control library's classes and type library in your component\n"
+         "registry, as regsvr32 does, so that the program and this tool can create the\n"
+         "control. LIBRARY defaults to the control library this tool was built or\n"
+         "installed with.\n",
+         {},
+         "",
+         {ValueKind::File}},
+        {"unregister",
+         "remove what register recorded",
+         "Usage: tessaline-cli unregister [LIBRARY]\n",
+         "Removes exactly the entries that 'register' recorded for LIBRARY.\n",
+         {},
+         "",
+         {ValueKind::File}},
+        {"info",
+         "a logo file's depth and size",
+         "Usage: tessaline-cli info FILE\n",
+         "Asks the control for a logo file's size (BitmapInfo) and prints\n"
+         "bits=<n> height=<n> width=<n>. FILE is a BMP, PNG, JPEG or GIF file, told\n"
+         "by its first bytes. When FILE cannot be read, says why and exits with status 1.\n",
+         {},
+         "",
+         {ValueKind::File}},
+        {"preview",
+         "convert a logo and write its one-bit preview",
+         "Usage: tessaline-cli preview [--dither KIND] [--threshold 0-255] [--brightness 0-10]\n"
+         "                             [--fit DOTS] [--scale N] FILE\n",
+         "Converts FILE (BMP, PNG, JPEG or GIF) as an upload would (Preview) and prints\n"
+         "the path of the one-bit preview bitmap; it lands in the current folder as\n"
+         "Temp.bmp (and TempTe.bmp for diffusion). A one-bit BMP FILE is its own preview.\n"
+         "When no picture can be made (FILE does not load or is too large for the\n"
+         "printer, or the folder cannot be written), says why and exits with status 1.\n",
+         PreviewOptions(),
+         "",
+         {ValueKind::File}},
+        {"upload",
+         "store logos in a printer's NV memory",
+         "Usage: tessaline-cli upload --printer NAME [--dither KIND] [--threshold 0-255]\n"
+         "                            [--brightness 0-10] [--fit DOTS] FILE...\n",
+         "Stores the logos (BMP, PNG, JPEG or GIF files) in the printer's NV memory as\n"
+         "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
+         "before. Progress goes to stderr. NV memory wears with writes: upload rarely.\n"
+         "When a FILE cannot be sent, nothing is sent; the message names the file and\n"
+         "the reason.\n",
+         UploadOptions(),
+         kAddressNote,
+         {ValueKind::File},
+         true},
+        {"print",
+         "print stored NV images",
+         "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
+         "                           [--size 0-3]\n",
+         "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
+         "1 to 255.\n",
+         PrintOptions(),
+         kAddressNote,
+         {}},
+        {"erase",
+         "erase a printer's NV memory",
+         "Usage: tessaline-cli erase --printer NAME\n",
+         "Erases every NV image the printer stores (Print with Printer 3).\n",
+         WithPrinter({}),
+         kAddressNote,
+         {}},
+        {"describe",
+         "the control's type library",
+         "Usage: tessaline-cli describe\n",
+         "Prints the control's type library as a host reads it: interfaces, dispatch\n"
+         "identifiers, members and their parameters.\n",
+         {},
+         "",
+         {}},
+    };
+    return specs;
+}
+
+const CliCommand* SpecOf(const std::string& command) {
+    for (const CliCommand& spec : Specs()) {
+        if (command == spec.words) {
+            return &spec;
         }
     }
-    return "";
+    return nullptr;
+}
+
+std::string HelpOf(const std::string& command) {
+    const CliCommand* spec = SpecOf(command);
+    return spec == nullptr ? std::string() : HelpText(*spec);
 }
 
 int Usage(const std::string& command, const std::string& why, std::ostream& err) {
@@ -113,143 +167,14 @@ std::string ErrorTextOf(ControlHost& host) {
     return text;
 }
 
-std::optional<int32_t> ParseInt(const std::string& text) {
-    int32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// Options of the form --name VALUE; everything else is a plain argument.
-struct ParsedArgs {
-    std::vector<std::pair<std::string, std::string>> options;
-    std::vector<std::string> flags; // options without a value
-    std::vector<std::string> plain;
-    std::string error;
-
-    const std::string* Option(const std::string& name) const {
-        for (const auto& [key, value] : options) {
-            if (key == name) {
-                return &value;
-            }
-        }
-        return nullptr;
-    }
-    bool Flag(const std::string& name) const {
-        return std::find(flags.begin(), flags.end(), name) != flags.end();
-    }
-};
-
-ParsedArgs Parse(const std::vector<std::string>& args, const std::vector<std::string>& withValue,
-                 const std::vector<std::string>& withoutValue) {
-    ParsedArgs parsed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() < 2 || a.rfind("--", 0) != 0) {
-            parsed.plain.push_back(a);
-            continue;
-        }
-        if (std::find(withoutValue.begin(), withoutValue.end(), a) != withoutValue.end()) {
-            parsed.flags.push_back(a);
-            continue;
-        }
-        if (std::find(withValue.begin(), withValue.end(), a) == withValue.end()) {
-            parsed.error = "unknown option '" + a + "'";
-            return parsed;
-        }
-        if (i + 1 >= args.size()) {
-            parsed.error = a + " needs a value";
-            return parsed;
-        }
-        if (parsed.Option(a) != nullptr) {
-            parsed.error = a + " given twice";
-            return parsed;
-        }
-        parsed.options.emplace_back(a, args[++i]);
-    }
-    return parsed;
-}
-
-// Image mode and brightness as the program passes them: 0 or 1, and 0 to 10.
-bool ReadModeAndBrightness(const ParsedArgs& parsed, int32_t& mode, int32_t& brightness,
-                           std::string& why) {
-    mode = 0;
-    brightness = 5;
-    if (const std::string* m = parsed.Option("--mode")) {
-        if (*m == "none") {
-            mode = 0;
-        } else if (*m == "diffusion") {
-            mode = 1;
-        } else {
-            why = "--mode is none or diffusion, not '" + *m + "'";
-            return false;
-        }
-    }
-    if (const std::string* b = parsed.Option("--brightness")) {
-        const auto value = ParseInt(*b);
-        if (!value || *value < 0 || *value > 10) {
-            why = "--brightness is a whole number from 0 to 10, not '" + *b + "'";
-            return false;
-        }
-        brightness = *value;
-    }
-    return true;
-}
-
-// --fit, --dither and --threshold, beside the image mode and brightness they
-// adjust: "stucki" is the control's own diffusion, the others are made here.
-bool ReadShaping(const ParsedArgs& parsed, int32_t& mode, int32_t brightness, ShapingChoice& choice,
-                 std::string& why) {
-    choice.brightness = brightness;
-    if (const std::string* f = parsed.Option("--fit")) {
-        const auto dots = ParseInt(*f);
-        if (!dots || *dots < 8 || *dots > 8184) {
-            why = "--fit is a width in dots from 8 to 8184, not '" + *f + "'";
-            return false;
-        }
-        choice.fit = *dots;
-    }
-    const std::string* d = parsed.Option("--dither");
-    if (d != nullptr && parsed.Option("--mode") != nullptr) {
-        why = "give --mode or --dither, not both";
-        return false;
-    }
-    if (d != nullptr && *d == "stucki") {
-        mode = 1;
-    } else if (d != nullptr) {
-        choice.dither = DitherKindNamed(*d);
-        if (!choice.dither) {
-            why = "--dither is threshold, stucki, floyd-steinberg, atkinson or bayer, not '" + *d +
-                  "'";
-            return false;
-        }
-    }
-    if (const std::string* t = parsed.Option("--threshold")) {
-        const auto level = ParseInt(*t);
-        if (choice.dither != DitherKind::Threshold) {
-            why = "--threshold goes with --dither threshold";
-            return false;
-        }
-        if (!level || *level < 0 || *level > 255) {
-            why = "--threshold is a grey level from 0 to 255, not '" + *t + "'";
-            return false;
-        }
-        choice.threshold = *level;
-    }
-    return true;
-}
-
 // The printer as the control is to get it: an address with the timeouts the
 // options give joined to it. False, with why, for a timeout that is no number
 // of milliseconds or one given for a spooler queue.
-bool ReadPrinter(const ParsedArgs& parsed, std::string& printer, std::string& why) {
-    printer = *parsed.Option("--printer");
-    const std::string* connect = parsed.Option("--connect-timeout");
-    const std::string* read = parsed.Option("--read-timeout");
-    if (connect == nullptr && read == nullptr) {
+bool ReadPrinter(const ParsedOptions& parsed, std::string& printer, std::string& why) {
+    printer = *parsed.Text("--printer");
+    const auto connect = parsed.Int("--connect-timeout");
+    const auto read = parsed.Int("--read-timeout");
+    if (!connect && !read) {
         return true;
     }
     if (!IsPrinterAddress(printer)) {
@@ -262,23 +187,10 @@ bool ReadPrinter(const ParsedArgs& parsed, std::string& printer, std::string& wh
     if (!address) {
         return true; // the control says what is wrong with it
     }
-    int32_t ms[2] = {static_cast<int32_t>(address.Value().connectTimeout.count()),
-                     static_cast<int32_t>(address.Value().readTimeout.count())};
-    const std::string* given[2] = {connect, read};
-    for (int i = 0; i < 2; ++i) {
-        if (given[i] == nullptr) {
-            continue;
-        }
-        const auto n = ParseInt(*given[i]);
-        if (!n || *n < 1 || *n > 3600000) {
-            why = std::string(i == 0 ? "--connect-timeout" : "--read-timeout") +
-                  " is 1 to 3600000 milliseconds, not '" + *given[i] + "'";
-            return false;
-        }
-        ms[i] = *n;
-    }
-    printer =
-        WithTimeouts(printer, std::chrono::milliseconds(ms[0]), std::chrono::milliseconds(ms[1]));
+    printer = WithTimeouts(
+        printer,
+        std::chrono::milliseconds(connect.value_or(address.Value().connectTimeout.count())),
+        std::chrono::milliseconds(read.value_or(address.Value().readTimeout.count())));
     return true;
 }
 
@@ -386,32 +298,24 @@ int Info(const std::vector<std::string>& args, const CliEnvironment& env, std::o
 
 int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                    std::ostream& out, std::ostream& err) {
-    const ParsedArgs parsed =
-        Parse(args, {"--mode", "--brightness", "--fit", "--dither", "--threshold", "--scale"}, {});
-    if (!parsed.error.empty()) {
-        return Usage("preview", parsed.error, err);
+    const Result<ParsedOptions> options = ParseOptions(args, SpecOf("preview")->options);
+    if (!options) {
+        return Usage("preview", options.Reason(), err);
     }
-    if (parsed.plain.size() != 1) {
-        return Usage("preview", parsed.plain.empty() ? "missing FILE" : "one FILE at a time", err);
+    const ParsedOptions& parsed = options.Value();
+    if (parsed.operands.size() != 1) {
+        return Usage("preview", parsed.operands.empty() ? "missing FILE" : "one FILE at a time",
+                     err);
     }
-    int32_t mode = 0, brightness = 5;
-    std::string why;
-    ShapingChoice choice;
-    if (!ReadModeAndBrightness(parsed, mode, brightness, why) ||
-        !ReadShaping(parsed, mode, brightness, choice, why)) {
-        return Usage("preview", why, err);
+    const Result<Conversion> conversion = ConversionOf(parsed);
+    if (!conversion) {
+        return Usage("preview", conversion.Reason(), err);
     }
-    int32_t scale = 1;
-    if (const std::string* n = parsed.Option("--scale")) {
-        const auto value = ParseInt(*n);
-        if (!value || *value < 2 || *value > 16) {
-            return Usage("preview", "--scale is a whole number from 2 to 16, not '" + *n + "'",
-                         err);
-        }
-        scale = *value;
-    }
+    const int32_t mode = conversion.Value().imageMode;
+    const int32_t brightness = conversion.Value().brightness;
+    const auto scale = static_cast<int32_t>(parsed.Int("--scale").value_or(1));
     ShapedLogos shaped;
-    const auto file = shaped.Prepare(parsed.plain[0], choice);
+    const auto file = shaped.Prepare(parsed.operands[0], conversion.Value().shaping);
     if (!file) {
         err << "tessaline-cli preview: no preview was written: " << file.Reason() << "\n";
         return kExitWrongUse;
@@ -433,7 +337,7 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
             << "\n";
         return kExitWrongUse;
     }
-    if (path == file.Value() && file.Value() != parsed.plain[0]) {
+    if (path == file.Value() && file.Value() != parsed.operands[0]) {
         // Dots made here are their own preview: it lands where the control's would.
         const auto dots = ReadFileBytes(path);
         const std::filesystem::path target = std::filesystem::current_path() / "Temp.bmp";
@@ -478,14 +382,12 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
 
 int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                   std::ostream& err) {
-    const ParsedArgs parsed = Parse(args,
-                                    {"--printer", "--mode", "--brightness", "--fit", "--dither",
-                                     "--threshold", "--connect-timeout", "--read-timeout"},
-                                    {});
-    if (!parsed.error.empty()) {
-        return Usage("upload", parsed.error, err);
+    const Result<ParsedOptions> options = ParseOptions(args, SpecOf("upload")->options);
+    if (!options) {
+        return Usage("upload", options.Reason(), err);
     }
-    if (parsed.Option("--printer") == nullptr) {
+    const ParsedOptions& parsed = options.Value();
+    if (!parsed.Has("--printer")) {
         return Usage("upload", "--printer NAME is required", err);
     }
     std::string target;
@@ -493,19 +395,19 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         return Usage("upload", why, err);
     }
     const std::string* printer = &target;
-    if (parsed.plain.empty()) {
+    if (parsed.operands.empty()) {
         return Usage("upload", "no FILE to upload", err);
     }
-    int32_t mode = 0, brightness = 5;
-    std::string why;
-    ShapingChoice choice;
-    if (!ReadModeAndBrightness(parsed, mode, brightness, why) ||
-        !ReadShaping(parsed, mode, brightness, choice, why)) {
-        return Usage("upload", why, err);
+    const Result<Conversion> conversion = ConversionOf(parsed);
+    if (!conversion) {
+        return Usage("upload", conversion.Reason(), err);
     }
+    const int32_t mode = conversion.Value().imageMode;
+    const int32_t brightness = conversion.Value().brightness;
+    const ShapingChoice& choice = conversion.Value().shaping;
     std::string list;
     ShapedLogos shaped;
-    for (const std::string& file : parsed.plain) {
+    for (const std::string& file : parsed.operands) {
         // The list separates paths with "|"; such a path cannot be sent.
         if (file.find_first_of("|\n\r") != std::string::npos) {
             return Usage("upload", "a path holding \"|\" or a line break cannot be sent: " + file,
@@ -522,7 +424,7 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (!host) {
         return kExitNotTransmitted;
     }
-    const std::size_t total = parsed.plain.size();
+    const std::size_t total = parsed.operands.size();
     host->Advise([&err, total](int32_t dispid, std::span<const TsVariant> eventArgs) {
         const auto k = eventArgs.size() == 1 ? VariantInt(eventArgs[0]) : std::nullopt;
         if (dispid == TESSALINE_EVENTID_PROGRESS && k) {
@@ -545,19 +447,15 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
 int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env, bool erase,
                  std::ostream& err) {
     const std::string command = erase ? "erase" : "print";
-    const ParsedArgs parsed =
-        erase ? Parse(args, {"--printer", "--connect-timeout", "--read-timeout"}, {})
-              : Parse(args,
-                      {"--printer", "--image", "--range", "--size", "--connect-timeout",
-                       "--read-timeout"},
-                      {"--all"});
-    if (!parsed.error.empty()) {
-        return Usage(command, parsed.error, err);
+    const Result<ParsedOptions> options = ParseOptions(args, SpecOf(command)->options);
+    if (!options) {
+        return Usage(command, options.Reason(), err);
     }
-    if (!parsed.plain.empty()) {
-        return Usage(command, "unexpected argument '" + parsed.plain[0] + "'", err);
+    const ParsedOptions& parsed = options.Value();
+    if (!parsed.operands.empty()) {
+        return Usage(command, "unexpected argument '" + parsed.operands[0] + "'", err);
     }
-    if (parsed.Option("--printer") == nullptr) {
+    if (!parsed.Has("--printer")) {
         return Usage(command, "--printer NAME is required", err);
     }
     std::string target;
@@ -569,37 +467,27 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
     if (erase) {
         selector = 3;
     } else {
-        const std::string* image = parsed.Option("--image");
-        const std::string* span = parsed.Option("--range");
-        const int choices = (parsed.Flag("--all") ? 1 : 0) + (image ? 1 : 0) + (span ? 1 : 0);
+        const auto image = parsed.Int("--image");
+        const std::string* span = parsed.Text("--range");
+        const int choices = (parsed.Has("--all") ? 1 : 0) + (image ? 1 : 0) + (span ? 1 : 0);
         if (choices != 1) {
             return Usage(command, "give exactly one of --all, --image N, --range FIRST-LAST", err);
         }
         if (image) {
-            const auto n = ParseInt(*image);
-            if (!n || *n < 1 || *n > 255) {
-                return Usage(command, "--image is an image number from 1 to 255", err);
-            }
-            range = *n;
+            range = static_cast<int32_t>(*image);
         } else if (span) {
             const std::size_t dash = span->find('-', 1);
             const auto first =
-                dash == std::string::npos ? std::nullopt : ParseInt(span->substr(0, dash));
+                dash == std::string::npos ? std::nullopt : Number(span->substr(0, dash), 1, 255);
             const auto second =
-                dash == std::string::npos ? std::nullopt : ParseInt(span->substr(dash + 1));
-            if (!first || !second || *first < 1 || *second < *first || *second > 255) {
+                dash == std::string::npos ? std::nullopt : Number(span->substr(dash + 1), 1, 255);
+            if (!first || !second || *second < *first) {
                 return Usage(command, "--range is FIRST-LAST with 1 <= FIRST <= LAST <= 255", err);
             }
-            range = *first;
-            last = *second;
+            range = static_cast<int32_t>(*first);
+            last = static_cast<int32_t>(*second);
         }
-        if (const std::string* s = parsed.Option("--size")) {
-            const auto n = ParseInt(*s);
-            if (!n || *n < 0 || *n > 3) {
-                return Usage(command, "--size is 0, 1, 2 or 3", err);
-            }
-            size = *n;
-        }
+        size = static_cast<int32_t>(parsed.Int("--size").value_or(0));
     }
     auto host = CreateControl(env.libraries, err);
     if (!host) {
@@ -690,13 +578,12 @@ int Describe(const std::vector<std::string>& args, const CliEnvironment& env, st
 
 } // namespace
 
+const std::vector<CliCommand>& ControlCommandSpecs() {
+    return Specs();
+}
+
 bool IsControlCommand(const std::string& command) {
-    for (const Help& h : kHelps) {
-        if (command == h.name) {
-            return true;
-        }
-    }
-    return false;
+    return SpecOf(command) != nullptr;
 }
 
 int RunControlCommand(const std::string& command, const std::vector<std::string>& args,

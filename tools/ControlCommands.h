@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Options.h"
 #include "platform/component/FirstRunRegistration.h"
 
 #include <filesystem>
@@ -11,6 +12,9 @@
 namespace tessaline {
 
 struct CliEnvironment;
+
+// Their options and help.
+const std::vector<CliCommand>& ControlCommandSpecs();
 
 // register, unregister, info, preview, upload, print, erase, describe.
 bool IsControlCommand(const std::string& command);

@@ -6,6 +6,8 @@
 #include "NvCommand.h"
 
 #include "Cli.h"
+#include "NvAutoCommand.h"
+#include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
 #include "platform/SystemSpooler.h"
@@ -13,7 +15,7 @@
 #include "printer/GraphicSteps.h"
 #include "printer/NvGraphics.h"
 
-#include <charconv>
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <ostream>
@@ -22,33 +24,35 @@ namespace tessaline {
 
 namespace {
 
-constexpr const char* kNvUsage =
-    "Usage: tessaline-cli nv store PRINTER KEY FILE [--image-mode 0|1] [--brightness 0-10]\n"
+const std::string kNvUsage =
+    "Usage: tessaline-cli nv store PRINTER KEY FILE [--dither KIND] [--threshold 0-255]\n"
+    "                              [--brightness 0-10] [--fit DOTS]\n"
     "       tessaline-cli nv list PRINTER [--json]\n"
     "       tessaline-cli nv print PRINTER KEY [--scale 1x1|2x1|1x2|2x2]\n"
     "       tessaline-cli nv delete PRINTER KEY|--all\n"
-    "       tessaline-cli nv command --store KEY FILE [KEY FILE ...] [--image-mode 0|1]\n"
-    "                                [--brightness 0-10]\n"
+    "       tessaline-cli nv command --store KEY FILE [KEY FILE ...] [--dither KIND]\n"
+    "                                [--threshold 0-255] [--brightness 0-10] [--fit DOTS]\n"
     "       tessaline-cli nv command --print KEY [KEY ...] [--scale 1x1|2x1|1x2|2x2]\n"
+    "       tessaline-cli nv auto PRINTER [--top KEY] [--bottom KEY] [--align A] [--off]\n"
     "\n"
     "NV graphics: logos a current printer keeps under two-character keys (\"A1\",\n"
     "\"LG\"; characters from blank to \"~\"), each stored, replaced, printed and\n"
     "deleted on its own (GS ( L, and GS 8 L for large ones).\n"
     "\n"
-    "  store     converts FILE as upload does (same image mode and brightness, same\n"
-    "            dots) and stores it under KEY; asks the free memory first and\n"
+    "  store     converts FILE as upload does (the same options give the same dots)\n"
+    "            and stores it under KEY; asks the free memory first and\n"
     "            refuses a logo that does not fit, then asks the key list and says\n"
     "            \"stored\" only when the printer holds the key\n"
     "  list      the keys the printer holds, its NV graphics size and free bytes\n"
     "  print     prints a stored graphic, scaled 1 or 2 times each way\n"
     "  delete    deletes one graphic, or every one with --all\n"
+    "  auto      the logos the printer prints by itself on every receipt\n"
+    "            (see 'tessaline-cli nv auto --help')\n"
     "  command   writes the exact bytes to standard output, for receipts that\n"
     "            print a logo by key, or for storing one by other means\n"
-    "\n"
-    "  --no-verify            exit 0 when the printer does not answer (the bytes are sent)\n"
-    "  --json                 list: one JSON object instead of text\n"
-    "  --connect-timeout MS   how long to wait for the connection, 3000 by default\n"
-    "  --read-timeout MS      how long to wait for each answer, 1000 by default\n"
+    "\n";
+
+const std::string kNvNotes =
     "\n"
     "PRINTER is an address (socket://HOST[:PORT], usb:///dev/usb/lpN, serial://PORT,\n"
     "file:///PATH), whose answers verify each step, or a spooler queue, through\n"
@@ -62,67 +66,138 @@ constexpr const char* kBitImageWarning =
 
 struct NvOptions {
     std::vector<std::string> words; // the arguments that are not options
-    int32_t imageMode = 0;
-    int32_t brightness = 5;
+    Conversion conversion;
     int32_t scaleX = 1;
     int32_t scaleY = 1;
     bool all = false, json = false, noVerify = false, print = false, store = false;
     std::optional<int64_t> connect, read;
 };
 
-// Reads the options `allowed` names (and --connect-timeout, --read-timeout);
-// the reason when the command line is wrong, empty otherwise.
-std::string ParseOptions(const std::vector<std::string>& args, const std::string& allowed,
-                         NvOptions& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() < 3 || a.rfind("--", 0) != 0) {
-            o.words.push_back(a);
-            continue;
-        }
-        if (allowed.find(a + " ") == std::string::npos) {
-            return "unknown option '" + a + "'";
-        }
-        const bool takesValue = a == "--image-mode" || a == "--brightness" || a == "--scale" ||
-                                a == "--connect-timeout" || a == "--read-timeout";
-        if (takesValue && i + 1 >= args.size()) {
-            return a + " needs a value";
-        }
-        const std::string value = takesValue ? args[++i] : std::string();
-        if (a == "--image-mode") {
-            const auto n = Number(value, 0, 1);
-            if (!n) {
-                return "--image-mode is 0 (None) or 1 (Error Diffusion), not '" + value + "'";
+Option ScaleOption() {
+    return Choice("--scale", "1x1|2x1|1x2|2x2", {"1x1", "2x1", "1x2", "2x2"},
+                  "print: the graphic 1 or 2 times as wide and as high");
+}
+
+std::vector<Option> Reaching(std::vector<Option> options) {
+    options.push_back(
+        Flag("--no-verify", "exit 0 when the printer does not answer (the bytes are sent)"));
+    options.push_back(ConnectTimeoutOption());
+    options.push_back(ReadTimeoutOption());
+    return options;
+}
+
+std::vector<Option> Storing(std::vector<Option> options) {
+    for (Option& o : ConversionOptions(kImageModeAlias)) {
+        options.push_back(std::move(o));
+    }
+    return options;
+}
+
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
+        {"nv store",
+         "convert a logo and store it under a key",
+         "",
+         "",
+         Reaching(Storing({})),
+         "",
+         {ValueKind::Printer, ValueKind::Text, ValueKind::File}},
+        {"nv list",
+         "the keys a printer holds and its free bytes",
+         "",
+         "",
+         Reaching({Flag("--json", "list: one JSON object instead of text")}),
+         "",
+         {ValueKind::Printer}},
+        {"nv print",
+         "print a stored graphic",
+         "",
+         "",
+         Reaching({ScaleOption()}),
+         "",
+         {ValueKind::Printer, ValueKind::Text}},
+        {"nv delete",
+         "delete one graphic, or every one",
+         "",
+         "",
+         Reaching({Flag("--all", "delete: every graphic the printer holds")}),
+         "",
+         {ValueKind::Printer, ValueKind::Text}},
+        {"nv command",
+         "write a graphic's bytes to standard output",
+         "",
+         "",
+         Storing({Flag("--store", "command: the bytes that store each KEY FILE pair"),
+                  Flag("--print", "command: the bytes that print each KEY"), ScaleOption()}),
+         "",
+         {ValueKind::Text, ValueKind::File},
+         true},
+    };
+    return specs;
+}
+
+// Every option of every nv command, each once, for the one help of nv.
+std::vector<Option> AllNvOptions() {
+    std::vector<Option> all;
+    for (const CliCommand& spec : Specs()) {
+        for (const Option& o : spec.options) {
+            if (std::none_of(all.begin(), all.end(),
+                             [&](const Option& seen) { return seen.name == o.name; })) {
+                all.push_back(o);
             }
-            o.imageMode = static_cast<int32_t>(*n);
-        } else if (a == "--brightness") {
-            const auto n = Number(value, 0, 10);
-            if (!n) {
-                return "--brightness is 0 to 10, not '" + value + "'";
-            }
-            o.brightness = static_cast<int32_t>(*n);
-        } else if (a == "--scale") {
-            if (value.size() != 3 || value[1] != 'x' || (value[0] != '1' && value[0] != '2') ||
-                (value[2] != '1' && value[2] != '2')) {
-                return "--scale is 1x1, 2x1, 1x2 or 2x2, not '" + value + "'";
-            }
-            o.scaleX = value[0] - '0';
-            o.scaleY = value[2] - '0';
-        } else if (a == "--connect-timeout" || a == "--read-timeout") {
-            const auto ms = Number(value, 1, 3600000);
-            if (!ms) {
-                return a + " is 1 to 3600000 milliseconds, not '" + value + "'";
-            }
-            (a == "--connect-timeout" ? o.connect : o.read) = ms;
-        } else {
-            (a == "--all"         ? o.all
-             : a == "--json"      ? o.json
-             : a == "--no-verify" ? o.noVerify
-             : a == "--print"     ? o.print
-                                  : o.store) = true;
         }
     }
-    return {};
+    return all;
+}
+
+const std::string& NvUsage() {
+    static const std::string text = kNvUsage + OptionsHelp(AllNvOptions()) + kNvNotes;
+    return text;
+}
+
+// Reads the options of the nv command `spec`; the reason when the command
+// line is wrong.
+Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const CliCommand& spec) {
+    const Result<ParsedOptions> options = ParseOptions(args, spec.options);
+    if (!options) {
+        return Result<NvOptions>::Fail(options.Reason());
+    }
+    const ParsedOptions& parsed = options.Value();
+    NvOptions o;
+    o.words = parsed.operands;
+    if (spec.words == "nv store" || spec.words == "nv command") {
+        Result<Conversion> conversion = ConversionOf(parsed);
+        if (!conversion) {
+            return Result<NvOptions>::Fail(conversion.Reason());
+        }
+        o.conversion = std::move(conversion).Value();
+    }
+    if (const std::string* scale = parsed.Text("--scale")) {
+        o.scaleX = (*scale)[0] - '0';
+        o.scaleY = (*scale)[2] - '0';
+    }
+    o.all = parsed.Has("--all");
+    o.json = parsed.Has("--json");
+    o.noVerify = parsed.Has("--no-verify");
+    o.print = parsed.Has("--print");
+    o.store = parsed.Has("--store");
+    o.connect = parsed.Int("--connect-timeout");
+    o.read = parsed.Int("--read-timeout");
+    return o;
+}
+
+// The logo's dots as the conversion asks for them.
+Result<RasterGraphic> Converted(const std::string& file, const Conversion& conversion,
+                                ShapedLogos& shaped) {
+    const auto prepared = shaped.Prepare(file, conversion.shaping);
+    if (!prepared) {
+        return Result<RasterGraphic>::Fail(prepared.Reason());
+    }
+    auto graphic = ConvertGraphic(prepared.Value(), conversion.imageMode, conversion.brightness);
+    if (!graphic) {
+        return Result<RasterGraphic>::Fail(shaped.InUsersNames(graphic.Reason()));
+    }
+    return graphic;
 }
 
 // The printer a step goes to, with the timeouts the command line gave.
@@ -160,7 +235,7 @@ int Unverified(const GraphicOutcome& outcome, const NvOptions& o, std::ostream& 
 int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::ostream& err) {
     const std::string who = "tessaline-cli nv store";
     if (o.words.size() != 3) {
-        err << who << ": needs PRINTER KEY FILE\n" << kNvUsage;
+        err << who << ": needs PRINTER KEY FILE\n" << NvUsage();
         return kExitWrongUse;
     }
     const auto key = ParseGraphicKey(o.words[1]);
@@ -168,7 +243,8 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
         err << who << ": " << key.Reason() << "\n";
         return kExitWrongUse;
     }
-    const auto graphic = ConvertGraphic(o.words[2], o.imageMode, o.brightness);
+    ShapedLogos shaped;
+    const auto graphic = Converted(o.words[2], o.conversion, shaped);
     if (!graphic) {
         err << who << ": " << graphic.Reason() << "\n";
         return kExitWrongUse;
@@ -199,7 +275,7 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
 int List(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::ostream& err) {
     const std::string who = "tessaline-cli nv list";
     if (o.words.size() != 1) {
-        err << who << ": needs PRINTER\n" << kNvUsage;
+        err << who << ": needs PRINTER\n" << NvUsage();
         return kExitWrongUse;
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
@@ -240,7 +316,7 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
     const bool all = !print && o.all;
     if (o.words.size() != (all ? 1u : 2u)) {
         err << who << (print ? ": needs PRINTER KEY\n" : ": needs PRINTER and KEY or --all\n")
-            << kNvUsage;
+            << NvUsage();
         return kExitWrongUse;
     }
     Result<GraphicKey> key = all ? GraphicKey{} : ParseGraphicKey(o.words[1]);
@@ -275,15 +351,16 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
 int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
     const std::string who = "tessaline-cli nv command";
     if (o.print == o.store) {
-        err << who << ": give --print or --store\n" << kNvUsage;
+        err << who << ": give --print or --store\n" << NvUsage();
         return kExitWrongUse;
     }
     const size_t step = o.store ? 2 : 1;
     if (o.words.empty() || o.words.size() % step != 0) {
-        err << who << (o.store ? ": needs KEY FILE pairs\n" : ": needs KEY\n") << kNvUsage;
+        err << who << (o.store ? ": needs KEY FILE pairs\n" : ": needs KEY\n") << NvUsage();
         return kExitWrongUse;
     }
     std::vector<uint8_t> bytes;
+    ShapedLogos shaped;
     for (size_t i = 0; i < o.words.size(); i += step) {
         const auto key = ParseGraphicKey(o.words[i]);
         if (!key) {
@@ -292,7 +369,7 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
         }
         Result<std::vector<uint8_t>> command = Result<std::vector<uint8_t>>::Fail("");
         if (o.store) {
-            const auto graphic = ConvertGraphic(o.words[i + 1], o.imageMode, o.brightness);
+            const auto graphic = Converted(o.words[i + 1], o.conversion, shaped);
             command = graphic ? StoreGraphicCommand(key.Value(), graphic.Value())
                               : Result<std::vector<uint8_t>>::Fail(graphic.Reason());
         } else {
@@ -318,33 +395,39 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
 
 } // namespace
 
+const std::vector<CliCommand>& NvCommandSpecs() {
+    return Specs();
+}
+
 int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
               std::ostream& err) {
     if (WantsHelp(args) || args.empty()) {
-        (args.empty() ? err : out) << kNvUsage << kExitStatusHelp;
+        (args.empty() ? err : out) << NvUsage() << kExitStatusHelp;
         return args.empty() ? kExitWrongUse : kExitDone;
     }
     // Logos come as BMP, PNG, JPEG or GIF files, as they do to the control.
     UseSystemPictureDecoders();
     const std::string& what = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    const std::string timeouts = "--connect-timeout --read-timeout --no-verify ";
-    const std::string allowed = what == "store"     ? "--image-mode --brightness " + timeouts
-                                : what == "list"    ? "--json " + timeouts
-                                : what == "print"   ? "--scale " + timeouts
-                                : what == "delete"  ? "--all " + timeouts
-                                : what == "command" ? "--print --store --image-mode --brightness "
-                                                      "--scale "
-                                                    : "";
-    if (allowed.empty()) {
-        err << "tessaline-cli nv: unknown command '" << what << "'\n" << kNvUsage;
+    if (what == "auto") {
+        return NvAutoCommand(rest, env, out, err);
+    }
+    const CliCommand* spec = nullptr;
+    for (const CliCommand& candidate : Specs()) {
+        if (candidate.words == "nv " + what) {
+            spec = &candidate;
+        }
+    }
+    if (spec == nullptr) {
+        err << "tessaline-cli nv: unknown command '" << what << "'\n" << NvUsage();
         return kExitWrongUse;
     }
-    NvOptions o;
-    if (const std::string wrong = ParseOptions(rest, allowed, o); !wrong.empty()) {
-        err << "tessaline-cli nv " << what << ": " << wrong << "\n" << kNvUsage;
+    const Result<NvOptions> parsed = ParseNvOptions(rest, *spec);
+    if (!parsed) {
+        err << "tessaline-cli nv " << what << ": " << parsed.Reason() << "\n" << NvUsage();
         return kExitWrongUse;
     }
+    const NvOptions& o = parsed.Value();
     if (what == "store") {
         return Store(o, env, out, err);
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "Options.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -8,6 +10,9 @@
 namespace tessaline {
 
 struct CliEnvironment;
+
+// The nv commands' options and help.
+const std::vector<CliCommand>& NvCommandSpecs();
 
 // `tessaline-cli nv store|list|print|delete|command ...`: NV graphics by key,
 // each step checked against what the printer answers. Returns the exit status.

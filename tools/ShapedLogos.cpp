@@ -9,6 +9,54 @@
 
 namespace tessaline {
 
+const OptionAlias kModeAlias{
+    "--mode", {{"none", "threshold"}, {"diffusion", "stucki"}}, "is none or diffusion"};
+const OptionAlias kImageModeAlias{
+    "--image-mode", {{"0", "threshold"}, {"1", "stucki"}}, "is 0 (None) or 1 (Error Diffusion)"};
+
+std::vector<Option> ConversionOptions(const OptionAlias& older) {
+    return {
+        Choice("--dither", "KIND", {"threshold", "stucki", "floyd-steinberg", "atkinson", "bayer"},
+               "how grey becomes dots: threshold (the default: dots at or below a grey level, "
+               "from the brightness unless --threshold gives it), stucki (the control's error "
+               "diffusion), floyd-steinberg, atkinson or bayer")
+            .Alias(older),
+        Integer("--threshold", "0-255", 0, 255,
+                "the grey level of --dither threshold; dots are the pixels darker than it")
+            .Refusal("is a grey level from 0 to 255"),
+        Integer("--brightness", "0-10", 0, 10,
+                "5 by default; lower is darker: it sets the threshold's level (5 x N + 103) "
+                "and shifts the grey levels before the other dithers"),
+        Integer("--fit", "DOTS", 8, 8184,
+                "scale a logo wider than DOTS down to DOTS wide, keeping its proportions, by "
+                "area averaging; never enlarges (384 dots is 58 mm paper, 576 is 80 mm, 832 "
+                "is 112 mm)")
+            .Refusal("is a width in dots from 8 to 8184"),
+    };
+}
+
+Result<Conversion> ConversionOf(const ParsedOptions& parsed) {
+    Conversion c;
+    c.brightness = static_cast<int32_t>(parsed.Int("--brightness").value_or(5));
+    c.shaping.brightness = c.brightness;
+    c.shaping.fit = static_cast<int32_t>(parsed.Int("--fit").value_or(0));
+    const std::string* dither = parsed.Text("--dither");
+    const std::string kind = dither == nullptr ? "threshold" : *dither;
+    if (const auto level = parsed.Int("--threshold")) {
+        if (kind != "threshold") {
+            return Result<Conversion>::Fail("--threshold goes with --dither threshold, not with " +
+                                            parsed.Spelling("--dither") + " " + *dither);
+        }
+        c.shaping.dither = DitherKind::Threshold;
+        c.shaping.threshold = static_cast<int>(*level);
+    } else if (kind == "stucki") {
+        c.imageMode = 1;
+    } else if (kind != "threshold") {
+        c.shaping.dither = DitherKindNamed(kind);
+    }
+    return c;
+}
+
 ShapedLogos::~ShapedLogos() {
     if (!m_folder.empty()) {
         std::error_code ec;

@@ -3,6 +3,7 @@
 // fitting them to the paper, and the dithers beyond the control's two modes.
 #pragma once
 
+#include "Options.h"
 #include "base/Result.h"
 #include "imaging/LogoShaping.h"
 
@@ -21,6 +22,26 @@ struct ShapingChoice {
     int threshold = 128;              // for DitherKind::Threshold
     int32_t brightness = 5;           // for the other dithers, as "Error Diffusion" applies it
 };
+
+// How a command line asks for a logo to be converted: the control's image
+// mode and brightness, and what is done here before the control reads it.
+struct Conversion {
+    int32_t imageMode = 0; // 0 "None", 1 "Error Diffusion"
+    int32_t brightness = 5;
+    ShapingChoice shaping;
+};
+
+// --dither, --threshold, --brightness and --fit, with `older` (--mode,
+// --image-mode) as the older spelling of --dither. Each converting command
+// takes these, so the same words give the same dots everywhere.
+std::vector<Option> ConversionOptions(const OptionAlias& older);
+extern const OptionAlias kModeAlias;      // --mode none|diffusion
+extern const OptionAlias kImageModeAlias; // --image-mode 0|1
+
+// The conversion the options ask for. "threshold" without --threshold is the
+// control's "None" and "stucki" its "Error Diffusion"; the other dithers, and
+// a threshold of the user's own, are made here.
+Result<Conversion> ConversionOf(const ParsedOptions& parsed);
 
 // The shaped files of one command, in a private folder removed with it. A
 // shaped logo is a BMP file: 24 bits when only fitted (the control's mode

@@ -10,7 +10,6 @@
 #include "printer/PrinterReport.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <ostream>
 
@@ -18,24 +17,27 @@ namespace tessaline {
 
 namespace {
 
-constexpr const char* kStatusUsage =
-    "Usage: tessaline-cli status PRINTER [--json] [--connect-timeout MS]\n"
-    "                            [--read-timeout MS]\n"
-    "\n"
-    "Asks the printer at the address PRINTER (socket://HOST[:PORT], usb:///dev/usb/lpN,\n"
-    "serial://PORT?baud=N) whether it is ready and why not (off-line, cover open,\n"
-    "paper end, paper near end, cutter error, unrecoverable error), its maker,\n"
-    "model, firmware and serial number, and the size and free bytes of its NV\n"
-    "graphics memory; and says which questions got no answer (a one-way device,\n"
-    "an older model). A printer known only by its spooler queue cannot be asked.\n"
-    "\n"
-    "  --json                 one JSON object instead of text\n"
-    "  --connect-timeout MS   how long to wait for the connection, 3000 by default\n"
-    "  --read-timeout MS      how long to wait for each answer, 1000 by default\n"
-    "\n"
-    "Exit status: 0 the printer is ready; 1 wrong command line or a malformed\n"
-    "address; 2 no such spooler printer; 3 the printer is not ready, answers\n"
-    "nothing, or cannot be reached (the message says why).\n";
+const std::vector<CliCommand>& Specs() {
+    static const std::vector<CliCommand> specs = {
+        {"status",
+         "ask a printer reached by its address whether it is ready",
+         "Usage: tessaline-cli status PRINTER [--json] [--connect-timeout MS]\n"
+         "                            [--read-timeout MS]\n",
+         "Asks the printer at the address PRINTER (socket://HOST[:PORT], usb:///dev/usb/lpN,\n"
+         "serial://PORT?baud=N) whether it is ready and why not (off-line, cover open,\n"
+         "paper end, paper near end, cutter error, unrecoverable error), its maker,\n"
+         "model, firmware and serial number, and the size and free bytes of its NV\n"
+         "graphics memory; and says which questions got no answer (a one-way device,\n"
+         "an older model). A printer known only by its spooler queue cannot be asked.\n",
+         {Flag("--json", "one JSON object instead of text"), ConnectTimeoutOption(),
+          ReadTimeoutOption()},
+         "Exit status: 0 the printer is ready; 1 wrong command line or a malformed\n"
+         "address; 2 no such spooler printer; 3 the printer is not ready, answers\n"
+         "nothing, or cannot be reached (the message says why).\n",
+         {ValueKind::Printer}},
+    };
+    return specs;
+}
 
 std::string JsonList(const std::vector<std::string>& items) {
     std::string out = "[";
@@ -114,52 +116,35 @@ void PrintJson(const std::string& address, const PrinterReport* r, const std::st
         << ", \"unanswered\": " << JsonList(r->unanswered) << "}\n";
 }
 
-std::optional<int64_t> Millis(const std::string& text) {
-    int64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 1 ||
-        value > 3600000) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 } // namespace
+
+const std::vector<CliCommand>& StatusCommandSpecs() {
+    return Specs();
+}
 
 int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                   std::ostream& out, std::ostream& err) {
+    const std::string usageText = HelpText(Specs()[0]);
     if (WantsHelp(args)) {
-        out << kStatusUsage;
+        out << usageText;
         return kExitDone;
     }
-    auto usage = [&err](const std::string& why) {
-        err << "tessaline-cli status: " << why << "\n" << kStatusUsage;
+    auto usage = [&err, &usageText](const std::string& why) {
+        err << "tessaline-cli status: " << why << "\n" << usageText;
         return kExitWrongUse;
     };
-    std::string printer;
-    bool json = false;
-    std::optional<int64_t> connect, read;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            json = true;
-        } else if (a == "--connect-timeout" || a == "--read-timeout") {
-            if (i + 1 >= args.size()) {
-                return usage(a + " needs a number of milliseconds");
-            }
-            const auto ms = Millis(args[++i]);
-            if (!ms) {
-                return usage(a + " is 1 to 3600000 milliseconds, not '" + args[i] + "'");
-            }
-            (a == "--connect-timeout" ? connect : read) = ms;
-        } else if (a.rfind("--", 0) == 0) {
-            return usage("unknown option '" + a + "'");
-        } else if (!printer.empty()) {
-            return usage("one PRINTER at a time");
-        } else {
-            printer = a;
-        }
+    const Result<ParsedOptions> parsed = ParseOptions(args, Specs()[0].options);
+    if (!parsed) {
+        return usage(parsed.Reason());
     }
+    const std::vector<std::string>& operands = parsed.Value().operands;
+    if (operands.size() > 1) {
+        return usage("one PRINTER at a time");
+    }
+    const std::string printer = operands.empty() ? std::string() : operands[0];
+    const bool json = parsed.Value().Has("--json");
+    const std::optional<int64_t> connect = parsed.Value().Int("--connect-timeout");
+    const std::optional<int64_t> read = parsed.Value().Int("--read-timeout");
     if (printer.empty()) {
         return usage("missing PRINTER");
     }

@@ -11,6 +11,7 @@ const char* CliUsage() {
            "Commands:\n"
            "  printers    list every installed printer: CUPS queues, then virtual printers\n"
            "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
+           "  queue       add, remove and list CUPS queues that print the logo on every receipt\n"
            "  status      ask a printer reached by its address whether it is ready\n"
            "  nv          store, list, print and delete NV graphics by key\n"
            "  apply       make many printers hold the logos one manifest names\n"
@@ -24,7 +25,8 @@ const char* CliUsage() {
            "  erase       erase a printer's NV memory\n"
            "  describe    the control's type library\n"
            "\n"
-           "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
+           "Run 'tessaline-cli COMMAND --help' for a command's own help, and\n"
+           "'tessaline-cli --version' for the version and the commit it was built from.\n";
 }
 
 const char* PrintersUsage() {

@@ -1,18 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 #include "VPrinterServe.h"
+#include "escpos/StarEmulator.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
-#include "escpos/StarEmulator.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <ostream>
 
 namespace tessaline {
 
 namespace {
+
+// What `serve` was asked for.
+struct ServeOptions {
+    std::string listen = "127.0.0.1:9100";
+    uint32_t count = 0; // 0: NAME alone
+    ServeSpread spread = ServeSpread::Ports;
+};
 
 // The exit statuses (kExitDone and the others) and kExitStatusHelp, which
 // ends every help text, are those of Cli.h: one table for every command.
@@ -26,7 +33,7 @@ constexpr const char* kUsage =
     "\n"
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
-    "           [--nv-graphics BYTES] [--write-ms N]\n"
+    "           [--nv-graphics BYTES] [--write-ms N] [--driver-logos on|off]\n"
     "           [--commands esc-pos|star-line|star-prnt]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
@@ -34,7 +41,7 @@ constexpr const char* kUsage =
     "  path NAME        the printer's folder\n"
     "  show NAME        its stored images, jobs, NV writes today and newest paper\n"
     "  feed NAME FILE   spool FILE's raw bytes to it as one job ('-' reads stdin)\n"
-    "  serve NAME [--listen HOST:PORT]\n"
+    "  serve NAME [--listen HOST:PORT] [--count N [--over ports|addresses]]\n"
     "                   serve it on TCP as a network printer that answers\n"
     "\n"
     "Run 'tessaline-cli vprinter SUBCOMMAND --help' for more.\n";
@@ -43,42 +50,76 @@ constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
     "                                       [--answers all|none] [--nv-graphics BYTES]\n"
     "                                       [--write-ms N]\n"
-    "                                       [--commands esc-pos|star-line|star-prnt]\n"
-    "\n"
+    "                                       [--commands esc-pos|star-line|star-prnt]\n";
+constexpr const char* kAddAbout =
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
-    "\n"
-    "  --paper-width DOTS    dots across the paper: 576 for 80 mm rolls (default),\n"
-    "                        384 for 58 mm; 8 to 1024\n"
-    "  --nv-capacity BYTES   bytes of NV image memory, 262144 (256 KiB) by default\n"
-    "  --commands LANGUAGE   the command language it speaks: esc-pos (default),\n"
-    "                        star-line (Star Line Mode: logos by ESC FS q, printed by\n"
-    "                        ESC FS p) or star-prnt (StarPRNT: NV graphics by key);\n"
-    "                        a job in another printer's language is reported as not\n"
-    "                        understood, with exit status 3, and not drawn\n"
-    "\n"
-    "How it behaves when served on the network ('vprinter serve'):\n"
-    "  --answers none        a one-way device: it answers no question (default all)\n"
-    "  --nv-graphics BYTES   NV graphics memory it reports, 262144 by default; 0 for a\n"
-    "                        model without it, which does not answer GS ( L\n"
-    "  --write-ms N          how long a write to NV memory keeps it busy, taking no\n"
-    "                        connection and answering nothing; 0 by default\n";
+    "--answers, --nv-graphics and --write-ms say how it behaves when served on the network\n"
+    "('vprinter serve').\n";
+
+Option Count(std::string name, std::string value, std::string help) {
+    return Integer(std::move(name), std::move(value), 0, INT64_MAX, std::move(help))
+        .Refusal("needs a number")
+        .Missing("needs a number");
+}
+
+std::vector<Option> AddOptions() {
+    return {
+        Count("--paper-width", "DOTS",
+              "dots across the paper: 576 for 80 mm rolls (default), 384 for 58 mm; 8 to 1024"),
+        Count("--nv-capacity", "BYTES", "bytes of NV image memory, 262144 (256 KiB) by default"),
+        Choice("--commands", "LANGUAGE", {"esc-pos", "star-line", "star-prnt"},
+               "the command language it speaks: esc-pos (default), star-line (Star Line Mode: "
+               "logos by ESC FS q, printed by ESC FS p) or star-prnt (StarPRNT: NV graphics by "
+               "key); a job in another printer's language is reported as not understood, with "
+               "exit status 3, and not drawn")
+            .Missing("needs esc-pos, star-line or star-prnt"),
+        Choice("--driver-logos", "on|off", {"on", "off"},
+               "off: a queue without the driver that prints the driver record's logo commands "
+               "A and B with every job; on by default")
+            .Missing("needs on or off"),
+        Choice("--answers", "all|none", {"all", "none"},
+               "none: a one-way device that answers no question; all by default")
+            .Missing("needs all or none"),
+        Count("--nv-graphics", "BYTES",
+              "NV graphics memory it reports, 262144 by default; 0 for a model without it, "
+              "which does not answer GS ( L"),
+        Count("--write-ms", "N",
+              "how long a write to NV memory keeps it busy, taking no connection and answering "
+              "nothing; 0 by default"),
+    };
+}
 
 constexpr const char* kServeUsage =
     "Usage: tessaline-cli vprinter serve NAME [--listen HOST:PORT]\n"
-    "\n"
+    "                                         [--count N [--over ports|addresses]]\n";
+constexpr const char* kServeAbout =
     "Serves the virtual printer NAME on TCP, as a printer on raw port 9100 is: the\n"
     "bytes of each connection are one job for the same emulator as 'feed', and the\n"
     "status, identification and NV graphics questions are answered while they\n"
     "arrive (ready, unless the printer's folder holds a file 'status' naming\n"
     "conditions: offline, cover-open, paper-end, paper-near-end, cutter-error,\n"
-    "unrecoverable-error). Connections are served one after another.\n"
-    "\n"
-    "  --listen HOST:PORT    where to listen, 127.0.0.1:9100 by default; port 0 picks\n"
-    "                        a free port\n"
-    "\n"
-    "The first line printed is 'listening on socket://HOST:PORT'. SIGINT or SIGTERM\n"
+    "unrecoverable-error). Connections are served one after another.\n";
+constexpr const char* kServeAfter =
+    "The first line printed is 'listening on socket://HOST:PORT'; with --count, one\n"
+    "such line for each printer, ending ' for NAME-K', and each line of a printer's\n"
+    "output starts with 'NAME-K: '. SIGINT or SIGTERM\n"
     "stops it; a job whose connection is still open then never runs.\n";
+
+std::vector<Option> ServeOptionTable() {
+    return {Text("--listen", "HOST:PORT",
+                 "where to listen, 127.0.0.1:9100 by default; port 0 picks a free port")
+                .Missing("needs HOST:PORT"),
+            Integer("--count", "N", 1, 65535,
+                    "serve a fleet from this one process: NAME-1 ... NAME-N, each added with "
+                    "NAME's settings when it is missing and keeping a memory of its own; the "
+                    "first listens on HOST:PORT, the others after it")
+                .Missing("needs a number"),
+            Choice("--over", "ports|addresses", {"ports", "addresses"},
+                   "the others on the ports after PORT (default; port 0: each on a free port) "
+                   "or on the addresses after HOST, all on PORT (127.0.0.1, 127.0.0.2, ...)")
+                .Missing("needs ports or addresses")};
+}
 
 constexpr const char* kRemoveUsage =
     "Usage: tessaline-cli vprinter remove NAME\n"
@@ -113,25 +154,51 @@ constexpr const char* kFeedUsage =
     "as 'lp -o raw' would, and prints what the printer made of them. FILE '-'\n"
     "reads standard input.\n";
 
-struct Subcommand {
-    const char* name;
-    const char* usage;
-    size_t operands;
-};
+using Subcommand = CliCommand;
 
-constexpr Subcommand kSubcommands[] = {
-    {"add", kAddUsage, 1},     {"remove", kRemoveUsage, 1}, {"list", kListUsage, 0},
-    {"path", kPathUsage, 1},   {"show", kShowUsage, 1},     {"feed", kFeedUsage, 2},
-    {"serve", kServeUsage, 1},
-};
-
-std::optional<uint64_t> ParseCount(const std::string& text) {
-    uint64_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
+const std::vector<CliCommand>& Specs() {
+    const std::vector<ValueKind> name = {ValueKind::Printer};
+    static const std::vector<CliCommand> specs = {
+        {"vprinter add",
+         "install a virtual printer",
+         kAddUsage,
+         kAddAbout,
+         AddOptions(),
+         "",
+         {ValueKind::Text}},
+        {"vprinter remove",
+         "delete a virtual printer and everything it printed",
+         kRemoveUsage,
+         "",
+         {},
+         "",
+         name},
+        {"vprinter list",
+         "the virtual printers, one a line, in the order added",
+         kListUsage,
+         "",
+         {},
+         "",
+         {}},
+        {"vprinter path", "the printer's folder", kPathUsage, "", {}, "", name},
+        {"vprinter show",
+         "its stored images, jobs, NV writes today and newest paper",
+         kShowUsage,
+         "",
+         {},
+         "",
+         name},
+        {"vprinter feed",
+         "spool FILE's raw bytes to it as one job",
+         kFeedUsage,
+         "",
+         {},
+         "",
+         {ValueKind::Printer, ValueKind::File}},
+        {"vprinter serve", "serve it on TCP as a network printer that answers", kServeUsage,
+         kServeAbout, ServeOptionTable(), kServeAfter, name},
+    };
+    return specs;
 }
 
 class Command {
@@ -140,12 +207,12 @@ public:
         : m_sub(sub), m_store(env.dataHome), m_backend(env.dataHome), m_out(out), m_err(err) {}
 
     int Usage(const std::string& problem) {
-        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n"
-              << m_sub.usage << kExitStatusHelp;
+        m_err << "tessaline-cli " << m_sub.words << ": " << problem << "\n"
+              << HelpText(m_sub) << kExitStatusHelp;
         return kExitWrongUse;
     }
     int Fail(int status, const std::string& problem) {
-        m_err << "tessaline-cli vprinter " << m_sub.name << ": " << problem << "\n";
+        m_err << "tessaline-cli " << m_sub.words << ": " << problem << "\n";
         return status;
     }
     // Checks that the printer is installed; the reason goes to stderr if not.
@@ -158,11 +225,12 @@ public:
     }
 
     int Run(const std::vector<std::string>& operands, const PrinterModel& model,
-            const std::string& listen, const CliEnvironment& env) {
+            const ServeOptions& serve, const CliEnvironment& env) {
         const std::string name = operands.empty() ? std::string() : operands[0];
-        const std::string_view sub = m_sub.name;
+        const std::string_view sub = std::string_view(m_sub.words).substr(9);
         if (sub == "serve") {
-            return ServeVirtualPrinter(name, listen, env, m_out, m_err);
+            return ServeVirtualPrinters(name, serve.listen, serve.count, serve.spread, env, m_out,
+                                        m_err);
         }
         if (sub == "add") {
             return Add(name, model);
@@ -239,12 +307,30 @@ private:
                   << NvBytesUsed(memory) << " used\n"
                   << "Answers:         " << (info->model.answers ? "all questions" : "none") << '\n'
                   << "NV graphics:     " << info->model.nvGraphics << " bytes\n"
-                  << "NV write busy:   " << info->model.writeMs << " ms\n";
+                  << "NV write busy:   " << info->model.writeMs << " ms\n"
+                  << "Driver logos:    "
+                  << (info->model.driverLogos ? "on (logo commands A and B with every job)" : "off")
+                  << '\n';
         } else {
             m_out << "Settings:        damaged, it takes no job (" << info->problem << "); "
                   << RemoveHint(name) << '\n';
         }
         m_out << "Stored images:   " << memory.images.size() << '\n';
+        if (memory.topLogo || memory.bottomLogo) {
+            m_out << "Automatic logo:  ";
+            for (const bool top : {true, false}) {
+                const std::optional<AutoLogo>& logo = top ? memory.topLogo : memory.bottomLogo;
+                if (logo) {
+                    m_out << (top ? "top \"" : (memory.topLogo ? ", bottom \"" : "bottom \""))
+                          << logo->key << "\" ("
+                          << (logo->align == 48   ? "left"
+                              : logo->align == 50 ? "right"
+                                                  : "center")
+                          << ")";
+                }
+            }
+            m_out << '\n';
+        }
         if (!why.empty()) {
             m_out << "  (the NV memory file is damaged: " << why
                   << "; jobs leave it as it is, the next upload or erase keeps it aside)\n";
@@ -331,8 +417,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
         return args.empty() ? kExitWrongUse : kExitDone;
     }
     const Subcommand* sub = nullptr;
-    for (const Subcommand& candidate : kSubcommands) {
-        if (args[0] == candidate.name) {
+    for (const Subcommand& candidate : Specs()) {
+        if ("vprinter " + args[0] == candidate.words) {
             sub = &candidate;
         }
     }
@@ -344,94 +430,64 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     Command command(*sub, env, out, err);
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (WantsHelp(rest)) {
-        out << sub->usage << kExitStatusHelp;
+        out << HelpText(*sub) << kExitStatusHelp;
         return kExitDone;
     }
-
-    std::vector<std::string> operands;
-    PrinterModel model;
-    std::string listen = "127.0.0.1:9100";
-    bool optionsEnded = false;
-    for (size_t i = 0; i < rest.size(); ++i) {
-        const std::string& arg = rest[i];
-        if (optionsEnded || arg == "-" || arg.rfind("-", 0) != 0) {
-            operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        const size_t eq = arg.find('=');
-        const std::string option = arg.substr(0, eq);
-        const std::string_view subName = sub->name;
-        const bool known = subName == "add"
-                               ? (option == "--paper-width" || option == "--nv-capacity" ||
-                                  option == "--answers" || option == "--nv-graphics" ||
-                                  option == "--write-ms" || option == "--commands")
-                           : subName == "serve" ? option == "--listen"
-                                                : false;
-        if (!known) {
-            return command.Usage("unknown option '" + option + "'");
-        }
-        std::string value;
-        if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-        } else if (i + 1 < rest.size()) {
-            value = rest[++i];
-        } else {
-            return command.Usage(option + (option == "--listen"    ? " needs HOST:PORT"
-                                           : option == "--answers" ? " needs all or none"
-                                           : option == "--commands"
-                                               ? " needs esc-pos, star-line or star-prnt"
-                                               : " needs a number"));
-        }
-        if (option == "--listen") {
-            listen = value;
-            continue;
-        }
-        if (option == "--commands") {
-            const auto language = ParsePrinterLanguage(value);
-            if (!language) {
-                return command.Usage("--commands is esc-pos, star-line or star-prnt, not '" +
-                                     value + "'");
-            }
-            model.language = *language;
-            continue;
-        }
-        if (option == "--answers") {
-            if (value != "all" && value != "none") {
-                return command.Usage("--answers is all or none, not '" + value + "'");
-            }
-            model.answers = value == "all";
-            continue;
-        }
-        const auto number = ParseCount(value);
-        if (!number) {
-            return command.Usage(option + " needs a number, not '" + value + "'");
-        }
-        if (option == "--paper-width") {
-            if (*number > static_cast<uint64_t>(kMaxPaperWidth)) {
-                return command.Usage("the paper width must be " + std::to_string(kMinPaperWidth) +
-                                     " to " + std::to_string(kMaxPaperWidth) + " dots");
-            }
-            model.paperWidth = static_cast<int>(*number);
-        } else if (option == "--nv-graphics") {
-            model.nvGraphics = *number;
-        } else if (option == "--write-ms") {
-            model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*number, kMaxWriteMs + 1));
-        } else {
-            model.nvCapacity = *number;
-        }
+    const Result<ParsedOptions> options = ParseOptions(rest, sub->options);
+    if (!options) {
+        return command.Usage(options.Reason());
     }
-    if (operands.size() != sub->operands) {
-        return command.Usage(operands.size() < sub->operands ? "missing argument"
-                                                             : "too many arguments");
+    const ParsedOptions& parsed = options.Value();
+    const std::vector<std::string>& operands = parsed.operands;
+    PrinterModel model;
+    ServeOptions serve;
+    if (const std::string* listen = parsed.Text("--listen")) {
+        serve.listen = *listen;
+    }
+    serve.count = static_cast<uint32_t>(parsed.Int("--count").value_or(0));
+    if (const std::string* over = parsed.Text("--over")) {
+        if (serve.count == 0) {
+            return command.Usage("--over needs --count");
+        }
+        serve.spread = *over == "ports" ? ServeSpread::Ports : ServeSpread::Addresses;
+    }
+    if (const std::string* answers = parsed.Text("--answers")) {
+        model.answers = *answers == "all";
+    }
+    if (const std::string* logos = parsed.Text("--driver-logos")) {
+        model.driverLogos = *logos == "on";
+    }
+    if (const std::string* language = parsed.Text("--commands")) {
+        model.language = *ParsePrinterLanguage(*language);
+    }
+    if (const auto width = parsed.Int("--paper-width")) {
+        if (*width > kMaxPaperWidth) {
+            return command.Usage("the paper width must be " + std::to_string(kMinPaperWidth) +
+                                 " to " + std::to_string(kMaxPaperWidth) + " dots");
+        }
+        model.paperWidth = static_cast<int>(*width);
+    }
+    if (const auto bytes = parsed.Int("--nv-capacity")) {
+        model.nvCapacity = static_cast<uint64_t>(*bytes);
+    }
+    if (const auto bytes = parsed.Int("--nv-graphics")) {
+        model.nvGraphics = static_cast<uint64_t>(*bytes);
+    }
+    if (const auto ms = parsed.Int("--write-ms")) {
+        model.writeMs = static_cast<uint32_t>(std::min<int64_t>(*ms, int64_t{kMaxWriteMs} + 1));
+    }
+    const std::size_t wanted = sub->operands.size();
+    if (operands.size() != wanted) {
+        return command.Usage(operands.size() < wanted ? "missing argument" : "too many arguments");
     }
     if (Result<void> s = VirtualPrinterStore::CheckModel(model); !s) {
         return command.Usage(s.Reason());
     }
-    return command.Run(operands, model, listen, env);
+    return command.Run(operands, model, serve, env);
+}
+
+const std::vector<CliCommand>& VPrinterCommandSpecs() {
+    return Specs();
 }
 
 } // namespace tessaline

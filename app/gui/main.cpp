@@ -5,6 +5,7 @@
 #include "app/core/clsFiles.h"
 #include "app/gui/PrintersPage.h"
 #include "app/gui/frmCorvido.h"
+#include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
 #include "platform/UserFolders.h"
 #include "platform/component/ControlHost.h"
@@ -123,6 +124,11 @@ void ListenForOtherCopies(QLocalServer& server, const tessaline::SettingsClaim& 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Asked without a display: the version needs no window.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s\n", tessaline::VersionLine("tessaline").c_str());
+        return 0;
+    }
     if (!DisplayReachable(argc, argv)) {
         std::fprintf(stderr,
                      "tessaline: this program shows a window and needs a display, but neither "
@@ -148,7 +154,9 @@ int main(int argc, char* argv[]) {
         } else if (args[i] == QLatin1String("--printer") && i + 1 < args.size()) {
             printer = args[++i].toStdString();
         } else {
-            std::fprintf(stderr, "Usage: tessaline [--printer ADDRESS] [--screenshot FILE.png]\n");
+            std::fprintf(stderr,
+                         "Usage: tessaline [--printer ADDRESS] [--screenshot FILE.png | --version]
+");
             return 2;
         }
     }

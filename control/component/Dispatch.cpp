@@ -122,6 +122,11 @@ TsResult InvokeDispatch(CTessalineCtrl& control, int32_t dispid, const TsVariant
         return TS_S_OK;
     case kDispidGraphicKeys:
         return SetStr(result, control.GraphicKeys(a.Str(0)));
+    case kDispidSetAutoLogo:
+        SetI4(result, control.SetAutoLogo(a.Str(0), a.Str(1), a.Str(2), a.Str(3)));
+        return TS_S_OK;
+    case kDispidAutoLogo:
+        return SetStr(result, control.AutoLogo(a.Str(0)));
     default:
         return TS_DISP_E_MEMBERNOTFOUND;
     }

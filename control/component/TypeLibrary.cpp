@@ -69,7 +69,18 @@ constexpr std::array<TsParamInfo, 1> kGraphicKeysParams{{
     {"PrinterName", kStr},
 }};
 
-constexpr std::array<TsMemberInfo, 9> kDispatchMembers{{
+constexpr std::array<TsParamInfo, 4> kSetAutoLogoParams{{
+    {"PrinterName", kStr},
+    {"TopKey", kStr},
+    {"BottomKey", kStr},
+    {"Align", kStr},
+}};
+
+constexpr std::array<TsParamInfo, 1> kAutoLogoParams{{
+    {"PrinterName", kStr},
+}};
+
+constexpr std::array<TsMemberInfo, 11> kDispatchMembers{{
     {kDispidBitmapInfo, "BitmapInfo", kI4, kBitmapInfoParams.size(), kBitmapInfoParams.data()},
     {kDispidPreview, "Preview", kStr, kPreviewParams.size(), kPreviewParams.data()},
     {kDispidPrint, "Print", kI4, kPrintParams.size(), kPrintParams.data()},
@@ -82,6 +93,8 @@ constexpr std::array<TsMemberInfo, 9> kDispatchMembers{{
     {kDispidDeleteGraphic, "DeleteGraphic", kI4, kDeleteGraphicParams.size(),
      kDeleteGraphicParams.data()},
     {kDispidGraphicKeys, "GraphicKeys", kStr, kGraphicKeysParams.size(), kGraphicKeysParams.data()},
+    {kDispidSetAutoLogo, "SetAutoLogo", kI4, kSetAutoLogoParams.size(), kSetAutoLogoParams.data()},
+    {kDispidAutoLogo, "AutoLogo", kStr, kAutoLogoParams.size(), kAutoLogoParams.data()},
 }};
 
 constexpr std::array<TsParamInfo, 1> kProgressParams{{{"Data", kI4}}};

@@ -34,6 +34,9 @@ constexpr std::array<ParamKind, 4> kPrintGraphicParams{ParamKind::Text, ParamKin
                                                        ParamKind::Int32, ParamKind::Int32};
 constexpr std::array<ParamKind, 2> kDeleteGraphicParams{ParamKind::Text, ParamKind::Text};
 constexpr std::array<ParamKind, 1> kGraphicKeysParams{ParamKind::Text};
+constexpr std::array<ParamKind, 4> kSetAutoLogoParams{ParamKind::Text, ParamKind::Text,
+                                                      ParamKind::Text, ParamKind::Text};
+constexpr std::array<ParamKind, 1> kAutoLogoParams{ParamKind::Text};
 
 // A method as the refusals name it: its name and its parameters' names.
 struct MethodNames {
@@ -42,7 +45,7 @@ struct MethodNames {
     std::array<const char*, 5> params;
 };
 
-constexpr std::array<MethodNames, 9> kMethodNames{{
+constexpr std::array<MethodNames, 11> kMethodNames{{
     {kDispidBitmapInfo, "BitmapInfo", {"NVImage", "BitsPixel", "Height", "Width"}},
     {kDispidPreview, "Preview", {"PreviewName", "ImageMode", "Brightness"}},
     {kDispidPrint, "Print", {"Printer", "PrinterName", "Range", "Mode", "lngEnd"}},
@@ -54,6 +57,8 @@ constexpr std::array<MethodNames, 9> kMethodNames{{
     {kDispidPrintGraphic, "PrintGraphic", {"PrinterName", "Key", "ScaleX", "ScaleY"}},
     {kDispidDeleteGraphic, "DeleteGraphic", {"PrinterName", "Key"}},
     {kDispidGraphicKeys, "GraphicKeys", {"PrinterName"}},
+    {kDispidSetAutoLogo, "SetAutoLogo", {"PrinterName", "TopKey", "BottomKey", "Align"}},
+    {kDispidAutoLogo, "AutoLogo", {"PrinterName"}},
 }};
 
 const MethodNames* NamesOf(DISPID dispid) {
@@ -307,6 +312,12 @@ HRESULT ComControl::InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* res
     case kDispidGraphicKeys:
         declared = kGraphicKeysParams;
         break;
+    case kDispidSetAutoLogo:
+        declared = kSetAutoLogoParams;
+        break;
+    case kDispidAutoLogo:
+        declared = kAutoLogoParams;
+        break;
     default:
         m_control.RefuseCall(RefusalText(dispid, DISP_E_MEMBERNOTFOUND, {}, args, params.cArgs));
         return DISP_E_MEMBERNOTFOUND;
@@ -386,6 +397,26 @@ HRESULT ComControl::InvokeMethod(DISPID dispid, DISPPARAMS& params, VARIANT* res
             return SetResult(result, std::string());
         }
         return SetResult(result, m_control.GraphicKeys(args.Text(0)));
+    case kDispidSetAutoLogo: {
+        const char* const what[] = {"the printer name", "the top key", "the bottom key",
+                                    "the alignment"};
+        for (size_t i = 0; i < 4; ++i) {
+            if (!args.Held(i)) {
+                m_control.RefuseCall(UnheldText(what[i], args.Wide(i)));
+                SetResult(result, TESSALINE_PRINTER_REFUSED);
+                return S_OK;
+            }
+        }
+        SetResult(result,
+                  m_control.SetAutoLogo(args.Text(0), args.Text(1), args.Text(2), args.Text(3)));
+        return S_OK;
+    }
+    case kDispidAutoLogo:
+        if (!args.Held(0)) {
+            m_control.RefuseCall(UnheldText("the printer name", args.Wide(0)));
+            return SetResult(result, std::string());
+        }
+        return SetResult(result, m_control.AutoLogo(args.Text(0)));
     default:
         return SetResult(result, m_control.ErrorText());
     }

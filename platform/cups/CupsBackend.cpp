@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cups/cups.h>
 
 namespace tessaline {
@@ -69,16 +70,29 @@ Result<std::unique_ptr<SpoolerQueue>> CupsBackend::Open(std::string_view name, Q
     if (found == queues->end()) {
         return R::Fail("CUPS lists no queue under \"" + std::string(name) + "\"");
     }
-    DriverDataStore store(DriverDataFolder(found->queueName));
+    // A queue of the backend `tessaline` plays the driver's part: its record
+    // lives beside the scheduler's configuration, where the backend reads it.
+    const bool playsDriver = found->deviceUri.rfind("tessaline:", 0) == 0;
+    const std::filesystem::path folder =
+        playsDriver ? QueueRecordFolder(found->queueName) : DriverDataFolder(found->queueName);
+    DriverDataStore store(folder);
     if (access == QueueAccess::Full && !store.Writable()) {
-        return R::Fail("cannot write the driver data folder " +
-                       DriverDataFolder(found->queueName).string());
+        return R::Fail(playsDriver
+                           ? "only those who may administer the queue \"" + found->queueName +
+                                 "\" may change its driver record in " + folder.string()
+                           : "cannot write the driver data folder " + folder.string());
     }
     return std::make_unique<CupsQueue>(found->queueName, access, std::move(store));
 }
 
 std::filesystem::path CupsBackend::DriverDataFolder(std::string_view queueName) const {
     return m_driverDataRoot / FolderNameFor(queueName);
+}
+
+std::filesystem::path QueueRecordFolder(std::string_view queueName) {
+    const char* root = std::getenv("CUPS_SERVERROOT");
+    return std::filesystem::path(root != nullptr && *root != '\0' ? root : "/etc/cups") /
+           "tessaline" / FolderNameFor(queueName);
 }
 
 } // namespace tessaline

@@ -16,8 +16,8 @@ std::optional<std::vector<CupsQueueEntry>> FetchCupsQueues(http_t* http) {
         return queues;
     }
     ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-    static const char* const kWanted[] = {"printer-name", "printer-info"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+    static const char* const kWanted[] = {"printer-name", "printer-info", "device-uri"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr,
                   kWanted);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
                  cupsUser());
@@ -51,6 +51,7 @@ std::optional<std::vector<CupsQueueEntry>> FetchCupsQueues(http_t* http) {
         }
         std::string name;
         std::string info;
+        std::string device;
         for (; attr != nullptr && ippGetGroupTag(attr) == IPP_TAG_PRINTER;
              attr = ippNextAttribute(response)) {
             const char* attrName = ippGetName(attr);
@@ -62,10 +63,12 @@ std::optional<std::vector<CupsQueueEntry>> FetchCupsQueues(http_t* http) {
                 name = value;
             } else if (std::string_view(attrName) == "printer-info") {
                 info = value;
+            } else if (std::string_view(attrName) == "device-uri") {
+                device = value;
             }
         }
         if (!name.empty()) {
-            queues.push_back({info.empty() ? name : info, name});
+            queues.push_back({info.empty() ? name : info, name, device});
         }
     }
     ippDelete(response);

@@ -12,6 +12,7 @@ namespace tessaline {
 struct CupsQueueEntry {
     std::string listedName; // printer-info when not empty, else the queue name
     std::string queueName;  // printer-name, what CUPS requests address
+    std::string deviceUri;  // device-uri, where the server has said
 };
 
 // The server's queues in the order it gives them; empty when no server answers

@@ -12,6 +12,10 @@ constexpr std::string_view kMark = "TLNV1\n";
 // The NV graphics follow the images only when there are any, so a memory
 // without them is written as before graphics existed.
 constexpr std::string_view kGraphicsMark = "TLNG1\n";
+// The automatic logos follow, when any is set: for the top and the bottom
+// logo a byte 1 and its key, alignment and lines, or a byte 0.
+constexpr std::string_view kLogosMark = "TLAL1\n";
+constexpr size_t kLogosLength = 6 + 2 * 5;
 constexpr size_t kDayLength = 10; // YYYY-MM-DD, or blanks when nothing was written
 
 void PutLe(std::vector<uint8_t>& out, uint64_t value, int bytes) {
@@ -28,8 +32,37 @@ uint64_t GetLe(std::span<const uint8_t> in, size_t at, int bytes) {
     return value;
 }
 
-// The graphics section at `at`, to the end of the file.
+bool MarkAt(std::span<const uint8_t> bytes, size_t at, std::string_view mark) {
+    return bytes.size() - at >= mark.size() &&
+           std::string_view(reinterpret_cast<const char*>(bytes.data() + at), mark.size()) == mark;
+}
+
+// The automatic logos section at `at`, the last of the file.
+Result<void> DecodeLogos(std::span<const uint8_t> bytes, size_t at, NvMemory& loaded) {
+    if (bytes.size() - at != kLogosLength || !MarkAt(bytes, at, kLogosMark)) {
+        return Result<void>::Fail("bytes after the last graphic");
+    }
+    at += kLogosMark.size();
+    for (std::optional<AutoLogo>* logo : {&loaded.topLogo, &loaded.bottomLogo}) {
+        const auto keyByte = [](uint8_t c) { return c >= 32 && c <= 126; };
+        if (bytes[at] == 1 && keyByte(bytes[at + 1]) && keyByte(bytes[at + 2]) &&
+            bytes[at + 3] >= 48 && bytes[at + 3] <= 50) {
+            *logo = AutoLogo{{static_cast<char>(bytes[at + 1]), static_cast<char>(bytes[at + 2])},
+                             bytes[at + 3],
+                             bytes[at + 4]};
+        } else if (bytes[at] != 0) {
+            return Result<void>::Fail("an automatic logo out of range");
+        }
+        at += 5;
+    }
+    return {};
+}
+
+// The graphics section at `at`, to the end of the file or the logos.
 Result<void> DecodeGraphics(std::span<const uint8_t> bytes, size_t at, NvMemory& loaded) {
+    if (MarkAt(bytes, at, kLogosMark)) {
+        return DecodeLogos(bytes, at, loaded);
+    }
     const size_t head = kGraphicsMark.size() + 2;
     if (bytes.size() - at < head ||
         std::string_view(reinterpret_cast<const char*>(bytes.data() + at), kGraphicsMark.size()) !=
@@ -68,7 +101,7 @@ Result<void> DecodeGraphics(std::span<const uint8_t> bytes, size_t at, NvMemory&
         at += 6 + length;
     }
     if (at != bytes.size()) {
-        return Result<void>::Fail("bytes after the last graphic");
+        return DecodeLogos(bytes, at, loaded);
     }
     return {};
 }
@@ -95,6 +128,18 @@ std::vector<uint8_t> EncodeNvMemory(const NvMemory& memory) {
             PutLe(out, graphic.width, 2);
             PutLe(out, graphic.height, 2);
             out.insert(out.end(), graphic.rows.begin(), graphic.rows.end());
+        }
+    }
+    if (memory.topLogo || memory.bottomLogo) {
+        out.insert(out.end(), kLogosMark.begin(), kLogosMark.end());
+        for (const std::optional<AutoLogo>& logo : {memory.topLogo, memory.bottomLogo}) {
+            if (logo && logo->key.size() == 2) {
+                out.insert(out.end(),
+                           {1, static_cast<uint8_t>(logo->key[0]),
+                            static_cast<uint8_t>(logo->key[1]), logo->align, logo->lines});
+            } else {
+                out.insert(out.end(), {0, 0, 0, 0, 0});
+            }
         }
     }
     return out;

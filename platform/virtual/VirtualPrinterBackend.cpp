@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "platform/virtual/VirtualPrinterBackend.h"
 
+#include "platform/DriverLogos.h"
+
 namespace tessaline {
 
-VirtualPrinterQueue::VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access)
-    : m_folder(folder), m_driverData(folder / "driver-data"), m_access(access) {}
+VirtualPrinterQueue::VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access,
+                                         bool driverLogos)
+    : m_folder(folder), m_driverData(folder / "driver-data"), m_access(access),
+      m_driverLogos(driverLogos) {}
 
 Result<void> VirtualPrinterQueue::StartRawJob(std::string_view documentName,
                                               std::string_view dataType) {
@@ -26,6 +30,12 @@ Result<void> VirtualPrinterQueue::Write(std::span<const uint8_t> bytes) {
 Result<void> VirtualPrinterQueue::EndJob() {
     if (!m_job) {
         return Result<void>::Fail("no job is running on this queue");
+    }
+    if (m_driverLogos && !IsTessalineJob(m_job->document)) {
+        const DriverLogoCommands logos = ReadDriverLogos(m_driverData.Get("TTY DeviceConfig"));
+        if (logos.Any()) {
+            m_job->bytes = WithDriverLogos(m_job->bytes, logos);
+        }
     }
     m_lastJob = m_folder.Deliver(*m_job, TodayLocal());
     m_job.reset();
@@ -87,7 +97,7 @@ VirtualPrinterBackend::OpenVirtualPrinter(std::string_view name, QueueAccess acc
     if (access == QueueAccess::Full && !DriverDataStore(folder / "driver-data").Writable()) {
         return R::Fail("cannot write " + (folder / "driver-data").string());
     }
-    return std::make_unique<VirtualPrinterQueue>(folder, access);
+    return std::make_unique<VirtualPrinterQueue>(folder, access, info->model.driverLogos);
 }
 
 } // namespace tessaline

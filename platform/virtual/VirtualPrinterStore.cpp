@@ -2,10 +2,10 @@
 #include "platform/virtual/VirtualPrinterStore.h"
 
 #include "SystemError.h"
+#include "escpos/StarEmulator.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
-#include "escpos/StarEmulator.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -118,6 +118,9 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     if (info.model.language != defaults.language) {
         text += "commands=" + std::string(PrinterLanguageName(info.model.language)) + "\n";
     }
+    if (info.model.driverLogos != defaults.driverLogos) {
+        text += "driver-logos=" + std::string(info.model.driverLogos ? "1" : "0") + "\n";
+    }
     return text + "added=" + std::to_string(info.added) + "\n";
 }
 
@@ -171,6 +174,8 @@ Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
             info.model.nvGraphics = *value;
         } else if (key == "write-ms") {
             info.model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*value, kMaxWriteMs + 1));
+        } else if (key == "driver-logos") {
+            info.model.driverLogos = *value != 0;
         } else if (key == "added") {
             info.added = *value;
         }

@@ -190,8 +190,8 @@ TEST_F(Dispatch, ErrorTextSaysWhyTheLastCallFailedAndEmptiesOnSuccess) {
              return refused(3, {I4(0), I4(1), I4(1), I4(0), I4(0)});
          },
          TS_DISP_E_TYPEMISMATCH, "Print: argument 2 (PrinterName) is not a string"},
-        {"an unknown member", [&] { return refused(10, {}); }, TS_DISP_E_MEMBERNOTFOUND,
-         "the control has no method with dispatch identifier 10"},
+        {"an unknown member", [&] { return refused(12, {}); }, TS_DISP_E_MEMBERNOTFOUND,
+         "the control has no method with dispatch identifier 12"},
         {"upload of a damaged file", [&] { return upload(good + "|" + cut + "|"); }, -4,
          cut + ": truncated pixel data"},
         {"upload of a good file", [&] { return upload(good); }, 0, ""},
@@ -302,6 +302,80 @@ TEST_F(Dispatch, GraphicsMethodsStorePrintListAndDeleteByKey) {
     EXPECT_EQ(mute.Stop(), 0);
 }
 
+// The automatic logo through a served printer's address, read back after
+// each change; a printer that does not answer and a spooler queue get the
+// bytes, and ErrorText says they were not verified.
+TEST_F(Dispatch, SetAutoLogoWritesWhatDiffersAndAutoLogoReadsItBack) {
+    CliRunner cli;
+    ASSERT_EQ(cli.Run("vprinter add NET").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add MUTE --answers none").status, 0);
+    ServedPrinter served(cli, "NET");
+    ServedPrinter mute(cli, "MUTE");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string net = served.Address();
+    const std::string dumb = mute.Address() + "?read-timeout=200";
+    const std::string logo = Logo("a.bmp", 100, 50);
+    for (const char* key : {"A1", "A2"}) {
+        ASSERT_EQ(
+            control.InvokeI4(6, {Str(net.c_str()), Str(key), Str(logo.c_str()), I4(0), I4(5)}), 0)
+            << control.ErrorText();
+    }
+    std::string shown;
+    const auto set = [&](const std::string& printer, const char* top, const char* bottom,
+                         const char* align) {
+        return control.InvokeI4(10, {Str(printer.c_str()), Str(top), Str(bottom), Str(align)});
+    };
+    const auto read = [&](const std::string& printer) {
+        TsVariant result{};
+        EXPECT_EQ(control.Invoke(11, {Str(printer.c_str())}, &result), TS_S_OK);
+        shown = result.vt == TS_VT_STR ? result.u.str : "<no string>";
+        control->FreeString(control.get(), const_cast<char*>(result.u.str));
+        return 0;
+    };
+    const struct {
+        const char* what;
+        std::function<int32_t()> call;
+        int32_t result;
+        std::string errorText; // found in ErrorText; "" for an empty one
+        std::string shown;     // what AutoLogo returned last
+    } steps[] = {
+        {"nothing set yet", [&] { return read(net); }, 0, "", ""},
+        {"top and bottom", [&] { return set(net, "A1", "A2", "center"); }, 0, "", ""},
+        {"read back", [&] { return read(net); }, 0, "", "A1,A2,center"},
+        {"the top to the right, no bottom", [&] { return set(net, "A1", "", "right"); }, 0, "",
+         "A1,A2,center"},
+        {"read back after", [&] { return read(net); }, 0, "", "A1,,right"},
+        {"the same again", [&] { return set(net, "A1", "", "right"); }, 0, "", "A1,,right"},
+        {"an alignment unknown", [&] { return set(net, "A1", "", "middle"); }, -4,
+         "the alignment is left, center or right", "A1,,right"},
+        {"a key of three", [&] { return set(net, "", "ABC", ""); }, -4,
+         "BottomKey: a key is two characters", "A1,,right"},
+        {"cleared", [&] { return set(net, "", "", ""); }, 0, "", "A1,,right"},
+        {"read back cleared", [&] { return read(net); }, 0, "", ""},
+        {"a printer that does not answer", [&] { return set(dumb, "A1", "", ""); }, 0,
+         "sent, not verified: " + dumb, ""},
+        {"asking it", [&] { return read(dumb); }, 0, "does not answer what it prints by itself",
+         ""},
+        {"a spooler queue", [&] { return set(kQueue, "A1", "A2", ""); }, 0,
+         "sent, not verified: the spooler queue \"THERMAL #1\"", ""},
+        {"asking a spooler queue", [&] { return read(kQueue); }, 0, "is a spooler queue", ""},
+    };
+    for (const auto& step : steps) {
+        const int32_t result = step.call();
+        EXPECT_EQ(result, step.result) << step.what << ": " << control.ErrorText();
+        const std::string text = control.ErrorText();
+        EXPECT_TRUE(step.errorText.empty() ? text.empty()
+                                           : text.find(step.errorText) != std::string::npos)
+            << step.what << ": " << text;
+        EXPECT_EQ(shown, step.shown) << step.what;
+    }
+    EXPECT_EQ(served.Stop(), 0);
+    EXPECT_EQ(mute.Stop(), 0);
+    // Two stores, then 2 + 2 + 0 + 1 writes of the logo settings.
+    const CliResult show = cli.Run("vprinter show NET");
+    EXPECT_NE(show.out.find("NV writes today: 7\n"), std::string::npos) << show.out;
+}
+
 TEST_F(Dispatch, PrinterMethodsOnAQueueThatIsNotInstalledReturnMinus5) {
     EXPECT_EQ(control.InvokeI4(3, {I4(0), Str("THERMAL #9"), I4(1), I4(0), I4(0)}), -5);
     EXPECT_EQ(control.InvokeI4(4, {I4(0), Str("THERMAL #9"), Str("a.bmp|"), I4(0), I4(5)}), -5);
@@ -317,7 +391,9 @@ TEST_F(Dispatch, RefusesUnknownMembersWrongCountsAndWrongTypes) {
     };
     const std::vector<Case> cases{
         {0, {}, TS_DISP_E_MEMBERNOTFOUND},
-        {10, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {12, {I4(0), Str(kQueue), I4(0), I4(0), I4(0)}, TS_DISP_E_MEMBERNOTFOUND},
+        {10, {Str(kQueue), Str("A1"), Str("")}, TS_DISP_E_BADPARAMCOUNT},
+        {11, {I4(0)}, TS_DISP_E_TYPEMISMATCH},
         {6, {Str(kQueue), Str("A1")}, TS_DISP_E_BADPARAMCOUNT},
         {7, {Str(kQueue), I4(1), I4(1), I4(1)}, TS_DISP_E_TYPEMISMATCH},
         {5, {I4(0)}, TS_DISP_E_BADPARAMCOUNT},

@@ -158,7 +158,15 @@ TEST(TypeLibrary, ListsTheMethodsAndTheEventWithTheirParameters) {
            {"ScaleX", TS_VT_I4},
            {"ScaleY", TS_VT_I4}}},
          {8, "DeleteGraphic", TS_VT_I4, {{"PrinterName", TS_VT_STR}, {"Key", TS_VT_STR}}},
-         {9, "GraphicKeys", TS_VT_STR, {{"PrinterName", TS_VT_STR}}}});
+         {9, "GraphicKeys", TS_VT_STR, {{"PrinterName", TS_VT_STR}}},
+         {10,
+          "SetAutoLogo",
+          TS_VT_I4,
+          {{"PrinterName", TS_VT_STR},
+           {"TopKey", TS_VT_STR},
+           {"BottomKey", TS_VT_STR},
+           {"Align", TS_VT_STR}}},
+         {11, "AutoLogo", TS_VT_STR, {{"PrinterName", TS_VT_STR}}}});
     ExpectMembers(*FindInterface(lib, "_DTessalineEvents"),
                   {{1, "Progress", TS_VT_EMPTY, {{"Data", TS_VT_I4}}}});
 }
@@ -243,6 +251,8 @@ TEST(TypeLibrary, AnswersToTheIdentifiersOfTheHostsHeader) {
         {dispatch, "PrintGraphic", TESSALINE_DISPID_PRINTGRAPHIC},
         {dispatch, "DeleteGraphic", TESSALINE_DISPID_DELETEGRAPHIC},
         {dispatch, "GraphicKeys", TESSALINE_DISPID_GRAPHICKEYS},
+        {dispatch, "SetAutoLogo", TESSALINE_DISPID_SETAUTOLOGO},
+        {dispatch, "AutoLogo", TESSALINE_DISPID_AUTOLOGO},
         {events, "Progress", TESSALINE_EVENTID_PROGRESS},
     };
     for (const Member& m : members) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 
 namespace tessaline {
@@ -309,7 +310,7 @@ TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {
     NvMemory memory;
     const JobOutcome outcome = Emulate(
         {}, memory, {'H', 'i', 0x1B, 0x01, 'x', 0x1B, 0x01, 0x07, 0x1D, 0x99, 0x0A, 0x1C}, kDay);
-    ASSERT_EQ(outcome.log.size(), 5u);
+    ASSERT_EQ(outcome.log.size(), 6u);
     EXPECT_EQ(outcome.log[0].offset, 2u);
     EXPECT_EQ(outcome.log[0].text,
               "1B 01: not understood, skipped; any more of them are skipped unlogged");
@@ -320,6 +321,10 @@ TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {
     EXPECT_EQ(outcome.log[3].text, "FS: cut short by the end of the job; ignored");
     EXPECT_EQ(outcome.log[4].text,
               "end of job: 30 dots printed and not cut; they come out with the next cut");
+    // The job sums up what it did not understand, the repeats unlogged above included.
+    EXPECT_EQ(outcome.log[5].text,
+              "end of job: 7 bytes not understood in 4 places, the first at @2, @5, @7, @8");
+    EXPECT_EQ(outcome.notUnderstood.bytes, 7u);
     // "Hix" printed in font A on a line of 30 dots.
     EXPECT_EQ(outcome.uncut.height, 30);
 }
@@ -535,6 +540,99 @@ TEST(EscPosEmulator, PrintsAStoredGraphicScaled) {
     const JobOutcome missing = Emulate({}, memory, Graphics(69, {'Z', 'Z', 1, 1}), kDay);
     EXPECT_EQ(missing.uncut.height, 0);
     EXPECT_EQ(CountLog(missing, "\"ZZ\": not stored; nothing printed"), 1u);
+}
+
+Bytes Logo(uint8_t fn, const Bytes& parameters) {
+    const size_t count = parameters.size() + 2;
+    Bytes out{0x1C, 0x28, 0x45, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+              fn,   2};
+    out.insert(out.end(), parameters.begin(), parameters.end());
+    return out;
+}
+
+TEST(EscPosEmulator, KeepsTheAutomaticLogoInItsNvMemory) {
+    const AutoLogo topA1{"A1", 49, 0};
+    const AutoLogo bottomA2{"A2", 50, 0};
+    struct Case {
+        const char* what;
+        Bytes job;
+        std::optional<AutoLogo> top, bottom;
+        uint32_t writes;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"top and bottom set", Concat({Logo(62, {'A', '1', 49, 0}), Logo(63, {'A', '2', 50})}),
+         topA1, bottomA2, 2, "FS ( E 63: bottom logo \"A2\""},
+        {"set, then the top cancelled",
+         Concat({Logo(62, {'A', '1', 49, 0}), Logo(63, {'A', '2', 50}),
+                 Logo(60, {48, 'C', 'L', 'R'})}),
+         std::nullopt, bottomA2, 3, "FS ( E 60: top logo cancelled"},
+        {"cancelling what is not set writes nothing", Logo(60, {49, 'C', 'L', 'R'}), std::nullopt,
+         std::nullopt, 0, "no bottom logo is set; ignored"},
+        {"an alignment out of range", Logo(62, {'A', '1', 51, 0}), std::nullopt, std::nullopt, 0,
+         "key or alignment out of range"},
+        {"the question and switching off write nothing",
+         Concat({Logo(61, {48}), Logo(65, {48, 49})}), std::nullopt, std::nullopt, 0, nullptr},
+        {"its bytes never run as commands", Logo(99, {0x1C, 0x65, 0x1B, 0x40}), std::nullopt,
+         std::nullopt, 0, "FS ( E 99: not understood"},
+    };
+    for (const auto& c : cases) {
+        NvMemory memory;
+        const JobOutcome outcome = Emulate({}, memory, c.job, kDay);
+        EXPECT_EQ(memory.topLogo, c.top) << c.what;
+        EXPECT_EQ(memory.bottomLogo, c.bottom) << c.what;
+        EXPECT_EQ(memory.writesThatDay, c.writes) << c.what;
+        if (c.logged != nullptr) {
+            EXPECT_EQ(CountLog(outcome, c.logged), 1u) << c.what;
+        }
+        EXPECT_EQ(CountLog(outcome, "FS ( E:"), 0u) << c.what;
+        EXPECT_EQ(CountLog(outcome, "initialise"), 0u) << c.what;
+    }
+    PrinterModel without;
+    without.nvGraphics = 0;
+    NvMemory memory;
+    const JobOutcome outcome = Emulate(without, memory, Logo(62, {'A', '1', 49, 0}), kDay);
+    EXPECT_FALSE(memory.topLogo);
+    EXPECT_EQ(CountLog(outcome, "no automatic logo"), 1u);
+}
+
+TEST(EscPosEmulator, DrawsTheAutomaticLogoAtTheTopAndBottomOfEveryReceipt) {
+    PrinterModel model;
+    model.paperWidth = 64;
+    NvMemory memory;
+    // A1: 16 x 4 dots, A2: 8 x 2 dots, all black.
+    static_cast<void>(Emulate(model, memory,
+                              Concat({Store("A1", 16, 4), Store("A2", 8, 2),
+                                      Logo(62, {'A', '1', 49, 0}), Logo(63, {'A', '2', 50})}),
+                              kDay));
+    const Bytes receipt = Concat({Hex("1B 4A 0A"), Hex("1D 56 00")}); // feed 10 dots, cut
+    struct Case {
+        const char* what;
+        Bytes job;
+        int top, bottom; // rows of each logo drawn
+    };
+    const Case cases[] = {
+        {"both on", Concat({receipt, receipt}), 4, 2},
+        {"the bottom switched off for the job", Concat({Logo(65, {49, 49}), receipt, receipt}), 4,
+         0},
+    };
+    for (const auto& c : cases) {
+        NvMemory copy = memory;
+        const JobOutcome outcome = Emulate(model, copy, c.job, kDay);
+        ASSERT_EQ(outcome.paper.size(), 2u) << c.what;
+        for (const MonoPicture& piece : outcome.paper) {
+            ASSERT_GE(piece.height, c.top + c.bottom + 10) << c.what;
+            // The top logo centred on the first rows: dots 24 to 39.
+            EXPECT_TRUE(piece.Dot(24, 0)) << c.what;
+            EXPECT_TRUE(piece.Dot(39, c.top - 1)) << c.what;
+            EXPECT_FALSE(piece.Dot(23, 0)) << c.what;
+            EXPECT_FALSE(piece.Dot(24, c.top)) << c.what;
+            // The bottom logo at the right, below the feed: dots 56 to 63.
+            const int bottomRow = c.top + 10;
+            EXPECT_EQ(bottomRow < piece.height && piece.Dot(63, bottomRow), c.bottom > 0) << c.what;
+            EXPECT_FALSE(bottomRow < piece.height && piece.Dot(55, bottomRow)) << c.what;
+        }
+    }
 }
 
 // How far each command reaches: an ESC @ after it must start where it ends,

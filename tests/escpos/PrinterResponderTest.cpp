@@ -150,5 +150,35 @@ TEST(PrinterResponder, AnswersFromWhatCameBeforeAndHandsTheKeyListOverBlockByBlo
     EXPECT_EQ(responder.Feed(Bytes{0x10, 0x04, 0x01}), Bytes{0x12});
 }
 
+// Bytes that look like a question inside another command's parameters are
+// no question: the responder splits the stream as the interpreter does.
+TEST(PrinterResponder, ParametersThatLookLikeQuestionsAreNotAnswered) {
+    const struct {
+        const char* what;
+        Bytes stream;
+        Bytes replies;
+    } cases[] = {
+        {"ESC ! 16, then 04 01", {0x1B, 0x21, 0x10, 0x04, 0x01}, {}},
+        {"ESC D tab stops", {0x1B, 0x44, 0x10, 0x04, 0x01, 0x00, 0x10, 0x04, 0x01}, {0x12}},
+        {"GS k to NUL", {0x1D, 0x6B, 0x04, 0x10, 0x04, 0x01, 0x00, 0x10, 0x04, 0x02}, {0x12}},
+        {"FS p n m", {0x1C, 0x70, 0x10, 0x04, 0x10, 0x04, 0x03}, {0x12}},
+        {"unknown ESC, then a question", {0x1B, 0x7F, 0x10, 0x04, 0x04}, {0x12}},
+        {"ESC * of unknown mode: the rest is its data", {0x1B, 0x2A, 0x07, 0x10, 0x04, 0x01}, {}},
+    };
+    for (const auto& c : cases) {
+        for (const size_t piece : {size_t{1}, c.stream.size()}) {
+            PrinterResponder responder("P", {}, PrinterState{});
+            Bytes replies;
+            for (size_t at = 0; at < c.stream.size(); at += piece) {
+                const size_t n = std::min(piece, c.stream.size() - at);
+                const Bytes got = responder.Feed(std::span<const uint8_t>(c.stream.data() + at, n));
+                replies.insert(replies.end(), got.begin(), got.end());
+            }
+            EXPECT_EQ(replies, c.replies) << c.what << ", pieces of " << piece;
+            EXPECT_EQ(responder.Job(), c.stream) << c.what;
+        }
+    }
+}
+
 } // namespace
 } // namespace tessaline

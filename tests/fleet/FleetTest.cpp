@@ -33,7 +33,11 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     const Case cases[] = {
         {"not TOML", "[defaults\n", ":1:10: "},
         {"an unknown key", "[defaults]\ncolour = 1\n",
-         ":2:1: unknown key 'colour' in [defaults]; expected image-mode"},
+         ":2:1: unknown key 'colour' in [defaults]; expected dither, brightness"},
+        {"a dither", "[defaults]\ndither = \"bayer\"\n",
+         ":2:10: dither is \"threshold\" or \"stucki\""},
+        {"both spellings", logo + "dither = \"stucki\"\nimage-mode = \"none\"\n",
+         ":3:10: give dither or image-mode, not both"},
         {"an image mode", "[defaults]\nimage-mode = \"stucki\"\n",
          ":2:14: image-mode is \"error-diffusion\" or \"none\""},
         {"brightness", logo + "brightness = 11\n",
@@ -77,7 +81,9 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
                                     "fit = 576\ncommands = \"nv-graphics\"\n" +
                                         logo +
                                         "[logos.plain]\nfile = \"logo.bmp\"\n"
-                                        "image-mode = \"none\"\nfit = 384\n" +
+                                        "dither = \"threshold\"\nfit = 384\n" +
+                                        "[logos.diffused]\nfile = \"logo.bmp\"\n"
+                                        "dither = \"stucki\"\nbrightness = 7\n" +
                                         printer +
                                         "name = \"Till 1\"\nlogos = { \"B1\" = \"plain\", "
                                         "\"A1\" = \"logo\" }\n[[printers]]\naddress = "
@@ -91,6 +97,9 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     EXPECT_EQ(m.logos.at("logo").brightness, 7);
     EXPECT_EQ(m.logos.at("logo").fit, 576);
     EXPECT_EQ(m.logos.at("plain").imageMode, 0);
+    // dither names the same conversions: the same settings, so the same state.
+    EXPECT_EQ(m.logos.at("diffused").imageMode, m.logos.at("logo").imageMode);
+    EXPECT_EQ(m.logos.at("diffused").brightness, 7);
     EXPECT_EQ(m.logos.at("plain").fit, 384);
     EXPECT_EQ(m.logos.at("plain").file, folder.Path() / "logo.bmp");
     ASSERT_EQ(m.printers.size(), 2u);

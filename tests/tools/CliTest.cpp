@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 
+#include "Options.h"
+#include "base/BuildVersion.h"
 #include "escpos/Png.h"
 #include "platform/Spooler.h"
 #include "platform/virtual/VirtualPrinterStore.h"
@@ -156,6 +158,49 @@ TEST_F(Cli, FeedSpoolsTheFileAndShowsWhatThePrinterDid) {
     }
 }
 
+// A virtual printer's queue plays the driver's part: every job spooled to it
+// gets the driver record's logo commands A and B, unless it has no such driver.
+TEST_F(Cli, FeedAddsTheDriverRecordsLogoCommandsUnlessTheDriverIsOff) {
+    test::Bytes record(1480, 0);
+    auto put = [&](size_t at, const test::Bytes& bytes) {
+        std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    put(0, {8, 0, 0, 0});
+    put(1204, {1, 0, 0, 0});
+    put(1208, {1, 0, 0, 0});
+    put(1248, test::Hex("1C 70 01 30"));
+    put(1348, {4, 0, 0, 0});
+    put(1352, test::Hex("1C 70 02 30"));
+    put(1452, {4, 0, 0, 0});
+    const test::Bytes receipt = test::Hex("1B 40 48 69 0A 1D 56 42 00");
+    struct Case {
+        const char* what;
+        std::vector<std::string> add;
+        test::Bytes job;
+    };
+    const Case cases[] = {
+        {"with the driver",
+         {"vprinter", "add", "p"},
+         test::Hex("1B 40 1C 70 01 30 48 69 0A 1C 70 02 30 1D 56 42 00")},
+        {"without", {"vprinter", "add", "q", "--driver-logos", "off"}, receipt},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(Run(c.add).status, 0) << c.what;
+        const std::string name = c.add[2];
+        const fs::path data = Folder(name) / "driver-data";
+        fs::create_directories(data);
+        test::WriteFile(data / "TTY DeviceConfig", record);
+        test::WriteFile(data / "TTY DeviceConfig.type", test::Bytes{'3'});
+        const CliRun fed = Run({"vprinter", "feed", name, WriteFile("r.bin", receipt).string()});
+        ASSERT_EQ(fed.status, 0) << c.what << ": " << fed.err;
+        EXPECT_EQ(test::FileBytes(Folder(name) / "jobs" / "000001.bin"), c.job) << c.what;
+    }
+    EXPECT_NE(Run({"vprinter", "show", "q"}).out.find("Driver logos:    off\n"), std::string::npos);
+    EXPECT_NE(Run({"vprinter", "add", "r", "--driver-logos", "maybe"})
+                  .err.find("--driver-logos is on or off, not 'maybe'"),
+              std::string::npos);
+}
+
 TEST_F(Cli, ShowOfAFreshPrinter) {
     Run({"vprinter", "add", "p", "--paper-width", "384"});
     const CliRun shown = Run({"vprinter", "show", "p"});
@@ -202,6 +247,18 @@ TEST_F(Cli, ErrorsGoToStderrWithANonZeroStatus) {
         {{"vprinter", "serve", "q"}, 2, "no virtual printer named \"q\""},
         {{"vprinter", "serve", "p", "--listen", "localhost"}, 1, "--listen takes an address"},
         {{"vprinter", "serve", "p", "--listen"}, 1, "--listen needs HOST:PORT"},
+        {{"vprinter", "serve", "p", "--over", "ports"}, 1, "--over needs --count"},
+        {{"vprinter", "serve", "p", "--count", "3", "--over", "lines"},
+         1,
+         "--over is ports or addresses, not 'lines'"},
+        {{"vprinter", "serve", "p", "--count", "0"}, 1, "--count is 1 to 65535, not '0'"},
+        {{"vprinter", "serve", "p", "--count", "2", "--listen", "127.0.0.1:65535"},
+         1,
+         "run out of ports at printer 2"},
+        {{"vprinter", "serve", "p", "--count", "2", "--over", "addresses", "--listen",
+          "127.255.255.255:0"},
+         1,
+         "run out of addresses at printer 2"},
         {{"status"}, 1, "missing PRINTER"},
         {{"status", "socket://h:0"}, 1, "socket://h:0: the port must be 1 to 65535"},
         {{"status", "THERMAL #9"}, 2, "\"THERMAL #9\" is not installed"},
@@ -267,6 +324,75 @@ TEST_F(Cli, EveryCommandHasHelp) {
     EXPECT_FALSE(fs::exists(home.DataHome() / "printers"));
 }
 
+TEST(Options, OneLayerReadsEveryCommandLine) {
+    const std::vector<Option> options = {
+        Integer("--jobs", "N", 1, 1024, "printers at once"),
+        Flag("--json", "JSON"),
+        Choice("--dither", "KIND", {"threshold", "stucki"}, "how")
+            .Alias({"--mode",
+                    {{"none", "threshold"}, {"diffusion", "stucki"}},
+                    "is none or diffusion"}),
+        Text("--only", "NAME", "these printers").Repeatable(),
+        ConnectTimeoutOption(),
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string error;    // empty: parsed
+        std::string operands; // joined by "|"
+        std::string dither;   // the value --dither holds, "-" when not given
+    } cases[] = {
+        {{"m.toml", "--jobs", "4", "--json"}, "", "m.toml", "-"},
+        {{"--jobs=4", "m.toml"}, "", "m.toml", "-"},
+        {{"--mode", "diffusion", "f"}, "", "f", "stucki"},
+        {{"--mode=none", "f"}, "", "f", "threshold"},
+        {{"--", "--json", "-"}, "", "--json|-", "-"},
+        {{"--only", "a", "--only", "b*"}, "", "", "-"},
+        {{"--jobs", "0"}, "--jobs is 1 to 1024, not '0'", "", ""},
+        {{"--jobs", "4x"}, "--jobs is 1 to 1024, not '4x'", "", ""},
+        {{"--jobs"}, "--jobs needs a value", "", ""},
+        {{"--jobs", "1", "--jobs", "2"}, "--jobs given twice", "", ""},
+        {{"--mode", "none", "--dither", "stucki"}, "give --mode or --dither, not both", "", ""},
+        {{"--mode", "sharp"}, "--mode is none or diffusion, not 'sharp'", "", ""},
+        {{"--dither", "bayer"}, "--dither is threshold or stucki, not 'bayer'", "", ""},
+        {{"--json=yes"}, "--json takes no value", "", ""},
+        {{"--colour"}, "unknown option '--colour'", "", ""},
+        {{"--connect-timeout"}, "--connect-timeout needs a number of milliseconds", "", ""},
+        {{"--connect-timeout", "0"},
+         "--connect-timeout is 1 to 3600000 milliseconds, not '0'",
+         "",
+         ""},
+    };
+    for (const auto& c : cases) {
+        const Result<ParsedOptions> parsed = ParseOptions(c.args, options);
+        const std::string shown = c.args.empty() ? "" : c.args[0] + " ...";
+        if (!c.error.empty()) {
+            EXPECT_FALSE(parsed) << shown;
+            EXPECT_EQ(parsed.Reason(), c.error) << shown;
+            continue;
+        }
+        ASSERT_TRUE(parsed) << shown << ": " << parsed.Reason();
+        std::string operands;
+        for (const std::string& o : parsed.Value().operands) {
+            operands += (operands.empty() ? "" : "|") + o;
+        }
+        EXPECT_EQ(operands, c.operands) << shown;
+        const std::string* dither = parsed.Value().Text("--dither");
+        EXPECT_EQ(dither ? *dither : "-", c.dither) << shown;
+    }
+    const auto repeated = ParseOptions({"--only", "a", "--only", "b*"}, options);
+    ASSERT_TRUE(repeated);
+    EXPECT_EQ(repeated.Value().All("--only"), (std::vector<std::string>{"a", "b*"}));
+    EXPECT_EQ(ParseOptions({"--jobs", "7"}, options).Value().Int("--jobs"), 7);
+    // The help lists each option, and the older spelling once, as such.
+    const std::string help = OptionsHelp(options);
+    EXPECT_NE(help.find("  --jobs N               printers at once\n"), std::string::npos) << help;
+    EXPECT_NE(help.find("  --mode none|diffusion  the older spelling of --dither "
+                        "threshold|stucki, still\n                         taken\n"),
+              std::string::npos)
+        << help;
+    EXPECT_EQ(help.find("--mode"), help.rfind("--mode"));
+}
+
 // The installed binary itself, with the CUPS client pointed at no server.
 TEST(CliBinary, RunsAsAUserWould) {
     test::TempHome home;
@@ -290,6 +416,10 @@ TEST(CliBinary, RunsAsAUserWould) {
     EXPECT_EQ(run("printers", out), 0);
     EXPECT_EQ(out, "THERMAL #1\n");
     EXPECT_EQ(run("bogus", out), 1);
+    // The version is the project's, with the commit where the build knew it.
+    EXPECT_EQ(run("--version", out), 0);
+    EXPECT_EQ(out, VersionLine("tessaline-cli") + "\n");
+    EXPECT_EQ(out.rfind(std::string("tessaline-cli ") + kTessalineVersion, 0), 0u) << out;
     ::unsetenv("CUPS_SERVER");
 }
 

@@ -3,6 +3,7 @@
 // the control library registered in a private registry, a virtual printer.
 #include "escpos/Png.h"
 #include "tests/support/BmpBuilder.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/PictureBuilder.h"
 #include "tests/support/ServedPrinter.h"
@@ -118,7 +119,11 @@ TEST_F(ControlCli, ResultsBecomeExitStatuses) {
         {"preview --fit 4 " + cli.Quote(logoA), 1, "--fit is a width in dots from 8 to 8184"},
         {"preview --dither sharp " + cli.Quote(logoA), 1, "--dither is threshold, stucki,"},
         {"preview --mode none --dither bayer " + cli.Quote(logoA), 1, "not both"},
-        {"preview --threshold 40 " + cli.Quote(logoA), 1, "--threshold goes with --dither"},
+        {"preview --dither bayer --threshold 40 " + cli.Quote(logoA), 1,
+         "--threshold goes with --dither threshold, not with --dither bayer"},
+        {"preview --mode diffusion --threshold 40 " + cli.Quote(logoA), 1,
+         "not with --mode stucki"},
+        {"preview --dither stucki --dither bayer " + cli.Quote(logoA), 1, "--dither given twice"},
         {"preview --scale 1 " + cli.Quote(logoA), 1, "--scale is a whole number from 2 to 16"},
         {"upload --printer 'THERMAL #1' --fit 576 " + cli.Quote(none), 1,
          "nothing was sent: " + none.string() + ": file not found"},
@@ -181,7 +186,9 @@ TEST_F(ControlCli, DescribeShowsTheTypeLibrary) {
           "long Brightness)",
           "[id 7] long PrintGraphic(BSTR PrinterName, BSTR Key, long ScaleX, long ScaleY)",
           "[id 8] long DeleteGraphic(BSTR PrinterName, BSTR Key)",
-          "[id 9] BSTR GraphicKeys(BSTR PrinterName)", "[id 1] void Progress(long Data)",
+          "[id 9] BSTR GraphicKeys(BSTR PrinterName)",
+          "[id 10] long SetAutoLogo(BSTR PrinterName, BSTR TopKey, BSTR BottomKey, BSTR Align)",
+          "[id 11] BSTR AutoLogo(BSTR PrinterName)", "[id 1] void Progress(long Data)",
           "coclass Tessaline", "flags control creatable"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
     }
@@ -389,6 +396,61 @@ TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {
     EXPECT_EQ(slow.Stop(), 0);
 }
 
+// The automatic logo: set, read back, changed, cleared on a served printer;
+// sent but not called set on one that does not answer or has no such function.
+TEST_F(ControlCli, NvAutoSetsReadsBackAndClearsTheAutomaticLogo) {
+    ASSERT_EQ(cli.Run("vprinter add NET").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add DUMB --answers none").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add OLD --nv-graphics 0").status, 0);
+    test::ServedPrinter served(cli, "NET");
+    test::ServedPrinter dumb(cli, "DUMB");
+    test::ServedPrinter old(cli, "OLD");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA);
+    struct Step {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const Step steps[] = {
+        {"nv store" + at + "A1" + a, 0, "stored A1"},
+        {"nv auto" + at, 0, "Top logo:     none\nBottom logo:  none\n"},
+        {"nv auto" + at + "--top A1 --bottom A2", 0,
+         "warning: " + served.Address() + " holds no NV graphic A2"},
+        {"nv auto" + at, 0, "Top logo:     A1 (center)\nBottom logo:  A2 (center)\n"},
+        {"nv auto" + at + "--top A1 --bottom A2", 0,
+         "already set: top A1 (center), bottom A2 (center) (no NV write)"},
+        {"nv auto" + at + "--top A1 --align right", 0, "set: top A1 (right) (2 NV writes)"},
+        {"nv auto" + at + "--off", 0, "cleared: no automatic logo (1 NV write)"},
+        {"nv auto" + at, 0, "Top logo:     none"},
+        {"nv auto" + at + "--top A1 --align middle", 1, "the alignment is left, center or right"},
+        {"nv auto" + at + "--off --top A1", 1, "--off takes no --top"},
+        {"nv auto" + at + "--top ABC", 1, "--top: a key is two characters"},
+        {"nv auto --read-timeout 200 " + dumb.Address() + " --top A1", 3,
+         "sent, not verified: " + dumb.Address() + " does not answer what it prints by itself"},
+        {"nv auto --read-timeout 200 " + dumb.Address(), 3, "does not answer"},
+        {"nv auto --read-timeout 200 " + old.Address() + " --top A1", 3, "sent, not verified"},
+        {"nv auto 'THERMAL #1' --top A1", 0,
+         "sent, not verified: the spooler queue \"THERMAL #1\" carries no answer back"},
+        {"nv auto 'THERMAL #1'", 3, "is a spooler queue"},
+    };
+    for (const Step& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << step.args << "\n"
+                                                                          << run.out << run.err;
+    }
+    EXPECT_EQ(served.Stop(), 0);
+    EXPECT_EQ(dumb.Stop(), 0);
+    EXPECT_EQ(old.Stop(), 0);
+    // One store, then 2 + 0 + 2 + 1 writes of the settings, counted as the printer's own.
+    EXPECT_NE(cli.Run("vprinter show NET").out.find("NV writes today: 6\n"), std::string::npos);
+    // The queue got the commands that leave exactly a top logo A1.
+    EXPECT_EQ(Job(1), test::Hex("1C 28 45 06 00 3E 02 41 31 31 00 1C 28 45 04 00 41 02 30 30 "
+                                "1C 28 45 06 00 3C 02 31 43 4C 52"));
+}
+
 // usb: and serial: on a pseudo-terminal standing in for the device.
 TEST_F(ControlCli, UsbAndSerialAddressesOnAPseudoTerminal) {
     int master = -1, slave = -1;
@@ -506,6 +568,27 @@ TEST_F(ControlCli, PicturesFitAndDithersReachThePrinter) {
     ASSERT_EQ(pngGraphic.status, 0) << pngGraphic.err;
     EXPECT_EQ(pngGraphic.out,
               cli.Run("nv command --store --image-mode 1 A1 " + cli.Quote(bmp)).out);
+    // The older spellings are aliases: the same dots, byte for byte.
+    const struct {
+        const char* older;
+        const char* newer;
+    } spellings[] = {
+        {"--image-mode 1", "--dither stucki"},
+        {"--image-mode 0", "--dither threshold"},
+        {"--image-mode 0 --brightness 8", "--brightness 8"},
+        {"--image-mode=1 --brightness 2", "--brightness=2 --dither=stucki"},
+    };
+    for (const auto& s : spellings) {
+        const auto older =
+            cli.Run(std::string("nv command --store ") + s.older + " A1 " + cli.Quote(png));
+        const auto newer =
+            cli.Run(std::string("nv command --store ") + s.newer + " A1 " + cli.Quote(png));
+        ASSERT_EQ(older.status, 0) << s.older << older.err;
+        EXPECT_EQ(older.out, newer.out) << s.older << " / " << s.newer;
+        EXPECT_FALSE(newer.out.empty());
+    }
+    EXPECT_NE(cli.Run("nv command --store --dither stucki A1 " + cli.Quote(png)).out,
+              cli.Run("nv command --store A1 " + cli.Quote(png)).out);
 }
 
 // Sends `bytes` to the printer at socket://127.0.0.1:PORT as one job and
@@ -530,6 +613,50 @@ bool SendJob(const std::string& address, const std::vector<uint8_t>& bytes) {
     }
     ::close(fd);
     return sent;
+}
+
+// One process serves a fleet: each printer on its own port or loopback
+// address, with a memory and a serial number of its own.
+TEST_F(ControlCli, ServeCountServesAFleetFromOneProcess) {
+    const struct {
+        std::string fleet;
+        const char* options;
+        const char* hosts[3]; // the address each printer's starts with
+    } cases[] = {
+        {"PORTS",
+         "--count 3 --listen 127.0.0.1:0",
+         {"socket://127.0.0.1:", "socket://127.0.0.1:", "socket://127.0.0.1:"}},
+        {"ADDRESSES",
+         "--count 3 --over addresses --listen 127.0.0.2:0",
+         {"socket://127.0.0.2:", "socket://127.0.0.3:", "socket://127.0.0.4:"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string& fleet = c.fleet;
+        ASSERT_EQ(cli.Run("vprinter add " + fleet + " --nv-graphics 5000").status, 0);
+        test::ServedPrinter served(cli, fleet, c.options, 3);
+        ASSERT_EQ(served.Addresses().size(), 3u);
+        for (size_t k = 0; k < 3; ++k) {
+            EXPECT_EQ(served.Addresses()[k].rfind(c.hosts[k], 0), 0u) << served.Addresses()[k];
+            const auto status = cli.Run("status " + served.Addresses()[k]);
+            EXPECT_EQ(status.status, 0) << status.err;
+            EXPECT_NE(status.out.find("Serial number:  " + fleet + "-" + std::to_string(k + 1)),
+                      std::string::npos)
+                << status.out;
+            // Each took its settings from the printer named.
+            EXPECT_NE(status.out.find("NV graphics:    5000 bytes"), std::string::npos)
+                << status.out;
+        }
+        const auto upload = cli.Run("upload --mode diffusion --printer " + served.Addresses()[1] +
+                                    " " + cli.Quote(logoA));
+        ASSERT_EQ(upload.status, 0) << upload.err;
+        const std::string second = served.Output(std::chrono::milliseconds(5000), "image 1");
+        EXPECT_NE(second.find(fleet + "-2: job 000001"), std::string::npos) << second;
+        EXPECT_EQ(second.find(fleet + "-1:"), std::string::npos) << second;
+        EXPECT_TRUE(fs::exists(Printer((fleet + "-2").c_str()) / "jobs" / "000001.bin"));
+        EXPECT_FALSE(fs::exists(Printer((fleet + "-1").c_str()) / "jobs" / "000001.bin"));
+        EXPECT_EQ(served.Stop(), 0);
+    }
 }
 
 // A shop's receipt, made here, through `vprinter serve`: the logo stored by

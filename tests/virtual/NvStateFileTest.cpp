@@ -39,6 +39,25 @@ TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
     EXPECT_EQ(loaded.graphics[1].key, "A1");
     EXPECT_EQ(loaded.images.size(), 2u);
 
+    // The automatic logos come last, with or without graphics before them.
+    for (const bool graphics : {true, false}) {
+        NvMemory withLogos = memory;
+        if (!graphics) {
+            withLogos.graphics.clear();
+        }
+        withLogos.topLogo = AutoLogo{"A1", 49, 3};
+        withLogos.bottomLogo = AutoLogo{"A2", 50, 0};
+        NvMemory read;
+        ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(withLogos), read).Ok()) << graphics;
+        EXPECT_EQ(read.topLogo, withLogos.topLogo) << graphics;
+        EXPECT_EQ(read.bottomLogo, withLogos.bottomLogo) << graphics;
+        EXPECT_EQ(read.graphics.size(), withLogos.graphics.size()) << graphics;
+        withLogos.topLogo.reset();
+        ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(withLogos), read).Ok()) << graphics;
+        EXPECT_FALSE(read.topLogo) << graphics;
+        EXPECT_EQ(read.bottomLogo, withLogos.bottomLogo) << graphics;
+    }
+
     NvMemory empty;
     ASSERT_TRUE(DecodeNvMemory(EncodeNvMemory(NvMemory{}), empty).Ok());
     EXPECT_TRUE(empty.images.empty());
@@ -48,6 +67,7 @@ TEST(NvStateFile, RoundTripsImagesAndWriteCount) {
 TEST(NvStateFile, RefusesDamagedFilesAndKeepsTheMemory) {
     NvMemory withGraphics = TwoImages();
     withGraphics.graphics = {{"B2", 16, 3, std::vector<uint8_t>(6, 0x5A)}};
+    withGraphics.topLogo = AutoLogo{"B2", 48, 0};
     const std::vector<uint8_t> good = EncodeNvMemory(withGraphics);
     std::vector<std::vector<uint8_t>> bad = {
         {},

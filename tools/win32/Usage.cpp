@@ -26,7 +26,8 @@ const char* CliUsage() {
            "Names are passed in the system's ANSI code page; a file or printer name it\n"
            "cannot hold is refused. A result 0 means the spooler accepted the job.\n"
            "\n"
-           "Run 'tessaline-cli COMMAND --help' for a command's own help.\n";
+           "Run 'tessaline-cli COMMAND --help' for a command's own help, and\n"
+           "'tessaline-cli --version' for the version and the commit it was built from.\n";
 }
 
 const char* PrintersUsage() {

@@ -8,6 +8,11 @@
 
 namespace tessaline {
 
+const std::vector<CliCommand>& VPrinterCommandSpecs() {
+    static const std::vector<CliCommand> none;
+    return none;
+}
+
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
                 std::ostream& err) {
     constexpr const char* kUsage =
@@ -20,6 +25,21 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std
         return kExitDone;
     }
     err << "tessaline-cli vprinter: virtual printers are not available on Windows\n" << kUsage;
+    return kExitWrongUse;
+}
+
+int RunQueue(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
+             std::ostream& err) {
+    constexpr const char* kUsage =
+        "Usage: tessaline-cli queue ...\n"
+        "\n"
+        "CUPS queues are not available on Windows: the printer's own Windows driver\n"
+        "prints the driver record's logo commands with every job.\n";
+    if (WantsHelp(args)) {
+        out << kUsage << kExitStatusHelp;
+        return kExitDone;
+    }
+    err << "tessaline-cli queue: CUPS queues are not available on Windows\n" << kUsage;
     return kExitWrongUse;
 }
 

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "escpos/CommandTable.h"
 #include "escpos/MonoPicture.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,11 +44,23 @@ struct NvGraphic {
     }
 };
 
+// A logo the printer prints by itself on every receipt (FS ( E): the key of
+// an NV graphic, the alignment (48 left, 49 centre, 50 right) and, for the
+// top logo, the lines of feed it takes back.
+struct AutoLogo {
+    std::string key;
+    uint8_t align = 49;
+    uint8_t lines = 0;
+    friend bool operator==(const AutoLogo&, const AutoLogo&) = default;
+};
+
 // What the printer's NV memory holds, and how often it was written today.
 struct NvMemory {
     std::vector<NvImage> images;     // NV image k is images[k - 1]
     std::vector<NvGraphic> graphics; // in key order
-    std::string writesDay;           // YYYY-MM-DD the count below belongs to
+    // Printed at the top of every receipt cut off, and before every cut.
+    std::optional<AutoLogo> topLogo, bottomLogo;
+    std::string writesDay; // YYYY-MM-DD the count below belongs to
     uint32_t writesThatDay = 0;
 };
 
@@ -62,6 +76,9 @@ struct PrinterModel {
     uint64_t nvGraphics = 262144; // bytes of NV graphics memory; 0: a model without it
     uint32_t writeMs = 0;         // how long a write to NV memory keeps it busy
     PrinterLanguage language = PrinterLanguage::EscPos;
+    // Its queue's driver prints the driver record's logo commands A and B with
+    // every job it spools (the virtual printers' spooler side reads this).
+    bool driverLogos = true;
 };
 
 inline constexpr uint16_t kNvMaxX = 1023;
@@ -100,11 +117,12 @@ struct ForeignCommands {
 // Everything one job did.
 struct JobOutcome {
     std::vector<LogEntry> log;
-    std::vector<MonoPicture> paper; // pieces cut off, in the order they came out
-    MonoPicture uncut;              // printed and not yet cut: it waits for the next cut
-    bool memoryChanged = false;     // NV images or graphics were stored or erased
-    std::string refusal;            // the first NV definition refused; empty when none was
-    ForeignCommands foreign;        // commands of another language; the job is not understood
+    std::vector<MonoPicture> paper;   // pieces cut off, in the order they came out
+    MonoPicture uncut;                // printed and not yet cut: it waits for the next cut
+    bool memoryChanged = false;       // NV images or graphics were stored or erased
+    std::string refusal;              // the first NV definition refused; empty when none was
+    NotUnderstoodBytes notUnderstood; // bytes of commands the printer does not know
+    ForeignCommands foreign;          // commands of another language; the job is not understood
 };
 
 // Bytes the NV memory uses: each definition's 4 size bytes and raster.

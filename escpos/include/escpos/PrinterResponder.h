@@ -26,12 +26,12 @@ struct PrinterState {
 // they wrote the NV memory.
 using RunReceived = std::function<bool(std::span<const uint8_t>)>;
 
-// The side of a virtual printer that talks back on a connection: it follows
-// the bytes as they arrive and answers the real-time status, identification
-// and NV graphics questions (sizes, and the key list with its ACK, NAK and
-// CAN handshake) from the printer's state. A printer works through its
-// bytes in order, so the commands before a question are run (through `run`)
-// before it is answered; what is left runs when the connection ends.
+// The side of a printer that talks back on a connection: it follows the
+// bytes as they arrive, split by the same command table the interpreter uses, and answers the
+// real-time status, identification and NV graphics questions (sizes, and the key list with its ACK,
+// NAK and CAN handshake) from the printer's state. A printer works through its bytes in order, so
+// the commands before a question are run (through `run`) before it is answered; what is left runs
+// when the connection ends.
 class PrinterResponder {
 public:
     PrinterResponder(std::string name, PrinterModel model, PrinterState state, RunReceived run = {})
@@ -46,20 +46,18 @@ public:
     bool OnlyQuestions() const { return m_onlyQuestions; }
 
 private:
-    // Handles the command at the front of m_pending; false when it needs more bytes.
+    // Handles the piece at m_at; false when it needs more bytes.
     bool Step(std::vector<uint8_t>& replies);
-    void Consume(size_t count, bool question);
-    // Runs the commands received before the question at the front of m_pending.
+    // Passes `count` bytes at m_at; `question`: they asked and changed nothing.
+    void Consume(uint64_t count, bool question);
+    // Runs the commands received before the question at m_at.
     void RunBeforeQuestion();
-    // The length of the picture or code command at the front of m_pending,
-    // its data included: kNeedMore until its count has arrived; nothing for
-    // any other command.
-    std::optional<uint64_t> PictureData() const;
-    static constexpr uint64_t kNeedMore = UINT64_MAX;
     uint8_t StatusByte(uint8_t n) const;
     void Identify(uint8_t n, std::vector<uint8_t>& replies) const;
     // Functions 48, 51 and 64 of GS ( L; false for one it does not answer.
     bool AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies);
+    // Function 61 of FS ( E: what is set for the top (30) or bottom (31) logo.
+    void AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const;
     // The host's answer to the key list block just sent; false for any other byte.
     bool KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies);
     // Step for a Star printer: the automatic status (ESC ACK SOH), the
@@ -75,9 +73,10 @@ private:
     PrinterState m_state;
     RunReceived m_run;
     std::vector<uint8_t> m_job;
-    std::vector<uint8_t> m_pending;
-    uint64_t m_skip = 0;       // bytes of image data still to pass by
-    unsigned m_imagesLeft = 0; // FS q definitions whose header is still to come
+    size_t m_at = 0;           // where in m_job the next piece starts
+    uint64_t m_skip = 0;       // bytes of a command's data still to come, passed by unread
+    bool m_toEnd = false;      // a command whose length nothing tells: the rest is its data
+    unsigned m_imagesLeft = 0; // Star logo definitions whose header is still to come
     bool m_onlyQuestions = true;
     std::vector<std::vector<uint8_t>> m_keyBlocks; // the key list being handed over
     size_t m_keyBlock = 0;                         // the block awaiting ACK, NAK or CAN

@@ -95,6 +95,20 @@
  * cannot be asked or does not answer (empty with ErrorText empty: no keys). */
 #define TESSALINE_DISPID_GRAPHICKEYS 9
 
+/* The automatic logo: NV graphics the printer prints by itself at the top and
+ * the bottom of every receipt (FS ( E), kept in its NV memory. */
+/* SetAutoLogo(PrinterName, TopKey, BottomKey, Align): sets the top and bottom
+ * logo by key (a key "" sets none there; both "" clear it), Align "left",
+ * "center" or "right" ("" is center); writes only what differs, then reads it
+ * back: 0 with ErrorText empty when the printer holds what was asked, 0 with
+ * ErrorText saying "sent, not verified" or "set, not read back" when that
+ * cannot be checked, -6 when the read-back differs. A result code below. */
+#define TESSALINE_DISPID_SETAUTOLOGO 10
+/* AutoLogo(PrinterName): what the printer prints by itself, "A1,A2,center" (a
+ * key empty where none is set); empty with ErrorText set when it cannot be
+ * asked or does not answer, empty with ErrorText empty when none is set. */
+#define TESSALINE_DISPID_AUTOLOGO 11
+
 /* ---- Event identifiers of _DTessalineEvents ------------------------------- */
 
 /* Progress(Data): raised inside Upload once per logo, inside a print-all Print

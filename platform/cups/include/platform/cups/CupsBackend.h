@@ -37,4 +37,10 @@ private:
     std::filesystem::path m_driverDataRoot;
 };
 
+// Where the driver record of a queue of the backend `tessaline` (device URI
+// tessaline:ADDRESS) lives: $CUPS_SERVERROOT (else /etc/cups)/tessaline/<queue>/,
+// readable by the scheduler's backend user and writable only by those who may
+// administer the scheduler; the backend reads it there with every job.
+std::filesystem::path QueueRecordFolder(std::string_view queueName);
+
 } // namespace tessaline

@@ -18,7 +18,10 @@ namespace tessaline {
 // job when it ends, so an abandoned job leaves no trace at all.
 class VirtualPrinterQueue : public SpoolerQueue {
 public:
-    VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access);
+    // `driverLogos`: the queue's driver prints the driver record's logo
+    // commands with every job but Tessaline's own, as the CUPS backend
+    // `tessaline` does.
+    VirtualPrinterQueue(std::filesystem::path folder, QueueAccess access, bool driverLogos = true);
     ~VirtualPrinterQueue() override = default;
 
     Result<void> StartRawJob(std::string_view documentName, std::string_view dataType) override;
@@ -38,6 +41,7 @@ private:
     VirtualPrinterFolder m_folder;
     DriverDataStore m_driverData;
     QueueAccess m_access;
+    bool m_driverLogos;
     std::optional<SpooledJob> m_job;
     DeliveredJob m_lastJob;
 };

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -22,7 +23,12 @@ class ServedPrinter {
 public:
     // Starts serving the installed virtual printer `name`; Address() is empty
     // when it did not say where it listens within 10 s.
-    ServedPrinter(const CliRunner& cli, const std::string& name) {
+    ServedPrinter(const CliRunner& cli, const std::string& name)
+        : ServedPrinter(cli, name, "--listen 127.0.0.1:0", 1) {}
+    // The same with `options` for serve (a fleet with --count: Addresses()
+    // holds each of its `printers` addresses, in order).
+    ServedPrinter(const CliRunner& cli, const std::string& name, const std::string& options,
+                  size_t printers) {
         int fds[2];
         if (::pipe(fds) != 0) {
             return;
@@ -34,7 +40,7 @@ public:
         const std::string command =
             "XDG_DATA_HOME=" + CliRunner::Quote(cli.Root() / "data") + " exec " +
             CliRunner::Quote(TESSALINE_CLI_PATH) + " vprinter serve " + CliRunner::Quote(name) +
-            " --listen 127.0.0.1:0 2>" + CliRunner::Quote(cli.Root() / ("serve-" + name + ".err"));
+            " " + options + " 2>" + CliRunner::Quote(cli.Root() / ("serve-" + name + ".err"));
         const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
         if (posix_spawn(&m_pid, "/bin/sh", &actions, nullptr, const_cast<char**>(argv), environ) !=
             0) {
@@ -43,10 +49,17 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
         m_out = fds[0];
-        const std::string first = ReadLine(std::chrono::seconds(10));
         const std::string prefix = "listening on ";
-        if (first.rfind(prefix, 0) == 0) {
-            m_address = first.substr(prefix.size());
+        for (size_t i = 0; i < printers; ++i) {
+            const std::string line = ReadLine(std::chrono::seconds(10));
+            if (line.rfind(prefix, 0) != 0) {
+                break;
+            }
+            m_addresses.push_back(
+                line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size()));
+        }
+        if (m_addresses.size() == printers) {
+            m_address = m_addresses.front();
         }
     }
     ~ServedPrinter() {
@@ -58,6 +71,7 @@ public:
 
     // "socket://127.0.0.1:PORT".
     const std::string& Address() const { return m_address; }
+    const std::vector<std::string>& Addresses() const { return m_addresses; }
 
     // Stops the server as a user does (SIGTERM); its exit status, or -1 when
     // it had to be killed after 10 s.
@@ -131,6 +145,7 @@ private:
     int m_out = -1;
     int m_status = -1;
     std::string m_address;
+    std::vector<std::string> m_addresses;
 };
 
 } // namespace tessaline::test

@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: MIT
+#include "printer/AutoLogoSteps.h"
+
+#include "printer/PrinterReport.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace tessaline {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+AutoLogoOutcome Failed(int32_t result, std::string why) {
+    AutoLogoOutcome outcome;
+    outcome.result = result;
+    outcome.why = std::move(why);
+    return outcome;
+}
+
+// Sends one function 61 question and reads its reply within `wait`.
+Result<AutoLogoAnswer> AskOneLogo(PrinterConnection& connection, LogoPlace place,
+                                  std::chrono::milliseconds wait, AutoLogoSettings& into) {
+    if (Result<void> sent = connection.Send(LogoSettingsRequest(place)); !sent) {
+        return Result<AutoLogoAnswer>::Fail(sent.Reason());
+    }
+    LogoReplyReader reader;
+    const Clock::time_point deadline = Clock::now() + wait;
+    std::vector<uint8_t> got;
+    AutoLogoAnswer answer;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) {
+            answer.kind = AutoLogoAnswer::Kind::Unanswered;
+            return answer;
+        }
+        got.clear();
+        if (Result<void> r = connection.Receive(got, left); !r) {
+            return Result<AutoLogoAnswer>::Fail(r.Reason());
+        }
+        reader.Feed(got);
+        auto reply = reader.Reply();
+        if (!reply) {
+            continue;
+        }
+        if (!*reply) {
+            answer.kind = AutoLogoAnswer::Kind::Unreadable;
+            answer.why = reply->Reason();
+            return answer;
+        }
+        if (reply->Value().place != place) {
+            // A late answer to the other question: the one asked may follow.
+            continue;
+        }
+        (place == LogoPlace::Top ? into.top : into.bottom) = reply->Value().setting;
+        answer.kind = AutoLogoAnswer::Kind::Read;
+        return answer;
+    }
+}
+
+// The printer a step goes to: a spooler queue (one raw job, blind) or an address.
+class AutoLogoLink {
+public:
+    int32_t Open(const GraphicsPrinter& printer, std::string& why) {
+        m_printer = printer.name;
+        if (m_printer.empty()) {
+            why = "no printer name was given";
+            return kPrinterNotInstalled;
+        }
+        if (!IsPrinterAddress(m_printer)) {
+            const QueueList list = printer.spooler.ListQueuesBeginningWith(m_printer);
+            if (std::none_of(list.names.begin(), list.names.end(), [&](const std::string& name) {
+                    return name.size() == m_printer.size();
+                })) {
+                why = "the printer \"" + m_printer + "\" is not installed";
+                if (!list.status) {
+                    why += " (the printers could not be listed: " + list.status.Reason() + ")";
+                }
+                return kPrinterNotInstalled;
+            }
+            auto queue = printer.spooler.Open(m_printer, QueueAccess::Plain);
+            Result<void> started = queue ? queue.Value()->StartRawJob("Automatic logo", "RAW")
+                                         : Result<void>::Fail(queue.Reason());
+            if (!started) {
+                why = "\"" + m_printer + "\": " + started.Reason();
+                return kPrinterNotStarted;
+            }
+            m_queue = std::move(queue.Value());
+            return kPrinterOk;
+        }
+        Result<PrinterAddress> address = ParsePrinterAddress(m_printer);
+        if (address && (printer.connectTimeout || printer.readTimeout)) {
+            address = ParsePrinterAddress(WithTimeouts(
+                m_printer, printer.connectTimeout.value_or(address.Value().connectTimeout),
+                printer.readTimeout.value_or(address.Value().readTimeout)));
+        }
+        if (!address) {
+            why = address.Reason();
+            return kPrinterNotInstalled;
+        }
+        auto connection = ConnectPrinter(address.Value());
+        if (!connection) {
+            why = connection.Reason();
+            return kPrinterNotStarted;
+        }
+        m_connection = std::move(connection.Value());
+        m_writeWait = printer.readTimeout ? std::chrono::milliseconds(0) : kNvWriteAnswerWait;
+        return kPrinterOk;
+    }
+
+    bool CanAnswer() const { return m_connection && m_connection->CanAnswer(); }
+    PrinterConnection& Connection() { return *m_connection; }
+    std::chrono::milliseconds WriteWait() const { return m_writeWait; }
+    const std::string& Printer() const { return m_printer; }
+
+    Result<void> Send(std::span<const uint8_t> bytes) {
+        return m_queue ? m_queue->Write(bytes) : m_connection->Send(bytes);
+    }
+    Result<void> Finish() { return m_queue ? m_queue->EndJob() : m_connection->Finish(); }
+
+    // The end of a change that cannot be read back.
+    AutoLogoOutcome Unverified(AutoLogoCheck check, std::string why) {
+        if (Result<void> done = Finish(); !done) {
+            return Failed(kPrinterNotSent, done.Reason());
+        }
+        AutoLogoOutcome outcome;
+        outcome.check = m_queue ? AutoLogoCheck::Blind : check;
+        outcome.why = m_queue ? "sent, not verified: the spooler queue \"" + m_printer +
+                                    "\" carries no answer back"
+                              : std::move(why);
+        return outcome;
+    }
+
+private:
+    std::string m_printer;
+    std::unique_ptr<PrinterConnection> m_connection;
+    std::unique_ptr<SpoolerQueue> m_queue;
+    std::chrono::milliseconds m_writeWait{0};
+};
+
+std::string Shown(const AutoLogoSettings& settings) {
+    return settings.Any() ? AutoLogoText(settings) : std::string("no automatic logo");
+}
+
+} // namespace
+
+Result<AutoLogoAnswer> AskAutoLogo(PrinterConnection& connection,
+                                   std::chrono::milliseconds firstWait) {
+    const std::chrono::milliseconds wait = connection.Address().readTimeout;
+    AutoLogoSettings settings;
+    auto top = AskOneLogo(connection, LogoPlace::Top, std::max(wait, firstWait), settings);
+    if (!top || top.Value().kind != AutoLogoAnswer::Kind::Read) {
+        return top;
+    }
+    auto bottom = AskOneLogo(connection, LogoPlace::Bottom, wait, settings);
+    if (!bottom || bottom.Value().kind != AutoLogoAnswer::Kind::Read) {
+        return bottom;
+    }
+    AutoLogoAnswer answer;
+    answer.kind = AutoLogoAnswer::Kind::Read;
+    answer.settings = settings;
+    return answer;
+}
+
+AutoLogoOutcome ReadAutoLogoStep(const GraphicsPrinter& printer) {
+    if (!IsPrinterAddress(printer.name)) {
+        return Failed(kPrinterNotSent,
+                      "\"" + printer.name +
+                          "\" is a spooler queue, which carries bytes one way: it cannot be "
+                          "asked; give the printer's address (socket://HOST, "
+                          "usb:///dev/usb/lpN, serial://PORT)");
+    }
+    AutoLogoLink link;
+    std::string why;
+    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
+        return Failed(opened, why);
+    }
+    if (!link.CanAnswer()) {
+        return Failed(kPrinterNotSent, link.Printer() + " cannot answer");
+    }
+    const auto answer = AskAutoLogo(link.Connection());
+    static_cast<void>(link.Finish());
+    if (!answer) {
+        return Failed(kPrinterNotSent, answer.Reason());
+    }
+    switch (answer.Value().kind) {
+    case AutoLogoAnswer::Kind::Unanswered:
+        return Failed(kPrinterNotSent,
+                      link.Printer() + " does not answer what it prints by itself (FS ( E 61)");
+    case AutoLogoAnswer::Kind::Unreadable:
+        return Failed(kPrinterNotSent, link.Printer() + ": " + answer.Value().why);
+    case AutoLogoAnswer::Kind::Read:
+        break;
+    }
+    AutoLogoOutcome outcome;
+    outcome.after = answer.Value().settings;
+    return outcome;
+}
+
+AutoLogoOutcome SetAutoLogoStep(const GraphicsPrinter& printer, const AutoLogoSettings& wanted) {
+    AutoLogoLink link;
+    std::string why;
+    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
+        return Failed(opened, why);
+    }
+    std::optional<AutoLogoSettings> before;
+    std::vector<GraphicKey> missing;
+    bool answers = link.CanAnswer();
+    if (answers) {
+        const auto asked = AskAutoLogo(link.Connection());
+        if (!asked) {
+            return Failed(kPrinterNotSent, asked.Reason());
+        }
+        answers = asked.Value().kind != AutoLogoAnswer::Kind::Unanswered;
+        if (asked.Value().kind == AutoLogoAnswer::Kind::Read) {
+            before = asked.Value().settings;
+        }
+        // Keys the printer does not hold print nothing: said, not refused, as
+        // the graphic may be stored next.
+        if (answers && wanted.Any()) {
+            const auto keys = AskGraphicKeys(link.Connection());
+            if (keys && keys.Value()) {
+                for (const auto& logo : {wanted.top, wanted.bottom}) {
+                    if (logo && std::find(keys.Value()->begin(), keys.Value()->end(), logo->key) ==
+                                    keys.Value()->end()) {
+                        missing.push_back(logo->key);
+                    }
+                }
+            }
+        }
+    }
+    const LogoCommands commands = AutoLogoCommands(wanted, before);
+    if (!commands.bytes.empty()) {
+        if (Result<void> sent = link.Send(commands.bytes); !sent) {
+            return Failed(kPrinterNotSent, sent.Reason());
+        }
+    }
+    auto finishWith = [&](AutoLogoOutcome outcome) {
+        outcome.before = before;
+        outcome.writes = commands.writes;
+        outcome.missingKeys = missing;
+        return outcome;
+    };
+    if (!answers) {
+        return finishWith(
+            link.Unverified(AutoLogoCheck::Unanswered,
+                            "sent, not verified: " + link.Printer() +
+                                " does not answer what it prints by itself (FS ( E 61)"));
+    }
+    const auto after = AskAutoLogo(
+        link.Connection(), commands.writes > 0 ? link.WriteWait() : std::chrono::milliseconds(0));
+    if (!after) {
+        return Failed(kPrinterNotSent, after.Reason());
+    }
+    if (after.Value().kind == AutoLogoAnswer::Kind::Unanswered) {
+        return finishWith(
+            link.Unverified(AutoLogoCheck::Unanswered, "sent, not verified: " + link.Printer() +
+                                                           " gave no answer after the change"));
+    }
+    if (after.Value().kind == AutoLogoAnswer::Kind::Unreadable) {
+        return finishWith(link.Unverified(AutoLogoCheck::NotReadBack,
+                                          "set, not read back: " + after.Value().why));
+    }
+    if (Result<void> done = link.Finish(); !done) {
+        return Failed(kPrinterNotSent, done.Reason());
+    }
+    const AutoLogoSettings& held = after.Value().settings;
+    if (!held.SameAs(wanted)) {
+        AutoLogoOutcome outcome =
+            Failed(kPrinterNotKept, link.Printer() + " holds " + Shown(held) +
+                                        " after the change, not " + Shown(wanted));
+        outcome.after = held;
+        return finishWith(outcome);
+    }
+    AutoLogoOutcome outcome;
+    outcome.after = held;
+    return finishWith(outcome);
+}
+
+} // namespace tessaline

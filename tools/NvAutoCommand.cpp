@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: MIT
+// The automatic logo from the command line: what the printer prints by
+// itself at the top and the bottom of every receipt, read back after every
+// change, so "set" is said only of what the printer holds.
+#include "NvAutoCommand.h"
+
+#include "Cli.h"
+#include "platform/SystemSpooler.h"
+#include "printer/AutoLogoSteps.h"
+
+#include <chrono>
+#include <optional>
+#include <ostream>
+
+namespace tessaline {
+
+namespace {
+
+constexpr const char* kAutoUsage =
+    "Usage: tessaline-cli nv auto PRINTER --top KEY [--bottom KEY] [--align left|center|right]\n"
+    "       tessaline-cli nv auto PRINTER --bottom KEY [--align left|center|right]\n"
+    "       tessaline-cli nv auto PRINTER --off\n"
+    "       tessaline-cli nv auto PRINTER\n"
+    "\n"
+    "The automatic logo: NV graphics the printer prints by itself at the top and\n"
+    "the bottom of every receipt (FS ( E), kept in its NV memory, so no driver or\n"
+    "spooler needs to send them. Without options it shows what is set. --top and\n"
+    "--bottom set the logos by key (stored before with 'nv store'); a logo not\n"
+    "given is cleared. --off clears both. The alignment is center by default.\n"
+    "\n"
+    "Each logo that changes is one NV write; one that is already as asked is not\n"
+    "written again. After a change the printer is asked what it holds, and \"set\"\n"
+    "is said only when that matches; \"set, not read back\" when its answer cannot\n"
+    "be read and \"sent, not verified\" when it gives none (both exit 3).\n"
+    "\n"
+    "  --connect-timeout MS   how long to wait for the connection, 3000 by default\n"
+    "  --read-timeout MS      how long to wait for each answer, 1000 by default\n";
+
+struct AutoOptions {
+    std::vector<std::string> words;
+    std::optional<std::string> top, bottom, align;
+    bool off = false;
+    std::optional<int64_t> connect, read;
+};
+
+std::string Parse(const std::vector<std::string>& args, AutoOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() < 3 || a.rfind("--", 0) != 0) {
+            o.words.push_back(a);
+            continue;
+        }
+        if (a == "--off") {
+            o.off = true;
+            continue;
+        }
+        const bool known = a == "--top" || a == "--bottom" || a == "--align" ||
+                           a == "--connect-timeout" || a == "--read-timeout";
+        if (!known) {
+            return "unknown option '" + a + "'";
+        }
+        if (i + 1 >= args.size()) {
+            return a + " needs a value";
+        }
+        const std::string& value = args[++i];
+        if (a == "--top") {
+            o.top = value;
+        } else if (a == "--bottom") {
+            o.bottom = value;
+        } else if (a == "--align") {
+            o.align = value;
+        } else {
+            const auto ms = Number(value, 1, 3600000);
+            if (!ms) {
+                return a + " is 1 to 3600000 milliseconds, not '" + value + "'";
+            }
+            (a == "--connect-timeout" ? o.connect : o.read) = ms;
+        }
+    }
+    return {};
+}
+
+// "top A1 (center), bottom A2 (center)", or "no automatic logo".
+std::string Described(const AutoLogoSettings& s) {
+    if (!s.Any()) {
+        return "no automatic logo";
+    }
+    std::string text;
+    if (s.top) {
+        text += "top " + ShownKey(s.top->key) + " (" + std::string(AlignName(s.top->align)) + ")";
+    }
+    if (s.bottom) {
+        text += std::string(s.top ? ", " : "") + "bottom " + ShownKey(s.bottom->key) + " (" +
+                std::string(AlignName(s.bottom->align)) + ")";
+    }
+    return text;
+}
+
+std::string Writes(int32_t writes) {
+    return writes == 0   ? "no NV write"
+           : writes == 1 ? "1 NV write"
+                         : std::to_string(writes) + " NV writes";
+}
+
+int Failure(const AutoLogoOutcome& outcome, const std::string& printer, std::ostream& err) {
+    err << "tessaline-cli nv auto: " << outcome.why << "\n";
+    if (outcome.result == kPrinterNotInstalled) {
+        return IsPrinterAddress(printer) ? kExitWrongUse : kExitNotInstalled;
+    }
+    return kExitNotTransmitted;
+}
+
+} // namespace
+
+int NvAutoCommand(const std::vector<std::string>& args, const CliEnvironment& env,
+                  std::ostream& out, std::ostream& err) {
+    const std::string who = "tessaline-cli nv auto";
+    if (WantsHelp(args)) {
+        out << kAutoUsage << kExitStatusHelp;
+        return kExitDone;
+    }
+    AutoOptions o;
+    if (const std::string wrong = Parse(args, o); !wrong.empty()) {
+        err << who << ": " << wrong << "\n" << kAutoUsage;
+        return kExitWrongUse;
+    }
+    if (o.words.size() != 1) {
+        err << who << ": needs PRINTER\n" << kAutoUsage;
+        return kExitWrongUse;
+    }
+    if (o.off && (o.top || o.bottom || o.align)) {
+        err << who << ": --off takes no --top, --bottom or --align\n";
+        return kExitWrongUse;
+    }
+    if (o.align && !o.top && !o.bottom) {
+        err << who << ": --align needs --top or --bottom\n";
+        return kExitWrongUse;
+    }
+    AutoLogoSettings wanted;
+    LogoAlign align = LogoAlign::Center;
+    if (o.align) {
+        const auto parsed = ParseLogoAlign(*o.align);
+        if (!parsed) {
+            err << who << ": --align: " << parsed.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        align = parsed.Value();
+    }
+    for (const bool top : {true, false}) {
+        const std::optional<std::string>& text = top ? o.top : o.bottom;
+        if (!text) {
+            continue;
+        }
+        const auto key = ParseGraphicKey(*text);
+        if (!key) {
+            err << who << ": " << (top ? "--top: " : "--bottom: ") << key.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        (top ? wanted.top : wanted.bottom) = LogoSetting{key.Value(), align, std::nullopt};
+    }
+    const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
+    GraphicsPrinter printer{*spooler, o.words[0], std::nullopt, std::nullopt};
+    if (o.connect) {
+        printer.connectTimeout = std::chrono::milliseconds(*o.connect);
+    }
+    if (o.read) {
+        printer.readTimeout = std::chrono::milliseconds(*o.read);
+    }
+    const bool change = o.off || wanted.Any();
+    if (!change) {
+        const AutoLogoOutcome read = ReadAutoLogoStep(printer);
+        if (read.result != kPrinterOk) {
+            return Failure(read, o.words[0], err);
+        }
+        out << "Printer:      " << o.words[0] << "\n";
+        out << "Top logo:     "
+            << (read.after->top ? ShownKey(read.after->top->key) + " (" +
+                                      std::string(AlignName(read.after->top->align)) + ")"
+                                : std::string("none"))
+            << "\n";
+        out << "Bottom logo:  "
+            << (read.after->bottom ? ShownKey(read.after->bottom->key) + " (" +
+                                         std::string(AlignName(read.after->bottom->align)) + ")"
+                                   : std::string("none"))
+            << "\n";
+        return kExitDone;
+    }
+    const AutoLogoOutcome done = SetAutoLogoStep(printer, wanted);
+    for (const GraphicKey& key : done.missingKeys) {
+        out << "warning: " << o.words[0] << " holds no NV graphic " << ShownKey(key)
+            << ": it prints nothing there until one is stored (tessaline-cli nv store)\n";
+    }
+    if (done.result != kPrinterOk) {
+        return Failure(done, o.words[0], err);
+    }
+    if (done.check != AutoLogoCheck::Verified) {
+        out << done.why << " (" << Writes(done.writes) << ")\n";
+        return done.check == AutoLogoCheck::Blind ? kExitDone : kExitNotTransmitted;
+    }
+    if (done.writes == 0) {
+        out << "already set: " << Described(wanted) << " (no NV write)\n";
+    } else {
+        out << (wanted.Any() ? "set: " : "cleared: ") << Described(*done.after) << " ("
+            << Writes(done.writes) << ")\n";
+    }
+    return kExitDone;
+}
+
+} // namespace tessaline
