@@ -155,8 +155,7 @@ int main(int argc, char* argv[]) {
             printer = args[++i].toStdString();
         } else {
             std::fprintf(stderr,
-                         "Usage: tessaline [--printer ADDRESS] [--screenshot FILE.png | --version]
-");
+                         "Usage: tessaline [--printer ADDRESS] [--screenshot FILE.png | --version]\n");
             return 2;
         }
     }
