@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "ApplyCommand.h"
+#include "Completions.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
 #include "base/BuildVersion.h"
@@ -37,7 +38,39 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
     return kExitDone;
 }
 
+int Completion(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const char* usage = "Usage: tessaline-cli completion bash|zsh|fish\n"
+                        "\n"
+                        "Writes the shell's completion script for tessaline-cli: commands,\n"
+                        "options and their values, and printer names asked for live.\n";
+    if (WantsHelp(args)) {
+        out << usage << kExitStatusHelp;
+        return kExitDone;
+    }
+    const std::string script =
+        args.size() == 1 ? CompletionScript(args[0], AllCliCommands()) : std::string();
+    if (script.empty()) {
+        err << "tessaline-cli completion: give bash, zsh or fish\n" << usage;
+        return kExitWrongUse;
+    }
+    out << script;
+    return kExitDone;
+}
+
 } // namespace
+
+std::vector<CliCommand> AllCliCommands() {
+    std::vector<CliCommand> all = {
+        {"printers", "list every installed printer", "", "", {}, "", {}},
+        {"completion", "write a shell's completion script", "", "", {}, "", {ValueKind::Text}},
+    };
+    for (const std::vector<CliCommand>* part :
+         {&StatusCommandSpecs(), &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(),
+          &ControlCommandSpecs()}) {
+        all.insert(all.end(), part->begin(), part->end());
+    }
+    return all;
+}
 
 bool WantsHelp(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(),
@@ -58,6 +91,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     if (args[0] == "--version") {
         out << VersionLine("tessaline-cli") << "\n";
         return kExitDone;
+    }
+    if (args[0] == "completion") {
+        return Completion(rest, out, err);
     }
     if (args[0] == "printers") {
         return Printers(rest, env, out, err);

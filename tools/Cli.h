@@ -58,6 +58,9 @@ inline constexpr const char* kExitStatusHelp =
     "Exit status: 0 done; 1 wrong command line or unreadable input; 2 the printer is\n"
     "not installed; 3 the request was not carried out (the message says why).\n";
 
+// Every command with its options, as the help, manual and completions show them.
+std::vector<CliCommand> AllCliCommands();
+
 // "--help" or "-h" anywhere among the arguments.
 bool WantsHelp(const std::vector<std::string>& args);
 
