@@ -87,11 +87,22 @@ uint8_t GreyLevels::MaskedGrey(uint32_t value) const {
 
 void GreyLevels::Row(const uint8_t* row, std::size_t width, uint8_t* grey) const {
     switch (m_depth) {
-    case 24:
+    case 24: {
+        // A logo is mostly runs of one colour: the last colour's grey is kept,
+        // and weighed again only when the colour changes.
+        uint32_t last = UINT32_MAX;
+        uint8_t lastGrey = 0;
         for (std::size_t x = 0; x < width; ++x, row += 3) {
-            grey[x] = Weigh(row[0], row[1], row[2]);
+            const uint32_t colour =
+                uint32_t{row[0]} | uint32_t{row[1]} << 8 | uint32_t{row[2]} << 16;
+            if (colour != last) {
+                last = colour;
+                lastGrey = Weigh(row[0], row[1], row[2]);
+            }
+            grey[x] = lastGrey;
         }
         return;
+    }
     case 32:
         for (std::size_t x = 0; x < width; ++x, row += 4) {
             grey[x] = m_byMasks ? MaskedGrey(Le32(row)) : Weigh(row[0], row[1], row[2]);

@@ -119,9 +119,11 @@ RULES = {
         "std win32 com tessaline private:control imaging/PathEncoding.h platform/win32",
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
     "app/core": (
-        "std tessaline platform platform/component",
+        "std tessaline platform platform/component printer imaging platform/connection"
+        " platform/pictures",
         "the program's rules: the host side of the component ABI, no Qt, no backend and nothing"
-        " of one system's, since it builds for Windows too"),
+        " of one system's, since it builds for Windows too; the \"Printers\" tab asks and"
+        " stores through printer/ as tessaline-cli does, and makes a logo's dots with imaging"),
     "app/gui": (
         "std posix qt app/core tessaline platform platform/component",
         "Qt windows over app/core, and main() settling the working folder and building the"

@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "ApplyCommand.h"
+#include "Completions.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
 #include "base/BuildVersion.h"
@@ -37,7 +38,61 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
     return kExitDone;
 }
 
+int Completion(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const char* usage = "Usage: tessaline-cli completion bash|zsh|fish\n"
+                        "\n"
+                        "Writes the shell's completion script for tessaline-cli: commands,\n"
+                        "options and their values, and printer names asked for live.\n";
+    if (WantsHelp(args)) {
+        out << usage << kExitStatusHelp;
+        return kExitDone;
+    }
+    const std::string script =
+        args.size() == 1 ? CompletionScript(args[0], AllCliCommands()) : std::string();
+    if (script.empty()) {
+        err << "tessaline-cli completion: give bash, zsh or fish\n" << usage;
+        return kExitWrongUse;
+    }
+    out << script;
+    return kExitDone;
+}
+
 } // namespace
+
+std::vector<CliCommand> AllCliCommands() {
+    std::vector<CliCommand> all = {
+        {"printers", "list every installed printer", "", "", {}, "", {}},
+        {"completion", "write a shell's completion script", "", "", {}, "", {ValueKind::Text}},
+    };
+    for (const std::vector<CliCommand>* part :
+         {&StatusCommandSpecs(), &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(),
+          &ControlCommandSpecs()}) {
+        all.insert(all.end(), part->begin(), part->end());
+    }
+    return all;
+}
+
+std::string AsPrinterAddress(const std::string& printer, std::ostream& err) {
+    const std::size_t colon = printer.find(':');
+    const std::string host = printer.substr(0, colon);
+    int parts = 0;
+    std::size_t at = 0;
+    while (at <= host.size()) {
+        const std::size_t dot = std::min(host.find('.', at), host.size());
+        if (!Number(host.substr(at, dot - at), 0, 255) || dot - at > 3) {
+            return printer;
+        }
+        ++parts;
+        at = dot + 1;
+    }
+    if (parts != 4 ||
+        (colon != std::string::npos && !Number(printer.substr(colon + 1), 1, 65535))) {
+        return printer;
+    }
+    const std::string address = "socket://" + printer + (colon == std::string::npos ? ":9100" : "");
+    err << "tessaline-cli: taking " << printer << " as " << address << "\n";
+    return address;
+}
 
 bool WantsHelp(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(),
@@ -58,6 +113,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     if (args[0] == "--version") {
         out << VersionLine("tessaline-cli") << "\n";
         return kExitDone;
+    }
+    if (args[0] == "completion") {
+        return Completion(rest, out, err);
     }
     if (args[0] == "printers") {
         return Printers(rest, env, out, err);

@@ -58,6 +58,13 @@ inline constexpr const char* kExitStatusHelp =
     "Exit status: 0 done; 1 wrong command line or unreadable input; 2 the printer is\n"
     "not installed; 3 the request was not carried out (the message says why).\n";
 
+// Every command with its options, as the help, manual and completions show them.
+std::vector<CliCommand> AllCliCommands();
+
+// `printer`, or for a bare IPv4 address with or without a port ("10.1.0.5",
+// "10.1.0.5:9101") the socket address it stands for, said once on `err`.
+std::string AsPrinterAddress(const std::string& printer, std::ostream& err);
+
 // "--help" or "-h" anywhere among the arguments.
 bool WantsHelp(const std::vector<std::string>& args);
 

@@ -178,8 +178,9 @@ std::string ErrorTextOf(ControlHost& host) {
 // The printer as the control is to get it: an address with the timeouts the
 // options give joined to it. False, with why, for a timeout that is no number
 // of milliseconds or one given for a spooler queue.
-bool ReadPrinter(const ParsedOptions& parsed, std::string& printer, std::string& why) {
-    printer = *parsed.Text("--printer");
+bool ReadPrinter(const ParsedOptions& parsed, std::string& printer, std::string& why,
+                 std::ostream& err) {
+    printer = AsPrinterAddress(*parsed.Text("--printer"), err);
     const auto connect = parsed.Int("--connect-timeout");
     const auto read = parsed.Int("--read-timeout");
     if (!connect && !read) {
@@ -443,7 +444,7 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         return Usage("upload", "--printer NAME is required", err);
     }
     std::string target;
-    if (std::string why; !ReadPrinter(parsed, target, why)) {
+    if (std::string why; !ReadPrinter(parsed, target, why, err)) {
         return Usage("upload", why, err);
     }
     const std::string* printer = &target;
@@ -514,7 +515,7 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         return Usage(command, "--printer NAME is required", err);
     }
     std::string target;
-    if (std::string why; !ReadPrinter(parsed, target, why)) {
+    if (std::string why; !ReadPrinter(parsed, target, why, err)) {
         return Usage(command, why, err);
     }
     const std::string* printer = &target;

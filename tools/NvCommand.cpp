@@ -427,7 +427,10 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
         err << "tessaline-cli nv " << what << ": " << parsed.Reason() << "\n" << NvUsage();
         return kExitWrongUse;
     }
-    const NvOptions& o = parsed.Value();
+    NvOptions o = parsed.Value();
+    if (what != "command" && !o.words.empty()) {
+        o.words[0] = AsPrinterAddress(o.words[0], err);
+    }
     if (what == "store") {
         return Store(o, env, out, err);
     }

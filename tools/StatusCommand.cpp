@@ -141,7 +141,8 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (operands.size() > 1) {
         return usage("one PRINTER at a time");
     }
-    const std::string printer = operands.empty() ? std::string() : operands[0];
+    const std::string printer =
+        operands.empty() ? std::string() : AsPrinterAddress(operands[0], err);
     const bool json = parsed.Value().Has("--json");
     const std::optional<int64_t> connect = parsed.Value().Int("--connect-timeout");
     const std::optional<int64_t> read = parsed.Value().Int("--read-timeout");

@@ -15,6 +15,7 @@ const char* CliUsage() {
            "  status      ask a printer reached by its address whether it is ready\n"
            "  nv          store, list, print and delete NV graphics by key\n"
            "  apply       make many printers hold the logos one manifest names\n"
+           "  completion  write the bash, zsh or fish completion script\n"
            "\n"
            "Through the Tessaline control, as the program calls it:\n"
            "  register    register the control library (unregister removes it)\n"

@@ -5,6 +5,7 @@
 
 #include "TessalineHostWidget.h"
 #include "app/core/AppServices.h"
+#include "app/gui/PrintersPage.h"
 #include "ui_frmCorvido.h"
 
 #include <QAbstractButton>
@@ -23,6 +24,8 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <utility>
 
 using tessaline::Ctl;
 
@@ -37,8 +40,11 @@ QString Q(const std::string& text) {
 frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::SystemServices& system,
                        tessaline::ControlHost* host, tessaline::LogoControl* control,
                        std::string controlError, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::frmCorvido>()) {
+    : QWidget(parent), m_ui(std::make_unique<Ui::frmCorvido>()), m_programSettings(system) {
     m_ui->setupUi(this);
+    m_printers = new PrintersPage(services, system, [this] { return m_logic->Title(); });
+    m_printers->setObjectName(QStringLiteral("SSTab_Tab1"));
+    m_ui->SSTab->addTab(m_printers, Q(m_printers->Logic().TabCaption()));
     setWindowIcon(ProgramIcon());
     for (int i = 0; i < tessaline::kControlCount; ++i) {
         const auto id = static_cast<Ctl>(i);
@@ -70,6 +76,70 @@ frmCorvido::~frmCorvido() = default;
 
 void frmCorvido::Load() {
     m_logic->Form_Load();
+    // The code page as the first tab read it, so both tabs speak one language.
+    const int32_t codePage = m_logic->CodePage() != 0 ? m_logic->CodePage() : 1252;
+    m_printers->Logic().Load(codePage);
+    m_ui->SSTab->setTabText(1, Q(m_printers->Logic().TabCaption()));
+    RestorePlacement();
+}
+
+void frmCorvido::OpenOnPrinter(const std::string& printer) {
+    m_ui->SSTab->setCurrentIndex(1);
+    m_printers->Logic().PrinterChosen(printer);
+}
+
+void frmCorvido::RestorePlacement() {
+    bool wide = false, high = false, onTab = false;
+    const int width = QString::fromStdString(m_programSettings.Value("Width")).toInt(&wide);
+    const int height = QString::fromStdString(m_programSettings.Value("Height")).toInt(&high);
+    const int tab = QString::fromStdString(m_programSettings.Value("Tab")).toInt(&onTab);
+    if (wide && high && width >= m_designSize.width() && height >= m_designSize.height() &&
+        width <= 16384 && height <= 16384) {
+        resize(width, height);
+    }
+    if (onTab && tab >= 0 && tab < m_ui->SSTab->count()) {
+        m_ui->SSTab->setCurrentIndex(tab);
+    }
+}
+
+void frmCorvido::SavePlacement() {
+    const std::pair<const char*, int> values[] = {
+        {"Width", width()}, {"Height", height()}, {"Tab", m_ui->SSTab->currentIndex()}};
+    for (const auto& [key, value] : values) {
+        const std::string text = std::to_string(value);
+        // Written only when changed, so that closing writes nothing it need not.
+        if (m_programSettings.Value(key) != text) {
+            if (auto saved = m_programSettings.SetValue(key, text); !saved) {
+                std::fprintf(stderr, "tessaline: %s\n", saved.Reason().c_str());
+                return;
+            }
+        }
+    }
+}
+
+void frmCorvido::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FollowWindowSize();
+}
+
+void frmCorvido::FollowWindowSize() {
+    if (!m_designSize.isValid()) {
+        return;
+    }
+    const int dw = std::max(0, width() - m_designSize.width());
+    const int dh = std::max(0, height() - m_designSize.height());
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_ui->SSTab), static_cast<QWidget*>(m_ui->cmdClose),
+          static_cast<QWidget*>(m_ui->Tessaline)}) {
+        const QRect r = widget->property("twips").toRect();
+        QRect pixels(Pixels(r.x()), Pixels(r.y()), Pixels(r.width()), Pixels(r.height()));
+        if (widget == m_ui->SSTab) {
+            pixels.setSize(pixels.size() + QSize(dw, dh));
+        } else {
+            pixels.translate(dw / 2, dh);
+        }
+        widget->setGeometry(pixels);
+    }
 }
 
 QIcon frmCorvido::ProgramIcon() {
@@ -91,7 +161,10 @@ QWidget* frmCorvido::Control(Ctl control) const {
 
 void frmCorvido::LayOutFromTwips() {
     const QRect form = property("twips").toRect();
-    setFixedSize(Pixels(form.width()), Pixels(form.height()));
+    // The design's size is the smallest; a larger window gives the tabs the room.
+    m_designSize = QSize(Pixels(form.width()), Pixels(form.height()));
+    setMinimumSize(m_designSize);
+    resize(m_designSize);
     for (QWidget* widget : findChildren<QWidget*>()) {
         const QVariant twips = widget->property("twips");
         if (!twips.isValid() || widget->parentWidget() == m_ui->SSTab_Tab0) {
@@ -231,6 +304,7 @@ void frmCorvido::closeEvent(QCloseEvent* event) {
         return;
     }
     m_logic->Form_Unload();
+    SavePlacement();
     event->accept();
 }
 

@@ -3,6 +3,7 @@
 #include "app/core/DispatchLogoControl.h"
 #include "app/core/SystemServices.h"
 #include "app/core/clsFiles.h"
+#include "app/gui/PrintersPage.h"
 #include "app/gui/frmCorvido.h"
 #include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
@@ -35,6 +36,8 @@ void ScheduleScreenshot(frmCorvido& form, const QString& file) {
             form.Logic().ListView_ItemClick(1);
         }
         QTimer::singleShot(300, &form, [&form, file] {
+            // A printer being asked shows what it answered.
+            form.Printers().Settle();
             if (!form.grab().save(file, "PNG")) {
                 std::fprintf(stderr, "tessaline: cannot save %s\n", file.toLocal8Bit().constData());
             }
@@ -142,13 +145,17 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tessaline.Tessaline"));
 
     QString screenshot;
+    std::string printer;
     const QStringList args = QApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size()) {
             // Named from the folder the program was started in.
             screenshot = QFileInfo(args[++i]).absoluteFilePath();
+        } else if (args[i] == QLatin1String("--printer") && i + 1 < args.size()) {
+            printer = args[++i].toStdString();
         } else {
-            std::fprintf(stderr, "Usage: tessaline [--screenshot FILE.png | --version]\n");
+            std::fprintf(stderr,
+                         "Usage: tessaline [--printer ADDRESS] [--screenshot FILE.png | --version]\n");
             return 2;
         }
     }
@@ -207,6 +214,10 @@ int main(int argc, char* argv[]) {
         ListenForOtherCopies(otherCopies, claim.Value(), form);
     }
     form.Load();
+    if (!printer.empty()) {
+        // A shortcut per printer: the window opens on it, asked.
+        form.OpenOnPrinter(printer);
+    }
     form.show();
     if (!screenshot.isEmpty()) {
         ScheduleScreenshot(form, screenshot);

@@ -57,6 +57,9 @@ for pattern in \
   '^\./usr/share/icons/hicolor/128x128/apps/io\.github\.tessaline\.Tessaline\.png$' \
   '^\./usr/share/man/man1/tessaline\.1\.gz$' \
   '^\./usr/share/man/man1/tessaline-cli\.1\.gz$' \
+  '^\./usr/share/bash-completion/completions/tessaline-cli$' \
+  '^\./usr/share/zsh/vendor-completions/_tessaline-cli$' \
+  '^\./usr/share/fish/vendor_completions\.d/tessaline-cli\.fish$' \
   '^\./usr/include/tessaline/tessaline_component\.h$' \
   '^\./usr/include/tessaline/tessaline_control\.h$' \
   '^\./usr/lib/(.+/)?pkgconfig/tessaline\.pc$' \

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Cli.h"
 
+#include "Completions.h"
 #include "Options.h"
 #include "base/BuildVersion.h"
 #include "escpos/Png.h"
@@ -391,6 +392,113 @@ TEST(Options, OneLayerReadsEveryCommandLine) {
               std::string::npos)
         << help;
     EXPECT_EQ(help.find("--mode"), help.rfind("--mode"));
+}
+
+TEST(PrinterArgument, ABareIpv4AddressIsTakenAsASocketAddress) {
+    const struct {
+        const char* typed;
+        const char* taken;
+    } cases[] = {
+        {"10.1.0.5", "socket://10.1.0.5:9100"},
+        {"10.1.0.5:9101", "socket://10.1.0.5:9101"},
+        {"127.0.0.1", "socket://127.0.0.1:9100"},
+        {"10.1.0", "10.1.0"},
+        {"10.1.0.256", "10.1.0.256"},
+        {"10.1.0.5:0", "10.1.0.5:0"},
+        {"10.1.0.5.6", "10.1.0.5.6"},
+        {"1.2.3.0004", "1.2.3.0004"},
+        {"THERMAL #1", "THERMAL #1"},
+        {"socket://10.1.0.5", "socket://10.1.0.5"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        EXPECT_EQ(AsPrinterAddress(c.typed, err), c.taken) << c.typed;
+        EXPECT_EQ(err.str(),
+                  std::string(c.taken) == c.typed
+                      ? ""
+                      : std::string("tessaline-cli: taking ") + c.typed + " as " + c.taken + "\n")
+            << c.typed;
+    }
+}
+
+// The manual and the completions name every option the parsers take.
+TEST(Options, ManualAndCompletionsFollowTheTables) {
+    std::ifstream file(std::string(TESSALINE_SOURCE_DIR) + "/packaging/tessaline-cli.1");
+    const std::string manual((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_FALSE(manual.empty());
+    const std::string bash = CompletionScript("bash", AllCliCommands());
+    const std::string fish = CompletionScript("fish", AllCliCommands());
+    EXPECT_EQ(CompletionScript("zsh", AllCliCommands()).rfind("#compdef tessaline-cli\n", 0), 0u);
+    EXPECT_EQ(CompletionScript("csh", AllCliCommands()), "");
+    auto escaped = [](const std::string& name) {
+        std::string roff;
+        for (char c : name) {
+            roff += c == '-' ? std::string("\\-") : std::string(1, c);
+        }
+        return roff;
+    };
+    size_t options = 0;
+    for (const CliCommand& command : AllCliCommands()) {
+        const std::string word = command.words.substr(command.words.rfind(' ') + 1);
+        EXPECT_NE(manual.find(escaped(word)), std::string::npos) << command.words;
+        EXPECT_NE(bash.find(word), std::string::npos) << command.words;
+        for (const Option& o : command.options) {
+            ++options;
+            EXPECT_NE(manual.find(escaped(o.name)), std::string::npos)
+                << command.words << " " << o.name << " is not in the manual";
+            EXPECT_NE(bash.find(o.name), std::string::npos) << o.name;
+            EXPECT_NE(fish.find(" -l " + o.name.substr(2)), std::string::npos) << o.name;
+            for (const OptionAlias& a : o.aliases) {
+                EXPECT_NE(manual.find(escaped(a.name)), std::string::npos) << a.name;
+                EXPECT_NE(bash.find(a.name), std::string::npos) << a.name;
+            }
+        }
+    }
+    EXPECT_GT(options, 40u);
+}
+
+// The bash completion run by bash: options, values and printers named live.
+TEST(CliBinary, BashCompletesCommandsOptionsAndPrinters) {
+    test::TempHome home;
+    ::setenv("CUPS_SERVER", (home.Root() / "no-cups.sock").c_str(), 1);
+    const fs::path cli = TESSALINE_CLI_PATH;
+    ASSERT_EQ(std::system((cli.string() + " vprinter add 'THERMAL 1' >/dev/null").c_str()), 0);
+    const fs::path script = home.Root() / "completion.bash";
+    ASSERT_EQ(std::system((cli.string() + " completion bash >" + script.string()).c_str()), 0);
+    const struct {
+        const char* words;
+        const char* offered; // COMPREPLY joined by "|"
+    } cases[] = {
+        {"tessaline-cli ap", "apply|"},
+        {"tessaline-cli upload --dit", "--dither|"},
+        {"tessaline-cli upload --mo", "--mode|"},
+        {"tessaline-cli preview --dither ''", "threshold|stucki|floyd-steinberg|atkinson|bayer|"},
+        {"tessaline-cli upload --printer ''", "THERMAL 1|"},
+        {"tessaline-cli nv st", "store|"},
+        {"tessaline-cli nv store --image-mode 1 ''", "THERMAL 1|"},
+        {"tessaline-cli vprinter show ''", "THERMAL 1|"},
+        {"tessaline-cli vprinter add q --commands star-", "star-line|star-prnt|"},
+        {"tessaline-cli apply m.toml --jobs ''", "|"},
+    };
+    for (const auto& c : cases) {
+        const std::string run = "PATH=" + cli.parent_path().string() + ":$PATH bash -c '. " +
+                                script.string() +
+                                "; COMP_WORDS=(\"$@\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); "
+                                "_tessaline_cli; printf \"%s|\" \"${COMPREPLY[@]}\"' _ " +
+                                c.words;
+        FILE* pipe = ::popen(run.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        std::array<char, 4096> buffer{};
+        size_t n = 0;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+            out.append(buffer.data(), n);
+        }
+        ::pclose(pipe);
+        EXPECT_EQ(out, c.offered) << c.words;
+    }
+    ::unsetenv("CUPS_SERVER");
 }
 
 // The installed binary itself, with the CUPS client pointed at no server.

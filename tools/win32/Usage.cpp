@@ -13,6 +13,7 @@ const char* CliUsage() {
            "  status      ask a printer reached by its address whether it is ready\n"
            "  nv          store, list, print and delete NV graphics by key\n"
            "  apply       make many printers hold the logos one manifest names\n"
+           "  completion  write the bash, zsh or fish completion script\n"
            "\n"
            "Through Tessaline.ocx, as the program calls it:\n"
            "  register    register Tessaline.ocx as regsvr32 does (unregister removes it)\n"

@@ -32,6 +32,8 @@ public:
     virtual bool FolderWritable(const std::string& folder) = 0;
     // The store through which the settings file is read and written.
     virtual SettingsStore& Settings() = 0;
+    // The spooler the printers are listed from and printed through; none without one.
+    virtual std::shared_ptr<const Spooler> PrinterSpooler() { return nullptr; }
 };
 
 // The system's services through platform/, the same on every system:
@@ -47,6 +49,7 @@ public:
     std::string SettingsFolder() override;
     bool FolderWritable(const std::string& folder) override;
     SettingsStore& Settings() override;
+    std::shared_ptr<const Spooler> PrinterSpooler() override { return m_spooler; }
 
 private:
     std::shared_ptr<const Spooler> m_spooler;

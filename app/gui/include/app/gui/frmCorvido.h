@@ -4,6 +4,7 @@
 
 #include "app/core/MainWindowLogic.h"
 #include "app/core/MainWindowView.h"
+#include "app/core/ProgramSettings.h"
 #include "app/gui/InputHold.h"
 #include "app/gui/frmProgress.h"
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 class QLabel;
+class PrintersPage;
 
 namespace Ui {
 class frmCorvido;
@@ -40,7 +42,11 @@ public:
     ~frmCorvido() override;
 
     // Runs the start-up sequence; call once before the window is first shown.
+    // The window comes back at its last size, on its last tab.
     void Load();
+    // Shows the "Printers" tab with `printer` chosen and asked.
+    void OpenOnPrinter(const std::string& printer);
+    PrintersPage& Printers() const { return *m_printers; }
 
     tessaline::MainWindowLogic& Logic() { return *m_logic; }
     // The widget of a control, for tests and screenshots.
@@ -82,16 +88,25 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void LayOutFromTwips();
+    // Keeps the controls outside the tab at the design's distance from the
+    // window's bottom when the window is larger than designed.
+    void FollowWindowSize();
+    void RestorePlacement();
+    void SavePlacement();
     void PlaceTabChildren();
     void WireEvents();
     void PaintAboutPicture();
     static void FitTextToLabel(QLabel& label);
 
     std::unique_ptr<Ui::frmCorvido> m_ui;
+    tessaline::ProgramSettings m_programSettings;
+    PrintersPage* m_printers = nullptr;
+    QSize m_designSize;
     std::array<QWidget*, tessaline::kControlCount> m_controls{};
     std::vector<bool> m_rightAligned;
     double m_dpi = 96.0;

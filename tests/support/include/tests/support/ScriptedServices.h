@@ -65,6 +65,7 @@ public:
     bool FolderWritable(const std::string& folder) override {
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
+    std::shared_ptr<const Spooler> PrinterSpooler() override { return spooler; }
     SettingsStore& Settings() override {
         ++settingsUses;
         if (writeHooks) {

@@ -1,0 +1,618 @@
+// SPDX-License-Identifier: MIT
+#include "app/core/PrintersPageLogic.h"
+
+#include "PrintersPageTexts.h"
+#include "app/core/AppServices.h"
+#include "app/core/SystemServices.h"
+#include "platform/Spooler.h"
+
+#include <array>
+#include <ctime>
+#include <initializer_list>
+
+namespace tessaline {
+
+namespace {
+
+// The pattern with each %s or %d replaced by the next value.
+std::string Fill(const char* pattern, std::initializer_list<std::string> values) {
+    std::string out;
+    auto next = values.begin();
+    for (const char* p = pattern; *p != '\0'; ++p) {
+        if (p[0] == '%' && (p[1] == 's' || p[1] == 'd') && next != values.end()) {
+            out += *next++;
+            ++p;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+std::string N(int64_t value) {
+    return std::to_string(value);
+}
+
+std::string SizeText(const RasterGraphic& graphic) {
+    return N(graphic.width) + " x " + N(graphic.height) + " dots, " +
+           GroupedDigits(GraphicRowBytes(graphic.width) * static_cast<uint64_t>(graphic.height)) +
+           " bytes";
+}
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+} // namespace
+
+PageActions EnabledActions(const ActionFacts& f) {
+    PageActions a;
+    const bool idle = f.printerChosen && !f.busy;
+    a.refresh = idle;
+    a.store = idle && f.keyValid && f.dotsReady && f.dotsFitPaper;
+    a.print = idle && f.targetKey;
+    a.remove = idle && f.targetKey;
+    // An asked printer that holds nothing has nothing to delete.
+    a.removeAll = idle && (!f.askable || !f.keysKnown || f.holdsGraphics);
+    a.testReceipt = idle;
+    // Discovery and the automatic logo come with their own work.
+    a.findPrinters = false;
+    a.autoLogo = false;
+    return a;
+}
+
+PrintersPageLogic::PrintersPageLogic(PrintersPageView& view, AppServices& services,
+                                     SystemServices& system, BackgroundWork& work,
+                                     std::function<std::string()> title)
+    : m_view(view), m_services(services), m_system(system), m_work(work), m_title(std::move(title)),
+      m_programSettings(system), m_stored(system.SettingsFolder() + "/graphics"),
+      m_spooler(system.PrinterSpooler()) {
+    if (!m_spooler) {
+        m_spooler = std::make_shared<const Spooler>();
+    }
+    m_settings.paperDots = kPaperDots[m_paperIndex];
+}
+
+PrintersPageLogic::~PrintersPageLogic() = default;
+
+void PrintersPageLogic::Load(int32_t codePage) {
+    m_korean = codePage == 949;
+    for (const PageCaption& caption : kPageCaptions) {
+        m_view.SetText(caption.control, tessaline::Say(caption.words, m_korean));
+    }
+    std::vector<std::string> dithers, zooms, papers;
+    for (const Words& w : kDitherChoices) {
+        dithers.emplace_back(tessaline::Say(w, m_korean));
+    }
+    for (const Words& w : kZoomChoices) {
+        zooms.emplace_back(tessaline::Say(w, m_korean));
+    }
+    for (const Words& w : kPaperChoices) {
+        papers.emplace_back(tessaline::Say(w, m_korean));
+    }
+    m_view.SetChoices(PCtl::cboDither, dithers, static_cast<int32_t>(m_settings.method));
+    m_view.SetChoices(PCtl::cboZoom, zooms, 0);
+    m_view.SetChoices(PCtl::cboPaperWidth, papers, m_paperIndex);
+    m_view.SetSlider(PCtl::sldThreshold, 1, 255, m_settings.threshold);
+    m_view.SetSlider(PCtl::sldBrightness, 0, 10, m_settings.brightness);
+    m_view.SetChecked(PCtl::chkFit, m_settings.fit);
+    m_view.SetChecked(PCtl::chkAutoLogo, false);
+    m_view.SetToolTip(PCtl::cmdFindPrinters, tessaline::Say(kFindUnavailable, m_korean));
+    m_view.SetToolTip(PCtl::chkAutoLogo, tessaline::Say(kAutoLogoUnavailable, m_korean));
+    m_view.SetBar(PCtl::barWork, 0, 1);
+    ShowEntries();
+    ShowFacts();
+    ShowKeys();
+    ShowKeyCheck();
+    m_view.ShowPreview(std::nullopt, m_settings.paperDots);
+    ShowActions();
+}
+
+std::string PrintersPageLogic::TabCaption() const {
+    return tessaline::Say(kPrintersTab, m_korean);
+}
+
+void PrintersPageLogic::ShowEntries() {
+    m_view.SetPrinterEntries(
+        PrinterEntries(m_system.InstalledPrinters(), m_programSettings.Addresses()));
+}
+
+void PrintersPageLogic::PrinterChosen(const std::string& typed) {
+    if (m_busy) {
+        return;
+    }
+    auto choice = ReadPrinterChoice(typed, m_system.InstalledPrinters());
+    if (!choice) {
+        Fail(choice.Reason());
+        return;
+    }
+    m_printer = choice.Value();
+    m_view.SetText(PCtl::cboPrinterAddress, m_printer->name);
+    if (!m_printer->queue) {
+        if (auto kept = m_programSettings.RememberAddress(m_printer->name); !kept) {
+            SetWork(kept.Reason(), false);
+        }
+        ShowEntries();
+        m_view.SetText(PCtl::cboPrinterAddress, m_printer->name);
+    }
+    m_facts.reset();
+    m_keyRow = -1;
+    ShowFacts();
+    ShowKeys();
+    AskPrinter();
+}
+
+void PrintersPageLogic::cmdRefresh_Click() {
+    if (m_printer && !m_busy) {
+        AskPrinter();
+    }
+}
+
+void PrintersPageLogic::AskPrinter() {
+    const PrinterChoice choice = *m_printer;
+    const uint64_t generation = ++m_printerGeneration;
+    SetWork(Fill(tessaline::Say(kAsking, m_korean), {choice.name}), true);
+    m_work.Start([this, choice, generation]() -> std::function<void()> {
+        auto facts = std::make_shared<PrinterFacts>(AskPrinterFacts(choice));
+        return [this, facts, generation] {
+            if (generation != m_printerGeneration) {
+                return;
+            }
+            m_facts = *facts;
+            m_keyRow = -1;
+            SetWork(facts->failure.empty() ? ReadinessText(*facts) : facts->failure, false);
+            ShowFacts();
+            ShowKeys();
+            ShowKeyCheck();
+        };
+    });
+    ShowActions();
+}
+
+void PrintersPageLogic::cmdFindPrinters_Click() {
+    SetWork(tessaline::Say(kFindUnavailable, m_korean), false);
+}
+
+void PrintersPageLogic::ShowFacts() {
+    const bool ko = m_korean;
+    const auto say = [ko](const Words& w) { return std::string(tessaline::Say(w, ko)); };
+    const PrinterReport* r = m_facts && m_facts->report ? &*m_facts->report : nullptr;
+    const auto value = [&](const std::optional<std::string>& v) {
+        return v && !v->empty() ? *v : say(r != nullptr ? kUnknown : kNotAsked);
+    };
+    m_view.SetText(PCtl::lblReady,
+                   say(kReadyLabel) + (m_facts ? ReadinessText(*m_facts) : say(kNotAsked)));
+    m_view.SetText(PCtl::lblMaker, say(kMakerLabel) + value(r ? r->maker : std::nullopt));
+    m_view.SetText(PCtl::lblModel, say(kModelLabel) + value(r ? r->model : std::nullopt));
+    m_view.SetText(PCtl::lblSerial, say(kSerialLabel) + value(r ? r->serialNumber : std::nullopt));
+    m_view.SetText(PCtl::lblFirmware, say(kFirmwareLabel) + value(r ? r->firmware : std::nullopt));
+    m_view.SetText(PCtl::lblCommandSet, say(kCommandSetLabel) + (r != nullptr && r->nvGraphicsTotal
+                                                                     ? say(kCommandSetEscPos)
+                                                                     : value(std::nullopt)));
+    m_view.SetText(PCtl::lblPaper,
+                   say(kPaperLabel) + Fill(say(kPaperChosen).c_str(), {N(m_settings.paperDots)}));
+    if (r != nullptr && r->nvGraphicsTotal) {
+        const uint64_t total = *r->nvGraphicsTotal;
+        const uint64_t free = std::min(r->nvGraphicsFree.value_or(total), total);
+        m_view.SetBar(PCtl::barMemory, static_cast<int64_t>(total - free),
+                      static_cast<int64_t>(total));
+        m_view.SetText(PCtl::lblMemory,
+                       say(kMemoryLabel) + Fill(say(kMemoryFigures).c_str(),
+                                                {GroupedDigits(total - free), GroupedDigits(total),
+                                                 GroupedDigits(free)}));
+    } else {
+        m_view.SetBar(PCtl::barMemory, 0, 0);
+        m_view.SetText(PCtl::lblMemory, say(kMemoryLabel) + value(std::nullopt));
+    }
+}
+
+void PrintersPageLogic::ShowKeys() {
+    std::vector<KeyRow> rows;
+    m_rowKeys.clear();
+    if (m_facts && m_facts->keys) {
+        for (const GraphicKey key : *m_facts->keys) {
+            KeyRow row{key, ShownKey(key), {}, m_stored.Recall(m_printer->name, key)};
+            row.sizeText =
+                row.thumbnail ? SizeText(*row.thumbnail) : tessaline::Say(kSizeNotKnown, m_korean);
+            rows.push_back(std::move(row));
+            m_rowKeys.push_back(key);
+        }
+    }
+    m_view.SetKeyRows(rows);
+    std::string caption = tessaline::Say(kPageCaptions[6].words, m_korean);
+    if (m_facts && m_facts->keys && m_facts->keys->empty()) {
+        caption += " " + std::string(tessaline::Say(kNoKeys, m_korean));
+    } else if (m_facts && !m_facts->keys) {
+        const std::string why = !m_facts->whyNot.empty() ? m_facts->whyNot : m_facts->failure;
+        caption += " " + Fill(tessaline::Say(kKeysNotAsked, m_korean), {why});
+    }
+    m_view.SetText(PCtl::lblKeysCaption, caption);
+    ShowActions();
+}
+
+void PrintersPageLogic::lstKeys_Click(int32_t row) {
+    m_keyRow = row >= 0 && static_cast<size_t>(row) < m_rowKeys.size() ? row : -1;
+    ShowActions();
+}
+
+std::optional<GraphicKey> PrintersPageLogic::TargetKey() const {
+    if (m_keyRow >= 0) {
+        return m_rowKeys[static_cast<size_t>(m_keyRow)];
+    }
+    return m_key;
+}
+
+void PrintersPageLogic::txtKey_Change(const std::string& text) {
+    m_keyText = text;
+    auto key = ParseGraphicKey(text);
+    m_key = key ? std::optional<GraphicKey>(key.Value()) : std::nullopt;
+    ShowKeyCheck();
+    ShowActions();
+}
+
+void PrintersPageLogic::ShowKeyCheck() {
+    std::string text;
+    if (m_keyText.empty()) {
+        text = tessaline::Say(kChooseKey, m_korean);
+    } else if (!m_key) {
+        text = ParseGraphicKey(m_keyText).Reason();
+    } else {
+        const bool taken =
+            m_facts && m_facts->keys &&
+            std::find(m_facts->keys->begin(), m_facts->keys->end(), *m_key) != m_facts->keys->end();
+        text = Fill(tessaline::Say(taken ? kKeyTaken : kKeyFine, m_korean), {ShownKey(*m_key)});
+    }
+    m_view.SetText(PCtl::lblKeyCheck, text);
+}
+
+void PrintersPageLogic::cmdBrowse_Click() {
+    std::string folder = m_programSettings.Value("LogoFolder");
+    if (folder.empty()) {
+        folder = m_system.ProgramFolder();
+    }
+    const FileChoice choice = m_services.OpenFileDialog(
+        folder, "Logo pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif)|*.bmp;*.png;*.jpg;*.jpeg;*.gif|"
+                "All files (*.*)|*.*");
+    if (choice.fileName.empty()) {
+        return;
+    }
+    const std::string& path = choice.fileName;
+    const size_t slash = path.find_last_of("/\\");
+    if (slash != std::string::npos) {
+        static_cast<void>(m_programSettings.SetValue("LogoFolder", path.substr(0, slash)));
+    }
+    LogoFileChosen(path);
+}
+
+void PrintersPageLogic::LogoFileChosen(const std::string& path) {
+    m_logoFile = path;
+    m_view.SetText(PCtl::txtLogoFile, path);
+    m_source.reset();
+    m_dots.reset();
+    m_view.ShowPreview(std::nullopt, m_settings.paperDots);
+    m_fitDecided = false;
+    RemakeDots();
+}
+
+void PrintersPageLogic::cboDither_Click(int32_t index) {
+    if (index >= 0 && index < kDotMethodCount) {
+        m_settings.method = static_cast<DotMethod>(index);
+        RemakeDots();
+    }
+}
+
+void PrintersPageLogic::sldThreshold_Change(int32_t value) {
+    m_settings.threshold = std::clamp(value, 1, 255);
+    RemakeDots();
+}
+
+void PrintersPageLogic::sldBrightness_Change(int32_t value) {
+    m_settings.brightness = std::clamp(value, 0, 10);
+    RemakeDots();
+}
+
+void PrintersPageLogic::chkFit_Click(bool checked) {
+    m_settings.fit = checked;
+    m_fitDecided = true;
+    RemakeDots();
+}
+
+void PrintersPageLogic::cboPaperWidth_Click(int32_t index) {
+    if (index >= 0 && static_cast<size_t>(index) < std::size(kPaperDots)) {
+        m_paperIndex = index;
+        m_settings.paperDots = kPaperDots[static_cast<size_t>(index)];
+        ShowFacts();
+        RemakeDots();
+    }
+}
+
+void PrintersPageLogic::RemakeDots() {
+    ShowActions();
+    if (m_logoFile.empty()) {
+        return;
+    }
+    if (m_making) {
+        m_remake = true; // the latest settings are made once this run ends
+        return;
+    }
+    m_making = true;
+    m_remake = false;
+    const std::string path = m_logoFile;
+    std::shared_ptr<const LogoSource> source = m_source;
+    const DotSettings settings = m_settings;
+    const bool decideFit = !m_fitDecided;
+    m_view.SetText(PCtl::lblPreviewInfo, tessaline::Say(kMaking, m_korean));
+    m_work.Start([this, path, source, settings, decideFit]() mutable -> std::function<void()> {
+        std::string failure;
+        if (!source) {
+            auto read = ReadLogoSource(path);
+            if (read) {
+                source = std::make_shared<const LogoSource>(std::move(read).Value());
+            } else {
+                failure = read.Reason();
+            }
+        }
+        // "Fit to paper" starts on when the logo is wider than the paper.
+        DotSettings used = settings;
+        if (source && decideFit) {
+            used.fit = source->bitmap.description.bmWidth > used.paperDots;
+        }
+        std::optional<LogoDots> dots;
+        if (source) {
+            auto made = MakeLogoDots(*source, used);
+            if (made) {
+                dots = std::move(made).Value();
+            } else {
+                failure = made.Reason();
+            }
+        }
+        return [this, path, source, used, decideFit, dots = std::move(dots), failure] {
+            m_making = false;
+            if (path != m_logoFile) {
+                RemakeDots(); // another file was chosen meanwhile
+                return;
+            }
+            m_source = source;
+            if (decideFit && source) {
+                m_fitDecided = true;
+                m_settings.fit = used.fit;
+                m_view.SetChecked(PCtl::chkFit, used.fit);
+            }
+            if (m_remake || (source && used.fit != m_settings.fit)) {
+                RemakeDots();
+                return;
+            }
+            m_dots = dots;
+            if (!dots) {
+                m_view.ShowPreview(std::nullopt, m_settings.paperDots);
+                m_view.SetText(PCtl::lblPreviewInfo, failure);
+            } else {
+                const RasterGraphic& g = dots->graphic;
+                const std::string fitted = dots->fitted
+                                               ? Fill(tessaline::Say(kFittedFrom, m_korean),
+                                                      {N(dots->sourceWidth), N(dots->sourceHeight)})
+                                               : std::string();
+                std::string info =
+                    Fill(tessaline::Say(kPreviewInfo, m_korean),
+                         {N(g.width), N(g.height),
+                          GroupedDigits(GraphicRowBytes(g.width) * static_cast<uint64_t>(g.height)),
+                          fitted});
+                if (g.width > m_settings.paperDots) {
+                    info += "\n" + Fill(tessaline::Say(kTooWide, m_korean),
+                                        {N(g.width), N(m_settings.paperDots)});
+                }
+                m_view.ShowPreview(g, m_settings.paperDots);
+                m_view.SetText(PCtl::lblPreviewInfo, info);
+            }
+            ShowActions();
+        };
+    });
+}
+
+PageActions PrintersPageLogic::Actions() const {
+    ActionFacts f;
+    f.printerChosen = m_printer.has_value();
+    f.busy = m_busy;
+    f.askable = m_facts && m_facts->askable;
+    f.keysKnown = m_facts && m_facts->keys;
+    f.holdsGraphics = f.keysKnown && !m_facts->keys->empty();
+    f.keyValid = m_key.has_value();
+    f.dotsReady = m_dots.has_value() && !m_making;
+    f.dotsFitPaper = f.dotsReady && m_dots->graphic.width <= m_settings.paperDots;
+    f.targetKey = TargetKey().has_value();
+    return EnabledActions(f);
+}
+
+void PrintersPageLogic::ShowActions() {
+    const PageActions a = Actions();
+    m_view.SetEnabled(PCtl::cmdRefresh, a.refresh);
+    m_view.SetEnabled(PCtl::cmdFindPrinters, a.findPrinters);
+    m_view.SetEnabled(PCtl::cmdStore, a.store);
+    m_view.SetEnabled(PCtl::cmdPrintGraphic, a.print);
+    m_view.SetEnabled(PCtl::cmdDeleteGraphic, a.remove);
+    m_view.SetEnabled(PCtl::cmdDeleteAll, a.removeAll);
+    m_view.SetEnabled(PCtl::cmdTestReceipt, a.testReceipt);
+    m_view.SetEnabled(PCtl::chkAutoLogo, a.autoLogo);
+    m_view.SetEnabled(PCtl::cboPrinterAddress, !m_busy);
+    const bool plain = m_settings.method == DotMethod::Threshold;
+    m_view.SetEnabled(PCtl::sldThreshold, plain);
+    m_view.SetEnabled(PCtl::lblThresholdCaption, plain);
+    m_view.SetEnabled(PCtl::sldBrightness, !plain);
+    m_view.SetEnabled(PCtl::lblBrightnessCaption, !plain);
+}
+
+void PrintersPageLogic::SetWork(const std::string& text, bool busy) {
+    m_busy = busy;
+    m_workText = text;
+    m_view.SetText(PCtl::lblWork, text);
+    m_view.SetBar(PCtl::barWork, 0, busy ? 0 : 1);
+    ShowActions();
+}
+
+void PrintersPageLogic::Fail(const std::string& why) {
+    SetWork(why, false);
+    m_services.ShowMessage(why, m_title(), MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void PrintersPageLogic::RunGraphicStep(
+    const std::string& doing,
+    std::function<GraphicOutcome(const Spooler&, const std::string&)> step,
+    std::function<void(const GraphicOutcome&)> finish) {
+    const std::string printer = m_printer->name;
+    const uint64_t generation = m_printerGeneration;
+    SetWork(doing, true);
+    m_work.Start([this, printer, generation, spooler = m_spooler, step = std::move(step),
+                  finish = std::move(finish)]() -> std::function<void()> {
+        auto outcome = std::make_shared<GraphicOutcome>(step(*spooler, printer));
+        return [this, outcome, generation, finish] {
+            SetWork({}, false);
+            if (generation != m_printerGeneration) {
+                return;
+            }
+            if (outcome->result != kPrinterOk) {
+                Fail(outcome->why);
+                return;
+            }
+            TakeOutcome(*outcome);
+            finish(*outcome);
+            if (outcome->check != GraphicCheck::Verified) {
+                SetWork(Fill(tessaline::Say(kNotVerified, m_korean), {outcome->why}), false);
+            }
+        };
+    });
+}
+
+void PrintersPageLogic::TakeOutcome(const GraphicOutcome& outcome) {
+    if (outcome.check != GraphicCheck::Verified || !m_facts) {
+        return;
+    }
+    m_facts->keys = outcome.keys;
+    if (m_facts->report) {
+        if (outcome.totalBytes) {
+            m_facts->report->nvGraphicsTotal = outcome.totalBytes;
+        }
+        if (outcome.freeBytes) {
+            m_facts->report->nvGraphicsFree = outcome.freeBytes;
+        }
+    }
+    m_keyRow = -1;
+    ShowFacts();
+    ShowKeys();
+    ShowKeyCheck();
+}
+
+void PrintersPageLogic::cmdStore_Click() {
+    if (!Actions().store) {
+        return;
+    }
+    const GraphicKey key = *m_key;
+    const RasterGraphic graphic = m_dots->graphic;
+    const std::string file = m_logoFile;
+    RunGraphicStep(
+        Fill(tessaline::Say(kStoring, m_korean), {ShownKey(key)}),
+        [key, graphic, file](const Spooler& spooler, const std::string& printer) {
+            return StoreGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, key, graphic, file,
+                                    {});
+        },
+        [this, key, graphic](const GraphicOutcome& outcome) {
+            if (outcome.check == GraphicCheck::Verified) {
+                static_cast<void>(m_stored.Remember(m_printer->name, key, graphic));
+                ShowKeys();
+                SetWork(Fill(tessaline::Say(kStored, m_korean), {ShownKey(key), m_printer->name}),
+                        false);
+            } else {
+                // Kept all the same: the printer most likely holds it.
+                static_cast<void>(m_stored.Remember(m_printer->name, key, graphic));
+            }
+        });
+}
+
+void PrintersPageLogic::cmdPrintGraphic_Click() {
+    if (!Actions().print) {
+        return;
+    }
+    const GraphicKey key = *TargetKey();
+    RunGraphicStep(
+        Fill(tessaline::Say(kPrinting, m_korean), {ShownKey(key)}),
+        [key](const Spooler& spooler, const std::string& printer) {
+            return PrintGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, key, 1, 1);
+        },
+        [this, key](const GraphicOutcome&) {
+            SetWork(Fill(tessaline::Say(kPrinted, m_korean), {ShownKey(key)}), false);
+        });
+}
+
+void PrintersPageLogic::cmdDeleteGraphic_Click() {
+    if (!Actions().remove) {
+        return;
+    }
+    const GraphicKey key = *TargetKey();
+    RunGraphicStep(
+        Fill(tessaline::Say(kDeleting, m_korean), {ShownKey(key)}),
+        [key](const Spooler& spooler, const std::string& printer) {
+            return DeleteGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, key);
+        },
+        [this, key](const GraphicOutcome&) {
+            m_stored.Forget(m_printer->name, key);
+            ShowKeys();
+            SetWork(Fill(tessaline::Say(kDeleted, m_korean), {ShownKey(key)}), false);
+        });
+}
+
+void PrintersPageLogic::cmdDeleteAll_Click() {
+    if (!Actions().removeAll) {
+        return;
+    }
+    if (m_services.ShowMessage(Fill(tessaline::Say(kDeleteAllConfirm, m_korean), {m_printer->name}),
+                               m_title(), MsgButtons::YesNo,
+                               MsgIcon::Exclamation) != MsgAnswer::Yes) {
+        return;
+    }
+    RunGraphicStep(
+        Fill(tessaline::Say(kDeleting, m_korean), {"*"}),
+        [](const Spooler& spooler, const std::string& printer) {
+            return DeleteGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, std::nullopt);
+        },
+        [this](const GraphicOutcome&) {
+            m_stored.Forget(m_printer->name, std::nullopt);
+            ShowKeys();
+            SetWork(tessaline::Say(kDeletedAll, m_korean), false);
+        });
+}
+
+void PrintersPageLogic::cmdTestReceipt_Click() {
+    if (!Actions().testReceipt) {
+        return;
+    }
+    TestReceipt receipt;
+    receipt.printer = m_printer->name;
+    if (m_facts && m_facts->report && m_facts->report->model) {
+        receipt.model = *m_facts->report->model;
+    }
+    receipt.date = Today();
+    receipt.logo = TargetKey();
+    const PrinterChoice choice = *m_printer;
+    SetWork(tessaline::Say(kSending, m_korean), true);
+    m_work.Start([this, receipt, choice, spooler = m_spooler]() -> std::function<void()> {
+        auto sent = std::make_shared<Result<void>>(
+            SendToPrinter(*spooler, choice, TestReceiptBytes(receipt)));
+        return [this, sent] {
+            if (!*sent) {
+                Fail(sent->Reason());
+                return;
+            }
+            SetWork(tessaline::Say(kReceiptSent, m_korean), false);
+        };
+    });
+}
+
+} // namespace tessaline

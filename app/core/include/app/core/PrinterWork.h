@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// The work of the "Printers" tab that talks to a printer. Each function runs
+// to its end on a worker thread and returns what happened; none touches the
+// window.
+#pragma once
+
+#include "app/core/PrinterChoice.h"
+#include "base/Result.h"
+#include "printer/NvGraphics.h"
+#include "printer/PrinterReport.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaline {
+
+class Spooler;
+
+// What a printer said about itself when asked.
+struct PrinterFacts {
+    std::string printer;
+    // False for a spooler queue or a one-way device: `whyNot` says which.
+    bool askable = false;
+    std::string whyNot;
+    // The connection failed, or the printer answered no question: why.
+    std::string failure;
+    std::optional<PrinterReport> report;
+    // The NV graphics keys, when the printer listed them.
+    std::optional<std::vector<GraphicKey>> keys;
+};
+
+// Asks a printer reached by its address its status, identity, NV graphics
+// sizes and keys over one connection; says why not for a queue or a file.
+PrinterFacts AskPrinterFacts(const PrinterChoice& choice);
+
+// "ready", or "not ready (cover open, paper end)", or why it cannot be told.
+std::string ReadinessText(const PrinterFacts& facts);
+
+// What the test receipt prints: the logo stored under `logo` when given,
+// the printer's name and model, the date, and a QR code of the printer's name.
+struct TestReceipt {
+    std::string printer;
+    std::string model;
+    std::string date;
+    std::optional<GraphicKey> logo;
+};
+// ESC @, the logo, the lines of text (characters outside ASCII as "?"), the
+// QR code (GS ( k, model 2), a feed and a partial cut.
+std::vector<uint8_t> TestReceiptBytes(const TestReceipt& receipt);
+
+// Sends bytes as one job: a queue's raw job "Test receipt", or the address's
+// connection. Nothing can say whether it printed: success means sent.
+Result<void> SendToPrinter(const Spooler& spooler, const PrinterChoice& choice,
+                           const std::vector<uint8_t>& bytes);
+
+} // namespace tessaline
