@@ -15,8 +15,6 @@ namespace tessaline {
 
 namespace {
 
-constexpr uint8_t kEsc = 0x1B;
-
 std::string Format(const char* fmt, auto... args) {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, fmt, args...);
