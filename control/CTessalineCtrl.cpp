@@ -27,6 +27,7 @@ static_assert(kPrinterNotSent == TESSALINE_PRINTER_NOT_SENT);
 static_assert(kPrinterRefused == TESSALINE_PRINTER_REFUSED);
 static_assert(kPrinterNotInstalled == TESSALINE_PRINTER_NOT_INSTALLED);
 static_assert(kPrinterNotKept == TESSALINE_PRINTER_NOT_KEPT);
+static_assert(kPrinterQueued == TESSALINE_PRINTER_QUEUED);
 
 namespace {
 

@@ -16,6 +16,9 @@ QueueList Spooler::ListQueues() const {
         if (all.status && !one.status) {
             all.status = one.status;
         }
+        if (all.reached && !one.reached) {
+            all.reached = one.reached;
+        }
         all.names.insert(all.names.end(), one.names.begin(), one.names.end());
     }
     return all;
@@ -27,6 +30,9 @@ QueueList Spooler::ListQueuesBeginningWith(std::string_view name) const {
         QueueList one = backend->ListQueues();
         if (found.status && !one.status) {
             found.status = one.status;
+        }
+        if (found.reached && !one.reached) {
+            found.reached = one.reached;
         }
         for (std::string& listed : one.names) {
             if (backend->NameBeginsWith(listed, name)) {

@@ -70,15 +70,9 @@ public:
             return kPrinterNotInstalled;
         }
         if (!IsPrinterAddress(m_printer)) {
-            const QueueList list = printer.spooler.ListQueuesBeginningWith(m_printer);
-            if (std::none_of(list.names.begin(), list.names.end(), [&](const std::string& name) {
-                    return name.size() == m_printer.size();
-                })) {
-                why = "the printer \"" + m_printer + "\" is not installed";
-                if (!list.status) {
-                    why += " (the printers could not be listed: " + list.status.Reason() + ")";
-                }
-                return kPrinterNotInstalled;
+            if (Result<void> listed = FindListedQueue(printer.spooler, m_printer); !listed) {
+                why = listed.Reason();
+                return listed.Code();
             }
             auto queue = printer.spooler.Open(m_printer, QueueAccess::Plain);
             Result<void> started = queue ? queue.Value()->StartRawJob("Automatic logo", "RAW")
@@ -123,7 +117,7 @@ public:
     // The end of a change that cannot be read back.
     AutoLogoOutcome Unverified(AutoLogoCheck check, std::string why) {
         if (Result<void> done = Finish(); !done) {
-            return Failed(kPrinterNotSent, done.Reason());
+            return Failed(EndedJobResult(done), done.Reason());
         }
         AutoLogoOutcome outcome;
         outcome.check = m_queue ? AutoLogoCheck::Blind : check;
@@ -264,7 +258,7 @@ AutoLogoOutcome SetAutoLogoStep(const GraphicsPrinter& printer, const AutoLogoSe
                                           "set, not read back: " + after.Value().why));
     }
     if (Result<void> done = link.Finish(); !done) {
-        return Failed(kPrinterNotSent, done.Reason());
+        return Failed(EndedJobResult(done), done.Reason());
     }
     const AutoLogoSettings& held = after.Value().settings;
     if (!held.SameAs(wanted)) {

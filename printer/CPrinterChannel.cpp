@@ -27,6 +27,7 @@ int CPrinterChannel::OpenLogoDocument(const std::string& name) {
     m_docInfo = LogoDocumentInfo{};
     m_name = name;
     m_lastError.clear();
+    m_stillQueued = false;
     if (IsPrinterAddress(name)) {
         // The connection's words name the address already.
         Result<PrinterAddress> address = ParsePrinterAddress(name);
@@ -95,6 +96,7 @@ int CPrinterChannel::CloseLogoDocument() {
         return 0;
     }
     const Result<void> ended = m_queue->EndJob();
+    m_stillQueued = !ended && ended.Code() == kSpoolerJobQueued;
     if (!ended) {
         NoteFailure(ended.Reason(), "the spooler did not take the whole document");
     }

@@ -50,17 +50,9 @@ public:
         }
         if (!IsPrinterAddress(m_printer)) {
             // The queue of exactly that name, as its spooler compares names.
-            const QueueList list = printer.spooler.ListQueuesBeginningWith(m_printer);
-            if (std::none_of(list.names.begin(), list.names.end(), [&](const std::string& name) {
-                    return name.size() == m_printer.size();
-                })) {
-                why = Joined({"the printer \"", m_printer, "\" is not installed"});
-                if (!list.status) {
-                    // The spooler did not list its printers: say so, not only "not installed".
-                    why.append(Joined(
-                        {" (the printers could not be listed: ", list.status.Reason(), ")"}));
-                }
-                return kPrinterNotInstalled;
+            if (Result<void> listed = FindListedQueue(printer.spooler, m_printer); !listed) {
+                why = listed.Reason();
+                return listed.Code();
             }
             auto queue = printer.spooler.Open(m_printer, QueueAccess::Plain);
             Result<void> started = queue ? queue.Value()->StartRawJob("NV graphics", "RAW")
@@ -138,7 +130,7 @@ public:
     // the outcome says why it is not verified.
     GraphicOutcome Unverified() {
         if (Result<void> done = Finish(); !done) {
-            return Failed(kPrinterNotSent, done.Reason());
+            return Failed(EndedJobResult(done), done.Reason());
         }
         GraphicOutcome outcome;
         if (Spooled()) {
@@ -180,7 +172,7 @@ std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uin
         return link.Unverified();
     }
     if (Result<void> done = link.Finish(); !done) {
-        return Failed(kPrinterNotSent, done.Reason());
+        return Failed(EndedJobResult(done), done.Reason());
     }
     checked.keys = *keys.Value();
     checked.freeBytes = free ? free.Value() : Bytes();
@@ -277,7 +269,7 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
         return outcome;
     }
     if (Result<void> done = link.Finish(); !done) {
-        return Failed(kPrinterNotSent, done.Reason());
+        return Failed(EndedJobResult(done), done.Reason());
     }
     const std::vector<GraphicKey>& held = *keysAfter.Value();
     if (!Holds(held, key)) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "printer/PrinterOperation.h"
 
+#include <algorithm>
+
 namespace tessaline {
 
 namespace {
@@ -9,7 +11,44 @@ Result<void> Failed(int32_t code, std::string why) {
     return Result<void>::Fail(std::move(why), code);
 }
 
+// Why `name` is not among the listed queues, naming the spooler that was not
+// reached or did not list its printers.
+Result<void> NotListed(const QueueList& list, const std::string& name) {
+    std::string why = "the printer \"";
+    why += name;
+    why += "\" is not installed";
+    if (!list.reached) {
+        // It may well be installed there.
+        why += " (";
+        why += list.reached.Reason();
+        why += ")";
+    } else if (!list.status) {
+        // The spooler did not list its printers: say so, not only "not installed".
+        why += " (the printers could not be listed: ";
+        why += list.status.Reason();
+        why += ")";
+    }
+    return Failed(kPrinterNotInstalled, std::move(why));
+}
+
 } // namespace
+
+int32_t EndedJobResult(const Result<void>& ended) {
+    return ended.Code() == kSpoolerJobQueued ? kPrinterQueued : kPrinterNotSent;
+}
+
+Result<void> FindListedQueue(const Spooler& spooler, const std::string& name) {
+    if (name.empty()) {
+        return Failed(kPrinterNotInstalled, "no printer name was given");
+    }
+    const QueueList list = spooler.ListQueuesBeginningWith(name);
+    // The names listed begin with `name`: the one as long is the one.
+    if (std::any_of(list.names.begin(), list.names.end(),
+                    [&](const std::string& listed) { return listed.size() == name.size(); })) {
+        return {};
+    }
+    return NotListed(list, name);
+}
 
 Result<LogoLanguage> LogoCommandsOf(const PrinterContext& context, const std::string& printerName) {
     if (!context.commandsOf) {
@@ -33,10 +72,8 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
             return Failed(kPrinterNotInstalled, address.Reason());
         }
     } else if (channel.CountInstalledPrinters(printerName, context.message) == 0) {
-        std::string why = "the printer \"";
-        why += printerName;
-        why += "\" is not installed";
-        return Failed(kPrinterNotInstalled, std::move(why));
+        // Asked once more only now, to name a spooler that is not there.
+        return NotListed(context.spooler.ListQueuesBeginningWith(printerName), printerName);
     }
     if (operation.check) {
         if (std::string why = operation.check(); !why.empty()) {
@@ -57,7 +94,8 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
                                              : Failed(kPrinterNotSent, std::move(why));
     }
     if (!channel.CloseLogoDocument()) {
-        return Failed(kPrinterNotSent, channel.LastError());
+        return Failed(channel.JobStillQueued() ? kPrinterQueued : kPrinterNotSent,
+                      channel.LastError());
     }
     if (direct || !operation.editDriver) {
         return {};

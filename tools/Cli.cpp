@@ -30,6 +30,11 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
     for (const std::string& name : list.names) {
         out << name << '\n';
     }
+    if (!list.reached) {
+        err << "tessaline-cli printers: " << list.reached.Reason()
+            << "; only the other printers are listed\n";
+        return kExitNotTransmitted;
+    }
     if (!list.status) {
         err << "tessaline-cli printers: the spooler refused to list some printers; "
                "the list is incomplete\n";
@@ -58,6 +63,15 @@ int Completion(const std::vector<std::string>& args, std::ostream& out, std::ost
 }
 
 } // namespace
+
+int NotInstalledExit(const CliEnvironment& env, const std::string& who, std::ostream& err) {
+    const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
+    if (list.reached) {
+        return kExitNotInstalled;
+    }
+    err << who << ": " << list.reached.Reason() << "\n";
+    return kExitNotTransmitted;
+}
 
 std::vector<CliCommand> AllCliCommands() {
     std::vector<CliCommand> all = {

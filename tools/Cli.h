@@ -35,6 +35,11 @@ const char* CliUsage();
 const char* PrintersUsage();
 std::string NoPrintersAdvice(const std::string& printer);
 
+// For a printer that is not installed: when a spooler could not be reached
+// at all, says so on `err` after `who` and returns kExitNotTransmitted (the
+// printer may be installed there); kExitNotInstalled otherwise, unsaid.
+int NotInstalledExit(const CliEnvironment& env, const std::string& who, std::ostream& err);
+
 // The `vprinter` commands' options and help (none where there are no virtual
 // printers).
 const std::vector<CliCommand>& VPrinterCommandSpecs();
@@ -53,10 +58,12 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitWrongUse = 1;       // a wrong command line, or input that cannot be read
 inline constexpr int kExitNotInstalled = 2;   // the printer is not installed
 inline constexpr int kExitNotTransmitted = 3; // the request was not transmitted or carried out
+inline constexpr int kExitQueued = 4;         // the spooler holds the whole job, not printed yet
 inline constexpr const char* kExitStatusHelp =
     "\n"
     "Exit status: 0 done; 1 wrong command line or unreadable input; 2 the printer is\n"
-    "not installed; 3 the request was not carried out (the message says why).\n";
+    "not installed; 3 the request was not carried out (the message says why); 4\n"
+    "queued, not printed yet (the job waits in the spooler's queue).\n";
 
 // Every command with its options, as the help, manual and completions show them.
 std::vector<CliCommand> AllCliCommands();

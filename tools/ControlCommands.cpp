@@ -32,6 +32,7 @@ std::vector<Option> WithPrinter(std::vector<Option> options) {
     options.insert(options.begin(), PrinterOption());
     options.push_back(ConnectTimeoutOption());
     options.push_back(ReadTimeoutOption());
+    options.push_back(WaitOption());
     options.push_back(Choice("--commands", "LANGUAGE",
                              {"esc-pos", "star-line", "star-prnt", "auto"},
                              "the queue's command language, kept for it from then on (star-line: "
@@ -181,6 +182,7 @@ std::string ErrorTextOf(ControlHost& host) {
 bool ReadPrinter(const ParsedOptions& parsed, std::string& printer, std::string& why,
                  std::ostream& err) {
     printer = AsPrinterAddress(*parsed.Text("--printer"), err);
+    PassJobWait(parsed);
     const auto connect = parsed.Int("--connect-timeout");
     const auto read = parsed.Int("--read-timeout");
     if (!connect && !read) {
@@ -225,6 +227,8 @@ std::string DescribeFailure(int32_t result) {
         return "the printer's spooler refused the bytes; nothing partial was printed";
     case TESSALINE_PRINTER_REFUSED:
         return "the request cannot be sent whole";
+    case TESSALINE_PRINTER_QUEUED:
+        return "the job waits in the spooler's queue";
     default:
         return "the control returned " + std::to_string(result);
     }
@@ -249,6 +253,13 @@ int PrinterOutcome(const std::string& command, int32_t result, const std::string
     }
     if (result == TESSALINE_PRINTER_NOT_INSTALLED) {
         const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
+        if (!list.reached) {
+            // Not a missing printer: the server that may have it is not there.
+            err << "tessaline-cli " << command
+                << ": communication error, can not be transmitted: " << list.reached.Reason()
+                << " (the printer \"" << printer << "\" may be installed there)\n";
+            return kExitNotTransmitted;
+        }
         err << "tessaline-cli: the printer \"" << printer << "\" is not installed.";
         if (list.names.empty()) {
             err << " No printers are installed; " << NoPrintersAdvice(printer);
@@ -259,6 +270,10 @@ int PrinterOutcome(const std::string& command, int32_t result, const std::string
             }
         }
         return kExitNotInstalled;
+    }
+    if (result == TESSALINE_PRINTER_QUEUED) {
+        err << "tessaline-cli " << command << ": queued, not printed yet: " << why << "\n";
+        return kExitQueued;
     }
     err << "tessaline-cli " << command << ": communication error, can not be transmitted: " << why
         << " (" << result << ")\n";
@@ -493,6 +508,10 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (TS_FAILED(host->InvokeI4(TESSALINE_DISPID_UPLOAD, argv, result))) {
         err << "tessaline-cli upload: the control refused the call\n";
         return kExitNotTransmitted;
+    }
+    if (result == TESSALINE_PRINTER_OK && IsPrinterAddress(*printer)) {
+        // FS q has no answer: the printer took the bytes, which is all that is known.
+        err << "tessaline-cli upload: sent (the printer cannot confirm NV bit images)\n";
     }
     return PrinterOutcome("upload", result,
                           result == TESSALINE_PRINTER_OK ? std::string()

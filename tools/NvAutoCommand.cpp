@@ -102,12 +102,14 @@ std::string Writes(int32_t writes) {
                          : std::to_string(writes) + " NV writes";
 }
 
-int Failure(const AutoLogoOutcome& outcome, const std::string& printer, std::ostream& err) {
+int Failure(const AutoLogoOutcome& outcome, const std::string& printer, const CliEnvironment& env,
+            std::ostream& err) {
     err << "tessaline-cli nv auto: " << outcome.why << "\n";
     if (outcome.result == kPrinterNotInstalled) {
-        return IsPrinterAddress(printer) ? kExitWrongUse : kExitNotInstalled;
+        return IsPrinterAddress(printer) ? kExitWrongUse
+                                         : NotInstalledExit(env, "tessaline-cli nv auto", err);
     }
-    return kExitNotTransmitted;
+    return outcome.result == kPrinterQueued ? kExitQueued : kExitNotTransmitted;
 }
 
 } // namespace
@@ -170,7 +172,7 @@ int NvAutoCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (!change) {
         const AutoLogoOutcome read = ReadAutoLogoStep(printer);
         if (read.result != kPrinterOk) {
-            return Failure(read, o.words[0], err);
+            return Failure(read, o.words[0], env, err);
         }
         out << "Printer:      " << o.words[0] << "\n";
         out << "Top logo:     "
@@ -191,7 +193,7 @@ int NvAutoCommand(const std::vector<std::string>& args, const CliEnvironment& en
             << ": it prints nothing there until one is stored (tessaline-cli nv store)\n";
     }
     if (done.result != kPrinterOk) {
-        return Failure(done, o.words[0], err);
+        return Failure(done, o.words[0], env, err);
     }
     if (done.check != AutoLogoCheck::Verified) {
         out << done.why << " (" << Writes(done.writes) << ")\n";

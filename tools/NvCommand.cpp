@@ -83,6 +83,7 @@ std::vector<Option> Reaching(std::vector<Option> options) {
         Flag("--no-verify", "exit 0 when the printer does not answer (the bytes are sent)"));
     options.push_back(ConnectTimeoutOption());
     options.push_back(ReadTimeoutOption());
+    options.push_back(WaitOption());
     return options;
 }
 
@@ -181,6 +182,7 @@ Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const Cli
     o.noVerify = parsed.Has("--no-verify");
     o.print = parsed.Has("--print");
     o.store = parsed.Has("--store");
+    PassJobWait(parsed);
     o.connect = parsed.Int("--connect-timeout");
     o.read = parsed.Int("--read-timeout");
     return o;
@@ -214,15 +216,15 @@ GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o) {
 
 // The exit status of a step that failed, its reason said.
 int Failure(const GraphicOutcome& outcome, const std::string& printer, const std::string& who,
-            std::ostream& err) {
+            const CliEnvironment& env, std::ostream& err) {
     err << who << ": " << outcome.why << "\n";
     if (outcome.result == kPrinterRefused) {
         return kExitWrongUse;
     }
     if (outcome.result == kPrinterNotInstalled) {
-        return IsPrinterAddress(printer) ? kExitWrongUse : kExitNotInstalled;
+        return IsPrinterAddress(printer) ? kExitWrongUse : NotInstalledExit(env, who, err);
     }
-    return kExitNotTransmitted;
+    return outcome.result == kPrinterQueued ? kExitQueued : kExitNotTransmitted;
 }
 
 // The end of a step whose result could not be checked: said, and exit 3
@@ -258,7 +260,7 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
         out << kBitImageWarning;
     }
     if (stored.result != kPrinterOk) {
-        return Failure(stored, o.words[0], who, err);
+        return Failure(stored, o.words[0], who, env, err);
     }
     if (stored.check != GraphicCheck::Verified) {
         return Unverified(stored, o, out);
@@ -281,7 +283,7 @@ int List(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicOutcome listed = ListGraphicsStep(PrinterOf(*spooler, o));
     if (listed.result != kPrinterOk) {
-        return Failure(listed, o.words[0], who, err);
+        return Failure(listed, o.words[0], who, env, err);
     }
     const std::vector<GraphicKey>& list = listed.keys;
     if (o.json) {
@@ -330,7 +332,7 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
         print ? PrintGraphicStep(printer, key.Value(), o.scaleX, o.scaleY)
               : DeleteGraphicStep(printer, all ? std::nullopt : std::optional(key.Value()));
     if (done.result != kPrinterOk) {
-        return Failure(done, o.words[0], who, err);
+        return Failure(done, o.words[0], who, env, err);
     }
     if (done.check != GraphicCheck::Verified) {
         return Unverified(done, o, out);

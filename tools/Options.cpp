@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 
 namespace tessaline {
 
@@ -145,6 +146,26 @@ Option ReadTimeoutOption() {
                    "how long to wait for each answer, 1000 by default")
         .Refusal("is 1 to 3600000 milliseconds")
         .Missing("needs a number of milliseconds");
+}
+
+Option WaitOption() {
+    return Integer("--wait", "SECONDS", 0, 86400,
+                   "through a CUPS queue: how long to follow the job until CUPS has printed it, "
+                   "20 by default; 0 returns once the job is queued")
+        .Refusal("is 0 to 86400 seconds")
+        .Missing("needs a number of seconds");
+}
+
+void PassJobWait(const ParsedOptions& parsed) {
+#ifndef _WIN32
+    // The CUPS backend follows each job this long, in the control as here.
+    if (const std::optional<int64_t> wait = parsed.Int("--wait")) {
+        ::setenv("TESSALINE_CUPS_WAIT", std::to_string(*wait).c_str(), 1);
+    }
+#else
+    // The Windows spooler reports the ended job itself.
+    static_cast<void>(parsed);
+#endif
 }
 
 Option PrinterOption() {

@@ -85,6 +85,7 @@ Option Text(std::string name, std::string value, std::string help,
 // The options several commands share, declared here once.
 Option ConnectTimeoutOption();
 Option ReadTimeoutOption();
+Option WaitOption();    // --wait SECONDS, for a job through a CUPS queue
 Option PrinterOption(); // --printer NAME
 
 // A command line after its command words: the options by their own names
@@ -114,6 +115,9 @@ public:
 // user's terms, when the command line is wrong.
 Result<ParsedOptions> ParseOptions(const std::vector<std::string>& args,
                                    std::span<const Option> options);
+
+// Hands --wait, where given, to the CUPS backend (the control's included).
+void PassJobWait(const ParsedOptions& parsed);
 
 // `text` as a whole decimal number from `low` to `high`; nothing otherwise.
 std::optional<int64_t> Number(const std::string& text, int64_t low, int64_t high);

@@ -152,6 +152,10 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (!IsPrinterAddress(printer)) {
         const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
         if (std::find(list.names.begin(), list.names.end(), printer) == list.names.end()) {
+            if (!list.reached) {
+                err << "tessaline-cli status: " << list.reached.Reason() << "\n";
+                return kExitNotTransmitted;
+            }
             err << "tessaline-cli status: the printer \"" << printer << "\" is not installed\n";
             return kExitNotInstalled;
         }

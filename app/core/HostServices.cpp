@@ -26,6 +26,14 @@ std::vector<std::string> HostServices::InstalledPrinters() {
     return names;
 }
 
+std::string HostServices::UnreachedSpooler() {
+    if (!m_spooler) {
+        return {};
+    }
+    const QueueList list = m_spooler->ListQueues();
+    return list.reached ? std::string() : list.reached.Reason();
+}
+
 std::string HostServices::ProgramFolder() {
     return ExecutableFolder();
 }

@@ -59,8 +59,11 @@ void MainWindowLogic::Form_Load() {
     }
 
     if (FindPrinters() == 0) {
-        m_services.ShowMessage(Korean() ? kNoDriverKorean : kNoDriverEnglish, std::nullopt,
-                               MsgButtons::Ok, MsgIcon::None);
+        // A print server that is not there is not a missing driver: say which.
+        const std::string unreached = m_system.UnreachedSpooler();
+        m_services.ShowMessage(
+            unreached.empty() ? (Korean() ? kNoDriverKorean : kNoDriverEnglish) : unreached,
+            std::nullopt, MsgButtons::Ok, unreached.empty() ? MsgIcon::None : MsgIcon::Exclamation);
         StopStartup();
         return;
     }

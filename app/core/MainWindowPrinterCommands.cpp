@@ -51,15 +51,36 @@ void MainWindowLogic::Tessaline_Progress(int32_t Data) {
     m_progress.Report(Data);
 }
 
+std::string MainWindowLogic::WithControlReason(const char* text) {
+    // The control's own words for the failure go below the message, so that
+    // what the command line would explain is not hidden in the window.
+    std::string shown = text;
+    if (m_control != nullptr) {
+        if (const std::optional<std::string> reason = m_control->ErrorText();
+            reason && !reason->empty()) {
+            shown += "\r\n";
+            shown += *reason;
+        }
+    }
+    return shown;
+}
+
 void MainWindowLogic::ReportTransfer(std::optional<int32_t> result, const char* success) {
     // A call the control never answered went nowhere: that is reported as a
     // failure, never as success.
     if (!result || CommunicationFailure(*result)) {
-        m_services.ShowMessage(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
+        m_services.ShowMessage(WithControlReason(kMsgCommunicationError), gstrTitle, MsgButtons::Ok,
                                MsgIcon::Exclamation);
     } else if (*result == TESSALINE_PRINTER_OK) {
         m_services.ShowMessage(success, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
+    } else if (*result == TESSALINE_PRINTER_QUEUED) {
+        ReportQueued();
     }
+}
+
+void MainWindowLogic::ReportQueued() {
+    m_services.ShowMessage(WithControlReason(Korean() ? kMsgQueuedKorean : kMsgQueuedEnglish),
+                           gstrTitle, MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 void MainWindowLogic::cmdUpload_Click() {
@@ -169,10 +190,12 @@ void MainWindowLogic::cmdPrint_Click() {
     }
 
     if (!result) {
-        m_services.ShowMessage(kMsgCommunicationError, gstrTitle, MsgButtons::Ok,
+        m_services.ShowMessage(WithControlReason(kMsgCommunicationError), gstrTitle, MsgButtons::Ok,
                                MsgIcon::Exclamation);
     } else if (*result == TESSALINE_PRINTER_OK) {
         m_services.ShowMessage(kMsgPrintoutDone, gstrTitle, MsgButtons::Ok, MsgIcon::Information);
+    } else if (*result == TESSALINE_PRINTER_QUEUED) {
+        ReportQueued();
     } else if (*result == TESSALINE_PRINTER_REFUSED && !all) {
         // The control refuses a selection the printer would print as other
         // images (outside 1 to 255, or backwards): nothing went to the
@@ -180,8 +203,9 @@ void MainWindowLogic::cmdPrint_Click() {
         refuse(kMsgTypeMismatch);
     } else if (CommunicationFailure(*result)) {
         // The printout names the control's code in the title.
-        m_services.ShowMessage(kMsgCommunicationError, gstrTitle + std::to_string(*result),
-                               MsgButtons::Ok, MsgIcon::Exclamation);
+        m_services.ShowMessage(WithControlReason(kMsgCommunicationError),
+                               gstrTitle + std::to_string(*result), MsgButtons::Ok,
+                               MsgIcon::Exclamation);
     }
 }
 

@@ -45,6 +45,11 @@ inline constexpr const char* kMsgEraseDone =
     "reset of a device.";
 inline constexpr const char* kMsgCommunicationError =
     "Communication error. Can not be transmitted.";
+// A job the spooler took whole but has not printed by the end of the wait.
+inline constexpr const char* kMsgQueuedEnglish =
+    "The job waits in the printer's queue: it has not been printed yet.";
+inline constexpr const char* kMsgQueuedKorean =
+    "작업이 프린터 대기열에서 기다리고 있습니다. 아직 인쇄되지 않았습니다.";
 inline constexpr const char* kMsgInputNumber = "Input the number of the NVImage";
 inline constexpr const char* kMsgTypeMismatch = "Type mismatch";
 inline constexpr const char* kMsgPrintoutDone = "Printout success.";

@@ -42,9 +42,14 @@ CupsBackend::CupsBackend(std::filesystem::path driverDataRoot)
     : m_driverDataRoot(std::move(driverDataRoot)) {}
 
 QueueList CupsBackend::ListQueues() {
-    const CupsConnection http = ConnectToCups();
-    const auto queues = FetchCupsQueues(http.get());
+    std::string whyNot;
+    const CupsConnection http = ConnectToCups(&whyNot);
     QueueList list;
+    if (http == nullptr) {
+        list.reached = Result<void>::Fail(std::move(whyNot));
+        return list;
+    }
+    const auto queues = FetchCupsQueues(http.get());
     if (!queues) {
         list.status = Result<void>::Fail(cupsLastErrorString());
         return list;
@@ -57,9 +62,10 @@ QueueList CupsBackend::ListQueues() {
 
 Result<std::unique_ptr<SpoolerQueue>> CupsBackend::Open(std::string_view name, QueueAccess access) {
     using R = Result<std::unique_ptr<SpoolerQueue>>;
-    const CupsConnection http = ConnectToCups();
+    std::string whyNot;
+    const CupsConnection http = ConnectToCups(&whyNot);
     if (http == nullptr) {
-        return R::Fail("cannot reach the CUPS server " + std::string(cupsServer()));
+        return R::Fail(std::move(whyNot));
     }
     const auto queues = FetchCupsQueues(http.get());
     if (!queues) {

@@ -3,6 +3,7 @@
 
 #include <cups/http.h>
 #include <memory>
+#include <string>
 
 namespace tessaline {
 
@@ -15,7 +16,9 @@ struct HttpCloser {
 using CupsConnection = std::unique_ptr<http_t, HttpCloser>;
 
 // Connects to the server libcups chooses by its own rules; null when it
-// cannot be reached.
-CupsConnection ConnectToCups();
+// cannot be reached, and then `whyNot` (where given) says so with the
+// server's address and the system's words: "CUPS is not reachable at
+// localhost:631: Connection refused".
+CupsConnection ConnectToCups(std::string* whyNot = nullptr);
 
 } // namespace tessaline

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CupsQueue.h"
 
+#include "CupsJobFollower.h"
+
 #include <algorithm>
 #include <cstring>
 #include <cups/cups.h>
@@ -48,9 +50,10 @@ Result<void> CupsQueue::StartRawJob(std::string_view documentName, std::string_v
     }
     // A connection of the job's own: one kept from earlier may have been
     // closed by the server in the meantime.
-    m_http = ConnectToCups();
+    std::string whyNot;
+    m_http = ConnectToCups(&whyNot);
     if (m_http == nullptr) {
-        return Refuse("cannot reach the CUPS server " + std::string(cupsServer()));
+        return Refuse(std::move(whyNot));
     }
     const std::string title(documentName);
     const int jobId = cupsCreateJob(m_http.get(), m_queueName.c_str(), title.c_str(), 0, nullptr);
@@ -149,9 +152,11 @@ Result<void> CupsQueue::EndJob() {
         return Refuse(why);
     }
     m_state = JobState::None;
+    const int jobId = m_jobId;
     m_jobId = 0;
     m_http.reset();
-    return {};
+    // Taken by CUPS is not printed: the job is followed until it is.
+    return FollowCupsJob(m_queueName, jobId, CupsJobWait());
 }
 
 void CupsQueue::CancelJob() {

@@ -1,13 +1,68 @@
 // SPDX-License-Identifier: MIT
 #include "CupsQueueList.h"
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <cups/cups.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tessaline {
 
-CupsConnection ConnectToCups() {
-    return CupsConnection(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC,
-                                       cupsEncryption(), 1, 30000, nullptr));
+namespace {
+
+constexpr int kConnectMs = 30000;
+
+// The system's words for a connection to `server`: libcups's failed attempt
+// says "Host is down" whatever the cause, so one plain connection is tried
+// to hear it (only after a quick failure, so never another long wait).
+std::string WhyNoConnection(const char* server, int port) {
+    http_addrlist_t* list = httpAddrGetList(server, AF_UNSPEC, std::to_string(port).c_str());
+    if (list == nullptr) {
+        return "the name does not resolve";
+    }
+    int error = 0;
+    for (http_addrlist_t* a = list; a != nullptr; a = a->next) {
+        const int fd = ::socket(httpAddrFamily(&a->addr), SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            error = errno;
+            continue;
+        }
+        const int connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&a->addr),
+                                        static_cast<socklen_t>(httpAddrLength(&a->addr)));
+        error = connected == 0 ? 0 : errno;
+        ::close(fd);
+        if (connected == 0) {
+            break;
+        }
+    }
+    httpAddrFreeList(list);
+    return error != 0 ? std::strerror(error) : "it took the connection, then dropped it";
+}
+
+} // namespace
+
+CupsConnection ConnectToCups(std::string* whyNot) {
+    const auto started = std::chrono::steady_clock::now();
+    CupsConnection http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                                     1, kConnectMs, nullptr));
+    if (http == nullptr && whyNot != nullptr) {
+        // A local socket is named by its path; a host by name and port.
+        const std::string server = cupsServer();
+        *whyNot = "CUPS is not reachable at " + server;
+        if (!server.starts_with("/")) {
+            *whyNot += ":" + std::to_string(ippPort());
+        }
+        *whyNot += ": ";
+        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(1)) {
+            *whyNot += "no answer within " + std::to_string(kConnectMs / 1000) + " s";
+        } else {
+            *whyNot += WhyNoConnection(server.c_str(), ippPort());
+        }
+    }
+    return http;
 }
 
 std::optional<std::vector<CupsQueueEntry>> FetchCupsQueues(http_t* http) {

@@ -20,11 +20,11 @@ std::string PrinterUri(const std::string& name) {
 
 // Sends an administration request; the scheduler's words when it refuses.
 Result<void> Administer(ipp_t* request, const std::string& what) {
-    const CupsConnection http = ConnectToCups();
+    std::string whyNot;
+    const CupsConnection http = ConnectToCups(&whyNot);
     if (http == nullptr) {
         ippDelete(request);
-        return Result<void>::Fail(what + ": cannot reach the CUPS server " +
-                                  std::string(cupsServer()));
+        return Result<void>::Fail(what + ": " + whyNot);
     }
     ippDelete(cupsDoRequest(http.get(), request, "/admin/"));
     if (cupsLastError() > IPP_STATUS_OK_CONFLICTING) {

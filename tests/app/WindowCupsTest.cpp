@@ -185,20 +185,32 @@ TEST_F(WindowOnCups, UploadPrintAllAndEraseReachTheQueue) {
     EXPECT_EQ(form->Logic().PrinterName(), "THERMAL #1");
 }
 
-TEST_F(WindowOnCups, RejectingQueueShowsTheCodeInThePrintoutTitle) {
-    ChoosePrinter("THERMAL #3");
+// The design's message comes first; CUPS's own words for what became of
+// the job follow on a line of their own.
+TEST_F(WindowOnCups, FailedJobsShowTheCodeAndCupsReason) {
+    const struct {
+        const char* printer;
+        std::string code;  // in the printout's title
+        std::string words; // below the message
+    } cases[] = {
+        {"THERMAL #3", "-2", "CUPS refused the job"},
+        {"THERMAL #4", "-3", "the queue \"THERMAL_STOPPED\" is stopped, job "},
+    };
     AddLogo("a.bmp", 16, 8);
-    Click(Ctl::optRange_1);
-    qobject_cast<QLineEdit*>(form->Control(Ctl::txtRange))->setText("7");
-    Click(Ctl::cmdPrint);
-    ASSERT_EQ(control->prints.size(), 1u);
-    ASSERT_EQ(services.prompts.size(), 1u);
-    const test::Prompt& prompt = services.prompts[0];
-    EXPECT_EQ(prompt.text, "Communication error. Can not be transmitted.");
-    const std::string title = prompt.title.value_or("");
-    ASSERT_EQ(title.substr(0, Title().size()), Title());
-    const std::string code = title.substr(Title().size());
-    EXPECT_TRUE(code == "-1" || code == "-2" || code == "-3" || code == "-4") << title;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printer);
+        services.prompts.clear();
+        ChoosePrinter(c.printer);
+        Click(Ctl::optRange_1);
+        qobject_cast<QLineEdit*>(form->Control(Ctl::txtRange))->setText("7");
+        Click(Ctl::cmdPrint);
+        ASSERT_EQ(services.prompts.size(), 1u);
+        const test::Prompt& prompt = services.prompts[0];
+        const std::string first = "Communication error. Can not be transmitted.\r\n";
+        EXPECT_EQ(prompt.text.substr(0, first.size()), first) << prompt.text;
+        EXPECT_NE(prompt.text.find(c.words, first.size()), std::string::npos) << prompt.text;
+        EXPECT_EQ(prompt.title.value_or(""), Title() + c.code);
+    }
 }
 
 } // namespace

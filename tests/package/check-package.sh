@@ -122,7 +122,8 @@ grep -qF "InprocServer32=$lib" "$registry" || fail "the registry does not name $
 
 step "uploading to a virtual printer"
 "$cli" vprinter add "THERMAL #1"
-"$cli" printers | grep -qx "THERMAL #1" || fail "the virtual printer is not listed"
+# No CUPS here: the list says so (exit 3) and still holds the virtual printer.
+{ "$cli" printers 2>/dev/null || true; } | grep -qx "THERMAL #1" || fail "the virtual printer is not listed"
 "$cli" upload --printer "THERMAL #1" --mode diffusion "$logo" "$logo" 2>upload.err ||
   { cat upload.err; fail "upload failed"; }
 grep -q "image 2 of 2 sent" upload.err || fail "upload gave no progress"
@@ -133,7 +134,9 @@ printer=$("$cli" vprinter path "THERMAL #1")
 ls "$printer"/paper/*.png >/dev/null 2>&1 || fail "nothing was printed"
 status=0
 "$cli" upload --printer "THERMAL #7" "$logo" 2>missing.err || status=$?
-[ "$status" -eq 2 ] || { cat missing.err; fail "a printer that is not installed gave $status"; }
+# No CUPS here: the printer may be on the server that is not there (3), not missing (2).
+[ "$status" -eq 3 ] && grep -q "CUPS is not reachable at" missing.err ||
+    { cat missing.err; fail "a printer on an unreachable CUPS server gave $status"; }
 
 step "a registration whose library is gone is replaced"
 sed -i "s#=$lib\$#=$scratch/gone/libtessaline-control.so#" "$registry"

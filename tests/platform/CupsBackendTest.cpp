@@ -43,7 +43,7 @@ TEST_F(CupsQueueList, ListsDescriptionsElseQueueNamesInTheServersOrder) {
     const QueueList list = backend.ListQueues();
     EXPECT_TRUE(list.status);
     const std::vector<std::string> expected = {"NO_DESCRIPTION", "THERMAL #1", "THERMAL #12",
-                                               "THERMAL #3"};
+                                               "THERMAL #3",     "THERMAL #5", "THERMAL #4"};
     EXPECT_EQ(list.names, expected);
 }
 

@@ -10,14 +10,21 @@ using namespace tessaline::test;
 
 namespace {
 
-TEST(CupsQueueList, ServerThatCannotBeReachedListsNoQueues) {
+// No server is not an empty server: the list says where CUPS was looked for
+// and the system's words, and so does every request that needs it.
+TEST(CupsQueueList, ServerThatCannotBeReachedIsSaidSo) {
     TempFolder temp;
-    UseCupsServer((temp.Path() / "nobody-listens.sock").string());
+    const std::string socket = (temp.Path() / "nobody-listens.sock").string();
+    UseCupsServer(socket);
     CupsBackend backend(temp.Path() / "driver-data");
     const QueueList list = backend.ListQueues();
     EXPECT_TRUE(list.status);
     EXPECT_TRUE(list.names.empty());
-    EXPECT_FALSE(backend.Open("THERMAL #1", QueueAccess::Plain));
+    const std::string words = "CUPS is not reachable at " + socket + ": No such file or directory";
+    EXPECT_EQ(list.reached.Reason(), words);
+    const auto opened = backend.Open("THERMAL #1", QueueAccess::Plain);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.Reason(), words);
 }
 
 TEST(CupsQueueList, FollowsTheServersAnswer) {

@@ -17,6 +17,8 @@ if [ $# -lt 5 ]; then
 fi
 
 folder=${DEVICE_URI#capture:}
+# A printer that takes its time, for the tests that follow a job.
+[ "${PRINTER:-}" = THERMAL_SLOW ] && sleep 4
 name="${PRINTER:-unknown}-$1"
 part="$folder/.$name.part"
 

@@ -15,6 +15,8 @@
 #   THERMAL_1        "THERMAL #1"
 #   THERMAL_12       "THERMAL #12"
 #   THERMAL_REJECTS  "THERMAL #3", not accepting jobs
+#   THERMAL_STOPPED  "THERMAL #4", accepting jobs but stopped: they wait
+#   THERMAL_SLOW     "THERMAL #5", each job takes 4 s to print
 #   NO_DESCRIPTION   no description
 #
 # When no cupsd can be started, start writes the reason to DIR/unavailable
@@ -105,6 +107,7 @@ start_server() {
     cupsd=$(find_tool cupsd) || unavailable "no cupsd found (Debian package cups-daemon)"
     lpadmin=$(find_tool lpadmin) || unavailable "no lpadmin found (Debian package cups-client)"
     cupsreject=$(find_tool cupsreject) || unavailable "no cupsreject found (Debian package cups-client)"
+    cupsdisable=$(find_tool cupsdisable) || unavailable "no cupsdisable found (Debian package cups-client)"
     lpstat=$(find_tool lpstat) || unavailable "no lpstat found (Debian package cups-client)"
     [ -x /usr/lib/cups/daemon/cups-exec ] || unavailable "no /usr/lib/cups/daemon/cups-exec"
 
@@ -193,6 +196,9 @@ CONF
             "$lpadmin" -p THERMAL_12 -D "THERMAL #12" -v "$device" -E &&
             "$lpadmin" -p THERMAL_REJECTS -D "THERMAL #3" -v "$device" -E &&
             "$cupsreject" THERMAL_REJECTS &&
+            "$lpadmin" -p THERMAL_STOPPED -D "THERMAL #4" -v "$device" -E &&
+            "$cupsdisable" -r "paused for the test" THERMAL_STOPPED &&
+            "$lpadmin" -p THERMAL_SLOW -D "THERMAL #5" -v "$device" -E &&
             "$lpadmin" -p NO_DESCRIPTION -v "$device" -E
     } 2>"$dir/log/lpadmin.out" || {
         cat "$dir/log/lpadmin.out" >&2

@@ -29,7 +29,7 @@ public:
     explicit ListedQueues(std::vector<std::string> names, bool ok = true)
         : m_names(std::move(names)), m_ok(ok) {}
     QueueList ListQueues() override {
-        return {m_names, m_ok ? Result<void>() : Result<void>::Fail("refused")};
+        return {m_names, m_ok ? Result<void>() : Result<void>::Fail("refused"), {}};
     }
     Result<std::unique_ptr<SpoolerQueue>> Open(std::string_view, QueueAccess) override {
         return Result<std::unique_ptr<SpoolerQueue>>::Fail("not a real spooler");
@@ -521,7 +521,8 @@ TEST(CliBinary, RunsAsAUserWould) {
     EXPECT_EQ(run("--help", out), 0);
     EXPECT_EQ(run("vprinter add 'THERMAL #1' --paper-width 384", out), 0);
     EXPECT_EQ(run("vprinter add 'THERMAL #1'", out), 1);
-    EXPECT_EQ(run("printers", out), 0);
+    // Listed, with the missing CUPS server told apart from an empty one.
+    EXPECT_EQ(run("printers", out), 3);
     EXPECT_EQ(out, "THERMAL #1\n");
     EXPECT_EQ(run("bogus", out), 1);
     // The version is the project's, with the commit where the build knew it.

@@ -58,12 +58,38 @@ TEST_F(ControlCliCups, UploadPrintAllEraseArriveByteForByte) {
               (std::vector<uint8_t>{0x1C, 0x65, 0x1C, 0x70, 0xE8, 0x30, 0x1D, 0x56, 0x42, 0x01}));
 }
 
-TEST_F(ControlCliCups, RejectingQueueIsReported) {
-    const auto run = cli.Run("print --printer 'THERMAL #3' --image 1");
-    EXPECT_EQ(run.status, 3) << run.err;
-    EXPECT_NE(run.err.find("can not be transmitted: \"THERMAL #3\": CUPS refused"),
-              std::string::npos)
-        << run.err;
+TEST_F(ControlCliCups, RejectingQueueMissingQueueAndMissingServerAreTold) {
+    struct Case {
+        const char* what;
+        std::string server; // empty: the private scheduler
+        std::string args;
+        int status;
+        std::string message;
+    };
+    const std::string gone = (cli.Root() / "gone.sock").string();
+    const Case cases[] = {
+        {"a queue that rejects jobs", "", "print --printer 'THERMAL #3' --image 1", 3,
+         "can not be transmitted: \"THERMAL #3\": CUPS refused"},
+        {"a queue the scheduler does not have", "", "print --printer 'THERMAL #9' --image 1", 2,
+         "the printer \"THERMAL #9\" is not installed"},
+        // Taken by CUPS is not printed.
+        {"a stopped queue keeps the job", "", "erase --printer 'THERMAL #4'", 3,
+         "the queue \"THERMAL_STOPPED\" is stopped, job "},
+        {"the same, not followed", "", "erase --printer 'THERMAL #4' --wait 0", 0, ""},
+        {"still printing when the wait ends", "", "print --printer 'THERMAL #5' --all --wait 1", 4,
+         "queued, not printed yet: \"THERMAL #5\": job "},
+        {"nv through a stopped queue", "", "nv delete 'THERMAL #4' --all", 3, "is stopped"},
+        {"no scheduler: not a missing printer", gone, "print --printer 'THERMAL #1' --image 1", 3,
+         "CUPS is not reachable at " + gone + ": No such file or directory"},
+        {"no scheduler, listing", gone, "printers", 3,
+         "CUPS is not reachable at " + gone + ": No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        cli.UseCupsServer(c.server.empty() ? Socket() : c.server);
+        const auto run = cli.Run(c.args);
+        EXPECT_EQ(run.status, c.status) << c.what << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.what << "\n" << run.err;
+    }
 }
 
 } // namespace

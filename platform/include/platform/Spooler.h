@@ -18,12 +18,22 @@ inline constexpr uint32_t kRegBinary = 3;
 
 enum class QueueAccess { Plain, Full };
 
+// The code an EndJob failure carries when the spooler took the whole job and
+// it waits there still, not printed yet: nothing is on the paper, though
+// nothing need be sent again.
+inline constexpr int32_t kSpoolerJobQueued = 4;
+
 // The installed queues one backend (or the whole spooler) lists.
 struct QueueList {
     std::vector<std::string> names;
     // Fails, with the spooler's words, when a spooler answered the enumeration
     // with an error; `names` then holds what the others listed.
     Result<void> status;
+    // Fails, with the spooler's address and the system's words, when a
+    // spooler could not be reached at all (no server, no answer); `names`
+    // then holds what the others listed. A printer missing from the list may
+    // well be installed on that spooler.
+    Result<void> reached;
 };
 
 // A named, typed value of a queue's driver data as stored.

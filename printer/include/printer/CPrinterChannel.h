@@ -52,6 +52,9 @@ public:
     // Why the last open, write or close failed: the queue's name and the
     // spooler's own words.
     const std::string& LastError() const { return m_lastError; }
+    // True when the last CloseLogoDocument failed only because the spooler
+    // holds the whole job still, not printed yet.
+    bool JobStillQueued() const { return m_stillQueued; }
 
 private:
     // Notes the spooler's words, or `otherwise` when it gave none.
@@ -63,6 +66,7 @@ private:
     LogoDocumentInfo m_docInfo;
     std::string m_name;
     std::string m_lastError;
+    bool m_stillQueued = false;
 };
 
 } // namespace tessaline

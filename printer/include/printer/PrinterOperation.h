@@ -22,6 +22,12 @@ inline constexpr int32_t kPrinterRefused = -4;      // the request cannot be sen
 inline constexpr int32_t kPrinterNotInstalled = -5; // no installed queue has that name
 // NV graphics: the printer has no room for the graphic, or did not keep what it was told.
 inline constexpr int32_t kPrinterNotKept = -6;
+// The spooler took the whole job and it waits there still, not printed yet.
+inline constexpr int32_t kPrinterQueued = -7;
+
+// The result for a job's end that failed: kPrinterQueued where the spooler
+// holds the whole job still, kPrinterNotSent otherwise.
+int32_t EndedJobResult(const Result<void>& ended);
 
 // What a printer operation needs from the control that runs it.
 struct PrinterContext {
@@ -48,6 +54,12 @@ struct PrinterOperation {
     // language keeps its record as it is.
     bool editDriver = true;
 };
+
+// Succeeds when a queue of exactly `name` is listed. Otherwise fails with
+// kPrinterNotInstalled, saying also when a spooler could not be reached at
+// all (its address and the system's words: the printer may be installed
+// there) or refused the list.
+Result<void> FindListedQueue(const Spooler& spooler, const std::string& name);
 
 // The language `context` gives for the printer: ESC/POS when it gives none.
 Result<LogoLanguage> LogoCommandsOf(const PrinterContext& context, const std::string& printerName);

@@ -139,5 +139,10 @@
  * key, still holds a deleted one, or holds no graphic of the key to print).
  * The reason, with the figures, is in ErrorText. */
 #define TESSALINE_PRINTER_NOT_KEPT (-6)
+/* The spooler took the whole job, but it has not been printed yet: it still
+ * waits in the queue when the wait for it ended (on Linux 20 s, or
+ * TESSALINE_CUPS_WAIT seconds). Nothing need be sent again; the queue's state
+ * is in ErrorText. */
+#define TESSALINE_PRINTER_QUEUED (-7)
 
 #endif /* TESSALINE_CONTROL_H */

@@ -96,8 +96,12 @@ private:
     int32_t SelectedMode() const;
     void OpenProgress(int32_t lngMax);
     // The result of an upload or erase: the failure message for -4 to -1,
-    // `success` for 0, nothing for any other code.
+    // `success` for 0, the queued message for -7, nothing for any other code.
     void ReportTransfer(std::optional<int32_t> result, const char* success);
+    // `text`, then the control's ErrorText on a line of its own where it has one.
+    std::string WithControlReason(const char* text);
+    // A job the spooler holds still, not printed yet: said with the queue's state.
+    void ReportQueued();
 
     static constexpr int32_t kKorean = 949;
 

@@ -24,6 +24,10 @@ public:
     virtual int32_t CodePage() = 0;
     // Names of the installed printers, in the spooler's order.
     virtual std::vector<std::string> InstalledPrinters() = 0;
+    // Why a spooler that may hold more printers could not be reached at all
+    // ("CUPS is not reachable at localhost:631: Connection refused"); empty
+    // when every spooler answered.
+    virtual std::string UnreachedSpooler() { return {}; }
     // The folder that holds the program's executable file.
     virtual std::string ProgramFolder() = 0;
     // The user's own folder for Tessaline's settings (TessalineConfigHome()).
@@ -45,6 +49,7 @@ public:
 
     int32_t CodePage() override;
     std::vector<std::string> InstalledPrinters() override;
+    std::string UnreachedSpooler() override;
     std::string ProgramFolder() override;
     std::string SettingsFolder() override;
     bool FolderWritable(const std::string& folder) override;

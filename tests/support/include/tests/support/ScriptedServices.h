@@ -57,6 +57,13 @@ public:
     }
     void DoEvents() override { ++doEvents; }
     int32_t CodePage() override { return codePage; }
+    std::string UnreachedSpooler() override {
+        if (!spooler) {
+            return {};
+        }
+        const QueueList list = spooler->ListQueues();
+        return list.reached ? std::string() : list.reached.Reason();
+    }
     std::vector<std::string> InstalledPrinters() override {
         return spooler ? spooler->ListQueues().names : printers;
     }
