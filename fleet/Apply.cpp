@@ -250,6 +250,7 @@ private:
         in.record = m_old;
         in.serial = serial;
         in.prune = m_printer.prune;
+        in.replaceOtherLogos = m_printer.replaceOtherLogos;
         in.today = m_today;
         in.maxWrites = m_options.maxWrites;
         R().commands = graphics ? "nv-graphics" : "nv-bit-images";
@@ -259,6 +260,14 @@ private:
 
     // True when the plan leaves nothing to write: the result is then set.
     bool Settled(const PrinterPlan& plan) {
+        if (plan.erasureRefused) {
+            R().outcome = Outcome::Refused;
+            R().reason = std::string("storing ") +
+                         (R().commands == "nv-graphics" ? "NV graphics" : "NV bit images") +
+                         " erases the " + plan.erases + " it holds (recorded by an earlier " +
+                         "apply); give replace-other-logos = true to replace them; nothing written";
+            return true;
+        }
         if (plan.refused) {
             R().outcome = Outcome::Refused;
             R().reason = std::to_string(plan.writes) + " NV write" + (plan.writes == 1 ? "" : "s") +
@@ -272,11 +281,17 @@ private:
             R().outcome = Outcome::Unchanged;
             return true;
         }
-        if (m_options.planOnly) {
-            R().outcome = Outcome::Planned;
-            return true;
-        }
         return false;
+    }
+
+    // A plan goes as far as the first write, every check made: true when
+    // this is a plan, and the result is then set.
+    bool PlanEndsHere() {
+        if (!m_options.planOnly) {
+            return false;
+        }
+        R().outcome = Outcome::Planned;
+        return true;
     }
 
     void ByAddress() {
@@ -330,8 +345,9 @@ private:
             // FS q has no key list: the state alone says what the printer holds.
             static_cast<void>(link.Finish());
             connected.Value().reset();
-            return BitImages(
-                serial, answers ? "" : m_printer.address + " does not answer: sent, not verified");
+            return BitImages(serial,
+                             answers ? "the printer cannot confirm NV bit images"
+                                     : m_printer.address + " does not answer: sent, not verified");
         }
         if (!answers) {
             return Fail(m_printer.address + " does not answer: its key list is the only check of "
@@ -370,6 +386,10 @@ private:
             return Fail("the new logos take " + std::to_string(needed) + " bytes and " +
                         m_printer.address + " has " + std::to_string(*freeBytes) +
                         " bytes of NV graphics free; nothing written");
+        }
+        if (PlanEndsHere()) {
+            static_cast<void>(link.Finish());
+            return;
         }
         PrinterRecord record = StartRecord(serial, true);
         m_work.record = record; // from here on the writes are remembered
@@ -429,7 +449,7 @@ private:
     // One FS q upload of every logo, through the printer's address or queue.
     void BitImages(const std::string& serial, const std::string& note) {
         const PrinterPlan plan = Plan(false, std::nullopt, serial);
-        if (Settled(plan)) {
+        if (Settled(plan) || PlanEndsHere()) {
             return;
         }
         std::string files;
@@ -455,6 +475,7 @@ private:
             R().stored.push_back(key);
         }
         R().note = note;
+        R().verified = false;
         R().outcome = Outcome::Stored;
     }
 
@@ -478,7 +499,7 @@ private:
         }
         Want(true);
         const PrinterPlan plan = Plan(true, std::nullopt, {});
-        if (Settled(plan)) {
+        if (Settled(plan) || PlanEndsHere()) {
             return;
         }
         auto queue = m_options.spooler->Open(m_printer.address, QueueAccess::Plain);
@@ -505,6 +526,7 @@ private:
             R().stored.push_back(key);
         }
         R().note = blind;
+        R().verified = false;
         R().outcome = Outcome::Stored;
     }
 
@@ -602,13 +624,38 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
     std::atomic<size_t> next{0};
     std::atomic<size_t> finished{0};
     std::mutex spoolerLock, progressLock;
+    // The workers read the records as the run found them; what they verify
+    // goes into `saved`, written out as they finish.
+    const FleetState found = state.Value();
+    FleetState& saved = state.Value();
+    std::mutex savedLock;
+    bool unsaved = false;
+    auto lastSave = std::chrono::steady_clock::now();
+    std::string stateFailure;
+    const auto save = [&](bool due) {
+        if (!unsaved || !stateFailure.empty() ||
+            (!due && std::chrono::steady_clock::now() - lastSave < kStateSaveEvery)) {
+            return;
+        }
+        if (Result<void> written = WriteFleetState(options.stateFile, saved); !written) {
+            stateFailure = written.Reason();
+            return;
+        }
+        unsaved = false;
+        lastSave = std::chrono::steady_clock::now();
+    };
     const auto worker = [&] {
         for (size_t i = next++; i < total; i = next++) {
             const ManifestPrinter& p = manifest.printers[i];
-            const auto found = state.Value().printers.find(p.address);
-            const PrinterRecord* record =
-                found == state.Value().printers.end() ? nullptr : &found->second;
+            const auto old = found.printers.find(p.address);
+            const PrinterRecord* record = old == found.printers.end() ? nullptr : &old->second;
             done[i] = PrinterWorker(p, logos.Value(), record, options, today, spoolerLock).Run();
+            if (done[i].record && !options.planOnly) {
+                std::lock_guard<std::mutex> guard(savedLock);
+                saved.printers[p.address] = *done[i].record;
+                unsaved = true;
+                save(false);
+            }
             const size_t count = ++finished;
             if (options.progress) {
                 std::lock_guard<std::mutex> guard(progressLock);
@@ -628,22 +675,16 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
     }
 
     ApplyReport report;
-    bool recordsChanged = false;
+    save(true);
+    if (!stateFailure.empty()) {
+        report.stateFailure = stateFailure + " (the printers were written; the next run stores "
+                                             "again what it cannot find recorded)";
+    }
     for (size_t i = 0; i < total; ++i) {
-        if (done[i].record) {
-            state.Value().printers[manifest.printers[i].address] = std::move(*done[i].record);
-            recordsChanged = true;
-        }
         report.writes += done[i].result.writes;
         report.changed = report.changed || done[i].result.writes > 0 ||
                          (options.planOnly && done[i].result.outcome == Outcome::Planned);
         report.printers.push_back(std::move(done[i].result));
-    }
-    if (recordsChanged && !options.planOnly) {
-        if (Result<void> written = WriteFleetState(options.stateFile, state.Value()); !written) {
-            return R::Fail(written.Reason() + " (the printers were written; the next run "
-                                              "stores again what it cannot find recorded)");
-        }
     }
     return report;
 }
@@ -660,7 +701,8 @@ std::string ResultLine(const PrinterResult& r) {
         line = "unchanged";
         break;
     case Outcome::Stored:
-        line = "stored " + Joined(r.stored);
+        // NV bit images cannot be read back: what went is sent, not stored.
+        line = (r.verified ? "stored " : "sent ") + Joined(r.stored);
         if (!r.deleted.empty()) {
             line.append(", deleted ").append(Joined(r.deleted));
         }
@@ -685,6 +727,10 @@ std::string ResultLine(const PrinterResult& r) {
     if (!plan.unmanaged.empty()) {
         line.append("; left alone, not in the manifest: ").append(Joined(plan.unmanaged));
     }
+    if (!plan.erases.empty() && !plan.erasureRefused) {
+        line.append(r.outcome == Outcome::Planned ? "; would erase the " : "; erased the ")
+            .append(plan.erases);
+    }
     if (!r.note.empty()) {
         line.append("; ").append(r.note);
     }
@@ -708,6 +754,8 @@ std::string ReportJson(const ApplyReport& report, bool plan) {
         out.append("{\"name\": ").append(Json(r.name));
         out.append(", \"address\": ").append(Json(r.address));
         out.append(", \"result\": ").append(Json(OutcomeName(r.outcome)));
+        out.append(", \"verified\": ")
+            .append(r.outcome == Outcome::Stored && !r.verified ? "false" : "true");
         out.append(", \"commands\": ").append(Json(r.commands));
         out.append(", \"planned\": ").append(JsonList(store));
         out.append(", \"stored\": ").append(JsonList(r.stored));

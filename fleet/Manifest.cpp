@@ -60,6 +60,17 @@ void CheckKeys(const toml::table& table, const std::set<std::string_view>& known
     }
 }
 
+// A true-or-false key of `table`, where given.
+void ReadFlag(const toml::table& table, std::string_view key, bool& flag, Problems& problems) {
+    if (const toml::node* node = table.get(key)) {
+        if (!node->is_boolean()) {
+            problems.At(node->source(), std::string(key) + " is true or false");
+        } else {
+            flag = node->value<bool>().value_or(flag);
+        }
+    }
+}
+
 // The settings [defaults] and a logo share.
 struct LogoSettings {
     int32_t imageMode = 0;
@@ -215,14 +226,18 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
 
     LogoSettings defaults;
     NvCommands defaultCommands = NvCommands::Auto;
+    bool defaultReplace = false;
     if (const toml::node* d = root.get("defaults")) {
         if (const toml::table* table = d->as_table()) {
-            CheckKeys(*table, {"dither", "image-mode", "brightness", "commands", "fit"},
-                      "[defaults]", "dither, brightness, commands or fit", problems);
+            CheckKeys(
+                *table,
+                {"dither", "image-mode", "brightness", "commands", "fit", "replace-other-logos"},
+                "[defaults]", "dither, brightness, commands, fit or replace-other-logos", problems);
             ReadLogoSettings(*table, defaults, problems);
             if (const toml::node* c = table->get("commands")) {
                 ReadCommands(*c, defaultCommands, problems);
             }
+            ReadFlag(*table, "replace-other-logos", defaultReplace, problems);
         } else {
             problems.At(d->source(), "defaults is a table, [defaults]");
         }
@@ -285,11 +300,15 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                     problems.At(node.source(), "a printer is a table, [[printers]]");
                     continue;
                 }
-                CheckKeys(*table, {"name", "address", "commands", "logos", "prune"}, "[[printers]]",
-                          "name, address, commands, logos or prune", problems);
+                CheckKeys(*table,
+                          {"name", "address", "commands", "logos", "prune", "replace-other-logos"},
+                          "[[printers]]",
+                          "name, address, commands, logos, prune or replace-other-logos", problems);
                 ManifestPrinter printer;
                 printer.line = static_cast<int>(node.source().begin.line);
                 printer.commands = defaultCommands;
+                printer.replaceOtherLogos = defaultReplace;
+                ReadFlag(*table, "replace-other-logos", printer.replaceOtherLogos, problems);
                 const toml::node* address = table->get("address");
                 const std::string* a = address != nullptr ? StringOf(*address) : nullptr;
                 if (a == nullptr || a->empty()) {
@@ -314,13 +333,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                 if (const toml::node* c = table->get("commands")) {
                     ReadCommands(*c, printer.commands, problems);
                 }
-                if (const toml::node* prune = table->get("prune")) {
-                    if (!prune->is_boolean()) {
-                        problems.At(prune->source(), "prune is true or false");
-                    } else {
-                        printer.prune = prune->value<bool>().value_or(false);
-                    }
-                }
+                ReadFlag(*table, "prune", printer.prune, problems);
                 if (const toml::node* logos = table->get("logos")) {
                     ReadPrinterLogos(*logos, manifest, printer, problems);
                 } else {

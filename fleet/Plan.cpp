@@ -84,6 +84,26 @@ PrinterPlan PlanPrinter(const PlanInput& in) {
         plan.writes = static_cast<int64_t>(plan.store.size() + plan.remove.size());
     }
     plan.refused = plan.writes > 0 && plan.writesToday + plan.writes > in.maxWrites;
+    // The record of the same printer, kept under the other kind of memory,
+    // names what the writes would erase.
+    if (record != nullptr && !plan.swapped && plan.writes > 0 && record->commands != commands) {
+        if (in.graphics && !record->bitImages.empty()) {
+            // Each one-bit logo is recorded by its SHA-256, 64 hex digits.
+            const size_t count = record->bitImages.size() / 64;
+            std::string numbers;
+            for (size_t i = 1; i <= count; ++i) {
+                numbers.append(numbers.empty() ? "" : " ").append(std::to_string(i));
+            }
+            plan.erases = numbers.empty() ? "NV bit images" : "NV bit images " + numbers;
+        } else if (!in.graphics && !record->keys.empty()) {
+            std::string keys;
+            for (const auto& [key, hash] : record->keys) {
+                keys.append(keys.empty() ? "" : " ").append(key);
+            }
+            plan.erases = "NV graphics " + keys;
+        }
+        plan.erasureRefused = !plan.erases.empty() && !in.replaceOtherLogos;
+    }
     return plan;
 }
 

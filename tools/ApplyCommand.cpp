@@ -131,6 +131,11 @@ int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env
             out << r.name << ": " << ResultLine(r) << "\n";
         }
     }
+    if (!report.Value().stateFailure.empty()) {
+        // Every printer's line stands; what was done is not recorded.
+        err << who << ": " << report.Value().stateFailure << "\n";
+        return kExitNotTransmitted;
+    }
     return report.Value().AllMatch() ? kExitDone : kExitNotTransmitted;
 }
 

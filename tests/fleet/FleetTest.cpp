@@ -66,6 +66,10 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
         {"no address", logo + "[[printers]]\nname = \"till\"\nlogos = { \"A1\" = \"logo\" }\n",
          ":3:1: a printer needs address = "},
         {"no printers", logo, ":1:1: no printers; expected at least one [[printers]] table"},
+        {"replace-other-logos", "[defaults]\nreplace-other-logos = \"yes\"\n",
+         ":2:23: replace-other-logos is true or false"},
+        {"prune", logo + printer + "prune = 1\nlogos = { \"A1\" = \"logo\" }\n",
+         ":5:9: prune is true or false"},
     };
     const fs::path file = folder.Path() / "fleet.toml";
     for (const Case& c : cases) {
@@ -363,6 +367,38 @@ TEST(Plan, StoresOnlyWhatDiffersAndKeepsTheBudget) {
         in.today = "2026-06-02";
         EXPECT_FALSE(PlanPrinter(in).refused) << c.what;
     }
+
+    // Storing one kind of NV logo erases the other kind: named, and refused
+    // unless allowed.
+    PrinterRecord uploaded = images;
+    uploaded.bitImages = std::string(64, 'a') + std::string(64, 'b');
+    const struct {
+        const char* what;
+        bool graphics;
+        const PrinterRecord* record;
+        bool replace;
+        std::string erases;
+        bool refused;
+    } erasures[] = {
+        {"bit images over recorded graphics", false, &record, false, "NV graphics A1 A2", true},
+        {"the same, allowed", false, &record, true, "NV graphics A1 A2", false},
+        {"graphics over two recorded bit images", true, &uploaded, false, "NV bit images 1 2",
+         true},
+        {"graphics over graphics", true, &record, false, "", false},
+        {"nothing recorded", true, nullptr, false, "", false},
+    };
+    for (const auto& c : erasures) {
+        PlanInput in;
+        in.graphics = c.graphics;
+        in.wanted = {{c.graphics ? "A3" : "1", "h7"}};
+        in.held = c.graphics ? Held(std::vector<std::string>{}) : std::nullopt;
+        in.record = c.record;
+        in.replaceOtherLogos = c.replace;
+        in.today = "2026-06-02";
+        const PrinterPlan plan = PlanPrinter(in);
+        EXPECT_EQ(plan.erases, c.erases) << c.what;
+        EXPECT_EQ(plan.erasureRefused, c.refused) << c.what;
+    }
 }
 
 TEST(State, ReadsBackWhatItWritesAndRefusesWhatItDidNot) {
@@ -468,7 +504,9 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("P1: stored A1 A2 (2 NV writes, "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("P2: stored A1 (1 NV write, "), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("P3: stored 1 2 (1 NV write, "), std::string::npos) << run.out;
+    // NV bit images cannot be read back: sent, never "stored".
+    EXPECT_NE(run.out.find("P3: sent 1 2 (1 NV write, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("; the printer cannot confirm NV bit images"), std::string::npos);
     expected = "2 1 1";
     EXPECT_EQ(writes(), expected);
     const std::string shown = cli.Run("vprinter show P3").out;
@@ -489,7 +527,7 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("P1: stored A2 (1 NV write"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("P2: unchanged"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("P3: stored 1 2 (1 NV write"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P3: sent 1 2 (1 NV write"), std::string::npos) << run.out;
     expected = "3 1 2";
     EXPECT_EQ(writes(), expected);
 
@@ -551,6 +589,70 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     ASSERT_TRUE(remembered) << remembered.Reason();
     EXPECT_EQ(remembered.Value().printers.size(), 3u);
     EXPECT_EQ(remembered.Value().printers.at(p1.Address()).writes, 7);
+}
+
+// A plan refuses what apply would refuse; a state file that cannot be
+// written costs no printer its line.
+TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
+    ASSERT_EQ(cli.Run("vprinter add P1 --write-ms 1500").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add P2 --nv-graphics 1000").status, 0);
+    test::ServedPrinter p1(cli, "P1"), p2(cli, "P2");
+    ASSERT_FALSE(p1.Address().empty() || p2.Address().empty());
+    Logo("header.bmp", 700, 0);
+    Logo("coupon.bmp", 200, 0);
+    const fs::path manifest = cli.Root() / "fleet.toml";
+    const fs::path state = cli.Root() / "fleet.toml.state.json";
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address()}));
+    const std::string apply = "apply " + cli.Quote(manifest);
+    const std::string noRoom = "P2: failed: the new logos take ";
+
+    const auto plan = cli.Run(apply + " --plan");
+    EXPECT_EQ(plan.status, 3) << plan.out;
+    EXPECT_NE(plan.out.find("P1: would store A1 (new), A2 (new)"), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find(noRoom), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find("bytes of NV graphics free; nothing written"), std::string::npos);
+    ASSERT_EQ(cli.Run(apply).status, 3);
+
+    // FS q on a printer recorded with NV graphics would erase them: refused,
+    // by the plan as by apply, unless allowed.
+    const std::string bitImages =
+        "[logos.header]\nfile = \"header.bmp\"\nfit = 576\n"
+        "[[printers]]\nname = \"P1\"\naddress = \"" +
+        p1.Address() + "\"\ncommands = \"nv-bit-images\"\nlogos = { \"1\" = \"header\" }\n";
+    test::WriteText(manifest, bitImages);
+    const std::string erases = "P1: refused: storing NV bit images erases the NV graphics A1 A2 "
+                               "it holds (recorded by an earlier apply); give "
+                               "replace-other-logos = true to replace them; nothing written";
+    for (const char* option : {" --plan", ""}) {
+        const auto refused = cli.Run(apply + option);
+        EXPECT_EQ(refused.status, 3) << option << refused.out;
+        EXPECT_NE(refused.out.find(erases), std::string::npos) << option << refused.out;
+    }
+    test::WriteText(manifest, "[defaults]\nreplace-other-logos = true\n" + bitImages);
+    const auto allowed = cli.Run(apply + " --plan");
+    EXPECT_EQ(allowed.status, 0) << allowed.out;
+    EXPECT_NE(allowed.out.find("; would erase the NV graphics A1 A2"), std::string::npos)
+        << allowed.out;
+
+    // The state's name taken by a folder while P1 is being written.
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address()}));
+    Logo("header.bmp", 700, 1);
+    auto running = std::async(std::launch::async, [&] { return cli.Run(apply); });
+    fs::path lock = state;
+    lock += ".lock";
+    for (int i = 0; i < 200 && !fs::exists(lock); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // Once the run has read the state (P1's write takes 1.5 s).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    fs::remove(state);
+    fs::create_directories(state / "in-the-way");
+    const auto run = running.get();
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.out.find("P1: stored A1 (1 NV write, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(noRoom), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("cannot write " + state.string() + ": "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the printers were written"), std::string::npos) << run.err;
 }
 
 } // namespace

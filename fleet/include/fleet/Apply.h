@@ -7,6 +7,7 @@
 #include "fleet/Manifest.h"
 #include "fleet/Plan.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,6 +28,9 @@ class Spooler;
 // large fleet near 500 of them, well inside the usual limit of 1024, instead
 // of opening thousands of connections at once.
 inline constexpr int kDefaultJobs = 128;
+
+// The state file is replaced at most this often while printers finish.
+inline constexpr std::chrono::milliseconds kStateSaveEvery{200};
 
 struct ApplyOptions {
     bool planOnly = false;   // ask and plan, write nothing (not even the state)
@@ -50,7 +54,8 @@ struct PrinterResult {
     std::string commands; // "nv-graphics" or "nv-bit-images"; empty when never known
     Outcome outcome = Outcome::Failed;
     PrinterPlan plan;
-    std::vector<std::string> stored;  // verified (NV bit images: uploaded)
+    std::vector<std::string> stored; // verified, or only sent where `verified` is false
+    bool verified = true; // false: sent where nothing can be checked (NV bit images, a queue)
     std::vector<std::string> deleted; // verified gone
     int64_t writes = 0;               // NV writes sent by this run
     double seconds = 0;
@@ -62,15 +67,20 @@ struct ApplyReport {
     std::vector<PrinterResult> printers; // in the manifest's order
     int64_t writes = 0;
     bool changed = false; // some printer was written (or, for a plan, would be)
+    // Why the state file could not be written, naming it; empty when it was
+    // (or did not need to be). The printers' results stand either way.
+    std::string stateFailure;
     bool AllMatch() const;
 };
 
 // Converts every logo first (a logo that cannot be read fails the whole
 // call, "FILE:LINE:COLUMN: reason", before anything is sent), then works on
 // the printers; one printer's failure is its own result. The state file is
-// locked for the whole run (a second run waits) and replaced once at the end
-// with what was verified. Fails for a state file that cannot be read, locked
-// or written.
+// locked for the whole run (a second run waits) and replaced with what was
+// verified as the printers finish (at most every kStateSaveEvery, and at the
+// end), so a run cut short keeps the writes it made. Fails for a state file
+// that cannot be read or locked; one that cannot be written is said in the
+// report's stateFailure.
 Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options);
 
 // The one line a printer ends with: "unchanged", "stored A1 A2 (2 NV writes,

@@ -33,6 +33,8 @@ struct ManifestPrinter {
     std::string address; // an address ("socket://...") or a spooler queue's name
     NvCommands commands = NvCommands::Auto;
     bool prune = false; // delete NV graphics the manifest does not name
+    // Store even where that erases the printer's logos of the other kind.
+    bool replaceOtherLogos = false;
     // Key to logo name; for NV bit images the keys are "1".."n", in number order.
     std::vector<std::pair<std::string, std::string>> logos;
     int line = 0;

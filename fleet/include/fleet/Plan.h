@@ -28,6 +28,9 @@ struct PlanInput {
     const PrinterRecord* record = nullptr; // what the state remembers; null: nothing
     std::string serial;                    // the serial number it answered; empty: none
     bool prune = false;
+    // Storing one kind of NV logo erases every logo of the other kind the
+    // printer holds: allowed only when this is set.
+    bool replaceOtherLogos = false;
     std::string today;
     int64_t maxWrites = 10;
 };
@@ -51,6 +54,10 @@ struct PrinterPlan {
     int64_t writes = 0;      // the NV writes the plan takes
     int64_t writesToday = 0; // the NV writes already sent today
     bool refused = false;    // the writes would pass the day's budget
+    // The logos of the other kind the record says the printer holds, which
+    // the writes erase ("NV bit images 1 2", "NV graphics A1"); empty: none.
+    std::string erases;
+    bool erasureRefused = false; // `erases` without replaceOtherLogos: nothing written
 
     bool Changes() const { return writes > 0; }
 };
