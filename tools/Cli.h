@@ -48,6 +48,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
 // what its NV memory holds, read without sending it anything.
 struct StoredWidths {
     int32_t paper = 0;
+    // A Star printer prints what fits of a wider logo; ESC/POS prints nothing of it.
+    bool clips = false;
     std::vector<int32_t> images;                           // NV bit image k: images[k - 1]
     std::vector<std::pair<std::string, int32_t>> graphics; // NV graphics: key, width
 };

@@ -130,8 +130,8 @@ const std::vector<CliCommand>& Specs() {
          "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
          "                           [--size 0-3] [--paper-width DOTS|58mm|80mm]\n",
          "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
-         "1 to 255. An image wider than the paper, where both widths are known, is\n"
-         "refused before anything is sent.\n",
+         "1 to 255. An image wider than an ESC/POS printer's paper, where both widths\n"
+         "are known, is refused before anything is sent: it would print nothing.\n",
          PrintOptions(),
          kAddressNote,
          {}},
@@ -586,7 +586,7 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         const auto paper = PaperWidthOf(given, *printer, parsed.Text("--paper-width"), env,
                                         "tessaline-cli print", err);
         const auto stored = paper ? VirtualPrinterWidths(*printer, env) : std::nullopt;
-        if (stored) {
+        if (stored && !stored->clips) {
             const int32_t first = range == 0 ? 1 : range;
             const int32_t end = range == 0 ? 255 : last == 0 ? range : last;
             if (const std::string why =

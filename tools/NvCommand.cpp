@@ -334,7 +334,7 @@ std::string TooWideToPrint(GraphicKey key, const NvOptions& o, const CliEnvironm
     const auto paper =
         PaperWidthOf(o.printer, o.words[0], o.paperWidth ? &*o.paperWidth : nullptr, env, who, err);
     const auto stored = paper ? VirtualPrinterWidths(o.words[0], env) : std::nullopt;
-    if (!stored) {
+    if (!stored || stored->clips) {
         return {};
     }
     for (const auto& [held, width] : stored->graphics) {

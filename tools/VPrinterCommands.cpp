@@ -515,6 +515,7 @@ std::optional<StoredWidths> VirtualPrinterWidths(const std::string& printer,
     }
     StoredWidths widths;
     widths.paper = info->model.paperWidth;
+    widths.clips = info->model.language != PrinterLanguage::EscPos;
     const NvMemory memory =
         VirtualPrinterFolder(store.PrinterFolder(printer)).LoadNvMemory().memory;
     for (const NvImage& image : memory.images) {
