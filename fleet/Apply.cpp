@@ -60,6 +60,7 @@ private:
 
 // Every logo the printers use, converted once.
 struct PreparedLogo {
+    std::string file; // as the manifest names it, for messages
     RasterGraphic graphic;
     std::string bitImageFile; // the dots as a one-bit BMP file, for NV bit images
     std::string bitImageHash; // its SHA-256
@@ -118,6 +119,7 @@ Result<PreparedLogos> PrepareLogos(const Manifest& manifest, const ApplyOptions&
             return R::Fail(place + graphic.Reason());
         }
         PreparedLogo& p = prepared[name];
+        p.file = logo.file.string();
         p.graphic = std::move(graphic.Value());
         // The same checks a store makes, before anything is sent anywhere.
         if (const auto command = StoreGraphicCommand(GraphicKey{'A', '1'}, p.graphic); !command) {
@@ -186,7 +188,10 @@ public:
 
     Work Run() {
         const auto start = Clock::now();
-        if (IsPrinterAddress(m_printer.address)) {
+        if (const std::string why = TooWide(); !why.empty()) {
+            R().outcome = Outcome::Refused;
+            R().reason = why;
+        } else if (IsPrinterAddress(m_printer.address)) {
             ByAddress();
         } else {
             ByQueue();
@@ -196,6 +201,28 @@ public:
     }
 
 private:
+    // Why a logo of this printer is wider than its paper, where the paper's
+    // width is known; empty when every logo fits. The printer would print
+    // nothing of such a logo, so nothing is sent.
+    std::string TooWide() const {
+        int32_t paper = m_printer.paperWidth;
+        if (m_options.paperWidthOf) {
+            if (const auto own = m_options.paperWidthOf(m_printer.address)) {
+                paper = paper == 0 ? *own : std::min(paper, *own);
+            }
+        }
+        for (const auto& [key, name] : m_printer.logos) {
+            const PreparedLogo& logo = m_logos.at(name);
+            if (paper > 0 && logo.graphic.width > paper) {
+                return logo.file + " (logo " + name + ") is " + std::to_string(logo.graphic.width) +
+                       " dots wide, " + m_printer.name + " prints " + std::to_string(paper) +
+                       ": give [logos." + name + "] fit = " + std::to_string(paper) +
+                       "; nothing written";
+            }
+        }
+        return {};
+    }
+
     PrinterResult& R() { return m_work.result; }
     const PrinterResult& R() const { return m_work.result; }
 

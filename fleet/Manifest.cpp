@@ -3,6 +3,7 @@
 
 #include "platform/FileIo.h"
 #include "printer/NvGraphics.h"
+#include "printer/PaperRolls.h"
 
 #include <algorithm>
 #include <set>
@@ -122,6 +123,20 @@ void ReadLogoSettings(const toml::table& table, LogoSettings& s, Problems& probl
     }
 }
 
+// paper-width = 384, or the roll's name: "58mm", "80mm".
+void ReadPaperWidth(const toml::node& node, int32_t& dots, Problems& problems) {
+    const auto number = node.value<int64_t>();
+    const std::string* name = node.as_string() != nullptr ? &node.as_string()->get() : nullptr;
+    if (node.is_integer() && number && *number >= kMinPaperDots && *number <= kMaxPaperDots) {
+        dots = static_cast<int32_t>(*number);
+    } else if (const auto roll = name != nullptr ? PaperRollDots(*name) : std::nullopt) {
+        dots = *roll;
+    } else {
+        problems.At(node.source(), "paper-width is the paper's width in dots, from 8 to 8184, "
+                                   "or \"58mm\" or \"80mm\"");
+    }
+}
+
 bool ReadCommands(const toml::node& node, NvCommands& commands, Problems& problems) {
     const auto* text = node.as_string();
     if (text != nullptr && text->get() == "auto") {
@@ -227,13 +242,19 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
     LogoSettings defaults;
     NvCommands defaultCommands = NvCommands::Auto;
     bool defaultReplace = false;
+    int32_t defaultPaper = 0;
     if (const toml::node* d = root.get("defaults")) {
         if (const toml::table* table = d->as_table()) {
-            CheckKeys(
-                *table,
-                {"dither", "image-mode", "brightness", "commands", "fit", "replace-other-logos"},
-                "[defaults]", "dither, brightness, commands, fit or replace-other-logos", problems);
+            CheckKeys(*table,
+                      {"dither", "image-mode", "brightness", "commands", "fit", "paper-width",
+                       "replace-other-logos"},
+                      "[defaults]",
+                      "dither, brightness, commands, fit, paper-width or replace-other-logos",
+                      problems);
             ReadLogoSettings(*table, defaults, problems);
+            if (const toml::node* w = table->get("paper-width")) {
+                ReadPaperWidth(*w, defaultPaper, problems);
+            }
             if (const toml::node* c = table->get("commands")) {
                 ReadCommands(*c, defaultCommands, problems);
             }
@@ -301,12 +322,19 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                     continue;
                 }
                 CheckKeys(*table,
-                          {"name", "address", "commands", "logos", "prune", "replace-other-logos"},
+                          {"name", "address", "commands", "logos", "prune", "paper-width",
+                           "replace-other-logos"},
                           "[[printers]]",
-                          "name, address, commands, logos, prune or replace-other-logos", problems);
+                          "name, address, commands, logos, prune, paper-width or "
+                          "replace-other-logos",
+                          problems);
                 ManifestPrinter printer;
                 printer.line = static_cast<int>(node.source().begin.line);
                 printer.commands = defaultCommands;
+                printer.paperWidth = defaultPaper;
+                if (const toml::node* w = table->get("paper-width")) {
+                    ReadPaperWidth(*w, printer.paperWidth, problems);
+                }
                 printer.replaceOtherLogos = defaultReplace;
                 ReadFlag(*table, "replace-other-logos", printer.replaceOtherLogos, problems);
                 const toml::node* address = table->get("address");

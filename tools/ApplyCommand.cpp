@@ -11,6 +11,7 @@
 #include "platform/pictures/PictureDecoders.h"
 
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <optional>
 
@@ -31,7 +32,9 @@ const std::vector<CliCommand>& Specs() {
          "stored checked in the key list afterwards. NV bit image printers\n"
          "(commands = \"nv-bit-images\") get one FS q upload of all their logos when any\n"
          "changed. Keys the manifest does not name are left alone (deleted with\n"
-         "prune = true on that printer). Every printer ends with one line: unchanged,\n"
+         "prune = true on that printer). A printer whose paper (paper-width, or a virtual\n"
+         "printer's own) is narrower than one of its logos is refused before anything is\n"
+         "sent to it. Every printer ends with one line: unchanged,\n"
          "stored KEYS (N NV writes, T s), refused: ... or failed: REASON.\n",
          {
              Flag("--plan", "ask and plan only: nothing is written, not even the state"),
@@ -109,6 +112,17 @@ int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env
     };
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     options.spooler = spooler.get();
+    // Asked before the workers start, so they read only what is settled here.
+    std::map<std::string, int32_t> ownPaper;
+    for (const ManifestPrinter& p : manifest.Value().printers) {
+        if (const auto widths = VirtualPrinterWidths(p.address, env)) {
+            ownPaper[p.address] = widths->paper;
+        }
+    }
+    options.paperWidthOf = [&ownPaper](const std::string& address) -> std::optional<int32_t> {
+        const auto found = ownPaper.find(address);
+        return found == ownPaper.end() ? std::nullopt : std::optional(found->second);
+    };
     // Progress on a terminal only; a script or Ansible reads the lines alone.
     const bool terminal = &err == &std::cerr && StandardErrorIsTerminal();
     if (terminal) {

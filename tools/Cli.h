@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaline {
@@ -47,6 +48,20 @@ const std::vector<CliCommand>& VPrinterCommandSpecs();
 // The `vprinter` commands; `args` start after the word "vprinter".
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);
+
+// What a virtual printer's own files say of its paper and of the widths of
+// what its NV memory holds, read without sending it anything.
+struct StoredWidths {
+    int32_t paper = 0;
+    // A Star printer prints what fits of a wider logo; ESC/POS prints nothing of it.
+    bool clips = false;
+    std::vector<int32_t> images;                           // NV bit image k: images[k - 1]
+    std::vector<std::pair<std::string, int32_t>> graphics; // NV graphics: key, width
+};
+// Nothing for a name that is no virtual printer, one whose settings are
+// damaged, or one a system queue of the same name stands before.
+std::optional<StoredWidths> VirtualPrinterWidths(const std::string& printer,
+                                                 const CliEnvironment& env);
 
 // The `queue` commands (CUPS queues of the backend tessaline); `args` start
 // after the word "queue".

@@ -34,6 +34,9 @@ std::string Quoted(const std::string& text) {
 
 // The bash words that complete a value of `kind` (into COMPREPLY).
 std::string BashValues(ValueKind kind, const std::vector<std::string>& choices, bool virtualOnly) {
+    if (kind == ValueKind::Integer && !choices.empty()) {
+        kind = ValueKind::Choice; // the words it takes besides a number
+    }
     switch (kind) {
     case ValueKind::Choice:
         return "COMPREPLY=($(compgen -W " + Quoted(Words(choices)) + " -- \"$cur\"))";
@@ -149,6 +152,9 @@ std::string Bash(const std::vector<CliCommand>& commands) {
 }
 
 std::string FishValues(ValueKind kind, const std::vector<std::string>& choices, bool virtualOnly) {
+    if (kind == ValueKind::Integer && !choices.empty()) {
+        kind = ValueKind::Choice;
+    }
     switch (kind) {
     case ValueKind::Choice:
         return " -x -a " + Quoted(Words(choices));

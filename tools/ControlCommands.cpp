@@ -4,6 +4,7 @@
 #include "ControlCommands.h"
 
 #include "Cli.h"
+#include "PaperWidth.h"
 #include "ShapedLogos.h"
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
@@ -43,7 +44,9 @@ std::vector<Option> WithPrinter(std::vector<Option> options) {
 }
 
 std::vector<Option> UploadOptions() {
-    return WithPrinter(ConversionOptions(kModeAlias));
+    std::vector<Option> options = ConversionOptions(kModeAlias);
+    options.push_back(PaperWidthOption());
+    return WithPrinter(std::move(options));
 }
 
 std::vector<Option> PreviewOptions() {
@@ -64,6 +67,7 @@ std::vector<Option> PrintOptions() {
         Integer("--size", "0-3", 0, 3,
                 "0 normal (the default), 1 double width, 2 double height, 3 both")
             .Refusal("is 0, 1, 2 or 3"),
+        PaperWidthOption(),
     });
 }
 
@@ -110,12 +114,14 @@ const std::vector<CliCommand>& Specs() {
         {"upload",
          "store logos in a printer's NV memory",
          "Usage: tessaline-cli upload --printer NAME [--dither KIND] [--threshold 0-255]\n"
-         "                            [--brightness 0-10] [--fit DOTS] FILE...\n",
+         "                            [--brightness 0-10] [--fit DOTS|paper]\n"
+         "                            [--paper-width DOTS|58mm|80mm] FILE...\n",
          "Stores the logos (BMP, PNG, JPEG or GIF files) in the printer's NV memory as\n"
          "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
          "before. Progress goes to stderr. NV memory wears with writes: upload rarely.\n"
          "When a FILE cannot be sent, nothing is sent; the message names the file and\n"
-         "the reason.\n",
+         "the reason. A logo wider than the printer's paper, where its width is known,\n"
+         "is such a file.\n",
          UploadOptions(),
          kAddressNote,
          {ValueKind::File},
@@ -123,9 +129,10 @@ const std::vector<CliCommand>& Specs() {
         {"print",
          "print stored NV images",
          "Usage: tessaline-cli print --printer NAME (--all | --image N | --range FIRST-LAST)\n"
-         "                           [--size 0-3]\n",
+         "                           [--size 0-3] [--paper-width DOTS|58mm|80mm]\n",
          "Prints stored NV images (Print) and cuts the paper. Image numbers run from\n"
-         "1 to 255.\n",
+         "1 to 255. An image wider than an ESC/POS printer's paper, where both widths\n"
+         "are known, is refused before anything is sent: it would print nothing.\n",
          PrintOptions(),
          kAddressNote,
          {}},
@@ -475,7 +482,10 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     }
     const int32_t mode = conversion.Value().imageMode;
     const int32_t brightness = conversion.Value().brightness;
-    const ShapingChoice& choice = conversion.Value().shaping;
+    const std::string& given = *parsed.Text("--printer");
+    const std::optional<int32_t> paper = PaperWidthOf(given, *printer, parsed.Text("--paper-width"),
+                                                      env, "tessaline-cli upload", err);
+    const ShapingChoice choice = WithPaper(conversion.Value().shaping, paper);
     std::string list;
     ShapedLogos shaped;
     for (const std::string& file : parsed.operands) {
@@ -487,6 +497,12 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         const auto sent = shaped.Prepare(file, choice);
         if (!sent) {
             err << "tessaline-cli upload: nothing was sent: " << sent.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        const std::optional<int32_t> width = paper ? LogoWidth(sent.Value()) : std::nullopt;
+        if (width && *width > *paper) {
+            err << "tessaline-cli upload: nothing was sent: "
+                << TooWide(file, *width, given, *paper, FitWayOut(*paper)) << "\n";
             return kExitWrongUse;
         }
         list += sent.Value() + "|";
@@ -517,6 +533,25 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
                           result == TESSALINE_PRINTER_OK ? std::string()
                                                          : shaped.InUsersNames(ErrorTextOf(*host)),
                           *printer, env, err);
+}
+
+// Why the stored images `first` to `end` cannot be printed at `size` on
+// paper `paper` dots wide; empty when every one of them fits.
+std::string TooWideToPrint(const std::vector<int32_t>& images, int32_t first, int32_t end,
+                           int32_t size, const std::string& printer, int32_t paper) {
+    const int32_t across = size == 1 || size == 3 ? 2 : 1;
+    for (int32_t k = first; k <= end && k <= static_cast<int32_t>(images.size()); ++k) {
+        const int32_t width = images[static_cast<std::size_t>(k - 1)];
+        if (width * across <= paper) {
+            continue;
+        }
+        const std::string what = "NV image " + std::to_string(k);
+        return width > paper ? TooWide(what, width, printer, paper,
+                                       "upload it again with " + FitWayOut(paper).substr(4))
+                             : TooWide(what + " at --size " + std::to_string(size), width * across,
+                                       printer, paper, "print it at --size 0 or 2");
+    }
+    return {};
 }
 
 int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env, bool erase,
@@ -566,6 +601,20 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
             last = static_cast<int32_t>(*second);
         }
         size = static_cast<int32_t>(parsed.Int("--size").value_or(0));
+        const std::string& given = *parsed.Text("--printer");
+        const auto paper = PaperWidthOf(given, *printer, parsed.Text("--paper-width"), env,
+                                        "tessaline-cli print", err);
+        const auto stored = paper ? VirtualPrinterWidths(*printer, env) : std::nullopt;
+        if (stored && !stored->clips) {
+            const int32_t first = range == 0 ? 1 : range;
+            const int32_t end = range == 0 ? 255 : last == 0 ? range : last;
+            if (const std::string why =
+                    TooWideToPrint(stored->images, first, end, size, given, *paper);
+                !why.empty()) {
+                err << "tessaline-cli print: nothing was sent: " << why << "\n";
+                return kExitWrongUse;
+            }
+        }
     }
     auto host = CreateControl(env.libraries, err);
     if (!host) {

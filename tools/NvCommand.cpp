@@ -7,6 +7,7 @@
 
 #include "Cli.h"
 #include "NvAutoCommand.h"
+#include "PaperWidth.h"
 #include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
@@ -26,9 +27,11 @@ namespace {
 
 const std::string kNvUsage =
     "Usage: tessaline-cli nv store PRINTER KEY FILE [--dither KIND] [--threshold 0-255]\n"
-    "                              [--brightness 0-10] [--fit DOTS]\n"
+    "                              [--brightness 0-10] [--fit DOTS|paper]\n"
+    "                              [--paper-width DOTS|58mm|80mm]\n"
     "       tessaline-cli nv list PRINTER [--json]\n"
     "       tessaline-cli nv print PRINTER KEY [--scale 1x1|2x1|1x2|2x2]\n"
+    "                              [--paper-width DOTS|58mm|80mm]\n"
     "       tessaline-cli nv delete PRINTER KEY|--all\n"
     "       tessaline-cli nv command --store KEY FILE [KEY FILE ...] [--dither KIND]\n"
     "                                [--threshold 0-255] [--brightness 0-10] [--fit DOTS]\n"
@@ -42,7 +45,8 @@ const std::string kNvUsage =
     "  store     converts FILE as upload does (the same options give the same dots)\n"
     "            and stores it under KEY; asks the free memory first and\n"
     "            refuses a logo that does not fit, then asks the key list and says\n"
-    "            \"stored\" only when the printer holds the key\n"
+    "            \"stored\" only when the printer holds the key; a logo wider than the\n"
+    "            paper, where its width is known, is refused before anything is sent\n"
     "  list      the keys the printer holds, its NV graphics size and free bytes\n"
     "  print     prints a stored graphic, scaled 1 or 2 times each way\n"
     "  delete    deletes one graphic, or every one with --all\n"
@@ -66,6 +70,8 @@ constexpr const char* kBitImageWarning =
 
 struct NvOptions {
     std::vector<std::string> words; // the arguments that are not options
+    std::string printer;            // PRINTER as the user typed it
+    std::optional<std::string> paperWidth;
     Conversion conversion;
     int32_t scaleX = 1;
     int32_t scaleY = 1;
@@ -100,7 +106,7 @@ const std::vector<CliCommand>& Specs() {
          "convert a logo and store it under a key",
          "",
          "",
-         Reaching(Storing({})),
+         Reaching(Storing({PaperWidthOption()})),
          "",
          {ValueKind::Printer, ValueKind::Text, ValueKind::File}},
         {"nv list",
@@ -114,7 +120,7 @@ const std::vector<CliCommand>& Specs() {
          "print a stored graphic",
          "",
          "",
-         Reaching({ScaleOption()}),
+         Reaching({ScaleOption(), PaperWidthOption()}),
          "",
          {ValueKind::Printer, ValueKind::Text}},
         {"nv delete",
@@ -176,6 +182,9 @@ Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const Cli
     if (const std::string* scale = parsed.Text("--scale")) {
         o.scaleX = (*scale)[0] - '0';
         o.scaleY = (*scale)[2] - '0';
+    }
+    if (const std::string* paper = parsed.Text("--paper-width")) {
+        o.paperWidth = *paper;
     }
     o.all = parsed.Has("--all");
     o.json = parsed.Has("--json");
@@ -245,13 +254,22 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
         err << who << ": " << key.Reason() << "\n";
         return kExitWrongUse;
     }
+    const auto paper =
+        PaperWidthOf(o.printer, o.words[0], o.paperWidth ? &*o.paperWidth : nullptr, env, who, err);
+    Conversion conversion = o.conversion;
+    conversion.shaping = WithPaper(conversion.shaping, paper);
     ShapedLogos shaped;
-    const auto graphic = Converted(o.words[2], o.conversion, shaped);
+    const auto graphic = Converted(o.words[2], conversion, shaped);
     if (!graphic) {
         err << who << ": " << graphic.Reason() << "\n";
         return kExitWrongUse;
     }
     const RasterGraphic& g = graphic.Value();
+    if (paper && g.width > *paper) {
+        err << who << ": nothing was sent: "
+            << TooWide(o.words[2], g.width, o.printer, *paper, FitWayOut(*paper)) << "\n";
+        return kExitWrongUse;
+    }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicOutcome stored =
         StoreGraphicStep(PrinterOf(*spooler, o), key.Value(), g, o.words[2], {});
@@ -311,6 +329,31 @@ int List(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::
     return kExitDone;
 }
 
+// Why the stored graphic `key` cannot be printed at the scale asked on the
+// printer's paper, where the widths of both are known; empty otherwise.
+std::string TooWideToPrint(GraphicKey key, const NvOptions& o, const CliEnvironment& env,
+                           const std::string& who, std::ostream& err) {
+    const auto paper =
+        PaperWidthOf(o.printer, o.words[0], o.paperWidth ? &*o.paperWidth : nullptr, env, who, err);
+    const auto stored = paper ? VirtualPrinterWidths(o.words[0], env) : std::nullopt;
+    if (!stored || stored->clips) {
+        return {};
+    }
+    for (const auto& [held, width] : stored->graphics) {
+        if (held != key.Text() || width * o.scaleX <= *paper) {
+            continue;
+        }
+        const std::string what = "NV graphic " + ShownKey(key);
+        return width > *paper
+                   ? TooWide(what, width, o.printer, *paper,
+                             "store it again with " + FitWayOut(*paper).substr(4))
+                   : TooWide(what + " at " + std::to_string(o.scaleX) + "x" +
+                                 std::to_string(o.scaleY),
+                             width * o.scaleX, o.printer, *paper, "print it at 1x1 or 1x2");
+    }
+    return {};
+}
+
 // print and delete: send, then check the key list where the printer answers.
 int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std::ostream& out,
                   std::ostream& err) {
@@ -325,6 +368,12 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
     if (!key) {
         err << who << ": " << key.Reason() << "\n";
         return kExitWrongUse;
+    }
+    if (print) {
+        if (const std::string why = TooWideToPrint(key.Value(), o, env, who, err); !why.empty()) {
+            err << who << ": nothing was sent: " << why << "\n";
+            return kExitWrongUse;
+        }
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicsPrinter printer = PrinterOf(*spooler, o);
@@ -431,6 +480,7 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     }
     NvOptions o = parsed.Value();
     if (what != "command" && !o.words.empty()) {
+        o.printer = o.words[0];
         o.words[0] = AsPrinterAddress(o.words[0], err);
     }
     if (what == "store") {

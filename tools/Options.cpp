@@ -74,11 +74,11 @@ Result<std::string> Checked(const Option& o, const OptionAlias* alias, const std
         }
         return R::Fail(spelling + " " + alias->refusal + ", not '" + value + "'");
     }
-    if (o.kind == ValueKind::Integer && !Number(value, o.low, o.high)) {
+    const bool word = std::find(o.choices.begin(), o.choices.end(), value) != o.choices.end();
+    if (o.kind == ValueKind::Integer && !word && !Number(value, o.low, o.high)) {
         return R::Fail(o.name + " " + o.RefusalText() + ", not '" + value + "'");
     }
-    if (o.kind == ValueKind::Choice &&
-        std::find(o.choices.begin(), o.choices.end(), value) == o.choices.end()) {
+    if (o.kind == ValueKind::Choice && !word) {
         return R::Fail(o.name + " " + o.RefusalText() + ", not '" + value + "'");
     }
     return value;
@@ -93,7 +93,8 @@ std::string Option::RefusalText() const {
     if (kind == ValueKind::Choice) {
         return "is " + Joined(choices, ", ", " or ");
     }
-    return "is " + std::to_string(low) + " to " + std::to_string(high);
+    const std::string range = "is " + std::to_string(low) + " to " + std::to_string(high);
+    return choices.empty() ? range : range + ", or " + Joined(choices, ", ", " or ");
 }
 
 Option Flag(std::string name, std::string help) {

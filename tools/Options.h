@@ -27,7 +27,7 @@ namespace tessaline {
 // What an option's value is; the completions offer values by it.
 enum class ValueKind {
     Flag,    // no value
-    Integer, // a whole decimal number from `low` to `high`
+    Integer, // a whole decimal number from `low` to `high`, or one of `choices` where given
     Choice,  // one of `choices`
     Text,    // anything
     File,    // a file's path
@@ -67,6 +67,11 @@ struct Option {
         repeatable = true;
         return std::move(*this);
     }
+    // An Integer option that also takes these words ("paper", "58mm").
+    Option&& OrWords(std::vector<std::string> words) && {
+        choices = std::move(words);
+        return std::move(*this);
+    }
     Option&& Alias(OptionAlias alias) && {
         aliases.push_back(std::move(alias));
         return std::move(*this);
@@ -99,7 +104,8 @@ public:
     const std::string* Text(const std::string& name) const;
     // Every value of a repeatable option, in order.
     std::vector<std::string> All(const std::string& name) const;
-    // An Integer option's value, checked against its range when parsed.
+    // An Integer option's value, checked against its range when parsed;
+    // nothing when not given or given as one of its words.
     std::optional<int64_t> Int(const std::string& name) const;
     // How the user spelled the option: its name or an alias.
     std::string Spelling(const std::string& name) const;

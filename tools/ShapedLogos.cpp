@@ -27,11 +27,12 @@ std::vector<Option> ConversionOptions(const OptionAlias& older) {
         Integer("--brightness", "0-10", 0, 10,
                 "5 by default; lower is darker: it sets the threshold's level (5 x N + 103) "
                 "and shifts the grey levels before the other dithers"),
-        Integer("--fit", "DOTS", 8, 8184,
+        Integer("--fit", "DOTS|paper", 8, 8184,
                 "scale a logo wider than DOTS down to DOTS wide, keeping its proportions, by "
                 "area averaging; never enlarges (384 dots is 58 mm paper, 576 is 80 mm, 832 "
-                "is 112 mm)")
-            .Refusal("is a width in dots from 8 to 8184"),
+                "is 112 mm); paper: to the printer's paper width, where it is known")
+            .OrWords({"paper"})
+            .Refusal("is a width in dots from 8 to 8184, or paper"),
     };
 }
 
@@ -40,6 +41,7 @@ Result<Conversion> ConversionOf(const ParsedOptions& parsed) {
     c.brightness = static_cast<int32_t>(parsed.Int("--brightness").value_or(5));
     c.shaping.brightness = c.brightness;
     c.shaping.fit = static_cast<int32_t>(parsed.Int("--fit").value_or(0));
+    c.shaping.fitPaper = parsed.Text("--fit") != nullptr && *parsed.Text("--fit") == "paper";
     const std::string* dither = parsed.Text("--dither");
     const std::string kind = dither == nullptr ? "threshold" : *dither;
     if (const auto level = parsed.Int("--threshold")) {
@@ -66,6 +68,10 @@ ShapedLogos::~ShapedLogos() {
 
 Result<std::string> ShapedLogos::Prepare(const std::string& file, const ShapingChoice& choice) {
     using R = Result<std::string>;
+    if (choice.fitPaper && choice.fit == 0) {
+        return R::Fail("--fit paper needs the paper's width, which is not known here: give "
+                       "--paper-width DOTS|58mm|80mm with a printer, or --fit DOTS");
+    }
     if (choice.fit == 0 && !choice.dither) {
         return file;
     }

@@ -18,6 +18,7 @@ namespace tessaline {
 
 struct ShapingChoice {
     int32_t fit = 0;                  // the paper's width in dots; 0 keeps the logo's own
+    bool fitPaper = false;            // --fit paper: `fit` is the printer's paper, once known
     std::optional<DitherKind> dither; // none: the control's image mode makes the dots
     int threshold = 128;              // for DitherKind::Threshold
     int32_t brightness = 5;           // for the other dithers, as "Error Diffusion" applies it

@@ -500,4 +500,31 @@ const std::vector<CliCommand>& VPrinterCommandSpecs() {
     return Specs();
 }
 
+std::optional<StoredWidths> VirtualPrinterWidths(const std::string& printer,
+                                                 const CliEnvironment& env) {
+    const VirtualPrinterStore store(env.dataHome);
+    const auto info = store.Find(printer);
+    if (!info || !info->problem.empty()) {
+        return std::nullopt;
+    }
+    if (env.systemQueues) {
+        const QueueList system = env.systemQueues->ListQueues();
+        if (std::find(system.names.begin(), system.names.end(), printer) != system.names.end()) {
+            return std::nullopt; // the spooler sends to the system's queue of that name
+        }
+    }
+    StoredWidths widths;
+    widths.paper = info->model.paperWidth;
+    widths.clips = info->model.language != PrinterLanguage::EscPos;
+    const NvMemory memory =
+        VirtualPrinterFolder(store.PrinterFolder(printer)).LoadNvMemory().memory;
+    for (const NvImage& image : memory.images) {
+        widths.images.push_back(image.Width());
+    }
+    for (const NvGraphic& graphic : memory.graphics) {
+        widths.graphics.emplace_back(graphic.key, graphic.width);
+    }
+    return widths;
+}
+
 } // namespace tessaline

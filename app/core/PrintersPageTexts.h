@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/core/PrintersPageView.h"
+#include "printer/PaperRolls.h"
 
 #include <array>
 
@@ -70,10 +71,11 @@ inline constexpr Words kDitherChoices[] = {
     {"Bayer", "Bayer"},
 };
 inline constexpr Words kZoomChoices[] = {{"Fit", "창에 맞춤"}, {"1:1", "1:1"}, {"2:1", "2:1"}};
-// The paper widths offered, in dots at 203 dpi.
-inline constexpr int32_t kPaperDots[] = {384, 576};
+// The paper widths offered, in dots at 203 dpi, as the rolls are named everywhere.
+inline constexpr int32_t kPaperDots[] = {kPaperRolls[0].dots, kPaperRolls[1].dots};
 inline constexpr Words kPaperChoices[] = {{"58 mm (384 dots)", "58 mm (384 도트)"},
                                           {"80 mm (576 dots)", "80 mm (576 도트)"}};
+static_assert(std::size(kPaperChoices) == std::size(kPaperRolls));
 
 inline constexpr Words kUnknown{"not known", "알 수 없음"};
 inline constexpr Words kNotAsked{"not asked yet", "아직 묻지 않음"};

@@ -43,6 +43,11 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
         {"brightness", logo + "brightness = 11\n",
          ":3:14: brightness is a whole number from 0 to 10"},
         {"fit", "[defaults]\nfit = 4\n", ":2:7: fit is the paper's width in dots, from 8 to 8184"},
+        {"a paper width", "[defaults]\npaper-width = \"57mm\"\n",
+         ":2:15: paper-width is the paper's width in dots, from 8 to 8184, or \"58mm\" or "
+         "\"80mm\""},
+        {"a printer's paper width", logo + printer + "paper-width = 4\n",
+         ":5:15: paper-width is the paper's width in dots"},
         {"a missing file",
          "[logos.logo]\nfile = \"gone.bmp\"\n" + printer + "logos = { \"A1\" = \"logo\" }\n",
          ":2:8: no file "},
@@ -82,7 +87,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     // Defaults reach every logo that does not say otherwise; bit image keys
     // come in number order.
     const auto good = ParseManifest("[defaults]\nimage-mode = \"error-diffusion\"\nbrightness = 7\n"
-                                    "fit = 576\ncommands = \"nv-graphics\"\n" +
+                                    "fit = 576\ncommands = \"nv-graphics\"\n"
+                                    "paper-width = \"80mm\"\n" +
                                         logo +
                                         "[logos.plain]\nfile = \"logo.bmp\"\n"
                                         "dither = \"threshold\"\nfit = 384\n" +
@@ -92,7 +98,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
                                         "name = \"Till 1\"\nlogos = { \"B1\" = \"plain\", "
                                         "\"A1\" = \"logo\" }\n[[printers]]\naddress = "
                                         "\"Kitchen\"\ncommands = \"nv-bit-images\"\n"
-                                        "prune = true\nlogos = { \"2\" = \"logo\", "
+                                        "prune = true\npaper-width = 384\n"
+                                        "logos = { \"2\" = \"logo\", "
                                         "\"1\" = \"plain\" }\n",
                                     file);
     ASSERT_TRUE(good) << good.Reason();
@@ -112,6 +119,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     EXPECT_EQ(m.printers[0].logos.front().first, "A1");
     EXPECT_EQ(m.printers[1].name, "Kitchen");
     EXPECT_TRUE(m.printers[1].prune);
+    EXPECT_EQ(m.printers[0].paperWidth, 576);
+    EXPECT_EQ(m.printers[1].paperWidth, 384);
     EXPECT_EQ(m.printers[1].logos.front(), (std::pair<std::string, std::string>{"1", "plain"}));
 }
 
@@ -589,6 +598,21 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     ASSERT_TRUE(remembered) << remembered.Reason();
     EXPECT_EQ(remembered.Value().printers.size(), 3u);
     EXPECT_EQ(remembered.Value().printers.at(p1.Address()).writes, 7);
+
+    // P2's paper is narrower than the header fitted to 576 dots: refused
+    // before anything is sent to it; the others as before.
+    std::string narrow = Manifest({p1.Address(), p2.Address(), p3.Address()});
+    narrow.insert(narrow.find("name = \"P2\"\n") + 12, "paper-width = \"58mm\"\n");
+    test::WriteText(manifest, narrow);
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("P2: refused: " + (cli.Root() / "header.bmp").string() +
+                           " (logo header) is 576 dots wide, P2 prints 384: give [logos.header] "
+                           "fit = 384; nothing written"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("P1: unchanged"), std::string::npos) << run.out;
+    EXPECT_EQ(writes(), expected);
 }
 
 // A plan refuses what apply would refuse; a state file that cannot be

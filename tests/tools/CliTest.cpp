@@ -3,6 +3,7 @@
 
 #include "Completions.h"
 #include "Options.h"
+#include "PaperWidth.h"
 #include "base/BuildVersion.h"
 #include "escpos/Png.h"
 #include "platform/Spooler.h"
@@ -335,6 +336,7 @@ TEST(Options, OneLayerReadsEveryCommandLine) {
                     "is none or diffusion"}),
         Text("--only", "NAME", "these printers").Repeatable(),
         ConnectTimeoutOption(),
+        PaperWidthOption(),
     };
     const struct {
         std::vector<std::string> args;
@@ -362,6 +364,17 @@ TEST(Options, OneLayerReadsEveryCommandLine) {
          "--connect-timeout is 1 to 3600000 milliseconds, not '0'",
          "",
          ""},
+        // A number or one of the option's words.
+        {{"--paper-width", "58mm", "f"}, "", "f", "-"},
+        {{"--paper-width=384"}, "", "", "-"},
+        {{"--paper-width", "58 mm"},
+         "--paper-width is a width in dots from 8 to 8184, or 58mm or 80mm, not '58 mm'",
+         "",
+         ""},
+        {{"--paper-width", "4"},
+         "--paper-width is a width in dots from 8 to 8184, or 58mm or 80mm, not '4'",
+         "",
+         ""},
     };
     for (const auto& c : cases) {
         const Result<ParsedOptions> parsed = ParseOptions(c.args, options);
@@ -384,6 +397,11 @@ TEST(Options, OneLayerReadsEveryCommandLine) {
     ASSERT_TRUE(repeated);
     EXPECT_EQ(repeated.Value().All("--only"), (std::vector<std::string>{"a", "b*"}));
     EXPECT_EQ(ParseOptions({"--jobs", "7"}, options).Value().Int("--jobs"), 7);
+    // A word is no number; the command reads it as the word it is.
+    const auto roll = ParseOptions({"--paper-width", "80mm"}, options);
+    ASSERT_TRUE(roll);
+    EXPECT_EQ(roll.Value().Int("--paper-width"), std::nullopt);
+    EXPECT_EQ(*roll.Value().Text("--paper-width"), "80mm");
     // The help lists each option, and the older spelling once, as such.
     const std::string help = OptionsHelp(options);
     EXPECT_NE(help.find("  --jobs N               printers at once\n"), std::string::npos) << help;

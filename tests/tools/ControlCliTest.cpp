@@ -597,6 +597,94 @@ TEST_F(ControlCli, PicturesFitAndDithersReachThePrinter) {
               cli.Run("nv command --store A1 " + cli.Quote(png)).out);
 }
 
+// A logo wider than the paper prints nothing: where the paper's width is
+// known (a virtual printer's own, or --paper-width) it is refused before
+// anything is sent, and --fit paper makes it print; where it is not, the
+// command says so once and goes on.
+TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
+    ASSERT_EQ(cli.Run("vprinter add NARROW --paper-width 384").status, 0);
+    const fs::path wide = cli.Root() / "wide.bmp";
+    test::WriteFile(wide, test::MakeBlackOnWhite(1200, 16, [](int x, int) { return x % 3 == 0; }));
+    test::ServedPrinter served(cli, "NARROW");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string w = ' ' + cli.Quote(wide);
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string unknown = "the paper width of " + served.Address() + " is not known";
+    const auto jobs = [&] {
+        const fs::path folder = Printer("NARROW") / "jobs";
+        return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    };
+    const struct {
+        std::string args;
+        int status;
+        std::string says; // on standard error, or on either after success
+        std::string then; // what vprinter show NARROW shows afterwards, or for a
+                          // store through the address what the served printer logs
+    } steps[] = {
+        {"upload --printer NARROW" + w, 1,
+         "upload: nothing was sent: " + wide.string() +
+             " is 1200 dots wide, NARROW prints 384: use --fit 384 or --fit paper",
+         "Newest paper:    none"},
+        {"upload --printer NARROW --fit 576" + w, 1,
+         wide.string() + " is 576 dots wide, NARROW prints 384", "Newest paper:    none"},
+        // The narrower of the printer's own paper and the one the user gives.
+        {"upload --printer 'THERMAL #1' --paper-width 58mm " + cli.Quote(logoB), 1,
+         logoB.string() + " is 512 dots wide, THERMAL #1 prints 384", "Newest paper:    none"},
+        {"upload --printer NARROW --fit paper" + w, 0, "image 1 of 1 sent",
+         "Newest paper:    none"},
+        {"print --printer NARROW --all", 0, "", "Newest paper:    job 000002"},
+        {"print --printer NARROW --image 1 --size 1", 1,
+         "NV image 1 at --size 1 is 768 dots wide, NARROW prints 384: print it at --size 0 or 2",
+         "Jobs:            2"},
+        {"nv store NARROW LG" + w, 1, "NARROW prints 384", "Jobs:            2"},
+        {"nv store" + at + "LG" + w + " --paper-width 384", 1,
+         wide.string() + " is 1200 dots wide, " + served.Address() +
+             " prints 384: use --fit 384 or --fit paper",
+         "Jobs:            2"},
+        {"nv store" + at + "LG" + w + " --fit paper", 1, "--fit paper needs the paper's width",
+         "Jobs:            2"},
+        // Through an address the paper is the user's word, not the printer's.
+        {"nv store" + at + "LG --fit paper --paper-width 80mm" + w, 0, "stored LG (576 x 8 dots",
+         "\"LG\": stored, 576x8 dots"},
+        {"nv store" + at + "LG" + w, 0, "stored LG (1200 x 16 dots",
+         "\"LG\": stored, 1200x16 dots"},
+        // Stored too wide where the width was not known: its print is refused
+        // where the stored width is known.
+        {"nv print NARROW LG", 1,
+         "NV graphic LG is 1200 dots wide, NARROW prints 384: store it again with --fit 384 or "
+         "--fit paper",
+         "Newest paper:    job 000002"},
+        {"nv print NARROW LG --scale 2x1 --paper-width 1000", 1,
+         "NV graphic LG is 1200 dots wide, NARROW prints 384", "Newest paper:    job 000002"},
+    };
+    for (const auto& step : steps) {
+        const auto before = jobs();
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((step.status == 0 ? run.out + run.err : run.err).find(step.says),
+                  std::string::npos)
+            << step.args << "\n"
+            << run.out << run.err;
+        if (step.status != 0) {
+            EXPECT_EQ(jobs(), before) << step.args;
+        }
+        // An address without --paper-width is said to be unchecked, once.
+        const bool unchecked = step.args.find(at) != std::string::npos &&
+                               step.args.find("--paper-width") == std::string::npos;
+        const size_t said = run.err.find(unknown);
+        EXPECT_EQ(said != std::string::npos, unchecked) << step.args << "\n" << run.err;
+        EXPECT_EQ(said, run.err.rfind(unknown)) << step.args << "\n" << run.err;
+        if (step.then.rfind("\"LG\"", 0) == 0) {
+            const std::string log = served.Output(std::chrono::milliseconds(5000), step.then);
+            EXPECT_NE(log.find(step.then), std::string::npos) << step.args << "\n" << log;
+        } else {
+            const std::string shown = cli.Run("vprinter show NARROW").out;
+            EXPECT_NE(shown.find(step.then), std::string::npos) << step.args << "\n" << shown;
+        }
+    }
+    EXPECT_EQ(served.Stop(), 0);
+}
+
 // Sends `bytes` to the printer at socket://127.0.0.1:PORT as one job and
 // waits until it closes the connection.
 bool SendJob(const std::string& address, const std::vector<uint8_t>& bytes) {

@@ -13,6 +13,10 @@ const std::vector<CliCommand>& VPrinterCommandSpecs() {
     return none;
 }
 
+std::optional<StoredWidths> VirtualPrinterWidths(const std::string&, const CliEnvironment&) {
+    return std::nullopt;
+}
+
 int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
                 std::ostream& err) {
     constexpr const char* kUsage =

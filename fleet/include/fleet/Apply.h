@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,9 @@ struct ApplyOptions {
     // The file to read for a logo fitted to `fit` dots (0: the file itself),
     // or "<file>: <reason>". Empty: logos are read as they are.
     std::function<Result<std::string>(const std::string& file, int32_t fit)> fitLogo;
+    // The paper width a printer's own settings give (a virtual printer's),
+    // or nothing; the narrower of it and the manifest's paper-width holds.
+    std::function<std::optional<int32_t>(const std::string& address)> paperWidthOf;
     // Called after each printer, from the worker that finished it.
     std::function<void(size_t done, size_t total)> progress;
 };
@@ -75,12 +79,13 @@ struct ApplyReport {
 
 // Converts every logo first (a logo that cannot be read fails the whole
 // call, "FILE:LINE:COLUMN: reason", before anything is sent), then works on
-// the printers; one printer's failure is its own result. The state file is
-// locked for the whole run (a second run waits) and replaced with what was
-// verified as the printers finish (at most every kStateSaveEvery, and at the
-// end), so a run cut short keeps the writes it made. Fails for a state file
-// that cannot be read or locked; one that cannot be written is said in the
-// report's stateFailure.
+// the printers; one printer's failure is its own result. A printer whose
+// paper is known to be narrower than one of its logos is refused before
+// anything is sent to it. The state file is locked for the whole run (a
+// second run waits) and replaced with what was verified as the printers
+// finish (at most every kStateSaveEvery, and at the end), so a run cut short
+// keeps the writes it made. Fails for a state file that cannot be read or
+// locked; one that cannot be written is said in the report's stateFailure.
 Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options);
 
 // The one line a printer ends with: "unchanged", "stored A1 A2 (2 NV writes,

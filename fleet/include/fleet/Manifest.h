@@ -32,7 +32,8 @@ struct ManifestPrinter {
     std::string name;
     std::string address; // an address ("socket://...") or a spooler queue's name
     NvCommands commands = NvCommands::Auto;
-    bool prune = false; // delete NV graphics the manifest does not name
+    bool prune = false;     // delete NV graphics the manifest does not name
+    int32_t paperWidth = 0; // dots across its paper; 0: not known
     // Store even where that erases the printer's logos of the other kind.
     bool replaceOtherLogos = false;
     // Key to logo name; for NV bit images the keys are "1".."n", in number order.

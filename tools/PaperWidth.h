@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+// The printable width of a printer's paper, as tessaline-cli knows it: from
+// --paper-width, or from a virtual printer's settings. A logo wider than a
+// known width is refused before anything is sent, since the printer would
+// print nothing of it.
+#pragma once
+
+#include "Options.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace tessaline {
+
+struct CliEnvironment;
+struct ShapingChoice;
+
+// --paper-width DOTS|58mm|80mm, for every command that stores or prints a logo.
+Option PaperWidthOption();
+
+// The width of the paper of `target` (the printer the command sends to),
+// named `given` as the user typed it: the narrower of --paper-width
+// (`option`, null when not given) and a virtual printer's own paper. When
+// neither is known, `who` says so once on `err` and the command goes on.
+std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,
+                                    const std::string* option, const CliEnvironment& env,
+                                    const std::string& who, std::ostream& err);
+
+// --fit paper made the paper's width, where it is known.
+ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> paper);
+
+// The logo in `file` is `width` dots wide once shaped; nothing when it cannot
+// be read, which the step that reads it then says.
+std::optional<int32_t> LogoWidth(const std::string& file);
+
+// "wide.png is 1200 dots wide, NARROW prints 384: <wayOut>".
+std::string TooWide(const std::string& what, int32_t width, const std::string& printer,
+                    int32_t paper, const std::string& wayOut);
+// The way out for a logo about to be stored: "use --fit 384 or --fit paper".
+std::string FitWayOut(int32_t paper);
+
+} // namespace tessaline
