@@ -606,14 +606,6 @@ const char* OutcomeName(Outcome o) {
     return "failed";
 }
 
-std::string JsonList(const std::vector<std::string>& words) {
-    std::string out = "[";
-    for (const std::string& w : words) {
-        out.append(out.size() > 1 ? ", " : "").append(Json(w));
-    }
-    return out + "]";
-}
-
 } // namespace
 
 bool ApplyReport::AllMatch() const {

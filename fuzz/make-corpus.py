@@ -8,6 +8,8 @@
   corpus/ini/       settings files and registry files (the INI reader)
   corpus/registry/  component registry files
   corpus/star-replies/  what Star printers answer (status, version, graphics)
+  corpus/networks/  what discover takes as a network: addresses, blocks, ranges
+  corpus/ieee1284/  USB printers' IEEE 1284 device IDs, with and without length
   corpus/png/, corpus/jpeg/, corpus/gif/
                     small pictures of each colour type, depth and layout the
                     decoders take, made with ImageMagick's convert
@@ -165,6 +167,26 @@ star_replies = {
 }
 for name, data in star_replies.items():
     write("star-replies", name, data)
+
+# Networks as discover's command line gives them, good and bad.
+networks = {
+    "v4": "127.0.0.1", "block": "127.0.0.0/24", "range": "127.0.0.20-127.0.0.60",
+    "short-range": "127.0.0.20-60", "v6": "::1", "v6-block": "fd00::/120",
+    "v6-range": "fd00::1-fd00::ff", "v6-mapped": "::ffff:127.0.0.1", "too-large": "127.0.0.0/8",
+    "backwards": "127.0.0.9-127.0.0.2", "bad-prefix": "127.0.0.0/33",
+}
+for name, data in networks.items():
+    write("networks", name, data)
+
+# IEEE 1284 device IDs as usblp shows them, and as the device sends them.
+ids = {
+    "epson": "MFG:EPSON;CMD:ESC/POS;MDL:TM-T20II;CLS:PRINTER;DES:TM-T20II;SN:X4EQ012345;\n",
+    "star": "MANUFACTURER:STAR;COMMAND SET:STAR;MODEL:TSP143IIIU;CLASS:PRINTER;",
+    "prefixed": b"\x00\x1eMFG:Acme;MDL:R1;CMD:ESC/POS;",
+    "no-field": "hello",
+}
+for name, data in ids.items():
+    write("ieee1284", name, data)
 
 
 # One small logo with grey edges and a transparent corner, written in each

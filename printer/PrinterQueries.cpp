@@ -66,6 +66,7 @@ std::optional<std::vector<uint8_t>> ReplyReader::Reply() {
         if (m_pending.empty()) {
             return std::nullopt;
         }
+        m_replyEnd = 1;
         return std::vector<uint8_t>{m_pending.front()};
     case ReplyShape::StatusByte: {
         const auto found = std::find_if(m_pending.begin(), m_pending.end(), IsStatusByte);
@@ -73,6 +74,7 @@ std::optional<std::vector<uint8_t>> ReplyReader::Reply() {
         if (m_pending.empty()) {
             return std::nullopt;
         }
+        m_replyEnd = 1;
         return std::vector<uint8_t>{m_pending.front()};
     }
     case ReplyShape::Text:
@@ -99,6 +101,7 @@ std::optional<std::vector<uint8_t>> ReplyReader::Reply() {
             if (b == 0x00) {
                 std::vector<uint8_t> body(m_pending.begin() + static_cast<std::ptrdiff_t>(header),
                                           m_pending.begin() + static_cast<std::ptrdiff_t>(i));
+                m_replyEnd = i + 1;
                 return body;
             }
             if (i - header >= kMaxReplyText || (!text && (b < '0' || b > '9'))) {

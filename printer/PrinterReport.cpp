@@ -17,6 +17,7 @@ std::string TextOf(const std::vector<uint8_t>& bytes) {
 // One question of the report: what to send, what the reply looks like, and
 // where the answer goes.
 struct Question {
+    int kind; // 0 status, 1 identification, 2 NV graphics
     const char* what;
     std::vector<uint8_t> request;
     ReplyShape shape;
@@ -26,15 +27,15 @@ struct Question {
 std::vector<Question> Questions() {
     auto status = [](StatusQuery q, const char* what,
                      void (*keep)(PrinterReport&, const std::vector<uint8_t>&)) {
-        return Question{what, StatusRequest(q), ShapeOf(q), keep};
+        return Question{0, what, StatusRequest(q), ShapeOf(q), keep};
     };
     auto identity = [](IdentityQuery q, const char* what,
                        void (*keep)(PrinterReport&, const std::vector<uint8_t>&)) {
-        return Question{what, IdentityRequest(q), ShapeOf(q), keep};
+        return Question{1, what, IdentityRequest(q), ShapeOf(q), keep};
     };
     auto nv = [](NvGraphicsQuery q, const char* what,
                  void (*keep)(PrinterReport&, const std::vector<uint8_t>&)) {
-        return Question{what, NvGraphicsRequest(q), ShapeOf(q), keep};
+        return Question{2, what, NvGraphicsRequest(q), ShapeOf(q), keep};
     };
     return {
         status(StatusQuery::Printer, "printer status (DLE EOT 1)",
@@ -77,19 +78,26 @@ std::vector<Question> Questions() {
 
 } // namespace
 
-Result<std::optional<std::vector<uint8_t>>>
-AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplyShape shape) {
+Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection,
+                                                   std::span<const uint8_t> request,
+                                                   ReplyShape shape, size_t* stray) {
     using Answer = Result<std::optional<std::vector<uint8_t>>>;
     if (Result<void> sent = connection.Send(request); !sent) {
         return Answer::Fail(sent.Reason());
     }
     ReplyReader reader(shape);
+    const auto count = [&reader, stray] {
+        if (stray != nullptr) {
+            *stray += reader.Dropped() + reader.Extra();
+        }
+    };
     const Clock::time_point deadline = Clock::now() + connection.Address().readTimeout;
     std::vector<uint8_t> got;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
+            count();
             return std::optional<std::vector<uint8_t>>();
         }
         got.clear();
@@ -98,6 +106,7 @@ AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplySha
         }
         reader.Feed(got);
         if (auto reply = reader.Reply()) {
+            count();
             return std::optional<std::vector<uint8_t>>(std::move(*reply));
         }
     }
@@ -146,20 +155,25 @@ Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection&
     return std::optional<std::vector<GraphicKey>>(exchange.Keys());
 }
 
-Result<PrinterReport> AskPrinter(PrinterConnection& connection) {
+Result<PrinterReport> AskPrinter(PrinterConnection& connection, Patience patience) {
     PrinterReport report;
     bool answeredAny = false;
+    int kindGivenUp = -1;
     for (const Question& q : Questions()) {
-        if (!connection.CanAnswer() || (!answeredAny && !report.unanswered.empty())) {
+        if (!connection.CanAnswer() || (!answeredAny && !report.unanswered.empty()) ||
+            q.kind == kindGivenUp) {
             report.unanswered.emplace_back(q.what);
             continue;
         }
-        const auto answer = AskOne(connection, q.request, q.shape);
+        const auto answer = AskOne(connection, q.request, q.shape, &report.strayBytes);
         if (!answer) {
             return Result<PrinterReport>::Fail(answer.Reason());
         }
         if (!answer.Value()) {
             report.unanswered.emplace_back(q.what);
+            if (patience == Patience::EachKind) {
+                kindGivenUp = q.kind;
+            }
             continue;
         }
         answeredAny = true;

@@ -230,8 +230,8 @@ SYSTEM_KINDS = [
     ("std", re.compile(r"^[a-z_]+$|^(assert|ctype|errno|float|inttypes|limits|locale|math|setjmp"
                        r"|signal|stdarg|stdbool|stddef|stdint|stdio|stdlib|string|time|wchar)\.h$")),
     ("iconv", re.compile(r"^iconv\.h$")),
-    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty)"
-                         r"\.h$|^sys/|^(arpa|netinet)/")),
+    ("posix", re.compile(r"^(fcntl|poll|pwd|strings|unistd|dirent|spawn|glob|termios|pty|ifaddrs)"
+                         r"\.h$|^sys/|^(arpa|netinet)/|^net/if\.h$")),
     # Windows: the base API, COM and OLE, and the print spooler.
     ("win32", re.compile(r"^(windows|guiddef|shlobj|shellapi|knownfolders)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),

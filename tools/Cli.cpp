@@ -3,6 +3,7 @@
 
 #include "ApplyCommand.h"
 #include "Completions.h"
+#include "DiscoverCommand.h"
 #include "NvCommand.h"
 #include "StatusCommand.h"
 #include "base/BuildVersion.h"
@@ -79,8 +80,8 @@ std::vector<CliCommand> AllCliCommands() {
         {"completion", "write a shell's completion script", "", "", {}, "", {ValueKind::Text}},
     };
     for (const std::vector<CliCommand>* part :
-         {&StatusCommandSpecs(), &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(),
-          &ControlCommandSpecs()}) {
+         {&StatusCommandSpecs(), &DiscoverCommandSpecs(), &NvCommandSpecs(), &ApplyCommandSpecs(),
+          &VPrinterCommandSpecs(), &ControlCommandSpecs()}) {
         all.insert(all.end(), part->begin(), part->end());
     }
     return all;
@@ -136,6 +137,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "status") {
         return StatusCommand(rest, env, out, err);
+    }
+    if (args[0] == "discover") {
+        return DiscoverCommand(rest, env, out, err);
     }
     if (args[0] == "apply") {
         return ApplyCommand(rest, env, out, err);

@@ -39,25 +39,6 @@ const std::vector<CliCommand>& Specs() {
     return specs;
 }
 
-std::string JsonList(const std::vector<std::string>& items) {
-    std::string out = "[";
-    for (size_t i = 0; i < items.size(); ++i) {
-        out += (i == 0 ? "" : ", ") + Json(items[i]);
-    }
-    return out + "]";
-}
-
-template <typename T> std::string JsonOr(const std::optional<T>& value) {
-    if (!value) {
-        return "null";
-    }
-    if constexpr (std::is_same_v<T, std::string>) {
-        return Json(*value);
-    } else {
-        return std::to_string(*value);
-    }
-}
-
 void PrintText(const std::string& address, const PrinterReport& r, std::ostream& out) {
     auto line = [&out](const char* label, const std::optional<std::string>& value) {
         if (value) {

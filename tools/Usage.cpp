@@ -13,6 +13,7 @@ const char* CliUsage() {
            "  vprinter    add, remove, inspect, feed and serve virtual printers\n"
            "  queue       add, remove and list CUPS queues that print the logo on every receipt\n"
            "  status      ask a printer reached by its address whether it is ready\n"
+           "  discover    find the receipt printers on a network and tell what each one is\n"
            "  nv          store, list, print and delete NV graphics by key\n"
            "  apply       make many printers hold the logos one manifest names\n"
            "  completion  write the bash, zsh or fish completion script\n"

@@ -220,6 +220,80 @@ TEST(AskPrinter, ADeviceThatNeverAnswersIsAskedOnce) {
     EXPECT_EQ(report.Value().unanswered.size(), 14u);
 }
 
+// A scan waits once per kind of question at most, and tells a printer from a
+// peer that speaks something else by the bytes that answer nothing.
+TEST(AskPrinter, EachKindEndsAKindAtItsFirstSilenceAndCountsStrayBytes) {
+    const Bytes status = {0x12};
+    const struct {
+        const char* what;
+        Patience patience;
+        std::deque<std::vector<Bytes>> script;
+        size_t sent;
+        size_t unanswered;
+        size_t stray;
+        std::optional<uint64_t> nvFree;
+    } cases[] = {
+        {"a model that knows no GS I 67",
+         Patience::EachKind,
+         {{status},
+          {status},
+          {status},
+          {status},
+          {{0x5F, 'T', 0x00}},
+          {},
+          {{0x37, 0x30, '9', 0x00}},
+          {{0x37, 0x31, '5', 0x00}}},
+         8,
+         7,
+         0,
+         5},
+        {"the same, every question asked",
+         Patience::EachQuestion,
+         {{status},
+          {status},
+          {status},
+          {status},
+          {{0x5F, 'T', 0x00}},
+          {},
+          {},
+          {},
+          {},
+          {},
+          {},
+          {},
+          {{0x37, 0x30, '9', 0x00}},
+          {{0x37, 0x31, '5', 0x00}}},
+         14,
+         7,
+         0,
+         5},
+        {"a status after noise, then silence",
+         Patience::EachKind,
+         {{{'H', 'T', 'T', 'P', 0x12, 'x', 'y'}}},
+         4,
+         13,
+         6,
+         std::nullopt},
+        {"noise across reads, every question asked",
+         Patience::EachQuestion,
+         {{{'H', 'T'}, {'T', 'P', 0x12, 'x', 'y'}}},
+         14,
+         13,
+         6,
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        ScriptedPrinter printer(c.script);
+        const Result<PrinterReport> report = AskPrinter(printer, c.patience);
+        ASSERT_TRUE(report) << c.what;
+        EXPECT_EQ(printer.sent.size(), c.sent) << c.what;
+        EXPECT_EQ(report.Value().unanswered.size(), c.unanswered) << c.what;
+        EXPECT_EQ(report.Value().strayBytes, c.stray) << c.what;
+        EXPECT_EQ(report.Value().nvGraphicsFree, c.nvFree) << c.what;
+        EXPECT_TRUE(report.Value().status.Answered()) << c.what;
+    }
+}
+
 TEST(AskGraphicKeys, AnswersEachBlockAndLetsGoOfAPrinterThatFallsSilent) {
     const Bytes command = {0x1D, 0x28, 0x4C, 0x04, 0x00, 0x30, 0x40, 'K', 'C'};
     struct Case {

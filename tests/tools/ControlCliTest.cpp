@@ -810,3 +810,228 @@ TEST_F(ControlCli, ServedPrinterDrawsAReceiptAndWritesEachPieceWhenCut) {
 
 } // namespace
 } // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// A port free on the loopback addresses of the discovery test.
+uint16_t FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0 &&
+                       ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) == 0;
+    ::close(fd);
+    return bound ? ntohs(at.sin_port) : 0;
+}
+
+// A service on the printer port that is no printer: it answers every read
+// with an HTTP error, until the test ends.
+class NonsenseServer {
+public:
+    NonsenseServer(const char* address, uint16_t port) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;
+        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(port);
+        ::inet_pton(AF_INET, address, &at.sin_addr);
+        listening = ::bind(m_listen, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0 &&
+                    ::listen(m_listen, 8) == 0;
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~NonsenseServer() {
+        m_stop = true;
+        m_thread.join();
+        for (const pollfd& p : m_fds) {
+            ::close(p.fd);
+        }
+    }
+    bool listening = false;
+
+private:
+    void Serve() {
+        m_fds.push_back({m_listen, POLLIN, 0});
+        while (!m_stop) {
+            if (::poll(m_fds.data(), m_fds.size(), 20) <= 0) {
+                continue;
+            }
+            for (size_t i = m_fds.size(); i-- > 0;) {
+                if ((m_fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+                    continue;
+                }
+                if (i == 0) {
+                    const int peer = ::accept(m_listen, nullptr, nullptr);
+                    if (peer >= 0) {
+                        m_fds.push_back({peer, POLLIN, 0});
+                    }
+                    continue;
+                }
+                char buffer[256];
+                if (::read(m_fds[i].fd, buffer, sizeof buffer) <= 0) {
+                    ::close(m_fds[i].fd);
+                    m_fds.erase(m_fds.begin() + static_cast<std::ptrdiff_t>(i));
+                    continue;
+                }
+                const char reply[] = "HTTP/1.1 400 Bad Request\r\n\r\n";
+                static_cast<void>(::send(m_fds[i].fd, reply, sizeof reply - 1, MSG_NOSIGNAL));
+            }
+        }
+    }
+
+    int m_listen = -1;
+    std::vector<pollfd> m_fds;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+// Virtual printers on several loopback addresses, a silent one, a service
+// that is no printer and addresses where nothing listens, told apart in one
+// scan; its manifest is one apply takes.
+TEST_F(ControlCli, DiscoverTellsApartWhatAnswersOnLoopbackAddresses) {
+    ASSERT_EQ(cli.Run("vprinter add GOOD").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add OLD --nv-graphics 0").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add MUTE --answers none").status, 0);
+    const uint16_t port = FreeLoopbackPort();
+    ASSERT_NE(port, 0);
+    const std::string p = std::to_string(port);
+    test::ServedPrinter good(cli, "GOOD", "--listen 127.0.0.21:" + p, 1);
+    test::ServedPrinter old(cli, "OLD", "--listen 127.0.0.22:" + p, 1);
+    test::ServedPrinter mute(cli, "MUTE", "--listen 127.0.0.23:" + p, 1);
+    ASSERT_FALSE(good.Address().empty() || old.Address().empty() || mute.Address().empty());
+    NonsenseServer nonsense("127.0.0.24", port);
+    ASSERT_TRUE(nonsense.listening);
+    auto at = [&p](int n) { return "socket://127.0.0." + std::to_string(n) + ":" + p; };
+    const std::string scan = "discover 127.0.0.20-127.0.0.26 --port " + p + " --timeout 300";
+
+    const auto text = cli.Run(scan);
+    EXPECT_EQ(text.status, 0) << text.err;
+    const std::vector<std::string> lines = Lines(text.out);
+    ASSERT_EQ(lines.size(), 4u) << text.out;
+    EXPECT_EQ(lines[0], at(21) + "  Tessaline Virtual  serial GOOD  ready  nv-graphics  paper "
+                                 "unknown  NV free 262144 bytes");
+    EXPECT_EQ(lines[1], at(22) + "  Tessaline Virtual  serial OLD  ready  nv-bit-images  paper "
+                                 "unknown  NV free unknown");
+    EXPECT_EQ(lines[2], at(23) + "  answers nothing");
+    EXPECT_EQ(lines[3].rfind(at(24) + "  not a receipt printer (", 0), 0u) << lines[3];
+
+    const auto json = cli.Run(scan + " --json");
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out.rfind("{\"printers\": [{\"address\": \"" + at(21) +
+                                 "\", \"found\": \"printer\", \"maker\": \"Tessaline\", "
+                                 "\"model\": \"Virtual\", \"serialNumber\": \"GOOD\"",
+                             0),
+              0u)
+        << json.out;
+    for (const char* field :
+         {"\"commands\": \"nv-bit-images\", \"paperWidth\": null, \"paperWidthFrom\": \"unknown\"",
+          "\"nvFree\": 262144", "\"found\": \"answers nothing\"",
+          "\"found\": \"not a receipt printer\""}) {
+        EXPECT_NE(json.out.find(field), std::string::npos) << field << "\n" << json.out;
+    }
+
+    const fs::path manifest = cli.Root() / "found.toml";
+    const auto written = cli.Run(scan + " --manifest " + cli.Quote(manifest));
+    EXPECT_EQ(written.status, 0) << written.err;
+    const std::string toml = test::ReadText(manifest);
+    EXPECT_NE(toml.find("name = \"Virtual GOOD\"\naddress = \"" + at(21) +
+                        "\"\ncommands = \"nv-graphics\"\n"),
+              std::string::npos)
+        << toml;
+    EXPECT_NE(toml.find("commands = \"nv-bit-images\""), std::string::npos) << toml;
+    EXPECT_EQ(toml.find(at(23)), std::string::npos) << toml; // only printers
+    const auto plan = cli.Run("apply --plan " + cli.Quote(manifest));
+    EXPECT_EQ(plan.status, 0) << plan.out << plan.err;
+    const auto again = cli.Run(scan + " --manifest " + cli.Quote(manifest));
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.out, "");
+    EXPECT_NE(again.err.find("is already there"), std::string::npos) << again.err;
+    EXPECT_EQ(test::ReadText(manifest), toml);
+
+    const auto none = cli.Run("discover 127.0.0.25-127.0.0.26 --port " + p);
+    EXPECT_EQ(none.status, 3);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("no printer answered at 2 addresses"), std::string::npos) << none.err;
+}
+
+// USB printers from a sysfs tree made here: the device ID where the printer
+// does not tell, the reason where a device cannot be opened.
+TEST_F(ControlCli, DiscoverReadsUsbPrintersFromTheirDeviceIds) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    // The device answers DLE EOT n with "ready", and nothing else.
+    std::atomic<bool> stop{false};
+    std::thread device([&] {
+        std::vector<uint8_t> received;
+        while (!stop) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0 || (p.revents & POLLIN) == 0) {
+                continue;
+            }
+            uint8_t buffer[256];
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            for (ssize_t i = 0; i < n; ++i) {
+                received.push_back(buffer[i]);
+                const size_t k = received.size();
+                if (k >= 3 && received[k - 3] == 0x10 && received[k - 2] == 0x04) {
+                    const uint8_t ready = 0x12;
+                    static_cast<void>(::write(master, &ready, 1));
+                }
+            }
+        }
+    });
+    const fs::path root = cli.Root() / "machine";
+    const fs::path usbmisc = root / "sys" / "class" / "usbmisc";
+    const struct {
+        const char* lp;
+        const char* id; // nullptr: no device ID file
+    } devices[] = {
+        {"lp0", "MFG:EPSON;CMD:ESC/POS;MDL:TM-T20II;CLS:PRINTER;SN:X4EQ012345;\n"},
+        {"lp1", "MANUFACTURER:Star;COMMAND SET:STAR;MODEL:TSP143IIIU;"},
+        {"lp2", nullptr},
+    };
+    for (const auto& d : devices) {
+        fs::create_directories(usbmisc / d.lp / "device");
+        if (d.id != nullptr) {
+            std::ofstream(usbmisc / d.lp / "device" / "ieee1284_id") << d.id;
+        }
+    }
+    fs::create_directories(root / "dev" / "usb");
+    fs::create_symlink(name, root / "dev" / "usb" / "lp0");
+    ::setenv("TESSALINE_SYSFS_ROOT", (root / "sys").c_str(), 1);
+    ::setenv("TESSALINE_DEV_ROOT", (root / "dev").c_str(), 1);
+    const auto run = cli.Run("discover usb --timeout 200");
+    ::unsetenv("TESSALINE_SYSFS_ROOT");
+    ::unsetenv("TESSALINE_DEV_ROOT");
+    stop = true;
+    device.join();
+    ::close(slave);
+    ::close(master);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string node = "usb://" + (root / "dev" / "usb").string();
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_EQ(lines[0], node + "/lp0  EPSON TM-T20II  serial X4EQ012345  ready  nv-bit-images  "
+                               "paper unknown  NV free unknown");
+    EXPECT_EQ(lines[1], node + "/lp1  Star TSP143IIIU  serial unknown  cannot open the device: "
+                               "no such file or directory");
+    EXPECT_EQ(lines[2], node + "/lp2  maker and model unknown  serial unknown  cannot open the "
+                               "device: no such file or directory");
+}
+
+} // namespace
+} // namespace tessaline

@@ -11,6 +11,7 @@ const char* CliUsage() {
            "Commands:\n"
            "  printers    list every printer of the Windows print spooler\n"
            "  status      ask a printer reached by its address whether it is ready\n"
+           "  discover    find the receipt printers on a network and tell what each one is\n"
            "  nv          store, list, print and delete NV graphics by key\n"
            "  apply       make many printers hold the logos one manifest names\n"
            "  completion  write the bash, zsh or fish completion script\n"

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace tessaline {
 
@@ -23,6 +27,29 @@ inline std::string Json(const std::string& text) {
         }
     }
     return out + "\"";
+}
+
+// ["a", "b"].
+inline std::string JsonList(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += (i == 0 ? "" : ", ") + Json(items[i]);
+    }
+    return out + "]";
+}
+
+// A text, a number or a yes/no as JSON; null when there is none.
+template <typename T> std::string JsonOr(const std::optional<T>& value) {
+    if (!value) {
+        return "null";
+    }
+    if constexpr (std::is_same_v<T, std::string>) {
+        return Json(*value);
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return *value ? "true" : "false";
+    } else {
+        return std::to_string(*value);
+    }
 }
 
 } // namespace tessaline

@@ -65,6 +65,9 @@ public:
     std::optional<std::vector<uint8_t>> Reply();
     // Bytes dropped so far as not belonging to the reply.
     size_t Dropped() const { return m_dropped; }
+    // Bytes that came after the reply, once it is whole: a peer that says
+    // more than the question asked.
+    size_t Extra() const { return m_pending.size() - m_replyEnd; }
 
 private:
     void DropFront(size_t count);
@@ -72,6 +75,7 @@ private:
     ReplyShape m_shape;
     std::vector<uint8_t> m_pending;
     size_t m_dropped = 0;
+    size_t m_replyEnd = 0; // where the reply found in m_pending ends
 };
 
 // Longest text or number a reply may carry before it is taken for noise.

@@ -21,18 +21,32 @@ struct PrinterReport {
     std::optional<uint64_t> nvGraphicsTotal, nvGraphicsFree;
     // The questions that got no answer, in the order asked ("maker (GS I 66)").
     std::vector<std::string> unanswered;
+    // Bytes it sent that answered no question: a printer's own broadcasts,
+    // or a peer that speaks something else.
+    size_t strayBytes = 0;
+};
+
+// How long a report waits for a printer that leaves questions unanswered.
+enum class Patience {
+    EachQuestion, // every question gets the read timeout
+    // The first unanswered question of a kind (status, identification, NV
+    // graphics) ends that kind: three read timeouts at most, for scans.
+    EachKind,
 };
 
 // Asks the printer its status, identity and NV graphics sizes, one question
 // at a time, each waiting up to the address's read timeout. A device that
 // answers nothing to the first question is asked nothing more. Fails, naming
 // the address, only when the connection itself fails.
-Result<PrinterReport> AskPrinter(PrinterConnection& connection);
+Result<PrinterReport> AskPrinter(PrinterConnection& connection,
+                                 Patience patience = Patience::EachQuestion);
 
 // Sends one question and waits up to the read timeout for its reply.
-// Nothing when none came; fails when the connection did.
-Result<std::optional<std::vector<uint8_t>>>
-AskOne(PrinterConnection& connection, std::span<const uint8_t> request, ReplyShape shape);
+// Nothing when none came; fails when the connection did. `stray`, where
+// given, grows by the bytes that came and were not the reply.
+Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection,
+                                                   std::span<const uint8_t> request,
+                                                   ReplyShape shape, size_t* stray = nullptr);
 
 // Asks for the NV graphics key list and answers its blocks (ACK, NAK for a
 // malformed one, CAN when giving up). Nothing when the printer did not answer
