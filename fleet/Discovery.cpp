@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <system_error>
 #include <thread>
 
 namespace tessaline {
@@ -172,7 +173,14 @@ std::vector<DiscoveredPrinter> DiscoverNetwork(const std::vector<IpAddress>& giv
     std::vector<std::thread> pool;
     pool.reserve(workers);
     for (size_t w = 0; w < workers; ++w) {
-        pool.emplace_back(work);
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the system gives no more threads: the ones started share the work
+        }
+    }
+    if (pool.empty()) {
+        work();
     }
     for (std::thread& t : pool) {
         t.join();

@@ -153,6 +153,11 @@ int DiscoverCommand(const std::vector<std::string>& args, const CliEnvironment&,
     discovery.answerTimeout = std::chrono::milliseconds(
         options.Int("--timeout").value_or(discovery.answerTimeout.count()));
     discovery.jobs = static_cast<size_t>(options.Int("--jobs").value_or(256));
+    if (const size_t allowed = ConnectionsAtOnce(); discovery.jobs > allowed) {
+        err << "tessaline-cli discover: the system lets this process open " << allowed
+            << " connections at once; --jobs " << discovery.jobs << " taken as " << allowed << "\n";
+        discovery.jobs = allowed;
+    }
     const std::string* manifest = options.Text("--manifest");
     std::error_code ec;
     if (manifest != nullptr && std::filesystem::symlink_status(*manifest, ec).type() !=

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "platform/connection/LocalNetworks.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <bit>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 
 namespace tessaline {
 
@@ -34,6 +36,24 @@ std::vector<LocalNetwork> LocalIpv4Networks() {
     }
     ::freeifaddrs(list);
     return out;
+}
+
+size_t ConnectionsAtOnce() {
+    // Descriptors for the process's own files, the standard streams and the
+    // system's libraries.
+    constexpr rlim_t kKeptBack = 32;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 256;
+    }
+    if (limit.rlim_cur < limit.rlim_max) {
+        rlimit raised = limit;
+        raised.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536 + kKeptBack);
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) {
+            limit = raised;
+        }
+    }
+    return limit.rlim_cur > 2 * kKeptBack ? static_cast<size_t>(limit.rlim_cur - kKeptBack) : 1;
 }
 
 } // namespace tessaline

@@ -9,4 +9,10 @@ std::vector<LocalNetwork> LocalIpv4Networks() {
     return {};
 }
 
+// Sockets are no C runtime descriptors on Windows: no per-process limit
+// below what discover asks.
+size_t ConnectionsAtOnce() {
+    return 65536;
+}
+
 } // namespace tessaline

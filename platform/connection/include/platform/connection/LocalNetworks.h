@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,9 @@ struct LocalNetwork {
 // The IPv4 networks of the interfaces that are up, loopback left out, in the
 // system's order; none where the system cannot tell.
 std::vector<LocalNetwork> LocalIpv4Networks();
+
+// How many connections this process may hold open at once, a few
+// descriptors kept back; the soft limit is raised to the hard one first.
+size_t ConnectionsAtOnce();
 
 } // namespace tessaline
