@@ -23,6 +23,8 @@ Result<void> Print(const PrinterContext& context, int32_t Printer, const std::st
         first = kEraseArgument;
         mode = kEraseArgument;
         operation.edit = DriverConfigEdit::Disable;
+        operation.nvWrites = 1;
+        operation.nvWhat = "erase of every NV bit image";
     }
     // The printer's language picks the stream; ESC/POS printers get the bytes they always did.
     const Result<LogoLanguage> commands = LogoCommandsOf(context, PrinterName);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "printer/PrinterOperation.h"
 
+#include "platform/PrinterNvRecords.h"
+
 #include <algorithm>
 
 namespace tessaline {
@@ -32,6 +34,19 @@ Result<void> NotListed(const QueueList& list, const std::string& name) {
 }
 
 } // namespace
+
+NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome) {
+    return [folder = dataHome / kPrinterRecordsFolder](const std::string& printer, int64_t writes,
+                                                       const std::string& what) {
+        static_cast<void>(PrinterNvRecords(folder).Count(printer, writes, what, LocalDay()));
+    };
+}
+
+NvWriteCounter CountInUsersPrinterRecords() {
+    return [](const std::string& printer, int64_t writes, const std::string& what) {
+        static_cast<void>(PrinterNvRecords().Count(printer, writes, what, LocalDay()));
+    };
+}
 
 int32_t EndedJobResult(const Result<void>& ended) {
     return ended.Code() == kSpoolerJobQueued ? kPrinterQueued : kPrinterNotSent;
@@ -93,7 +108,13 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
         return sent == StreamResult::Refused ? Failed(kPrinterRefused, std::move(why))
                                              : Failed(kPrinterNotSent, std::move(why));
     }
-    if (!channel.CloseLogoDocument()) {
+    const bool closed = channel.CloseLogoDocument() != 0;
+    if ((closed || channel.JobStillQueued()) && operation.nvWrites > 0 && context.countNvWrites) {
+        // Whole and handed over: the printer makes the writes, now or once
+        // the queue lets the job through.
+        context.countNvWrites(printerName, operation.nvWrites, operation.nvWhat);
+    }
+    if (!closed) {
         return Failed(channel.JobStillQueued() ? kPrinterQueued : kPrinterNotSent,
                       channel.LastError());
     }

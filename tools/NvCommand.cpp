@@ -212,8 +212,10 @@ Result<RasterGraphic> Converted(const std::string& file, const Conversion& conve
 }
 
 // The printer a step goes to, with the timeouts the command line gave.
-GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o) {
-    GraphicsPrinter printer{spooler, o.words[0], std::nullopt, std::nullopt};
+GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o,
+                          const std::filesystem::path& dataHome) {
+    GraphicsPrinter printer{spooler, o.words[0], std::nullopt, std::nullopt,
+                            CountInPrinterRecords(dataHome)};
     if (o.connect) {
         printer.connectTimeout = std::chrono::milliseconds(*o.connect);
     }
@@ -272,7 +274,7 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicOutcome stored =
-        StoreGraphicStep(PrinterOf(*spooler, o), key.Value(), g, o.words[2], {});
+        StoreGraphicStep(PrinterOf(*spooler, o, env.dataHome), key.Value(), g, o.words[2], {});
     // A printer without graphics yet takes its first: the bit images may go.
     if (stored.firstGraphic) {
         out << kBitImageWarning;
@@ -299,7 +301,7 @@ int List(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::
         return kExitWrongUse;
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
-    const GraphicOutcome listed = ListGraphicsStep(PrinterOf(*spooler, o));
+    const GraphicOutcome listed = ListGraphicsStep(PrinterOf(*spooler, o, env.dataHome));
     if (listed.result != kPrinterOk) {
         return Failure(listed, o.words[0], who, env, err);
     }
@@ -376,7 +378,7 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
         }
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
-    const GraphicsPrinter printer = PrinterOf(*spooler, o);
+    const GraphicsPrinter printer = PrinterOf(*spooler, o, env.dataHome);
     const GraphicOutcome done =
         print ? PrintGraphicStep(printer, key.Value(), o.scaleX, o.scaleY)
               : DeleteGraphicStep(printer, all ? std::nullopt : std::optional(key.Value()));

@@ -8,6 +8,7 @@
 #include "printer/StreamResult.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -29,6 +30,20 @@ inline constexpr int32_t kPrinterQueued = -7;
 // holds the whole job still, kPrinterNotSent otherwise.
 int32_t EndedJobResult(const Result<void>& ended);
 
+// Told of NV writes that went to a printer (by the name or address it was
+// reached by): how many, and what they were. The writes are counted once the
+// bytes are out, whether or not the printer could confirm them.
+using NvWriteCounter =
+    std::function<void(const std::string& printer, int64_t writes, const std::string& what)>;
+
+// Counts into the printer records (platform/PrinterNvRecords.h) under
+// `dataHome` (TessalineDataHome() for the user's own), which every tool
+// shares. A record that cannot be written costs the operation nothing: the
+// printer has done it.
+NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome);
+// The same under the user's own data folder.
+NvWriteCounter CountInUsersPrinterRecords();
+
 // What a printer operation needs from the control that runs it.
 struct PrinterContext {
     const Spooler& spooler;
@@ -39,6 +54,7 @@ struct PrinterContext {
     // The language the named printer takes its logos in, or why it cannot be
     // told; empty: every printer takes ESC/POS.
     std::function<Result<LogoLanguage>(const std::string& printerName)> commandsOf = {};
+    NvWriteCounter countNvWrites = {}; // empty: not counted
 };
 
 // What one method hands the frame.
@@ -53,6 +69,10 @@ struct PrinterOperation {
     // The driver's logo commands are ESC/POS (FS p): a printer of another
     // language keeps its record as it is.
     bool editDriver = true;
+    // The NV writes the stream makes (an upload or an erase is one), and what
+    // they are, for the context's counter.
+    int64_t nvWrites = 0;
+    std::string nvWhat;
 };
 
 // Succeeds when a queue of exactly `name` is listed. Otherwise fails with
