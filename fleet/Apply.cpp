@@ -226,7 +226,7 @@ private:
         const std::string serial = m_work.record ? m_work.record->serial : std::string();
         auto counted = PrinterNvRecords(m_options.printerRecords)
                            .Count(m_printer.address, R().writes, "apply of " + m_printer.name,
-                                  m_today, serial);
+                                  m_today, serial, R().commands);
         if (!counted) {
             AddNote("the writes could not be counted for the other tools: " + counted.Reason());
             return;

@@ -55,6 +55,9 @@ std::string PrinterNvRecordText(const PrinterNvRecord& record) {
     text.append("\nwrites=").append(std::to_string(record.writes));
     text.append("\nchanges=").append(std::to_string(record.changes));
     text.append("\nlast=").append(OneLine(record.last));
+    if (!record.holds.empty()) {
+        text.append("\nholds=").append(OneLine(record.holds));
+    }
     text.append("\n");
     return text;
 }
@@ -100,6 +103,8 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
             record.day = value;
         } else if (name == "last") {
             record.last = value;
+        } else if (name == "holds") {
+            record.holds = value;
         } else if (name == "writes") {
             if (!ReadNumber(value, record.writes)) {
                 return R::Fail(at + "writes is a whole number");
@@ -156,7 +161,8 @@ Result<std::optional<PrinterNvRecord>> PrinterNvRecords::Read(std::string_view p
 
 Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_t writes,
                                                 const std::string& what, const std::string& today,
-                                                const std::string& serial) {
+                                                const std::string& serial,
+                                                const std::string& holds) {
     using R = Result<PrinterNvRecord>;
     std::error_code ec;
     std::filesystem::create_directories(m_folder, ec);
@@ -182,6 +188,9 @@ Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_
     record.writes += writes;
     ++record.changes;
     record.last = what;
+    if (!holds.empty()) {
+        record.holds = holds;
+    }
     if (Result<void> written = ReplaceFileAtomically(file, PrinterNvRecordText(record)); !written) {
         return R::Fail(written.Reason());
     }

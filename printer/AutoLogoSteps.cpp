@@ -231,8 +231,9 @@ AutoLogoOutcome SetAutoLogoStep(const GraphicsPrinter& printer, const AutoLogoSe
             return Failed(kPrinterNotSent, sent.Reason());
         }
         if (commands.writes > 0 && printer.countNvWrites) {
-            printer.countNvWrites(printer.name, commands.writes,
-                                  "change of the logos printed by themselves");
+            printer.countNvWrites(
+                printer.name,
+                NvWrites{commands.writes, "change of the logos printed by themselves", {}});
         }
     }
     auto finishWith = [&](AutoLogoOutcome outcome) {

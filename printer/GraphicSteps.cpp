@@ -128,9 +128,9 @@ public:
     }
 
     // An NV write has gone out to the printer.
-    void CountNvWrite(const std::string& what) const {
+    void CountNvWrite(const std::string& what, const std::string& holds) const {
         if (m_count) {
-            m_count(m_printer, 1, what);
+            m_count(m_printer, NvWrites{1, what, holds});
         }
     }
 
@@ -164,6 +164,8 @@ private:
     std::chrono::milliseconds m_writeWait{0};
 };
 
+constexpr const char* kDeleteAll = "deletion of every NV graphic";
+
 // Sends one print or delete command, then reads what the printer holds.
 // `checked` gets the outcome and the keys afterwards when the printer
 // answered; the outcome is final otherwise.
@@ -174,7 +176,8 @@ std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uin
         return Failed(kPrinterNotSent, sent.Reason());
     }
     if (!nvWrite.empty()) {
-        link.CountNvWrite(nvWrite);
+        // Deleting every graphic leaves none; one, the others as they were.
+        link.CountNvWrite(nvWrite, nvWrite == kDeleteAll ? kHoldsNone : std::string());
     }
     const auto keys = link.AskKeys(true);
     if (!keys) {
@@ -267,7 +270,7 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     if (Result<void> sent = link.Send(command.Value()); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
     }
-    link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}));
+    link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}), kHoldsGraphics);
     // One graphic: Progress(1) once its bytes went out, as an upload of one logo raises it.
     if (progress) {
         progress(1);
@@ -339,7 +342,7 @@ GraphicOutcome DeleteGraphicStep(const GraphicsPrinter& printer, std::optional<G
     }
     GraphicOutcome checked;
     const std::string what =
-        key ? Joined({"deletion of NV graphic ", ShownKey(*key)}) : "deletion of every NV graphic";
+        key ? Joined({"deletion of NV graphic ", ShownKey(*key)}) : std::string(kDeleteAll);
     if (auto done = SendAndAsk(link, command, true, checked, what)) {
         return *done;
     }

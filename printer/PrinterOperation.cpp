@@ -36,15 +36,17 @@ Result<void> NotListed(const QueueList& list, const std::string& name) {
 } // namespace
 
 NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome) {
-    return [folder = dataHome / kPrinterRecordsFolder](const std::string& printer, int64_t writes,
-                                                       const std::string& what) {
-        static_cast<void>(PrinterNvRecords(folder).Count(printer, writes, what, LocalDay()));
+    return [folder = dataHome / kPrinterRecordsFolder](const std::string& printer,
+                                                       const NvWrites& writes) {
+        static_cast<void>(PrinterNvRecords(folder).Count(printer, writes.count, writes.what,
+                                                         LocalDay(), {}, writes.holds));
     };
 }
 
 NvWriteCounter CountInUsersPrinterRecords() {
-    return [](const std::string& printer, int64_t writes, const std::string& what) {
-        static_cast<void>(PrinterNvRecords().Count(printer, writes, what, LocalDay()));
+    return [](const std::string& printer, const NvWrites& writes) {
+        static_cast<void>(PrinterNvRecords().Count(printer, writes.count, writes.what, LocalDay(),
+                                                   {}, writes.holds));
     };
 }
 
@@ -109,10 +111,11 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
                                              : Failed(kPrinterNotSent, std::move(why));
     }
     const bool closed = channel.CloseLogoDocument() != 0;
-    if ((closed || channel.JobStillQueued()) && operation.nvWrites > 0 && context.countNvWrites) {
+    if ((closed || channel.JobStillQueued()) && operation.nvWrites.count > 0 &&
+        context.countNvWrites) {
         // Whole and handed over: the printer makes the writes, now or once
         // the queue lets the job through.
-        context.countNvWrites(printerName, operation.nvWrites, operation.nvWhat);
+        context.countNvWrites(printerName, operation.nvWrites);
     }
     if (!closed) {
         return Failed(channel.JobStillQueued() ? kPrinterQueued : kPrinterNotSent,

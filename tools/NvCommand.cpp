@@ -11,6 +11,7 @@
 #include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/GraphicSteps.h"
@@ -76,6 +77,7 @@ struct NvOptions {
     int32_t scaleX = 1;
     int32_t scaleY = 1;
     bool all = false, json = false, noVerify = false, print = false, store = false;
+    bool replaceOtherLogos = false;
     std::optional<int64_t> connect, read;
 };
 
@@ -106,7 +108,11 @@ const std::vector<CliCommand>& Specs() {
          "convert a logo and store it under a key",
          "",
          "",
-         Reaching(Storing({PaperWidthOption()})),
+         Reaching(Storing(
+             {PaperWidthOption(),
+              Flag("--replace-other-logos",
+                   "store even where the printer's record says it holds NV bit images, which "
+                   "storing NV graphics erases")})),
          "",
          {ValueKind::Printer, ValueKind::Text, ValueKind::File}},
         {"nv list",
@@ -189,6 +195,7 @@ Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const Cli
     o.all = parsed.Has("--all");
     o.json = parsed.Has("--json");
     o.noVerify = parsed.Has("--no-verify");
+    o.replaceOtherLogos = parsed.Has("--replace-other-logos");
     o.print = parsed.Has("--print");
     o.store = parsed.Has("--store");
     PassJobWait(parsed);
@@ -271,6 +278,15 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
         err << who << ": nothing was sent: "
             << TooWide(o.words[2], g.width, o.printer, *paper, FitWayOut(*paper)) << "\n";
         return kExitWrongUse;
+    }
+    // The record every tool keeps says what storing would erase.
+    if (const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(o.words[0]);
+        record && record.Value() && record.Value()->holds == kHoldsBitImages &&
+        !o.replaceOtherLogos) {
+        err << who << ": nothing was sent: " << o.printer
+            << " holds NV bit images (the last change recorded: " << record.Value()->last
+            << "), which storing NV graphics erases; give --replace-other-logos to replace them\n";
+        return kExitNotTransmitted;
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicOutcome stored =

@@ -633,6 +633,15 @@ TEST_F(ApplyFleet, AnEraseFromAnotherToolMakesTheNextApplyStoreAgain) {
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(cli.Run(apply + " --plan").out.find("would store"), std::string::npos);
 
+    // NV graphics would erase the images apply stored: refused unless asked.
+    const auto graphics =
+        cli.Run("nv store " + p3.Address() + " A1 " + cli.Quote(cli.Root() / "coupon.bmp"));
+    EXPECT_EQ(graphics.status, 3) << graphics.err;
+    EXPECT_NE(graphics.err.find("nothing was sent: " + p3.Address() +
+                                " holds NV bit images (the last change recorded: apply of P3), "
+                                "which storing NV graphics erases; give --replace-other-logos"),
+              std::string::npos)
+        << graphics.err;
     ASSERT_EQ(cli.Run("register " + cli.Quote(TESSALINE_CONTROL_PATH)).status, 0);
     const auto erased = cli.Run("erase --printer " + p3.Address());
     ASSERT_EQ(erased.status, 0) << erased.err;

@@ -20,6 +20,12 @@ namespace tessaline {
 // Today's date in local time, "YYYY-MM-DD": the day NV writes are counted on.
 std::string LocalDay();
 
+// What a printer holds, as the records say it: storing one kind of NV logo
+// erases every logo of the other kind.
+inline constexpr const char* kHoldsBitImages = "nv-bit-images"; // FS q
+inline constexpr const char* kHoldsGraphics = "nv-graphics";    // GS ( L, by key
+inline constexpr const char* kHoldsNone = "none";
+
 // The folder of the records under the data folder (TessalineDataHome()).
 inline constexpr const char* kPrinterRecordsFolder = "printer-records";
 
@@ -33,6 +39,9 @@ struct PrinterNvRecord {
     int64_t writes = 0;   // NV writes sent that day, by any tool
     uint64_t changes = 0; // every NV write ever recorded: a change to what it holds
     std::string last;     // what the last change was ("upload of 2 NV bit images")
+    // The kind of logos it holds after the last change that told: one of the
+    // kHolds words; empty when no tool has said.
+    std::string holds;
 
     int64_t WritesOn(const std::string& today) const { return day == today ? writes : 0; }
 };
@@ -64,8 +73,10 @@ public:
     // the record after. A damaged record is started afresh, the day's count
     // then counting from here. Fails, naming the file, when the record cannot
     // be written.
+    // `holds`, where not empty, is what the printer holds afterwards.
     Result<PrinterNvRecord> Count(std::string_view printer, int64_t writes, const std::string& what,
-                                  const std::string& today, const std::string& serial = {});
+                                  const std::string& today, const std::string& serial = {},
+                                  const std::string& holds = {});
 
     std::filesystem::path FileOf(std::string_view printer) const;
 

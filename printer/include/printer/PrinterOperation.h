@@ -2,6 +2,7 @@
 #pragma once
 
 #include "imaging/CLogoImage.h"
+#include "platform/PrinterNvRecords.h"
 #include "printer/CPrinterChannel.h"
 #include "printer/DriverConfig.h"
 #include "printer/LogoCommands.h"
@@ -33,8 +34,14 @@ int32_t EndedJobResult(const Result<void>& ended);
 // Told of NV writes that went to a printer (by the name or address it was
 // reached by): how many, and what they were. The writes are counted once the
 // bytes are out, whether or not the printer could confirm them.
-using NvWriteCounter =
-    std::function<void(const std::string& printer, int64_t writes, const std::string& what)>;
+struct NvWrites {
+    int64_t count = 0;
+    std::string what; // "upload of 2 NV bit images", ...
+    // The kind of logos the printer holds afterwards: kHoldsBitImages,
+    // kHoldsGraphics or kHoldsNone; empty when the writes leave it as it was.
+    std::string holds;
+};
+using NvWriteCounter = std::function<void(const std::string& printer, const NvWrites& writes)>;
 
 // Counts into the printer records (platform/PrinterNvRecords.h) under
 // `dataHome` (TessalineDataHome() for the user's own), which every tool
@@ -71,8 +78,7 @@ struct PrinterOperation {
     bool editDriver = true;
     // The NV writes the stream makes (an upload or an erase is one), and what
     // they are, for the context's counter.
-    int64_t nvWrites = 0;
-    std::string nvWhat;
+    NvWrites nvWrites;
 };
 
 // Succeeds when a queue of exactly `name` is listed. Otherwise fails with
