@@ -19,5 +19,8 @@ cmake --build "$build" --target tessaline_bench_cups tessaline-cli tessaline-con
 server=$(mktemp -d "${TMPDIR:-/tmp}/tessaline-bench-cups.XXXXXX")
 trap 'sh "$root/tests/support/private-cupsd.sh" stop "$server"' EXIT INT TERM
 TESSALINE_REQUIRE_CUPS=1 sh "$root/tests/support/private-cupsd.sh" start "$server" >/dev/null
+# lp returns once the job is queued: the jobs here are not followed to the
+# end either, so that both sides time the same thing.
+export TESSALINE_CUPS_WAIT=0
 "$build/bench/cups/tessaline_bench_cups" "$server" "${1:-9}" \
   "$build/tools/tessaline-cli" "$build/control/libtessaline-control.so"

@@ -154,7 +154,8 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
                                  },
                                  {},
                                  WritePicture,
-                                 KeptLogoCommands};
+                                 KeptLogoCommands,
+                                 CountInUsersPrinterRecords()};
     // The text is set once the call is over, so that a nested call refused
     // meanwhile cannot leave its words in place of this call's.
     return ResultOf(operation(context), m_errorText);
@@ -176,7 +177,7 @@ int32_t CTessalineCtrl::Upload(int32_t Printer, const std::string& PrinterName,
 
 template <typename Step> int32_t CTessalineCtrl::RunGraphicStep(Step&& step) {
     return RunOnChannel([&](const PrinterContext& context) {
-        return step(context, GraphicsPrinter{context.spooler, {}, {}, {}});
+        return step(context, GraphicsPrinter{context.spooler, {}, {}, {}, context.countNvWrites});
     });
 }
 

@@ -11,6 +11,7 @@
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
 #include "platform/PrinterAddress.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/Spooler.h"
 #include "platform/connection/PrinterConnection.h"
 #include "printer/NvGraphics.h"
@@ -188,6 +189,7 @@ public:
 
     Work Run() {
         const auto start = Clock::now();
+        ReadSharedRecord();
         if (const std::string why = TooWide(); !why.empty()) {
             R().outcome = Outcome::Refused;
             R().reason = why;
@@ -196,11 +198,48 @@ public:
         } else {
             ByQueue();
         }
+        CountSharedWrites();
         m_work.result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         return std::move(m_work);
     }
 
 private:
+    // What every tool has recorded of this printer.
+    void ReadSharedRecord() {
+        if (m_options.printerRecords.empty()) {
+            return;
+        }
+        auto read = PrinterNvRecords(m_options.printerRecords).Read(m_printer.address);
+        if (!read) {
+            // Counted afresh from this run on.
+            AddNote(read.Reason());
+            return;
+        }
+        m_shared = std::move(read.Value());
+    }
+
+    // This run's writes, told to the other tools.
+    void CountSharedWrites() {
+        if (m_options.printerRecords.empty() || m_options.planOnly || R().writes == 0) {
+            return;
+        }
+        const std::string serial = m_work.record ? m_work.record->serial : std::string();
+        auto counted = PrinterNvRecords(m_options.printerRecords)
+                           .Count(m_printer.address, R().writes, "apply of " + m_printer.name,
+                                  m_today, serial, R().commands);
+        if (!counted) {
+            AddNote("the writes could not be counted for the other tools: " + counted.Reason());
+            return;
+        }
+        if (m_work.record) {
+            m_work.record->changes = counted.Value().changes;
+        }
+    }
+
+    void AddNote(const std::string& note) {
+        R().note.append(R().note.empty() ? "" : "; ").append(note);
+    }
+
     // Why a logo of this printer is wider than its paper, where the paper's
     // width is known; empty when every logo fits. The printer would print
     // nothing of such a logo, so nothing is sent.
@@ -280,6 +319,13 @@ private:
         in.replaceOtherLogos = m_printer.replaceOtherLogos;
         in.today = m_today;
         in.maxWrites = m_options.maxWrites;
+        // The shared record, unless another printer answers at the address now.
+        if (m_shared &&
+            (m_shared->serial.empty() || serial.empty() || m_shared->serial == serial)) {
+            in.writesTodayByAll = m_shared->WritesOn(m_today);
+            in.changedElsewhere =
+                m_old != nullptr && m_old->changes != 0 && m_shared->changes != m_old->changes;
+        }
         R().commands = graphics ? "nv-graphics" : "nv-bit-images";
         R().plan = PlanPrinter(in);
         return R().plan;
@@ -501,7 +547,7 @@ private:
             m_work.record->bitImages.append(m_logos.at(logo).bitImageHash);
             R().stored.push_back(key);
         }
-        R().note = note;
+        AddNote(note);
         R().verified = false;
         R().outcome = Outcome::Stored;
     }
@@ -552,7 +598,7 @@ private:
             m_work.record->keys[key] = m_wanted[IndexOf(key)].hash;
             R().stored.push_back(key);
         }
-        R().note = blind;
+        AddNote(blind);
         R().verified = false;
         R().outcome = Outcome::Stored;
     }
@@ -572,6 +618,7 @@ private:
     const ManifestPrinter& m_printer;
     const PreparedLogos& m_logos;
     const PrinterRecord* m_old;
+    std::optional<PrinterNvRecord> m_shared; // what every tool recorded of it
     const ApplyOptions& m_options;
     std::string m_today;
     std::mutex& m_spoolerLock;

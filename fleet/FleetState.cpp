@@ -165,6 +165,9 @@ std::string FleetStateText(const FleetState& state) {
         out.append("      \"commands\": ").append(Json(r.commands)).append(",\n");
         out.append("      \"day\": ").append(Json(r.day)).append(",\n");
         out.append("      \"nv-writes\": ").append(std::to_string(r.writes));
+        if (r.changes != 0) {
+            out.append(",\n      \"nv-changes\": ").append(std::to_string(r.changes));
+        }
         if (!r.bitImages.empty()) {
             out.append(",\n      \"bit-images\": ").append(Json(r.bitImages));
         }
@@ -201,6 +204,8 @@ Result<FleetState> ParseFleetState(std::string_view text) {
                     r.day = in.String();
                 } else if (field == "nv-writes") {
                     r.writes = in.Number();
+                } else if (field == "nv-changes") {
+                    r.changes = static_cast<uint64_t>(in.Number());
                 } else if (field == "bit-images") {
                     r.bitImages = in.String();
                 } else if (field == "keys") {
@@ -240,19 +245,6 @@ Result<FleetState> ReadFleetState(const std::filesystem::path& file) {
 
 Result<void> WriteFleetState(const std::filesystem::path& file, const FleetState& state) {
     return ReplaceFileAtomically(file, FleetStateText(state));
-}
-
-std::string LocalDay() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
 }
 
 } // namespace tessaline

@@ -15,6 +15,8 @@ const char* StoreReasonName(StoreReason reason) {
         return "not in the state";
     case StoreReason::Swapped:
         return "another printer at the address";
+    case StoreReason::Elsewhere:
+        return "written by another tool since";
     case StoreReason::New:
         break;
     }
@@ -24,14 +26,18 @@ const char* StoreReasonName(StoreReason reason) {
 PrinterPlan PlanPrinter(const PlanInput& in) {
     PrinterPlan plan;
     const PrinterRecord* record = in.record;
+    plan.writesToday = in.writesTodayByAll;
     if (record != nullptr) {
-        plan.writesToday = record->WritesOn(in.today);
+        plan.writesToday = std::max(record->WritesOn(in.today), in.writesTodayByAll);
         plan.swapped = !record->serial.empty() && !in.serial.empty() && record->serial != in.serial;
     }
     // A record of another printer, or of the other kind of NV memory, says
     // nothing about what this one holds.
     const char* commands = in.graphics ? "nv-graphics" : "nv-bit-images";
-    const bool trusted = record != nullptr && !plan.swapped && record->commands == commands;
+    const bool same = record != nullptr && !plan.swapped && record->commands == commands;
+    const bool trusted = same && !in.changedElsewhere;
+    // What the record would have kept, had no other tool written since.
+    const StoreReason untrusted = same ? StoreReason::Elsewhere : StoreReason::New;
     const auto holds = [&](const std::string& key) {
         return in.held && std::find(in.held->begin(), in.held->end(), key) != in.held->end();
     };
@@ -42,9 +48,10 @@ PrinterPlan PlanPrinter(const PlanInput& in) {
             all.append(w.hash);
         }
         if (!trusted || record->bitImages != all) {
-            const StoreReason why = plan.swapped                            ? StoreReason::Swapped
-                                    : !trusted || record->bitImages.empty() ? StoreReason::New
-                                                                            : StoreReason::Changed;
+            const StoreReason why = plan.swapped                ? StoreReason::Swapped
+                                    : !trusted                  ? untrusted
+                                    : record->bitImages.empty() ? StoreReason::New
+                                                                : StoreReason::Changed;
             for (const WantedLogo& w : in.wanted) {
                 plan.store.emplace_back(w.key, why);
             }
@@ -62,8 +69,10 @@ PrinterPlan PlanPrinter(const PlanInput& in) {
             if (plan.swapped) {
                 plan.store.emplace_back(w.key, StoreReason::Swapped);
             } else if (!known) {
-                plan.store.emplace_back(w.key,
-                                        holds(w.key) ? StoreReason::Unrecorded : StoreReason::New);
+                const bool before = same && record->keys.count(w.key) != 0;
+                plan.store.emplace_back(w.key, before         ? StoreReason::Elsewhere
+                                               : holds(w.key) ? StoreReason::Unrecorded
+                                                              : StoreReason::New);
             } else if (recorded->second != w.hash) {
                 plan.store.emplace_back(w.key, StoreReason::Changed);
             } else if (in.held && !holds(w.key)) {

@@ -2,10 +2,29 @@
 #include "platform/FileIo.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <random>
 #include <system_error>
 
 namespace tessaline {
+
+std::string PlainFileName(std::string_view name) {
+    std::string plain;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '@' ||
+                          (c == '.' && i > 0);
+        if (kept) {
+            plain += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            plain += escaped;
+        }
+    }
+    return plain;
+}
 
 Result<std::string> ReadWholeFile(const std::filesystem::path& path, size_t maxBytes) {
     Result<std::optional<std::string>> read = ReadFileIfPresent(path, maxBytes);

@@ -230,6 +230,11 @@ AutoLogoOutcome SetAutoLogoStep(const GraphicsPrinter& printer, const AutoLogoSe
         if (Result<void> sent = link.Send(commands.bytes); !sent) {
             return Failed(kPrinterNotSent, sent.Reason());
         }
+        if (commands.writes > 0 && printer.countNvWrites) {
+            printer.countNvWrites(
+                printer.name,
+                NvWrites{commands.writes, "change of the logos printed by themselves", {}});
+        }
     }
     auto finishWith = [&](AutoLogoOutcome outcome) {
         outcome.before = before;

@@ -44,6 +44,7 @@ public:
     // kPrinterOk when open; otherwise the result, with the reason in `why`.
     int32_t Open(const GraphicsPrinter& printer, std::string& why) {
         m_printer = printer.name;
+        m_count = printer.countNvWrites;
         if (m_printer.empty()) {
             why = Joined({"no printer name was given"});
             return kPrinterNotInstalled;
@@ -126,6 +127,13 @@ public:
         return keys;
     }
 
+    // An NV write has gone out to the printer.
+    void CountNvWrite(const std::string& what, const std::string& holds) const {
+        if (m_count) {
+            m_count(m_printer, NvWrites{1, what, holds});
+        }
+    }
+
     // The end of a step whose result cannot be checked: the job ends, and
     // the outcome says why it is not verified.
     GraphicOutcome Unverified() {
@@ -148,6 +156,7 @@ private:
     std::string m_printer;
     std::unique_ptr<PrinterConnection> m_connection;
     std::unique_ptr<SpoolerQueue> m_queue;
+    NvWriteCounter m_count;
     bool m_answers = false;
     // Whether the printer has answered a question on this connection yet.
     bool m_answered = false;
@@ -155,13 +164,20 @@ private:
     std::chrono::milliseconds m_writeWait{0};
 };
 
+constexpr const char* kDeleteAll = "deletion of every NV graphic";
+
 // Sends one print or delete command, then reads what the printer holds.
 // `checked` gets the outcome and the keys afterwards when the printer
 // answered; the outcome is final otherwise.
 std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uint8_t> command,
-                                         bool askFree, GraphicOutcome& checked) {
+                                         bool askFree, GraphicOutcome& checked,
+                                         const std::string& nvWrite = {}) {
     if (Result<void> sent = link.Send(command); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
+    }
+    if (!nvWrite.empty()) {
+        // Deleting every graphic leaves none; one, the others as they were.
+        link.CountNvWrite(nvWrite, nvWrite == kDeleteAll ? kHoldsNone : std::string());
     }
     const auto keys = link.AskKeys(true);
     if (!keys) {
@@ -254,6 +270,7 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     if (Result<void> sent = link.Send(command.Value()); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
     }
+    link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}), kHoldsGraphics);
     // One graphic: Progress(1) once its bytes went out, as an upload of one logo raises it.
     if (progress) {
         progress(1);
@@ -324,7 +341,9 @@ GraphicOutcome DeleteGraphicStep(const GraphicsPrinter& printer, std::optional<G
         return Failed(opened, why);
     }
     GraphicOutcome checked;
-    if (auto done = SendAndAsk(link, command, true, checked)) {
+    const std::string what =
+        key ? Joined({"deletion of NV graphic ", ShownKey(*key)}) : std::string(kDeleteAll);
+    if (auto done = SendAndAsk(link, command, true, checked, what)) {
         return *done;
     }
     if (!key && !checked.keys.empty()) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "printer/PrinterOperation.h"
 
+#include "platform/PrinterNvRecords.h"
+
 #include <algorithm>
 
 namespace tessaline {
@@ -32,6 +34,21 @@ Result<void> NotListed(const QueueList& list, const std::string& name) {
 }
 
 } // namespace
+
+NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome) {
+    return [folder = dataHome / kPrinterRecordsFolder](const std::string& printer,
+                                                       const NvWrites& writes) {
+        static_cast<void>(PrinterNvRecords(folder).Count(printer, writes.count, writes.what,
+                                                         LocalDay(), {}, writes.holds));
+    };
+}
+
+NvWriteCounter CountInUsersPrinterRecords() {
+    return [](const std::string& printer, const NvWrites& writes) {
+        static_cast<void>(PrinterNvRecords().Count(printer, writes.count, writes.what, LocalDay(),
+                                                   {}, writes.holds));
+    };
+}
 
 int32_t EndedJobResult(const Result<void>& ended) {
     return ended.Code() == kSpoolerJobQueued ? kPrinterQueued : kPrinterNotSent;
@@ -93,7 +110,14 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
         return sent == StreamResult::Refused ? Failed(kPrinterRefused, std::move(why))
                                              : Failed(kPrinterNotSent, std::move(why));
     }
-    if (!channel.CloseLogoDocument()) {
+    const bool closed = channel.CloseLogoDocument() != 0;
+    if ((closed || channel.JobStillQueued()) && operation.nvWrites.count > 0 &&
+        context.countNvWrites) {
+        // Whole and handed over: the printer makes the writes, now or once
+        // the queue lets the job through.
+        context.countNvWrites(printerName, operation.nvWrites);
+    }
+    if (!closed) {
         return Failed(channel.JobStillQueued() ? kPrinterQueued : kPrinterNotSent,
                       channel.LastError());
     }

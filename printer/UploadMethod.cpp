@@ -20,6 +20,10 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
     const bool star = commands.Ok() && commands.Value() == LogoLanguage::StarLine;
     operation.editDriver = commands.Ok() && commands.Value() == LogoLanguage::EscPos;
     if (Printer == 0) {
+        const size_t count = SplitNVImage(NVImage).size();
+        operation.nvWrites = {
+            1, "upload of " + std::to_string(count) + " NV bit image" + (count == 1 ? "" : "s"),
+            kHoldsBitImages};
         operation.check = [&] {
             if (!commands) {
                 return commands.Reason();

@@ -54,9 +54,11 @@ RULES = {
         "std simd",
         "decodes and converts bytes with the standard library alone; SIMD comes with the compiler"),
     "printer": (
-        "std imaging platform/Spooler.h platform/PrinterAddress.h platform/connection",
+        "std imaging platform/Spooler.h platform/PrinterAddress.h platform/PrinterNvRecords.h"
+        " platform/connection",
         "builds command streams from logos and sends them through the spooler interface or a"
-        " printer's direct connection; reads the printer's replies"),
+        " printer's direct connection; reads the printer's replies; counts the NV writes it"
+        " sends in the printer records every tool shares"),
     "fleet": (
         "std toml printer imaging platform platform/connection",
         "many printers from one manifest: the manifest (toml++ only here), each printer's"

@@ -7,6 +7,7 @@
 #include "ShapedLogos.h"
 #include "fleet/Apply.h"
 #include "platform/HostSystem.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 
@@ -112,6 +113,7 @@ int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env
     };
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     options.spooler = spooler.get();
+    options.printerRecords = env.dataHome / kPrinterRecordsFolder;
     // Asked before the workers start, so they read only what is settled here.
     std::map<std::string, int32_t> ownPaper;
     for (const ManifestPrinter& p : manifest.Value().printers) {

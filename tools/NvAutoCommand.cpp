@@ -161,7 +161,8 @@ int NvAutoCommand(const std::vector<std::string>& args, const CliEnvironment& en
         (top ? wanted.top : wanted.bottom) = LogoSetting{key.Value(), align, std::nullopt};
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
-    GraphicsPrinter printer{*spooler, o.words[0], std::nullopt, std::nullopt};
+    GraphicsPrinter printer{*spooler, o.words[0], std::nullopt, std::nullopt,
+                            CountInPrinterRecords(env.dataHome)};
     if (o.connect) {
         printer.connectTimeout = std::chrono::milliseconds(*o.connect);
     }

@@ -11,6 +11,7 @@
 #include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/GraphicSteps.h"
@@ -76,6 +77,7 @@ struct NvOptions {
     int32_t scaleX = 1;
     int32_t scaleY = 1;
     bool all = false, json = false, noVerify = false, print = false, store = false;
+    bool replaceOtherLogos = false;
     std::optional<int64_t> connect, read;
 };
 
@@ -106,7 +108,11 @@ const std::vector<CliCommand>& Specs() {
          "convert a logo and store it under a key",
          "",
          "",
-         Reaching(Storing({PaperWidthOption()})),
+         Reaching(Storing(
+             {PaperWidthOption(),
+              Flag("--replace-other-logos",
+                   "store even where the printer's record says it holds NV bit images, which "
+                   "storing NV graphics erases")})),
          "",
          {ValueKind::Printer, ValueKind::Text, ValueKind::File}},
         {"nv list",
@@ -189,6 +195,7 @@ Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const Cli
     o.all = parsed.Has("--all");
     o.json = parsed.Has("--json");
     o.noVerify = parsed.Has("--no-verify");
+    o.replaceOtherLogos = parsed.Has("--replace-other-logos");
     o.print = parsed.Has("--print");
     o.store = parsed.Has("--store");
     PassJobWait(parsed);
@@ -212,8 +219,10 @@ Result<RasterGraphic> Converted(const std::string& file, const Conversion& conve
 }
 
 // The printer a step goes to, with the timeouts the command line gave.
-GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o) {
-    GraphicsPrinter printer{spooler, o.words[0], std::nullopt, std::nullopt};
+GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o,
+                          const std::filesystem::path& dataHome) {
+    GraphicsPrinter printer{spooler, o.words[0], std::nullopt, std::nullopt,
+                            CountInPrinterRecords(dataHome)};
     if (o.connect) {
         printer.connectTimeout = std::chrono::milliseconds(*o.connect);
     }
@@ -270,9 +279,18 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
             << TooWide(o.words[2], g.width, o.printer, *paper, FitWayOut(*paper)) << "\n";
         return kExitWrongUse;
     }
+    // The record every tool keeps says what storing would erase.
+    if (const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(o.words[0]);
+        record && record.Value() && record.Value()->holds == kHoldsBitImages &&
+        !o.replaceOtherLogos) {
+        err << who << ": nothing was sent: " << o.printer
+            << " holds NV bit images (the last change recorded: " << record.Value()->last
+            << "), which storing NV graphics erases; give --replace-other-logos to replace them\n";
+        return kExitNotTransmitted;
+    }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicOutcome stored =
-        StoreGraphicStep(PrinterOf(*spooler, o), key.Value(), g, o.words[2], {});
+        StoreGraphicStep(PrinterOf(*spooler, o, env.dataHome), key.Value(), g, o.words[2], {});
     // A printer without graphics yet takes its first: the bit images may go.
     if (stored.firstGraphic) {
         out << kBitImageWarning;
@@ -299,7 +317,7 @@ int List(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std::
         return kExitWrongUse;
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
-    const GraphicOutcome listed = ListGraphicsStep(PrinterOf(*spooler, o));
+    const GraphicOutcome listed = ListGraphicsStep(PrinterOf(*spooler, o, env.dataHome));
     if (listed.result != kPrinterOk) {
         return Failure(listed, o.words[0], who, env, err);
     }
@@ -376,7 +394,7 @@ int PrintOrDelete(bool print, const NvOptions& o, const CliEnvironment& env, std
         }
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
-    const GraphicsPrinter printer = PrinterOf(*spooler, o);
+    const GraphicsPrinter printer = PrinterOf(*spooler, o, env.dataHome);
     const GraphicOutcome done =
         print ? PrintGraphicStep(printer, key.Value(), o.scaleX, o.scaleY)
               : DeleteGraphicStep(printer, all ? std::nullopt : std::optional(key.Value()));

@@ -3,38 +3,14 @@
 
 #include "CupsQueue.h"
 #include "CupsQueueList.h"
+#include "platform/FileIo.h"
 #include "platform/UserFolders.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cups/cups.h>
 
 namespace tessaline {
-
-namespace {
-
-// Queue names are nearly always plain already; anything that could leave the
-// folder or hide it (a leading dot, a slash) is spelled as %XX.
-std::string FolderNameFor(std::string_view queueName) {
-    std::string folder;
-    for (size_t i = 0; i < queueName.size(); ++i) {
-        const auto c = static_cast<unsigned char>(queueName[i]);
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '@' ||
-                           (c == '.' && i > 0);
-        if (plain) {
-            folder += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            folder += escaped;
-        }
-    }
-    return folder;
-}
-
-} // namespace
 
 CupsBackend::CupsBackend() : CupsBackend(TessalineDataHome() / "driver-data") {}
 
@@ -92,13 +68,13 @@ Result<std::unique_ptr<SpoolerQueue>> CupsBackend::Open(std::string_view name, Q
 }
 
 std::filesystem::path CupsBackend::DriverDataFolder(std::string_view queueName) const {
-    return m_driverDataRoot / FolderNameFor(queueName);
+    return m_driverDataRoot / PlainFileName(queueName);
 }
 
 std::filesystem::path QueueRecordFolder(std::string_view queueName) {
     const char* root = std::getenv("CUPS_SERVERROOT");
     return std::filesystem::path(root != nullptr && *root != '\0' ? root : "/etc/cups") /
-           "tessaline" / FolderNameFor(queueName);
+           "tessaline" / PlainFileName(queueName);
 }
 
 } // namespace tessaline

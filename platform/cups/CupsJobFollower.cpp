@@ -4,6 +4,7 @@
 #include "CupsConnection.h"
 #include "platform/Spooler.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,10 @@ namespace tessaline {
 namespace {
 
 constexpr std::chrono::seconds kDefaultWait{20};
-constexpr std::chrono::milliseconds kPollEvery{100};
+// Asked soon after the job went, then less often: most jobs to a printer
+// that is there are done within a few tens of milliseconds.
+constexpr std::chrono::milliseconds kFirstPoll{5};
+constexpr std::chrono::milliseconds kLongestPoll{200};
 
 std::string QueueUri(const std::string& queueName) {
     char uri[1024];
@@ -148,6 +152,7 @@ Result<void> FollowCupsJob(const std::string& queueName, int jobId,
     const std::string uri = QueueUri(queueName);
     const std::string job = "job " + std::to_string(jobId) + " on \"" + queueName + "\"";
     const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::chrono::milliseconds poll = kFirstPoll;
     for (;;) {
         const Result<JobState> asked = AskState(http.get(), uri, jobId);
         if (!asked) {
@@ -188,7 +193,8 @@ Result<void> FollowCupsJob(const std::string& queueName, int jobId,
                     " after " + std::to_string(seconds) + " s (" + state + ")",
                 kSpoolerJobQueued);
         }
-        std::this_thread::sleep_for(kPollEvery);
+        std::this_thread::sleep_for(poll);
+        poll = std::min(poll * 2, kLongestPoll);
     }
 }
 

@@ -566,16 +566,18 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     ASSERT_TRUE(remembered) << remembered.Reason();
     EXPECT_EQ(remembered.Value().printers.count(down), 0u);
     EXPECT_EQ(remembered.Value().printers.at(p1.Address()).serial, "P1");
-    // The state counts this tool's writes, not those of nv delete and nv store.
+    // The state counts this tool's writes; the printer's shared record those
+    // of nv delete and nv store too.
     EXPECT_EQ(remembered.Value().printers.at(p1.Address()).writes, 6);
 
-    // The write budget: P1 has had 6 of ours today and needs one more.
+    // The write budget counts every tool's: P1 has had 6 of apply's and 2 of
+    // nv's today, and needs one more.
     test::WriteText(manifest, Manifest({p1.Address(), p2.Address(), p3.Address()}));
     Logo("header.bmp", 700, 1);
-    run = cli.Run(apply + "--max-writes 6");
+    run = cli.Run(apply + "--max-writes 8");
     EXPECT_EQ(run.status, 3) << run.out;
-    EXPECT_NE(run.out.find("P1: refused: 1 NV write needed and 6 done today would pass the limit "
-                           "of 6 a day (--max-writes); nothing written"),
+    EXPECT_NE(run.out.find("P1: refused: 1 NV write needed and 8 done today would pass the limit "
+                           "of 8 a day (--max-writes); nothing written"),
               std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("P2: stored A1 (1 NV write"), std::string::npos) << run.out;
@@ -615,6 +617,42 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     EXPECT_EQ(writes(), expected);
 }
 
+// FS q images cannot be read back: only the shared record tells apply that
+// the control's erase (the program's, or the command line's) emptied them.
+TEST_F(ApplyFleet, AnEraseFromAnotherToolMakesTheNextApplyStoreAgain) {
+    ASSERT_EQ(cli.Run("vprinter add P1").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add P2").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add P3 --nv-graphics 0").status, 0);
+    test::ServedPrinter p1(cli, "P1"), p2(cli, "P2"), p3(cli, "P3");
+    Logo("header.bmp", 576, 0);
+    Logo("coupon.bmp", 200, 0);
+    const fs::path manifest = cli.Root() / "fleet.toml";
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address(), p3.Address()}));
+    const std::string apply = "apply " + cli.Quote(manifest);
+    auto run = cli.Run(apply);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(cli.Run(apply + " --plan").out.find("would store"), std::string::npos);
+
+    // NV graphics would erase the images apply stored: refused unless asked.
+    const auto graphics =
+        cli.Run("nv store " + p3.Address() + " A1 " + cli.Quote(cli.Root() / "coupon.bmp"));
+    EXPECT_EQ(graphics.status, 3) << graphics.err;
+    EXPECT_NE(graphics.err.find("nothing was sent: " + p3.Address() +
+                                " holds NV bit images (the last change recorded: apply of P3), "
+                                "which storing NV graphics erases; give --replace-other-logos"),
+              std::string::npos)
+        << graphics.err;
+    ASSERT_EQ(cli.Run("register " + cli.Quote(TESSALINE_CONTROL_PATH)).status, 0);
+    const auto erased = cli.Run("erase --printer " + p3.Address());
+    ASSERT_EQ(erased.status, 0) << erased.err;
+    run = cli.Run(apply + " --plan");
+    EXPECT_NE(run.out.find("P3: would store 1 (written by another tool since), 2 (written by "
+                           "another tool since) (1 NV write; 2 today so far)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("P1: unchanged"), std::string::npos) << run.out;
+}
+
 // A plan refuses what apply would refuse; a state file that cannot be
 // written costs no printer its line.
 TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
@@ -636,6 +674,22 @@ TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
     EXPECT_NE(plan.out.find(noRoom), std::string::npos) << plan.out;
     EXPECT_NE(plan.out.find("bytes of NV graphics free; nothing written"), std::string::npos);
     ASSERT_EQ(cli.Run(apply).status, 3);
+
+    // Another tool writes behind the state's back: the plan trusts the state
+    // no more, and the day's budget counts every tool's writes.
+    const auto other = cli.Run("nv store --read-timeout 5000 " + p1.Address() + " A1 " +
+                               cli.Quote(cli.Root() / "coupon.bmp"));
+    ASSERT_EQ(other.status, 0) << other.err;
+    const auto after = cli.Run(apply + " --plan");
+    EXPECT_NE(after.out.find("P1: would store A1 (written by another tool since), A2 (written by "
+                             "another tool since) (2 NV writes; 3 today so far)"),
+              std::string::npos)
+        << after.out;
+    const auto budget = cli.Run(apply + " --plan --max-writes 4");
+    EXPECT_NE(budget.out.find("P1: refused: 2 NV writes needed and 3 done today would pass the "
+                              "limit of 4"),
+              std::string::npos)
+        << budget.out;
 
     // FS q on a printer recorded with NV graphics would erase them: refused,
     // by the plan as by apply, unless allowed.
@@ -673,7 +727,7 @@ TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
     fs::create_directories(state / "in-the-way");
     const auto run = running.get();
     EXPECT_EQ(run.status, 3) << run.out << run.err;
-    EXPECT_NE(run.out.find("P1: stored A1 (1 NV write, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P1: stored A1 A2 (2 NV writes, "), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(noRoom), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("cannot write " + state.string() + ": "), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("the printers were written"), std::string::npos) << run.err;

@@ -38,6 +38,11 @@ struct ApplyOptions {
     int jobs = kDefaultJobs; // printers worked on at once
     int64_t maxWrites = 10;
     std::filesystem::path stateFile;
+    // The printer records every tool shares (platform/PrinterNvRecords.h):
+    // the day's writes by all of them count against maxWrites, a change by
+    // another tool makes the state's record of a printer void, and apply's own
+    // writes are counted there. Empty: none are kept.
+    std::filesystem::path printerRecords;
     // For printers named by a spooler queue; null: such printers fail.
     const Spooler* spooler = nullptr;
     // The file to read for a logo fitted to `fit` dots (0: the file itself),

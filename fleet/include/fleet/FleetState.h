@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/Result.h"
+#include "platform/PrinterNvRecords.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +24,11 @@ struct PrinterRecord {
     std::string bitImages;
     std::string day;    // the day `writes` counts, "YYYY-MM-DD" in local time
     int64_t writes = 0; // NV writes sent that day
+    // The printer's shared record's change count after this tool's last
+    // writes (platform/PrinterNvRecords.h); another count there now means
+    // another tool changed what the printer holds. 0: not known (a state
+    // written before the shared records).
+    uint64_t changes = 0;
 
     // The NV writes sent on `today`.
     int64_t WritesOn(const std::string& today) const { return day == today ? writes : 0; }
@@ -42,8 +48,5 @@ Result<FleetState> ParseFleetState(std::string_view text);
 Result<FleetState> ReadFleetState(const std::filesystem::path& file);
 // Replaces `file` whole with the state.
 Result<void> WriteFleetState(const std::filesystem::path& file, const FleetState& state);
-
-// Today's date in local time, "YYYY-MM-DD".
-std::string LocalDay();
 
 } // namespace tessaline

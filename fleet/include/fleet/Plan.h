@@ -33,6 +33,12 @@ struct PlanInput {
     bool replaceOtherLogos = false;
     std::string today;
     int64_t maxWrites = 10;
+    // The NV writes every tool sent to the printer today, from the shared
+    // record; they count against maxWrites when more than the state's own.
+    int64_t writesTodayByAll = 0;
+    // Another tool changed what the printer holds since the state was
+    // written: the state's record says nothing of it any more.
+    bool changedElsewhere = false;
 };
 
 // Why a key is stored.
@@ -42,6 +48,7 @@ enum class StoreReason {
     Missing,    // recorded, but the printer no longer holds it
     Unrecorded, // the printer holds the key, with bytes the state does not know
     Swapped,    // the printer answers another serial number than the one recorded
+    Elsewhere,  // another tool has written to the printer since
 };
 const char* StoreReasonName(StoreReason reason);
 

@@ -26,6 +26,7 @@ struct GraphicsPrinter {
     std::string name;
     std::optional<std::chrono::milliseconds> connectTimeout;
     std::optional<std::chrono::milliseconds> readTimeout;
+    NvWriteCounter countNvWrites = {}; // empty: not counted
 };
 
 // How a step that went out is known to have taken.

@@ -2,12 +2,14 @@
 #pragma once
 
 #include "imaging/CLogoImage.h"
+#include "platform/PrinterNvRecords.h"
 #include "printer/CPrinterChannel.h"
 #include "printer/DriverConfig.h"
 #include "printer/LogoCommands.h"
 #include "printer/StreamResult.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -29,6 +31,26 @@ inline constexpr int32_t kPrinterQueued = -7;
 // holds the whole job still, kPrinterNotSent otherwise.
 int32_t EndedJobResult(const Result<void>& ended);
 
+// Told of NV writes that went to a printer (by the name or address it was
+// reached by): how many, and what they were. The writes are counted once the
+// bytes are out, whether or not the printer could confirm them.
+struct NvWrites {
+    int64_t count = 0;
+    std::string what; // "upload of 2 NV bit images", ...
+    // The kind of logos the printer holds afterwards: kHoldsBitImages,
+    // kHoldsGraphics or kHoldsNone; empty when the writes leave it as it was.
+    std::string holds;
+};
+using NvWriteCounter = std::function<void(const std::string& printer, const NvWrites& writes)>;
+
+// Counts into the printer records (platform/PrinterNvRecords.h) under
+// `dataHome` (TessalineDataHome() for the user's own), which every tool
+// shares. A record that cannot be written costs the operation nothing: the
+// printer has done it.
+NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome);
+// The same under the user's own data folder.
+NvWriteCounter CountInUsersPrinterRecords();
+
 // What a printer operation needs from the control that runs it.
 struct PrinterContext {
     const Spooler& spooler;
@@ -39,6 +61,7 @@ struct PrinterContext {
     // The language the named printer takes its logos in, or why it cannot be
     // told; empty: every printer takes ESC/POS.
     std::function<Result<LogoLanguage>(const std::string& printerName)> commandsOf = {};
+    NvWriteCounter countNvWrites = {}; // empty: not counted
 };
 
 // What one method hands the frame.
@@ -53,6 +76,9 @@ struct PrinterOperation {
     // The driver's logo commands are ESC/POS (FS p): a printer of another
     // language keeps its record as it is.
     bool editDriver = true;
+    // The NV writes the stream makes (an upload or an erase is one), and what
+    // they are, for the context's counter.
+    NvWrites nvWrites;
 };
 
 // Succeeds when a queue of exactly `name` is listed. Otherwise fails with
