@@ -22,8 +22,6 @@ namespace tessaline {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // More bytes than a printer's own status broadcasts between questions: the
 // peer speaks something else.
 constexpr size_t kMaxStrayBytes = 8;
@@ -36,23 +34,13 @@ auto AskStar(PrinterConnection& connection, const std::vector<uint8_t>& request,
     if (!connection.Send(request)) {
         return {};
     }
-    const Clock::time_point deadline = Clock::now() + connection.Address().readTimeout;
-    std::vector<uint8_t> got;
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            return {};
-        }
-        got.clear();
-        if (!connection.Receive(got, left)) {
-            return {};
-        }
-        reader.Feed(got);
-        if (auto reply = reader.Reply()) {
-            return reply;
-        }
-    }
+    decltype(reader.Reply()) reply;
+    const Result<bool> whole = ReceiveReply(connection, [&](std::span<const uint8_t> bytes) {
+        reader.Feed(bytes);
+        reply = reader.Reply();
+        return reply.has_value();
+    });
+    return whole && whole.Value() ? reply : decltype(reply)();
 }
 
 // A printer that answers no ESC/POS status may be a Star printer: its

@@ -34,7 +34,7 @@ template <typename Number> bool ReadNumber(std::string_view text, Number& number
 
 } // namespace
 
-std::string LocalDay() {
+std::string LocalTimeText(const char* format) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -42,9 +42,12 @@ std::string LocalDay() {
 #else
     localtime_r(&now, &local);
 #endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
+    char text[64];
+    return std::strftime(text, sizeof text, format, &local) > 0 ? text : "";
+}
+
+std::string LocalDay() {
+    return LocalTimeText("%Y-%m-%d");
 }
 
 std::string PrinterNvRecordText(const PrinterNvRecord& record) {

@@ -86,28 +86,37 @@ Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection
         return Answer::Fail(sent.Reason());
     }
     ReplyReader reader(shape);
-    const auto count = [&reader, stray] {
-        if (stray != nullptr) {
-            *stray += reader.Dropped() + reader.Extra();
-        }
-    };
+    std::optional<std::vector<uint8_t>> reply;
+    const Result<bool> whole = ReceiveReply(connection, [&](std::span<const uint8_t> bytes) {
+        reader.Feed(bytes);
+        reply = reader.Reply();
+        return reply.has_value();
+    });
+    if (!whole) {
+        return Answer::Fail(whole.Reason());
+    }
+    if (stray != nullptr) {
+        *stray += reader.Dropped() + reader.Extra();
+    }
+    return reply;
+}
+
+Result<bool> ReceiveReply(PrinterConnection& connection,
+                          const std::function<bool(std::span<const uint8_t>)>& take) {
     const Clock::time_point deadline = Clock::now() + connection.Address().readTimeout;
     std::vector<uint8_t> got;
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
-            count();
-            return std::optional<std::vector<uint8_t>>();
+            return false;
         }
         got.clear();
         if (Result<void> r = connection.Receive(got, left); !r) {
-            return Answer::Fail(r.Reason());
+            return Result<bool>::Fail(r.Reason());
         }
-        reader.Feed(got);
-        if (auto reply = reader.Reply()) {
-            count();
-            return std::optional<std::vector<uint8_t>>(std::move(*reply));
+        if (take(got)) {
+            return true;
         }
     }
 }

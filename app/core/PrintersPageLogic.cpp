@@ -4,10 +4,10 @@
 #include "PrintersPageTexts.h"
 #include "app/core/AppServices.h"
 #include "app/core/SystemServices.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/Spooler.h"
 
 #include <array>
-#include <ctime>
 #include <initializer_list>
 
 namespace tessaline {
@@ -40,16 +40,7 @@ std::string SizeText(const RasterGraphic& graphic) {
 }
 
 std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return text;
+    return LocalTimeText("%Y-%m-%d %H:%M");
 }
 
 } // namespace

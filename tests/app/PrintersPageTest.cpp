@@ -30,20 +30,20 @@ TEST(PrinterChoice, ReadsWhatWasTyped) {
         const char* why;
     };
     const Case cases[] = {
-        {"10.1.0.5", "socket://10.1.0.5:9100", false, ""},
-        {"  10.1.0.5 ", "socket://10.1.0.5:9100", false, ""},
+        {"127.0.0.5", "socket://127.0.0.5:9100", false, ""},
+        {"  127.0.0.5 ", "socket://127.0.0.5:9100", false, ""},
         {"till-3:9101", "socket://till-3:9101", false, ""},
         {"[::1]", "socket://[::1]:9100", false, ""},
         {"[::1]:9200", "socket://[::1]:9200", false, ""},
-        {"socket://10.1.0.5", "socket://10.1.0.5", false, ""},
+        {"socket://127.0.0.5", "socket://127.0.0.5", false, ""},
         {"usb:///dev/usb/lp0", "usb:///dev/usb/lp0", false, ""},
         {"THERMAL #1", "THERMAL #1", true, ""},
         {" Office", "Office", true, ""},
         {"fe80::1", "", false, "an IPv6 address goes in brackets"},
-        {"10.1.0.5:0", "", false, "the port must be 1 to 65535, not \"0\""},
-        {"10.1.0.5:99999", "", false, "the port must be 1 to 65535"},
+        {"127.0.0.5:0", "", false, "the port must be 1 to 65535, not \"0\""},
+        {"127.0.0.5:99999", "", false, "the port must be 1 to 65535"},
         {"socket://", "", false, "the host is missing"},
-        {"10.1.0.5:", "", false, "the port is missing"},
+        {"127.0.0.5:", "", false, "the port is missing"},
         {"thermal #1", "", false, "neither an installed printer nor an address"},
         {"", "", false, "no printer was given"},
         {"   ", "", false, "no printer was given"},
@@ -138,12 +138,12 @@ TEST_F(SettingsFixture, AddressesAreKeptMostRecentFirstAndBounded) {
     for (int i = 0; i < 25; ++i) {
         ASSERT_TRUE(settings.RememberAddress("socket://10.0.0." + std::to_string(i) + ":9100"));
     }
-    ASSERT_TRUE(settings.RememberAddress("socket://10.0.0.10:9100"));
+    ASSERT_TRUE(settings.RememberAddress("socket://127.0.0.10:9100"));
     const auto addresses = ProgramSettings(services).Addresses();
     ASSERT_EQ(addresses.size(), ProgramSettings::kMaxAddresses);
-    EXPECT_EQ(addresses[0], "socket://10.0.0.10:9100");
+    EXPECT_EQ(addresses[0], "socket://127.0.0.10:9100");
     EXPECT_EQ(addresses[1], "socket://10.0.0.24:9100");
-    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), "socket://10.0.0.10:9100"), 1);
+    EXPECT_EQ(std::count(addresses.begin(), addresses.end(), "socket://127.0.0.10:9100"), 1);
     // The logo list's file is left alone.
     EXPECT_FALSE(std::filesystem::exists(folder.File("CorvidoFiles.ini")));
     ASSERT_TRUE(settings.SetValue("Tab", "1"));
@@ -294,10 +294,10 @@ protected:
 
 TEST_F(PageFixture, AMalformedAddressIsRefusedWithTheReason) {
     Load();
-    logic->PrinterChosen("10.1.0.5:70000");
+    logic->PrinterChosen("127.0.0.5:70000");
     ASSERT_EQ(services.prompts.size(), 1u);
     EXPECT_EQ(services.prompts[0].text,
-              "socket://10.1.0.5:70000: the port must be 1 to 65535, not \"70000\"");
+              "socket://127.0.0.5:70000: the port must be 1 to 65535, not \"70000\"");
     EXPECT_EQ(services.prompts[0].title, "Title");
     EXPECT_FALSE(logic->Printer());
     EXPECT_FALSE(page.enabled[PCtl::cmdRefresh]);

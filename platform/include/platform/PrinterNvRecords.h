@@ -17,6 +17,8 @@
 
 namespace tessaline {
 
+// The time now in local time, as strftime formats it (up to 63 characters).
+std::string LocalTimeText(const char* format);
 // Today's date in local time, "YYYY-MM-DD": the day NV writes are counted on.
 std::string LocalDay();
 

@@ -7,6 +7,7 @@
 #include "printer/PrinterQueries.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ enum class Patience {
 // the address, only when the connection itself fails.
 Result<PrinterReport> AskPrinter(PrinterConnection& connection,
                                  Patience patience = Patience::EachQuestion);
+
+// Receives what comes, handing each piece to `take`, until `take` says the
+// reply is whole (true) or the read timeout passes (false); fails when the
+// connection does.
+Result<bool> ReceiveReply(PrinterConnection& connection,
+                          const std::function<bool(std::span<const uint8_t>)>& take);
 
 // Sends one question and waits up to the read timeout for its reply.
 // Nothing when none came; fails when the connection did. `stray`, where
