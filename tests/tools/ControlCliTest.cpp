@@ -330,6 +330,12 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
         {"nv store" + at + "B2" + a, 3,
          "B2 does not fit: " + logoA.string() + " takes 650 bytes and " + served.Address() +
              " has 200 of 1,500 bytes free; nothing sent"},
+        // NV bit images would erase the graphics the printer's record says it holds.
+        {"upload --printer" + at + a, 3,
+         "upload: nothing was sent: " + served.Address() +
+             " holds NV graphics (the last change recorded: store of NV graphic \"  \" (two "
+             "blanks)), which storing NV bit images erases; give --replace-other-logos to replace "
+             "them"},
         {"nv list" + at, 0,
          "Keys:         \"  \" (two blanks), A1 (2)\nNV graphics:  1,500 "
          "bytes, 200 free\n"},
@@ -364,6 +370,12 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
     ASSERT_EQ(bytes.status, 0) << bytes.err;
     EXPECT_EQ(Job(1), std::vector<uint8_t>(bytes.out.begin(), bytes.out.end()));
     EXPECT_EQ(bytes.out.size(), 7u + 9 + 650);
+    // Asked to, the upload replaces them.
+    ASSERT_EQ(cli.Run("nv store" + at + "A1" + a).status, 0);
+    const auto replaced = cli.Run("upload --replace-other-logos --printer" + at + a);
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    const auto left = cli.Run("nv list --json" + at);
+    EXPECT_NE(left.out.find("\"keys\": []"), std::string::npos) << left.out;
     EXPECT_EQ(served.Stop(), 0);
 }
 
