@@ -648,6 +648,22 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
         {"print --printer NARROW --image 1 --size 1", 1,
          "NV image 1 at --size 1 is 768 dots wide, NARROW prints 384: print it at --size 0 or 2",
          "Jobs:            2"},
+        // A queue's own width, kept beside its command language: the narrowest holds.
+        {"printers --set-paper-width 58mm 'THERMAL #1'", 0,
+         "kept 384 dots as the paper width of \"THERMAL #1\"", "Jobs:            2"},
+        {"upload --printer 'THERMAL #1' " + cli.Quote(logoB), 1,
+         logoB.string() + " is 512 dots wide, THERMAL #1 prints 384", "Jobs:            2"},
+        {"upload --printer 'THERMAL #1' --paper-width 300 " + cli.Quote(logoA), 0,
+         "image 1 of 1 sent", "Jobs:            2"},
+        // CUPS is not reachable here: it may hold the queue.
+        {"printers --set-paper-width 58mm 'THERMAL #9'", 3,
+         "the printer \"THERMAL #9\" is not installed", "Jobs:            2"},
+        {"printers --set-paper-width 58mm " + served.Address(), 1,
+         served.Address() + " is an address, not a queue", "Jobs:            2"},
+        {"printers --clear-paper-width 'THERMAL #1'", 0,
+         "forgot the paper width of \"THERMAL #1\" (384)", "Jobs:            2"},
+        {"upload --printer 'THERMAL #1' --fit 576 " + cli.Quote(logoB), 0, "image 1 of 1 sent",
+         "Jobs:            2"},
         {"nv store NARROW LG" + w, 1, "NARROW prints 384", "Jobs:            2"},
         {"nv store" + at + "LG" + w + " --paper-width 384", 1,
          wide.string() + " is 1200 dots wide, " + served.Address() +
