@@ -66,7 +66,34 @@ struct PreparedLogo {
     std::string bitImageFile; // the dots as a one-bit BMP file, for NV bit images
     std::string bitImageHash; // its SHA-256
 };
-using PreparedLogos = std::map<std::string, PreparedLogo>;
+// By logo name and the width it is fitted to for fit = "paper" (0 for any
+// other logo): such a logo is converted once for each paper width it meets.
+using LogoWidth = std::pair<std::string, int32_t>;
+using PreparedLogos = std::map<LogoWidth, PreparedLogo>;
+
+// The printer's paper width: the narrower of the manifest's and the one its
+// own settings give; 0 when neither is known.
+int32_t PaperOf(const ManifestPrinter& printer, const ApplyOptions& options) {
+    int32_t paper = printer.paperWidth;
+    if (options.paperWidthOf) {
+        if (const auto own = options.paperWidthOf(printer.address)) {
+            paper = paper == 0 ? *own : std::min(paper, *own);
+        }
+    }
+    return paper;
+}
+
+// The prepared logo `name` a printer of paper `paper` uses; nothing for a
+// fit = "paper" logo on a printer whose paper is not known.
+std::optional<LogoWidth> LogoFor(const Manifest& manifest, const std::string& name, int32_t paper) {
+    if (!manifest.logos.at(name).fitPaper) {
+        return LogoWidth{name, 0};
+    }
+    if (paper == 0) {
+        return std::nullopt;
+    }
+    return LogoWidth{name, paper};
+}
 
 std::string LogoPlace(const Manifest& manifest, const ManifestLogo& logo) {
     std::string place = manifest.file.string();
@@ -94,22 +121,29 @@ std::vector<uint8_t> OneBitFile(const RasterGraphic& g) {
 Result<PreparedLogos> PrepareLogos(const Manifest& manifest, const ApplyOptions& options,
                                    ScratchFolder& scratch) {
     using R = Result<PreparedLogos>;
-    std::set<std::string> used, bitImages;
+    std::set<LogoWidth> used, bitImages;
     for (const ManifestPrinter& p : manifest.printers) {
+        const int32_t paper = PaperOf(p, options);
         for (const auto& [key, logo] : p.logos) {
-            used.insert(logo);
+            // A printer that cannot have it is refused on its own.
+            const auto wanted = LogoFor(manifest, logo, paper);
+            if (!wanted) {
+                continue;
+            }
+            used.insert(*wanted);
             if (p.commands == NvCommands::BitImages) {
-                bitImages.insert(logo);
+                bitImages.insert(*wanted);
             }
         }
     }
     PreparedLogos prepared;
-    for (const std::string& name : used) {
-        const ManifestLogo& logo = manifest.logos.at(name);
+    for (const LogoWidth& name : used) {
+        const ManifestLogo& logo = manifest.logos.at(name.first);
         const std::string place = LogoPlace(manifest, logo);
         std::string file = logo.file.string();
-        if (logo.fit > 0 && options.fitLogo) {
-            auto fitted = options.fitLogo(file, logo.fit);
+        const int32_t fit = logo.fitPaper ? name.second : logo.fit;
+        if (fit > 0 && options.fitLogo) {
+            auto fitted = options.fitLogo(file, fit);
             if (!fitted) {
                 return R::Fail(place + fitted.Reason());
             }
@@ -178,11 +212,12 @@ struct Work {
 
 class PrinterWorker {
 public:
-    PrinterWorker(const ManifestPrinter& printer, const PreparedLogos& logos,
-                  const PrinterRecord* record, const ApplyOptions& options, std::string today,
-                  std::mutex& spoolerLock)
-        : m_printer(printer), m_logos(logos), m_old(record), m_options(options),
-          m_today(std::move(today)), m_spoolerLock(spoolerLock) {
+    PrinterWorker(const Manifest& manifest, const ManifestPrinter& printer,
+                  const PreparedLogos& logos, const PrinterRecord* record,
+                  const ApplyOptions& options, std::string today, std::mutex& spoolerLock)
+        : m_manifest(manifest), m_printer(printer), m_logos(logos), m_old(record),
+          m_options(options), m_paper(PaperOf(printer, options)), m_today(std::move(today)),
+          m_spoolerLock(spoolerLock) {
         m_work.result.name = printer.name;
         m_work.result.address = printer.address;
     }
@@ -244,14 +279,16 @@ private:
     // width is known; empty when every logo fits. The printer would print
     // nothing of such a logo, so nothing is sent.
     std::string TooWide() const {
-        int32_t paper = m_printer.paperWidth;
-        if (m_options.paperWidthOf) {
-            if (const auto own = m_options.paperWidthOf(m_printer.address)) {
-                paper = paper == 0 ? *own : std::min(paper, *own);
+        const int32_t paper = m_paper;
+        for (const auto& [key, name] : m_printer.logos) {
+            if (!LogoFor(m_manifest, name, paper)) {
+                return "[logos." + name + "] has fit = \"paper\" and the paper width of " +
+                       m_printer.name + " is not known: give " + m_printer.name +
+                       " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
             }
         }
         for (const auto& [key, name] : m_printer.logos) {
-            const PreparedLogo& logo = m_logos.at(name);
+            const PreparedLogo& logo = Logo(name);
             if (paper > 0 && logo.graphic.width > paper) {
                 return logo.file + " (logo " + name + ") is " + std::to_string(logo.graphic.width) +
                        " dots wide, " + m_printer.name + " prints " + std::to_string(paper) +
@@ -278,7 +315,7 @@ private:
         m_wanted.clear();
         m_commands.clear();
         for (const auto& [key, logo] : m_printer.logos) {
-            const PreparedLogo& p = m_logos.at(logo);
+            const PreparedLogo& p = Logo(logo);
             if (graphics) {
                 auto command = StoreGraphicCommand(KeyOf(key), p.graphic);
                 m_wanted.push_back({key, Sha256Hex(command.Value())});
@@ -450,7 +487,7 @@ private:
         uint64_t needed = 0;
         for (const auto& [key, why] : plan.store) {
             if (!Holds(held, key)) {
-                needed += m_logos.at(LogoOf(key)).graphic.rows.size();
+                needed += Logo(LogoOf(key)).graphic.rows.size();
             }
         }
         const auto freeBytes = free.Value() ? ParseNvBytes(*free.Value()) : std::nullopt;
@@ -503,8 +540,7 @@ private:
             }
             if (!Holds(held, key)) {
                 return Fail(m_printer.address + " did not keep " + key + " (" +
-                            std::to_string(m_logos.at(LogoOf(key)).graphic.rows.size()) +
-                            " bytes sent)");
+                            std::to_string(Logo(LogoOf(key)).graphic.rows.size()) + " bytes sent)");
             }
             m_work.record->keys[key] = m_wanted[at].hash;
             R().stored.push_back(key);
@@ -527,7 +563,7 @@ private:
         }
         std::string files;
         for (const auto& [key, logo] : m_printer.logos) {
-            files.append(files.empty() ? "" : "|").append(m_logos.at(logo).bitImageFile);
+            files.append(files.empty() ? "" : "|").append(Logo(logo).bitImageFile);
         }
         Spooler none;
         const bool queue = !IsPrinterAddress(m_printer.address);
@@ -544,7 +580,7 @@ private:
                             : sent.Reason());
         }
         for (const auto& [key, logo] : m_printer.logos) {
-            m_work.record->bitImages.append(m_logos.at(logo).bitImageHash);
+            m_work.record->bitImages.append(Logo(logo).bitImageHash);
             R().stored.push_back(key);
         }
         AddNote(note);
@@ -611,15 +647,21 @@ private:
         }
         return 0;
     }
+    // The logo `name` as this printer gets it, fitted to its paper where asked.
+    const PreparedLogo& Logo(const std::string& name) const {
+        return m_logos.at(LogoFor(m_manifest, name, m_paper).value_or(LogoWidth{name, 0}));
+    }
     const std::string& LogoOf(const std::string& key) const {
         return m_printer.logos[IndexOf(key)].second;
     }
 
+    const Manifest& m_manifest;
     const ManifestPrinter& m_printer;
     const PreparedLogos& m_logos;
     const PrinterRecord* m_old;
     std::optional<PrinterNvRecord> m_shared; // what every tool recorded of it
     const ApplyOptions& m_options;
+    int32_t m_paper; // its paper width; 0 when not known
     std::string m_today;
     std::mutex& m_spoolerLock;
     std::vector<WantedLogo> m_wanted;
@@ -715,7 +757,8 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
             const ManifestPrinter& p = manifest.printers[i];
             const auto old = found.printers.find(p.address);
             const PrinterRecord* record = old == found.printers.end() ? nullptr : &old->second;
-            done[i] = PrinterWorker(p, logos.Value(), record, options, today, spoolerLock).Run();
+            done[i] = PrinterWorker(manifest, p, logos.Value(), record, options, today, spoolerLock)
+                          .Run();
             if (done[i].record && !options.planOnly) {
                 std::lock_guard<std::mutex> guard(savedLock);
                 saved.printers[p.address] = *done[i].record;

@@ -77,6 +77,7 @@ struct LogoSettings {
     int32_t imageMode = 0;
     int32_t brightness = 5;
     int32_t fit = 0;
+    bool fitPaper = false;
 };
 
 void ReadLogoSettings(const toml::table& table, LogoSettings& s, Problems& problems) {
@@ -115,10 +116,16 @@ void ReadLogoSettings(const toml::table& table, LogoSettings& s, Problems& probl
     }
     if (const toml::node* f = table.get("fit")) {
         const auto value = f->value<int64_t>();
-        if (!f->is_integer() || !value || *value < 8 || *value > 8184) {
-            problems.At(f->source(), "fit is the paper's width in dots, from 8 to 8184");
+        const auto* word = f->as_string();
+        if (word != nullptr && word->get() == "paper") {
+            s.fit = 0;
+            s.fitPaper = true;
+        } else if (!f->is_integer() || !value || *value < 8 || *value > 8184) {
+            problems.At(f->source(), "fit is the paper's width in dots, from 8 to 8184, or "
+                                     "\"paper\" for each printer's paper-width");
         } else {
             s.fit = static_cast<int32_t>(*value);
+            s.fitPaper = false;
         }
     }
 }
@@ -285,6 +292,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                 logo.imageMode = s.imageMode;
                 logo.brightness = s.brightness;
                 logo.fit = s.fit;
+                logo.fitPaper = s.fitPaper;
                 const toml::node* f = table->get("file");
                 const std::string* path = f != nullptr ? StringOf(*f) : nullptr;
                 if (path == nullptr || path->empty()) {

@@ -4,13 +4,16 @@
 #include "ApplyCommand.h"
 
 #include "Cli.h"
+#include "PaperWidth.h"
 #include "ShapedLogos.h"
 #include "fleet/Apply.h"
 #include "platform/HostSystem.h"
+#include "platform/PrinterAddress.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -119,6 +122,16 @@ int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env
     for (const ManifestPrinter& p : manifest.Value().printers) {
         if (const auto widths = VirtualPrinterWidths(p.address, env)) {
             ownPaper[p.address] = widths->paper;
+        }
+        // A queue's kept width bounds it as a virtual printer's own does.
+        if (!IsPrinterAddress(p.address)) {
+            if (const auto kept = KeptPaperWidth(p.address); !kept) {
+                err << who << ": " << kept.Reason() << "; it is not used\n";
+            } else if (kept.Value()) {
+                const auto own = ownPaper.find(p.address);
+                ownPaper[p.address] =
+                    own == ownPaper.end() ? *kept.Value() : std::min(own->second, *kept.Value());
+            }
         }
     }
     options.paperWidthOf = [&ownPaper](const std::string& address) -> std::optional<int32_t> {

@@ -43,6 +43,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
         {"brightness", logo + "brightness = 11\n",
          ":3:14: brightness is a whole number from 0 to 10"},
         {"fit", "[defaults]\nfit = 4\n", ":2:7: fit is the paper's width in dots, from 8 to 8184"},
+        {"a fit word", "[defaults]\nfit = \"wide\"\n",
+         ":2:7: fit is the paper's width in dots, from 8 to 8184, or \"paper\""},
         {"a paper width", "[defaults]\npaper-width = \"57mm\"\n",
          ":2:15: paper-width is the paper's width in dots, from 8 to 8184, or \"58mm\" or "
          "\"80mm\""},
@@ -93,7 +95,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
                                         "[logos.plain]\nfile = \"logo.bmp\"\n"
                                         "dither = \"threshold\"\nfit = 384\n" +
                                         "[logos.diffused]\nfile = \"logo.bmp\"\n"
-                                        "dither = \"stucki\"\nbrightness = 7\n" +
+                                        "dither = \"stucki\"\nbrightness = 7\nfit = "
+                                        "\"paper\"\n" +
                                         printer +
                                         "name = \"Till 1\"\nlogos = { \"B1\" = \"plain\", "
                                         "\"A1\" = \"logo\" }\n[[printers]]\naddress = "
@@ -111,6 +114,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     // dither names the same conversions: the same settings, so the same state.
     EXPECT_EQ(m.logos.at("diffused").imageMode, m.logos.at("logo").imageMode);
     EXPECT_EQ(m.logos.at("diffused").brightness, 7);
+    EXPECT_TRUE(m.logos.at("diffused").fitPaper);
+    EXPECT_FALSE(m.logos.at("logo").fitPaper);
     EXPECT_EQ(m.logos.at("plain").fit, 384);
     EXPECT_EQ(m.logos.at("plain").file, folder.Path() / "logo.bmp");
     ASSERT_EQ(m.printers.size(), 2u);
@@ -615,6 +620,29 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
         << run.out;
     EXPECT_NE(run.out.find("P1: unchanged"), std::string::npos) << run.out;
     EXPECT_EQ(writes(), expected);
+
+    // fit = "paper": fitted to each printer's own paper; a printer whose
+    // paper is not known is refused, by the plan as by apply.
+    std::string perPaper = narrow;
+    const std::string header = "[logos.header]\nfile = \"header.bmp\"\n";
+    perPaper.replace(perPaper.find(header), header.size(), header + "fit = \"paper\"\n");
+    test::WriteText(manifest, perPaper);
+    const std::string unknown = "P1: refused: [logos.header] has fit = \"paper\" and the paper "
+                                "width of P1 is not known: give P1 paper-width = DOTS, \"58mm\" "
+                                "or \"80mm\"; nothing written";
+    run = cli.Run(apply + "--plan");
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find(unknown), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P2: would store A1 (changed)"), std::string::npos) << run.out;
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find(unknown), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P3: refused: [logos.header] has fit"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("P2: stored A1 (1 NV write"), std::string::npos) << run.out;
+    expected = "9 3 4";
+    EXPECT_EQ(writes(), expected);
+    const std::string log = p2.Output(std::chrono::milliseconds(3000), "384x22 dots");
+    EXPECT_NE(log.find("\"A1\": stored, 384x22 dots"), std::string::npos) << log;
 }
 
 // FS q images cannot be read back: only the shared record tells apply that

@@ -24,7 +24,10 @@ struct ManifestLogo {
     int32_t imageMode = 0;      // 0 "none", 1 "error-diffusion"
     int32_t brightness = 5;
     int32_t fit = 0; // the paper's width in dots; 0 keeps the logo's own
-    int line = 0;    // where its file is named, for messages
+    // fit = "paper": fitted to each printer's own paper width (paper-width),
+    // and refused for a printer whose width is not known.
+    bool fitPaper = false;
+    int line = 0; // where its file is named, for messages
     int column = 0;
 };
 
