@@ -147,6 +147,7 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
     }
     ChannelClaim claim(m_channelBusy);
     const std::unique_ptr<Spooler> spooler = MakeSpooler();
+    std::string note;
     const PrinterContext context{*spooler,
                                  [this](int32_t data) { m_events.FireProgress(data); },
                                  [this](const std::string& text, const std::string& caption) {
@@ -155,10 +156,16 @@ template <typename Operation> int32_t CTessalineCtrl::RunOnChannel(Operation&& o
                                  {},
                                  WritePicture,
                                  KeptLogoCommands,
-                                 CountInUsersPrinterRecords()};
+                                 CountInUsersPrinterRecords(),
+                                 [&note](const std::string& text) { note = text; }};
     // The text is set once the call is over, so that a nested call refused
-    // meanwhile cannot leave its words in place of this call's.
-    return ResultOf(operation(context), m_errorText);
+    // meanwhile cannot leave its words in place of this call's. After 0 it
+    // says why the call is not verified, if it is not.
+    const int32_t result = ResultOf(operation(context), m_errorText);
+    if (result == kPrinterOk && !note.empty()) {
+        m_errorText = note;
+    }
+    return result;
 }
 
 int32_t CTessalineCtrl::Print(int32_t Printer, const std::string& PrinterName, int32_t Range,

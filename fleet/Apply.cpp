@@ -457,7 +457,8 @@ private:
             connected.Value().reset();
             return BitImages(serial,
                              answers ? "the printer cannot confirm NV bit images"
-                                     : m_printer.address + " does not answer: sent, not verified");
+                                     : m_printer.address + " does not answer: sent, not verified",
+                             answers);
         }
         if (!answers) {
             return Fail(m_printer.address + " does not answer: its key list is the only check of "
@@ -556,7 +557,7 @@ private:
     }
 
     // One FS q upload of every logo, through the printer's address or queue.
-    void BitImages(const std::string& serial, const std::string& note) {
+    void BitImages(const std::string& serial, const std::string& note, bool answers) {
         const PrinterPlan plan = Plan(false, std::nullopt, serial);
         if (Settled(plan) || PlanEndsHere()) {
             return;
@@ -567,7 +568,10 @@ private:
         }
         Spooler none;
         const bool queue = !IsPrinterAddress(m_printer.address);
-        const PrinterContext context{queue ? *m_options.spooler : none, {}, {}, {}, {}};
+        std::string unverified;
+        PrinterContext context{queue ? *m_options.spooler : none, {}, {}, {}, {}};
+        context.note = [&unverified](const std::string& text) { unverified = text; };
+        context.awaitNvWrite = answers;
         PrinterRecord record = StartRecord(serial, false);
         record.CountWrites(m_today, 1);
         record.bitImages.clear();
@@ -583,7 +587,7 @@ private:
             m_work.record->bitImages.append(Logo(logo).bitImageHash);
             R().stored.push_back(key);
         }
-        AddNote(note);
+        AddNote(unverified.empty() ? note : unverified);
         R().verified = false;
         R().outcome = Outcome::Stored;
     }
@@ -604,7 +608,7 @@ private:
         }
         if (m_printer.commands == NvCommands::BitImages) {
             Want(false);
-            return BitImages({}, blind);
+            return BitImages({}, blind, false);
         }
         Want(true);
         const PrinterPlan plan = Plan(true, std::nullopt, {});

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "printer/CPrinterChannel.h"
 
+#include "printer/PrinterQueries.h"
+
 namespace tessaline {
 
 int32_t CPrinterChannel::CountInstalledPrinters(const std::string& name,
@@ -102,6 +104,33 @@ int CPrinterChannel::CloseLogoDocument() {
     }
     m_queue.reset();
     return ended ? 1 : 0;
+}
+
+Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait) {
+    if (!m_direct) {
+        return false;
+    }
+    if (Result<void> sent = m_direct->Send(StatusRequest(StatusQuery::Printer)); !sent) {
+        return Result<bool>::Fail(sent.Reason());
+    }
+    ReplyReader reader(ShapeOf(StatusQuery::Printer));
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    std::vector<uint8_t> got;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        got.clear();
+        if (Result<void> r = m_direct->Receive(got, left); !r) {
+            return Result<bool>::Fail(r.Reason());
+        }
+        reader.Feed(got);
+        if (reader.Reply()) {
+            return true;
+        }
+    }
 }
 
 void CPrinterChannel::CancelLogoDocument() {

@@ -2,6 +2,7 @@
 #include "printer/PrinterOperation.h"
 
 #include "platform/PrinterNvRecords.h"
+#include "printer/PrinterReport.h"
 
 #include <algorithm>
 
@@ -97,6 +98,10 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
             return Failed(kPrinterRefused, std::move(why));
         }
     }
+    // Asked after the stream, so the printer gets the same bytes before it
+    // as ever; a file never answers.
+    const bool await = direct && operation.awaitNvWrite && context.awaitNvWrite &&
+                       ParsePrinterAddress(printerName).Value().scheme != AddressScheme::File;
     if (!channel.OpenLogoDocument(printerName)) {
         return Failed(kPrinterNotStarted, channel.LastError());
     }
@@ -110,6 +115,18 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
         return sent == StreamResult::Refused ? Failed(kPrinterRefused, std::move(why))
                                              : Failed(kPrinterNotSent, std::move(why));
     }
+    std::string note;
+    if (await && sent == StreamResult::Sent) {
+        const auto wait =
+            std::max(kNvWriteAnswerWait, ParsePrinterAddress(printerName).Value().readTimeout);
+        const Result<bool> answered = channel.AwaitStatus(wait);
+        if (!answered) {
+            note = "sent, not verified: " + answered.Reason();
+        } else if (!answered.Value()) {
+            note = "sent, not verified: " + printerName + " did not answer within " +
+                   std::to_string(wait.count() / 1000) + " s of the NV write";
+        }
+    }
     const bool closed = channel.CloseLogoDocument() != 0;
     if ((closed || channel.JobStillQueued()) && operation.nvWrites.count > 0 &&
         context.countNvWrites) {
@@ -120,6 +137,9 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
     if (!closed) {
         return Failed(channel.JobStillQueued() ? kPrinterQueued : kPrinterNotSent,
                       channel.LastError());
+    }
+    if (!note.empty() && context.note) {
+        context.note(note);
     }
     if (direct || !operation.editDriver) {
         return {};

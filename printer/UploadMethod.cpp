@@ -24,6 +24,7 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
         operation.nvWrites = {
             1, "upload of " + std::to_string(count) + " NV bit image" + (count == 1 ? "" : "s"),
             kHoldsBitImages};
+        operation.awaitNvWrite = true;
         operation.check = [&] {
             if (!commands) {
                 return commands.Reason();

@@ -542,6 +542,11 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         return kExitNotTransmitted;
     }
     if (result == TESSALINE_PRINTER_OK && IsPrinterAddress(*printer)) {
+        // A printer that answered before the write and not after it may not have kept it.
+        if (const std::string unverified = ErrorTextOf(*host); !unverified.empty()) {
+            err << "tessaline-cli upload: " << unverified << "\n";
+            return kExitNotTransmitted;
+        }
         // FS q has no answer: the printer took the bytes, which is all that is known.
         err << "tessaline-cli upload: sent (the printer cannot confirm NV bit images)\n";
     }

@@ -252,9 +252,36 @@ TEST_F(ControlCli, UploadPrintAndStatusThroughSocketEqualTheSpoolerPath) {
     EXPECT_EQ(served.Stop(), 0);
 }
 
+// Sends `bytes` to the printer at socket://127.0.0.1:PORT as one job and
+// waits until it closes the connection.
+bool SendJob(const std::string& address, const std::vector<uint8_t>& bytes) {
+    const size_t colon = address.rfind(':');
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(std::stoi(address.substr(colon + 1))));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+    for (size_t at = 0; sent && at < bytes.size();) {
+        const ssize_t n = ::send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+        sent = n > 0;
+        at += sent ? static_cast<size_t>(n) : 0;
+    }
+    ::shutdown(fd, SHUT_WR);
+    char ignored[256];
+    pollfd p{fd, POLLIN, 0};
+    while (sent && ::poll(&p, 1, 10000) > 0 && ::read(fd, ignored, sizeof ignored) > 0) {
+    }
+    ::close(fd);
+    return sent;
+}
+
 TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
     ASSERT_EQ(cli.Run("vprinter add MUTE --answers none --nv-graphics 0").status, 0);
     ASSERT_EQ(cli.Run("vprinter add BUSY --write-ms 8000").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add SLOW --write-ms 1500").status, 0);
+    // Busier than the ten seconds an upload waits for it after its NV write.
+    ASSERT_EQ(cli.Run("vprinter add SILENT --write-ms 12000").status, 0);
     std::string refused;
     {
         test::ServedPrinter gone(cli, "MUTE");
@@ -287,12 +314,33 @@ TEST_F(ControlCli, PrintersThatRefuseOrStopAnsweringFailWithTheReason) {
         many += ' ';
         many += cli.Quote(big);
     }
-    test::ServedPrinter busy(cli, "BUSY");
-    const auto sent = cli.Run("upload --printer " + busy.Address() + " " + cli.Quote(logoA));
-    ASSERT_EQ(sent.status, 0) << sent.err;
+    // The upload waits for the printer to answer once its NV write is done,
+    // so the next question finds it ready.
+    test::ServedPrinter slow(cli, "SLOW");
+    const auto waited = cli.Run("upload --printer " + slow.Address() + " " + cli.Quote(logoA));
+    ASSERT_EQ(waited.status, 0) << waited.err;
     // Taken, never "stored": FS q images cannot be read back.
-    EXPECT_NE(sent.err.find("sent (the printer cannot confirm NV bit images)"), std::string::npos)
+    EXPECT_NE(waited.err.find("sent (the printer cannot confirm NV bit images)"), std::string::npos)
+        << waited.err;
+    EXPECT_EQ(cli.Run("status --read-timeout 200 " + slow.Address()).status, 0);
+    EXPECT_EQ(slow.Stop(), 0);
+
+    test::ServedPrinter quiet(cli, "SILENT");
+    const auto sent = cli.Run("upload --printer " + quiet.Address() + " " + cli.Quote(logoA));
+    EXPECT_EQ(sent.status, 3) << sent.err;
+    EXPECT_NE(sent.err.find("upload: sent, not verified: " + quiet.Address() +
+                            " did not answer within 10 s of the NV write"),
+              std::string::npos)
         << sent.err;
+    EXPECT_EQ(sent.err.find("stored"), std::string::npos) << sent.err;
+    EXPECT_EQ(quiet.Stop(), 0);
+
+    // Another sender's upload keeps it busy.
+    const fs::path job = cli.Root() / "upload.bin";
+    ASSERT_EQ(cli.Run("upload --printer file://" + job.string() + " " + cli.Quote(logoA)).status,
+              0);
+    test::ServedPrinter busy(cli, "BUSY");
+    ASSERT_TRUE(SendJob(busy.Address(), ReadAll(job)));
     const auto stalled = cli.Run("upload --read-timeout 300 --printer " + busy.Address() + many);
     EXPECT_EQ(stalled.status, 3);
     EXPECT_NE(stalled.err.find(busy.Address() + ": the printer took no bytes within 300 ms"),
@@ -711,30 +759,6 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
         }
     }
     EXPECT_EQ(served.Stop(), 0);
-}
-
-// Sends `bytes` to the printer at socket://127.0.0.1:PORT as one job and
-// waits until it closes the connection.
-bool SendJob(const std::string& address, const std::vector<uint8_t>& bytes) {
-    const size_t colon = address.rfind(':');
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(std::stoi(address.substr(colon + 1))));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
-    for (size_t at = 0; sent && at < bytes.size();) {
-        const ssize_t n = ::send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
-        sent = n > 0;
-        at += sent ? static_cast<size_t>(n) : 0;
-    }
-    ::shutdown(fd, SHUT_WR);
-    char ignored[256];
-    pollfd p{fd, POLLIN, 0};
-    while (sent && ::poll(&p, 1, 10000) > 0 && ::read(fd, ignored, sizeof ignored) > 0) {
-    }
-    ::close(fd);
-    return sent;
 }
 
 // One process serves a fleet: each printer on its own port or loopback

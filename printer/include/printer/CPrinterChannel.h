@@ -4,6 +4,7 @@
 #include "platform/Spooler.h"
 #include "platform/connection/PrinterConnection.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,6 +48,12 @@ public:
     // Abandons the job, so the printer gets nothing partial where the spooler
     // still allows that, and closes the queue.
     void CancelLogoDocument();
+
+    // For a printer reached by its address: asks its status (DLE EOT 1) and
+    // waits up to `wait` for the answer, which a printer busy writing its NV
+    // memory gives only once it is done. False when none came in time; fails
+    // when the connection did.
+    Result<bool> AwaitStatus(std::chrono::milliseconds wait);
 
     bool IsOpen() const { return m_queue != nullptr || m_direct != nullptr; }
     // Why the last open, write or close failed: the queue's name and the

@@ -62,6 +62,12 @@ struct PrinterContext {
     // told; empty: every printer takes ESC/POS.
     std::function<Result<LogoLanguage>(const std::string& printerName)> commandsOf = {};
     NvWriteCounter countNvWrites = {}; // empty: not counted
+    // Told what the user should know beside a success: "sent, not verified:
+    // ..." where a printer that answers did not once the NV write was sent.
+    std::function<void(const std::string& note)> note = {};
+    // False where the caller knows the printer never answers: an upload
+    // then ends as soon as its bytes are out (see awaitNvWrite).
+    bool awaitNvWrite = true;
 };
 
 // What one method hands the frame.
@@ -79,6 +85,11 @@ struct PrinterOperation {
     // The NV writes the stream makes (an upload or an erase is one), and what
     // they are, for the context's counter.
     NvWrites nvWrites;
+    // Through an address that can answer: the connection stays open after
+    // the stream until the printer answers its status, bounded by
+    // kNvWriteAnswerWait, since one busy writing its NV memory answers only
+    // once it is done, and one that never does has not shown it kept them.
+    bool awaitNvWrite = false;
 };
 
 // Succeeds when a queue of exactly `name` is listed. Otherwise fails with
