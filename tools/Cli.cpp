@@ -5,6 +5,7 @@
 #include "Completions.h"
 #include "DiscoverCommand.h"
 #include "NvCommand.h"
+#include "ProfilesCommand.h"
 #include "StatusCommand.h"
 #include "base/BuildVersion.h"
 #include "platform/SystemSpooler.h"
@@ -80,8 +81,9 @@ std::vector<CliCommand> AllCliCommands() {
         {"completion", "write a shell's completion script", "", "", {}, "", {ValueKind::Text}},
     };
     for (const std::vector<CliCommand>* part :
-         {&StatusCommandSpecs(), &DiscoverCommandSpecs(), &NvCommandSpecs(), &ApplyCommandSpecs(),
-          &VPrinterCommandSpecs(), &ControlCommandSpecs()}) {
+         {&StatusCommandSpecs(), &DiscoverCommandSpecs(), &ProfilesCommandSpecs(),
+          &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(),
+          &ControlCommandSpecs()}) {
         all.insert(all.end(), part->begin(), part->end());
     }
     return all;
@@ -140,6 +142,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "discover") {
         return DiscoverCommand(rest, env, out, err);
+    }
+    if (args[0] == "profiles") {
+        return ProfilesCommand(rest, out, err);
     }
     if (args[0] == "apply") {
         return ApplyCommand(rest, env, out, err);

@@ -11,6 +11,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tessaline {
 
@@ -22,11 +23,17 @@ Option PaperWidthOption();
 
 // The width of the paper of `target` (the printer the command sends to),
 // named `given` as the user typed it: the narrower of --paper-width
-// (`option`, null when not given) and a virtual printer's own paper. When
+// (`option`, null when not given), a virtual printer's own paper and the
+// paper of the printer's profile. When
 // neither is known, `who` says so once on `err` and the command goes on.
 std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,
                                     const std::string* option, const CliEnvironment& env,
                                     const std::string& who, std::ostream& err);
+
+// The paper of the profile of the model the printer at address `target`
+// last answered with (`status`, `nv` and `apply` keep it in the printer's
+// record); nothing for a queue, or a printer not yet asked.
+std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env);
 
 // --fit paper made the paper's width, where it is known.
 ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> paper);
@@ -34,6 +41,21 @@ ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> pape
 // The logo in `file` is `width` dots wide once shaped; nothing when it cannot
 // be read, which the step that reads it then says.
 std::optional<int32_t> LogoWidth(const std::string& file);
+
+// The logo's width and height in dots, as LogoWidth reads it.
+std::optional<std::pair<int32_t, int32_t>> LogoSize(const std::string& file);
+
+// 361608 as "361,608".
+std::string GroupedNumber(uint64_t value);
+
+// How much NV memory for FS q images the printer at address `target` has,
+// where the profile of the model it last answered with says; `from` names
+// the profile ("the Epson TM-T88III profile").
+struct NvRoom {
+    uint64_t bytes = 0;
+    std::string from;
+};
+std::optional<NvRoom> NvBitImageRoom(const std::string& target, const CliEnvironment& env);
 
 // "wide.png is 1200 dots wide, NARROW prints 384: <wayOut>".
 std::string TooWide(const std::string& what, int32_t width, const std::string& printer,
