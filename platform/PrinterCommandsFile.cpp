@@ -35,8 +35,22 @@ std::filesystem::path PrinterCommandsFile() {
     return TessalineConfigHome() / "printer-commands";
 }
 
+std::filesystem::path PrinterPaperFile() {
+    return TessalineConfigHome() / "printer-paper";
+}
+
 Result<std::optional<std::string>> KeptPrinterCommands(const std::filesystem::path& file,
                                                        std::string_view printer) {
+    return KeptPrinterValue(file, printer);
+}
+
+Result<void> KeepPrinterCommands(const std::filesystem::path& file, std::string_view printer,
+                                 std::string_view commands) {
+    return KeepPrinterValue(file, printer, commands);
+}
+
+Result<std::optional<std::string>> KeptPrinterValue(const std::filesystem::path& file,
+                                                    std::string_view printer) {
     using R = Result<std::optional<std::string>>;
     const auto text = ReadFileIfPresent(file, kMaxFileBytes);
     if (!text) {
@@ -44,19 +58,19 @@ Result<std::optional<std::string>> KeptPrinterCommands(const std::filesystem::pa
     }
     std::optional<std::string> kept;
     if (text.Value()) {
-        EachLine(*text.Value(), [&](std::string_view name, std::string_view commands) {
+        EachLine(*text.Value(), [&](std::string_view name, std::string_view value) {
             if (name == printer) {
-                kept = std::string(commands);
+                kept = std::string(value);
             }
         });
     }
     return kept;
 }
 
-Result<void> KeepPrinterCommands(const std::filesystem::path& file, std::string_view printer,
-                                 std::string_view commands) {
+Result<void> KeepPrinterValue(const std::filesystem::path& file, std::string_view printer,
+                              std::string_view value) {
     if (printer.empty() || printer.find_first_of("\t\r\n") != std::string_view::npos ||
-        commands.find_first_of("\t\r\n") != std::string_view::npos) {
+        value.find_first_of("\t\r\n") != std::string_view::npos) {
         return Result<void>::Fail("the printer name \"" + std::string(printer) +
                                   "\" cannot be kept in " + file.string());
     }
@@ -72,8 +86,8 @@ Result<void> KeepPrinterCommands(const std::filesystem::path& file, std::string_
             }
         });
     }
-    if (!commands.empty()) {
-        out.append(printer).append("\t").append(commands).append("\n");
+    if (!value.empty()) {
+        out.append(printer).append("\t").append(value).append("\n");
     }
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);

@@ -5,9 +5,12 @@
 #include "Completions.h"
 #include "DiscoverCommand.h"
 #include "NvCommand.h"
+#include "PaperWidth.h"
 #include "ProfilesCommand.h"
 #include "StatusCommand.h"
 #include "base/BuildVersion.h"
+#include "platform/PrinterAddress.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/SystemSpooler.h"
 
 #include <algorithm>
@@ -17,20 +20,116 @@ namespace tessaline {
 
 namespace {
 
-int Printers(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
-             std::ostream& err) {
-    if (WantsHelp(args)) {
-        out << PrintersUsage() << kExitStatusHelp;
-        return kExitDone;
-    }
-    if (!args.empty()) {
-        err << "tessaline-cli printers: unexpected argument '" << args[0] << "'\n"
+std::vector<Option> PrintersOptions() {
+    return {Flag("--long", "each printer with its paper width in dots (- where not known) and "
+                           "the command language it takes, tab-separated"),
+            SetPaperWidthOption(),
+            Flag("--clear-paper-width", "forget the paper width kept for QUEUE")};
+}
+
+// printers --set-paper-width DOTS QUEUE, --clear-paper-width QUEUE.
+int KeepPaperWidth(const ParsedOptions& parsed, const CliEnvironment& env, std::ostream& out,
+                   std::ostream& err) {
+    const std::string who = "tessaline-cli printers";
+    const std::string* dots = parsed.Text("--set-paper-width");
+    if ((dots != nullptr && parsed.Has("--clear-paper-width")) || parsed.Has("--long")) {
+        err << who << ": give one of --long, --set-paper-width and --clear-paper-width\n"
             << PrintersUsage();
         return kExitWrongUse;
     }
+    const std::string option = dots != nullptr ? "--set-paper-width" : "--clear-paper-width";
+    if (parsed.operands.size() != 1) {
+        err << who << ": " << option << " needs one QUEUE\n" << PrintersUsage();
+        return kExitWrongUse;
+    }
+    const std::string& queue = parsed.operands[0];
+    if (IsPrinterAddress(queue)) {
+        err << who << ": " << queue
+            << " is an address, not a queue; give --paper-width to the command that sends to it\n";
+        return kExitWrongUse;
+    }
+    const std::filesystem::path file = PrinterPaperFile();
+    if (dots == nullptr) {
+        const auto kept = KeptPrinterValue(file, queue);
+        if (!kept) {
+            err << who << ": " << kept.Reason() << "\n";
+            return kExitNotTransmitted;
+        }
+        if (!kept.Value()) {
+            out << "no paper width is kept for \"" << queue << "\"\n";
+            return kExitDone;
+        }
+        if (const Result<void> cleared = KeepPrinterValue(file, queue, ""); !cleared) {
+            err << who << ": " << cleared.Reason() << "\n";
+            return kExitNotTransmitted;
+        }
+        out << "forgot the paper width of \"" << queue << "\" (" << *kept.Value() << ")\n";
+        return kExitDone;
+    }
+    // A name mistyped would keep a width no command ever looks up.
+    const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
+    if (std::find(list.names.begin(), list.names.end(), queue) == list.names.end()) {
+        err << who << ": the printer \"" << queue << "\" is not installed\n";
+        return NotInstalledExit(env, who, err);
+    }
+    const int32_t width = PaperDots(*dots).value_or(0);
+    if (const Result<void> kept = KeepPrinterValue(file, queue, std::to_string(width)); !kept) {
+        err << who << ": " << kept.Reason() << "\n";
+        return kExitNotTransmitted;
+    }
+    out << "kept " << width << " dots as the paper width of \"" << queue << "\"\n";
+    return kExitDone;
+}
+
+// One line of printers --long: NAME, paper width, command language.
+void LongLine(const std::string& name, const CliEnvironment& env, std::ostream& out,
+              std::ostream& err) {
+    std::optional<int32_t> paper;
+    if (const auto kept = KeptPaperWidth(name); !kept) {
+        err << "tessaline-cli printers: " << kept.Reason() << "\n";
+    } else {
+        paper = kept.Value();
+    }
+    if (const auto widths = VirtualPrinterWidths(name, env)) {
+        paper = std::min(paper.value_or(widths->paper), widths->paper);
+    }
+    std::string commands = "esc-pos";
+    if (const auto kept = KeptPrinterCommands(PrinterCommandsFile(), name); !kept) {
+        err << "tessaline-cli printers: " << kept.Reason() << "\n";
+    } else if (kept.Value()) {
+        commands = *kept.Value();
+    }
+    out << name << '\t' << (paper ? std::to_string(*paper) : "-") << '\t' << commands << '\n';
+}
+
+int Printers(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
+             std::ostream& err) {
+    if (WantsHelp(args)) {
+        out << PrintersUsage() << "\n" << OptionsHelp(PrintersOptions()) << kExitStatusHelp;
+        return kExitDone;
+    }
+    const Result<ParsedOptions> options = ParseOptions(args, PrintersOptions());
+    if (!options) {
+        err << "tessaline-cli printers: " << options.Reason() << "\n" << PrintersUsage();
+        return kExitWrongUse;
+    }
+    const ParsedOptions& parsed = options.Value();
+    if (parsed.Has("--set-paper-width") || parsed.Has("--clear-paper-width")) {
+        return KeepPaperWidth(parsed, env, out, err);
+    }
+    if (!parsed.operands.empty()) {
+        err << "tessaline-cli printers: unexpected argument '" << parsed.operands[0] << "'\n"
+            << PrintersUsage();
+        return kExitWrongUse;
+    }
+    const bool wide = parsed.Has("--long");
     const QueueList list = MakeSpooler(env.systemQueues, env.dataHome)->ListQueues();
     for (const std::string& name : list.names) {
-        out << name << '\n';
+        if (wide) {
+            LongLine(name, env, out, err);
+        } else {
+            out << name << '\n';
+        }
     }
     if (!list.reached) {
         err << "tessaline-cli printers: " << list.reached.Reason()
@@ -77,7 +176,13 @@ int NotInstalledExit(const CliEnvironment& env, const std::string& who, std::ost
 
 std::vector<CliCommand> AllCliCommands() {
     std::vector<CliCommand> all = {
-        {"printers", "list every installed printer", "", "", {}, "", {}},
+        {"printers",
+         "list every installed printer, or keep a queue's paper width",
+         "",
+         "",
+         PrintersOptions(),
+         "",
+         {ValueKind::Printer}},
         {"completion", "write a shell's completion script", "", "", {}, "", {ValueKind::Text}},
     };
     for (const std::vector<CliCommand>* part :

@@ -4,12 +4,14 @@
 #include "ControlCommands.h"
 
 #include "Cli.h"
+#include "NvCommand.h"
 #include "PaperWidth.h"
 #include "ShapedLogos.h"
 #include "imaging/PathEncoding.h"
 #include "platform/AtomicFile.h"
 #include "platform/PrinterAddress.h"
 #include "platform/PrinterCommandsFile.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
@@ -47,6 +49,9 @@ std::vector<Option> WithPrinter(std::vector<Option> options) {
 std::vector<Option> UploadOptions() {
     std::vector<Option> options = ConversionOptions(kModeAlias);
     options.push_back(PaperWidthOption());
+    options.push_back(Flag("--replace-other-logos",
+                           "upload even where the printer's record says it holds NV graphics, "
+                           "which storing NV bit images erases"));
     return WithPrinter(std::move(options));
 }
 
@@ -116,13 +121,16 @@ const std::vector<CliCommand>& Specs() {
          "store logos in a printer's NV memory",
          "Usage: tessaline-cli upload --printer NAME [--dither KIND] [--threshold 0-255]\n"
          "                            [--brightness 0-10] [--fit DOTS|paper]\n"
-         "                            [--paper-width DOTS|58mm|80mm] FILE...\n",
+         "                            [--paper-width DOTS|58mm|80mm] [--replace-other-logos]\n"
+         "                            FILE...\n",
          "Stores the logos (BMP, PNG, JPEG or GIF files) in the printer's NV memory as\n"
          "images 1, 2, ... in the order given (Upload), replacing every image stored\n"
          "before. Progress goes to stderr. NV memory wears with writes: upload rarely.\n"
          "When a FILE cannot be sent, nothing is sent; the message names the file and\n"
          "the reason. A logo wider than the printer's paper, where its width is known,\n"
-         "is such a file.\n",
+         "is such a file. Storing NV bit images erases the printer's NV graphics: where\n"
+         "the printer's record says it holds some, nothing is sent without\n"
+         "--replace-other-logos.\n",
          UploadOptions(),
          kAddressNote,
          {ValueKind::File},
@@ -476,6 +484,14 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     }
     if (const int status = ApplyCommands(parsed, "upload", *printer, err); status != kExitDone) {
         return status;
+    }
+    if (!parsed.Has("--replace-other-logos")) {
+        if (const std::string why =
+                OtherLogosRefusal(env, *printer, *parsed.Text("--printer"), kHoldsBitImages);
+            !why.empty()) {
+            err << "tessaline-cli upload: nothing was sent: " << why << "\n";
+            return kExitNotTransmitted;
+        }
     }
     const Result<Conversion> conversion = ConversionOf(parsed);
     if (!conversion) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 namespace tessaline {
 
@@ -279,14 +280,12 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
             << TooWide(o.words[2], g.width, o.printer, *paper, FitWayOut(*paper)) << "\n";
         return kExitWrongUse;
     }
-    // The record every tool keeps says what storing would erase.
-    if (const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(o.words[0]);
-        record && record.Value() && record.Value()->holds == kHoldsBitImages &&
-        !o.replaceOtherLogos) {
-        err << who << ": nothing was sent: " << o.printer
-            << " holds NV bit images (the last change recorded: " << record.Value()->last
-            << "), which storing NV graphics erases; give --replace-other-logos to replace them\n";
-        return kExitNotTransmitted;
+    if (!o.replaceOtherLogos) {
+        if (const std::string why = OtherLogosRefusal(env, o.words[0], o.printer, kHoldsGraphics);
+            !why.empty()) {
+            err << who << ": nothing was sent: " << why << "\n";
+            return kExitNotTransmitted;
+        }
     }
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     const GraphicOutcome stored =
@@ -463,6 +462,21 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
 }
 
 } // namespace
+
+std::string OtherLogosRefusal(const CliEnvironment& env, const std::string& printer,
+                              const std::string& shown, const char* storing) {
+    const bool graphics = std::string_view(storing) == kHoldsGraphics;
+    const char* other = graphics ? kHoldsBitImages : kHoldsGraphics;
+    // The record every tool keeps says what storing would erase.
+    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(printer);
+    if (!record || !record.Value() || record.Value()->holds != other) {
+        return {};
+    }
+    const std::string held = graphics ? "NV bit images" : "NV graphics";
+    return shown + " holds " + held + " (the last change recorded: " + record.Value()->last +
+           "), which storing " + (graphics ? "NV graphics" : "NV bit images") +
+           " erases; give --replace-other-logos to replace them";
+}
 
 const std::vector<CliCommand>& NvCommandSpecs() {
     return Specs();

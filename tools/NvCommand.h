@@ -19,4 +19,11 @@ const std::vector<CliCommand>& NvCommandSpecs();
 int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
               std::ostream& err);
 
+// Why storing logos of the kind `storing` (kHoldsGraphics or kHoldsBitImages)
+// in `printer` (`shown` as the user gave it) is refused: the printer records
+// every tool shares say it holds the other kind, which the store would erase.
+// Empty when nothing recorded stands against it.
+std::string OtherLogosRefusal(const CliEnvironment& env, const std::string& printer,
+                              const std::string& shown, const char* storing);
+
 } // namespace tessaline

@@ -6,6 +6,7 @@
 #include "imaging/BmpReader.h"
 #include "imaging/LogoFormats.h"
 #include "platform/PrinterAddress.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/PaperRolls.h"
@@ -17,16 +18,56 @@
 
 namespace tessaline {
 
-Option PaperWidthOption() {
+namespace {
+
+Option PaperOption(std::string name, std::string help) {
     std::vector<std::string> rolls;
     for (const PaperRoll& roll : kPaperRolls) {
         rolls.emplace_back(roll.name);
     }
-    return Integer("--paper-width", "DOTS|58mm|80mm", kMinPaperDots, kMaxPaperDots,
-                   "the dots across the printer's paper (58mm is 384, 80mm 576); a wider logo "
-                   "is refused before anything is sent. A virtual printer knows its own")
+    return Integer(std::move(name), "DOTS|58mm|80mm", kMinPaperDots, kMaxPaperDots, std::move(help))
         .OrWords(std::move(rolls))
         .Refusal("is a width in dots from 8 to 8184, or 58mm or 80mm");
+}
+
+} // namespace
+
+Option PaperWidthOption() {
+    return PaperOption("--paper-width",
+                       "the dots across the printer's paper (58mm is 384, 80mm 576); a wider logo "
+                       "is refused before anything is sent. A virtual printer knows its own, and "
+                       "a queue the one kept for it (printers --set-paper-width)");
+}
+
+Option SetPaperWidthOption() {
+    return PaperOption("--set-paper-width",
+                       "keep the dots across QUEUE's paper (58mm is 384, 80mm 576): every command "
+                       "that stores or prints a logo through the queue then checks it");
+}
+
+std::optional<int32_t> PaperDots(const std::string& text) {
+    if (const auto dots = Number(text, kMinPaperDots, kMaxPaperDots)) {
+        return static_cast<int32_t>(*dots);
+    }
+    return PaperRollDots(text);
+}
+
+Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
+    using R = Result<std::optional<int32_t>>;
+    const std::filesystem::path file = PrinterPaperFile();
+    const auto kept = KeptPrinterValue(file, printer);
+    if (!kept) {
+        return R::Fail(kept.Reason());
+    }
+    if (!kept.Value()) {
+        return std::optional<int32_t>();
+    }
+    const auto dots = Number(*kept.Value(), kMinPaperDots, kMaxPaperDots);
+    if (!dots) {
+        return R::Fail(file.string() + ": the paper width kept for \"" + printer + "\" is \"" +
+                       *kept.Value() + "\", not a width in dots from 8 to 8184");
+    }
+    return std::optional<int32_t>(static_cast<int32_t>(*dots));
 }
 
 std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env) {
@@ -46,8 +87,16 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
                                     const std::string& who, std::ostream& err) {
     std::optional<int32_t> paper;
     if (option != nullptr) {
-        const auto dots = Number(*option, kMinPaperDots, kMaxPaperDots);
-        paper = dots ? static_cast<int32_t>(*dots) : PaperRollDots(*option);
+        paper = PaperDots(*option);
+    }
+    const bool queue = !IsPrinterAddress(target);
+    if (queue) {
+        // The width the user keeps for the queue bounds it as the printer's own does.
+        if (const auto kept = KeptPaperWidth(target); !kept) {
+            err << who << ": " << kept.Reason() << "; it is not used\n";
+        } else if (kept.Value()) {
+            paper = std::min(paper.value_or(*kept.Value()), *kept.Value());
+        }
     }
     if (const auto widths = VirtualPrinterWidths(target, env)) {
         // The printer's own paper bounds what it prints, whatever the user says.
@@ -60,7 +109,9 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
     if (!paper) {
         err << who << ": the paper width of " << given
             << " is not known; logos are not checked against it (give --paper-width "
-               "DOTS|58mm|80mm)\n";
+               "DOTS|58mm|80mm"
+            << (queue ? ", or keep one with tessaline-cli printers --set-paper-width" : "")
+            << ")\n";
     }
     return paper;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Options.h"
+#include "base/Result.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -20,12 +21,16 @@ struct ShapingChoice;
 
 // --paper-width DOTS|58mm|80mm, for every command that stores or prints a logo.
 Option PaperWidthOption();
+// printers --set-paper-width DOTS|58mm|80mm, the width kept for a queue.
+Option SetPaperWidthOption();
 
 // The width of the paper of `target` (the printer the command sends to),
-// named `given` as the user typed it: the narrower of --paper-width
-// (`option`, null when not given), a virtual printer's own paper and the
-// paper of the printer's profile. When
-// neither is known, `who` says so once on `err` and the command goes on.
+// named `given` as the user typed it: the narrowest of --paper-width
+// (`option`, null when not given), the width kept for the queue (printers
+// --set-paper-width), a virtual printer's own paper and the paper of the
+// printer's profile. When none is known, `who` says so once on `err` and the
+// command goes on; so it does, naming the file, when the kept widths cannot
+// be read.
 std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,
                                     const std::string* option, const CliEnvironment& env,
                                     const std::string& who, std::ostream& err);
@@ -34,6 +39,14 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
 // last answered with (`status`, `nv` and `apply` keep it in the printer's
 // record); nothing for a queue, or a printer not yet asked.
 std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env);
+
+// DOTS (8 to 8184), 58mm or 80mm as dots; nothing for anything else.
+std::optional<int32_t> PaperDots(const std::string& text);
+
+// The paper width kept for the queue `printer` (PrinterPaperFile()); nothing
+// when none is; the reason, naming the file, when it cannot be read or holds
+// no width for it.
+Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer);
 
 // --fit paper made the paper's width, where it is known.
 ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> paper);

@@ -33,11 +33,16 @@ const char* CliUsage() {
 }
 
 const char* PrintersUsage() {
-    return "Usage: tessaline-cli printers\n"
+    return "Usage: tessaline-cli printers [--long]\n"
+           "       tessaline-cli printers --set-paper-width DOTS|58mm|80mm QUEUE\n"
+           "       tessaline-cli printers --clear-paper-width QUEUE\n"
            "\n"
            "Lists every installed printer name the spooler offers, one a line: the CUPS\n"
            "queues first, in the server's order, then the virtual printers in the order\n"
-           "they were added.\n";
+           "they were added. A queue's paper width, kept with --set-paper-width in the\n"
+           "file printer-paper of your settings folder, is checked by every command that\n"
+           "stores or prints a logo through it, as a virtual printer's own is: the\n"
+           "narrowest of the kept width, the printer's own and --paper-width holds.\n";
 }
 
 std::string NoPrintersAdvice(const std::string& printer) {

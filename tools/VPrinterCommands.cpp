@@ -277,6 +277,7 @@ public:
             const Result<void> s = m_store.Remove(name);
             if (s) {
                 static_cast<void>(KeepPrinterCommands(PrinterCommandsFile(), name, ""));
+                static_cast<void>(KeepPrinterValue(PrinterPaperFile(), name, ""));
             }
             return s ? kExitDone : Fail(kExitNotTransmitted, s.Reason());
         }

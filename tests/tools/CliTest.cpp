@@ -112,6 +112,53 @@ TEST_F(Cli, PrintersListsCupsQueuesFirstThenVirtualPrinters) {
     const CliRun run = Run({"printers"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Office\nTHERMAL #3\nTHERMAL #2\nTHERMAL #1\n");
+    // --long: each with its paper width (kept for a queue, or the virtual
+    // printer's own, the narrower of them) and command language.
+    Run({"vprinter", "add", "STAR", "--paper-width", "384", "--commands", "star-line"});
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    } steps[] = {
+        {{"printers", "--set-paper-width", "80mm", "Office"},
+         0,
+         "kept 576 dots as the paper width of \"Office\"\n"},
+        {{"printers", "--set-paper-width", "500", "STAR"},
+         0,
+         "kept 500 dots as the paper width of \"STAR\"\n"},
+        {{"printers", "--set-paper-width=300", "THERMAL #1"},
+         0,
+         "kept 300 dots as the paper width of \"THERMAL #1\"\n"},
+        {{"printers", "--long"},
+         0,
+         "Office\t576\tesc-pos\nTHERMAL #3\t-\tesc-pos\nTHERMAL #2\t576\tesc-pos\n"
+         "THERMAL #1\t300\tesc-pos\nSTAR\t384\tstar-line\n"},
+        {{"printers", "--clear-paper-width", "Office"},
+         0,
+         "forgot the paper width of \"Office\" (576)\n"},
+        {{"printers", "--clear-paper-width", "Office"},
+         0,
+         "no paper width is kept for \"Office\"\n"},
+        {{"printers", "--set-paper-width", "57mm", "Office"}, 1, ""},
+        {{"printers", "--set-paper-width", "58mm"}, 1, ""},
+        {{"printers", "--set-paper-width", "58mm", "Office", "--long"}, 1, ""},
+        {{"printers", "--set-paper-width", "58mm", "Nowhere"}, 2, ""},
+        {{"printers", "--long"},
+         0,
+         "Office\t-\tesc-pos\nTHERMAL #3\t-\tesc-pos\nTHERMAL #2\t576\tesc-pos\n"
+         "THERMAL #1\t300\tesc-pos\nSTAR\t384\tstar-line\n"},
+    };
+    for (const auto& step : steps) {
+        const CliRun done = Run(step.args);
+        EXPECT_EQ(done.status, step.status) << step.args[1] << " " << done.err;
+        EXPECT_EQ(done.out, step.out) << step.args[1];
+    }
+    // A printer removed takes its kept width along.
+    Run({"vprinter", "remove", "STAR"});
+    Run({"vprinter", "add", "STAR", "--paper-width", "384"});
+    EXPECT_EQ(Run({"printers", "--clear-paper-width", "STAR"}).out,
+              "no paper width is kept for \"STAR\"\n");
+    Run({"vprinter", "remove", "STAR"});
 
     env.systemQueues = std::make_shared<ListedQueues>(std::vector<std::string>{}, false);
     const CliRun failed = Run({"printers"});

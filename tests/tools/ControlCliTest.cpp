@@ -330,6 +330,12 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
         {"nv store" + at + "B2" + a, 3,
          "B2 does not fit: " + logoA.string() + " takes 650 bytes and " + served.Address() +
              " has 200 of 1,500 bytes free; nothing sent"},
+        // NV bit images would erase the graphics the printer's record says it holds.
+        {"upload --printer" + at + a, 3,
+         "upload: nothing was sent: " + served.Address() +
+             " holds NV graphics (the last change recorded: store of NV graphic \"  \" (two "
+             "blanks)), which storing NV bit images erases; give --replace-other-logos to replace "
+             "them"},
         {"nv list" + at, 0,
          "Keys:         \"  \" (two blanks), A1 (2)\nNV graphics:  1,500 "
          "bytes, 200 free\n"},
@@ -364,6 +370,12 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
     ASSERT_EQ(bytes.status, 0) << bytes.err;
     EXPECT_EQ(Job(1), std::vector<uint8_t>(bytes.out.begin(), bytes.out.end()));
     EXPECT_EQ(bytes.out.size(), 7u + 9 + 650);
+    // Asked to, the upload replaces them.
+    ASSERT_EQ(cli.Run("nv store" + at + "A1" + a).status, 0);
+    const auto replaced = cli.Run("upload --replace-other-logos --printer" + at + a);
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    const auto left = cli.Run("nv list --json" + at);
+    EXPECT_NE(left.out.find("\"keys\": []"), std::string::npos) << left.out;
     EXPECT_EQ(served.Stop(), 0);
 }
 
@@ -635,6 +647,22 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
         {"print --printer NARROW --all", 0, "", "Newest paper:    job 000002"},
         {"print --printer NARROW --image 1 --size 1", 1,
          "NV image 1 at --size 1 is 768 dots wide, NARROW prints 384: print it at --size 0 or 2",
+         "Jobs:            2"},
+        // A queue's own width, kept beside its command language: the narrowest holds.
+        {"printers --set-paper-width 58mm 'THERMAL #1'", 0,
+         "kept 384 dots as the paper width of \"THERMAL #1\"", "Jobs:            2"},
+        {"upload --printer 'THERMAL #1' " + cli.Quote(logoB), 1,
+         logoB.string() + " is 512 dots wide, THERMAL #1 prints 384", "Jobs:            2"},
+        {"upload --printer 'THERMAL #1' --paper-width 300 " + cli.Quote(logoA), 0,
+         "image 1 of 1 sent", "Jobs:            2"},
+        // CUPS is not reachable here: it may hold the queue.
+        {"printers --set-paper-width 58mm 'THERMAL #9'", 3,
+         "the printer \"THERMAL #9\" is not installed", "Jobs:            2"},
+        {"printers --set-paper-width 58mm " + served.Address(), 1,
+         served.Address() + " is an address, not a queue", "Jobs:            2"},
+        {"printers --clear-paper-width 'THERMAL #1'", 0,
+         "forgot the paper width of \"THERMAL #1\" (384)", "Jobs:            2"},
+        {"upload --printer 'THERMAL #1' --fit 576 " + cli.Quote(logoB), 0, "image 1 of 1 sent",
          "Jobs:            2"},
         {"nv store NARROW LG" + w, 1, "NARROW prints 384", "Jobs:            2"},
         {"nv store" + at + "LG" + w + " --paper-width 384", 1,

@@ -33,10 +33,15 @@ const char* CliUsage() {
 }
 
 const char* PrintersUsage() {
-    return "Usage: tessaline-cli printers\n"
+    return "Usage: tessaline-cli printers [--long]\n"
+           "       tessaline-cli printers --set-paper-width DOTS|58mm|80mm QUEUE\n"
+           "       tessaline-cli printers --clear-paper-width QUEUE\n"
            "\n"
            "Lists every printer of the Windows print spooler, local ones and\n"
-           "connections, one a line, in the spooler's order.\n";
+           "connections, one a line, in the spooler's order. A printer's paper width,\n"
+           "kept with --set-paper-width in the file printer-paper of your settings\n"
+           "folder, is checked by every command that stores or prints a logo through\n"
+           "it; the narrower of it and --paper-width holds.\n";
 }
 
 std::string NoPrintersAdvice(const std::string& printer) {

@@ -17,6 +17,11 @@ namespace tessaline {
 // TessalineConfigHome() / "printer-commands".
 std::filesystem::path PrinterCommandsFile();
 
+// The paper width each queue is kept with (tessaline-cli printers
+// --set-paper-width), in dots: TessalineConfigHome() / "printer-paper", one
+// line a queue, NAME TAB DOTS, as the command languages are kept.
+std::filesystem::path PrinterPaperFile();
+
 // The language kept for `printer` (names compare exactly); nothing when none
 // is kept; the reason when the file cannot be read.
 Result<std::optional<std::string>> KeptPrinterCommands(const std::filesystem::path& file,
@@ -25,5 +30,11 @@ Result<std::optional<std::string>> KeptPrinterCommands(const std::filesystem::pa
 // `commands` forgets the printer. A name with a tab or line end is refused.
 Result<void> KeepPrinterCommands(const std::filesystem::path& file, std::string_view printer,
                                  std::string_view commands);
+
+// The same for any one-line value kept per printer in a file of that form.
+Result<std::optional<std::string>> KeptPrinterValue(const std::filesystem::path& file,
+                                                    std::string_view printer);
+Result<void> KeepPrinterValue(const std::filesystem::path& file, std::string_view printer,
+                              std::string_view value);
 
 } // namespace tessaline
