@@ -422,8 +422,8 @@ private:
             m_profile->commands == ProfileCommands::NvBitImages) {
             // Its model has no NV graphics: nothing to ask.
             R().commands = "nv-bit-images";
-            return Fail(m_printer.address + " is an " + m_profile->Name() +
-                        ", which keeps NV bit images only (" + m_profile->commandsSource +
+            return Fail(m_printer.address + " (" + m_profile->Name() +
+                        ") keeps NV bit images only (" + m_profile->commandsSource +
                         "); give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
         }
         if (m_printer.commands == NvCommands::Auto) {
@@ -632,7 +632,7 @@ private:
         if (need <= m_profile->nvBitImageBytes.value) {
             return {};
         }
-        return "the logos need " + std::to_string(need) + " bytes of NV memory; an " +
+        return "the logos need " + std::to_string(need) + " bytes of NV memory; the " +
                m_profile->Name() + " holds " + std::to_string(m_profile->nvBitImageBytes.value) +
                " (" + m_profile->nvBitImageBytes.source + "); nothing written";
     }

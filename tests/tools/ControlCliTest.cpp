@@ -769,9 +769,7 @@ TEST_F(ControlCli, ProfilesBoundWhatIsStoredInTheModelsTheyDescribe) {
         {"discover 127.0.0.1 --port " + port,
          0,
          {"Epson TM-T88III [epson-tm-t88iii]", "nv-bit-images  paper 512 dots (profile)"}},
-        {"apply " + cli.Quote(manifest),
-         3,
-         {"is an Epson TM-T88III, which keeps NV bit images only"}},
+        {"apply " + cli.Quote(manifest), 3, {"(Epson TM-T88III) keeps NV bit images only"}},
     };
     for (const auto& step : steps) {
         const auto run = cli.Run(step.args);
