@@ -287,10 +287,10 @@ void PrinterResponder::Identify(uint8_t n, std::vector<uint8_t>& replies) const 
         AppendText(replies, 0x5F, "1.0");
         return;
     case 66:
-        AppendText(replies, 0x5F, "Tessaline");
+        AppendText(replies, 0x5F, m_model.maker);
         return;
     case 67:
-        AppendText(replies, 0x5F, "Virtual");
+        AppendText(replies, 0x5F, m_model.modelName);
         return;
     case 68:
         AppendText(replies, 0x5F, m_name);

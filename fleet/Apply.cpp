@@ -16,6 +16,7 @@
 #include "platform/connection/PrinterConnection.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterMethods.h"
+#include "printer/PrinterProfiles.h"
 #include "printer/PrinterReport.h"
 
 #include <algorithm>
@@ -251,6 +252,15 @@ private:
             return;
         }
         m_shared = std::move(read.Value());
+        if (m_shared && !m_shared->model.empty()) {
+            UseProfileOf({}, m_shared->model);
+        }
+    }
+
+    // The profile of the model the printer answered with, now or last time.
+    void UseProfileOf(const std::string& maker, const std::string& model) {
+        const auto match = MatchProfile(maker, model);
+        m_profile = match ? match->profile : nullptr;
     }
 
     // This run's writes, told to the other tools.
@@ -279,13 +289,16 @@ private:
     // width is known; empty when every logo fits. The printer would print
     // nothing of such a logo, so nothing is sent.
     std::string TooWide() const {
-        const int32_t paper = m_paper;
+        int32_t paper = m_paper;
         for (const auto& [key, name] : m_printer.logos) {
             if (!LogoFor(m_manifest, name, paper)) {
                 return "[logos." + name + "] has fit = \"paper\" and the paper width of " +
                        m_printer.name + " is not known: give " + m_printer.name +
                        " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
             }
+        }
+        if (const auto model = m_profile != nullptr ? m_profile->PaperDots() : std::nullopt) {
+            paper = paper == 0 ? *model : std::min(paper, *model);
         }
         for (const auto& [key, name] : m_printer.logos) {
             const PreparedLogo& logo = Logo(name);
@@ -431,7 +444,25 @@ private:
                 serial.assign(s.Value()->begin(), s.Value()->end());
             }
         }
+        if (answers) {
+            if (const auto why = AskModel(link); !why.empty()) {
+                return Fail(why);
+            }
+            if (const std::string why = TooWide(); !why.empty()) {
+                R().outcome = Outcome::Refused;
+                R().reason = why;
+                return;
+            }
+        }
         bool graphics = m_printer.commands != NvCommands::BitImages;
+        if (m_printer.commands == NvCommands::Auto && m_profile != nullptr &&
+            m_profile->commands == ProfileCommands::NvBitImages) {
+            // Its model has no NV graphics: nothing to ask.
+            R().commands = "nv-bit-images";
+            return Fail(m_printer.address + " (" + m_profile->Name() +
+                        ") keeps NV bit images only (" + m_profile->commandsSource +
+                        "); give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
+        }
         if (m_printer.commands == NvCommands::Auto) {
             if (!answers) {
                 return Fail(m_printer.address + " does not answer, so which NV commands it takes "
@@ -559,7 +590,15 @@ private:
     // One FS q upload of every logo, through the printer's address or queue.
     void BitImages(const std::string& serial, const std::string& note, bool answers) {
         const PrinterPlan plan = Plan(false, std::nullopt, serial);
-        if (Settled(plan) || PlanEndsHere()) {
+        if (Settled(plan)) {
+            return;
+        }
+        if (const std::string why = TooBigForBitImages(); !why.empty()) {
+            R().outcome = Outcome::Refused;
+            R().reason = why;
+            return;
+        }
+        if (PlanEndsHere()) {
             return;
         }
         std::string files;
@@ -590,6 +629,52 @@ private:
         AddNote(unverified.empty() ? note : unverified);
         R().verified = false;
         R().outcome = Outcome::Stored;
+    }
+
+    // Asks the printer's maker and model, for its profile; kept in the
+    // printer's record for the tools that store without asking. Empty, or
+    // why the connection failed.
+    std::string AskModel(PrinterConnection& link) {
+        std::string said[2];
+        const IdentityQuery questions[2] = {IdentityQuery::Maker, IdentityQuery::Model};
+        for (size_t i = 0; i < 2; ++i) {
+            const auto answer = AskOne(link, IdentityRequest(questions[i]), ShapeOf(questions[i]));
+            if (!answer) {
+                return answer.Reason();
+            }
+            if (answer.Value()) {
+                said[i].assign(answer.Value()->begin(), answer.Value()->end());
+            }
+        }
+        if (said[1].empty()) {
+            return {};
+        }
+        UseProfileOf(said[0], said[1]);
+        if (!m_options.planOnly && !m_options.printerRecords.empty()) {
+            const std::string model = said[0].empty() ? said[1] : said[0] + " " + said[1];
+            static_cast<void>(
+                PrinterNvRecords(m_options.printerRecords).Remember(m_printer.address, model));
+        }
+        return {};
+    }
+
+    // Why the logos do not fit the FS q memory its profile gives; empty
+    // when they do, or nothing is known of it.
+    std::string TooBigForBitImages() const {
+        if (m_profile == nullptr || !m_profile->nvBitImageBytes.Known()) {
+            return {};
+        }
+        uint64_t need = 0;
+        for (const auto& [key, logo] : m_printer.logos) {
+            const PreparedLogo& p = Logo(logo);
+            need += NvBitImageBytes(p.graphic.width, p.graphic.height);
+        }
+        if (need <= m_profile->nvBitImageBytes.value) {
+            return {};
+        }
+        return "the logos need " + std::to_string(need) + " bytes of NV memory; the " +
+               m_profile->Name() + " holds " + std::to_string(m_profile->nvBitImageBytes.value) +
+               " (" + m_profile->nvBitImageBytes.source + "); nothing written";
     }
 
     // A spooler queue carries bytes one way: nothing can be asked or checked.
@@ -663,7 +748,8 @@ private:
     const ManifestPrinter& m_printer;
     const PreparedLogos& m_logos;
     const PrinterRecord* m_old;
-    std::optional<PrinterNvRecord> m_shared; // what every tool recorded of it
+    std::optional<PrinterNvRecord> m_shared;   // what every tool recorded of it
+    const PrinterProfile* m_profile = nullptr; // its model's, where one matched
     const ApplyOptions& m_options;
     int32_t m_paper; // its paper width; 0 when not known
     std::string m_today;

@@ -9,6 +9,7 @@
 #include "platform/Ieee1284Id.h"
 #include "platform/PrinterAddress.h"
 #include "platform/connection/PrinterConnection.h"
+#include "printer/PrinterProfiles.h"
 #include "printer/PrinterReport.h"
 #include "printer/StarStatus.h"
 
@@ -103,6 +104,27 @@ void Identify(PrinterConnection& connection, DiscoveredPrinter& printer) {
     printer.commands = r.nvGraphicsTotal || r.nvGraphicsFree ? "nv-graphics" : "nv-bit-images";
 }
 
+// What the profile of the model it named adds: the paper's width, and the
+// command set where the answers did not tell it (a one-way device).
+void AddProfile(DiscoveredPrinter& printer) {
+    if (!printer.model) {
+        return;
+    }
+    const auto match = MatchProfile(printer.maker.value_or(""), *printer.model);
+    if (!match) {
+        return;
+    }
+    const PrinterProfile& profile = *match->profile;
+    printer.profile = profile.id;
+    if (!printer.paperWidth && profile.PaperDots()) {
+        printer.paperWidth = profile.PaperDots();
+        printer.paperWidthFrom = "profile";
+    }
+    if (printer.commands == "unknown" && profile.commands != ProfileCommands::Unknown) {
+        printer.commands = ProfileCommandsName(profile.commands);
+    }
+}
+
 std::string SocketUrl(const IpAddress& address, uint16_t port) {
     return "socket://" + address.UrlHost() + ":" + std::to_string(port);
 }
@@ -176,6 +198,7 @@ std::vector<DiscoveredPrinter> DiscoverNetwork(const std::vector<IpAddress>& giv
     std::vector<DiscoveredPrinter> out;
     for (std::optional<DiscoveredPrinter>& slot : slots) {
         if (slot) {
+            AddProfile(*slot);
             out.push_back(std::move(*slot));
         }
     }
@@ -233,6 +256,7 @@ std::vector<DiscoveredPrinter> DiscoverUsb(const std::filesystem::path& sysRoot,
             if (address && printer.problem.rfind(address.Value().text + ": ", 0) == 0) {
                 printer.problem.erase(0, address.Value().text.size() + 2);
             }
+            AddProfile(printer);
             out.push_back(std::move(printer));
             continue;
         }
@@ -245,6 +269,7 @@ std::vector<DiscoveredPrinter> DiscoverUsb(const std::filesystem::path& sysRoot,
         if (asked.found == Found::Silent && id) {
             asked.found = Found::Printer; // a one-way device that told its ID
         }
+        AddProfile(asked);
         out.push_back(std::move(asked));
     }
     return out;

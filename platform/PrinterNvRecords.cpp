@@ -61,6 +61,9 @@ std::string PrinterNvRecordText(const PrinterNvRecord& record) {
     if (!record.holds.empty()) {
         text.append("\nholds=").append(OneLine(record.holds));
     }
+    if (!record.model.empty()) {
+        text.append("\nmodel=").append(OneLine(record.model));
+    }
     text.append("\n");
     return text;
 }
@@ -108,6 +111,8 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
             record.last = value;
         } else if (name == "holds") {
             record.holds = value;
+        } else if (name == "model") {
+            record.model = value;
         } else if (name == "writes") {
             if (!ReadNumber(value, record.writes)) {
                 return R::Fail(at + "writes is a whole number");
@@ -160,6 +165,34 @@ Result<std::optional<PrinterNvRecord>> PrinterNvRecords::Read(std::string_view p
         return R::Fail(file.string() + ": " + record.Reason());
     }
     return std::optional<PrinterNvRecord>(std::move(record.Value()));
+}
+
+Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::string& model,
+                                        const std::string& serial) {
+    std::error_code ec;
+    std::filesystem::create_directories(m_folder, ec);
+    const std::filesystem::path file = FileOf(printer);
+    std::filesystem::path lockFile = file;
+    lockFile += ".lock";
+    auto lock = FileLock::Acquire(lockFile);
+    if (!lock) {
+        return Result<void>::Fail(lock.Reason());
+    }
+    const auto read = Read(printer);
+    PrinterNvRecord record;
+    if (read && read.Value()) {
+        record = *read.Value();
+    }
+    if (read && read.Value() && record.model == model &&
+        (serial.empty() || record.serial == serial)) {
+        return {}; // nothing new: the file is left as it is
+    }
+    record.printer = PrinterRecordKey(printer);
+    record.model = model;
+    if (!serial.empty()) {
+        record.serial = serial;
+    }
+    return ReplaceFileAtomically(file, PrinterNvRecordText(record));
 }
 
 Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_t writes,

@@ -6,6 +6,7 @@
 #include "DiscoverCommand.h"
 #include "NvCommand.h"
 #include "PaperWidth.h"
+#include "ProfilesCommand.h"
 #include "StatusCommand.h"
 #include "base/BuildVersion.h"
 #include "platform/PrinterAddress.h"
@@ -185,8 +186,9 @@ std::vector<CliCommand> AllCliCommands() {
         {"completion", "write a shell's completion script", "", "", {}, "", {ValueKind::Text}},
     };
     for (const std::vector<CliCommand>* part :
-         {&StatusCommandSpecs(), &DiscoverCommandSpecs(), &NvCommandSpecs(), &ApplyCommandSpecs(),
-          &VPrinterCommandSpecs(), &ControlCommandSpecs()}) {
+         {&StatusCommandSpecs(), &DiscoverCommandSpecs(), &ProfilesCommandSpecs(),
+          &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(),
+          &ControlCommandSpecs()}) {
         all.insert(all.end(), part->begin(), part->end());
     }
     return all;
@@ -245,6 +247,9 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& env, std:
     }
     if (args[0] == "discover") {
         return DiscoverCommand(rest, env, out, err);
+    }
+    if (args[0] == "profiles") {
+        return ProfilesCommand(rest, out, err);
     }
     if (args[0] == "apply") {
         return ApplyCommand(rest, env, out, err);

@@ -17,6 +17,7 @@
 #include "platform/component/LibraryRegistration.h"
 #include "platform/component/Variants.h"
 #include "printer/LogoCommands.h"
+#include "printer/PrinterProfiles.h"
 #include "tessaline/tessaline_control.h"
 
 #include <optional>
@@ -504,6 +505,8 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     const ShapingChoice choice = WithPaper(conversion.Value().shaping, paper);
     std::string list;
     ShapedLogos shaped;
+    const std::optional<NvRoom> room = NvBitImageRoom(*printer, env);
+    uint64_t need = 0;
     for (const std::string& file : parsed.operands) {
         // The list separates paths with "|"; such a path cannot be sent.
         if (file.find_first_of("|\n\r") != std::string::npos) {
@@ -521,7 +524,22 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
                 << TooWide(file, *width, given, *paper, FitWayOut(*paper)) << "\n";
             return kExitWrongUse;
         }
+        if (room) {
+            if (const auto size = LogoSize(sent.Value())) {
+                need += NvBitImageBytes(size->first, size->second);
+            }
+        }
         list += sent.Value() + "|";
+    }
+    if (room && need > room->bytes) {
+        // The printer would keep nothing of an upload that does not fit.
+        err << "tessaline-cli upload: nothing was sent: "
+            << (parsed.operands.size() == 1
+                    ? std::string("the logo needs ")
+                    : "the " + std::to_string(parsed.operands.size()) + " logos need ")
+            << GroupedNumber(need) << " bytes of NV memory; " << given << " holds "
+            << GroupedNumber(room->bytes) << " (" << room->from << ")\n";
+        return kExitNotTransmitted;
     }
     auto host = CreateControl(env.libraries, err);
     if (!host) {

@@ -93,6 +93,9 @@ std::string Line(const DiscoveredPrinter& p) {
         name += (name.empty() ? "" : " ") + *p.model;
     }
     line += "  " + (name.empty() ? std::string("maker and model unknown") : name);
+    if (!p.profile.empty()) {
+        line += " [" + p.profile + "]";
+    }
     line += "  serial " + p.serialNumber.value_or("unknown");
     if (p.found == Found::Unopened) {
         return line + "  " + p.problem;
@@ -119,6 +122,7 @@ void PrintJson(const std::vector<DiscoveredPrinter>& printers, std::ostream& out
             << ", \"paperWidth\": " << JsonOr(p.paperWidth)
             << ", \"paperWidthFrom\": " << Json(p.paperWidthFrom)
             << ", \"nvFree\": " << JsonOr(p.nvFree)
+            << ", \"profile\": " << (p.profile.empty() ? "null" : Json(p.profile))
             << ", \"problem\": " << (p.problem.empty() ? "null" : Json(p.problem)) << "}";
     }
     out << "]}\n";

@@ -7,10 +7,13 @@
 #include "imaging/LogoFormats.h"
 #include "platform/PrinterAddress.h"
 #include "platform/PrinterCommandsFile.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/PaperRolls.h"
+#include "printer/PrinterProfiles.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ostream>
 
 namespace tessaline {
@@ -67,6 +70,18 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
     return std::optional<int32_t>(static_cast<int32_t>(*dots));
 }
 
+std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env) {
+    if (!IsPrinterAddress(target)) {
+        return std::nullopt;
+    }
+    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
+    if (!record || !record.Value() || record.Value()->model.empty()) {
+        return std::nullopt;
+    }
+    const auto match = MatchProfile({}, record.Value()->model);
+    return match ? match->profile->PaperDots() : std::nullopt;
+}
+
 std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,
                                     const std::string* option, const CliEnvironment& env,
                                     const std::string& who, std::ostream& err) {
@@ -87,6 +102,10 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
         // The printer's own paper bounds what it prints, whatever the user says.
         paper = std::min(paper.value_or(widths->paper), widths->paper);
     }
+    if (const auto dots = ProfilePaperDots(target, env)) {
+        // The model's own line bounds it too: a wider setting cannot widen it.
+        paper = std::min(paper.value_or(*dots), *dots);
+    }
     if (!paper) {
         err << who << ": the paper width of " << given
             << " is not known; logos are not checked against it (give --paper-width "
@@ -106,6 +125,11 @@ ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> pape
 }
 
 std::optional<int32_t> LogoWidth(const std::string& file) {
+    const auto size = LogoSize(file);
+    return size ? std::optional<int32_t>(size->first) : std::nullopt;
+}
+
+std::optional<std::pair<int32_t, int32_t>> LogoSize(const std::string& file) {
     UseSystemPictureDecoders();
     const auto bytes = ReadFileBytes(file);
     if (!bytes) {
@@ -115,7 +139,34 @@ std::optional<int32_t> LogoWidth(const std::string& file) {
     if (!decoded) {
         return std::nullopt;
     }
-    return decoded.Value().description.bmWidth;
+    return std::pair<int32_t, int32_t>(decoded.Value().description.bmWidth,
+                                       std::abs(decoded.Value().description.bmHeight));
+}
+
+std::string GroupedNumber(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+std::optional<NvRoom> NvBitImageRoom(const std::string& target, const CliEnvironment& env) {
+    // A virtual printer refuses in its own words what does not fit; a real
+    // one reached by its address keeps nothing and says nothing.
+    if (!IsPrinterAddress(target)) {
+        return std::nullopt;
+    }
+    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
+    if (!record || !record.Value() || record.Value()->model.empty()) {
+        return std::nullopt;
+    }
+    const auto match = MatchProfile({}, record.Value()->model);
+    if (!match || !match->profile->nvBitImageBytes.Known()) {
+        return std::nullopt;
+    }
+    return NvRoom{match->profile->nvBitImageBytes.value,
+                  "the " + match->profile->Name() + " profile"};
 }
 
 std::string TooWide(const std::string& what, int32_t width, const std::string& printer,

@@ -12,6 +12,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tessaline {
 
@@ -26,12 +27,18 @@ Option SetPaperWidthOption();
 // The width of the paper of `target` (the printer the command sends to),
 // named `given` as the user typed it: the narrowest of --paper-width
 // (`option`, null when not given), the width kept for the queue (printers
-// --set-paper-width) and a virtual printer's own paper. When none is known,
-// `who` says so once on `err` and the command goes on; so it does, naming
-// the file, when the kept widths cannot be read.
+// --set-paper-width), a virtual printer's own paper and the paper of the
+// printer's profile. When none is known, `who` says so once on `err` and the
+// command goes on; so it does, naming the file, when the kept widths cannot
+// be read.
 std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,
                                     const std::string* option, const CliEnvironment& env,
                                     const std::string& who, std::ostream& err);
+
+// The paper of the profile of the model the printer at address `target`
+// last answered with (`status`, `nv` and `apply` keep it in the printer's
+// record); nothing for a queue, or a printer not yet asked.
+std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env);
 
 // DOTS (8 to 8184), 58mm or 80mm as dots; nothing for anything else.
 std::optional<int32_t> PaperDots(const std::string& text);
@@ -47,6 +54,21 @@ ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> pape
 // The logo in `file` is `width` dots wide once shaped; nothing when it cannot
 // be read, which the step that reads it then says.
 std::optional<int32_t> LogoWidth(const std::string& file);
+
+// The logo's width and height in dots, as LogoWidth reads it.
+std::optional<std::pair<int32_t, int32_t>> LogoSize(const std::string& file);
+
+// 361608 as "361,608".
+std::string GroupedNumber(uint64_t value);
+
+// How much NV memory for FS q images the printer at address `target` has,
+// where the profile of the model it last answered with says; `from` names
+// the profile ("the Epson TM-T88III profile").
+struct NvRoom {
+    uint64_t bytes = 0;
+    std::string from;
+};
+std::optional<NvRoom> NvBitImageRoom(const std::string& target, const CliEnvironment& env);
 
 // "wide.png is 1200 dots wide, NARROW prints 384: <wayOut>".
 std::string TooWide(const std::string& what, int32_t width, const std::string& printer,

@@ -5,8 +5,11 @@
 #include "StatusCommand.h"
 
 #include "Cli.h"
+#include "ProfilesCommand.h"
 #include "base/JsonText.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
+#include "printer/PrinterProfiles.h"
 #include "printer/PrinterReport.h"
 
 #include <algorithm>
@@ -39,6 +42,15 @@ const std::vector<CliCommand>& Specs() {
     return specs;
 }
 
+// The profile of the model the printer answered with, where one matches.
+const PrinterProfile* ProfileOf(const PrinterReport& r) {
+    if (!r.model) {
+        return nullptr;
+    }
+    const auto match = MatchProfile(r.maker.value_or(""), *r.model);
+    return match ? match->profile : nullptr;
+}
+
 void PrintText(const std::string& address, const PrinterReport& r, std::ostream& out) {
     auto line = [&out](const char* label, const std::optional<std::string>& value) {
         if (value) {
@@ -59,6 +71,19 @@ void PrintText(const std::string& address, const PrinterReport& r, std::ostream&
     }
     line("Maker:          ", r.maker);
     line("Model:          ", r.model);
+    const PrinterProfile* profile = ProfileOf(r);
+    if (r.model) {
+        out << "Profile:        "
+            << (profile != nullptr ? ProfileLabel(*profile)
+                                   : std::string("none matches ('tessaline-cli profiles' lists "
+                                                 "the known models)"))
+            << '\n';
+    }
+    if (profile != nullptr && profile->PaperDots()) {
+        out << "Paper width:    " << *profile->PaperDots() << " dots (profile)\n";
+    } else {
+        out << "Paper width:    unknown\n";
+    }
     line("Firmware:       ", r.firmware);
     line("Serial number:  ", r.serialNumber);
     line("Code page:      ", r.codePage);
@@ -94,7 +119,13 @@ void PrintJson(const std::string& address, const PrinterReport* r, const std::st
         << ", \"codePage\": " << JsonOr(r->codePage)
         << ", \"nvGraphicsTotal\": " << JsonOr(r->nvGraphicsTotal)
         << ", \"nvGraphicsFree\": " << JsonOr(r->nvGraphicsFree)
-        << ", \"unanswered\": " << JsonList(r->unanswered) << "}\n";
+        << ", \"unanswered\": " << JsonList(r->unanswered);
+    const PrinterProfile* profile = ProfileOf(*r);
+    const std::optional<int32_t> paper =
+        profile != nullptr ? profile->PaperDots() : std::optional<int32_t>();
+    out << ", \"profile\": " << (profile != nullptr ? Json(profile->id) : std::string("null"))
+        << ", \"paperWidth\": " << JsonOr(paper)
+        << ", \"paperWidthFrom\": " << Json(paper ? "profile" : "unknown") << "}\n";
 }
 
 } // namespace
@@ -174,6 +205,16 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
         return kExitNotTransmitted;
     }
     const PrinterReport& r = report.Value();
+    if (r.model) {
+        // What answered here is what its profile is found by next time, when
+        // a logo is stored without asking.
+        const std::string model = r.maker ? *r.maker + " " + *r.model : *r.model;
+        if (Result<void> kept = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder)
+                                    .Remember(printer, model, r.serialNumber.value_or(""));
+            !kept) {
+            err << "tessaline-cli status: " << kept.Reason() << "\n";
+        }
+    }
     if (json) {
         PrintJson(printer, &r, {}, out);
     } else {

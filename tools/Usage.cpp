@@ -14,6 +14,7 @@ const char* CliUsage() {
            "  queue       add, remove and list CUPS queues that print the logo on every receipt\n"
            "  status      ask a printer reached by its address whether it is ready\n"
            "  discover    find the receipt printers on a network and tell what each one is\n"
+           "  profiles    the printer models Tessaline knows: paper, commands, NV memory\n"
            "  nv          store, list, print and delete NV graphics by key\n"
            "  apply       make many printers hold the logos one manifest names\n"
            "  completion  write the bash, zsh or fish completion script\n"

@@ -6,6 +6,7 @@
 #include "platform/FileIo.h"
 #include "platform/PrinterCommandsFile.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
+#include "printer/PrinterProfiles.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -64,8 +65,41 @@ Option Count(std::string name, std::string value, std::string help) {
         .Missing("needs a number");
 }
 
+// A virtual printer that answers as the profile's model does.
+void ModelAfter(const PrinterProfile& profile, PrinterModel& model) {
+    model.maker = profile.maker[0] == '\0' ? "Generic" : profile.maker;
+    model.modelName = profile.model;
+    if (const auto dots = profile.PaperDots()) {
+        model.paperWidth = *dots;
+    }
+    switch (profile.commands) {
+    case ProfileCommands::StarLine:
+        model.language = PrinterLanguage::StarLine;
+        break;
+    case ProfileCommands::StarPrnt:
+        model.language = PrinterLanguage::StarPrnt;
+        break;
+    case ProfileCommands::NvBitImages:
+        model.nvGraphics = 0; // it does not answer GS ( L
+        break;
+    case ProfileCommands::NvGraphics:
+    case ProfileCommands::Unknown:
+        break;
+    }
+    if (profile.nvGraphicsBytes.Known()) {
+        model.nvGraphics = profile.nvGraphicsBytes.value;
+    }
+    if (profile.nvBitImageBytes.Known()) {
+        model.nvCapacity = profile.nvBitImageBytes.value;
+    }
+}
+
 std::vector<Option> AddOptions() {
     return {
+        Text("--model", "NAME",
+             "answer as that printer model does (tessaline-cli profiles lists them): its maker "
+             "and model, paper width, command set and NV memory; the options below change "
+             "what its profile says"),
         Count("--paper-width", "DOTS",
               "dots across the paper: 576 for 80 mm rolls (default), 384 for 58 mm; 8 to 1024"),
         Count("--nv-capacity", "BYTES", "bytes of NV image memory, 262144 (256 KiB) by default"),
@@ -313,7 +347,9 @@ private:
         m_out << "Printer:         " << name << '\n'
               << "Folder:          " << folder.Path().string() << '\n';
         if (info->problem.empty()) {
-            m_out << "Paper width:     " << info->model.paperWidth << " dots\n"
+            m_out << "Model:           " << info->model.maker << ' ' << info->model.modelName
+                  << '\n'
+                  << "Paper width:     " << info->model.paperWidth << " dots\n"
                   << "NV capacity:     " << info->model.nvCapacity << " bytes, "
                   << NvBytesUsed(memory) << " used\n"
                   << "Answers:         " << (info->model.answers ? "all questions" : "none") << '\n'
@@ -461,6 +497,14 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
             return command.Usage("--over needs --count");
         }
         serve.spread = *over == "ports" ? ServeSpread::Ports : ServeSpread::Addresses;
+    }
+    if (const std::string* name = parsed.Text("--model")) {
+        const PrinterProfile* profile = FindProfile(*name);
+        if (profile == nullptr) {
+            return command.Usage("no printer profile is called \"" + *name +
+                                 "\" ('tessaline-cli profiles' lists them)");
+        }
+        ModelAfter(*profile, model);
     }
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";

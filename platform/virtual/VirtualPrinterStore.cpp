@@ -93,6 +93,15 @@ Result<void> VirtualPrinterStore::CheckModel(const PrinterModel& model) {
         return Result<void>::Fail("the NV graphics memory must be 0 to " +
                                   std::to_string(kMaxNvCapacity) + " bytes");
     }
+    for (const std::string* name : {&model.maker, &model.modelName}) {
+        if (name->empty() || name->size() > kMaxModelName ||
+            std::any_of(name->begin(), name->end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+            return Result<void>::Fail("a maker or model name is 1 to " +
+                                      std::to_string(kMaxModelName) +
+                                      " characters with no control character");
+        }
+    }
     if (model.writeMs > kMaxWriteMs) {
         return Result<void>::Fail("an NV write may keep the printer busy 0 to " +
                                   std::to_string(kMaxWriteMs) + " ms");
@@ -117,6 +126,12 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     }
     if (info.model.language != defaults.language) {
         text += "commands=" + std::string(PrinterLanguageName(info.model.language)) + "\n";
+    }
+    if (info.model.maker != defaults.maker) {
+        text += "maker=" + info.model.maker + "\n";
+    }
+    if (info.model.modelName != defaults.modelName) {
+        text += "model=" + info.model.modelName + "\n";
     }
     if (info.model.driverLogos != defaults.driverLogos) {
         text += "driver-logos=" + std::string(info.model.driverLogos ? "1" : "0") + "\n";
@@ -154,6 +169,10 @@ Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
                               " names no command set esc-pos, star-line or star-prnt");
             }
             info.model.language = *language;
+            continue;
+        }
+        if (key == "maker" || key == "model") {
+            (key == "maker" ? info.model.maker : info.model.modelName) = line.substr(eq + 1);
             continue;
         }
         const auto value = ParseNumber(line.substr(eq + 1));

@@ -761,6 +761,77 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
     EXPECT_EQ(served.Stop(), 0);
 }
 
+// A virtual printer made as a real model answers as that model does, and
+// what the model's profile says bounds what is stored in it by its address.
+TEST_F(ControlCli, ProfilesBoundWhatIsStoredInTheModelsTheyDescribe) {
+    ASSERT_EQ(cli.Run("vprinter add OLD --model 'Epson TM-T88III'").status, 0);
+    const fs::path wide = cli.Root() / "wide.bmp";
+    test::WriteFile(wide, test::MakeBlackOnWhite(600, 16, [](int x, int) { return x % 2 == 0; }));
+    const fs::path tall = cli.Root() / "tall.bmp";
+    test::WriteFile(tall, test::MakeBlackOnWhite(512, 2000, [](int x, int) { return x % 2 == 0; }));
+    test::ServedPrinter served(cli, "OLD");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = served.Address();
+    const std::string port = at.substr(at.rfind(':') + 1);
+    const fs::path manifest = cli.Root() / "auto.toml";
+    test::WriteText(manifest, "[logos.header]\nfile = " + cli.Quote(wide) +
+                                  "\nfit = 512\n\n[[printers]]\nname = \"till\"\naddress = \"" +
+                                  at + "\"\nlogos = { A1 = \"header\" }\n");
+    const struct {
+        std::string args;
+        int status;
+        std::vector<std::string> says; // on standard output or error
+    } steps[] = {
+        {"profiles",
+         0,
+         {"epson-tm-t88iii     Epson TM-T88III       180 dpi  80 mm 512 dots  "
+          "nv-bit-images  NV bit images 262144 bytes",
+          "star-tsp650ii", "pos-5890"}},
+        {"profiles TSP143III --json",
+         0,
+         {"\"id\": \"star-tsp100iii\"", "\"commands\": \"star-prnt\""}},
+        {"profiles 'no such model'", 1, {"no profile is called \"no such model\""}},
+        {"vprinter add NONE --model TM-T1000", 1, {"no printer profile is called \"TM-T1000\""}},
+        {"vprinter show OLD",
+         0,
+         {"Model:           Epson TM-T88III", "Paper width:     512 dots",
+          "NV graphics:     0 bytes"}},
+        {"status " + at,
+         0,
+         {"Model:          TM-T88III", "Profile:        Epson TM-T88III (epson-tm-t88iii)",
+          "Paper width:    512 dots (profile)"}},
+        {"status " + at + " --json",
+         0,
+         {"\"profile\": \"epson-tm-t88iii\", \"paperWidth\": 512, "
+          "\"paperWidthFrom\": \"profile\""}},
+        // Asked once, its record keeps the model for the commands that do not ask.
+        {"upload --printer " + at + " " + cli.Quote(wide),
+         1,
+         {wide.string() + " is 600 dots wide, " + at +
+          " prints 512: use --fit 512 or --fit paper"}},
+        {"upload --printer " + at + " " + cli.Quote(tall) + " " + cli.Quote(tall) + " " +
+             cli.Quote(tall),
+         3,
+         {"nothing was sent: the 3 logos need 384,012 bytes of NV memory; " + at +
+          " holds 262,144 (the Epson TM-T88III profile)"}},
+        {"discover 127.0.0.1 --port " + port,
+         0,
+         {"Epson TM-T88III [epson-tm-t88iii]", "nv-bit-images  paper 512 dots (profile)"}},
+        {"apply " + cli.Quote(manifest), 3, {"(Epson TM-T88III) keeps NV bit images only"}},
+    };
+    for (const auto& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        for (const std::string& said : step.says) {
+            EXPECT_NE((run.out + run.err).find(said), std::string::npos) << step.args << "\n"
+                                                                         << run.out << run.err;
+        }
+    }
+    // Nothing of the refused uploads reached the printer.
+    EXPECT_NE(cli.Run("vprinter show OLD").out.find("0 used"), std::string::npos);
+    EXPECT_EQ(served.Stop(), 0);
+}
+
 // One process serves a fleet: each printer on its own port or loopback
 // address, with a memory and a serial number of its own.
 TEST_F(ControlCli, ServeCountServesAFleetFromOneProcess) {
@@ -1077,10 +1148,11 @@ TEST_F(ControlCli, DiscoverReadsUsbPrintersFromTheirDeviceIds) {
     const std::string node = "usb://" + (root / "dev" / "usb").string();
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 3u) << run.out;
-    EXPECT_EQ(lines[0], node + "/lp0  EPSON TM-T20II  serial X4EQ012345  ready  nv-bit-images  "
-                               "paper unknown  NV free unknown");
-    EXPECT_EQ(lines[1], node + "/lp1  Star TSP143IIIU  serial unknown  cannot open the device: "
-                               "no such file or directory");
+    // The model a device ID names finds its profile: the paper's width.
+    EXPECT_EQ(lines[0], node + "/lp0  EPSON TM-T20II [epson-tm-t20ii]  serial X4EQ012345  ready  "
+                               "nv-bit-images  paper 576 dots (profile)  NV free unknown");
+    EXPECT_EQ(lines[1], node + "/lp1  Star TSP143IIIU [star-tsp100iii]  serial unknown  cannot "
+                               "open the device: no such file or directory");
     EXPECT_EQ(lines[2], node + "/lp2  maker and model unknown  serial unknown  cannot open the "
                                "device: no such file or directory");
 }

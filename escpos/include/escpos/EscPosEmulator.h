@@ -79,6 +79,9 @@ struct PrinterModel {
     // Its queue's driver prints the driver record's logo commands A and B with
     // every job it spools (the virtual printers' spooler side reads this).
     bool driverLogos = true;
+    // Who it says made it and what model it is (GS I 66 and 67).
+    std::string maker = "Tessaline";
+    std::string modelName = "Virtual";
 };
 
 inline constexpr uint16_t kNvMaxX = 1023;

@@ -40,6 +40,7 @@ struct DiscoveredPrinter {
     std::optional<int32_t> paperWidth;
     std::string paperWidthFrom = "unknown"; // "answered", "profile" or "unknown"
     std::optional<uint64_t> nvFree;
+    std::string profile; // the id of the profile its model matched; empty: none
     std::string problem; // for Silent, NotAPrinter and Unopened: the reason
 };
 

@@ -44,6 +44,9 @@ struct PrinterNvRecord {
     // The kind of logos it holds after the last change that told: one of the
     // kHolds words; empty when no tool has said.
     std::string holds;
+    // The maker and model it answered ("EPSON TM-T88V"), where a tool asked:
+    // what its profile is found by when it is next reached.
+    std::string model;
 
     int64_t WritesOn(const std::string& today) const { return day == today ? writes : 0; }
 };
@@ -80,6 +83,11 @@ public:
                                   const std::string& today, const std::string& serial = {},
                                   const std::string& holds = {});
 
+    // Keeps the maker and model a printer answered (and its serial, where
+    // not empty), counting no write. Fails, naming the file, when the record
+    // cannot be written.
+    Result<void> Remember(std::string_view printer, const std::string& model,
+                          const std::string& serial = {});
     std::filesystem::path FileOf(std::string_view printer) const;
 
 private:

@@ -16,6 +16,8 @@ namespace tessaline {
 inline constexpr int kMinPaperWidth = 8;
 inline constexpr int kMaxPaperWidth = 1024;
 inline constexpr uint64_t kMaxNvCapacity = 64ull << 20;
+// The longest maker or model name a virtual printer answers with.
+inline constexpr size_t kMaxModelName = 64;
 
 // One virtual printer as its folder describes it.
 struct VirtualPrinterInfo {

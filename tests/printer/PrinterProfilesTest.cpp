@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+#include "printer/PrinterProfiles.h"
+
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+namespace tessaline {
+namespace {
+
+TEST(PrinterProfiles, MatchTheSpellingsPrintersAnswerWith) {
+    struct Case {
+        const char* maker;
+        const char* model;
+        const char* profile; // nullptr: none
+        ProfileMatchKind kind;
+    };
+    const Case cases[] = {
+        {"EPSON", "TM-T88V", "epson-tm-t88v", ProfileMatchKind::Name},
+        {"EPSON", "TM-T88V  ", "epson-tm-t88v", ProfileMatchKind::Name},
+        {"", "tm t88v", "epson-tm-t88v", ProfileMatchKind::Name},
+        {"", "EPSON TM-T88V", "epson-tm-t88v", ProfileMatchKind::Name},
+        {"SEIKO EPSON", "TMT88V", "epson-tm-t88v", ProfileMatchKind::Name},
+        // A later generation is its own model, never the one its name begins with.
+        {"EPSON", "TM-T88VI", "epson-tm-t88vi", ProfileMatchKind::Name},
+        {"EPSON", "TM-T88VII", "epson-tm-t88vii", ProfileMatchKind::Name},
+        {"EPSON", "TM-T20III", "epson-tm-t20iii", ProfileMatchKind::Name},
+        // A variant's letters keep the model.
+        {"EPSON", "TM-T88V-i", "epson-tm-t88v", ProfileMatchKind::NameStart},
+        {"Star", "TSP143IIIW (STR_T-001)", "star-tsp100iii", ProfileMatchKind::NameStart},
+        {"Star Micronics", "TSP654II", "star-tsp650ii", ProfileMatchKind::Alias},
+        {"STAR", "TSP654", "star-tsp650", ProfileMatchKind::Alias},
+        {"", "POS-5890", "pos-5890", ProfileMatchKind::Name},
+        // Another maker's printer of the same name is not this one; nor is
+        // a name that only shares digits.
+        {"Tessaline", "TM-T88V", nullptr, ProfileMatchKind::Name},
+        {"", "POS-58901", nullptr, ProfileMatchKind::Name},
+        {"Tessaline", "Virtual", nullptr, ProfileMatchKind::Name},
+        {"EPSON", "", nullptr, ProfileMatchKind::Name},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.maker) + " / " + c.model);
+        const auto match = MatchProfile(c.maker, c.model);
+        if (c.profile == nullptr) {
+            EXPECT_FALSE(match) << match->profile->id;
+            continue;
+        }
+        ASSERT_TRUE(match);
+        EXPECT_STREQ(match->profile->id, c.profile);
+        EXPECT_EQ(match->kind, c.kind);
+    }
+}
+
+TEST(PrinterProfiles, FoundByTheNamesPeopleType) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"epson-tm-t88iii", "epson-tm-t88iii"},
+        {"Epson TM-T88III", "epson-tm-t88iii"},
+        {"tm-t88iii", "epson-tm-t88iii"},
+        {"TSP143III", "star-tsp100iii"},
+        {"TM-T88V-i", nullptr},
+        {"no such printer", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& [name, id] : cases) {
+        SCOPED_TRACE(name);
+        const PrinterProfile* p = FindProfile(name);
+        if (id == nullptr) {
+            EXPECT_EQ(p, nullptr);
+        } else {
+            ASSERT_NE(p, nullptr);
+            EXPECT_STREQ(p->id, id);
+        }
+    }
+}
+
+// What the checks rely on: every figure has its source, paper widths are
+// whole bytes of dots, and Star models say their command set.
+TEST(PrinterProfiles, EveryFigureNamesItsSource) {
+    std::set<std::string> ids;
+    for (const PrinterProfile& p : PrinterProfiles()) {
+        SCOPED_TRACE(p.id);
+        EXPECT_TRUE(ids.insert(p.id).second) << "two profiles share an id";
+        EXPECT_STRNE(p.source, "");
+        for (const ProfilePaper& paper : p.Papers()) {
+            EXPECT_STRNE(paper.source, "");
+            EXPECT_GT(paper.dots, 0);
+            EXPECT_EQ(paper.dots % 8, 0);
+        }
+        EXPECT_EQ(p.commands == ProfileCommands::Unknown, p.commandsSource[0] == '\0');
+        if (std::string(p.language) != "esc-pos") {
+            EXPECT_EQ(ProfileCommandsName(p.commands), p.language);
+        }
+    }
+    EXPECT_GE(ids.size(), 30u);
+    const PrinterProfile* old = FindProfile("epson-tm-t88iii");
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(old->commands, ProfileCommands::NvBitImages);
+    EXPECT_EQ(old->nvBitImageBytes.value, 262144u);
+    EXPECT_EQ(old->PaperDots(), 512);
+}
+
+} // namespace
+} // namespace tessaline
