@@ -144,11 +144,15 @@ std::optional<std::pair<int32_t, int32_t>> LogoSize(const std::string& file) {
 }
 
 std::string GroupedNumber(uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            grouped.push_back(',');
+        }
+        grouped.push_back(digits[i]);
     }
-    return digits;
+    return grouped;
 }
 
 std::optional<NvRoom> NvBitImageRoom(const std::string& target, const CliEnvironment& env) {
