@@ -515,19 +515,28 @@ private:
             static_cast<void>(link.Finish());
             return;
         }
-        // Keys it holds are replaced in place; new ones take free memory.
+        // The key list tells nothing of the size of a logo it holds, and a
+        // printer ignores a logo that does not fit, keeping the old one under
+        // its key, which the list then shows as if stored. So a replacing
+        // logo is counted whole, as nv store counts it.
         uint64_t needed = 0;
+        bool replaces = false;
         for (const auto& [key, why] : plan.store) {
-            if (!Holds(held, key)) {
-                needed += Logo(LogoOf(key)).graphic.rows.size();
-            }
+            needed += Logo(LogoOf(key)).graphic.rows.size();
+            replaces = replaces || Holds(held, key);
         }
         const auto freeBytes = free.Value() ? ParseNvBytes(*free.Value()) : std::nullopt;
         if (freeBytes && needed > *freeBytes) {
             static_cast<void>(link.Finish());
-            return Fail("the new logos take " + std::to_string(needed) + " bytes and " +
-                        m_printer.address + " has " + std::to_string(*freeBytes) +
-                        " bytes of NV graphics free; nothing written");
+            std::string why = "the logos to store take " + std::to_string(needed) + " bytes and " +
+                              m_printer.address + " has " + std::to_string(*freeBytes) +
+                              " bytes of NV graphics free";
+            if (replaces) {
+                why += " (a logo replacing one it holds is counted whole, since the old one's "
+                       "size is not known: delete the old one first, with tessaline-cli nv "
+                       "delete)";
+            }
+            return Fail(why + "; nothing written");
         }
         if (PlanEndsHere()) {
             static_cast<void>(link.Finish());

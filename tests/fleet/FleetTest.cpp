@@ -694,7 +694,7 @@ TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
     const fs::path state = cli.Root() / "fleet.toml.state.json";
     test::WriteText(manifest, Manifest({p1.Address(), p2.Address()}));
     const std::string apply = "apply " + cli.Quote(manifest);
-    const std::string noRoom = "P2: failed: the new logos take ";
+    const std::string noRoom = "P2: failed: the logos to store take ";
 
     const auto plan = cli.Run(apply + " --plan");
     EXPECT_EQ(plan.status, 3) << plan.out;
@@ -739,6 +739,29 @@ TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
     EXPECT_EQ(allowed.status, 0) << allowed.out;
     EXPECT_NE(allowed.out.find("; would erase the NV graphics A1 A2"), std::string::npos)
         << allowed.out;
+
+    // A logo replacing one the printer holds that does not fit is ignored by
+    // the printer, which keeps the old one under the key: counted whole, it
+    // is refused before it is sent instead of being called stored.
+    test::WriteFile(cli.Root() / "small.bmp",
+                    test::MakeBlackOnWhite(64, 40, [](int x, int) { return x % 2 == 0; }));
+    test::WriteFile(cli.Root() / "tall.bmp",
+                    test::MakeBlackOnWhite(64, 200, [](int x, int) { return x % 2 == 0; }));
+    ASSERT_EQ(
+        cli.Run("nv store " + p2.Address() + " A1 " + cli.Quote(cli.Root() / "small.bmp")).status,
+        0);
+    const fs::path replace = cli.Root() / "replace.toml";
+    test::WriteText(replace, "[logos.tall]\nfile = \"tall.bmp\"\n[[printers]]\nname = \"P2\"\n"
+                             "address = \"" +
+                                 p2.Address() + "\"\nlogos = { \"A1\" = \"tall\" }\n");
+    const auto replaced = cli.Run("apply " + cli.Quote(replace));
+    EXPECT_EQ(replaced.status, 3) << replaced.out;
+    EXPECT_NE(replaced.out.find("P2: failed: the logos to store take 1600 bytes and " +
+                                p2.Address() +
+                                " has 680 bytes of NV graphics free (a logo replacing one it "
+                                "holds is counted whole"),
+              std::string::npos)
+        << replaced.out;
 
     // The state's name taken by a folder while P1 is being written.
     test::WriteText(manifest, Manifest({p1.Address(), p2.Address()}));
