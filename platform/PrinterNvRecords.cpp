@@ -167,14 +167,25 @@ Result<std::optional<PrinterNvRecord>> PrinterNvRecords::Read(std::string_view p
     return std::optional<PrinterNvRecord>(std::move(record.Value()));
 }
 
-Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::string& model,
-                                        const std::string& serial) {
+namespace {
+
+// Holds the lock of the record `file` in `folder`, made if need be, so that
+// no other tool's read, count and replace comes between this one's.
+Result<FileLock> LockRecordFile(const std::filesystem::path& folder,
+                                const std::filesystem::path& file) {
     std::error_code ec;
-    std::filesystem::create_directories(m_folder, ec);
-    const std::filesystem::path file = FileOf(printer);
+    std::filesystem::create_directories(folder, ec);
     std::filesystem::path lockFile = file;
     lockFile += ".lock";
-    auto lock = FileLock::Acquire(lockFile);
+    return FileLock::Acquire(lockFile);
+}
+
+} // namespace
+
+Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::string& model,
+                                        const std::string& serial) {
+    const std::filesystem::path file = FileOf(printer);
+    auto lock = LockRecordFile(m_folder, file);
     if (!lock) {
         return Result<void>::Fail(lock.Reason());
     }
@@ -200,12 +211,8 @@ Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_
                                                 const std::string& serial,
                                                 const std::string& holds) {
     using R = Result<PrinterNvRecord>;
-    std::error_code ec;
-    std::filesystem::create_directories(m_folder, ec);
     const std::filesystem::path file = FileOf(printer);
-    std::filesystem::path lockFile = file;
-    lockFile += ".lock";
-    auto lock = FileLock::Acquire(lockFile);
+    auto lock = LockRecordFile(m_folder, file);
     if (!lock) {
         return R::Fail(lock.Reason());
     }

@@ -131,10 +131,10 @@ const PrinterProfile kPrinterProfileTable[] = {
     {
         .id = "epson-tm-t88iii", .maker = "Epson", .model = "TM-T88III",
         .aliases = "", .dpi = 180, .language = "esc-pos",
-        .commands = ProfileCommands::NvBitImages, .commandsSource = "Epson TM-T88III series Specification (STANDARD) Rev. B: NV bit images (FS q, FS p)",
+        .commands = ProfileCommands::NvBitImages, .commandsSource = "Epson TM-T88III series standard data sheet, Rev. B: NV bit images (FS q, FS p)",
         .papers = {{80, 512, "Epson TM-T88 series: print area 72.0 mm, 512 dots"}}, .paperCount = 1,
         .nvGraphicsBytes = {},
-        .nvBitImageBytes = {262144u, "Epson TM-T88III series Specification (STANDARD) Rev. B, 1.8 Internal Buffer: NV bit image buffer 256 KB"},
+        .nvBitImageBytes = {262144u, "Epson TM-T88III series standard data sheet, Rev. B, 1.8 Internal Buffer: NV bit image buffer 256 KB"},
         .nvWritesPerDay = {},
         .codePages = "epson/legacy", .cutter = true, .source = "@point-of-sale/receipt-printer-encoder 4.0.1",
     },

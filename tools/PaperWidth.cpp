@@ -70,17 +70,29 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
     return std::optional<int32_t>(static_cast<int32_t>(*dots));
 }
 
-std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env) {
+namespace {
+
+// The profile of the model the printer at address `target` last answered
+// with, as its record keeps it; none for a queue or a printer not yet asked.
+const PrinterProfile* RecordedProfile(const std::string& target, const CliEnvironment& env) {
     if (!IsPrinterAddress(target)) {
-        return std::nullopt;
+        return nullptr;
     }
     const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
     if (!record || !record.Value() || record.Value()->model.empty()) {
-        return std::nullopt;
+        return nullptr;
     }
     const auto match = MatchProfile({}, record.Value()->model);
-    return match ? match->profile->PaperDots() : std::nullopt;
+    return match ? match->profile : nullptr;
 }
+
+// The paper of that profile; nothing when none is known.
+std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env) {
+    const PrinterProfile* profile = RecordedProfile(target, env);
+    return profile != nullptr ? profile->PaperDots() : std::nullopt;
+}
+
+} // namespace
 
 std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,
                                     const std::string* option, const CliEnvironment& env,
@@ -158,19 +170,11 @@ std::string GroupedNumber(uint64_t value) {
 std::optional<NvRoom> NvBitImageRoom(const std::string& target, const CliEnvironment& env) {
     // A virtual printer refuses in its own words what does not fit; a real
     // one reached by its address keeps nothing and says nothing.
-    if (!IsPrinterAddress(target)) {
+    const PrinterProfile* profile = RecordedProfile(target, env);
+    if (profile == nullptr || !profile->nvBitImageBytes.Known()) {
         return std::nullopt;
     }
-    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
-    if (!record || !record.Value() || record.Value()->model.empty()) {
-        return std::nullopt;
-    }
-    const auto match = MatchProfile({}, record.Value()->model);
-    if (!match || !match->profile->nvBitImageBytes.Known()) {
-        return std::nullopt;
-    }
-    return NvRoom{match->profile->nvBitImageBytes.value,
-                  "the " + match->profile->Name() + " profile"};
+    return NvRoom{profile->nvBitImageBytes.value, "the " + profile->Name() + " profile"};
 }
 
 std::string TooWide(const std::string& what, int32_t width, const std::string& printer,

@@ -35,11 +35,6 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
                                     const std::string* option, const CliEnvironment& env,
                                     const std::string& who, std::ostream& err);
 
-// The paper of the profile of the model the printer at address `target`
-// last answered with (`status`, `nv` and `apply` keep it in the printer's
-// record); nothing for a queue, or a printer not yet asked.
-std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env);
-
 // DOTS (8 to 8184), 58mm or 80mm as dots; nothing for anything else.
 std::optional<int32_t> PaperDots(const std::string& text);
 

@@ -136,13 +136,13 @@ TEST_F(SettingsFixture, AddressesAreKeptMostRecentFirstAndBounded) {
     ProgramSettings settings(services);
     EXPECT_TRUE(settings.Addresses().empty());
     for (int i = 0; i < 25; ++i) {
-        ASSERT_TRUE(settings.RememberAddress("socket://10.0.0." + std::to_string(i) + ":9100"));
+        ASSERT_TRUE(settings.RememberAddress("socket://127.0.0." + std::to_string(i) + ":9100"));
     }
     ASSERT_TRUE(settings.RememberAddress("socket://127.0.0.10:9100"));
     const auto addresses = ProgramSettings(services).Addresses();
     ASSERT_EQ(addresses.size(), ProgramSettings::kMaxAddresses);
     EXPECT_EQ(addresses[0], "socket://127.0.0.10:9100");
-    EXPECT_EQ(addresses[1], "socket://10.0.0.24:9100");
+    EXPECT_EQ(addresses[1], "socket://127.0.0.24:9100");
     EXPECT_EQ(std::count(addresses.begin(), addresses.end(), "socket://127.0.0.10:9100"), 1);
     // The logo list's file is left alone.
     EXPECT_FALSE(std::filesystem::exists(folder.File("CorvidoFiles.ini")));

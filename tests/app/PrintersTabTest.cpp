@@ -114,10 +114,10 @@ private slots:
 
     void aMalformedAddressSaysWhy() {
         Open();
-        ChoosePrinter("10.1.0.5:0");
+        ChoosePrinter("127.0.0.5:0");
         QCOMPARE(m_services->prompts.size(), size_t{1});
         QCOMPARE(QString::fromStdString(m_services->prompts[0].text),
-                 QString("socket://10.1.0.5:0: the port must be 1 to 65535, not \"0\""));
+                 QString("socket://127.0.0.5:0: the port must be 1 to 65535, not \"0\""));
         QVERIFY(!W(PCtl::cmdRefresh)->isEnabled());
     }
 
