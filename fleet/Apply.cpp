@@ -70,7 +70,6 @@ struct PreparedLogo {
 // By logo name and the width it is fitted to for fit = "paper" (0 for any
 // other logo): such a logo is converted once for each paper width it meets.
 using LogoWidth = std::pair<std::string, int32_t>;
-using PreparedLogos = std::map<LogoWidth, PreparedLogo>;
 
 // The printer's paper width: the narrower of the manifest's and the one its
 // own settings give; 0 when neither is known.
@@ -119,32 +118,54 @@ std::vector<uint8_t> OneBitFile(const RasterGraphic& g) {
     return EncodeDotsBmp(mono, w, h);
 }
 
-Result<PreparedLogos> PrepareLogos(const Manifest& manifest, const ApplyOptions& options,
-                                   ScratchFolder& scratch) {
-    using R = Result<PreparedLogos>;
-    std::set<LogoWidth> used, bitImages;
-    for (const ManifestPrinter& p : manifest.printers) {
-        const int32_t paper = PaperOf(p, options);
-        for (const auto& [key, logo] : p.logos) {
-            // A printer that cannot have it is refused on its own.
-            const auto wanted = LogoFor(manifest, logo, paper);
-            if (!wanted) {
-                continue;
+// Every logo the printers use, converted once for each paper width it is
+// fitted to. A width known only once a printer has been asked (its model's
+// paper) is converted then, by the first worker that needs it.
+class LogoShelf {
+public:
+    LogoShelf(const Manifest& manifest, const ApplyOptions& options, ScratchFolder& scratch)
+        : m_manifest(manifest), m_options(options), m_scratch(scratch) {}
+
+    // The logo as `which` names it, with its one-bit file when `bitImage`;
+    // fails with the manifest's place and why it cannot be read.
+    Result<const PreparedLogo*> Get(const LogoWidth& which, bool bitImage) {
+        using R = Result<const PreparedLogo*>;
+        std::lock_guard<std::mutex> lock(m_lock);
+        auto found = m_logos.find(which);
+        if (found == m_logos.end()) {
+            auto made = Convert(which);
+            if (!made) {
+                return R::Fail(made.Reason());
             }
-            used.insert(*wanted);
-            if (p.commands == NvCommands::BitImages) {
-                bitImages.insert(*wanted);
-            }
+            found = m_logos.emplace(which, std::move(made.Value())).first;
         }
+        PreparedLogo& p = found->second;
+        if (bitImage && p.bitImageFile.empty()) {
+            const auto folder = m_scratch.Path();
+            if (!folder) {
+                return R::Fail(folder.Reason());
+            }
+            const std::vector<uint8_t> bmp = OneBitFile(p.graphic);
+            std::filesystem::path target = folder.Value();
+            target /= "logo-" + std::to_string(++m_files) + ".bmp";
+            if (const Result<void> written = ReplaceFileAtomically(target, bmp); !written) {
+                return R::Fail(written.Reason());
+            }
+            p.bitImageFile = target.string();
+            p.bitImageHash = Sha256Hex(bmp);
+        }
+        return &p;
     }
-    PreparedLogos prepared;
-    for (const LogoWidth& name : used) {
-        const ManifestLogo& logo = manifest.logos.at(name.first);
-        const std::string place = LogoPlace(manifest, logo);
+
+private:
+    Result<PreparedLogo> Convert(const LogoWidth& which) const {
+        using R = Result<PreparedLogo>;
+        const ManifestLogo& logo = m_manifest.logos.at(which.first);
+        const std::string place = LogoPlace(m_manifest, logo);
         std::string file = logo.file.string();
-        const int32_t fit = logo.fitPaper ? name.second : logo.fit;
-        if (fit > 0 && options.fitLogo) {
-            auto fitted = options.fitLogo(file, fit);
+        const int32_t fit = logo.fitPaper ? which.second : logo.fit;
+        if (fit > 0 && m_options.fitLogo) {
+            auto fitted = m_options.fitLogo(file, fit);
             if (!fitted) {
                 return R::Fail(place + fitted.Reason());
             }
@@ -154,29 +175,40 @@ Result<PreparedLogos> PrepareLogos(const Manifest& manifest, const ApplyOptions&
         if (!graphic) {
             return R::Fail(place + graphic.Reason());
         }
-        PreparedLogo& p = prepared[name];
+        PreparedLogo p;
         p.file = logo.file.string();
         p.graphic = std::move(graphic.Value());
         // The same checks a store makes, before anything is sent anywhere.
         if (const auto command = StoreGraphicCommand(GraphicKey{'A', '1'}, p.graphic); !command) {
             return R::Fail(place + logo.file.string() + ": " + command.Reason());
         }
-        if (bitImages.count(name) != 0) {
-            const auto folder = scratch.Path();
-            if (!folder) {
-                return R::Fail(folder.Reason());
+        return p;
+    }
+
+    const Manifest& m_manifest;
+    const ApplyOptions& m_options;
+    ScratchFolder& m_scratch;
+    std::mutex m_lock;
+    std::map<LogoWidth, PreparedLogo> m_logos; // stays put as others are added
+    size_t m_files = 0;
+};
+
+// Converts, before any printer is reached, every logo for every paper width
+// known without asking: a file that cannot be read stops the run at once.
+Result<void> PrepareLogos(const Manifest& manifest, const ApplyOptions& options, LogoShelf& shelf) {
+    for (const ManifestPrinter& p : manifest.printers) {
+        const int32_t paper = PaperOf(p, options);
+        for (const auto& [key, logo] : p.logos) {
+            // A width found by asking comes later; a printer without one is
+            // refused on its own.
+            if (const auto wanted = LogoFor(manifest, logo, paper)) {
+                if (auto got = shelf.Get(*wanted, p.commands == NvCommands::BitImages); !got) {
+                    return Result<void>::Fail(got.Reason());
+                }
             }
-            const std::vector<uint8_t> bmp = OneBitFile(p.graphic);
-            std::filesystem::path target = folder.Value();
-            target /= "logo-" + std::to_string(prepared.size()) + ".bmp";
-            if (const Result<void> written = ReplaceFileAtomically(target, bmp); !written) {
-                return R::Fail(written.Reason());
-            }
-            p.bitImageFile = target.string();
-            p.bitImageHash = Sha256Hex(bmp);
         }
     }
-    return prepared;
+    return {};
 }
 
 std::string Joined(const std::vector<std::string>& words, const char* between = " ") {
@@ -213,9 +245,9 @@ struct Work {
 
 class PrinterWorker {
 public:
-    PrinterWorker(const Manifest& manifest, const ManifestPrinter& printer,
-                  const PreparedLogos& logos, const PrinterRecord* record,
-                  const ApplyOptions& options, std::string today, std::mutex& spoolerLock)
+    PrinterWorker(const Manifest& manifest, const ManifestPrinter& printer, LogoShelf& logos,
+                  const PrinterRecord* record, const ApplyOptions& options, std::string today,
+                  std::mutex& spoolerLock)
         : m_manifest(manifest), m_printer(printer), m_logos(logos), m_old(record),
           m_options(options), m_paper(PaperOf(printer, options)), m_today(std::move(today)),
           m_spoolerLock(spoolerLock) {
@@ -226,12 +258,9 @@ public:
     Work Run() {
         const auto start = Clock::now();
         ReadSharedRecord();
-        if (const std::string why = TooWide(); !why.empty()) {
-            R().outcome = Outcome::Refused;
-            R().reason = why;
-        } else if (IsPrinterAddress(m_printer.address)) {
+        if (IsPrinterAddress(m_printer.address)) {
             ByAddress();
-        } else {
+        } else if (Ready()) {
             ByQueue();
         }
         CountSharedWrites();
@@ -269,9 +298,23 @@ private:
             return;
         }
         const std::string serial = m_work.record ? m_work.record->serial : std::string();
+        // The widths of what it now holds, for the prints that cannot ask.
+        NvWidthChange widths;
+        widths.deleted = R().deleted;
+        if (R().commands == kHoldsBitImages) {
+            widths.images.emplace();
+        }
+        for (const std::string& key : R().stored) {
+            const int32_t width = Logo(LogoOf(key)).graphic.width;
+            if (widths.images) {
+                widths.images->push_back((width + 7) / 8 * 8);
+            } else {
+                widths.stored.emplace_back(key, width);
+            }
+        }
         auto counted = PrinterNvRecords(m_options.printerRecords)
                            .Count(m_printer.address, R().writes, "apply of " + m_printer.name,
-                                  m_today, serial, R().commands);
+                                  m_today, serial, R().commands, widths);
         if (!counted) {
             AddNote("the writes could not be counted for the other tools: " + counted.Reason());
             return;
@@ -285,31 +328,51 @@ private:
         R().note.append(R().note.empty() ? "" : "; ").append(note);
     }
 
-    // Why a logo of this printer is wider than its paper, where the paper's
-    // width is known; empty when every logo fits. The printer would print
-    // nothing of such a logo, so nothing is sent.
-    std::string TooWide() const {
-        int32_t paper = m_paper;
+    // The width of its paper: the manifest's or its own settings', bounded by
+    // its model's line; 0 when none is known.
+    int32_t Paper() const {
+        const auto model = m_profile != nullptr ? m_profile->PaperDots() : std::nullopt;
+        if (!model) {
+            return m_paper;
+        }
+        return m_paper == 0 ? *model : std::min(m_paper, *model);
+    }
+
+    // Takes this printer's logos, fitted to its paper where asked, once its
+    // model is as known as it will be, and checks they fit the paper. False,
+    // with the result set, when one cannot be had or is too wide.
+    bool Ready() {
+        const int32_t paper = Paper();
         for (const auto& [key, name] : m_printer.logos) {
-            if (!LogoFor(m_manifest, name, paper)) {
-                return "[logos." + name + "] has fit = \"paper\" and the paper width of " +
-                       m_printer.name + " is not known: give " + m_printer.name +
-                       " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
+            const auto wanted = LogoFor(m_manifest, name, paper);
+            if (!wanted) {
+                R().outcome = Outcome::Refused;
+                R().reason = "[logos." + name + "] has fit = \"paper\" and the paper width of " +
+                             m_printer.name + " is not known: give " + m_printer.name +
+                             " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
+                return false;
             }
+            const auto got = m_logos.Get(*wanted, m_printer.commands == NvCommands::BitImages);
+            if (!got) {
+                Fail(got.Reason());
+                return false;
+            }
+            m_mine[name] = got.Value();
         }
-        if (const auto model = m_profile != nullptr ? m_profile->PaperDots() : std::nullopt) {
-            paper = paper == 0 ? *model : std::min(paper, *model);
-        }
+        // The printer would print nothing of a logo wider than its paper.
         for (const auto& [key, name] : m_printer.logos) {
             const PreparedLogo& logo = Logo(name);
             if (paper > 0 && logo.graphic.width > paper) {
-                return logo.file + " (logo " + name + ") is " + std::to_string(logo.graphic.width) +
-                       " dots wide, " + m_printer.name + " prints " + std::to_string(paper) +
-                       ": give [logos." + name + "] fit = " + std::to_string(paper) +
-                       "; nothing written";
+                R().outcome = Outcome::Refused;
+                R().reason = logo.file + " (logo " + name + ") is " +
+                             std::to_string(logo.graphic.width) + " dots wide, " + m_printer.name +
+                             " prints " + std::to_string(paper) + ": give [logos." + name +
+                             "] fit = " + std::to_string(paper) +
+                             " or fit = \"paper\"; nothing written";
+                return false;
             }
         }
-        return {};
+        return true;
     }
 
     PrinterResult& R() { return m_work.result; }
@@ -444,15 +507,16 @@ private:
                 serial.assign(s.Value()->begin(), s.Value()->end());
             }
         }
+        // A printer that answers says what model it is now, whatever the
+        // record says it was; one that does not is what the record says.
         if (answers) {
-            if (const auto why = AskModel(link); !why.empty()) {
+            if (const auto why = AskModel(link, serial); !why.empty()) {
                 return Fail(why);
             }
-            if (const std::string why = TooWide(); !why.empty()) {
-                R().outcome = Outcome::Refused;
-                R().reason = why;
-                return;
-            }
+        }
+        if (!Ready()) {
+            static_cast<void>(link.Finish());
+            return;
         }
         bool graphics = m_printer.commands != NvCommands::BitImages;
         if (m_printer.commands == NvCommands::Auto && m_profile != nullptr &&
@@ -643,7 +707,7 @@ private:
     // Asks the printer's maker and model, for its profile; kept in the
     // printer's record for the tools that store without asking. Empty, or
     // why the connection failed.
-    std::string AskModel(PrinterConnection& link) {
+    std::string AskModel(PrinterConnection& link, const std::string& serial) {
         std::string said[2];
         const IdentityQuery questions[2] = {IdentityQuery::Maker, IdentityQuery::Model};
         for (size_t i = 0; i < 2; ++i) {
@@ -661,8 +725,8 @@ private:
         UseProfileOf(said[0], said[1]);
         if (!m_options.planOnly && !m_options.printerRecords.empty()) {
             const std::string model = said[0].empty() ? said[1] : said[0] + " " + said[1];
-            static_cast<void>(
-                PrinterNvRecords(m_options.printerRecords).Remember(m_printer.address, model));
+            static_cast<void>(PrinterNvRecords(m_options.printerRecords)
+                                  .Remember(m_printer.address, model, serial));
         }
         return {};
     }
@@ -746,16 +810,15 @@ private:
         return 0;
     }
     // The logo `name` as this printer gets it, fitted to its paper where asked.
-    const PreparedLogo& Logo(const std::string& name) const {
-        return m_logos.at(LogoFor(m_manifest, name, m_paper).value_or(LogoWidth{name, 0}));
-    }
+    const PreparedLogo& Logo(const std::string& name) const { return *m_mine.at(name); }
     const std::string& LogoOf(const std::string& key) const {
         return m_printer.logos[IndexOf(key)].second;
     }
 
     const Manifest& m_manifest;
     const ManifestPrinter& m_printer;
-    const PreparedLogos& m_logos;
+    LogoShelf& m_logos;
+    std::map<std::string, const PreparedLogo*> m_mine; // by logo name, once Ready()
     const PrinterRecord* m_old;
     std::optional<PrinterNvRecord> m_shared;   // what every tool recorded of it
     const PrinterProfile* m_profile = nullptr; // its model's, where one matched
@@ -805,9 +868,9 @@ bool ApplyReport::AllMatch() const {
 Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options) {
     using R = Result<ApplyReport>;
     ScratchFolder scratch;
-    const auto logos = PrepareLogos(manifest, options, scratch);
-    if (!logos) {
-        return R::Fail(logos.Reason());
+    LogoShelf logos(manifest, options, scratch);
+    if (const Result<void> prepared = PrepareLogos(manifest, options, logos); !prepared) {
+        return R::Fail(prepared.Reason());
     }
     // Only one run at a time works from the state and replaces it; a plan
     // reads a state that is always whole.
@@ -856,8 +919,7 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
             const ManifestPrinter& p = manifest.printers[i];
             const auto old = found.printers.find(p.address);
             const PrinterRecord* record = old == found.printers.end() ? nullptr : &old->second;
-            done[i] = PrinterWorker(manifest, p, logos.Value(), record, options, today, spoolerLock)
-                          .Run();
+            done[i] = PrinterWorker(manifest, p, logos, record, options, today, spoolerLock).Run();
             if (done[i].record && !options.planOnly) {
                 std::lock_guard<std::mutex> guard(savedLock);
                 saved.printers[p.address] = *done[i].record;

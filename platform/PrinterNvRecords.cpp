@@ -15,6 +15,8 @@ namespace {
 
 // A record is a few short lines; anything larger is not one.
 constexpr size_t kMaxRecordBytes = 64 * 1024;
+// FS q carries the image count in one byte.
+constexpr size_t kMaxRecordedImages = 255;
 
 // A value is one line: line breaks in it would end the field early.
 std::string OneLine(std::string_view text) {
@@ -63,6 +65,20 @@ std::string PrinterNvRecordText(const PrinterNvRecord& record) {
     }
     if (!record.model.empty()) {
         text.append("\nmodel=").append(OneLine(record.model));
+    }
+    if (!record.imageWidths.empty()) {
+        text.append("\nimage-widths=");
+        for (size_t i = 0; i < record.imageWidths.size(); ++i) {
+            text.append(i == 0 ? "" : " ").append(std::to_string(record.imageWidths[i]));
+        }
+    }
+    // A key is two characters, either of which may be a blank.
+    for (const auto& [key, width] : record.graphicWidths) {
+        text.append("\ngraphic-width=").append(OneLine(key)).append(" ");
+        text.append(std::to_string(width));
+    }
+    if (!record.keptBySerial.empty()) {
+        text.append("\nkept-by-serial=").append(OneLine(record.keptBySerial));
     }
     text.append("\n");
     return text;
@@ -113,6 +129,8 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
             record.holds = value;
         } else if (name == "model") {
             record.model = value;
+        } else if (name == "kept-by-serial") {
+            record.keptBySerial = value;
         } else if (name == "writes") {
             if (!ReadNumber(value, record.writes)) {
                 return R::Fail(at + "writes is a whole number");
@@ -122,6 +140,26 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
             if (!ReadNumber(value, record.changes)) {
                 return R::Fail(at + "changes is a whole number");
             }
+        } else if (name == "image-widths") {
+            record.imageWidths.clear();
+            for (std::string_view rest = value; !rest.empty();) {
+                const size_t blank = rest.find(' ');
+                int32_t width = 0;
+                if (record.imageWidths.size() == kMaxRecordedImages ||
+                    !ReadNumber(rest.substr(0, blank), width) || width == 0) {
+                    return R::Fail(at + "image-widths is up to 255 widths in dots");
+                }
+                record.imageWidths.push_back(width);
+                rest =
+                    blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
+            }
+        } else if (name == "graphic-width") {
+            int32_t width = 0;
+            if (value.size() < 4 || value[2] != ' ' || !ReadNumber(value.substr(3), width) ||
+                width == 0) {
+                return R::Fail(at + "graphic-width is a key of two characters and a width in dots");
+            }
+            record.graphicWidths[std::string(value.substr(0, 2))] = width;
         }
     }
     if (line == 0) {
@@ -131,6 +169,24 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
         return R::Fail("no writes= line");
     }
     return record;
+}
+
+void NvWidthChange::ApplyTo(PrinterNvRecord& record) const {
+    if (record.holds != kHoldsBitImages) {
+        record.imageWidths.clear();
+    } else if (images) {
+        record.imageWidths = *images;
+    }
+    if (record.holds != kHoldsGraphics) {
+        record.graphicWidths.clear();
+        return;
+    }
+    for (const std::string& key : deleted) {
+        record.graphicWidths.erase(key);
+    }
+    for (const auto& [key, width] : stored) {
+        record.graphicWidths[key] = width;
+    }
 }
 
 std::string PrinterRecordKey(std::string_view printer) {
@@ -150,9 +206,18 @@ std::filesystem::path PrinterNvRecords::FileOf(std::string_view printer) const {
     return m_folder / (PlainFileName(PrinterRecordKey(printer)) + ".record");
 }
 
-Result<std::optional<PrinterNvRecord>> PrinterNvRecords::Read(std::string_view printer) const {
+std::filesystem::path PrinterNvRecords::SerialFileOf(std::string_view serial) const {
+    std::string name = "serial ";
+    name += serial;
+    return m_folder / (PlainFileName(name) + ".record");
+}
+
+namespace {
+
+// The record in `file`; nothing when there is none. Fails, naming the file,
+// for one that cannot be read or is damaged.
+Result<std::optional<PrinterNvRecord>> ReadRecordFile(const std::filesystem::path& file) {
     using R = Result<std::optional<PrinterNvRecord>>;
-    const std::filesystem::path file = FileOf(printer);
     const auto text = ReadFileIfPresent(file, kMaxRecordBytes);
     if (!text) {
         return R::Fail(text.Reason());
@@ -165,6 +230,23 @@ Result<std::optional<PrinterNvRecord>> PrinterNvRecords::Read(std::string_view p
         return R::Fail(file.string() + ": " + record.Reason());
     }
     return std::optional<PrinterNvRecord>(std::move(record.Value()));
+}
+
+} // namespace
+
+Result<std::optional<PrinterNvRecord>> PrinterNvRecords::Read(std::string_view printer) const {
+    auto own = ReadRecordFile(FileOf(printer));
+    if (!own || !own.Value() || own.Value()->keptBySerial.empty()) {
+        return own;
+    }
+    // The serial's record is the printer's; the copy stands in where it is
+    // missing or damaged.
+    auto shared = ReadRecordFile(SerialFileOf(own.Value()->keptBySerial));
+    if (shared && shared.Value()) {
+        return shared;
+    }
+    own.Value()->keptBySerial.clear();
+    return own;
 }
 
 namespace {
@@ -182,62 +264,111 @@ Result<FileLock> LockRecordFile(const std::filesystem::path& folder,
 
 } // namespace
 
-Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::string& model,
-                                        const std::string& serial) {
-    const std::filesystem::path file = FileOf(printer);
-    auto lock = LockRecordFile(m_folder, file);
-    if (!lock) {
-        return Result<void>::Fail(lock.Reason());
-    }
-    const auto read = Read(printer);
-    PrinterNvRecord record;
-    if (read && read.Value()) {
-        record = *read.Value();
-    }
-    if (read && read.Value() && record.model == model &&
-        (serial.empty() || record.serial == serial)) {
-        return {}; // nothing new: the file is left as it is
-    }
-    record.printer = PrinterRecordKey(printer);
-    record.model = model;
-    if (!serial.empty()) {
-        record.serial = serial;
-    }
-    return ReplaceFileAtomically(file, PrinterNvRecordText(record));
-}
-
-Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_t writes,
-                                                const std::string& what, const std::string& today,
-                                                const std::string& serial,
-                                                const std::string& holds) {
+Result<PrinterNvRecord>
+PrinterNvRecords::Update(std::string_view printer, const std::string& serial,
+                         const std::function<bool(PrinterNvRecord&)>& change) {
     using R = Result<PrinterNvRecord>;
+    // Always the address's lock first, then the serial's: every tool takes
+    // them in that order.
     const std::filesystem::path file = FileOf(printer);
     auto lock = LockRecordFile(m_folder, file);
     if (!lock) {
         return R::Fail(lock.Reason());
     }
+    // A damaged record is started afresh.
+    std::optional<PrinterNvRecord> own;
+    if (auto read = ReadRecordFile(file); read && read.Value()) {
+        own = std::move(*read.Value());
+    }
+    const std::string bySerial = !serial.empty() ? serial : own ? own->keptBySerial : "";
+    if (bySerial.empty()) {
+        PrinterNvRecord record = own.value_or(PrinterNvRecord{});
+        const bool fresh = !own;
+        record.printer = PrinterRecordKey(printer);
+        if (!change(record) && !fresh) {
+            return record; // nothing new: the file is left as it is
+        }
+        if (Result<void> written = ReplaceFileAtomically(file, PrinterNvRecordText(record));
+            !written) {
+            return R::Fail(written.Reason());
+        }
+        return record;
+    }
+    const std::filesystem::path serialFile = SerialFileOf(bySerial);
+    auto serialLock = LockRecordFile(m_folder, serialFile);
+    if (!serialLock) {
+        return R::Fail(serialLock.Reason());
+    }
+    std::optional<PrinterNvRecord> shared;
+    if (auto read = ReadRecordFile(serialFile); read && read.Value()) {
+        shared = std::move(*read.Value());
+    }
+    // What the address recorded before its printer told its serial is that
+    // printer's; a record of another serial is another printer's.
+    const bool ownIsThis =
+        own && own->keptBySerial != bySerial &&
+        (own->keptBySerial.empty() && (own->serial.empty() || own->serial == bySerial));
     PrinterNvRecord record;
-    if (const auto read = Read(printer); read && read.Value()) {
-        record = *read.Value();
+    if (shared) {
+        record = *shared;
+        if (ownIsThis && own->day == record.day) {
+            record.writes += own->writes;
+        }
+    } else if (ownIsThis || (own && own->keptBySerial == bySerial)) {
+        record = *own;
     }
+    record.keptBySerial.clear();
+    record.serial = bySerial;
     record.printer = PrinterRecordKey(printer);
-    if (!serial.empty()) {
-        record.serial = serial;
+    const bool linked = shared && own && own->keptBySerial == bySerial;
+    if (!change(record) && linked && shared->printer == record.printer) {
+        return record;
     }
-    if (record.day != today) {
-        record.day = today;
-        record.writes = 0;
+    if (Result<void> written = ReplaceFileAtomically(serialFile, PrinterNvRecordText(record));
+        !written) {
+        return R::Fail(written.Reason());
     }
-    record.writes += writes;
-    ++record.changes;
-    record.last = what;
-    if (!holds.empty()) {
-        record.holds = holds;
-    }
-    if (Result<void> written = ReplaceFileAtomically(file, PrinterNvRecordText(record)); !written) {
+    PrinterNvRecord copy = record;
+    copy.keptBySerial = bySerial;
+    if (Result<void> written = ReplaceFileAtomically(file, PrinterNvRecordText(copy)); !written) {
         return R::Fail(written.Reason());
     }
     return record;
+}
+
+Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::string& model,
+                                        const std::string& serial) {
+    auto updated = Update(printer, serial, [&model](PrinterNvRecord& record) {
+        if (record.model == model) {
+            return false;
+        }
+        record.model = model;
+        return true;
+    });
+    if (!updated) {
+        return Result<void>::Fail(updated.Reason());
+    }
+    return {};
+}
+
+Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_t writes,
+                                                const std::string& what, const std::string& today,
+                                                const std::string& serial, const std::string& holds,
+                                                const NvWidthChange& widths) {
+    return Update(printer, serial, [&](PrinterNvRecord& record) {
+        if (record.day != today) {
+            record.day = today;
+            record.writes = 0;
+        }
+        record.writes += writes;
+        ++record.changes;
+        record.last = what;
+        if (!holds.empty()) {
+            record.holds = holds;
+        }
+        widths.ApplyTo(record);
+        return true;
+    });
 }
 
 } // namespace tessaline

@@ -128,9 +128,10 @@ public:
     }
 
     // An NV write has gone out to the printer.
-    void CountNvWrite(const std::string& what, const std::string& holds) const {
+    void CountNvWrite(const std::string& what, const std::string& holds,
+                      NvWidthChange widths = {}) const {
         if (m_count) {
-            m_count(m_printer, NvWrites{1, what, holds});
+            m_count(m_printer, NvWrites{1, what, holds, std::move(widths)});
         }
     }
 
@@ -171,13 +172,15 @@ constexpr const char* kDeleteAll = "deletion of every NV graphic";
 // answered; the outcome is final otherwise.
 std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uint8_t> command,
                                          bool askFree, GraphicOutcome& checked,
-                                         const std::string& nvWrite = {}) {
+                                         const std::string& nvWrite = {},
+                                         NvWidthChange widths = {}) {
     if (Result<void> sent = link.Send(command); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
     }
     if (!nvWrite.empty()) {
         // Deleting every graphic leaves none; one, the others as they were.
-        link.CountNvWrite(nvWrite, nvWrite == kDeleteAll ? kHoldsNone : std::string());
+        link.CountNvWrite(nvWrite, nvWrite == kDeleteAll ? kHoldsNone : std::string(),
+                          std::move(widths));
     }
     const auto keys = link.AskKeys(true);
     if (!keys) {
@@ -270,7 +273,10 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     if (Result<void> sent = link.Send(command.Value()); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
     }
-    link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}), kHoldsGraphics);
+    NvWidthChange stored;
+    stored.stored.emplace_back(key.Text(), graphic.width);
+    link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}), kHoldsGraphics,
+                      std::move(stored));
     // One graphic: Progress(1) once its bytes went out, as an upload of one logo raises it.
     if (progress) {
         progress(1);
@@ -343,7 +349,11 @@ GraphicOutcome DeleteGraphicStep(const GraphicsPrinter& printer, std::optional<G
     GraphicOutcome checked;
     const std::string what =
         key ? Joined({"deletion of NV graphic ", ShownKey(*key)}) : std::string(kDeleteAll);
-    if (auto done = SendAndAsk(link, command, true, checked, what)) {
+    NvWidthChange deleted;
+    if (key) {
+        deleted.deleted.push_back(key->Text());
+    }
+    if (auto done = SendAndAsk(link, command, true, checked, what, std::move(deleted))) {
         return *done;
     }
     if (!key && !checked.keys.empty()) {

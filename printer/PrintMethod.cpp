@@ -23,7 +23,7 @@ Result<void> Print(const PrinterContext& context, int32_t Printer, const std::st
         first = kEraseArgument;
         mode = kEraseArgument;
         operation.edit = DriverConfigEdit::Disable;
-        operation.nvWrites = {1, "erase of every NV bit image", kHoldsNone};
+        operation.nvWrites = {1, "erase of every NV bit image", kHoldsNone, {}};
     }
     // The printer's language picks the stream; ESC/POS printers get the bytes they always did.
     const Result<LogoLanguage> commands = LogoCommandsOf(context, PrinterName);

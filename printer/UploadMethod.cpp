@@ -21,9 +21,11 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
     operation.editDriver = commands.Ok() && commands.Value() == LogoLanguage::EscPos;
     if (Printer == 0) {
         const size_t count = SplitNVImage(NVImage).size();
-        operation.nvWrites = {
-            1, "upload of " + std::to_string(count) + " NV bit image" + (count == 1 ? "" : "s"),
-            kHoldsBitImages};
+        operation.nvWrites = {1,
+                              "upload of " + std::to_string(count) + " NV bit image" +
+                                  (count == 1 ? "" : "s"),
+                              kHoldsBitImages,
+                              {}};
         operation.awaitNvWrite = true;
         operation.check = [&] {
             if (!commands) {
@@ -36,8 +38,12 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
             return images.Check();
         };
         operation.stream = [&, star](CPrinterChannel& channel, std::string& refusal) {
-            return WriteUploadStream(channel, images, context.progress, context.sleep, &refusal,
-                                     star);
+            std::vector<int32_t> widths;
+            const StreamResult sent = WriteUploadStream(channel, images, context.progress,
+                                                        context.sleep, &refusal, star, &widths);
+            // Counted once the stream is handed over: what the printer then holds.
+            operation.nvWrites.widths.images = std::move(widths);
+            return sent;
         };
     }
     return RunPrinterOperation(context, PrinterName, operation);

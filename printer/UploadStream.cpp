@@ -44,7 +44,7 @@ std::string UploadListRefusal(const std::vector<std::string>& paths) {
 
 StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,
                                const ProgressFn& progress, const SleepFn& sleep,
-                               std::string* refusal, bool star) {
+                               std::string* refusal, bool star, std::vector<int32_t>* widths) {
     const auto refuse = [refusal](std::string why) {
         if (refusal != nullptr) {
             *refusal = std::move(why);
@@ -83,6 +83,9 @@ StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,
         }
         if (!channel.WriteRawBytes(image->header) || !channel.WriteRawBytes(image->raster)) {
             return StreamResult::WriteFailed;
+        }
+        if (widths != nullptr) {
+            widths->push_back((image->header[0] | image->header[1] << 8) * 8);
         }
         if (progress) {
             progress(static_cast<int32_t>(k + 1));

@@ -33,8 +33,10 @@ std::string UploadListRefusal(const std::vector<std::string>& paths);
 // at the first refused byte.
 // `star` sends Star Line Mode's ESC FS q n in place of FS q n: the same
 // headers and rasters, registered as logos 1..n.
+// `widths`, where given, gets the width in dots of each image sent.
 StreamResult WriteUploadStream(CPrinterChannel& channel, UploadImages& images,
                                const ProgressFn& progress, const SleepFn& sleep,
-                               std::string* refusal = nullptr, bool star = false);
+                               std::string* refusal = nullptr, bool star = false,
+                               std::vector<int32_t>* widths = nullptr);
 
 } // namespace tessaline

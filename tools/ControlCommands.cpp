@@ -643,7 +643,7 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         const std::string& given = *parsed.Text("--printer");
         const auto paper = PaperWidthOf(given, *printer, parsed.Text("--paper-width"), env,
                                         "tessaline-cli print", err);
-        const auto stored = paper ? VirtualPrinterWidths(*printer, env) : std::nullopt;
+        const auto stored = paper ? StoredLogoWidths(*printer, env) : std::nullopt;
         if (stored && !stored->clips) {
             const int32_t first = range == 0 ? 1 : range;
             const int32_t end = range == 0 ? 255 : last == 0 ? range : last;

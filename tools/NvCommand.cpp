@@ -352,7 +352,7 @@ std::string TooWideToPrint(GraphicKey key, const NvOptions& o, const CliEnvironm
                            const std::string& who, std::ostream& err) {
     const auto paper =
         PaperWidthOf(o.printer, o.words[0], o.paperWidth ? &*o.paperWidth : nullptr, env, who, err);
-    const auto stored = paper ? VirtualPrinterWidths(o.words[0], env) : std::nullopt;
+    const auto stored = paper ? StoredLogoWidths(o.words[0], env) : std::nullopt;
     if (!stored || stored->clips) {
         return {};
     }

@@ -128,6 +128,31 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
     return paper;
 }
 
+std::optional<StoredWidths> StoredLogoWidths(const std::string& target, const CliEnvironment& env) {
+    if (auto widths = VirtualPrinterWidths(target, env)) {
+        return widths;
+    }
+    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
+    if (!record || !record.Value()) {
+        return std::nullopt;
+    }
+    StoredWidths widths;
+    widths.images = record.Value()->imageWidths;
+    for (const auto& [key, width] : record.Value()->graphicWidths) {
+        widths.graphics.emplace_back(key, width);
+    }
+    if (widths.images.empty() && widths.graphics.empty()) {
+        return std::nullopt;
+    }
+    // Only an ESC/POS printer has NV graphics; a Star one keeps its own
+    // language and prints what fits.
+    if (const auto kept = KeptPrinterCommands(PrinterCommandsFile(), target);
+        kept && kept.Value() && *kept.Value() != "esc-pos") {
+        widths.clips = true;
+    }
+    return widths;
+}
+
 ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> paper) {
     ShapingChoice fitted = choice;
     if (fitted.fitPaper && paper) {

@@ -5,6 +5,7 @@
 // print nothing of it.
 #pragma once
 
+#include "Cli.h"
 #include "Options.h"
 #include "base/Result.h"
 
@@ -45,6 +46,12 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer);
 
 // --fit paper made the paper's width, where it is known.
 ShapingChoice WithPaper(const ShapingChoice& choice, std::optional<int32_t> paper);
+
+// The widths of the logos `target` holds, as far as they are known without
+// asking it (no printer tells them): a virtual printer's own files, or else
+// what the printer's record kept of the logos tools stored in it. Nothing
+// when neither knows any.
+std::optional<StoredWidths> StoredLogoWidths(const std::string& target, const CliEnvironment& env);
 
 // The logo in `file` is `width` dots wide once shaped; nothing when it cannot
 // be read, which the step that reads it then says.

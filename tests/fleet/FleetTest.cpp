@@ -615,7 +615,7 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     EXPECT_EQ(run.status, 3) << run.out;
     EXPECT_NE(run.out.find("P2: refused: " + (cli.Root() / "header.bmp").string() +
                            " (logo header) is 576 dots wide, P2 prints 384: give [logos.header] "
-                           "fit = 384; nothing written"),
+                           "fit = 384 or fit = \"paper\"; nothing written"),
               std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("P1: unchanged"), std::string::npos) << run.out;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/PrinterNvRecords.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/TempFolder.h"
 
 #include <fstream>
@@ -32,6 +33,16 @@ TEST(PrinterNvRecord, ReadsWhatItWritesAndNamesTheLineAtFault) {
         {"no count", "tessaline-printer-record 1\nprinter=P\n", "no writes= line"},
         {"a line without a value", "tessaline-printer-record 1\nwrites=1\nserial\n",
          "line 3: expected NAME=VALUE"},
+        {"widths, keys with blanks",
+         "tessaline-printer-record 1\nwrites=1\nimage-widths=576 8\ngraphic-width=A1 "
+         "1200\ngraphic-width=   8\n",
+         ""},
+        {"an image of no width", "tessaline-printer-record 1\nwrites=1\nimage-widths=576 0\n",
+         "line 3: image-widths is up to 255 widths in dots"},
+        {"two blanks between widths", "tessaline-printer-record 1\nwrites=1\nimage-widths=8  8\n",
+         "line 3: image-widths is up to 255 widths in dots"},
+        {"a key of one character", "tessaline-printer-record 1\nwrites=1\ngraphic-width=A 12\n",
+         "line 3: graphic-width is a key of two characters and a width in dots"},
     };
     for (const auto& c : cases) {
         const auto record = ParsePrinterNvRecord(c.text);
@@ -87,6 +98,93 @@ TEST(PrinterNvRecords, CountsEveryWriterAndStartsEachDayAfresh) {
     EXPECT_EQ(damaged.Reason(),
               records.FileOf(address).string() + ": line 1: not a printer record");
     EXPECT_EQ(records.Count(address, 1, "store", "2026-12-10").Value().writes, 1);
+}
+
+// The widths kept of what a printer holds follow every change, and storing
+// one kind of logo forgets the other kind's, which it erases.
+TEST(PrinterNvRecords, KeepTheWidthsOfWhatThePrinterHolds) {
+    test::TempFolder folder;
+    PrinterNvRecords records(folder.Path() / "records");
+    const std::string p = "socket://127.0.0.1:9100";
+    const auto images = [](std::vector<int32_t> w) {
+        NvWidthChange c;
+        c.images = std::move(w);
+        return c;
+    };
+    const auto graphics = [](std::vector<std::pair<std::string, int32_t>> stored,
+                             std::vector<std::string> deleted) {
+        NvWidthChange c;
+        c.stored = std::move(stored);
+        c.deleted = std::move(deleted);
+        return c;
+    };
+    const struct {
+        const char* what;
+        std::string holds;
+        NvWidthChange change;
+        std::vector<int32_t> images;
+        std::map<std::string, int32_t> graphics;
+    } steps[] = {
+        {"an upload", kHoldsBitImages, images({576, 304}), {576, 304}, {}},
+        {"a print: nothing changes", "", {}, {576, 304}, {}},
+        {"graphics erase the images",
+         kHoldsGraphics,
+         graphics({{"A1", 1200}}, {}),
+         {},
+         {{"A1", 1200}}},
+        {"another key", kHoldsGraphics, graphics({{"A ", 8}}, {}), {}, {{"A ", 8}, {"A1", 1200}}},
+        {"one deleted", "", graphics({}, {"A1"}), {}, {{"A ", 8}}},
+        {"replaced", kHoldsGraphics, graphics({{"A ", 16}}, {}), {}, {{"A ", 16}}},
+        {"images erase the graphics", kHoldsBitImages, images({8}), {8}, {}},
+        {"an erase", kHoldsNone, images({}), {}, {}},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(records.Count(p, 1, s.what, "2026-12-10", {}, s.holds, s.change)) << s.what;
+        const auto read = records.Read(p).Value();
+        ASSERT_TRUE(read) << s.what;
+        EXPECT_EQ(read->imageWidths, s.images) << s.what;
+        EXPECT_EQ(read->graphicWidths, s.graphics) << s.what;
+    }
+}
+
+// A printer that answered its serial number has one record by whichever
+// address it is reached; another printer at its old address has its own.
+TEST(PrinterNvRecords, APrinterThatAnsweredItsSerialHasOneRecordAtEveryAddress) {
+    test::TempFolder folder;
+    PrinterNvRecords records(folder.Path() / "records");
+    const std::string a = "socket://127.0.0.1:9100", b = "socket://127.0.0.2:9100";
+    const std::string day = "2026-12-10";
+    const struct {
+        const char* what;
+        std::string printer;
+        std::string serial; // what the tool was told, if it asked
+        int64_t atA, atB;   // the day's writes read by each address afterwards
+    } steps[] = {
+        {"before anyone asked", a, "", 1, 0},
+        {"asked: the writes before go with it", a, "T88-1", 2, 0},
+        {"not asked: the address knows", a, "", 3, 0},
+        {"moved to another address", b, "T88-1", 4, 4},
+        {"counted through the new one", b, "", 5, 5},
+        {"another printer at the old address", a, "T88-2", 1, 5},
+        {"which the old address now means", a, "", 2, 5},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(records.Count(s.printer, 1, s.what, day, s.serial)) << s.what;
+        const auto atA = records.Read(a).Value();
+        const auto atB = records.Read(b).Value();
+        EXPECT_EQ(atA ? atA->WritesOn(day) : 0, s.atA) << s.what;
+        EXPECT_EQ(atB ? atB->WritesOn(day) : 0, s.atB) << s.what;
+    }
+    // The address's own file is a whole record still, for a tool that reads it alone.
+    const auto copy = ParsePrinterNvRecord(test::ReadText(records.FileOf(b)));
+    ASSERT_TRUE(copy) << copy.Reason();
+    EXPECT_EQ(copy.Value().writes, 5);
+    EXPECT_EQ(copy.Value().keptBySerial, "T88-1");
+    // Its model, once told, is the serial's.
+    ASSERT_TRUE(records.Remember(b, "EPSON TM-T88V"));
+    EXPECT_EQ(records.Read(b).Value()->model, "EPSON TM-T88V");
+    ASSERT_TRUE(records.Remember(a, "EPSON TM-T20", "T88-1"));
+    EXPECT_EQ(records.Read(b).Value()->model, "EPSON TM-T20");
 }
 
 } // namespace

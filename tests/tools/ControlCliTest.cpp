@@ -732,6 +732,17 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
          "Newest paper:    job 000002"},
         {"nv print NARROW LG --scale 2x1 --paper-width 1000", 1,
          "NV graphic LG is 1200 dots wide, NARROW prints 384", "Newest paper:    job 000002"},
+        // Through the address, what the printer's record kept of the store.
+        {"nv print" + at + "LG --paper-width 384", 1,
+         "NV graphic LG is 1200 dots wide, " + served.Address() +
+             " prints 384: store it again with --fit 384 or --fit paper",
+         "Newest paper:    job 000002"},
+        {"upload --replace-other-logos --fit 576 --printer" + at + w, 0, "image 1 of 1 sent",
+         "Newest paper:    job 000002"},
+        {"print --all --paper-width 58mm --printer" + at, 1,
+         "NV image 1 is 576 dots wide, " + served.Address() +
+             " prints 384: upload it again with --fit 384 or --fit paper",
+         "Newest paper:    job 000002"},
     };
     for (const auto& step : steps) {
         const auto before = jobs();
@@ -830,6 +841,22 @@ TEST_F(ControlCli, ProfilesBoundWhatIsStoredInTheModelsTheyDescribe) {
     // Nothing of the refused uploads reached the printer.
     EXPECT_NE(cli.Run("vprinter show OLD").out.find("0 used"), std::string::npos);
     EXPECT_EQ(served.Stop(), 0);
+
+    // Met for the first time, a printer's model gives the paper a logo is
+    // fitted to, narrower than the settings it was set up with.
+    ASSERT_EQ(cli.Run("vprinter add NEW --model 'Epson TM-T88V' --paper-width 576").status, 0);
+    test::ServedPrinter fresh(cli, "NEW");
+    ASSERT_FALSE(fresh.Address().empty());
+    test::WriteText(manifest,
+                    "[logos.header]\nfile = " + cli.Quote(wide) +
+                        "\nfit = \"paper\"\n\n[[printers]]\nname = \"till\"\naddress = \"" +
+                        fresh.Address() + "\"\nlogos = { A1 = \"header\" }\n");
+    const auto applied = cli.Run("apply " + cli.Quote(manifest));
+    EXPECT_EQ(applied.status, 0) << applied.out << applied.err;
+    EXPECT_NE(applied.out.find("till: stored A1"), std::string::npos) << applied.out;
+    const std::string log = fresh.Output(std::chrono::milliseconds(5000), "\"A1\": stored");
+    EXPECT_NE(log.find("\"A1\": stored, 512x14 dots"), std::string::npos) << log;
+    EXPECT_EQ(fresh.Stop(), 0);
 }
 
 // One process serves a fleet: each printer on its own port or loopback

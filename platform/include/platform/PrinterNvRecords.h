@@ -11,9 +11,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tessaline {
 
@@ -47,8 +51,31 @@ struct PrinterNvRecord {
     // The maker and model it answered ("EPSON TM-T88V"), where a tool asked:
     // what its profile is found by when it is next reached.
     std::string model;
+    // The widths in dots of the logos tools stored and the printer still
+    // holds, where they are known: no printer tells the size of what it
+    // holds, and one prints nothing of a logo wider than its paper.
+    std::vector<int32_t> imageWidths;             // NV bit image k: imageWidths[k - 1]
+    std::map<std::string, int32_t> graphicWidths; // NV graphics by key
+    // In the file of an address whose printer answered a serial number: the
+    // serial whose record is this printer's, wherever it is reached. The
+    // address's file then keeps a copy, for the tools that read it alone.
+    std::string keptBySerial;
 
     int64_t WritesOn(const std::string& today) const { return day == today ? writes : 0; }
+};
+
+// What one change did to the widths a record keeps.
+struct NvWidthChange {
+    // An FS q upload's images, 1 to n, replacing those held; empty: none
+    // left. Nothing: the images are as they were.
+    std::optional<std::vector<int32_t>> images;
+    std::vector<std::pair<std::string, int32_t>> stored; // NV graphics stored, by key
+    std::vector<std::string> deleted;                    // NV graphics keys deleted
+
+    // Applies the change to `record`, whose `holds` is already the kind it
+    // holds after it: the other kind's widths go, as storing one erases the
+    // other.
+    void ApplyTo(PrinterNvRecord& record) const;
 };
 
 // The record as its file holds it, and back. Parsing fails with the line at
@@ -64,7 +91,10 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text);
 std::string PrinterRecordKey(std::string_view printer);
 
 // The records of one user, a file per printer in `folder`
-// (TessalineDataHome()/printer-records by default).
+// (TessalineDataHome()/printer-records by default). A printer that answered
+// a serial number has its record under the serial, so the writes it takes
+// are counted together by whichever address they came through; a printer
+// that never did is known by its address or queue.
 class PrinterNvRecords {
 public:
     PrinterNvRecords();
@@ -78,19 +108,27 @@ public:
     // the record after. A damaged record is started afresh, the day's count
     // then counting from here. Fails, naming the file, when the record cannot
     // be written.
-    // `holds`, where not empty, is what the printer holds afterwards.
+    // `holds`, where not empty, is what the printer holds afterwards, and
+    // `widths` what the change did to the widths of what it holds.
     Result<PrinterNvRecord> Count(std::string_view printer, int64_t writes, const std::string& what,
                                   const std::string& today, const std::string& serial = {},
-                                  const std::string& holds = {});
+                                  const std::string& holds = {}, const NvWidthChange& widths = {});
 
     // Keeps the maker and model a printer answered (and its serial, where
     // not empty), counting no write. Fails, naming the file, when the record
     // cannot be written.
     Result<void> Remember(std::string_view printer, const std::string& model,
                           const std::string& serial = {});
+    // The file of the address or queue `printer`, and of a serial number's record.
     std::filesystem::path FileOf(std::string_view printer) const;
+    std::filesystem::path SerialFileOf(std::string_view serial) const;
 
 private:
+    // Changes the printer's record under its locks: `change` edits it and
+    // says whether there is anything new to write.
+    Result<PrinterNvRecord> Update(std::string_view printer, const std::string& serial,
+                                   const std::function<bool(PrinterNvRecord&)>& change);
+
     std::filesystem::path m_folder;
 };
 

@@ -40,6 +40,7 @@ struct NvWrites {
     // The kind of logos the printer holds afterwards: kHoldsBitImages,
     // kHoldsGraphics or kHoldsNone; empty when the writes leave it as it was.
     std::string holds;
+    NvWidthChange widths; // what they did to the widths of the logos it holds
 };
 using NvWriteCounter = std::function<void(const std::string& printer, const NvWrites& writes)>;
 
