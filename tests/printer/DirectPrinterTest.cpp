@@ -114,6 +114,18 @@ TEST(ReplyReader, FindsTheReplyHoweverItArrives) {
          {{0x37, 0x37, 0x31, '1', '0', 0x00}},
          Bytes{'1', '0'}},
         {"letters are not digits", ReplyShape::NvFree, {{0x37, 0x31, 'x', 0x00}}, std::nullopt},
+        {"paper width setting",
+         ReplyShape::CustomValue,
+         {{0x37}, {0x27, '3', 0x1F}, {'6', 0x00}},
+         Bytes{'3', 0x1F, '6'}},
+        {"nv total is no customized value",
+         ReplyShape::CustomValue,
+         {{0x37, 0x30, '5', 0x00}},
+         std::nullopt},
+        {"the separator belongs to customized values only",
+         ReplyShape::NvFree,
+         {{0x37, 0x31, '3', 0x1F, '6', 0x00}},
+         std::nullopt},
     };
     for (const Case& c : cases) {
         ReplyReader reader(c.shape);
@@ -132,6 +144,26 @@ TEST(ReplyReader, TextLongerThanAnyReplyIsNoise) {
     EXPECT_EQ(reader.Reply(), std::nullopt);
     reader.Feed(Bytes{0x5F, 'o', 'k', 0x00});
     EXPECT_EQ(reader.Reply(), (Bytes{'o', 'k'}));
+}
+
+TEST(ParsePaperWidthSetting, TakesTheSettingsCommandReferencesGive) {
+    const std::pair<Bytes, std::optional<int32_t>> cases[] = {
+        {{'3', 0x1F, '2'}, 58},
+        {{'3', 0x1F, '4'}, 70},
+        {{'3', 0x1F, '5'}, 76},
+        {{'3', 0x1F, '6'}, 80},
+        {{'3', 0x1F, '3'}, std::nullopt},
+        {{'3', 0x1F, '0'}, std::nullopt},
+        // Another customized value, a missing or longer setting, no separator.
+        {{'5', 0x1F, '6'}, std::nullopt},
+        {{'3', 0x1F}, std::nullopt},
+        {{'3', 0x1F, '6', '6'}, std::nullopt},
+        {{'3', '6'}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const auto& [body, millimetres] : cases) {
+        EXPECT_EQ(ParsePaperWidthSetting(body), millimetres) << body.size();
+    }
 }
 
 TEST(ParseNvBytes, TakesDecimalDigitsOnly) {
