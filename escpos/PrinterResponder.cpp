@@ -161,6 +161,21 @@ bool PrinterResponder::Step(std::vector<uint8_t>& replies) {
         }
         break;
     }
+    case EscPos::Extended:
+        // GS ( E function 6 asks a customized value; this printer tells its paper width (3).
+        if (c[2] != 0x45 || length != 7) {
+            break;
+        }
+        if (!whole) {
+            return false;
+        }
+        if (c[5] == 0x06 && c[6] == 0x03) {
+            RunBeforeQuestion();
+            AnswerPaperWidth(replies);
+            Consume(length, true);
+            return true;
+        }
+        break;
     case EscPos::AutoLogo:
         // FS ( E function 61 asks what is set for the top (30) or bottom (31) logo.
         if (length != 8) {
@@ -232,6 +247,23 @@ void PrinterResponder::AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) 
         }
     }
     replies.push_back(0x00);
+}
+
+void PrinterResponder::AnswerPaperWidth(std::vector<uint8_t>& replies) const {
+    if (!m_model.answers || m_model.nvGraphics == 0) {
+        return; // one that never answers, or an older model without the customized values
+    }
+    // The setting of the narrowest roll its line fits: 2 the 58 mm roll, 6 the
+    // 80 mm one; a wider line has no setting to tell.
+    const char* setting = m_model.paperWidth <= 384 ? "2" : m_model.paperWidth <= 576 ? "6" : "";
+    if (setting[0] == '\0') {
+        return;
+    }
+    std::string reply(1, 0x27);
+    reply += '3';
+    reply += '\x1F';
+    reply += setting;
+    AppendText(replies, 0x37, reply);
 }
 
 bool PrinterResponder::KeyListAnswer(uint8_t byte, std::vector<uint8_t>& replies) {

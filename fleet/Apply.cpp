@@ -202,7 +202,7 @@ Result<void> PrepareLogos(const Manifest& manifest, const ApplyOptions& options,
             // A width found by asking comes later; a printer without one is
             // refused on its own.
             if (const auto wanted = LogoFor(manifest, logo, paper)) {
-                if (auto got = shelf.Get(*wanted, p.commands == NvCommands::BitImages); !got) {
+                if (auto got = shelf.Get(*wanted, NumberedLogos(p.commands)); !got) {
                     return Result<void>::Fail(got.Reason());
                 }
             }
@@ -299,9 +299,10 @@ private:
         }
         const std::string serial = m_work.record ? m_work.record->serial : std::string();
         // The widths of what it now holds, for the prints that cannot ask.
+        const std::string holds = R().commands == "star-line" ? kHoldsBitImages : R().commands;
         NvWidthChange widths;
         widths.deleted = R().deleted;
-        if (R().commands == kHoldsBitImages) {
+        if (holds == kHoldsBitImages) {
             widths.images.emplace();
         }
         for (const std::string& key : R().stored) {
@@ -314,7 +315,7 @@ private:
         }
         auto counted = PrinterNvRecords(m_options.printerRecords)
                            .Count(m_printer.address, R().writes, "apply of " + m_printer.name,
-                                  m_today, serial, R().commands, widths);
+                                  m_today, serial, holds, widths);
         if (!counted) {
             AddNote("the writes could not be counted for the other tools: " + counted.Reason());
             return;
@@ -329,9 +330,10 @@ private:
     }
 
     // The width of its paper: the manifest's or its own settings', bounded by
-    // its model's line; 0 when none is known.
+    // the roll the printer says it is set for, else its model's line; 0 when
+    // none is known.
     int32_t Paper() const {
-        const auto model = m_profile != nullptr ? m_profile->PaperDots() : std::nullopt;
+        const auto model = KnownPaperOf(m_answeredRoll, m_profile).dots;
         if (!model) {
             return m_paper;
         }
@@ -352,7 +354,7 @@ private:
                              " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
                 return false;
             }
-            const auto got = m_logos.Get(*wanted, m_printer.commands == NvCommands::BitImages);
+            const auto got = m_logos.Get(*wanted, NumberedLogos(m_printer.commands));
             if (!got) {
                 Fail(got.Reason());
                 return false;
@@ -439,7 +441,9 @@ private:
             in.changedElsewhere =
                 m_old != nullptr && m_old->changes != 0 && m_shared->changes != m_old->changes;
         }
-        R().commands = graphics ? "nv-graphics" : "nv-bit-images";
+        R().commands = graphics                                     ? "nv-graphics"
+                       : m_printer.commands == NvCommands::StarLine ? "star-line"
+                                                                    : "nv-bit-images";
         R().plan = PlanPrinter(in);
         return R().plan;
     }
@@ -480,10 +484,42 @@ private:
         return true;
     }
 
+    // Why this printer's logos cannot be stored here; empty when they can,
+    // or when it is given none.
+    std::string StarPrntRefusal() const {
+        if (m_printer.commands != NvCommands::StarPrnt || m_printer.logos.empty()) {
+            return {};
+        }
+        return m_printer.name + " (" + m_printer.address +
+               ") speaks StarPRNT, whose graphics apply cannot list back to check what was "
+               "stored; store its logos with tessaline-cli nv store; nothing written";
+    }
+
     void ByAddress() {
         const auto address = ParsePrinterAddress(m_printer.address);
         if (!address) {
             return Fail(address.Reason());
+        }
+        if (std::string why = StarPrntRefusal(); !why.empty()) {
+            R().commands = "star-prnt";
+            R().outcome = Outcome::Refused;
+            R().reason = std::move(why);
+            return;
+        }
+        if (m_printer.commands == NvCommands::StarPrnt) {
+            R().commands = "star-prnt";
+            R().outcome = Outcome::Unchanged; // nothing to store
+            return;
+        }
+        if (m_printer.commands == NvCommands::StarLine) {
+            // A Star printer takes no ESC/POS question, and tells nothing of its
+            // Line Mode logos: one upload, unconfirmed.
+            if (!Ready()) {
+                return;
+            }
+            Want(false);
+            return BitImages({}, m_printer.address + " is a Star printer: sent, not verified",
+                             false);
         }
         auto connected = ConnectPrinter(address.Value());
         if (!connected) {
@@ -684,6 +720,12 @@ private:
         PrinterContext context{queue ? *m_options.spooler : none, {}, {}, {}, {}};
         context.note = [&unverified](const std::string& text) { unverified = text; };
         context.awaitNvWrite = answers;
+        if (m_printer.commands == NvCommands::StarLine) {
+            // ESC FS q: every logo in one Line Mode registration, numbered 1..n.
+            context.commandsOf = [](const std::string&) -> Result<LogoLanguage> {
+                return LogoLanguage::StarLine;
+            };
+        }
         PrinterRecord record = StartRecord(serial, false);
         record.CountWrites(m_today, 1);
         record.bitImages.clear();
@@ -704,7 +746,8 @@ private:
         R().outcome = Outcome::Stored;
     }
 
-    // Asks the printer's maker and model, for its profile; kept in the
+    // Asks the printer's maker and model, for its profile, and the roll it is
+    // set for; the model is kept in the
     // printer's record for the tools that store without asking. Empty, or
     // why the connection failed.
     std::string AskModel(PrinterConnection& link, const std::string& serial) {
@@ -718,6 +761,13 @@ private:
             if (answer.Value()) {
                 said[i].assign(answer.Value()->begin(), answer.Value()->end());
             }
+        }
+        const auto roll = AskOne(link, PaperWidthSettingRequest(), ReplyShape::CustomValue);
+        if (!roll) {
+            return roll.Reason();
+        }
+        if (roll.Value()) {
+            m_answeredRoll = ParsePaperWidthSetting(*roll.Value());
         }
         if (said[1].empty()) {
             return {};
@@ -764,7 +814,18 @@ private:
             return Fail("a spooler queue cannot be asked which NV commands its printer takes; give "
                         "commands = \"nv-graphics\" or \"nv-bit-images\"");
         }
-        if (m_printer.commands == NvCommands::BitImages) {
+        if (std::string why = StarPrntRefusal(); !why.empty()) {
+            R().commands = "star-prnt";
+            R().outcome = Outcome::Refused;
+            R().reason = std::move(why);
+            return;
+        }
+        if (m_printer.commands == NvCommands::StarPrnt) {
+            R().commands = "star-prnt";
+            R().outcome = Outcome::Unchanged; // nothing to store
+            return;
+        }
+        if (NumberedLogos(m_printer.commands)) {
             Want(false);
             return BitImages({}, blind, false);
         }
@@ -822,6 +883,7 @@ private:
     const PrinterRecord* m_old;
     std::optional<PrinterNvRecord> m_shared;   // what every tool recorded of it
     const PrinterProfile* m_profile = nullptr; // its model's, where one matched
+    std::optional<int32_t> m_answeredRoll;     // the roll's millimetres, where it said
     const ApplyOptions& m_options;
     int32_t m_paper; // its paper width; 0 when not known
     std::string m_today;

@@ -98,30 +98,31 @@ void Identify(PrinterConnection& connection, DiscoveredPrinter& printer) {
     printer.serialNumber = r.serialNumber;
     printer.firmware = r.firmware;
     printer.nvFree = r.nvGraphicsFree;
+    printer.paperMillimetres = r.paperMillimetres;
     // A printer that answers GS ( L keeps NV graphics; one that answers only
     // the ESC/POS questions is taken to keep FS q bit images, as apply's
     // "auto" does.
     printer.commands = r.nvGraphicsTotal || r.nvGraphicsFree ? "nv-graphics" : "nv-bit-images";
 }
 
-// What the profile of the model it named adds: the paper's width, and the
-// command set where the answers did not tell it (a one-way device).
+// What the profile of the model it named adds: the paper's width where the
+// printer did not tell it, the dots of the roll it did, and the command set
+// where the answers did not tell it (a one-way device).
 void AddProfile(DiscoveredPrinter& printer) {
-    if (!printer.model) {
+    const auto match =
+        printer.model ? MatchProfile(printer.maker.value_or(""), *printer.model) : std::nullopt;
+    const PrinterProfile* profile = match ? match->profile : nullptr;
+    if (!printer.paperWidth) {
+        const KnownPaper paper = KnownPaperOf(printer.paperMillimetres, profile);
+        printer.paperWidth = paper.dots;
+        printer.paperWidthFrom = paper.from;
+    }
+    if (profile == nullptr) {
         return;
     }
-    const auto match = MatchProfile(printer.maker.value_or(""), *printer.model);
-    if (!match) {
-        return;
-    }
-    const PrinterProfile& profile = *match->profile;
-    printer.profile = profile.id;
-    if (!printer.paperWidth && profile.PaperDots()) {
-        printer.paperWidth = profile.PaperDots();
-        printer.paperWidthFrom = "profile";
-    }
-    if (printer.commands == "unknown" && profile.commands != ProfileCommands::Unknown) {
-        printer.commands = ProfileCommandsName(profile.commands);
+    printer.profile = profile->id;
+    if (printer.commands == "unknown" && profile->commands != ProfileCommands::Unknown) {
+        printer.commands = ProfileCommandsName(profile->commands);
     }
 }
 
@@ -295,16 +296,19 @@ std::string DiscoveryManifest(const std::vector<DiscoveredPrinter>& printers) {
         }
         out += "\n[[printers]]\nname = " + TomlString(DiscoveredName(p)) +
                "\naddress = " + TomlString(p.address) + "\n";
-        if (p.commands == "nv-graphics" || p.commands == "nv-bit-images") {
+        if (p.commands != "unknown") {
             out += "commands = " + TomlString(p.commands) + "\n";
         } else {
             out += "# commands: " + p.commands + "\n";
         }
         if (p.paperWidth) {
-            out += "paper-width = " + std::to_string(*p.paperWidth) + "\n";
+            out += "paper-width = " + std::to_string(*p.paperWidth);
+            out += p.paperWidthFrom == "answered" ? "  # answered by the printer\n"
+                                                  : "  # from its model's profile\n";
         }
-        out += p.commands == "nv-bit-images" ? "# logos = { \"1\" = \"header\" }\n"
-                                             : "# logos = { \"A1\" = \"header\" }\n";
+        out += p.commands == "nv-bit-images" || p.commands == "star-line"
+                   ? "# logos = { \"1\" = \"header\" }\n"
+                   : "# logos = { \"A1\" = \"header\" }\n";
         out += "logos = {}\n";
     }
     return out;

@@ -152,8 +152,13 @@ bool ReadCommands(const toml::node& node, NvCommands& commands, Problems& proble
         commands = NvCommands::Graphics;
     } else if (text != nullptr && text->get() == "nv-bit-images") {
         commands = NvCommands::BitImages;
+    } else if (text != nullptr && text->get() == "star-line") {
+        commands = NvCommands::StarLine;
+    } else if (text != nullptr && text->get() == "star-prnt") {
+        commands = NvCommands::StarPrnt;
     } else {
-        problems.At(node.source(), "commands is \"auto\", \"nv-graphics\" or \"nv-bit-images\"");
+        problems.At(node.source(), "commands is \"auto\", \"nv-graphics\", \"nv-bit-images\", "
+                                   "\"star-line\" or \"star-prnt\"");
         return false;
     }
     return true;
@@ -191,15 +196,17 @@ void ReadPrinterLogos(const toml::node& node, const Manifest& manifest, Manifest
                             "NAME]: " + (defined.empty() ? "none defined" : defined));
             continue;
         }
-        if (printer.commands == NvCommands::BitImages) {
+        if (NumberedLogos(printer.commands)) {
             const std::string k(key.str());
             const bool number =
                 !k.empty() && k.size() <= 3 && k[0] != '0' &&
                 std::all_of(k.begin(), k.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
                 std::stoi(k) <= 255;
             if (!number) {
-                problems.At(key.source(), "NV bit image key " + Quoted(k) +
-                                              " is not a number; expected 1 to 255");
+                problems.At(key.source(), std::string(printer.commands == NvCommands::StarLine
+                                                          ? "Star Line Mode logo key "
+                                                          : "NV bit image key ") +
+                                              Quoted(k) + " is not a number; expected 1 to 255");
                 continue;
             }
         } else if (const auto parsed = ParseGraphicKey(key.str()); !parsed) {
@@ -210,17 +217,20 @@ void ReadPrinterLogos(const toml::node& node, const Manifest& manifest, Manifest
         }
         printer.logos.emplace_back(key.str(), *logo);
     }
-    if (printer.commands == NvCommands::BitImages) {
+    if (NumberedLogos(printer.commands)) {
         std::sort(printer.logos.begin(), printer.logos.end(), [](const auto& a, const auto& b) {
             return std::stoi(a.first) < std::stoi(b.first);
         });
         for (size_t i = 0; i < printer.logos.size(); ++i) {
             if (std::stoi(printer.logos[i].first) != static_cast<int>(i + 1)) {
-                problems.At(node.source(), "NV bit images are numbered 1 to n in order: " +
-                                               Quoted(printer.logos[i].first) + " follows " +
-                                               (i == 0 ? std::string("nothing")
-                                                       : Quoted(printer.logos[i - 1].first)) +
-                                               "; expected " + Quoted(std::to_string(i + 1)));
+                problems.At(
+                    node.source(),
+                    std::string(printer.commands == NvCommands::StarLine ? "Star Line Mode logos"
+                                                                         : "NV bit images") +
+                        " are numbered 1 to n in order: " + Quoted(printer.logos[i].first) +
+                        " follows " +
+                        (i == 0 ? std::string("nothing") : Quoted(printer.logos[i - 1].first)) +
+                        "; expected " + Quoted(std::to_string(i + 1)));
                 break;
             }
         }

@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t split = data[0] % size;
     const std::span<const uint8_t> bytes(data + 1, size - 1);
     using tessaline::ReplyShape;
-    for (const ReplyShape shape : {ReplyShape::StatusByte, ReplyShape::OneByte, ReplyShape::Text,
-                                   ReplyShape::NvTotal, ReplyShape::NvFree}) {
+    for (const ReplyShape shape :
+         {ReplyShape::StatusByte, ReplyShape::OneByte, ReplyShape::Text, ReplyShape::NvTotal,
+          ReplyShape::NvFree, ReplyShape::CustomValue}) {
         tessaline::ReplyReader reader(shape);
         reader.Feed(bytes.first(std::min(split, bytes.size())));
         static_cast<void>(reader.Reply());
@@ -34,6 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
         if (reader.Dropped() > bytes.size()) {
+            std::abort();
+        }
+        // A paper width read from any reply is one of the rolls' widths.
+        if (const auto mm = reply ? tessaline::ParsePaperWidthSetting(*reply) : std::nullopt;
+            mm && (*mm < 58 || *mm > 80)) {
             std::abort();
         }
     }

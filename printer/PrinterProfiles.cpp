@@ -2,6 +2,7 @@
 #include "printer/PrinterProfiles.h"
 
 #include "PrinterProfileTable.h"
+#include "printer/PaperRolls.h"
 
 #include <algorithm>
 #include <cctype>
@@ -167,6 +168,22 @@ std::optional<int32_t> PrinterProfile::PaperDots() const {
         return std::nullopt;
     }
     return papers[0].dots;
+}
+
+std::optional<int32_t> RollDots(int32_t millimetres, const PrinterProfile* profile) {
+    if (profile != nullptr) {
+        for (const ProfilePaper& paper : profile->Papers()) {
+            if (paper.millimetres == millimetres) {
+                return paper.dots;
+            }
+        }
+        if (profile->dpi != 0 && profile->dpi != 203) {
+            return std::nullopt;
+        }
+    }
+    std::string name = std::to_string(millimetres);
+    name += "mm";
+    return PaperRollDots(name);
 }
 
 std::string PrinterProfile::Name() const {

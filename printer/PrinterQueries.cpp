@@ -34,6 +34,10 @@ std::vector<uint8_t> NvGraphicsRequest(NvGraphicsQuery query) {
     return GraphicsCommand(static_cast<uint8_t>(query), {});
 }
 
+std::vector<uint8_t> PaperWidthSettingRequest() {
+    return {kGs, 0x28, 0x45, 0x02, 0x00, 0x06, 0x03};
+}
+
 bool IsStatusByte(uint8_t byte) {
     return (byte & 0x93) == 0x12;
 }
@@ -80,11 +84,18 @@ std::optional<std::vector<uint8_t>> ReplyReader::Reply() {
     case ReplyShape::Text:
     case ReplyShape::NvTotal:
     case ReplyShape::NvFree:
+    case ReplyShape::CustomValue:
         break;
     }
     const bool text = m_shape == ReplyShape::Text;
     const size_t header = text ? 1 : 2;
-    const uint8_t second = m_shape == ReplyShape::NvTotal ? 0x30 : 0x31;
+    const uint8_t second = m_shape == ReplyShape::NvTotal  ? 0x30
+                           : m_shape == ReplyShape::NvFree ? 0x31
+                                                           : 0x27;
+    // A customized value's number and its setting are apart by one 1F.
+    auto digit = [this](uint8_t b) {
+        return (b >= '0' && b <= '9') || (m_shape == ReplyShape::CustomValue && b == 0x1F);
+    };
     // Each pass either finds the reply, waits for more, or drops at least one byte.
     while (!m_pending.empty()) {
         if (m_pending[0] != (text ? kTextStart : kNvHeader)) {
@@ -104,7 +115,7 @@ std::optional<std::vector<uint8_t>> ReplyReader::Reply() {
                 m_replyEnd = i + 1;
                 return body;
             }
-            if (i - header >= kMaxReplyText || (!text && (b < '0' || b > '9'))) {
+            if (i - header >= kMaxReplyText || (!text && !digit(b))) {
                 noise = true;
                 break;
             }
@@ -172,6 +183,25 @@ std::optional<uint64_t> ParseNvBytes(std::span<const uint8_t> digits) {
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<int32_t> ParsePaperWidthSetting(std::span<const uint8_t> body) {
+    // "3", 1F, and one digit: every setting the command references give is one.
+    if (body.size() != 3 || body[0] != '3' || body[1] != 0x1F) {
+        return std::nullopt;
+    }
+    switch (body[2]) {
+    case '2':
+        return 58;
+    case '4':
+        return 70;
+    case '5':
+        return 76;
+    case '6':
+        return 80;
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace tessaline

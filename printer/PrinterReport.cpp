@@ -65,6 +65,12 @@ std::vector<Question> Questions() {
                  [](PrinterReport& r, const std::vector<uint8_t>& b) { r.typeId = b[0]; }),
         identity(IdentityQuery::RomVersionId, "ROM version ID (GS I 3)",
                  [](PrinterReport& r, const std::vector<uint8_t>& b) { r.romVersionId = b[0]; }),
+        // Asked with the identification, so a scan spends no timeout of its
+        // own on it: a printer that tells nothing of itself is not asked.
+        Question{1, "paper width (GS ( E 6)", PaperWidthSettingRequest(), ReplyShape::CustomValue,
+                 [](PrinterReport& r, const std::vector<uint8_t>& b) {
+                     r.paperMillimetres = ParsePaperWidthSetting(b);
+                 }},
         nv(NvGraphicsQuery::Total, "NV graphics total (GS ( L 48)",
            [](PrinterReport& r, const std::vector<uint8_t>& b) {
                r.nvGraphicsTotal = ParseNvBytes(b);
@@ -77,6 +83,26 @@ std::vector<Question> Questions() {
 }
 
 } // namespace
+
+KnownPaper KnownPaperOf(std::optional<int32_t> answeredMillimetres, const PrinterProfile* profile) {
+    if (answeredMillimetres) {
+        if (const auto dots = RollDots(*answeredMillimetres, profile)) {
+            return {dots, "answered"};
+        }
+    }
+    if (profile != nullptr && profile->PaperDots()) {
+        return {profile->PaperDots(), "profile"};
+    }
+    return {};
+}
+
+const PrinterProfile* ProfileOf(const PrinterReport& report) {
+    if (!report.model) {
+        return nullptr;
+    }
+    const auto match = MatchProfile(report.maker.value_or(""), *report.model);
+    return match ? match->profile : nullptr;
+}
 
 Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection,
                                                    std::span<const uint8_t> request,

@@ -80,8 +80,9 @@ RULES = {
         "platform/cups/CupsBackend.h platform/virtual/VirtualPrinterBackend.h",
         "the one function that builds the spooler of the program, the control and the CLI"),
     "platform/connection": (
-        "std posix asio win32 platform",
-        "printers reached directly: Asio for TCP and serial ports, POSIX for USB devices"),
+        "std posix asio win32 winsock platform",
+        "printers reached directly: Asio for TCP and serial ports, POSIX for USB devices; the"
+        " machine's own networks (getifaddrs, or the IP Helper on Windows)"),
     "platform/cups": (
         "std posix cups platform",
         "the one user of libcups, behind the spooler interface"),
@@ -236,6 +237,8 @@ SYSTEM_KINDS = [
                          r"\.h$|^sys/|^(arpa|netinet)/|^net/if\.h$")),
     # Windows: the base API, COM and OLE, and the print spooler.
     ("win32", re.compile(r"^(windows|guiddef|shlobj|shellapi|knownfolders)\.h$")),
+    # Windows sockets and the IP Helper, which lists the adapters' networks.
+    ("winsock", re.compile(r"^(winsock2|ws2tcpip|iphlpapi)\.h$")),
     ("com", re.compile(r"^(objbase|ole2|oleauto|oaidl|ocidl|olectl|oleidl|unknwn)\.h$")),
     ("winspool", re.compile(r"^winspool\.h$")),
     # The Windows Imaging Component, the system's picture decoders.

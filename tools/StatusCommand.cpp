@@ -29,7 +29,8 @@ const std::vector<CliCommand>& Specs() {
          "Asks the printer at the address PRINTER (socket://HOST[:PORT], usb:///dev/usb/lpN,\n"
          "serial://PORT?baud=N) whether it is ready and why not (off-line, cover open,\n"
          "paper end, paper near end, cutter error, unrecoverable error), its maker,\n"
-         "model, firmware and serial number, and the size and free bytes of its NV\n"
+         "model, firmware and serial number, the paper width it is set for, and the size and free "
+         "bytes of its NV\n"
          "graphics memory; and says which questions got no answer (a one-way device,\n"
          "an older model). A printer known only by its spooler queue cannot be asked.\n",
          {Flag("--json", "one JSON object instead of text"), ConnectTimeoutOption(),
@@ -40,15 +41,6 @@ const std::vector<CliCommand>& Specs() {
          {ValueKind::Printer}},
     };
     return specs;
-}
-
-// The profile of the model the printer answered with, where one matches.
-const PrinterProfile* ProfileOf(const PrinterReport& r) {
-    if (!r.model) {
-        return nullptr;
-    }
-    const auto match = MatchProfile(r.maker.value_or(""), *r.model);
-    return match ? match->profile : nullptr;
 }
 
 void PrintText(const std::string& address, const PrinterReport& r, std::ostream& out) {
@@ -79,8 +71,8 @@ void PrintText(const std::string& address, const PrinterReport& r, std::ostream&
                                                  "the known models)"))
             << '\n';
     }
-    if (profile != nullptr && profile->PaperDots()) {
-        out << "Paper width:    " << *profile->PaperDots() << " dots (profile)\n";
+    if (const KnownPaper paper = KnownPaperOf(r.paperMillimetres, profile); paper.dots) {
+        out << "Paper width:    " << *paper.dots << " dots (" << paper.from << ")\n";
     } else {
         out << "Paper width:    unknown\n";
     }
@@ -121,11 +113,10 @@ void PrintJson(const std::string& address, const PrinterReport* r, const std::st
         << ", \"nvGraphicsFree\": " << JsonOr(r->nvGraphicsFree)
         << ", \"unanswered\": " << JsonList(r->unanswered);
     const PrinterProfile* profile = ProfileOf(*r);
-    const std::optional<int32_t> paper =
-        profile != nullptr ? profile->PaperDots() : std::optional<int32_t>();
+    const KnownPaper paper = KnownPaperOf(r->paperMillimetres, profile);
     out << ", \"profile\": " << (profile != nullptr ? Json(profile->id) : std::string("null"))
-        << ", \"paperWidth\": " << JsonOr(paper)
-        << ", \"paperWidthFrom\": " << Json(paper ? "profile" : "unknown") << "}\n";
+        << ", \"paperWidth\": " << JsonOr(paper.dots)
+        << ", \"paperWidthFrom\": " << Json(paper.from) << "}\n";
 }
 
 } // namespace

@@ -45,6 +45,30 @@ std::string Today() {
 
 } // namespace
 
+std::string ModelText(const PrinterReport* report, const std::string& unknown, bool korean) {
+    if (report == nullptr || !report->model || report->model->empty()) {
+        return unknown;
+    }
+    const PrinterProfile* profile = ProfileOf(*report);
+    if (profile == nullptr) {
+        return *report->model;
+    }
+    std::string text = *report->model;
+    text += Fill(Say(kProfileMatched, korean), {profile->Name()});
+    return text;
+}
+
+std::string PaperWidthText(const PrinterReport* report, int32_t chosenDots, bool korean) {
+    const KnownPaper paper = report != nullptr
+                                 ? KnownPaperOf(report->paperMillimetres, ProfileOf(*report))
+                                 : KnownPaper{};
+    if (!paper.dots) {
+        return Fill(Say(kPaperChosen, korean), {N(chosenDots)});
+    }
+    const bool answered = std::string_view(paper.from) == "answered";
+    return Fill(Say(answered ? kPaperAnswered : kPaperFromProfile, korean), {N(*paper.dots)});
+}
+
 PageActions EnabledActions(const ActionFacts& f) {
     PageActions a;
     const bool idle = f.printerChosen && !f.busy;
@@ -183,14 +207,13 @@ void PrintersPageLogic::ShowFacts() {
     m_view.SetText(PCtl::lblReady,
                    say(kReadyLabel) + (m_facts ? ReadinessText(*m_facts) : say(kNotAsked)));
     m_view.SetText(PCtl::lblMaker, say(kMakerLabel) + value(r ? r->maker : std::nullopt));
-    m_view.SetText(PCtl::lblModel, say(kModelLabel) + value(r ? r->model : std::nullopt));
+    m_view.SetText(PCtl::lblModel, say(kModelLabel) + ModelText(r, value(std::nullopt), ko));
     m_view.SetText(PCtl::lblSerial, say(kSerialLabel) + value(r ? r->serialNumber : std::nullopt));
     m_view.SetText(PCtl::lblFirmware, say(kFirmwareLabel) + value(r ? r->firmware : std::nullopt));
     m_view.SetText(PCtl::lblCommandSet, say(kCommandSetLabel) + (r != nullptr && r->nvGraphicsTotal
                                                                      ? say(kCommandSetEscPos)
                                                                      : value(std::nullopt)));
-    m_view.SetText(PCtl::lblPaper,
-                   say(kPaperLabel) + Fill(say(kPaperChosen).c_str(), {N(m_settings.paperDots)}));
+    m_view.SetText(PCtl::lblPaper, say(kPaperLabel) + PaperWidthText(r, m_settings.paperDots, ko));
     if (r != nullptr && r->nvGraphicsTotal) {
         const uint64_t total = *r->nvGraphicsTotal;
         const uint64_t free = std::min(r->nvGraphicsFree.value_or(total), total);

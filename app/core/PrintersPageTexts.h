@@ -91,6 +91,11 @@ inline constexpr Words kPaperChosen{
     "%d dots, as chosen under \"A logo to store\" (the printer does "
     "not say)",
     "%d 도트, \"저장할 로고\"에서 선택 (프린터가 알려 주지 않음)"};
+inline constexpr Words kPaperAnswered{"%d dots, as the printer answers",
+                                      "%d 도트, 프린터가 알려 준 값"};
+inline constexpr Words kPaperFromProfile{"%d dots, from its model's profile",
+                                         "%d 도트, 모델의 프로필 값"};
+inline constexpr Words kProfileMatched{" (profile %s)", " (프로필 %s)"};
 inline constexpr Words kMemoryFigures{"%s of %s bytes used, %s free",
                                       "%s / %s 바이트 사용, %s 남음"};
 inline constexpr Words kNoKeys{"The printer holds no NV graphics.",

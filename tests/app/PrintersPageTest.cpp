@@ -69,6 +69,39 @@ TEST(PrinterChoice, EntriesListQueuesThenAddressesOnce) {
         (std::vector<std::string>{"THERMAL #3", "THERMAL #1", "socket://a:9100", "serial://x"}));
 }
 
+// The model line names the profile matched, and the paper line where its
+// width comes from: what the printer answers, else the profile, else the page.
+TEST(PrinterFactsText, NameTheProfileAndWhereThePaperWidthComesFrom) {
+    PrinterReport t88;
+    t88.maker = "EPSON";
+    t88.model = "TM-T88V";
+    PrinterReport narrowed;
+    narrowed.maker = "EPSON";
+    narrowed.model = "TM-T20II";
+    narrowed.paperMillimetres = 58;
+    PrinterReport other;
+    other.model = "Virtual";
+    other.paperMillimetres = 80;
+    PrinterReport silent;
+    const struct {
+        const PrinterReport* report;
+        const char* model;
+        const char* paper;
+    } cases[] = {
+        {&t88, "TM-T88V (profile Epson TM-T88V)", "512 dots, from its model's profile"},
+        {&narrowed, "TM-T20II (profile Epson TM-T20II)", "384 dots, as the printer answers"},
+        {&other, "Virtual", "576 dots, as the printer answers"},
+        {&silent, "not known", "384 dots, as chosen under \"A logo to store\""},
+        {nullptr, "not known", "384 dots, as chosen under \"A logo to store\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ModelText(c.report, "not known", false), c.model);
+        EXPECT_EQ(PaperWidthText(c.report, 384, false).rfind(c.paper, 0), 0u)
+            << PaperWidthText(c.report, 384, false);
+    }
+    EXPECT_EQ(PaperWidthText(&narrowed, 576, true), "384 도트, 프린터가 알려 준 값");
+}
+
 TEST(PageActions, FollowThePrinterTheKeyAndTheDots) {
     struct Case {
         const char* name;

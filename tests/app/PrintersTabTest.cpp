@@ -97,6 +97,7 @@ private slots:
                  QString::fromStdString(m_served->Address() + ""));
         QVERIFY2(Label(PCtl::lblReady).endsWith("ready"), qPrintable(Label(PCtl::lblReady)));
         QCOMPARE(Label(PCtl::lblModel), QString("Model : Virtual"));
+        QCOMPARE(Label(PCtl::lblPaper), QString("Paper width : 576 dots, as the printer answers"));
         QCOMPARE(Label(PCtl::lblSerial), QString("Serial number : Front"));
         QVERIFY(Label(PCtl::lblCommandSet).contains("ESC/POS"));
         auto* bar = qobject_cast<QProgressBar*>(W(PCtl::barMemory));

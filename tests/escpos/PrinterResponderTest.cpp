@@ -152,6 +152,35 @@ TEST(PrinterResponder, AnswersFromWhatCameBeforeAndHandsTheKeyListOverBlockByBlo
 
 // Bytes that look like a question inside another command's parameters are
 // no question: the responder splits the stream as the interpreter does.
+// GS ( E function 6 for value 3 tells the roll the paper width fits; an
+// older model without NV graphics has no customized values to tell.
+TEST(PrinterResponder, TellsThePaperWidthSetting) {
+    const Bytes question = {0x1D, 0x28, 0x45, 0x02, 0x00, 0x06, 0x03};
+    const struct {
+        int paperWidth;
+        uint64_t nvGraphics;
+        Bytes reply;
+    } cases[] = {
+        {576, 262144, {0x37, 0x27, '3', 0x1F, '6', 0x00}},
+        {512, 262144, {0x37, 0x27, '3', 0x1F, '6', 0x00}},
+        {384, 262144, {0x37, 0x27, '3', 0x1F, '2', 0x00}},
+        {832, 262144, {}},
+        {576, 0, {}},
+    };
+    for (const auto& c : cases) {
+        PrinterModel model;
+        model.paperWidth = c.paperWidth;
+        model.nvGraphics = c.nvGraphics;
+        PrinterResponder responder("P", model, PrinterState{});
+        EXPECT_EQ(responder.Feed(question), c.reply) << c.paperWidth << " " << c.nvGraphics;
+        EXPECT_TRUE(responder.OnlyQuestions());
+    }
+    // Another function or value of GS ( E is no question.
+    PrinterResponder responder("P", {}, PrinterState{});
+    EXPECT_EQ(responder.Feed(Bytes{0x1D, 0x28, 0x45, 0x02, 0x00, 0x06, 0x05}), Bytes{});
+    EXPECT_FALSE(responder.OnlyQuestions());
+}
+
 TEST(PrinterResponder, ParametersThatLookLikeQuestionsAreNotAnswered) {
     const struct {
         const char* what;

@@ -65,7 +65,11 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
          logo + printer + "commands = \"nv-bit-images\"\nlogos = { \"A\" = \"logo\" }\n",
          ":6:11: NV bit image key 'A' is not a number; expected 1 to 255"},
         {"commands", logo + printer + "commands = \"escpos\"\nlogos = { \"A1\" = \"logo\" }\n",
-         ":5:12: commands is \"auto\", \"nv-graphics\" or \"nv-bit-images\""},
+         ":5:12: commands is \"auto\", \"nv-graphics\", \"nv-bit-images\", \"star-line\" or "
+         "\"star-prnt\""},
+        {"a Star Line Mode key",
+         logo + printer + "commands = \"star-line\"\nlogos = { \"A1\" = \"logo\" }\n",
+         ":6:11: Star Line Mode logo key 'A1' is not a number; expected 1 to 255"},
         {"an address twice",
          logo + printer + "logos = { \"A1\" = \"logo\" }\n" + printer +
              "logos = { \"A1\" = \"logo\" }\n",
@@ -683,6 +687,66 @@ TEST_F(ApplyFleet, AnEraseFromAnotherToolMakesTheNextApplyStoreAgain) {
 
 // A plan refuses what apply would refuse; a state file that cannot be
 // written costs no printer its line.
+// Star printers found by discover go into its manifest with their command
+// set; apply registers a Line Mode printer's logos in one upload and refuses
+// a StarPRNT one by name.
+TEST_F(ApplyFleet, StarPrintersAreFoundStoredAndRefusedByTheirCommands) {
+    ASSERT_EQ(cli.Run("vprinter add S1 --commands star-line").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add S2 --commands star-prnt").status, 0);
+    test::ServedPrinter s1(cli, "S1"), s2(cli, "S2");
+    ASSERT_FALSE(s1.Address().empty() || s2.Address().empty());
+    Logo("header.bmp", 300, 0);
+    Logo("coupon.bmp", 200, 1);
+    const struct {
+        const test::ServedPrinter& served;
+        const char* commands;
+        const char* logos;
+    } printers[] = {{s1, "star-line", "{ \"1\" = \"header\", \"2\" = \"coupon\" }"},
+                    {s2, "star-prnt", "{ \"A1\" = \"header\" }"}};
+    std::string text = "[logos.header]\nfile = \"header.bmp\"\n"
+                       "[logos.coupon]\nfile = \"coupon.bmp\"\n";
+    for (size_t i = 0; i < 2; ++i) {
+        const std::string at = printers[i].served.Address();
+        const fs::path found = cli.Root() / ("found" + std::to_string(i) + ".toml");
+        const auto discover = cli.Run("discover 127.0.0.1 --port " + at.substr(at.rfind(':') + 1) +
+                                      " --manifest " + cli.Quote(found));
+        EXPECT_EQ(discover.status, 0) << discover.out << discover.err;
+        EXPECT_NE(
+            test::ReadText(found).find("commands = \"" + std::string(printers[i].commands) + "\""),
+            std::string::npos)
+            << test::ReadText(found);
+        EXPECT_EQ(cli.Run("apply --plan " + cli.Quote(found)).status, 0) << printers[i].commands;
+        text += "[[printers]]\nname = \"S" + std::to_string(i + 1) + "\"\naddress = \"" + at +
+                "\"\ncommands = \"" + printers[i].commands + "\"\nlogos = " + printers[i].logos +
+                "\n";
+    }
+    const fs::path manifest = cli.Root() / "stars.toml";
+    test::WriteText(manifest, text);
+    const std::string refused =
+        "S2: refused: S2 (" + s2.Address() + ") speaks StarPRNT, whose graphics apply cannot";
+    auto run = cli.Run("apply " + cli.Quote(manifest));
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.out.find("S1: sent 1 2 ("), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(s1.Address() + " is a Star printer: sent, not verified"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
+    // The printer ran the registration once its connection closed.
+    std::string shown;
+    for (int i = 0; i < 100 && shown.find("Stored images:   2") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        shown = cli.Run("vprinter show S1").out;
+    }
+    EXPECT_NE(shown.find("Stored images:   2"), std::string::npos) << shown;
+    EXPECT_NE(cli.Run("vprinter show S2").out.find("Stored images:   0"), std::string::npos);
+    // The state knows what was sent: nothing more to send.
+    run = cli.Run("apply " + cli.Quote(manifest));
+    EXPECT_NE(run.out.find("S1: unchanged"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
+    EXPECT_EQ(s1.Stop(), 0);
+    EXPECT_EQ(s2.Stop(), 0);
+}
+
 TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
     ASSERT_EQ(cli.Run("vprinter add P1 --write-ms 1500").status, 0);
     ASSERT_EQ(cli.Run("vprinter add P2 --nv-graphics 1000").status, 0);

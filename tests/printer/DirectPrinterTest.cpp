@@ -114,6 +114,18 @@ TEST(ReplyReader, FindsTheReplyHoweverItArrives) {
          {{0x37, 0x37, 0x31, '1', '0', 0x00}},
          Bytes{'1', '0'}},
         {"letters are not digits", ReplyShape::NvFree, {{0x37, 0x31, 'x', 0x00}}, std::nullopt},
+        {"paper width setting",
+         ReplyShape::CustomValue,
+         {{0x37}, {0x27, '3', 0x1F}, {'6', 0x00}},
+         Bytes{'3', 0x1F, '6'}},
+        {"nv total is no customized value",
+         ReplyShape::CustomValue,
+         {{0x37, 0x30, '5', 0x00}},
+         std::nullopt},
+        {"the separator belongs to customized values only",
+         ReplyShape::NvFree,
+         {{0x37, 0x31, '3', 0x1F, '6', 0x00}},
+         std::nullopt},
     };
     for (const Case& c : cases) {
         ReplyReader reader(c.shape);
@@ -132,6 +144,26 @@ TEST(ReplyReader, TextLongerThanAnyReplyIsNoise) {
     EXPECT_EQ(reader.Reply(), std::nullopt);
     reader.Feed(Bytes{0x5F, 'o', 'k', 0x00});
     EXPECT_EQ(reader.Reply(), (Bytes{'o', 'k'}));
+}
+
+TEST(ParsePaperWidthSetting, TakesTheSettingsCommandReferencesGive) {
+    const std::pair<Bytes, std::optional<int32_t>> cases[] = {
+        {{'3', 0x1F, '2'}, 58},
+        {{'3', 0x1F, '4'}, 70},
+        {{'3', 0x1F, '5'}, 76},
+        {{'3', 0x1F, '6'}, 80},
+        {{'3', 0x1F, '3'}, std::nullopt},
+        {{'3', 0x1F, '0'}, std::nullopt},
+        // Another customized value, a missing or longer setting, no separator.
+        {{'5', 0x1F, '6'}, std::nullopt},
+        {{'3', 0x1F}, std::nullopt},
+        {{'3', 0x1F, '6', '6'}, std::nullopt},
+        {{'3', '6'}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const auto& [body, millimetres] : cases) {
+        EXPECT_EQ(ParsePaperWidthSetting(body), millimetres) << body.size();
+    }
 }
 
 TEST(ParseNvBytes, TakesDecimalDigitsOnly) {
@@ -191,13 +223,15 @@ TEST(AskPrinter, GathersEveryAnswerAndNamesTheMissingOnes) {
         {{0x20}},                        // model ID
         {{0x21}},                        // type ID
         {{0x22}},                        // ROM version ID
+        {{0x37, 0x27, '3', 0x1F, '6', 0x00}}, // the 80 mm roll
         {{0x37, 0x30, '1', '0', '0', 0x00}},
         {{0x37, 0x31, '4', '0', 0x00}},
     });
     const Result<PrinterReport> report = AskPrinter(printer);
     ASSERT_TRUE(report) << report.Reason();
     const PrinterReport& r = report.Value();
-    EXPECT_EQ(printer.sent.size(), 14u);
+    EXPECT_EQ(printer.sent.size(), 15u);
+    EXPECT_EQ(r.paperMillimetres, 80);
     EXPECT_FALSE(r.status.Ready());
     EXPECT_EQ(r.status.Conditions(), (std::vector<std::string>{"cover open", "paper near end"}));
     EXPECT_EQ(r.maker, "Tes");
@@ -217,7 +251,7 @@ TEST(AskPrinter, ADeviceThatNeverAnswersIsAskedOnce) {
     ASSERT_TRUE(report);
     EXPECT_EQ(printer.sent.size(), 1u);
     EXPECT_FALSE(report.Value().status.Answered());
-    EXPECT_EQ(report.Value().unanswered.size(), 14u);
+    EXPECT_EQ(report.Value().unanswered.size(), 15u);
 }
 
 // A scan waits once per kind of question at most, and tells a printer from a
@@ -244,7 +278,7 @@ TEST(AskPrinter, EachKindEndsAKindAtItsFirstSilenceAndCountsStrayBytes) {
           {{0x37, 0x30, '9', 0x00}},
           {{0x37, 0x31, '5', 0x00}}},
          8,
-         7,
+         8,
          0,
          5},
         {"the same, every question asked",
@@ -261,24 +295,25 @@ TEST(AskPrinter, EachKindEndsAKindAtItsFirstSilenceAndCountsStrayBytes) {
           {},
           {},
           {},
+          {},
           {{0x37, 0x30, '9', 0x00}},
           {{0x37, 0x31, '5', 0x00}}},
-         14,
-         7,
+         15,
+         8,
          0,
          5},
         {"a status after noise, then silence",
          Patience::EachKind,
          {{{'H', 'T', 'T', 'P', 0x12, 'x', 'y'}}},
          4,
-         13,
+         14,
          6,
          std::nullopt},
         {"noise across reads, every question asked",
          Patience::EachQuestion,
          {{{'H', 'T'}, {'T', 'P', 0x12, 'x', 'y'}}},
+         15,
          14,
-         13,
          6,
          std::nullopt},
     };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "printer/PrinterProfiles.h"
 
+#include "printer/PrinterReport.h"
+
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -70,6 +72,35 @@ TEST(PrinterProfiles, FoundByTheNamesPeopleType) {
             ASSERT_NE(p, nullptr);
             EXPECT_STREQ(p->id, id);
         }
+    }
+}
+
+// The roll a printer says it is set for wins over the paper its profile
+// ships with; its dots come from the profile where it lists that roll.
+TEST(PrinterProfiles, TheAnsweredRollWinsOverTheProfile) {
+    const struct {
+        const char* profile; // nullptr: no profile matched
+        std::optional<int32_t> answered;
+        std::optional<int32_t> dots;
+        const char* from;
+    } cases[] = {
+        {"epson-tm-t88v", 80, 512, "answered"},
+        {"epson-tm-t20ii", 58, 384, "answered"},
+        {"epson-tm-t20ii", std::nullopt, 576, "profile"},
+        // 180 dpi, and no 58 mm paper in its profile: the dots are not known.
+        {"epson-tm-t88v", 58, 512, "profile"},
+        {nullptr, 80, 576, "answered"},
+        {nullptr, 70, std::nullopt, "unknown"},
+        {nullptr, std::nullopt, std::nullopt, "unknown"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.profile != nullptr ? c.profile : "none") + " " +
+                     std::to_string(c.answered.value_or(0)));
+        const PrinterProfile* profile = c.profile != nullptr ? FindProfile(c.profile) : nullptr;
+        ASSERT_EQ(profile == nullptr, c.profile == nullptr);
+        const KnownPaper paper = KnownPaperOf(c.answered, profile);
+        EXPECT_EQ(paper.dots, c.dots);
+        EXPECT_STREQ(paper.from, c.from);
     }
 }
 

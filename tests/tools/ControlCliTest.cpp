@@ -859,6 +859,49 @@ TEST_F(ControlCli, ProfilesBoundWhatIsStoredInTheModelsTheyDescribe) {
     EXPECT_EQ(fresh.Stop(), 0);
 }
 
+// The roll a printer says it is set for wins over its model's profile: a
+// TM-T20II loaded with 58 mm paper prints 384 dots, not its profile's 576.
+TEST_F(ControlCli, TheWidthAPrinterAnswersWinsOverItsProfile) {
+    ASSERT_EQ(cli.Run("vprinter add NARROWED --model 'Epson TM-T20II' --paper-width 384").status,
+              0);
+    const fs::path wide = cli.Root() / "wide.bmp";
+    test::WriteFile(wide, test::MakeBlackOnWhite(500, 16, [](int x, int) { return x % 2 == 0; }));
+    test::ServedPrinter served(cli, "NARROWED");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = served.Address();
+    const std::string port = at.substr(at.rfind(':') + 1);
+    const fs::path manifest = cli.Root() / "till.toml";
+    test::WriteText(manifest, "[logos.header]\nfile = " + cli.Quote(wide) +
+                                  "\n\n[[printers]]\nname = \"till\"\naddress = \"" + at +
+                                  "\"\nlogos = { A1 = \"header\" }\n");
+    const fs::path found = cli.Root() / "found.toml";
+    const struct {
+        std::string args;
+        int status;
+        std::string says; // on standard output or error
+    } steps[] = {
+        {"status " + at, 0, "Paper width:    384 dots (answered)"},
+        {"status " + at + " --json", 0,
+         "\"profile\": \"epson-tm-t20ii\", \"paperWidth\": 384, \"paperWidthFrom\": \"answered\""},
+        {"discover 127.0.0.1 --port " + port + " --manifest " + cli.Quote(found), 0,
+         "paper 384 dots (answered)"},
+        {"discover 127.0.0.1 --port " + port + " --json", 0,
+         "\"paperWidth\": 384, \"paperWidthFrom\": \"answered\""},
+        {"apply --plan " + cli.Quote(manifest), 3,
+         "(logo header) is 500 dots wide, till prints 384"},
+    };
+    for (const auto& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << step.args << "\n"
+                                                                          << run.out << run.err;
+    }
+    EXPECT_NE(test::ReadText(found).find("paper-width = 384  # answered by the printer"),
+              std::string::npos)
+        << test::ReadText(found);
+    EXPECT_EQ(served.Stop(), 0);
+}
+
 // One process serves a fleet: each printer on its own port or loopback
 // address, with a memory and a serial number of its own.
 TEST_F(ControlCli, ServeCountServesAFleetFromOneProcess) {
@@ -1071,8 +1114,9 @@ TEST_F(ControlCli, DiscoverTellsApartWhatAnswersOnLoopbackAddresses) {
     EXPECT_EQ(text.status, 0) << text.err;
     const std::vector<std::string> lines = Lines(text.out);
     ASSERT_EQ(lines.size(), 4u) << text.out;
+    // The printer with NV graphics tells its roll; the older one does not.
     EXPECT_EQ(lines[0], at(21) + "  Tessaline Virtual  serial GOOD  ready  nv-graphics  paper "
-                                 "unknown  NV free 262144 bytes");
+                                 "576 dots (answered)  NV free 262144 bytes");
     EXPECT_EQ(lines[1], at(22) + "  Tessaline Virtual  serial OLD  ready  nv-bit-images  paper "
                                  "unknown  NV free unknown");
     EXPECT_EQ(lines[2], at(23) + "  answers nothing");
@@ -1098,7 +1142,8 @@ TEST_F(ControlCli, DiscoverTellsApartWhatAnswersOnLoopbackAddresses) {
     EXPECT_EQ(written.status, 0) << written.err;
     const std::string toml = test::ReadText(manifest);
     EXPECT_NE(toml.find("name = \"Virtual GOOD\"\naddress = \"" + at(21) +
-                        "\"\ncommands = \"nv-graphics\"\n"),
+                        "\"\ncommands = \"nv-graphics\"\npaper-width = 576  # answered by the "
+                        "printer\n"),
               std::string::npos)
         << toml;
     EXPECT_NE(toml.find("commands = \"nv-bit-images\""), std::string::npos) << toml;

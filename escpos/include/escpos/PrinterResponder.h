@@ -28,10 +28,10 @@ using RunReceived = std::function<bool(std::span<const uint8_t>)>;
 
 // The side of a printer that talks back on a connection: it follows the
 // bytes as they arrive, split by the same command table the interpreter uses, and answers the
-// real-time status, identification and NV graphics questions (sizes, and the key list with its ACK,
-// NAK and CAN handshake) from the printer's state. A printer works through its bytes in order, so
-// the commands before a question are run (through `run`) before it is answered; what is left runs
-// when the connection ends.
+// real-time status, identification, paper width and NV graphics questions (sizes, and the key list
+// with its ACK, NAK and CAN handshake) from the printer's state. A printer works through its bytes
+// in order, so the commands before a question are run (through `run`) before it is answered; what
+// is left runs when the connection ends.
 class PrinterResponder {
 public:
     PrinterResponder(std::string name, PrinterModel model, PrinterState state, RunReceived run = {})
@@ -56,6 +56,8 @@ private:
     void Identify(uint8_t n, std::vector<uint8_t>& replies) const;
     // Functions 48, 51 and 64 of GS ( L; false for one it does not answer.
     bool AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies);
+    // GS ( E function 6 for value 3: the setting of the roll its paper width fits.
+    void AnswerPaperWidth(std::vector<uint8_t>& replies) const;
     // Function 61 of FS ( E: what is set for the top (30) or bottom (31) logo.
     void AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const;
     // The host's answer to the key list block just sent; false for any other byte.

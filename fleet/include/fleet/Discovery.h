@@ -38,7 +38,8 @@ struct DiscoveredPrinter {
     // "nv-graphics", "nv-bit-images", "star-line", "star-prnt" or "unknown".
     std::string commands = "unknown";
     std::optional<int32_t> paperWidth;
-    std::string paperWidthFrom = "unknown"; // "answered", "profile" or "unknown"
+    std::optional<int32_t> paperMillimetres; // the roll it says it is set for
+    std::string paperWidthFrom = "unknown";  // "answered", "profile" or "unknown"
     std::optional<uint64_t> nvFree;
     std::string profile; // the id of the profile its model matched; empty: none
     std::string problem; // for Silent, NotAPrinter and Unopened: the reason

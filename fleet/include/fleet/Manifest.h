@@ -15,8 +15,14 @@
 namespace tessaline {
 
 // How a printer keeps its logos: NV graphics by key (GS ( L), NV bit images
-// numbered 1..n (FS q), or whichever the printer answers for.
-enum class NvCommands { Auto, Graphics, BitImages };
+// numbered 1..n (FS q), or whichever the printer answers for; a Star printer's
+// Line Mode logos numbered 1..n (ESC FS q), or its StarPRNT graphics by key.
+enum class NvCommands { Auto, Graphics, BitImages, StarLine, StarPrnt };
+
+// Logos numbered 1..n, all stored by one upload.
+inline bool NumberedLogos(NvCommands commands) {
+    return commands == NvCommands::BitImages || commands == NvCommands::StarLine;
+}
 
 struct ManifestLogo {
     std::string name;
@@ -39,7 +45,7 @@ struct ManifestPrinter {
     int32_t paperWidth = 0; // dots across its paper; 0: not known
     // Store even where that erases the printer's logos of the other kind.
     bool replaceOtherLogos = false;
-    // Key to logo name; for NV bit images the keys are "1".."n", in number order.
+    // Key to logo name; for numbered logos the keys are "1".."n", in number order.
     std::vector<std::pair<std::string, std::string>> logos;
     int line = 0;
 };

@@ -88,6 +88,12 @@ std::optional<ProfileMatch> MatchProfile(std::string_view maker, std::string_vie
 // it ("tm-t88v", "Epson TM-T88V"); nothing for a name no profile has.
 const PrinterProfile* FindProfile(std::string_view name);
 
+// The dots across the `millimetres` roll a printer says it is set for: the
+// figure its profile gives for that roll, else, for a printer of 203 dpi or
+// of no known profile, the usual figure of a 58 or 80 mm roll (PaperRolls.h);
+// nothing when neither is known.
+std::optional<int32_t> RollDots(int32_t millimetres, const PrinterProfile* profile);
+
 // The NV memory one FS q image of `width` x `height` dots takes: its raster,
 // x and y counted in 8-dot units, and its 4-byte header.
 uint64_t NvBitImageBytes(int32_t width, int32_t height);

@@ -33,17 +33,20 @@ std::vector<uint8_t> StatusRequest(StatusQuery query);
 std::vector<uint8_t> IdentityRequest(IdentityQuery query);
 // GS ( L pL pH m fn with m = 48.
 std::vector<uint8_t> NvGraphicsRequest(NvGraphicsQuery query);
+// GS ( E function 6 for customized value 3: the paper width the printer is set for.
+std::vector<uint8_t> PaperWidthSettingRequest();
 
 // True for a byte with the fixed bits every real-time status reply carries (0xx1xx10b).
 bool IsStatusByte(uint8_t byte);
 
 // The shape of the reply a question gets.
 enum class ReplyShape {
-    StatusByte, // one byte with the fixed status bits
-    OneByte,    // one byte, any value (GS I 1 to 3)
-    Text,       // 5F, text, 00 (GS I 65 to 69)
-    NvTotal,    // 37 30, decimal digits, 00
-    NvFree,     // 37 31, decimal digits, 00
+    StatusByte,  // one byte with the fixed status bits
+    OneByte,     // one byte, any value (GS I 1 to 3)
+    Text,        // 5F, text, 00 (GS I 65 to 69)
+    NvTotal,     // 37 30, decimal digits, 00
+    NvFree,      // 37 31, decimal digits, 00
+    CustomValue, // 37 27, the value's number, 1F, its setting, all decimal digits, 00
 };
 
 ReplyShape ShapeOf(StatusQuery query);
@@ -95,5 +98,12 @@ struct PrinterStatus {
 
 // The number a GS ( L reply carries, or nothing for digits that are not one.
 std::optional<uint64_t> ParseNvBytes(std::span<const uint8_t> digits);
+
+// The width in millimetres of the roll a GS ( E function 6 reply for value 3
+// (number, 1F, setting) says the printer is set for: setting 2 is the 58 mm
+// roll (57.5 mm), 4 the 69.5 mm one (70), 5 the 76 mm and 6 the 80 mm one.
+// Nothing for a reply about another value, or a setting no command reference
+// gives.
+std::optional<int32_t> ParsePaperWidthSetting(std::span<const uint8_t> body);
 
 } // namespace tessaline

@@ -4,6 +4,7 @@
 #include "base/Result.h"
 #include "platform/connection/PrinterConnection.h"
 #include "printer/NvGraphics.h"
+#include "printer/PrinterProfiles.h"
 #include "printer/PrinterQueries.h"
 
 #include <chrono>
@@ -20,12 +21,27 @@ struct PrinterReport {
     std::optional<std::string> maker, model, firmware, serialNumber, codePage;
     std::optional<uint8_t> modelId, typeId, romVersionId;
     std::optional<uint64_t> nvGraphicsTotal, nvGraphicsFree;
+    // The width of the roll it says it is set for (GS ( E function 6).
+    std::optional<int32_t> paperMillimetres;
     // The questions that got no answer, in the order asked ("maker (GS I 66)").
     std::vector<std::string> unanswered;
     // Bytes it sent that answered no question: a printer's own broadcasts,
     // or a peer that speaks something else.
     size_t strayBytes = 0;
 };
+
+// The dots across a printer's paper and where that comes from: "answered"
+// (the roll it says it is set for), "profile" (the paper its model ships
+// with) or "unknown". What the printer answers wins over its profile.
+struct KnownPaper {
+    std::optional<int32_t> dots;
+    const char* from = "unknown";
+};
+KnownPaper KnownPaperOf(std::optional<int32_t> answeredMillimetres, const PrinterProfile* profile);
+
+// The profile of the model a printer answered with; null when it named none
+// or none matches.
+const PrinterProfile* ProfileOf(const PrinterReport& report);
 
 // How long a report waits for a printer that leaves questions unanswered.
 enum class Patience {

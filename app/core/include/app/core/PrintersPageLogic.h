@@ -43,6 +43,14 @@ struct PageActions {
 };
 PageActions EnabledActions(const ActionFacts& facts);
 
+// The value of the "Model" line: the model the printer answered with and the
+// profile it matched; `unknown` when it named none.
+std::string ModelText(const PrinterReport* report, const std::string& unknown, bool korean);
+// The value of the "Paper width" line and where it comes from: the roll the
+// printer says it is set for, else its model's profile, else the width
+// chosen on the page (`chosenDots`).
+std::string PaperWidthText(const PrinterReport* report, int32_t chosenDots, bool korean);
+
 class PrintersPageLogic {
 public:
     // `title` gives the message boxes' title (the program's, as the first tab shows it).
