@@ -541,6 +541,7 @@ private:
             }
             if (s.Value()) {
                 serial.assign(s.Value()->begin(), s.Value()->end());
+                R().serial = serial;
             }
         }
         // A printer that answers says what model it is now, whatever the
@@ -903,6 +904,8 @@ std::string Writes(int64_t n) {
     return std::to_string(n) + (n == 1 ? " NV write" : " NV writes");
 }
 
+} // namespace
+
 const char* OutcomeName(Outcome o) {
     switch (o) {
     case Outcome::Unchanged:
@@ -918,8 +921,6 @@ const char* OutcomeName(Outcome o) {
     }
     return "failed";
 }
-
-} // namespace
 
 bool ApplyReport::AllMatch() const {
     return std::all_of(printers.begin(), printers.end(), [](const PrinterResult& r) {
@@ -982,10 +983,21 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
             const auto old = found.printers.find(p.address);
             const PrinterRecord* record = old == found.printers.end() ? nullptr : &old->second;
             done[i] = PrinterWorker(manifest, p, logos, record, options, today, spoolerLock).Run();
-            if (done[i].record && !options.planOnly) {
+            if (!options.planOnly) {
                 std::lock_guard<std::mutex> guard(savedLock);
-                saved.printers[p.address] = *done[i].record;
-                unsaved = true;
+                if (done[i].record) {
+                    saved.printers[p.address] = *done[i].record;
+                    unsaved = true;
+                }
+                // What apply --failed takes up next time.
+                const Outcome outcome = done[i].result.outcome;
+                if (outcome == Outcome::Failed || outcome == Outcome::Refused) {
+                    std::string& last = saved.failed[p.address];
+                    unsaved = unsaved || last != OutcomeName(outcome);
+                    last = OutcomeName(outcome);
+                } else {
+                    unsaved = saved.failed.erase(p.address) != 0 || unsaved;
+                }
                 save(false);
             }
             const size_t count = ++finished;
@@ -1070,7 +1082,9 @@ std::string ResultLine(const PrinterResult& r) {
 }
 
 std::string ReportJson(const ApplyReport& report, bool plan) {
-    std::string out = "{\"changed\": ";
+    std::string out = "{\"version\": ";
+    out.append(std::to_string(kReportJsonVersion));
+    out.append(", \"changed\": ");
     out.append(report.changed ? "true" : "false");
     out.append(", \"plan\": ").append(plan ? "true" : "false");
     out.append(", \"nv_writes\": ").append(std::to_string(report.writes));
@@ -1085,6 +1099,7 @@ std::string ReportJson(const ApplyReport& report, bool plan) {
         }
         out.append("{\"name\": ").append(Json(r.name));
         out.append(", \"address\": ").append(Json(r.address));
+        out.append(", \"serial\": ").append(Json(r.serial));
         out.append(", \"result\": ").append(Json(OutcomeName(r.outcome)));
         out.append(", \"verified\": ")
             .append(r.outcome == Outcome::Stored && !r.verified ? "false" : "true");

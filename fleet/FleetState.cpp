@@ -181,7 +181,18 @@ std::string FleetStateText(const FleetState& state) {
         out.append(firstKey ? "}\n" : "\n      }\n");
         out.append("    }");
     }
-    out.append(firstPrinter ? "}\n}\n" : "\n  }\n}\n");
+    out.append(firstPrinter ? "}" : "\n  }");
+    if (!state.failed.empty()) {
+        out.append(",\n  \"failed\": {");
+        bool first = true;
+        for (const auto& [address, outcome] : state.failed) {
+            out.append(first ? "\n    " : ",\n    ");
+            first = false;
+            out.append(Json(address)).append(": ").append(Json(outcome));
+        }
+        out.append("\n  }");
+    }
+    out.append("\n}\n");
     return out;
 }
 
@@ -189,8 +200,19 @@ Result<FleetState> ParseFleetState(std::string_view text) {
     FleetState state;
     Reader in(text);
     in.Object([&](const std::string& top) {
+        if (top == "failed") {
+            in.Object([&](const std::string& address) {
+                std::string& outcome = state.failed[address];
+                outcome = in.String();
+                if (!in.Failed() && outcome != "failed" && outcome != "refused") {
+                    in.Fail("a printer's last result is \"failed\" or \"refused\", not \"" +
+                            outcome + "\"");
+                }
+            });
+            return;
+        }
         if (top != "printers") {
-            in.Fail("unknown member \"" + top + "\"; expected \"printers\"");
+            in.Fail("unknown member \"" + top + "\"; expected \"printers\" or \"failed\"");
             return;
         }
         in.Object([&](const std::string& address) {

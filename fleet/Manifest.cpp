@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "fleet/Manifest.h"
 
+#include "TomlFaults.h"
 #include "platform/FileIo.h"
+#include "platform/PrinterAddress.h"
 #include "printer/NvGraphics.h"
 #include "printer/PaperRolls.h"
 
@@ -247,7 +249,11 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
     try {
         root = toml::parse(text, file.string());
     } catch (const toml::parse_error& error) {
-        problems.At(error.source(), std::string(error.description()));
+        // The first syntax fault alone: what follows it cannot be read.
+        const SyntaxFault fault =
+            DescribeSyntaxFault(text, static_cast<int>(error.source().begin.line),
+                                static_cast<int>(error.source().begin.column), error.description());
+        problems.At(fault.line, fault.column, fault.what);
         return Result<Manifest>::Fail(problems.Text());
     }
     Manifest manifest;
@@ -363,9 +369,24 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                                 "queue's name");
                     continue;
                 }
-                printer.address = *a;
-                if (const auto [at, added] = addresses.emplace(*a, printer.line); !added) {
-                    problems.At(address->source(), "the address " + Quoted(*a) +
+                printer.address = BareAddressAsSocket(*a);
+                if (printer.address.empty()) {
+                    printer.address = *a;
+                } else {
+                    std::string note = file.string();
+                    note += ":";
+                    note += std::to_string(address->source().begin.line);
+                    note += ":";
+                    note += std::to_string(address->source().begin.column);
+                    note += ": taking ";
+                    note += *a;
+                    note += " as ";
+                    note += printer.address;
+                    manifest.notes.push_back(std::move(note));
+                }
+                if (const auto [at, added] = addresses.emplace(printer.address, printer.line);
+                    !added) {
+                    problems.At(address->source(), "the address " + Quoted(printer.address) +
                                                        " is the printer's at line " +
                                                        std::to_string(at->second) +
                                                        " already; expected each printer once");
@@ -375,7 +396,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                 if (name != nullptr && n == nullptr) {
                     problems.At(name->source(), "name is text in quotes");
                 }
-                printer.name = n != nullptr && !n->empty() ? *n : printer.address;
+                printer.name = n != nullptr && !n->empty() ? *n : *a;
                 if (const toml::node* c = table->get("commands")) {
                     ReadCommands(*c, printer.commands, problems);
                 }

@@ -150,6 +150,33 @@ std::string WithoutTimeouts(std::string_view address) {
 
 } // namespace
 
+std::string BareAddressAsSocket(std::string_view text) {
+    const size_t colon = text.find(':');
+    const std::string_view host = text.substr(0, colon);
+    int parts = 0;
+    for (size_t at = 0; at <= host.size(); ++parts) {
+        const size_t dot = std::min(host.find('.', at), host.size());
+        const auto part = Number(host.substr(at, dot - at));
+        if (!part || *part > 255 || dot - at > 3) {
+            return {};
+        }
+        at = dot + 1;
+    }
+    if (parts != 4) {
+        return {};
+    }
+    std::string address = "socket://";
+    address += text;
+    if (colon == std::string_view::npos) {
+        address += ":";
+        address += std::to_string(kRawPrintPort);
+    } else if (const auto port = Number(text.substr(colon + 1));
+               !port || *port == 0 || *port > 65535) {
+        return {};
+    }
+    return address;
+}
+
 bool IsPrinterAddress(std::string_view name) {
     return name.find("://") != std::string_view::npos;
 }

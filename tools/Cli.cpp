@@ -195,23 +195,10 @@ std::vector<CliCommand> AllCliCommands() {
 }
 
 std::string AsPrinterAddress(const std::string& printer, std::ostream& err) {
-    const std::size_t colon = printer.find(':');
-    const std::string host = printer.substr(0, colon);
-    int parts = 0;
-    std::size_t at = 0;
-    while (at <= host.size()) {
-        const std::size_t dot = std::min(host.find('.', at), host.size());
-        if (!Number(host.substr(at, dot - at), 0, 255) || dot - at > 3) {
-            return printer;
-        }
-        ++parts;
-        at = dot + 1;
-    }
-    if (parts != 4 ||
-        (colon != std::string::npos && !Number(printer.substr(colon + 1), 1, 65535))) {
+    const std::string address = BareAddressAsSocket(printer);
+    if (address.empty()) {
         return printer;
     }
-    const std::string address = "socket://" + printer + (colon == std::string::npos ? ":9100" : "");
     err << "tessaline-cli: taking " << printer << " as " << address << "\n";
     return address;
 }

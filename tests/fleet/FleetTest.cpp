@@ -2,6 +2,7 @@
 #include "fleet/FleetState.h"
 #include "fleet/Manifest.h"
 #include "fleet/Plan.h"
+#include "fleet/Selection.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/ServedPrinter.h"
@@ -74,6 +75,10 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
          logo + printer + "logos = { \"A1\" = \"logo\" }\n" + printer +
              "logos = { \"A1\" = \"logo\" }\n",
          ":7:11: the address 'socket://127.0.0.1:9100' is the printer's at line 3 already"},
+        {"a bare address of a printer given already",
+         logo + printer + "logos = { \"A1\" = \"logo\" }\n[[printers]]\naddress = \"127.0.0.1\"\n" +
+             "logos = { \"A1\" = \"logo\" }\n",
+         ":7:11: the address 'socket://127.0.0.1:9100' is the printer's at line 3 already"},
         {"no address", logo + "[[printers]]\nname = \"till\"\nlogos = { \"A1\" = \"logo\" }\n",
          ":3:1: a printer needs address = "},
         {"no printers", logo, ":1:1: no printers; expected at least one [[printers]] table"},
@@ -107,7 +112,9 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
                                         "\"Kitchen\"\ncommands = \"nv-bit-images\"\n"
                                         "prune = true\npaper-width = 384\n"
                                         "logos = { \"2\" = \"logo\", "
-                                        "\"1\" = \"plain\" }\n",
+                                        "\"1\" = \"plain\" }\n"
+                                        "[[printers]]\naddress = \"127.0.0.5\"\n"
+                                        "logos = { \"A1\" = \"logo\" }\n",
                                     file);
     ASSERT_TRUE(good) << good.Reason();
     const Manifest& m = good.Value();
@@ -122,7 +129,12 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     EXPECT_FALSE(m.logos.at("logo").fitPaper);
     EXPECT_EQ(m.logos.at("plain").fit, 384);
     EXPECT_EQ(m.logos.at("plain").file, folder.Path() / "logo.bmp");
-    ASSERT_EQ(m.printers.size(), 2u);
+    ASSERT_EQ(m.printers.size(), 3u);
+    // A bare IPv4 address is its raw port's, said once.
+    EXPECT_EQ(m.printers[2].address, "socket://127.0.0.5:9100");
+    EXPECT_EQ(m.printers[2].name, "127.0.0.5");
+    EXPECT_EQ(m.notes, std::vector<std::string>{file.string() + ":29:11: taking 127.0.0.5 as "
+                                                                "socket://127.0.0.5:9100"});
     EXPECT_EQ(m.printers[0].name, "Till 1");
     EXPECT_EQ(m.printers[0].commands, NvCommands::Graphics);
     EXPECT_EQ(m.printers[0].logos.front().first, "A1");
@@ -131,6 +143,59 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     EXPECT_EQ(m.printers[0].paperWidth, 576);
     EXPECT_EQ(m.printers[1].paperWidth, 384);
     EXPECT_EQ(m.printers[1].logos.front(), (std::pair<std::string, std::string>{"1", "plain"}));
+}
+
+// A syntax fault is one line in the manifest's terms, at the value at fault,
+// and nothing after it is reported: what follows cannot be read.
+TEST(Manifest, ASyntaxFaultIsOneLineSayingWhatWasExpected) {
+    const std::string values = "; expected text in quotes (\"";
+    const struct {
+        std::string text;
+        std::string expected; // the whole message after the file's name
+    } cases[] = {
+        {"[defaults\nfit = 576\n", ":1:10: the line's end in the table header; expected ']'"},
+        {"[[printers]]\naddress = 127.0.0.5\n", ":2:11: '127.0.0.5' is not a TOML value" + values +
+                                                    "127.0.0.5\"), a number, true or "
+                                                    "false"},
+        {"[defaults]\ncommands = nv-graphics\n", ":2:12: 'nv-graphics' is not a TOML value" +
+                                                     values +
+                                                     "nv-graphics\"), a number, true "
+                                                     "or false"},
+        {"[defaults]\nprune = yes\n",
+         ":2:9: 'yes' is not a TOML value" + values + "yes\"), a number, true or false"},
+        {"[defaults]\nfit = 099\n", ":2:7: '099' is not a TOML value (leading zeroes are "
+                                    "prohibited)" +
+                                        values + "099\"), a number, true or false"},
+        {"[defaults]\nbrightness =\n",
+         ":2:13: no value after '='; expected text in quotes, a number, true or false"},
+        {"[logos.header]\nfile = \"C:\\logos\\header.bmp\"\n",
+         ":2:11: '\\l' in a string is not an escape; expected \\\\ for each backslash, or the "
+         "text in single quotes, as in 'C:\\logos\\header.bmp'"},
+        {"[[printers]]\nname = \"Till 1\naddress = \"Kitchen\"\n",
+         ":2:15: the line ends inside a string; expected its closing \" on the same line"},
+        {"[[printers]]\nlogos = { \"A1\": \"header\" }\n",
+         ":2:15: ':' after the key; expected '='"},
+        {"[[printers]]\nlogos = { \"A1\" = \"header\"\n",
+         ":2:26: the line's end in the inline table; expected key or closing '}'"},
+        {"[defaults]\nfit = 57 6\n",
+         ":2:10: '6' after the value; expected the line's end or a # comment"},
+        {"[logos.header]\nfile = \"a.bmp\"\n[logos.header]\nfile = \"b.bmp\"\n",
+         ":3:1: [logos.header] is given twice; expected each table once"},
+        {"[defaults]\nfit = 576\nfit = 384\n",
+         ":3:1: 'fit' is given twice; expected each key once in its table"},
+        {"= 3\n", ":1:1: '=' where a line starts; expected KEY = VALUE, [TABLE] or a # comment"},
+        {"[logos.a]\nfile = \"\xff.bmp\"\n", ":2:8: a byte that is not UTF-8; expected UTF-8 text"},
+        {"[[printers]", ":1:12: the file ends inside the table header; expected ']'"},
+        // Faults after the first are not reported.
+        {"[defaults]\ncolour = 1\nfit = tru\nbrightness = 99\n[defaults\n",
+         ":3:7: 'tru' is not a TOML value" + values + "tru\"), a number, true or false"},
+    };
+    const fs::path file = "/tmp/fleet.toml";
+    for (const auto& c : cases) {
+        const auto manifest = ParseManifest(c.text, file);
+        ASSERT_FALSE(manifest) << c.text;
+        EXPECT_EQ(manifest.Reason(), file.string() + c.expected) << c.text;
+    }
 }
 
 TEST(Plan, StoresOnlyWhatDiffersAndKeepsTheBudget) {
@@ -428,6 +493,7 @@ TEST(State, ReadsBackWhatItWritesAndRefusesWhatItDidNot) {
     r.day = "2026-06-01";
     r.writes = 3;
     state.printers["Kitchen"].bitImages = "ef";
+    state.failed["socket://127.0.0.2:9100"] = "refused";
     const auto back = ParseFleetState(FleetStateText(state));
     ASSERT_TRUE(back) << back.Reason();
     EXPECT_EQ(FleetStateText(back.Value()), FleetStateText(state));
@@ -435,8 +501,36 @@ TEST(State, ReadsBackWhatItWritesAndRefusesWhatItDidNot) {
     EXPECT_TRUE(ParseFleetState("{}"));
     for (const char* bad : {"", "{\"printers\": {\"a\": {\"keys\": {\"A1\": 1}}}}",
                             "{\"printers\": {}} x", "{\"printers\": {\"a\": {\"nv-writes\": -1}}}",
-                            "{\"printers\": {\"a\": {\"colour\": \"red\"}}}", "{\"printers\": {"}) {
+                            "{\"printers\": {\"a\": {\"colour\": \"red\"}}}", "{\"printers\": {",
+                            "{\"failed\": {\"a\": \"stored\"}}"}) {
         EXPECT_FALSE(ParseFleetState(bad)) << bad;
+    }
+}
+
+TEST(Selection, GlobsMatchAsTheShellsDo) {
+    const struct {
+        const char* pattern;
+        const char* text;
+        bool matches;
+    } cases[] = {
+        {"till-*", "till-12", true},
+        {"till-*", "kitchen", false},
+        {"*", "", true},
+        {"127.0.0.?:9100", "127.0.0.5:9100", true},
+        {"127.0.0.?", "127.0.0.15", false},
+        {"P[12]", "P2", true},
+        {"P[!12]", "P2", false},
+        {"P[1-3]", "P3", true},
+        {"P[]]", "P]", true},
+        {"P[", "P[", true},
+        {"*a*b*c", "xaybzc", true},
+        {"*a*b*c", "xaybzcd", false},
+        {"\\*", "*", true},
+        {"\\*", "x", false},
+        {"Till 1", "till 1", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(GlobMatches(c.pattern, c.text), c.matches) << c.pattern << " " << c.text;
     }
 }
 
@@ -534,7 +628,9 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     // The second writes nothing.
     run = cli.Run(apply + "--json");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out.rfind("{\"changed\": false, \"plan\": false, \"nv_writes\": 0,", 0), 0u)
+    EXPECT_EQ(
+        run.out.rfind("{\"version\": 1, \"changed\": false, \"plan\": false, \"nv_writes\": 0,", 0),
+        0u)
         << run.out;
     expected = "2 1 1";
     EXPECT_EQ(writes(), expected);
@@ -647,6 +743,96 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
     EXPECT_EQ(writes(), expected);
     const std::string log = p2.Output(std::chrono::milliseconds(3000), "384x22 dots");
     EXPECT_NE(log.find("\"A1\": stored, 384x22 dots"), std::string::npos) << log;
+}
+
+// Part of a fleet by name, address or last result, with reports, among
+// printers of which one fails and one is refused on purpose: every printer's
+// line is there whatever the others did, in text, JSON and the report.
+TEST_F(ApplyFleet, OnlyFailedAndReportWorkOnPartOfTheFleet) {
+    for (const char* add : {"P1", "P2", "P3 --nv-graphics 0", "P4 --answers none"}) {
+        ASSERT_EQ(cli.Run(std::string("vprinter add ") + add).status, 0) << add;
+    }
+    test::ServedPrinter p1(cli, "P1"), p2(cli, "P2"), p3(cli, "P3"), p4(cli, "P4");
+    Logo("header.bmp", 576, 0);
+    Logo("coupon.bmp", 200, 0);
+    const fs::path manifest = cli.Root() / "fleet.toml";
+    const std::string fleet = Manifest({p1.Address(), p2.Address(), p3.Address(), p4.Address()});
+    std::string narrow = fleet; // P2 refused: its paper is narrower than the header
+    narrow.insert(narrow.find("name = \"P2\"\n") + 12, "paper-width = \"58mm\"\n");
+    test::WriteText(manifest, narrow);
+    const std::string apply = "apply " + cli.Quote(manifest) + " ";
+    const std::string p4Fails = "P4: failed: " + p4.Address() + " does not answer";
+    const std::string p2Refused = "P2: refused: ";
+
+    // Refused before anything is asked.
+    for (const char* wrong : {"--report r.txt", "--report gone/r.csv", "--only 'P9*' --only P1"}) {
+        const auto run = cli.Run(apply + wrong);
+        EXPECT_EQ(run.status, 1) << wrong << run.out;
+        EXPECT_EQ(run.out, "") << wrong;
+        EXPECT_NE(run.err.find("nothing sent"), std::string::npos) << wrong << run.err;
+    }
+    EXPECT_NE(cli.Run(apply + "--only 'P9*'").err.find("--only 'P9*' matches no printer of "),
+              std::string::npos);
+    // No run yet: nothing failed.
+    auto run = cli.Run(apply + "--failed --json");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("no printer failed or was refused in its last run"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("\"printers\": []"), std::string::npos) << run.out;
+
+    // A plan of some, by name pattern and by address, into a CSV report.
+    run = cli.Run(apply + "--plan --only 'P[12]' --only " +
+                  p4.Address().substr(std::string("socket://").size()) + " --report plan.csv");
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.out.find("P1: would store A1 (new), A2 (new)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(p2Refused), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(p4Fails), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("P3:"), std::string::npos) << run.out;
+    const std::string csv = test::ReadText(cli.Root() / "plan.csv");
+    EXPECT_EQ(csv.rfind("name,address,serial,result,keys_stored,nv_writes,seconds,reason\r\n"
+                        "P1," +
+                            p1.Address() + ",P1,planned,,0,",
+                        0),
+              0u)
+        << csv;
+    EXPECT_NE(csv.find("\r\nP2," + p2.Address() + ",,refused,,0,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\nP4," + p4.Address() + ",,failed,,0,"), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4) << csv;
+
+    // The whole fleet, as JSON on the terminal and in the report alike.
+    run = cli.Run(apply + "--json --report run.json");
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_EQ(test::ReadText(cli.Root() / "run.json"), run.out);
+    EXPECT_EQ(run.out.rfind("{\"version\": 1, \"changed\": true,", 0), 0u) << run.out;
+    for (const std::string& line : {"\"name\": \"P1\", \"address\": \"" + p1.Address() +
+                                        "\", \"serial\": \"P1\", \"result\": \"stored\"",
+                                    "\"name\": \"P2\", \"address\": \"" + p2.Address() +
+                                        "\", \"serial\": \"\", \"result\": \"refused\"",
+                                    "\"name\": \"P3\", \"address\": \"" + p3.Address() +
+                                        "\", \"serial\": \"P3\", \"result\": \"stored\"",
+                                    "\"name\": \"P4\", \"address\": \"" + p4.Address() +
+                                        "\", \"serial\": \"\", \"result\": \"failed\""}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+    }
+
+    // --failed takes up the refused and the failed printer only; once P2's
+    // paper is mended it is stored, and P4 stays for the next time.
+    run = cli.Run(apply + "--failed");
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find(p2Refused), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(p4Fails), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("P1:"), std::string::npos) << run.out;
+    test::WriteText(manifest, fleet);
+    run = cli.Run(apply + "--failed --report again.csv");
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("P2: stored A1 (1 NV write"), std::string::npos) << run.out;
+    EXPECT_NE(test::ReadText(cli.Root() / "again.csv").find(",P2,stored,A1,1,"), std::string::npos);
+    EXPECT_EQ(cli.Run(apply + "--failed").out.find("P2:"), std::string::npos);
+    test::WriteText(manifest, Manifest({p1.Address(), p2.Address(), p3.Address()}));
+    run = cli.Run(apply + "--failed");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Writes("P1"), 2);
 }
 
 // FS q images cannot be read back: only the shared record tells apply that

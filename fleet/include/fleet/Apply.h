@@ -60,6 +60,7 @@ enum class Outcome { Unchanged, Stored, Planned, Refused, Failed };
 struct PrinterResult {
     std::string name;
     std::string address;
+    std::string serial;   // the serial number it answered; empty when none
     std::string commands; // "nv-graphics" or "nv-bit-images"; empty when never known
     Outcome outcome = Outcome::Failed;
     PrinterPlan plan;
@@ -96,6 +97,12 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
 // The one line a printer ends with: "unchanged", "stored A1 A2 (2 NV writes,
 // 3.1 s)", "refused: ..." or "failed: <reason>"; for a plan what it would do.
 std::string ResultLine(const PrinterResult& result);
+// The word for an outcome: "unchanged", "stored", "planned", "refused", "failed".
+const char* OutcomeName(Outcome outcome);
+
+// The version of ReportJson's layout (docs/apply-report.schema.json). Members
+// are only ever added; one changed or removed makes a new version.
+inline constexpr int kReportJsonVersion = 1;
 // The report as one JSON object.
 std::string ReportJson(const ApplyReport& report, bool plan);
 

@@ -37,6 +37,9 @@ struct PrinterRecord {
 
 struct FleetState {
     std::map<std::string, PrinterRecord> printers; // by address
+    // The printers the last run that worked on them left failed or refused:
+    // address to "failed" or "refused" (apply --failed works on these).
+    std::map<std::string, std::string> failed;
 };
 
 // The state written as JSON text.

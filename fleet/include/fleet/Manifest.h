@@ -39,7 +39,9 @@ struct ManifestLogo {
 
 struct ManifestPrinter {
     std::string name;
-    std::string address; // an address ("socket://...") or a spooler queue's name
+    // An address ("socket://..."; a bare IPv4 address is taken as its raw
+    // port's, socket://A.B.C.D:9100) or a spooler queue's name.
+    std::string address;
     NvCommands commands = NvCommands::Auto;
     bool prune = false;     // delete NV graphics the manifest does not name
     int32_t paperWidth = 0; // dots across its paper; 0: not known
@@ -54,6 +56,9 @@ struct Manifest {
     std::filesystem::path file;
     std::map<std::string, ManifestLogo> logos;
     std::vector<ManifestPrinter> printers;
+    // What the reader took otherwise than written, to be said once:
+    // "FILE:LINE:COLUMN: taking 127.0.0.5 as socket://127.0.0.5:9100".
+    std::vector<std::string> notes;
 };
 
 // Reads the manifest at `file`. Fails with every problem found, one a line,

@@ -44,6 +44,10 @@ struct PrinterAddress {
 // Anything else names a spooler queue.
 bool IsPrinterAddress(std::string_view name);
 
+// "socket://A.B.C.D:9100" for a bare IPv4 address "A.B.C.D" (with its port
+// when it gives one, "A.B.C.D:PORT"); empty for anything else.
+std::string BareAddressAsSocket(std::string_view text);
+
 // Reads an address; fails with "<address>: <reason>". Every address takes the
 // query fields connect-timeout and read-timeout (milliseconds); serial
 // addresses also baud, data-bits, parity, stop-bits and flow.
