@@ -162,7 +162,8 @@ SyntaxFault DescribeSyntaxFault(std::string_view text, int line, int column,
             fault.column = 1 + CharactersBetween(text, lineStart, lineStart + key);
         }
         if (context == "table header") {
-            what = "[";
+            what.clear();
+            what.push_back('[');
             what += name;
             what += "] is given twice; expected each table once";
         } else {
