@@ -164,12 +164,12 @@ private:
         const std::string place = LogoPlace(m_manifest, logo);
         std::string file = logo.file.string();
         const int32_t fit = logo.fitPaper ? which.second : logo.fit;
-        if (fit > 0 && m_options.fitLogo) {
-            auto fitted = m_options.fitLogo(file, fit);
-            if (!fitted) {
-                return R::Fail(place + fitted.Reason());
+        if ((fit > 0 || logo.dither) && m_options.shapeLogo) {
+            auto shaped = m_options.shapeLogo(logo, fit);
+            if (!shaped) {
+                return R::Fail(place + shaped.Reason());
             }
-            file = fitted.Value();
+            file = shaped.Value();
         }
         auto graphic = ConvertGraphic(file, logo.imageMode, logo.brightness);
         if (!graphic) {
