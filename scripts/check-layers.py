@@ -169,6 +169,9 @@ RULES = {
         "what several test folders share: temporary homes, files, the BMP builder, the recording"
         " spooler, tessaline-cli as a binary, the private CUPS server; over any layer's front"
         " door"),
+    "tests/base": (
+        "std gtest",
+        "the tests of the result type, the JSON text helpers and the name compare"),
     "tests/imaging": (
         "std posix gtest imaging private:imaging platform/AtomicFile.h platform/pictures"
         " tests/support",
