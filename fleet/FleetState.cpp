@@ -85,12 +85,15 @@ public:
                     unsigned value = 0;
                     const auto [end, ec] =
                         std::from_chars(m_text.data() + m_at, m_text.data() + m_at + 4, value, 16);
-                    if (ec != std::errc() || end != m_text.data() + m_at + 4 || value > 0x7F) {
+                    // \u0080 to \u00ff are how this file writes a byte
+                    // that is not part of well-formed UTF-8 (a serial number
+                    // a printer answered in its own code page): the byte.
+                    if (ec != std::errc() || end != m_text.data() + m_at + 4 || value > 0xFF) {
                         Fail("an escape this file never holds");
                         return out;
                     }
                     m_at += 4;
-                    out += static_cast<char>(value);
+                    out += static_cast<char>(static_cast<unsigned char>(value));
                     continue;
                 }
                 if (c != '"' && c != '\\' && c != '/') {

@@ -263,6 +263,10 @@ void ReadPrinterLogos(const toml::node& node, const Manifest& manifest, Manifest
 
 Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& file) {
     Problems problems(file.string());
+    if (const auto unreadable = UnreadableCharacter(text)) {
+        problems.At(unreadable->line, unreadable->column, unreadable->what);
+        return Result<Manifest>::Fail(problems.Text());
+    }
     toml::table root;
     try {
         root = toml::parse(text, file.string());

@@ -6,6 +6,8 @@
 // single backslashes) and what to type instead.
 #include "TomlFaults.h"
 
+#include "base/JsonText.h"
+
 #include <algorithm>
 
 namespace tessaline {
@@ -261,6 +263,133 @@ SyntaxFault DescribeSyntaxFault(std::string_view text, int line, int column,
     // toml++ quotes what it saw raw, a line's end included: one line always.
     std::replace_if(what.begin(), what.end(), IsControl, ' ');
     return fault;
+}
+
+std::optional<SyntaxFault> UnreadableCharacter(std::string_view text) {
+    enum class In { Value, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+    In in = In::Value;
+    int line = 1;
+    int column = 0; // in characters, of the byte at `i`
+    const auto starts = [&](size_t i, std::string_view with) {
+        return text.substr(i, with.size()) == with;
+    };
+    const auto fault = [&](size_t i, const char* where) {
+        size_t end = i + 1;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+        SyntaxFault f;
+        f.line = line;
+        f.column = column;
+        f.what = "'";
+        f.what.append(text.substr(i, end - i));
+        f.what += "' ";
+        f.what += where;
+        return f;
+    };
+    // Steps over the closing quotes of a """ or ''' string at `i`: three,
+    // and up to two more, which belong to the text.
+    const auto close = [&](size_t& i, char quote) {
+        i += 2;
+        column += 2;
+        for (int extra = 0; extra < 2 && i + 1 < text.size() && text[i + 1] == quote; ++extra) {
+            ++i;
+            ++column;
+        }
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) {
+            ++column;
+        }
+        if (c == '\n') {
+            ++line;
+            column = 0;
+        }
+        switch (in) {
+        case In::Value:
+            // A byte that is not UTF-8 the reader reports itself.
+            if (c >= 0x80 && Utf8SequenceAt(std::string(text.substr(i, 4)), 0) > 0) {
+                return fault(i, "is outside quotes; expected ASCII there (other characters go in "
+                                "text in quotes or in a comment)");
+            }
+            if (c == '#') {
+                in = In::Comment;
+            } else if (starts(i, R"(""")")) {
+                in = In::MultiBasic;
+                i += 2;
+                column += 2;
+            } else if (starts(i, "'''")) {
+                in = In::MultiLiteral;
+                i += 2;
+                column += 2;
+            } else if (c == '"') {
+                in = In::Basic;
+            } else if (c == '\'') {
+                in = In::Literal;
+            }
+            break;
+        case In::Comment:
+            if (c == '\n') {
+                in = In::Value;
+            }
+            break;
+        case In::Basic:
+            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                ++i;
+                ++column;
+            } else if (c == '"' || c == '\n') {
+                in = In::Value;
+            }
+            break;
+        case In::Literal:
+            if (c == '\'' || c == '\n') {
+                in = In::Value;
+            }
+            break;
+        case In::MultiBasic:
+            if (c == '\\') {
+                // A line-ending backslash: the blanks and line ends after it
+                // are trimmed, each character asked whether it is a blank.
+                size_t k = i + 1;
+                while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) {
+                    ++k;
+                }
+                if (k < text.size() && (text[k] == '\n' || text[k] == '\r')) {
+                    for (; i + 1 < text.size() && (text[i + 1] == ' ' || text[i + 1] == '\t' ||
+                                                   text[i + 1] == '\r' || text[i + 1] == '\n');
+                         ++i) {
+                        ++column;
+                        if (text[i + 1] == '\n') {
+                            ++line;
+                            column = 0;
+                        }
+                    }
+                    if (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        Utf8SequenceAt(std::string(text.substr(i + 1, 4)), 0) > 0) {
+                        ++column;
+                        return fault(i + 1, "begins the text after a line-ending backslash; "
+                                            "expected an ASCII character there (join the lines, "
+                                            "or begin with one)");
+                    }
+                } else if (i + 1 < text.size() && text[i + 1] != '\n') {
+                    ++i;
+                    ++column;
+                }
+            } else if (starts(i, R"(""")")) {
+                in = In::Value;
+                close(i, '"');
+            }
+            break;
+        case In::MultiLiteral:
+            if (starts(i, "'''")) {
+                in = In::Value;
+                close(i, '\'');
+            }
+            break;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace tessaline

@@ -3,6 +3,7 @@
 // what was expected there, on one line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,13 @@ struct SyntaxFault {
 // Never more than one line.
 SyntaxFault DescribeSyntaxFault(std::string_view text, int line, int column,
                                 std::string_view description);
+
+// A character other than ASCII where the TOML reader would ask whether it
+// is a blank: outside quotes and comments, where TOML takes none anyway, and
+// first after a line-ending backslash's blanks in a """ string. The reader
+// (toml++ 3.3) cannot answer that for most such characters (its table of
+// blanks has gaps), so such text is refused before it is read. Nothing for
+// text without one.
+std::optional<SyntaxFault> UnreadableCharacter(std::string_view text);
 
 } // namespace tessaline

@@ -194,6 +194,13 @@ TEST(Manifest, ASyntaxFaultIsOneLineSayingWhatWasExpected) {
         {"= 3\n", ":1:1: '=' where a line starts; expected KEY = VALUE, [TABLE] or a # comment"},
         {"[logos.a]\nfile = \"\xff.bmp\"\n", ":2:8: a byte that is not UTF-8; expected UTF-8 text"},
         {"[[printers]", ":1:12: the file ends inside the table header; expected ']'"},
+        // Characters the reader cannot tell from blanks where it asks for one.
+        {"[defaults]\nfit = 576 \xc2\xa1\n",
+         ":2:11: '\xc2\xa1' is outside quotes; expected ASCII there (other characters go in text "
+         "in quotes or in a comment)"},
+        {"[logos.a]\nfile = \"\"\"a\\\n  \xc3\xa9.bmp\"\"\"\n",
+         ":3:3: '\xc3\xa9' begins the text after a line-ending backslash; expected an ASCII "
+         "character there (join the lines, or begin with one)"},
         // Faults after the first are not reported.
         {"[defaults]\ncolour = 1\nfit = tru\nbrightness = 99\n[defaults\n",
          ":3:7: 'tru' is not a TOML value" + values + "tru\"), a number, true or false"},
@@ -204,6 +211,13 @@ TEST(Manifest, ASyntaxFaultIsOneLineSayingWhatWasExpected) {
         ASSERT_FALSE(manifest) << c.text;
         EXPECT_EQ(manifest.Reason(), file.string() + c.expected) << c.text;
     }
+    // Those characters in quotes and comments are text like any other.
+    const auto good = ParseManifest("# caf\xc3\xa9 \xc2\xa1\n[[printers]] # \xc2\xa1\nname = "
+                                    "\"Caf\xc3\xa9 \xc2\xa1\"\naddress = '\xc2\xa1'\n"
+                                    "logos = {}\nprune = false\n",
+                                    file);
+    ASSERT_TRUE(good) << good.Reason();
+    EXPECT_EQ(good.Value().printers.at(0).name, "Caf\xc3\xa9 \xc2\xa1");
 }
 
 TEST(Plan, StoresOnlyWhatDiffersAndKeepsTheBudget) {
@@ -495,7 +509,8 @@ TEST(Plan, StoresOnlyWhatDiffersAndKeepsTheBudget) {
 TEST(State, ReadsBackWhatItWritesAndRefusesWhatItDidNot) {
     FleetState state;
     PrinterRecord& r = state.printers["socket://127.0.0.1:9100"];
-    r.serial = "S\"1";
+    // A serial answered in another code page is kept byte for byte.
+    r.serial = "S\"1 \xcf\xff caf\xc3\xa9";
     r.commands = "nv-graphics";
     r.keys = {{"A1", "ab"}, {" ~", "cd"}};
     r.day = "2026-06-01";
@@ -506,6 +521,8 @@ TEST(State, ReadsBackWhatItWritesAndRefusesWhatItDidNot) {
     ASSERT_TRUE(back) << back.Reason();
     EXPECT_EQ(FleetStateText(back.Value()), FleetStateText(state));
     EXPECT_EQ(back.Value().printers.at("socket://127.0.0.1:9100").keys.at(" ~"), "cd");
+    EXPECT_EQ(back.Value().printers.at("socket://127.0.0.1:9100").serial, r.serial);
+    EXPECT_NE(FleetStateText(state).find("\\u00cf\\u00ff caf\xc3\xa9"), std::string::npos);
     EXPECT_TRUE(ParseFleetState("{}"));
     for (const char* bad : {"", "{\"printers\": {\"a\": {\"keys\": {\"A1\": 1}}}}",
                             "{\"printers\": {}} x", "{\"printers\": {\"a\": {\"nv-writes\": -1}}}",
