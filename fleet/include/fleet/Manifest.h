@@ -3,10 +3,12 @@
 #pragma once
 
 #include "base/Result.h"
+#include "printer/AutoLogo.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,6 +51,9 @@ struct ManifestPrinter {
     bool replaceOtherLogos = false;
     // Key to logo name; for numbered logos the keys are "1".."n", in number order.
     std::vector<std::pair<std::string, std::string>> logos;
+    // What it should print by itself at the top and the bottom of every
+    // receipt (empty settings: nothing); none: left as it is.
+    std::optional<AutoLogoSettings> autoLogo;
     int line = 0;
 };
 
