@@ -165,12 +165,12 @@ private:
         const std::string place = LogoPlace(m_manifest, logo);
         std::string file = logo.file.string();
         const int32_t fit = logo.fitPaper ? which.second : logo.fit;
-        if (fit > 0 && m_options.fitLogo) {
-            auto fitted = m_options.fitLogo(file, fit);
-            if (!fitted) {
-                return R::Fail(place + fitted.Reason());
+        if ((fit > 0 || logo.dither) && m_options.shapeLogo) {
+            auto shaped = m_options.shapeLogo(logo, fit);
+            if (!shaped) {
+                return R::Fail(place + shaped.Reason());
             }
-            file = fitted.Value();
+            file = shaped.Value();
         }
         auto graphic = ConvertGraphic(file, logo.imageMode, logo.brightness);
         if (!graphic) {
@@ -352,8 +352,10 @@ private:
 
     // Takes this printer's logos, fitted to its paper where asked, once its
     // model is as known as it will be, and checks they fit the paper. False,
-    // with the result set, when one cannot be had or is too wide.
-    bool Ready() {
+    // with the result set, when one cannot be had or is too wide. Their
+    // one-bit files are made too where they go as NV bit images.
+    bool Ready() { return Ready(NumberedLogos(m_printer.commands)); }
+    bool Ready(bool bitImages) {
         const int32_t paper = Paper();
         for (const auto& [key, name] : m_printer.logos) {
             const auto wanted = LogoFor(m_manifest, name, paper);
@@ -364,7 +366,7 @@ private:
                              " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
                 return false;
             }
-            const auto got = m_logos.Get(*wanted, NumberedLogos(m_printer.commands));
+            const auto got = m_logos.Get(*wanted, bitImages);
             if (!got) {
                 Fail(got.Reason());
                 return false;
@@ -693,15 +695,14 @@ private:
             return;
         }
         bool graphics = m_printer.commands != NvCommands::BitImages;
+        // Why an auto printer gets NV bit images; empty while it gets NV graphics.
+        std::string bitImagesBecause;
         if (m_printer.commands == NvCommands::Auto && m_profile != nullptr &&
             m_profile->commands == ProfileCommands::NvBitImages) {
             // Its model has no NV graphics: nothing to ask.
-            R().commands = "nv-bit-images";
-            return Fail(m_printer.address + " (" + m_profile->Name() +
-                        ") keeps NV bit images only (" + m_profile->commandsSource +
-                        "); give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
-        }
-        if (m_printer.commands == NvCommands::Auto) {
+            bitImagesBecause = "its model, the " + m_profile->Name() +
+                               ", keeps NV bit images only (" + m_profile->commandsSource + ")";
+        } else if (m_printer.commands == NvCommands::Auto) {
             if (!answers) {
                 return Fail(m_printer.address + " does not answer, so which NV commands it takes "
                                                 "is unknown; give commands = \"nv-graphics\" or "
@@ -713,10 +714,26 @@ private:
                 return Fail(total.Reason());
             }
             if (!total.Value()) {
-                R().commands = "nv-bit-images";
-                return Fail(m_printer.address +
-                            " does not answer the NV graphics questions: it keeps NV bit images "
-                            "only; give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
+                bitImagesBecause = "it answers no NV graphics question";
+            }
+        }
+        if (!bitImagesBecause.empty()) {
+            // One FS q upload of all its logos, numbered in the order of
+            // their keys: the line says which number each key became, the
+            // number a receipt prints it by (FS p n).
+            graphics = false;
+            std::string numbers;
+            size_t n = 0;
+            for (const auto& [key, logo] : m_printer.logos) {
+                numbers += n == 0 ? "" : ", ";
+                numbers += key;
+                numbers += " is NV bit image ";
+                numbers += std::to_string(++n);
+            }
+            AddNote(bitImagesBecause + ": " + (numbers.empty() ? "no logos" : numbers));
+            if (!Ready(true)) {
+                static_cast<void>(link.Finish());
+                return;
             }
         }
         Want(graphics);
@@ -892,9 +909,8 @@ private:
     }
 
     // Asks the printer's maker and model, for its profile, and the roll it is
-    // set for; the model is kept in the
-    // printer's record for the tools that store without asking. Empty, or
-    // why the connection failed.
+    // set for; both are kept in the printer's record for the tools that store
+    // or print without asking. Empty, or why the connection failed.
     std::string AskModel(PrinterConnection& link, const std::string& serial) {
         std::string said[2];
         const IdentityQuery questions[2] = {IdentityQuery::Maker, IdentityQuery::Model};
@@ -914,14 +930,19 @@ private:
         if (roll.Value()) {
             m_answeredRoll = ParsePaperWidthSetting(*roll.Value());
         }
-        if (said[1].empty()) {
-            return {};
+        if (!said[1].empty()) {
+            UseProfileOf(said[0], said[1]);
         }
-        UseProfileOf(said[0], said[1]);
-        if (!m_options.planOnly && !m_options.printerRecords.empty()) {
-            const std::string model = said[0].empty() ? said[1] : said[0] + " " + said[1];
+        if ((!said[1].empty() || m_answeredRoll) && !m_options.planOnly &&
+            !m_options.printerRecords.empty()) {
+            std::string model = said[1];
+            if (!said[0].empty() && !said[1].empty()) {
+                model = said[0];
+                model += ' ';
+                model += said[1];
+            }
             static_cast<void>(PrinterNvRecords(m_options.printerRecords)
-                                  .Remember(m_printer.address, model, serial));
+                                  .Remember(m_printer.address, model, serial, m_answeredRoll));
         }
         return {};
     }
