@@ -404,7 +404,7 @@ private:
         const unsigned fn = At(at + 5);
         const std::span<const uint8_t> p = m_job.subspan(at + 7, length - 2);
         const std::string command = Format("FS ( E %u", fn);
-        if (m_model.nvGraphics == 0) {
+        if (m_model.nvGraphics == 0 || !m_model.autoLogo) {
             LogOnce("FS ( E", at, "FS ( E: this model has no automatic logo; skipped");
             return end;
         }

@@ -230,7 +230,7 @@ bool PrinterResponder::AnswerGraphics(uint8_t fn, std::vector<uint8_t>& replies)
 }
 
 void PrinterResponder::AnswerLogo(uint8_t which, std::vector<uint8_t>& replies) const {
-    if (m_model.nvGraphics == 0 || !m_model.answers) {
+    if (m_model.nvGraphics == 0 || !m_model.answers || !m_model.autoLogo) {
         return; // a model without the automatic logo, or one that never answers
     }
     const NvMemory memory = m_state.memory ? m_state.memory() : NvMemory{};

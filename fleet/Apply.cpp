@@ -14,6 +14,7 @@
 #include "platform/PrinterNvRecords.h"
 #include "platform/Spooler.h"
 #include "platform/connection/PrinterConnection.h"
+#include "printer/AutoLogoSteps.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterMethods.h"
 #include "printer/PrinterProfiles.h"
@@ -219,6 +220,11 @@ std::string Joined(const std::vector<std::string>& words, const char* between = 
     return text;
 }
 
+// An automatic logo as the state records it: AutoLogoText's, "off" for none.
+std::string RecordedAutoLogo(const AutoLogoSettings& settings) {
+    return settings.Any() ? AutoLogoText(settings) : std::string("off");
+}
+
 // The keys of a printer's list as text.
 std::vector<std::string> KeyTexts(const std::vector<GraphicKey>& keys) {
     std::vector<std::string> texts;
@@ -253,12 +259,16 @@ public:
           m_spoolerLock(spoolerLock) {
         m_work.result.name = printer.name;
         m_work.result.address = printer.address;
+        m_work.result.autoLogo.wanted = printer.autoLogo;
     }
 
     Work Run() {
         const auto start = Clock::now();
         ReadSharedRecord();
-        if (IsPrinterAddress(m_printer.address)) {
+        if (std::string why = AutoLogoRefusal(); !why.empty()) {
+            R().outcome = Outcome::Refused;
+            R().reason = std::move(why);
+        } else if (IsPrinterAddress(m_printer.address)) {
             ByAddress();
         } else if (Ready()) {
             ByQueue();
@@ -436,6 +446,7 @@ private:
         in.replaceOtherLogos = m_printer.replaceOtherLogos;
         in.today = m_today;
         in.maxWrites = m_options.maxWrites;
+        in.autoLogoWrites = R().autoLogo.writes;
         // The shared record, unless another printer answers at the address now.
         if (m_shared &&
             (m_shared->serial.empty() || serial.empty() || m_shared->serial == serial)) {
@@ -482,6 +493,9 @@ private:
         if (!m_options.planOnly) {
             return false;
         }
+        if (R().autoLogo.writes > 0) {
+            R().autoLogo.done = AutoLogoDone::Planned;
+        }
         R().outcome = Outcome::Planned;
         return true;
     }
@@ -495,6 +509,129 @@ private:
         return m_printer.name + " (" + m_printer.address +
                ") speaks StarPRNT, whose graphics apply cannot list back to check what was "
                "stored; store its logos with tessaline-cli nv store; nothing written";
+    }
+
+    // Why the automatic logo cannot be set as the manifest gives it: a key
+    // this run does not leave on the printer would print nothing. Empty when
+    // it can, or when none is given.
+    std::string AutoLogoRefusal() const {
+        if (!m_printer.autoLogo) {
+            return {};
+        }
+        for (const bool top : {true, false}) {
+            const std::optional<LogoSetting>& logo =
+                top ? m_printer.autoLogo->top : m_printer.autoLogo->bottom;
+            if (!logo) {
+                continue;
+            }
+            const std::string key = logo->key.Text();
+            std::vector<std::string> keys;
+            for (const auto& [k, name] : m_printer.logos) {
+                keys.push_back(k);
+            }
+            if (!Holds(keys, key)) {
+                return std::string("auto-logo ") + (top ? "top" : "bottom") + " '" + key +
+                       "' is not among the logos stored or kept on " + m_printer.name + " (" +
+                       (keys.empty() ? std::string("none") : Joined(keys, ", ")) +
+                       "), so it would print nothing there; give it in logos or name one of "
+                       "those; nothing written";
+            }
+        }
+        return {};
+    }
+
+    // Whether the state's record still describes this printer.
+    bool RecordTrusted(const std::string& serial) const {
+        if (m_old == nullptr ||
+            (!serial.empty() && !m_old->serial.empty() && m_old->serial != serial)) {
+            return false;
+        }
+        return !(m_shared && m_old->changes != 0 && m_shared->changes != m_old->changes);
+    }
+
+    // Works out the commands that leave the printer printing the manifest's
+    // automatic logo, asking it what it prints now through `link` (null: a
+    // queue, which cannot be asked). What it does not say is taken from the
+    // record of what was last sent it. Empty, or why the connection failed.
+    std::string PlanAutoLogo(PrinterConnection* link, const std::string& serial) {
+        if (!m_printer.autoLogo) {
+            return {};
+        }
+        const AutoLogoSettings& wanted = *m_printer.autoLogo;
+        AutoLogoResult& a = R().autoLogo;
+        if (link != nullptr) {
+            const auto asked = AskAutoLogo(*link);
+            if (!asked) {
+                return asked.Reason();
+            }
+            m_autoAnswer = asked.Value().kind;
+            if (m_autoAnswer == AutoLogoAnswer::Kind::Read) {
+                a.before = asked.Value().settings;
+            }
+        }
+        if (a.before ? a.before->SameAs(wanted)
+                     : RecordTrusted(serial) && m_old->autoLogo == RecordedAutoLogo(wanted)) {
+            a.done = AutoLogoDone::Unchanged;
+            if (!a.before) {
+                AddNote("the automatic logo as sent before, not verified (" +
+                        std::string(link == nullptr ? "a spooler queue carries no answer back"
+                                                    : "it does not answer FS ( E 61") +
+                        ")");
+            }
+            return {};
+        }
+        m_autoCommands = AutoLogoCommands(wanted, a.before);
+        a.writes = m_autoCommands.writes;
+        return {};
+    }
+
+    // Sends the automatic logo's commands worked out by PlanAutoLogo and
+    // reads back what the printer prints by itself. Empty, or why it failed.
+    std::string SetAutoLogo(PrinterConnection& link) {
+        if (m_autoCommands.bytes.empty()) {
+            return {};
+        }
+        AutoLogoResult& a = R().autoLogo;
+        R().writes += m_autoCommands.writes;
+        m_work.record->CountWrites(m_today, m_autoCommands.writes);
+        // Until the printer shows it, what it prints is not known.
+        m_work.record->autoLogo.clear();
+        if (Result<void> sent = link.Send(m_autoCommands.bytes); !sent) {
+            return sent.Reason();
+        }
+        const auto unverified = [&](std::string why) {
+            a.done = AutoLogoDone::Sent;
+            a.why = std::move(why);
+            m_work.record->autoLogo = RecordedAutoLogo(*m_printer.autoLogo);
+            return std::string();
+        };
+        if (m_autoAnswer != AutoLogoAnswer::Kind::Read) {
+            return unverified(m_autoAnswer == AutoLogoAnswer::Kind::Unanswered
+                                  ? "sent, not verified: " + m_printer.address +
+                                        " does not answer what it prints by itself (FS ( E 61)"
+                                  : "sent, not verified: " + m_printer.address +
+                                        " answers FS ( E 61 in a way that cannot be read");
+        }
+        const auto after = AskAutoLogo(
+            link, m_autoCommands.writes > 0 ? kNvWriteAnswerWait : std::chrono::milliseconds(0));
+        if (!after) {
+            return after.Reason();
+        }
+        switch (after.Value().kind) {
+        case AutoLogoAnswer::Kind::Unanswered:
+            return unverified("sent, not verified: " + m_printer.address +
+                              " gave no answer after the change");
+        case AutoLogoAnswer::Kind::Unreadable:
+            return unverified("set, not read back: " + after.Value().why);
+        case AutoLogoAnswer::Kind::Read:
+            break;
+        }
+        if (!after.Value().settings.SameAs(*m_printer.autoLogo)) {
+            return m_printer.address + " prints " + DescribeAutoLogo(after.Value().settings) +
+                   " by itself after the change, not " + DescribeAutoLogo(*m_printer.autoLogo);
+        }
+        a.done = AutoLogoDone::Set;
+        return {};
     }
 
     void ByAddress() {
@@ -628,6 +765,9 @@ private:
             return Fail(free.Reason());
         }
         std::vector<std::string> held = KeyTexts(*keys.Value());
+        if (const std::string why = PlanAutoLogo(&link, serial); !why.empty()) {
+            return Fail(why);
+        }
         const PrinterPlan plan = Plan(true, held, serial);
         if (Settled(plan)) {
             static_cast<void>(link.Finish());
@@ -707,6 +847,10 @@ private:
         // Keys the printer lost are not remembered as held.
         for (auto it = m_work.record->keys.begin(); it != m_work.record->keys.end();) {
             it = Holds(held, it->first) ? std::next(it) : m_work.record->keys.erase(it);
+        }
+        // The automatic logo last: its keys are stored by now.
+        if (const std::string why = SetAutoLogo(link); !why.empty()) {
+            return Fail(why);
         }
         if (Result<void> done = link.Finish(); !done) {
             return Fail(done.Reason());
@@ -852,6 +996,7 @@ private:
             return BitImages({}, blind, false);
         }
         Want(true);
+        static_cast<void>(PlanAutoLogo(nullptr, {}));
         const PrinterPlan plan = Plan(true, std::nullopt, {});
         if (Settled(plan) || PlanEndsHere()) {
             return;
@@ -869,6 +1014,12 @@ private:
                 return Fail(w.Reason());
             }
         }
+        if (!m_autoCommands.bytes.empty()) {
+            if (Result<void> w = queue.Value()->Write(m_autoCommands.bytes); !w) {
+                queue.Value()->CancelJob();
+                return Fail(w.Reason());
+            }
+        }
         if (Result<void> ended = queue.Value()->EndJob(); !ended) {
             return Fail(ended.Reason());
         }
@@ -878,6 +1029,12 @@ private:
         for (const auto& [key, why] : plan.store) {
             m_work.record->keys[key] = m_wanted[IndexOf(key)].hash;
             R().stored.push_back(key);
+        }
+        if (!m_autoCommands.bytes.empty()) {
+            R().autoLogo.done = AutoLogoDone::Sent;
+            R().autoLogo.why = "sent, not verified: the spooler queue \"" + m_printer.address +
+                               "\" carries no answer back";
+            m_work.record->autoLogo = RecordedAutoLogo(*m_printer.autoLogo);
         }
         AddNote(blind);
         R().verified = false;
@@ -912,6 +1069,10 @@ private:
     std::mutex& m_spoolerLock;
     std::vector<WantedLogo> m_wanted;
     std::vector<std::vector<uint8_t>> m_commands;
+    // The automatic logo: how the printer answered what it prints by itself,
+    // and the commands that change it (none: nothing to change).
+    AutoLogoAnswer::Kind m_autoAnswer = AutoLogoAnswer::Kind::Unanswered;
+    LogoCommands m_autoCommands;
     Work m_work;
 };
 
@@ -943,9 +1104,43 @@ const char* OutcomeName(Outcome o) {
     return "failed";
 }
 
+const char* AutoLogoDoneName(AutoLogoDone done) {
+    switch (done) {
+    case AutoLogoDone::Untouched:
+        return "untouched";
+    case AutoLogoDone::Unchanged:
+        return "unchanged";
+    case AutoLogoDone::Planned:
+        return "planned";
+    case AutoLogoDone::Set:
+        return "set";
+    case AutoLogoDone::Sent:
+        break;
+    }
+    return "sent";
+}
+
+std::string DescribeAutoLogo(const AutoLogoSettings& s) {
+    std::string text;
+    for (const bool top : {true, false}) {
+        const std::optional<LogoSetting>& logo = top ? s.top : s.bottom;
+        if (logo) {
+            text += text.empty() ? "" : ", ";
+            text += top ? "top " : "bottom ";
+            text += logo->key.Text();
+            text += " (";
+            text += AlignName(logo->align);
+            text += ")";
+        }
+    }
+    return text.empty() ? std::string("none") : text;
+}
+
 bool ApplyReport::AllMatch() const {
+    // An automatic logo nothing confirmed is never a success.
     return std::all_of(printers.begin(), printers.end(), [](const PrinterResult& r) {
-        return r.outcome != Outcome::Failed && r.outcome != Outcome::Refused;
+        return r.outcome != Outcome::Failed && r.outcome != Outcome::Refused &&
+               r.autoLogo.done != AutoLogoDone::Sent;
     });
 }
 
@@ -1065,25 +1260,48 @@ std::string ResultLine(const PrinterResult& r) {
     case Outcome::Unchanged:
         line = "unchanged";
         break;
-    case Outcome::Stored:
+    case Outcome::Stored: {
         // NV bit images cannot be read back: what went is sent, not stored.
-        line = (r.verified ? "stored " : "sent ") + Joined(r.stored);
-        if (!r.deleted.empty()) {
-            line.append(", deleted ").append(Joined(r.deleted));
+        std::vector<std::string> done;
+        if (!r.stored.empty()) {
+            done.push_back((r.verified ? "stored " : "sent ") + Joined(r.stored));
         }
+        if (!r.deleted.empty()) {
+            done.push_back("deleted " + Joined(r.deleted));
+        }
+        if (r.autoLogo.wanted &&
+            (r.autoLogo.done == AutoLogoDone::Set || r.autoLogo.done == AutoLogoDone::Sent)) {
+            done.push_back((r.autoLogo.done == AutoLogoDone::Set ? "set" : "sent") +
+                           std::string(" the automatic logo ") +
+                           DescribeAutoLogo(*r.autoLogo.wanted));
+        }
+        line = Joined(done, ", ");
         line.append(" (").append(Writes(r.writes)).append(", ").append(Seconds(r.seconds));
         line.append(" s)");
         break;
+    }
     case Outcome::Planned: {
         std::string what;
         for (const auto& [key, why] : plan.store) {
             what.append(what.empty() ? "" : ", ").append(key).append(" (");
             what.append(StoreReasonName(why)).append(")");
         }
-        line = "would store " + what;
-        if (!plan.remove.empty()) {
-            line.append("; would delete ").append(Joined(plan.remove));
+        std::vector<std::string> would;
+        if (!what.empty()) {
+            would.push_back("would store " + what);
         }
+        if (!plan.remove.empty()) {
+            would.push_back("would delete " + Joined(plan.remove));
+        }
+        if (r.autoLogo.wanted && r.autoLogo.done == AutoLogoDone::Planned) {
+            std::string change =
+                "would set the automatic logo " + DescribeAutoLogo(*r.autoLogo.wanted) + " (";
+            change += r.autoLogo.before ? "now " + DescribeAutoLogo(*r.autoLogo.before)
+                                        : std::string("what it prints now is not known");
+            change += ")";
+            would.push_back(std::move(change));
+        }
+        line = Joined(would, "; ");
         line.append(" (").append(Writes(plan.writes)).append("; ");
         line.append(std::to_string(plan.writesToday)).append(" today so far)");
         break;
@@ -1095,6 +1313,9 @@ std::string ResultLine(const PrinterResult& r) {
     if (!plan.erases.empty() && !plan.erasureRefused) {
         line.append(r.outcome == Outcome::Planned ? "; would erase the " : "; erased the ")
             .append(plan.erases);
+    }
+    if (r.autoLogo.done == AutoLogoDone::Sent) {
+        line.append("; ").append(r.autoLogo.why);
     }
     if (!r.note.empty()) {
         line.append("; ").append(r.note);
@@ -1122,8 +1343,9 @@ std::string ReportJson(const ApplyReport& report, bool plan) {
         out.append(", \"address\": ").append(Json(r.address));
         out.append(", \"serial\": ").append(Json(r.serial));
         out.append(", \"result\": ").append(Json(OutcomeName(r.outcome)));
-        out.append(", \"verified\": ")
-            .append(r.outcome == Outcome::Stored && !r.verified ? "false" : "true");
+        const bool unverified =
+            r.outcome == Outcome::Stored && (!r.verified || r.autoLogo.done == AutoLogoDone::Sent);
+        out.append(", \"verified\": ").append(unverified ? "false" : "true");
         out.append(", \"commands\": ").append(Json(r.commands));
         out.append(", \"planned\": ").append(JsonList(store));
         out.append(", \"stored\": ").append(JsonList(r.stored));
@@ -1133,6 +1355,17 @@ std::string ReportJson(const ApplyReport& report, bool plan) {
         out.append(", \"nv_writes_today\": ").append(std::to_string(r.plan.writesToday + r.writes));
         out.append(", \"seconds\": ").append(Seconds(r.seconds));
         out.append(", \"reason\": ").append(Json(r.reason));
+        if (r.autoLogo.wanted) {
+            const AutoLogoResult& a = r.autoLogo;
+            out.append(", \"auto_logo\": {\"wanted\": ").append(Json(AutoLogoText(*a.wanted)));
+            out.append(", \"before\": ")
+                .append(a.before ? Json(AutoLogoText(*a.before)) : std::string("null"));
+            out.append(", \"result\": ").append(Json(AutoLogoDoneName(a.done)));
+            out.append(", \"nv_writes\": ").append(std::to_string(a.writes));
+            out.append(", \"reason\": ").append(Json(a.why)).append("}");
+        } else {
+            out.append(", \"auto_logo\": null");
+        }
         out.append(", \"line\": ").append(Json(ResultLine(r))).append("}");
     }
     out.append(first ? "]}\n" : "\n]}\n");

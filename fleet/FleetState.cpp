@@ -174,6 +174,9 @@ std::string FleetStateText(const FleetState& state) {
         if (!r.bitImages.empty()) {
             out.append(",\n      \"bit-images\": ").append(Json(r.bitImages));
         }
+        if (!r.autoLogo.empty()) {
+            out.append(",\n      \"auto-logo\": ").append(Json(r.autoLogo));
+        }
         out.append(",\n      \"keys\": {");
         bool firstKey = true;
         for (const auto& [key, hash] : r.keys) {
@@ -233,6 +236,8 @@ Result<FleetState> ParseFleetState(std::string_view text) {
                     r.changes = static_cast<uint64_t>(in.Number());
                 } else if (field == "bit-images") {
                     r.bitImages = in.String();
+                } else if (field == "auto-logo") {
+                    r.autoLogo = in.String();
                 } else if (field == "keys") {
                     in.Object([&](const std::string& key) { r.keys[key] = in.String(); });
                 } else {

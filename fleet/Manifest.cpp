@@ -30,6 +30,7 @@ public:
         m_list.push_back(std::move(text));
     }
     bool Any() const { return !m_list.empty(); }
+    size_t Count() const { return m_list.size(); }
     std::string Text() const {
         std::string all;
         for (const std::string& p : m_list) {
@@ -164,6 +165,56 @@ void ReadPaperWidth(const toml::node& node, int32_t& dots, Problems& problems) {
     }
 }
 
+// auto-logo = { top = "A1", bottom = "A2", align = "center" }; an empty
+// table asks for no automatic logo.
+void ReadAutoLogo(const toml::node& node, std::optional<AutoLogoSettings>& into,
+                  Problems& problems) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+        problems.At(node.source(), "auto-logo is a table, as in { top = \"A1\", bottom = \"A2\", "
+                                   "align = \"center\" }");
+        return;
+    }
+    const size_t before = problems.Count();
+    CheckKeys(*table, {"top", "bottom", "align"}, "auto-logo", "top, bottom or align", problems);
+    LogoAlign align = LogoAlign::Center;
+    if (const toml::node* a = table->get("align")) {
+        const auto* text = a->as_string();
+        const auto parsed =
+            text != nullptr ? ParseLogoAlign(text->get()) : Result<LogoAlign>::Fail("not text");
+        if (!parsed) {
+            problems.At(a->source(), "align is \"left\", \"center\" or \"right\"");
+        } else {
+            align = parsed.Value();
+        }
+        if (table->get("top") == nullptr && table->get("bottom") == nullptr) {
+            problems.At(a->source(), "align places the top or bottom logo; expected top = "
+                                     "\"KEY\" or bottom = \"KEY\" beside it");
+        }
+    }
+    AutoLogoSettings settings;
+    for (const char* place : {"top", "bottom"}) {
+        const toml::node* k = table->get(place);
+        if (k == nullptr) {
+            continue;
+        }
+        const auto* text = k->as_string();
+        const auto key =
+            text != nullptr ? ParseGraphicKey(text->get()) : Result<GraphicKey>::Fail("not text");
+        if (!key) {
+            problems.At(k->source(), std::string("auto-logo ") + place +
+                                         " is an NV graphics key in quotes; expected two "
+                                         "characters from blank to '~', as in \"A1\"");
+            continue;
+        }
+        (place[0] == 't' ? settings.top : settings.bottom) =
+            LogoSetting{key.Value(), align, std::nullopt};
+    }
+    if (problems.Count() == before) {
+        into = settings;
+    }
+}
+
 bool ReadCommands(const toml::node& node, NvCommands& commands, Problems& problems) {
     const auto* text = node.as_string();
     if (text != nullptr && text->get() == "auto") {
@@ -182,6 +233,22 @@ bool ReadCommands(const toml::node& node, NvCommands& commands, Problems& proble
         return false;
     }
     return true;
+}
+
+const char* CommandsName(NvCommands commands) {
+    switch (commands) {
+    case NvCommands::Auto:
+        return "auto";
+    case NvCommands::Graphics:
+        return "nv-graphics";
+    case NvCommands::BitImages:
+        return "nv-bit-images";
+    case NvCommands::StarLine:
+        return "star-line";
+    case NvCommands::StarPrnt:
+        break;
+    }
+    return "star-prnt";
 }
 
 const std::string* StringOf(const toml::node& node) {
@@ -288,15 +355,19 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
     NvCommands defaultCommands = NvCommands::Auto;
     bool defaultReplace = false;
     int32_t defaultPaper = 0;
+    std::optional<AutoLogoSettings> defaultAutoLogo;
     if (const toml::node* d = root.get("defaults")) {
         if (const toml::table* table = d->as_table()) {
             CheckKeys(*table,
                       {"dither", "threshold", "image-mode", "brightness", "commands", "fit",
-                       "paper-width", "replace-other-logos"},
+                       "paper-width", "replace-other-logos", "auto-logo"},
                       "[defaults]",
-                      "dither, threshold, brightness, commands, fit, paper-width or "
-                      "replace-other-logos",
+                      "dither, threshold, brightness, commands, fit, paper-width, "
+                      "replace-other-logos or auto-logo",
                       problems);
+            if (const toml::node* a = table->get("auto-logo")) {
+                ReadAutoLogo(*a, defaultAutoLogo, problems);
+            }
             ReadLogoSettings(*table, defaults, problems);
             if (const toml::node* w = table->get("paper-width")) {
                 ReadPaperWidth(*w, defaultPaper, problems);
@@ -377,10 +448,10 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                 }
                 CheckKeys(*table,
                           {"name", "address", "commands", "logos", "prune", "paper-width",
-                           "replace-other-logos"},
+                           "replace-other-logos", "auto-logo"},
                           "[[printers]]",
-                          "name, address, commands, logos, prune, paper-width or "
-                          "replace-other-logos",
+                          "name, address, commands, logos, prune, paper-width, "
+                          "replace-other-logos or auto-logo",
                           problems);
                 ManifestPrinter printer;
                 printer.line = static_cast<int>(node.source().begin.line);
@@ -431,6 +502,25 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                     ReadCommands(*c, printer.commands, problems);
                 }
                 ReadFlag(*table, "prune", printer.prune, problems);
+                // The automatic logo prints an NV graphic by key: the defaults'
+                // reach the printers that keep them, and a printer of numbered
+                // logos is told its own is not for it.
+                const bool graphics = printer.commands == NvCommands::Auto ||
+                                      printer.commands == NvCommands::Graphics;
+                if (const toml::node* own = table->get("auto-logo")) {
+                    if (graphics) {
+                        ReadAutoLogo(*own, printer.autoLogo, problems);
+                    } else {
+                        problems.At(own->source(),
+                                    "auto-logo prints an NV graphic by key, which a printer with "
+                                    "commands = \"" +
+                                        std::string(CommandsName(printer.commands)) +
+                                        "\" does not keep; expected commands = \"nv-graphics\" or "
+                                        "\"auto\"");
+                    }
+                } else if (graphics) {
+                    printer.autoLogo = defaultAutoLogo;
+                }
                 if (const toml::node* logos = table->get("logos")) {
                     ReadPrinterLogos(*logos, manifest, printer, problems);
                 } else {

@@ -92,10 +92,13 @@ PrinterPlan PlanPrinter(const PlanInput& in) {
         }
         plan.writes = static_cast<int64_t>(plan.store.size() + plan.remove.size());
     }
+    const bool stores = plan.writes > 0;
+    plan.autoLogoWrites = in.autoLogoWrites;
+    plan.writes += in.autoLogoWrites;
     plan.refused = plan.writes > 0 && plan.writesToday + plan.writes > in.maxWrites;
     // The record of the same printer, kept under the other kind of memory,
-    // names what the writes would erase.
-    if (record != nullptr && !plan.swapped && plan.writes > 0 && record->commands != commands) {
+    // names what the stores would erase.
+    if (record != nullptr && !plan.swapped && stores && record->commands != commands) {
         if (in.graphics && !record->bitImages.empty()) {
             // Each one-bit logo is recorded by its SHA-256, 64 hex digits.
             const size_t count = record->bitImages.size() / 64;

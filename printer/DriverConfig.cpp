@@ -110,11 +110,15 @@ DriverConfigRecord EditDriverConfig(const std::optional<DriverValue>& stored,
 }
 
 int32_t UpdateDriverConfig(const Spooler& spooler, const std::string& printerName,
-                           DriverConfigEdit edit) {
+                           DriverConfigEdit edit, std::string* denied) {
     try {
         Result<std::unique_ptr<SpoolerQueue>> queue = spooler.Open(printerName, QueueAccess::Full);
         if (!queue) {
-            return 0; // e.g. no right to administer the queue: its record stays as it is
+            // e.g. no right to administer the queue: its record stays as it is
+            if (denied != nullptr && queue.Code() == kSpoolerRecordDenied) {
+                *denied = queue.Reason();
+            }
+            return 0;
         }
         const DriverConfigRecord record =
             EditDriverConfig(queue.Value()->GetDriverData(kDriverConfigName), edit);

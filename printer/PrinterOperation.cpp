@@ -144,9 +144,17 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
     if (direct || !operation.editDriver) {
         return {};
     }
-    const int32_t edited = UpdateDriverConfig(context.spooler, printerName, operation.edit);
+    std::string denied;
+    const int32_t edited =
+        UpdateDriverConfig(context.spooler, printerName, operation.edit, &denied);
     if (edited == kPrinterNoMemory) {
         return Failed(kPrinterNoMemory, "no memory for the printer's driver record");
+    }
+    if (!denied.empty() && context.note) {
+        // The bytes reached the printer; only the logo on every receipt is not switched.
+        std::string text = kRecordUnchanged;
+        text += denied;
+        context.note(text);
     }
     return edited == kPrinterOk ? Result<void>() : Failed(edited, {});
 }

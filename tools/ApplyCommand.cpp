@@ -70,14 +70,15 @@ const std::vector<CliCommand>& Specs() {
                               "the state records; none: says so and exits 0"),
              Text("--report", "FILE",
                   "also write one row per printer to FILE, CSV (FILE.csv: name, address, serial, "
-                  "result, keys stored, NV writes, seconds, reason) or JSON (FILE.json, as "
+                  "result, keys stored, NV writes, seconds, reason, automatic logo and what became "
+                  "of it) or JSON (FILE.json, as "
                   "--json prints)",
                   ValueKind::File),
          },
          "Exit status: 0 every printer matches the manifest; 1 wrong command line, or a\n"
          "manifest or state file with a fault (FILE:LINE:COLUMN: what, expected what);\n"
-         "3 a printer failed or was refused (the others were still done), or the report\n"
-         "could not be written.\n",
+         "3 a printer failed or was refused (the others were still done), an automatic\n"
+         "logo was sent where nothing confirmed it, or the report could not be written.\n",
          {ValueKind::File}},
     };
     return specs;
@@ -116,7 +117,9 @@ void AppendCsv(std::string& row, const std::string& field) {
 }
 
 std::string ReportCsv(const ApplyReport& report) {
-    std::string csv = "name,address,serial,result,keys_stored,nv_writes,seconds,reason\r\n";
+    // Columns are only ever added at the end, so readers by position keep working.
+    std::string csv = "name,address,serial,result,keys_stored,nv_writes,seconds,reason,auto_logo,"
+                      "auto_logo_result\r\n";
     for (const PrinterResult& r : report.printers) {
         std::string keys;
         for (const std::string& key : r.stored) {
@@ -125,9 +128,17 @@ std::string ReportCsv(const ApplyReport& report) {
         }
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds);
-        const std::string fields[] = {
-            r.name,  r.address, r.serial, OutcomeName(r.outcome), keys, std::to_string(r.writes),
-            seconds, r.reason};
+        const AutoLogoResult& a = r.autoLogo;
+        const std::string fields[] = {r.name,
+                                      r.address,
+                                      r.serial,
+                                      OutcomeName(r.outcome),
+                                      keys,
+                                      std::to_string(r.writes),
+                                      seconds,
+                                      r.reason,
+                                      a.wanted ? DescribeAutoLogo(*a.wanted) : std::string(),
+                                      a.wanted ? AutoLogoDoneName(a.done) : ""};
         for (size_t i = 0; i < std::size(fields); ++i) {
             csv += i == 0 ? "" : ",";
             AppendCsv(csv, fields[i]);

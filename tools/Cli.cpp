@@ -188,7 +188,7 @@ std::vector<CliCommand> AllCliCommands() {
     };
     for (const std::vector<CliCommand>* part :
          {&StatusCommandSpecs(), &DiscoverCommandSpecs(), &ProfilesCommandSpecs(),
-          &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(),
+          &NvCommandSpecs(), &ApplyCommandSpecs(), &VPrinterCommandSpecs(), &QueueCommandSpecs(),
           &ControlCommandSpecs()}) {
         all.insert(all.end(), part->begin(), part->end());
     }

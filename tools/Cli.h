@@ -67,6 +67,8 @@ std::optional<StoredWidths> VirtualPrinterWidths(const std::string& printer,
 // after the word "queue".
 int RunQueue(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
              std::ostream& err);
+// queue add, remove and list, for their parser, the manual and the completions.
+const std::vector<CliCommand>& QueueCommandSpecs();
 
 // The exit statuses of tessaline-cli's commands, as every --help states them.
 inline constexpr int kExitDone = 0;

@@ -17,6 +17,7 @@
 #include "platform/component/LibraryRegistration.h"
 #include "platform/component/Variants.h"
 #include "printer/LogoCommands.h"
+#include "printer/PrinterOperation.h"
 #include "printer/PrinterProfiles.h"
 #include "tessaline/tessaline_control.h"
 
@@ -248,6 +249,17 @@ std::string DescribeFailure(int32_t result) {
     default:
         return "the control returned " + std::to_string(result);
     }
+}
+
+// After a call through a spooler queue that returned 0, what the control
+// said beside it: the queue's driver record it could not change is said, and
+// exit 3 (the bytes went, the logo on every receipt did not change); 0 else.
+int QueueRecordWarning(const std::string& command, const std::string& said, std::ostream& err) {
+    if (said.rfind(kRecordUnchanged, 0) != 0) {
+        return kExitDone;
+    }
+    err << "tessaline-cli " << command << ": warning: " << said << "\n";
+    return kExitNotTransmitted;
 }
 
 // Turns the result of Upload or Print, with the control's reason, into an
@@ -568,6 +580,9 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
         // FS q has no answer: the printer took the bytes, which is all that is known.
         err << "tessaline-cli upload: sent (the printer cannot confirm NV bit images)\n";
     }
+    if (result == TESSALINE_PRINTER_OK && !IsPrinterAddress(*printer)) {
+        return QueueRecordWarning("upload", ErrorTextOf(*host), err);
+    }
     return PrinterOutcome("upload", result,
                           result == TESSALINE_PRINTER_OK ? std::string()
                                                          : shaped.InUsersNames(ErrorTextOf(*host)),
@@ -671,6 +686,9 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
     if (TS_FAILED(host->InvokeI4(TESSALINE_DISPID_PRINT, argv, result))) {
         err << "tessaline-cli " << command << ": the control refused the call\n";
         return kExitNotTransmitted;
+    }
+    if (result == TESSALINE_PRINTER_OK && !IsPrinterAddress(*printer)) {
+        return QueueRecordWarning(command, ErrorTextOf(*host), err);
     }
     return PrinterOutcome(command, result,
                           result == TESSALINE_PRINTER_OK ? std::string() : ErrorTextOf(*host),

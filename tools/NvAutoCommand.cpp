@@ -5,6 +5,7 @@
 #include "NvAutoCommand.h"
 
 #include "Cli.h"
+#include "Options.h"
 #include "platform/SystemSpooler.h"
 #include "printer/AutoLogoSteps.h"
 
@@ -16,12 +17,13 @@ namespace tessaline {
 
 namespace {
 
-constexpr const char* kAutoUsage =
+constexpr const char* kAutoUsageLines =
     "Usage: tessaline-cli nv auto PRINTER --top KEY [--bottom KEY] [--align left|center|right]\n"
     "       tessaline-cli nv auto PRINTER --bottom KEY [--align left|center|right]\n"
     "       tessaline-cli nv auto PRINTER --off\n"
-    "       tessaline-cli nv auto PRINTER\n"
-    "\n"
+    "       tessaline-cli nv auto PRINTER\n";
+
+constexpr const char* kAutoAbout =
     "The automatic logo: NV graphics the printer prints by itself at the top and\n"
     "the bottom of every receipt (FS ( E), kept in its NV memory, so no driver or\n"
     "spooler needs to send them. Without options it shows what is set. --top and\n"
@@ -31,10 +33,7 @@ constexpr const char* kAutoUsage =
     "Each logo that changes is one NV write; one that is already as asked is not\n"
     "written again. After a change the printer is asked what it holds, and \"set\"\n"
     "is said only when that matches; \"set, not read back\" when its answer cannot\n"
-    "be read and \"sent, not verified\" when it gives none (both exit 3).\n"
-    "\n"
-    "  --connect-timeout MS   how long to wait for the connection, 3000 by default\n"
-    "  --read-timeout MS      how long to wait for each answer, 1000 by default\n";
+    "be read and \"sent, not verified\" when it gives none (both exit 3).\n";
 
 struct AutoOptions {
     std::vector<std::string> words;
@@ -44,39 +43,22 @@ struct AutoOptions {
 };
 
 std::string Parse(const std::vector<std::string>& args, AutoOptions& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() < 3 || a.rfind("--", 0) != 0) {
-            o.words.push_back(a);
-            continue;
-        }
-        if (a == "--off") {
-            o.off = true;
-            continue;
-        }
-        const bool known = a == "--top" || a == "--bottom" || a == "--align" ||
-                           a == "--connect-timeout" || a == "--read-timeout";
-        if (!known) {
-            return "unknown option '" + a + "'";
-        }
-        if (i + 1 >= args.size()) {
-            return a + " needs a value";
-        }
-        const std::string& value = args[++i];
-        if (a == "--top") {
-            o.top = value;
-        } else if (a == "--bottom") {
-            o.bottom = value;
-        } else if (a == "--align") {
-            o.align = value;
-        } else {
-            const auto ms = Number(value, 1, 3600000);
-            if (!ms) {
-                return a + " is 1 to 3600000 milliseconds, not '" + value + "'";
-            }
-            (a == "--connect-timeout" ? o.connect : o.read) = ms;
+    const CliCommand& spec = NvAutoCommandSpec();
+    const auto parsed = ParseOptions(args, spec.options);
+    if (!parsed) {
+        return parsed.Reason();
+    }
+    const ParsedOptions& p = parsed.Value();
+    o.words = p.operands;
+    for (const auto& [name, into] : {std::pair{"--top", &o.top}, std::pair{"--bottom", &o.bottom},
+                                     std::pair{"--align", &o.align}}) {
+        if (const std::string* value = p.Text(name)) {
+            *into = *value;
         }
     }
+    o.off = p.Has("--off");
+    o.connect = p.Int("--connect-timeout");
+    o.read = p.Int("--read-timeout");
     return {};
 }
 
@@ -114,20 +96,37 @@ int Failure(const AutoLogoOutcome& outcome, const std::string& printer, const Cl
 
 } // namespace
 
+const CliCommand& NvAutoCommandSpec() {
+    static const CliCommand spec = {
+        "nv auto",
+        "show, set or clear the logos the printer prints by itself on every receipt",
+        kAutoUsageLines,
+        kAutoAbout,
+        {Text("--top", "KEY", "the NV graphic printed at the top of every receipt"),
+         Text("--bottom", "KEY", "the NV graphic printed at the bottom of every receipt"),
+         Choice("--align", "left|center|right", {"left", "center", "right"},
+                "where the logos sit across the paper, center by default")
+             .Refusal("is left, center or right"),
+         Flag("--off", "clear both logos"), ConnectTimeoutOption(), ReadTimeoutOption()},
+        "",
+        {ValueKind::Printer}};
+    return spec;
+}
+
 int NvAutoCommand(const std::vector<std::string>& args, const CliEnvironment& env,
                   std::ostream& out, std::ostream& err) {
     const std::string who = "tessaline-cli nv auto";
     if (WantsHelp(args)) {
-        out << kAutoUsage << kExitStatusHelp;
+        out << HelpText(NvAutoCommandSpec()) << kExitStatusHelp;
         return kExitDone;
     }
     AutoOptions o;
     if (const std::string wrong = Parse(args, o); !wrong.empty()) {
-        err << who << ": " << wrong << "\n" << kAutoUsage;
+        err << who << ": " << wrong << "\n" << kAutoUsageLines;
         return kExitWrongUse;
     }
     if (o.words.size() != 1) {
-        err << who << ": needs PRINTER\n" << kAutoUsage;
+        err << who << ": needs PRINTER\n" << kAutoUsageLines;
         return kExitWrongUse;
     }
     if (o.off && (o.top || o.bottom || o.align)) {

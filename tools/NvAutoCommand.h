@@ -8,6 +8,10 @@
 namespace tessaline {
 
 struct CliEnvironment;
+struct CliCommand;
+
+// nv auto's options and words, for its parser, the manual and the completions.
+const CliCommand& NvAutoCommandSpec();
 
 // `tessaline-cli nv auto PRINTER [--top KEY] [--bottom KEY] [--align A] [--off]`:
 // shows, sets or clears the logos the printer prints by itself on every

@@ -146,6 +146,7 @@ const std::vector<CliCommand>& Specs() {
          "",
          {ValueKind::Text, ValueKind::File},
          true},
+        NvAutoCommandSpec(),
     };
     return specs;
 }
@@ -484,6 +485,10 @@ const std::vector<CliCommand>& NvCommandSpecs() {
 
 int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, std::ostream& out,
               std::ostream& err) {
+    // nv auto has its own help.
+    if (!args.empty() && args[0] == "auto") {
+        return NvAutoCommand(std::vector<std::string>(args.begin() + 1, args.end()), env, out, err);
+    }
     if (WantsHelp(args) || args.empty()) {
         (args.empty() ? err : out) << NvUsage() << kExitStatusHelp;
         return args.empty() ? kExitWrongUse : kExitDone;
@@ -492,9 +497,6 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     UseSystemPictureDecoders();
     const std::string& what = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (what == "auto") {
-        return NvAutoCommand(rest, env, out, err);
-    }
     const CliCommand* spec = nullptr;
     for (const CliCommand& candidate : Specs()) {
         if (candidate.words == "nv " + what) {

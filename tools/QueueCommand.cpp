@@ -2,6 +2,7 @@
 // `tessaline-cli queue`: CUPS queues that play the driver's part, so that
 // every receipt sent to them gets the logo an upload switched on.
 #include "Cli.h"
+#include "Options.h"
 #include "platform/PrinterAddress.h"
 #include "platform/cups/CupsQueues.h"
 
@@ -27,6 +28,27 @@ constexpr const char* kQueueUsage =
 
 } // namespace
 
+const std::vector<CliCommand>& QueueCommandSpecs() {
+    static const std::vector<CliCommand> specs = {
+        {"queue add",
+         "add a CUPS queue that gives every receipt the stored logo",
+         "",
+         "",
+         {Text("--description", "TEXT", "the queue's description, as CUPS shows it")},
+         "",
+         {ValueKind::Text, ValueKind::Printer}},
+        {"queue remove", "remove such a queue", "", "", {}, "", {ValueKind::Printer}},
+        {"queue list",
+         "the queues of the backend tessaline and their addresses",
+         "",
+         "",
+         {},
+         "",
+         {}},
+    };
+    return specs;
+}
+
 int RunQueue(const std::vector<std::string>& args, const CliEnvironment&, std::ostream& out,
              std::ostream& err) {
     const std::string who = "tessaline-cli queue";
@@ -38,23 +60,26 @@ int RunQueue(const std::vector<std::string>& args, const CliEnvironment&, std::o
         err << kQueueUsage;
         return kExitWrongUse;
     }
-    std::vector<std::string> words;
-    std::string description;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--description") {
-            if (i + 1 >= args.size()) {
-                err << who << ": --description needs a value\n";
-                return kExitWrongUse;
-            }
-            description = args[++i];
-        } else if (args[i].rfind("--", 0) == 0) {
-            err << who << ": unknown option '" << args[i] << "'\n" << kQueueUsage;
-            return kExitWrongUse;
-        } else {
-            words.push_back(args[i]);
+    const std::string& what = args[0];
+    const CliCommand* spec = nullptr;
+    for (const CliCommand& candidate : QueueCommandSpecs()) {
+        if (candidate.words == "queue " + what) {
+            spec = &candidate;
         }
     }
-    const std::string& what = args[0];
+    if (spec == nullptr) {
+        err << who << ": unknown command '" << what << "'\n" << kQueueUsage;
+        return kExitWrongUse;
+    }
+    const auto parsed =
+        ParseOptions(std::vector<std::string>(args.begin() + 1, args.end()), spec->options);
+    if (!parsed) {
+        err << who << " " << what << ": " << parsed.Reason() << "\n" << kQueueUsage;
+        return kExitWrongUse;
+    }
+    const std::vector<std::string>& words = parsed.Value().operands;
+    const std::string* given = parsed.Value().Text("--description");
+    const std::string description = given != nullptr ? *given : std::string();
     if (what == "add") {
         if (words.size() != 2) {
             err << who << " add: needs NAME ADDRESS\n" << kQueueUsage;
@@ -83,7 +108,7 @@ int RunQueue(const std::vector<std::string>& args, const CliEnvironment&, std::o
         out << "removed " << words[0] << "\n";
         return kExitDone;
     }
-    if (what == "list" && words.empty()) {
+    if (words.empty()) {
         const auto queues = ListTessalineQueues();
         if (!queues) {
             err << who << " list: " << queues.Reason() << "\n";
@@ -95,7 +120,7 @@ int RunQueue(const std::vector<std::string>& args, const CliEnvironment&, std::o
         }
         return kExitDone;
     }
-    err << who << ": unknown command '" << what << "'\n" << kQueueUsage;
+    err << who << " list: takes no argument\n" << kQueueUsage;
     return kExitWrongUse;
 }
 

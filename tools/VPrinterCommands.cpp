@@ -36,7 +36,7 @@ constexpr const char* kUsage =
     "Subcommands:\n"
     "  add NAME [--paper-width DOTS] [--nv-capacity BYTES] [--answers all|none]\n"
     "           [--nv-graphics BYTES] [--write-ms N] [--driver-logos on|off]\n"
-    "           [--commands esc-pos|star-line|star-prnt]\n"
+    "           [--auto-logo on|off] [--commands esc-pos|star-line|star-prnt]\n"
     "                   install a virtual printer\n"
     "  remove NAME      delete a virtual printer and everything it printed\n"
     "  list             the virtual printers, one a line, in the order added\n"
@@ -51,12 +51,13 @@ constexpr const char* kUsage =
 constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
     "                                       [--answers all|none] [--nv-graphics BYTES]\n"
-    "                                       [--write-ms N]\n"
+    "                                       [--write-ms N] [--auto-logo on|off]\n"
     "                                       [--commands esc-pos|star-line|star-prnt]\n";
 constexpr const char* kAddAbout =
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
-    "--answers, --nv-graphics and --write-ms say how it behaves when served on the network\n"
+    "--answers, --nv-graphics, --write-ms and --auto-logo say how it behaves when served on the "
+    "network\n"
     "('vprinter serve').\n";
 
 Option Count(std::string name, std::string value, std::string help) {
@@ -122,6 +123,10 @@ std::vector<Option> AddOptions() {
         Count("--write-ms", "N",
               "how long a write to NV memory keeps it busy, taking no connection and answering "
               "nothing; 0 by default"),
+        Choice("--auto-logo", "on|off", {"on", "off"},
+               "off: a model with NV graphics but without the automatic logo, which neither "
+               "keeps nor answers FS ( E; on by default")
+            .Missing("needs on or off"),
     };
 }
 
@@ -355,6 +360,7 @@ private:
                   << "Answers:         " << (info->model.answers ? "all questions" : "none") << '\n'
                   << "NV graphics:     " << info->model.nvGraphics << " bytes\n"
                   << "NV write busy:   " << info->model.writeMs << " ms\n"
+                  << (info->model.autoLogo ? "" : "Automatic logo:  not in this model\n")
                   << "Driver logos:    "
                   << (info->model.driverLogos ? "on (logo commands A and B with every job)" : "off")
                   << '\n';
@@ -508,6 +514,9 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     }
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";
+    }
+    if (const std::string* automatic = parsed.Text("--auto-logo")) {
+        model.autoLogo = *automatic == "on";
     }
     if (const std::string* logos = parsed.Text("--driver-logos")) {
         model.driverLogos = *logos == "on";

@@ -59,10 +59,12 @@ Result<std::unique_ptr<SpoolerQueue>> CupsBackend::Open(std::string_view name, Q
         playsDriver ? QueueRecordFolder(found->queueName) : DriverDataFolder(found->queueName);
     DriverDataStore store(folder);
     if (access == QueueAccess::Full && !store.Writable()) {
-        return R::Fail(playsDriver
-                           ? "only those who may administer the queue \"" + found->queueName +
-                                 "\" may change its driver record in " + folder.string()
-                           : "cannot write the driver data folder " + folder.string());
+        if (playsDriver) {
+            return R::Fail("only those who may administer the queue \"" + found->queueName +
+                               "\" may change its driver record in " + folder.string(),
+                           kSpoolerRecordDenied);
+        }
+        return R::Fail("cannot write the driver data folder " + folder.string());
     }
     return std::make_unique<CupsQueue>(found->queueName, access, std::move(store));
 }

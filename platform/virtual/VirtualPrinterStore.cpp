@@ -133,6 +133,9 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     if (info.model.modelName != defaults.modelName) {
         text += "model=" + info.model.modelName + "\n";
     }
+    if (info.model.autoLogo != defaults.autoLogo) {
+        text += "auto-logo=" + std::string(info.model.autoLogo ? "1" : "0") + "\n";
+    }
     if (info.model.driverLogos != defaults.driverLogos) {
         text += "driver-logos=" + std::string(info.model.driverLogos ? "1" : "0") + "\n";
     }
@@ -193,6 +196,8 @@ Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
             info.model.nvGraphics = *value;
         } else if (key == "write-ms") {
             info.model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*value, kMaxWriteMs + 1));
+        } else if (key == "auto-logo") {
+            info.model.autoLogo = *value != 0;
         } else if (key == "driver-logos") {
             info.model.driverLogos = *value != 0;
         } else if (key == "added") {

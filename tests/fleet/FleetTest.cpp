@@ -92,6 +92,22 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
          ":2:23: replace-other-logos is true or false"},
         {"prune", logo + printer + "prune = 1\nlogos = { \"A1\" = \"logo\" }\n",
          ":5:9: prune is true or false"},
+        {"an automatic logo that is no table", "[defaults]\nauto-logo = \"A1\"\n",
+         ":2:13: auto-logo is a table, as in { top = \"A1\", bottom = \"A2\", align = "
+         "\"center\" }"},
+        {"an automatic logo's key", logo + printer + "auto-logo = { top = \"A12\" }\n",
+         ":5:21: auto-logo top is an NV graphics key in quotes; expected two characters"},
+        {"an automatic logo's unknown key", "[defaults]\nauto-logo = { middle = \"A1\" }\n",
+         ":2:15: unknown key 'middle' in auto-logo; expected top, bottom or align"},
+        {"an automatic logo's alignment",
+         "[defaults]\nauto-logo = { bottom = \"A2\", align = \"middle\" }\n",
+         ":2:38: align is \"left\", \"center\" or \"right\""},
+        {"an alignment of no logo", "[defaults]\nauto-logo = { align = \"left\" }\n",
+         ":2:23: align places the top or bottom logo; expected top = \"KEY\""},
+        {"an automatic logo on NV bit images",
+         logo + printer + "commands = \"nv-bit-images\"\nauto-logo = { top = \"1\" }\n",
+         ":6:13: auto-logo prints an NV graphic by key, which a printer with commands = "
+         "\"nv-bit-images\" does not keep; expected commands = \"nv-graphics\" or \"auto\""},
     };
     const fs::path file = folder.Path() / "fleet.toml";
     for (const Case& c : cases) {
@@ -103,7 +119,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
 
     // Defaults reach every logo that does not say otherwise; bit image keys
     // come in number order.
-    const auto good = ParseManifest("[defaults]\nimage-mode = \"error-diffusion\"\nbrightness = 7\n"
+    const auto good = ParseManifest("[defaults]\nauto-logo = { top = \"A1\", align = \"left\" }\n"
+                                    "image-mode = \"error-diffusion\"\nbrightness = 7\n"
                                     "fit = 576\ncommands = \"nv-graphics\"\n"
                                     "paper-width = \"80mm\"\n" +
                                         logo +
@@ -120,7 +137,7 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
                                         "logos = { \"2\" = \"logo\", "
                                         "\"1\" = \"plain\" }\n"
                                         "[[printers]]\naddress = \"127.0.0.5\"\n"
-                                        "logos = { \"A1\" = \"logo\" }\n",
+                                        "logos = { \"A1\" = \"logo\" }\nauto-logo = {}\n",
                                     file);
     ASSERT_TRUE(good) << good.Reason();
     const Manifest& m = good.Value();
@@ -141,7 +158,7 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     // A bare IPv4 address is its raw port's, said once.
     EXPECT_EQ(m.printers[2].address, "socket://127.0.0.5:9100");
     EXPECT_EQ(m.printers[2].name, "127.0.0.5");
-    EXPECT_EQ(m.notes, std::vector<std::string>{file.string() + ":29:11: taking 127.0.0.5 as "
+    EXPECT_EQ(m.notes, std::vector<std::string>{file.string() + ":30:11: taking 127.0.0.5 as "
                                                                 "socket://127.0.0.5:9100"});
     EXPECT_EQ(m.printers[0].name, "Till 1");
     EXPECT_EQ(m.printers[0].commands, NvCommands::Graphics);
@@ -151,6 +168,13 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     EXPECT_EQ(m.printers[0].paperWidth, 576);
     EXPECT_EQ(m.printers[1].paperWidth, 384);
     EXPECT_EQ(m.printers[1].logos.front(), (std::pair<std::string, std::string>{"1", "plain"}));
+    // The defaults' automatic logo reaches the printers of NV graphics only;
+    // an empty table of a printer's own asks for none.
+    ASSERT_TRUE(m.printers[0].autoLogo);
+    EXPECT_EQ(AutoLogoText(*m.printers[0].autoLogo), "A1,,left");
+    EXPECT_FALSE(m.printers[1].autoLogo);
+    ASSERT_TRUE(m.printers[2].autoLogo);
+    EXPECT_FALSE(m.printers[2].autoLogo->Any());
 }
 
 // A syntax fault is one line in the manifest's terms, at the value at fault,
@@ -893,7 +917,8 @@ TEST_F(ApplyFleet, OnlyFailedAndReportWorkOnPartOfTheFleet) {
     EXPECT_NE(run.out.find(p4Fails), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("P3:"), std::string::npos) << run.out;
     const std::string csv = test::ReadText(cli.Root() / "plan.csv");
-    EXPECT_EQ(csv.rfind("name,address,serial,result,keys_stored,nv_writes,seconds,reason\r\n"
+    EXPECT_EQ(csv.rfind("name,address,serial,result,keys_stored,nv_writes,seconds,reason,"
+                        "auto_logo,auto_logo_result\r\n"
                         "P1," +
                             p1.Address() + ",P1,planned,,0,",
                         0),
@@ -973,6 +998,140 @@ TEST_F(ApplyFleet, AnEraseFromAnotherToolMakesTheNextApplyStoreAgain) {
               std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("P1: unchanged"), std::string::npos) << run.out;
+}
+
+// The automatic logo of the manifest: read from each printer, written only
+// where it differs, each change an NV write against the day's budget; a
+// printer without the function is sent it, never told it is set.
+TEST_F(ApplyFleet, TheAutomaticLogoIsSetWhereItDiffersAndNeverCalledSetUnread) {
+    ASSERT_EQ(cli.Run("vprinter add P1").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add P2 --auto-logo off").status, 0);
+    test::ServedPrinter p1(cli, "P1"), p2(cli, "P2");
+    ASSERT_FALSE(p1.Address().empty() || p2.Address().empty());
+    Logo("header.bmp", 576, 0);
+    Logo("coupon.bmp", 200, 0);
+    const fs::path manifest = cli.Root() / "fleet.toml";
+    const std::string both = "auto-logo = { top = \"A1\", bottom = \"A2\" }\n";
+    // Both printers with A1 and A2.
+    std::string fleet = Manifest({p1.Address(), p2.Address()});
+    fleet.insert(fleet.find("[defaults]\n") + 11, both);
+    const std::string one = "{ \"A1\" = \"header\" }";
+    fleet.replace(fleet.rfind(one), one.size(), "{ \"A1\" = \"header\", \"A2\" = \"coupon\" }");
+    test::WriteText(manifest, fleet);
+    const std::string apply = "apply " + cli.Quote(manifest) + " ";
+    const std::string bothShown = "top A1 (center), bottom A2 (center)";
+    const std::string unanswered = "sent, not verified: " + p2.Address() +
+                                   " does not answer what it prints by itself (FS ( E 61)";
+    const auto writesBecome = [&](const std::string& printer, int wanted) {
+        int counted = Writes(printer);
+        for (int i = 0; i < 100 && counted != wanted; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            counted = Writes(printer);
+        }
+        return counted;
+    };
+    struct Step {
+        std::string options;
+        int status;
+        std::vector<std::string> says;
+        int p1Writes, p2Writes; // the printers' NV writes today afterwards
+    };
+    const Step steps[] = {
+        {"--plan",
+         0,
+         {"P1: would store A1 (new), A2 (new); would set the automatic logo " + bothShown +
+              " (now none) (4 NV writes; 0 today so far)",
+          "P2: would store A1 (new), A2 (new); would set the automatic logo " + bothShown +
+              " (what it prints now is not known) (4 NV writes; 0 today so far)"},
+         0,
+         0},
+        // P2 keeps the logos but not the settings: sent, and exit 3.
+        {"--json",
+         3,
+         {"\"line\": \"stored A1 A2, set the automatic logo " + bothShown + " (4 NV writes, ",
+          "\"auto_logo\": {\"wanted\": \"A1,A2,center\", \"before\": \"\", \"result\": \"set\", "
+          "\"nv_writes\": 2, \"reason\": \"\"}",
+          "\"result\": \"stored\", \"verified\": false",
+          "\"auto_logo\": {\"wanted\": \"A1,A2,center\", \"before\": null, \"result\": \"sent\", "
+          "\"nv_writes\": 2, \"reason\": \"" +
+              unanswered,
+          "stored A1 A2, sent the automatic logo " + bothShown + " (4 NV writes, "},
+         4,
+         2},
+        // Nothing differs: nothing written; P2 by what was sent it.
+        {"",
+         0,
+         {"P1: unchanged\n",
+          "P2: unchanged; the automatic logo as sent before, not verified (it does not answer "
+          "FS ( E 61)"},
+         4,
+         2},
+    };
+    for (const Step& step : steps) {
+        const auto run = cli.Run(apply + step.options);
+        EXPECT_EQ(run.status, step.status) << step.options << "\n" << run.out << run.err;
+        for (const std::string& said : step.says) {
+            EXPECT_NE(run.out.find(said), std::string::npos) << step.options << "\n"
+                                                             << said << "\n"
+                                                             << run.out;
+        }
+        EXPECT_EQ(writesBecome("P1", step.p1Writes), step.p1Writes) << step.options;
+        EXPECT_EQ(writesBecome("P2", step.p2Writes), step.p2Writes) << step.options;
+    }
+    EXPECT_NE(cli.Run("nv auto " + p1.Address())
+                  .out.find("Top logo:     A1 (center)\n"
+                            "Bottom logo:  A2 (center)\n"),
+              std::string::npos);
+
+    // P1's own: the top logo alone, on the right; two writes, within the
+    // budget only when it has room for both.
+    std::string own = fleet;
+    own.insert(own.find("name = \"P1\"\n") + 12,
+               "auto-logo = { top = \"A1\", align = \"right\" }\n");
+    test::WriteText(manifest, own);
+    auto run = cli.Run(apply + "--max-writes 5");
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("P1: refused: 2 NV writes needed and 4 done today would pass the limit "
+                           "of 5 a day"),
+              std::string::npos)
+        << run.out;
+    run = cli.Run(apply + "--report run.csv");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("P1: set the automatic logo top A1 (right) (2 NV writes, "),
+              std::string::npos)
+        << run.out;
+    const std::string csv = test::ReadText(cli.Root() / "run.csv");
+    EXPECT_EQ(csv.rfind("name,address,serial,result,keys_stored,nv_writes,seconds,reason,auto_logo,"
+                        "auto_logo_result\r\nP1,",
+                        0),
+              0u)
+        << csv;
+    EXPECT_NE(csv.find(",2,0."), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",,top A1 (right),set\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",,\"top A1 (center), bottom A2 (center)\",unchanged\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_EQ(writesBecome("P1", 6), 6);
+
+    // Cleared behind apply's back: the plan sees it and would set it again.
+    ASSERT_EQ(cli.Run("nv auto " + p1.Address() + " --off").status, 0);
+    run = cli.Run(apply + "--plan");
+    EXPECT_NE(run.out.find("; would set the automatic logo top A1 (right) (now none) ("),
+              std::string::npos)
+        << run.out;
+
+    // A key this run leaves on no printer: refused before anything is sent.
+    own.replace(own.find("top = \"A1\", align"), 10, "bottom = \"ZZ\"");
+    test::WriteText(manifest, own);
+    run = cli.Run(apply);
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("P1: refused: auto-logo bottom 'ZZ' is not among the logos stored or "
+                           "kept on P1 (A1, A2), so it would print nothing there"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(writesBecome("P1", 7), 7);
+    EXPECT_EQ(p1.Stop(), 0);
+    EXPECT_EQ(p2.Stop(), 0);
 }
 
 // A plan refuses what apply would refuse; a state file that cannot be

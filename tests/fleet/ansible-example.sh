@@ -74,7 +74,8 @@ echo "== virtual printers on loopback"
 serve=$!
 address=""
 for _ in $(seq 100); do
-  address=$(sed -n 's/^listening on //p' "$work/serve.out")
+  # The background shell may not have made the file yet.
+  address=$(sed -n 's/^listening on //p' "$work/serve.out" 2>/dev/null || true)
   [ -n "$address" ] && break
   sleep 0.1
 done

@@ -490,7 +490,7 @@ TEST_F(ControlCli, NvAutoSetsReadsBackAndClearsTheAutomaticLogo) {
         {"nv auto" + at + "--top A1 --align right", 0, "set: top A1 (right) (2 NV writes)"},
         {"nv auto" + at + "--off", 0, "cleared: no automatic logo (1 NV write)"},
         {"nv auto" + at, 0, "Top logo:     none"},
-        {"nv auto" + at + "--top A1 --align middle", 1, "the alignment is left, center or right"},
+        {"nv auto" + at + "--top A1 --align middle", 1, "--align is left, center or right"},
         {"nv auto" + at + "--off --top A1", 1, "--off takes no --top"},
         {"nv auto" + at + "--top ABC", 1, "--top: a key is two characters"},
         {"nv auto --read-timeout 200 " + dumb.Address() + " --top A1", 3,

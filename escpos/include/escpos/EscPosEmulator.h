@@ -75,6 +75,9 @@ struct PrinterModel {
     bool answers = true;          // false: a one-way device that answers nothing
     uint64_t nvGraphics = 262144; // bytes of NV graphics memory; 0: a model without it
     uint32_t writeMs = 0;         // how long a write to NV memory keeps it busy
+    // false: a model with NV graphics but without the automatic logo (FS ( E),
+    // which neither keeps nor answers its settings.
+    bool autoLogo = true;
     PrinterLanguage language = PrinterLanguage::EscPos;
     // Its queue's driver prints the driver record's logo commands A and B with
     // every job it spools (the virtual printers' spooler side reads this).

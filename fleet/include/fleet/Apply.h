@@ -58,6 +58,23 @@ struct ApplyOptions {
 
 enum class Outcome { Unchanged, Stored, Planned, Refused, Failed };
 
+// What became of the automatic logo the manifest gives a printer.
+enum class AutoLogoDone {
+    Untouched, // the manifest gives it none, or the run stopped before it
+    Unchanged, // the printer said it prints that already
+    Planned,   // a plan that would change it
+    Set,       // changed and read back
+    Sent,      // changed where nothing confirmed it (see `why`): never a success
+};
+
+struct AutoLogoResult {
+    std::optional<AutoLogoSettings> wanted; // nothing: the manifest gives none
+    std::optional<AutoLogoSettings> before; // what the printer said it printed, when it said
+    AutoLogoDone done = AutoLogoDone::Untouched;
+    int64_t writes = 0; // NV writes it took (or, for a plan, would take)
+    std::string why;    // for Sent: why it is not verified
+};
+
 struct PrinterResult {
     std::string name;
     std::string address;
@@ -72,6 +89,7 @@ struct PrinterResult {
     double seconds = 0;
     std::string reason; // why it failed or was refused
     std::string note;   // what the user should know beside a success
+    AutoLogoResult autoLogo;
 };
 
 struct ApplyReport {
@@ -100,6 +118,10 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
 std::string ResultLine(const PrinterResult& result);
 // The word for an outcome: "unchanged", "stored", "planned", "refused", "failed".
 const char* OutcomeName(Outcome outcome);
+// "untouched", "unchanged", "planned", "set", "sent".
+const char* AutoLogoDoneName(AutoLogoDone done);
+// "top A1 (center), bottom A2 (center)", or "none".
+std::string DescribeAutoLogo(const AutoLogoSettings& settings);
 
 // The version of ReportJson's layout (docs/apply-report.schema.json). Members
 // are only ever added; one changed or removed makes a new version.

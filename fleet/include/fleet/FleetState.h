@@ -22,6 +22,10 @@ struct PrinterRecord {
     std::map<std::string, std::string> keys;
     // NV bit images: the SHA-256 of the one-bit logos of its last upload, in order.
     std::string bitImages;
+    // The automatic logo last sent where nothing could confirm it (a queue, a
+    // printer that does not answer FS ( E 61), as AutoLogoText writes it, "off"
+    // for none; empty: none sent so.
+    std::string autoLogo;
     std::string day;    // the day `writes` counts, "YYYY-MM-DD" in local time
     int64_t writes = 0; // NV writes sent that day
     // The printer's shared record's change count after this tool's last

@@ -4,6 +4,7 @@
 
 #include "base/Result.h"
 #include "imaging/LogoShaping.h"
+#include "printer/AutoLogo.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -56,6 +57,9 @@ struct ManifestPrinter {
     bool replaceOtherLogos = false;
     // Key to logo name; for numbered logos the keys are "1".."n", in number order.
     std::vector<std::pair<std::string, std::string>> logos;
+    // What it should print by itself at the top and the bottom of every
+    // receipt (empty settings: nothing); none: left as it is.
+    std::optional<AutoLogoSettings> autoLogo;
     int line = 0;
 };
 

@@ -39,6 +39,9 @@ struct PlanInput {
     // Another tool changed what the printer holds since the state was
     // written: the state's record says nothing of it any more.
     bool changedElsewhere = false;
+    // The NV writes that change what the printer prints by itself (FS ( E),
+    // counted against the day's budget with the stores.
+    int64_t autoLogoWrites = 0;
 };
 
 // Why a key is stored.
@@ -58,7 +61,8 @@ struct PrinterPlan {
     std::vector<std::string> unmanaged; // held, not named by the manifest, left alone
     std::vector<std::string> remove;    // held, not named, deleted (prune = true)
     bool swapped = false;
-    int64_t writes = 0;      // the NV writes the plan takes
+    int64_t writes = 0; // the NV writes the plan takes, autoLogoWrites among them
+    int64_t autoLogoWrites = 0;
     int64_t writesToday = 0; // the NV writes already sent today
     bool refused = false;    // the writes would pass the day's budget
     // The logos of the other kind the record says the printer holds, which

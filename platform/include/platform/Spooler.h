@@ -23,6 +23,12 @@ enum class QueueAccess { Plain, Full };
 // nothing need be sent again.
 inline constexpr int32_t kSpoolerJobQueued = 4;
 
+// The code an Open with full access fails with where the queue's driver
+// record is kept for the printer's driver (a queue of the backend tessaline)
+// and the caller may not change it: the record stays as it is, and the user
+// is to be told so.
+inline constexpr int32_t kSpoolerRecordDenied = 5;
+
 // The installed queues one backend (or the whole spooler) lists.
 struct QueueList {
     std::vector<std::string> names;

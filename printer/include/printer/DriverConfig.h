@@ -33,8 +33,10 @@ DriverConfigRecord EditDriverConfig(const std::optional<DriverValue>& stored,
                                     DriverConfigEdit edit);
 // Reads, edits and writes back the named queue's record. 0, or -1 when no
 // memory for the record was available. A queue that cannot be opened with
-// full access is left as it is.
+// full access is left as it is; where that is because the caller may not
+// change a record the printer's driver reads (kSpoolerRecordDenied),
+// `denied`, when given, is told why.
 int32_t UpdateDriverConfig(const Spooler& spooler, const std::string& printerName,
-                           DriverConfigEdit edit);
+                           DriverConfigEdit edit, std::string* denied = nullptr);
 
 } // namespace tessaline

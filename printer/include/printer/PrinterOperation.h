@@ -53,6 +53,11 @@ NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome);
 NvWriteCounter CountInUsersPrinterRecords();
 
 // What a printer operation needs from the control that runs it.
+// How the note begins that says a queue's driver record was not changed,
+// followed by why: the logo on every receipt stays as it was.
+inline constexpr const char* kRecordUnchanged =
+    "the driver record was left unchanged, so every receipt keeps the logo it had: ";
+
 struct PrinterContext {
     const Spooler& spooler;
     ProgressFn progress;             // the Progress event; may be empty

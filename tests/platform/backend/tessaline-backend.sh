@@ -123,6 +123,22 @@ lp -d "$queue" -o raw "$work/receipt.bin" >/dev/null
 wait_capture 4
 [ "$(hex "$work/capture-4.bin")" = "$sent" ] || fail "after the erase the receipt changed"
 
+# 3b. Without the right to change the record (its folder cannot be written):
+# the bytes go, the record stays as it was, the user is told, exit 3.
+record="$cups/conf/tessaline/$queue"
+cp "$record/TTY DeviceConfig" "$work/record.before"
+mv "$record" "$work/record.aside"
+: >"$record"
+status=0
+"$cli" erase --printer "Receipts with logos" >"$work/denied.out" 2>&1 || status=$?
+rm -f "$record"
+mv "$work/record.aside" "$record"
+[ "$status" -eq 3 ] || fail "an erase without the right to the record gave exit $status, not 3"
+grep -q "warning: the driver record was left unchanged, so every receipt keeps the logo it had: only those who may administer the queue \"$queue\" may change its driver record in $record" "$work/denied.out" ||
+  fail "no warning of the record left unchanged: $(cat "$work/denied.out")"
+cmp -s "$record/TTY DeviceConfig" "$work/record.before" || fail "the record changed"
+wait_capture 5
+
 # 4. A printer that refuses the connection: the retry exit code (6).
 status=0
 DEVICE_URI="tessaline:socket://127.0.0.1:1?connect-timeout=500" PRINTER="$queue" \
@@ -141,4 +157,4 @@ DEVICE_URI="tessaline:nowhere" "$backend" 1 user receipt 1 "" "$work/receipt.bin
 [ -z "$("$cli" queue list)" ] || fail "the queue is still listed"
 "$cli" queue remove "$queue" 2>"$work/again.err" && fail "removing it again succeeded"
 grep -q "cannot remove the queue \"$queue\": " "$work/again.err" || fail "$(cat "$work/again.err")"
-echo "tessaline backend: 7 passed, 0 failed"
+echo "tessaline backend: 8 passed, 0 failed"
