@@ -367,14 +367,16 @@ Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::str
 Result<PrinterNvRecord> PrinterNvRecords::Count(std::string_view printer, int64_t writes,
                                                 const std::string& what, const std::string& today,
                                                 const std::string& serial, const std::string& holds,
-                                                const NvWidthChange& widths) {
+                                                const NvWidthChange& widths, bool changesLogos) {
     return Update(printer, serial, [&](PrinterNvRecord& record) {
         if (record.day != today) {
             record.day = today;
             record.writes = 0;
         }
         record.writes += writes;
-        ++record.changes;
+        if (changesLogos) {
+            ++record.changes;
+        }
         record.last = what;
         if (!holds.empty()) {
             record.holds = holds;

@@ -233,7 +233,8 @@ AutoLogoOutcome SetAutoLogoStep(const GraphicsPrinter& printer, const AutoLogoSe
         if (commands.writes > 0 && printer.countNvWrites) {
             printer.countNvWrites(
                 printer.name,
-                NvWrites{commands.writes, "change of the logos printed by themselves", {}, {}});
+                NvWrites{
+                    commands.writes, "change of the logos printed by themselves", {}, {}, true});
         }
     }
     auto finishWith = [&](AutoLogoOutcome outcome) {

@@ -39,15 +39,17 @@ Result<void> NotListed(const QueueList& list, const std::string& name) {
 NvWriteCounter CountInPrinterRecords(const std::filesystem::path& dataHome) {
     return [folder = dataHome / kPrinterRecordsFolder](const std::string& printer,
                                                        const NvWrites& writes) {
-        static_cast<void>(PrinterNvRecords(folder).Count(
-            printer, writes.count, writes.what, LocalDay(), {}, writes.holds, writes.widths));
+        static_cast<void>(PrinterNvRecords(folder).Count(printer, writes.count, writes.what,
+                                                         LocalDay(), {}, writes.holds,
+                                                         writes.widths, !writes.settingsOnly));
     };
 }
 
 NvWriteCounter CountInUsersPrinterRecords() {
     return [](const std::string& printer, const NvWrites& writes) {
         static_cast<void>(PrinterNvRecords().Count(printer, writes.count, writes.what, LocalDay(),
-                                                   {}, writes.holds, writes.widths));
+                                                   {}, writes.holds, writes.widths,
+                                                   !writes.settingsOnly));
     };
 }
 

@@ -1113,10 +1113,12 @@ TEST_F(ApplyFleet, TheAutomaticLogoIsSetWhereItDiffersAndNeverCalledSetUnread) {
         << csv;
     EXPECT_EQ(writesBecome("P1", 6), 6);
 
-    // Cleared behind apply's back: the plan sees it and would set it again.
+    // Cleared behind apply's back: the plan sees it and would set it again,
+    // and only that: a setting written leaves the stored logos as they were.
     ASSERT_EQ(cli.Run("nv auto " + p1.Address() + " --off").status, 0);
     run = cli.Run(apply + "--plan");
-    EXPECT_NE(run.out.find("; would set the automatic logo top A1 (right) (now none) ("),
+    EXPECT_NE(run.out.find("P1: would set the automatic logo top A1 (right) (now none) (1 NV "
+                           "write; "),
               std::string::npos)
         << run.out;
 

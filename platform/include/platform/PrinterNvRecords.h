@@ -113,9 +113,12 @@ public:
     // be written.
     // `holds`, where not empty, is what the printer holds afterwards, and
     // `widths` what the change did to the widths of what it holds.
+    // `changesLogos` false: writes of settings that leave the logos it holds
+    // as they were, counted in the day's writes but not in `changes`.
     Result<PrinterNvRecord> Count(std::string_view printer, int64_t writes, const std::string& what,
                                   const std::string& today, const std::string& serial = {},
-                                  const std::string& holds = {}, const NvWidthChange& widths = {});
+                                  const std::string& holds = {}, const NvWidthChange& widths = {},
+                                  bool changesLogos = true);
 
     // Keeps the maker and model a printer answered (an empty `model` keeps
     // the one kept before), its serial where not empty, and the roll it said

@@ -41,6 +41,10 @@ struct NvWrites {
     // kHoldsGraphics or kHoldsNone; empty when the writes leave it as it was.
     std::string holds;
     NvWidthChange widths; // what they did to the widths of the logos it holds
+    // True for writes of settings (the logos printed by themselves) that leave
+    // the logos it holds as they were: counted against the day's writes, but
+    // no change a tool that stored logos must look at again.
+    bool settingsOnly = false;
 };
 using NvWriteCounter = std::function<void(const std::string& printer, const NvWrites& writes)>;
 
