@@ -330,13 +330,15 @@ void ReadPrinterLogos(const toml::node& node, const Manifest& manifest, Manifest
 
 Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& file) {
     Problems problems(file.string());
-    if (const auto unreadable = UnreadableCharacter(text)) {
+    std::optional<SyntaxFault> unreadable;
+    const std::string ascii = AsciiForToml(text, unreadable);
+    if (unreadable) {
         problems.At(unreadable->line, unreadable->column, unreadable->what);
         return Result<Manifest>::Fail(problems.Text());
     }
     toml::table root;
     try {
-        root = toml::parse(text, file.string());
+        root = toml::parse(ascii, file.string());
     } catch (const toml::parse_error& error) {
         // The first syntax fault alone: what follows it cannot be read.
         const SyntaxFault fault =

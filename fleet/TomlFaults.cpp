@@ -9,6 +9,8 @@
 #include "base/JsonText.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 
 namespace tessaline {
 
@@ -214,8 +216,14 @@ SyntaxFault DescribeSyntaxFault(std::string_view text, int line, int column,
                 --from;
                 fault.column = std::max(1, fault.column - 1);
             }
+            // The backslash and the whole character after it.
+            size_t length = 2;
+            while (from + length < text.size() &&
+                   (static_cast<unsigned char>(text[from + length]) & 0xC0) == 0x80) {
+                ++length;
+            }
             const std::string_view escape =
-                text.substr(from, std::min<size_t>(2, text.size() - from));
+                text.substr(from, std::min<size_t>(length, text.size() - from));
             what = Quoted(escape);
             what += " in a string is not an escape; expected \\\\ for each backslash, or the "
                     "text in single quotes, as in 'C:\\logos\\header.bmp'";
@@ -265,131 +273,156 @@ SyntaxFault DescribeSyntaxFault(std::string_view text, int line, int column,
     return fault;
 }
 
-std::optional<SyntaxFault> UnreadableCharacter(std::string_view text) {
+std::string AsciiForToml(std::string_view text, std::optional<SyntaxFault>& fault) {
     enum class In { Value, Comment, Basic, Literal, MultiBasic, MultiLiteral };
     In in = In::Value;
+    std::string out;
+    out.reserve(text.size());
     int line = 1;
-    int column = 0; // in characters, of the byte at `i`
+    int column = 1; // in characters, of the byte at `i`
     const auto starts = [&](size_t i, std::string_view with) {
         return text.substr(i, with.size()) == with;
     };
-    const auto fault = [&](size_t i, const char* where) {
-        size_t end = i + 1;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            ++end;
+    // The code point of the well-formed UTF-8 sequence at `i`, and its length.
+    const auto codePoint = [&](size_t i, size_t& length) {
+        length = Utf8SequenceAt(std::string(text.substr(i, 4)), 0);
+        uint32_t c = static_cast<unsigned char>(text[i]) & (length == 2   ? 0x1F
+                                                            : length == 3 ? 0x0F
+                                                                          : 0x07);
+        for (size_t k = 1; k < length; ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
-        SyntaxFault f;
-        f.line = line;
-        f.column = column;
-        f.what = "'";
-        f.what.append(text.substr(i, end - i));
-        f.what += "' ";
-        f.what += where;
-        return f;
+        return c;
     };
-    // Steps over the closing quotes of a """ or ''' string at `i`: three,
-    // and up to two more, which belong to the text.
-    const auto close = [&](size_t& i, char quote) {
-        i += 2;
-        column += 2;
-        for (int extra = 0; extra < 2 && i + 1 < text.size() && text[i + 1] == quote; ++extra) {
-            ++i;
-            ++column;
-        }
+    const auto escaped = [](uint32_t c) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, c <= 0xFFFF ? "\\u%04X" : "\\U%08X", c);
+        return std::string(buffer);
     };
     for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80) {
+        const char c = text[i];
+        const auto u = static_cast<unsigned char>(c);
+        size_t length = 0;
+        const uint32_t point = u >= 0x80 ? codePoint(i, length) : u;
+        if (u >= 0x80 && length == 0) {
+            out += c; // not UTF-8: the reader says so itself
+            continue;
+        }
+        if (u >= 0x80) {
+            switch (in) {
+            case In::Value:
+                fault = SyntaxFault{line, column, ""};
+                fault->what = "'";
+                fault->what.append(text.substr(i, length));
+                fault->what += "' is outside quotes; expected ASCII there (other characters go in "
+                               "text in quotes or in a comment)";
+                return {};
+            case In::Comment:
+                out += '?';
+                break;
+            default:
+                out += escaped(point);
+                break;
+            }
+            i += length - 1;
             ++column;
+            continue;
         }
         if (c == '\n') {
             ++line;
             column = 0;
         }
+        ++column;
         switch (in) {
         case In::Value:
-            // A byte that is not UTF-8 the reader reports itself.
-            if (c >= 0x80 && Utf8SequenceAt(std::string(text.substr(i, 4)), 0) > 0) {
-                return fault(i, "is outside quotes; expected ASCII there (other characters go in "
-                                "text in quotes or in a comment)");
-            }
             if (c == '#') {
                 in = In::Comment;
+                out += c;
             } else if (starts(i, R"(""")")) {
                 in = In::MultiBasic;
+                out += R"(""")";
                 i += 2;
                 column += 2;
             } else if (starts(i, "'''")) {
                 in = In::MultiLiteral;
+                out += R"(""")"; // as a basic string, so its text can be escaped
                 i += 2;
                 column += 2;
             } else if (c == '"') {
                 in = In::Basic;
+                out += c;
             } else if (c == '\'') {
                 in = In::Literal;
+                out += '"';
+            } else {
+                out += c;
             }
             break;
         case In::Comment:
-            if (c == '\n') {
-                in = In::Value;
-            }
+            in = c == '\n' ? In::Value : in;
+            out += c;
             break;
         case In::Basic:
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+        case In::MultiBasic:
+            if (c == '\\' && i + 1 < text.size() &&
+                static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+                // No escape begins so: one the reader refuses in its own words.
+                out += "\\?";
+            } else if (c == '\\' && i + 1 < text.size()) {
+                // An escape, or a line-ending backslash: as it is.
+                out += c;
+                out += text[i + 1];
+                if (text[i + 1] == '\n') {
+                    ++line;
+                    column = 0;
+                }
                 ++i;
                 ++column;
-            } else if (c == '"' || c == '\n') {
+            } else if (in == In::Basic && (c == '"' || c == '\n')) {
                 in = In::Value;
-            }
-            break;
-        case In::Literal:
-            if (c == '\'' || c == '\n') {
+                out += c;
+            } else if (in == In::MultiBasic && starts(i, R"(""")")) {
                 in = In::Value;
-            }
-            break;
-        case In::MultiBasic:
-            if (c == '\\') {
-                // A line-ending backslash: the blanks and line ends after it
-                // are trimmed, each character asked whether it is a blank.
-                size_t k = i + 1;
-                while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) {
-                    ++k;
-                }
-                if (k < text.size() && (text[k] == '\n' || text[k] == '\r')) {
-                    for (; i + 1 < text.size() && (text[i + 1] == ' ' || text[i + 1] == '\t' ||
-                                                   text[i + 1] == '\r' || text[i + 1] == '\n');
-                         ++i) {
-                        ++column;
-                        if (text[i + 1] == '\n') {
-                            ++line;
-                            column = 0;
-                        }
-                    }
-                    if (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                        Utf8SequenceAt(std::string(text.substr(i + 1, 4)), 0) > 0) {
-                        ++column;
-                        return fault(i + 1, "begins the text after a line-ending backslash; "
-                                            "expected an ASCII character there (join the lines, "
-                                            "or begin with one)");
-                    }
-                } else if (i + 1 < text.size() && text[i + 1] != '\n') {
+                out += R"(""")";
+                i += 2;
+                column += 2;
+                for (int extra = 0; extra < 2 && i + 1 < text.size() && text[i + 1] == '"';
+                     ++extra) {
+                    out += '"';
                     ++i;
                     ++column;
                 }
-            } else if (starts(i, R"(""")")) {
-                in = In::Value;
-                close(i, '"');
+            } else {
+                out += c;
             }
             break;
+        case In::Literal:
         case In::MultiLiteral:
-            if (starts(i, "'''")) {
+            if (in == In::Literal && (c == '\'' || c == '\n')) {
                 in = In::Value;
-                close(i, '\'');
+                out += c == '\'' ? '"' : c;
+            } else if (in == In::MultiLiteral && starts(i, "'''")) {
+                // Up to two more quotes belong to the text; the last three close it.
+                size_t run = 3;
+                while (run < 5 && i + run < text.size() && text[i + run] == '\'') {
+                    ++run;
+                }
+                out.append(run - 3, '\'');
+                out += R"(""")";
+                in = In::Value;
+                i += run - 1;
+                column += static_cast<int>(run) - 1;
+            } else if (c == '\\') {
+                out += "\\\\";
+            } else if (c == '"') {
+                out += "\\\"";
+            } else {
+                out += c;
             }
             break;
         }
     }
-    return std::nullopt;
+    return out;
 }
 
 } // namespace tessaline

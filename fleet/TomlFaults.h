@@ -22,12 +22,15 @@ struct SyntaxFault {
 SyntaxFault DescribeSyntaxFault(std::string_view text, int line, int column,
                                 std::string_view description);
 
-// A character other than ASCII where the TOML reader would ask whether it
-// is a blank: outside quotes and comments, where TOML takes none anyway, and
-// first after a line-ending backslash's blanks in a """ string. The reader
-// (toml++ 3.3) cannot answer that for most such characters (its table of
-// blanks has gaps), so such text is refused before it is read. Nothing for
-// text without one.
-std::optional<SyntaxFault> UnreadableCharacter(std::string_view text);
+// `text` with no character other than ASCII, meaning the same TOML: each
+// one in text in quotes as its \u escape ('literal' text becomes "basic"
+// text for that, its backslashes and quotes escaped), in a comment as '?'.
+// The TOML reader (toml++ 3.3) asks of characters outside text in quotes,
+// and after a line-ending backslash, whether they are blanks, and its table
+// of blanks has gaps where most other characters fall, so none may reach
+// it. One outside quotes and comments, which TOML takes nowhere, is `fault`
+// and the text is then empty; a byte that is not UTF-8 is left for the
+// reader to report.
+std::string AsciiForToml(std::string_view text, std::optional<SyntaxFault>& fault);
 
 } // namespace tessaline

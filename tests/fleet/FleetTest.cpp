@@ -222,9 +222,9 @@ TEST(Manifest, ASyntaxFaultIsOneLineSayingWhatWasExpected) {
         {"[defaults]\nfit = 576 \xc2\xa1\n",
          ":2:11: '\xc2\xa1' is outside quotes; expected ASCII there (other characters go in text "
          "in quotes or in a comment)"},
-        {"[logos.a]\nfile = \"\"\"a\\\n  \xc3\xa9.bmp\"\"\"\n",
-         ":3:3: '\xc3\xa9' begins the text after a line-ending backslash; expected an ASCII "
-         "character there (join the lines, or begin with one)"},
+        {"[logos.a]\nfile = \"a\\\xc3\xa9.bmp\"\n",
+         ":2:10: '\\\xc3\xa9' in a string is not an escape; expected \\\\ for each backslash, or "
+         "the text in single quotes, as in 'C:\\logos\\header.bmp'"},
         // Faults after the first are not reported.
         {"[defaults]\ncolour = 1\nfit = tru\nbrightness = 99\n[defaults\n",
          ":3:7: 'tru' is not a TOML value" + values + "tru\"), a number, true or false"},
@@ -236,12 +236,18 @@ TEST(Manifest, ASyntaxFaultIsOneLineSayingWhatWasExpected) {
         EXPECT_EQ(manifest.Reason(), file.string() + c.expected) << c.text;
     }
     // Those characters in quotes and comments are text like any other.
-    const auto good = ParseManifest("# caf\xc3\xa9 \xc2\xa1\n[[printers]] # \xc2\xa1\nname = "
-                                    "\"Caf\xc3\xa9 \xc2\xa1\"\naddress = '\xc2\xa1'\n"
-                                    "logos = {}\nprune = false\n",
-                                    file);
+    const auto good = ParseManifest(
+        "# caf\xc3\xa9 \xc2\xa1\n[[printers]] # \xc2\xa1\nname = \"\"\"Caf\xc3\xa9\\\n  "
+        "\xc2\xa1 \xe3\x81\x82 \xf0\x9f\x96\xa8\"\"\"\naddress = 'C:\\\xc2\xa1\"'\n"
+        "logos = {}\n[[printers]]\nname = '''\xe3\x81\x82\\\"''''\naddress = \"\\u00e9\"\nlogos = "
+        "{}\n",
+        file);
     ASSERT_TRUE(good) << good.Reason();
-    EXPECT_EQ(good.Value().printers.at(0).name, "Caf\xc3\xa9 \xc2\xa1");
+    EXPECT_EQ(good.Value().printers.at(0).name,
+              "Caf\xc3\xa9\xc2\xa1 \xe3\x81\x82 \xf0\x9f\x96\xa8");
+    EXPECT_EQ(good.Value().printers.at(0).address, "C:\\\xc2\xa1\"");
+    EXPECT_EQ(good.Value().printers.at(1).name, "\xe3\x81\x82\\\"'");
+    EXPECT_EQ(good.Value().printers.at(1).address, "\xc3\xa9");
 }
 
 TEST(Plan, StoresOnlyWhatDiffersAndKeepsTheBudget) {
