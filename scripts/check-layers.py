@@ -123,7 +123,7 @@ RULES = {
         "the COM shell of Tessaline.ocx around the shared control; the Windows spooler"),
     "app/core": (
         "std tessaline platform platform/component printer imaging platform/connection"
-        " platform/pictures",
+        " platform/pictures fleet",
         "the program's rules: the host side of the component ABI, no Qt, no backend and nothing"
         " of one system's, since it builds for Windows too; the \"Printers\" tab asks and"
         " stores through printer/ as tessaline-cli does, and makes a logo's dots with imaging"),

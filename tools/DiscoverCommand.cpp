@@ -18,7 +18,6 @@ namespace tessaline {
 namespace {
 
 // The widest of the machine's own networks scanned unnamed: 1022 addresses.
-constexpr int kWidestOwnNetwork = 22;
 
 const std::vector<CliCommand>& Specs() {
     static const std::vector<CliCommand> specs = {

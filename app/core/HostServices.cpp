@@ -3,10 +3,21 @@
 #include "platform/HostSystem.h"
 #include "platform/Spooler.h"
 #include "platform/UserFolders.h"
+#include "platform/connection/LocalNetworks.h"
 
 #include <utility>
 
 namespace tessaline {
+
+std::vector<std::string> SystemServices::OwnNetworks() {
+    std::vector<std::string> blocks;
+    for (const LocalNetwork& own : LocalIpv4Networks()) {
+        if (own.prefixLength >= kWidestOwnNetwork) {
+            blocks.push_back(own.block);
+        }
+    }
+    return blocks;
+}
 
 HostServices::HostServices(std::shared_ptr<const Spooler> spooler)
     : m_spooler(std::move(spooler)) {}

@@ -4,6 +4,8 @@
 #include "PrintersPageTexts.h"
 #include "app/core/AppServices.h"
 #include "app/core/SystemServices.h"
+#include "fleet/Discovery.h"
+#include "platform/NetworkRange.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/Spooler.h"
 
@@ -79,8 +81,8 @@ PageActions EnabledActions(const ActionFacts& f) {
     // An asked printer that holds nothing has nothing to delete.
     a.removeAll = idle && (!f.askable || !f.keysKnown || f.holdsGraphics);
     a.testReceipt = idle;
-    // Discovery and the automatic logo come with their own work.
-    a.findPrinters = false;
+    // Finding printers needs none chosen; the automatic logo comes with its own work.
+    a.findPrinters = !f.busy;
     a.autoLogo = false;
     return a;
 }
@@ -121,7 +123,7 @@ void PrintersPageLogic::Load(int32_t codePage) {
     m_view.SetSlider(PCtl::sldBrightness, 0, 10, m_settings.brightness);
     m_view.SetChecked(PCtl::chkFit, m_settings.fit);
     m_view.SetChecked(PCtl::chkAutoLogo, false);
-    m_view.SetToolTip(PCtl::cmdFindPrinters, tessaline::Say(kFindUnavailable, m_korean));
+    m_view.SetToolTip(PCtl::cmdFindPrinters, tessaline::Say(kFindTip, m_korean));
     m_view.SetToolTip(PCtl::chkAutoLogo, tessaline::Say(kAutoLogoUnavailable, m_korean));
     m_view.SetBar(PCtl::barWork, 0, 1);
     ShowEntries();
@@ -194,7 +196,66 @@ void PrintersPageLogic::AskPrinter() {
 }
 
 void PrintersPageLogic::cmdFindPrinters_Click() {
-    SetWork(tessaline::Say(kFindUnavailable, m_korean), false);
+    if (m_busy) {
+        return;
+    }
+    const std::vector<std::string> networks = m_system.OwnNetworks();
+    std::vector<IpAddress> addresses;
+    std::string named;
+    for (const std::string& network : networks) {
+        const Result<NetworkRange> range = ParseNetwork(network);
+        if (!range) {
+            continue;
+        }
+        const std::vector<IpAddress> more = RangeAddresses(range.Value());
+        addresses.insert(addresses.end(), more.begin(), more.end());
+        named += named.empty() ? "" : ", ";
+        named += network;
+    }
+    if (addresses.empty()) {
+        SetWork(tessaline::Say(kFindNoNetwork, m_korean), false);
+        return;
+    }
+    const std::string count = N(static_cast<int64_t>(addresses.size()));
+    const uint64_t generation = ++m_printerGeneration;
+    SetWork(Fill(tessaline::Say(kFinding, m_korean), {count, named}), true);
+    DiscoveryOptions options;
+    options.port = m_system.PrinterPort();
+    m_work.Start([this, addresses, options, generation, count, named]() -> std::function<void()> {
+        auto found =
+            std::make_shared<std::vector<DiscoveredPrinter>>(DiscoverNetwork(addresses, options));
+        return [this, found, generation, count, named] {
+            if (generation != m_printerGeneration) {
+                return;
+            }
+            std::string list;
+            size_t printers = 0;
+            for (const DiscoveredPrinter& p : *found) {
+                if (p.found != Found::Printer) {
+                    continue;
+                }
+                ++printers;
+                // Kept like an address typed by hand, so it is offered next time too.
+                if (auto kept = m_programSettings.RememberAddress(p.address); !kept) {
+                    SetWork(kept.Reason(), false);
+                    return;
+                }
+                list += list.empty() ? "" : ", ";
+                list += p.address;
+                if (p.model) {
+                    list += " (";
+                    list += p.maker ? *p.maker + " " + *p.model : *p.model;
+                    list += ")";
+                }
+            }
+            ShowEntries();
+            SetWork(printers == 0 ? Fill(tessaline::Say(kFoundNone, m_korean), {count, named})
+                                  : Fill(tessaline::Say(kFoundSome, m_korean),
+                                         {N(static_cast<int64_t>(printers)), list}),
+                    false);
+        };
+    });
+    ShowActions();
 }
 
 void PrintersPageLogic::ShowFacts() {

@@ -122,9 +122,18 @@ inline constexpr Words kTooWide{
     "The logo is %d dots wide and the paper %d: turn on \"Fit to paper\".",
     "로고 폭이 %d 도트로 용지 폭 %d 보다 넓습니다: \"용지에 맞춤\"을 켜 "
     "주십시오."};
-inline constexpr Words kFindUnavailable{
-    "Finding printers on the network is not part of this build yet; type an address instead.",
-    "네트워크에서 프린터 찾기는 아직 이 버전에 없습니다; 주소를 직접 입력해 주십시오."};
+inline constexpr Words kFindTip{
+    "Look for receipt printers on this computer's own networks (port 9100) and list them.",
+    "이 컴퓨터의 네트워크에서 영수증 프린터를 찾아 (포트 9100) 목록에 넣습니다."};
+inline constexpr Words kFindNoNetwork{
+    "This computer is on no network of /22 or smaller to look in; type an address instead.",
+    "찾아볼 /22 이하의 네트워크가 없습니다; 주소를 직접 입력해 주십시오."};
+inline constexpr Words kFinding{"Looking for printers at %s addresses on %s...",
+                                "%s 개 주소 (%s) 에서 프린터를 찾는 중..."};
+inline constexpr Words kFoundNone{"No printer answered at the %s addresses of %s.",
+                                  "%s 개 주소 (%s) 에서 응답한 프린터가 없습니다."};
+inline constexpr Words kFoundSome{"Found %s: %s. Choose one in the printer box.",
+                                  "%s 대를 찾았습니다: %s. 프린터 상자에서 고르십시오."};
 inline constexpr Words kAutoLogoUnavailable{
     "The printer's automatic logo is not part of this build yet.",
     "프린터의 자동 로고 기능은 아직 이 버전에 없습니다."};

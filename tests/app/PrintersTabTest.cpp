@@ -105,12 +105,37 @@ private slots:
         QVERIFY2(Label(PCtl::lblMemory).contains("of 262,144 bytes used"),
                  qPrintable(Label(PCtl::lblMemory)));
         QVERIFY(W(PCtl::cmdRefresh)->isEnabled());
-        QVERIFY(!W(PCtl::cmdFindPrinters)->isEnabled());
+        QVERIFY(W(PCtl::cmdFindPrinters)->isEnabled());
         QVERIFY(!W(PCtl::cmdFindPrinters)->toolTip().isEmpty());
         // The address is kept for next time, in the printer box's list.
         auto* box = qobject_cast<QComboBox*>(W(PCtl::cboPrinterAddress));
         QVERIFY(box->findText(QString::fromStdString(m_served->Address())) >= 0);
         QVERIFY(box->findText("THERMAL #1") >= 0);
+    }
+
+    // "Find printers..." asks every address of the networks it is given (here
+    // loopback alone, at the served printer's port) and offers what answered.
+    void findPrintersOffersWhatAnswered() {
+        const std::string port = m_served->Address().substr(m_served->Address().rfind(':') + 1);
+        m_services->printerPort = static_cast<uint16_t>(std::stoi(port));
+        Open();
+        Click(PCtl::cmdFindPrinters);
+        QCOMPARE(Label(PCtl::lblWork),
+                 QString("This computer is on no network of /22 or smaller to look in; type an "
+                         "address instead."));
+        m_services->networks = {"127.0.0.1", "127.0.0.2/32"};
+        Click(PCtl::cmdFindPrinters);
+        QCOMPARE(Label(PCtl::lblWork),
+                 QString::fromStdString("Found 1: " + m_served->Address() +
+                                        " (Tessaline Virtual). Choose one in the printer box."));
+        auto* box = qobject_cast<QComboBox*>(W(PCtl::cboPrinterAddress));
+        QVERIFY(box->findText(QString::fromStdString(m_served->Address())) >= 0);
+        QVERIFY(W(PCtl::cmdFindPrinters)->isEnabled());
+        // None answering is said so, with where it looked.
+        m_services->printerPort = 1;
+        Click(PCtl::cmdFindPrinters);
+        QCOMPARE(Label(PCtl::lblWork),
+                 QString("No printer answered at the 2 addresses of 127.0.0.1, 127.0.0.2/32."));
     }
 
     void aMalformedAddressSaysWhy() {

@@ -38,6 +38,12 @@ public:
     virtual SettingsStore& Settings() = 0;
     // The spooler the printers are listed from and printed through; none without one.
     virtual std::shared_ptr<const Spooler> PrinterSpooler() { return nullptr; }
+    // The IPv4 networks this computer is on ("10.1.0.0/24"), each of at most
+    // kWidestOwnNetwork's size (platform/connection/LocalNetworks.h): where
+    // "Find printers..." looks.
+    virtual std::vector<std::string> OwnNetworks();
+    // The port it asks at each address: the raw printing port.
+    virtual uint16_t PrinterPort() { return 9100; }
 };
 
 // The system's services through platform/, the same on every system:

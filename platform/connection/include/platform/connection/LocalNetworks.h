@@ -14,6 +14,10 @@ struct LocalNetwork {
     int prefixLength = 32;
 };
 
+// The widest of its own networks a scan takes unasked: a /22, 1,022
+// addresses; a wider one has to be named (or a part of it).
+inline constexpr int kWidestOwnNetwork = 22;
+
 // The IPv4 networks of the interfaces that are up, loopback left out, in the
 // system's order; none where the system cannot tell.
 std::vector<LocalNetwork> LocalIpv4Networks();

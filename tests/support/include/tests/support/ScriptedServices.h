@@ -73,6 +73,9 @@ public:
         return programFolderWritable.value_or(CanCreateFileIn(folder));
     }
     std::shared_ptr<const Spooler> PrinterSpooler() override { return spooler; }
+    // Never the machine's own: a test names its loopback networks.
+    std::vector<std::string> OwnNetworks() override { return networks; }
+    uint16_t PrinterPort() override { return printerPort; }
     SettingsStore& Settings() override {
         ++settingsUses;
         if (writeHooks) {
@@ -86,6 +89,8 @@ public:
     std::deque<FileChoice> choices;
     int32_t codePage = 1252;
     std::vector<std::string> printers{"THERMAL #1"};
+    std::vector<std::string> networks; // where "Find printers..." looks: loopback only
+    uint16_t printerPort = 9100;
     std::shared_ptr<const Spooler> spooler; // when set, the printers come from it
     std::string programFolder;
     std::string configHome; // the settings folder is its "tessaline"
