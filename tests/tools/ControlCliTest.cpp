@@ -427,6 +427,60 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
     EXPECT_EQ(served.Stop(), 0);
 }
 
+// The same steps on a StarPRNT printer, its language given once and kept:
+// the key list after each step, and each stored graphic read back and
+// compared; a Line Mode printer and a language other than the one kept are
+// refused before anything is sent.
+TEST_F(ControlCli, NvGraphicsOnAStarPrntPrinterAreReadBack) {
+    ASSERT_EQ(cli.Run("vprinter add STAR --commands star-prnt").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add LINE --commands star-line").status, 0);
+    test::ServedPrinter served(cli, "STAR"), line(cli, "LINE");
+    ASSERT_FALSE(served.Address().empty() || line.Address().empty());
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA);
+    struct Step {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const Step steps[] = {
+        // Nothing kept yet: ESC/POS questions get no answer from a Star printer.
+        {"nv list --read-timeout 300" + at, 3, "does not answer"},
+        {"nv store --commands star-prnt" + at + "A1" + a, 0,
+         "stored A1 (100 x 50 dots, 650 bytes)\n"},
+        {"nv store" + at + "B2" + a, 0, "stored B2 (100 x 50 dots, 650 bytes)\n"},
+        {"nv list" + at, 0, "Keys:         A1, B2 (2)\n"},
+        {"nv list --json" + at, 0, "\"keys\": [\"A1\", \"B2\"], \"total\": null, \"free\": null}"},
+        {"nv print" + at + "A1 --scale 2x2", 0,
+         "sent the print of A1 at 2x2; the printer holds A1"},
+        {"nv print" + at + "ZZ", 3, "holds no graphic ZZ: nothing printed"},
+        {"nv store --commands esc-pos" + at + "C3" + a, 1, "takes star-prnt (kept in "},
+        {"nv delete" + at + "A1", 0, "deleted A1\n"},
+        {"nv delete" + at + "--all", 0, "deleted every NV graphic\n"},
+        {"nv list" + at, 0, "Keys:         none (0)"},
+        {"nv store --commands star-line " + line.Address() + " A1" + a, 1,
+         "--commands is esc-pos, star-prnt or auto"},
+        {"upload --commands star-line --printer LINE" + a, 0, ""},
+        {"nv store LINE A1" + a, 1, "\"LINE\" speaks Star Line Mode, which keeps numbered logos"},
+    };
+    for (const Step& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << step.args << "\n"
+                                                                          << run.out << run.err;
+        EXPECT_EQ(run.out.find("warning: on many printers"), std::string::npos) << step.args;
+    }
+    const std::string log = served.Output(std::chrono::milliseconds(3000), "every NV graphic");
+    EXPECT_NE(log.find("\"A1\": printed at 2x2"), std::string::npos) << log;
+    // The bytes nv command writes for a StarPRNT printer: ESC/POS's behind an ESC.
+    const auto escPos = cli.Run("nv command --store A1" + a);
+    const auto star = cli.Run("nv command --commands star-prnt --store A1" + a);
+    ASSERT_EQ(star.status, 0) << star.err;
+    EXPECT_EQ(star.out, "\x1b" + escPos.out);
+    EXPECT_EQ(served.Stop(), 0);
+    EXPECT_EQ(line.Stop(), 0);
+}
+
 // A printer that answers nothing, or stops answering while it writes: the
 // bytes go, and the tool says they were not verified.
 TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {
