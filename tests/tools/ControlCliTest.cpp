@@ -481,6 +481,61 @@ TEST_F(ControlCli, NvGraphicsOnAStarPrntPrinterAreReadBack) {
     EXPECT_EQ(line.Stop(), 0);
 }
 
+// status asks a Star printer in its own language: at once where the language
+// is kept for the address, after the ESC/POS status goes unanswered where it
+// is not; the conditions of its automatic status as ESC/POS's are shown.
+TEST_F(ControlCli, StatusSpeaksStarToAStarPrinter) {
+    ASSERT_EQ(cli.Run("vprinter add SP --commands star-prnt").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add SL --commands star-line").status, 0);
+    test::ServedPrinter prnt(cli, "SP"), line(cli, "SL");
+    ASSERT_FALSE(prnt.Address().empty() || line.Address().empty());
+    ASSERT_EQ(cli.Run("nv list --commands star-prnt " + prnt.Address()).status, 0);
+    const struct {
+        std::string printer, conditions, args;
+        int status;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"SP",
+         "",
+         "status " + prnt.Address(),
+         0,
+         {"Ready:          yes\nMaker:          Star\nModel:          VSTAR-PRNT\n",
+          "Firmware:       Ver1.0\n"}},
+        {"SL",
+         "",
+         "status --read-timeout 300 " + line.Address(),
+         0,
+         {"Ready:          yes\nMaker:          Star\nModel:          VSTAR-LINE\n"}},
+        {"SP",
+         "cover-open paper-near-end",
+         "status --json " + prnt.Address(),
+         3,
+         {"\"answered\": true, \"ready\": false, \"conditions\": [\"off-line\", \"cover open\", "
+          "\"paper near end\"], \"maker\": \"Star\", \"model\": \"VSTAR-PRNT\", \"firmware\": "
+          "\"Ver1.0\""}},
+        {"SL",
+         "paper-end",
+         "status --read-timeout 300 " + line.Address(),
+         3,
+         {"Ready:          no (off-line, paper end)\n"}},
+        {"SP",
+         "paper-near-end",
+         "status " + prnt.Address(),
+         0,
+         {"Ready:          yes (paper near end)\n"}},
+    };
+    for (const auto& c : cases) {
+        { std::ofstream(Printer(c.printer) / "status") << c.conditions << "\n"; }
+        const auto run = cli.Run(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out << run.err;
+        for (const std::string& says : c.says) {
+            EXPECT_NE(run.out.find(says), std::string::npos) << c.args << "\n" << run.out;
+        }
+    }
+    EXPECT_EQ(prnt.Stop(), 0);
+    EXPECT_EQ(line.Stop(), 0);
+}
+
 // A printer that answers nothing, or stops answering while it writes: the
 // bytes go, and the tool says they were not verified.
 TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {

@@ -6,6 +6,7 @@
 #include "printer/NvGraphics.h"
 #include "printer/PrinterProfiles.h"
 #include "printer/PrinterQueries.h"
+#include "printer/StarStatus.h"
 
 #include <chrono>
 #include <functional>
@@ -70,6 +71,18 @@ Result<bool> ReceiveReply(PrinterConnection& connection,
 Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection,
                                                    std::span<const uint8_t> request,
                                                    ReplyShape shape, size_t* stray = nullptr);
+
+// What a Star printer answered: its automatic status and its version text
+// ("TSP143IIIW Ver1.0"), each empty when it did not answer.
+struct StarReport {
+    std::optional<StarStatus> status;
+    std::optional<std::string> version;
+};
+
+// Asks a Star printer its automatic status (ESC ACK SOH), then, when it
+// answered, its version (ESC # * LF NUL), each up to the read timeout. Fails,
+// naming the address, only when the connection itself fails.
+Result<StarReport> AskStarPrinter(PrinterConnection& connection);
 
 // Asks for the NV graphics key list and answers its blocks (ACK, NAK for a
 // malformed one, CAN when giving up). Nothing when the printer did not answer
