@@ -481,6 +481,59 @@ TEST_F(ControlCli, NvGraphicsOnAStarPrntPrinterAreReadBack) {
     EXPECT_EQ(line.Stop(), 0);
 }
 
+// Star Line Mode through an address: the registration goes whole, refused
+// whole with the figures where it cannot; after it the printer is asked its
+// own automatic status (DLE EOT would make the job one it does not
+// understand) and then holds every logo.
+TEST_F(ControlCli, StarLineLogosGoWholeThroughAnAddress) {
+    ASSERT_EQ(cli.Run("vprinter add SLA --commands star-line").status, 0);
+    test::ServedPrinter served(cli, "SLA");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA), b = ' ' + cli.Quote(logoB);
+    const fs::path tall = cli.Root() / "tall.bmp";
+    test::WriteFile(tall, test::Make24(8, 2400, [](int, int) { return test::Bgr{0, 0, 0}; }));
+    std::string many;
+    for (int i = 0; i < 256; ++i) {
+        many += a;
+    }
+    const struct {
+        std::string args;
+        int status;
+        std::string says;
+        std::string holds; // what vprinter show says afterwards
+    } steps[] = {
+        {"upload --commands star-line --printer" + at + a + b, 0,
+         "sent (the printer cannot confirm NV bit images)", "Stored images:   2\n"},
+        {"print --paper-width 576 --printer" + at + "--image 2", 0, "", "Stored images:   2\n"},
+        {"upload --commands esc-pos --printer" + at + a, 1,
+         "sending it esc-pos would mix two languages on one printer, refused",
+         "Stored images:   2\n"},
+        {"upload --printer" + at + many, 1,
+         "the list names 256 logo files; the printer stores at most 255", "Stored images:   2\n"},
+        {"upload --printer" + at + a + ' ' + cli.Quote(tall), 1,
+         "(8 x 2400 dots; at most 8184 x 2304)", "Stored images:   2\n"},
+        {"erase --printer" + at, 0, "", "Stored images:   1\n"},
+    };
+    for (const auto& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args.substr(0, 200) << "\n"
+                                           << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos)
+            << step.args.substr(0, 200) << "\n"
+            << run.out << run.err;
+        std::string shown;
+        for (int i = 0; i < 100 && shown.find(step.holds) == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            shown = cli.Run("vprinter show SLA").out;
+        }
+        EXPECT_NE(shown.find(step.holds), std::string::npos) << step.args.substr(0, 200) << shown;
+    }
+    const std::string log = served.Output(std::chrono::milliseconds(3000), "printed logo 2");
+    EXPECT_EQ(log.find("not understood"), std::string::npos) << log;
+    EXPECT_EQ(served.Stop(), 0);
+}
+
 // status asks a Star printer in its own language: at once where the language
 // is kept for the address, after the ESC/POS status goes unanswered where it
 // is not; the conditions of its automatic status as ESC/POS's are shown.
