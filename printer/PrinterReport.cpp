@@ -238,6 +238,40 @@ Result<StarReport> AskStarPrinter(PrinterConnection& connection) {
     return report;
 }
 
+Result<std::optional<LogoLanguage>> AnsweredLogoLanguage(PrinterConnection& connection) {
+    using Answer = Result<std::optional<LogoLanguage>>;
+    if (!connection.CanAnswer()) {
+        return std::optional<LogoLanguage>();
+    }
+    const auto status =
+        AskOne(connection, StatusRequest(StatusQuery::Printer), ShapeOf(StatusQuery::Printer));
+    if (!status) {
+        return Answer::Fail(status.Reason());
+    }
+    if (status.Value()) {
+        return std::optional<LogoLanguage>(LogoLanguage::EscPos);
+    }
+    const Result<StarReport> star = AskStarPrinter(connection);
+    if (!star) {
+        return Answer::Fail(star.Reason());
+    }
+    if (!star.Value().status) {
+        return std::optional<LogoLanguage>();
+    }
+    const std::string version = star.Value().version.value_or("");
+    const auto match = MatchProfile("Star", version.substr(0, version.find(' ')));
+    if (match && match->profile->commands == ProfileCommands::StarPrnt) {
+        return std::optional<LogoLanguage>(LogoLanguage::StarPrnt);
+    }
+    if (match && match->profile->commands == ProfileCommands::StarLine) {
+        return std::optional<LogoLanguage>(LogoLanguage::StarLine);
+    }
+    // Only StarPRNT models name the command set in their version text.
+    return std::optional<LogoLanguage>(version.find("PRNT") != std::string::npos
+                                           ? LogoLanguage::StarPrnt
+                                           : LogoLanguage::StarLine);
+}
+
 Result<PrinterReport> AskPrinter(PrinterConnection& connection, Patience patience) {
     PrinterReport report;
     bool answeredAny = false;

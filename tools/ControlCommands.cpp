@@ -41,8 +41,10 @@ std::vector<Option> WithPrinter(std::vector<Option> options) {
                              {"esc-pos", "star-line", "star-prnt", "auto"},
                              "the printer's command language, kept for it from then on (star-line: "
                              "Star Line Mode logos, ESC FS q; star-prnt keeps logos by key and "
-                             "takes no numbered ones); auto, the default, uses the one kept, "
-                             "ESC/POS when none is; one other than the one kept is refused"));
+                             "takes no numbered ones); auto uses the one kept, and where none is "
+                             "asks a printer reached by its address, then its model's profile; "
+                             "without it, the one kept or ESC/POS; one other than the one kept "
+                             "is refused"));
     return options;
 }
 
@@ -424,8 +426,9 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
 // address), or refuses one that differs from the language kept for it.
 // kExitDone to go on.
 int ApplyCommands(const ParsedOptions& parsed, const std::string& command,
-                  const std::string& printer, std::ostream& err) {
-    const Result<LogoLanguage> language = ChosenLogoLanguage(parsed.Text("--commands"), printer);
+                  const std::string& printer, const CliEnvironment& env, std::ostream& err) {
+    const Result<LogoLanguage> language =
+        ChosenLogoLanguage(parsed.Text("--commands"), printer, env);
     if (!language) {
         err << "tessaline-cli " << command << ": " << language.Reason() << "\n";
         return kExitWrongUse;
@@ -451,7 +454,8 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (parsed.operands.empty()) {
         return Usage("upload", "no FILE to upload", err);
     }
-    if (const int status = ApplyCommands(parsed, "upload", *printer, err); status != kExitDone) {
+    if (const int status = ApplyCommands(parsed, "upload", *printer, env, err);
+        status != kExitDone) {
         return status;
     }
     if (!parsed.Has("--replace-other-logos")) {
@@ -581,7 +585,8 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         return Usage(command, why, err);
     }
     const std::string* printer = &target;
-    if (const int status = ApplyCommands(parsed, command, *printer, err); status != kExitDone) {
+    if (const int status = ApplyCommands(parsed, command, *printer, env, err);
+        status != kExitDone) {
         return status;
     }
     int32_t selector = 0, range = 0, size = 0, last = 0;

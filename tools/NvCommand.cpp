@@ -11,12 +11,15 @@
 #include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
+#include "platform/PrinterAddress.h"
 #include "platform/PrinterCommandsFile.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/GraphicSteps.h"
 #include "printer/NvGraphics.h"
+#include "printer/PrinterProfiles.h"
+#include "printer/PrinterReport.h"
 #include "printer/StarPrntGraphics.h"
 
 #include <algorithm>
@@ -93,8 +96,9 @@ struct NvOptions {
 Option CommandsOption() {
     return Choice("--commands", "LANGUAGE", {"esc-pos", "star-prnt", "auto"},
                   "the printer's command language, kept for it from then on (star-prnt: "
-                  "StarPRNT, ESC GS ( L); auto, the default, uses the one kept, ESC/POS when "
-                  "none is; one other than the one kept is refused");
+                  "StarPRNT, ESC GS ( L); auto uses the one kept, and where none is asks a "
+                  "printer reached by its address, then its model's profile; without it, the one "
+                  "kept or ESC/POS; one other than the one kept is refused");
 }
 
 Option ScaleOption() {
@@ -506,7 +510,41 @@ std::string OtherLogosRefusal(const CliEnvironment& env, const std::string& prin
            " erases; give --replace-other-logos to replace them";
 }
 
-Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::string& printer) {
+namespace {
+
+// What a printer with no language kept answers in, or its recorded model's
+// profile says; nothing when neither tells.
+std::optional<LogoLanguage> FoundLogoLanguage(const std::string& printer,
+                                              const CliEnvironment& env) {
+    const Result<PrinterAddress> address = ParsePrinterAddress(printer);
+    if (address && address.Value().scheme != AddressScheme::File) {
+        if (auto connection = ConnectPrinter(address.Value())) {
+            const auto answered = AnsweredLogoLanguage(*connection.Value());
+            static_cast<void>(connection.Value()->Finish());
+            if (answered && answered.Value()) {
+                return answered.Value();
+            }
+        }
+    }
+    const PrinterProfile* profile = RecordedProfile(printer, env);
+    switch (profile != nullptr ? profile->commands : ProfileCommands::Unknown) {
+    case ProfileCommands::StarLine:
+        return LogoLanguage::StarLine;
+    case ProfileCommands::StarPrnt:
+        return LogoLanguage::StarPrnt;
+    case ProfileCommands::NvGraphics:
+    case ProfileCommands::NvBitImages:
+        return LogoLanguage::EscPos;
+    case ProfileCommands::Unknown:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::string& printer,
+                                        const CliEnvironment& env) {
     const std::filesystem::path file = PrinterCommandsFile();
     const auto kept = KeptPrinterCommands(file, printer);
     if (!kept) {
@@ -526,10 +564,16 @@ Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::str
             return Result<LogoLanguage>::Fail(why);
         }
     }
-    if (given == nullptr || *given == "auto") {
+    if (given == nullptr || (*given == "auto" && keptLanguage)) {
         return keptLanguage.value_or(LogoLanguage::EscPos);
     }
-    const auto wanted = ParseLogoCommands(*given);
+    std::optional<LogoLanguage> wanted = ParseLogoCommands(*given);
+    if (*given == "auto") {
+        wanted = IsPrinterAddress(printer) ? FoundLogoLanguage(printer, env) : std::nullopt;
+        if (!wanted) {
+            return LogoLanguage::EscPos;
+        }
+    }
     if (!wanted) {
         std::string why = "--commands is esc-pos, star-line, star-prnt or auto, not '";
         why += *given;
@@ -544,12 +588,13 @@ Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::str
         why += " (kept in ";
         why += file.string();
         why += "); sending it ";
-        why += *given;
+        why += LogoCommandsName(*wanted);
         why += " would mix two languages on one printer, refused";
         return Result<LogoLanguage>::Fail(why);
     }
     if (!keptLanguage) {
-        if (Result<void> keep = KeepPrinterCommands(file, printer, *given); !keep) {
+        if (Result<void> keep = KeepPrinterCommands(file, printer, LogoCommandsName(*wanted));
+            !keep) {
             return Result<LogoLanguage>::Fail(keep.Reason());
         }
     }
@@ -592,7 +637,8 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     if (what != "command" && !o.words.empty()) {
         o.printer = o.words[0];
         o.words[0] = AsPrinterAddress(o.words[0], err);
-        const auto language = ChosenLogoLanguage(o.commands ? &*o.commands : nullptr, o.words[0]);
+        const auto language =
+            ChosenLogoLanguage(o.commands ? &*o.commands : nullptr, o.words[0], env);
         if (!language) {
             err << "tessaline-cli nv " << what << ": " << language.Reason() << "\n";
             return kExitWrongUse;

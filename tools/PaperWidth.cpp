@@ -70,10 +70,6 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
     return std::optional<int32_t>(static_cast<int32_t>(*dots));
 }
 
-namespace {
-
-// The profile of the model the printer at address `target` last answered
-// with, as its record keeps it; none for a queue or a printer not yet asked.
 const PrinterProfile* RecordedProfile(const std::string& target, const CliEnvironment& env) {
     if (!IsPrinterAddress(target)) {
         return nullptr;
@@ -85,6 +81,8 @@ const PrinterProfile* RecordedProfile(const std::string& target, const CliEnviro
     const auto match = MatchProfile({}, record.Value()->model);
     return match ? match->profile : nullptr;
 }
+
+namespace {
 
 // The paper of that profile; nothing when none is known.
 std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env) {

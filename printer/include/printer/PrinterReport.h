@@ -3,6 +3,7 @@
 
 #include "base/Result.h"
 #include "platform/connection/PrinterConnection.h"
+#include "printer/LogoCommands.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterProfiles.h"
 #include "printer/PrinterQueries.h"
@@ -83,6 +84,13 @@ struct StarReport {
 // answered, its version (ESC # * LF NUL), each up to the read timeout. Fails,
 // naming the address, only when the connection itself fails.
 Result<StarReport> AskStarPrinter(PrinterConnection& connection);
+
+// The language a printer answers in: ESC/POS when it answers its real-time
+// status (DLE EOT 1); otherwise, when it answers ESC ACK SOH, StarPRNT where
+// the profile of the model its version names (or the version itself) says
+// so, Star Line Mode where not. Nothing when it answers neither within the
+// read timeout; fails when the connection does.
+Result<std::optional<LogoLanguage>> AnsweredLogoLanguage(PrinterConnection& connection);
 
 // Asks for the NV graphics key list and answers its blocks (ACK, NAK for a
 // malformed one, CAN when giving up). Nothing when the printer did not answer
