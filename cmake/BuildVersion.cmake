@@ -19,3 +19,8 @@ if(GIT_FOUND)
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/base/include/base/BuildVersion.h.in
   ${PROJECT_BINARY_DIR}/generated/base/BuildVersion.h @ONLY)
+# The same version for the Windows version resources, which cannot take the
+# C++ header: four numbers for FILEVERSION, and the text.
+string(REPLACE "." ", " TESSALINE_VERSION_COMMAS "${PROJECT_VERSION}")
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/generated/base/BuildVersion.rc.h
+  CONTENT "// Written by CMake from the project's version.\n#define TESSALINE_VERSION_NUMBERS ${TESSALINE_VERSION_COMMAS}\n#define TESSALINE_VERSION_TEXT \"${TESSALINE_VERSION_COMMAS}\"\n")

@@ -47,6 +47,37 @@ endforeach()
 add_custom_target(tessaline-man ALL DEPENDS ${tessaline_man_outputs})
 install(FILES ${tessaline_man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# ---- The Ansible collection ---------------------------------------------------
+
+# Built with ansible-galaxy where the build machine has it (Debian's
+# ansible-core), and shipped for the controller to install:
+#   ansible-galaxy collection install /usr/share/tessaline/ansible/tessaline-fleet-*.tar.gz
+find_program(TESSALINE_ANSIBLE_GALAXY ansible-galaxy)
+if(TESSALINE_ANSIBLE_GALAXY)
+  set(tessaline_collection_dir ${TESSALINE_PACKAGING_DIR}/ansible)
+  file(STRINGS ${tessaline_collection_dir}/galaxy.yml tessaline_collection_version
+       REGEX "^version:")
+  string(REGEX REPLACE "^version: *" "" tessaline_collection_version
+         "${tessaline_collection_version}")
+  set(tessaline_collection
+      ${PROJECT_BINARY_DIR}/packaging/tessaline-fleet-${tessaline_collection_version}.tar.gz)
+  file(GLOB_RECURSE tessaline_collection_sources CONFIGURE_DEPENDS ${tessaline_collection_dir}/*)
+  add_custom_command(OUTPUT ${tessaline_collection}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
+    COMMAND ${TESSALINE_ANSIBLE_GALAXY} collection build ${tessaline_collection_dir}
+            --output-path ${PROJECT_BINARY_DIR}/packaging --force
+    DEPENDS ${tessaline_collection_sources}
+    COMMENT "Building the Ansible collection tessaline.fleet"
+    VERBATIM)
+  add_custom_target(tessaline-ansible-collection ALL DEPENDS ${tessaline_collection})
+  install(FILES ${tessaline_collection} DESTINATION ${CMAKE_INSTALL_DATADIR}/tessaline/ansible)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/examples/ansible/playbook.yml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/tessaline/ansible)
+else()
+  message(STATUS "ansible-galaxy not found (package ansible-core): the Ansible collection is "
+                 "not built nor installed")
+endif()
+
 # ---- The component ABI for other hosts, and its guide -----------------------
 
 install(FILES ${PROJECT_SOURCE_DIR}/platform/component/include/tessaline/tessaline_component.h

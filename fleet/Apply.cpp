@@ -164,12 +164,12 @@ private:
         const std::string place = LogoPlace(m_manifest, logo);
         std::string file = logo.file.string();
         const int32_t fit = logo.fitPaper ? which.second : logo.fit;
-        if (fit > 0 && m_options.fitLogo) {
-            auto fitted = m_options.fitLogo(file, fit);
-            if (!fitted) {
-                return R::Fail(place + fitted.Reason());
+        if ((fit > 0 || logo.dither) && m_options.shapeLogo) {
+            auto shaped = m_options.shapeLogo(logo, fit);
+            if (!shaped) {
+                return R::Fail(place + shaped.Reason());
             }
-            file = fitted.Value();
+            file = shaped.Value();
         }
         auto graphic = ConvertGraphic(file, logo.imageMode, logo.brightness);
         if (!graphic) {
@@ -748,9 +748,8 @@ private:
     }
 
     // Asks the printer's maker and model, for its profile, and the roll it is
-    // set for; the model is kept in the
-    // printer's record for the tools that store without asking. Empty, or
-    // why the connection failed.
+    // set for; both are kept in the printer's record for the tools that store
+    // or print without asking. Empty, or why the connection failed.
     std::string AskModel(PrinterConnection& link, const std::string& serial) {
         std::string said[2];
         const IdentityQuery questions[2] = {IdentityQuery::Maker, IdentityQuery::Model};
@@ -770,14 +769,19 @@ private:
         if (roll.Value()) {
             m_answeredRoll = ParsePaperWidthSetting(*roll.Value());
         }
-        if (said[1].empty()) {
-            return {};
+        if (!said[1].empty()) {
+            UseProfileOf(said[0], said[1]);
         }
-        UseProfileOf(said[0], said[1]);
-        if (!m_options.planOnly && !m_options.printerRecords.empty()) {
-            const std::string model = said[0].empty() ? said[1] : said[0] + " " + said[1];
+        if ((!said[1].empty() || m_answeredRoll) && !m_options.planOnly &&
+            !m_options.printerRecords.empty()) {
+            std::string model = said[1];
+            if (!said[0].empty() && !said[1].empty()) {
+                model = said[0];
+                model += ' ';
+                model += said[1];
+            }
             static_cast<void>(PrinterNvRecords(m_options.printerRecords)
-                                  .Remember(m_printer.address, model, serial));
+                                  .Remember(m_printer.address, model, serial, m_answeredRoll));
         }
         return {};
     }

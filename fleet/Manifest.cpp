@@ -80,34 +80,52 @@ struct LogoSettings {
     int32_t brightness = 5;
     int32_t fit = 0;
     bool fitPaper = false;
+    std::string dither = "threshold"; // the command line's --dither word
+    std::optional<int> threshold;     // threshold = N: a level of the user's own
 };
 
 void ReadLogoSettings(const toml::table& table, LogoSettings& s, Problems& problems) {
-    // dither = "threshold" | "stucki" is the command line's word for the same
-    // two conversions image-mode names; image-mode stays for stored manifests.
+    // dither is the command line's word for the conversion: "threshold" and
+    // "stucki" are the two image-mode names, which stays for stored manifests.
     const toml::node* dither = table.get("dither");
     if (dither != nullptr && table.get("image-mode") != nullptr) {
         problems.At(dither->source(), "give dither or image-mode, not both");
     } else if (dither != nullptr) {
         const auto* text = dither->as_string();
-        if (text != nullptr && text->get() == "threshold") {
-            s.imageMode = 0;
-        } else if (text != nullptr && text->get() == "stucki") {
-            s.imageMode = 1;
+        if (text != nullptr && (text->get() == "threshold" || text->get() == "stucki" ||
+                                DitherKindNamed(text->get()))) {
+            s.dither = text->get();
+            // A level the defaults gave belongs to their dither, not this one.
+            s.threshold.reset();
         } else {
-            problems.At(dither->source(), "dither is \"threshold\" or \"stucki\"");
+            problems.At(dither->source(), "dither is \"threshold\", \"stucki\", "
+                                          "\"floyd-steinberg\", \"atkinson\" or \"bayer\"");
         }
     }
     if (const toml::node* mode = table.get("image-mode")) {
         const auto* text = mode->as_string();
         if (text != nullptr && text->get() == "none") {
-            s.imageMode = 0;
+            s.dither = "threshold";
+            s.threshold.reset();
         } else if (text != nullptr && text->get() == "error-diffusion") {
-            s.imageMode = 1;
+            s.dither = "stucki";
+            s.threshold.reset();
         } else {
             problems.At(mode->source(), "image-mode is \"error-diffusion\" or \"none\"");
         }
     }
+    if (const toml::node* t = table.get("threshold")) {
+        const auto value = t->value<int64_t>();
+        if (!t->is_integer() || !value || *value < 0 || *value > 255) {
+            problems.At(t->source(), "threshold is a grey level from 0 to 255");
+        } else if (s.dither != "threshold") {
+            problems.At(t->source(), "threshold goes with dither = \"threshold\", not with \"" +
+                                         s.dither + "\"");
+        } else {
+            s.threshold = static_cast<int>(*value);
+        }
+    }
+    s.imageMode = s.dither == "stucki" ? 1 : 0;
     if (const toml::node* b = table.get("brightness")) {
         const auto value = b->value<int64_t>();
         if (!b->is_integer() || !value || *value < 0 || *value > 10) {
@@ -269,10 +287,11 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
     if (const toml::node* d = root.get("defaults")) {
         if (const toml::table* table = d->as_table()) {
             CheckKeys(*table,
-                      {"dither", "image-mode", "brightness", "commands", "fit", "paper-width",
-                       "replace-other-logos"},
+                      {"dither", "threshold", "image-mode", "brightness", "commands", "fit",
+                       "paper-width", "replace-other-logos"},
                       "[defaults]",
-                      "dither, brightness, commands, fit, paper-width or replace-other-logos",
+                      "dither, threshold, brightness, commands, fit, paper-width or "
+                      "replace-other-logos",
                       problems);
             ReadLogoSettings(*table, defaults, problems);
             if (const toml::node* w = table->get("paper-width")) {
@@ -299,8 +318,9 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                     problems.At(node.source(), where + " is a table with file = \"PATH\"");
                     continue;
                 }
-                CheckKeys(*table, {"file", "dither", "image-mode", "brightness", "fit"}, where,
-                          "file, dither, brightness or fit", problems);
+                CheckKeys(*table,
+                          {"file", "dither", "threshold", "image-mode", "brightness", "fit"}, where,
+                          "file, dither, threshold, brightness or fit", problems);
                 LogoSettings s = defaults;
                 ReadLogoSettings(*table, s, problems);
                 ManifestLogo logo;
@@ -309,6 +329,12 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                 logo.brightness = s.brightness;
                 logo.fit = s.fit;
                 logo.fitPaper = s.fitPaper;
+                if (s.threshold) {
+                    logo.dither = DitherKind::Threshold;
+                    logo.threshold = *s.threshold;
+                } else if (s.dither != "threshold" && s.dither != "stucki") {
+                    logo.dither = DitherKindNamed(s.dither);
+                }
                 const toml::node* f = table->get("file");
                 const std::string* path = f != nullptr ? StringOf(*f) : nullptr;
                 if (path == nullptr || path->empty()) {

@@ -66,6 +66,9 @@ std::string PrinterNvRecordText(const PrinterNvRecord& record) {
     if (!record.model.empty()) {
         text.append("\nmodel=").append(OneLine(record.model));
     }
+    if (record.paperMillimetres) {
+        text.append("\npaper-mm=").append(std::to_string(*record.paperMillimetres));
+    }
     if (!record.imageWidths.empty()) {
         text.append("\nimage-widths=");
         for (size_t i = 0; i < record.imageWidths.size(); ++i) {
@@ -129,6 +132,12 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
             record.holds = value;
         } else if (name == "model") {
             record.model = value;
+        } else if (name == "paper-mm") {
+            int64_t mm = 0;
+            if (!ReadNumber(value, mm) || mm < 1 || mm > 1000) {
+                return R::Fail(at + "paper-mm is the roll's width in millimetres, 1 to 1000");
+            }
+            record.paperMillimetres = static_cast<int32_t>(mm);
         } else if (name == "kept-by-serial") {
             record.keptBySerial = value;
         } else if (name == "writes") {
@@ -337,12 +346,16 @@ PrinterNvRecords::Update(std::string_view printer, const std::string& serial,
 }
 
 Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::string& model,
-                                        const std::string& serial) {
-    auto updated = Update(printer, serial, [&model](PrinterNvRecord& record) {
-        if (record.model == model) {
+                                        const std::string& serial,
+                                        std::optional<int32_t> paperMillimetres) {
+    auto updated = Update(printer, serial, [&](PrinterNvRecord& record) {
+        // A printer that named no model this time keeps the one it named before.
+        const std::string& kept = model.empty() ? record.model : model;
+        if (record.model == kept && record.paperMillimetres == paperMillimetres) {
             return false;
         }
-        record.model = model;
+        record.model = kept;
+        record.paperMillimetres = paperMillimetres;
         return true;
     });
     if (!updated) {

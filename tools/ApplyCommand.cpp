@@ -224,11 +224,14 @@ int ApplyCommand(const std::vector<std::string>& args, const CliEnvironment& env
     UseSystemPictureDecoders();
     ShapedLogos shaped;
     std::mutex shaping;
-    options.fitLogo = [&](const std::string& file, int32_t fit) {
+    options.shapeLogo = [&](const ManifestLogo& logo, int32_t fit) {
         std::lock_guard<std::mutex> lock(shaping);
         ShapingChoice choice;
         choice.fit = fit;
-        return shaped.Prepare(file, choice);
+        choice.dither = logo.dither;
+        choice.threshold = logo.threshold;
+        choice.brightness = logo.brightness;
+        return shaped.Prepare(logo.file.string(), choice);
     };
     const auto spooler = MakeSpooler(env.systemQueues, env.dataHome);
     options.spooler = spooler.get();

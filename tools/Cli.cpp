@@ -145,10 +145,11 @@ int Printers(const std::vector<std::string>& args, const CliEnvironment& env, st
 }
 
 int Completion(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const char* usage = "Usage: tessaline-cli completion bash|zsh|fish\n"
+    const char* usage = "Usage: tessaline-cli completion bash|zsh|fish|man\n"
                         "\n"
                         "Writes the shell's completion script for tessaline-cli: commands,\n"
-                        "options and their values, and printer names asked for live.\n";
+                        "options and their values, and printer names asked for live; man\n"
+                        "writes the man page's OPTIONS section from the same tables.\n";
     if (WantsHelp(args)) {
         out << usage << kExitStatusHelp;
         return kExitDone;
@@ -156,7 +157,7 @@ int Completion(const std::vector<std::string>& args, std::ostream& out, std::ost
     const std::string script =
         args.size() == 1 ? CompletionScript(args[0], AllCliCommands()) : std::string();
     if (script.empty()) {
-        err << "tessaline-cli completion: give bash, zsh or fish\n" << usage;
+        err << "tessaline-cli completion: give bash, zsh, fish or man\n" << usage;
         return kExitWrongUse;
     }
     out << script;

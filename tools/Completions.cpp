@@ -212,6 +212,37 @@ std::string Fish(const std::vector<CliCommand>& commands) {
 
 } // namespace
 
+// `text` for roff: minus signs and backslashes escaped, and a line that would
+// begin with a control character kept as text.
+std::string Roff(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '-') {
+            out += "\\-";
+        } else if (c == '\\') {
+            out += "\\e";
+        } else {
+            out += c;
+        }
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) {
+        out.insert(0, "\\&");
+    }
+    return out;
+}
+
+// One option's tag line: bold name, italic value.
+std::string RoffTag(const std::string& name, const std::string& value) {
+    if (value.empty()) {
+        return ".B " + Roff(name) + "\n";
+    }
+    std::string tag = ".BI " + Roff(name);
+    tag += " \" ";
+    tag += Roff(value);
+    tag += "\"\n";
+    return tag;
+}
+
 std::string CompletionScript(const std::string& shell, const std::vector<CliCommand>& commands) {
     if (shell == "bash") {
         return Bash(commands);
@@ -225,7 +256,36 @@ std::string CompletionScript(const std::string& shell, const std::vector<CliComm
     if (shell == "fish") {
         return Fish(commands);
     }
+    if (shell == "man") {
+        return ManualOptions(commands);
+    }
     return {};
+}
+
+std::string ManualOptions(const std::vector<CliCommand>& commands) {
+    std::string s = std::string(kManualOptionsBegin) + "\n.SH OPTIONS\n" +
+                    "Each command's options, as its\n.B \\-\\-help\nlists them.\n";
+    for (const CliCommand& c : commands) {
+        if (c.options.empty()) {
+            continue;
+        }
+        s += ".SS \"" + Roff(c.words) + "\"\n";
+        for (const Option& o : c.options) {
+            s += ".TP\n" + RoffTag(o.name, o.value) + Roff(o.help) + "\n";
+        }
+        for (const Option& o : c.options) {
+            for (const OptionAlias& a : o.aliases) {
+                std::string olds, nows;
+                for (const auto& [old, now] : a.values) {
+                    olds += (olds.empty() ? "" : "|") + old;
+                    nows += (nows.empty() ? "" : "|") + now;
+                }
+                s += ".TP\n" + RoffTag(a.name, olds) + "the older spelling of " + Roff(o.name) +
+                     " " + Roff(nows) + ", still taken\n";
+            }
+        }
+    }
+    return s + kManualOptionsEnd + "\n";
 }
 
 } // namespace tessaline

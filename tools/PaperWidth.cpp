@@ -11,6 +11,7 @@
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/PaperRolls.h"
 #include "printer/PrinterProfiles.h"
+#include "printer/PrinterReport.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -84,10 +85,18 @@ const PrinterProfile* RecordedProfile(const std::string& target, const CliEnviro
 
 namespace {
 
-// The paper of that profile; nothing when none is known.
-std::optional<int32_t> ProfilePaperDots(const std::string& target, const CliEnvironment& env) {
-    const PrinterProfile* profile = RecordedProfile(target, env);
-    return profile != nullptr ? profile->PaperDots() : std::nullopt;
+// The paper of the printer at address `target` as its record keeps it: the
+// roll it said it is set for when a tool last asked, else its profile's
+// paper; nothing when neither is known.
+std::optional<int32_t> RecordedPaperDots(const std::string& target, const CliEnvironment& env) {
+    if (!IsPrinterAddress(target)) {
+        return std::nullopt;
+    }
+    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
+    if (!record || !record.Value()) {
+        return std::nullopt;
+    }
+    return KnownPaperOf(record.Value()->paperMillimetres, RecordedProfile(target, env)).dots;
 }
 
 } // namespace
@@ -112,8 +121,9 @@ std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string&
         // The printer's own paper bounds what it prints, whatever the user says.
         paper = std::min(paper.value_or(widths->paper), widths->paper);
     }
-    if (const auto dots = ProfilePaperDots(target, env)) {
-        // The model's own line bounds it too: a wider setting cannot widen it.
+    if (const auto dots = RecordedPaperDots(target, env)) {
+        // The roll the printer said it is set for, or else its model's own
+        // line, bounds it too: a wider setting cannot widen it.
         paper = std::min(paper.value_or(*dots), *dots);
     }
     if (!paper) {

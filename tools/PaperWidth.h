@@ -29,8 +29,9 @@ Option SetPaperWidthOption();
 // The width of the paper of `target` (the printer the command sends to),
 // named `given` as the user typed it: the narrowest of --paper-width
 // (`option`, null when not given), the width kept for the queue (printers
-// --set-paper-width), a virtual printer's own paper and the paper of the
-// printer's profile. When none is known, `who` says so once on `err` and the
+// --set-paper-width), a virtual printer's own paper and, for an address, the
+// roll the printer said it is set for when a tool last asked (else the paper
+// of its profile). When none is known, `who` says so once on `err` and the
 // command goes on; so it does, naming the file, when the kept widths cannot
 // be read.
 std::optional<int32_t> PaperWidthOf(const std::string& given, const std::string& target,

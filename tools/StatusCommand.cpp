@@ -255,12 +255,13 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
         return kExitNotTransmitted;
     }
     const PrinterReport& r = report.Value();
-    if (r.model) {
-        // What answered here is what its profile is found by next time, when
-        // a logo is stored without asking.
-        const std::string model = r.maker ? *r.maker + " " + *r.model : *r.model;
-        if (Result<void> kept = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder)
-                                    .Remember(printer, model, r.serialNumber.value_or(""));
+    if (r.model || r.paperMillimetres) {
+        // What answered here is what its profile and paper are found by next
+        // time, when a logo is stored or printed without asking.
+        const std::string model = !r.model ? "" : r.maker ? *r.maker + " " + *r.model : *r.model;
+        if (Result<void> kept =
+                PrinterNvRecords(env.dataHome / kPrinterRecordsFolder)
+                    .Remember(printer, model, r.serialNumber.value_or(""), r.paperMillimetres);
             !kept) {
             err << "tessaline-cli status: " << kept.Reason() << "\n";
         }

@@ -6,6 +6,7 @@
 #include "TessalineHostWidget.h"
 #include "app/core/AppServices.h"
 #include "app/gui/PrintersPage.h"
+#include "base/BuildVersion.h"
 #include "ui_frmCorvido.h"
 
 #include <QAbstractButton>
@@ -65,6 +66,13 @@ frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::SystemServic
     m_ui->Tessaline->SetControl(host);
     LayOutFromTwips();
     PaintAboutPicture();
+    // The version label keeps its own text; the build's version and commit
+    // are the About box's tip.
+    const QString version = QString::fromStdString(tessaline::VersionLine("Tessaline"));
+    for (QWidget* about :
+         {static_cast<QWidget*>(m_ui->Frame1_4), static_cast<QWidget*>(m_ui->lblCopyright_1)}) {
+        about->setToolTip(version);
+    }
     m_logic = std::make_unique<tessaline::MainWindowLogic>(*this, services, system, control,
                                                            std::move(controlError));
     m_inputHold =

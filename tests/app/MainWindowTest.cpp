@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/gui/frmCorvido.h"
+#include "base/BuildVersion.h"
 #include "platform/component/ControlHost.h"
 #include "platform/component/LibraryRegistration.h"
 #include "platform/virtual/VirtualPrinterBackend.h"
@@ -210,6 +211,8 @@ private slots:
         QVERIFY(qobject_cast<QLabel*>(W(Ctl::lblCopyright_1))
                     ->text()
                     .endsWith("Halvering Version 2.00"));
+        // The build's own version is the About box's tip, its label unchanged.
+        QCOMPARE(W(Ctl::Frame1_4)->toolTip().toStdString(), VersionLine("Tessaline"));
     }
 
     void printersInSpoolerOrderAndNearMissesRefused() {

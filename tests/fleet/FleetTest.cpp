@@ -5,6 +5,7 @@
 #include "fleet/Selection.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/Files.h"
 #include "tests/support/ServedPrinter.h"
 #include "tests/support/TempFolder.h"
 
@@ -34,9 +35,14 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     const Case cases[] = {
         {"not TOML", "[defaults\n", ":1:10: "},
         {"an unknown key", "[defaults]\ncolour = 1\n",
-         ":2:1: unknown key 'colour' in [defaults]; expected dither, brightness"},
-        {"a dither", "[defaults]\ndither = \"bayer\"\n",
-         ":2:10: dither is \"threshold\" or \"stucki\""},
+         ":2:1: unknown key 'colour' in [defaults]; expected dither, threshold, brightness"},
+        {"a dither", "[defaults]\ndither = \"sharp\"\n",
+         ":2:10: dither is \"threshold\", \"stucki\", \"floyd-steinberg\", \"atkinson\" or "
+         "\"bayer\""},
+        {"a threshold", logo + "threshold = 256\n",
+         ":3:13: threshold is a grey level from 0 to 255"},
+        {"a threshold with another dither", logo + "dither = \"atkinson\"\nthreshold = 90\n",
+         ":4:13: threshold goes with dither = \"threshold\", not with \"atkinson\""},
         {"both spellings", logo + "dither = \"stucki\"\nimage-mode = \"none\"\n",
          ":3:10: give dither or image-mode, not both"},
         {"an image mode", "[defaults]\nimage-mode = \"stucki\"\n",
@@ -129,6 +135,8 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
     EXPECT_FALSE(m.logos.at("logo").fitPaper);
     EXPECT_EQ(m.logos.at("plain").fit, 384);
     EXPECT_EQ(m.logos.at("plain").file, folder.Path() / "logo.bmp");
+    EXPECT_FALSE(m.logos.at("plain").dither);
+    EXPECT_FALSE(m.logos.at("diffused").dither);
     ASSERT_EQ(m.printers.size(), 3u);
     // A bare IPv4 address is its raw port's, said once.
     EXPECT_EQ(m.printers[2].address, "socket://127.0.0.5:9100");
@@ -749,6 +757,68 @@ TEST_F(ApplyFleet, WritesOnlyWhatDiffersAndRemembersOnlyWhatWasVerified) {
 // Part of a fleet by name, address or last result, with reports, among
 // printers of which one fails and one is refused on purpose: every printer's
 // line is there whatever the others did, in text, JSON and the report.
+// The manifest's dither, threshold and brightness are the command line's:
+// apply stores the very dots nv store makes from the same words.
+TEST_F(ApplyFleet, TheManifestConvertsAsTheCommandLineDoes) {
+    for (const char* add : {"P1", "P2"}) {
+        ASSERT_EQ(cli.Run(std::string("vprinter add ") + add).status, 0) << add;
+    }
+    test::ServedPrinter p1(cli, "P1"), p2(cli, "P2");
+    const fs::path grey = cli.Root() / "grey.bmp";
+    test::WriteFile(grey, test::Make24(500, 48, [](int x, int y) {
+                        const auto level = static_cast<uint8_t>((x * 255 / 500 + y * 3) % 256);
+                        return test::Bgr{level, level, level};
+                    }));
+    const struct {
+        const char* key;
+        const char* manifest; // the logo's settings in the manifest
+        const char* options;  // nv store's for the same dots
+    } logos[] = {
+        {"A1", "dither = \"atkinson\"\nfit = 400", "--dither atkinson --fit 400"},
+        {"A2", "threshold = 90", "--threshold 90"},
+        {"A3", "dither = \"bayer\"\nbrightness = 2", "--dither bayer --brightness 2"},
+        {"A4", "dither = \"stucki\"\nbrightness = 8", "--image-mode 1 --brightness 8"},
+        {"A5", "image-mode = \"none\"\nbrightness = 3", "--dither threshold --brightness 3"},
+    };
+    std::string manifest;
+    std::string keys;
+    for (const auto& l : logos) {
+        manifest.append("[logos.").append(l.key).append("]\nfile = \"grey.bmp\"\n");
+        manifest.append(l.manifest).append("\n");
+        keys.append(keys.empty() ? "" : ", ").append("\"").append(l.key).append("\" = \"");
+        keys.append(l.key).append("\"");
+    }
+    manifest.append("[[printers]]\naddress = \"").append(p1.Address()).append("\"\n");
+    manifest.append("logos = { ").append(keys).append(" }\n");
+    test::WriteText(cli.Root() / "fleet.toml", manifest);
+    const auto run = cli.Run("apply " + cli.Quote(cli.Root() / "fleet.toml"));
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    for (const auto& l : logos) {
+        const auto stored = cli.Run("nv store " + p2.Address() + " " + l.key + " " + l.options +
+                                    " " + cli.Quote(grey));
+        ASSERT_EQ(stored.status, 0) << l.options << stored.err;
+    }
+    // A served printer runs a job once its connection closed: wait for it.
+    const auto picture = [&](const char* printer, const char* key) {
+        std::string folder = cli.Run(std::string("vprinter path ") + printer).out;
+        folder.erase(folder.find_last_not_of('\n') + 1);
+        const fs::path png = fs::path(folder) / "nv" / "graphics" / (std::string(key) + ".png");
+        std::string bytes;
+        for (int i = 0; i < 100 && bytes.empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(i == 0 ? 0 : 50));
+            bytes = test::ReadAll(png).value_or("");
+        }
+        return bytes;
+    };
+    for (const auto& l : logos) {
+        const auto applied = picture("P1", l.key);
+        EXPECT_FALSE(applied.empty()) << l.key;
+        EXPECT_EQ(applied, picture("P2", l.key)) << l.manifest;
+    }
+    EXPECT_NE(picture("P1", "A1"), picture("P1", "A2"));
+    EXPECT_NE(picture("P1", "A3"), picture("P1", "A4"));
+}
+
 TEST_F(ApplyFleet, OnlyFailedAndReportWorkOnPartOfTheFleet) {
     for (const char* add : {"P1", "P2", "P3 --nv-graphics 0", "P4 --answers none"}) {
         ASSERT_EQ(cli.Run(std::string("vprinter add ") + add).status, 0) << add;

@@ -60,6 +60,8 @@ for pattern in \
   '^\./usr/share/bash-completion/completions/tessaline-cli$' \
   '^\./usr/share/zsh/vendor-completions/_tessaline-cli$' \
   '^\./usr/share/fish/vendor_completions\.d/tessaline-cli\.fish$' \
+  '^\./usr/share/tessaline/ansible/tessaline-fleet-[0-9.]+\.tar\.gz$' \
+  '^\./usr/share/tessaline/ansible/playbook\.yml$' \
   '^\./usr/include/tessaline/tessaline_component\.h$' \
   '^\./usr/include/tessaline/tessaline_control\.h$' \
   '^\./usr/lib/(.+/)?pkgconfig/tessaline\.pc$' \
@@ -94,6 +96,12 @@ for binary in "$cli" "$program" "$lib"; do
   fi
 done
 gzip -t "$root"/usr/share/man/man1/*.gz || fail "a manual page is not a valid gzip file"
+# The shipped collection installs as the controller would install it.
+ANSIBLE_COLLECTIONS_PATH="$scratch/collections" ansible-galaxy collection install \
+  "$root"/usr/share/tessaline/ansible/tessaline-fleet-*.tar.gz -p "$scratch/collections" \
+  >"$scratch/galaxy.log" 2>&1 || { cat "$scratch/galaxy.log"; fail "the shipped collection does not install"; }
+[ -f "$scratch/collections/ansible_collections/tessaline/fleet/plugins/modules/tessaline_apply.py" ] ||
+  fail "the shipped collection lacks its module"
 
 # A private user: registry, virtual printers and settings live in the scratch
 # folder, and no CUPS server answers.

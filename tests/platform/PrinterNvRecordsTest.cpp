@@ -43,6 +43,14 @@ TEST(PrinterNvRecord, ReadsWhatItWritesAndNamesTheLineAtFault) {
          "line 3: image-widths is up to 255 widths in dots"},
         {"a key of one character", "tessaline-printer-record 1\nwrites=1\ngraphic-width=A 12\n",
          "line 3: graphic-width is a key of two characters and a width in dots"},
+        {"the roll it answered",
+         "tessaline-printer-record 1\nwrites=0\nmodel=EPSON TM-T88V\n"
+         "paper-mm=58\n",
+         ""},
+        {"a roll of no width", "tessaline-printer-record 1\nwrites=0\npaper-mm=0\n",
+         "line 3: paper-mm is the roll's width in millimetres, 1 to 1000"},
+        {"a roll in inches", "tessaline-printer-record 1\nwrites=0\npaper-mm=3in\n",
+         "line 3: paper-mm is the roll's width in millimetres, 1 to 1000"},
     };
     for (const auto& c : cases) {
         const auto record = ParsePrinterNvRecord(c.text);
@@ -185,6 +193,13 @@ TEST(PrinterNvRecords, APrinterThatAnsweredItsSerialHasOneRecordAtEveryAddress) 
     EXPECT_EQ(records.Read(b).Value()->model, "EPSON TM-T88V");
     ASSERT_TRUE(records.Remember(a, "EPSON TM-T20", "T88-1"));
     EXPECT_EQ(records.Read(b).Value()->model, "EPSON TM-T20");
+    // The roll it said, without a model this time: the model kept stays.
+    ASSERT_TRUE(records.Remember(a, "", "T88-1", 58));
+    EXPECT_EQ(records.Read(b).Value()->model, "EPSON TM-T20");
+    EXPECT_EQ(records.Read(b).Value()->paperMillimetres, 58);
+    // A printer that no longer says its roll is not taken to be on the old one.
+    ASSERT_TRUE(records.Remember(a, "EPSON TM-T20", "T88-1"));
+    EXPECT_FALSE(records.Read(b).Value()->paperMillimetres);
 }
 
 } // namespace

@@ -529,6 +529,11 @@ TEST(Options, ManualAndCompletionsFollowTheTables) {
         }
     }
     EXPECT_GT(options, 40u);
+    // The page's OPTIONS section is the tables', as written.
+    EXPECT_NE(manual.find(ManualOptions(AllCliCommands())), std::string::npos)
+        << "packaging/tessaline-cli.1's OPTIONS section differs from the option tables: run "
+           "scripts/update-manual.py build/default/tools/tessaline-cli";
+    EXPECT_EQ(CompletionScript("man", AllCliCommands()), ManualOptions(AllCliCommands()));
 }
 
 // The bash completion run by bash: options, values and printers named live.

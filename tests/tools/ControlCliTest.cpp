@@ -915,7 +915,17 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
          "NV image 1 is 576 dots wide, " + served.Address() +
              " prints 384: upload it again with --fit 384 or --fit paper",
          "Newest paper:    job 000002"},
+        // Once asked, the roll the printer said it is set for is its paper,
+        // through the address too.
+        {"status" + at, 0, "Paper width:    384 dots (answered)", "Newest paper:    job 000002"},
+        {"nv store" + at + "LH" + w, 1,
+         wide.string() + " is 1200 dots wide, " + served.Address() +
+             " prints 384: use --fit 384 or --fit paper",
+         "Newest paper:    job 000002"},
+        {"nv store" + at + "LH --fit paper --replace-other-logos" + w, 0, "stored LH (384 x ",
+         "\"LH\": stored, 384x"},
     };
+    bool asked = false; // the printer said its roll: its width is known by its address
     for (const auto& step : steps) {
         const auto before = jobs();
         const auto run = cli.Run(step.args);
@@ -927,13 +937,15 @@ TEST_F(ControlCli, LogosWiderThanThePaperAreRefusedWhereItsWidthIsKnown) {
         if (step.status != 0) {
             EXPECT_EQ(jobs(), before) << step.args;
         }
-        // An address without --paper-width is said to be unchecked, once.
-        const bool unchecked = step.args.find(at) != std::string::npos &&
+        // An address without --paper-width is said to be unchecked, once,
+        // until the printer has said its roll.
+        asked = asked || step.args.rfind("status", 0) == 0;
+        const bool unchecked = step.args.find(at) != std::string::npos && !asked &&
                                step.args.find("--paper-width") == std::string::npos;
         const size_t said = run.err.find(unknown);
         EXPECT_EQ(said != std::string::npos, unchecked) << step.args << "\n" << run.err;
         EXPECT_EQ(said, run.err.rfind(unknown)) << step.args << "\n" << run.err;
-        if (step.then.rfind("\"LG\"", 0) == 0) {
+        if (step.then.rfind("\"LG\"", 0) == 0 || step.then.rfind("\"LH\"", 0) == 0) {
             const std::string log = served.Output(std::chrono::milliseconds(5000), step.then);
             EXPECT_NE(log.find(step.then), std::string::npos) << step.args << "\n" << log;
         } else {

@@ -45,9 +45,10 @@ struct ApplyOptions {
     std::filesystem::path printerRecords;
     // For printers named by a spooler queue; null: such printers fail.
     const Spooler* spooler = nullptr;
-    // The file to read for a logo fitted to `fit` dots (0: the file itself),
-    // or "<file>: <reason>". Empty: logos are read as they are.
-    std::function<Result<std::string>(const std::string& file, int32_t fit)> fitLogo;
+    // The file to read for `logo` fitted to `fit` dots (0: its own width) and
+    // dithered as its `dither` says, or "<file>: <reason>". Empty: logos are
+    // read as they are.
+    std::function<Result<std::string>(const ManifestLogo& logo, int32_t fit)> shapeLogo;
     // The paper width a printer's own settings give (a virtual printer's),
     // or nothing; the narrower of it and the manifest's paper-width holds.
     std::function<std::optional<int32_t>(const std::string& address)> paperWidthOf;

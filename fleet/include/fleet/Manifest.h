@@ -3,10 +3,12 @@
 #pragma once
 
 #include "base/Result.h"
+#include "imaging/LogoShaping.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,7 +31,12 @@ struct ManifestLogo {
     std::filesystem::path file; // the manifest's folder prepended to a relative path
     int32_t imageMode = 0;      // 0 "none", 1 "error-diffusion"
     int32_t brightness = 5;
-    int32_t fit = 0; // the paper's width in dots; 0 keeps the logo's own
+    // dither = "floyd-steinberg" | "atkinson" | "bayer", or "threshold" with a
+    // threshold = N of its own: the dots are made before the image mode
+    // (which then sends them as they are). None: the image mode makes them.
+    std::optional<DitherKind> dither;
+    int threshold = 128; // for DitherKind::Threshold
+    int32_t fit = 0;     // the paper's width in dots; 0 keeps the logo's own
     // fit = "paper": fitted to each printer's own paper width (paper-width),
     // and refused for a printer whose width is not known.
     bool fitPaper = false;

@@ -51,6 +51,9 @@ struct PrinterNvRecord {
     // The maker and model it answered ("EPSON TM-T88V"), where a tool asked:
     // what its profile is found by when it is next reached.
     std::string model;
+    // The width in millimetres of the roll it said it is set for, where a
+    // tool asked and it answered: what it prints on until it is asked again.
+    std::optional<int32_t> paperMillimetres;
     // The widths in dots of the logos tools stored and the printer still
     // holds, where they are known: no printer tells the size of what it
     // holds, and one prints nothing of a logo wider than its paper.
@@ -114,11 +117,14 @@ public:
                                   const std::string& today, const std::string& serial = {},
                                   const std::string& holds = {}, const NvWidthChange& widths = {});
 
-    // Keeps the maker and model a printer answered (and its serial, where
-    // not empty), counting no write. Fails, naming the file, when the record
-    // cannot be written.
+    // Keeps the maker and model a printer answered (an empty `model` keeps
+    // the one kept before), its serial where not empty, and the roll it said
+    // it is set for (nothing: it did not say),
+    // counting no write. Fails, naming the file, when the record cannot be
+    // written.
     Result<void> Remember(std::string_view printer, const std::string& model,
-                          const std::string& serial = {});
+                          const std::string& serial = {},
+                          std::optional<int32_t> paperMillimetres = std::nullopt);
     // The file of the address or queue `printer`, and of a serial number's record.
     std::filesystem::path FileOf(std::string_view printer) const;
     std::filesystem::path SerialFileOf(std::string_view serial) const;
