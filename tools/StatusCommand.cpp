@@ -5,6 +5,7 @@
 #include "StatusCommand.h"
 
 #include "Cli.h"
+#include "PaperWidth.h"
 #include "ProfilesCommand.h"
 #include "base/JsonText.h"
 #include "platform/PrinterCommandsFile.h"
@@ -66,8 +67,8 @@ const std::vector<CliCommand>& Specs() {
          "bytes of its NV\n"
          "graphics memory; and says which questions got no answer (a one-way device,\n"
          "an older model). A printer known only by its spooler queue cannot be asked.\n"
-         "A Star printer (one kept as star-line or star-prnt, or one that answers no\n"
-         "ESC/POS status) is asked its automatic status and its version instead.\n",
+         "A Star printer (one kept as star-line or star-prnt, or whose model answered\n"
+         "before is one) is asked its automatic status and its version instead.\n",
          {Flag("--json", "one JSON object instead of text"), ConnectTimeoutOption(),
           ReadTimeoutOption()},
          "Exit status: 0 the printer is ready; 1 wrong command line or a malformed\n"
@@ -215,32 +216,28 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
         err << "tessaline-cli status: " << address.Reason() << "\n";
         return kExitWrongUse;
     }
-    // A printer kept as a Star one is asked as one; any other is asked
-    // ESC/POS first, and as a Star printer when it answers no status.
+    // A printer kept as a Star one, or whose recorded model is one, is asked
+    // as one. Any other is asked ESC/POS only: one that is silent may be an
+    // ESC/POS printer busy writing, which Star's questions would reach as a job.
     const auto language = KeptPrinterCommands(PrinterCommandsFile(), printer);
-    const bool keptStar = language && language.Value() && language.Value()->rfind("star-", 0) == 0;
+    const PrinterProfile* recorded = RecordedProfile(printer, env);
+    const bool star = (language && language.Value() && language.Value()->rfind("star-", 0) == 0) ||
+                      (recorded != nullptr && (recorded->commands == ProfileCommands::StarLine ||
+                                               recorded->commands == ProfileCommands::StarPrnt));
     Result<std::unique_ptr<PrinterConnection>> connection = ConnectPrinter(address.Value());
-    Result<PrinterReport> report =
-        Result<PrinterReport>::Fail(connection ? std::string() : connection.Reason());
+    Result<PrinterReport> report = Result<PrinterReport>::Fail(connection.Reason());
     Readiness state;
-    if (connection && !keptStar) {
+    if (connection && !star) {
         report = AskPrinter(*connection.Value());
         if (report) {
             state = ReadinessOf(report.Value().status);
         }
-    }
-    if (connection &&
-        (keptStar || (report && !state.answered && connection.Value()->CanAnswer()))) {
-        const Result<StarReport> star = AskStarPrinter(*connection.Value());
-        if (!star) {
-            report = Result<PrinterReport>::Fail(star.Reason());
-        } else if (star.Value().status || keptStar) {
-            report = FromStar(star.Value());
-            if (star.Value().status) {
-                state = {true, star.Value().status->Ready(), star.Value().status->Conditions()};
-            }
-        } else {
-            report.Value().unanswered.emplace_back("automatic status (ESC ACK SOH)");
+    } else if (connection) {
+        const Result<StarReport> asked = AskStarPrinter(*connection.Value());
+        report = asked ? Result<PrinterReport>(FromStar(asked.Value()))
+                       : Result<PrinterReport>::Fail(asked.Reason());
+        if (asked && asked.Value().status) {
+            state = {true, asked.Value().status->Ready(), asked.Value().status->Conditions()};
         }
     }
     // Nothing was sent to a device that cannot answer: a file stays as it was.

@@ -544,15 +544,16 @@ TEST_F(ControlCli, StarLineLogosGoWholeThroughAnAddress) {
     EXPECT_EQ(served.Stop(), 0);
 }
 
-// status asks a Star printer in its own language: at once where the language
-// is kept for the address, after the ESC/POS status goes unanswered where it
-// is not; the conditions of its automatic status as ESC/POS's are shown.
+// status asks a Star printer in its own language where that is kept for the
+// address; the conditions of its automatic status show as ESC/POS's do.
 TEST_F(ControlCli, StatusSpeaksStarToAStarPrinter) {
     ASSERT_EQ(cli.Run("vprinter add SP --commands star-prnt").status, 0);
     ASSERT_EQ(cli.Run("vprinter add SL --commands star-line").status, 0);
     test::ServedPrinter prnt(cli, "SP"), line(cli, "SL");
     ASSERT_FALSE(prnt.Address().empty() || line.Address().empty());
     ASSERT_EQ(cli.Run("nv list --commands star-prnt " + prnt.Address()).status, 0);
+    // Asked, the Line Mode printer answers as one, which is kept (and nv refuses it).
+    ASSERT_EQ(cli.Run("nv list --commands auto --read-timeout 300 " + line.Address()).status, 1);
     const struct {
         std::string printer, conditions, args;
         int status;
