@@ -342,8 +342,10 @@ private:
 
     // Takes this printer's logos, fitted to its paper where asked, once its
     // model is as known as it will be, and checks they fit the paper. False,
-    // with the result set, when one cannot be had or is too wide.
-    bool Ready() {
+    // with the result set, when one cannot be had or is too wide. Their
+    // one-bit files are made too where they go as NV bit images.
+    bool Ready() { return Ready(NumberedLogos(m_printer.commands)); }
+    bool Ready(bool bitImages) {
         const int32_t paper = Paper();
         for (const auto& [key, name] : m_printer.logos) {
             const auto wanted = LogoFor(m_manifest, name, paper);
@@ -354,7 +356,7 @@ private:
                              " paper-width = DOTS, \"58mm\" or \"80mm\"; nothing written";
                 return false;
             }
-            const auto got = m_logos.Get(*wanted, NumberedLogos(m_printer.commands));
+            const auto got = m_logos.Get(*wanted, bitImages);
             if (!got) {
                 Fail(got.Reason());
                 return false;
@@ -556,15 +558,14 @@ private:
             return;
         }
         bool graphics = m_printer.commands != NvCommands::BitImages;
+        // Why an auto printer gets NV bit images; empty while it gets NV graphics.
+        std::string bitImagesBecause;
         if (m_printer.commands == NvCommands::Auto && m_profile != nullptr &&
             m_profile->commands == ProfileCommands::NvBitImages) {
             // Its model has no NV graphics: nothing to ask.
-            R().commands = "nv-bit-images";
-            return Fail(m_printer.address + " (" + m_profile->Name() +
-                        ") keeps NV bit images only (" + m_profile->commandsSource +
-                        "); give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
-        }
-        if (m_printer.commands == NvCommands::Auto) {
+            bitImagesBecause = "its model, the " + m_profile->Name() +
+                               ", keeps NV bit images only (" + m_profile->commandsSource + ")";
+        } else if (m_printer.commands == NvCommands::Auto) {
             if (!answers) {
                 return Fail(m_printer.address + " does not answer, so which NV commands it takes "
                                                 "is unknown; give commands = \"nv-graphics\" or "
@@ -576,10 +577,26 @@ private:
                 return Fail(total.Reason());
             }
             if (!total.Value()) {
-                R().commands = "nv-bit-images";
-                return Fail(m_printer.address +
-                            " does not answer the NV graphics questions: it keeps NV bit images "
-                            "only; give it commands = \"nv-bit-images\" and keys \"1\" to \"n\"");
+                bitImagesBecause = "it answers no NV graphics question";
+            }
+        }
+        if (!bitImagesBecause.empty()) {
+            // One FS q upload of all its logos, numbered in the order of
+            // their keys: the line says which number each key became, the
+            // number a receipt prints it by (FS p n).
+            graphics = false;
+            std::string numbers;
+            size_t n = 0;
+            for (const auto& [key, logo] : m_printer.logos) {
+                numbers += n == 0 ? "" : ", ";
+                numbers += key;
+                numbers += " is NV bit image ";
+                numbers += std::to_string(++n);
+            }
+            AddNote(bitImagesBecause + ": " + (numbers.empty() ? "no logos" : numbers));
+            if (!Ready(true)) {
+                static_cast<void>(link.Finish());
+                return;
             }
         }
         Want(graphics);

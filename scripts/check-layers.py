@@ -153,10 +153,10 @@ RULES = {
         "std imaging platform/AtomicFile.h",
         "converts the sample logo without a printer, writing its pictures as the control does"),
     "fuzz": (
-        "std posix imaging printer platform escpos platform/component platform/pictures",
+        "std posix imaging printer platform escpos platform/component platform/pictures fleet",
         "feeds each parser bytes: the BMP decoder, the PNG, JPEG and GIF decoders, the imaging"
-        " sequence, the ESC/POS emulator, the INI reader, the component registry, and the"
-        " readers of a printer connection"),
+        " sequence, the ESC/POS emulator, the INI reader, the component registry, the"
+        " readers of a printer connection, and the fleet manifest and state readers"),
     "bench": (
         "std posix benchmark qt imaging printer platform platform/component platform/cups"
         " platform/virtual escpos platform/connection app/core app/gui tests/support",
@@ -169,6 +169,9 @@ RULES = {
         "what several test folders share: temporary homes, files, the BMP builder, the recording"
         " spooler, tessaline-cli as a binary, the private CUPS server; over any layer's front"
         " door"),
+    "tests/base": (
+        "std gtest",
+        "the tests of the result type, the JSON text helpers and the name compare"),
     "tests/imaging": (
         "std posix gtest imaging private:imaging platform/AtomicFile.h platform/pictures"
         " tests/support",

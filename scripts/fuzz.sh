@@ -7,23 +7,25 @@
 #
 # Usage: scripts/fuzz.sh [SECONDS [TARGET...]]
 #   targets: bmp imaging escpos ini registry png jpeg gif replies star_replies autologo printer_record
-#            networks ieee1284 (default: all)
+#            networks ieee1284 manifest fleet_state (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-15}"
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(bmp imaging escpos ini registry png jpeg gif replies star_replies autologo
-  printer_record networks ieee1284)
+  printer_record networks ieee1284 manifest fleet_state)
 
 # Each target's seeds, and the longest input worth trying: bitmaps need room
 # for their pixels, jobs for a raster or two, INI texts far less.
 declare -A seeds=([bmp]=bmp [imaging]=bmp [escpos]=escpos [ini]=ini [registry]=registry
   [png]=png [jpeg]=jpeg [gif]=gif [replies]=escpos [star_replies]=star-replies
-  [autologo]=autologo [printer_record]=printer-record [networks]=networks [ieee1284]=ieee1284)
+  [autologo]=autologo [printer_record]=printer-record [networks]=networks [ieee1284]=ieee1284
+  [manifest]=manifest [fleet_state]=fleet-state)
 declare -A max_len=([bmp]=65536 [imaging]=65536 [escpos]=16384 [ini]=4096 [registry]=4096
   [png]=16384 [jpeg]=16384 [gif]=16384 [replies]=4096 [star_replies]=4096 [autologo]=4096
-  [printer_record]=4096 [networks]=256 [ieee1284]=2048)
+  [printer_record]=4096 [networks]=256 [ieee1284]=2048 [manifest]=4096
+  [fleet_state]=4096)
 for target in "${targets[@]}"; do
   [ -n "${seeds[$target]:-}" ] || { echo "fuzz: no target '$target'" >&2; exit 2; }
 done

@@ -817,6 +817,22 @@ TEST_F(ApplyFleet, TheManifestConvertsAsTheCommandLineDoes) {
     }
     EXPECT_NE(picture("P1", "A1"), picture("P1", "A2"));
     EXPECT_NE(picture("P1", "A3"), picture("P1", "A4"));
+
+    // commands = "auto" on a printer without NV graphics: one FS q upload,
+    // each key's number said.
+    ASSERT_EQ(cli.Run("vprinter add P3 --nv-graphics 0").status, 0);
+    test::ServedPrinter p3(cli, "P3");
+    test::WriteText(cli.Root() / "old.toml",
+                    "[logos.a]\nfile = \"grey.bmp\"\n[[printers]]\n"
+                    "address = \"" +
+                        p3.Address() + "\"\nlogos = { \"B2\" = \"a\", \"A1\" = \"a\" }\n");
+    const auto old = cli.Run("apply " + cli.Quote(cli.Root() / "old.toml"));
+    EXPECT_EQ(old.status, 0) << old.out << old.err;
+    EXPECT_NE(old.out.find(": sent A1 B2 (1 NV write"), std::string::npos) << old.out;
+    EXPECT_NE(old.out.find("it answers no NV graphics question: A1 is NV bit image 1, B2 is NV "
+                           "bit image 2"),
+              std::string::npos)
+        << old.out;
 }
 
 TEST_F(ApplyFleet, OnlyFailedAndReportWorkOnPartOfTheFleet) {

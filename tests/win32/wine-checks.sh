@@ -525,6 +525,10 @@ direct() {
     make_coupon "$coupon"
     logo="$source/samples/logo.bmp"
     rm -rf "$work/direct" "$work/native/data/tessaline/printers/NET"
+    # The printers' records of an earlier run: NET answers the same serial
+    # number every time, so its record would still say what that run stored.
+    rm -rf "$work/native/data/tessaline/printer-records" \
+        "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Tessaline/printer-records
     mkdir -p "$work/direct"
     native_cli vprinter add NET || fail "vprinter add NET failed"
     # A simple command, so that $! is the server itself and SIGTERM reaches it.
