@@ -2,6 +2,7 @@
 #include "printer/CPrinterChannel.h"
 
 #include "printer/PrinterQueries.h"
+#include "printer/StarStatus.h"
 
 namespace tessaline {
 
@@ -106,14 +107,18 @@ int CPrinterChannel::CloseLogoDocument() {
     return ended ? 1 : 0;
 }
 
-Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait) {
+Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait, bool star) {
     if (!m_direct) {
         return false;
     }
-    if (Result<void> sent = m_direct->Send(StatusRequest(StatusQuery::Printer)); !sent) {
+    // A Star printer takes DLE EOT for a command it does not know.
+    if (Result<void> sent =
+            m_direct->Send(star ? StarStatusRequest() : StatusRequest(StatusQuery::Printer));
+        !sent) {
         return Result<bool>::Fail(sent.Reason());
     }
     ReplyReader reader(ShapeOf(StatusQuery::Printer));
+    StarStatusReader starReader;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     std::vector<uint8_t> got;
     for (;;) {
@@ -125,6 +130,13 @@ Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait) {
         got.clear();
         if (Result<void> r = m_direct->Receive(got, left); !r) {
             return Result<bool>::Fail(r.Reason());
+        }
+        if (star) {
+            starReader.Feed(got);
+            if (starReader.Reply()) {
+                return true;
+            }
+            continue;
         }
         reader.Feed(got);
         if (reader.Reply()) {

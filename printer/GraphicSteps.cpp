@@ -3,6 +3,7 @@
 
 #include "platform/connection/PrinterConnection.h"
 #include "printer/PrinterReport.h"
+#include "printer/StarPrntGraphics.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -37,6 +38,81 @@ bool Holds(const std::vector<GraphicKey>& keys, GraphicKey key) {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
+using StarAnswer = Result<std::optional<StarGraphicReply>>;
+
+// Sends one ESC GS ) L question and waits for the reply of its function (and,
+// for a graphic's data, its key), up to the read timeout or `firstWait` when
+// longer; nothing when none came. A Star printer's own status broadcasts in
+// between are passed over.
+StarAnswer AskStarGraphic(PrinterConnection& connection, std::span<const uint8_t> request,
+                          uint8_t fn, GraphicKey key, std::chrono::milliseconds firstWait) {
+    if (Result<void> sent = connection.Send(request); !sent) {
+        return StarAnswer::Fail(sent.Reason());
+    }
+    StarGraphicReader reader;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::max(firstWait, connection.Address().readTimeout);
+    std::vector<uint8_t> got;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::optional<StarGraphicReply>();
+        }
+        got.clear();
+        if (Result<void> r = connection.Receive(got, left); !r) {
+            return StarAnswer::Fail(r.Reason());
+        }
+        reader.Feed(got);
+        while (auto reply = reader.Reply()) {
+            if (reply->fn == fn && (fn != kStarGraphicData || reply->key == key)) {
+                return std::optional<StarGraphicReply>(std::move(reply));
+            }
+        }
+    }
+}
+
+// How the graphic a StarPRNT printer sent back differs from the one stored;
+// empty when it is the same, dot for dot.
+std::string DataDifference(const RasterGraphic& sent, const StarGraphicReply& back) {
+    if (!back.graphic) {
+        return "sends no data for it";
+    }
+    const RasterGraphic& kept = *back.graphic;
+    std::string text;
+    if (kept.width != sent.width || kept.height != sent.height) {
+        text += "sends back ";
+        text += std::to_string(kept.width);
+        text += " x ";
+        text += std::to_string(kept.height);
+        text += " dots for the ";
+        text += std::to_string(sent.width);
+        text += " x ";
+        text += std::to_string(sent.height);
+        text += " sent";
+        return text;
+    }
+    uint64_t differ = 0;
+    for (size_t i = 0; i < sent.rows.size() && i < kept.rows.size(); ++i) {
+        differ += sent.rows[i] != kept.rows[i] ? 1u : 0u;
+    }
+    if (differ == 0 && back.colours == 1 && kept.rows.size() == sent.rows.size()) {
+        return {};
+    }
+    text += "sends back data that differs from what was sent (";
+    if (back.colours != 1) {
+        text += std::to_string(back.colours);
+        text += " colours for 1";
+    } else {
+        text += GroupedDigits(differ);
+        text += " of ";
+        text += GroupedDigits(sent.rows.size());
+        text += " bytes differ";
+    }
+    text += ")";
+    return text;
+}
+
 // Where the bytes go: a printer by its address (asked while it answers), or a
 // spooler queue (one raw job, blind).
 class GraphicsLink {
@@ -45,6 +121,7 @@ public:
     int32_t Open(const GraphicsPrinter& printer, std::string& why) {
         m_printer = printer.name;
         m_count = printer.countNvWrites;
+        m_star = printer.commands == LogoLanguage::StarPrnt;
         if (m_printer.empty()) {
             why = Joined({"no printer name was given"});
             return kPrinterNotInstalled;
@@ -88,6 +165,7 @@ public:
     }
 
     bool Spooled() const { return m_queue != nullptr; }
+    bool Star() const { return m_star; }
     const std::string& Printer() const { return m_printer; }
 
     Result<void> Send(std::span<const uint8_t> bytes) {
@@ -97,7 +175,8 @@ public:
 
     // The free (or total) NV graphics bytes; nothing when the printer does not answer.
     Result<Bytes> AskMemory(NvGraphicsQuery query) {
-        if (!m_answers) {
+        // StarPRNT has no question for its NV graphics sizes.
+        if (!m_answers || m_star) {
             return Bytes();
         }
         const auto reply = AskOne(*m_connection, NvGraphicsRequest(query), ShapeOf(query));
@@ -119,12 +198,21 @@ public:
             return Keys();
         }
         const auto wait = afterWrite && m_answered ? m_writeWait : std::chrono::milliseconds(0);
-        auto keys = AskGraphicKeys(*m_connection, wait);
+        auto keys = m_star ? AskStarKeys(wait) : AskGraphicKeys(*m_connection, wait);
         if (keys && !keys.Value()) {
             m_answers = false;
         }
         m_answered = m_answered || (keys && keys.Value());
         return keys;
+    }
+
+    // The data a StarPRNT printer holds under `key`; nothing when it does not answer.
+    StarAnswer ReadBack(GraphicKey key) {
+        if (!m_answers) {
+            return std::optional<StarGraphicReply>();
+        }
+        return AskStarGraphic(*m_connection, StarGraphicDataRequest(key), kStarGraphicData, key,
+                              std::chrono::milliseconds(0));
     }
 
     // An NV write has gone out to the printer.
@@ -154,7 +242,17 @@ public:
     }
 
 private:
+    Result<Keys> AskStarKeys(std::chrono::milliseconds wait) {
+        const StarAnswer reply = AskStarGraphic(*m_connection, StarGraphicKeysRequest(),
+                                                kStarGraphicKeys, GraphicKey{}, wait);
+        if (!reply) {
+            return Result<Keys>::Fail(reply.Reason());
+        }
+        return reply.Value() ? Keys(reply.Value()->keys) : Keys();
+    }
+
     std::string m_printer;
+    bool m_star = false;
     std::unique_ptr<PrinterConnection> m_connection;
     std::unique_ptr<SpoolerQueue> m_queue;
     NvWriteCounter m_count;
@@ -232,7 +330,9 @@ std::string KeysText(const std::vector<GraphicKey>& keys) {
 GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
                                 const RasterGraphic& graphic, const std::string& file,
                                 const ProgressFn& progress) {
-    const auto command = StoreGraphicCommand(key, graphic);
+    const bool star = printer.commands == LogoLanguage::StarPrnt;
+    const auto command =
+        star ? StarStoreGraphicCommand(key, graphic) : StoreGraphicCommand(key, graphic);
     if (!command) {
         return Failed(kPrinterRefused, Joined({file, ": ", command.Reason()}));
     }
@@ -269,7 +369,8 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     if (!keysBefore) {
         return Failed(kPrinterNotSent, keysBefore.Reason());
     }
-    const bool first = !keysBefore.Value() || keysBefore.Value()->empty();
+    // FS q bit images, which a first graphic may erase, are ESC/POS's only.
+    const bool first = !star && (!keysBefore.Value() || keysBefore.Value()->empty());
     if (Result<void> sent = link.Send(command.Value()); !sent) {
         return Failed(kPrinterNotSent, sent.Reason());
     }
@@ -291,10 +392,34 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
         outcome.firstGraphic = first && outcome.result == kPrinterOk;
         return outcome;
     }
+    const std::vector<GraphicKey>& held = *keysAfter.Value();
+    // A StarPRNT printer sends the graphic back: what it keeps is compared dot for dot.
+    bool unread = false;
+    std::string difference;
+    if (star && Holds(held, key)) {
+        const StarAnswer back = link.ReadBack(key);
+        if (!back) {
+            return Failed(kPrinterNotSent, back.Reason());
+        }
+        unread = !back.Value();
+        difference = unread ? std::string() : DataDifference(graphic, *back.Value());
+    }
     if (Result<void> done = link.Finish(); !done) {
         return Failed(EndedJobResult(done), done.Reason());
     }
-    const std::vector<GraphicKey>& held = *keysAfter.Value();
+    if (unread) {
+        GraphicOutcome outcome;
+        outcome.check = GraphicCheck::Unanswered;
+        outcome.keys = held;
+        outcome.why = Joined({"sent, not verified: ", link.Printer(), " lists ", ShownKey(key),
+                              " but did not send its data back"});
+        return outcome;
+    }
+    if (!difference.empty()) {
+        return Failed(kPrinterNotKept,
+                      Joined({link.Printer(), " holds ", ShownKey(key), " but ", difference, " (",
+                              GroupedDigits(size), " bytes sent)"}));
+    }
     if (!Holds(held, key)) {
         std::string text = link.Printer();
         text += " did not keep ";
@@ -315,7 +440,9 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
 
 GraphicOutcome PrintGraphicStep(const GraphicsPrinter& printer, GraphicKey key, int32_t scaleX,
                                 int32_t scaleY) {
-    const auto command = PrintGraphicCommand(key, scaleX, scaleY);
+    const auto command = printer.commands == LogoLanguage::StarPrnt
+                             ? StarPrintGraphicCommand(key, scaleX, scaleY)
+                             : PrintGraphicCommand(key, scaleX, scaleY);
     if (!command) {
         return Failed(kPrinterRefused, command.Reason());
     }
@@ -339,8 +466,10 @@ GraphicOutcome PrintGraphicStep(const GraphicsPrinter& printer, GraphicKey key, 
 }
 
 GraphicOutcome DeleteGraphicStep(const GraphicsPrinter& printer, std::optional<GraphicKey> key) {
+    const bool star = printer.commands == LogoLanguage::StarPrnt;
     const std::vector<uint8_t> command =
-        key ? DeleteGraphicCommand(*key) : DeleteAllGraphicsCommand();
+        star ? (key ? StarDeleteGraphicCommand(*key) : StarDeleteAllGraphicsCommand())
+             : (key ? DeleteGraphicCommand(*key) : DeleteAllGraphicsCommand());
     GraphicsLink link;
     std::string why;
     if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {

@@ -121,12 +121,17 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
     if (await && sent == StreamResult::Sent) {
         const auto wait =
             std::max(kNvWriteAnswerWait, ParsePrinterAddress(printerName).Value().readTimeout);
-        const Result<bool> answered = channel.AwaitStatus(wait);
+        const Result<bool> answered = channel.AwaitStatus(wait, operation.starStatus);
         if (!answered) {
             note = "sent, not verified: " + answered.Reason();
         } else if (!answered.Value()) {
             note = "sent, not verified: " + printerName + " did not answer within " +
                    std::to_string(wait.count() / 1000) + " s of the NV write";
+            if (!operation.nvWrites.what.empty()) {
+                note += " (";
+                note += operation.nvWrites.what;
+                note += ")";
+            }
         }
     }
     const bool closed = channel.CloseLogoDocument() != 0;

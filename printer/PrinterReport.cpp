@@ -190,6 +190,88 @@ Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection&
     return std::optional<std::vector<GraphicKey>>(exchange.Keys());
 }
 
+namespace {
+
+// Sends `request` and feeds what comes to `reader` until it has a reply or
+// the read timeout passes.
+template <typename Reader>
+auto AskStarOne(PrinterConnection& connection, const std::vector<uint8_t>& request, Reader& reader)
+    -> Result<decltype(reader.Reply())> {
+    using Answer = Result<decltype(reader.Reply())>;
+    if (Result<void> sent = connection.Send(request); !sent) {
+        return Answer::Fail(sent.Reason());
+    }
+    decltype(reader.Reply()) reply;
+    const Result<bool> whole = ReceiveReply(connection, [&](std::span<const uint8_t> bytes) {
+        reader.Feed(bytes);
+        reply = reader.Reply();
+        return reply.has_value();
+    });
+    if (!whole) {
+        return Answer::Fail(whole.Reason());
+    }
+    return reply;
+}
+
+} // namespace
+
+Result<StarReport> AskStarPrinter(PrinterConnection& connection) {
+    StarReport report;
+    if (!connection.CanAnswer()) {
+        return report;
+    }
+    StarStatusReader statusReader;
+    auto status = AskStarOne(connection, StarStatusRequest(), statusReader);
+    if (!status) {
+        return Result<StarReport>::Fail(status.Reason());
+    }
+    report.status = std::move(status).Value();
+    if (!report.status) {
+        return report;
+    }
+    StarVersionReader versionReader;
+    auto version = AskStarOne(connection, StarVersionRequest(), versionReader);
+    if (!version) {
+        return Result<StarReport>::Fail(version.Reason());
+    }
+    report.version = std::move(version).Value();
+    return report;
+}
+
+Result<std::optional<LogoLanguage>> AnsweredLogoLanguage(PrinterConnection& connection) {
+    using Answer = Result<std::optional<LogoLanguage>>;
+    if (!connection.CanAnswer()) {
+        return std::optional<LogoLanguage>();
+    }
+    const auto status =
+        AskOne(connection, StatusRequest(StatusQuery::Printer), ShapeOf(StatusQuery::Printer));
+    if (!status) {
+        return Answer::Fail(status.Reason());
+    }
+    if (status.Value()) {
+        return std::optional<LogoLanguage>(LogoLanguage::EscPos);
+    }
+    const Result<StarReport> star = AskStarPrinter(connection);
+    if (!star) {
+        return Answer::Fail(star.Reason());
+    }
+    if (!star.Value().status) {
+        return std::optional<LogoLanguage>();
+    }
+    const std::string version = star.Value().version.value_or("");
+    const auto match = MatchProfile("Star", version.substr(0, version.find(' ')));
+    if (match && match->profile->commands == ProfileCommands::StarPrnt) {
+        return std::optional<LogoLanguage>(LogoLanguage::StarPrnt);
+    }
+    if (match && match->profile->commands == ProfileCommands::StarLine) {
+        return std::optional<LogoLanguage>(LogoLanguage::StarLine);
+    }
+    // Only StarPRNT models name the command set in their version text.
+    return std::optional<LogoLanguage>(version.find("PRNT") != std::string::npos
+                                           ? LogoLanguage::StarPrnt
+                                           : LogoLanguage::StarLine);
+}
+
 Result<PrinterReport> AskPrinter(PrinterConnection& connection, Patience patience) {
     PrinterReport report;
     bool answeredAny = false;

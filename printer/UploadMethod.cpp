@@ -27,6 +27,7 @@ Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::s
                               kHoldsBitImages,
                               {}};
         operation.awaitNvWrite = true;
+        operation.starStatus = star;
         operation.check = [&] {
             if (!commands) {
                 return commands.Reason();

@@ -40,10 +40,12 @@ std::vector<Option> WithPrinter(std::vector<Option> options) {
     options.push_back(WaitOption());
     options.push_back(Choice("--commands", "LANGUAGE",
                              {"esc-pos", "star-line", "star-prnt", "auto"},
-                             "the queue's command language, kept for it from then on (star-line: "
+                             "the printer's command language, kept for it from then on (star-line: "
                              "Star Line Mode logos, ESC FS q; star-prnt keeps logos by key and "
-                             "takes no numbered ones); auto, the default, uses the one kept, "
-                             "ESC/POS when none is; one other than the one kept is refused"));
+                             "takes no numbered ones); auto uses the one kept, and where none is "
+                             "asks a printer reached by its address, then its model's profile; "
+                             "without it, the one kept or ESC/POS; one other than the one kept "
+                             "is refused"));
     return options;
 }
 
@@ -432,46 +434,16 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
     return kExitDone;
 }
 
-// Applies --commands: keeps the language for the queue, or refuses one that
-// differs from the language kept for it. kExitDone to go on.
+// Applies --commands: keeps the language for the printer (a queue or an
+// address), or refuses one that differs from the language kept for it.
+// kExitDone to go on.
 int ApplyCommands(const ParsedOptions& parsed, const std::string& command,
-                  const std::string& printer, std::ostream& err) {
-    const std::string* value = parsed.Text("--commands");
-    if (value == nullptr || *value == "auto") {
-        return kExitDone;
-    }
-    if (!ParseLogoCommands(*value)) {
-        return Usage(command,
-                     "--commands is esc-pos, star-line, star-prnt or auto, not '" + *value + "'",
-                     err);
-    }
-    if (IsPrinterAddress(printer)) {
-        if (*value == "esc-pos") {
-            return kExitDone;
-        }
-        return Usage(command,
-                     "--commands " + *value +
-                         " applies to a spooler queue; a printer reached by "
-                         "its address takes ESC/POS here",
-                     err);
-    }
-    const std::filesystem::path file = PrinterCommandsFile();
-    const auto kept = KeptPrinterCommands(file, printer);
-    if (!kept) {
-        err << "tessaline-cli " << command << ": " << kept.Reason() << "\n";
+                  const std::string& printer, const CliEnvironment& env, std::ostream& err) {
+    const Result<LogoLanguage> language =
+        ChosenLogoLanguage(parsed.Text("--commands"), printer, env);
+    if (!language) {
+        err << "tessaline-cli " << command << ": " << language.Reason() << "\n";
         return kExitWrongUse;
-    }
-    if (kept.Value() && *kept.Value() != *value) {
-        err << "tessaline-cli " << command << ": the printer \"" << printer << "\" takes "
-            << *kept.Value() << " (kept in " << file.string() << "); sending it " << *value
-            << " would mix two languages on one printer, refused\n";
-        return kExitWrongUse;
-    }
-    if (!kept.Value()) {
-        if (Result<void> s = KeepPrinterCommands(file, printer, *value); !s) {
-            err << "tessaline-cli " << command << ": " << s.Reason() << "\n";
-            return kExitWrongUse;
-        }
     }
     return kExitDone;
 }
@@ -494,7 +466,8 @@ int UploadCommand(const std::vector<std::string>& args, const CliEnvironment& en
     if (parsed.operands.empty()) {
         return Usage("upload", "no FILE to upload", err);
     }
-    if (const int status = ApplyCommands(parsed, "upload", *printer, err); status != kExitDone) {
+    if (const int status = ApplyCommands(parsed, "upload", *printer, env, err);
+        status != kExitDone) {
         return status;
     }
     if (!parsed.Has("--replace-other-logos")) {
@@ -627,7 +600,8 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
         return Usage(command, why, err);
     }
     const std::string* printer = &target;
-    if (const int status = ApplyCommands(parsed, command, *printer, err); status != kExitDone) {
+    if (const int status = ApplyCommands(parsed, command, *printer, env, err);
+        status != kExitDone) {
         return status;
     }
     int32_t selector = 0, range = 0, size = 0, last = 0;

@@ -11,11 +11,16 @@
 #include "ShapedLogos.h"
 #include "base/JsonText.h"
 #include "platform/HostSystem.h"
+#include "platform/PrinterAddress.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "platform/pictures/PictureDecoders.h"
 #include "printer/GraphicSteps.h"
 #include "printer/NvGraphics.h"
+#include "printer/PrinterProfiles.h"
+#include "printer/PrinterReport.h"
+#include "printer/StarPrntGraphics.h"
 
 #include <algorithm>
 #include <chrono>
@@ -39,6 +44,7 @@ const std::string kNvUsage =
     "                                [--threshold 0-255] [--brightness 0-10] [--fit DOTS]\n"
     "       tessaline-cli nv command --print KEY [KEY ...] [--scale 1x1|2x1|1x2|2x2]\n"
     "       tessaline-cli nv auto PRINTER [--top KEY] [--bottom KEY] [--align A] [--off]\n"
+    "       (store, list, print, delete and command also take --commands esc-pos|star-prnt)\n"
     "\n"
     "NV graphics: logos a current printer keeps under two-character keys (\"A1\",\n"
     "\"LG\"; characters from blank to \"~\"), each stored, replaced, printed and\n"
@@ -62,7 +68,10 @@ const std::string kNvNotes =
     "\n"
     "PRINTER is an address (socket://HOST[:PORT], usb:///dev/usb/lpN, serial://PORT,\n"
     "file:///PATH), whose answers verify each step, or a spooler queue, through\n"
-    "which the bytes are sent blind. On many printers defining NV graphics erases\n"
+    "which the bytes are sent blind. A StarPRNT printer (--commands star-prnt, kept\n"
+    "for it from then on) takes the same graphics behind an ESC (ESC GS ( L); it\n"
+    "tells no free bytes, and sends each stored graphic back, which store compares\n"
+    "with what it sent. On many printers defining NV graphics erases\n"
     "every NV bit image stored with upload (FS q), and an upload erases every NV\n"
     "graphic.\n";
 
@@ -80,7 +89,17 @@ struct NvOptions {
     bool all = false, json = false, noVerify = false, print = false, store = false;
     bool replaceOtherLogos = false;
     std::optional<int64_t> connect, read;
+    std::optional<std::string> commands; // --commands as given
+    LogoLanguage language = LogoLanguage::EscPos;
 };
+
+Option CommandsOption() {
+    return Choice("--commands", "LANGUAGE", {"esc-pos", "star-prnt", "auto"},
+                  "the printer's command language, kept for it from then on (star-prnt: "
+                  "StarPRNT, ESC GS ( L); auto uses the one kept, and where none is asks a "
+                  "printer reached by its address, then its model's profile; without it, the one "
+                  "kept or ESC/POS; one other than the one kept is refused");
+}
 
 Option ScaleOption() {
     return Choice("--scale", "1x1|2x1|1x2|2x2", {"1x1", "2x1", "1x2", "2x2"},
@@ -93,6 +112,7 @@ std::vector<Option> Reaching(std::vector<Option> options) {
     options.push_back(ConnectTimeoutOption());
     options.push_back(ReadTimeoutOption());
     options.push_back(WaitOption());
+    options.push_back(CommandsOption());
     return options;
 }
 
@@ -142,7 +162,8 @@ const std::vector<CliCommand>& Specs() {
          "",
          "",
          Storing({Flag("--store", "command: the bytes that store each KEY FILE pair"),
-                  Flag("--print", "command: the bytes that print each KEY"), ScaleOption()}),
+                  Flag("--print", "command: the bytes that print each KEY"), ScaleOption(),
+                  CommandsOption()}),
          "",
          {ValueKind::Text, ValueKind::File},
          true},
@@ -200,6 +221,9 @@ Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const Cli
     o.replaceOtherLogos = parsed.Has("--replace-other-logos");
     o.print = parsed.Has("--print");
     o.store = parsed.Has("--store");
+    if (const std::string* commands = parsed.Text("--commands")) {
+        o.commands = *commands;
+    }
     PassJobWait(parsed);
     o.connect = parsed.Int("--connect-timeout");
     o.read = parsed.Int("--read-timeout");
@@ -223,8 +247,9 @@ Result<RasterGraphic> Converted(const std::string& file, const Conversion& conve
 // The printer a step goes to, with the timeouts the command line gave.
 GraphicsPrinter PrinterOf(const Spooler& spooler, const NvOptions& o,
                           const std::filesystem::path& dataHome) {
-    GraphicsPrinter printer{spooler, o.words[0], std::nullopt, std::nullopt,
-                            CountInPrinterRecords(dataHome)};
+    GraphicsPrinter printer{
+        spooler,   o.words[0], std::nullopt, std::nullopt, CountInPrinterRecords(dataHome),
+        o.language};
     if (o.connect) {
         printer.connectTimeout = std::chrono::milliseconds(*o.connect);
     }
@@ -292,6 +317,7 @@ int Store(const NvOptions& o, const CliEnvironment& env, std::ostream& out, std:
     const GraphicOutcome stored =
         StoreGraphicStep(PrinterOf(*spooler, o, env.dataHome), key.Value(), g, o.words[2], {});
     // A printer without graphics yet takes its first: the bit images may go.
+    // (Never said of a StarPRNT printer, which keeps no FS q bit images.)
     if (stored.firstGraphic) {
         out << kBitImageWarning;
     }
@@ -428,6 +454,7 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
         err << who << (o.store ? ": needs KEY FILE pairs\n" : ": needs KEY\n") << NvUsage();
         return kExitWrongUse;
     }
+    const bool star = o.commands && *o.commands == "star-prnt";
     std::vector<uint8_t> bytes;
     ShapedLogos shaped;
     for (size_t i = 0; i < o.words.size(); i += step) {
@@ -439,10 +466,15 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
         Result<std::vector<uint8_t>> command = Result<std::vector<uint8_t>>::Fail("");
         if (o.store) {
             const auto graphic = Converted(o.words[i + 1], o.conversion, shaped);
-            command = graphic ? StoreGraphicCommand(key.Value(), graphic.Value())
-                              : Result<std::vector<uint8_t>>::Fail(graphic.Reason());
+            if (!graphic) {
+                command = Result<std::vector<uint8_t>>::Fail(graphic.Reason());
+            } else {
+                command = star ? StarStoreGraphicCommand(key.Value(), graphic.Value())
+                               : StoreGraphicCommand(key.Value(), graphic.Value());
+            }
         } else {
-            command = PrintGraphicCommand(key.Value(), o.scaleX, o.scaleY);
+            command = star ? StarPrintGraphicCommand(key.Value(), o.scaleX, o.scaleY)
+                           : PrintGraphicCommand(key.Value(), o.scaleX, o.scaleY);
         }
         if (!command) {
             err << who << ": " << command.Reason() << "\n";
@@ -477,6 +509,97 @@ std::string OtherLogosRefusal(const CliEnvironment& env, const std::string& prin
     return shown + " holds " + held + " (the last change recorded: " + record.Value()->last +
            "), which storing " + (graphics ? "NV graphics" : "NV bit images") +
            " erases; give --replace-other-logos to replace them";
+}
+
+namespace {
+
+// What a printer with no language kept answers in, or its recorded model's
+// profile says; nothing when neither tells.
+std::optional<LogoLanguage> FoundLogoLanguage(const std::string& printer,
+                                              const CliEnvironment& env) {
+    const Result<PrinterAddress> address = ParsePrinterAddress(printer);
+    if (address && address.Value().scheme != AddressScheme::File) {
+        if (auto connection = ConnectPrinter(address.Value())) {
+            const auto answered = AnsweredLogoLanguage(*connection.Value());
+            static_cast<void>(connection.Value()->Finish());
+            if (answered && answered.Value()) {
+                return answered.Value();
+            }
+        }
+    }
+    const PrinterProfile* profile = RecordedProfile(printer, env);
+    switch (profile != nullptr ? profile->commands : ProfileCommands::Unknown) {
+    case ProfileCommands::StarLine:
+        return LogoLanguage::StarLine;
+    case ProfileCommands::StarPrnt:
+        return LogoLanguage::StarPrnt;
+    case ProfileCommands::NvGraphics:
+    case ProfileCommands::NvBitImages:
+        return LogoLanguage::EscPos;
+    case ProfileCommands::Unknown:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::string& printer,
+                                        const CliEnvironment& env) {
+    const std::filesystem::path file = PrinterCommandsFile();
+    const auto kept = KeptPrinterCommands(file, printer);
+    if (!kept) {
+        return Result<LogoLanguage>::Fail(kept.Reason());
+    }
+    std::optional<LogoLanguage> keptLanguage;
+    if (kept.Value()) {
+        keptLanguage = ParseLogoCommands(*kept.Value());
+        if (!keptLanguage) {
+            std::string why = "the printer \"";
+            why += printer;
+            why += "\" is kept in ";
+            why += file.string();
+            why += " as taking \"";
+            why += *kept.Value();
+            why += "\", no command language esc-pos, star-line or star-prnt";
+            return Result<LogoLanguage>::Fail(why);
+        }
+    }
+    if (given == nullptr || (*given == "auto" && keptLanguage)) {
+        return keptLanguage.value_or(LogoLanguage::EscPos);
+    }
+    std::optional<LogoLanguage> wanted = ParseLogoCommands(*given);
+    if (*given == "auto") {
+        wanted = IsPrinterAddress(printer) ? FoundLogoLanguage(printer, env) : std::nullopt;
+        if (!wanted) {
+            return LogoLanguage::EscPos;
+        }
+    }
+    if (!wanted) {
+        std::string why = "--commands is esc-pos, star-line, star-prnt or auto, not '";
+        why += *given;
+        why += "'";
+        return Result<LogoLanguage>::Fail(why);
+    }
+    if (keptLanguage && *keptLanguage != *wanted) {
+        std::string why = "the printer \"";
+        why += printer;
+        why += "\" takes ";
+        why += *kept.Value();
+        why += " (kept in ";
+        why += file.string();
+        why += "); sending it ";
+        why += LogoCommandsName(*wanted);
+        why += " would mix two languages on one printer, refused";
+        return Result<LogoLanguage>::Fail(why);
+    }
+    if (!keptLanguage) {
+        if (Result<void> keep = KeepPrinterCommands(file, printer, LogoCommandsName(*wanted));
+            !keep) {
+            return Result<LogoLanguage>::Fail(keep.Reason());
+        }
+    }
+    return *wanted;
 }
 
 const std::vector<CliCommand>& NvCommandSpecs() {
@@ -516,6 +639,19 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
     if (what != "command" && !o.words.empty()) {
         o.printer = o.words[0];
         o.words[0] = AsPrinterAddress(o.words[0], err);
+        const auto language =
+            ChosenLogoLanguage(o.commands ? &*o.commands : nullptr, o.words[0], env);
+        if (!language) {
+            err << "tessaline-cli nv " << what << ": " << language.Reason() << "\n";
+            return kExitWrongUse;
+        }
+        if (language.Value() == LogoLanguage::StarLine) {
+            err << "tessaline-cli nv " << what << ": the printer \"" << o.printer
+                << "\" speaks Star Line Mode, which keeps numbered logos (upload, print, erase), "
+                   "not NV graphics by key\n";
+            return kExitWrongUse;
+        }
+        o.language = language.Value();
     }
     if (what == "store") {
         return Store(o, env, out, err);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "Options.h"
+#include "base/Result.h"
+#include "printer/LogoCommands.h"
 
 #include <iosfwd>
 #include <string>
@@ -25,5 +27,15 @@ int NvCommand(const std::vector<std::string>& args, const CliEnvironment& env, s
 // Empty when nothing recorded stands against it.
 std::string OtherLogosRefusal(const CliEnvironment& env, const std::string& printer,
                               const std::string& shown, const char* storing);
+
+// The language `printer` takes its logos in: `given` (--commands), or with
+// none the one kept for it, ESC/POS when none is. "auto" takes the one kept
+// too; where none is, a printer reached by its address is asked
+// (AnsweredLogoLanguage), and failing an answer the profile of the model it
+// last answered with decides, then ESC/POS. A language given or found is kept
+// for the printer from then on; one other than the one kept is refused with
+// the reason, as it would mix two languages on one printer.
+Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::string& printer,
+                                        const CliEnvironment& env);
 
 } // namespace tessaline

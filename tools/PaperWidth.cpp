@@ -71,10 +71,6 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
     return std::optional<int32_t>(static_cast<int32_t>(*dots));
 }
 
-namespace {
-
-// The profile of the model the printer at address `target` last answered
-// with, as its record keeps it; none for a queue or a printer not yet asked.
 const PrinterProfile* RecordedProfile(const std::string& target, const CliEnvironment& env) {
     if (!IsPrinterAddress(target)) {
         return nullptr;
@@ -86,6 +82,8 @@ const PrinterProfile* RecordedProfile(const std::string& target, const CliEnviro
     const auto match = MatchProfile({}, record.Value()->model);
     return match ? match->profile : nullptr;
 }
+
+namespace {
 
 // The paper of the printer at address `target` as its record keeps it: the
 // roll it said it is set for when a tool last asked, else its profile's

@@ -18,6 +18,7 @@
 namespace tessaline {
 
 struct CliEnvironment;
+struct PrinterProfile;
 struct ShapingChoice;
 
 // --paper-width DOTS|58mm|80mm, for every command that stores or prints a logo.
@@ -78,5 +79,9 @@ std::string TooWide(const std::string& what, int32_t width, const std::string& p
                     int32_t paper, const std::string& wayOut);
 // The way out for a logo about to be stored: "use --fit 384 or --fit paper".
 std::string FitWayOut(int32_t paper);
+
+// The profile of the model the printer at address `target` last answered
+// with, as its record keeps it; none for a queue or a printer not yet asked.
+const PrinterProfile* RecordedProfile(const std::string& target, const CliEnvironment& env);
 
 } // namespace tessaline

@@ -5,8 +5,10 @@
 #include "StatusCommand.h"
 
 #include "Cli.h"
+#include "PaperWidth.h"
 #include "ProfilesCommand.h"
 #include "base/JsonText.h"
+#include "platform/PrinterCommandsFile.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/SystemSpooler.h"
 #include "printer/PrinterProfiles.h"
@@ -20,6 +22,38 @@ namespace tessaline {
 
 namespace {
 
+// Whether the printer is ready and why not, from whichever status it speaks.
+struct Readiness {
+    bool answered = false;
+    bool ready = false;
+    std::vector<std::string> conditions;
+};
+
+Readiness ReadinessOf(const PrinterStatus& status) {
+    return {status.Answered(), status.Ready(), status.Conditions()};
+}
+
+// A Star printer's answers in the report's terms: "Star", then the model and
+// the firmware its version text names.
+PrinterReport FromStar(const StarReport& star) {
+    PrinterReport report;
+    if (!star.status) {
+        report.unanswered.emplace_back("automatic status (ESC ACK SOH)");
+        return report;
+    }
+    report.maker = "Star";
+    if (star.version) {
+        const size_t space = star.version->find(' ');
+        report.model = star.version->substr(0, space);
+        if (space != std::string::npos) {
+            report.firmware = star.version->substr(space + 1);
+        }
+    } else {
+        report.unanswered.emplace_back("version (ESC # * LF NUL)");
+    }
+    return report;
+}
+
 const std::vector<CliCommand>& Specs() {
     static const std::vector<CliCommand> specs = {
         {"status",
@@ -32,7 +66,9 @@ const std::vector<CliCommand>& Specs() {
          "model, firmware and serial number, the paper width it is set for, and the size and free "
          "bytes of its NV\n"
          "graphics memory; and says which questions got no answer (a one-way device,\n"
-         "an older model). A printer known only by its spooler queue cannot be asked.\n",
+         "an older model). A printer known only by its spooler queue cannot be asked.\n"
+         "A Star printer (one kept as star-line or star-prnt, or whose model answered\n"
+         "before is one) is asked its automatic status and its version instead.\n",
          {Flag("--json", "one JSON object instead of text"), ConnectTimeoutOption(),
           ReadTimeoutOption()},
          "Exit status: 0 the printer is ready; 1 wrong command line or a malformed\n"
@@ -43,22 +79,22 @@ const std::vector<CliCommand>& Specs() {
     return specs;
 }
 
-void PrintText(const std::string& address, const PrinterReport& r, std::ostream& out) {
+void PrintText(const std::string& address, const PrinterReport& r, const Readiness& state,
+               std::ostream& out) {
     auto line = [&out](const char* label, const std::optional<std::string>& value) {
         if (value) {
             out << label << *value << '\n';
         }
     };
     out << "Printer:        " << address << '\n';
-    if (!r.status.Answered()) {
+    if (!state.answered) {
         out << "Ready:          unknown: it answered no status question\n";
     } else {
-        const std::vector<std::string> conditions = r.status.Conditions();
         std::string why;
-        for (const std::string& c : conditions) {
+        for (const std::string& c : state.conditions) {
             why += (why.empty() ? "" : ", ") + c;
         }
-        out << "Ready:          " << (r.status.Ready() ? "yes" : "no")
+        out << "Ready:          " << (state.ready ? "yes" : "no")
             << (why.empty() ? "" : " (" + why + ")") << '\n';
     }
     line("Maker:          ", r.maker);
@@ -95,18 +131,17 @@ void PrintText(const std::string& address, const PrinterReport& r, std::ostream&
     }
 }
 
-void PrintJson(const std::string& address, const PrinterReport* r, const std::string& error,
-               std::ostream& out) {
+void PrintJson(const std::string& address, const PrinterReport* r, const Readiness& state,
+               const std::string& error, std::ostream& out) {
     out << "{\"printer\": " << Json(address);
     if (r == nullptr) {
         out << ", \"error\": " << Json(error) << "}\n";
         return;
     }
-    out << ", \"answered\": " << (r->status.Answered() ? "true" : "false")
-        << ", \"ready\": " << (r->status.Ready() ? "true" : "false")
-        << ", \"conditions\": " << JsonList(r->status.Conditions())
-        << ", \"maker\": " << JsonOr(r->maker) << ", \"model\": " << JsonOr(r->model)
-        << ", \"firmware\": " << JsonOr(r->firmware)
+    out << ", \"answered\": " << (state.answered ? "true" : "false")
+        << ", \"ready\": " << (state.ready ? "true" : "false")
+        << ", \"conditions\": " << JsonList(state.conditions) << ", \"maker\": " << JsonOr(r->maker)
+        << ", \"model\": " << JsonOr(r->model) << ", \"firmware\": " << JsonOr(r->firmware)
         << ", \"serialNumber\": " << JsonOr(r->serialNumber)
         << ", \"codePage\": " << JsonOr(r->codePage)
         << ", \"nvGraphicsTotal\": " << JsonOr(r->nvGraphicsTotal)
@@ -176,21 +211,42 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
     }
     if (!address) {
         if (json) {
-            PrintJson(printer, nullptr, address.Reason(), out);
+            PrintJson(printer, nullptr, {}, address.Reason(), out);
         }
         err << "tessaline-cli status: " << address.Reason() << "\n";
         return kExitWrongUse;
     }
+    // A printer kept as a Star one, or whose recorded model is one, is asked
+    // as one. Any other is asked ESC/POS only: one that is silent may be an
+    // ESC/POS printer busy writing, which Star's questions would reach as a job.
+    const auto language = KeptPrinterCommands(PrinterCommandsFile(), printer);
+    const PrinterProfile* recorded = RecordedProfile(printer, env);
+    const bool star = (language && language.Value() && language.Value()->rfind("star-", 0) == 0) ||
+                      (recorded != nullptr && (recorded->commands == ProfileCommands::StarLine ||
+                                               recorded->commands == ProfileCommands::StarPrnt));
     Result<std::unique_ptr<PrinterConnection>> connection = ConnectPrinter(address.Value());
-    Result<PrinterReport> report = connection ? AskPrinter(*connection.Value())
-                                              : Result<PrinterReport>::Fail(connection.Reason());
+    Result<PrinterReport> report = Result<PrinterReport>::Fail(connection.Reason());
+    Readiness state;
+    if (connection && !star) {
+        report = AskPrinter(*connection.Value());
+        if (report) {
+            state = ReadinessOf(report.Value().status);
+        }
+    } else if (connection) {
+        const Result<StarReport> asked = AskStarPrinter(*connection.Value());
+        report = asked ? Result<PrinterReport>(FromStar(asked.Value()))
+                       : Result<PrinterReport>::Fail(asked.Reason());
+        if (asked && asked.Value().status) {
+            state = {true, asked.Value().status->Ready(), asked.Value().status->Conditions()};
+        }
+    }
     // Nothing was sent to a device that cannot answer: a file stays as it was.
     if (connection && connection.Value()->CanAnswer()) {
         static_cast<void>(connection.Value()->Finish());
     }
     if (!report) {
         if (json) {
-            PrintJson(printer, nullptr, report.Reason(), out);
+            PrintJson(printer, nullptr, {}, report.Reason(), out);
         }
         err << "tessaline-cli status: " << report.Reason() << "\n";
         return kExitNotTransmitted;
@@ -208,17 +264,17 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
         }
     }
     if (json) {
-        PrintJson(printer, &r, {}, out);
+        PrintJson(printer, &r, state, {}, out);
     } else {
-        PrintText(printer, r, out);
+        PrintText(printer, r, state, out);
     }
-    if (!r.status.Answered()) {
+    if (!state.answered) {
         err << "tessaline-cli status: " << printer << ": no answer within "
             << address.Value().readTimeout.count()
             << " ms (a one-way device, or one busy or switched off)\n";
         return kExitNotTransmitted;
     }
-    return r.status.Ready() ? kExitDone : kExitNotTransmitted;
+    return state.ready ? kExitDone : kExitNotTransmitted;
 }
 
 } // namespace tessaline

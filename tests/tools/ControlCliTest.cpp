@@ -427,6 +427,179 @@ TEST_F(ControlCli, NvGraphicsStoredListedPrintedAndDeletedByKey) {
     EXPECT_EQ(served.Stop(), 0);
 }
 
+// The same steps on a StarPRNT printer, its language given once and kept:
+// the key list after each step, and each stored graphic read back and
+// compared; a Line Mode printer and a language other than the one kept are
+// refused before anything is sent.
+TEST_F(ControlCli, NvGraphicsOnAStarPrntPrinterAreReadBack) {
+    ASSERT_EQ(cli.Run("vprinter add STAR --commands star-prnt").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add LINE --commands star-line").status, 0);
+    test::ServedPrinter served(cli, "STAR"), line(cli, "LINE");
+    ASSERT_FALSE(served.Address().empty() || line.Address().empty());
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA);
+    struct Step {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const Step steps[] = {
+        // Nothing kept yet: ESC/POS questions get no answer from a Star printer.
+        {"nv list --read-timeout 300" + at, 3, "does not answer"},
+        // Asked, it answers as a StarPRNT printer, which is kept for it.
+        {"nv store --commands auto" + at + "A1" + a, 0, "stored A1 (100 x 50 dots, 650 bytes)\n"},
+        {"nv store" + at + "B2" + a, 0, "stored B2 (100 x 50 dots, 650 bytes)\n"},
+        {"nv list" + at, 0, "Keys:         A1, B2 (2)\n"},
+        {"nv list --json" + at, 0, "\"keys\": [\"A1\", \"B2\"], \"total\": null, \"free\": null}"},
+        {"nv print" + at + "A1 --scale 2x2", 0,
+         "sent the print of A1 at 2x2; the printer holds A1"},
+        {"nv print" + at + "ZZ", 3, "holds no graphic ZZ: nothing printed"},
+        {"nv store --commands esc-pos" + at + "C3" + a, 1, "takes star-prnt (kept in "},
+        {"nv delete" + at + "A1", 0, "deleted A1\n"},
+        {"nv delete" + at + "--all", 0, "deleted every NV graphic\n"},
+        {"nv list" + at, 0, "Keys:         none (0)"},
+        {"nv store --commands star-line " + line.Address() + " A1" + a, 1,
+         "--commands is esc-pos, star-prnt or auto"},
+        {"nv list --commands auto --read-timeout 300 " + line.Address(), 1,
+         "speaks Star Line Mode, which keeps numbered logos"},
+        {"nv store --commands star-prnt " + line.Address() + " A1" + a, 1,
+         "takes star-line (kept in "},
+        {"upload --commands star-line --printer LINE" + a, 0, ""},
+        {"nv store LINE A1" + a, 1, "\"LINE\" speaks Star Line Mode, which keeps numbered logos"},
+    };
+    for (const Step& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos) << step.args << "\n"
+                                                                          << run.out << run.err;
+        EXPECT_EQ(run.out.find("warning: on many printers"), std::string::npos) << step.args;
+    }
+    const std::string log = served.Output(std::chrono::milliseconds(3000), "every NV graphic");
+    EXPECT_NE(log.find("\"A1\": printed at 2x2"), std::string::npos) << log;
+    // The bytes nv command writes for a StarPRNT printer: ESC/POS's behind an ESC.
+    const auto escPos = cli.Run("nv command --store A1" + a);
+    const auto star = cli.Run("nv command --commands star-prnt --store A1" + a);
+    ASSERT_EQ(star.status, 0) << star.err;
+    EXPECT_EQ(star.out, "\x1b" + escPos.out);
+    EXPECT_EQ(served.Stop(), 0);
+    EXPECT_EQ(line.Stop(), 0);
+}
+
+// Star Line Mode through an address: the registration goes whole, refused
+// whole with the figures where it cannot; after it the printer is asked its
+// own automatic status (DLE EOT would make the job one it does not
+// understand) and then holds every logo.
+TEST_F(ControlCli, StarLineLogosGoWholeThroughAnAddress) {
+    ASSERT_EQ(cli.Run("vprinter add SLA --commands star-line").status, 0);
+    test::ServedPrinter served(cli, "SLA");
+    ASSERT_FALSE(served.Address().empty());
+    const std::string at = ' ' + served.Address() + ' ';
+    const std::string a = ' ' + cli.Quote(logoA), b = ' ' + cli.Quote(logoB);
+    const fs::path tall = cli.Root() / "tall.bmp";
+    test::WriteFile(tall, test::Make24(8, 2400, [](int, int) { return test::Bgr{0, 0, 0}; }));
+    std::string many;
+    for (int i = 0; i < 256; ++i) {
+        many += a;
+    }
+    const struct {
+        std::string args;
+        int status;
+        std::string says;
+        std::string holds; // what vprinter show says afterwards
+    } steps[] = {
+        {"upload --commands auto --printer" + at + a + b, 0,
+         "sent (the printer cannot confirm NV bit images)", "Stored images:   2\n"},
+        {"print --paper-width 576 --printer" + at + "--image 2", 0, "", "Stored images:   2\n"},
+        {"upload --commands esc-pos --printer" + at + a, 1,
+         "sending it esc-pos would mix two languages on one printer, refused",
+         "Stored images:   2\n"},
+        {"upload --printer" + at + many, 1,
+         "the list names 256 logo files; the printer stores at most 255", "Stored images:   2\n"},
+        {"upload --printer" + at + a + ' ' + cli.Quote(tall), 1,
+         "(8 x 2400 dots; at most 8184 x 2304)", "Stored images:   2\n"},
+        {"erase --printer" + at, 0, "", "Stored images:   1\n"},
+    };
+    for (const auto& step : steps) {
+        const auto run = cli.Run(step.args);
+        EXPECT_EQ(run.status, step.status) << step.args.substr(0, 200) << "\n"
+                                           << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(step.says), std::string::npos)
+            << step.args.substr(0, 200) << "\n"
+            << run.out << run.err;
+        std::string shown;
+        for (int i = 0; i < 100 && shown.find(step.holds) == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            shown = cli.Run("vprinter show SLA").out;
+        }
+        EXPECT_NE(shown.find(step.holds), std::string::npos) << step.args.substr(0, 200) << shown;
+    }
+    const std::string log = served.Output(std::chrono::milliseconds(3000), "printed logo 2");
+    // Job 1 is the question auto asked; the registration, job 2, went whole.
+    EXPECT_NE(log.find("000002 @0: ESC @"), std::string::npos) << log;
+    for (size_t from = log.find("\n000002 "); from != std::string::npos;
+         from = log.find("\n000002 ", from + 1)) {
+        const std::string line = log.substr(from + 1, log.find('\n', from + 1) - from - 1);
+        EXPECT_EQ(line.find("not understood"), std::string::npos) << line;
+    }
+    EXPECT_EQ(served.Stop(), 0);
+}
+
+// status asks a Star printer in its own language where that is kept for the
+// address; the conditions of its automatic status show as ESC/POS's do.
+TEST_F(ControlCli, StatusSpeaksStarToAStarPrinter) {
+    ASSERT_EQ(cli.Run("vprinter add SP --commands star-prnt").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add SL --commands star-line").status, 0);
+    test::ServedPrinter prnt(cli, "SP"), line(cli, "SL");
+    ASSERT_FALSE(prnt.Address().empty() || line.Address().empty());
+    ASSERT_EQ(cli.Run("nv list --commands star-prnt " + prnt.Address()).status, 0);
+    // Asked, the Line Mode printer answers as one, which is kept (and nv refuses it).
+    ASSERT_EQ(cli.Run("nv list --commands auto --read-timeout 300 " + line.Address()).status, 1);
+    const struct {
+        std::string printer, conditions, args;
+        int status;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"SP",
+         "",
+         "status " + prnt.Address(),
+         0,
+         {"Ready:          yes\nMaker:          Star\nModel:          VSTAR-PRNT\n",
+          "Firmware:       Ver1.0\n"}},
+        {"SL",
+         "",
+         "status --read-timeout 300 " + line.Address(),
+         0,
+         {"Ready:          yes\nMaker:          Star\nModel:          VSTAR-LINE\n"}},
+        {"SP",
+         "cover-open paper-near-end",
+         "status --json " + prnt.Address(),
+         3,
+         {"\"answered\": true, \"ready\": false, \"conditions\": [\"off-line\", \"cover open\", "
+          "\"paper near end\"], \"maker\": \"Star\", \"model\": \"VSTAR-PRNT\", \"firmware\": "
+          "\"Ver1.0\""}},
+        {"SL",
+         "paper-end",
+         "status --read-timeout 300 " + line.Address(),
+         3,
+         {"Ready:          no (off-line, paper end)\n"}},
+        {"SP",
+         "paper-near-end",
+         "status " + prnt.Address(),
+         0,
+         {"Ready:          yes (paper near end)\n"}},
+    };
+    for (const auto& c : cases) {
+        { std::ofstream(Printer(c.printer) / "status") << c.conditions << "\n"; }
+        const auto run = cli.Run(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out << run.err;
+        for (const std::string& says : c.says) {
+            EXPECT_NE(run.out.find(says), std::string::npos) << c.args << "\n" << run.out;
+        }
+    }
+    EXPECT_EQ(prnt.Stop(), 0);
+    EXPECT_EQ(line.Stop(), 0);
+}
+
 // A printer that answers nothing, or stops answering while it writes: the
 // bytes go, and the tool says they were not verified.
 TEST_F(ControlCli, NvGraphicsOnPrintersThatDoNotAnswerAreNotCalledStored) {

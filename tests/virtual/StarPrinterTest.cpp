@@ -3,12 +3,20 @@
 // stored, printed and erased is what the printer holds and prints.
 #include "escpos/PrinterResponder.h"
 #include "escpos/StarEmulator.h"
+#include "printer/GraphicSteps.h"
 #include "printer/StarLine.h"
 #include "printer/StarPrntGraphics.h"
 #include "printer/StarStatus.h"
 #include "tests/support/Bytes.h"
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace tessaline {
 namespace {
@@ -290,6 +298,140 @@ TEST(StarResponder, NeverAnswersFromInsideLogoData) {
         EXPECT_EQ(responder.Feed(job), Bytes{});
         EXPECT_EQ(responder.Job(), job);
         EXPECT_FALSE(responder.OnlyQuestions());
+    }
+}
+
+} // namespace
+} // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// A StarPRNT printer on 127.0.0.1 for one connection: it lists the key A1
+// (after the store) and answers a read-back of A1 with `dataReply` (or
+// nothing when it is empty), whatever it was sent.
+class FakeStarPrnt {
+public:
+    explicit FakeStarPrnt(Bytes dataReply) : m_dataReply(std::move(dataReply)) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof at;
+        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&at), size) != 0 ||
+            ::listen(m_listen, 1) != 0 ||
+            ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+            return;
+        }
+        m_port = ntohs(at.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~FakeStarPrnt() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        ::close(m_listen);
+    }
+    std::string Address() const {
+        return "socket://127.0.0.1:" + std::to_string(m_port) + "?read-timeout=300";
+    }
+
+private:
+    void Serve() {
+        pollfd wait{m_listen, POLLIN, 0};
+        if (::poll(&wait, 1, 5000) != 1) {
+            return;
+        }
+        const int peer = ::accept(m_listen, nullptr, nullptr);
+        Bytes got;
+        const Bytes keys = StarGraphicKeysRequest();
+        const Bytes data = StarGraphicDataRequest({'A', '1'});
+        const Bytes store = Hex("1B 1D 28 4C");
+        size_t askedKeys = 0, askedData = 0;
+        bool stored = false;
+        for (;;) {
+            pollfd in{peer, POLLIN, 0};
+            if (::poll(&in, 1, 5000) != 1) {
+                break;
+            }
+            uint8_t buffer[4096];
+            const ssize_t n = ::read(peer, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), buffer, buffer + n);
+            Bytes reply;
+            stored = stored ||
+                     std::search(got.begin(), got.end(), store.begin(), store.end()) != got.end();
+            for (auto at = got.begin() + static_cast<std::ptrdiff_t>(askedKeys);
+                 (at = std::search(at, got.end(), keys.begin(), keys.end())) != got.end();
+                 at += static_cast<std::ptrdiff_t>(keys.size())) {
+                askedKeys = static_cast<size_t>(at - got.begin()) + keys.size();
+                reply = Concat({reply, stored ? Hex("1B 1D 29 4C 03 00 32 04 00 41 31 0A 00")
+                                              : Hex("1B 1D 29 4C 03 00 32 02 00 0A 00")});
+            }
+            auto at = std::search(got.begin() + static_cast<std::ptrdiff_t>(askedData), got.end(),
+                                  data.begin(), data.end());
+            if (at != got.end()) {
+                askedData = static_cast<size_t>(at - got.begin()) + data.size();
+                reply = Concat({reply, m_dataReply});
+            }
+            if (!reply.empty() && ::write(peer, reply.data(), reply.size()) < 0) {
+                break;
+            }
+        }
+        ::close(peer);
+    }
+
+    Bytes m_dataReply;
+    int m_listen = -1;
+    uint16_t m_port = 0;
+    std::thread m_thread;
+};
+
+// A store on StarPRNT is "stored" only when the dots the printer sends back
+// are the dots sent; other dots, another size or no answer are never stored.
+TEST(StarPrntStore, IsCalledStoredOnlyWhenTheDataReadBackIsTheDataSent) {
+    const RasterGraphic graphic{9, 2, Hex("FF 80 00 00")};
+    const Bytes head = Hex("1B 1D 29 4C 03 00 33 41 31");
+    const struct {
+        const char* what;
+        Bytes reply;
+        int32_t result;
+        GraphicCheck check;
+        std::string why;
+    } cases[] = {
+        {"the same dots", Concat({head, Hex("01 09 00 02 00 31 FF 80 00 00 0A 00")}), kPrinterOk,
+         GraphicCheck::Verified, ""},
+        {"other dots", Concat({head, Hex("01 09 00 02 00 31 FF 00 00 01 0A 00")}), kPrinterNotKept,
+         GraphicCheck::Verified,
+         " holds A1 but sends back data that differs from what was sent (2 of 4 bytes differ) "
+         "(4 bytes sent)"},
+        {"another size", Concat({head, Hex("01 08 00 02 00 31 FF 00 0A 00")}), kPrinterNotKept,
+         GraphicCheck::Verified, " holds A1 but sends back 8 x 2 dots for the 9 x 2 sent"},
+        {"no data", Concat({head, Hex("0A 00")}), kPrinterNotKept, GraphicCheck::Verified,
+         " holds A1 but sends no data for it"},
+        {"no answer",
+         {},
+         kPrinterOk,
+         GraphicCheck::Unanswered,
+         " lists A1 but did not send its data back"},
+    };
+    for (const auto& c : cases) {
+        FakeStarPrnt printer(c.reply);
+        Spooler spooler;
+        GraphicsPrinter target{spooler, printer.Address(), {}, {}};
+        target.commands = LogoLanguage::StarPrnt;
+        const GraphicOutcome outcome = StoreGraphicStep(target, {'A', '1'}, graphic, "a.bmp", {});
+        EXPECT_EQ(outcome.result, c.result) << c.what << ": " << outcome.why;
+        EXPECT_EQ(outcome.check, c.check) << c.what;
+        EXPECT_FALSE(outcome.firstGraphic) << c.what;
+        if (c.why.empty()) {
+            EXPECT_EQ(outcome.why, "") << c.what;
+        } else {
+            EXPECT_NE(outcome.why.find(printer.Address() + c.why), std::string::npos)
+                << c.what << ": " << outcome.why;
+        }
     }
 }
 

@@ -49,11 +49,11 @@ public:
     // still allows that, and closes the queue.
     void CancelLogoDocument();
 
-    // For a printer reached by its address: asks its status (DLE EOT 1) and
-    // waits up to `wait` for the answer, which a printer busy writing its NV
-    // memory gives only once it is done. False when none came in time; fails
-    // when the connection did.
-    Result<bool> AwaitStatus(std::chrono::milliseconds wait);
+    // For a printer reached by its address: asks its status (DLE EOT 1, or a
+    // Star printer's automatic status, ESC ACK SOH) and waits up to `wait` for
+    // the answer, which a printer busy writing its NV memory gives only once
+    // it is done. False when none came in time; fails when the connection did.
+    Result<bool> AwaitStatus(std::chrono::milliseconds wait, bool star = false);
 
     bool IsOpen() const { return m_queue != nullptr || m_direct != nullptr; }
     // Why the last open, write or close failed: the queue's name and the

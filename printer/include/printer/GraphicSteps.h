@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/Spooler.h"
+#include "printer/LogoCommands.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterOperation.h"
 
@@ -27,6 +28,10 @@ struct GraphicsPrinter {
     std::optional<std::chrono::milliseconds> connectTimeout;
     std::optional<std::chrono::milliseconds> readTimeout;
     NvWriteCounter countNvWrites = {}; // empty: not counted
+    // ESC/POS (GS ( L), or StarPRNT (ESC GS ( L): a StarPRNT printer tells no
+    // free bytes, but sends a stored graphic's data back, which a store
+    // compares with what it sent. Star Line Mode keeps no graphics by key.
+    LogoLanguage commands = LogoLanguage::EscPos;
 };
 
 // How a step that went out is known to have taken.
@@ -60,7 +65,8 @@ struct GraphicOutcome {
 // Stores `graphic`, read from `file` (named in messages), under `key`: asks
 // the free memory first and refuses with the figures a graphic that cannot
 // fit, stores it, raises Progress(1) once the bytes went out, and asks the
-// key list. kPrinterNotKept when the list lacks the key.
+// key list. kPrinterNotKept when the list lacks the key, or (StarPRNT) when
+// the data the printer sends back for it differs from what was sent.
 GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
                                 const RasterGraphic& graphic, const std::string& file,
                                 const ProgressFn& progress);

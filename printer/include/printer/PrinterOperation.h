@@ -100,6 +100,8 @@ struct PrinterOperation {
     // kNvWriteAnswerWait, since one busy writing its NV memory answers only
     // once it is done, and one that never does has not shown it kept them.
     bool awaitNvWrite = false;
+    // The printer is a Star one: the answer awaited is its automatic status.
+    bool starStatus = false;
 };
 
 // Succeeds when a queue of exactly `name` is listed. Otherwise fails with

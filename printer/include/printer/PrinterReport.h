@@ -3,9 +3,11 @@
 
 #include "base/Result.h"
 #include "platform/connection/PrinterConnection.h"
+#include "printer/LogoCommands.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterProfiles.h"
 #include "printer/PrinterQueries.h"
+#include "printer/StarStatus.h"
 
 #include <chrono>
 #include <functional>
@@ -70,6 +72,25 @@ Result<bool> ReceiveReply(PrinterConnection& connection,
 Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection,
                                                    std::span<const uint8_t> request,
                                                    ReplyShape shape, size_t* stray = nullptr);
+
+// What a Star printer answered: its automatic status and its version text
+// ("TSP143IIIW Ver1.0"), each empty when it did not answer.
+struct StarReport {
+    std::optional<StarStatus> status;
+    std::optional<std::string> version;
+};
+
+// Asks a Star printer its automatic status (ESC ACK SOH), then, when it
+// answered, its version (ESC # * LF NUL), each up to the read timeout. Fails,
+// naming the address, only when the connection itself fails.
+Result<StarReport> AskStarPrinter(PrinterConnection& connection);
+
+// The language a printer answers in: ESC/POS when it answers its real-time
+// status (DLE EOT 1); otherwise, when it answers ESC ACK SOH, StarPRNT where
+// the profile of the model its version names (or the version itself) says
+// so, Star Line Mode where not. Nothing when it answers neither within the
+// read timeout; fails when the connection does.
+Result<std::optional<LogoLanguage>> AnsweredLogoLanguage(PrinterConnection& connection);
 
 // Asks for the NV graphics key list and answers its blocks (ACK, NAK for a
 // malformed one, CAN when giving up). Nothing when the printer did not answer
