@@ -3,6 +3,8 @@
 // command line, shows progress and prints one line per printer.
 #include "ApplyCommand.h"
 
+#include "ApplyReport.h"
+
 #include "Cli.h"
 #include "PaperWidth.h"
 #include "ShapedLogos.h"

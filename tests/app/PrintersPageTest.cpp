@@ -122,24 +122,25 @@ TEST(PageActions, FollowThePrinterTheKeyAndTheDots) {
         return f;
     };
     const Case cases[] = {
-        {"nothing chosen", {}, {}},
-        {"all there", ready, {true, true, true, true, true, true, false, false}},
+        // Finding printers needs no printer chosen, only an idle page.
+        {"nothing chosen", {}, {false, false, false, false, false, false, true, false}},
+        {"all there", ready, {true, true, true, true, true, true, true, false}},
         {"busy", with([](ActionFacts& f) { f.busy = true; }), {}},
         {"no key",
          with([](ActionFacts& f) { f.keyValid = f.targetKey = false; }),
-         {true, false, false, false, true, true, false, false}},
+         {true, false, false, false, true, true, true, false}},
         {"no dots",
          with([](ActionFacts& f) { f.dotsReady = f.dotsFitPaper = false; }),
-         {true, false, true, true, true, true, false, false}},
+         {true, false, true, true, true, true, true, false}},
         {"wider than the paper",
          with([](ActionFacts& f) { f.dotsFitPaper = false; }),
-         {true, false, true, true, true, true, false, false}},
+         {true, false, true, true, true, true, true, false}},
         {"holds nothing",
          with([](ActionFacts& f) { f.holdsGraphics = false; }),
-         {true, true, true, true, false, true, false, false}},
+         {true, true, true, true, false, true, true, false}},
         {"a queue, which cannot tell",
          with([](ActionFacts& f) { f.askable = f.keysKnown = f.holdsGraphics = false; }),
-         {true, true, true, true, true, true, false, false}},
+         {true, true, true, true, true, true, true, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,7 +151,7 @@ TEST(PageActions, FollowThePrinterTheKeyAndTheDots) {
         EXPECT_EQ(a.remove, c.want.remove);
         EXPECT_EQ(a.removeAll, c.want.removeAll);
         EXPECT_EQ(a.testReceipt, c.want.testReceipt);
-        EXPECT_FALSE(a.findPrinters);
+        EXPECT_EQ(a.findPrinters, c.want.findPrinters);
         EXPECT_FALSE(a.autoLogo);
     }
 }
@@ -346,7 +347,7 @@ TEST_F(PageFixture, AQueueCannotBeAskedButTakesCommands) {
     EXPECT_TRUE(page.enabled[PCtl::cmdDeleteAll]);
     EXPECT_TRUE(page.enabled[PCtl::cmdTestReceipt]);
     EXPECT_FALSE(page.enabled[PCtl::cmdPrintGraphic]);
-    EXPECT_FALSE(page.enabled[PCtl::cmdFindPrinters]);
+    EXPECT_TRUE(page.enabled[PCtl::cmdFindPrinters]);
     EXPECT_FALSE(page.tips[PCtl::cmdFindPrinters].empty());
     // A queue is not remembered as an address.
     EXPECT_TRUE(ProgramSettings(services).Addresses().empty());

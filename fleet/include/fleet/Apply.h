@@ -113,9 +113,6 @@ struct ApplyReport {
 // locked; one that cannot be written is said in the report's stateFailure.
 Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options);
 
-// The one line a printer ends with: "unchanged", "stored A1 A2 (2 NV writes,
-// 3.1 s)", "refused: ..." or "failed: <reason>"; for a plan what it would do.
-std::string ResultLine(const PrinterResult& result);
 // The word for an outcome: "unchanged", "stored", "planned", "refused", "failed".
 const char* OutcomeName(Outcome outcome);
 // "untouched", "unchanged", "planned", "set", "sent".
@@ -123,10 +120,5 @@ const char* AutoLogoDoneName(AutoLogoDone done);
 // "top A1 (center), bottom A2 (center)", or "none".
 std::string DescribeAutoLogo(const AutoLogoSettings& settings);
 
-// The version of ReportJson's layout (docs/apply-report.schema.json). Members
-// are only ever added; one changed or removed makes a new version.
-inline constexpr int kReportJsonVersion = 1;
-// The report as one JSON object.
-std::string ReportJson(const ApplyReport& report, bool plan);
 
 } // namespace tessaline
