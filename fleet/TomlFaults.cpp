@@ -312,7 +312,8 @@ std::string AsciiForToml(std::string_view text, std::optional<SyntaxFault>& faul
             switch (in) {
             case In::Value:
                 fault = SyntaxFault{line, column, ""};
-                fault->what = "'";
+                fault->what.clear();
+                fault->what.push_back('\'');
                 fault->what.append(text.substr(i, length));
                 fault->what += "' is outside quotes; expected ASCII there (other characters go in "
                                "text in quotes or in a comment)";

@@ -13,6 +13,13 @@ const std::vector<CliCommand>& VPrinterCommandSpecs() {
     return none;
 }
 
+// CUPS queues that play the driver's part are Linux's; the Windows driver
+// plays it there.
+const std::vector<CliCommand>& QueueCommandSpecs() {
+    static const std::vector<CliCommand> none;
+    return none;
+}
+
 std::optional<StoredWidths> VirtualPrinterWidths(const std::string&, const CliEnvironment&) {
     return std::nullopt;
 }
