@@ -4,6 +4,7 @@
 #include "platform/PrinterAddress.h"
 #include "platform/Spooler.h"
 #include "platform/connection/PrinterConnection.h"
+#include "printer/AutoLogoSteps.h"
 
 namespace tessaline {
 
@@ -80,6 +81,14 @@ PrinterFacts AskPrinterFacts(const PrinterChoice& choice) {
             facts.keys = *keys.Value();
         } else if (!keys) {
             facts.failure = keys.Reason();
+        }
+        // A printer with NV graphics may print a logo by itself.
+        if (facts.failure.empty()) {
+            if (auto logo = AskAutoLogo(link); !logo) {
+                facts.failure = logo.Reason();
+            } else if (logo.Value().kind == AutoLogoAnswer::Kind::Read) {
+                facts.autoLogo = logo.Value().settings;
+            }
         }
     }
     static_cast<void>(link.Finish());

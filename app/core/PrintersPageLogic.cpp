@@ -8,6 +8,7 @@
 #include "platform/NetworkRange.h"
 #include "platform/PrinterNvRecords.h"
 #include "platform/Spooler.h"
+#include "printer/AutoLogoSteps.h"
 
 #include <array>
 #include <initializer_list>
@@ -83,7 +84,7 @@ PageActions EnabledActions(const ActionFacts& f) {
     a.testReceipt = idle;
     // Finding printers needs none chosen; the automatic logo comes with its own work.
     a.findPrinters = !f.busy;
-    a.autoLogo = false;
+    a.autoLogo = idle && f.askable && f.autoLogoKnown && f.targetKey;
     return a;
 }
 
@@ -124,7 +125,7 @@ void PrintersPageLogic::Load(int32_t codePage) {
     m_view.SetChecked(PCtl::chkFit, m_settings.fit);
     m_view.SetChecked(PCtl::chkAutoLogo, false);
     m_view.SetToolTip(PCtl::cmdFindPrinters, tessaline::Say(kFindTip, m_korean));
-    m_view.SetToolTip(PCtl::chkAutoLogo, tessaline::Say(kAutoLogoUnavailable, m_korean));
+    m_view.SetToolTip(PCtl::chkAutoLogo, tessaline::Say(kAutoLogoTip, m_korean));
     m_view.SetBar(PCtl::barWork, 0, 1);
     ShowEntries();
     ShowFacts();
@@ -185,11 +186,79 @@ void PrintersPageLogic::AskPrinter() {
                 return;
             }
             m_facts = *facts;
+            m_autoLogo = facts->autoLogo;
             m_keyRow = -1;
             SetWork(facts->failure.empty() ? ReadinessText(*facts) : facts->failure, false);
             ShowFacts();
             ShowKeys();
             ShowKeyCheck();
+        };
+    });
+    ShowActions();
+}
+
+void PrintersPageLogic::ShowAutoLogo() {
+    const std::optional<GraphicKey> key = TargetKey();
+    m_view.SetChecked(PCtl::chkAutoLogo,
+                      m_autoLogo && m_autoLogo->top && key && m_autoLogo->top->key == *key);
+    std::string tip;
+    if (m_printer && m_printer->queue) {
+        tip = tessaline::Say(kAutoLogoQueue, m_korean);
+    } else if (m_facts && m_facts->report && m_facts->report->nvGraphicsTotal && !m_autoLogo) {
+        tip = tessaline::Say(kAutoLogoUnanswered, m_korean);
+    } else if (m_autoLogo) {
+        const std::string now = AutoLogoText(*m_autoLogo);
+        tip = tessaline::Say(kAutoLogoTip, m_korean);
+        tip += "\n";
+        tip += Fill(tessaline::Say(kAutoLogoNow, m_korean),
+                    {now.empty() ? std::string(tessaline::Say(kAutoLogoNone, m_korean)) : now});
+    } else {
+        tip = tessaline::Say(kAutoLogoTip, m_korean);
+    }
+    m_view.SetToolTip(PCtl::chkAutoLogo, tip);
+}
+
+void PrintersPageLogic::chkAutoLogo_Click(bool checked) {
+    if (!Actions().autoLogo) {
+        ShowAutoLogo();
+        return;
+    }
+    AutoLogoSettings wanted = *m_autoLogo;
+    if (checked) {
+        LogoSetting top;
+        top.key = *TargetKey();
+        top.align = m_autoLogo->top ? m_autoLogo->top->align : LogoAlign::Center;
+        wanted.top = top;
+    } else {
+        wanted.top.reset();
+    }
+    const std::string printer = m_printer->name;
+    const uint64_t generation = m_printerGeneration;
+    SetWork(Fill(tessaline::Say(kAutoLogoSetting, m_korean), {printer}), true);
+    m_work.Start([this, printer, generation, wanted,
+                  spooler = m_spooler]() -> std::function<void()> {
+        auto outcome = std::make_shared<AutoLogoOutcome>(
+            SetAutoLogoStep(GraphicsPrinter{*spooler, printer, {}, {}}, wanted));
+        return [this, outcome, generation] {
+            SetWork({}, false);
+            if (generation != m_printerGeneration) {
+                return;
+            }
+            if (outcome->after) {
+                m_autoLogo = outcome->after;
+            }
+            if (outcome->result != kPrinterOk) {
+                ShowActions();
+                Fail(outcome->why);
+                return;
+            }
+            const std::string now = m_autoLogo ? AutoLogoText(*m_autoLogo) : std::string();
+            SetWork(outcome->check == AutoLogoCheck::Verified
+                        ? Fill(tessaline::Say(kAutoLogoNow, m_korean),
+                               {now.empty() ? std::string(tessaline::Say(kAutoLogoNone, m_korean))
+                                            : now})
+                        : Fill(tessaline::Say(kNotVerified, m_korean), {outcome->why}),
+                    false);
         };
     });
     ShowActions();
@@ -504,6 +573,7 @@ PageActions PrintersPageLogic::Actions() const {
     f.dotsReady = m_dots.has_value() && !m_making;
     f.dotsFitPaper = f.dotsReady && m_dots->graphic.width <= m_settings.paperDots;
     f.targetKey = TargetKey().has_value();
+    f.autoLogoKnown = m_autoLogo.has_value();
     return EnabledActions(f);
 }
 
@@ -517,6 +587,7 @@ void PrintersPageLogic::ShowActions() {
     m_view.SetEnabled(PCtl::cmdDeleteAll, a.removeAll);
     m_view.SetEnabled(PCtl::cmdTestReceipt, a.testReceipt);
     m_view.SetEnabled(PCtl::chkAutoLogo, a.autoLogo);
+    ShowAutoLogo();
     m_view.SetEnabled(PCtl::cboPrinterAddress, !m_busy);
     const bool plain = m_settings.method == DotMethod::Threshold;
     m_view.SetEnabled(PCtl::sldThreshold, plain);

@@ -134,9 +134,22 @@ inline constexpr Words kFoundNone{"No printer answered at the %s addresses of %s
                                   "%s 개 주소 (%s) 에서 응답한 프린터가 없습니다."};
 inline constexpr Words kFoundSome{"Found %s: %s. Choose one in the printer box.",
                                   "%s 대를 찾았습니다: %s. 프린터 상자에서 고르십시오."};
-inline constexpr Words kAutoLogoUnavailable{
-    "The printer's automatic logo is not part of this build yet.",
-    "프린터의 자동 로고 기능은 아직 이 버전에 없습니다."};
+inline constexpr Words kAutoLogoTip{
+    "Have the printer print the chosen logo at the top of every receipt by itself (kept in its "
+    "NV memory).",
+    "고른 로고를 프린터가 모든 영수증 맨 위에 스스로 인쇄하게 합니다 (NV 메모리에 저장)."};
+inline constexpr Words kAutoLogoQueue{
+    "A queue's printer cannot be asked what it prints by itself; an upload on the first tab "
+    "switches the driver's logo commands on.",
+    "대기열의 프린터에는 자동 로고를 물어볼 수 없습니다; 첫 번째 탭에서 업로드하면 드라이버의 "
+    "로고 명령이 켜집니다."};
+inline constexpr Words kAutoLogoUnanswered{
+    "The printer does not answer what it prints by itself (FS ( E 61).",
+    "프린터가 자동 로고 질문 (FS ( E 61) 에 응답하지 않습니다."};
+inline constexpr Words kAutoLogoNow{"Prints by itself: %s", "스스로 인쇄: %s"};
+inline constexpr Words kAutoLogoNone{"nothing", "없음"};
+inline constexpr Words kAutoLogoSetting{"Setting what %s prints by itself...",
+                                        "%s 의 자동 로고 설정 중..."};
 inline constexpr Words kPreviewInfo{"%d x %d dots, %s bytes%s", "%d x %d 도트, %s 바이트%s"};
 inline constexpr Words kFittedFrom{"; fitted from %d x %d", "; %d x %d 에서 맞춤"};
 inline constexpr Words kChooseKey{"Type a key of two characters (32 to 126), such as A1.",

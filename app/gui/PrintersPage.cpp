@@ -134,6 +134,12 @@ void PrintersPage::WireEvents() {
             logic->chkFit_Click(checked);
         }
     });
+    // A click, not a change the page shows: toggled fires for both.
+    connect(m_ui->chkAutoLogo, &QCheckBox::clicked, this, [this, logic](bool checked) {
+        if (!m_showing) {
+            logic->chkAutoLogo_Click(checked);
+        }
+    });
     connect(m_ui->cboPaperWidth, &QComboBox::currentIndexChanged, this, [this, logic](int index) {
         if (!m_showing) {
             logic->cboPaperWidth_Click(index);

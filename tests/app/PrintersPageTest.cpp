@@ -141,6 +141,12 @@ TEST(PageActions, FollowThePrinterTheKeyAndTheDots) {
         {"a queue, which cannot tell",
          with([](ActionFacts& f) { f.askable = f.keysKnown = f.holdsGraphics = false; }),
          {true, true, true, true, true, true, true, false}},
+        {"says what it prints by itself",
+         with([](ActionFacts& f) { f.autoLogoKnown = true; }),
+         {true, true, true, true, true, true, true, true}},
+        {"says so, but no key is chosen",
+         with([](ActionFacts& f) { f.autoLogoKnown = true, f.keyValid = f.targetKey = false; }),
+         {true, false, false, false, true, true, true, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -152,7 +158,7 @@ TEST(PageActions, FollowThePrinterTheKeyAndTheDots) {
         EXPECT_EQ(a.removeAll, c.want.removeAll);
         EXPECT_EQ(a.testReceipt, c.want.testReceipt);
         EXPECT_EQ(a.findPrinters, c.want.findPrinters);
-        EXPECT_FALSE(a.autoLogo);
+        EXPECT_EQ(a.autoLogo, c.want.autoLogo);
     }
 }
 

@@ -138,6 +138,35 @@ private slots:
                  QString("No printer answered at the 2 addresses of 127.0.0.1, 127.0.0.2/32."));
     }
 
+    // "Print this logo on every receipt" sets the printer's own top logo to
+    // the chosen key, reads it back and shows it; unticked, it clears it.
+    void theChosenLogoOnEveryReceipt() {
+        Open();
+        ChoosePrinter(Address());
+        auto* box = qobject_cast<QCheckBox*>(W(PCtl::chkAutoLogo));
+        QVERIFY(!box->isEnabled()); // no key chosen yet
+        QVERIFY2(box->toolTip().endsWith("Prints by itself: nothing"), qPrintable(box->toolTip()));
+        QTest::keyClicks(W(PCtl::txtKey), "A1");
+        Page().Settle();
+        QVERIFY(box->isEnabled());
+        QVERIFY(!box->isChecked());
+        QTest::mouseClick(box, Qt::LeftButton);
+        Page().Settle();
+        QCOMPARE(QString::fromStdString(Page().Logic().WorkText()),
+                 QString("Prints by itself: A1,,center"));
+        QVERIFY(box->isChecked());
+        QVERIFY2(m_cli->Run("nv auto " + m_served->Address()).out.find("A1") != std::string::npos,
+                 m_cli->Run("nv auto " + m_served->Address()).out.c_str());
+        // Asked again, the printer still says so.
+        Click(PCtl::cmdRefresh);
+        QVERIFY(box->isChecked());
+        QTest::mouseClick(box, Qt::LeftButton);
+        Page().Settle();
+        QCOMPARE(QString::fromStdString(Page().Logic().WorkText()),
+                 QString("Prints by itself: nothing"));
+        QVERIFY(!box->isChecked());
+    }
+
     void aMalformedAddressSaysWhy() {
         Open();
         ChoosePrinter("127.0.0.5:0");

@@ -6,6 +6,7 @@
 
 #include "app/core/PrinterChoice.h"
 #include "base/Result.h"
+#include "printer/AutoLogo.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterReport.h"
 
@@ -29,6 +30,8 @@ struct PrinterFacts {
     std::optional<PrinterReport> report;
     // The NV graphics keys, when the printer listed them.
     std::optional<std::vector<GraphicKey>> keys;
+    // What it prints by itself (FS ( E 61), when it said.
+    std::optional<AutoLogoSettings> autoLogo;
 };
 
 // Asks a printer reached by its address its status, identity, NV graphics

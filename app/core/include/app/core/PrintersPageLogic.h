@@ -11,6 +11,7 @@
 #include "app/core/PrintersPageView.h"
 #include "app/core/ProgramSettings.h"
 #include "app/core/StoredGraphics.h"
+#include "printer/AutoLogo.h"
 #include "printer/GraphicSteps.h"
 
 #include <cstdint>
@@ -36,6 +37,7 @@ struct ActionFacts {
     bool dotsReady = false;     // the logo's dots are made
     bool dotsFitPaper = false;  // and are no wider than the paper
     bool targetKey = false;     // a key is chosen in the list, or typed
+    bool autoLogoKnown = false; // it said what it prints by itself
 };
 struct PageActions {
     bool refresh = false, store = false, print = false, remove = false, removeAll = false,
@@ -78,6 +80,9 @@ public:
     void sldThreshold_Change(int32_t value);
     void sldBrightness_Change(int32_t value);
     void chkFit_Click(bool checked);
+    // "Print this logo on every receipt": the chosen key as the printer's own
+    // top logo, or no top logo.
+    void chkAutoLogo_Click(bool checked);
     void cboPaperWidth_Click(int32_t index);
     // The row chosen in the key list; -1 for none.
     void lstKeys_Click(int32_t row);
@@ -105,6 +110,7 @@ private:
     void ShowKeys();
     void ShowKeyCheck();
     void ShowActions();
+    void ShowAutoLogo();
     void SetWork(const std::string& text, bool busy);
     void Fail(const std::string& why);
     void AskPrinter();
@@ -129,6 +135,8 @@ private:
 
     std::optional<PrinterChoice> m_printer;
     std::optional<PrinterFacts> m_facts;
+    // What the printer prints by itself, when it said.
+    std::optional<AutoLogoSettings> m_autoLogo;
     uint64_t m_printerGeneration = 0;
     bool m_busy = false;
     std::string m_workText;
