@@ -6,6 +6,7 @@
 
 #include "Sha256.h"
 #include "base/JsonText.h"
+#include "base/Words.h"
 #include "imaging/LogoShaping.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
@@ -210,14 +211,6 @@ Result<void> PrepareLogos(const Manifest& manifest, const ApplyOptions& options,
         }
     }
     return {};
-}
-
-std::string Joined(const std::vector<std::string>& words, const char* between = " ") {
-    std::string text;
-    for (const std::string& w : words) {
-        text.append(text.empty() ? "" : between).append(w);
-    }
-    return text;
 }
 
 // An automatic logo as the state records it: AutoLogoText's, "off" for none.

@@ -2,6 +2,7 @@
 #include "ApplyReport.h"
 
 #include "base/JsonText.h"
+#include "base/Words.h"
 #include "fleet/Plan.h"
 
 #include <cstdio>
@@ -11,14 +12,6 @@
 namespace tessaline {
 
 namespace {
-
-std::string Joined(const std::vector<std::string>& words, const char* between = " ") {
-    std::string text;
-    for (const std::string& w : words) {
-        text.append(text.empty() ? "" : between).append(w);
-    }
-    return text;
-}
 
 std::string Seconds(double s) {
     char text[32];

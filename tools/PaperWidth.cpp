@@ -71,16 +71,35 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
     return std::optional<int32_t>(static_cast<int32_t>(*dots));
 }
 
-const PrinterProfile* RecordedProfile(const std::string& target, const CliEnvironment& env) {
+namespace {
+
+// The record of the printer at address `target`; nothing for a queue, a
+// printer no tool has reached, or a record that cannot be read.
+std::optional<PrinterNvRecord> AddressRecord(const std::string& target, const CliEnvironment& env) {
     if (!IsPrinterAddress(target)) {
+        return std::nullopt;
+    }
+    auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
+    if (!record || !record.Value()) {
+        return std::nullopt;
+    }
+    return std::move(record).Value();
+}
+
+// The profile of the model a record keeps; null when it names none or none matches.
+const PrinterProfile* ProfileOfRecord(const PrinterNvRecord& record) {
+    if (record.model.empty()) {
         return nullptr;
     }
-    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
-    if (!record || !record.Value() || record.Value()->model.empty()) {
-        return nullptr;
-    }
-    const auto match = MatchProfile({}, record.Value()->model);
+    const auto match = MatchProfile({}, record.model);
     return match ? match->profile : nullptr;
+}
+
+} // namespace
+
+const PrinterProfile* RecordedProfile(const std::string& target, const CliEnvironment& env) {
+    const auto record = AddressRecord(target, env);
+    return record ? ProfileOfRecord(*record) : nullptr;
 }
 
 namespace {
@@ -89,14 +108,11 @@ namespace {
 // roll it said it is set for when a tool last asked, else its profile's
 // paper; nothing when neither is known.
 std::optional<int32_t> RecordedPaperDots(const std::string& target, const CliEnvironment& env) {
-    if (!IsPrinterAddress(target)) {
+    const auto record = AddressRecord(target, env);
+    if (!record) {
         return std::nullopt;
     }
-    const auto record = PrinterNvRecords(env.dataHome / kPrinterRecordsFolder).Read(target);
-    if (!record || !record.Value()) {
-        return std::nullopt;
-    }
-    return KnownPaperOf(record.Value()->paperMillimetres, RecordedProfile(target, env)).dots;
+    return KnownPaperOf(record->paperMillimetres, ProfileOfRecord(*record)).dots;
 }
 
 } // namespace
