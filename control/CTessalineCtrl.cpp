@@ -62,10 +62,13 @@ GraphicOutcome Refused(std::string why) {
     return outcome;
 }
 
-// The result a printer method returns, with ErrorText's words in `text`.
+// The result a printer method returns, with ErrorText's words in `text`. A
+// failure that came without a code is one whose bytes did not get out as
+// they should: -3, never -1 (which means no memory for the driver record)
+// nor a code the program would show no message for.
 int32_t ResultOf(const Result<void>& done, std::string& text) {
     text = done.Reason();
-    return done.Code();
+    return done.CodeOr(kPrinterNotSent);
 }
 
 // After 0 the text says why the step is not verified, if it is not.
@@ -97,7 +100,7 @@ int32_t CTessalineCtrl::BitmapInfo(const std::string& NVImage, int32_t& BitsPixe
     const Result<BitmapFigures> info = tessaline::BitmapInfo(NVImage);
     m_errorText = info.Reason();
     if (!info) {
-        return info.Code();
+        return info.CodeOr(kBitmapInfoFailed);
     }
     BitsPixel = info.Value().bitsPixel;
     Height = info.Value().height;
@@ -121,7 +124,7 @@ Result<LogoLanguage> KeptLogoCommands(const std::string& printerName) {
     const std::filesystem::path file = PrinterCommandsFile();
     const auto kept = KeptPrinterCommands(file, printerName);
     if (!kept) {
-        return Result<LogoLanguage>::Fail(kept.Reason());
+        return Result<LogoLanguage>::FailAs(kept);
     }
     if (!kept.Value()) {
         return LogoLanguage::EscPos;

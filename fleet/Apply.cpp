@@ -137,7 +137,7 @@ public:
         if (found == m_logos.end()) {
             auto made = Convert(which);
             if (!made) {
-                return R::Fail(made.Reason());
+                return R::FailAs(made);
             }
             found = m_logos.emplace(which, std::move(made.Value())).first;
         }
@@ -145,13 +145,13 @@ public:
         if (bitImage && p.bitImageFile.empty()) {
             const auto folder = m_scratch.Path();
             if (!folder) {
-                return R::Fail(folder.Reason());
+                return R::FailAs(folder);
             }
             const std::vector<uint8_t> bmp = OneBitFile(p.graphic);
             std::filesystem::path target = folder.Value();
             target /= "logo-" + std::to_string(++m_files) + ".bmp";
             if (const Result<void> written = ReplaceFileAtomically(target, bmp); !written) {
-                return R::Fail(written.Reason());
+                return R::FailAs(written);
             }
             p.bitImageFile = target.string();
             p.bitImageHash = Sha256Hex(bmp);
@@ -205,7 +205,7 @@ Result<void> PrepareLogos(const Manifest& manifest, const ApplyOptions& options,
             // refused on its own.
             if (const auto wanted = LogoFor(manifest, logo, paper)) {
                 if (auto got = shelf.Get(*wanted, NumberedLogos(p.commands)); !got) {
-                    return Result<void>::Fail(got.Reason());
+                    return Result<void>::FailAs(got);
                 }
             }
         }
@@ -803,7 +803,7 @@ private:
             }
             const auto after = AskGraphicKeys(link, kNvWriteAnswerWait);
             if (!after) {
-                return Result<void>::Fail(after.Reason());
+                return Result<void>::FailAs(after);
             }
             if (!after.Value()) {
                 return Result<void>::Fail(m_printer.address + " did not answer within " +
@@ -1132,7 +1132,7 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
     ScratchFolder scratch;
     LogoShelf logos(manifest, options, scratch);
     if (const Result<void> prepared = PrepareLogos(manifest, options, logos); !prepared) {
-        return R::Fail(prepared.Reason());
+        return R::FailAs(prepared);
     }
     // Only one run at a time works from the state and replaces it; a plan
     // reads a state that is always whole.
@@ -1142,13 +1142,13 @@ Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& 
         lockFile += ".lock";
         auto locked = FileLock::Acquire(lockFile);
         if (!locked) {
-            return R::Fail(locked.Reason());
+            return R::FailAs(locked);
         }
         lock.emplace(std::move(locked.Value()));
     }
     auto state = ReadFleetState(options.stateFile);
     if (!state) {
-        return R::Fail(state.Reason());
+        return R::FailAs(state);
     }
     const std::string today = LocalDay();
     const size_t total = manifest.printers.size();

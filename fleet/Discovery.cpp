@@ -249,7 +249,7 @@ std::vector<DiscoveredPrinter> DiscoverUsb(const std::filesystem::path& sysRoot,
             ParsePrinterAddress(printer.address + Timeouts(options));
         Result<std::unique_ptr<PrinterConnection>> connection =
             address ? ConnectPrinter(address.Value())
-                    : Result<std::unique_ptr<PrinterConnection>>::Fail(address.Reason());
+                    : Result<std::unique_ptr<PrinterConnection>>::FailAs(address);
         if (!connection) {
             printer.found = Found::Unopened;
             printer.problem = connection.Reason();

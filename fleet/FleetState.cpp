@@ -258,7 +258,7 @@ Result<FleetState> ParseFleetState(std::string_view text) {
 Result<FleetState> ReadFleetState(const std::filesystem::path& file) {
     const auto text = ReadFileIfPresent(file, 64u << 20);
     if (!text) {
-        return Result<FleetState>::Fail(text.Reason());
+        return Result<FleetState>::FailAs(text);
     }
     if (!text.Value()) {
         return FleetState{};

@@ -545,7 +545,7 @@ Result<Manifest> ReadManifest(const std::filesystem::path& file) {
     // A manifest is a page of text; a huge file is not one.
     const auto text = ReadWholeFile(file, 4u << 20);
     if (!text) {
-        return Result<Manifest>::Fail(text.Reason());
+        return Result<Manifest>::FailAs(text);
     }
     return ParseManifest(text.Value(), file);
 }

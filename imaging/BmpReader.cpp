@@ -333,21 +333,21 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
     using R = Result<DecodedBitmap>;
     const Result<Header> header = ReadHeaders(file);
     if (!header)
-        return R::Fail(header.Reason());
+        return R::FailAs(header);
     const Header& h = header.Value();
     const Layout& l = h.layout;
 
     DecodedBitmap out;
     const Result<size_t> tablesAt = ReadMasks(file, h, out);
     if (!tablesAt)
-        return R::Fail(tablesAt.Reason());
+        return R::FailAs(tablesAt);
     if (l.pixelOffset < tablesAt.Value())
         return R::Fail("pixel data offset " + std::to_string(l.pixelOffset) +
                        " lies inside the headers");
     if (auto palette = ReadPalette(file, h, tablesAt.Value(), out); !palette)
-        return R::Fail(palette.Reason());
+        return R::FailAs(palette);
     if (auto pixels = ReadPixels(file, l, out); !pixels)
-        return R::Fail(pixels.Reason());
+        return R::FailAs(pixels);
 
     out.description.bmType = 0;
     out.description.bmWidth = static_cast<int32_t>(l.width);

@@ -125,7 +125,7 @@ Result<DecodedBitmap> DecodeLogo(std::span<const uint8_t> file) {
     }
     auto picture = decode(file);
     if (!picture) {
-        return R::Fail(picture.Reason());
+        return R::FailAs(picture);
     }
     PictureRows& rows = picture.Value();
     if (const std::string why = PictureSizeFailure(rows.width, rows.height); !why.empty()) {

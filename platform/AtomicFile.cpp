@@ -25,7 +25,7 @@ Result<void> ReplaceFileAtomically(const std::filesystem::path& path,
                                    std::span<const uint8_t> bytes, const FileWriteHooks* hooks) {
     Result<StagedFile> staged = StagedFile::Write(path, bytes, hooks);
     if (!staged) {
-        return Result<void>::Fail(staged.Reason());
+        return Result<void>::FailAs(staged);
     }
     return staged.Value().Commit();
 }

@@ -29,7 +29,7 @@ std::string PlainFileName(std::string_view name) {
 Result<std::string> ReadWholeFile(const std::filesystem::path& path, size_t maxBytes) {
     Result<std::optional<std::string>> read = ReadFileIfPresent(path, maxBytes);
     if (!read) {
-        return Result<std::string>::Fail(read.Reason());
+        return Result<std::string>::FailAs(read);
     }
     if (!read.Value()) {
         return Result<std::string>::Fail("cannot read " + path.string() + ": " +

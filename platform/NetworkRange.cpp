@@ -310,7 +310,7 @@ Result<NetworkRange> ParseNetwork(std::string_view text) {
     }
     const Result<IpAddress> one = ParseIpAddress(text);
     if (!one) {
-        return Range::Fail(one.Reason());
+        return Range::FailAs(one);
     }
     return NetworkRange{one.Value(), one.Value(), 1};
 }

@@ -54,7 +54,7 @@ Result<std::optional<std::string>> KeptPrinterValue(const std::filesystem::path&
     using R = Result<std::optional<std::string>>;
     const auto text = ReadFileIfPresent(file, kMaxFileBytes);
     if (!text) {
-        return R::Fail(text.Reason());
+        return R::FailAs(text);
     }
     std::optional<std::string> kept;
     if (text.Value()) {
@@ -76,7 +76,7 @@ Result<void> KeepPrinterValue(const std::filesystem::path& file, std::string_vie
     }
     const auto text = ReadFileIfPresent(file, kMaxFileBytes);
     if (!text) {
-        return Result<void>::Fail(text.Reason());
+        return Result<void>::FailAs(text);
     }
     std::string out;
     if (text.Value()) {

@@ -229,7 +229,7 @@ Result<std::optional<PrinterNvRecord>> ReadRecordFile(const std::filesystem::pat
     using R = Result<std::optional<PrinterNvRecord>>;
     const auto text = ReadFileIfPresent(file, kMaxRecordBytes);
     if (!text) {
-        return R::Fail(text.Reason());
+        return R::FailAs(text);
     }
     if (!text.Value()) {
         return std::optional<PrinterNvRecord>();
@@ -282,7 +282,7 @@ PrinterNvRecords::Update(std::string_view printer, const std::string& serial,
     const std::filesystem::path file = FileOf(printer);
     auto lock = LockRecordFile(m_folder, file);
     if (!lock) {
-        return R::Fail(lock.Reason());
+        return R::FailAs(lock);
     }
     // A damaged record is started afresh.
     std::optional<PrinterNvRecord> own;
@@ -299,14 +299,14 @@ PrinterNvRecords::Update(std::string_view printer, const std::string& serial,
         }
         if (Result<void> written = ReplaceFileAtomically(file, PrinterNvRecordText(record));
             !written) {
-            return R::Fail(written.Reason());
+            return R::FailAs(written);
         }
         return record;
     }
     const std::filesystem::path serialFile = SerialFileOf(bySerial);
     auto serialLock = LockRecordFile(m_folder, serialFile);
     if (!serialLock) {
-        return R::Fail(serialLock.Reason());
+        return R::FailAs(serialLock);
     }
     std::optional<PrinterNvRecord> shared;
     if (auto read = ReadRecordFile(serialFile); read && read.Value()) {
@@ -335,12 +335,12 @@ PrinterNvRecords::Update(std::string_view printer, const std::string& serial,
     }
     if (Result<void> written = ReplaceFileAtomically(serialFile, PrinterNvRecordText(record));
         !written) {
-        return R::Fail(written.Reason());
+        return R::FailAs(written);
     }
     PrinterNvRecord copy = record;
     copy.keptBySerial = bySerial;
     if (Result<void> written = ReplaceFileAtomically(file, PrinterNvRecordText(copy)); !written) {
-        return R::Fail(written.Reason());
+        return R::FailAs(written);
     }
     return record;
 }
@@ -359,7 +359,7 @@ Result<void> PrinterNvRecords::Remember(std::string_view printer, const std::str
         return true;
     });
     if (!updated) {
-        return Result<void>::Fail(updated.Reason());
+        return Result<void>::FailAs(updated);
     }
     return {};
 }

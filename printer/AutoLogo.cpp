@@ -112,7 +112,7 @@ Result<AutoLogoSettings> ParseAutoLogoText(std::string_view text) {
     if (fields.size() == 3 && !fields[2].empty()) {
         const auto parsed = ParseLogoAlign(fields[2]);
         if (!parsed) {
-            return Result<AutoLogoSettings>::Fail(parsed.Reason());
+            return Result<AutoLogoSettings>::FailAs(parsed);
         }
         align = parsed.Value();
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "printer/AutoLogoSteps.h"
 
+#include "printer/PrinterLink.h"
 #include "printer/PrinterReport.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ AutoLogoOutcome Failed(int32_t result, std::string why) {
 Result<AutoLogoAnswer> AskOneLogo(PrinterConnection& connection, LogoPlace place,
                                   std::chrono::milliseconds wait, AutoLogoSettings& into) {
     if (Result<void> sent = connection.Send(LogoSettingsRequest(place)); !sent) {
-        return Result<AutoLogoAnswer>::Fail(sent.Reason());
+        return Result<AutoLogoAnswer>::FailAs(sent);
     }
     LogoReplyReader reader;
     const Clock::time_point deadline = Clock::now() + wait;
@@ -38,7 +39,7 @@ Result<AutoLogoAnswer> AskOneLogo(PrinterConnection& connection, LogoPlace place
         }
         got.clear();
         if (Result<void> r = connection.Receive(got, left); !r) {
-            return Result<AutoLogoAnswer>::Fail(r.Reason());
+            return Result<AutoLogoAnswer>::FailAs(r);
         }
         reader.Feed(got);
         auto reply = reader.Reply();
@@ -64,55 +65,23 @@ Result<AutoLogoAnswer> AskOneLogo(PrinterConnection& connection, LogoPlace place
 class AutoLogoLink {
 public:
     int32_t Open(const GraphicsPrinter& printer, std::string& why) {
-        m_printer = printer.name;
-        if (m_printer.empty()) {
-            why = "no printer name was given";
-            return kPrinterNotInstalled;
+        if (Result<void> opened =
+                m_link.Open(printer.spooler, printer.name, "Automatic logo",
+                            LinkTimeouts{printer.connectTimeout, printer.readTimeout});
+            !opened) {
+            why = opened.Reason();
+            return opened.Code();
         }
-        if (!IsPrinterAddress(m_printer)) {
-            if (Result<void> listed = FindListedQueue(printer.spooler, m_printer); !listed) {
-                why = listed.Reason();
-                return listed.Code();
-            }
-            auto queue = printer.spooler.Open(m_printer, QueueAccess::Plain);
-            Result<void> started = queue ? queue.Value()->StartRawJob("Automatic logo", "RAW")
-                                         : Result<void>::Fail(queue.Reason());
-            if (!started) {
-                why = "\"" + m_printer + "\": " + started.Reason();
-                return kPrinterNotStarted;
-            }
-            m_queue = std::move(queue.Value());
-            return kPrinterOk;
-        }
-        Result<PrinterAddress> address = ParsePrinterAddress(m_printer);
-        if (address && (printer.connectTimeout || printer.readTimeout)) {
-            address = ParsePrinterAddress(WithTimeouts(
-                m_printer, printer.connectTimeout.value_or(address.Value().connectTimeout),
-                printer.readTimeout.value_or(address.Value().readTimeout)));
-        }
-        if (!address) {
-            why = address.Reason();
-            return kPrinterNotInstalled;
-        }
-        auto connection = ConnectPrinter(address.Value());
-        if (!connection) {
-            why = connection.Reason();
-            return kPrinterNotStarted;
-        }
-        m_connection = std::move(connection.Value());
-        m_writeWait = printer.readTimeout ? std::chrono::milliseconds(0) : kNvWriteAnswerWait;
         return kPrinterOk;
     }
 
-    bool CanAnswer() const { return m_connection && m_connection->CanAnswer(); }
-    PrinterConnection& Connection() { return *m_connection; }
-    std::chrono::milliseconds WriteWait() const { return m_writeWait; }
-    const std::string& Printer() const { return m_printer; }
+    bool CanAnswer() const { return m_link.CanAnswer(); }
+    PrinterConnection& Connection() { return m_link.Connection(); }
+    std::chrono::milliseconds WriteWait() const { return m_link.WriteWait(); }
+    const std::string& Printer() const { return m_link.Printer(); }
 
-    Result<void> Send(std::span<const uint8_t> bytes) {
-        return m_queue ? m_queue->Write(bytes) : m_connection->Send(bytes);
-    }
-    Result<void> Finish() { return m_queue ? m_queue->EndJob() : m_connection->Finish(); }
+    Result<void> Send(std::span<const uint8_t> bytes) { return m_link.Send(bytes); }
+    Result<void> Finish() { return m_link.Finish(); }
 
     // The end of a change that cannot be read back.
     AutoLogoOutcome Unverified(AutoLogoCheck check, std::string why) {
@@ -120,18 +89,15 @@ public:
             return Failed(EndedJobResult(done), done.Reason());
         }
         AutoLogoOutcome outcome;
-        outcome.check = m_queue ? AutoLogoCheck::Blind : check;
-        outcome.why = m_queue ? "sent, not verified: the spooler queue \"" + m_printer +
-                                    "\" carries no answer back"
-                              : std::move(why);
+        outcome.check = m_link.Spooled() ? AutoLogoCheck::Blind : check;
+        outcome.why = m_link.Spooled() ? "sent, not verified: the spooler queue \"" +
+                                             m_link.Printer() + "\" carries no answer back"
+                                       : std::move(why);
         return outcome;
     }
 
 private:
-    std::string m_printer;
-    std::unique_ptr<PrinterConnection> m_connection;
-    std::unique_ptr<SpoolerQueue> m_queue;
-    std::chrono::milliseconds m_writeWait{0};
+    PrinterLink m_link;
 };
 
 std::string Shown(const AutoLogoSettings& settings) {

@@ -115,7 +115,7 @@ Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait, bool s
     if (Result<void> sent =
             m_direct->Send(star ? StarStatusRequest() : StatusRequest(StatusQuery::Printer));
         !sent) {
-        return Result<bool>::Fail(sent.Reason());
+        return Result<bool>::FailAs(sent);
     }
     ReplyReader reader(ShapeOf(StatusQuery::Printer));
     StarStatusReader starReader;
@@ -129,7 +129,7 @@ Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait, bool s
         }
         got.clear();
         if (Result<void> r = m_direct->Receive(got, left); !r) {
-            return Result<bool>::Fail(r.Reason());
+            return Result<bool>::FailAs(r);
         }
         if (star) {
             starReader.Feed(got);

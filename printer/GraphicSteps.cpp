@@ -2,6 +2,7 @@
 #include "printer/GraphicSteps.h"
 
 #include "platform/connection/PrinterConnection.h"
+#include "printer/PrinterLink.h"
 #include "printer/PrinterReport.h"
 #include "printer/StarPrntGraphics.h"
 
@@ -47,7 +48,7 @@ using StarAnswer = Result<std::optional<StarGraphicReply>>;
 StarAnswer AskStarGraphic(PrinterConnection& connection, std::span<const uint8_t> request,
                           uint8_t fn, GraphicKey key, std::chrono::milliseconds firstWait) {
     if (Result<void> sent = connection.Send(request); !sent) {
-        return StarAnswer::Fail(sent.Reason());
+        return StarAnswer::FailAs(sent);
     }
     StarGraphicReader reader;
     const auto deadline =
@@ -61,7 +62,7 @@ StarAnswer AskStarGraphic(PrinterConnection& connection, std::span<const uint8_t
         }
         got.clear();
         if (Result<void> r = connection.Receive(got, left); !r) {
-            return StarAnswer::Fail(r.Reason());
+            return StarAnswer::FailAs(r);
         }
         reader.Feed(got);
         while (auto reply = reader.Reply()) {
@@ -119,59 +120,25 @@ class GraphicsLink {
 public:
     // kPrinterOk when open; otherwise the result, with the reason in `why`.
     int32_t Open(const GraphicsPrinter& printer, std::string& why) {
-        m_printer = printer.name;
         m_count = printer.countNvWrites;
         m_star = printer.commands == LogoLanguage::StarPrnt;
-        if (m_printer.empty()) {
-            why = Joined({"no printer name was given"});
-            return kPrinterNotInstalled;
+        if (Result<void> opened =
+                m_link.Open(printer.spooler, printer.name, "NV graphics",
+                            LinkTimeouts{printer.connectTimeout, printer.readTimeout});
+            !opened) {
+            why = opened.Reason();
+            return opened.Code();
         }
-        if (!IsPrinterAddress(m_printer)) {
-            // The queue of exactly that name, as its spooler compares names.
-            if (Result<void> listed = FindListedQueue(printer.spooler, m_printer); !listed) {
-                why = listed.Reason();
-                return listed.Code();
-            }
-            auto queue = printer.spooler.Open(m_printer, QueueAccess::Plain);
-            Result<void> started = queue ? queue.Value()->StartRawJob("NV graphics", "RAW")
-                                         : Result<void>::Fail(queue.Reason());
-            if (!started) {
-                why = Joined({"\"", m_printer, "\": ", started.Reason()});
-                return kPrinterNotStarted;
-            }
-            m_queue = std::move(queue.Value());
-            return kPrinterOk;
-        }
-        Result<PrinterAddress> address = ParsePrinterAddress(m_printer);
-        if (address && (printer.connectTimeout || printer.readTimeout)) {
-            address = ParsePrinterAddress(WithTimeouts(
-                m_printer, printer.connectTimeout.value_or(address.Value().connectTimeout),
-                printer.readTimeout.value_or(address.Value().readTimeout)));
-        }
-        if (!address) {
-            why = address.Reason();
-            return kPrinterNotInstalled;
-        }
-        auto connection = ConnectPrinter(address.Value());
-        if (!connection) {
-            why = connection.Reason();
-            return kPrinterNotStarted;
-        }
-        m_connection = std::move(connection.Value());
-        m_answers = m_connection->CanAnswer();
-        // A read timeout the caller chose holds after writes too.
-        m_writeWait = printer.readTimeout ? std::chrono::milliseconds(0) : kNvWriteAnswerWait;
+        m_answers = m_link.CanAnswer();
         return kPrinterOk;
     }
 
-    bool Spooled() const { return m_queue != nullptr; }
+    bool Spooled() const { return m_link.Spooled(); }
     bool Star() const { return m_star; }
-    const std::string& Printer() const { return m_printer; }
+    const std::string& Printer() const { return m_link.Printer(); }
 
-    Result<void> Send(std::span<const uint8_t> bytes) {
-        return m_queue ? m_queue->Write(bytes) : m_connection->Send(bytes);
-    }
-    Result<void> Finish() { return m_queue ? m_queue->EndJob() : m_connection->Finish(); }
+    Result<void> Send(std::span<const uint8_t> bytes) { return m_link.Send(bytes); }
+    Result<void> Finish() { return m_link.Finish(); }
 
     // The free (or total) NV graphics bytes; nothing when the printer does not answer.
     Result<Bytes> AskMemory(NvGraphicsQuery query) {
@@ -179,9 +146,9 @@ public:
         if (!m_answers || m_star) {
             return Bytes();
         }
-        const auto reply = AskOne(*m_connection, NvGraphicsRequest(query), ShapeOf(query));
+        const auto reply = AskOne(m_link.Connection(), NvGraphicsRequest(query), ShapeOf(query));
         if (!reply) {
-            return Result<Bytes>::Fail(reply.Reason());
+            return Result<Bytes>::FailAs(reply);
         }
         if (!reply.Value()) {
             m_answers = false;
@@ -197,8 +164,9 @@ public:
         if (!m_answers) {
             return Keys();
         }
-        const auto wait = afterWrite && m_answered ? m_writeWait : std::chrono::milliseconds(0);
-        auto keys = m_star ? AskStarKeys(wait) : AskGraphicKeys(*m_connection, wait);
+        const auto wait =
+            afterWrite && m_answered ? m_link.WriteWait() : std::chrono::milliseconds(0);
+        auto keys = m_star ? AskStarKeys(wait) : AskGraphicKeys(m_link.Connection(), wait);
         if (keys && !keys.Value()) {
             m_answers = false;
         }
@@ -211,15 +179,15 @@ public:
         if (!m_answers) {
             return std::optional<StarGraphicReply>();
         }
-        return AskStarGraphic(*m_connection, StarGraphicDataRequest(key), kStarGraphicData, key,
-                              std::chrono::milliseconds(0));
+        return AskStarGraphic(m_link.Connection(), StarGraphicDataRequest(key), kStarGraphicData,
+                              key, std::chrono::milliseconds(0));
     }
 
     // An NV write has gone out to the printer.
     void CountNvWrite(const std::string& what, const std::string& holds,
                       NvWidthChange widths = {}) const {
         if (m_count) {
-            m_count(m_printer, NvWrites{1, what, holds, std::move(widths)});
+            m_count(m_link.Printer(), NvWrites{1, what, holds, std::move(widths)});
         }
     }
 
@@ -232,35 +200,31 @@ public:
         GraphicOutcome outcome;
         if (Spooled()) {
             outcome.check = GraphicCheck::Blind;
-            outcome.why = Joined({"sent blind through the spooler queue \"", m_printer,
+            outcome.why = Joined({"sent blind through the spooler queue \"", m_link.Printer(),
                                   "\", which carries no answer back: not verified"});
         } else {
             outcome.check = GraphicCheck::Unanswered;
-            outcome.why = Joined({"sent, not verified: ", m_printer, " does not answer"});
+            outcome.why = Joined({"sent, not verified: ", m_link.Printer(), " does not answer"});
         }
         return outcome;
     }
 
 private:
     Result<Keys> AskStarKeys(std::chrono::milliseconds wait) {
-        const StarAnswer reply = AskStarGraphic(*m_connection, StarGraphicKeysRequest(),
+        const StarAnswer reply = AskStarGraphic(m_link.Connection(), StarGraphicKeysRequest(),
                                                 kStarGraphicKeys, GraphicKey{}, wait);
         if (!reply) {
-            return Result<Keys>::Fail(reply.Reason());
+            return Result<Keys>::FailAs(reply);
         }
         return reply.Value() ? Keys(reply.Value()->keys) : Keys();
     }
 
-    std::string m_printer;
+    PrinterLink m_link;
     bool m_star = false;
-    std::unique_ptr<PrinterConnection> m_connection;
-    std::unique_ptr<SpoolerQueue> m_queue;
     NvWriteCounter m_count;
     bool m_answers = false;
     // Whether the printer has answered a question on this connection yet.
     bool m_answered = false;
-    // The wait for an answer after an NV write, from a printer that answered before.
-    std::chrono::milliseconds m_writeWait{0};
 };
 
 constexpr const char* kDeleteAll = "deletion of every NV graphic";

@@ -109,7 +109,7 @@ Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection
                                                    ReplyShape shape, size_t* stray) {
     using Answer = Result<std::optional<std::vector<uint8_t>>>;
     if (Result<void> sent = connection.Send(request); !sent) {
-        return Answer::Fail(sent.Reason());
+        return Answer::FailAs(sent);
     }
     ReplyReader reader(shape);
     std::optional<std::vector<uint8_t>> reply;
@@ -119,7 +119,7 @@ Result<std::optional<std::vector<uint8_t>>> AskOne(PrinterConnection& connection
         return reply.has_value();
     });
     if (!whole) {
-        return Answer::Fail(whole.Reason());
+        return Answer::FailAs(whole);
     }
     if (stray != nullptr) {
         *stray += reader.Dropped() + reader.Extra();
@@ -139,7 +139,7 @@ Result<bool> ReceiveReply(PrinterConnection& connection,
         }
         got.clear();
         if (Result<void> r = connection.Receive(got, left); !r) {
-            return Result<bool>::Fail(r.Reason());
+            return Result<bool>::FailAs(r);
         }
         if (take(got)) {
             return true;
@@ -151,7 +151,7 @@ Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection&
                                                               std::chrono::milliseconds firstWait) {
     using Answer = Result<std::optional<std::vector<GraphicKey>>>;
     if (Result<void> sent = connection.Send(GraphicKeyListCommand()); !sent) {
-        return Answer::Fail(sent.Reason());
+        return Answer::FailAs(sent);
     }
     KeyListExchange exchange;
     Clock::time_point deadline =
@@ -170,7 +170,7 @@ Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection&
         }
         got.clear();
         if (Result<void> r = connection.Receive(got, left); !r) {
-            return Answer::Fail(r.Reason());
+            return Answer::FailAs(r);
         }
         if (got.empty()) {
             continue;
@@ -179,7 +179,7 @@ Result<std::optional<std::vector<GraphicKey>>> AskGraphicKeys(PrinterConnection&
         const std::vector<uint8_t> answer = exchange.Feed(got);
         if (!answer.empty()) {
             if (Result<void> sent = connection.Send(answer); !sent) {
-                return Answer::Fail(sent.Reason());
+                return Answer::FailAs(sent);
             }
             deadline = Clock::now() + connection.Address().readTimeout;
         }
@@ -199,7 +199,7 @@ auto AskStarOne(PrinterConnection& connection, const std::vector<uint8_t>& reque
     -> Result<decltype(reader.Reply())> {
     using Answer = Result<decltype(reader.Reply())>;
     if (Result<void> sent = connection.Send(request); !sent) {
-        return Answer::Fail(sent.Reason());
+        return Answer::FailAs(sent);
     }
     decltype(reader.Reply()) reply;
     const Result<bool> whole = ReceiveReply(connection, [&](std::span<const uint8_t> bytes) {
@@ -208,7 +208,7 @@ auto AskStarOne(PrinterConnection& connection, const std::vector<uint8_t>& reque
         return reply.has_value();
     });
     if (!whole) {
-        return Answer::Fail(whole.Reason());
+        return Answer::FailAs(whole);
     }
     return reply;
 }
@@ -223,7 +223,7 @@ Result<StarReport> AskStarPrinter(PrinterConnection& connection) {
     StarStatusReader statusReader;
     auto status = AskStarOne(connection, StarStatusRequest(), statusReader);
     if (!status) {
-        return Result<StarReport>::Fail(status.Reason());
+        return Result<StarReport>::FailAs(status);
     }
     report.status = std::move(status).Value();
     if (!report.status) {
@@ -232,7 +232,7 @@ Result<StarReport> AskStarPrinter(PrinterConnection& connection) {
     StarVersionReader versionReader;
     auto version = AskStarOne(connection, StarVersionRequest(), versionReader);
     if (!version) {
-        return Result<StarReport>::Fail(version.Reason());
+        return Result<StarReport>::FailAs(version);
     }
     report.version = std::move(version).Value();
     return report;
@@ -246,14 +246,14 @@ Result<std::optional<LogoLanguage>> AnsweredLogoLanguage(PrinterConnection& conn
     const auto status =
         AskOne(connection, StatusRequest(StatusQuery::Printer), ShapeOf(StatusQuery::Printer));
     if (!status) {
-        return Answer::Fail(status.Reason());
+        return Answer::FailAs(status);
     }
     if (status.Value()) {
         return std::optional<LogoLanguage>(LogoLanguage::EscPos);
     }
     const Result<StarReport> star = AskStarPrinter(connection);
     if (!star) {
-        return Answer::Fail(star.Reason());
+        return Answer::FailAs(star);
     }
     if (!star.Value().status) {
         return std::optional<LogoLanguage>();
@@ -284,7 +284,7 @@ Result<PrinterReport> AskPrinter(PrinterConnection& connection, Patience patienc
         }
         const auto answer = AskOne(connection, q.request, q.shape, &report.strayBytes);
         if (!answer) {
-            return Result<PrinterReport>::Fail(answer.Reason());
+            return Result<PrinterReport>::FailAs(answer);
         }
         if (!answer.Value()) {
             report.unanswered.emplace_back(q.what);

@@ -396,7 +396,7 @@ int PreviewCommand(const std::vector<std::string>& args, const CliEnvironment& e
         const auto dots = ReadFileBytes(path);
         const std::filesystem::path target = std::filesystem::current_path() / "Temp.bmp";
         const Result<void> written =
-            dots ? ReplaceFileAtomically(target, dots.Value()) : Result<void>::Fail(dots.Reason());
+            dots ? ReplaceFileAtomically(target, dots.Value()) : Result<void>::FailAs(dots);
         if (!written) {
             err << "tessaline-cli preview: no preview was written: " << written.Reason() << "\n";
             return kExitWrongUse;

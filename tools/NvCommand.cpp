@@ -196,7 +196,7 @@ const std::string& NvUsage() {
 Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const CliCommand& spec) {
     const Result<ParsedOptions> options = ParseOptions(args, spec.options);
     if (!options) {
-        return Result<NvOptions>::Fail(options.Reason());
+        return Result<NvOptions>::FailAs(options);
     }
     const ParsedOptions& parsed = options.Value();
     NvOptions o;
@@ -204,7 +204,7 @@ Result<NvOptions> ParseNvOptions(const std::vector<std::string>& args, const Cli
     if (spec.words == "nv store" || spec.words == "nv command") {
         Result<Conversion> conversion = ConversionOf(parsed);
         if (!conversion) {
-            return Result<NvOptions>::Fail(conversion.Reason());
+            return Result<NvOptions>::FailAs(conversion);
         }
         o.conversion = std::move(conversion).Value();
     }
@@ -235,7 +235,7 @@ Result<RasterGraphic> Converted(const std::string& file, const Conversion& conve
                                 ShapedLogos& shaped) {
     const auto prepared = shaped.Prepare(file, conversion.shaping);
     if (!prepared) {
-        return Result<RasterGraphic>::Fail(prepared.Reason());
+        return Result<RasterGraphic>::FailAs(prepared);
     }
     auto graphic = ConvertGraphic(prepared.Value(), conversion.imageMode, conversion.brightness);
     if (!graphic) {
@@ -467,7 +467,7 @@ int Command(const NvOptions& o, std::ostream& out, std::ostream& err) {
         if (o.store) {
             const auto graphic = Converted(o.words[i + 1], o.conversion, shaped);
             if (!graphic) {
-                command = Result<std::vector<uint8_t>>::Fail(graphic.Reason());
+                command = Result<std::vector<uint8_t>>::FailAs(graphic);
             } else {
                 command = star ? StarStoreGraphicCommand(key.Value(), graphic.Value())
                                : StoreGraphicCommand(key.Value(), graphic.Value());
@@ -549,7 +549,7 @@ Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::str
     const std::filesystem::path file = PrinterCommandsFile();
     const auto kept = KeptPrinterCommands(file, printer);
     if (!kept) {
-        return Result<LogoLanguage>::Fail(kept.Reason());
+        return Result<LogoLanguage>::FailAs(kept);
     }
     std::optional<LogoLanguage> keptLanguage;
     if (kept.Value()) {
@@ -596,7 +596,7 @@ Result<LogoLanguage> ChosenLogoLanguage(const std::string* given, const std::str
     if (!keptLanguage) {
         if (Result<void> keep = KeepPrinterCommands(file, printer, LogoCommandsName(*wanted));
             !keep) {
-            return Result<LogoLanguage>::Fail(keep.Reason());
+            return Result<LogoLanguage>::FailAs(keep);
         }
     }
     return *wanted;

@@ -256,7 +256,7 @@ Result<ParsedOptions> ParseOptions(const std::vector<std::string>& args,
         if (o->kind != ValueKind::Flag) {
             Result<std::string> checked = Checked(*o, alias, spelling, value);
             if (!checked) {
-                return R::Fail(checked.Reason());
+                return R::FailAs(checked);
             }
             value = std::move(checked).Value();
         }

@@ -58,7 +58,7 @@ Result<std::optional<int32_t>> KeptPaperWidth(const std::string& printer) {
     const std::filesystem::path file = PrinterPaperFile();
     const auto kept = KeptPrinterValue(file, printer);
     if (!kept) {
-        return R::Fail(kept.Reason());
+        return R::FailAs(kept);
     }
     if (!kept.Value()) {
         return std::optional<int32_t>();

@@ -103,14 +103,14 @@ Result<std::string> ShapedLogos::Prepare(const std::string& file, const ShapingC
     if (m_folder.empty()) {
         auto folder = MakeScratchFolder("tessaline-cli");
         if (!folder) {
-            return R::Fail(folder.Reason());
+            return R::FailAs(folder);
         }
         m_folder = folder.Value();
     }
     const std::filesystem::path target =
         m_folder / ("logo-" + std::to_string(m_names.size() + 1) + ".bmp");
     if (const Result<void> written = ReplaceFileAtomically(target, shaped); !written) {
-        return R::Fail(written.Reason());
+        return R::FailAs(written);
     }
     Result<std::string> name = TextOf(target);
     if (!name) {

@@ -225,7 +225,7 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
                       (recorded != nullptr && (recorded->commands == ProfileCommands::StarLine ||
                                                recorded->commands == ProfileCommands::StarPrnt));
     Result<std::unique_ptr<PrinterConnection>> connection = ConnectPrinter(address.Value());
-    Result<PrinterReport> report = Result<PrinterReport>::Fail(connection.Reason());
+    Result<PrinterReport> report = Result<PrinterReport>::FailAs(connection);
     Readiness state;
     if (connection && !star) {
         report = AskPrinter(*connection.Value());
@@ -235,7 +235,7 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
     } else if (connection) {
         const Result<StarReport> asked = AskStarPrinter(*connection.Value());
         report = asked ? Result<PrinterReport>(FromStar(asked.Value()))
-                       : Result<PrinterReport>::Fail(asked.Reason());
+                       : Result<PrinterReport>::FailAs(asked);
         if (asked && asked.Value().status) {
             state = {true, asked.Value().status->Ready(), asked.Value().status->Conditions()};
         }

@@ -67,7 +67,7 @@ Result<PrinterChoice> ReadPrinterChoice(std::string_view typed,
     if (IsPrinterAddress(text)) {
         const auto address = ParsePrinterAddress(text);
         if (!address) {
-            return R::Fail(address.Reason());
+            return R::FailAs(address);
         }
         return PrinterChoice{std::string(text), false};
     }
@@ -82,7 +82,7 @@ Result<PrinterChoice> ReadPrinterChoice(std::string_view typed,
     address.append(WithPort(text));
     const auto parsed = ParsePrinterAddress(address);
     if (!parsed) {
-        return R::Fail(parsed.Reason());
+        return R::FailAs(parsed);
     }
     return PrinterChoice{address, false};
 }

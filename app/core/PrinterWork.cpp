@@ -166,11 +166,11 @@ Result<void> SendToPrinter(const Spooler& spooler, const PrinterChoice& choice,
     }
     const auto address = ParsePrinterAddress(choice.name);
     if (!address) {
-        return Result<void>::Fail(address.Reason());
+        return Result<void>::FailAs(address);
     }
     auto connection = ConnectPrinter(address.Value());
     if (!connection) {
-        return Result<void>::Fail(connection.Reason());
+        return Result<void>::FailAs(connection);
     }
     if (auto sent = connection.Value()->Send(bytes); !sent) {
         return sent;

@@ -230,7 +230,7 @@ public:
 Result<std::unique_ptr<PrinterConnection>> OpenSocketPrinter(const PrinterAddress& address) {
     auto connection = std::make_unique<SocketConnection>(address);
     if (Result<void> s = connection->Connect(); !s) {
-        return Result<std::unique_ptr<PrinterConnection>>::Fail(s.Reason());
+        return Result<std::unique_ptr<PrinterConnection>>::FailAs(s);
     }
     return std::unique_ptr<PrinterConnection>(std::move(connection));
 }
@@ -238,7 +238,7 @@ Result<std::unique_ptr<PrinterConnection>> OpenSocketPrinter(const PrinterAddres
 Result<std::unique_ptr<PrinterConnection>> OpenSerialPrinter(const PrinterAddress& address) {
     auto connection = std::make_unique<SerialConnection>(address);
     if (Result<void> s = connection->Open(); !s) {
-        return Result<std::unique_ptr<PrinterConnection>>::Fail(s.Reason());
+        return Result<std::unique_ptr<PrinterConnection>>::FailAs(s);
     }
     return std::unique_ptr<PrinterConnection>(std::move(connection));
 }

@@ -156,7 +156,7 @@ Result<void> FollowCupsJob(const std::string& queueName, int jobId,
     for (;;) {
         const Result<JobState> asked = AskState(http.get(), uri, jobId);
         if (!asked) {
-            return Result<void>::Fail(asked.Reason());
+            return Result<void>::FailAs(asked);
         }
         const JobState& s = asked.Value();
         switch (s.job) {

@@ -15,7 +15,7 @@ Result<std::string> SettingsStore::ReadKey(const std::string& file, const std::s
                                            const std::string& key) const {
     const Result<std::optional<std::string>> text = ReadFileIfPresent(file);
     if (!text) {
-        return Result<std::string>::Fail(text.Reason());
+        return Result<std::string>::FailAs(text);
     }
     std::string value =
         FindProfileValue(text.Value().value_or(""), section, key).value_or(std::string());
@@ -34,7 +34,7 @@ Result<void> SettingsStore::WriteKey(const std::string& file, const std::string&
     }
     const Result<std::optional<std::string>> old = ReadFileIfPresent(file);
     if (!old) {
-        return Result<void>::Fail(old.Reason());
+        return Result<void>::FailAs(old);
     }
     return ReplaceFileAtomically(
         file, SetProfileValue(old.Value().value_or(""), section, key, value), Hooks());
@@ -57,7 +57,7 @@ Result<void> SettingsStore::Replace(const std::string& file, const std::string& 
 Result<void> SettingsStore::Copy(const std::string& file, const std::string& copy) const {
     const Result<std::string> bytes = ReadWholeFile(file);
     if (!bytes) {
-        return Result<void>::Fail(bytes.Reason());
+        return Result<void>::FailAs(bytes);
     }
     return ReplaceFileAtomically(copy, bytes.Value(), Hooks());
 }

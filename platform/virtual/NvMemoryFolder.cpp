@@ -120,7 +120,7 @@ Result<void> StagePicture(const fs::path& target, const MonoPicture& dots,
     }
     Result<StagedFile> picture = StagedFile::Write(target, png);
     if (!picture) {
-        return Result<void>::Fail(picture.Reason());
+        return Result<void>::FailAs(picture);
     }
     staged.pictures.push_back(std::move(picture).Value());
     return {};
@@ -135,7 +135,7 @@ Result<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory) con
         if (auto done = StagePicture(m_folder / NvPictureName(k + 1),
                                      NvImagePicture(memory.images[k]), staged);
             !done) {
-            return R::Fail(done.Reason());
+            return R::FailAs(done);
         }
     }
     if (!memory.graphics.empty()) {
@@ -150,12 +150,12 @@ Result<NvMemoryFolder::Staged> NvMemoryFolder::Stage(const NvMemory& memory) con
         if (auto done = StagePicture(m_folder / kGraphicsFolder / NvGraphicPictureName(graphic.key),
                                      NvGraphicPicture(graphic), staged);
             !done) {
-            return R::Fail(done.Reason());
+            return R::FailAs(done);
         }
     }
     Result<StagedFile> state = StagedFile::Write(m_folder / kStateName, EncodeNvMemory(memory));
     if (!state) {
-        return R::Fail(state.Reason());
+        return R::FailAs(state);
     }
     staged.state.emplace(std::move(state).Value());
     return staged;

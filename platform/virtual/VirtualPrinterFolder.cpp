@@ -266,7 +266,7 @@ Result<void> StageRecords(const fs::path& folder, const SpooledJob& job, JobInPr
         if (Result<StagedFile> file = StagedFile::Write(target, bytes)) {
             run.records.push_back(std::move(file).Value());
         } else {
-            status = Result<void>::Fail(file.Reason());
+            status = Result<void>::FailAs(file);
         }
     };
     auto stagePicture = [&](const fs::path& target, const MonoPicture& picture) {
@@ -292,7 +292,7 @@ Result<void> StageRecords(const fs::path& folder, const SpooledJob& job, JobInPr
                 NvMemoryFolder(folder / "nv").Stage(run.memory)) {
             run.nvFiles = std::move(staged).Value();
         } else {
-            status = Result<void>::Fail(staged.Reason());
+            status = Result<void>::FailAs(staged);
         }
     }
     return status;
@@ -362,7 +362,7 @@ DeliveredJob VirtualPrinterFolder::Deliver(const SpooledJob& job, std::string_vi
     DeliveredJob result;
     const Result<FileLock> lock = FileLock::Acquire(m_folder / ".lock");
     if (!lock) {
-        result.status = Result<void>::Fail(lock.Reason());
+        result.status = Result<void>::FailAs(lock);
         return result;
     }
     // The printer may have been removed, or its settings damaged, while the

@@ -220,7 +220,7 @@ Result<VirtualPrinterInfo> ReadPrinterConf(const fs::path& folder) {
     const fs::path path = folder / kPrinterConfName;
     const Result<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
-        return Result<VirtualPrinterInfo>::Fail(bytes.Reason());
+        return Result<VirtualPrinterInfo>::FailAs(bytes);
     }
     Result<VirtualPrinterInfo> info = ParsePrinterConf(bytes.Value());
     if (!info) {
@@ -301,7 +301,7 @@ Result<void> VirtualPrinterStore::Add(std::string_view name, const PrinterModel&
     }
     const Result<FileLock> lock = FileLock::Acquire(m_home / "printers.lock");
     if (!lock) {
-        return Result<void>::Fail(lock.Reason());
+        return Result<void>::FailAs(lock);
     }
     const fs::path target = PrinterFolder(name);
     const fs::file_type type = fs::symlink_status(target, ec).type();
@@ -324,7 +324,7 @@ Result<void> VirtualPrinterStore::Add(std::string_view name, const PrinterModel&
     }
     const Result<fs::path> staging = MakeStagingFolder(m_home, "add");
     if (!staging) {
-        return Result<void>::Fail(staging.Reason());
+        return Result<void>::FailAs(staging);
     }
     const fs::path& folder = staging.Value();
     Result<void> status;
@@ -356,7 +356,7 @@ Result<void> VirtualPrinterStore::Remove(std::string_view name) {
     }
     const Result<FileLock> lock = FileLock::Acquire(m_home / "printers.lock");
     if (!lock) {
-        return Result<void>::Fail(lock.Reason());
+        return Result<void>::FailAs(lock);
     }
     if (!Find(name)) {
         return Result<void>::Fail("no virtual printer named \"" + std::string(name) + "\"");
@@ -365,11 +365,11 @@ Result<void> VirtualPrinterStore::Remove(std::string_view name) {
     // Wait for a job the printer is working on, so it is not cut in half.
     const Result<FileLock> jobLock = FileLock::Acquire(folder / ".lock");
     if (!jobLock) {
-        return Result<void>::Fail(jobLock.Reason());
+        return Result<void>::FailAs(jobLock);
     }
     const Result<fs::path> staging = MakeStagingFolder(m_home, "remove");
     if (!staging) {
-        return Result<void>::Fail(staging.Reason());
+        return Result<void>::FailAs(staging);
     }
     Result<void> status;
     if (::rename(folder.c_str(), staging.Value().c_str()) != 0) {

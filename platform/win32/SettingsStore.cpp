@@ -145,7 +145,7 @@ Result<void> SettingsStore::Replace(const std::string& file, const std::string& 
 Result<void> SettingsStore::Copy(const std::string& file, const std::string& copy) const {
     const Result<std::string> bytes = ReadWholeFile(WidePath(file));
     if (!bytes) {
-        return Result<void>::Fail(bytes.Reason());
+        return Result<void>::FailAs(bytes);
     }
     return ReplaceFileAtomically(WidePath(copy), bytes.Value(), Hooks());
 }

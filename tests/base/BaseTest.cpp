@@ -20,10 +20,16 @@ struct Square : Shape {};
 // A failure never reads as a success, whatever code it was given, and keeps
 // its reason and code through a conversion.
 TEST(Result, AFailureKeepsItsReasonAndNeverCarriesTheCodeOfSuccess) {
+    // `atBoundary`: the code a method returns for it when its own is -3.
     const struct {
         int32_t given;
         int32_t carried;
-    } codes[] = {{0, kFailureCode}, {-5, -5}, {kFailureCode, kFailureCode}, {7, 7}};
+        int32_t atBoundary;
+    } codes[] = {{0, kUncodedFailure, -3},
+                 {-5, -5, -5},
+                 {-1, -1, -1},
+                 {kUncodedFailure, kUncodedFailure, -3},
+                 {7, 7, 7}};
     for (const auto& c : codes) {
         const auto plain = Result<void>::Fail("lost", c.given);
         const auto valued = Result<int>::Fail("lost", c.given);
@@ -31,9 +37,20 @@ TEST(Result, AFailureKeepsItsReasonAndNeverCarriesTheCodeOfSuccess) {
         EXPECT_FALSE(valued);
         EXPECT_EQ(plain.Code(), c.carried) << c.given;
         EXPECT_EQ(valued.Code(), c.carried) << c.given;
+        EXPECT_EQ(plain.CodeOr(-3), c.atBoundary) << c.given;
         EXPECT_EQ(valued.Reason(), "lost");
         EXPECT_EQ(valued.ValueOr(42), 42);
+        // Handed on as another type, a failure keeps its reason and code.
+        const auto passed = Result<std::string>::FailAs(valued);
+        const auto passedOn = Result<void>::FailAs(passed);
+        EXPECT_EQ(passed.Reason(), "lost");
+        EXPECT_EQ(passedOn.Code(), c.carried) << c.given;
     }
+    // No method's own code is the code of a failure given none.
+    for (const int32_t methodCode : {0, -1, -2, -3, -4, -5, -6, -7}) {
+        EXPECT_NE(methodCode, kUncodedFailure);
+    }
+    EXPECT_EQ(Result<void>().CodeOr(-3), 0);
     EXPECT_EQ(Result<void>().Code(), 0);
     EXPECT_EQ(Result<void>().Reason(), "");
     EXPECT_EQ(Result<int>(3).Code(), 0);

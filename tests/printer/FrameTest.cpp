@@ -188,8 +188,8 @@ TEST(PrinterOperation, EveryFailureSaysWhyInTheSpoolersWords) {
         EXPECT_EQ(printed.Reason(), c.failure) << c.what;
     }
     // A failure handed code 0 must not read as a success to whoever passes the code on.
-    EXPECT_EQ(Result<void>::Fail("lost", kPrinterOk).Code(), kFailureCode);
-    EXPECT_EQ(Result<int>::Fail("lost", kPrinterOk).Code(), kFailureCode);
+    EXPECT_EQ(Result<void>::Fail("lost", kPrinterOk).Code(), kUncodedFailure);
+    EXPECT_EQ(Result<int>::Fail("lost", kPrinterOk).Code(), kUncodedFailure);
 }
 
 TEST(PrinterOperation, APrefixNameOpensTheQueueOfThatName) {

@@ -119,7 +119,7 @@ private:
 Result<std::unique_ptr<PrinterConnection>> OpenUsbPrinter(const PrinterAddress& address) {
     auto connection = std::make_unique<UsbConnection>(address);
     if (Result<void> s = connection->Open(); !s) {
-        return Result<std::unique_ptr<PrinterConnection>>::Fail(s.Reason());
+        return Result<std::unique_ptr<PrinterConnection>>::FailAs(s);
     }
     return std::unique_ptr<PrinterConnection>(std::move(connection));
 }
