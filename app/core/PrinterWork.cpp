@@ -5,6 +5,7 @@
 #include "platform/Spooler.h"
 #include "platform/connection/PrinterConnection.h"
 #include "printer/AutoLogoSteps.h"
+#include "printer/DriverConfig.h"
 
 namespace tessaline {
 
@@ -39,11 +40,17 @@ void QrFunction(std::vector<uint8_t>& out, uint8_t fn, std::span<const uint8_t> 
 
 } // namespace
 
-PrinterFacts AskPrinterFacts(const PrinterChoice& choice) {
+PrinterFacts AskPrinterFacts(const PrinterChoice& choice, const Spooler* spooler) {
     PrinterFacts facts;
     facts.printer = choice.name;
     if (choice.queue) {
         facts.whyNot = "cannot be asked: a spooler queue carries bytes one way";
+        if (spooler != nullptr) {
+            if (auto queue = spooler->Open(choice.name, QueueAccess::Plain)) {
+                facts.driverLogos =
+                    ReadDriverLogos(queue.Value()->GetDriverData(kDriverConfigName));
+            }
+        }
         return facts;
     }
     const auto address = ParsePrinterAddress(choice.name);

@@ -179,8 +179,8 @@ void PrintersPageLogic::AskPrinter() {
     const PrinterChoice choice = *m_printer;
     const uint64_t generation = ++m_printerGeneration;
     SetWork(Fill(tessaline::Say(kAsking, m_korean), {choice.name}), true);
-    m_work.Start([this, choice, generation]() -> std::function<void()> {
-        auto facts = std::make_shared<PrinterFacts>(AskPrinterFacts(choice));
+    m_work.Start([this, choice, generation, spooler = m_spooler]() -> std::function<void()> {
+        auto facts = std::make_shared<PrinterFacts>(AskPrinterFacts(choice, spooler.get()));
         return [this, facts, generation] {
             if (generation != m_printerGeneration) {
                 return;
@@ -197,13 +197,61 @@ void PrintersPageLogic::AskPrinter() {
     ShowActions();
 }
 
+namespace {
+
+// "1C 70 01 30".
+std::string HexBytes(const std::vector<uint8_t>& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const uint8_t byte : bytes) {
+        if (!text.empty()) {
+            text.push_back(' ');
+        }
+        text.push_back(kDigits[byte >> 4]);
+        text.push_back(kDigits[byte & 0x0F]);
+    }
+    return text;
+}
+
+// "A (1C 70 01 30), B (1C 70 02 30)": the commands switched on, as their bytes.
+std::string DriverLogosText(const DriverLogoCommands& logos) {
+    std::string text;
+    for (const auto& [name, bytes] : {std::pair{"A", &logos.a}, std::pair{"B", &logos.b}}) {
+        if (!*bytes) {
+            continue;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += name;
+        text += " (";
+        text += HexBytes(**bytes);
+        text += ")";
+    }
+    return text;
+}
+
+} // namespace
+
 void PrintersPageLogic::ShowAutoLogo() {
     const std::optional<GraphicKey> key = TargetKey();
-    m_view.SetChecked(PCtl::chkAutoLogo,
-                      m_autoLogo && m_autoLogo->top && key && m_autoLogo->top->key == *key);
+    const bool queue = m_printer && m_printer->queue;
+    const std::optional<DriverLogoCommands>* driver =
+        queue && m_facts && m_facts->driverLogos ? &m_facts->driverLogos : nullptr;
+    // A queue shows what its driver record switches on; it is changed by an
+    // upload or an erase on the first tab.
+    m_view.SetChecked(PCtl::chkAutoLogo, driver != nullptr ? (*driver)->Any()
+                                                           : m_autoLogo && m_autoLogo->top && key &&
+                                                                 m_autoLogo->top->key == *key);
     std::string tip;
-    if (m_printer && m_printer->queue) {
+    if (queue) {
         tip = tessaline::Say(kAutoLogoQueue, m_korean);
+        if (driver != nullptr) {
+            tip += "\n";
+            tip += (*driver)->Any()
+                       ? Fill(tessaline::Say(kDriverLogosOn, m_korean), {DriverLogosText(**driver)})
+                       : std::string(tessaline::Say(kDriverLogosOff, m_korean));
+        }
     } else if (m_facts && m_facts->report && m_facts->report->nvGraphicsTotal && !m_autoLogo) {
         tip = tessaline::Say(kAutoLogoUnanswered, m_korean);
     } else if (m_autoLogo) {

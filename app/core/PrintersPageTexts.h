@@ -143,6 +143,10 @@ inline constexpr Words kAutoLogoQueue{
     "switches the driver's logo commands on.",
     "대기열의 프린터에는 자동 로고를 물어볼 수 없습니다; 첫 번째 탭에서 업로드하면 드라이버의 "
     "로고 명령이 켜집니다."};
+inline constexpr Words kDriverLogosOn{"Its driver sends with every job: %s.",
+                                      "드라이버가 모든 작업과 함께 보냅니다: %s."};
+inline constexpr Words kDriverLogosOff{"Its driver's logo commands are off.",
+                                       "드라이버의 로고 명령이 꺼져 있습니다."};
 inline constexpr Words kAutoLogoUnanswered{
     "The printer does not answer what it prints by itself (FS ( E 61).",
     "프린터가 자동 로고 질문 (FS ( E 61) 에 응답하지 않습니다."};

@@ -9,6 +9,7 @@
 #include "app/core/ProgramSettings.h"
 #include "app/core/StoredGraphics.h"
 #include "tests/support/BmpBuilder.h"
+#include "tests/support/RecordingSpooler.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TempFolder.h"
 
@@ -357,6 +358,67 @@ TEST_F(PageFixture, AQueueCannotBeAskedButTakesCommands) {
     EXPECT_FALSE(page.tips[PCtl::cmdFindPrinters].empty());
     // A queue is not remembered as an address.
     EXPECT_TRUE(ProgramSettings(services).Addresses().empty());
+}
+
+// A driver record as the driver keeps it (format 8, 1,480 bytes) with logo
+// command A at 1248 (its switch at 1204, its length at 1348) and B at 1352
+// (1208, 1452).
+std::vector<uint8_t> DriverRecord(bool a, bool b) {
+    std::vector<uint8_t> record(1480, 0);
+    record[0] = 8;
+    const auto put = [&](size_t at, std::initializer_list<uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    if (a) {
+        put(1204, {1});
+        put(1248, {0x1C, 0x70, 0x01, 0x30});
+        put(1348, {4});
+    }
+    if (b) {
+        put(1208, {1});
+        put(1352, {0x1C, 0x70, 0x02, 0x30});
+        put(1452, {4});
+    }
+    return record;
+}
+
+// "Print this logo on every receipt" shows, for a queue, what its driver
+// record switches on; the record is changed by the first tab, not here.
+TEST_F(PageFixture, AQueueShowsItsDriverRecordsLogoCommands) {
+    const struct {
+        const char* what;
+        std::optional<std::vector<uint8_t>> record;
+        bool checked;
+        const char* says;
+    } cases[] = {
+        {"no record", std::nullopt, false, "Its driver's logo commands are off."},
+        {"switched on", DriverRecord(true, true), true,
+         "Its driver sends with every job: A (1C 70 01 30), B (1C 70 02 30)."},
+        {"only B", DriverRecord(false, true), true,
+         "Its driver sends with every job: B (1C 70 02 30)."},
+        {"switched off after an erase", DriverRecord(false, false), false,
+         "Its driver's logo commands are off."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto backend =
+            std::make_shared<test::RecordingSpooler>(std::vector<std::string>{"THERMAL #1"});
+        if (c.record) {
+            backend->driverData["THERMAL #1"]["TTY DeviceConfig"] = {3, *c.record};
+        }
+        auto spooler = std::make_shared<Spooler>();
+        spooler->Install(backend);
+        services.spooler = spooler;
+        Load();
+        logic->PrinterChosen("THERMAL #1");
+        EXPECT_EQ(page.checked[PCtl::chkAutoLogo], c.checked);
+        EXPECT_FALSE(page.enabled[PCtl::chkAutoLogo]);
+        const std::string& tip = page.tips[PCtl::chkAutoLogo];
+        EXPECT_TRUE(tip.ends_with(c.says)) << tip;
+        // Only read: nothing was written to the queue.
+        EXPECT_EQ(backend->Count(test::CallKind::OpenFull), 0u);
+        EXPECT_EQ(backend->Count(test::CallKind::Write), 0u);
+    }
 }
 
 TEST_F(PageFixture, TheKeyIsCheckedAsTyped) {

@@ -6,6 +6,7 @@
 
 #include "app/core/PrinterChoice.h"
 #include "base/Result.h"
+#include "platform/DriverLogos.h"
 #include "printer/AutoLogo.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterReport.h"
@@ -32,11 +33,15 @@ struct PrinterFacts {
     std::optional<std::vector<GraphicKey>> keys;
     // What it prints by itself (FS ( E 61), when it said.
     std::optional<AutoLogoSettings> autoLogo;
+    // A queue's driver record: the logo commands its driver sends with every
+    // job, when the record could be read.
+    std::optional<DriverLogoCommands> driverLogos;
 };
 
 // Asks a printer reached by its address its status, identity, NV graphics
 // sizes and keys over one connection; says why not for a queue or a file.
-PrinterFacts AskPrinterFacts(const PrinterChoice& choice);
+// For a queue, reads what its driver record switches on from `spooler`, when given.
+PrinterFacts AskPrinterFacts(const PrinterChoice& choice, const Spooler* spooler = nullptr);
 
 // "ready", or "not ready (cover open, paper end)", or why it cannot be told.
 std::string ReadinessText(const PrinterFacts& facts);
