@@ -37,37 +37,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A private folder of the one-bit logos NV bit image printers are sent,
-// removed with the run.
-class ScratchFolder {
-public:
-    ~ScratchFolder() {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            std::filesystem::remove_all(m_path, ec);
-        }
-    }
-    Result<std::filesystem::path> Path() {
-        if (!m_path.empty()) {
-            return m_path;
-        }
-        auto folder = MakeScratchFolder("tessaline-apply");
-        if (folder) {
-            m_path = folder.Value();
-        }
-        return folder;
-    }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// Every logo the printers use, converted once.
 struct PreparedLogo {
     std::string file; // as the manifest names it, for messages
     RasterGraphic graphic;
-    std::string bitImageFile; // the dots as a one-bit BMP file, for NV bit images
-    std::string bitImageHash; // its SHA-256
+    std::vector<uint8_t> bitImageFile; // the dots as a one-bit BMP, for NV bit images
+    std::string bitImageHash;          // its SHA-256
 };
 // By logo name and the width it is fitted to for fit = "paper" (0 for any
 // other logo): such a logo is converted once for each paper width it meets.
@@ -125,8 +99,8 @@ std::vector<uint8_t> OneBitFile(const RasterGraphic& g) {
 // paper) is converted then, by the first worker that needs it.
 class LogoShelf {
 public:
-    LogoShelf(const Manifest& manifest, const ApplyOptions& options, ScratchFolder& scratch)
-        : m_manifest(manifest), m_options(options), m_scratch(scratch) {}
+    LogoShelf(const Manifest& manifest, const ApplyOptions& options)
+        : m_manifest(manifest), m_options(options) {}
 
     // The logo as `which` names it, with its one-bit file when `bitImage`;
     // fails with the manifest's place and why it cannot be read.
@@ -143,18 +117,8 @@ public:
         }
         PreparedLogo& p = found->second;
         if (bitImage && p.bitImageFile.empty()) {
-            const auto folder = m_scratch.Path();
-            if (!folder) {
-                return R::FailAs(folder);
-            }
-            const std::vector<uint8_t> bmp = OneBitFile(p.graphic);
-            std::filesystem::path target = folder.Value();
-            target /= "logo-" + std::to_string(++m_files) + ".bmp";
-            if (const Result<void> written = ReplaceFileAtomically(target, bmp); !written) {
-                return R::FailAs(written);
-            }
-            p.bitImageFile = target.string();
-            p.bitImageHash = Sha256Hex(bmp);
+            p.bitImageFile = OneBitFile(p.graphic);
+            p.bitImageHash = Sha256Hex(p.bitImageFile);
         }
         return &p;
     }
@@ -189,10 +153,8 @@ private:
 
     const Manifest& m_manifest;
     const ApplyOptions& m_options;
-    ScratchFolder& m_scratch;
     std::mutex m_lock;
     std::map<LogoWidth, PreparedLogo> m_logos; // stays put as others are added
-    size_t m_files = 0;
 };
 
 // Converts, before any printer is reached, every logo for every paper width
@@ -865,9 +827,10 @@ private:
         if (PlanEndsHere()) {
             return;
         }
-        std::string files;
+        std::vector<LogoInMemory> files;
         for (const auto& [key, logo] : m_printer.logos) {
-            files.append(files.empty() ? "" : "|").append(Logo(logo).bitImageFile);
+            const PreparedLogo& prepared = Logo(logo);
+            files.push_back({prepared.file, prepared.bitImageFile});
         }
         Spooler none;
         const bool queue = !IsPrinterAddress(m_printer.address);
@@ -886,8 +849,10 @@ private:
         record.bitImages.clear();
         m_work.record = record;
         R().writes = 1;
-        // The one-bit files carry their dots: "None" sends them as they are.
-        if (const Result<void> sent = Upload(context, 0, m_printer.address, files, 0, 5); !sent) {
+        // The one-bit pictures carry their dots: "None" sends them as they are.
+        if (const Result<void> sent =
+                UploadLogos(context, m_printer.address, std::move(files), 0, 5);
+            !sent) {
             return Fail(sent.Reason().empty()
                             ? "the upload failed (" + std::to_string(sent.Code()) + ")"
                             : sent.Reason());
@@ -1129,8 +1094,7 @@ bool ApplyReport::AllMatch() const {
 
 Result<ApplyReport> ApplyManifest(const Manifest& manifest, const ApplyOptions& options) {
     using R = Result<ApplyReport>;
-    ScratchFolder scratch;
-    LogoShelf logos(manifest, options, scratch);
+    LogoShelf logos(manifest, options);
     if (const Result<void> prepared = PrepareLogos(manifest, options, logos); !prepared) {
         return R::FailAs(prepared);
     }

@@ -30,6 +30,15 @@ UploadImages::UploadImages(std::vector<std::string> paths, int32_t imageMode, in
       m_writePicture(std::move(writePicture)), m_bound(bound),
       m_workerLimit(std::min(workerLimit, kMaxUploadWorkers)), m_slots(m_paths.size()) {}
 
+UploadImages::UploadImages(std::vector<std::string> names, std::vector<std::vector<uint8_t>> files,
+                           int32_t imageMode, int32_t brightness, PictureWriter writePicture,
+                           UploadMemoryBound bound, size_t workerLimit)
+    : UploadImages(std::move(names), imageMode, brightness, std::move(writePicture), bound,
+                   workerLimit) {
+    m_files = std::move(files);
+    m_files.resize(m_paths.size());
+}
+
 UploadImages::~UploadImages() {
     {
         const std::lock_guard lock(m_mutex);
@@ -100,7 +109,8 @@ std::string UploadImages::ReadOne(size_t k, std::optional<DecodedBitmap>& decode
         return "the list holds an empty path";
     }
     try {
-        const auto bytes = ReadFileBytes(path);
+        const auto bytes =
+            m_files.empty() ? ReadFileBytes(path) : Result<std::vector<uint8_t>>(m_files[k]);
         if (!bytes) {
             return path + ": " + bytes.Reason();
         }

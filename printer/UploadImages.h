@@ -53,6 +53,11 @@ public:
     UploadImages(std::vector<std::string> paths, int32_t imageMode, int32_t brightness,
                  PictureWriter writePicture, UploadMemoryBound bound = {},
                  size_t workerLimit = kMaxUploadWorkers);
+    // The files' bytes are given, in memory (`names` name them in messages):
+    // nothing is read from disk.
+    UploadImages(std::vector<std::string> names, std::vector<std::vector<uint8_t>> files,
+                 int32_t imageMode, int32_t brightness, PictureWriter writePicture,
+                 UploadMemoryBound bound = {}, size_t workerLimit = kMaxUploadWorkers);
     // Stops the workers and waits for them.
     ~UploadImages();
     UploadImages(const UploadImages&) = delete;
@@ -92,6 +97,7 @@ private:
     std::string ConvertOne(size_t k, CLogoImage& image, NvImageBytes& out);
 
     std::vector<std::string> m_paths;
+    std::vector<std::vector<uint8_t>> m_files; // empty: read from m_paths
     int32_t m_imageMode;
     int32_t m_brightness;
     PictureWriter m_writePicture;

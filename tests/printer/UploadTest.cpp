@@ -121,6 +121,23 @@ TEST(Upload, SendsTheDefinitionOfEveryListedImage) {
     const auto& record = bench.rec->driverData["THERMAL #1"]["TTY DeviceConfig"].bytes;
     ASSERT_EQ(record.size(), 1480u);
     EXPECT_EQ(record[1204], 1);
+
+    // The same files' bytes held in memory make the same job, and a bad one
+    // is named as it was given, with nothing sent.
+    PrinterBench held;
+    const auto bytesOf = [](const std::string& path) { return ReadFileBytes(path).Value(); };
+    EXPECT_EQ(
+        UploadLogos(held.Context(), "THERMAL #1", {{"a", bytesOf(a)}, {"b", bytesOf(b)}}, 0, 5)
+            .Code(),
+        kPrinterOk);
+    EXPECT_EQ(held.rec->Written(), bench.rec->Written());
+    EXPECT_EQ(held.rec->driverData["THERMAL #1"]["TTY DeviceConfig"].bytes, record);
+    PrinterBench refused;
+    const Result<void> junk = UploadLogos(refused.Context(), "THERMAL #1",
+                                          {{"a", bytesOf(a)}, {"junk", Hex("42 4D")}}, 0, 5);
+    EXPECT_EQ(junk.Code(), kPrinterRefused);
+    EXPECT_EQ(junk.Reason().rfind("junk: ", 0), 0u) << junk.Reason();
+    EXPECT_TRUE(refused.rec->Written().empty());
 }
 
 TEST(Upload, SmallImagesArePaddedToEightDots) {

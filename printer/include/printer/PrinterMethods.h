@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessaline {
 
@@ -16,6 +17,18 @@ namespace tessaline {
 // not started; -3 not sent; -1 no memory for the driver record.
 Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
                     const std::string& NVImage, int32_t ImageMode, int32_t Brightness);
+
+// A logo file already in memory (BMP, PNG, JPEG or GIF bytes), named as
+// messages name it.
+struct LogoInMemory {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+// Upload (Printer 0) of logos held in memory: the checks, stream, codes and
+// driver record edit of an Upload of files with these bytes, and nothing
+// read from or written to disk but "TempTe.bmp" where the context writes it.
+Result<void> UploadLogos(const PrinterContext& context, const std::string& PrinterName,
+                         std::vector<LogoInMemory> logos, int32_t ImageMode, int32_t Brightness);
 
 // Prints stored NV images (Printer 0), erases them (Printer 3) or spools an
 // empty document (any other value), then edits the driver's logo commands:
