@@ -36,7 +36,7 @@ inline constexpr std::chrono::milliseconds kStateSaveEvery{200};
 struct ApplyOptions {
     bool planOnly = false;   // ask and plan, write nothing (not even the state)
     int jobs = kDefaultJobs; // printers worked on at once
-    int64_t maxWrites = 10;
+    int64_t maxWrites = kDefaultNvWritesPerDay;
     std::filesystem::path stateFile;
     // The printer records every tool shares (platform/PrinterNvRecords.h):
     // the day's writes by all of them count against maxWrites, a change by

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "fleet/FleetState.h"
+#include "printer/PrinterProfiles.h"
 
 #include <cstdint>
 #include <optional>
@@ -32,7 +33,7 @@ struct PlanInput {
     // printer holds: allowed only when this is set.
     bool replaceOtherLogos = false;
     std::string today;
-    int64_t maxWrites = 10;
+    int64_t maxWrites = kDefaultNvWritesPerDay;
     // The NV writes every tool sent to the printer today, from the shared
     // record; they count against maxWrites when more than the state's own.
     int64_t writesTodayByAll = 0;

@@ -35,6 +35,11 @@ struct ProfileFigure {
 
 inline constexpr size_t kMaxProfilePapers = 3;
 
+// The NV writes a day a printer is given unless a run says otherwise: the
+// advice the TM-T88V's documents give (its profile's nvWritesPerDay), which
+// no other maker's document given here contradicts.
+inline constexpr int64_t kDefaultNvWritesPerDay = 10;
+
 struct PrinterProfile {
     const char* id = "";      // "epson-tm-t88v": the name commands take
     const char* maker = "";   // "Epson"; empty for printers sold under many names
