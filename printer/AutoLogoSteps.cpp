@@ -64,15 +64,10 @@ Result<AutoLogoAnswer> AskOneLogo(PrinterConnection& connection, LogoPlace place
 // The printer a step goes to: a spooler queue (one raw job, blind) or an address.
 class AutoLogoLink {
 public:
-    int32_t Open(const GraphicsPrinter& printer, std::string& why) {
-        if (Result<void> opened =
-                m_link.Open(printer.spooler, printer.name, "Automatic logo",
-                            LinkTimeouts{printer.connectTimeout, printer.readTimeout});
-            !opened) {
-            why = opened.Reason();
-            return opened.Code();
-        }
-        return kPrinterOk;
+    // Fails with the step's result code and why.
+    Result<void> Open(const GraphicsPrinter& printer) {
+        return m_link.Open(printer.spooler, printer.name, "Automatic logo",
+                           LinkTimeouts{printer.connectTimeout, printer.readTimeout});
     }
 
     bool CanAnswer() const { return m_link.CanAnswer(); }
@@ -133,9 +128,8 @@ AutoLogoOutcome ReadAutoLogoStep(const GraphicsPrinter& printer) {
                           "usb:///dev/usb/lpN, serial://PORT)");
     }
     AutoLogoLink link;
-    std::string why;
-    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
-        return Failed(opened, why);
+    if (const Result<void> opened = link.Open(printer); !opened) {
+        return Failed(opened.Code(), opened.Reason());
     }
     if (!link.CanAnswer()) {
         return Failed(kPrinterNotSent, link.Printer() + " cannot answer");
@@ -161,9 +155,8 @@ AutoLogoOutcome ReadAutoLogoStep(const GraphicsPrinter& printer) {
 
 AutoLogoOutcome SetAutoLogoStep(const GraphicsPrinter& printer, const AutoLogoSettings& wanted) {
     AutoLogoLink link;
-    std::string why;
-    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
-        return Failed(opened, why);
+    if (const Result<void> opened = link.Open(printer); !opened) {
+        return Failed(opened.Code(), opened.Reason());
     }
     std::optional<AutoLogoSettings> before;
     std::vector<GraphicKey> missing;

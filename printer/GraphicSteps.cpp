@@ -118,19 +118,15 @@ std::string DataDifference(const RasterGraphic& sent, const StarGraphicReply& ba
 // spooler queue (one raw job, blind).
 class GraphicsLink {
 public:
-    // kPrinterOk when open; otherwise the result, with the reason in `why`.
-    int32_t Open(const GraphicsPrinter& printer, std::string& why) {
+    // Fails with the step's result code and why.
+    Result<void> Open(const GraphicsPrinter& printer) {
         m_count = printer.countNvWrites;
         m_star = printer.commands == LogoLanguage::StarPrnt;
-        if (Result<void> opened =
-                m_link.Open(printer.spooler, printer.name, "NV graphics",
-                            LinkTimeouts{printer.connectTimeout, printer.readTimeout});
-            !opened) {
-            why = opened.Reason();
-            return opened.Code();
-        }
-        m_answers = m_link.CanAnswer();
-        return kPrinterOk;
+        Result<void> opened =
+            m_link.Open(printer.spooler, printer.name, "NV graphics",
+                        LinkTimeouts{printer.connectTimeout, printer.readTimeout});
+        m_answers = opened && m_link.CanAnswer();
+        return opened;
     }
 
     bool Spooled() const { return m_link.Spooled(); }
@@ -302,9 +298,8 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     }
     const uint64_t size = graphic.rows.size();
     GraphicsLink link;
-    std::string why;
-    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
-        return Failed(opened, why);
+    if (const Result<void> opened = link.Open(printer); !opened) {
+        return Failed(opened.Code(), opened.Reason());
     }
     const auto freeBefore = link.AskMemory(NvGraphicsQuery::Free);
     if (!freeBefore) {
@@ -411,9 +406,8 @@ GraphicOutcome PrintGraphicStep(const GraphicsPrinter& printer, GraphicKey key, 
         return Failed(kPrinterRefused, command.Reason());
     }
     GraphicsLink link;
-    std::string why;
-    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
-        return Failed(opened, why);
+    if (const Result<void> opened = link.Open(printer); !opened) {
+        return Failed(opened.Code(), opened.Reason());
     }
     GraphicOutcome checked;
     if (auto done = SendAndAsk(link, command.Value(), false, checked)) {
@@ -435,9 +429,8 @@ GraphicOutcome DeleteGraphicStep(const GraphicsPrinter& printer, std::optional<G
         star ? (key ? StarDeleteGraphicCommand(*key) : StarDeleteAllGraphicsCommand())
              : (key ? DeleteGraphicCommand(*key) : DeleteAllGraphicsCommand());
     GraphicsLink link;
-    std::string why;
-    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
-        return Failed(opened, why);
+    if (const Result<void> opened = link.Open(printer); !opened) {
+        return Failed(opened.Code(), opened.Reason());
     }
     GraphicOutcome checked;
     const std::string what =
@@ -474,9 +467,8 @@ GraphicOutcome ListGraphicsStep(const GraphicsPrinter& printer) {
                               "usb:///dev/usb/lpN, serial://PORT)"}));
     }
     GraphicsLink link;
-    std::string why;
-    if (const int32_t opened = link.Open(printer, why); opened != kPrinterOk) {
-        return Failed(opened, why);
+    if (const Result<void> opened = link.Open(printer); !opened) {
+        return Failed(opened.Code(), opened.Reason());
     }
     const auto keys = link.AskKeys();
     if (!keys) {
