@@ -1268,6 +1268,19 @@ TEST_F(ApplyFleet, StarPrintersAreFoundAndStoredByTheirCommands) {
     EXPECT_NE(run.out.find("\"line\": \"failed: " + down + ": connection refused"),
               std::string::npos)
         << run.out;
+
+    // Through a spooler queue the stores go blind, planned from the state alone.
+    ASSERT_EQ(cli.Run("vprinter add S5 --commands star-prnt").status, 0);
+    test::WriteText(manifest, "[logos.header]\nfile = \"header.bmp\"\n[[printers]]\n"
+                              "address = \"S5\"\ncommands = \"star-prnt\"\n"
+                              "logos = { \"A1\" = \"header\" }\n");
+    const auto blind = cli.Run("apply " + cli.Quote(manifest));
+    EXPECT_EQ(blind.status, 0) << blind.out << blind.err;
+    EXPECT_NE(blind.out.find("S5: sent A1 (1 NV write, "), std::string::npos) << blind.out;
+    EXPECT_NE(blind.out.find("sent blind through the spooler queue \"S5\""), std::string::npos)
+        << blind.out;
+    EXPECT_TRUE(fs::exists(cli.DataHome() / "printers" / "S5" / "nv" / "graphics" / "A1.png"));
+    EXPECT_NE(cli.Run("apply " + cli.Quote(manifest)).out.find("S5: unchanged"), std::string::npos);
     EXPECT_EQ(s1.Stop(), 0);
     EXPECT_EQ(s2.Stop(), 0);
     EXPECT_EQ(s3.Stop(), 0);
