@@ -679,15 +679,18 @@ TEST_F(ControlCli, AStarRegistrationNotSeenToEndIsNeverDone) {
     using After = ScriptedStarLine::After;
     const struct {
         After after;
-        std::string logos;
+        std::string command; // before the address
+        std::string logos;   // after it
         std::string says;
     } cases[] = {
-        {After::OffLine, two,
+        {After::OffLine, "upload", two,
          " was still off-line (off-line) 10 s after the NV write (upload of 2 NV bit images)"},
-        {After::Silent, two,
-         " did not answer within 10 s of the NV write (upload of 2 NV bit "
-         "images)"},
-        {After::StopsReading, many, "the printer took no bytes within 300 ms ("},
+        {After::Silent, "upload", two,
+         " did not answer within 10 s of the NV write (upload of 2 NV bit images)"},
+        {After::StopsReading, "upload", many, "the printer took no bytes within 300 ms ("},
+        // The erase registers one blank logo.
+        {After::OffLine, "erase", "",
+         " was still off-line (off-line) 10 s after the NV write (erase of every NV bit image)"},
     };
     // Each waits out the time a printer gets to answer: at once, each in a
     // home of its own.
@@ -698,7 +701,7 @@ TEST_F(ControlCli, AStarRegistrationNotSeenToEndIsNeverDone) {
         printers.push_back(std::make_unique<ScriptedStarLine>(c.after));
         homes.push_back(std::make_unique<test::CliRunner>());
         ASSERT_EQ(homes.back()->Run("register " + cli.Quote(TESSALINE_CONTROL_PATH)).status, 0);
-        const std::string args = "upload --commands star-line --read-timeout 300 --printer " +
+        const std::string args = c.command + " --commands star-line --read-timeout 300 --printer " +
                                  printers.back()->Address() + c.logos;
         runs.push_back(std::async(std::launch::async,
                                   [home = homes.back().get(), args] { return home->Run(args); }));
@@ -710,7 +713,8 @@ TEST_F(ControlCli, AStarRegistrationNotSeenToEndIsNeverDone) {
         EXPECT_NE(run.err.find(cases[i].says), std::string::npos) << at << "\n" << run.err;
         EXPECT_EQ(run.err.find("sent (the printer cannot confirm"), std::string::npos) << run.err;
         if (cases[i].after != After::StopsReading) {
-            EXPECT_NE(run.err.find("upload: sent, not verified: " + at), std::string::npos)
+            EXPECT_NE(run.err.find(cases[i].command + ": sent, not verified: " + at),
+                      std::string::npos)
                 << run.err;
         }
     }
