@@ -592,7 +592,9 @@ private:
             if (p + 4 > got.size()) {
                 return std::nullopt;
             }
-            p += 4 + size_t{8} * (got[p] | got[p + 1] << 8) * (got[p + 2] | got[p + 3] << 8);
+            const size_t across = got[p] | size_t{got[p + 1]} << 8;
+            const size_t down = got[p + 2] | size_t{got[p + 3]} << 8;
+            p += 4 + 8 * across * down;
         }
         return p <= got.size() ? std::optional<size_t>(p) : std::nullopt;
     }
