@@ -1245,14 +1245,18 @@ TEST_F(ApplyFleet, StarPrintersAreFoundAndStoredByTheirCommands) {
     EXPECT_EQ(writesOf("S1", 1), 1);
 
     // A StarPRNT printer that lists the key but sends none of its dots back
-    // is sent, never stored; one that refuses the connection fails by name.
-    test::WriteText(manifest,
-                    "[logos.header]\nfile = \"header.bmp\"\n"
-                    "[[printers]]\nname = \"S3\"\naddress = \"" +
-                        s3.Address() +
-                        "\"\ncommands = \"star-prnt\"\nlogos = { \"A1\" = \"header\" }\n"
-                        "[[printers]]\nname = \"S4\"\naddress = \"" +
-                        down + "\"\ncommands = \"star-prnt\"\nlogos = { \"A1\" = \"header\" }\n");
+    // is sent, never stored; one that refuses the connection fails by name,
+    // and one that answers nothing before anything is written.
+    ASSERT_EQ(cli.Run("vprinter add S6 --commands star-prnt --answers none").status, 0);
+    test::ServedPrinter s6(cli, "S6");
+    const std::string mute = s6.Address() + "?read-timeout=300";
+    std::string text = "[logos.header]\nfile = \"header.bmp\"\n";
+    for (const auto& [name, address] :
+         {std::pair<std::string, std::string>{"S3", s3.Address()}, {"S4", down}, {"S6", mute}}) {
+        text += "[[printers]]\nname = \"" + name + "\"\naddress = \"" + address +
+                "\"\ncommands = \"star-prnt\"\nlogos = { \"A1\" = \"header\" }\n";
+    }
+    test::WriteText(manifest, text);
     const auto run = cli.Run("apply " + cli.Quote(manifest) + " --json");
     EXPECT_EQ(run.status, 3) << run.out << run.err;
     EXPECT_NE(run.out.find("\"name\": \"S3\", \"address\": \"" + s3.Address() +
@@ -1268,6 +1272,12 @@ TEST_F(ApplyFleet, StarPrintersAreFoundAndStoredByTheirCommands) {
     EXPECT_NE(run.out.find("\"line\": \"failed: " + down + ": connection refused"),
               std::string::npos)
         << run.out;
+    EXPECT_NE(run.out.find("\"line\": \"failed: " + mute +
+                           " does not answer: its key list is the only check of what it holds; "
+                           "nothing written\""),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(Writes("S6"), 0);
 
     // Through a spooler queue the stores go blind, planned from the state alone.
     ASSERT_EQ(cli.Run("vprinter add S5 --commands star-prnt").status, 0);
@@ -1284,6 +1294,7 @@ TEST_F(ApplyFleet, StarPrintersAreFoundAndStoredByTheirCommands) {
     EXPECT_EQ(s1.Stop(), 0);
     EXPECT_EQ(s2.Stop(), 0);
     EXPECT_EQ(s3.Stop(), 0);
+    EXPECT_EQ(s6.Stop(), 0);
 }
 
 // A plan refuses what apply would refuse; a state file that cannot be
