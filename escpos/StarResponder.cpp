@@ -158,7 +158,7 @@ bool PrinterResponder::StarStep(std::vector<uint8_t>& replies) {
                 const uint8_t kc1 = pending[head + 1];
                 const uint8_t kc2 = pending[head + 2];
                 RunBeforeQuestion();
-                if (m_model.nvGraphics != 0) {
+                if (m_model.nvGraphics != 0 && (fn == 50 || m_model.graphicData)) {
                     StarTransmit(fn, kc1, kc2, replies);
                 }
                 Consume(head + 3, true);

@@ -16,10 +16,12 @@
 #include "platform/Spooler.h"
 #include "platform/connection/PrinterConnection.h"
 #include "printer/AutoLogoSteps.h"
+#include "printer/GraphicSteps.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterMethods.h"
 #include "printer/PrinterProfiles.h"
 #include "printer/PrinterReport.h"
+#include "printer/StarPrntGraphics.h"
 
 #include <algorithm>
 #include <atomic>
@@ -264,7 +266,9 @@ private:
         }
         const std::string serial = m_work.record ? m_work.record->serial : std::string();
         // The widths of what it now holds, for the prints that cannot ask.
-        const std::string holds = R().commands == "star-line" ? kHoldsBitImages : R().commands;
+        const std::string holds = R().commands == "star-line"   ? std::string(kHoldsBitImages)
+                                  : R().commands == "star-prnt" ? std::string(kHoldsGraphics)
+                                                                : R().commands;
         NvWidthChange widths;
         widths.deleted = R().deleted;
         if (holds == kHoldsBitImages) {
@@ -362,7 +366,10 @@ private:
         for (const auto& [key, logo] : m_printer.logos) {
             const PreparedLogo& p = Logo(logo);
             if (graphics) {
-                auto command = StoreGraphicCommand(KeyOf(key), p.graphic);
+                // A StarPRNT graphic is recorded by the bytes that store it there.
+                auto command = m_printer.commands == NvCommands::StarPrnt
+                                   ? StarStoreGraphicCommand(KeyOf(key), p.graphic)
+                                   : StoreGraphicCommand(KeyOf(key), p.graphic);
                 m_wanted.push_back({key, Sha256Hex(command.Value())});
                 m_commands.push_back(std::move(command.Value()));
             } else {
@@ -409,7 +416,8 @@ private:
             in.changedElsewhere =
                 m_old != nullptr && m_old->changes != 0 && m_shared->changes != m_old->changes;
         }
-        R().commands = graphics                                     ? "nv-graphics"
+        R().commands = m_printer.commands == NvCommands::StarPrnt   ? "star-prnt"
+                       : graphics                                   ? "nv-graphics"
                        : m_printer.commands == NvCommands::StarLine ? "star-line"
                                                                     : "nv-bit-images";
         R().plan = PlanPrinter(in);
@@ -420,10 +428,12 @@ private:
     bool Settled(const PrinterPlan& plan) {
         if (plan.erasureRefused) {
             R().outcome = Outcome::Refused;
-            R().reason = std::string("storing ") +
-                         (R().commands == "nv-graphics" ? "NV graphics" : "NV bit images") +
-                         " erases the " + plan.erases + " it holds (recorded by an earlier " +
-                         "apply); give replace-other-logos = true to replace them; nothing written";
+            R().reason =
+                std::string("storing ") +
+                (R().commands == "nv-bit-images" || R().commands == "star-line" ? "NV bit images"
+                                                                                : "NV graphics") +
+                " erases the " + plan.erases + " it holds (recorded by an earlier " +
+                "apply); give replace-other-logos = true to replace them; nothing written";
             return true;
         }
         if (plan.refused) {
@@ -453,17 +463,6 @@ private:
         }
         R().outcome = Outcome::Planned;
         return true;
-    }
-
-    // Why this printer's logos cannot be stored here; empty when they can,
-    // or when it is given none.
-    std::string StarPrntRefusal() const {
-        if (m_printer.commands != NvCommands::StarPrnt || m_printer.logos.empty()) {
-            return {};
-        }
-        return m_printer.name + " (" + m_printer.address +
-               ") speaks StarPRNT, whose graphics apply cannot list back to check what was "
-               "stored; store its logos with tessaline-cli nv store; nothing written";
     }
 
     // Why the automatic logo cannot be set as the manifest gives it: a key
@@ -594,16 +593,8 @@ private:
         if (!address) {
             return Fail(address.Reason());
         }
-        if (std::string why = StarPrntRefusal(); !why.empty()) {
-            R().commands = "star-prnt";
-            R().outcome = Outcome::Refused;
-            R().reason = std::move(why);
-            return;
-        }
         if (m_printer.commands == NvCommands::StarPrnt) {
-            R().commands = "star-prnt";
-            R().outcome = Outcome::Unchanged; // nothing to store
-            return;
+            return StarPrnt(false);
         }
         if (m_printer.commands == NvCommands::StarLine) {
             // A Star printer takes no ESC/POS question, and tells nothing of its
@@ -813,6 +804,90 @@ private:
         R().outcome = Outcome::Stored;
     }
 
+    // A StarPRNT printer keeps NV graphics by key, through the same steps as
+    // nv store and nv delete: each store read back and compared dot for dot,
+    // each deletion checked in the key list. Its key list before the run
+    // plans it with the state; through a spooler queue the steps go blind,
+    // planned from the state alone.
+    void StarPrnt(bool queue) {
+        R().commands = "star-prnt";
+        if (!Ready(false)) {
+            return;
+        }
+        Want(true);
+        Spooler none;
+        // The run counts its writes itself, once each printer is done.
+        GraphicsPrinter printer{queue ? *m_options.spooler : none, m_printer.address, {}, {}};
+        printer.commands = LogoLanguage::StarPrnt;
+        std::optional<std::vector<std::string>> held;
+        if (!queue) {
+            const GraphicOutcome listed = ListGraphicsStep(printer);
+            if (listed.result == kPrinterNotSent) {
+                return Fail(listed.why + ": its key list is the only check of what it holds; "
+                                         "nothing written");
+            }
+            if (listed.result != kPrinterOk) {
+                return Fail(listed.why);
+            }
+            held = KeyTexts(listed.keys);
+        }
+        const PrinterPlan plan = Plan(true, held, {});
+        if (Settled(plan) || PlanEndsHere()) {
+            return;
+        }
+        m_work.record = StartRecord({}, true); // from here on the writes are remembered
+        // The key list after the last checked step; nothing while none was.
+        std::optional<std::vector<GraphicKey>> after;
+        const auto step = [&](const GraphicOutcome& done) {
+            if (done.check == GraphicCheck::Verified) {
+                after = done.keys;
+                return;
+            }
+            after.reset();
+            R().verified = false;
+            // A printer that answers and did not confirm is never a success.
+            R().unconfirmed = R().unconfirmed || done.check == GraphicCheck::Unanswered;
+            if (R().note.find(done.why) == std::string::npos) {
+                AddNote(done.why);
+            }
+        };
+        for (const std::string& key : plan.remove) {
+            ++R().writes;
+            m_work.record->CountWrites(m_today, 1);
+            const GraphicOutcome done = DeleteGraphicStep(printer, KeyOf(key));
+            if (done.result != kPrinterOk) {
+                return Fail(done.why);
+            }
+            m_work.record->keys.erase(key);
+            R().deleted.push_back(key);
+            step(done);
+        }
+        for (const auto& [key, why] : plan.store) {
+            const size_t at = IndexOf(key);
+            const PreparedLogo& logo = Logo(LogoOf(key));
+            ++R().writes;
+            m_work.record->CountWrites(m_today, 1);
+            // Until the printer shows it kept the new dots, the old are unknown.
+            m_work.record->keys.erase(key);
+            const GraphicOutcome done =
+                StoreGraphicStep(printer, KeyOf(key), logo.graphic, logo.file, {});
+            if (done.result != kPrinterOk) {
+                return Fail(done.why);
+            }
+            m_work.record->keys[key] = m_wanted[at].hash;
+            R().stored.push_back(key);
+            step(done);
+        }
+        // Keys the printer lost are not remembered as held.
+        if (after) {
+            const std::vector<std::string> now = KeyTexts(*after);
+            for (auto it = m_work.record->keys.begin(); it != m_work.record->keys.end();) {
+                it = Holds(now, it->first) ? std::next(it) : m_work.record->keys.erase(it);
+            }
+        }
+        R().outcome = Outcome::Stored;
+    }
+
     // One FS q upload of every logo, through the printer's address or queue.
     void BitImages(const std::string& serial, const std::string& note, bool answers) {
         const PrinterPlan plan = Plan(false, std::nullopt, serial);
@@ -938,16 +1013,8 @@ private:
             return Fail("a spooler queue cannot be asked which NV commands its printer takes; give "
                         "commands = \"nv-graphics\" or \"nv-bit-images\"");
         }
-        if (std::string why = StarPrntRefusal(); !why.empty()) {
-            R().commands = "star-prnt";
-            R().outcome = Outcome::Refused;
-            R().reason = std::move(why);
-            return;
-        }
         if (m_printer.commands == NvCommands::StarPrnt) {
-            R().commands = "star-prnt";
-            R().outcome = Outcome::Unchanged; // nothing to store
-            return;
+            return StarPrnt(true);
         }
         if (NumberedLogos(m_printer.commands)) {
             Want(false);
@@ -1088,7 +1155,7 @@ bool ApplyReport::AllMatch() const {
     // An automatic logo nothing confirmed is never a success.
     return std::all_of(printers.begin(), printers.end(), [](const PrinterResult& r) {
         return r.outcome != Outcome::Failed && r.outcome != Outcome::Refused &&
-               r.autoLogo.done != AutoLogoDone::Sent;
+               r.autoLogo.done != AutoLogoDone::Sent && !r.unconfirmed;
     });
 }
 

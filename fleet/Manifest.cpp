@@ -512,6 +512,12 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
                 if (const toml::node* own = table->get("auto-logo")) {
                     if (graphics) {
                         ReadAutoLogo(*own, printer.autoLogo, problems);
+                    } else if (printer.commands == NvCommands::StarPrnt) {
+                        // Its graphics are keyed, but the automatic logo is ESC/POS's FS ( E.
+                        problems.At(own->source(),
+                                    "auto-logo is set with ESC/POS's FS ( E, which a printer with "
+                                    "commands = \"star-prnt\" does not take; expected commands = "
+                                    "\"nv-graphics\" or \"auto\"");
                     } else {
                         problems.At(own->source(),
                                     "auto-logo prints an NV graphic by key, which a printer with "

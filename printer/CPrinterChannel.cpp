@@ -4,6 +4,8 @@
 #include "printer/PrinterQueries.h"
 #include "printer/StarStatus.h"
 
+#include <algorithm>
+
 namespace tessaline {
 
 int32_t CPrinterChannel::CountInstalledPrinters(const std::string& name,
@@ -107,7 +109,8 @@ int CPrinterChannel::CloseLogoDocument() {
     return ended ? 1 : 0;
 }
 
-Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait, bool star) {
+Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait, bool star,
+                                          std::string* offline) {
     if (!m_direct) {
         return false;
     }
@@ -119,22 +122,43 @@ Result<bool> CPrinterChannel::AwaitStatus(std::chrono::milliseconds wait, bool s
     }
     ReplyReader reader(ShapeOf(StatusQuery::Printer));
     StarStatusReader starReader;
-    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const auto now = std::chrono::steady_clock::now;
+    const auto deadline = now() + wait;
+    // While a Star printer says it is off-line, when to ask it again (the
+    // deadline while it does not).
+    auto askAgain = deadline;
     std::vector<uint8_t> got;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+            std::min(askAgain, deadline) - now());
+        if (now() >= deadline) {
             return false;
         }
+        if (now() >= askAgain) {
+            askAgain = deadline;
+            if (Result<void> sent = m_direct->Send(StarStatusRequest()); !sent) {
+                return Result<bool>::FailAs(sent);
+            }
+            continue;
+        }
         got.clear();
-        if (Result<void> r = m_direct->Receive(got, left); !r) {
+        if (Result<void> r = m_direct->Receive(got, std::max(left, std::chrono::milliseconds(1)));
+            !r) {
             return Result<bool>::FailAs(r);
         }
         if (star) {
             starReader.Feed(got);
-            if (starReader.Reply()) {
-                return true;
+            while (const std::optional<StarStatus> status = starReader.Reply()) {
+                if (!status->Offline()) {
+                    return true;
+                }
+                if (offline != nullptr) {
+                    offline->clear();
+                    for (const std::string& condition : status->Conditions()) {
+                        offline->append(offline->empty() ? "" : ", ").append(condition);
+                    }
+                }
+                askAgain = now() + kStarOfflineAskEvery;
             }
             continue;
         }

@@ -29,6 +29,12 @@ Result<void> Print(const PrinterContext& context, int32_t Printer, const std::st
     const Result<LogoLanguage> commands = LogoCommandsOf(context, PrinterName);
     const bool star = commands.Ok() && commands.Value() == LogoLanguage::StarLine;
     operation.editDriver = commands.Ok() && commands.Value() == LogoLanguage::EscPos;
+    if (Printer == kEraseSelector && star) {
+        // Star Line Mode erases by registering a blank logo: through an
+        // address, the printer is asked as after an upload whether it is back.
+        operation.awaitNvWrite = true;
+        operation.starStatus = true;
+    }
     if (Printer == kPrintSelector || Printer == kEraseSelector) {
         operation.check = [&commands, &PrinterName, first, mode, lngEnd] {
             if (!commands) {

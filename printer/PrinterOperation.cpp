@@ -121,12 +121,23 @@ Result<void> RunPrinterOperation(const PrinterContext& context, const std::strin
     if (await && sent == StreamResult::Sent) {
         const auto wait =
             std::max(kNvWriteAnswerWait, ParsePrinterAddress(printerName).Value().readTimeout);
-        const Result<bool> answered = channel.AwaitStatus(wait, operation.starStatus);
+        std::string offline;
+        const Result<bool> answered = channel.AwaitStatus(wait, operation.starStatus, &offline);
         if (!answered) {
             note = "sent, not verified: " + answered.Reason();
         } else if (!answered.Value()) {
-            note = "sent, not verified: " + printerName + " did not answer within " +
-                   std::to_string(wait.count() / 1000) + " s of the NV write";
+            // A Star printer still off-line has not shown its registration
+            // ended, nor how many of the logos it took.
+            const std::string seconds = std::to_string(wait.count() / 1000);
+            note = "sent, not verified: ";
+            note += printerName;
+            if (offline.empty()) {
+                note.append(" did not answer within ").append(seconds).append(" s of");
+            } else {
+                note.append(" was still off-line (").append(offline).append(") ");
+                note.append(seconds).append(" s after");
+            }
+            note += " the NV write";
             if (!operation.nvWrites.what.empty()) {
                 note += " (";
                 note += operation.nvWrites.what;

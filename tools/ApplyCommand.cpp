@@ -4,7 +4,6 @@
 #include "ApplyCommand.h"
 
 #include "ApplyReport.h"
-
 #include "Cli.h"
 #include "PaperWidth.h"
 #include "ShapedLogos.h"
@@ -42,7 +41,9 @@ const std::vector<CliCommand>& Specs() {
          "list and free memory, its plan worked out against the state file, and each key\n"
          "stored checked in the key list afterwards. NV bit image printers\n"
          "(commands = \"nv-bit-images\") get one FS q upload of all their logos when any\n"
-         "changed. Keys the manifest does not name are left alone (deleted with\n"
+         "changed. StarPRNT printers (commands = \"star-prnt\") are asked their key list,\n"
+         "and each graphic stored is read back and compared dot for dot. Keys the\n"
+         "manifest does not name are left alone (deleted with\n"
          "prune = true on that printer). A printer whose paper (paper-width, or a virtual\n"
          "printer's own) is narrower than one of its logos is refused before anything is\n"
          "sent to it. Every printer ends with one line, whatever the others did:\n"
@@ -80,7 +81,8 @@ const std::vector<CliCommand>& Specs() {
          "Exit status: 0 every printer matches the manifest; 1 wrong command line, or a\n"
          "manifest or state file with a fault (FILE:LINE:COLUMN: what, expected what);\n"
          "3 a printer failed or was refused (the others were still done), an automatic\n"
-         "logo was sent where nothing confirmed it, or the report could not be written.\n",
+         "logo was sent where nothing confirmed it, a StarPRNT printer did not send a\n"
+         "graphic back (sent, not verified), or the report could not be written.\n",
          {ValueKind::File}},
     };
     return specs;

@@ -664,6 +664,13 @@ int PrintCommand(const std::vector<std::string>& args, const CliEnvironment& env
     if (result == TESSALINE_PRINTER_OK && !IsPrinterAddress(*printer)) {
         return QueueRecordWarning(command, ErrorTextOf(*host), err);
     }
+    if (result == TESSALINE_PRINTER_OK) {
+        // A Star Line Mode erase is a registration the printer may not have been seen to end.
+        if (const std::string unverified = ErrorTextOf(*host); !unverified.empty()) {
+            err << "tessaline-cli " << command << ": " << unverified << "\n";
+            return kExitNotTransmitted;
+        }
+    }
     return PrinterOutcome(command, result,
                           result == TESSALINE_PRINTER_OK ? std::string() : ErrorTextOf(*host),
                           *printer, env, err);

@@ -52,7 +52,8 @@ constexpr const char* kAddUsage =
     "Usage: tessaline-cli vprinter add NAME [--paper-width DOTS] [--nv-capacity BYTES]\n"
     "                                       [--answers all|none] [--nv-graphics BYTES]\n"
     "                                       [--write-ms N] [--auto-logo on|off]\n"
-    "                                       [--commands esc-pos|star-line|star-prnt]\n";
+    "                                       [--commands esc-pos|star-line|star-prnt]\n"
+    "                                       [--graphic-data on|off]\n";
 constexpr const char* kAddAbout =
     "Installs a virtual printer named NAME. It then shows in 'tessaline-cli printers'\n"
     "after the CUPS queues. NAME may hold blanks but no '/' or control character.\n"
@@ -123,6 +124,10 @@ std::vector<Option> AddOptions() {
         Count("--write-ms", "N",
               "how long a write to NV memory keeps it busy, taking no connection and answering "
               "nothing; 0 by default"),
+        Choice("--graphic-data", "on|off", {"on", "off"},
+               "off: a StarPRNT model that lists its NV graphics' keys but does not send a "
+               "stored graphic's data back (ESC GS ) L function 51); on by default")
+            .Missing("needs on or off"),
         Choice("--auto-logo", "on|off", {"on", "off"},
                "off: a model with NV graphics but without the automatic logo, which neither "
                "keeps nor answers FS ( E; on by default")
@@ -361,6 +366,7 @@ private:
                   << "NV graphics:     " << info->model.nvGraphics << " bytes\n"
                   << "NV write busy:   " << info->model.writeMs << " ms\n"
                   << (info->model.autoLogo ? "" : "Automatic logo:  not in this model\n")
+                  << (info->model.graphicData ? "" : "Graphic data:    not sent back\n")
                   << "Driver logos:    "
                   << (info->model.driverLogos ? "on (logo commands A and B with every job)" : "off")
                   << '\n';
@@ -517,6 +523,9 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
     }
     if (const std::string* automatic = parsed.Text("--auto-logo")) {
         model.autoLogo = *automatic == "on";
+    }
+    if (const std::string* data = parsed.Text("--graphic-data")) {
+        model.graphicData = *data == "on";
     }
     if (const std::string* logos = parsed.Text("--driver-logos")) {
         model.driverLogos = *logos == "on";

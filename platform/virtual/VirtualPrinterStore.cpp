@@ -136,6 +136,9 @@ std::string FormatPrinterConf(const VirtualPrinterInfo& info) {
     if (info.model.autoLogo != defaults.autoLogo) {
         text += "auto-logo=" + std::string(info.model.autoLogo ? "1" : "0") + "\n";
     }
+    if (info.model.graphicData != defaults.graphicData) {
+        text += "graphic-data=" + std::string(info.model.graphicData ? "1" : "0") + "\n";
+    }
     if (info.model.driverLogos != defaults.driverLogos) {
         text += "driver-logos=" + std::string(info.model.driverLogos ? "1" : "0") + "\n";
     }
@@ -198,6 +201,8 @@ Result<VirtualPrinterInfo> ParsePrinterConf(std::string_view text) {
             info.model.writeMs = static_cast<uint32_t>(std::min<uint64_t>(*value, kMaxWriteMs + 1));
         } else if (key == "auto-logo") {
             info.model.autoLogo = *value != 0;
+        } else if (key == "graphic-data") {
+            info.model.graphicData = *value != 0;
         } else if (key == "driver-logos") {
             info.model.driverLogos = *value != 0;
         } else if (key == "added") {

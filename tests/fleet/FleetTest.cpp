@@ -108,6 +108,10 @@ TEST(Manifest, FaultsAreReportedWithFileLineAndColumn) {
          logo + printer + "commands = \"nv-bit-images\"\nauto-logo = { top = \"1\" }\n",
          ":6:13: auto-logo prints an NV graphic by key, which a printer with commands = "
          "\"nv-bit-images\" does not keep; expected commands = \"nv-graphics\" or \"auto\""},
+        {"an automatic logo on StarPRNT",
+         logo + printer + "commands = \"star-prnt\"\nauto-logo = { top = \"A1\" }\n",
+         ":6:13: auto-logo is set with ESC/POS's FS ( E, which a printer with commands = "
+         "\"star-prnt\" does not take; expected commands = \"nv-graphics\" or \"auto\""},
     };
     const fs::path file = folder.Path() / "fleet.toml";
     for (const Case& c : cases) {
@@ -1142,68 +1146,159 @@ TEST_F(ApplyFleet, TheAutomaticLogoIsSetWhereItDiffersAndNeverCalledSetUnread) {
     EXPECT_EQ(p2.Stop(), 0);
 }
 
-// A plan refuses what apply would refuse; a state file that cannot be
-// written costs no printer its line.
 // Star printers found by discover go into its manifest with their command
-// set; apply registers a Line Mode printer's logos in one upload and refuses
-// a StarPRNT one by name.
-TEST_F(ApplyFleet, StarPrintersAreFoundStoredAndRefusedByTheirCommands) {
+// set; apply registers a Line Mode printer's logos in one upload, and keeps a
+// StarPRNT printer's graphics by key, each store read back dot for dot, only
+// what differs written and counted against the day's budget.
+TEST_F(ApplyFleet, StarPrintersAreFoundAndStoredByTheirCommands) {
     ASSERT_EQ(cli.Run("vprinter add S1 --commands star-line").status, 0);
     ASSERT_EQ(cli.Run("vprinter add S2 --commands star-prnt").status, 0);
-    test::ServedPrinter s1(cli, "S1"), s2(cli, "S2");
-    ASSERT_FALSE(s1.Address().empty() || s2.Address().empty());
+    ASSERT_EQ(cli.Run("vprinter add S3 --commands star-prnt --graphic-data off").status, 0);
+    ASSERT_EQ(cli.Run("vprinter add S4 --commands star-prnt").status, 0);
+    test::ServedPrinter s1(cli, "S1"), s2(cli, "S2"), s3(cli, "S3");
+    std::string down;
+    {
+        test::ServedPrinter s4(cli, "S4");
+        down = s4.Address();
+        s4.Stop();
+    }
+    ASSERT_FALSE(s1.Address().empty() || s2.Address().empty() || s3.Address().empty());
     Logo("header.bmp", 300, 0);
     Logo("coupon.bmp", 200, 1);
-    const struct {
-        const test::ServedPrinter& served;
-        const char* commands;
-        const char* logos;
-    } printers[] = {{s1, "star-line", "{ \"1\" = \"header\", \"2\" = \"coupon\" }"},
-                    {s2, "star-prnt", "{ \"A1\" = \"header\" }"}};
-    std::string text = "[logos.header]\nfile = \"header.bmp\"\n"
-                       "[logos.coupon]\nfile = \"coupon.bmp\"\n";
-    for (size_t i = 0; i < 2; ++i) {
-        const std::string at = printers[i].served.Address();
-        const fs::path found = cli.Root() / ("found" + std::to_string(i) + ".toml");
+    for (const auto& [served, commands] :
+         {std::pair<const test::ServedPrinter*, std::string>{&s1, "star-line"},
+          {&s2, "star-prnt"}}) {
+        const std::string at = served->Address();
+        const fs::path found = cli.Root() / ("found-" + commands + ".toml");
         const auto discover = cli.Run("discover 127.0.0.1 --port " + at.substr(at.rfind(':') + 1) +
                                       " --manifest " + cli.Quote(found));
         EXPECT_EQ(discover.status, 0) << discover.out << discover.err;
-        EXPECT_NE(
-            test::ReadText(found).find("commands = \"" + std::string(printers[i].commands) + "\""),
-            std::string::npos)
+        EXPECT_NE(test::ReadText(found).find("commands = \"" + commands + "\""), std::string::npos)
             << test::ReadText(found);
-        EXPECT_EQ(cli.Run("apply --plan " + cli.Quote(found)).status, 0) << printers[i].commands;
-        text += "[[printers]]\nname = \"S" + std::to_string(i + 1) + "\"\naddress = \"" + at +
-                "\"\ncommands = \"" + printers[i].commands + "\"\nlogos = " + printers[i].logos +
-                "\n";
+        EXPECT_EQ(cli.Run("apply --plan " + cli.Quote(found)).status, 0) << commands;
     }
     const fs::path manifest = cli.Root() / "stars.toml";
-    test::WriteText(manifest, text);
-    const std::string refused =
-        "S2: refused: S2 (" + s2.Address() + ") speaks StarPRNT, whose graphics apply cannot";
-    auto run = cli.Run("apply " + cli.Quote(manifest));
-    EXPECT_EQ(run.status, 3) << run.out << run.err;
-    EXPECT_NE(run.out.find("S1: sent 1 2 ("), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(s1.Address() + " is a Star printer: sent, not verified"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
-    // The printer ran the registration once its connection closed.
+    const auto write = [&](const std::string& s2Logos, bool prune) {
+        std::string text = "[logos.header]\nfile = \"header.bmp\"\n"
+                           "[logos.coupon]\nfile = \"coupon.bmp\"\n"
+                           "[[printers]]\nname = \"S1\"\naddress = \"" +
+                           s1.Address() +
+                           "\"\ncommands = \"star-line\"\n"
+                           "logos = { \"1\" = \"header\", \"2\" = \"coupon\" }\n"
+                           "[[printers]]\nname = \"S2\"\naddress = \"" +
+                           s2.Address() + "\"\ncommands = \"star-prnt\"\nlogos = " + s2Logos + "\n";
+        test::WriteText(manifest, text + (prune ? "prune = true\n" : ""));
+    };
+    // A served printer runs the rest of a job once its connection closed: wait for the count.
+    const auto writesOf = [&](const char* printer, int expected) {
+        int counted = Writes(printer);
+        for (int i = 0; i < 100 && counted != expected; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            counted = Writes(printer);
+        }
+        return counted;
+    };
+    const std::string both = "{ \"A1\" = \"header\", \"A2\" = \"coupon\" }";
+    const struct {
+        const char* what;
+        std::string s2Logos;
+        bool prune;
+        const char* options;
+        int status;
+        std::string s2Says;
+        int s2Writes; // NV writes S2 counted today afterwards
+    } steps[] = {
+        {"a plan", both, false, " --plan", 0,
+         "S2: would store A1 (new), A2 (new) (2 NV writes; 0 today so far)", 0},
+        {"the first run", both, false, "", 0, "S2: stored A1 A2 (2 NV writes, ", 2},
+        {"the second run", both, false, "", 0, "S2: unchanged", 2},
+        {"a logo removed, left alone", "{ \"A1\" = \"header\" }", false, "", 0,
+         "S2: unchanged; left alone, not in the manifest: A2", 2},
+        {"a logo removed, pruned, planned", "{ \"A1\" = \"header\" }", true, " --plan", 0,
+         "S2: would delete A2 (1 NV write; 2 today so far)", 2},
+        {"a logo removed, pruned", "{ \"A1\" = \"header\" }", true, "", 0,
+         "S2: deleted A2 (1 NV write, ", 3},
+        {"past the day's budget", "{ \"A1\" = \"coupon\" }", true, " --max-writes 3", 3,
+         "S2: refused: 1 NV write needed and 3 done today would pass the limit of 3 a day "
+         "(--max-writes); nothing written",
+         3},
+        {"within it", "{ \"A1\" = \"coupon\" }", true, " --max-writes 4", 0,
+         "S2: stored A1 (1 NV write, ", 4},
+    };
+    for (const auto& step : steps) {
+        write(step.s2Logos, step.prune);
+        const auto run = cli.Run("apply " + cli.Quote(manifest) + step.options);
+        EXPECT_EQ(run.status, step.status) << step.what << "\n" << run.out << run.err;
+        EXPECT_NE(run.out.find(step.s2Says), std::string::npos) << step.what << "\n" << run.out;
+        EXPECT_EQ(writesOf("S2", step.s2Writes), step.s2Writes) << step.what;
+    }
+    const auto listed = cli.Run("nv list --commands star-prnt " + s2.Address());
+    EXPECT_NE(listed.out.find("Keys:         A1 (1)"), std::string::npos) << listed.out;
+    // The printer ran the Line Mode registration once its connection closed,
+    // sent again only when its coupon changed.
     std::string shown;
     for (int i = 0; i < 100 && shown.find("Stored images:   2") == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         shown = cli.Run("vprinter show S1").out;
     }
     EXPECT_NE(shown.find("Stored images:   2"), std::string::npos) << shown;
-    EXPECT_NE(cli.Run("vprinter show S2").out.find("Stored images:   0"), std::string::npos);
-    // The state knows what was sent: nothing more to send.
-    run = cli.Run("apply " + cli.Quote(manifest));
-    EXPECT_NE(run.out.find("S1: unchanged"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(refused), std::string::npos) << run.out;
+    EXPECT_EQ(writesOf("S1", 1), 1);
+
+    // A StarPRNT printer that lists the key but sends none of its dots back
+    // is sent, never stored; one that refuses the connection fails by name,
+    // and one that answers nothing before anything is written.
+    ASSERT_EQ(cli.Run("vprinter add S6 --commands star-prnt --answers none").status, 0);
+    test::ServedPrinter s6(cli, "S6");
+    const std::string mute = s6.Address() + "?read-timeout=300";
+    std::string text = "[logos.header]\nfile = \"header.bmp\"\n";
+    for (const auto& [name, address] :
+         {std::pair<std::string, std::string>{"S3", s3.Address()}, {"S4", down}, {"S6", mute}}) {
+        text += "[[printers]]\nname = \"" + name + "\"\naddress = \"" + address +
+                "\"\ncommands = \"star-prnt\"\nlogos = { \"A1\" = \"header\" }\n";
+    }
+    test::WriteText(manifest, text);
+    const auto run = cli.Run("apply " + cli.Quote(manifest) + " --json");
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.out.find("\"name\": \"S3\", \"address\": \"" + s3.Address() +
+                           "\", \"serial\": \"\", \"result\": \"stored\", \"verified\": false, "
+                           "\"commands\": \"star-prnt\""),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"line\": \"sent A1 (1 NV write, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("; sent, not verified: " + s3.Address() +
+                           " lists A1 but did not send its data back\""),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"line\": \"failed: " + down + ": connection refused"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"line\": \"failed: " + mute +
+                           " does not answer: its key list is the only check of what it holds; "
+                           "nothing written\""),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(Writes("S6"), 0);
+
+    // Through a spooler queue the stores go blind, planned from the state alone.
+    ASSERT_EQ(cli.Run("vprinter add S5 --commands star-prnt").status, 0);
+    test::WriteText(manifest, "[logos.header]\nfile = \"header.bmp\"\n[[printers]]\n"
+                              "address = \"S5\"\ncommands = \"star-prnt\"\n"
+                              "logos = { \"A1\" = \"header\" }\n");
+    const auto blind = cli.Run("apply " + cli.Quote(manifest));
+    EXPECT_EQ(blind.status, 0) << blind.out << blind.err;
+    EXPECT_NE(blind.out.find("S5: sent A1 (1 NV write, "), std::string::npos) << blind.out;
+    EXPECT_NE(blind.out.find("sent blind through the spooler queue \"S5\""), std::string::npos)
+        << blind.out;
+    EXPECT_TRUE(fs::exists(cli.DataHome() / "printers" / "S5" / "nv" / "graphics" / "A1.png"));
+    EXPECT_NE(cli.Run("apply " + cli.Quote(manifest)).out.find("S5: unchanged"), std::string::npos);
     EXPECT_EQ(s1.Stop(), 0);
     EXPECT_EQ(s2.Stop(), 0);
+    EXPECT_EQ(s3.Stop(), 0);
+    EXPECT_EQ(s6.Stop(), 0);
 }
 
+// A plan refuses what apply would refuse; a state file that cannot be
+// written costs no printer its line.
 TEST_F(ApplyFleet, PlanChecksRoomAndLinesOutliveAStateThatCannotBeWritten) {
     ASSERT_EQ(cli.Run("vprinter add P1 --write-ms 1500").status, 0);
     ASSERT_EQ(cli.Run("vprinter add P2 --nv-graphics 1000").status, 0);

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <netinet/in.h>
@@ -542,6 +543,183 @@ TEST_F(ControlCli, StarLineLogosGoWholeThroughAnAddress) {
         EXPECT_EQ(line.find("not understood"), std::string::npos) << line;
     }
     EXPECT_EQ(served.Stop(), 0);
+}
+
+// A Star Line Mode printer on 127.0.0.1 as a test scripts it, for one
+// connection: ready to ESC ACK SOH until a registration (ESC FS q) has come
+// whole, then as `after` says. Its receive buffer is small, so a sender
+// feels at once when it stops reading.
+class ScriptedStarLine {
+public:
+    enum class After {
+        OffLine,      // busy: every automatic status after it says off-line
+        Silent,       // its reset never ends: it answers nothing after it
+        StopsReading, // busy part-way through the registration: it takes no more bytes
+    };
+    explicit ScriptedStarLine(After after) : m_after(after) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 4096;
+        ::setsockopt(m_listen, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof at;
+        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&at), size) != 0 ||
+            ::listen(m_listen, 1) != 0 ||
+            ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+            return;
+        }
+        m_port = ntohs(at.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~ScriptedStarLine() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        ::close(m_listen);
+    }
+    std::string Address() const { return "socket://127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    // Where the registration starting at `at` ends, once it is all in `got`.
+    static std::optional<size_t> RegistrationEnd(const std::vector<uint8_t>& got, size_t at) {
+        if (at + 4 > got.size()) {
+            return std::nullopt;
+        }
+        size_t p = at + 4;
+        for (unsigned k = 0; k < got[at + 3]; ++k) {
+            if (p + 4 > got.size()) {
+                return std::nullopt;
+            }
+            const size_t across = got[p] | size_t{got[p + 1]} << 8;
+            const size_t down = got[p + 2] | size_t{got[p + 3]} << 8;
+            p += 4 + 8 * across * down;
+        }
+        return p <= got.size() ? std::optional<size_t>(p) : std::nullopt;
+    }
+
+    void Serve() {
+        pollfd wait{m_listen, POLLIN, 0};
+        while (!m_stop && ::poll(&wait, 1, 50) == 0) {
+        }
+        if (m_stop) {
+            return;
+        }
+        const int peer = ::accept(m_listen, nullptr, nullptr);
+        const std::vector<uint8_t> define = {0x1B, 0x1C, 0x71}, ask = {0x1B, 0x06, 0x01};
+        std::vector<uint8_t> got;
+        std::optional<size_t> start, end;
+        size_t asked = 0;
+        while (!m_stop) {
+            if (m_after == After::StopsReading && start && got.size() > *start + 1000) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                continue;
+            }
+            pollfd in{peer, POLLIN, 0};
+            if (::poll(&in, 1, 50) <= 0) {
+                continue;
+            }
+            uint8_t buffer[1024];
+            const ssize_t n = ::read(peer, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), buffer, buffer + n);
+            if (!start) {
+                const auto found =
+                    std::search(got.begin(), got.end(), define.begin(), define.end());
+                if (found != got.end()) {
+                    start = static_cast<size_t>(found - got.begin());
+                }
+            }
+            if (start && !end) {
+                end = RegistrationEnd(got, *start);
+                asked = end.value_or(0);
+            }
+            // Questions come before the registration or after it, never inside its dots.
+            std::vector<uint8_t> reply;
+            const size_t from = start ? asked : 0;
+            for (auto at = got.begin() + static_cast<std::ptrdiff_t>(from);
+                 (!start || end) &&
+                 (at = std::search(at, got.end(), ask.begin(), ask.end())) != got.end();
+                 at += 3) {
+                asked = static_cast<size_t>(at - got.begin()) + 3;
+                if (!end || m_after == After::OffLine) {
+                    const uint8_t offline = end ? 0x08 : 0x00;
+                    reply.insert(reply.end(), {0x23, 0x06, offline, 0, 0, 0, 0, 0, 0});
+                }
+            }
+            if (!reply.empty() && ::send(peer, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) {
+                break;
+            }
+        }
+        ::close(peer);
+    }
+
+    After m_after;
+    int m_listen = -1;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// A Star Line Mode printer that goes busy while it registers the logos, or
+// whose reset never ends, has not shown it holds them: each upload is a
+// failure or "sent, not verified" with the figures, never "sent" as done.
+TEST_F(ControlCli, AStarRegistrationNotSeenToEndIsNeverDone) {
+    const fs::path big = cli.Root() / "big.bmp";
+    test::WriteFile(
+        big, test::Make1(1024, 1536, test::Bgra{0, 0, 0, 0}, test::Bgra{255, 255, 255, 0},
+                         [](int x, int y) { return static_cast<uint8_t>((x + y) % 3 == 0); }));
+    std::string many;
+    for (int i = 0; i < 16; ++i) {
+        many += ' ';
+        many += cli.Quote(big);
+    }
+    const std::string two = ' ' + cli.Quote(logoA) + ' ' + cli.Quote(logoB);
+    using After = ScriptedStarLine::After;
+    const struct {
+        After after;
+        std::string command; // before the address
+        std::string logos;   // after it
+        std::string says;
+    } cases[] = {
+        {After::OffLine, "upload", two,
+         " was still off-line (off-line) 10 s after the NV write (upload of 2 NV bit images)"},
+        {After::Silent, "upload", two,
+         " did not answer within 10 s of the NV write (upload of 2 NV bit images)"},
+        {After::StopsReading, "upload", many, "the printer took no bytes within 300 ms ("},
+        // The erase registers one blank logo.
+        {After::OffLine, "erase", "",
+         " was still off-line (off-line) 10 s after the NV write (erase of every NV bit image)"},
+    };
+    // Each waits out the time a printer gets to answer: at once, each in a
+    // home of its own.
+    std::vector<std::unique_ptr<ScriptedStarLine>> printers;
+    std::vector<std::unique_ptr<test::CliRunner>> homes;
+    std::vector<std::future<test::CliResult>> runs;
+    for (const auto& c : cases) {
+        printers.push_back(std::make_unique<ScriptedStarLine>(c.after));
+        homes.push_back(std::make_unique<test::CliRunner>());
+        ASSERT_EQ(homes.back()->Run("register " + cli.Quote(TESSALINE_CONTROL_PATH)).status, 0);
+        const std::string args = c.command + " --commands star-line --read-timeout 300 --printer " +
+                                 printers.back()->Address() + c.logos;
+        runs.push_back(std::async(std::launch::async,
+                                  [home = homes.back().get(), args] { return home->Run(args); }));
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const auto run = runs[i].get();
+        const std::string at = printers[i]->Address();
+        EXPECT_EQ(run.status, 3) << at << "\n" << run.err;
+        EXPECT_NE(run.err.find(cases[i].says), std::string::npos) << at << "\n" << run.err;
+        EXPECT_EQ(run.err.find("sent (the printer cannot confirm"), std::string::npos) << run.err;
+        if (cases[i].after != After::StopsReading) {
+            EXPECT_NE(run.err.find(cases[i].command + ": sent, not verified: " + at),
+                      std::string::npos)
+                << run.err;
+        }
+    }
 }
 
 // status asks a Star printer in its own language where that is kept for the

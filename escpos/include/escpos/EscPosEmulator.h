@@ -78,6 +78,9 @@ struct PrinterModel {
     // false: a model with NV graphics but without the automatic logo (FS ( E),
     // which neither keeps nor answers its settings.
     bool autoLogo = true;
+    // false: a StarPRNT model that lists its graphics' keys but does not send
+    // a stored graphic's data back (ESC GS ) L function 51).
+    bool graphicData = true;
     PrinterLanguage language = PrinterLanguage::EscPos;
     // Its queue's driver prints the driver record's logo commands A and B with
     // every job it spools (the virtual printers' spooler side reads this).

@@ -79,11 +79,15 @@ struct PrinterResult {
     std::string name;
     std::string address;
     std::string serial;   // the serial number it answered; empty when none
-    std::string commands; // "nv-graphics" or "nv-bit-images"; empty when never known
+    std::string commands; // "nv-graphics", "nv-bit-images", "star-line" or "star-prnt"; empty when
+                          // never known
     Outcome outcome = Outcome::Failed;
     PrinterPlan plan;
     std::vector<std::string> stored; // verified, or only sent where `verified` is false
     bool verified = true; // false: sent where nothing can be checked (NV bit images, a queue)
+    // Sent to a printer that answers but did not confirm it (a StarPRNT
+    // printer that lists a key and sends none of its dots back): never a success.
+    bool unconfirmed = false;
     std::vector<std::string> deleted; // verified gone
     int64_t writes = 0;               // NV writes sent by this run
     double seconds = 0;
@@ -119,6 +123,5 @@ const char* OutcomeName(Outcome outcome);
 const char* AutoLogoDoneName(AutoLogoDone done);
 // "top A1 (center), bottom A2 (center)", or "none".
 std::string DescribeAutoLogo(const AutoLogoSettings& settings);
-
 
 } // namespace tessaline

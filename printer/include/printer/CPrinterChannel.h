@@ -16,6 +16,9 @@ namespace tessaline {
 // Shows a message to the user: text, caption (OK button only).
 using MessageFn = std::function<void(const std::string& text, const std::string& caption)>;
 
+// How often a Star printer that says it is off-line after an NV write is asked again.
+inline constexpr std::chrono::milliseconds kStarOfflineAskEvery{1000};
+
 // The description every raw document carries.
 struct LogoDocumentInfo {
     const char* docName = "Logo";
@@ -53,7 +56,11 @@ public:
     // Star printer's automatic status, ESC ACK SOH) and waits up to `wait` for
     // the answer, which a printer busy writing its NV memory gives only once
     // it is done. False when none came in time; fails when the connection did.
-    Result<bool> AwaitStatus(std::chrono::milliseconds wait, bool star = false);
+    // A Star printer is off-line until its registration is over and it has
+    // initialised itself: it is asked again while it says so, and when it said
+    // nothing else in time the conditions of its last answer go to `offline`.
+    Result<bool> AwaitStatus(std::chrono::milliseconds wait, bool star = false,
+                             std::string* offline = nullptr);
 
     bool IsOpen() const { return m_queue != nullptr || m_direct != nullptr; }
     // Why the last open, write or close failed: the queue's name and the
