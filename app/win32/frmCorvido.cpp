@@ -141,6 +141,38 @@ void frmCorvido::OpenOnPrinter(const std::string& printer) {
     m_printers->Logic().PrinterChosen(printer);
 }
 
+bool frmCorvido::TabMnemonic(const MSG& msg) {
+    if (msg.message != WM_SYSCHAR || m_window == nullptr || !::IsWindowEnabled(m_window) ||
+        (msg.hwnd != m_window && !::IsChild(m_window, msg.hwnd))) {
+        return false;
+    }
+    HWND tabs = Handle(Ctl::SSTab);
+    const auto count = static_cast<int>(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int tab = 0; tab < count; ++tab) {
+        wchar_t caption[256] = {};
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption;
+        item.cchTextMax = 256;
+        ::SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(tab),
+                       reinterpret_cast<LPARAM>(&item));
+        for (const wchar_t* c = caption; c[0] != L'\0' && c[1] != L'\0'; ++c) {
+            if (c[0] == L'&' && c[1] != L'&' &&
+                ::CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c[1]))) ==
+                    ::CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(msg.wParam)))) {
+                ::SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+                ShowPage(tab);
+                ::SetFocus(tabs);
+                return true;
+            }
+            if (c[0] == L'&') {
+                ++c; // "&&" stands for itself
+            }
+        }
+    }
+    return false;
+}
+
 void frmCorvido::ShowPage(int tab) {
     const bool printers = tab == 1;
     if (printers == m_onPrinters || m_window == nullptr) {

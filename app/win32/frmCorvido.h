@@ -42,6 +42,8 @@ public:
     tessaline::MainWindowLogic& Logic() { return *m_logic; }
     // Shows the "Printers" tab with `printer` chosen and asked.
     void OpenOnPrinter(const std::string& printer);
+    // Alt and a tab's mnemonic ("&Printers") chooses that tab; true when it did.
+    bool TabMnemonic(const MSG& msg);
 
     // MainWindowView
     void ClearRows() override;

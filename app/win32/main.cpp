@@ -172,7 +172,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         form.Show(showCommand);
         MSG msg{};
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            // The window's keyboard works as a dialog's: Tab, arrows among options.
+            // The window's keyboard works as a dialog's: Tab, arrows among options,
+            // the mnemonics; those of the tabs first.
+            if (form.TabMnemonic(msg)) {
+                continue;
+            }
             if (form.Window() != nullptr && ::IsDialogMessageW(form.Window(), &msg)) {
                 continue;
             }

@@ -586,6 +586,8 @@ int Printers(const std::wstring& exe, const std::wstring& address, const std::ws
                  "the key list: " + Utf8(Join(rows)));
     program.Click(PCtl::cmdPrintGraphic);
     WorkSays(checks, program, L"Printed L1.", 60000, "Print");
+    program.Click(PCtl::cmdTestReceipt);
+    WorkSays(checks, program, L"The test receipt was sent, not verified.", 60000, "Test receipt");
 
     // Delete all asks first; No keeps everything.
     program.Click(PCtl::cmdDeleteAll);
@@ -651,6 +653,14 @@ int Printers(const std::wstring& exe, const std::wstring& address, const std::ws
                                           !again.Visible(PCtl::lstKeys);
                                }),
                      "the left arrow shows the first page again");
+        // Alt+P, the tab's mnemonic, chooses it again; the left arrow goes back.
+        ::PostMessageW(again.Main(), WM_SYSCHAR, L'p', 1 << 29);
+        checks.Check(
+            WaitUntil(10000,
+                      [&] { return again.CurrentTab() == 1 && again.Visible(PCtl::lstKeys); }),
+            "Alt+P chooses the Printers tab");
+        ::PostMessageW(again.Control(Ctl::SSTab), WM_KEYDOWN, VK_LEFT, 0);
+        WaitUntil(10000, [&] { return again.CurrentTab() == 0; });
         again.Click(Ctl::cmdClose);
         checks.Check(again.WaitForExit(30000).has_value(), "and closes");
     }

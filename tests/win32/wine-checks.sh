@@ -858,6 +858,9 @@ printers() {
         "$(windows_path "$folder/wide.png")"
     grep -qF '"L1": printed' "$folder/serve.out" ||
         fail "the printer did not print graphic L1: $(cat "$folder/serve.out")"
+    # The test receipt: L1 at its top, then the cut.
+    grep -qF 'partial cut: piece 1' "$folder/serve.out" ||
+        fail "the printer received no test receipt: $(cat "$folder/serve.out")"
     run "$exe" nv auto "$address" >"$work/cli.out" || fail "nv auto failed: $(cat "$work/cli.out")"
     grep -qF "Top logo:     L2 (center)" "$work/cli.out" ||
         fail "the printer's top logo is not L2: $(cat "$work/cli.out")"
