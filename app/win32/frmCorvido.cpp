@@ -314,6 +314,17 @@ LRESULT frmCorvido::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             RunEvent([this] { m_logic->Slider1_Change(); });
         }
         return 0;
+    case WM_NEXTDLGCTL: {
+        // As a dialog takes it: the keyboard's dialog handling moves the
+        // focus with it, a label's mnemonic to the control after the label.
+        HWND next = LOWORD(lParam) != 0
+                        ? reinterpret_cast<HWND>(wParam)
+                        : ::GetNextDlgTabItem(m_window, ::GetFocus(), wParam != 0 ? TRUE : FALSE);
+        if (next != nullptr) {
+            ::SetFocus(next);
+        }
+        return 0;
+    }
     case WM_GETMINMAXINFO: {
         RECT frame{0, 0, Pixels(kFormWidthTwips), Pixels(kFormHeightTwips)};
         ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);

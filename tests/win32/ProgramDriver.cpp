@@ -35,7 +35,9 @@
 #include "HostChecks.h"
 #include "ProgramWindows.h"
 #include "app/win32/MainWindowLayout.h"
+#include "app/win32/PrintersPageLayout.h"
 
+#include <algorithm>
 #include <chrono>
 #include <commctrl.h>
 #include <cstdio>
@@ -532,6 +534,65 @@ int Printers(const std::wstring& exe, const std::wstring& address, const std::ws
     checks.Check(WaitUntil(30000, [&] { return program.Text(PCtl::lblWork) == L"ready"; }),
                  "the address typed and Enter: asked again, \"" +
                      Utf8(program.Text(PCtl::lblWork)) + "\"");
+
+    // The keyboard: Tab goes through every control that is on, in the page's
+    // order, and the mnemonics reach the controls their captions name.
+    const auto pageControlOf = [&](HWND window) -> std::optional<PCtl> {
+        for (HWND up = window; up != nullptr; up = ::GetParent(up)) {
+            const int id = ::GetDlgCtrlID(up);
+            if (id >= PrintersPageControlId(PCtl::fraPrinter) &&
+                id <= PrintersPageControlId(PCtl::barWork)) {
+                return static_cast<PCtl>(id - PrintersPageControlId(PCtl::fraPrinter));
+            }
+        }
+        return std::nullopt;
+    };
+    std::vector<PCtl> visited;
+    for (int presses = 0; presses < 30; ++presses) {
+        HWND focus = program.Focus();
+        const std::optional<PCtl> on = pageControlOf(focus);
+        if (on && (visited.empty() || visited.back() != *on)) {
+            if (!visited.empty() && *on == visited.front()) {
+                break; // round once
+            }
+            visited.push_back(*on);
+        }
+        ::PostMessageW(focus, WM_KEYDOWN, VK_TAB, 0);
+        WaitUntil(1000, [&] { return program.Focus() != focus; });
+    }
+    const std::vector<PCtl> onNow{PCtl::cboPrinterAddress,
+                                  PCtl::cmdRefresh,
+                                  PCtl::cmdFindPrinters,
+                                  PCtl::lstKeys,
+                                  PCtl::txtLogoFile,
+                                  PCtl::cmdBrowse,
+                                  PCtl::txtKey,
+                                  PCtl::cboDither,
+                                  PCtl::chkFit,
+                                  PCtl::sldThreshold,
+                                  PCtl::cboPaperWidth,
+                                  PCtl::cboZoom,
+                                  PCtl::picPreview,
+                                  PCtl::cmdTestReceipt};
+    // Wherever it began, once round.
+    const auto first = std::find(visited.begin(), visited.end(), onNow.front());
+    if (first != visited.end()) {
+        std::rotate(visited.begin(), first, visited.end());
+    }
+    std::string names;
+    for (PCtl c : visited) {
+        names += std::string(names.empty() ? "" : ", ") + tessaline::PageControlName(c);
+    }
+    checks.Check(visited == onNow, "Tab goes through: " + names);
+    for (const auto& [key, control] : {std::pair<wchar_t, PCtl>{L'k', PCtl::txtKey},
+                                       {L'g', PCtl::lstKeys},
+                                       {L'z', PCtl::cboZoom},
+                                       {L'r', PCtl::cboPrinterAddress}}) {
+        ::PostMessageW(program.Focus(), WM_SYSCHAR, key, 1 << 29);
+        checks.Check(WaitUntil(5000, [&] { return pageControlOf(program.Focus()) == control; }),
+                     std::string("Alt+") + static_cast<char>(key) + " reaches " +
+                         tessaline::PageControlName(control));
+    }
 
     // Refresh: from the click to the state shown, a figure, not a limit.
     program.SetText(PCtl::lblWork, L"");
