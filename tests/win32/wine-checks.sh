@@ -866,6 +866,9 @@ printers() {
         fail "the printer's top logo is not L2: $(cat "$work/cli.out")"
     echo "tessaline-cli.exe nv auto: the printer prints L2 at the top of every receipt"
     grep -q '^Tab=0' "$(program_settings)" || fail "the last tab was not kept: $(cat "$(program_settings)")"
+    # The folder the logo came from, where the file dialog opens next time.
+    tr -d '\r' <"$(program_settings)" | grep -qxF "LogoFolder=$(windows_path "$folder")" ||
+        fail "the logo's folder was not kept: $(cat "$(program_settings)")"
 
     # Start-up to a painted window with the tab: figures, not a limit.
     echo "start-up on the first tab:"
