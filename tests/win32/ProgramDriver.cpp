@@ -639,6 +639,19 @@ int Printers(const std::wstring& exe, const std::wstring& address, const std::ws
                            }),
                  "Fit on again: Store on");
 
+    // The zoom: at its fit the whole width shows; at 1:1 and 2:1 the preview scrolls.
+    const auto scrollsAcross = [&] {
+        return (::GetWindowLongW(program.Control(PCtl::picPreview), GWL_STYLE) & WS_HSCROLL) != 0;
+    };
+    checks.Check(!scrollsAcross(), "Fit: the preview shows the paper's whole width");
+    for (const int zoom : {1, 2}) {
+        program.Choose(PCtl::cboZoom, zoom);
+        checks.Check(WaitUntil(5000, scrollsAcross),
+                     "zoom " + std::to_string(zoom) + ":1: the preview scrolls across");
+    }
+    program.Choose(PCtl::cboZoom, 0);
+    checks.Check(WaitUntil(5000, [&] { return !scrollsAcross(); }), "Fit again: no scrolling");
+
     program.Click(PCtl::cmdStore);
     WorkSays(checks, program, L"Stored L1 on " + address + L": the printer's key list has it.",
              60000, "Store");
