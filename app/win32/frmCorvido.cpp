@@ -6,17 +6,23 @@
 #include "MessagePump.h"
 #include "Win32Services.h"
 #include "app/win32/MainWindowLayout.h"
+#include "app/win32/PrintersPageLayout.h"
 #include "platform/win32/WideText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <commctrl.h>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 using tessaline::Ctl;
 
 namespace {
 
-constexpr DWORD kFormStyle =
-    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Sizable: the design's size is the smallest, a larger window gives the tabs the room.
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                             WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
 Ctl ControlOfId(int id) {
     return static_cast<Ctl>(id - MainWindowControlId(Ctl::Form));
@@ -30,7 +36,7 @@ bool IsControlId(int id) {
 } // namespace
 
 frmCorvido::frmCorvido(tessaline::AppServices& services, tessaline::SystemServices& system)
-    : m_services(services), m_system(system) {}
+    : m_services(services), m_system(system), m_programSettings(system) {}
 
 frmCorvido::~frmCorvido() {
     m_logic.reset();
@@ -83,6 +89,23 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
     }
     PaintAboutPicture();
 
+    // The "Printers" page: a second tab, its controls on a page of their own
+    // over the tab's area, hidden until the tab is chosen.
+    const ControlLayout& tab = kMainWindowLayout.front();
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(Handle(Ctl::SSTab), TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&item));
+    m_printers =
+        std::make_unique<PrintersPage>(m_services, m_system, [this] { return m_logic->Title(); });
+    if (!m_printers->Create(instance, m_window, POINT{Pixels(tab.left), Pixels(tab.top)}, m_dpi,
+                            m_font.get())) {
+        return false;
+    }
+    // The tab control stays under its pages, which it would otherwise paint over.
+    ::SetWindowPos(Handle(Ctl::SSTab), HWND_BOTTOM, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
     m_site->Attach(Handle(Ctl::Tessaline));
     if (const tessaline::Result<void> created = m_site->CreateControl(progId); !created) {
         m_controlError = created.Reason();
@@ -98,6 +121,141 @@ bool frmCorvido::Create(HINSTANCE instance, const wchar_t* progId) {
 
 void frmCorvido::Load() {
     m_logic->Form_Load();
+    // The code page as the first tab read it, so both tabs speak one language.
+    const int32_t codePage = m_logic->CodePage() != 0 ? m_logic->CodePage() : 1252;
+    m_printers->Logic().Load(codePage);
+    const std::wstring caption = tessaline::win32::Widen(m_printers->Logic().TabCaption());
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(caption.c_str());
+    ::SendMessageW(Handle(Ctl::SSTab), TCM_SETITEMW, 1, reinterpret_cast<LPARAM>(&item));
+    RECT client{};
+    ::GetClientRect(m_window, &client);
+    m_normalSize = {client.right, client.bottom};
+    RestorePlacement();
+}
+
+void frmCorvido::OpenOnPrinter(const std::string& printer) {
+    ::SendMessageW(Handle(Ctl::SSTab), TCM_SETCURSEL, 1, 0);
+    ShowPage(1);
+    m_printers->Logic().PrinterChosen(printer);
+}
+
+bool frmCorvido::TabMnemonic(const MSG& msg) {
+    if (msg.message != WM_SYSCHAR || m_window == nullptr || !::IsWindowEnabled(m_window) ||
+        (msg.hwnd != m_window && !::IsChild(m_window, msg.hwnd))) {
+        return false;
+    }
+    HWND tabs = Handle(Ctl::SSTab);
+    const auto count = static_cast<int>(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int tab = 0; tab < count; ++tab) {
+        wchar_t caption[256] = {};
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = caption;
+        item.cchTextMax = 256;
+        ::SendMessageW(tabs, TCM_GETITEMW, static_cast<WPARAM>(tab),
+                       reinterpret_cast<LPARAM>(&item));
+        for (const wchar_t* c = caption; c[0] != L'\0' && c[1] != L'\0'; ++c) {
+            if (c[0] == L'&' && c[1] != L'&' &&
+                ::CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c[1]))) ==
+                    ::CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(msg.wParam)))) {
+                ::SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
+                ShowPage(tab);
+                ::SetFocus(tabs);
+                return true;
+            }
+            if (c[0] == L'&') {
+                ++c; // "&&" stands for itself
+            }
+        }
+    }
+    return false;
+}
+
+void frmCorvido::ShowPage(int tab) {
+    const bool printers = tab == 1;
+    if (printers == m_onPrinters || m_window == nullptr) {
+        return;
+    }
+    HWND focus = ::GetFocus();
+    for (const ControlLayout& layout : kMainWindowLayout) {
+        if (layout.container != Ctl::SSTab) {
+            continue;
+        }
+        HWND control = Handle(layout.control);
+        const auto index = static_cast<size_t>(layout.control);
+        if (printers) {
+            m_shownUnderPrinters[index] = (::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+            ::ShowWindow(control, SW_HIDE);
+        } else {
+            ::ShowWindow(control, m_shownUnderPrinters[index] ? SW_SHOWNA : SW_HIDE);
+        }
+    }
+    m_onPrinters = printers;
+    m_printers->Show(printers);
+    // The keyboard stays on the tabs when it was on the page that went.
+    if (focus != nullptr && focus != Handle(Ctl::SSTab) && !::IsWindowVisible(focus)) {
+        ::SetFocus(Handle(Ctl::SSTab));
+    }
+}
+
+void frmCorvido::RestorePlacement() {
+    const auto number = [this](const char* key) {
+        const std::string text = m_programSettings.Value(key);
+        char* end = nullptr;
+        const long value = std::strtol(text.c_str(), &end, 10);
+        return !text.empty() && end != nullptr && *end == '\0' ? value : 0L;
+    };
+    const long width = number("Width");
+    const long height = number("Height");
+    if (width >= Pixels(kFormWidthTwips) && height >= Pixels(kFormHeightTwips) && width <= 16384 &&
+        height <= 16384) {
+        RECT frame{0, 0, static_cast<LONG>(width), static_cast<LONG>(height)};
+        ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+        ::SetWindowPos(m_window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        CentreOnScreen();
+    }
+    const std::string tab = m_programSettings.Value("Tab");
+    if (tab == "1" || tab == "0") {
+        const int chosen = tab == "1" ? 1 : 0;
+        ::SendMessageW(Handle(Ctl::SSTab), TCM_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+        ShowPage(chosen);
+    }
+}
+
+void frmCorvido::SavePlacement() {
+    const std::pair<const char*, std::string> values[] = {
+        {"Width", std::to_string(m_normalSize.cx)},
+        {"Height", std::to_string(m_normalSize.cy)},
+        {"Tab", m_onPrinters ? "1" : "0"}};
+    for (const auto& [key, text] : values) {
+        // Written only when changed, so that closing writes nothing it need not.
+        if (m_programSettings.Value(key) != text) {
+            if (auto saved = m_programSettings.SetValue(key, text); !saved) {
+                std::fprintf(stderr, "Tessaline: %s\n", saved.Reason().c_str());
+                return;
+            }
+        }
+    }
+}
+
+void frmCorvido::FollowWindowSize(int clientWidth, int clientHeight) {
+    const int wider = std::max(0, clientWidth - Pixels(kFormWidthTwips));
+    const int taller = std::max(0, clientHeight - Pixels(kFormHeightTwips));
+    const ControlLayout& tab = kMainWindowLayout.front();
+    ::SetWindowPos(Handle(Ctl::SSTab), nullptr, 0, 0, Pixels(tab.width) + wider,
+                   Pixels(tab.height) + taller, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlLayout& layout : kMainWindowLayout) {
+        if (layout.container == Ctl::Form && layout.control != Ctl::SSTab) {
+            ::SetWindowPos(Handle(layout.control), nullptr, Pixels(layout.left) + wider / 2,
+                           Pixels(layout.top) + taller, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    m_printers->FollowSize(wider, taller);
+    ::InvalidateRect(m_window, nullptr, TRUE);
 }
 
 void frmCorvido::Show(int showCommand) {
@@ -132,16 +290,54 @@ LRESULT CALLBACK frmCorvido::WindowProc(HWND window, UINT message, WPARAM wParam
 LRESULT frmCorvido::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
+        if (m_printers->OnCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam))) {
+            return 0;
+        }
+        // Enter, which the keyboard's dialog handling turns into IDOK.
+        if (LOWORD(wParam) == IDOK && m_printers->OnEnter()) {
+            return 0;
+        }
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_NOTIFY:
-        OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        if (!m_printers->OnNotify(*reinterpret_cast<const NMHDR*>(lParam))) {
+            OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        }
         return 0;
     case WM_HSCROLL:
+        if (m_printers->OnScroll(reinterpret_cast<HWND>(lParam))) {
+            return 0;
+        }
         // The trackbar reports every move (a drag, the keys, a press); a
         // press's own move is the press handler's to take.
         if (reinterpret_cast<HWND>(lParam) == Handle(Ctl::Slider1) && !m_forwardingPress) {
             RunEvent([this] { m_logic->Slider1_Change(); });
+        }
+        return 0;
+    case WM_NEXTDLGCTL: {
+        // As a dialog takes it: the keyboard's dialog handling moves the
+        // focus with it, a label's mnemonic to the control after the label.
+        HWND next = LOWORD(lParam) != 0
+                        ? reinterpret_cast<HWND>(wParam)
+                        : ::GetNextDlgTabItem(m_window, ::GetFocus(), wParam != 0 ? TRUE : FALSE);
+        if (next != nullptr) {
+            ::SetFocus(next);
+        }
+        return 0;
+    }
+    case WM_GETMINMAXINFO: {
+        RECT frame{0, 0, Pixels(kFormWidthTwips), Pixels(kFormHeightTwips)};
+        ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, 0);
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
+        return 0;
+    }
+    case WM_SIZE:
+        if (wParam == SIZE_RESTORED) {
+            m_normalSize = {LOWORD(lParam), HIWORD(lParam)};
+        }
+        if (wParam != SIZE_MINIMIZED) {
+            FollowWindowSize(LOWORD(lParam), HIWORD(lParam));
         }
         return 0;
     case WM_CLOSE:
@@ -200,6 +396,10 @@ void frmCorvido::OnCommand(int id, int code) {
 }
 
 void frmCorvido::OnNotify(const NMHDR& header) {
+    if (header.hwndFrom == Handle(Ctl::SSTab) && header.code == static_cast<UINT>(TCN_SELCHANGE)) {
+        ShowPage(static_cast<int>(::SendMessageW(header.hwndFrom, TCM_GETCURSEL, 0, 0)));
+        return;
+    }
     if (header.code != static_cast<UINT>(NM_CLICK)) {
         return;
     }
@@ -259,10 +459,12 @@ void frmCorvido::OnClose() {
         return;
     }
     m_logic->Form_Unload();
+    SavePlacement();
     ::DestroyWindow(m_window);
 }
 
 void frmCorvido::OnDestroy() {
+    m_printers->Close();
     m_progressForm->Unload();
     if (m_host) {
         m_host->Disconnect();

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "PrintersPage.h"
 #include "WindowsApi.h"
 #include "app/core/DispatchLogoControl.h"
 #include "app/core/MainWindowLogic.h"
 #include "app/core/MainWindowView.h"
+#include "app/core/ProgramSettings.h"
 #include "app/win32/ControlSite.h"
 #include "frmProgress.h"
 #include "platform/component/ControlHost.h"
@@ -38,6 +40,10 @@ public:
     void Show(int showCommand);
     HWND Window() const { return m_window; }
     tessaline::MainWindowLogic& Logic() { return *m_logic; }
+    // Shows the "Printers" tab with `printer` chosen and asked.
+    void OpenOnPrinter(const std::string& printer);
+    // Alt and a tab's mnemonic ("&Printers") chooses that tab; true when it did.
+    bool TabMnemonic(const MSG& msg);
 
     // MainWindowView
     void ClearRows() override;
@@ -75,6 +81,13 @@ private:
     void OnNotify(const NMHDR& header);
     void OnClose();
     void OnDestroy();
+    // Shows the tab's page `tab` (0: the logo list, 1: "Printers").
+    void ShowPage(int tab);
+    void RestorePlacement();
+    void SavePlacement();
+    // The controls outside the tab keep the design's distance from the
+    // window's bottom; the tab and its pages take the room.
+    void FollowWindowSize(int clientWidth, int clientHeight);
     // Runs a handler of the rules; what the user did meanwhile is dropped.
     template <typename Handler> void RunEvent(Handler handler);
 
@@ -99,12 +112,20 @@ private:
     WNDPROC m_sliderProc = nullptr;
     // True while the slider handles a press: its own move is the press handler's.
     bool m_forwardingPress = false;
+    // While the "Printers" page shows, the first page's controls are hidden;
+    // each one's own visibility is kept here meanwhile.
+    bool m_onPrinters = false;
+    // The client area's size when last neither minimized nor maximized.
+    SIZE m_normalSize{};
+    std::array<bool, tessaline::kControlCount> m_shownUnderPrinters{};
+    tessaline::ProgramSettings m_programSettings;
 
     const tessaline::win32::ComPtr<tessaline::win32::ControlSite> m_site =
         tessaline::win32::ControlSite::Create();
     std::string m_controlError;
     // Before the rules, which keep a pointer to them.
     std::unique_ptr<frmProgress> m_progressForm;
+    std::unique_ptr<PrintersPage> m_printers;
     std::unique_ptr<tessaline::ControlHost> m_host;
     std::unique_ptr<tessaline::DispatchLogoControl> m_control;
     std::unique_ptr<tessaline::MainWindowLogic> m_logic;

@@ -2,6 +2,7 @@
 // What the main window's rules see of it: MainWindowView over the window's
 // controls.
 #include "ImageControl.h"
+#include "app/win32/MainWindowLayout.h"
 #include "frmCorvido.h"
 #include "platform/win32/WideText.h"
 
@@ -59,6 +60,7 @@ void frmCorvido::SetText(Ctl control, const std::string& text) {
     if (control == Ctl::SSTab) {
         HWND tab = Handle(Ctl::SSTab);
         ::SendMessageW(tab, TCM_SETCURSEL, 0, 0);
+        ShowPage(0);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<wchar_t*>(wide.c_str());
@@ -106,11 +108,32 @@ bool frmCorvido::Enabled(Ctl control) const {
     return ::IsWindowEnabled(Handle(control)) != 0;
 }
 
+namespace {
+
+// A control placed on the first page itself, hidden while "Printers" shows.
+bool OnFirstPage(Ctl control) {
+    for (const ControlLayout& layout : kMainWindowLayout) {
+        if (layout.control == control) {
+            return layout.container == Ctl::SSTab;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void frmCorvido::SetVisible(Ctl control, bool visible) {
+    if (m_onPrinters && OnFirstPage(control)) {
+        m_shownUnderPrinters[static_cast<size_t>(control)] = visible;
+        return;
+    }
     ::ShowWindow(Handle(control), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 bool frmCorvido::Visible(Ctl control) const {
+    if (m_onPrinters && OnFirstPage(control)) {
+        return m_shownUnderPrinters[static_cast<size_t>(control)];
+    }
     return (::GetWindowLongW(Handle(control), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 

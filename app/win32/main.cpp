@@ -18,6 +18,7 @@
 #include <knownfolders.h>
 #include <ole2.h>
 #include <optional>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <string>
 
@@ -96,9 +97,35 @@ OtherCopy BringHolderForward(tessaline::SystemServices& system) {
     return OtherCopy::Silent;
 }
 
+// The command line's options: `--printer ADDRESS` opens the window on the
+// "Printers" tab with that printer chosen and asked. False for anything else.
+bool ReadArguments(std::optional<std::string>& printer) {
+    int count = 0;
+    LPWSTR* args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (args == nullptr) {
+        return count <= 1;
+    }
+    bool understood = true;
+    for (int i = 1; i < count; ++i) {
+        if (std::wstring(args[i]) == L"--printer" && i + 1 < count) {
+            printer = tessaline::win32::Narrow(args[++i]);
+        } else {
+            understood = false;
+        }
+    }
+    ::LocalFree(args);
+    return understood;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    std::optional<std::string> printer;
+    if (!ReadArguments(printer)) {
+        ::MessageBoxW(nullptr, L"Usage: Tessaline.exe [--printer ADDRESS]", L"Tessaline",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return 2;
+    }
     // OLE stops after the window, the services and the claim have gone.
     const tessaline::win32::ComScope ole(tessaline::win32::ComScope::Kind::Ole);
     if (FAILED(ole.Started())) {
@@ -138,10 +165,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         }
         services.SetOwner(form.Window());
         form.Load();
+        if (printer) {
+            // A shortcut per printer: the window opens on it, asked.
+            form.OpenOnPrinter(*printer);
+        }
         form.Show(showCommand);
         MSG msg{};
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            // The window's keyboard works as a dialog's: Tab, arrows among options.
+            // The window's keyboard works as a dialog's: Tab, arrows among options,
+            // the mnemonics; those of the tabs first.
+            if (form.TabMnemonic(msg)) {
+                continue;
+            }
             if (form.Window() != nullptr && ::IsDialogMessageW(form.Window(), &msg)) {
                 continue;
             }

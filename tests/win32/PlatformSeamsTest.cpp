@@ -2,7 +2,9 @@
 // The platform's Windows seams where the hosts under Wine do not reach them:
 // the atomic replace (the control's preview goes through it too), whole-file
 // reads and appends, the lock, the per-user folder; the ANSI conversions
-// and the spooler's name and job rules, under code page 1252.
+// and the spooler's name and job rules, under code page 1252; the program's
+// work off the window's thread.
+#include "app/win32/Win32BackgroundWork.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "platform/FileLock.h"
@@ -11,10 +13,14 @@
 #include "platform/win32/HandleOwners.h"
 #include "platform/win32/WinSpoolerBackend.h"
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <vector>
 #include <windows.h>
 #include <winspool.h>
 
@@ -178,6 +184,84 @@ TEST(WinSpooler, AJobInErrorDeletedOrBlockedIsNotDelivered) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(win32::JobStatusFailure(c.status, c.words), c.failure) << c.status;
+    }
+}
+
+// Handles this thread's messages until `done` holds or `milliseconds` pass.
+bool PumpUntil(const std::function<bool()>& done, ULONGLONG milliseconds = 5000) {
+    const ULONGLONG end = ::GetTickCount64() + milliseconds;
+    while (!done() && ::GetTickCount64() < end) {
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(2);
+    }
+    return done();
+}
+
+TEST(BackgroundWork, WorkRunsOffTheThreadAndItsResultOnIt) {
+    win32::Win32BackgroundWork work(::GetModuleHandleW(nullptr));
+    const DWORD here = ::GetCurrentThreadId();
+    std::atomic<DWORD> workedOn{0};
+    std::vector<int> results;
+    std::vector<DWORD> resultsOn;
+    for (int n = 1; n <= 3; ++n) {
+        work.Start([&, n]() -> std::function<void()> {
+            workedOn = ::GetCurrentThreadId();
+            return [&, n] {
+                results.push_back(n);
+                resultsOn.push_back(::GetCurrentThreadId());
+            };
+        });
+    }
+    // Nothing runs here until the thread's messages are handled.
+    ::Sleep(50);
+    EXPECT_TRUE(results.empty());
+    EXPECT_TRUE(PumpUntil([&] { return work.Pending() == 0; }));
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(resultsOn, (std::vector<DWORD>(3, here)));
+    EXPECT_NE(workedOn.load(), here);
+    EXPECT_NE(workedOn.load(), 0u);
+}
+
+// The window goes while work runs, or after it ended with its result still
+// queued: the result never runs, and the work is waited for before the rules
+// it reports to could go.
+TEST(BackgroundWork, ResultsOfAClosedWindowAreDroppedAndItsWorkWaitedFor) {
+    for (const bool endedFirst : {false, true}) {
+        std::atomic<bool> release{false};
+        std::atomic<bool> ended{false};
+        bool resultRan = false;
+        {
+            win32::Win32BackgroundWork work(::GetModuleHandleW(nullptr));
+            work.Start([&]() -> std::function<void()> {
+                while (!release) {
+                    ::Sleep(1);
+                }
+                ::Sleep(50);
+                ended = true;
+                return [&] { resultRan = true; };
+            });
+            if (endedFirst) {
+                release = true;
+                while (!ended) {
+                    ::Sleep(1);
+                }
+                ::Sleep(20); // queued, its message posted
+            }
+            work.Close();
+            release = true;
+            // Started once closed: never run at all.
+            work.Start([&]() -> std::function<void()> {
+                resultRan = true;
+                return [] {};
+            });
+        }
+        EXPECT_TRUE(ended) << endedFirst;
+        PumpUntil([] { return false; }, 200); // the posted message, if any, finds no window
+        EXPECT_FALSE(resultRan) << endedFirst;
     }
 }
 

@@ -19,13 +19,25 @@
 //                                           first removes row 2 and closes
 //   ProgramDriver nodriver EXE              the start with no THERMAL printer
 //   ProgramDriver limit EXE                 a list of 255: Open file... refused
+//   ProgramDriver printers EXE ADDRESS LOGO the "Printers" tab opened on ADDRESS
+//                                           (--printer): its state and keys, LOGO
+//                                           (wider than the paper) stored with Fit
+//                                           and Floyd-Steinberg as L1, printed and
+//                                           deleted, Delete all declined, then
+//                                           stored as L2 and printed on every
+//                                           receipt; the tab remembered
+//   ProgramDriver printershow EXE ADDRESS LOGO MARKER
+//                                           the tab on ADDRESS with LOGO's dots
+//                                           shown, for a picture; MARKER as show
 //
 // The texts it expects follow the ANSI code page it runs under (949: Korean).
 // Lines "ok"/"FAIL" per check; the last line is "RESULT: PASS" or "RESULT: FAIL".
 #include "HostChecks.h"
 #include "ProgramWindows.h"
 #include "app/win32/MainWindowLayout.h"
+#include "app/win32/PrintersPageLayout.h"
 
+#include <algorithm>
 #include <chrono>
 #include <commctrl.h>
 #include <cstdio>
@@ -37,6 +49,7 @@
 #include <windows.h>
 
 using tessaline::Ctl;
+using tessaline::PCtl;
 using tessaline::hostcheck::Checks;
 using namespace tessaline::driver;
 
@@ -419,6 +432,336 @@ int Limit(const std::wstring& exe) {
     return checks.Finish();
 }
 
+// The state line of a printer that is ready, in the page's language.
+std::wstring ReadyText() {
+    return (::GetACP() == 949 ? Wide("상태 : ") : std::wstring(L"State : ")) + L"ready";
+}
+
+// Waits until the page's work line reads `text`; says what it read.
+bool WorkSays(Checks& checks, Program& program, const std::wstring& text, DWORD milliseconds,
+              const std::string& name) {
+    const bool said = WaitUntil(milliseconds, [&] { return program.Text(PCtl::lblWork) == text; });
+    return checks.Check(said, name + ": \"" + Utf8(program.Text(PCtl::lblWork)) + "\"");
+}
+
+// Chooses LOGO through the page's own file dialog, whose file types it checks.
+bool OpenLogo(Checks& checks, Program& program, const std::wstring& logo) {
+    program.Click(PCtl::cmdBrowse);
+    HWND dialog = program.WaitForDialog(L"#32770", 30000);
+    if (!checks.Check(dialog != nullptr && TypeFileName(dialog, logo),
+                      "Open logo... shows the file dialog")) {
+        return false;
+    }
+    const std::vector<std::wstring> types = FileTypes(dialog);
+    checks.Check(types ==
+                     std::vector<std::wstring>{L"Logo pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif)",
+                                               L"All files (*.*)"},
+                 "the dialog's file types: " + Utf8(Join(types)));
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return checks.Check(WaitUntil(30000, [&] { return program.Text(PCtl::txtLogoFile) == logo; }),
+                        "the logo file shown: \"" + Utf8(program.Text(PCtl::txtLogoFile)) + "\"");
+}
+
+// Started on ADDRESS: the tab shows, the printer answers, its keys are listed.
+bool StartOnPrinter(Checks& checks, Program& program, const std::wstring& exe,
+                    const std::wstring& address) {
+    const auto started = std::chrono::steady_clock::now();
+    if (!checks.Check(program.Start(exe, true, L"--printer " + address),
+                      "the program starts with --printer and shows its window")) {
+        return false;
+    }
+    checks.Check(program.CurrentTab() == 1 && program.Visible(PCtl::lstKeys) &&
+                     !program.Visible(Ctl::ListView_0),
+                 "the window opens on the Printers tab, the first page hidden");
+    checks.Check(program.Text(PCtl::cboPrinterAddress) == address,
+                 "the printer box holds " + Utf8(program.Text(PCtl::cboPrinterAddress)));
+    // From the start to the printer's answer shown: a figure, not a limit.
+    const bool answered =
+        WaitUntil(30000, [&] { return program.Text(PCtl::lblReady) == ReadyText(); });
+    std::printf("the printer's state shown %lld ms after the program was started\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - started)
+                                           .count()));
+    return checks.Check(answered, "the printer's state is shown: \"" +
+                                      Utf8(program.Text(PCtl::lblReady)) + "\"");
+}
+
+int Printers(const std::wstring& exe, const std::wstring& address, const std::wstring& logo) {
+    Checks checks;
+    Program program;
+    if (!StartOnPrinter(checks, program, exe, address)) {
+        return checks.Finish();
+    }
+    checks.Check(program.Text(PCtl::lblMaker) == L"Maker : Tessaline" &&
+                     program.Text(PCtl::lblModel).rfind(L"Model : Virtual", 0) == 0 &&
+                     program.Text(PCtl::lblSerial) == L"Serial number : SHOP",
+                 "what it is: " + Utf8(program.Text(PCtl::lblMaker)) + ", " +
+                     Utf8(program.Text(PCtl::lblModel)) + ", " +
+                     Utf8(program.Text(PCtl::lblSerial)));
+    checks.Check(program.Text(PCtl::lblMemory).find(L" bytes used, ") != std::wstring::npos,
+                 "the memory: \"" + Utf8(program.Text(PCtl::lblMemory)) + "\"");
+    checks.Check(program.Text(PCtl::lblKeysCaption) ==
+                         L"Stored &graphics : The printer holds no NV graphics." &&
+                     program.KeyRows().empty(),
+                 "its keys: \"" + Utf8(program.Text(PCtl::lblKeysCaption)) + "\"");
+    checks.Check(!program.Enabled(PCtl::cmdStore) && !program.Enabled(PCtl::cmdDeleteAll) &&
+                     program.Enabled(PCtl::cmdTestReceipt) && program.Enabled(PCtl::cmdRefresh),
+                 "Store and Delete all off, Refresh and the test receipt on");
+    // Enter in the printer box: a malformed address is refused with its reason,
+    // the address typed again is asked again.
+    HWND typing = ::GetWindow(program.Control(PCtl::cboPrinterAddress), GW_CHILD);
+    const auto typeAndEnter = [&](const std::wstring& text) {
+        program.SetText(PCtl::cboPrinterAddress, text);
+        // The window comes forward again after a message box before a click reaches it.
+        WaitUntil(5000, [&] { return ::GetForegroundWindow() == program.Main(); });
+        for (int tries = 0; tries < 5 && program.Focus() != typing; ++tries) {
+            program.ClickOn(typing);
+            WaitUntil(1000, [&] { return program.Focus() == typing; });
+        }
+        ::PostMessageW(typing, WM_KEYDOWN, VK_RETURN, 0);
+    };
+    typeAndEnter(L"127.0.0.1:99999");
+    if (const std::optional<MessageBoxSeen> box = program.WaitForMessageBox(30000);
+        checks.Check(box.has_value(), "a malformed address typed: refused in a message box")) {
+        checks.Check(box->title == ExpectedTexts().title &&
+                         box->text.find(L"99999") != std::wstring::npos &&
+                         box->text == program.Text(PCtl::lblWork),
+                     "with its reason, on the work line too: \"" + Utf8(box->text) + "\"");
+        ::PostMessageW(box->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        WaitUntil(30000, [&] { return !::IsWindow(box->window); });
+    }
+    typeAndEnter(address);
+    checks.Check(WaitUntil(30000, [&] { return program.Text(PCtl::lblWork) == L"ready"; }),
+                 "the address typed and Enter: asked again, \"" +
+                     Utf8(program.Text(PCtl::lblWork)) + "\"");
+
+    // The keyboard: Tab goes through every control that is on, in the page's
+    // order, and the mnemonics reach the controls their captions name.
+    const auto pageControlOf = [&](HWND window) -> std::optional<PCtl> {
+        for (HWND up = window; up != nullptr; up = ::GetParent(up)) {
+            const int id = ::GetDlgCtrlID(up);
+            if (id >= PrintersPageControlId(PCtl::fraPrinter) &&
+                id <= PrintersPageControlId(PCtl::barWork)) {
+                return static_cast<PCtl>(id - PrintersPageControlId(PCtl::fraPrinter));
+            }
+        }
+        return std::nullopt;
+    };
+    std::vector<PCtl> visited;
+    for (int presses = 0; presses < 30; ++presses) {
+        HWND focus = program.Focus();
+        const std::optional<PCtl> on = pageControlOf(focus);
+        if (on && (visited.empty() || visited.back() != *on)) {
+            if (!visited.empty() && *on == visited.front()) {
+                break; // round once
+            }
+            visited.push_back(*on);
+        }
+        ::PostMessageW(focus, WM_KEYDOWN, VK_TAB, 0);
+        WaitUntil(1000, [&] { return program.Focus() != focus; });
+    }
+    const std::vector<PCtl> onNow{PCtl::cboPrinterAddress,
+                                  PCtl::cmdRefresh,
+                                  PCtl::cmdFindPrinters,
+                                  PCtl::lstKeys,
+                                  PCtl::txtLogoFile,
+                                  PCtl::cmdBrowse,
+                                  PCtl::txtKey,
+                                  PCtl::cboDither,
+                                  PCtl::chkFit,
+                                  PCtl::sldThreshold,
+                                  PCtl::cboPaperWidth,
+                                  PCtl::cboZoom,
+                                  PCtl::picPreview,
+                                  PCtl::cmdTestReceipt};
+    // Wherever it began, once round.
+    const auto first = std::find(visited.begin(), visited.end(), onNow.front());
+    if (first != visited.end()) {
+        std::rotate(visited.begin(), first, visited.end());
+    }
+    std::string names;
+    for (PCtl c : visited) {
+        names += std::string(names.empty() ? "" : ", ") + tessaline::PageControlName(c);
+    }
+    checks.Check(visited == onNow, "Tab goes through: " + names);
+    for (const auto& [key, control] : {std::pair<wchar_t, PCtl>{L'k', PCtl::txtKey},
+                                       {L'g', PCtl::lstKeys},
+                                       {L'z', PCtl::cboZoom},
+                                       {L'r', PCtl::cboPrinterAddress}}) {
+        ::PostMessageW(program.Focus(), WM_SYSCHAR, key, 1 << 29);
+        checks.Check(WaitUntil(5000, [&] { return pageControlOf(program.Focus()) == control; }),
+                     std::string("Alt+") + static_cast<char>(key) + " reaches " +
+                         tessaline::PageControlName(control));
+    }
+
+    // Refresh: from the click to the state shown, a figure, not a limit.
+    program.SetText(PCtl::lblWork, L"");
+    const auto asked = std::chrono::steady_clock::now();
+    program.Click(PCtl::cmdRefresh);
+    const bool refreshed =
+        WaitUntil(30000, [&] { return program.Text(PCtl::lblWork) == L"ready"; });
+    checks.Check(refreshed, "Refresh asks again: \"" + Utf8(program.Text(PCtl::lblWork)) + "\"");
+    std::printf("Refresh: the printer's state shown %lld ms after the click\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - asked)
+                                           .count()));
+
+    // The logo: wider than the paper, so Fit starts on; Floyd-Steinberg.
+    if (!OpenLogo(checks, program, logo)) {
+        return checks.Finish();
+    }
+    program.Choose(PCtl::cboDither, 2);
+    program.SetText(PCtl::txtKey, L"L1");
+    const bool free =
+        WaitUntil(5000, [&] { return program.Text(PCtl::lblKeyCheck) == L"Key L1 is free."; });
+    checks.Check(free,
+                 "the key checked as typed: \"" + Utf8(program.Text(PCtl::lblKeyCheck)) + "\"");
+    const std::wstring fitted = L"576 x 115 dots, 8,280 bytes; fitted from 800 x 160";
+    const bool fit = WaitUntil(30000, [&] {
+        return program.Text(PCtl::lblPreviewInfo) == fitted && program.Checked(PCtl::chkFit);
+    });
+    checks.Check(fit, "Fit on by itself, the dots fitted: \"" +
+                          Utf8(program.Text(PCtl::lblPreviewInfo)) + "\"");
+    // Fit off: too wide for the paper, Store refused; on again.
+    program.Click(PCtl::chkFit);
+    const std::wstring tooWide = L"800 x 160 dots, 16,000 bytes\nThe logo is 800 dots wide and the "
+                                 L"paper 576: turn on \"Fit to paper\".";
+    const bool refused = WaitUntil(30000, [&] {
+        return program.Text(PCtl::lblPreviewInfo) == tooWide && !program.Enabled(PCtl::cmdStore);
+    });
+    checks.Check(refused,
+                 "Fit off: \"" + Utf8(program.Text(PCtl::lblPreviewInfo)) + "\", Store off");
+    program.Click(PCtl::chkFit);
+    checks.Check(WaitUntil(30000,
+                           [&] {
+                               return program.Text(PCtl::lblPreviewInfo) == fitted &&
+                                      program.Enabled(PCtl::cmdStore);
+                           }),
+                 "Fit on again: Store on");
+
+    // The zoom: at its fit the whole width shows; at 1:1 and 2:1 the preview scrolls.
+    const auto scrollsAcross = [&] {
+        return (::GetWindowLongW(program.Control(PCtl::picPreview), GWL_STYLE) & WS_HSCROLL) != 0;
+    };
+    checks.Check(!scrollsAcross(), "Fit: the preview shows the paper's whole width");
+    for (const int zoom : {1, 2}) {
+        program.Choose(PCtl::cboZoom, zoom);
+        checks.Check(WaitUntil(5000, scrollsAcross),
+                     "zoom " + std::to_string(zoom) + ":1: the preview scrolls across");
+    }
+    program.Choose(PCtl::cboZoom, 0);
+    checks.Check(WaitUntil(5000, [&] { return !scrollsAcross(); }), "Fit again: no scrolling");
+
+    program.Click(PCtl::cmdStore);
+    WorkSays(checks, program, L"Stored L1 on " + address + L": the printer's key list has it.",
+             60000, "Store");
+    const std::vector<std::wstring> rows = program.KeyRows();
+    checks.Check(rows == std::vector<std::wstring>{L"L1|576 x 115 dots, 8,280 bytes"},
+                 "the key list: " + Utf8(Join(rows)));
+    program.Click(PCtl::cmdPrintGraphic);
+    WorkSays(checks, program, L"Printed L1.", 60000, "Print");
+    program.Click(PCtl::cmdTestReceipt);
+    WorkSays(checks, program, L"The test receipt was sent, not verified.", 60000, "Test receipt");
+
+    // Delete all asks first; No keeps everything.
+    program.Click(PCtl::cmdDeleteAll);
+    Answer(checks, program, ExpectedTexts().title,
+           L"Delete every NV graphic stored on " + address + L"? This cannot be undone.",
+           BoxIcon::Exclamation, IDNO, "Delete all");
+    ::Sleep(300);
+    checks.Check(program.KeyRows() == rows, "Delete all declined: the key list unchanged");
+
+    program.Click(PCtl::cmdDeleteGraphic);
+    WorkSays(checks, program, L"Deleted L1.", 60000, "Delete");
+    checks.Check(program.KeyRows().empty(), "the key list is empty again");
+
+    // Stored again as L2, and printed on every receipt by the printer itself.
+    program.SetText(PCtl::txtKey, L"L2");
+    checks.Check(WaitUntil(5000, [&] { return program.Enabled(PCtl::cmdStore); }),
+                 "Store on for L2");
+    program.Click(PCtl::cmdStore);
+    WorkSays(checks, program, L"Stored L2 on " + address + L": the printer's key list has it.",
+             60000, "Store L2");
+    checks.Check(WaitUntil(5000, [&] { return program.Enabled(PCtl::chkAutoLogo); }) &&
+                     !program.Checked(PCtl::chkAutoLogo),
+                 "Print this logo on every receipt: on, not ticked");
+    program.Click(PCtl::chkAutoLogo);
+    WorkSays(checks, program, L"Prints by itself: L2,,center", 60000, "every receipt");
+    checks.Check(program.Checked(PCtl::chkAutoLogo), "the box is ticked");
+
+    // A larger window gives the preview the room, and is kept.
+    const auto clientSize = [](HWND window) {
+        RECT client{};
+        ::GetClientRect(window, &client);
+        return std::pair<int, int>{client.right, client.bottom};
+    };
+    const auto [previewWidth, previewHeight] = clientSize(program.Control(PCtl::picPreview));
+    RECT frame{};
+    ::GetWindowRect(program.Main(), &frame);
+    ::SetWindowPos(program.Main(), nullptr, 0, 0, frame.right - frame.left + 120,
+                   frame.bottom - frame.top + 90, SWP_NOMOVE | SWP_NOZORDER);
+    checks.Check(WaitUntil(5000,
+                           [&] {
+                               return clientSize(program.Control(PCtl::picPreview)) ==
+                                      std::pair<int, int>{previewWidth + 120, previewHeight + 90};
+                           }),
+                 "a larger window: the preview takes the room");
+    const std::pair<int, int> larger = clientSize(program.Main());
+
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+
+    // Started again without a printer, the window comes back on its last tab.
+    Program again;
+    if (checks.Check(again.Start(exe), "the program starts again")) {
+        checks.Check(again.CurrentTab() == 1 && again.Visible(PCtl::lstKeys),
+                     "it opens on the Printers tab it was closed on");
+        checks.Check(clientSize(again.Main()) == larger, "and at the size it was closed at");
+        // The left arrow on the tabs goes back to the first page, which shows again.
+        ::PostMessageW(again.Control(Ctl::SSTab), WM_KEYDOWN, VK_LEFT, 0);
+        checks.Check(WaitUntil(10000,
+                               [&] {
+                                   return again.CurrentTab() == 0 &&
+                                          again.Visible(Ctl::ListView_0) &&
+                                          !again.Visible(PCtl::lstKeys);
+                               }),
+                     "the left arrow shows the first page again");
+        // Alt+P, the tab's mnemonic, chooses it again; the left arrow goes back.
+        ::PostMessageW(again.Main(), WM_SYSCHAR, L'p', 1 << 29);
+        checks.Check(
+            WaitUntil(10000,
+                      [&] { return again.CurrentTab() == 1 && again.Visible(PCtl::lstKeys); }),
+            "Alt+P chooses the Printers tab");
+        ::PostMessageW(again.Control(Ctl::SSTab), WM_KEYDOWN, VK_LEFT, 0);
+        WaitUntil(10000, [&] { return again.CurrentTab() == 0; });
+        again.Click(Ctl::cmdClose);
+        checks.Check(again.WaitForExit(30000).has_value(), "and closes");
+    }
+    return checks.Finish();
+}
+
+int ShowPrinters(const std::wstring& exe, const std::wstring& address, const std::wstring& logo,
+                 const std::wstring& marker) {
+    Checks checks;
+    Program program;
+    if (StartOnPrinter(checks, program, exe, address) && OpenLogo(checks, program, logo)) {
+        program.SetText(PCtl::txtKey, L"L3");
+        checks.Check(WaitUntil(30000, [&] { return program.Enabled(PCtl::cmdStore); }),
+                     "the logo's dots shown, Store on");
+    }
+    program.WaitUntilPainted(30000);
+    ::Sleep(500);
+    std::ofstream(std::filesystem::path(marker + L".ready")).put('\n');
+    WaitUntil(60000, [&] {
+        return ::GetFileAttributesW((marker + L".done").c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+    return checks.Finish();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -441,7 +784,14 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && mode == L"limit") {
         return Limit(argv[2]);
     }
+    if (argc == 5 && mode == L"printers") {
+        return Printers(argv[2], argv[3], argv[4]);
+    }
+    if (argc == 6 && mode == L"printershow") {
+        return ShowPrinters(argv[2], argv[3], argv[4], argv[5]);
+    }
     std::fprintf(stderr, "usage: ProgramDriver run EXE LOGO1 LOGO2 SHOWN2 | show EXE MARKER | "
-                         "startup EXE RUNS | twice EXE | nodriver EXE | limit EXE\n");
+                         "startup EXE RUNS | twice EXE | nodriver EXE | limit EXE | "
+                         "printers EXE ADDRESS LOGO | printershow EXE ADDRESS LOGO MARKER\n");
     return 2;
 }

@@ -3,6 +3,7 @@
 
 #include "ScreenIcon.h"
 #include "app/win32/MainWindowLayout.h"
+#include "app/win32/PrintersPageLayout.h"
 #include "platform/win32/HandleOwners.h"
 
 #include <algorithm>
@@ -85,6 +86,17 @@ BOOL CALLBACK FindChildById(HWND window, LPARAM context) {
         return FALSE;
     }
     return TRUE;
+}
+
+// The first page's controls: none inside the "Printers" page, whose combo
+// boxes' own parts have identifiers of the same range.
+BOOL CALLBACK FindFirstPageChildById(HWND window, LPARAM context) {
+    for (HWND up = ::GetParent(window); up != nullptr; up = ::GetParent(up)) {
+        if (::GetDlgCtrlID(up) == kPrintersPageId) {
+            return TRUE;
+        }
+    }
+    return FindChildById(window, context);
 }
 
 BOOL CALLBACK CollectChildren(HWND window, LPARAM context) {
@@ -222,9 +234,12 @@ Program::~Program() {
     }
 }
 
-bool Program::Start(const std::wstring& exe, bool waitForWindow) {
+bool Program::Start(const std::wstring& exe, bool waitForWindow, const std::wstring& arguments) {
     const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
     std::wstring command = L"\"" + exe + L"\"";
+    if (!arguments.empty()) {
+        command += L" " + arguments;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -317,7 +332,7 @@ std::optional<MessageBoxSeen> Program::WaitForMessageBox(DWORD milliseconds) con
 
 HWND Program::Control(Ctl control) const {
     ChildSearch search{MainWindowControlId(control), nullptr};
-    ::EnumChildWindows(m_main, &FindChildById, reinterpret_cast<LPARAM>(&search));
+    ::EnumChildWindows(m_main, &FindFirstPageChildById, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -424,6 +439,79 @@ bool Program::DragSlider(int position) const {
     return reached && SliderPosition() == position;
 }
 
+HWND Program::Control(PCtl control) const {
+    ChildSearch search{PrintersPageControlId(control), nullptr};
+    ::EnumChildWindows(m_main, &FindChildById, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void Program::Click(PCtl control) const {
+    ::PostMessageW(Control(control), BM_CLICK, 0, 0);
+}
+
+std::wstring Program::Text(PCtl control) const {
+    return WindowText(Control(control));
+}
+
+void Program::SetText(PCtl control, const std::wstring& text) const {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(Control(control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, kTimeout, &result);
+}
+
+bool Program::Enabled(PCtl control) const {
+    return ::IsWindowEnabled(Control(control)) != 0;
+}
+
+bool Program::Checked(PCtl box) const {
+    DWORD_PTR state = 0;
+    ::SendMessageTimeoutW(Control(box), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &state);
+    return state == BST_CHECKED;
+}
+
+bool Program::Visible(Ctl control) const {
+    return ::IsWindowVisible(Control(control)) != 0;
+}
+
+bool Program::Visible(PCtl control) const {
+    return ::IsWindowVisible(Control(control)) != 0;
+}
+
+void Program::Choose(PCtl box, int index) const {
+    HWND window = Control(box);
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_ABORTIFHUNG,
+                          kTimeout, &result);
+    ::PostMessageW(::GetParent(window), WM_COMMAND,
+                   MAKEWPARAM(PrintersPageControlId(box), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(window));
+}
+
+void Program::ClickOn(HWND window) const {
+    RECT bounds{};
+    ::GetClientRect(window, &bounds);
+    POINT at{bounds.right / 2, bounds.bottom / 2};
+    ::ClientToScreen(window, &at);
+    ::SetCursorPos(at.x, at.y);
+    INPUT clicks[2]{};
+    clicks[0].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].type = INPUT_MOUSE;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, clicks, sizeof(INPUT));
+}
+
+int Program::CurrentTab() const {
+    DWORD_PTR tab = 0;
+    ::SendMessageTimeoutW(Control(Ctl::SSTab), TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kTimeout,
+                          &tab);
+    return static_cast<int>(tab);
+}
+
+std::vector<std::wstring> Program::KeyRows() const {
+    return Rows(Control(PCtl::lstKeys), 2);
+}
+
 int Program::ListRowCount() const {
     DWORD_PTR count = 0;
     ::SendMessageTimeoutW(Control(Ctl::ListView_0), LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG,
@@ -432,14 +520,18 @@ int Program::ListRowCount() const {
 }
 
 std::vector<std::wstring> Program::ListRows() const {
-    HWND list = Control(Ctl::ListView_0);
+    return Rows(Control(Ctl::ListView_0), 3);
+}
+
+std::vector<std::wstring> Program::Rows(HWND list, int columns) const {
     constexpr size_t kChars = 512;
     RemoteMemory memory(m_process.get(), sizeof(LVITEMW) + kChars * sizeof(wchar_t));
     std::vector<std::wstring> rows;
-    const int count = ListRowCount();
-    for (int row = 0; row < count; ++row) {
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &count);
+    for (int row = 0; row < static_cast<int>(count); ++row) {
         std::wstring line;
-        for (int column = 0; column < 3; ++column) {
+        for (int column = 0; column < columns; ++column) {
             LVITEMW item{};
             item.iSubItem = column;
             item.pszText = static_cast<wchar_t*>(memory.At(sizeof(LVITEMW)));

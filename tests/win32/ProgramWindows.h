@@ -3,6 +3,7 @@
 
 #include "ScreenIcon.h"
 #include "app/core/MainWindowView.h"
+#include "app/core/PrintersPageView.h"
 #include "platform/win32/HandleOwners.h"
 
 #include <functional>
@@ -50,9 +51,10 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Starts the program in its own folder and, unless told not to, waits
-    // for its main window to show.
-    bool Start(const std::wstring& exe, bool waitForWindow = true);
+    // Starts the program in its own folder with `arguments` and, unless told
+    // not to, waits for its main window to show.
+    bool Start(const std::wstring& exe, bool waitForWindow = true,
+               const std::wstring& arguments = L"");
     // Waits for the main window to show.
     bool WaitForMain(DWORD milliseconds);
     HWND Main() const { return m_main; }
@@ -72,6 +74,7 @@ public:
     void SetText(Ctl control, const std::wstring& text) const;
     bool Enabled(Ctl control) const;
     bool Checked(Ctl option) const;
+    bool Visible(Ctl control) const;
     // The window with the keyboard focus in the program's user-interface thread.
     HWND Focus() const;
     // True when the Tessaline control has a visible window of its own in its place.
@@ -85,6 +88,23 @@ public:
     int SliderPosition() const;
     bool DragSlider(int position) const;
 
+    // The "Printers" page's controls, found by their identifiers.
+    HWND Control(PCtl control) const;
+    void Click(PCtl control) const;
+    std::wstring Text(PCtl control) const;
+    void SetText(PCtl control, const std::wstring& text) const;
+    bool Enabled(PCtl control) const;
+    bool Checked(PCtl box) const;
+    bool Visible(PCtl control) const;
+    // Picks entry `index` of a list box as a user would: chosen, and its owner told.
+    void Choose(PCtl box, int index) const;
+    // A press and a release of the real mouse in the middle of `window`.
+    void ClickOn(HWND window) const;
+    // The tab the tab control shows (0: the logo list, 1: "Printers").
+    int CurrentTab() const;
+    // The key list's rows as "Key|Size".
+    std::vector<std::wstring> KeyRows() const;
+
     int ListRowCount() const;
     // Each row as "No|Name|Size".
     std::vector<std::wstring> ListRows() const;
@@ -94,6 +114,8 @@ public:
     DWORD ProcessId() const { return m_processId; }
 
 private:
+    std::vector<std::wstring> Rows(HWND list, int columns) const;
+
     win32::UniqueHandle m_process;
     win32::UniqueHandle m_thread;
     DWORD m_processId = 0;

@@ -32,6 +32,16 @@
 #                                  closed twice (code pages 1252 and 949), two
 #                                  copies at once, Remove, the start without
 #                                  a printer and the 255-logo limit
+#   wine-checks.sh printers DRIVER EXE  the "Printers" tab of Tessaline.exe
+#                                  opened with --printer on a virtual printer
+#                                  the Linux build serves on loopback: its
+#                                  state and keys, a PNG logo stored with fit
+#                                  and Floyd-Steinberg, printed, deleted, and
+#                                  printed on every receipt (read back with
+#                                  tessaline-cli.exe nv auto); start-up figures
+#                                  with the tab, and pictures of it in English
+#                                  and Korean (TESSALINE_SCREENSHOTS=FOLDER
+#                                  keeps them there too)
 #   wine-checks.sh installer DRIVER  the NSIS installer (made with cpack) run
 #                                  silently, the installed program's title in
 #                                  both languages with screenshots, start-up
@@ -791,6 +801,121 @@ list() {
     cmp "$folder/CorvidoFiles.ini" "$work/list.before" || fail "no printer: the list was rewritten"
 }
 
+# A PNG logo of 800 x 160 pixels, wider than any paper: a grey ramp under
+# black bars.
+make_wide_png() {
+    python3 - "$1" <<'PY'
+import struct, sys, zlib
+w, h = 800, 160
+def pixel(x, y):
+    if 30 <= y < 130 and (x // 40) % 3 == 0:
+        return 0
+    return 255 - x * 255 // w
+raw = b"".join(b"\0" + bytes(pixel(x, y) for x in range(w)) for y in range(h))
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 0, 0, 0, 0)) + \
+    chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b"")
+open(sys.argv[1], "wb").write(png)
+PY
+}
+
+# The program's own settings (Tessaline.ini: the addresses used, the last
+# tab), which every copy in the prefix shares.
+program_settings() {
+    printf '%s\n' "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Tessaline/Tessaline.ini
+}
+
+# Serves the virtual printer NAME on loopback for the check in FOLDER; the
+# address is in $address and the server's output in FOLDER/serve.out.
+serve_printer() {
+    name=$1 folder=$2
+    rm -rf "$work/native/data/tessaline/printers/$name" "$work/native/data/tessaline/printer-records"
+    native_cli vprinter add "$name" || fail "vprinter add $name failed"
+    XDG_CONFIG_HOME="$work/native/config" XDG_DATA_HOME="$work/native/data" \
+        "$native/tools/tessaline-cli" vprinter serve "$name" --listen 127.0.0.1:0 \
+        >"$folder/serve.out" 2>&1 &
+    served=$!
+    trap 'kill $served 2>/dev/null || true' EXIT
+    i=0
+    while ! grep -q '^listening on ' "$folder/serve.out" 2>/dev/null; do
+        i=$((i + 1))
+        [ $i -le 100 ] || fail "vprinter serve did not start"
+        sleep 0.1
+    done
+    address=$(sed -n 's/^listening on //p' "$folder/serve.out")
+}
+
+# The "Printers" tab driven through its windows against a virtual printer.
+printers() {
+    driver=$1 exe=$2
+    folder="$work/printers"
+    fresh_program "$folder"
+    make_wide_png "$folder/wide.png"
+    rm -f "$(program_settings)"
+    serve_printer SHOP "$folder"
+    passes "$driver" printers "$(windows_path "$folder/Tessaline.exe")" "$address" \
+        "$(windows_path "$folder/wide.png")"
+    grep -qF '"L1": printed' "$folder/serve.out" ||
+        fail "the printer did not print graphic L1: $(cat "$folder/serve.out")"
+    # The test receipt: L1 at its top, then the cut.
+    grep -qF 'partial cut: piece 1' "$folder/serve.out" ||
+        fail "the printer received no test receipt: $(cat "$folder/serve.out")"
+    run "$exe" nv auto "$address" >"$work/cli.out" || fail "nv auto failed: $(cat "$work/cli.out")"
+    grep -qF "Top logo:     L2 (center)" "$work/cli.out" ||
+        fail "the printer's top logo is not L2: $(cat "$work/cli.out")"
+    echo "tessaline-cli.exe nv auto: the printer prints L2 at the top of every receipt"
+    grep -q '^Tab=0' "$(program_settings)" || fail "the last tab was not kept: $(cat "$(program_settings)")"
+    # The folder the logo came from, where the file dialog opens next time.
+    tr -d '\r' <"$(program_settings)" | grep -qxF "LogoFolder=$(windows_path "$folder")" ||
+        fail "the logo's folder was not kept: $(cat "$(program_settings)")"
+
+    # Start-up to a painted window with the tab: figures, not a limit.
+    echo "start-up on the first tab:"
+    run "$driver" startup "$(windows_path "$folder/Tessaline.exe")" 5 | grep '^run'
+    sed -i 's/^Tab=0/Tab=1/' "$(program_settings)"
+    echo "start-up on the Printers tab:"
+    run "$driver" startup "$(windows_path "$folder/Tessaline.exe")" 5 | grep '^run'
+
+    # Pictures of the tab at the window's own size, in both languages.
+    rm -f "$(program_settings)"
+    shots="$work/screenshots"
+    mkdir -p "$shots"
+    printers_screenshot "$driver" "$folder" "$address" "$shots/windows-printers-en.png"
+    korean printers_screenshot "$driver" "$folder" "$address" "$shots/windows-printers-ko.png"
+    if [ -n "${TESSALINE_SCREENSHOTS:-}" ]; then
+        cp "$shots/windows-printers-en.png" "$shots/windows-printers-ko.png" "$TESSALINE_SCREENSHOTS/"
+    fi
+    rm -f "$(program_settings)"
+    kill -TERM $served
+    wait $served || fail "vprinter serve did not stop cleanly"
+    trap - EXIT
+}
+
+# The Printers tab of the program in FOLDER on ADDRESS with the wide logo
+# chosen, saved as PNG.
+printers_screenshot() {
+    driver=$1 folder=$2 address=$3 png=$4
+    marker="$work/shot"
+    rm -f "$marker.ready" "$marker.done"
+    run "$driver" printershow "$(windows_path "$folder/Tessaline.exe")" "$address" \
+        "$(windows_path "$folder/wide.png")" "$(windows_path "$marker")" >"$work/host.out" &
+    shown=$!
+    i=0
+    while [ ! -f "$marker.ready" ]; do
+        i=$((i + 1))
+        [ $i -le 600 ] || { touch "$marker.done"; wait "$shown" || true; cat "$work/host.out"; fail "the program did not show its window"; }
+        sleep 0.1
+    done
+    window=$(xdotool search --name 'Version 2\.00' | head -n 1)
+    [ -n "$window" ] && import -window "$window" "$png" || fail "no picture of the window"
+    touch "$marker.done"
+    wait "$shown" || true
+    cat "$work/host.out"
+    [ "$(tail -n 1 "$work/host.out")" = "RESULT: PASS" ] || fail "the program did not pass"
+    echo "screenshot: $png"
+}
+
 # Shows the program at FOLDER\Tessaline.exe with its first row clicked and
 # saves a picture of its window as PNG.
 screenshot() {
@@ -946,11 +1071,11 @@ busy_installation() {
     rm -rf "$busy"
 }
 
-check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|direct EXE|names HOST EXE|program DRIVER|list DRIVER|installer DRIVER}
+check=${1:?usage: wine-checks.sh start|stop|registration|unit EXE|core EXE|vbscript|host EXE|atl EXE|cli EXE|direct EXE|names HOST EXE|program DRIVER|list DRIVER|printers DRIVER EXE|installer DRIVER}
 shift
 case "$check" in
 start | stop | registration | vbscript) "$check" ;;
-names) names "$@" ;;
+names | printers) "$check" "$@" ;;
 unit | host | atl | cli | direct | program | list | installer) "$check" "$@" ;;
 core) unit "$@" --gtest_filter=-LogoListFixture.SettingsLiveBesideTheProgramWhenItsFolderIsWritable ;;
 *) fail "no check named $check" ;;

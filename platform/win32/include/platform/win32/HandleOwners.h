@@ -107,6 +107,7 @@ using UniqueLocalMemory = UniqueHandleOf<detail::LocalMemoryTraits>;
 using UniqueBitmap = UniqueHandleOf<detail::GdiObjectTraits<HBITMAP>>;
 using UniqueBrush = UniqueHandleOf<detail::GdiObjectTraits<HBRUSH>>;
 using UniqueFont = UniqueHandleOf<detail::GdiObjectTraits<HFONT>>;
+using UniquePen = UniqueHandleOf<detail::GdiObjectTraits<HPEN>>;
 // A device context of our own (CreateCompatibleDC), deleted with DeleteDC.
 using UniqueMemoryDc = UniqueHandleOf<detail::MemoryDcTraits>;
 // A printer OpenPrinter or AddPrinter gave; the spooler backend's users only.
