@@ -215,6 +215,25 @@ auto AskStarOne(PrinterConnection& connection, const std::vector<uint8_t>& reque
 
 } // namespace
 
+PrinterReport StarAsPrinterReport(const StarReport& star) {
+    PrinterReport report;
+    if (!star.status) {
+        report.unanswered.emplace_back("automatic status (ESC ACK SOH)");
+        return report;
+    }
+    report.maker = "Star";
+    if (star.version) {
+        const size_t space = star.version->find(' ');
+        report.model = star.version->substr(0, space);
+        if (space != std::string::npos) {
+            report.firmware = star.version->substr(space + 1);
+        }
+    } else {
+        report.unanswered.emplace_back("version (ESC # * LF NUL)");
+    }
+    return report;
+}
+
 Result<StarReport> AskStarPrinter(PrinterConnection& connection) {
     StarReport report;
     if (!connection.CanAnswer()) {

@@ -33,27 +33,6 @@ Readiness ReadinessOf(const PrinterStatus& status) {
     return {status.Answered(), status.Ready(), status.Conditions()};
 }
 
-// A Star printer's answers in the report's terms: "Star", then the model and
-// the firmware its version text names.
-PrinterReport FromStar(const StarReport& star) {
-    PrinterReport report;
-    if (!star.status) {
-        report.unanswered.emplace_back("automatic status (ESC ACK SOH)");
-        return report;
-    }
-    report.maker = "Star";
-    if (star.version) {
-        const size_t space = star.version->find(' ');
-        report.model = star.version->substr(0, space);
-        if (space != std::string::npos) {
-            report.firmware = star.version->substr(space + 1);
-        }
-    } else {
-        report.unanswered.emplace_back("version (ESC # * LF NUL)");
-    }
-    return report;
-}
-
 const std::vector<CliCommand>& Specs() {
     static const std::vector<CliCommand> specs = {
         {"status",
@@ -234,7 +213,7 @@ int StatusCommand(const std::vector<std::string>& args, const CliEnvironment& en
         }
     } else if (connection) {
         const Result<StarReport> asked = AskStarPrinter(*connection.Value());
-        report = asked ? Result<PrinterReport>(FromStar(asked.Value()))
+        report = asked ? Result<PrinterReport>(StarAsPrinterReport(asked.Value()))
                        : Result<PrinterReport>::FailAs(asked);
         if (asked && asked.Value().status) {
             state = {true, asked.Value().status->Ready(), asked.Value().status->Conditions()};

@@ -2,10 +2,15 @@
 #include "app/core/PrinterWork.h"
 
 #include "platform/PrinterAddress.h"
+#include "platform/PrinterCommandsFile.h"
+#include "platform/PrinterNvRecords.h"
 #include "platform/Spooler.h"
+#include "platform/UserFolders.h"
 #include "platform/connection/PrinterConnection.h"
 #include "printer/AutoLogoSteps.h"
 #include "printer/DriverConfig.h"
+#include "printer/GraphicSteps.h"
+#include "printer/PrinterProfiles.h"
 
 namespace tessaline {
 
@@ -36,6 +41,57 @@ void QrFunction(std::vector<uint8_t>& out, uint8_t fn, std::span<const uint8_t> 
     Append(out, {kGs, '(', 'k', static_cast<uint8_t>(count & 0xFF),
                  static_cast<uint8_t>((count >> 8) & 0xFF), 49, fn});
     out.insert(out.end(), parameters.begin(), parameters.end());
+}
+
+// The language `address` is kept as, else the one its recorded model's
+// profile gives; ESC/POS when neither says.
+LogoLanguage KnownLogoLanguage(const std::string& address) {
+    if (const auto kept = KeptPrinterCommands(PrinterCommandsFile(), address);
+        kept && kept.Value()) {
+        if (const auto language = ParseLogoCommands(*kept.Value())) {
+            return *language;
+        }
+    }
+    const auto record = PrinterNvRecords(TessalineDataHome() / kPrinterRecordsFolder).Read(address);
+    if (record && record.Value() && !record.Value()->model.empty()) {
+        if (const auto match = MatchProfile({}, record.Value()->model)) {
+            if (match->profile->commands == ProfileCommands::StarLine) {
+                return LogoLanguage::StarLine;
+            }
+            if (match->profile->commands == ProfileCommands::StarPrnt) {
+                return LogoLanguage::StarPrnt;
+            }
+        }
+    }
+    return LogoLanguage::EscPos;
+}
+
+// A Star printer's status and version; for StarPRNT its graphics' keys.
+void AskStarFacts(PrinterConnection& link, const PrinterChoice& choice, PrinterFacts& facts) {
+    auto star = AskStarPrinter(link);
+    static_cast<void>(link.Finish());
+    if (!star) {
+        facts.failure = star.Reason();
+        return;
+    }
+    facts.report = StarAsPrinterReport(star.Value());
+    facts.starStatus = star.Value().status;
+    if (!facts.starStatus) {
+        facts.failure = choice.name + ": no answer to Star's automatic status within " +
+                        std::to_string(link.Address().readTimeout.count()) +
+                        " ms (a one-way device, or one busy or switched off)";
+        return;
+    }
+    if (facts.commands == LogoLanguage::StarPrnt) {
+        const Spooler none;
+        const GraphicOutcome listed =
+            ListGraphicsStep(GraphicsPrinter{none, choice.name, {}, {}, {}, facts.commands});
+        if (listed.result == kPrinterOk) {
+            facts.keys = listed.keys;
+        } else {
+            facts.failure = listed.why;
+        }
+    }
 }
 
 } // namespace
@@ -70,6 +126,11 @@ PrinterFacts AskPrinterFacts(const PrinterChoice& choice, const Spooler* spooler
         return facts;
     }
     facts.askable = true;
+    facts.commands = KnownLogoLanguage(choice.name);
+    if (facts.commands != LogoLanguage::EscPos) {
+        AskStarFacts(link, choice, facts);
+        return facts;
+    }
     auto report = AskPrinter(link);
     if (!report) {
         facts.failure = report.Reason();
@@ -106,16 +167,16 @@ std::string ReadinessText(const PrinterFacts& facts) {
     if (!facts.whyNot.empty()) {
         return facts.whyNot;
     }
-    if (!facts.report || !facts.report->status.Answered()) {
+    if (!facts.report || (!facts.starStatus && !facts.report->status.Answered())) {
         return facts.failure.empty() ? std::string("not asked yet") : facts.failure;
     }
-    const PrinterStatus& status = facts.report->status;
+    const bool ready = facts.starStatus ? facts.starStatus->Ready() : facts.report->status.Ready();
     std::string why;
-    for (const std::string& c : status.Conditions()) {
+    for (const std::string& c :
+         facts.starStatus ? facts.starStatus->Conditions() : facts.report->status.Conditions()) {
         why += (why.empty() ? "" : ", ") + c;
     }
-    return std::string(status.Ready() ? "ready" : "not ready") +
-           (why.empty() ? "" : " (" + why + ")");
+    return std::string(ready ? "ready" : "not ready") + (why.empty() ? "" : " (" + why + ")");
 }
 
 std::vector<uint8_t> TestReceiptBytes(const TestReceipt& receipt) {

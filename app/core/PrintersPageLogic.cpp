@@ -72,16 +72,30 @@ std::string PaperWidthText(const PrinterReport* report, int32_t chosenDots, bool
     return Fill(Say(answered ? kPaperAnswered : kPaperFromProfile, korean), {N(*paper.dots)});
 }
 
+namespace {
+
+// The printer a step of the page goes to, in its language; the NV writes
+// counted in the printer's shared record, as every tool counts them.
+GraphicsPrinter StepPrinter(const Spooler& spooler, const std::string& printer,
+                            LogoLanguage commands) {
+    return GraphicsPrinter{spooler, printer, {}, {}, CountInUsersPrinterRecords(), commands};
+}
+
+} // namespace
+
 PageActions EnabledActions(const ActionFacts& f) {
     PageActions a;
     const bool idle = f.printerChosen && !f.busy;
     a.refresh = idle;
-    a.store = idle && f.keyValid && f.dotsReady && f.dotsFitPaper;
-    a.print = idle && f.targetKey;
-    a.remove = idle && f.targetKey;
+    // A Star Line Mode printer keeps numbered logos, none by key.
+    const bool byKey = idle && f.graphicsByKey;
+    a.store = byKey && f.keyValid && f.dotsReady && f.dotsFitPaper;
+    a.print = byKey && f.targetKey;
+    a.remove = byKey && f.targetKey;
     // An asked printer that holds nothing has nothing to delete.
-    a.removeAll = idle && (!f.askable || !f.keysKnown || f.holdsGraphics);
-    a.testReceipt = idle;
+    a.removeAll = byKey && (!f.askable || !f.keysKnown || f.holdsGraphics);
+    // The test receipt is ESC/POS: a Star printer does not get it.
+    a.testReceipt = idle && f.escPos;
     // Finding printers needs none chosen; the automatic logo comes with its own work.
     a.findPrinters = !f.busy;
     a.autoLogo = idle && f.askable && f.autoLogoKnown && f.targetKey;
@@ -286,7 +300,7 @@ void PrintersPageLogic::chkAutoLogo_Click(bool checked) {
     m_work.Start([this, printer, generation, wanted,
                   spooler = m_spooler]() -> std::function<void()> {
         auto outcome = std::make_shared<AutoLogoOutcome>(
-            SetAutoLogoStep(GraphicsPrinter{*spooler, printer, {}, {}}, wanted));
+            SetAutoLogoStep(StepPrinter(*spooler, printer, LogoLanguage::EscPos), wanted));
         return [this, outcome, generation] {
             SetWork({}, false);
             if (generation != m_printerGeneration) {
@@ -388,9 +402,15 @@ void PrintersPageLogic::ShowFacts() {
     m_view.SetText(PCtl::lblModel, say(kModelLabel) + ModelText(r, value(std::nullopt), ko));
     m_view.SetText(PCtl::lblSerial, say(kSerialLabel) + value(r ? r->serialNumber : std::nullopt));
     m_view.SetText(PCtl::lblFirmware, say(kFirmwareLabel) + value(r ? r->firmware : std::nullopt));
-    m_view.SetText(PCtl::lblCommandSet, say(kCommandSetLabel) + (r != nullptr && r->nvGraphicsTotal
-                                                                     ? say(kCommandSetEscPos)
-                                                                     : value(std::nullopt)));
+    std::string commandSet = value(std::nullopt);
+    if (m_facts && m_facts->commands == LogoLanguage::StarPrnt && m_facts->starStatus) {
+        commandSet = say(kCommandSetStarPrnt);
+    } else if (m_facts && m_facts->commands == LogoLanguage::StarLine && m_facts->starStatus) {
+        commandSet = say(kCommandSetStarLine);
+    } else if (r != nullptr && r->nvGraphicsTotal) {
+        commandSet = say(kCommandSetEscPos);
+    }
+    m_view.SetText(PCtl::lblCommandSet, say(kCommandSetLabel) + commandSet);
     m_view.SetText(PCtl::lblPaper, say(kPaperLabel) + PaperWidthText(r, m_settings.paperDots, ko));
     if (r != nullptr && r->nvGraphicsTotal) {
         const uint64_t total = *r->nvGraphicsTotal;
@@ -622,6 +642,8 @@ PageActions PrintersPageLogic::Actions() const {
     f.dotsFitPaper = f.dotsReady && m_dots->graphic.width <= m_settings.paperDots;
     f.targetKey = TargetKey().has_value();
     f.autoLogoKnown = m_autoLogo.has_value();
+    f.escPos = Commands() == LogoLanguage::EscPos;
+    f.graphicsByKey = Commands() != LogoLanguage::StarLine;
     return EnabledActions(f);
 }
 
@@ -634,6 +656,13 @@ void PrintersPageLogic::ShowActions() {
     m_view.SetEnabled(PCtl::cmdDeleteGraphic, a.remove);
     m_view.SetEnabled(PCtl::cmdDeleteAll, a.removeAll);
     m_view.SetEnabled(PCtl::cmdTestReceipt, a.testReceipt);
+    // Why a Star printer's actions are off.
+    m_view.SetToolTip(PCtl::cmdStore, Commands() == LogoLanguage::StarLine
+                                          ? tessaline::Say(kStarLineByNumber, m_korean)
+                                          : "");
+    m_view.SetToolTip(PCtl::cmdTestReceipt, Commands() != LogoLanguage::EscPos
+                                                ? tessaline::Say(kStarNoTestReceipt, m_korean)
+                                                : "");
     m_view.SetEnabled(PCtl::chkAutoLogo, a.autoLogo);
     ShowAutoLogo();
     m_view.SetEnabled(PCtl::cboPrinterAddress, !m_busy);
@@ -713,8 +742,9 @@ void PrintersPageLogic::cmdStore_Click() {
     const std::string file = m_logoFile;
     RunGraphicStep(
         Fill(tessaline::Say(kStoring, m_korean), {ShownKey(key)}),
-        [key, graphic, file](const Spooler& spooler, const std::string& printer) {
-            return StoreGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, key, graphic, file,
+        [key, graphic, file, commands = Commands()](const Spooler& spooler,
+                                                    const std::string& printer) {
+            return StoreGraphicStep(StepPrinter(spooler, printer, commands), key, graphic, file,
                                     {});
         },
         [this, key, graphic](const GraphicOutcome& outcome) {
@@ -737,8 +767,8 @@ void PrintersPageLogic::cmdPrintGraphic_Click() {
     const GraphicKey key = *TargetKey();
     RunGraphicStep(
         Fill(tessaline::Say(kPrinting, m_korean), {ShownKey(key)}),
-        [key](const Spooler& spooler, const std::string& printer) {
-            return PrintGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, key, 1, 1);
+        [key, commands = Commands()](const Spooler& spooler, const std::string& printer) {
+            return PrintGraphicStep(StepPrinter(spooler, printer, commands), key, 1, 1);
         },
         [this, key](const GraphicOutcome&) {
             SetWork(Fill(tessaline::Say(kPrinted, m_korean), {ShownKey(key)}), false);
@@ -752,8 +782,8 @@ void PrintersPageLogic::cmdDeleteGraphic_Click() {
     const GraphicKey key = *TargetKey();
     RunGraphicStep(
         Fill(tessaline::Say(kDeleting, m_korean), {ShownKey(key)}),
-        [key](const Spooler& spooler, const std::string& printer) {
-            return DeleteGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, key);
+        [key, commands = Commands()](const Spooler& spooler, const std::string& printer) {
+            return DeleteGraphicStep(StepPrinter(spooler, printer, commands), key);
         },
         [this, key](const GraphicOutcome&) {
             m_stored.Forget(m_printer->name, key);
@@ -773,8 +803,8 @@ void PrintersPageLogic::cmdDeleteAll_Click() {
     }
     RunGraphicStep(
         Fill(tessaline::Say(kDeleting, m_korean), {"*"}),
-        [](const Spooler& spooler, const std::string& printer) {
-            return DeleteGraphicStep(GraphicsPrinter{spooler, printer, {}, {}}, std::nullopt);
+        [commands = Commands()](const Spooler& spooler, const std::string& printer) {
+            return DeleteGraphicStep(StepPrinter(spooler, printer, commands), std::nullopt);
         },
         [this](const GraphicOutcome&) {
             m_stored.Forget(m_printer->name, std::nullopt);

@@ -87,6 +87,19 @@ inline constexpr Words kSending{"Sending the test receipt...", "테스트 영수
 inline constexpr Words kMaking{"Making the dots...", "도트를 만드는 중..."};
 inline constexpr Words kCommandSetEscPos{"ESC/POS (NV graphics, GS ( L)",
                                          "ESC/POS (NV 그래픽, GS ( L)"};
+inline constexpr Words kCommandSetStarPrnt{"StarPRNT (NV graphics, ESC GS ( L)",
+                                           "StarPRNT (NV 그래픽, ESC GS ( L)"};
+inline constexpr Words kCommandSetStarLine{"Star Line Mode (logos by number, ESC FS q)",
+                                           "Star Line Mode (번호 로고, ESC FS q)"};
+inline constexpr Words kStarLineByNumber{
+    "A Star Line Mode printer keeps its logos by number, all registered at once: upload them "
+    "with tessaline-cli upload --printer ADDRESS.",
+    "Star Line Mode 프린터는 로고를 번호로 한꺼번에 등록합니다: tessaline-cli upload --printer "
+    "주소 로 업로드해 주십시오."};
+inline constexpr Words kStarNoTestReceipt{
+    "The test receipt is written in ESC/POS; a Star printer would take it as garbage, so it is "
+    "not sent.",
+    "테스트 영수증은 ESC/POS 로 쓰여 있어 Star 프린터에는 보내지 않습니다."};
 inline constexpr Words kPaperChosen{
     "%d dots, as chosen under \"A logo to store\" (the printer does "
     "not say)",

@@ -10,6 +10,8 @@
 #include "WindowFixture.h"
 #include "app/gui/PrintersPage.h"
 #include "app/gui/frmCorvido.h"
+#include "platform/PrinterCommandsFile.h"
+#include "tests/support/BmpBuilder.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/Files.h"
 #include "tests/support/PictureBuilder.h"
@@ -226,6 +228,51 @@ private slots:
         QVERIFY2(Keys().find("\"W1\"") == std::string::npos, Keys().c_str());
         QVERIFY(!Rows().join('|').contains("W1"));
         QVERIFY(m_services->prompts.empty());
+    }
+
+    // A printer kept as StarPRNT is asked Star's questions and stores by key
+    // in its own language; one kept as Star Line Mode keeps no graphics by
+    // key; neither is sent the ESC/POS test receipt.
+    void aStarPrinterIsAskedAndStoredInItsLanguage() {
+        QCOMPARE(m_cli->Run("vprinter add StarPrnt --commands star-prnt").status, 0);
+        QCOMPARE(m_cli->Run("vprinter add StarLine --commands star-line").status, 0);
+        const test::ServedPrinter prnt(*m_cli, "StarPrnt");
+        const test::ServedPrinter line(*m_cli, "StarLine");
+        QVERIFY(KeepPrinterCommands(PrinterCommandsFile(), prnt.Address(), "star-prnt"));
+        QVERIFY(KeepPrinterCommands(PrinterCommandsFile(), line.Address(), "star-line"));
+        Open();
+        ChoosePrinter(prnt.Address());
+        QVERIFY2(Label(PCtl::lblReady).endsWith("ready"), qPrintable(Label(PCtl::lblReady)));
+        QCOMPARE(Label(PCtl::lblMaker), QString("Maker : Star"));
+        QVERIFY2(Label(PCtl::lblCommandSet).contains("StarPRNT"),
+                 qPrintable(Label(PCtl::lblCommandSet)));
+        QVERIFY(!W(PCtl::cmdTestReceipt)->isEnabled());
+        QVERIFY(W(PCtl::cmdTestReceipt)->toolTip().contains("Star printer"));
+        const std::string logo = m_program->File("star.bmp");
+        test::WriteBmp(logo, 96, 40, 24,
+                       [](int x, int) { return static_cast<uint8_t>(x < 48 ? 0 : 255); });
+        m_services->choices.push_back({logo, "star.bmp"});
+        Click(PCtl::cmdBrowse);
+        QTest::keyClicks(W(PCtl::txtKey), "S1");
+        Page().Settle();
+        Click(PCtl::cmdStore);
+        QVERIFY2(QString::fromStdString(Page().Logic().WorkText()).startsWith("Stored S1"),
+                 Page().Logic().WorkText().c_str());
+        const auto listed = m_cli->Run("nv list " + prnt.Address() + " --commands star-prnt");
+        QVERIFY2(listed.out.find("S1") != std::string::npos, listed.out.c_str());
+        QVERIFY(m_services->prompts.empty());
+
+        ChoosePrinter(line.Address());
+        QVERIFY2(Label(PCtl::lblCommandSet).contains("Star Line Mode"),
+                 qPrintable(Label(PCtl::lblCommandSet)));
+        QVERIFY(!W(PCtl::cmdStore)->isEnabled());
+        QVERIFY(W(PCtl::cmdStore)->toolTip().contains("by number"));
+        QVERIFY(!W(PCtl::cmdDeleteAll)->isEnabled());
+        QVERIFY(!W(PCtl::cmdTestReceipt)->isEnabled());
+        // An ESC/POS printer chosen next has its actions and no Star tips.
+        ChoosePrinter(Address());
+        QVERIFY(W(PCtl::cmdTestReceipt)->isEnabled());
+        QVERIFY(W(PCtl::cmdTestReceipt)->toolTip().isEmpty());
     }
 
     void deleteAllAsksFirst() {

@@ -84,6 +84,9 @@ struct StarReport {
 // answered, its version (ESC # * LF NUL), each up to the read timeout. Fails,
 // naming the address, only when the connection itself fails.
 Result<StarReport> AskStarPrinter(PrinterConnection& connection);
+// A Star printer's answers in a report's terms: maker "Star", then the model
+// and the firmware its version text names; what it left unanswered.
+PrinterReport StarAsPrinterReport(const StarReport& star);
 
 // The language a printer answers in: ESC/POS when it answers its real-time
 // status (DLE EOT 1); otherwise, when it answers ESC ACK SOH, StarPRNT where

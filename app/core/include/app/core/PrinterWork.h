@@ -8,8 +8,10 @@
 #include "base/Result.h"
 #include "platform/DriverLogos.h"
 #include "printer/AutoLogo.h"
+#include "printer/LogoCommands.h"
 #include "printer/NvGraphics.h"
 #include "printer/PrinterReport.h"
+#include "printer/StarStatus.h"
 
 #include <cstdint>
 #include <optional>
@@ -33,6 +35,12 @@ struct PrinterFacts {
     std::optional<std::vector<GraphicKey>> keys;
     // What it prints by itself (FS ( E 61), when it said.
     std::optional<AutoLogoSettings> autoLogo;
+    // The language its logos take: the one it is kept as (tessaline-cli
+    // --commands, apply), else the one its recorded model's profile gives,
+    // else ESC/POS. A Star printer is asked Star's questions.
+    LogoLanguage commands = LogoLanguage::EscPos;
+    // A Star printer's automatic status, when it answered one.
+    std::optional<StarStatus> starStatus;
     // A queue's driver record: the logo commands its driver sends with every
     // job, when the record could be read.
     std::optional<DriverLogoCommands> driverLogos;

@@ -38,6 +38,8 @@ struct ActionFacts {
     bool dotsFitPaper = false;  // and are no wider than the paper
     bool targetKey = false;     // a key is chosen in the list, or typed
     bool autoLogoKnown = false; // it said what it prints by itself
+    bool escPos = true;         // it takes ESC/POS (not a Star printer)
+    bool graphicsByKey = true;  // it keeps graphics by key (not Star Line Mode)
 };
 struct PageActions {
     bool refresh = false, store = false, print = false, remove = false, removeAll = false,
@@ -105,6 +107,8 @@ public:
 
 private:
     bool Korean() const { return m_korean; }
+    // The language the chosen printer's logos take, as its facts say.
+    LogoLanguage Commands() const { return m_facts ? m_facts->commands : LogoLanguage::EscPos; }
     void ShowEntries();
     void ShowFacts();
     void ShowKeys();
