@@ -16,6 +16,7 @@
 using tessaline::PCtl;
 using tessaline::win32::Narrow;
 using tessaline::win32::Widen;
+using tessaline::win32::WindowTextOf;
 
 namespace {
 
@@ -25,17 +26,6 @@ constexpr int kThumbHeight = 32;
 // Steps of the work bar while it is busy without steps of its own.
 constexpr int kBusySteps = 24;
 constexpr UINT_PTR kBusyTimer = 36;
-
-std::string WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    if (length <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return Narrow(text);
-}
 
 // A key's dots drawn small: each pixel the share of its dots that print.
 HBITMAP Thumbnail(const tessaline::RasterGraphic& g) {
@@ -282,7 +272,7 @@ void PrintersPage::Close() {
 }
 
 std::string PrintersPage::PrinterBoxText() const {
-    return WindowText(Handle(PCtl::cboPrinterAddress));
+    return WindowTextOf(Handle(PCtl::cboPrinterAddress));
 }
 
 bool PrintersPage::OnEnter() {
@@ -347,7 +337,7 @@ bool PrintersPage::OnCommand(HWND control, int id, int code) {
         break;
     case PCtl::txtKey:
         if (code == EN_CHANGE) {
-            logic.txtKey_Change(WindowText(control));
+            logic.txtKey_Change(WindowTextOf(control));
         }
         break;
     case PCtl::cboDither:

@@ -13,21 +13,9 @@
 using tessaline::Ctl;
 using tessaline::win32::Narrow;
 using tessaline::win32::Widen;
+using tessaline::win32::WindowTextOf;
 
-namespace {
-
-std::string WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    if (length <= 0) {
-        return {};
-    }
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return Narrow(text);
-}
-
-} // namespace
+namespace {} // namespace
 
 void frmCorvido::ClearRows() {
     ::SendMessageW(Handle(Ctl::ListView_0), LVM_DELETEALLITEMS, 0, 0);
@@ -97,7 +85,7 @@ std::string frmCorvido::Text(Ctl control) const {
         text.resize(static_cast<size_t>(length));
         return Narrow(text);
     }
-    return WindowText(Handle(control));
+    return WindowTextOf(Handle(control));
 }
 
 void frmCorvido::SetEnabled(Ctl control, bool enabled) {

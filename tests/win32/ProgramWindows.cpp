@@ -336,27 +336,23 @@ HWND Program::Control(Ctl control) const {
     return search.found;
 }
 
-void Program::Click(Ctl control) const {
-    ::PostMessageW(Control(control), BM_CLICK, 0, 0);
+void Program::ClickButton(HWND button) {
+    ::PostMessageW(button, BM_CLICK, 0, 0);
 }
 
-std::wstring Program::Text(Ctl control) const {
-    return WindowText(Control(control));
+std::wstring Program::TextOf(HWND window) {
+    return WindowText(window);
 }
 
-void Program::SetText(Ctl control, const std::wstring& text) const {
+void Program::SetTextOf(HWND window, const std::wstring& text) {
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(Control(control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+    ::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                           SMTO_ABORTIFHUNG, kTimeout, &result);
 }
 
-bool Program::Enabled(Ctl control) const {
-    return ::IsWindowEnabled(Control(control)) != 0;
-}
-
-bool Program::Checked(Ctl option) const {
+bool Program::CheckedBox(HWND box) {
     DWORD_PTR state = 0;
-    ::SendMessageTimeoutW(Control(option), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &state);
+    ::SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &state);
     return state == BST_CHECKED;
 }
 
@@ -443,38 +439,6 @@ HWND Program::Control(PCtl control) const {
     ChildSearch search{PrintersPageControlId(control), nullptr};
     ::EnumChildWindows(m_main, &FindChildById, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-void Program::Click(PCtl control) const {
-    ::PostMessageW(Control(control), BM_CLICK, 0, 0);
-}
-
-std::wstring Program::Text(PCtl control) const {
-    return WindowText(Control(control));
-}
-
-void Program::SetText(PCtl control, const std::wstring& text) const {
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(Control(control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                          SMTO_ABORTIFHUNG, kTimeout, &result);
-}
-
-bool Program::Enabled(PCtl control) const {
-    return ::IsWindowEnabled(Control(control)) != 0;
-}
-
-bool Program::Checked(PCtl box) const {
-    DWORD_PTR state = 0;
-    ::SendMessageTimeoutW(Control(box), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kTimeout, &state);
-    return state == BST_CHECKED;
-}
-
-bool Program::Visible(Ctl control) const {
-    return ::IsWindowVisible(Control(control)) != 0;
-}
-
-bool Program::Visible(PCtl control) const {
-    return ::IsWindowVisible(Control(control)) != 0;
 }
 
 void Program::Choose(PCtl box, int index) const {

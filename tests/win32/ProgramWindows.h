@@ -68,13 +68,21 @@ public:
     HWND WaitForDialog(const wchar_t* windowClass, DWORD milliseconds) const;
     std::optional<MessageBoxSeen> WaitForMessageBox(DWORD milliseconds) const;
 
+    // A control of the first page, or of the "Printers" page, found by its identifier.
     HWND Control(Ctl control) const;
-    void Click(Ctl control) const;
-    std::wstring Text(Ctl control) const;
-    void SetText(Ctl control, const std::wstring& text) const;
-    bool Enabled(Ctl control) const;
-    bool Checked(Ctl option) const;
-    bool Visible(Ctl control) const;
+    HWND Control(PCtl control) const;
+    template <typename C> void Click(C control) const { ClickButton(Control(control)); }
+    template <typename C> std::wstring Text(C control) const { return TextOf(Control(control)); }
+    template <typename C> void SetText(C control, const std::wstring& text) const {
+        SetTextOf(Control(control), text);
+    }
+    template <typename C> bool Enabled(C control) const {
+        return ::IsWindowEnabled(Control(control)) != 0;
+    }
+    template <typename C> bool Checked(C box) const { return CheckedBox(Control(box)); }
+    template <typename C> bool Visible(C control) const {
+        return ::IsWindowVisible(Control(control)) != 0;
+    }
     // The window with the keyboard focus in the program's user-interface thread.
     HWND Focus() const;
     // True when the Tessaline control has a visible window of its own in its place.
@@ -88,14 +96,6 @@ public:
     int SliderPosition() const;
     bool DragSlider(int position) const;
 
-    // The "Printers" page's controls, found by their identifiers.
-    HWND Control(PCtl control) const;
-    void Click(PCtl control) const;
-    std::wstring Text(PCtl control) const;
-    void SetText(PCtl control, const std::wstring& text) const;
-    bool Enabled(PCtl control) const;
-    bool Checked(PCtl box) const;
-    bool Visible(PCtl control) const;
     // Picks entry `index` of a list box as a user would: chosen, and its owner told.
     void Choose(PCtl box, int index) const;
     // A press and a release of the real mouse in the middle of `window`.
@@ -114,6 +114,10 @@ public:
     DWORD ProcessId() const { return m_processId; }
 
 private:
+    static void ClickButton(HWND button);
+    static std::wstring TextOf(HWND window);
+    static void SetTextOf(HWND window, const std::wstring& text);
+    static bool CheckedBox(HWND box);
     std::vector<std::wstring> Rows(HWND list, int columns) const;
 
     win32::UniqueHandle m_process;
