@@ -8,11 +8,13 @@
 #include "app/core/PrintersPageLogic.h"
 #include "app/core/ProgramSettings.h"
 #include "app/core/StoredGraphics.h"
+#include "app/core/SystemServices.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/RecordingSpooler.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TempFolder.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -101,6 +103,50 @@ TEST(PrinterFactsText, NameTheProfileAndWhereThePaperWidthComesFrom) {
             << PaperWidthText(c.report, 384, false);
     }
     EXPECT_EQ(PaperWidthText(&narrowed, 576, true), "384 도트, 프린터가 알려 준 값");
+}
+
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+#endif
+}
+
+// "Find printers..." looks where the settings say, when they say: a shop's
+// printer subnet, or a rehearsal's loopback printers.
+TEST(FindPrinters, TheNetworksAndThePortMayBeNamed) {
+    const struct {
+        const char* networks;
+        std::vector<std::string> blocks;
+        const char* port;
+        uint16_t asked;
+    } cases[] = {
+        {"127.0.0.1/32", {"127.0.0.1/32"}, "9101", 9101},
+        {"127.0.0.1/32, 127.0.0.2,127.0.0.8/30",
+         {"127.0.0.1/32", "127.0.0.2", "127.0.0.8/30"},
+         "65535",
+         65535},
+        {" ", {}, "0", 9100},
+        {"127.0.0.1", {"127.0.0.1"}, "70000", 9100},
+        {"127.0.0.1", {"127.0.0.1"}, "91x", 9100},
+        {"127.0.0.1", {"127.0.0.1"}, "", 9100},
+    };
+    HostServices host(nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.networks);
+        SetEnvironment("TESSALINE_FIND_NETWORKS", c.networks);
+        SetEnvironment("TESSALINE_FIND_PORT", c.port);
+        EXPECT_EQ(host.OwnNetworks(), c.blocks);
+        EXPECT_EQ(host.PrinterPort(), c.asked) << c.port;
+    }
+    SetEnvironment("TESSALINE_FIND_NETWORKS", nullptr);
+    SetEnvironment("TESSALINE_FIND_PORT", nullptr);
+    EXPECT_EQ(host.PrinterPort(), 9100);
 }
 
 TEST(PageActions, FollowThePrinterTheKeyAndTheDots) {

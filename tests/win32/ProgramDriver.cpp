@@ -534,6 +534,13 @@ int Printers(const std::wstring& exe, const std::wstring& address, const std::ws
     checks.Check(WaitUntil(30000, [&] { return program.Text(PCtl::lblWork) == L"ready"; }),
                  "the address typed and Enter: asked again, \"" +
                      Utf8(program.Text(PCtl::lblWork)) + "\"");
+    // "Find printers..." looks where the check's settings say (loopback, at
+    // the served printer's port) and offers what answered.
+    program.Click(PCtl::cmdFindPrinters);
+    const bool found = WaitUntil(
+        30000, [&] { return program.Text(PCtl::lblWork).rfind(L"Found 1: " + address, 0) == 0; });
+    checks.Check(found, "Find printers... offers the served printer: \"" +
+                            Utf8(program.Text(PCtl::lblWork)) + "\"");
 
     // The keyboard: Tab goes through every control that is on, in the page's
     // order, and the mnemonics reach the controls their captions name.

@@ -854,8 +854,11 @@ printers() {
     make_wide_png "$folder/wide.png"
     rm -f "$(program_settings)"
     serve_printer SHOP "$folder"
+    # "Find printers..." looks only at the served printer, never the machine's networks.
+    export TESSALINE_FIND_NETWORKS=127.0.0.1/32 TESSALINE_FIND_PORT="${address##*:}"
     passes "$driver" printers "$(windows_path "$folder/Tessaline.exe")" "$address" \
         "$(windows_path "$folder/wide.png")"
+    unset TESSALINE_FIND_NETWORKS TESSALINE_FIND_PORT
     grep -qF '"L1": printed' "$folder/serve.out" ||
         fail "the printer did not print graphic L1: $(cat "$folder/serve.out")"
     # The test receipt: L1 at its top, then the cut.

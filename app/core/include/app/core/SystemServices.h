@@ -40,10 +40,13 @@ public:
     virtual std::shared_ptr<const Spooler> PrinterSpooler() { return nullptr; }
     // The IPv4 networks this computer is on ("10.1.0.0/24"), each of at most
     // kWidestOwnNetwork's size (platform/connection/LocalNetworks.h): where
-    // "Find printers..." looks.
+    // "Find printers..." looks. TESSALINE_FIND_NETWORKS, when set, names the
+    // networks instead (blocks or addresses, between commas or blanks): a
+    // shop's one printer subnet, or a rehearsal's loopback printers.
     virtual std::vector<std::string> OwnNetworks();
-    // The port it asks at each address: the raw printing port.
-    virtual uint16_t PrinterPort() { return 9100; }
+    // The port it asks at each address: the raw printing port, 9100, or
+    // TESSALINE_FIND_PORT when that holds a port.
+    virtual uint16_t PrinterPort();
 };
 
 // The system's services through platform/, the same on every system:
