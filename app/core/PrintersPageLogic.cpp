@@ -336,7 +336,9 @@ void PrintersPageLogic::cmdFindPrinters_Click() {
     for (const std::string& network : networks) {
         const Result<NetworkRange> range = ParseNetwork(network);
         if (!range) {
-            continue;
+            // Only a network named by hand can be malformed: say which, look nowhere.
+            Fail(network + ": " + range.Reason());
+            return;
         }
         const std::vector<IpAddress> more = RangeAddresses(range.Value());
         addresses.insert(addresses.end(), more.begin(), more.end());

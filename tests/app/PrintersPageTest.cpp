@@ -467,6 +467,15 @@ TEST_F(PageFixture, AQueueShowsItsDriverRecordsLogoCommands) {
     }
 }
 
+TEST_F(PageFixture, AMalformedNetworkToLookInIsNamedAndNothingIsAsked) {
+    Load();
+    services.networks = {"127.0.0.1/32", "127.0.0.0/33"};
+    logic->cmdFindPrinters_Click();
+    ASSERT_EQ(services.prompts.size(), 1u);
+    EXPECT_EQ(services.prompts[0].text.rfind("127.0.0.0/33: ", 0), 0u) << services.prompts[0].text;
+    EXPECT_FALSE(logic->Busy());
+}
+
 TEST_F(PageFixture, TheKeyIsCheckedAsTyped) {
     Load();
     struct Case {
