@@ -163,7 +163,7 @@ PrinterFacts AskPrinterFacts(const PrinterChoice& choice, const Spooler* spooler
     return facts;
 }
 
-std::string ReadinessText(const PrinterFacts& facts) {
+std::string ReadinessText(const PrinterFacts& facts, bool korean) {
     if (!facts.whyNot.empty()) {
         return facts.whyNot;
     }
@@ -176,7 +176,9 @@ std::string ReadinessText(const PrinterFacts& facts) {
          facts.starStatus ? facts.starStatus->Conditions() : facts.report->status.Conditions()) {
         why += (why.empty() ? "" : ", ") + c;
     }
-    return std::string(ready ? "ready" : "not ready") + (why.empty() ? "" : " (" + why + ")");
+    const char* state =
+        ready ? (korean ? "준비됨" : "ready") : (korean ? "준비 안 됨" : "not ready");
+    return std::string(state) + (why.empty() ? "" : " (" + why + ")");
 }
 
 std::vector<uint8_t> TestReceiptBytes(const TestReceipt& receipt) {

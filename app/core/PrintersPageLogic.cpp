@@ -36,10 +36,10 @@ std::string N(int64_t value) {
     return std::to_string(value);
 }
 
-std::string SizeText(const RasterGraphic& graphic) {
-    return N(graphic.width) + " x " + N(graphic.height) + " dots, " +
-           GroupedDigits(GraphicRowBytes(graphic.width) * static_cast<uint64_t>(graphic.height)) +
-           " bytes";
+std::string SizeText(const RasterGraphic& graphic, bool korean) {
+    return Fill(Say(kKeySize, korean), {N(graphic.width), N(graphic.height),
+                                        GroupedDigits(GraphicRowBytes(graphic.width) *
+                                                      static_cast<uint64_t>(graphic.height))});
 }
 
 std::string Today() {
@@ -118,6 +118,7 @@ PrintersPageLogic::~PrintersPageLogic() = default;
 
 void PrintersPageLogic::Load(int32_t codePage) {
     m_korean = codePage == 949;
+    m_view.SetText(PCtl::lstKeys, tessaline::Say(kKeyColumns, m_korean));
     for (const PageCaption& caption : kPageCaptions) {
         m_view.SetText(caption.control, tessaline::Say(caption.words, m_korean));
     }
@@ -202,7 +203,8 @@ void PrintersPageLogic::AskPrinter() {
             m_facts = *facts;
             m_autoLogo = facts->autoLogo;
             m_keyRow = -1;
-            SetWork(facts->failure.empty() ? ReadinessText(*facts) : facts->failure, false);
+            SetWork(facts->failure.empty() ? ReadinessText(*facts, m_korean) : facts->failure,
+                    false);
             ShowFacts();
             ShowKeys();
             ShowKeyCheck();
@@ -399,7 +401,7 @@ void PrintersPageLogic::ShowFacts() {
         return v && !v->empty() ? *v : say(r != nullptr ? kUnknown : kNotAsked);
     };
     m_view.SetText(PCtl::lblReady,
-                   say(kReadyLabel) + (m_facts ? ReadinessText(*m_facts) : say(kNotAsked)));
+                   say(kReadyLabel) + (m_facts ? ReadinessText(*m_facts, ko) : say(kNotAsked)));
     m_view.SetText(PCtl::lblMaker, say(kMakerLabel) + value(r ? r->maker : std::nullopt));
     m_view.SetText(PCtl::lblModel, say(kModelLabel) + ModelText(r, value(std::nullopt), ko));
     m_view.SetText(PCtl::lblSerial, say(kSerialLabel) + value(r ? r->serialNumber : std::nullopt));
@@ -435,8 +437,8 @@ void PrintersPageLogic::ShowKeys() {
     if (m_facts && m_facts->keys) {
         for (const GraphicKey key : *m_facts->keys) {
             KeyRow row{key, ShownKey(key), {}, m_stored.Recall(m_printer->name, key)};
-            row.sizeText =
-                row.thumbnail ? SizeText(*row.thumbnail) : tessaline::Say(kSizeNotKnown, m_korean);
+            row.sizeText = row.thumbnail ? SizeText(*row.thumbnail, m_korean)
+                                         : tessaline::Say(kSizeNotKnown, m_korean);
             rows.push_back(std::move(row));
             m_rowKeys.push_back(key);
         }

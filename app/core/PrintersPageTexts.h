@@ -115,6 +115,9 @@ inline constexpr Words kNoKeys{"The printer holds no NV graphics.",
                                "프린터에 저장된 NV 그래픽이 없습니다."};
 inline constexpr Words kKeysNotAsked{"The keys cannot be asked: %s",
                                      "키 목록을 물을 수 없습니다: %s"};
+// The key list's column headings, between a tab.
+inline constexpr Words kKeyColumns{"Key\tSize", "키\t크기"};
+inline constexpr Words kKeySize{"%s x %s dots, %s bytes", "%s x %s 도트, %s 바이트"};
 inline constexpr Words kSizeNotKnown{"size not known: not stored by Tessaline",
                                      "크기 알 수 없음: Tessaline 이 저장하지 않음"};
 inline constexpr Words kKeyFine{"Key %s is free.", "키 %s 은(는) 비어 있습니다."};

@@ -179,6 +179,8 @@ void PrintersPage::SetText(PCtl control, const std::string& text) {
         edit->setText(value);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         combo->setEditText(value);
+    } else if (auto* list = qobject_cast<QTreeWidget*>(widget)) {
+        list->setHeaderLabels(value.split('\t'));
     }
     m_showing = false;
 }

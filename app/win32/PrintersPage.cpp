@@ -432,7 +432,23 @@ bool PrintersPage::OnScroll(HWND control) {
 
 void PrintersPage::SetText(PCtl control, const std::string& text) {
     m_showing = true;
-    ::SetWindowTextW(Handle(control), Widen(text).c_str());
+    if (control == PCtl::lstKeys) {
+        // The column headings, a tab between them.
+        std::wstring headings = Widen(text);
+        int column = 0;
+        for (size_t from = 0; from <= headings.size(); ++column) {
+            const size_t tab = std::min(headings.find(L'\t', from), headings.size());
+            std::wstring heading = headings.substr(from, tab - from);
+            LVCOLUMNW item{};
+            item.mask = LVCF_TEXT;
+            item.pszText = heading.data();
+            ::SendMessageW(Handle(control), LVM_SETCOLUMNW, static_cast<WPARAM>(column),
+                           reinterpret_cast<LPARAM>(&item));
+            from = tab + 1;
+        }
+    } else {
+        ::SetWindowTextW(Handle(control), Widen(text).c_str());
+    }
     m_showing = false;
 }
 

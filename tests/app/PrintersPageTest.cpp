@@ -533,8 +533,10 @@ TEST_F(PageFixture, KoreanTextsForCodePage949) {
     Load(949);
     EXPECT_EQ(page.texts[PCtl::cmdStore], "저장(&S)");
     EXPECT_EQ(page.texts[PCtl::chkFit], "용지에 맞춤(&I)");
+    EXPECT_EQ(page.texts[PCtl::lstKeys], "키\t크기");
     Load(1252);
     EXPECT_EQ(page.texts[PCtl::cmdStore], "&Store");
+    EXPECT_EQ(page.texts[PCtl::lstKeys], "Key\tSize");
     EXPECT_EQ(page.texts[PCtl::cmdTestReceipt], "Print a &test receipt");
 }
 

@@ -344,6 +344,8 @@ private slots:
         QCOMPARE(qobject_cast<QTabWidget*>(m_form->Control(Ctl::SSTab))->tabText(1),
                  QString("프린터(&P)"));
         QCOMPARE(qobject_cast<QAbstractButton*>(W(PCtl::cmdStore))->text(), QString("저장(&S)"));
+        QCOMPARE(qobject_cast<QTreeWidget*>(W(PCtl::lstKeys))->headerItem()->text(1),
+                 QString("크기"));
         QCOMPARE(qobject_cast<QComboBox*>(W(PCtl::cboZoom))->itemText(0), QString("창에 맞춤"));
         // The first tab keeps its own.
         QCOMPARE(qobject_cast<QTabWidget*>(m_form->Control(Ctl::SSTab))->tabText(0),

@@ -434,7 +434,7 @@ int Limit(const std::wstring& exe) {
 
 // The state line of a printer that is ready, in the page's language.
 std::wstring ReadyText() {
-    return (::GetACP() == 949 ? Wide("상태 : ") : std::wstring(L"State : ")) + L"ready";
+    return ::GetACP() == 949 ? Wide("상태 : 준비됨") : std::wstring(L"State : ready");
 }
 
 // Waits until the page's work line reads `text`; says what it read.

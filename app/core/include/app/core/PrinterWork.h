@@ -52,7 +52,7 @@ struct PrinterFacts {
 PrinterFacts AskPrinterFacts(const PrinterChoice& choice, const Spooler* spooler = nullptr);
 
 // "ready", or "not ready (cover open, paper end)", or why it cannot be told.
-std::string ReadinessText(const PrinterFacts& facts);
+std::string ReadinessText(const PrinterFacts& facts, bool korean = false);
 
 // What the test receipt prints: the logo stored under `logo` when given,
 // the printer's name and model, the date, and a QR code of the printer's name.

@@ -80,6 +80,7 @@ class PrintersPageView {
 public:
     virtual ~PrintersPageView() = default;
 
+    // For lstKeys, its column headings, a tab between them.
     virtual void SetText(PCtl control, const std::string& text) = 0;
     virtual void SetEnabled(PCtl control, bool enabled) = 0;
     // A control's tool tip: why it is disabled, or what it does.
