@@ -101,6 +101,8 @@ PrinterFacts AskPrinterFacts(const PrinterChoice& choice, const Spooler* spooler
     facts.printer = choice.name;
     if (choice.queue) {
         facts.whyNot = "cannot be asked: a spooler queue carries bytes one way";
+        // Its language as kept for it: graphics go to it blind, in that language.
+        facts.commands = KnownLogoLanguage(choice.name);
         if (spooler != nullptr) {
             if (auto queue = spooler->Open(choice.name, QueueAccess::Plain)) {
                 facts.driverLogos =

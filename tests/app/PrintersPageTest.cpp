@@ -9,10 +9,12 @@
 #include "app/core/ProgramSettings.h"
 #include "app/core/StoredGraphics.h"
 #include "app/core/SystemServices.h"
+#include "platform/PrinterCommandsFile.h"
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/RecordingSpooler.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TempHome.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -426,6 +428,19 @@ std::vector<uint8_t> DriverRecord(bool a, bool b) {
         put(1452, {4});
     }
     return record;
+}
+
+// A queue kept as a Star Line Mode printer's gets no graphics by key and no
+// ESC/POS test receipt: the bytes would be another language's.
+TEST_F(PageFixture, AQueueKeptAsStarLineModeTakesNeitherGraphicsByKeyNorTheTestReceipt) {
+    const test::TempHome home;
+    ASSERT_TRUE(KeepPrinterCommands(PrinterCommandsFile(), "THERMAL #1", "star-line"));
+    Load();
+    logic->PrinterChosen("THERMAL #1");
+    EXPECT_FALSE(page.enabled[PCtl::cmdDeleteAll]);
+    EXPECT_FALSE(page.enabled[PCtl::cmdTestReceipt]);
+    EXPECT_NE(page.tips[PCtl::cmdStore].find("by number"), std::string::npos);
+    EXPECT_NE(page.tips[PCtl::cmdTestReceipt].find("Star printer"), std::string::npos);
 }
 
 // "Print this logo on every receipt" shows, for a queue, what its driver
