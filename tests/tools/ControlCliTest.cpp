@@ -5,6 +5,7 @@
 #include "tests/support/BmpBuilder.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/LoopbackListener.h"
 #include "tests/support/PictureBuilder.h"
 #include "tests/support/ServedPrinter.h"
 
@@ -557,19 +558,11 @@ public:
         StopsReading, // busy part-way through the registration: it takes no more bytes
     };
     explicit ScriptedStarLine(After after) : m_after(after) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int small = 4096;
-        ::setsockopt(m_listen, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof at;
-        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&at), size) != 0 ||
-            ::listen(m_listen, 1) != 0 ||
-            ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+        // A small receive buffer, so a printer that stops reading stops the sender soon.
+        m_port = test::ListenOnLoopback(m_listen, 4096);
+        if (m_port == 0) {
             return;
         }
-        m_port = ntohs(at.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~ScriptedStarLine() {

@@ -8,6 +8,7 @@
 #include "printer/StarPrntGraphics.h"
 #include "printer/StarStatus.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/LoopbackListener.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -313,17 +314,10 @@ namespace {
 class FakeStarPrnt {
 public:
     explicit FakeStarPrnt(Bytes dataReply) : m_dataReply(std::move(dataReply)) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof at;
-        if (::bind(m_listen, reinterpret_cast<sockaddr*>(&at), size) != 0 ||
-            ::listen(m_listen, 1) != 0 ||
-            ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+        m_port = test::ListenOnLoopback(m_listen);
+        if (m_port == 0) {
             return;
         }
-        m_port = ntohs(at.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~FakeStarPrnt() {

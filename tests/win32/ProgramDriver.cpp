@@ -299,6 +299,20 @@ int Run(const std::wstring& exe, const std::wstring& logo1, const std::wstring& 
     return checks.Finish();
 }
 
+// Says MARKER.ready once the window is still, waits for MARKER.done (the
+// picture taken), then closes the program by its Close button.
+int HoldForPicture(Checks& checks, Program& program, const std::wstring& marker) {
+    ::Sleep(500);
+    std::ofstream(std::filesystem::path(marker + L".ready")).put('\n');
+    WaitUntil(60000, [&] {
+        return ::GetFileAttributesW((marker + L".done").c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
+    program.Click(Ctl::cmdClose);
+    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
+    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
+    return checks.Finish();
+}
+
 int Show(const std::wstring& exe, const std::wstring& marker) {
     Checks checks;
     Program program;
@@ -314,15 +328,7 @@ int Show(const std::wstring& exe, const std::wstring& marker) {
                      "a click on row 1 shows its size: \"" + Utf8(program.Text(Ctl::lblHeight)) +
                          "\"");
     }
-    ::Sleep(500);
-    std::ofstream(std::filesystem::path(marker + L".ready")).put('\n');
-    WaitUntil(60000, [&] {
-        return ::GetFileAttributesW((marker + L".done").c_str()) != INVALID_FILE_ATTRIBUTES;
-    });
-    program.Click(Ctl::cmdClose);
-    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
-    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
-    return checks.Finish();
+    return HoldForPicture(checks, program, marker);
 }
 
 int Startup(const std::wstring& exe, int runs) {
@@ -758,15 +764,7 @@ int ShowPrinters(const std::wstring& exe, const std::wstring& address, const std
                      "the logo's dots shown, Store on");
     }
     program.WaitUntilPainted(30000);
-    ::Sleep(500);
-    std::ofstream(std::filesystem::path(marker + L".ready")).put('\n');
-    WaitUntil(60000, [&] {
-        return ::GetFileAttributesW((marker + L".done").c_str()) != INVALID_FILE_ATTRIBUTES;
-    });
-    program.Click(Ctl::cmdClose);
-    const std::optional<DWORD> exitCode = program.WaitForExit(30000);
-    checks.Check(exitCode && *exitCode == 0, "Close ends the program with status 0");
-    return checks.Finish();
+    return HoldForPicture(checks, program, marker);
 }
 
 } // namespace

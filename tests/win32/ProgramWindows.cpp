@@ -336,6 +336,22 @@ HWND Program::Control(Ctl control) const {
     return search.found;
 }
 
+namespace {
+
+// A press and a release of the real mouse at `at` in `window`'s client area.
+void PressAndRelease(HWND window, POINT at) {
+    ::ClientToScreen(window, &at);
+    ::SetCursorPos(at.x, at.y);
+    INPUT clicks[2]{};
+    clicks[0].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].type = INPUT_MOUSE;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, clicks, sizeof(INPUT));
+}
+
+} // namespace
+
 void Program::ClickButton(HWND button) {
     ::PostMessageW(button, BM_CLICK, 0, 0);
 }
@@ -454,15 +470,7 @@ void Program::Choose(PCtl box, int index) const {
 void Program::ClickOn(HWND window) const {
     RECT bounds{};
     ::GetClientRect(window, &bounds);
-    POINT at{bounds.right / 2, bounds.bottom / 2};
-    ::ClientToScreen(window, &at);
-    ::SetCursorPos(at.x, at.y);
-    INPUT clicks[2]{};
-    clicks[0].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].type = INPUT_MOUSE;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, clicks, sizeof(INPUT));
+    PressAndRelease(window, POINT{bounds.right / 2, bounds.bottom / 2});
 }
 
 int Program::CurrentTab() const {
@@ -526,15 +534,8 @@ void Program::ClickRow(int row) const {
     memory.Read(&bounds, sizeof(bounds));
     // A press and a release of the real mouse: the list view follows the
     // button itself between the two.
-    POINT at{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
-    ::ClientToScreen(list, &at);
-    ::SetCursorPos(at.x, at.y);
-    INPUT clicks[2]{};
-    clicks[0].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].type = INPUT_MOUSE;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ::SendInput(2, clicks, sizeof(INPUT));
+    PressAndRelease(list,
+                    POINT{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2});
 }
 
 } // namespace tessaline::driver
