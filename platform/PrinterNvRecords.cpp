@@ -164,8 +164,10 @@ Result<PrinterNvRecord> ParsePrinterNvRecord(std::string_view text) {
             }
         } else if (name == "graphic-width") {
             int32_t width = 0;
-            if (value.size() < 4 || value[2] != ' ' || !ReadNumber(value.substr(3), width) ||
-                width == 0) {
+            // A key's characters run from 32 to 126, as every key a printer takes.
+            const auto keyCharacter = [](char c) { return c >= ' ' && c <= '~'; };
+            if (value.size() < 4 || !keyCharacter(value[0]) || !keyCharacter(value[1]) ||
+                value[2] != ' ' || !ReadNumber(value.substr(3), width) || width == 0) {
                 return R::Fail(at + "graphic-width is a key of two characters and a width in dots");
             }
             record.graphicWidths[std::string(value.substr(0, 2))] = width;

@@ -43,6 +43,10 @@ TEST(PrinterNvRecord, ReadsWhatItWritesAndNamesTheLineAtFault) {
          "line 3: image-widths is up to 255 widths in dots"},
         {"a key of one character", "tessaline-printer-record 1\nwrites=1\ngraphic-width=A 12\n",
          "line 3: graphic-width is a key of two characters and a width in dots"},
+        // A carriage return would come back as a blank, another key.
+        {"a key with a control character",
+         "tessaline-printer-record 1\nwrites=1\ngraphic-width=\r| 2\n",
+         "line 3: graphic-width is a key of two characters and a width in dots"},
         {"the roll it answered",
          "tessaline-printer-record 1\nwrites=0\nmodel=EPSON TM-T88V\n"
          "paper-mm=58\n",
