@@ -751,10 +751,10 @@ private:
         const auto sendAndList = [&](std::span<const uint8_t> command) -> Result<void> {
             ++R().writes;
             m_work.record->CountWrites(m_today, 1);
-            if (Result<void> sent = link.Send(command); !sent) {
-                return sent;
-            }
-            const auto after = AskGraphicKeys(link, kNvWriteAnswerWait);
+            // The check nv store and nv delete hold each write to, on the
+            // connection the plan was made on.
+            const auto after =
+                SendThenListKeys(link, command, LogoLanguage::EscPos, kNvWriteAnswerWait);
             if (!after) {
                 return Result<void>::FailAs(after);
             }

@@ -114,6 +114,21 @@ std::string DataDifference(const RasterGraphic& sent, const StarGraphicReply& ba
     return text;
 }
 
+// The key list in `commands`' own question, waiting up to `wait` beyond the
+// read timeout for its first reply; nothing when none came.
+Result<Keys> ListKeys(PrinterConnection& connection, LogoLanguage commands,
+                      std::chrono::milliseconds wait) {
+    if (commands != LogoLanguage::StarPrnt) {
+        return AskGraphicKeys(connection, wait);
+    }
+    const StarAnswer reply =
+        AskStarGraphic(connection, StarGraphicKeysRequest(), kStarGraphicKeys, GraphicKey{}, wait);
+    if (!reply) {
+        return Result<Keys>::FailAs(reply);
+    }
+    return reply.Value() ? Keys(reply.Value()->keys) : Keys();
+}
+
 // Where the bytes go: a printer by its address (asked while it answers), or a
 // spooler queue (one raw job, blind).
 class GraphicsLink {
@@ -154,19 +169,32 @@ public:
         return ParseNvBytes(*reply.Value());
     }
 
-    // The key list; nothing when the printer does not answer. After an NV
-    // write, a printer that has answered before may take longer.
-    Result<Keys> AskKeys(bool afterWrite = false) {
+    // The key list; nothing when the printer does not answer.
+    Result<Keys> AskKeys() {
         if (!m_answers) {
             return Keys();
         }
-        const auto wait =
-            afterWrite && m_answered ? m_link.WriteWait() : std::chrono::milliseconds(0);
-        auto keys = m_star ? AskStarKeys(wait) : AskGraphicKeys(m_link.Connection(), wait);
-        if (keys && !keys.Value()) {
-            m_answers = false;
+        auto keys = ListKeys(m_link.Connection(), Commands(), std::chrono::milliseconds(0));
+        Answered(keys);
+        return keys;
+    }
+
+    // Sends `command` and, while the printer answers, the key list after it:
+    // nothing when it does not (or through a queue, blind). `sent` runs once
+    // the bytes went out.
+    Result<Keys> SendThenAsk(std::span<const uint8_t> command, const std::function<void()>& sent) {
+        if (!m_answers) {
+            if (Result<void> done = Send(command); !done) {
+                return Result<Keys>::FailAs(done);
+            }
+            if (sent) {
+                sent();
+            }
+            return Keys();
         }
-        m_answered = m_answered || (keys && keys.Value());
+        auto keys =
+            SendThenListKeys(m_link.Connection(), command, Commands(), AfterWriteWait(), sent);
+        Answered(keys);
         return keys;
     }
 
@@ -206,13 +234,19 @@ public:
     }
 
 private:
-    Result<Keys> AskStarKeys(std::chrono::milliseconds wait) {
-        const StarAnswer reply = AskStarGraphic(m_link.Connection(), StarGraphicKeysRequest(),
-                                                kStarGraphicKeys, GraphicKey{}, wait);
-        if (!reply) {
-            return Result<Keys>::FailAs(reply);
+    LogoLanguage Commands() const { return m_star ? LogoLanguage::StarPrnt : LogoLanguage::EscPos; }
+
+    // The key list asked after a write waits longer on a printer that has answered before.
+    std::chrono::milliseconds AfterWriteWait() const {
+        return m_answered ? m_link.WriteWait() : std::chrono::milliseconds(0);
+    }
+
+    // Notes whether a key list came: a printer that gave none is not asked again.
+    void Answered(const Result<Keys>& keys) {
+        if (keys && !keys.Value()) {
+            m_answers = false;
         }
-        return reply.Value() ? Keys(reply.Value()->keys) : Keys();
+        m_answered = m_answered || (keys && keys.Value());
     }
 
     PrinterLink m_link;
@@ -232,15 +266,13 @@ std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uin
                                          bool askFree, GraphicOutcome& checked,
                                          const std::string& nvWrite = {},
                                          NvWidthChange widths = {}) {
-    if (Result<void> sent = link.Send(command); !sent) {
-        return Failed(kPrinterNotSent, sent.Reason());
-    }
-    if (!nvWrite.empty()) {
-        // Deleting every graphic leaves none; one, the others as they were.
-        link.CountNvWrite(nvWrite, nvWrite == kDeleteAll ? kHoldsNone : std::string(),
-                          std::move(widths));
-    }
-    const auto keys = link.AskKeys(true);
+    const auto keys = link.SendThenAsk(command, [&] {
+        if (!nvWrite.empty()) {
+            // Deleting every graphic leaves none; one, the others as they were.
+            link.CountNvWrite(nvWrite, nvWrite == kDeleteAll ? kHoldsNone : std::string(),
+                              std::move(widths));
+        }
+    });
     if (!keys) {
         return Failed(kPrinterNotSent, keys.Reason());
     }
@@ -257,6 +289,20 @@ std::optional<GraphicOutcome> SendAndAsk(GraphicsLink& link, std::span<const uin
 }
 
 } // namespace
+
+Result<std::optional<std::vector<GraphicKey>>> SendThenListKeys(PrinterConnection& connection,
+                                                                std::span<const uint8_t> write,
+                                                                LogoLanguage commands,
+                                                                std::chrono::milliseconds wait,
+                                                                const std::function<void()>& sent) {
+    if (Result<void> done = connection.Send(write); !done) {
+        return Result<Keys>::FailAs(done);
+    }
+    if (sent) {
+        sent();
+    }
+    return ListKeys(connection, commands, wait);
+}
 
 std::string GroupedDigits(uint64_t value) {
     std::string digits = std::to_string(value);
@@ -330,18 +376,16 @@ GraphicOutcome StoreGraphicStep(const GraphicsPrinter& printer, GraphicKey key,
     }
     // FS q bit images, which a first graphic may erase, are ESC/POS's only.
     const bool first = !star && (!keysBefore.Value() || keysBefore.Value()->empty());
-    if (Result<void> sent = link.Send(command.Value()); !sent) {
-        return Failed(kPrinterNotSent, sent.Reason());
-    }
-    NvWidthChange stored;
-    stored.stored.emplace_back(key.Text(), graphic.width);
-    link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}), kHoldsGraphics,
-                      std::move(stored));
-    // One graphic: Progress(1) once its bytes went out, as an upload of one logo raises it.
-    if (progress) {
-        progress(1);
-    }
-    const auto keysAfter = link.AskKeys(true);
+    const auto keysAfter = link.SendThenAsk(command.Value(), [&] {
+        NvWidthChange stored;
+        stored.stored.emplace_back(key.Text(), graphic.width);
+        link.CountNvWrite(Joined({"store of NV graphic ", ShownKey(key)}), kHoldsGraphics,
+                          std::move(stored));
+        // One graphic: Progress(1) once its bytes went out, as an upload of one logo raises it.
+        if (progress) {
+            progress(1);
+        }
+    });
     if (!keysAfter) {
         return Failed(kPrinterNotSent, keysAfter.Reason());
     }

@@ -14,11 +14,15 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace tessaline {
+
+class PrinterConnection;
 
 // The printer a step goes to: a spooler queue by its name, or an address,
 // whose own timeouts may be replaced.
@@ -80,6 +84,18 @@ GraphicOutcome DeleteGraphicStep(const GraphicsPrinter& printer, std::optional<G
 // Asks the key list, the size and the free bytes. Only an address can be
 // asked; a printer that does not answer is kPrinterNotSent.
 GraphicOutcome ListGraphicsStep(const GraphicsPrinter& printer);
+
+// The check every NV write by key is held to, on a connection to a printer
+// that answers, which stays open for more: `write` goes out, `sent` runs (the
+// write is counted, progress raised), and the key list the printer gives
+// after it shows what it kept. A printer busy writing its NV memory may
+// answer up to `wait` beyond its read timeout. Nothing when no list came;
+// fails when the bytes or the question did. Every step above, and apply's
+// writes to a printer it has already asked, send their writes through it.
+Result<std::optional<std::vector<GraphicKey>>>
+SendThenListKeys(PrinterConnection& connection, std::span<const uint8_t> write,
+                 LogoLanguage commands, std::chrono::milliseconds wait,
+                 const std::function<void()>& sent = {});
 
 // 244016 as "244,016".
 std::string GroupedDigits(uint64_t value);
