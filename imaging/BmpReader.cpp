@@ -298,12 +298,38 @@ Result<void> ReadPalette(Bytes file, const Header& h, size_t tablesAt, DecodedBi
     return {};
 }
 
+// Whether the file holds every row of a plain (not RLE) bitmap.
+bool PlainRowsFit(Bytes file, const Layout& l) {
+    return l.pixelOffset + static_cast<size_t>(l.stride) * static_cast<size_t>(l.height) <=
+           file.size();
+}
+
+// A plain file's bytes made its rows, bottom-up, as ReadPixels lays them out:
+// moved to the front of the memory that held the file, without new memory.
+std::vector<uint8_t> RowsInPlace(std::vector<uint8_t> bytes, const Layout& l) {
+    const auto stride = static_cast<size_t>(l.stride);
+    const auto rows = static_cast<size_t>(l.height);
+    std::memmove(bytes.data(), bytes.data() + l.pixelOffset, stride * rows);
+    bytes.resize(stride * rows);
+    if (l.topDown) {
+        std::vector<uint8_t> row(stride);
+        for (size_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
+            uint8_t* a = bytes.data() + top * stride;
+            uint8_t* b = bytes.data() + bottom * stride;
+            std::memcpy(row.data(), a, stride);
+            std::memcpy(a, b, stride);
+            std::memcpy(b, row.data(), stride);
+        }
+    }
+    return bytes;
+}
+
 // The rows, bottom-up, copied as stored or expanded from RLE.
 Result<void> ReadPixels(Bytes file, const Layout& l, DecodedBitmap& out) {
     const auto stride = static_cast<size_t>(l.stride);
     const auto rows = static_cast<size_t>(l.height);
     if (!IsRle(l)) {
-        if (l.pixelOffset + stride * rows > file.size())
+        if (!PlainRowsFit(file, l))
             return Result<void>::Fail("truncated pixel data");
         out.pixels.resize(stride * rows);
         const uint8_t* src = file.data() + l.pixelOffset;
@@ -327,9 +353,11 @@ Result<void> ReadPixels(Bytes file, const Layout& l, DecodedBitmap& out) {
     return {};
 }
 
-} // namespace
-
-Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
+// `own`, when given, holds `file`'s bytes and may be taken for the rows: a
+// plain file's rows are moved to its front instead of copied into new memory.
+// `layRows` false: every check, but a plain file's rows are left where they are.
+Result<DecodedBitmap> Decode(std::span<const uint8_t> file, std::vector<uint8_t>* own,
+                             bool layRows) {
     using R = Result<DecodedBitmap>;
     const Result<Header> header = ReadHeaders(file);
     if (!header)
@@ -346,8 +374,16 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
                        " lies inside the headers");
     if (auto palette = ReadPalette(file, h, tablesAt.Value(), out); !palette)
         return R::FailAs(palette);
-    if (auto pixels = ReadPixels(file, l, out); !pixels)
+    if (!IsRle(l) && (own != nullptr || !layRows)) {
+        if (!PlainRowsFit(file, l))
+            return R::Fail("truncated pixel data");
+        if (layRows)
+            out.pixels = RowsInPlace(std::move(*own), l);
+        else
+            out.rowsLeft = true;
+    } else if (auto pixels = ReadPixels(file, l, out); !pixels) {
         return R::FailAs(pixels);
+    }
 
     out.description.bmType = 0;
     out.description.bmWidth = static_cast<int32_t>(l.width);
@@ -356,6 +392,20 @@ Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
     out.description.bmPlanes = 1;
     out.description.bmBitsPixel = l.bpp;
     return out;
+}
+
+} // namespace
+
+Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file) {
+    return Decode(file, nullptr, true);
+}
+
+Result<DecodedBitmap> CheckBmp(std::span<const uint8_t> file) {
+    return Decode(file, nullptr, false);
+}
+
+Result<DecodedBitmap> DecodeBmp(std::vector<uint8_t>&& file) {
+    return Decode(file, &file, true);
 }
 
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path) {

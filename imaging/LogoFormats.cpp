@@ -98,6 +98,13 @@ void UsePictureDecoders(const PictureDecoders& decoders) {
     g_gif.store(decoders.gif);
 }
 
+Result<DecodedBitmap> DecodeLogo(std::vector<uint8_t>&& file) {
+    if (LogoFormatOf(file) == LogoFormat::Bmp) {
+        return DecodeBmp(std::move(file));
+    }
+    return DecodeLogo(std::span<const uint8_t>(file));
+}
+
 Result<DecodedBitmap> DecodeLogo(std::span<const uint8_t> file) {
     using R = Result<DecodedBitmap>;
     PictureDecoder decode = nullptr;

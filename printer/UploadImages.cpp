@@ -2,6 +2,8 @@
 #include "UploadImages.h"
 
 #include "UploadStream.h"
+#include "imaging/BmpReader.h"
+#include "imaging/LogoFormats.h"
 
 #include <algorithm>
 #include <new>
@@ -86,10 +88,13 @@ void UploadImages::CheckWorker() {
         }
         Slot& slot = m_slots[k];
         std::optional<DecodedBitmap> decoded;
-        slot.failure = ReadOne(k, decoded, slot.flags);
+        slot.failure = ReadOne(k, decoded, slot.flags, true);
         if (!slot.failure.empty()) {
             LowerTo(m_firstFailure, k);
             continue;
+        }
+        if (!decoded) {
+            continue; // a plain BMP: read again at conversion
         }
         // Kept while the bound allows; otherwise read again at conversion.
         const size_t bytes = HeldBytes(*decoded);
@@ -102,27 +107,34 @@ void UploadImages::CheckWorker() {
     }
 }
 
-std::string UploadImages::ReadOne(size_t k, std::optional<DecodedBitmap>& decoded,
-                                  LogoFlags& flags) const {
+std::string UploadImages::ReadOne(size_t k, std::optional<DecodedBitmap>& decoded, LogoFlags& flags,
+                                  bool checking) const {
     const std::string& path = m_paths[k];
     if (path.empty()) {
         return "the list holds an empty path";
     }
     try {
-        const auto bytes =
+        auto bytes =
             m_files.empty() ? ReadFileBytes(path) : Result<std::vector<uint8_t>>(m_files[k]);
         if (!bytes) {
             return path + ": " + bytes.Reason();
         }
-        auto bitmap = DecodeLogo(bytes.Value());
+        const LogoFlags fileFlags = LogoFlagsOf(bytes.Value());
+        // The file's memory becomes the picture's: a large upload touches
+        // half the new memory it would otherwise, and new memory is most of
+        // what reading costs.
+        const bool onlyCheck = checking && LogoFormatOf(bytes.Value()) == LogoFormat::Bmp;
+        auto bitmap = onlyCheck ? CheckBmp(bytes.Value()) : DecodeLogo(std::move(bytes).Value());
         if (!bitmap) {
             return path + ": " + bitmap.Reason();
         }
         if (std::string why = NvFitFailure(bitmap.Value().description); !why.empty()) {
             return path + ": " + why;
         }
-        flags = LogoFlagsOf(bytes.Value());
-        decoded = std::move(bitmap).Value();
+        flags = fileFlags;
+        if (!bitmap.Value().rowsLeft) {
+            decoded = std::move(bitmap).Value();
+        }
         return {};
     } catch (const std::bad_alloc&) {
         return path + ": not enough memory to read it";

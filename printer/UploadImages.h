@@ -22,9 +22,10 @@ inline constexpr size_t kMaxNvImages = 255;
 
 // How much of an upload may wait in memory at once: the decoded pictures
 // kept from the check until their conversion (a picture that no longer fits
-// is read again when its turn comes), and the converted rasters waiting to be
-// sent (always at least the next one). Each worker also holds the planes of
-// the picture it is converting.
+// is read again when its turn comes; a plain BMP, whose check needs no rows,
+// always is), and the converted rasters waiting to be sent (always at least
+// the next one). Each worker also holds the planes of the picture it is
+// converting.
 struct UploadMemoryBound {
     size_t decodedBytes = size_t{96} * 1024 * 1024;
     size_t rasterBytes = size_t{32} * 1024 * 1024;
@@ -40,11 +41,14 @@ struct NvImageBytes {
     std::vector<uint8_t> raster;
 };
 
-// The logos of one upload. Check reads and decodes every file once, on
-// several threads, before anything is sent; StartConverting then converts
-// them on worker threads, during the stream's pause and while it is written,
-// and Take hands them over in list order. The bytes are those a conversion
-// of each file in turn gives; only the last file writes "TempTe.bmp".
+// The logos of one upload. Check reads and checks every file, on several
+// threads, before anything is sent; StartConverting then converts them on
+// worker threads, during the stream's pause and while it is written, and Take
+// hands them over in list order. A plain BMP is checked without laying out
+// its rows and read again to convert it, into memory the last one freed:
+// keeping 255 large pictures from the check cost more in new memory than
+// reading them twice. The bytes are those a conversion of each file in turn
+// gives; only the last file writes "TempTe.bmp".
 class UploadImages {
 public:
     // `writePicture` writes the last file's "TempTe.bmp"; empty: nothing does.
@@ -92,7 +96,10 @@ private:
     // or the images are being torn down. Waits for room first when `wait`.
     bool ConvertNext(std::unique_ptr<CLogoImage>& image, bool wait);
     // Reads, decodes and checks file k; the reason when it cannot be sent.
-    std::string ReadOne(size_t k, std::optional<DecodedBitmap>& decoded, LogoFlags& flags) const;
+    // `checking`: a plain BMP is only checked (decoding it then cannot fail),
+    // `decoded` left empty.
+    std::string ReadOne(size_t k, std::optional<DecodedBitmap>& decoded, LogoFlags& flags,
+                        bool checking = false) const;
     // Converts file k with `image`: its header and raster, or the reason.
     std::string ConvertOne(size_t k, CLogoImage& image, NvImageBytes& out);
 

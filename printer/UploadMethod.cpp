@@ -50,9 +50,9 @@ Result<void> UploadImagesTo(const PrinterContext& context, int32_t Printer,
 
 Result<void> Upload(const PrinterContext& context, int32_t Printer, const std::string& PrinterName,
                     const std::string& NVImage, int32_t ImageMode, int32_t Brightness) {
-    // Each file is read once: checked before the document opens, so a bad
-    // list sends nothing rather than a partial definition, and converted on
-    // worker threads while the stream is written.
+    // Each file is checked before the document opens, so a bad list sends
+    // nothing rather than a partial definition, and converted on worker
+    // threads while the stream is written.
     UploadImages images(Printer == 0 ? SplitNVImage(NVImage) : std::vector<std::string>(),
                         ImageMode, ClampBrightness(Brightness), context.writePicture);
     return UploadImagesTo(context, Printer, PrinterName, images);

@@ -83,6 +83,18 @@ TEST(BmpReader, DeliversBottomUpRowsForEveryDepthAndRowOrder) {
                 for (int x = 0; x < 13; ++x)
                     ASSERT_EQ(PixelAt(d, x, 4 - y), Pattern(bpp, x, y))
                         << "bpp " << bpp << " variant " << variant << " at " << x << "," << y;
+            // Laid out in the file's own memory (above) or copied out of it,
+            // the rows are the same; the check alone gives the picture without them.
+            const std::vector<uint8_t> file = BuildBmp(s);
+            const auto copied = DecodeBmp(std::span<const uint8_t>(file));
+            ASSERT_TRUE(copied.Ok());
+            EXPECT_EQ(copied.Value().pixels, d.pixels) << bpp << " variant " << variant;
+            EXPECT_EQ(copied.Value().palette.size(), d.palette.size());
+            const auto checked = CheckBmp(BuildBmp(s));
+            ASSERT_TRUE(checked.Ok());
+            EXPECT_TRUE(checked.Value().rowsLeft);
+            EXPECT_TRUE(checked.Value().pixels.empty());
+            EXPECT_EQ(checked.Value().description.bmWidthBytes, d.description.bmWidthBytes);
         }
     }
 }
@@ -338,9 +350,26 @@ TEST(BmpReader, RefusesMalformedFiles) {
         const auto r = DecodeBmp(c.bytes);
         ASSERT_FALSE(r.Ok()) << c.name;
         EXPECT_NE(r.Reason().find(c.reason), std::string::npos) << c.name << ": " << r.Reason();
+        // The check before an upload, and a decode in the file's memory, refuse it alike.
+        const auto checked = CheckBmp(c.bytes);
+        ASSERT_FALSE(checked.Ok()) << c.name;
+        EXPECT_EQ(checked.Reason(), r.Reason()) << c.name;
+        std::vector<uint8_t> own = c.bytes;
+        const auto inPlace = DecodeBmp(std::move(own));
+        ASSERT_FALSE(inPlace.Ok()) << c.name;
+        EXPECT_EQ(inPlace.Reason(), r.Reason()) << c.name;
     }
-    for (size_t n = 0; n < ok24.size(); ++n)
+    for (size_t n = 0; n < ok24.size(); ++n) {
         ASSERT_FALSE(DecodeBmp(std::span(ok24.data(), n)).Ok()) << "prefix " << n;
+        ASSERT_FALSE(CheckBmp(std::span(ok24.data(), n)).Ok()) << "prefix " << n;
+        ASSERT_FALSE(DecodeBmp(std::vector<uint8_t>(ok24.data(), ok24.data() + n)).Ok())
+            << "prefix " << n;
+    }
+    // An RLE file is checked by expanding it.
+    const auto rle = CheckBmp(BuildBmp(Rle(2, 1, 8, {0x02, 0x01, 0x00, 0x01})));
+    ASSERT_TRUE(rle.Ok()) << rle.Reason();
+    EXPECT_FALSE(rle.Value().rowsLeft);
+    EXPECT_FALSE(rle.Value().pixels.empty());
 }
 
 TEST(BmpReader, ReadFileBytesReadsWholeFilesAndRefusesOthers) {

@@ -291,24 +291,37 @@ TEST(Upload, TheLargestImageTheCommandCarriesIsAccepted) {
 }
 
 TEST(Upload, EachFileIsReadOnceWithinTheMemoryBoundAndAgainBeyondIt) {
-    // The check keeps what it decoded, so a file removed after it is still
-    // sent as checked; beyond the bound it is read again, and then its loss
-    // stops the stream before its header. Without worker threads the calling
-    // thread does it all, to the same bytes.
+    // The check keeps what it had to decode to check (an RLE file here), so
+    // such a file removed after it is still sent as checked; beyond the
+    // bound, and always for a plain BMP (whose check needs no rows), it is
+    // read again, and then its loss stops the stream before its header.
+    // Without worker threads the calling thread does it all, to the same bytes.
     struct Case {
         size_t decodedBytes;
         size_t workers;
+        bool rle;
         StreamResult result;
         bool bSent;
     };
     constexpr size_t kAll = UploadMemoryBound{}.decodedBytes;
-    for (const Case c : {Case{kAll, kMaxUploadWorkers, StreamResult::Sent, true},
-                         Case{kAll, 0, StreamResult::Sent, true},
-                         Case{0, kMaxUploadWorkers, StreamResult::Refused, false},
-                         Case{0, 0, StreamResult::Refused, false}}) {
+    test::BmpSpec rle;
+    rle.width = 16;
+    rle.height = 2;
+    rle.bitsPerPixel = 8;
+    rle.compression = 1;
+    rle.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    rle.coloursUsed = 2;
+    rle.raw = {0x10, 0x00, 0x00, 0x00, 0x08, 0x01, 0x08, 0x00, 0x00, 0x01};
+    for (const Case c : {Case{kAll, kMaxUploadWorkers, true, StreamResult::Sent, true},
+                         Case{kAll, 0, true, StreamResult::Sent, true},
+                         Case{kAll, kMaxUploadWorkers, false, StreamResult::Refused, false},
+                         Case{kAll, 0, false, StreamResult::Refused, false},
+                         Case{0, kMaxUploadWorkers, true, StreamResult::Refused, false},
+                         Case{0, 0, true, StreamResult::Refused, false}}) {
         LogoFolder folder;
         const std::string a = folder.Logo("a.bmp", 8, 8);
-        const std::string b = folder.Logo("b.bmp", 16, 16);
+        const std::string b =
+            c.rle ? folder.Write("b.bmp", test::BuildBmp(rle)) : folder.Logo("b.bmp", 16, 16);
         const std::vector<uint8_t> bBytes = ImageBytes(b);
         UploadImages images({a, b}, 0, 5, {}, UploadMemoryBound{c.decodedBytes, 0}, c.workers);
         ASSERT_EQ(images.Check(), "");

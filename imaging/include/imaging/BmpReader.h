@@ -54,6 +54,9 @@ struct DecodedBitmap {
     // Bits per pixel as the file stores them, where the rows hold another
     // depth (a PNG, JPEG or GIF file laid out as 24-bit rows); 0 otherwise.
     uint16_t fileBitsPixel = 0;
+    // CheckBmp of a plain file only: its rows were not laid out, `pixels`
+    // is empty, and DecodeBmp of the same bytes delivers them.
+    bool rowsLeft = false;
 
     bool IsSkipped(size_t x, size_t storedRow) const {
         if (skipped.empty())
@@ -66,6 +69,16 @@ struct DecodedBitmap {
 // Decodes a whole BMP file held in memory. Refuses, with a reason, every file
 // it does not understand; never reads outside `file`.
 Result<DecodedBitmap> DecodeBmp(std::span<const uint8_t> file);
+// The same, taking the file's bytes: a plain (not RLE) file's rows are laid
+// out in the memory that held them, where a large logo would otherwise take
+// as much new memory again. `file` is left empty or as it was.
+Result<DecodedBitmap> DecodeBmp(std::vector<uint8_t>&& file);
+
+// Makes every check DecodeBmp makes and gives what it gives, except that a
+// plain file's rows (not RLE) are not laid out: rowsLeft is set, and decoding
+// the same bytes cannot fail then. An RLE file is expanded whole, as only
+// expanding it checks it.
+Result<DecodedBitmap> CheckBmp(std::span<const uint8_t> file);
 
 // Reads a whole regular file into memory, refusing others and files too large
 // to be a logo; the reason does not repeat the path.

@@ -54,6 +54,8 @@ void UsePictureDecoders(const PictureDecoders& decoders);
 // reader delivers: BMP files as they are, other pictures laid over white
 // paper as bottom-up 24-bit rows, with fileBitsPixel telling the file's depth.
 Result<DecodedBitmap> DecodeLogo(std::span<const uint8_t> file);
+// The same, taking the file's bytes, which a BMP file's rows may reuse (DecodeBmp).
+Result<DecodedBitmap> DecodeLogo(std::vector<uint8_t>&& file);
 
 // Lays a picture over white paper, c' = (c * a + 255 * (255 - a) + 127) / 255
 // per channel, as bottom-up 24-bit rows with the BMP stride.
