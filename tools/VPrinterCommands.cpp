@@ -351,7 +351,7 @@ private:
             return kExitNotInstalled;
         }
         const VirtualPrinterFolder folder(m_store.PrinterFolder(name));
-        const NvMemoryRead read = folder.LoadNvMemory();
+        const NvMemoryRead read = folder.LoadNvMemory(info->model.nvWritesPerDay);
         const NvMemory& memory = read.memory;
         const std::string& why = read.damage;
         m_out << "Printer:         " << name << '\n'
@@ -406,10 +406,15 @@ private:
                   << " (a damaged NV memory file)\n";
         }
         const uint32_t writes = memory.writesDay == TodayLocal() ? memory.writesThatDay : 0;
+        const uint32_t budget = info->model.nvWritesPerDay;
+        std::string wear;
+        if (writes > budget) {
+            wear = " (more than ";
+            wear += std::to_string(budget);
+            wear += " a day wear the memory out)";
+        }
         m_out << "Jobs:            " << folder.JobNumbers().size() << '\n'
-              << "NV writes today: " << writes
-              << (writes > kNvWritesPerDay ? " (more than 10 a day wear the memory out)" : "")
-              << '\n';
+              << "NV writes today: " << writes << wear << '\n';
         const auto paper = folder.NewestPaperPictures();
         if (paper.empty()) {
             m_out << "Newest paper:    none\n";

@@ -6,6 +6,8 @@
 // printer answers about itself always wins over its profile.
 #pragma once
 
+#include "printer/Profile.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -34,11 +36,6 @@ struct ProfileFigure {
 };
 
 inline constexpr size_t kMaxProfilePapers = 3;
-
-// The NV writes a day a printer is given unless a run says otherwise: the
-// advice the TM-T88V's documents give (its profile's nvWritesPerDay), which
-// no other maker's document given here contradicts.
-inline constexpr int64_t kDefaultNvWritesPerDay = 10;
 
 struct PrinterProfile {
     const char* id = "";      // "epson-tm-t88v": the name commands take
