@@ -67,35 +67,6 @@ Option Count(std::string name, std::string value, std::string help) {
         .Missing("needs a number");
 }
 
-// A virtual printer that answers as the profile's model does.
-void ModelAfter(const PrinterProfile& profile, PrinterModel& model) {
-    model.maker = profile.maker[0] == '\0' ? "Generic" : profile.maker;
-    model.modelName = profile.model;
-    if (const auto dots = profile.PaperDots()) {
-        model.paperWidth = *dots;
-    }
-    switch (profile.commands) {
-    case ProfileCommands::StarLine:
-        model.language = PrinterLanguage::StarLine;
-        break;
-    case ProfileCommands::StarPrnt:
-        model.language = PrinterLanguage::StarPrnt;
-        break;
-    case ProfileCommands::NvBitImages:
-        model.nvGraphics = 0; // it does not answer GS ( L
-        break;
-    case ProfileCommands::NvGraphics:
-    case ProfileCommands::Unknown:
-        break;
-    }
-    if (profile.nvGraphicsBytes.Known()) {
-        model.nvGraphics = profile.nvGraphicsBytes.value;
-    }
-    if (profile.nvBitImageBytes.Known()) {
-        model.nvCapacity = profile.nvBitImageBytes.value;
-    }
-}
-
 std::vector<Option> AddOptions() {
     return {
         Text("--model", "NAME",
@@ -521,7 +492,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
             return command.Usage("no printer profile is called \"" + *name +
                                  "\" ('tessaline-cli profiles' lists them)");
         }
-        ModelAfter(*profile, model);
+        // A virtual printer that answers as the profile's model does.
+        static_cast<Profile&>(model) = ProfileOf(*profile);
     }
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";

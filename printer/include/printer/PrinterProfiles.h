@@ -63,6 +63,12 @@ struct PrinterProfile {
     std::string Name() const;
 };
 
+// What the printer `profile` describes is: the data set's figures where it
+// has them, Profile's own (Tessaline's virtual printer) where it has none;
+// a model sold under many names says "Generic" made it, and one that keeps
+// its logos as FS q bit images alone has no NV graphics.
+Profile ProfileOf(const PrinterProfile& profile);
+
 // Every profile, in the order of their ids.
 std::span<const PrinterProfile> PrinterProfiles();
 
