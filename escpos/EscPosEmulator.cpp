@@ -757,10 +757,10 @@ private:
             m_memory.writesThatDay = 0;
         }
         ++m_memory.writesThatDay;
-        if (m_memory.writesThatDay > kNvWritesPerDay) {
+        if (m_memory.writesThatDay > m_model.nvWritesPerDay) {
             Log(at, Format("%s: warning: NV write %u today; more than %u a day wear out the "
                            "NV memory",
-                           command.c_str(), m_memory.writesThatDay, kNvWritesPerDay));
+                           command.c_str(), m_memory.writesThatDay, m_model.nvWritesPerDay));
         }
     }
 

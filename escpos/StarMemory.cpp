@@ -28,10 +28,10 @@ void CountNvWrite(const StarMemoryJob& job, size_t at, const std::string& comman
         memory.writesThatDay = 0;
     }
     ++memory.writesThatDay;
-    if (memory.writesThatDay > kNvWritesPerDay) {
+    if (memory.writesThatDay > job.model.nvWritesPerDay) {
         job.Log(at, Format("%s: warning: NV write %u today; more than %u a day wear out the NV "
                            "memory",
-                           command.c_str(), memory.writesThatDay, kNvWritesPerDay));
+                           command.c_str(), memory.writesThatDay, job.model.nvWritesPerDay));
     }
 }
 

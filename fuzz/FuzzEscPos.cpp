@@ -22,7 +22,7 @@ NvMemory StoredBefore() {
     memory.images.push_back(NvImage{1, 1, std::vector<uint8_t>(8, 0xFF)});
     // One write short of the daily warning.
     memory.writesDay = "2024-05-01";
-    memory.writesThatDay = tessaline::kNvWritesPerDay - 1;
+    memory.writesThatDay = tessaline::PrinterModel().nvWritesPerDay - 1;
     return memory;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,40 @@ std::optional<int32_t> RollDots(int32_t millimetres, const PrinterProfile* profi
 
 std::string PrinterProfile::Name() const {
     return maker[0] == '\0' ? std::string(model) : std::string(maker) + " " + model;
+}
+
+Profile ProfileOf(const PrinterProfile& profile) {
+    Profile printer;
+    printer.maker = profile.maker[0] == '\0' ? "Generic" : profile.maker;
+    printer.modelName = profile.model;
+    if (const auto dots = profile.PaperDots()) {
+        printer.paperWidth = *dots;
+    }
+    switch (profile.commands) {
+    case ProfileCommands::StarLine:
+        printer.language = PrinterLanguage::StarLine;
+        break;
+    case ProfileCommands::StarPrnt:
+        printer.language = PrinterLanguage::StarPrnt;
+        break;
+    case ProfileCommands::NvBitImages:
+        printer.nvGraphics = 0; // it does not answer GS ( L
+        break;
+    case ProfileCommands::NvGraphics:
+    case ProfileCommands::Unknown:
+        break;
+    }
+    if (profile.nvGraphicsBytes.Known()) {
+        printer.nvGraphics = profile.nvGraphicsBytes.value;
+    }
+    if (profile.nvBitImageBytes.Known()) {
+        printer.nvCapacity = profile.nvBitImageBytes.value;
+    }
+    if (profile.nvWritesPerDay.Known()) {
+        printer.nvWritesPerDay =
+            static_cast<uint32_t>(std::min<uint64_t>(profile.nvWritesPerDay.value, UINT32_MAX));
+    }
+    return printer;
 }
 
 uint64_t NvBitImageBytes(int32_t width, int32_t height) {

@@ -64,11 +64,11 @@ RULES = {
         "many printers from one manifest: the manifest (toml++ only here), each printer's"
         " plan, the state file, and the run that asks, writes and checks through printer/"),
     "escpos": (
-        "std png qrencode iconv",
+        "std png qrencode iconv printer/Profile.h",
         "the receipt printer emulator: interpreter, responder and renderer over the standard"
         " library, with libpng for its pictures, libqrencode for QR codes and iconv, part of the"
-        " C library, for code pages; no platform header, no printer/ encoder (it is their"
-        " oracle)"),
+        " C library, for code pages; what a printer is (printer/Profile.h, plain data) and no"
+        " other printer/ header: no encoder of theirs, whose oracle it is; no platform header"),
     "platform": (
         "std",
         "the spooler interface, the driver-data files and the seams over the system: code"

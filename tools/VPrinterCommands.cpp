@@ -67,35 +67,6 @@ Option Count(std::string name, std::string value, std::string help) {
         .Missing("needs a number");
 }
 
-// A virtual printer that answers as the profile's model does.
-void ModelAfter(const PrinterProfile& profile, PrinterModel& model) {
-    model.maker = profile.maker[0] == '\0' ? "Generic" : profile.maker;
-    model.modelName = profile.model;
-    if (const auto dots = profile.PaperDots()) {
-        model.paperWidth = *dots;
-    }
-    switch (profile.commands) {
-    case ProfileCommands::StarLine:
-        model.language = PrinterLanguage::StarLine;
-        break;
-    case ProfileCommands::StarPrnt:
-        model.language = PrinterLanguage::StarPrnt;
-        break;
-    case ProfileCommands::NvBitImages:
-        model.nvGraphics = 0; // it does not answer GS ( L
-        break;
-    case ProfileCommands::NvGraphics:
-    case ProfileCommands::Unknown:
-        break;
-    }
-    if (profile.nvGraphicsBytes.Known()) {
-        model.nvGraphics = profile.nvGraphicsBytes.value;
-    }
-    if (profile.nvBitImageBytes.Known()) {
-        model.nvCapacity = profile.nvBitImageBytes.value;
-    }
-}
-
 std::vector<Option> AddOptions() {
     return {
         Text("--model", "NAME",
@@ -351,7 +322,7 @@ private:
             return kExitNotInstalled;
         }
         const VirtualPrinterFolder folder(m_store.PrinterFolder(name));
-        const NvMemoryRead read = folder.LoadNvMemory();
+        const NvMemoryRead read = folder.LoadNvMemory(info->model.nvWritesPerDay);
         const NvMemory& memory = read.memory;
         const std::string& why = read.damage;
         m_out << "Printer:         " << name << '\n'
@@ -406,10 +377,15 @@ private:
                   << " (a damaged NV memory file)\n";
         }
         const uint32_t writes = memory.writesDay == TodayLocal() ? memory.writesThatDay : 0;
+        const uint32_t budget = info->model.nvWritesPerDay;
+        std::string wear;
+        if (writes > budget) {
+            wear = " (more than ";
+            wear += std::to_string(budget);
+            wear += " a day wear the memory out)";
+        }
         m_out << "Jobs:            " << folder.JobNumbers().size() << '\n'
-              << "NV writes today: " << writes
-              << (writes > kNvWritesPerDay ? " (more than 10 a day wear the memory out)" : "")
-              << '\n';
+              << "NV writes today: " << writes << wear << '\n';
         const auto paper = folder.NewestPaperPictures();
         if (paper.empty()) {
             m_out << "Newest paper:    none\n";
@@ -516,7 +492,8 @@ int RunVPrinter(const std::vector<std::string>& args, const CliEnvironment& env,
             return command.Usage("no printer profile is called \"" + *name +
                                  "\" ('tessaline-cli profiles' lists them)");
         }
-        ModelAfter(*profile, model);
+        // A virtual printer that answers as the profile's model does.
+        static_cast<Profile&>(model) = ProfileOf(*profile);
     }
     if (const std::string* answers = parsed.Text("--answers")) {
         model.answers = *answers == "all";

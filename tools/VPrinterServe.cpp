@@ -162,7 +162,8 @@ private:
             return false;
         }
         VirtualPrinterQueue& queue = *opened.Value();
-        const NvMemory before = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
+        const NvMemory before =
+            VirtualPrinterFolder(m_folder).LoadNvMemory(m_info.model.nvWritesPerDay).memory;
         if (const Result<void> started = queue.StartRawJob("socket", "RAW"); !started) {
             Say(m_err, "tessaline-cli vprinter serve: " + m_prefix + started.Reason() + "\n");
             return false;
@@ -188,7 +189,8 @@ private:
             text += m_prefix + line + '\n';
         }
         Say(m_out, text);
-        const NvMemory after = VirtualPrinterFolder(m_folder).LoadNvMemory().memory;
+        const NvMemory after =
+            VirtualPrinterFolder(m_folder).LoadNvMemory(m_info.model.nvWritesPerDay).memory;
         return ended &&
                (after.writesThatDay != before.writesThatDay ||
                 after.writesDay != before.writesDay || NvBytesUsed(after) != NvBytesUsed(before));

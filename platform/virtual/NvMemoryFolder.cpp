@@ -54,7 +54,7 @@ std::string NvPictureName(size_t image) {
 
 NvMemoryFolder::NvMemoryFolder(fs::path folder) : m_folder(std::move(folder)) {}
 
-NvMemoryRead NvMemoryFolder::Load(std::string_view today) const {
+NvMemoryRead NvMemoryFolder::Load(std::string_view today, uint32_t writesPerDay) const {
     NvMemoryRead read;
     const fs::path path = m_folder / kStateName;
     struct stat info {};
@@ -78,9 +78,9 @@ NvMemoryRead NvMemoryFolder::Load(std::string_view today) const {
     // no write today; one changed today may have seen any number.
     if (LocalDay(info.st_mtime) == today) {
         read.memory.writesDay = std::string(today);
-        read.memory.writesThatDay = kNvWritesPerDay;
+        read.memory.writesThatDay = writesPerDay;
         read.damage +=
-            "; today's NV writes are unknown, counted as " + std::to_string(kNvWritesPerDay);
+            "; today's NV writes are unknown, counted as " + std::to_string(writesPerDay);
     }
     return read;
 }

@@ -30,8 +30,8 @@ public:
     // The stored memory. A damaged file reads as no images; its count of NV
     // writes is kept from the file's head where that survives, and is never
     // taken as lower than it may have been: when the file changed `today` and
-    // its head is lost, today's count is taken as the daily limit.
-    NvMemoryRead Load(std::string_view today) const;
+    // its head is lost, today's count is taken as the daily limit, `writesPerDay`.
+    NvMemoryRead Load(std::string_view today, uint32_t writesPerDay) const;
     // The name a damaged state.bin is kept under when replaced `today`:
     // "state.bin.damaged-YYYY-MM-DD", with "-2", "-3", ... when taken.
     std::string AsideName(std::string_view today) const;

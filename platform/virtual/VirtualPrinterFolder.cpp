@@ -90,8 +90,8 @@ std::vector<uint32_t> VirtualPrinterFolder::JobNumbers() const {
     return numbers;
 }
 
-NvMemoryRead VirtualPrinterFolder::LoadNvMemory() const {
-    return NvMemoryFolder(m_folder / "nv").Load(TodayLocal());
+NvMemoryRead VirtualPrinterFolder::LoadNvMemory(uint32_t writesPerDay) const {
+    return NvMemoryFolder(m_folder / "nv").Load(TodayLocal(), writesPerDay);
 }
 
 PrinterState VirtualPrinterFolder::State() const {
@@ -214,7 +214,7 @@ MonoPicture LoadUncutPaper(const fs::path& file, JobInProgress& run) {
 void RunPrinter(const fs::path& folder, const PrinterModel& model, const SpooledJob& job,
                 std::string_view today, JobInProgress& run) {
     const NvMemoryFolder nv(folder / "nv");
-    run.before = nv.Load(today);
+    run.before = nv.Load(today, model.nvWritesPerDay);
     run.memory = run.before.memory;
     MonoPicture uncut = LoadUncutPaper(folder / "paper" / kUncutPaperName, run);
     const MonoPicture before = uncut;

@@ -4,6 +4,7 @@
 #include "Barcodes.h"
 #include "BitmapFont.h"
 #include "escpos/Png.h"
+#include "escpos/StarEmulator.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileIo.h"
 #include "tests/support/NvStreams.h"
@@ -292,18 +293,42 @@ TEST(EscPosEmulator, UploadForgetsTheImagesStoredBefore) {
     EXPECT_EQ(memory.images[0].Width(), 8);
 }
 
-TEST(EscPosEmulator, WarnsPastTenNvWritesADayAndCountsAfreshNextDay) {
-    NvMemory memory;
-    const Bytes upload = Concat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots});
-    for (int i = 1; i <= 10; ++i) {
-        EXPECT_EQ(CountLog(Emulate({}, memory, upload, kDay), "warning"), 0u) << i;
+// The warning comes with the first NV write past the model's own daily
+// budget, in each of its languages, and the count starts afresh the next day.
+TEST(EscPosEmulator, WarnsPastTheModelsNvWritesADayAndCountsAfreshNextDay) {
+    const struct {
+        PrinterLanguage language;
+        uint32_t budget;
+        Bytes write;         // one NV write
+        const char* warning; // of the write past the budget
+    } cases[] = {
+        {PrinterLanguage::EscPos, PrinterModel().nvWritesPerDay,
+         Concat({{0x1C, 0x71, 0x01}, Header(1, 1), kEightDots}),
+         "FS q 1: warning: NV write 11 today; more than 10 a day wear out the NV memory"},
+        {PrinterLanguage::EscPos,
+         3,
+         {0x1C, 0x65},
+         "FS e: warning: NV write 4 today; more than 3 a day wear out the NV memory"},
+        {PrinterLanguage::StarLine, 2, Concat({{0x1B, 0x1C, 0x71, 0x01}, Header(1, 1), kEightDots}),
+         "ESC FS q 1: warning: NV write 3 today; more than 2 a day wear out the NV memory"},
+        {PrinterLanguage::StarPrnt, 1, Hex("1B 1D 28 4C 05 00 30 41 43 4C 52"),
+         "ESC GS ( L function 65: warning: NV write 2 today; more than 1 a day wear out the NV "
+         "memory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warning);
+        PrinterModel model;
+        model.language = c.language;
+        model.nvWritesPerDay = c.budget;
+        NvMemory memory;
+        for (uint32_t n = 1; n <= c.budget; ++n) {
+            EXPECT_EQ(CountLog(RunLanguageJob(model, memory, c.write, kDay), "warning"), 0u) << n;
+        }
+        EXPECT_EQ(CountLog(RunLanguageJob(model, memory, c.write, kDay), c.warning), 1u);
+        EXPECT_EQ(CountLog(RunLanguageJob(model, memory, c.write, "2024-03-02"), "warning"), 0u);
+        EXPECT_EQ(memory.writesThatDay, 1u);
+        EXPECT_EQ(memory.writesDay, "2024-03-02");
     }
-    const JobOutcome eleventh = Emulate({}, memory, upload, kDay);
-    EXPECT_EQ(CountLog(eleventh, "warning: NV write 11 today"), 1u);
-    EXPECT_EQ(CountLog(Emulate({}, memory, {0x1C, 0x65}, kDay), "warning: NV write 12"), 1u);
-    EXPECT_EQ(CountLog(Emulate({}, memory, upload, "2024-03-02"), "warning"), 0u);
-    EXPECT_EQ(memory.writesThatDay, 1u);
-    EXPECT_EQ(memory.writesDay, "2024-03-02");
 }
 
 TEST(EscPosEmulator, UnknownCommandsAreLoggedOnceEachAndNeverStopTheDrawing) {

@@ -104,6 +104,59 @@ TEST(PrinterProfiles, TheAnsweredRollWinsOverTheProfile) {
     }
 }
 
+// What the data set knows of a model fills its profile; what it leaves
+// unknown stays as Tessaline's virtual printer has it.
+TEST(PrinterProfiles, MakeTheProfileOfWhatTheyKnow) {
+    const PrinterProfile madeUp{.model = "Made up",
+                                .commands = ProfileCommands::NvBitImages,
+                                .nvGraphicsBytes = {4096, "its sheet"},
+                                .nvBitImageBytes = {1000, "its sheet"},
+                                .nvWritesPerDay = {5, "its sheet"}};
+    const struct {
+        const char* id; // nullptr: madeUp
+        Profile profile;
+    } cases[] = {
+        {"epson-tm-t88v",
+         {.paperWidth = 512, .nvWritesPerDay = 10, .maker = "Epson", .modelName = "TM-T88V"}},
+        {"epson-tm-t88iii",
+         {.paperWidth = 512,
+          .nvCapacity = 262144,
+          .nvGraphics = 0,
+          .maker = "Epson",
+          .modelName = "TM-T88III"}},
+        {"star-tsp650",
+         {.language = PrinterLanguage::StarLine, .maker = "Star", .modelName = "TSP650"}},
+        {"star-mc-print2",
+         {.language = PrinterLanguage::StarPrnt,
+          .paperWidth = 384,
+          .maker = "Star",
+          .modelName = "mC-Print2"}},
+        {"pos-5890", {.paperWidth = 384, .maker = "Generic", .modelName = "POS-5890"}},
+        {"sunmi", {.maker = "SUNMI", .modelName = "Generic"}},
+        // A figure the data set gives wins over what its command set implies.
+        {nullptr,
+         {.nvCapacity = 1000,
+          .nvGraphics = 4096,
+          .nvWritesPerDay = 5,
+          .maker = "Generic",
+          .modelName = "Made up"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id != nullptr ? c.id : madeUp.model);
+        const PrinterProfile* profile = c.id != nullptr ? FindProfile(c.id) : &madeUp;
+        ASSERT_NE(profile, nullptr);
+        const Profile made = ProfileOf(*profile);
+        EXPECT_EQ(made.language, c.profile.language);
+        EXPECT_EQ(made.paperWidth, c.profile.paperWidth);
+        EXPECT_EQ(made.nvCapacity, c.profile.nvCapacity);
+        EXPECT_EQ(made.nvGraphics, c.profile.nvGraphics);
+        EXPECT_EQ(made.nvWritesPerDay, c.profile.nvWritesPerDay);
+        EXPECT_EQ(made.maker, c.profile.maker);
+        EXPECT_EQ(made.modelName, c.profile.modelName);
+        EXPECT_EQ(made, c.profile) << "answers as the virtual printer does";
+    }
+}
+
 // What the checks rely on: every figure has its source, paper widths are
 // whole bytes of dots, and Star models say their command set.
 TEST(PrinterProfiles, EveryFigureNamesItsSource) {

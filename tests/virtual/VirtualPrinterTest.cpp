@@ -93,8 +93,9 @@ TEST_F(VirtualPrinter, RefusesBadNamesTakenNamesAndBadModels) {
     const Result<void> again = store.Add("THERMAL #1", {});
     EXPECT_FALSE(again.Ok());
     EXPECT_NE(again.Reason().find("already exists"), std::string::npos);
-    EXPECT_FALSE(store.Add("narrow", PrinterModel{4, 262144}).Ok());
-    EXPECT_FALSE(store.Add("empty memory", PrinterModel{576, 0}).Ok());
+    EXPECT_FALSE(store.Add("narrow", PrinterModel{{.paperWidth = 4, .nvCapacity = 262144}}).Ok());
+    EXPECT_FALSE(
+        store.Add("empty memory", PrinterModel{{.paperWidth = 576, .nvCapacity = 0}}).Ok());
     EXPECT_FALSE(store.Remove("never added").Ok());
     // Nothing half-made is left behind by the refusals.
     EXPECT_EQ(backend.ListQueues().names,
@@ -162,14 +163,15 @@ TEST_F(VirtualPrinter, DamagedSettingsKeepThePrinterListedAndRemovable) {
 }
 
 TEST_F(VirtualPrinter, KeepsItsSettings) {
-    ASSERT_TRUE(store.Add("58mm", PrinterModel{384, 1000}).Ok());
+    ASSERT_TRUE(store.Add("58mm", PrinterModel{{.paperWidth = 384, .nvCapacity = 1000}}).Ok());
     const auto info = store.Find("58mm");
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->model.paperWidth, 384);
     EXPECT_EQ(info->model.nvCapacity, 1000u);
+    EXPECT_EQ(info->model.nvWritesPerDay, 10u) << "a file names no budget of its own";
     EXPECT_EQ(ReadText(Folder("58mm") / "printer.conf"),
               "paper-width=384\nnv-capacity=1000\nadded=1\n");
-    PrinterModel mute{384, 1000};
+    PrinterModel mute{{.paperWidth = 384, .nvCapacity = 1000}};
     mute.answers = false;
     mute.nvGraphics = 0;
     mute.writeMs = 1500;
@@ -286,12 +288,12 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
          [](const fs::path& state) {
              EXPECT_TRUE(ReplaceFileAtomically(state, std::string_view()));
          },
-         "not an NV memory file", kNvWritesPerDay, true},
+         "not an NV memory file", kDefaultNvWritesPerDay, true},
         {"garbage",
          [](const fs::path& state) {
              EXPECT_TRUE(ReplaceFileAtomically(state, std::string_view("GIF89a junk")));
          },
-         "not an NV memory file", kNvWritesPerDay, true},
+         "not an NV memory file", kDefaultNvWritesPerDay, true},
         {"truncated",
          [](const fs::path& state) {
              Bytes bytes = ReadBytes(state);
@@ -304,7 +306,7 @@ TEST_F(VirtualPrinter, DamagedNvFileIsKeptAndItsWriteCountNeverDrops) {
              fs::remove(state);
              fs::create_directory(state);
          },
-         "Is a directory", kNvWritesPerDay, false},
+         "Is a directory", kDefaultNvWritesPerDay, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -365,7 +367,8 @@ TEST_F(VirtualPrinter, AFailedJobLeavesTheNvMemoryAsItWasAndSaysWhy) {
          [](const fs::path& f) { fs::create_directory(f / "nv" / "002.png"); },
          "002.png",
          "000002 @3813: job failed: "},
-        {"over the capacity", PrinterModel{576, 1000}, [](const fs::path&) {},
+        {"over the capacity", PrinterModel{{.paperWidth = 576, .nvCapacity = 1000}},
+         [](const fs::path&) {},
          "job 000002: FS q 2: 3808 bytes exceed the NV capacity of 1000 bytes; refused, "
          "nothing stored",
          "refused, nothing stored"},

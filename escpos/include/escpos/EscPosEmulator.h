@@ -3,6 +3,7 @@
 
 #include "escpos/CommandTable.h"
 #include "escpos/MonoPicture.h"
+#include "printer/Profile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -64,30 +65,13 @@ struct NvMemory {
     uint32_t writesThatDay = 0;
 };
 
-// The command language a virtual printer speaks.
-enum class PrinterLanguage { EscPos, StarLine, StarPrnt };
-
-// The build of one virtual printer.
-struct PrinterModel {
-    int paperWidth = 576;         // dots across the paper (384 for 58 mm rolls)
-    uint64_t nvCapacity = 262144; // bytes of NV memory for image definitions
-    // How it behaves on a connection that carries replies back:
-    bool answers = true;          // false: a one-way device that answers nothing
-    uint64_t nvGraphics = 262144; // bytes of NV graphics memory; 0: a model without it
-    uint32_t writeMs = 0;         // how long a write to NV memory keeps it busy
-    // false: a model with NV graphics but without the automatic logo (FS ( E),
-    // which neither keeps nor answers its settings.
-    bool autoLogo = true;
-    // false: a StarPRNT model that lists its graphics' keys but does not send
-    // a stored graphic's data back (ESC GS ) L function 51).
-    bool graphicData = true;
-    PrinterLanguage language = PrinterLanguage::EscPos;
+// The build of one virtual printer: what the printer is, and how the
+// emulation stands in for the rest of its surroundings.
+struct PrinterModel : Profile {
+    uint32_t writeMs = 0; // how long a write to NV memory keeps it busy
     // Its queue's driver prints the driver record's logo commands A and B with
     // every job it spools (the virtual printers' spooler side reads this).
     bool driverLogos = true;
-    // Who it says made it and what model it is (GS I 66 and 67).
-    std::string maker = "Tessaline";
-    std::string modelName = "Virtual";
 };
 
 inline constexpr uint16_t kNvMaxX = 1023;
@@ -95,7 +79,6 @@ inline constexpr uint32_t kMaxWriteMs = 600000;
 inline constexpr uint16_t kNvMaxY = 288;
 inline constexpr uint16_t kNvGraphicMaxWidth = 8192;
 inline constexpr uint16_t kNvGraphicMaxHeight = 2304;
-inline constexpr uint32_t kNvWritesPerDay = 10;
 // One job's paper ends after this many dot rows (about 65 m); later prints
 // are refused as out of paper, so a runaway job cannot exhaust memory.
 inline constexpr int kPaperRowsPerJob = 1 << 19;

@@ -6,6 +6,8 @@
 // printer answers about itself always wins over its profile.
 #pragma once
 
+#include "printer/Profile.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -35,11 +37,6 @@ struct ProfileFigure {
 
 inline constexpr size_t kMaxProfilePapers = 3;
 
-// The NV writes a day a printer is given unless a run says otherwise: the
-// advice the TM-T88V's documents give (its profile's nvWritesPerDay), which
-// no other maker's document given here contradicts.
-inline constexpr int64_t kDefaultNvWritesPerDay = 10;
-
 struct PrinterProfile {
     const char* id = "";      // "epson-tm-t88v": the name commands take
     const char* maker = "";   // "Epson"; empty for printers sold under many names
@@ -65,6 +62,12 @@ struct PrinterProfile {
     // "Epson TM-T88V", or the model alone for printers of no one maker.
     std::string Name() const;
 };
+
+// What the printer `profile` describes is: the data set's figures where it
+// has them, Profile's own (Tessaline's virtual printer) where it has none;
+// a model sold under many names says "Generic" made it, and one that keeps
+// its logos as FS q bit images alone has no NV graphics.
+Profile ProfileOf(const PrinterProfile& profile);
 
 // Every profile, in the order of their ids.
 std::span<const PrinterProfile> PrinterProfiles();

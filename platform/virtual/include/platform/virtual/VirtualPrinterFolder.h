@@ -60,9 +60,10 @@ public:
     DeliveredJob Deliver(const SpooledJob& job, std::string_view today) const;
 
     // The NV memory after the last job; empty before the first. A damaged
-    // file reads as no images, keeping its count of NV writes where it can,
-    // and the damage says why.
-    NvMemoryRead LoadNvMemory() const;
+    // file reads as no images, keeping its count of NV writes where it can
+    // (else, changed today, the count is `writesPerDay`, the model's daily
+    // limit), and the damage says why.
+    NvMemoryRead LoadNvMemory(uint32_t writesPerDay = PrinterModel().nvWritesPerDay) const;
     // Names of damaged NV memory files kept aside in nv/, in name order.
     std::vector<std::string> DamagedNvFiles() const;
     // Numbers of the jobs kept in jobs/, ascending.
