@@ -100,7 +100,7 @@ apply() {
   done
   wait "$timer" || status=$?
   end=$(date +%s.%N)
-  writes=$(sed -n 's/^{"changed": [a-z]*, "plan": [a-z]*, "nv_writes": \([0-9]*\),.*/\1/p' "$work/out.json")
+  writes=$(sed -n 's/^{"version": [0-9]*, "changed": [a-z]*, "plan": [a-z]*, "nv_writes": \([0-9]*\),.*/\1/p' "$work/out.json")
   failed=$(grep -c '"result": "failed"' "$work/out.json" || true)
   rss=$(tail -1 "$work/rss")
   awk -v l="$label" -v s="$start" -v e="$end" -v c="$count" -v w="${writes:-?}" -v f="$failed" \

@@ -352,7 +352,7 @@ void CompareWholeUpload(const fs::path& server, const std::string& cli, const st
         const double a = Median(uploadTimes);
         const double b = Median(lpTimes);
         std::printf("median of %d (%s): tessaline-cli upload %.1f ms, sleep 0.1; lp -o raw %.1f "
-                    "ms, ratio %.2f (target <= 1.5)\n",
+                    "ms, ratio %.2f (target <= 1.15)\n",
                     rounds, mode, a * 1e3, b * 1e3, a / b);
         if (std::string_view(mode) == "none") {
             CompareSocket(env, cli, logos, rounds, a);
