@@ -3,6 +3,7 @@
 
 #include "Barcodes.h"
 #include "CodePages.h"
+#include "JobLog.h"
 #include "ReceiptPaper.h"
 #include "escpos/EscPosCommands.h"
 
@@ -39,7 +40,7 @@ std::u32string Latin(std::string_view text) {
     return std::u32string(text.begin(), text.end());
 }
 
-class Interpreter {
+class Interpreter : private JobLog {
 public:
     Interpreter(const PrinterModel& model, NvMemory& memory, std::span<const uint8_t> job,
                 std::string_view today, MonoPicture uncut)
@@ -79,22 +80,6 @@ public:
 private:
     uint8_t At(size_t i) const { return m_job[i]; }
     bool Has(size_t i) const { return i < m_job.size(); }
-    void Log(size_t offset, std::string text) {
-        m_outcome.log.push_back(LogEntry{offset, std::move(text)});
-    }
-    // Logs the first of a kind only: a receipt repeats its commands.
-    void LogOnce(const std::string& kind, size_t offset, std::string text) {
-        if (m_loggedKinds.insert(kind).second) {
-            Log(offset, std::move(text));
-        }
-    }
-    // A definition the printer will not store fails the job; the first one says why.
-    void Refuse(size_t offset, std::string text) {
-        if (m_outcome.refusal.empty()) {
-            m_outcome.refusal = text;
-        }
-        Log(offset, std::move(text));
-    }
     // A print left out for want of paper is logged once per command.
     void OutOfPaper(size_t at, const std::string& command) {
         Log(at, Format("%s: out of paper after %d dot rows in this job; nothing printed",
@@ -1229,7 +1214,6 @@ private:
     NvMemory& m_memory;
     std::span<const uint8_t> m_job;
     std::string_view m_today;
-    JobOutcome m_outcome;
     ReceiptPaper m_paper;
     CodePage m_codePage = CodePage::Pc437;
     bool m_korean = false;
@@ -1241,7 +1225,6 @@ private:
     std::optional<MonoPicture> m_buffered; // GS ( L function 112's graphics
     int m_bufferedSx = 1;
     int m_bufferedSy = 1;
-    std::set<std::string> m_loggedKinds;
     Piece m_piece; // the piece being run, as the table split it
 };
 

@@ -3,6 +3,7 @@
 
 #include "Barcodes.h"
 #include "CodePages.h"
+#include "JobLog.h"
 #include "ReceiptPaper.h"
 #include "StarMemory.h"
 
@@ -26,7 +27,7 @@ int Digit(uint8_t n) {
     return n >= 48 && n <= 57 ? n - 48 : n;
 }
 
-class StarInterpreter {
+class StarInterpreter : private JobLog {
 public:
     StarInterpreter(const PrinterModel& model, PrinterLanguage language, NvMemory& memory,
                     std::span<const uint8_t> job, std::string_view today, MonoPicture uncut)
@@ -56,20 +57,6 @@ public:
 private:
     uint8_t At(size_t i) const { return m_job[i]; }
     bool Has(size_t i) const { return i < m_job.size(); }
-    void Log(size_t offset, std::string text) {
-        m_outcome.log.push_back(LogEntry{offset, std::move(text)});
-    }
-    void LogOnce(const std::string& kind, size_t offset, std::string text) {
-        if (m_logged.insert(kind).second) {
-            Log(offset, std::move(text));
-        }
-    }
-    void Refuse(size_t offset, std::string text) {
-        if (m_outcome.refusal.empty()) {
-            m_outcome.refusal = text;
-        }
-        Log(offset, std::move(text));
-    }
     // The command at `at` needs `length` bytes; false (and the job ends) when cut short.
     bool Whole(size_t at, size_t length, const char* name) {
         if (Has(at + length - 1)) {
@@ -482,9 +469,7 @@ private:
     std::span<const uint8_t> m_job;
     std::string_view m_today;
     ReceiptPaper m_paper;
-    JobOutcome m_outcome;
     CodePage m_codePage = CodePage::Pc437;
-    std::set<std::string> m_logged;
     std::string m_qrData;
     int m_qrLevel = 1;
     int m_qrModule = 4;
