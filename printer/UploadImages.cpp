@@ -120,9 +120,10 @@ std::string UploadImages::ReadOne(size_t k, std::optional<DecodedBitmap>& decode
             return path + ": " + bytes.Reason();
         }
         const LogoFlags fileFlags = LogoFlagsOf(bytes.Value());
-        // The file's memory becomes the picture's: a large upload touches
-        // half the new memory it would otherwise, and new memory is most of
-        // what reading costs.
+        // While checking, a plain BMP is only checked: its rows are laid out
+        // when it is read again for its conversion, in the file's own memory
+        // (new memory is most of what reading 255 large files costs). Any
+        // other file is decoded, as only decoding checks it.
         const bool onlyCheck = checking && LogoFormatOf(bytes.Value()) == LogoFormat::Bmp;
         auto bitmap = onlyCheck ? CheckBmp(bytes.Value()) : DecodeLogo(std::move(bytes).Value());
         if (!bitmap) {
